@@ -1,0 +1,85 @@
+// Filling of the filter coefficient tables, once per process.
+#include "dsp/FilterTables.h"
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+
+float FilterFreqPow2[kFilterTableSize];
+float FilterSine[kFilterTableSize];
+float Filter2Sine[kFilterTableSize];
+float Filter2Cos[kFilterTableSize];
+float Filter12Lo2[kFilterTableSize];
+float Filter12Hi2[kFilterTableSize];
+float FilterZTan[kFilterTableSize];
+float FilterZQ[kFilterTableSize];
+float FilterMFF[kFilterTableSize];
+float FilterMFQ[kFilterTableSize];
+float FilterMFP[kFilterTableSize];
+float FilterVoxC[kFilterTableSize];
+float FilterVoxD[kFilterTableSize];
+float FilterTmpqs[kFilterTableSize];
+float FilterInvTmpq[kFilterTableSize];
+float FilterTanBP[kFilterTableSize];
+
+namespace {
+
+// The coefficients are single precision throughout, with pi rounded down to the float
+// just below it (3.14159250), so that the top of the tables keeps its small non-zero
+// values; only the powers of two are evaluated in double precision.
+constexpr float kPi = 3.14159250f;
+constexpr float kTwoPi = 6.28318501f;
+static_assert(kTwoPi == 2.0f * kPi, "2 pi is exactly twice the single-precision pi");
+static_assert(kPi < 3.14159265358979 && kPi > 3.1415924, "pi just below the true value");
+
+constexpr float kDenormalGuard = 1e-15f;
+
+std::once_flag gFillOnce;
+std::atomic<bool> gFilled{false};
+
+void fillFilterTables() {
+    const float step = 1.0f / (float)kFilterTableSize;  // exact: 2^-18
+    for (int i = 0; i < kFilterTableSize; ++i) {
+        const float x = (float)i * step;
+        const float s = std::sin(kPi * x);
+        const float c = std::cos(kPi * x);
+        const float s2 = std::sin(kTwoPi * x);
+        const float c2 = std::cos(kTwoPi * x);
+        const float tn = std::tan(kPi * x);
+
+        // Four-pole ladder terms: frequency f, feedback q and pole p (the factor of f q
+        // is 1.0 here).
+        const float f = 2.0f * x;
+        const float q = 1.0f - f;
+        const float p = f + f * q;
+
+        // Resonance terms of the formant modes.
+        const float e = 1.0f + 3.98f * f;
+        const float t = (float)std::exp2((double)e);
+
+        FilterSine[i] = 2.0f * s + kDenormalGuard;
+        Filter2Sine[i] = s2;
+        Filter2Cos[i] = c2;
+        Filter12Lo2[i] = c / (s + 0.0015f);
+        Filter12Hi2[i] = s / (c + 0.0015f);
+        FilterZTan[i] = tn;
+        FilterZQ[i] = 0.5f * (float)std::exp2((double)(-5.0f * f));
+        FilterMFF[i] = 2.0f * p - 1.0f + kDenormalGuard;
+        FilterMFQ[i] = 1.0f + 0.5f * q * (1.0f - q + 5.6f * q * q);
+        FilterMFP[i] = p + kDenormalGuard;
+        FilterVoxC[i] = 1.0f / (s / c + 0.001f);
+        FilterVoxD[i] = 2.0f * c2;
+        FilterTmpqs[i] = std::sqrt(1.0f + t);
+        FilterInvTmpq[i] = (float)std::exp2(-(double)e);
+        // 1 / tan has a pole at 0; the first entry holds 1.0 instead of infinity.
+        FilterTanBP[i] = i == 0 ? 1.0f : 1.0f / tn;
+    }
+    // FilterFreqPow2 is left as zero-initialised.
+    gFilled.store(true, std::memory_order_release);
+}
+
+}  // namespace
+
+void initFilterTables() { std::call_once(gFillOnce, fillFilterTables); }
+
+bool filterTablesReady() { return gFilled.load(std::memory_order_acquire); }

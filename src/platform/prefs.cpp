@@ -1,0 +1,375 @@
+#include "platform/prefs.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include "platform/appfolders.h"
+#include "platform/files.h"
+#include "platform/prefsformat.h"
+#include "platform/strutil.h"
+
+char PREF_PATH_CSTR[32] = "com.ZELQ.Tavrolune";
+
+namespace platform {
+
+namespace {
+
+const char kDefaultDomain[] = "com.ZELQ.Tavrolune";
+const char kFileName[] = "preferences";
+// A settings file is a few kilobytes; anything past this is not ours to read whole.
+constexpr std::size_t kMaxFileSize = 16u << 20;
+constexpr int kFlagTextSize = 128;
+
+// What a file looked like when it was last read or written: a different identity means
+// someone else replaced it since.
+struct FileId {
+    bool exists = false;
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    long long mtimeSec = 0;
+    long mtimeNsec = 0;
+
+    bool operator==(const FileId& o) const {
+        if (exists != o.exists) return false;
+        if (!exists) return true;
+        return dev == o.dev && ino == o.ino && size == o.size && mtimeSec == o.mtimeSec &&
+               mtimeNsec == o.mtimeNsec;
+    }
+    bool operator!=(const FileId& o) const { return !(*this == o); }
+};
+
+FileId fileId(const std::string& path) {
+    FileId id;
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return id;
+    id.exists = true;
+    id.dev = st.st_dev;
+    id.ino = st.st_ino;
+    id.size = st.st_size;
+    id.mtimeSec = static_cast<long long>(st.st_mtim.tv_sec);
+    id.mtimeNsec = st.st_mtim.tv_nsec;
+    return id;
+}
+
+// Reads a preference file. Anything but a readable regular file reads as empty; a file past
+// the size limit is read up to its last whole line within the limit.
+std::string readPrefsFile(const std::string& path) {
+    std::string data;
+    if (path.empty()) return data;
+    // Non-blocking open so that a FIFO in the file's place cannot hang the caller.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return data;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return data;
+    }
+    char buf[16384];
+    bool truncated = false;
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            data.clear(); // a read error: treat the file as unreadable
+            break;
+        }
+        if (n == 0) break;
+        data.append(buf, static_cast<std::size_t>(n));
+        if (data.size() > kMaxFileSize) {
+            truncated = true;
+            break;
+        }
+    }
+    ::close(fd);
+    if (truncated) {
+        data.resize(kMaxFileSize);
+        const std::size_t lastLf = data.rfind('\n');
+        data.resize(lastLf == std::string::npos ? 0 : lastLf + 1);
+    }
+    return data;
+}
+
+std::string domainName() {
+    const std::size_t n = strnlen(PREF_PATH_CSTR, sizeof PREF_PATH_CSTR);
+    std::string domain(PREF_PATH_CSTR, n);
+    if (domain.empty() || domain == "." || domain == ".." ||
+        domain.find('/') != std::string::npos)
+        domain = kDefaultDomain;
+    return domain;
+}
+
+std::string prefsFileIn(const std::string& root) {
+    std::string folder = root;
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder + domainName() + "/" + kFileName;
+}
+
+struct Store {
+    std::mutex mutex;
+    bool loaded = false;
+
+    bool userOverride = false;
+    std::string userRootOverride;
+    std::vector<std::string> systemRootsOverride;
+
+    std::string userFile;
+    std::vector<std::string> systemFiles;
+
+    PrefMap user;       // the user's store as this process sees it
+    PrefMap pending;    // changes not yet on disk (also applied to `user`)
+    FileId userId;      // the user's file when last read or written
+    int skippedLines = 0;
+    int batchDepth = 0;
+
+    PrefMap system;
+    std::vector<FileId> systemIds;
+    bool systemLoaded = false;
+};
+
+Store& store() {
+    static Store s;
+    return s;
+}
+
+void readUserFile(Store& s) {
+    s.userId = fileId(s.userFile);
+    PrefMap fresh;
+    s.skippedLines = parsePrefsText(readPrefsFile(s.userFile), fresh);
+    s.user.swap(fresh);
+}
+
+void readSystemFiles(Store& s) {
+    PrefMap merged;
+    s.systemIds.clear();
+    // The first folder is the most important: read the list backwards so it wins.
+    for (auto it = s.systemFiles.rbegin(); it != s.systemFiles.rend(); ++it)
+        parsePrefsText(readPrefsFile(*it), merged);
+    for (const std::string& f : s.systemFiles) s.systemIds.push_back(fileId(f));
+    s.system.swap(merged);
+    s.systemLoaded = true;
+}
+
+void resolveAndRead(Store& s) {
+    s.pending.clear();
+    s.userFile = prefsFileIn(s.userOverride ? s.userRootOverride : configRoot());
+    s.systemFiles.clear();
+    for (const std::string& root : s.userOverride ? s.systemRootsOverride : systemConfigRoots())
+        s.systemFiles.push_back(prefsFileIn(root));
+    readUserFile(s);
+    s.systemLoaded = false;
+    s.loaded = true;
+}
+
+// Brings the in-memory store up to date with the disk before it is used.
+void prepare(Store& s) {
+    if (!s.loaded) {
+        resolveAndRead(s);
+        return;
+    }
+    if (s.pending.empty() && fileId(s.userFile) != s.userId) readUserFile(s);
+}
+
+const PrefValue* systemValue(Store& s, const std::string& key) {
+    bool stale = !s.systemLoaded || s.systemIds.size() != s.systemFiles.size();
+    for (std::size_t i = 0; !stale && i < s.systemFiles.size(); ++i)
+        stale = fileId(s.systemFiles[i]) != s.systemIds[i];
+    if (stale) readSystemFiles(s);
+    const auto it = s.system.find(key);
+    return it == s.system.end() ? nullptr : &it->second;
+}
+
+// Writes the pending changes through, unless a batch holds them back.
+void flush(Store& s) {
+    if (s.batchDepth > 0 || s.pending.empty()) return;
+    if (fileId(s.userFile) != s.userId) {
+        // Someone else replaced the file: start from their version and apply ours on top.
+        readUserFile(s);
+        for (const auto& [key, value] : s.pending) s.user[key] = value;
+    }
+    s.pending.clear();
+    const std::size_t slash = s.userFile.rfind('/');
+    if (slash == std::string::npos) return;
+    makeDirectory(s.userFile.substr(0, slash));
+    if (writeFileAtomically(s.userFile, formatPrefsText(s.user))) s.userId = fileId(s.userFile);
+}
+
+void setValue(const std::string& key, PrefValue value) {
+    if (key.empty()) return;
+    Store& s = store();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    prepare(s);
+    s.user[key] = value;
+    s.pending[key] = std::move(value);
+    flush(s);
+}
+
+// Keys and texts end at the first NUL byte, as the buffer forms do.
+std::string cString(const std::string& text) {
+    return std::string(text.c_str());
+}
+
+std::string lookupText(const std::string& key, int bufferSize) {
+    if (key.empty() || bufferSize < 1) return std::string();
+    const std::size_t limit = static_cast<std::size_t>(bufferSize);
+    Store& s = store();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    prepare(s);
+    const auto it = s.user.find(key);
+    const bool userHas = it != s.user.end() && (it->second.isInt || !it->second.text.empty());
+    if (userHas && !it->second.isInt && it->second.text.size() < limit) return it->second.text;
+
+    const PrefValue* sys = systemValue(s, key);
+    if (!sys || sys->isInt || sys->text.empty() || sys->text.size() >= limit)
+        return std::string();
+    std::string text = sys->text;
+    // Adopt a machine-wide setting once, but never over a value of the user's own.
+    if (!userHas) {
+        s.user[key] = PrefValue::ofText(text);
+        s.pending[key] = PrefValue::ofText(text);
+        flush(s);
+    }
+    return text;
+}
+
+} // namespace
+
+void prefsUseFolders(const std::string& userRoot, const std::vector<std::string>& systemRoots) {
+    try {
+        Store& s = store();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        s.userOverride = !userRoot.empty();
+        s.userRootOverride = userRoot;
+        s.systemRootsOverride = systemRoots;
+        resolveAndRead(s);
+    } catch (...) {
+    }
+}
+
+void prefsUseDefaultFolders() {
+    prefsUseFolders(std::string(), {});
+}
+
+void prefsReload() {
+    try {
+        Store& s = store();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        resolveAndRead(s);
+    } catch (...) {
+    }
+}
+
+std::string prefsFilePath() {
+    Store& s = store();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.loaded) resolveAndRead(s);
+    return s.userFile;
+}
+
+std::vector<std::string> prefsSystemFilePaths() {
+    Store& s = store();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.loaded) resolveAndRead(s);
+    return s.systemFiles;
+}
+
+int prefsSkippedLines() {
+    Store& s = store();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.skippedLines;
+}
+
+void prefsBeginBatch() {
+    Store& s = store();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    ++s.batchDepth;
+}
+
+void prefsEndBatch() {
+    try {
+        Store& s = store();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.batchDepth > 0) --s.batchDepth;
+        flush(s);
+    } catch (...) {
+    }
+}
+
+} // namespace platform
+
+void saveStringToPrefs(const std::string& key, const std::string& value) {
+    try {
+        platform::setValue(platform::cString(key),
+                           platform::PrefValue::ofText(platform::cString(value)));
+    } catch (...) {
+    }
+}
+
+void saveStringToPrefs(const char* key, const char* value) {
+    if (!key) return;
+    saveStringToPrefs(std::string(key), std::string(value ? value : ""));
+}
+
+void loadStringFromPrefs(std::string key, std::string& value, int bufferSize) {
+    try {
+        value = platform::lookupText(platform::cString(key), bufferSize);
+    } catch (...) {
+        value.clear();
+    }
+}
+
+void loadStringFromPrefs(const char* key, char* out, int maxLen) {
+    if (!out || maxLen < 1) return;
+    out[0] = 0;
+    if (!key) return;
+    std::string text;
+    loadStringFromPrefs(std::string(key), text, maxLen);
+    copyBounded(out, maxLen, text);
+}
+
+int loadIntFromPrefs(const std::string& key) {
+    try {
+        const std::string k = platform::cString(key);
+        if (k.empty()) return 0;
+        platform::Store& s = platform::store();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        platform::prepare(s);
+        const auto it = s.user.find(k);
+        return it != s.user.end() && it->second.isInt ? it->second.intValue : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+void saveIntToPrefs(const std::string& key, int value) {
+    try {
+        platform::setValue(platform::cString(key),
+                           platform::PrefValue::ofInt(static_cast<int32_t>(value)));
+    } catch (...) {
+    }
+}
+
+void saveBoolToPrefs(const std::string& key, bool on) {
+    saveStringToPrefs(key, on ? std::string("Y") : std::string("N"));
+}
+
+bool getRegisterIsOn(std::string key, bool defaultValue) {
+    std::string text;
+    loadStringFromPrefs(std::move(key), text, platform::kFlagTextSize);
+    if (text == "Y") return true;
+    if (text == "N") return false;
+    return defaultValue;
+}
+
+int getMIDICC(int controller) {
+    return loadIntFromPrefs(std::to_string(controller));
+}
+
+void setMIDICC(int controller, int tag) {
+    saveIntToPrefs(std::to_string(controller), tag);
+}

@@ -1,0 +1,527 @@
+// The validator's check table. A check is a function of a CheckContext that creates the
+// instances it needs and reports results; add new ones to the table at the bottom.
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <random>
+
+#include "hostlib/StateFile.h"
+#include "hostlib/TextUtil.h"
+#include "hostlib/Validator.h"
+
+namespace tavhost {
+
+namespace {
+
+// Collects the first few problems of a check and counts the rest.
+class Problems {
+public:
+    void add(const std::string& what) {
+        if (count_ < kShown) text_ += (text_.empty() ? "" : "; ") + what;
+        ++count_;
+    }
+    bool any() const { return count_ > 0; }
+    std::string summary() const {
+        if (count_ <= kShown) return text_;
+        return text_ + "; and " + std::to_string(count_ - kShown) + " more";
+    }
+
+private:
+    static constexpr int kShown = 5;
+    int count_ = 0;
+    std::string text_;
+};
+
+std::string floatText(float v) {
+    if (std::isnan(v)) return "nan";
+    if (std::isinf(v)) return v > 0 ? "inf" : "-inf";
+    return formatFixed(v, 6);
+}
+
+HostIdentity withProduct(const HostIdentity& base, const std::string& product) {
+    HostIdentity id = base;
+    id.product = product;
+    return id;
+}
+
+// The host products tried where plug-ins behave differently per host: the configured one,
+// and one that plug-ins commonly give chunks to.
+std::vector<std::string> chunkHostProducts(const ValidateOptions& options) {
+    std::vector<std::string> products{options.identity.product};
+    if (options.identity.product != "REAPER") products.push_back("REAPER");
+    return products;
+}
+
+bool prepare(VstPlugin& plugin, double rate, int32_t block) {
+    plugin.setSampleRate(rate);
+    plugin.setBlockSize(block);
+    return true;
+}
+
+void setRandomParameters(VstPlugin& plugin, std::mt19937& rng) {
+    std::uniform_real_distribution<float> dist(0.0f, 1.0f);
+    int32_t n = plugin.numParams();
+    for (int32_t i = 0; i < n; ++i) plugin.setParameter(i, dist(rng));
+}
+
+std::string describeFaults(const RenderResult& rr) {
+    std::string s;
+    for (size_t c = 0; c < rr.faults.size(); ++c) {
+        if (rr.faults[c].clean()) continue;
+        if (!s.empty()) s += "; ";
+        s += "output " + std::to_string(c) + ": " + rr.faults[c].describe();
+    }
+    return s;
+}
+
+std::string levelText(const RenderResult& rr) {
+    double peak = 0.0;
+    for (const auto& ch : rr.audio) peak = std::max(peak, measureLevels(ch).peak);
+    return "peak " + formatFixed(peak, 4);
+}
+
+// ---- load and basic figures ------------------------------------------------------------
+
+void checkLoad(CheckContext& ctx) {
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail("load", error);
+        ctx.abortRemaining();
+        return;
+    }
+    std::string name = printable(p->dispatchString(effGetEffectName));
+    ctx.pass("load", "entry " + p->module()->entryName() + " returned effect '" + name + "', ID '" +
+                         fourCCText(p->effect()->uniqueID) + "'");
+}
+
+void checkBasics(CheckContext& ctx) {
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail("basics", error);
+        return;
+    }
+    AEffect* e = p->effect();
+    // A record with a wrong magic never comes out of instance(); checked here for the report.
+    ctx.report(e->magic == kEffectMagic, "magic", "'" + fourCCText(e->magic) + "'");
+    ctx.report(e->numParams > 0, "num-params", std::to_string(e->numParams) + " parameters");
+    ctx.report(e->numOutputs >= 1, "num-outputs",
+               std::to_string(e->numOutputs) + " outputs, " + std::to_string(e->numInputs) + " inputs");
+    bool flag = (e->flags & effFlagsCanReplacing) != 0;
+    ctx.report(e->processReplacing != nullptr, "process-replacing",
+               std::string(e->processReplacing ? "present" : "missing") +
+                   (flag ? ", effFlagsCanReplacing set" : ", effFlagsCanReplacing NOT set"));
+}
+
+void checkOpenClose(CheckContext& ctx) {
+    const int kCycles = 5;
+    std::string error;
+    int32_t firstId = 0, firstParams = 0;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        ctx.step("cycle " + std::to_string(cycle + 1));
+        std::unique_ptr<VstPlugin> p = ctx.instance(error);
+        if (!p) {
+            ctx.fail("open-close", "cycle " + std::to_string(cycle + 1) + ": " + error);
+            return;
+        }
+        if (cycle == 0) {
+            firstId = p->effect()->uniqueID;
+            firstParams = p->numParams();
+        } else if (p->effect()->uniqueID != firstId || p->numParams() != firstParams) {
+            ctx.fail("open-close", "cycle " + std::to_string(cycle + 1) +
+                                       ": unique ID or parameter count differs from the first instance");
+            return;
+        }
+        // Odd cycles look like a host scanning; even ones like a short session.
+        if (cycle % 2 == 0) {
+            prepare(*p, 44100.0, 512);
+            p->resume();
+            p->suspend();
+        } else {
+            p->dispatch(effGetVstVersion);
+            p->dispatchString(effGetEffectName);
+            p->dispatch(effGetPlugCategory);
+        }
+        p->close();
+    }
+    ctx.pass("open-close", std::to_string(kCycles) + " cycles of entry, effOpen, effClose");
+}
+
+// ---- strings ----------------------------------------------------------------------------
+
+// Calls a string opcode with a 256-byte buffer filled with a guard pattern. The answer must
+// be NUL-terminated within `limit` bytes and leave everything past `limit` untouched.
+bool guardedString(VstPlugin& p, int32_t opcode, int32_t index, size_t limit, std::string& problem) {
+    const unsigned char kGuard = 0xA5;
+    unsigned char buf[256];
+    std::memset(buf, kGuard, sizeof(buf));
+    p.dispatch(opcode, index, 0, buf);
+    if (!std::memchr(buf, 0, limit)) {
+        problem = "no NUL within " + std::to_string(limit) + " bytes";
+        return false;
+    }
+    for (size_t i = limit; i < sizeof(buf); ++i) {
+        if (buf[i] != kGuard) {
+            problem = "wrote byte " + std::to_string(i) + " (limit " + std::to_string(limit) + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+void checkParamStrings(CheckContext& ctx) {
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail("param-strings", error);
+        return;
+    }
+    struct Op {
+        int32_t code;
+        const char* name;
+    };
+    const Op ops[] = {{effGetParamName, "name"}, {effGetParamDisplay, "display"}, {effGetParamLabel, "label"}};
+    Problems problems;
+    int32_t n = p->numParams();
+    for (int32_t i = 0; i < n; ++i) {
+        for (const Op& op : ops) {
+            std::string why;
+            ctx.step("param " + std::to_string(i) + " " + op.name);
+            if (!guardedString(*p, op.code, i, 64, why))
+                problems.add("param " + std::to_string(i) + " " + op.name + ": " + why);
+        }
+    }
+    ctx.report(!problems.any(), "param-strings",
+               problems.any() ? problems.summary()
+                              : std::to_string(n) + " parameters x name/display/label within 64 bytes");
+
+    Problems other;
+    const Op identity[] = {{effGetEffectName, "effect name"},
+                           {effGetVendorString, "vendor"},
+                           {effGetProductString, "product"},
+                           {effGetProgramName, "program name"}};
+    for (const Op& op : identity) {
+        std::string why;
+        ctx.step(op.name);
+        if (!guardedString(*p, op.code, 0, 64, why)) other.add(std::string(op.name) + ": " + why);
+    }
+    ctx.report(!other.any(), "identity-strings",
+               other.any() ? other.summary() : "effect name, vendor, product, program name within 64 bytes");
+}
+
+// ---- rendering ----------------------------------------------------------------------------
+
+void checkRenderRate(CheckContext& ctx, double rate) {
+    const int32_t blockSizes[] = {1, 7, 64, 512, 4096};
+    std::string name = "render-" + std::to_string((int)rate);
+    Problems problems;
+    std::string levels;
+    for (int32_t block : blockSizes) {
+        ctx.step("rendering with block size " + std::to_string(block));
+        std::string error;
+        std::unique_ptr<VstPlugin> p = ctx.instance(error);
+        if (!p) {
+            problems.add("block " + std::to_string(block) + ": " + error);
+            continue;
+        }
+        RenderOptions ro;
+        ro.sampleRate = rate;
+        ro.blockSize = block;
+        ro.lengthFrames = (int64_t)rate;  // one second after the pre-roll
+        RenderResult rr;
+        if (!renderSession(*p, validationPhrase(rate, 0.8), ro, rr, error)) {
+            problems.add("block " + std::to_string(block) + ": " + error);
+            continue;
+        }
+        if (!rr.clean()) problems.add("block " + std::to_string(block) + ": " + describeFaults(rr));
+        if (block == 512) levels = levelText(rr);
+    }
+    ctx.report(!problems.any(), name,
+               problems.any() ? problems.summary()
+                              : "blocks 1, 7, 64, 512, 4096: outputs written, no NaN/inf/subnormal; " + levels);
+}
+
+void checkAutomation(CheckContext& ctx) {
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail("automation", error);
+        return;
+    }
+    std::mt19937 rng(ctx.options().seed);
+    RenderOptions ro;
+    ro.sampleRate = 44100.0;
+    ro.blockSize = 512;
+    ro.lengthFrames = 2 * 44100;
+    ro.randomBlockSeed = ctx.options().seed | 1u;
+    int64_t calls = 0;
+    ro.beforeBlock = [&](VstPlugin& plugin, int64_t, int32_t) {
+        setRandomParameters(plugin, rng);
+        calls += plugin.numParams();
+    };
+    RenderResult rr;
+    ctx.step("rendering with random automation");
+    if (!renderSession(*p, validationPhrase(44100.0, 1.5), ro, rr, error)) {
+        ctx.fail("automation", error);
+        return;
+    }
+    ctx.report(rr.clean(), "automation",
+               rr.clean() ? std::to_string(calls) + " random setParameter calls between " +
+                                std::to_string(rr.blocks) + " sub-blocks (seed " +
+                                std::to_string(ctx.options().seed) + "), output clean"
+                          : describeFaults(rr));
+}
+
+void checkParamRange(CheckContext& ctx) {
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail("param-range", error);
+        return;
+    }
+    const float inf = std::numeric_limits<float>::infinity();
+    const float values[] = {-1.0f, 2.0f, std::numeric_limits<float>::quiet_NaN(), inf, -inf};
+    const char* names[] = {"-1", "2", "NaN", "inf", "-inf"};
+    Problems problems;
+    int32_t n = p->numParams();
+    for (int32_t i = 0; i < n; ++i) {
+        for (int k = 0; k < 5; ++k) {
+            ctx.step("setParameter(" + std::to_string(i) + ", " + names[k] + ") and getParameter");
+            p->setParameter(i, values[k]);
+            float got = p->getParameter(i);
+            if (!(got >= 0.0f && got <= 1.0f))
+                problems.add("param " + std::to_string(i) + " after setParameter(" + names[k] +
+                             "): " + floatText(got));
+        }
+    }
+    // Whatever the plug-in made of those values must still give clean audio.
+    ctx.step("rendering after out-of-range values");
+    RenderOptions ro;
+    ro.lengthFrames = 44100 / 2;
+    RenderResult rr;
+    if (!renderSession(*p, validationPhrase(44100.0, 0.4), ro, rr, error))
+        problems.add(error);
+    else if (!rr.clean())
+        problems.add("rendering afterwards: " + describeFaults(rr));
+    ctx.report(!problems.any(), "param-range",
+               problems.any() ? problems.summary()
+                              : std::to_string(n) + " parameters stay within 0..1 after -1, 2, NaN, +-inf; audio clean");
+}
+
+// ---- state ----------------------------------------------------------------------------
+
+std::string compareParameters(const std::vector<float>& a, const std::vector<float>& b) {
+    if (a.size() != b.size()) return "parameter counts differ";
+    Problems problems;
+    for (size_t i = 0; i < a.size(); ++i) {
+        bool same = (std::isnan(a[i]) && std::isnan(b[i])) || std::fabs(a[i] - b[i]) <= 1e-5f;
+        if (!same)
+            problems.add("param " + std::to_string(i) + ": " + floatText(a[i]) + " then " + floatText(b[i]));
+    }
+    return problems.summary();
+}
+
+void checkChunkRoundTrip(CheckContext& ctx) {
+    for (const std::string& product : chunkHostProducts(ctx.options())) {
+        std::string name = "state-roundtrip (host " + product + ")";
+        HostIdentity id = withProduct(ctx.options().identity, product);
+        std::string error, note;
+        std::unique_ptr<VstPlugin> a = ctx.instance(id, error);
+        if (!a) {
+            ctx.fail(name, error);
+            continue;
+        }
+        prepare(*a, 44100.0, 512);
+        std::mt19937 rng(ctx.options().seed);
+        ctx.step("host " + product + ": saving the state of an instance with random parameters");
+        setRandomParameters(*a, rng);
+        PluginState saved;
+        if (!settlePlugin(*a, error) || !capturePluginState(*a, saved, note, error)) {
+            ctx.fail(name, error);
+            continue;
+        }
+        std::vector<float> paramsA = a->getAllParameters();
+        a->close();
+
+        std::unique_ptr<VstPlugin> b = ctx.instance(id, error);
+        if (!b) {
+            ctx.fail(name, error);
+            continue;
+        }
+        prepare(*b, 44100.0, 512);
+        ctx.step("host " + product + ": restoring the state into a fresh instance");
+        PluginState restored;
+        std::string note2;
+        if (!applyPluginState(*b, saved, error) || !settlePlugin(*b, error) ||
+            !capturePluginState(*b, restored, note2, error)) {
+            ctx.fail(name, error);
+            continue;
+        }
+        std::vector<float> paramsB = b->getAllParameters();
+
+        Problems problems;
+        bool chunk = saved.kind == StateKind::Chunk;
+        if (restored.kind != saved.kind) {
+            problems.add("the restored instance saves another kind of state");
+        } else if (chunk && restored.chunk != saved.chunk) {
+            size_t at = 0;
+            while (at < saved.chunk.size() && at < restored.chunk.size() && saved.chunk[at] == restored.chunk[at]) ++at;
+            problems.add("chunks differ: " + std::to_string(saved.chunk.size()) + " and " +
+                         std::to_string(restored.chunk.size()) + " bytes, first difference at byte " +
+                         std::to_string(at));
+        }
+        std::string paramDiff = compareParameters(paramsA, paramsB);
+        if (!paramDiff.empty()) problems.add(paramDiff);
+        std::string what = chunk ? "chunk of " + std::to_string(saved.chunk.size()) + " bytes"
+                                 : "no chunk offered, " + std::to_string(saved.params.size()) + " parameters";
+        if (!note.empty()) what += " (" + note + ")";
+        ctx.report(!problems.any(), name,
+                   problems.any() ? what + ": " + problems.summary()
+                                  : what + " restored into a fresh instance identically");
+    }
+}
+
+void checkBadChunks(CheckContext& ctx) {
+    const char* name = "bad-chunks";
+    std::string error;
+    std::unique_ptr<VstPlugin> p;
+    std::vector<uint8_t> chunk;
+    std::string product;
+    for (const std::string& candidate : chunkHostProducts(ctx.options())) {
+        ctx.step("host " + candidate + ": getting a chunk");
+        p = ctx.instance(withProduct(ctx.options().identity, candidate), error);
+        if (!p) {
+            ctx.fail(name, error);
+            return;
+        }
+        prepare(*p, 44100.0, 512);
+        if (!settlePlugin(*p, error)) {
+            ctx.fail(name, error);
+            return;
+        }
+        if (p->hasFlag(effFlagsProgramChunks)) chunk = p->getChunk(false);
+        if (!chunk.empty()) {
+            product = candidate;
+            break;
+        }
+        p.reset();
+    }
+    if (!p) {
+        ctx.skip(name, "the plug-in offers no chunk");
+        return;
+    }
+    const std::vector<float> before = p->getAllParameters();
+    Problems problems;
+    // Each bad chunk lives in a buffer of exactly its size, so a sanitizer sees over-reads.
+    auto attempt = [&](const std::string& label, const uint8_t* data, size_t size, bool nullPtr) {
+        ctx.step("effSetChunk with " + label);
+        std::unique_ptr<uint8_t[]> buf(new uint8_t[size]);
+        if (size > 0 && data) std::memcpy(buf.get(), data, size);
+        p->dispatch(effSetChunk, 0, (intptr_t)size, nullPtr ? nullptr : buf.get());
+        std::string err;
+        if (!settlePlugin(*p, err)) {
+            problems.add(label + ": " + err);
+            return;
+        }
+        std::string diff = compareParameters(before, p->getAllParameters());
+        if (!diff.empty()) problems.add(label + " changed parameters: " + diff);
+    };
+    std::vector<uint8_t> noise(100);
+    std::mt19937 rng(ctx.options().seed);
+    for (uint8_t& b : noise) b = (uint8_t)rng();
+    attempt("null pointer", nullptr, chunk.size(), true);
+    attempt("size 0", chunk.data(), 0, false);
+    if (chunk.size() > 100) attempt("first 100 bytes", chunk.data(), 100, false);
+    attempt("100 random bytes", noise.data(), noise.size(), false);
+    if (chunk.size() > 1) attempt("size - 1", chunk.data(), chunk.size() - 1, false);
+    ctx.report(!problems.any(), name,
+               problems.any() ? problems.summary()
+                              : "null, empty, short, random and one-byte-short chunks refused (host " +
+                                    product + ", chunk " + std::to_string(chunk.size()) + " bytes)");
+}
+
+void checkBadParamIndex(CheckContext& ctx) {
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail("bad-param-index", error);
+        return;
+    }
+    const std::vector<float> before = p->getAllParameters();
+    const int32_t indexes[] = {-1, p->numParams(), 100000};
+    Problems problems;
+    for (int32_t index : indexes) {
+        std::string at = "index " + std::to_string(index) + ": ";
+        ctx.step(at + "getParameter");
+        p->getParameter(index);
+        ctx.step(at + "setParameter");
+        p->setParameter(index, 0.5f);
+        for (int32_t op : {effGetParamName, effGetParamDisplay, effGetParamLabel}) {
+            std::string why;
+            ctx.step(at + "opcode " + std::to_string(op));
+            if (!guardedString(*p, op, index, 64, why))
+                problems.add("index " + std::to_string(index) + " opcode " + std::to_string(op) + ": " + why);
+        }
+        ctx.step(at + "effCanBeAutomated");
+        p->dispatch(effCanBeAutomated, index);
+        ctx.step(at + "effGetParameterProperties");
+        alignas(8) unsigned char props[512];
+        std::memset(props, 0, sizeof(props));
+        p->dispatch(effGetParameterProperties, index, 0, props);
+    }
+    std::string diff = compareParameters(before, p->getAllParameters());
+    if (!diff.empty()) problems.add("valid parameters changed: " + diff);
+    ctx.report(!problems.any(), "bad-param-index",
+               problems.any() ? problems.summary()
+                              : "indexes -1, numParams, 100000: get/set/name/display/label/properties harmless");
+}
+
+}  // namespace
+
+std::vector<TimedMidiEvent> validationPhrase(double sampleRate, double seconds) {
+    auto at = [&](double fraction) { return (int64_t)std::llround(fraction * seconds * sampleRate); };
+    auto ev = [&](double fraction, uint8_t a, uint8_t b, uint8_t c) {
+        TimedMidiEvent e;
+        e.frame = at(fraction);
+        e.bytes[0] = a;
+        e.bytes[1] = b;
+        e.bytes[2] = c;
+        e.size = 3;
+        return e;
+    };
+    return {
+        ev(0.00, 0x90, 60, 100), ev(0.00, 0x90, 64, 90), ev(0.00, 0x90, 67, 80),
+        ev(0.10, 0xB0, 1, 90),   ev(0.15, 0xE0, 0, 96),  ev(0.25, 0x90, 21, 127),
+        ev(0.30, 0x90, 108, 1),  ev(0.35, 0xE0, 0, 64),  ev(0.40, 0x80, 60, 0),
+        ev(0.40, 0x80, 64, 0),   ev(0.45, 0x90, 72, 64), ev(0.50, 0x80, 67, 0),
+        ev(0.55, 0xB0, 1, 0),    ev(0.60, 0x90, 72, 0),  ev(0.70, 0x80, 21, 0),
+        ev(0.75, 0x80, 108, 0),  ev(0.80, 0x90, 48, 110), ev(0.99, 0x80, 48, 0),
+    };
+}
+
+const std::vector<ValidatorCheck>& validatorChecks() {
+    static const std::vector<ValidatorCheck> table = [] {
+        std::vector<ValidatorCheck> t = {
+            {"load", "the shared object loads and its entry point returns an effect", checkLoad},
+            {"basics", "magic, parameter and output counts, processReplacing", checkBasics},
+            {"open-close", "5 cycles of creating, opening and closing an instance", checkOpenClose},
+            {"param-strings", "parameter and identity texts NUL-terminated within 64 bytes", checkParamStrings},
+        };
+        for (double rate : {22050.0, 44100.0, 48000.0, 96000.0, 192000.0}) {
+            t.push_back({"render-" + std::to_string((int)rate),
+                         "1 s of notes at this rate with blocks of 1, 7, 64, 512, 4096 frames: clean output",
+                         [rate](CheckContext& ctx) { checkRenderRate(ctx, rate); }});
+        }
+        t.push_back({"automation", "random automation of every parameter between random sub-blocks", checkAutomation});
+        t.push_back({"param-range", "getParameter within 0..1 after out-of-range and NaN values", checkParamRange});
+        t.push_back({"state-roundtrip", "state saved and restored into a fresh instance is identical", checkChunkRoundTrip});
+        t.push_back({"bad-chunks", "malformed chunks change nothing", checkBadChunks});
+        t.push_back({"bad-param-index", "out-of-range parameter indexes are harmless", checkBadParamIndex});
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace tavhost

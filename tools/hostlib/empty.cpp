@@ -1,0 +1,1 @@
+// Keeps the host library non-empty before its sources exist.
