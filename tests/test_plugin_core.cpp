@@ -424,8 +424,8 @@ TEST(PluginChunk, BankChunkIsValuesThenName) {
 TEST(PluginChunk, RoundTripRestoresValuesNameAndBytes) {
     PluginHarness a("REAPER");
     a.run(1);
-    for (int tag = 1; tag < 1024; tag += 7)
-        if (tag != kPresetTriggerTag) a->setParameter(tag, std::fmod(tag * 0.618f, 1.0f));
+    for (int tag = 1; tag < 1024; tag += 7) a->setParameter(tag, std::fmod(tag * 0.618f, 1.0f));
+    a->setParameter(kPresetTriggerTag, 0.35f);  // hosts may automate the trigger too
     std::vector<unsigned char> chunk = getChunk(a, false);
     ASSERT_EQ(chunk.size(), 4128u);
     std::strcpy(reinterpret_cast<char*>(&chunk[4096]), "Glass Harp");
@@ -435,7 +435,7 @@ TEST(PluginChunk, RoundTripRestoresValuesNameAndBytes) {
     EXPECT_EQ(b.dispatch(effSetChunk, 0, (VstIntPtr)chunk.size(), chunk.data()), 1);
     b.run(4096);
     for (int tag = 0; tag < 1024; ++tag) {
-        if (tag == kPresetTriggerTag || tag == 405 || tag == 406) continue;
+        if (tag == 405 || tag == 406) continue;  // never restored latched
         float stored;
         std::memcpy(&stored, &chunk[4 * tag], 4);
         ASSERT_EQ(b->getParameter(tag), stored) << tag;
@@ -444,9 +444,7 @@ TEST(PluginChunk, RoundTripRestoresValuesNameAndBytes) {
     char name[64];
     b.dispatch(effGetProgramName, 0, 0, name);
     EXPECT_STREQ(name, "Glass Harp");
-    std::vector<unsigned char> again = getChunk(b, false);
-    std::memcpy(&chunk[4 * kPresetTriggerTag], &again[4 * kPresetTriggerTag], 4);
-    EXPECT_EQ(again, chunk);
+    EXPECT_EQ(getChunk(b, false), chunk);
 }
 
 TEST(PluginChunk, BadChunksChangeNothing) {

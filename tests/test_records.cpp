@@ -292,8 +292,9 @@ TEST_F(Records, SteppedDefaultsDecodeToTheirIndices) {
     EXPECT_EQ(plugin->paramStepRange[395], 15.0f);
     EXPECT_EQ(plugin->paramStepRange[396], 15.0f);
     EXPECT_EQ(plugin->paramStepCount[407], 16);
-    EXPECT_EQ(decode(407, 0.745f), 15);  // Arp Mode: everything from about 0.745 is 15
-    EXPECT_EQ(decode(407, 0.74f), 14);
+    // Arp Mode: the upper quarter of the range all reads as the last mode.
+    EXPECT_EQ(decode(407, 0.746f), 15);
+    EXPECT_EQ(decode(407, 0.745f), 14);
     EXPECT_EQ(plugin->paramStepRange[408], 3.0f);
     EXPECT_EQ(plugin->paramStepRange[409], 3.0f);
     EXPECT_EQ(plugin->paramStepCount[411], 9);

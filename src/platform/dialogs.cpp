@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -96,7 +97,7 @@ std::string iconPath() {
     return fileExists(icon) ? icon : std::string();
 }
 
-// Runs an entry box. Returns the answer; `shown` tells whether any box was answered.
+// Runs an entry box and returns its answer (not OK when no box could be shown).
 Answer runEntry(const std::string& title, const std::string& prompt, const std::string& initial,
                 bool withIcon) {
     Answer answer;
@@ -105,6 +106,8 @@ Answer runEntry(const std::string& title, const std::string& prompt, const std::
     case Route::Script:
         break;
     case Route::None:
+        std::fprintf(stderr, "Tavrolune: %s: %s (no answer possible: cancelled)\n", title.c_str(),
+                     prompt.c_str());
         answer = Answer();
         break;
     case Route::Program: {
@@ -297,6 +300,8 @@ int messageBox(const char* text, int type) {
         int result = withCancel ? 2 : 1; // no box: cancelled, or the only button
         switch (platform::route(answer, program)) {
         case platform::Route::None:
+            // Nobody can see a box: the user still learns what went wrong.
+            std::fprintf(stderr, "Tavrolune: %s\n", text);
             break;
         case platform::Route::Script:
             result = answer.ok ? 1 : 2;

@@ -111,7 +111,13 @@ std::string prefsFileIn(const std::string& root) {
 }
 
 struct Store {
+    // Guards the maps; never held while the disk is written, so a reader waits at
+    // most for another thread's map update.
     std::mutex mutex;
+    // Serialises the disk writes themselves.
+    std::mutex writeMutex;
+    uint64_t generation = 0;         // bumped for every text prepared for the disk
+    uint64_t writtenGeneration = 0;  // newest text on disk (guarded by writeMutex)
     bool loaded = false;
 
     bool userOverride = false;
@@ -123,7 +129,10 @@ struct Store {
 
     PrefMap user;       // the user's store as this process sees it
     PrefMap pending;    // changes not yet on disk (also applied to `user`)
-    FileId userId;      // the user's file when last read or written
+    FileId userId;      // the user's file when last read
+    // The files this process wrote lately: a file that is one of them holds nothing
+    // new, whatever order the writers finished in.
+    std::vector<FileId> ownIds;
     int skippedLines = 0;
     int batchDepth = 0;
 
@@ -166,13 +175,10 @@ void resolveAndRead(Store& s) {
     s.loaded = true;
 }
 
-// Brings the in-memory store up to date with the disk before it is used.
+// Reads come from memory: the file is read once, and again only when this process
+// writes and finds that another process replaced it meanwhile.
 void prepare(Store& s) {
-    if (!s.loaded) {
-        resolveAndRead(s);
-        return;
-    }
-    if (s.pending.empty() && fileId(s.userFile) != s.userId) readUserFile(s);
+    if (!s.loaded) resolveAndRead(s);
 }
 
 const PrefValue* systemValue(Store& s, const std::string& key) {
@@ -184,29 +190,61 @@ const PrefValue* systemValue(Store& s, const std::string& key) {
     return it == s.system.end() ? nullptr : &it->second;
 }
 
-// Writes the pending changes through, unless a batch holds them back.
-void flush(Store& s) {
-    if (s.batchDepth > 0 || s.pending.empty()) return;
-    if (fileId(s.userFile) != s.userId) {
+// A text ready for the disk, prepared under the store's lock and written after it.
+struct PendingWrite {
+    std::string path;
+    std::string text;
+    uint64_t generation = 0;
+};
+
+// Takes the pending changes for the disk, unless a batch holds them back. Called with
+// the store's lock held; the caller writes the result with writeOut once it let go.
+PendingWrite takePending(Store& s) {
+    PendingWrite w;
+    if (s.batchDepth > 0 || s.pending.empty()) return w;
+    const FileId onDisk = fileId(s.userFile);
+    bool ours = onDisk == s.userId;
+    for (const FileId& id : s.ownIds) ours = ours || onDisk == id;
+    if (!ours) {
         // Someone else replaced the file: start from their version and apply ours on top.
         readUserFile(s);
         for (const auto& [key, value] : s.pending) s.user[key] = value;
     }
     s.pending.clear();
-    const std::size_t slash = s.userFile.rfind('/');
+    w.path = s.userFile;
+    w.text = formatPrefsText(s.user);
+    w.generation = ++s.generation;
+    return w;
+}
+
+void writeOut(Store& s, const PendingWrite& w) {
+    if (w.generation == 0) return;
+    const std::size_t slash = w.path.rfind('/');
     if (slash == std::string::npos) return;
-    makeDirectory(s.userFile.substr(0, slash));
-    if (writeFileAtomically(s.userFile, formatPrefsText(s.user))) s.userId = fileId(s.userFile);
+    std::lock_guard<std::mutex> writing(s.writeMutex);
+    // A newer text may already be on disk: never put an older one over it.
+    if (w.generation <= s.writtenGeneration) return;
+    makeDirectory(w.path.substr(0, slash));
+    if (!writeFileAtomically(w.path, w.text)) return;
+    s.writtenGeneration = w.generation;
+    const FileId id = fileId(w.path);
+    std::lock_guard<std::mutex> lock(s.mutex);
+    s.ownIds.push_back(id);
+    if (s.ownIds.size() > 16) s.ownIds.erase(s.ownIds.begin());
 }
 
 void setValue(const std::string& key, PrefValue value) {
     if (key.empty()) return;
     Store& s = store();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    prepare(s);
-    s.user[key] = value;
-    s.pending[key] = std::move(value);
-    flush(s);
+    PendingWrite w;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        prepare(s);
+        s.user[key] = value;
+        s.pending[key] = std::move(value);
+        w = takePending(s);
+    }
+    writeOut(s, w);
 }
 
 // Keys and texts end at the first NUL byte, as the buffer forms do.
@@ -218,22 +256,27 @@ std::string lookupText(const std::string& key, int bufferSize) {
     if (key.empty() || bufferSize < 1) return std::string();
     const std::size_t limit = static_cast<std::size_t>(bufferSize);
     Store& s = store();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    prepare(s);
-    const auto it = s.user.find(key);
-    const bool userHas = it != s.user.end() && (it->second.isInt || !it->second.text.empty());
-    if (userHas && !it->second.isInt && it->second.text.size() < limit) return it->second.text;
+    PendingWrite w;
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        prepare(s);
+        const auto it = s.user.find(key);
+        const bool userHas = it != s.user.end() && (it->second.isInt || !it->second.text.empty());
+        if (userHas && !it->second.isInt && it->second.text.size() < limit) return it->second.text;
 
-    const PrefValue* sys = systemValue(s, key);
-    if (!sys || sys->isInt || sys->text.empty() || sys->text.size() >= limit)
-        return std::string();
-    std::string text = sys->text;
-    // Adopt a machine-wide setting once, but never over a value of the user's own.
-    if (!userHas) {
-        s.user[key] = PrefValue::ofText(text);
-        s.pending[key] = PrefValue::ofText(text);
-        flush(s);
+        const PrefValue* sys = systemValue(s, key);
+        if (!sys || sys->isInt || sys->text.empty() || sys->text.size() >= limit)
+            return std::string();
+        text = sys->text;
+        // Adopt a machine-wide setting once, but never over a value of the user's own.
+        if (!userHas) {
+            s.user[key] = PrefValue::ofText(text);
+            s.pending[key] = PrefValue::ofText(text);
+            w = takePending(s);
+        }
     }
+    writeOut(s, w);
     return text;
 }
 
@@ -293,9 +336,13 @@ void prefsBeginBatch() {
 void prefsEndBatch() {
     try {
         Store& s = store();
-        std::lock_guard<std::mutex> lock(s.mutex);
-        if (s.batchDepth > 0) --s.batchDepth;
-        flush(s);
+        PendingWrite w;
+        {
+            std::lock_guard<std::mutex> lock(s.mutex);
+            if (s.batchDepth > 0) --s.batchDepth;
+            w = takePending(s);
+        }
+        writeOut(s, w);
     } catch (...) {
     }
 }

@@ -372,10 +372,12 @@ static void runModAmount(APlugin& p, int tag) {
         p.setParameter(tag, clamp01((std::log(x) / kLn2 + 4.0) * 0.125));
     } else if (kind == kDestPitch) {
         const float shown = (float)(int)(720.0f * v + 0.1f) * 0.1f - 36.0f;
-        int64_t n;
-        if (!answerWhole(p.setNumInput(tag, APlugin::getFloatStr(shown, 1), "-36 to 36 semi"), n))
+        // The amount moves in tenths of a semitone and the box shows them, so a typed
+        // tenth is kept rather than cut to the whole semitone.
+        double x;
+        if (!answerReal(p.setNumInput(tag, APlugin::getFloatStr(shown, 1), "-36 to 36 semi"), x))
             return;
-        p.setParameter(tag, clamp01((double)n / 72.0 + 0.5));
+        p.setParameter(tag, clamp01(x / 72.0 + 0.5));
     } else if (kind == kDestOctave) {
         int64_t n;
         if (!answerWhole(p.setNumInput(tag, wholeNumber((2.0f * v - 1.0f) * 8.0f + 0.1f),

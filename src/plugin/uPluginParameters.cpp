@@ -164,7 +164,8 @@ std::string modFXKnobText(APlugin& p, int tag, int fx, float v) {
     switch (tag) {
         case 108:
             if (fx == 9) return APlugin::getFilterFreqStr(v, true);
-            if (fx == 10) return tableRow(GATER_PERIOD_STR, APlugin::getSteppedValue(v, 33.99f, 34));
+            if (fx == 10)
+                return tableRow(GATER_PERIOD_STR, APlugin::getSteppedValue(v, 33.99f, 34));
             return APlugin::getLFOSpeedStr(p.paramValue[tag], p.getOnOff(kTagModFXSync), false);
         case 109:
             if (fx == 3 || fx == 5) return APlugin::getFilterFreqStr(v, true);

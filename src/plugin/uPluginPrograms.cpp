@@ -143,7 +143,9 @@ void APlugin::loadProgram() {
     std::memcpy(paramOrig, record.values, sizeof(paramOrig));
     std::memcpy(paramEdited, record.values, sizeof(paramEdited));
     std::memcpy(paramValue, record.values, sizeof(paramValue));
-    setParameter(kPresetTriggerTag, 0.0f);
+    // Raise the trigger with the value the record already holds, so a restored state
+    // reads back byte for byte whatever a host automated into the trigger tag.
+    setParameter(kPresetTriggerTag, record.values[kPresetTriggerTag]);
 }
 
 void APlugin::setProgramName(char*) {}

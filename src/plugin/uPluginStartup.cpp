@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "dsp/FilterTables.h"
 #include "platform/platform.h"
 #include "plugin/uPlugin.h"
 
@@ -123,9 +124,17 @@ void APlugin::initVariables() {
     setRange(lockedTag, 394, 539);
 
     std::memset(&env, 0, sizeof(env));
-    ribbonSpringOn = 0;
 
+    // Lookup tables, read by index on the audio thread; the filter tables are shared by
+    // every instance of the process and filled by the first.
+    initSineNoiseTables();
+    initPhaseWarpTable();
+    initFilterTables();
+    initLFOWaves();
+
+    ribbonSpringOn = 0;
     initModulationState();
+    initWaveTables();
 }
 
 void APlugin::initModulationState() {
