@@ -2,8 +2,10 @@
 // files, and info, render, state and validate against a third-party plug-in.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
-#include <regex>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "hostlib/MidiFile.h"
@@ -27,6 +29,10 @@ protected:
     }
     void needAmsynth() {
         if (!tavtest::haveAmsynth()) GTEST_SKIP() << tavtest::amsynthPath() << " is not installed";
+        // In sanitizer builds the host would report the plug-in's own leaks at exit.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        std::string options = asan && *asan ? std::string(asan) + ":detect_leaks=0" : "detect_leaks=0";
+        setenv("ASAN_OPTIONS", options.c_str(), 1);
     }
     std::string demo() const { return std::string(TAV_SOURCE_DIR) + "/tools/demo/demo.mid"; }
     std::string dir_;
@@ -38,6 +44,28 @@ std::vector<std::string> lines(const std::string& text) {
     std::string line;
     while (std::getline(ss, line)) out.push_back(line);
     return out;
+}
+
+// "N passed, M failed" exactly; false otherwise.
+bool parseSummary(const std::string& line, int& passed, int& failed) {
+    if (std::sscanf(line.c_str(), "%d passed, %d failed", &passed, &failed) != 2) return false;
+    return line == std::to_string(passed) + " passed, " + std::to_string(failed) + " failed";
+}
+
+bool isResultLine(const std::string& line) {
+    int p, f;
+    return line.rfind("PASS ", 0) == 0 || line.rfind("FAIL ", 0) == 0 || line.rfind("SKIP ", 0) == 0 ||
+           parseSummary(line, p, f);
+}
+
+// A parameter row of `info`: leading spaces, the index, two spaces, a quoted name.
+bool parameterRow(const std::string& line, int& index) {
+    size_t i = line.find_first_not_of(' ');
+    if (i == 0 || i == std::string::npos || !std::isdigit((unsigned char)line[i])) return false;
+    size_t end = line.find_first_not_of("0123456789", i);
+    if (end == std::string::npos || line.compare(end, 3, "  \"") != 0) return false;
+    index = std::atoi(line.c_str() + i);
+    return true;
 }
 
 double rmsOf(const std::vector<float>& v) {
@@ -114,15 +142,14 @@ TEST_F(HostCli, InfoListsIdentityAndEveryParameter) {
     for (const char* field : {"Effect name:", "Vendor version: 0x", "Unique ID:", "VST version:    2400",
                               "Category:       2 (synth)", "IsSynth", "Output pins:", "Can do:", "myOwnCapability"})
         EXPECT_NE(r.out.find(field), std::string::npos) << field;
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(r.out, m, std::regex("Parameters: +([0-9]+)")));
-    int count = std::stoi(m[1]);
+    int count = -1;
+    for (const std::string& line : lines(r.out))
+        if (line.rfind("Parameters:", 0) == 0) count = std::atoi(line.c_str() + 11);
     ASSERT_GT(count, 0);
-    int listed = 0;
-    std::regex row("^ +([0-9]+)  \".*\" +\".*\" +\".*\" +[0-9.]+$");
+    int listed = 0, index = 0;
     for (const std::string& line : lines(r.out)) {
-        if (std::regex_match(line, m, row)) {
-            EXPECT_EQ(std::stoi(m[1]), listed);
+        if (parameterRow(line, index)) {
+            EXPECT_EQ(index, listed);
             ++listed;
         }
     }
@@ -202,9 +229,8 @@ TEST_F(HostCli, ValidateSummaryMatchesItsLinesAndExitStatus) {
     ProcessResult r = run({"validate", tavtest::amsynthPath()});
     std::vector<std::string> out = lines(r.out);
     ASSERT_FALSE(out.empty());
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(out.back(), m, std::regex("^([0-9]+) passed, ([0-9]+) failed$"))) << out.back();
-    int passed = std::stoi(m[1]), failed = std::stoi(m[2]);
+    int passed = -1, failed = -1;
+    ASSERT_TRUE(parseSummary(out.back(), passed, failed)) << out.back();
     int passLines = 0, failLines = 0;
     for (const std::string& line : out) {
         passLines += line.rfind("PASS ", 0) == 0;
@@ -221,7 +247,7 @@ TEST_F(HostCli, ValidateSummaryMatchesItsLinesAndExitStatus) {
     r = run({"validate", tavtest::amsynthPath(), "--only", "render-48000,open-close"});
     out.clear();
     for (const std::string& line : lines(r.out))  // the plug-in may print too
-        if (std::regex_search(line, std::regex("^(PASS|FAIL|SKIP) |^[0-9]+ passed, "))) out.push_back(line);
+        if (isResultLine(line)) out.push_back(line);
     ASSERT_EQ(out.size(), 4u) << r.out;
     EXPECT_EQ(out[0].rfind("PASS load:", 0), 0u);
     EXPECT_EQ(out[1].rfind("PASS open-close:", 0), 0u);

@@ -151,7 +151,9 @@ TEST(HostMidiFile, RunningStatusAndMessageSizes) {
         EXPECT_EQ(f.events[i].tick, want[i].tick) << i;
         EXPECT_EQ(f.events[i].bytes[0], want[i].b0) << i;
         EXPECT_EQ(f.events[i].bytes[1], want[i].b1) << i;
-        if (want[i].size == 3) EXPECT_EQ(f.events[i].bytes[2], want[i].b2) << i;
+        if (want[i].size == 3) {
+            EXPECT_EQ(f.events[i].bytes[2], want[i].b2) << i;
+        }
         EXPECT_EQ(f.events[i].size, want[i].size) << i;
     }
     // 120 bpm by default: 480 ticks are half a second.

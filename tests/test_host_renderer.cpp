@@ -331,7 +331,9 @@ TEST_F(HostLibFake, EventsArriveAtTheirFramesWithAnyBlocking) {
             EXPECT_GE(s, 1);
             EXPECT_LE(s, 256);
         }
-        if (seed) EXPECT_GT(sizes.size(), 5u) << "random blocking gave regular blocks";
+        if (seed) {
+            EXPECT_GT(sizes.size(), 5u) << "random blocking gave regular blocks";
+        }
     }
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/FakeEditor.h"
 #include "support/PluginHarness.h"
 #include "vst/AEffEditor.h"
 
@@ -21,28 +22,8 @@ namespace {
 // ranges and the whole arpeggiator with its grid.
 bool isHeld(int tag) { return tag == 4 || (tag >= 244 && tag <= 247) || (tag >= 394 && tag <= 539); }
 
-class FakeEditor : public AEffEditor, public TEditorLink {
-public:
-    explicit FakeEditor(AudioEffect* effect) : AEffEditor(effect) {}
-    void setEditTag(int) override {}
-    void setParameter(VstInt32, float) override {}
-    void clearUndos() override {}
-    void updateIdleVars() override {}
-    void updateDistort() override {}
-    void updateModFX() override {}
-    void updateLayer() override {}
-};
 
-int windowHandle = 0;
 
-void openFakeEditor(PluginHarness& h) {
-    delete h->getEditor();
-    auto* fake = new FakeEditor(&h.plugin());
-    h->setEditor(fake);
-    h->editorLink = fake;
-    fake->open(&windowHandle);
-    h->editorOpen = 1;
-}
 
 struct Fixture : ::testing::Test {
     PluginHarness h;

@@ -7,34 +7,14 @@
 #include <string>
 
 #include "plugin/uPluginTags.h"
+#include "support/FakeEditor.h"
 #include "support/PluginHarness.h"
 #include "vst/AEffEditor.h"
 
 namespace {
 
-// Stands in for the editor so the core's editor questions and calls can be observed.
-class FakeEditor : public AEffEditor, public TEditorLink {
-public:
-    explicit FakeEditor(AudioEffect* effect) : AEffEditor(effect) {}
-    void setEditTag(int) override {}
-    void setParameter(VstInt32, float) override { ++parameterCalls; }
-    void clearUndos() override {}
-    void updateIdleVars() override {}
-    void updateDistort() override {}
-    void updateModFX() override {}
-    void updateLayer() override {}
-    int parameterCalls = 0;
-};
 
-FakeEditor* installFakeEditor(PluginHarness& h) {
-    delete h->getEditor();
-    auto* fake = new FakeEditor(&h.plugin());
-    h->setEditor(fake);
-    h->editorLink = fake;
-    return fake;
-}
 
-int windowHandle = 0;
 
 // Live, program and edited copies of a tag all hold v.
 void expectStored(APlugin& p, int tag, float v) {
@@ -495,7 +475,8 @@ TEST(EditorQueries, OpenOnlyWithWindowFlagsAndNotWhileOpening) {
     FakeEditor* editor = installFakeEditor(h);
     p.editorOpen = 1;
     EXPECT_FALSE(p.isEditorOpen());  // no window yet
-    editor->open(&windowHandle);
+    int window = 0;
+    editor->open(&window);
     EXPECT_TRUE(p.isEditorOpen());
     p.editorOpening = 1;
     EXPECT_FALSE(p.isEditorOpen());

@@ -6,36 +6,14 @@
 #include <limits>
 
 #include "plugin/uPluginTags.h"
+#include "support/FakeEditor.h"
 #include "support/PluginHarness.h"
 #include "vst/AEffEditor.h"
 
 namespace {
 
-// Stands in for the editor so the section updates the stepping asks for can be counted.
-class FakeEditor : public AEffEditor, public TEditorLink {
-public:
-    explicit FakeEditor(AudioEffect* effect) : AEffEditor(effect) {}
-    void setEditTag(int) override {}
-    void setParameter(VstInt32, float) override {}
-    void clearUndos() override {}
-    void updateIdleVars() override {}
-    void updateDistort() override { ++distort; }
-    void updateModFX() override { ++modFX; }
-    void updateLayer() override { ++layer; }
-    int distort = 0, modFX = 0, layer = 0;
-};
 
-int windowHandle = 0;
 
-FakeEditor* openFakeEditor(PluginHarness& h) {
-    delete h->getEditor();
-    auto* fake = new FakeEditor(&h.plugin());
-    h->setEditor(fake);
-    h->editorLink = fake;
-    fake->open(&windowHandle);
-    h->editorOpen = 1;
-    return fake;
-}
 
 struct Stepping : ::testing::Test {
     PluginHarness h;

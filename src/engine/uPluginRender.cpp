@@ -8,11 +8,11 @@
 void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
     if (!outputs || sampleFrames <= 0) return;
     for (VstInt32 i = 0; i < sampleFrames; ++i) {
-        if ((sampleCounter & kSlowTaskMask) == 0) {
+        if ((blockCounter & kSlowTaskMask) == 0) {
             if (editorRefreshRequest) updateEditorScreen();
             if (presetPending) setPresetParameters();
         }
-        ++sampleCounter;
+        ++blockCounter;
     }
     for (int ch = 0; ch < 2; ++ch)
         if (outputs[ch]) std::memset(outputs[ch], 0, sizeof(float) * (std::size_t)sampleFrames);

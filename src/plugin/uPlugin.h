@@ -401,7 +401,8 @@ public:
     float overSampleRate = 88200.0f;
     float overSampleRateInv = 1.0f / 88200.0f;
     double baseNoteIncrement = 0.0;
-    uint32_t sampleCounter = 0;
+    uint32_t sampleCounter = 0;  // advances while the engine renders
+    uint32_t blockCounter = 0;   // advances on every sample: program application, refresh
     double hostPPQ = 0.0;
     float tempo = 120.0f;
     double tempoD = 120.0;

@@ -50,13 +50,15 @@ enum ModFXMode {
 // Modulation destination kinds that have an entry of their own.
 constexpr int kDestFactor = 2, kDestPitch = 3, kDestOctave = 4;
 
-constexpr double kLn1024 = 6.931472;   // 10 octaves of filter frequency
-constexpr double kLn16384 = 9.704061;  // 14 octaves of envelope time or LFO rate
-constexpr double kLn4096 = 8.317766;
-constexpr double kLn32 = 3.465736;
-constexpr double kLn2 = 0.6931472;
+// Octave spans of the logarithmic displays (n x ln 2).
+constexpr double kLn2 = 0.6931471805599453;
+constexpr double kLn32 = 5.0 * kLn2;      // distortion rate: 5 octaves
+constexpr double kLn1024 = 10.0 * kLn2;   // filter frequency, pre-delay, strum: 10 octaves
+constexpr double kLn4096 = 12.0 * kLn2;   // delay time: 12 octaves
+constexpr double kLn16384 = 14.0 * kLn2;  // envelope time, LFO rate: 14 octaves
 
-float pow2(float x) { return (float)std::pow(2.0, (double)x); }
+// 2 to the power x as the value texts compute it: in double, narrowed to float.
+float pow2(float x) { return (float)std::exp2((double)x); }
 
 // A result of an inverse formula as a parameter value: above 1 is 1, below 0 is 0, and
 // what is not a number (the logarithm of a negative entry) is the lowest value.
@@ -65,11 +67,38 @@ float clamp01(double v) {
     return v > 1.0 ? 1.0f : (float)v;
 }
 
-std::string wholeNumber(float v) {
+int truncToInt(float x) {
     // Saturate before converting: the text of a value is never worth undefined behaviour.
-    if (!(v > -2147483648.0f)) v = -2147483648.0f;
-    if (v > 2147483520.0f) v = 2147483520.0f;
-    return std::to_string((int)v);
+    if (std::isnan(x)) return 0;
+    if (x <= -2147483648.0f) return -2147483647 - 1;
+    if (x >= 2147483648.0f) return 2147483647;
+    return (int)x;
+}
+
+std::string wholeNumber(float v) { return std::to_string(truncToInt(v)); }
+
+// The whole numbers that values show as where their text cuts the fraction off.
+int shownFilterHz(float v) { return truncToInt(20.0f * pow2(v * 10.0f)); }
+int shownRateHz(float v) { return truncToInt(44100.0f / pow2(v * 5.0f)); }
+int shownLengthPercent(float v) { return truncToInt(pow2(v * 8.0f - 6.0f) * 100.0f); }
+int shownVelocity(float v) { return truncToInt(v * 127.0f); }
+int shownPercent(float v) { return truncToInt(v * 100.0f); }
+int shownSizeQuarters(float v) { return truncToInt(std::floor(v * 30.75f + 1.0f)); }
+
+// An inverse formula lands on the lower edge of the typed number's display step, and float
+// rounding can leave it a hair outside, where a text that cuts the fraction shows the
+// number below the typed one. Moves the value by single float steps (a few at most) until
+// it shows at least the typed whole number; `rising` tells whether the shown number grows
+// with the value.
+float settleOn(float v, double typed, int (*shown)(float), bool rising) {
+    if (!(typed > -2147483648.0 && typed < 2147483647.0)) return v;
+    const int whole = (int)std::floor(typed);
+    for (int i = 0; i < 64 && shown(v) < whole; ++i) {
+        const float next = std::nextafter(v, rising ? 2.0f : -1.0f);
+        if (next < 0.0f || next > 1.0f) break;
+        v = next;
+    }
+    return v;
 }
 
 // The longest leading real number of a cleaned answer, read in the C locale whatever the
@@ -181,7 +210,7 @@ void APlugin::setNumFilter(int tag) {
     if (!answerReal(setNumInput(tag, wholeNumber(20.0f * pow2(10.0f * v)), "20 Hz to 20500 Hz"),
                     x))
         return;
-    setParameter(tag, clamp01(std::log(x / 20.0) / kLn1024));
+    setParameter(tag, settleOn(clamp01(std::log(x / 20.0) / kLn1024), x, shownFilterHz, true));
 }
 
 void APlugin::setNumSpeed(int tag, bool synced) {
@@ -315,6 +344,9 @@ static void runOwnRow(APlugin& p, int tag, OwnRow row) {
     double x;
     if (!answerReal(p.setNumInput(tag, shown, prompt), x)) return;
     double y;
+    int (*shownWhole)(float) = nullptr;  // for the rows whose text cuts the fraction off
+    bool rising = true;
+    double typed = x;
     switch (row) {
         case OwnRow::Bits:
             y = 1.0 - x * 0.0625;
@@ -322,6 +354,8 @@ static void runOwnRow(APlugin& p, int tag, OwnRow row) {
         case OwnRow::Rate:
             if (x <= 0.0001) return;
             y = std::log(44100.0 / x) / kLn32;
+            shownWhole = shownRateHz;
+            rising = false;
             break;
         case OwnRow::ModDelay:
             y = x / 50.0;
@@ -339,10 +373,13 @@ static void runOwnRow(APlugin& p, int tag, OwnRow row) {
         case OwnRow::Size:
             if (x <= 0.0001) return;
             y = (4.0 * x - 1.0) / 30.75;
+            shownWhole = shownSizeQuarters;
+            typed = 4.0 * x;
             break;
         case OwnRow::Length:
             if (x <= 0.0001) return;
             y = (std::log(x / 100.0) / kLn2 + 6.0) * 0.125;
+            shownWhole = shownLengthPercent;
             break;
         case OwnRow::Strum:
             y = std::log(x) / kLn1024;
@@ -350,7 +387,8 @@ static void runOwnRow(APlugin& p, int tag, OwnRow row) {
         default:
             return;
     }
-    p.setParameter(tag, clamp01(y));
+    const float v01 = clamp01(y);
+    p.setParameter(tag, shownWhole ? settleOn(v01, typed, shownWhole, rising) : v01);
 }
 
 // The modulation amount, in the unit of the slot's destination.
@@ -544,11 +582,12 @@ void APlugin::setNumValue(int tag) {
             return;
         case kTypeMidi127:
             if (answerReal(setNumInput(tag, wholeNumber(127.0f * v), "Velocity 0 to 127"), x))
-                setParameter(tag, clamp01(x / 127.0));
+                setParameter(tag, settleOn(clamp01(x / 127.0), x, shownVelocity, true));
             return;
         case kTypeVelSplit:
             if (answerReal(setNumInput(tag, wholeNumber(127.0f * v), "Velocity 0 to 127"), x))
-                setNumVel(velTagLayer[tag], velTagPoint[tag], clamp01(x / 127.0));
+                setNumVel(velTagLayer[tag], velTagPoint[tag],
+                          settleOn(clamp01(x / 127.0), x, shownVelocity, true));
             return;
         case kTypeDB80:
             setNumVol(tag, 80.0f, 80.0f, "-80 to 0 dB");
@@ -590,7 +629,7 @@ void APlugin::setNumValue(int tag) {
             return;
         case kTypeIntPercent:
             if (answerReal(setNumInput(tag, wholeNumber(100.0f * v), "Volume 0 to 100%"), x))
-                setParameter(tag, clamp01(x / 100.0));
+                setParameter(tag, settleOn(clamp01(x / 100.0), x, shownPercent, true));
             return;
         case kTypeInternal:
             return;

@@ -122,8 +122,11 @@ int commandInfo(int argc, char** argv) {
     std::printf("Outputs:        %d\n", e->numOutputs);
     std::printf("Initial delay:  %d\n", e->initialDelay);
     std::printf("Tail size:      %" PRIdPTR "\n", p->dispatch(effGetTailSize));
-    std::printf("processReplacing: %s, processDoubleReplacing: %s\n",
-                e->processReplacing ? "present" : "missing", e->processDoubleReplacing ? "present" : "missing");
+    // Plug-ins built with older headers allocate a shorter record: the double-precision
+    // entry is only read when the flag says it exists.
+    bool doubles = (e->flags & effFlagsCanDoubleReplacing) != 0;
+    std::printf("processReplacing: %s, processDoubleReplacing: %s\n", e->processReplacing ? "present" : "missing",
+                !doubles ? "not offered" : e->processDoubleReplacing ? "present" : "missing");
 
     printPins(*p, effGetOutputProperties, e->numOutputs, "Output pins");
     printPins(*p, effGetInputProperties, e->numInputs, "Input pins");

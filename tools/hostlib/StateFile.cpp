@@ -146,9 +146,12 @@ bool applyPluginState(VstPlugin& plugin, const PluginState& state, std::string& 
             error = "the state holds an empty chunk";
             return false;
         }
-        // The plug-in gets its own copy: the pointer is not const in the interface.
+        // The plug-in gets its own copy (the pointer is not const in the interface), with a
+        // NUL after the end it is not told about: plug-ins with text chunks are known to
+        // run strlen over them.
         std::vector<uint8_t> copy(state.chunk);
-        plugin.setChunk(copy.data(), copy.size(), false);
+        copy.push_back(0);
+        plugin.setChunk(copy.data(), state.chunk.size(), false);
         return true;
     }
     if ((int64_t)state.params.size() != plugin.numParams()) {

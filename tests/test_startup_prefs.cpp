@@ -1,0 +1,139 @@
+// A new instance builds its start-up state from the user's real preferences: folder
+// defaults written back, the controller map, the MIDI channel, machine-wide values; and
+// the store survives a writer killed in the middle of a save.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/platform.h"
+#include "support/PluginHarness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class StartupPrefs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        useScratchHome();
+        root = fs::path(std::getenv("HOME")).parent_path() /
+               ("startup-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root);
+        fs::create_directories(root / "config");
+        fs::create_directories(root / "system");
+        fs::create_directories(root / "data");
+        setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+        platform::prefsUseFolders((root / "config").string(), {(root / "system").string()});
+    }
+    void TearDown() override { platform::prefsUseDefaultFolders(); }
+
+    void writeSystemPrefs(const std::string& text) {
+        const fs::path file = fs::path(platform::prefsSystemFilePaths().at(0));
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << text;
+    }
+
+    static std::string pref(const char* key) {
+        std::string value;
+        loadStringFromPrefs(key, value, 1 << 20);
+        return value;
+    }
+
+    fs::path root;
+};
+
+}  // namespace
+
+TEST_F(StartupPrefs, EmptyStoreGetsFolderDefaultsUnderTheDataRoot) {
+    PluginHarness h;
+    const std::string base = (root / "data").string() + "/Vantorix/Tavrolune/";
+    EXPECT_EQ(pref("ECSDir"), base + "ECS/");
+    EXPECT_EQ(pref("ModDir"), base + "Mod/");
+    EXPECT_EQ(pref("ArpDir"), base + "Arp/");
+    EXPECT_EQ(pref("ChordDir"), base + "Chord/");
+    EXPECT_EQ(pref("LayerDirWire"), base + "Layer/Wire");
+    EXPECT_EQ(pref("LayerDirString"), base + "Layer/String");
+    EXPECT_EQ(pref("LayerDirFM"), base + "Layer/FM");
+    EXPECT_EQ(pref("LayerDirWave"), base + "Layer/Wave");
+    EXPECT_EQ(pref("VelSplitDir"), base + "VelSplit/");
+    EXPECT_EQ(pref("Help"), "");
+    EXPECT_EQ(pref("Tuning"), "");
+    EXPECT_EQ(pref("TuningName"), "");
+    EXPECT_EQ(h->tuningDir, base + "Tuning");
+    EXPECT_EQ(h->helpPath, base + "Manual/Vantorix_Tavrolune_Manual.pdf");
+    EXPECT_EQ(h->layerDir[3], base + "Layer/Wave");
+}
+
+TEST_F(StartupPrefs, StoredValuesAreUsedWholeAndHelpIsFixed) {
+    const std::string longFolder = "/music/" + std::string(300, 'x') + "/";
+    saveStringToPrefs("ArpDir", longFolder);
+    saveStringToPrefs("Tuning", "/tunings");
+    saveStringToPrefs("TuningName", "Werckmeister");
+    saveStringToPrefs("Help", "/elsewhere/manual.pdf");
+    PluginHarness h;
+    EXPECT_EQ(h->arpDir, longFolder);
+    EXPECT_EQ(h->tuningDir, "/tunings");
+    EXPECT_EQ(h->tuningName, "Werckmeister");
+    EXPECT_NE(h->helpPath.find("Manual/Vantorix_Tavrolune_Manual.pdf"), std::string::npos);
+    EXPECT_EQ(pref("Help"), "/elsewhere/manual.pdf") << "nothing is written under Help";
+}
+
+TEST_F(StartupPrefs, ControllerMapAndMidiChannelComeFromTheStore) {
+    saveIntToPrefs("74", 29);
+    saveIntToPrefs("0", 1);
+    saveIntToPrefs("MIDIChannel", 5);
+    {
+        PluginHarness h;
+        EXPECT_EQ(h->midiCCMap[74], 29);
+        EXPECT_EQ(h->midiCCMap[0], 1);
+        EXPECT_EQ(h->midiCCMap[75], 0);
+        EXPECT_EQ(h->midiChannel, 4);
+    }
+    saveIntToPrefs("MIDIChannel", 20);  // out of range: all channels
+    PluginHarness h;
+    EXPECT_EQ(h->midiChannel, -1);
+}
+
+TEST_F(StartupPrefs, MachineWideFolderIsAdoptedIntoTheUsersStore) {
+    writeSystemPrefs("s ModDir=/srv/shared/mod/\n");
+    PluginHarness h;
+    EXPECT_EQ(h->modDir, "/srv/shared/mod/");
+    platform::prefsReload();
+    const fs::path userFile = platform::prefsFilePath();
+    std::ifstream in(userFile);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(text.find("/srv/shared/mod/"), std::string::npos) << text;
+}
+
+TEST_F(StartupPrefs, KilledWriterLeavesOldOrNewStoreNeverABrokenOne) {
+    saveIntToPrefs("Seed", 1);
+    for (int round = 0; round < 12; ++round) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) {
+                saveStringToPrefs("Key" + std::to_string(i % 50), std::string(200 + i % 97, 'v'));
+                saveIntToPrefs("Counter", i);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(300 + 700 * round));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        platform::prefsReload();
+        EXPECT_EQ(platform::prefsSkippedLines(), 0) << "round " << round;
+        EXPECT_EQ(loadIntFromPrefs("Seed"), 1) << "round " << round;
+    }
+    // The temporary files of killed writers never replace the store.
+    int stores = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(platform::prefsFilePath()).parent_path()))
+        stores += entry.path().filename() == "preferences";
+    EXPECT_EQ(stores, 1);
+}
