@@ -328,6 +328,15 @@ public:
     float fftImagOut[kFftBufferSize];
     // === end section: lookup tables ===================================================
 
+    // === section: engine core: render loop, MIDI, voices, notes, output (engine-core work) ==
+    // === end section: engine core =========================================================
+
+    // === section: engine sound: layer models and envelopes (engine-sound work) =============
+    // === end section: engine sound ========================================================
+
+    // === section: voice filters (filters work) ============================================
+    // === end section: voice filters =======================================================
+
     // --- parameter records (eight parallel arrays, written once at start-up) ----------
     float paramDefault[kNumParams];
     uint8_t paramIsSwitch[kNumParams];
