@@ -8,6 +8,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)"
 export XDG_CONFIG_HOME="${XDG_CONFIG_HOME:-$PWD/build/home/config}"
 export XDG_DATA_HOME="${XDG_DATA_HOME:-$PWD/build/home/data}"
-build/bin/tavrolune-host info build/plugin/Tavrolune.so | head -n 40
+build/bin/tavrolune-host info build/plugin/Tavrolune.so > build/info.txt
+head -n 40 build/info.txt
+echo "... (all 1024 parameters in build/info.txt)"
 build/bin/tavrolune-host render build/plugin/Tavrolune.so --midi tools/demo/demo.mid --out build/demo.wav
 echo "wrote build/demo.wav"

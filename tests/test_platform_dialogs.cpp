@@ -13,25 +13,18 @@
 #include <sstream>
 
 #include "platform/platform.h"
+#include "support/TestFiles.h"
 
 namespace {
+
+using testfiles::listFolder;
+using testfiles::readFile;
+using testfiles::writeFile;
 
 using platform::DialogMode;
 using platform::DialogRecord;
 
-std::string scratchRoot() {
-    const char* base = std::getenv("TAV_TEST_SCRATCH");
-    std::string root = base && *base ? base : "/tmp";
-    makeDirectory(root);
-    return root;
-}
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Keeps the environment variables a test changes and puts them back afterwards.
 class EnvGuard {
@@ -75,11 +68,8 @@ protected:
     // A stand-in for the dialog program: writes each argument it gets, NUL-terminated, to
     // $FAKE_ARGS, touches $FAKE_MARK, prints $FAKE_ANSWER and exits with $FAKE_EXIT.
     std::string makeFakeProgram() {
-        std::string tmpl = scratchRoot() + "/dialogs-XXXXXX";
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back(0);
-        if (!mkdtemp(buf.data())) return std::string();
-        dir = buf.data();
+        dir = testfiles::makeScratchFolder("dialogs");
+        if (dir.empty()) return std::string();
         const std::string path = dir + "/fake-dialog";
         std::ofstream out(path);
         out << "#!/bin/sh\n"

@@ -14,40 +14,21 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "support/TestFiles.h"
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testfiles::listFolder;
+using testfiles::readFile;
+using testfiles::writeFile;
 
-std::vector<std::string> listFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d)) {
-            const std::string n = e->d_name;
-            if (n != "." && n != "..") names.push_back(n);
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+
 
 class FoldersTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* base = std::getenv("TAV_TEST_SCRATCH");
-        std::string root = base && *base ? base : "/tmp";
-        makeDirectory(root);
-        std::string tmpl = root + "/folders-XXXXXX";
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back(0);
-        ASSERT_NE(mkdtemp(buf.data()), nullptr);
-        dir = buf.data();
+        dir = testfiles::makeScratchFolder("folders");
+        ASSERT_FALSE(dir.empty());
         setenv("HOME", (dir + "/home").c_str(), 1);
         setenv("XDG_DATA_HOME", (dir + "/data").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);

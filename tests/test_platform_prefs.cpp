@@ -15,51 +15,24 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "support/TestFiles.h"
 #include "platform/prefsformat.h"
 
 namespace {
 
-std::string scratchRoot() {
-    const char* base = std::getenv("TAV_TEST_SCRATCH");
-    std::string root = base && *base ? base : "/tmp";
-    makeDirectory(root);
-    return root;
-}
+using testfiles::listFolder;
+using testfiles::readFile;
+using testfiles::writeFile;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
-void writeFile(const std::string& path, const std::string& data) {
-    makeDirectory(path.substr(0, path.rfind('/')));
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
 
-std::vector<std::string> listFolder(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d)) {
-            const std::string n = e->d_name;
-            if (n != "." && n != "..") names.push_back(n);
-        }
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
+
 
 class PrefsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string tmpl = scratchRoot() + "/prefs-XXXXXX";
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back(0);
-        ASSERT_NE(mkdtemp(buf.data()), nullptr);
-        dir = buf.data();
+        dir = testfiles::makeScratchFolder("prefs");
+        ASSERT_FALSE(dir.empty());
         home = dir + "/home";
         config = dir + "/config";
         system = dir + "/system";
