@@ -1,5 +1,9 @@
-// Envelope working state of every voice: 25 envelopes (amp, then eight per layer) times
-// 16 voices times up to 8 stacked sub-elements (chord notes and unison copies).
+// Envelope working state of every voice: 25 envelopes (the Amp envelope, then eight per
+// layer: filter, pitch, volume, wire, FM 1 pitch, FM 1 volume, FM 2 pitch, FM 2 volume)
+// times 16 voices times up to 8 stacked sub-elements (chord notes and unison copies).
+//
+// Envelopes are computed once per 16 samples of the voice; between two updates the running
+// level moves linearly toward the new target by one increment per sample.
 #pragma once
 
 #include <cstdint>
@@ -7,23 +11,71 @@
 constexpr int kNumEnvs = 25;
 constexpr int kEnvSubs = 8;
 constexpr int kEnvVoices = 16;
+constexpr int kEnvLayers = 3;
+
+// Stages of one envelope; Release at phase 0 is also "ended".
+enum EnvStage : int32_t {
+    kEnvAttack = 0,
+    kEnvDecay = 1,
+    kEnvSustain = 2,
+    kEnvRelease = 3,
+};
+
+// Envelope numbers of each layer's eight envelopes.
+constexpr int ENV_FILTER[3] = {1, 9, 17};
+constexpr int ENV_PITCH[3] = {2, 10, 18};
+constexpr int ENV_VOL[3] = {3, 11, 19};
+constexpr int ENV_WIRE[3] = {4, 12, 20};
+constexpr int ENV_FM_1_PITCH[3] = {5, 13, 21};
+constexpr int ENV_FM_1_VOL[3] = {6, 14, 22};
+constexpr int ENV_FM_2_PITCH[3] = {7, 15, 23};
+constexpr int ENV_FM_2_VOL[3] = {8, 16, 24};
 
 struct TEnvState {
-    int32_t stage[kNumEnvs][kEnvVoices][kEnvSubs];
-    // The per-sub-element working values. They sit together so that silencing every
-    // envelope at once (a program change) is one clear of this block.
+    // The per-sub-element working values, indexed [voice][sub-element][envelope] so that
+    // one voice's envelopes sit together: the per-sample step of a voice touches a few
+    // cache lines. They sit in one block so that silencing every envelope at once (a
+    // program change, a reset) is one clear. Read a running level with envLevel().
     struct Work {
-        double target[kNumEnvs][kEnvVoices][kEnvSubs];
-        double increment[kNumEnvs][kEnvVoices][kEnvSubs];
-        double prevTarget[kNumEnvs][kEnvVoices][kEnvSubs];
-        double prevTarget2[kNumEnvs][kEnvVoices][kEnvSubs];
-        double level[kNumEnvs][kEnvVoices][kEnvSubs];
-        double phase[kNumEnvs][kEnvVoices][kEnvSubs];
-        double releasePhase[kNumEnvs][kEnvVoices][kEnvSubs];
-        double releaseLevel[kNumEnvs][kEnvVoices][kEnvSubs];
+        double run[kEnvVoices][kEnvSubs][kNumEnvs];     // running level, read per sample
+        double step[kEnvVoices][kEnvSubs][kNumEnvs];    // per-sample increment
+        double target[kEnvVoices][kEnvSubs][kNumEnvs];  // level at the end of the block
+        double prevTarget[kEnvVoices][kEnvSubs][kNumEnvs];
+        double prevTarget2[kEnvVoices][kEnvSubs][kNumEnvs];
+        double phase[kEnvVoices][kEnvSubs][kNumEnvs];         // position within the stage, 0..1
+        double releasePhase[kEnvVoices][kEnvSubs][kNumEnvs];  // where a release would start
+        double releaseLevel[kEnvVoices][kEnvSubs][kNumEnvs];
+        int32_t stage[kEnvVoices][kEnvSubs][kNumEnvs];  // EnvStage
     } work;
+    // Per envelope and voice: the time factor set at note start (1.0 but for the layer
+    // volume envelopes, which follow key and velocity).
     double rate[kNumEnvs][kEnvVoices];
 
-    // Every envelope of every voice at rest and silent.
+    // The envelopes updated and advanced: Amp first, then each layer's in use, in order.
+    int32_t list[kNumEnvs];
+    int32_t listCount;
+
+    // Per envelope: its attack destination is the target of some modulation slot, so it
+    // runs an attack from 0 at note start instead of starting at full level.
+    uint8_t attackModded[kNumEnvs];
+    // The Amp attack destination is the target of some modulation slot.
+    uint8_t ampAttackModded;
+    // Per layer: the source of the (not bypassed) slot that targets the layer's
+    // retrigger destination, -1 when none does.
+    int32_t retrigSource[kEnvLayers];
+    // Per layer and voice: the retrigger source's value at the previous update.
+    float retrigPrev[kEnvLayers][kEnvVoices];
+    // Per voice: a step of the arpeggiator started (source 112 as retrigger); cleared
+    // when seen.
+    uint8_t arpGateMark[kEnvVoices];
+
+    // Every envelope of every voice at rest and silent (stage Attack, levels 0).
     void silenceAll();
+    // Everything, the per-voice time factors included, to its start-up state.
+    void clearAll();
+    // The running level of one envelope of a voice's sub-element.
+    double envLevel(int envNum, int voice, int sub) const { return work.run[voice][sub][envNum]; }
+    int32_t envStage(int envNum, int voice, int sub) const {
+        return work.stage[voice][sub][envNum];
+    }
 };

@@ -1,22 +1,441 @@
-// The render loop. Until voices exist it renders silence, but it already keeps the
-// running sample counter and its 4096-sample boundary, where a pending program is
-// applied and the editor is asked to refresh.
+// The render loop: the host's audio entry. It renders the instrument one sample at a time:
+// due MIDI first, then the control work at its cadences (every 4096, 128, 16 and 4
+// samples), the voices' layers, the effect chain and the output stage.
+#include <cmath>
 #include <cstring>
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#define TAV_HAVE_MXCSR 1
+#endif
 
 #include "plugin/uPlugin.h"
 
+namespace {
+
+// The plug-in whose render call is running on this thread. UI-side calls check it to tell
+// whether they run inside the audio callback (then they act at once) or beside it.
+thread_local const APlugin* tlsRenderingPlugin = nullptr;
+
+class RenderScope {
+public:
+    explicit RenderScope(const APlugin* plugin) : previous_(tlsRenderingPlugin) {
+        tlsRenderingPlugin = plugin;
+    }
+    ~RenderScope() { tlsRenderingPlugin = previous_; }
+    RenderScope(const RenderScope&) = delete;
+    RenderScope& operator=(const RenderScope&) = delete;
+
+private:
+    const APlugin* previous_;
+};
+
+// Flush-to-zero and denormals-are-zero for the length of one render call; the caller's
+// setting comes back on return.
+class DenormalGuard {
+public:
+    DenormalGuard() {
+#ifdef TAV_HAVE_MXCSR
+        saved_ = _mm_getcsr();
+        _mm_setcsr(saved_ | 0x8040u);  // FTZ (bit 15) and DAZ (bit 6)
+#endif
+    }
+    ~DenormalGuard() {
+#ifdef TAV_HAVE_MXCSR
+        _mm_setcsr(saved_);
+#endif
+    }
+    DenormalGuard(const DenormalGuard&) = delete;
+    DenormalGuard& operator=(const DenormalGuard&) = delete;
+
+private:
+    unsigned saved_ = 0;
+};
+
+constexpr VstInt32 kTimeInfoFlags = kVstPpqPosValid | kVstTempoValid;
+constexpr float kSmoothKeep = 0.99f;
+constexpr float kSmoothTake = 0.00999999f;
+
+inline float levelGain(float v) {
+    return v < 1e-5f ? 0.0f : std::pow(10.0f, (80.0f * v - 60.0f) / 20.0f);
+}
+
+// The old accumulating process call: it renders nothing and adds nothing, but keeps the
+// MIDI queue moving so queued events are not held back.
+void processDeprecatedEntry(AEffect* effect, float** inputs, float** outputs, VstInt32 frames) {
+    if (!effect || !effect->object) return;
+    auto* plugin = static_cast<APlugin*>(static_cast<AudioEffect*>(effect->object));
+    plugin->__processDeprecated(inputs, outputs, frames);
+}
+
+}  // namespace
+
+bool APlugin::onAudioThread() const { return tlsRenderingPlugin == this; }
+
+void APlugin::installDeprecatedProcess() { cEffect.process = processDeprecatedEntry; }
+
+void APlugin::__processDeprecated(float**, float**, VstInt32 sampleFrames) {
+    if (sampleFrames <= 0) return;
+    RenderScope scope(this);
+    for (VstInt32 i = 0; i < sampleFrames && midiQueueCount > 0; ++i) processMidi(i);
+}
+
 void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    if (!outputs || sampleFrames <= 0) return;
+    if (sampleFrames <= 0) return;
+    DenormalGuard denormals;
+    RenderScope scope(this);
+
+    float* outL = outputs ? outputs[0] : nullptr;
+    float* outR = outputs ? outputs[1] : nullptr;
+    const float* inL = inputs ? inputs[0] : nullptr;
+    const float* inR = inputs ? inputs[1] : nullptr;
+
+    runPendingRequests();
+
+    if (presetApplying) {
+        for (VstInt32 i = 0; i < sampleFrames; ++i) {
+            if (midiQueueCount > 0) processMidi(i);
+            ++blockCounter;
+            if (outL) outL[i] = 0.0f;
+            if (outR) outR[i] = 0.0f;
+        }
+        return;
+    }
+
+    timeInfo = getTimeInfo(kTimeInfoFlags);
+    hostPPQ = timeInfo ? timeInfo->ppqPos : 0.0;
+
     for (VstInt32 i = 0; i < sampleFrames; ++i) {
+        outSample.left = 0.0f;
+        outSample.right = 0.0f;
+        if (midiQueueCount > 0) processMidi(i);
+        // A host input that is not a number never reaches the modulation.
+        inSample.left = inL && std::isfinite(inL[i]) ? inL[i] : 0.0f;
+        inSample.right = inR && std::isfinite(inR[i]) ? inR[i] : 0.0f;
+        modSrcGlobal[117] = (inSample.left + inSample.right) * 4.0f;
+
         if ((blockCounter & kSlowTaskMask) == 0) {
             if (editorRefreshRequest) updateEditorScreen();
             if (presetPending) setPresetParameters();
         }
+        if (!presetApplying && !presetPending) renderEngineSample();
+
+        float left = outSample.left;
+        float right = outSample.right;
+        runOutputStage(left, right);
+        modSrcGlobal[129] = (left + right) * 4.0f;
+        if (outL) outL[i] = left;
+        if (outR) outR[i] = right;
+
+        forceControlUpdate = 0;
+        ++sampleCounter;
         ++blockCounter;
     }
-    for (int ch = 0; ch < 2; ++ch)
-        if (outputs[ch]) std::memset(outputs[ch], 0, sizeof(float) * (std::size_t)sampleFrames);
 }
+
+// Everything between the MIDI and the output stage for one sample.
+void APlugin::renderEngineSample() {
+    const bool forced = forceControlUpdate != 0;
+
+    if ((sampleCounter & kSlowTaskMask) == 0) {
+        // The ribbon's spring countdown rests at -1 and springs the ribbon back at 0.
+        if (ribbonCountdown >= 0) {
+            --ribbonCountdown;
+            if (ribbonCountdown == 0) setRibbonSpringOn();
+        }
+        if (ribbonCountdown < 0) ribbonCountdown = -1;
+        if (brickFilterOn) updateMasterFilter();
+    }
+
+    if ((sampleCounter & 0x7f) == 0 || forced) runControlBlock();
+
+    if ((sampleCounter & 0xf) == 0 || forced) {
+        modWheelSmoothed = kSmoothKeep * modWheelSmoothed + kSmoothTake * modWheelValue + 1e-15f;
+        modSrcGlobal[1] = modWheelSmoothed;
+        if (playMode != 8 && (arpMode == 13 || arpMode == 14)) setArpMod();
+    }
+
+    if ((sampleCounter & 3) == 0 || forced) setGlobalLFOS();
+
+    // The effect stages refill their output sources.
+    modSrcGlobal[125] = modSrcGlobal[126] = modSrcGlobal[127] = modSrcGlobal[128] = 0.0f;
+
+    if ((sampleCounter & 0xf) == 0 || forced) runSlowControls();
+
+    // --- voices ---
+    if ((sampleCounter & 3) == 0) rebuildActiveVoices();
+
+    for (int a = 0; a < activeVoiceCount; ++a) {
+        const int v = activeVoiceList[a];
+        const bool tick = (voiceCounter[v] & 0xf) == 0;
+        if (tick) runVoiceControls(v);
+        publishEnvSources(v);
+        if ((voiceCounter[v] & 3) == 0) setVoiceLFOS(v);
+        if (tick) runVoicePitch(v);
+    }
+
+    renderLayers();
+
+    for (int a = 0; a < activeVoiceCount; ++a) {
+        const int v = activeVoiceList[a];
+        float out[kNumLayers];
+        for (int layer = 0; layer < kNumLayers; ++layer)
+            out[layer] = layerOn[layer] ? getLayerVoiceOutput(layer, v) : 0.0f;
+        float* src = modSrcVoice[v];
+        src[118] = out[0];
+        src[119] = out[1];
+        src[121] = out[2];
+        src[120] = out[0] + out[1];
+        src[122] = out[0] + out[2];
+        src[123] = out[1] + out[2];
+        src[124] = out[0] + out[1] + out[2];
+
+        const int count = voiceLevelCount[v];
+        for (int k = 0; k < count; ++k) ++voiceElemAge[v][k];
+        advanceEnvs(v);
+        voiceNew[v] = 0;
+        ++voiceCounter[v];
+    }
+
+    captureScopes();
+    mixEffectsToOutput();
+}
+
+void APlugin::rebuildActiveVoices() {
+    int n = 0;
+    for (int v = 0; v < kNumVoices; ++v)
+        if (isVoiceSounding(v)) activeVoiceList[n++] = v;
+    activeVoiceCount = n;
+}
+
+void APlugin::addActiveVoice(int voice) {
+    if (!isValidVoice(voice)) return;
+    int pos = 0;
+    while (pos < activeVoiceCount && activeVoiceList[pos] < voice) ++pos;
+    if (pos < activeVoiceCount && activeVoiceList[pos] == voice) return;
+    for (int i = activeVoiceCount; i > pos; --i) activeVoiceList[i] = activeVoiceList[i - 1];
+    activeVoiceList[pos] = voice;
+    ++activeVoiceCount;
+}
+
+// --- control block, every 128 samples ---------------------------------------------------
+
+void APlugin::runControlBlock() {
+    setLastVoice();
+
+    const int oldPlayMode = playMode;
+    const int oldPortMode = portMode;
+    const int oldChordMode = chordMode;
+    const int oldArpMode = arpMode;
+    const int oldArpLoopMode = arpLoopMode;
+    const bool oldArpOn = arpOn != 0;
+
+    int newPlayMode = getLockVarStepped(244);
+    int newArpMode = getArpMode();
+    bool newArpOn = getLockVarOnOff(394);
+
+    // Arp On and the Arp play mode are one setting seen from two places; a modulation-only
+    // arp mode cannot run as the arpeggiator.
+    if (newArpMode == oldArpMode) {
+        if (newArpOn != oldArpOn) {
+            newPlayMode = newArpOn ? 8 : 0;
+            setLockVarStepped(244, newPlayMode);
+        } else if (newPlayMode != oldPlayMode) {
+            newArpOn = newPlayMode == 8;
+            setLockVarOnOff(394, newArpOn);
+        }
+        if (newArpOn && newArpMode > 12) {
+            newArpMode = 0;
+            setSteppedValue(407, 0);
+        }
+    } else if (newArpMode < 13 && oldArpMode >= 13 && !newArpOn) {
+        newArpOn = true;
+        newPlayMode = 8;
+        setLockVarOnOff(394, true);
+        setLockVarStepped(244, 8);
+    } else if (newArpMode >= 13 && newArpOn) {
+        newArpOn = false;
+        newPlayMode = 0;
+        setLockVarOnOff(394, false);
+        setLockVarStepped(244, 0);
+    }
+    arpOn = newArpOn ? 1 : 0;
+    playMode = newPlayMode;
+    arpMode = newArpMode;
+    portMode = getPortMode();
+    chordMode = getSteppedValue(555);
+    arpLoopMode = getArpLoopMode();
+    if (playMode != oldPlayMode || portMode != oldPortMode || chordMode != oldChordMode ||
+        arpMode != oldArpMode || arpLoopMode != oldArpLoopMode)
+        reset();
+
+    updateLayerState();
+    updateChordTable();
+
+    const int newDistortMode = getSteppedValue(347);
+    if (newDistortMode != distortMode) {
+        distortMode = newDistortMode;
+        initDistort();
+    }
+    const int newModFXMode = getSteppedValue(349);
+    if (newModFXMode != modFXMode) {
+        modFXMode = newModFXMode;
+        initModFX();
+    }
+    brickFilterOn = getOnOff(1018) ? 1 : 0;
+    bypassAllFX = getOnOff(345) ? 1 : 0;
+    distortOn = getOnOff(346) ? 1 : 0;
+    modFXOn = getOnOff(348) ? 1 : 0;
+    delayOn = getOnOff(351) ? 1 : 0;
+    reverbOn = getOnOff(354) ? 1 : 0;
+
+    modSrcGlobal[130] = 1.0f;
+    buildEnvList();
+}
+
+// --- tempo, transport and levels, every 16 samples -----------------------------------------
+
+void APlugin::runSlowControls() {
+    if (timeInfo) {
+        updateTempo();
+        checkTransport();
+    }
+
+    if (!getLocked()) {
+        const bool latch = getOnOff(405);
+        if (latch != (arpLatchLast != 0)) {
+            arpLatchLast = latch ? 1 : 0;
+            arpLatch = latch ? 1 : 0;
+            if (!latch) {
+                // Letting go of the latch releases what it held.
+                const int count = arpPedalNotes[0];
+                arpPedalNotes[0] = 0;
+                for (int i = 0; i < count && i < kArpPedalNotes; ++i)
+                    midiNoteRelease(arpPedalNotes[1 + i], 127, 0);
+            } else {
+                arpPedalNotes[0] = 0;
+            }
+        }
+        const bool keyEntry = getOnOff(406);
+        if (keyEntry != (arpKeyEntryLast != 0)) {
+            if (arpKeyEntryLast) arpKeyEntryStep = 0;
+            arpKeyEntryLast = keyEntry ? 1 : 0;
+            arpKeyEntry = keyEntry ? 1 : 0;
+            setEverythingOff(true);
+        }
+    }
+
+    mainVolSmooth = 0.100000024f * paramValue[1] + 0.9f * mainVolSmooth;
+    mainVolGain = levelGain(mainVolSmooth);
+    mainPanSmooth = 0.100000024f * paramValue[3] + 0.9f * mainPanSmooth;
+    tunedIncrement = baseNoteIncrement * std::exp2(2.0 * paramValue[1017] - 1.0);
+    updateLayerLevels();
+
+    if (playMode == 8 && arpRunning) {
+        if (arpMode <= 8)
+            setArpNorm();
+        else if (arpMode == 9)
+            setArpChord();
+        else if (arpMode <= 12)
+            setArpSeq();
+    }
+}
+
+void APlugin::updateTempo() {
+    if (timeInfo->flags & kVstTempoValid) {
+        // A tempo that is not a number keeps the last one.
+        const double hostTempo = timeInfo->tempo * (double)tempoScale;
+        if (std::isfinite(hostTempo)) {
+            tempo = (float)(hostTempo < 1.0 ? 1.0 : (hostTempo > 30000.0 ? 30000.0 : hostTempo));
+            tempoD = tempo;
+        }
+    }
+    sampleRateOverTempo = (double)curSampleRate / tempoD;
+    samplesPerBar = 240.0 * (double)curSampleRate / tempoD;
+    getArpToStart();
+}
+
+void APlugin::checkTransport() {
+    const uint8_t playing = (timeInfo->flags & kVstTransportPlaying) ? 1 : 0;
+    if (playing && !hostPlaying) {
+        initGlobalLFO(0);
+        initGlobalLFO(1);
+        resetModFXTransport();
+        setRibbbonSpringOff();
+    } else if (!playing && hostPlaying) {
+        setRibbbonSpringOff();
+    }
+    hostPlaying = playing;
+}
+
+// --- per voice, every 16 samples of the voice ---------------------------------------------
+
+void APlugin::runVoiceControls(int v) {
+    setEnvs(v);
+    checkRetrigger(v);
+
+    float* src = modSrcVoice[v];
+    const float* cc = modSrcVoiceCC[v];
+    if (voiceNew[v]) {
+        voiceModWheelSmoothed[v] = voiceModWheel[v];
+        voicePolyPressureSmoothed[v] = voicePolyPressure[v];
+        voiceChannelPressureSmoothed[v] = voiceChannelPressure[v];
+        for (int s = kFirstCCSource; s <= kLastCCSource; ++s) src[s] = cc[s];
+    } else {
+        voiceModWheelSmoothed[v] = kSmoothTake * voiceModWheel[v] + kSmoothKeep * voiceModWheelSmoothed[v];
+        voicePolyPressureSmoothed[v] =
+            kSmoothTake * voicePolyPressure[v] + kSmoothKeep * voicePolyPressureSmoothed[v];
+        voiceChannelPressureSmoothed[v] =
+            kSmoothTake * voiceChannelPressure[v] + kSmoothKeep * voiceChannelPressureSmoothed[v];
+        for (int s = kFirstCCSource; s <= kLastCCSource; ++s)
+            src[s] = kSmoothTake * cc[s] + kSmoothKeep * src[s];
+    }
+    src[1] = voiceModWheelSmoothed[v];
+    src[4] = voicePolyPressureSmoothed[v];
+    src[3] = voiceChannelPressureSmoothed[v];
+    src[2] = src[1] > src[3] ? src[1] : src[3];
+    if (v == lastVoice) {
+        for (int s = 1; s <= 4; ++s) modSrcGlobal[s] = src[s];
+        for (int s = kFirstCCSource; s <= kLastCCSource; ++s) modSrcGlobal[s] = cc[s];
+    }
+    voicePitchBend[v] = pitchBendOctaves(src[21]);
+    if (playMode != 8 && arpMode == 15) setArpMod(v);
+}
+
+void APlugin::runVoicePitch(int v) {
+    const bool glides = portMode == 1 || portMode == 2 ||
+                        ((portMode == 3 || portMode == 4) && notesPlaying > 1);
+    if (glides && glideDir[v] != 0.0f) {
+        glidePitch[v] += glideStep[v];
+        if ((glideDir[v] > 0.0f && glidePitch[v] >= voicePitch[v]) ||
+            (glideDir[v] < 0.0f && glidePitch[v] <= voicePitch[v]))
+            glidePitch[v] = voicePitch[v];
+    } else {
+        glidePitch[v] = voicePitch[v];
+    }
+    const float* dest = modDestVoice[v];
+    const double octaves = (double)dest[16] / 12.0 + (double)saturateInt(dest[14] * 8.0f + 0.1f, 64) +
+                           (double)dest[15];
+    voicePitchFactor[v] = std::exp2(octaves) * tunedIncrement;
+    setLayerControls(v);
+}
+
+// The voice's pitch bend in octaves from its "Pitchbend" source (-1 .. just under +1). The
+// upward side is scaled so that the highest bend a MIDI message can carry reaches the
+// named range exactly, as controllers that send a range expect.
+float APlugin::pitchBendOctaves(float bend) {
+    if (bend > 0.0f) bend = bend * (8192.0f / 8191.0f) > 1.0f ? 1.0f : bend * (8192.0f / 8191.0f);
+    const float p = bend * 0.5f + 0.5f;
+    return p > 0.5f ? getPitchBendValue(247, p) : -getPitchBendValue(246, 1.0f - p);
+}
+
+int APlugin::saturateInt(float value, int limit) {
+    if (!(value > (float)-limit)) return value != value ? 0 : -limit;
+    if (value > (float)limit) return limit;
+    return (int)value;
+}
+
+// --- sample rate ----------------------------------------------------------------------------
 
 void APlugin::setSampleRate(float rate) {
     if (!(rate >= 5.0f && rate <= 500000.0f)) return;
@@ -24,19 +443,15 @@ void APlugin::setSampleRate(float rate) {
     if (diff < 1e-5f && diff > -1e-5f) return;
     curSampleRate = rate;
     curSampleRateInv = 1.0f / rate;
-    overSampleRate = 2.0f * rate;
-    overSampleRateInv = 1.0f / overSampleRate;
     AudioEffect::setSampleRate(rate);
     updateBaseNote();
+    overSampleRate = 2.0f * rate;
+    overSampleRateInv = 1.0f / overSampleRate;
+    barSamplesAtOneBPM = 240.0 * (double)rate;
+    sampleRateOverTempo = (double)rate / tempoD;
+    samplesPerBar = 240.0 * (double)rate / tempoD;
+    tunedIncrement = baseNoteIncrement * std::exp2(2.0 * paramValue[1017] - 1.0);
+    updateMasterFilter();
+    setFXSampleRate();
     reset();
 }
-
-void APlugin::reset() {
-    updateMIDIChannel(false);
-    setEverythingOff();
-}
-
-void APlugin::setEverythingOff() { env.silenceAll(); }
-
-void APlugin::updateBaseNote() { baseNoteIncrement = 110.0 / (double)curSampleRate; }
-

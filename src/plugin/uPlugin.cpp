@@ -149,7 +149,9 @@ void APlugin::detectHost() {
     isHostKompleteOrMaschine = beginsWith(product, "KOMPLETE") || beginsWith(product, "MASCHINE");
 }
 
-void APlugin::suspend() {}
+// Switched off by the host: requests from the UI thread run at once from now on, and
+// learned controllers are stored.
+void APlugin::suspend() { engineSuspend(); }
 
 float APlugin::getVu() { return 0.0f; }
 

@@ -7,6 +7,12 @@
 #include <string>
 
 #include "engine/TEnvState.h"
+#include "engine/TLayerState.h"
+#include "dsp/TBasicReverb.h"
+#include "dsp/TDelay.h"
+#include "dsp/TFilter.h"
+#include "dsp/TLayerFilters.h"
+#include "dsp/TParaEQ.h"
 #include "plugin/TEditorLink.h"
 #include "vst/AudioEffectX.h"
 
@@ -123,7 +129,6 @@ public:
     VstInt32 processEvents(VstEvents* events) override;
     void setSampleRate(float rate) override;
     void reset();
-    void setEverythingOff();
     void updateBaseNote();
     void updateMIDIChannel(bool force);
     void setTuning();
@@ -329,13 +334,493 @@ public:
     // === end section: lookup tables ===================================================
 
     // === section: engine core: render loop, MIDI, voices, notes, output (engine-core work) ==
+    // Voice slots, play modes, the MIDI queue and controller state, note start with chords
+    // and strum, the render loop's own state and the output stage. Everything here is a
+    // fixed member: the audio thread never allocates.
+    static constexpr int kVoiceElements = 8;  // stacked-note slots per voice
+    static constexpr int kMaxChordNotes = 6;  // notes of one chord (what the filters serve)
+    static constexpr int kNumChords = 4;
+    static constexpr int kMidiChannels = 16;
+    static constexpr int kNoteStackSize = 128;
+    static constexpr int kArpPedalNotes = 64;
+    static constexpr int kScopeRingSize = 131072;  // per layer, a power of two
+    static constexpr float kPitchNone = -10.0f;   // lastPitch when no note sounded yet
+    static constexpr int kFirstCCSource = 22;     // sources fed by MIDI controllers
+    static constexpr int kLastCCSource = 41;
+    static constexpr int kArpHeldNotes = 32;
+
+    // Start-up values of everything below; called once by initVariables.
+    void initEngineState();
+    void resume() override;
+    // The host switched processing off (suspend); pending UI requests run at once.
+    void engineSuspend();
+
+    // --- render loop --------------------------------------------------------------------
+    // The old accumulating process call: keeps the MIDI queue moving, renders nothing.
+    void __processDeprecated(float** inputs, float** outputs, VstInt32 sampleFrames);
+    void installDeprecatedProcess();
+    void renderEngineSample();
+    void runControlBlock();
+    void runSlowControls();
+    void runVoiceControls(int voice);  // envelopes, MIDI sources, pitch bend
+    void runVoicePitch(int voice);     // glide, pitch factor, layer controls
+    void updateTempo();
+    void checkTransport();
+    void rebuildActiveVoices();
+    void addActiveVoice(int voice);
+    float pitchBendOctaves(float bend);
+    // value truncated toward zero and held within -limit..limit (NaN gives 0).
+    static int saturateInt(float value, int limit);
+    void runPendingRequests();
+    // True when a UI-side request may act at once: on the audio thread, or while the host
+    // is not processing.
+    bool runsNow() const;
+
+    // --- output stage and scope -------------------------------------------------------------
+    void updateMasterFilter();
+    void runOutputStage(float& left, float& right);
+    void captureScopes();
+    void getWaveDisplay(int ring, int n, float zoom, float* out);
+
+    // --- MIDI queue and dispatch -------------------------------------------------------------
+    void processMidi(long sampleIndex);
+    void dispatchMidiEvent(const VstMidiEvent& event);
+    void dispatchController(int controller, int value, int channel);
+    void handleSustainPedal(int value);
+    void applyControllerMap(int controller, float value);
+    void arpKeyEntryNoteOn(int note, int velocity);
+    void arpKeyEntryNoteOff();
+    // Preferences the audio thread needs, read on other threads.
+    void updateMIDIPrefs();
+    // Writes controller assignments learnt on the audio thread to the preferences.
+    void flushMIDILearnPrefs();
+    // MIDI controller sources: every voice, or in Poly MPE the voices of one channel.
+    void setModSrc(int src, float value);
+    void setModSrc(int voice, int src, float value);
+    void setModSrc(int src, float value, int channel);
+
+    // --- voice allocation and play modes ----------------------------------------------------
+    void midiNoteDown(int note, int velocity, int channel);
+    void midiNoteRelease(int note, int velocity, int channel);
+    void getNextCurVoice();
+    void setVoiceOn(int voice);
+    void setVoiceOff(int voice, int velocity);
+    void releaseVoice(int voice, float releaseVelocity);
+    void turnAllVoicesOff();
+    void setEverythingOff(bool forgetPitch);
+    int getNotesPlaying();
+    int getNotesOn();
+    int getPortMode();
+    static bool isValidVoice(int voice) { return (unsigned)voice < (unsigned)kNumVoices; }
+    // Key on, or an Amp-envelope level of one of its stacked notes above 1e-5.
+    bool isVoiceSounding(int voice);
+    float getVoiceLevel(int voice);
+    bool isPolyPlayMode() const;  // Poly, Poly MPE and Arp: one voice per key
+    bool anyVoiceKeyOn();
+    bool pushNote(int note);
+    bool removeNote(int note);
+    bool noteStackHolds(int note);
+    void clearNoteStack();
+    void arpNoteDown(int note, int velocity);
+    void arpNoteRelease(int note, int velocity);
+    void sortArpHeldNotes();
+    int engineRand();
+
+    // --- note start ------------------------------------------------------------------------
+    void setNotePressed(int voice, int note, int velocity, float semitoneOffset, int arpChord,
+                        bool retrigger, bool fromArp, bool glide);
+    void layoutChord(int voice, int arpChord, bool fromArp);
+    void updateChordTable();
+    void setNoteSources(int voice, int note, int velocity);
+
+    // --- reset and voice queries -------------------------------------------------------------
+    void resetEngine();
+    float getTuning(int note);
+    float getStringMod(int tagA, int tagB, float x, float y);
+    float getPitchBendValue(int tag, float value);
+    void setLastVoice();
+    bool getIsVoicePlaying(int voice);
+    bool getIsAnyVoicePlaying();
+    void previewNoteOn();
+    void previewNoteReleased();
+    void performPreviewNoteOn();
+    void performPreviewNoteReleased();
+    bool onAudioThread() const;
+
+    // --- parts built later: no-op stand-ins until then ------------------------------------------
+    void setGlobalLFOS();
+    void setVoiceLFOS(int voice);
+    void initGlobalLFO(int lfo);
+    void initVoiceLFO(int voice, int lfo);
+    void setRibbonSpringOn();
+    // The filters' and effects' resets, called by reset and when a mode changes (defined
+    // with the filters and the effects).
+    void initFilters();
+    void initFX();
+    void initDistort();
+    void initModFX();
+    void setArpNorm();
+    void setArpChord();
+    void setArpSeq();
+    void setArpMod();
+    void setArpMod(int voice);
+    void getArpToStart();
+    void initArp();
+    void updateArpMod(int voice);
+    void restartArp(bool refreshOctaves);
+    void arpPhraseStart(int velocity, bool firstNote);
+    int getArpNumOfSteps();
+    bool getArpStepOn(int step);
+    bool getArpStepTied(int step);
+    int getArpLoopMode();
+
+    // --- voice state ---------------------------------------------------------------------------
+    uint8_t voiceKeyOn[kNumVoices] = {};
+    uint8_t voiceStolen[kNumVoices] = {};
+    int32_t voiceStartStamp[kNumVoices] = {};
+    int32_t voiceNote[kNumVoices] = {};
+    int32_t voiceChannel[kNumVoices] = {};      // Poly MPE: channel that started the voice, -1 none
+    int32_t channelVoice[kMidiChannels] = {};   // Poly MPE: last voice started per channel, -1 none
+    float voicePitch[kNumVoices] = {};          // octaves from MIDI note 57
+    int32_t curVoice = {};
+    int32_t lastVoice = {};
+    int32_t notesPlaying = {};
+    uint8_t noKeyHeld = {};
+    uint8_t monoNoteHeld = {};
+    uint8_t sustainPedal = {};
+    int32_t playMode = {};                      // 0 Poly .. 8 Arp
+    int32_t portMode = {};                      // 0 Off .. 4 Held Time
+    int32_t chordMode = {};
+    int32_t voiceLevelCount[kNumVoices] = {};   // stacked notes in use, 1..kMaxChordNotes
+    int32_t voiceCounter[kNumVoices] = {};      // the voice's own sample counter
+    uint8_t voiceNew[kNumVoices] = {};
+    float glidePitch[kNumVoices] = {};
+    float glideStep[kNumVoices] = {};
+    float glideDir[kNumVoices] = {};
+    float voicePitchBend[kNumVoices] = {};      // octaves
+    // 2^(global fine, octave, semitone destinations) x tunedIncrement, every 16 samples.
+    double voicePitchFactor[kNumVoices] = {};
+    int32_t voiceChord[kNumVoices] = {};
+    int32_t voiceFirstElement[kNumVoices] = {};
+    float lastPitch = {};
+    // Per stacked note: samples since it started (negative while a strummed note waits),
+    // pitch ratio, semitone offset and its left/right gains from the chord table.
+    int32_t voiceElemAge[kNumVoices][kVoiceElements] = {};
+    float voiceElemRatio[kNumVoices][kVoiceElements] = {};
+    float voiceElemSemi[kNumVoices][kVoiceElements] = {};
+    float voiceElemGain[kNumVoices][kVoiceElements][2] = {};
+    // Voices rendered this sample, rebuilt every 4 samples.
+    int32_t activeVoiceList[kNumVoices] = {};
+    int32_t activeVoiceCount = {};
+
+    // Held notes of the mono and legato modes.
+    int32_t noteStack[kNoteStackSize] = {};
+    int32_t noteStackTop = {};
+    int32_t noteStackVelocity = {};
+
+    // Chords: the control block's table and the chord-mode cycle position.
+    float chordRatio[kNumChords][kMaxChordNotes] = {};
+    float chordSemi[kNumChords][kMaxChordNotes] = {};
+    float chordGain[kNumChords][kMaxChordNotes][2] = {};
+    int32_t curChord = {};
+    int32_t chordStep = {};
+    int32_t alternateCounter = {};
+    uint32_t noteRandState = 1;  // engineRand
+
+    // --- MIDI controller state ----------------------------------------------------------------
+    float pitchBendValue = {};
+    float modWheelValue = {};
+    float modWheelSmoothed = {};
+    float voiceModWheel[kNumVoices] = {};
+    float voiceModWheelSmoothed[kNumVoices] = {};
+    float channelModWheel[kMidiChannels] = {};
+    float voicePolyPressure[kNumVoices] = {};
+    float voicePolyPressureSmoothed[kNumVoices] = {};
+    float voiceChannelPressure[kNumVoices] = {};
+    float voiceChannelPressureSmoothed[kNumVoices] = {};
+    float channelPolyPressure[kMidiChannels] = {};
+    float channelChannelPressure[kMidiChannels] = {};
+    // Raw controller sources per voice and per channel; per-voice destinations.
+    float modSrcVoiceCC[kNumVoices][kNumModSources] = {};
+    float modSrcChannel[kMidiChannels][kNumModSources] = {};
+    float modDestVoice[kNumVoices][kModDestSlots] = {};
+    // Preferences cached for the audio thread.
+    uint8_t midiCaptureOn = 1;
+    uint8_t midiSpringOn = 1;
+    // Controller assignments learnt on the audio thread, waiting to be stored (tag, -1 none).
+    int32_t midiLearnPending[128] = {};
+    volatile uint8_t midiLearnPendingAny = 0;
+
+    // Arpeggiator fields the note handling touches (the arpeggiator itself comes later).
+    uint8_t arpKeyEntry = {};
+    int32_t arpKeyEntryStep = {};
+    int32_t arpStepCount = {};
+    uint8_t arpPedalLatch = {};
+    uint8_t arpLatch = {};
+    int32_t arpPedalNotes[1 + kArpPedalNotes] = {};  // count, then the notes
+    int32_t arpHeldNotes[kArpHeldNotes] = {};          // the keys the Arp play mode holds
+    int32_t arpHeldVelocity[kArpHeldNotes] = {};
+    int32_t arpHeldCount = 0;
+    uint8_t arpRunning = 0;
+    uint8_t arpSeqReset = 0;
+    int32_t arpMode = {};
+    int32_t arpLoopMode = {};
+    uint8_t arpOn = {};
+    uint8_t arpLatchLast = {};
+    uint8_t arpKeyEntryLast = {};
+
+    // --- render loop state ---------------------------------------------------------------------
+    stereoStruct inSample = {};
+    stereoStruct outSample = {};
+    float tempoScale = {};
+    double sampleRateOverTempo = {};
+    double samplesPerBar = {};
+    double barSamplesAtOneBPM = {};
+    uint8_t hostPlaying = {};
+    float mainVolSmooth = {};
+    float mainVolGain = {};
+    float mainPanSmooth = {};
+    double tunedIncrement = {};
+    // Effect switches cached by the control block.
+    uint8_t bypassAllFX = 0;
+    uint8_t distortOn = 0;
+    uint8_t modFXOn = 0;
+    uint8_t delayOn = 0;
+    uint8_t reverbOn = 0;
+
+    // --- output stage and scope ------------------------------------------------------------------
+    uint8_t brickFilterOn = {};
+    float brickG = 0.0f;
+    float brickK = 1.0f;
+    float brickState[2][2][2] = {};  // channel, section, s1/s2
+    float scopeBuffer[kNumLayers * kScopeRingSize] = {};
+
+    // --- hand-over from the UI thread ------------------------------------------------------------
+    // Set by resume, cleared by suspend: while clear, UI requests run at once.
+    volatile uint8_t engineRunning = 0;
+    volatile uint8_t resetRequest = 0;
+    volatile uint8_t everythingOffRequest = 0;
+    volatile uint8_t previewOnRequest = 0;
+    volatile uint8_t previewOffRequest = 0;
     // === end section: engine core =========================================================
 
     // === section: engine sound: layer models and envelopes (engine-sound work) =============
+    // Calls the render loop makes, in its order:
+    //   control block (128 samples): updateLayerState(), then buildEnvList() (after the
+    //     modulation slots are cached);
+    //   slow controls (16 samples): updateLayerLevels() after the main volume and pan;
+    //   per active voice v, voice counter & 15 == 0: setEnvs(v), checkRetrigger(v); after
+    //     the glide and the voice pitch factor: setLayerControls(v);
+    //   per active voice v, every sample: publishEnvSources(v) (before the voice's
+    //     modulation pass);
+    //   renderLayers() once per sample (clears layerOut, renders every active layer of
+    //     every active voice into layerOut);
+    //   per active voice v after rendering: getLayerVoiceOutput(layer, v) for the layer
+    //     output sources, then advanceEnvs(v), then the voice's counters advance.
+    // Note start (retrigger): setVelocitySplit(v, velocity, base) at the velocity step,
+    //   startLayerSound(v, velocity) at the per-layer filter/string/FM step, then
+    //   startEnvs(v, velocity). reset(): resetLayerLevels() with the other smoothers;
+    //   env.silenceAll() silences every envelope.
+    // Envelope levels: env.envLevel(envNum, voice, sub) (the working arrays are indexed
+    //   [voice][sub][envelope]); getVoiceAmpLevel(v) is the voice's largest Amp level.
+    void updateLayerState();
+    void buildEnvList();
+    void updateLayerLevels();
+    void resetLayerLevels();
+    void setEnvs(int voice);
+    float checkRetrigger(int voice);
+    double getShapedEnv(int envNum, int voice, int stage, bool shapeAttackDecay, double phase,
+                        double releasePhase, double releaseLevel, double sustain);
+    double getEnvVar(int voice, int envNum, int stage);
+    void publishEnvSources(int voice);
+    void advanceEnvs(int voice);
+    void setLayerControls(int voice);
+    void renderLayers();
+    float getLayerVoiceOutput(int layer, int voice);
+    void setVelocitySplit(int voice, int velocity, float base);
+    void startLayerSound(int voice, int velocity);
+    void startEnvs(int voice, int velocity);
+    // The largest Amp-envelope running level of the voice's first voiceLevelCount
+    // sub-elements (0 when there are none).
+    double getVoiceAmpLevel(int voice);
+
+    // Layer state (refreshed every 128 samples) and the layers' output of this sample.
+    uint8_t layerOn[kNumLayers] = {};
+    int32_t activeLayers[kNumLayers] = {};
+    int32_t activeLayerCount = 0;
+    SourceMode layerSource[kNumLayers] = {};
+    LayerDest layerDest[kNumLayers] = {};
+    int32_t layerWave[kNumLayers] = {};          // 0..5: Sine, Saw, Square, Triangle, White, Pink
+    int32_t layerWaveGroup[kNumLayers][2] = {};  // the two wavetable shapes the wave mix blends
+    uint8_t layerFMChain[kNumLayers] = {};       // FM routing "1>2>3" (else "1+2>3")
+    stereoOverStruct layerOut[kNumLayers] = {};
+
+    // Smoothed levels and pitches of each layer, every 16 samples.
+    float layerVolSmooth[kNumLayers] = {};
+    float layerVolGain[kNumLayers] = {};
+    float impVolSmooth[kNumLayers] = {};
+    float impVolGain[kNumLayers] = {};
+    float fm1VolSmooth[kNumLayers] = {};
+    float fm1VolGain[kNumLayers] = {};  // scaled to phase units (x 16777215)
+    float fm2VolSmooth[kNumLayers] = {};
+    float fm2VolGain[kNumLayers] = {};
+    float subVolSmooth[kNumLayers] = {};
+    float subVolGain[kNumLayers] = {};
+    float layerSemi[kNumLayers] = {};  // octaves
+    float layerFine[kNumLayers] = {};  // octaves, 0 for an FM layer
+    float fm1Pitch[kNumLayers] = {};   // octaves
+    float fm2Pitch[kNumLayers] = {};
+
+    // Set at note start, read while the voice renders.
+    float layerVelGain[kNumLayers][kNumVoices] = {};
+    float fmVelGain[kNumLayers][kNumVoices][2] = {};
+    float stringLenMod[kNumLayers][kNumVoices] = {};
+    float stringDampMod[kNumLayers][kNumVoices] = {};
+    float stringPluckMod[kNumLayers][kNumVoices] = {};
+
+    // Per voice layer controls and per stacked note state, output records and memories.
+    TLayerVoice layerVoice[kNumLayers][kNumVoices] = {};
+    TLayerNote layerNote[kNumLayers][kNumVoices][kLayerNotes] = {};
+    stereoOverStruct noteOut[kNumLayers][kNumVoices][kLayerNotes] = {};
+    float stringLine[kNumLayers][kNumVoices][kLayerNotes][kStringLineSize];
+    float stringHist[kNumLayers][kNumVoices][kLayerNotes][kStringHistSize];
+    // The noise generator of the Wave noise shapes and the note-start phases.
+    uint32_t soundRandState = 1;
     // === end section: engine sound ========================================================
 
     // === section: voice filters (filters work) ============================================
+    // Per layer and voice: the multimode filter of a "Wave" layer, the band-pass and low-pass
+    // of a "Wire" layer, and the high-pass every layer passes last. Default construction
+    // leaves each as init(44100) does; initFilters() prepares them for the current rate.
+    // About 37 MiB, almost all of it the comb lines of the multimode filters.
+    TFilter voiceFilter[kNumLayers][kNumVoices];
+    TBPFilter voiceBPFilter[kNumLayers][kNumVoices];
+    THPFilter voiceHPFilter[kNumLayers][kNumVoices];
+    TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
     // === end section: voice filters =======================================================
+
+    // === section: effects (effects work) ==================================================
+    // The distortion and amp stage, the effect chain in its six path orders, the modulation
+    // effects with the Gator, the stereo delay and the reverb. The render loop calls
+    // doDistort() every sample and doFX() unless Bypass All FX is on. Everything is a fixed
+    // member (the delays allocate their histories once, when constructed).
+    static constexpr int kAmpRingSize = 64;
+    static constexpr int kCabRingSize = 32;
+    static constexpr int kPreDelaySize = 131072;  // per channel: 0.68 s at 192 kHz
+    static constexpr int kEnsembleVoices = 6;
+    static constexpr int kEnsembleSize = 16384;
+    static constexpr int kPhaserSize = 16384;
+    static constexpr int kPhaserStages = 4;
+    static constexpr int kGateSteps = 16;
+
+    // Render-loop entry points and resets (initFX, initDistort, initModFX are declared with
+    // the engine core above).
+    void doDistort();
+    void doFX();
+    // The render loop's effect step: the distortion stage, the chain (or with Bypass All FX
+    // the layers routed to it, dry), then the layers routed to "Output", into outSample.
+    void mixEffectsToOutput();
+    // The rate-derived effect constants; setSampleRate calls it before its reset.
+    void setFXSampleRate();
+    // The host transport started: the Mod FX LFO and the gate restart.
+    void resetModFXTransport();
+    // The gate step the editor lights (UI thread; reads without locking).
+    int getGaterPos();
+    // Soft clip of the "Amp" and "Cab" models.
+    stereoStruct doFilterDistort(stereoStruct x, float drive);
+    // Peak limiter of the Flanger and Phaser wet signal.
+    void doLimiter(stereoStruct& x);
+    // Gate steps of parameters 111 and 112 into gateGain.
+    void decodeGatePattern();
+
+    // Pieces of the chain.
+    void runDistortModel(stereoOverStruct& v, const stereoOverStruct& xp, float A, float B);
+    void runModFXStage(stereoStruct in, stereoStruct& wet);
+    void runDelayStage(stereoStruct in, stereoStruct& wet);
+    void runReverbStage(stereoStruct in, stereoStruct& wet);
+    void stepModFXLFO(int type, float rate, float& lfoL, float& lfoR);
+    float getModFXRate(int type);
+    void runGator(stereoStruct in, stereoStruct& wet);
+    void setupEnsemble(float rate);
+    stereoStruct runEnsemble(stereoStruct in);
+    stereoStruct runPhaser(stereoStruct in, float lfoUL, float lfoUR);
+
+    // The effect bus: the distortion stage writes both; doFX leaves the chain's result in
+    // fxBusOut.
+    stereoStruct fxBusIn = {};
+    stereoStruct fxBusOut = {};
+    // Whether a modulation slot uses source 125 "Distort FX Out", 126 "Mod FX Out", 127
+    // "Delay Out", 128 "Reverb Out" (kept by the modulation matrix's control block).
+    uint8_t fxOutSrcUsed[4] = {};
+
+    // --- distortion stage --------------------------------------------------------------------
+    TFilter distortFilter[3];  // low-pass (mode 7), band-pass (9), high-pass (8)
+    TParaEQ distortEQ;
+    float distortInLevel = 0.0f;   // input level follower
+    float distortOutLevel = 0.0f;  // output level follower
+    float distortDCState[2] = {};  // DC blocker, left and right
+    float distortDCCoef = 30.0f / 88200.0f;
+    float distortMixSmooth = 0.0f;
+    float distortRateCounter = 0.0f;  // "Rate": samples since the held sample was taken
+    stereoOverStruct distortRateHeld = {};
+    float ampRing[kAmpRingSize][2] = {};
+    int32_t ampIndex = 0;
+    float cabIn[kCabRingSize][2] = {};
+    float cabOut[kCabRingSize][2] = {};
+    int32_t cabIndex = 0;
+
+    // --- chain: mix smoothers, delay, reverb ----------------------------------------------------
+    float modFXMixSmooth = 0.0f;
+    float delayMixSmooth = 0.0f;
+    TDelay fxDelay;
+    TBasicReverb fxReverb;
+    struct TReverbControl {
+        float widenPhase[4];
+        float widenIncrement[4];
+        float widenDepth[4];
+        int32_t widenTap[4];
+        float mixSmooth;
+        float modRate[2];     // cycles per sample
+        double modPhase[2];   // cycles, advanced by the 16-sample update
+        int32_t preDelayL;    // samples
+        int32_t preDelayR;
+        float preFeed;
+    } reverbControl = {};
+    float preDelayLine[2][kPreDelaySize] = {};
+
+    // --- modulation effects ------------------------------------------------------------------
+    struct TModFXLFO {
+        float phase[2];     // left, right (0..1)
+        float out[2];       // smoothed output
+        float hum[2];       // rate factors of the "Hum" destination
+        float held[2];
+        float holdCounter;
+        float random;       // 0..1, new every left cycle
+        float ringPhase;
+    } modFXLFO = {{0, 0}, {0, 0}, {1, 1}, {0, 0}, 0, 0, 0};
+    TDelay modFXDelay;
+    TFilter modFXFilter[3];  // Wah-Wah / TalkBox filter, output low-pass, output high-pass
+    double modFXRateCoef = 1.71875 / 44100.0 / 256.0;  // free LFO rate per sample at 2^0
+    float ensemblePhase[kEnsembleVoices] = {};
+    float ensembleLen[kEnsembleVoices] = {};
+    float ensembleInc[kEnsembleVoices] = {};
+    float ensembleDepth[kEnsembleVoices] = {};
+    float ensembleOffset[kEnsembleVoices] = {};
+    float ensembleGain[kEnsembleVoices][2] = {};
+    float ensembleLine[kEnsembleVoices][kEnsembleSize][2] = {};
+    // Direct-form histories per stage and channel: x[n-1], x[n-2], y[n-1], y[n-2].
+    float phaserHist[kPhaserStages][2][4] = {};
+    float phaserPrev[2] = {};
+    float phaserLine[kPhaserSize] = {};
+    float limiterLevel = 1.0f;
+    // Gator: per step left/right gain, the smoothed gain, the position in steps.
+    float gateGain[kGateSteps][2] = {};
+    float gateCurrent[2] = {};
+    volatile double gaterPhase = 0.0;
+    volatile int32_t gateStepCount = kGateSteps;
+    double gateFactor = 1.0;
+    double gateIncrement = 0.0;
+    // === end section: effects ===============================================================
 
     // --- parameter records (eight parallel arrays, written once at start-up) ----------
     float paramDefault[kNumParams];

@@ -107,6 +107,7 @@ void APlugin::initVariables() {
     midiLearnTag = -1;
     midiLearnArmed = 0;
     lastMIDICC = 0;
+    initEngineState();
 
     hostPPQ = 0.0;
     sampleCounter = 0;
@@ -123,13 +124,16 @@ void APlugin::initVariables() {
     setRange(lockedTag, 244, 247);
     setRange(lockedTag, 394, 539);
 
-    std::memset(&env, 0, sizeof(env));
+    env.clearAll();
 
     // Lookup tables, read by index on the audio thread; the filter tables are shared by
     // every instance of the process and filled by the first.
     initSineNoiseTables();
     initPhaseWarpTable();
     initFilterTables();
+    initFilters();
+    // The effect section at the start-up rate: delay, reverb, distortion and Mod FX.
+    initFX();
     initLFOWaves();
 
     ribbonSpringOn = 0;

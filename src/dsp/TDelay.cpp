@@ -1,0 +1,288 @@
+#include "dsp/TDelay.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr float kDenormal = 1e-15f;
+constexpr double kReadDistance = 100.0;  // one delay length in time units
+constexpr int kFreshEntries = 51;        // a zeroed history holds 51 entries at time 0
+// The write time grows without bound; long before double precision would blur the
+// interpolation, every stored time and the write time are moved back by a power of two
+// (an exact subtraction), which changes no difference between times.
+constexpr double kRebaseAbove = 16777216.0;  // 2^24
+constexpr double kRebaseBy = 8388608.0;      // 2^23
+
+}  // namespace
+
+const float TDelay::DELAY_LEN_ARRAY[TDelay::kDelayLenCount] = {
+    1.0f / 48.0f, 1.0f / 32.0f, 3.0f / 64.0f, 1.0f / 24.0f, 1.0f / 16.0f,
+    3.0f / 32.0f, 1.0f / 12.0f, 1.0f / 8.0f,  3.0f / 16.0f, 1.0f / 6.0f,
+    1.0f / 4.0f,  3.0f / 8.0f,  1.0f / 3.0f,  1.0f / 2.0f,  3.0f / 4.0f,
+};
+
+// --- history -------------------------------------------------------------------------
+
+TDelay::History::History() : data(new Entry[kHistoryCapacity]) {}
+
+void TDelay::History::pushBack(double time, double value) {
+    if (count == kHistoryCapacity) popFront();  // full: the oldest entry goes
+    int pos = head + count;
+    if (pos >= kHistoryCapacity) pos -= kHistoryCapacity;
+    data[pos].time = time;
+    data[pos].value = value;
+    ++count;
+}
+
+void TDelay::History::popFront() {
+    if (count == 0) return;
+    if (++head == kHistoryCapacity) head = 0;
+    --count;
+}
+
+void TDelay::History::shiftTimes(double offset) {
+    for (int i = 0; i < count; ++i) {
+        int pos = head + i;
+        if (pos >= kHistoryCapacity) pos -= kHistoryCapacity;
+        data[pos].time -= offset;
+    }
+}
+
+// --- set-up ---------------------------------------------------------------------------
+
+TDelay::TDelay() { init(44100.0f); }
+
+void TDelay::init(float newRate) {
+    rate = (newRate >= 1.0f) ? newRate : 44100.0f;
+    samplesPerMs = rate / 1000.0f;
+    secondsPerSample = 1.0f / rate;
+    clear();
+}
+
+void TDelay::clear() {
+    equalFeed = 0;
+    timeSync = 0;
+    feedFilterOn = 0;
+    busy.store(0, std::memory_order_relaxed);
+    zero();
+    nominalLen[0] = nominalLen[1] = 100.0f;
+    actualLen[0] = actualLen[1] = 1.0f;
+    feedback[0] = feedback[1] = 0.0f;
+    crossFeedback[0] = crossFeedback[1] = 0.0f;
+    lowState[0] = lowState[1] = 0.0f;
+    low2State[0] = low2State[1] = 0.0f;
+    samplesPerWhole = rate * 240.0f / 120.0f;
+    filterA = 0.0f;
+    filterB = 0.0f;
+    filterOneMinusA = 1.0f;
+    filterOneMinusB = 1.0f;
+}
+
+void TDelay::zero() {
+    if (busy.load(std::memory_order_acquire)) return;
+    busy.store(1, std::memory_order_release);
+    for (int c = 0; c < 2; ++c) {
+        increment[c] = 0.0;
+        writeTime[c] = 0.0;
+        // A fresh history: 51 zero entries at time 0, so the first read interpolates
+        // silence.
+        history[c].clear();
+        for (int i = 0; i < kFreshEntries; ++i) history[c].pushBack(0.0, 0.0);
+    }
+    busy.store(0, std::memory_order_release);
+}
+
+void TDelay::setTempo(float tempo) {
+    if (!(tempo >= 1.0f)) tempo = 1.0f;  // no division by zero, no negative lengths
+    samplesPerWhole = rate * 240.0f / tempo;
+}
+
+bool TDelay::getStateAndChanged(float v, bool old, bool& changed) {
+    const bool state = v > 0.5f;
+    changed = old != state;
+    return state;
+}
+
+bool TDelay::setTimeSync(float v) {
+    bool changed = false;
+    timeSync = getStateAndChanged(v, timeSync != 0, changed) ? 1 : 0;
+    return changed;
+}
+
+bool TDelay::setEqual(float v) {
+    bool changed = false;
+    equalFeed = getStateAndChanged(v, equalFeed != 0, changed) ? 1 : 0;
+    return changed;
+}
+
+// --- lengths --------------------------------------------------------------------------
+
+float TDelay::lengthFromValue(float v) const {
+    if (!(v >= 0.0f)) v = 0.0f;
+    if (v > 1.0f) v = 1.0f;
+    if (timeSync) {
+        int index = (int)(v * 14.99f);
+        if (index > kDelayLenCount - 1) index = kDelayLenCount - 1;
+        return DELAY_LEN_ARRAY[index] * samplesPerWhole;
+    }
+    return std::exp2(12.0f * v) * samplesPerMs;  // 1 ms .. 4096 ms
+}
+
+void TDelay::computeIncrement(int c) { increment[c] = kReadDistance / (double)actualLen[c]; }
+
+void TDelay::setDelayLen(stereoStruct len, stereoStruct extra, float factor) {
+    setDelayLen(len.left, len.right, extra.left, extra.right, factor);
+}
+
+void TDelay::setDelayLen(float left, float right, float extraLeft, float extraRight,
+                         float factor) {
+    const float lens[2] = {left, right};
+    const float extras[2] = {extraLeft, extraRight};
+    for (int c = 0; c < 2; ++c) {
+        nominalLen[c] = clamp(lengthFromValue(lens[c]) + 1.0f, kMinLength, kMaxLength);
+        float actual = (extras[c] + nominalLen[c]) * factor;
+        if (!(actual >= kMinLength)) actual = kMinLength;  // NaN takes the shortest
+        actualLen[c] = actual > kMaxLength ? kMaxLength : actual;
+        computeIncrement(c);
+    }
+}
+
+void TDelay::setDelayLenDirect(stereoStruct len) { setDelayLenDirect(len.left, len.right); }
+
+void TDelay::setDelayLenDirect(float len) { setDelayLenDirect(len, len); }
+
+void TDelay::setDelayLenDirect(float left, float right) {
+    const float lens[2] = {left, right};
+    for (int c = 0; c < 2; ++c) {
+        float v = lens[c];
+        if (!(v >= kMinLength)) v = kMinLength;
+        if (v > kMaxLength) v = kMaxLength;
+        nominalLen[c] = actualLen[c] = v;
+        computeIncrement(c);
+    }
+}
+
+// --- feedback -------------------------------------------------------------------------
+
+void TDelay::setFeed(float feed) {
+    const float f = clamp(std::isnan(feed) ? 0.0f : feed, -0.999f, 0.999f);
+    feedback[0] = feedback[1] = f;
+    crossFeedback[0] = crossFeedback[1] = 0.0f;
+}
+
+void TDelay::setFeed(float feed, float cross) {
+    if (std::isnan(feed)) feed = 0.0f;
+    if (std::isnan(cross)) cross = 0.0f;
+    const bool feedOut = feed < -0.999f || feed > 0.999f;
+    const bool crossOut = cross < -0.999f || cross > 0.999f;
+    const float f = clamp(feed, -0.999f, 0.999f);
+    const float c = clamp(cross, -0.999f, 0.999f);
+    feedback[0] = feedback[1] = f;
+    crossFeedback[0] = crossFeedback[1] = c;
+
+    if (crossOut || !equalFeed || std::fabs(c) > 0.001f) {
+        // Scale so that the feedback magnitudes together stay below 1.
+        float s = std::fabs(f) + std::fabs(c) + 0.0001f;
+        if (s < 1.0f) s = 1.0f;
+        feedback[0] = feedback[0] / s + kDenormal;
+        feedback[1] = feedback[1] / s + kDenormal;
+        crossFeedback[0] = crossFeedback[0] / s + kDenormal;
+        crossFeedback[1] = crossFeedback[1] / s + kDenormal;
+        return;
+    }
+
+    // Equal decay per second: the longer side keeps the feed, the shorter one repeats
+    // more often and so takes feed^(short / long).
+    crossFeedback[0] = crossFeedback[1] = 0.0f;
+    const float g = feedOut ? std::log(0.9991f) : std::log(std::fabs(f) + 0.0001f);
+    const float sg = sign(f);
+    const int longer = nominalLen[0] > nominalLen[1] ? 0 : 1;  // equal: the left is recomputed
+    const int shorter = 1 - longer;
+    feedback[longer] = f;
+    feedback[shorter] = sg * std::exp(nominalLen[shorter] / (nominalLen[longer] + 1.0f) * g);
+}
+
+float TDelay::getFeedFilterFreq(float x) const {
+    const float f = 20.0f * std::exp2(10.0f * x) / rate;
+    return clamp(std::isnan(f) ? 0.2f : f, 20.0f / rate, 0.2f);
+}
+
+void TDelay::setFeedFilter(float low, float high) {
+    if (low > 0.999f && high < 0.0001f) {
+        feedFilterOn = 0;
+        return;
+    }
+    feedFilterOn = 1;
+    filterA = 2.0f * getFeedFilterFreq(low);
+    filterB = 2.0f * getFeedFilterFreq(high);
+    filterOneMinusA = 1.0f - filterA;
+    filterOneMinusB = 1.0f - filterB;
+}
+
+float TDelay::doFeedFilter(int c, float x) {
+    if (!feedFilterOn) return x;
+    // A one-pole low-pass minus a one-pole low-pass of it: a band-pass between them.
+    lowState[c] = filterA * x + filterOneMinusA * lowState[c] + kDenormal;
+    low2State[c] = filterB * lowState[c] + filterOneMinusB * low2State[c] + kDenormal;
+    return lowState[c] - low2State[c];
+}
+
+// --- processing -----------------------------------------------------------------------
+
+void TDelay::process(stereoStruct in, stereoStruct& out) {
+    out.left = 0.0f;
+    out.right = 0.0f;
+    if (busy.load(std::memory_order_acquire)) return;
+    if (history[0].empty() || history[1].empty()) return;
+
+    float y[2] = {0.0f, 0.0f};
+    bool filling[2] = {false, false};
+    for (int c = 0; c < 2; ++c) {
+        History& h = history[c];
+        writeTime[c] += increment[c];
+        if (writeTime[c] > kRebaseAbove) {
+            writeTime[c] -= kRebaseBy;
+            h.shiftTimes(kRebaseBy);
+        }
+        if (writeTime[c] >= kReadDistance) {
+            const double r = writeTime[c] - kReadDistance;
+            while (h.size() >= 3 && r >= h[1].time) h.popFront();
+            if (h.size() >= 3) {
+                const Entry& e0 = h[0];
+                const Entry& e1 = h[1];
+                const double span = e1.time - e0.time;
+                double v;
+                if (span > 0.0) {
+                    double frac = (r - e0.time) / span;
+                    // The read never runs ahead of the oldest entry in normal use; after
+                    // the oldest entries were dropped it holds the oldest value.
+                    if (frac < 0.0) frac = 0.0;
+                    v = e0.value + frac * (e1.value - e0.value);
+                } else {
+                    v = e1.value;  // two entries at one time: no division by zero
+                }
+                y[c] = (float)v;
+            }
+        } else {
+            // The first delay length after a reset: nothing to read yet.
+            filling[c] = true;
+        }
+    }
+
+    float w[2];
+    for (int c = 0; c < 2; ++c) {
+        float v = (c == 0 ? in.left : in.right) + feedback[c] * y[c] +
+                  crossFeedback[c] * y[1 - c] + kDenormal;
+        if (!(v > -100.0f)) v = (v != v) ? 0.0f : -100.0f;
+        if (v > 100.0f) v = 100.0f;
+        w[c] = doFeedFilter(c, v);
+    }
+    for (int c = 0; c < 2; ++c) {
+        // While filling, the entry is stored twice at the same time; the read loop drops
+        // one of each pair and both hold the same value, so either may be interpolated.
+        if (filling[c]) history[c].pushBack(writeTime[c], w[c]);
+        history[c].pushBack(writeTime[c], w[c]);
+    }
+    out.left = y[0];
+    out.right = y[1];
+}

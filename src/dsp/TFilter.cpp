@@ -1,0 +1,663 @@
+// The multimode voice filter: cutoff tracking, coefficient updates from the shared tables,
+// and the kernels of the 35 modes on four-lane copy pairs.
+#include "dsp/TFilter.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "dsp/FilterTables.h"
+
+using namespace filtermath;
+
+const int UNI_SPLIT_NUM[kFilterMaxCopies + 1] = {1, 1, 1, 2, 2, 3, 3};
+
+namespace {
+
+constexpr float kGuard = 1e-15f;
+constexpr float kSqrt2 = 1.41421356f;
+
+// Three-slot history: before each sub-sample the index t becomes kNext[t]; the new value
+// goes into slot kSlot0[t], the previous one is in kSlot1[t], the one before in kSlot2[t].
+constexpr int kNext[3] = {1, 2, 0};
+constexpr int kSlot0[3] = {2, 1, 0};
+constexpr int kSlot1[3] = {0, 2, 1};
+constexpr int kSlot2[3] = {1, 0, 2};
+
+// Formant frequencies in Hz of the vowels A, E, I, O, U.
+constexpr float kVowels[5][4] = {
+    {650.0f, 1080.0f, 2650.0f, 2900.0f},
+    {400.0f, 1700.0f, 2600.0f, 3200.0f},
+    {290.0f, 1870.0f, 2800.0f, 3250.0f},
+    {400.0f, 800.0f, 2800.0f, 3000.0f},
+    {350.0f, 600.0f, 2700.0f, 2900.0f},
+};
+
+// The band state of the resonant state-variable filter passes the soft limit b - 0.001 b^3,
+// which rises only up to |b| = sqrt(1000 / 3) and runs away past about 44.7; the state is
+// held inside the rising part, so the limit saturates instead of exploding.
+constexpr float kBandLimit = 18.2574186f;
+// The same for the ladder's last stage and its limit b - 0.16666 b^3.
+constexpr float kLadderLimit = 1.41422236f;
+
+// Cutoff inputs are normalised around 0..1; anything not finite or absurdly large would
+// poison the smoothed cutoff for the rest of the note.
+inline float saneCutoff(float c) { return clampNaN(c, -16.0f, 16.0f); }
+
+inline float saneResonance(float r) { return clampNaN(r, 0.0f, 1.0f) * 0.95f; }
+
+// Weights of the low, band and high outputs of the zero-delay kernel for modes 7-12 and
+// 19-24 (mode - 12 for the latter), and for other modes the low-pass tap.
+struct Taps {
+    float low, band, high;
+};
+
+Taps zeroDelayTaps(int mode, float m) {
+    if (mode >= kFilterZeroLow24 && mode <= kFilterZeroLowBandHigh24) mode -= 12;
+    switch (mode) {
+        case kFilterZeroHigh12: return {0.0f, 0.0f, 1.0f};
+        case kFilterZeroBand12: return {0.0f, 1.0f, 0.0f};
+        case kFilterZeroNotch12: return {1.0f, 0.0f, 1.0f};
+        case kFilterZeroLowHigh12: return {1.0f - m, 0.0f, m};
+        case kFilterZeroLowBandHigh12:
+            if (m < 0.5f) return {1.0f - 2.0f * m, 2.0f * m, 0.0f};
+            return {0.0f, 2.0f - 2.0f * m, 2.0f * m - 1.0f};
+        default: return {1.0f, 0.0f, 0.0f};
+    }
+}
+
+bool usesHistory(int mode) {
+    return (mode >= kFilterLow24 && mode <= kFilterHigh24) ||
+           (mode >= kFilterLow36 && mode <= kFilterFormant2);
+}
+
+}  // namespace
+
+// --- set-up --------------------------------------------------------------------------
+
+void TFilter::init(float sampleRate) {
+    if (!(sampleRate >= 1000.0f) || !std::isfinite(sampleRate)) sampleRate = 44100.0f;
+    rate = sampleRate;
+    halfInvRate = 1.0f / (2.0f * rate);
+    tableScale = 262143.0f / (2.0f * rate);
+    ceiling = 0.38f * rate;
+    keyFactor = 1.0f;
+    velOffset = 0.0f;
+    for (float& e : env) e = 0.0f;
+    smoothCutoff[0] = smoothCutoff[1] = 0.0f;
+    lastCutoff = {0.0f, 0.0f};
+    lastMod = {0.0f, 0.0f};
+    lastSeparation = 1.0f;
+    res = 0.0f;
+    morph = 0.0f;
+    for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(0.0f);
+    std::memset(combDelay, 0, sizeof combDelay);
+    reset();
+}
+
+void TFilter::reset() {
+    std::memset(pairs, 0, sizeof pairs);
+    std::memset(combPos, 0, sizeof combPos);
+    // The comb lines themselves are not touched: a frame reads as zero until it has been
+    // written again, which gives the output of cleared lines without clearing 768 KiB per
+    // filter at every note start.
+    std::memset(combWritten, 0, sizeof combWritten);
+    for (Lanes4& v : lastV) v = splat(std::nanf(""));  // no cutoff mapped yet
+    hist = 0;
+    lastMode = -1;
+    lastEffectMode = -1;
+    lastPairs = 0;
+    direct = true;
+}
+
+void TFilter::setType(int newMode, bool clear) {
+    newMode = newMode < 0 ? 0 : (newMode >= kFilterModeCount ? kFilterModeCount - 1 : newMode);
+    if (clear && newMode != mode) reset();
+    mode = newMode;
+}
+
+void TFilter::setTrack(float amount, float key) { keyFactor = std::exp2(amount * key); }
+
+void TFilter::setVel(float amount, float velocity) { velOffset = (velocity - 0.5f) * amount; }
+
+void TFilter::setEnv(int copy, float value) {
+    if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
+}
+
+float TFilter::smoothTarget(float target, float state) const {
+    target = saneCutoff(target);
+    return direct ? target : 0.01f * target + 0.99f * state;
+}
+
+// --- coefficients ------------------------------------------------------------------------
+
+// The terms every lane shares, after a change of mode, resonance or morph.
+void TFilter::updateShared(int pairCount) {
+    const float r = res;
+    const float m = morph;
+    if (mode >= kFilterZeroLow24 && mode <= kFilterZeroLowBandHigh24)
+        sharedR = 0.5f * std::exp2(-3.0f * 0.995f * r);
+    else
+        sharedR = FilterZQ[(int)(r * 0.995f * 131071.0f)];
+    const Taps t = zeroDelayTaps(mode, m);
+    tapLow = t.low;
+    tapBand = t.band;
+    tapHigh = t.high;
+    if (mode == kFilterFormant1) {
+        shifts[0] = shifts[1] = std::exp2(-2.0f * m);
+        shifts[2] = shifts[3] = std::exp2(2.0f * m);
+    } else if (mode == kFilterFormant2) {
+        for (int k = 0; k < 4; ++k) shifts[k] = std::exp2(2.0f * m * (2.0f * (float)k / 3.0f - 1.0f));
+    }
+    const int tq = (int)(r * 131071.0f);
+    formantInv = FilterInvTmpq[tq];
+    formantQs = FilterTmpqs[tq];
+    if (mode == kFilterVocal) {
+        float p = m * 4.99f;
+        if (p >= 4.99f) p -= 4.99f;
+        const int k = (int)p;
+        const float fr = p - (float)k;
+        const int k2 = (k + 1) % 5;
+        for (int j = 0; j < 4; ++j) vowel[j] = kVowels[k][j] * (1.0f - fr) + kVowels[k2][j] * fr;
+    }
+    combGain = std::sqrt(std::sqrt(r)) + kGuard;
+    if (mode == kFilterCombNegative) combGain = -combGain;
+
+    coefRes = r;
+    coefMorph = m;
+    lastMode = mode;
+    lastPairs = pairCount;
+    lastEffectMode = -1;
+}
+
+// Coefficients of one copy pair from its target cutoffs. The frequency- and resonance-
+// dependent terms are table reads; the arithmetic runs on the four lanes at once.
+void TFilter::recomputePair(int p) {
+    Pair& P = pairs[p];
+    const Lanes4 f = fTarget[p];
+    fUsed[p] = f;
+    const float r = res;
+    const Lanes4 nf = (f + 0.001f) * halfInvRate + kGuard;
+    const LaneInts4 idx = tableIndexes(nf);
+    const Lanes4 one = splat(1.0f);
+
+    switch (mode) {
+        case kFilterLow6:
+        case kFilterHigh6:
+            P.opA = 2.0f * nf;
+            P.opB = 1.0f - 2.0f * nf;
+            break;
+        case kFilterLow12:
+        case kFilterHigh12:
+        case kFilterBand12:
+        case kFilterNotch12:
+            P.svF = gather(FilterSine, idx);
+            P.svD = splat(1.0f - r + kGuard);
+            break;
+        case kFilterLow18:
+        case kFilterHigh18:
+            P.opA = 2.0f * nf;
+            P.opB = 1.0f - 2.0f * nf;
+            P.svF = gather(FilterSine, idx);
+            P.svD = splat(1.0f - r + kGuard);
+            break;
+        case kFilterLow24:
+        case kFilterHigh24:
+        case kFilterLow36:
+        case kFilterHigh36: {
+            const bool low = mode == kFilterLow24 || mode == kFilterLow36;
+            const float k = 2.828427f;
+            const Lanes4 c = gather(low ? Filter12Lo2 : Filter12Hi2, idx);
+            const Lanes4 c2 = c * c;
+            const Lanes4 a0 = one / (c2 + k * c + (low ? 1.001f : 1.0001f));
+            P.bqB0 = P.bqB2 = a0;
+            P.bqB1 = (low ? 2.0f : -2.0f) * a0;
+            P.bqA1 = (low ? 2.0f * (1.0f - c2) : 2.0f * c2 - 2.0f) * a0;
+            P.bqA2 = (c2 - k * c + 1.0f) * a0;
+            if (mode == kFilterLow24 || mode == kFilterHigh24) {
+                P.svF = gather(FilterSine, idx);
+                P.svD = splat(1.0f - r + kGuard);
+            } else {
+                P.ldP = gather(FilterMFP, idx);
+                P.ldK = gather(FilterMFF, idx);
+                P.ldQ = gather(FilterMFQ, idx) * r;
+            }
+            break;
+        }
+        case kFilterBand24:
+        case kFilterNotch24:
+            P.ldP = gather(FilterMFP, idx);
+            P.ldK = gather(FilterMFF, idx);
+            P.ldQ = gather(FilterMFQ, idx) * r;
+            break;
+        case kFilterVocal:
+            for (int l = 0; l < 4; ++l) {
+                for (int j = 0; j < 4; ++j) {
+                    const float nF =
+                        clampNaN(vowel[j] * f[l] * (1.0f / 440.0f) * halfInvRate, 0.0f, 0.4f);
+                    const float V = FilterVoxC[filterTableIndex(nF * (r * 0.399f + 0.2f))];
+                    const float D = FilterVoxD[filterTableIndex(nF)];
+                    const float k = 1.0f / (V + 1.0f);
+                    P.fmB0[j][l] = k;
+                    P.fmA1[j][l] = -V * D * k;
+                    P.fmA2[j][l] = (V - 1.0f) * k;
+                }
+            }
+            break;
+        case kFilterFormant1:
+        case kFilterFormant2:
+            for (int j = 0; j < 4; ++j) {
+                const Lanes4 pos =
+                    clampNaN(shifts[j] * (f + 0.001f) * halfInvRate + kGuard, 0.0f, 0.4f);
+                const LaneInts4 w = tableIndexes(pos);
+                const Lanes4 alpha = gather(Filter2Sine, w) * formantInv;
+                const Lanes4 n = one / (1.0f + alpha);
+                P.fmB0[j] = 2.0f * alpha * formantQs * n + kGuard;
+                P.fmA1[j] = -2.0f * gather(Filter2Cos, w) * n + kGuard;
+                P.fmA2[j] = (1.0f - alpha) * n + kGuard;
+            }
+            break;
+        case kFilterCombPositive:
+        case kFilterCombNegative:
+        case kFilterCombPingPong:
+            for (int l = 0; l < 4; ++l) {
+                // One period at the oversampled rate in 1/256 samples, held inside the lines
+                // (2 to 8192 frames) before the conversion; a cutoff of 0 gives the longest.
+                const float d = clampNaN(512.0f * rate / f[l], 513.0f, 2097151.0f);
+                combDelay[4 * p + l] = (uint32_t)d;
+            }
+            break;
+        case kFilterRingMod:
+        case kFilterAmpMod:
+            P.rmInc = f * halfInvRate;
+            break;
+        default: {  // the zero-delay modes
+            zeroDelayCoefficients(gather(FilterZTan, idx), sharedR, P.zdA1, P.zdA2, P.zdA3);
+            P.zdK = splat(2.0f * sharedR);
+            break;
+        }
+    }
+}
+
+// --- kernels -----------------------------------------------------------------------------
+//
+// Each kernel runs one sub-sample of one copy pair on four-lane vectors: x holds the four
+// scaled inputs, the result is returned. Outputs are chosen by weights, not branches.
+
+namespace {
+
+using Pair = TFilter::Pair;
+
+inline Lanes4 onePole(Pair& P, Lanes4 x) {
+    P.opY = P.opA * x + P.opB * P.opY + kGuard;
+    return P.opY;
+}
+
+// The resonant state-variable filter on FilterSine: wl low + wb band + wh high.
+inline Lanes4 stateVariable(Pair& P, Lanes4 x, float wl, float wb, float wh) {
+    Lanes4 b = clampNaN(P.svBand, -kBandLimit, kBandLimit);
+    b = b - 0.001f * b * b * b;
+    const Lanes4 high = x - P.svLow - P.svD * b;
+    b = P.svF * high + b;
+    const Lanes4 low = P.svF * b + P.svLow;
+    P.svLow = low;
+    P.svBand = b;
+    return wl * low + wb * b + wh * high;
+}
+
+// One zero-delay section (s = 0 or 1): the tapped mix.
+inline Lanes4 zeroDelay(Pair& P, int s, Lanes4 x, const Taps& t) {
+    const Lanes4 s1 = P.zdS1[s], s2 = P.zdS2[s];
+    const Lanes4 v3 = x - s2;
+    const Lanes4 band = P.zdA1 * s1 + P.zdA2 * v3;
+    const Lanes4 low = s2 + P.zdA2 * s1 + P.zdA3 * v3;
+    P.zdS1[s] = 2.0f * band - s1;
+    P.zdS2[s] = 2.0f * low - s2;
+    return t.low * low + t.band * band + t.high * (x - P.zdK * band - low);
+}
+
+// The four-pole ladder: wx x + wd (b3 - b4) + w4 b4.
+inline Lanes4 ladder(Pair& P, Lanes4 x, float wx, float wd, float w4) {
+    const Lanes4 p = P.ldP, k = P.ldK;
+    const Lanes4 in = x - P.ldQ * P.ldB[4];
+    const Lanes4 o1 = P.ldB[1], o2 = P.ldB[2], o3 = P.ldB[3];
+    const Lanes4 b1 = (in + P.ldB[0]) * p - o1 * k;
+    const Lanes4 b2 = (b1 + o1) * p - o2 * k;
+    const Lanes4 b3 = (b2 + o2) * p - o3 * k;
+    Lanes4 b4 = clampNaN((b3 + o3) * p - P.ldB[4] * k, -kLadderLimit, kLadderLimit);
+    b4 = b4 * (1.0f - 0.16666f * b4 * b4);
+    P.ldB[0] = in;
+    P.ldB[1] = b1;
+    P.ldB[2] = b2;
+    P.ldB[3] = b3;
+    P.ldB[4] = b4;
+    return wx * x + wd * (b3 - b4) + w4 * b4;
+}
+
+// The fixed-Q biquad on history slots s0 (new), s1, s2 (older); output held in [-2, 2].
+inline Lanes4 biquad(Pair& P, int s0, int s1, int s2, Lanes4 x) {
+    P.bqX[s0] = x;
+    const Lanes4 v = clampNaN(P.bqB0 * x + P.bqB1 * P.bqX[s1] + P.bqB2 * P.bqX[s2] -
+                                  P.bqA1 * P.bqY[s1] - P.bqA2 * P.bqY[s2],
+                              -2.0f, 2.0f);
+    P.bqY[s0] = v;
+    return v;
+}
+
+// Four band-pass resonators in parallel, each held in [-2, 2]: gain x their sum.
+inline Lanes4 resonators(Pair& P, int s0, int s1, int s2, Lanes4 x, float gain) {
+    P.fmX[s0] = x;
+    const Lanes4 d = x - P.fmX[s2];
+    Lanes4 sum = splat(0.0f);
+    for (int j = 0; j < 4; ++j) {
+        const Lanes4 v = clampNaN(
+            P.fmB0[j] * d - P.fmA1[j] * P.fmY[j][s1] - P.fmA2[j] * P.fmY[j][s2], -2.0f, 2.0f);
+        P.fmY[j][s0] = v;
+        sum += v;
+    }
+    return gain * sum + kGuard;
+}
+
+// Ring (ws = 1, wc = 0) or amplitude (ws = wc = 0.5) modulation by a sine at the cutoff.
+inline Lanes4 modulate(Pair& P, Lanes4 x, float depth, float ws, float wc) {
+    Lanes4 ph = P.rmPhase + P.rmInc;
+    ph = ph >= 1.0f ? ph - 1.0f : ph;
+    P.rmPhase = ph;
+    Lanes4 w;
+    for (int l = 0; l < 4; ++l) w[l] = std::sin(6.28318531f * ph[l]);
+    w = ws * w + wc;
+    return x * (w * depth + 1.0f - depth);
+}
+
+inline Lanes4 scaleOut(Lanes4 v) { return 10.0f * v + kGuard; }
+
+}  // namespace
+
+// Both sub-samples of one copy pair in the current mode (everything but bypass and combs),
+// then the states of the mode that decayed below the floor are dropped (see dropTiny).
+void TFilter::runPair(int p, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+    Pair& P = pairs[p];
+    int t = hist;
+    switch (mode) {
+        case kFilterLow6:
+            for (int s = 0; s < 2; ++s) y[s] = scaleOut(onePole(P, x[s]));
+            dropTiny(P.opY);
+            break;
+        case kFilterHigh6:
+            for (int s = 0; s < 2; ++s) y[s] = scaleOut(x[s] - onePole(P, x[s]));
+            dropTiny(P.opY);
+            break;
+        case kFilterLow12:
+        case kFilterHigh12:
+        case kFilterBand12:
+        case kFilterNotch12: {
+            const float wl = (mode == kFilterLow12 || mode == kFilterNotch12) ? 1.0f : 0.0f;
+            const float wb = mode == kFilterBand12 ? 1.0f : 0.0f;
+            const float wh = (mode == kFilterHigh12 || mode == kFilterNotch12) ? 1.0f : 0.0f;
+            for (int s = 0; s < 2; ++s) y[s] = scaleOut(stateVariable(P, x[s], wl, wb, wh));
+            dropTiny(P.svLow);
+            dropTiny(P.svBand);
+            break;
+        }
+        case kFilterLow18:
+            for (int s = 0; s < 2; ++s)
+                y[s] = scaleOut(kSqrt2 * stateVariable(P, onePole(P, x[s]), 1, 0, 0));
+            dropTiny(P.opY);
+            dropTiny(P.svLow);
+            dropTiny(P.svBand);
+            break;
+        case kFilterHigh18:
+            for (int s = 0; s < 2; ++s)
+                y[s] = scaleOut(stateVariable(P, x[s] - onePole(P, x[s]), 0, 0, 1));
+            dropTiny(P.opY);
+            dropTiny(P.svLow);
+            dropTiny(P.svBand);
+            break;
+        case kFilterLow24:
+        case kFilterHigh24: {
+            const float wl = mode == kFilterLow24 ? 1.0f : 0.0f;
+            for (int s = 0; s < 2; ++s) {
+                t = kNext[t];
+                const Lanes4 b = biquad(P, kSlot0[t], kSlot1[t], kSlot2[t], x[s]);
+                y[s] = scaleOut(kSqrt2 * stateVariable(P, b, wl, 0, 1.0f - wl));
+            }
+            dropTiny(P.bqX, 3);
+            dropTiny(P.bqY, 3);
+            dropTiny(P.svLow);
+            dropTiny(P.svBand);
+            break;
+        }
+        case kFilterBand24:
+            for (int s = 0; s < 2; ++s) y[s] = scaleOut(ladder(P, x[s], 0, 6, 0));
+            dropTiny(P.ldB, 5);
+            break;
+        case kFilterNotch24:
+            for (int s = 0; s < 2; ++s) y[s] = scaleOut(ladder(P, x[s], 1, -3, 0));
+            dropTiny(P.ldB, 5);
+            break;
+        case kFilterLow36:
+        case kFilterHigh36: {
+            const bool low = mode == kFilterLow36;
+            for (int s = 0; s < 2; ++s) {
+                t = kNext[t];
+                const Lanes4 b = biquad(P, kSlot0[t], kSlot1[t], kSlot2[t], x[s]);
+                y[s] = scaleOut(low ? ladder(P, b, 0, 0, 2) : ladder(P, b, 1, 0, -1));
+            }
+            dropTiny(P.bqX, 3);
+            dropTiny(P.bqY, 3);
+            dropTiny(P.ldB, 5);
+            break;
+        }
+        case kFilterVocal:
+        case kFilterFormant1:
+        case kFilterFormant2: {
+            const float g = mode == kFilterVocal ? 28.3f : 1.5f;
+            for (int s = 0; s < 2; ++s) {
+                t = kNext[t];
+                y[s] = scaleOut(resonators(P, kSlot0[t], kSlot1[t], kSlot2[t], x[s], g));
+            }
+            dropTiny(P.fmX, 3);
+            dropTiny(&P.fmY[0][0], 12);
+            break;
+        }
+        case kFilterRingMod:
+            for (int s = 0; s < 2; ++s) y[s] = scaleOut(modulate(P, x[s], res + kGuard, 1.0f, 0.0f));
+            break;
+        case kFilterAmpMod:
+            for (int s = 0; s < 2; ++s) y[s] = scaleOut(modulate(P, x[s], res + kGuard, 0.5f, 0.5f));
+            break;
+        default: {  // the zero-delay modes, one or two sections
+            const Taps k = {tapLow, tapBand, tapHigh};
+            if (mode >= kFilterZeroLow24) {
+                for (int s = 0; s < 2; ++s) y[s] = scaleOut(zeroDelay(P, 1, zeroDelay(P, 0, x[s], k), k));
+            } else {
+                for (int s = 0; s < 2; ++s) y[s] = scaleOut(zeroDelay(P, 0, x[s], k));
+            }
+            dropTiny(P.zdS1, 2);
+            dropTiny(P.zdS2, 2);
+            break;
+        }
+    }
+}
+
+// Both sub-samples of every active pair in a comb mode. The combs work at the outer level:
+// the feed line takes 10 x (the scaled input) and the result is not scaled again.
+void TFilter::runComb(int pairCount, const Lanes4 (*x)[2], Lanes4 (*y)[2]) {
+    const int laneCount = 4 * pairCount;
+    const float fb = combGain;
+    const bool pingPong = mode == kFilterCombPingPong;
+    for (int s = 0; s < 2; ++s) {
+        // All reads first: with the longest delay a lane reads the frame that this
+        // sub-sample overwrites, and the ping-pong mode reads the other side's lines.
+        float result[kFilterLanes];
+        for (int lane = 0; lane < laneCount; ++lane) {
+            const int copy = lane >> 1;
+            const int side = lane & 1;
+            const int src = pingPong ? side ^ 1 : side;
+            const uint32_t frame = ((combPos[lane] - combDelay[lane]) & kCombPositionMask) >> 8;
+            float feed = 0.0f, back = 0.0f;
+            if ((int32_t)frame < combWritten[lane]) {
+                feed = combFeed[copy][frame][src];
+                back = combBack[copy][frame][src];
+            }
+            const float v = (pingPong && side == 0) ? feed - fb * back : feed + fb * back;
+            result[lane] = clampNaN(v, -100.0f, 100.0f);
+        }
+        for (int lane = 0; lane < laneCount; ++lane) {
+            const int copy = lane >> 1;
+            const int side = lane & 1;
+            const uint32_t pos = combPos[lane];
+            const uint32_t frame = pos >> 8;
+            combFeed[copy][frame][side] = 10.0f * x[lane >> 2][s][lane & 3] + kGuard;
+            combBack[copy][frame][side] = result[lane];
+            y[lane >> 2][s][lane & 3] = result[lane];
+            if ((int32_t)frame >= combWritten[lane]) combWritten[lane] = (int32_t)frame + 1;
+            combPos[lane] = (pos + 256u) & kCombPositionMask;
+        }
+    }
+}
+
+// --- voice entry point ---------------------------------------------------------------------
+
+void TFilter::process(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
+                      float morphValue, int copies, const stereoOverStruct* in,
+                      stereoOverStruct* out) {
+    if (copies <= 0) return;
+    if (mode == kFilterBypass) {
+        if (out != in)
+            for (int c = 0; c < copies; ++c) out[c] = in[c];
+        return;
+    }
+    // More notes than the filter has lanes for pass unfiltered.
+    for (int c = kFilterMaxCopies; c < copies; ++c) out[c] = in[c];
+    const int n = copies < kFilterMaxCopies ? copies : kFilterMaxCopies;
+    const int pairCount = UNI_SPLIT_NUM[n];
+
+    lastCutoff = cutoff;
+    lastMod = mod;
+    lastSeparation = separation;
+    res = saneResonance(resonance);
+    morph = clampNaN(morphValue, 0.0f, 1.0f);
+
+    smoothCutoff[0] = smoothTarget(cutoff.left, smoothCutoff[0]);
+    smoothCutoff[1] = smoothTarget(cutoff.right, smoothCutoff[1]);
+    direct = false;
+
+    const bool shared = mode != lastMode || pairCount > lastPairs ||
+                        std::fabs(res - coefRes) > 1e-5f || std::fabs(morph - coefMorph) > 1e-5f;
+    if (shared) updateShared(pairCount);
+
+    // Normalised cutoff per lane (a lane beyond the copy count mirrors the last copy), mapped
+    // to Hz only when it, the key factor or the separation moved.
+    const float cl = mod.left + velOffset + smoothCutoff[0];
+    const float cr = mod.right + velOffset + smoothCutoff[1];
+    const Lanes4 common = {cl, cr, cl, cr};
+    const bool sameMap = keyFactor == lastKey && separation == lastSep;
+    const float base = 20.0f * keyFactor;
+    const Lanes4 sideGain = {base / separation, base * separation, base / separation,
+                             base * separation};
+    for (int p = 0; p < pairCount; ++p) {
+        const float ea = env[2 * p < n ? 2 * p : n - 1];
+        const float eb = env[2 * p + 1 < n ? 2 * p + 1 : n - 1];
+        const Lanes4 v = clampNaN(Lanes4{ea, ea, eb, eb} + common, 0.0f, 1.0f);
+        bool moved = shared;
+        if (!sameMap || anyLane(v != lastV[p])) {
+            lastV[p] = v;
+            fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
+            const Lanes4 d = fTarget[p] - fUsed[p];
+            moved |= anyLane(d > 1e-5f || d < -1e-5f);
+        }
+        if (moved) recomputePair(p);
+    }
+    lastKey = keyFactor;
+    lastSep = separation;
+
+    Lanes4 x[kFilterMaxPairs][2];
+    Lanes4 y[kFilterMaxPairs][2];
+    gatherPairs(in, n, pairCount, x);
+    if (mode >= kFilterCombPositive && mode <= kFilterCombPingPong) {
+        runComb(pairCount, x, y);
+    } else {
+        for (int p = 0; p < pairCount; ++p) runPair(p, x[p], y[p]);
+        if (usesHistory(mode)) hist = kNext[kNext[hist]];
+    }
+    scatterPairs(y, n, out);
+}
+
+// --- effect entry points -----------------------------------------------------------------
+
+// Target cutoffs of the effect kernel (lanes 0 and 1; 2 and 3 mirror them).
+void TFilter::setEffectTargets(float left, float right, float sep) {
+    const float base = 20.0f * keyFactor;
+    const Lanes4 v = clampNaN(Lanes4{left, right, left, right} + velOffset, 0.0f, 1.0f);
+    const Lanes4 sideGain = {base / sep, base * sep, base / sep, base * sep};
+    fTarget[0] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
+    lastV[0] = splat(std::nanf(""));  // the voice entry point maps its own cutoffs again
+}
+
+void TFilter::process(float cutoff, float separation, stereoStruct mod, float resonance,
+                      float morphValue, stereoOverStruct in, stereoOverStruct& out) {
+    lastCutoff = {cutoff, cutoff};
+    lastMod = mod;
+    lastSeparation = separation;
+    res = saneResonance(resonance);
+    morph = clampNaN(morphValue, 0.0f, 1.0f);
+    smoothCutoff[0] = smoothTarget(cutoff, smoothCutoff[0]);
+    smoothCutoff[1] = smoothCutoff[0];
+    direct = false;
+    setEffectTargets(smoothCutoff[0] + mod.left, smoothCutoff[0] + mod.right, separation);
+    runEffectKernel(in, out);
+}
+
+void TFilter::process(stereoStruct cutoff, stereoStruct mod, float resonance, float morphValue,
+                      stereoOverStruct in, stereoOverStruct& out) {
+    lastCutoff = cutoff;
+    lastMod = mod;
+    lastSeparation = 1.0f;
+    res = saneResonance(resonance);
+    morph = clampNaN(morphValue, 0.0f, 1.0f);
+    smoothCutoff[0] = smoothTarget(cutoff.left, smoothCutoff[0]);
+    smoothCutoff[1] = smoothTarget(cutoff.right, smoothCutoff[1]);
+    direct = false;
+    setEffectTargets(smoothCutoff[0] + mod.left, smoothCutoff[1] + mod.right, 1.0f);
+    runEffectKernel(in, out);
+}
+
+void TFilter::process(stereoOverStruct in, stereoOverStruct& out) { runEffectKernel(in, out); }
+
+// One oversampled stereo sample through the two-pole zero-delay kernel (lanes 0 and 1; the
+// other two mirror them). Its coefficients are kept apart from the voice entry point's.
+void TFilter::runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out) {
+    if (mode == kFilterBypass) {
+        out = in;
+        return;
+    }
+    Pair& P = pairs[0];
+    const Lanes4 d = fTarget[0] - fUsed[0];
+    if (mode != lastEffectMode || std::fabs(res - coefRes) > 1e-5f ||
+        std::fabs(morph - coefMorph) > 1e-5f || anyLane(d > 1e-5f || d < -1e-5f)) {
+        const float R = FilterZQ[(int)(res * 0.995f * 131071.0f)];
+        const Lanes4 g = gather(FilterZTan, tableIndexes((fTarget[0] + 0.001f) * halfInvRate + kGuard));
+        fUsed[0] = fTarget[0];
+        zeroDelayCoefficients(g, R, P.zdA1, P.zdA2, P.zdA3);
+        P.zdK = splat(2.0f * R);
+        const Taps t = zeroDelayTaps(mode, morph);
+        tapLow = t.low;
+        tapBand = t.band;
+        tapHigh = t.high;
+        coefRes = res;
+        coefMorph = morph;
+        lastEffectMode = mode;
+        lastMode = -1;  // the voice entry point recomputes its own coefficients
+        lastPairs = 0;
+    }
+    const Taps taps = {tapLow, tapBand, tapHigh};
+    for (int s = 0; s < 2; ++s) {
+        const Lanes4 x =
+            Lanes4{in.sub[s].left, in.sub[s].right, in.sub[s].left, in.sub[s].right} * 0.1f + kGuard;
+        const Lanes4 y = scaleOut(zeroDelay(P, 0, x, taps));
+        out.sub[s].left = y[0];
+        out.sub[s].right = y[1];
+    }
+    dropTiny(P.zdS1[0]);
+    dropTiny(P.zdS2[0]);
+}

@@ -1,0 +1,364 @@
+// TFilter: the multimode filter of a "Wave" voice layer, also used by the distortion stage
+// and the modulation effects. One call of the voice entry point filters one host sample of
+// every stacked note (copy) of a voice layer; each copy is a stereoOverStruct, two stereo
+// sub-samples at twice the host rate, so every kernel runs at the oversampled rate.
+//
+// Copies are processed two at a time in four float lanes (copy a left, copy a right, copy b
+// left, copy b right). Every kernel keeps its coefficients and states as arrays of four
+// lanes inside one block per copy pair; these blocks sit at the front of the object and
+// the large comb lines at its end, so the per-lane loops stay in cache and vectorise.
+//
+// Levels: the kernels work at a tenth of the signal level (input 0.1 x in + 1e-15) and
+// write 10 x their result, so output and input levels match. Coefficients come from the
+// shared tables of FilterTables.h and are recomputed only when a cutoff, the resonance,
+// the morph value or the mode moved.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/StereoTypes.h"
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+// The 35 modes, in the order of the filter-mode parameter and its texts.
+enum FilterMode : int {
+    kFilterBypass = 0,
+    kFilterLow6 = 1,
+    kFilterHigh6 = 2,
+    kFilterLow12 = 3,
+    kFilterHigh12 = 4,
+    kFilterBand12 = 5,
+    kFilterNotch12 = 6,
+    kFilterZeroLow12 = 7,
+    kFilterZeroHigh12 = 8,
+    kFilterZeroBand12 = 9,
+    kFilterZeroNotch12 = 10,
+    kFilterZeroLowHigh12 = 11,
+    kFilterZeroLowBandHigh12 = 12,
+    kFilterLow18 = 13,
+    kFilterHigh18 = 14,
+    kFilterLow24 = 15,
+    kFilterHigh24 = 16,
+    kFilterBand24 = 17,
+    kFilterNotch24 = 18,
+    kFilterZeroLow24 = 19,
+    kFilterZeroHigh24 = 20,
+    kFilterZeroBand24 = 21,
+    kFilterZeroNotch24 = 22,
+    kFilterZeroLowHigh24 = 23,
+    kFilterZeroLowBandHigh24 = 24,
+    kFilterLow36 = 25,
+    kFilterHigh36 = 26,
+    kFilterVocal = 27,
+    kFilterFormant1 = 28,
+    kFilterFormant2 = 29,
+    kFilterCombPositive = 30,
+    kFilterCombNegative = 31,
+    kFilterCombPingPong = 32,
+    kFilterRingMod = 33,
+    kFilterAmpMod = 34,
+};
+constexpr int kFilterModeCount = 35;
+
+// Stacked notes a voice filter takes in one call, and the number of copy pairs for 0 to 6
+// copies (an odd count repeats its last copy to complete the pair).
+constexpr int kFilterMaxCopies = 6;
+constexpr int kFilterMaxPairs = 3;
+constexpr int kFilterLanes = 4 * kFilterMaxPairs;
+extern const int UNI_SPLIT_NUM[kFilterMaxCopies + 1];
+
+// Four float lanes as one vector: a copy pair (copy a left, copy a right, copy b left,
+// copy b right). Arithmetic on it is element-wise; lanes are read and written as v[l].
+typedef float Lanes4 __attribute__((vector_size(16)));
+typedef int32_t LaneInts4 __attribute__((vector_size(16)));
+
+// Small numeric helpers shared by the voice and layer filters.
+namespace filtermath {
+
+inline Lanes4 splat(float v) { return Lanes4{v, v, v, v}; }
+
+// True when any lane of a comparison result is set.
+inline bool anyLane(LaneInts4 m) {
+#if defined(__SSE__)
+    return _mm_movemask_ps((__m128)m) != 0;
+#else
+    return (m[0] | m[1] | m[2] | m[3]) != 0;
+#endif
+}
+
+// Four table entries as one vector.
+inline Lanes4 gather(const float* table, LaneInts4 i) {
+    return Lanes4{table[i[0]], table[i[1]], table[i[2]], table[i[3]]};
+}
+
+// Table indexes of normalised positions (fractions of the table): the product with 262143,
+// saturated in float before the conversion; NaN gives 0.
+inline LaneInts4 tableIndexes(Lanes4 position) {
+    Lanes4 v = position * 262143.0f;
+    const Lanes4 zero = {0.0f, 0.0f, 0.0f, 0.0f}, top = splat(262143.0f);
+    v = v > zero ? v : zero;
+    v = v < top ? v : top;
+    return __builtin_convertvector(v, LaneInts4);
+}
+
+// x clamped to [lo, hi]; NaN gives lo.
+inline float clampNaN(float x, float lo, float hi) {
+    x = x > lo ? x : lo;
+    return x < hi ? x : hi;
+}
+inline Lanes4 clampNaN(Lanes4 x, float lo, float hi) {
+    const Lanes4 vl = splat(lo), vh = splat(hi);
+    x = x > vl ? x : vl;
+    return x < vh ? x : vh;
+}
+
+// 2^x for x in [0, 10] (the cutoff exponent), relative error about 2e-7: the integer part
+// goes to the exponent bits, the fraction through a degree-5 polynomial about 0.5 (fitted
+// at Chebyshev nodes, evaluated in two halves for a short dependency chain). Arguments
+// outside [0, 10] (and NaN, taken as 0) are clamped.
+inline Lanes4 exp2Cutoff(Lanes4 x) {
+    x = clampNaN(x, 0.0f, 10.0f);
+    const LaneInts4 i = __builtin_convertvector(x, LaneInts4);  // x >= 0: the floor
+    const Lanes4 t = (x - __builtin_convertvector(i, Lanes4)) - 0.5f;
+    const Lanes4 t2 = t * t;
+    const Lanes4 lo = 1.00000008f + 0.693147188f * t;
+    const Lanes4 mid = 0.240221075f + 0.0555035711f * t;
+    const Lanes4 hi = 0.00967603192f + 0.00133908634f * t;
+    const Lanes4 p = lo + t2 * (mid + t2 * hi);
+    const LaneInts4 bits = (i + 127) << 23;
+    return p * 1.41421356f * (Lanes4)bits;
+}
+inline float exp2Cutoff(float x) { return exp2Cutoff(splat(x))[0]; }
+
+// The cutoff in Hz as the coefficients use it: negative and NaN give 0, the top is the
+// ceiling.
+inline float boundCutoff(float f, float ceiling) { return clampNaN(f, 0.0f, ceiling); }
+inline Lanes4 boundCutoff(Lanes4 f, float ceiling) { return clampNaN(f, 0.0f, ceiling); }
+
+// A table position already scaled to entries, saturated to the table before converting.
+inline int tableEntry(float position) {
+    if (!(position > 0.0f)) return 0;
+    if (position >= 262143.0f) return 262143;
+    return (int)position;
+}
+
+// The two-pole zero-delay state-variable filter with tuning g = tan(pi f / rate) and damping
+// R, in the form whose feedback path is shortest:
+//   v3 = x - s2, band = a1 s1 + a2 v3, low = s2 + a2 s1 + a3 v3, high = x - 2R band - low,
+//   s1 = 2 band - s1, s2 = 2 low - s2,
+// with a1 = 1 / (1 + 2R g + g^2), a2 = g a1, a3 = g a2. It is the same filter, state for
+// state, as high = (x - (2R + g) s1 - s2) a1, band = g high + s1, low = g band + s2.
+inline void zeroDelayCoefficients(Lanes4 g, float R, Lanes4& a1, Lanes4& a2, Lanes4& a3) {
+    a1 = splat(1.0f) / (1.0f + 2.0f * R * g + g * g);
+    a2 = g * a1;
+    a3 = g * a2;
+}
+
+// Table indexes of positions already scaled to entries, saturated before the conversion.
+inline LaneInts4 tableEntries(Lanes4 v) {
+    const Lanes4 zero = {0.0f, 0.0f, 0.0f, 0.0f}, top = splat(262143.0f);
+    v = v > zero ? v : zero;
+    v = v < top ? v : top;
+    return __builtin_convertvector(v, LaneInts4);
+}
+
+// Values this small in a state are dropped to zero, so that a decaying state never enters
+// the subnormal range, flush-to-zero or not.
+constexpr float kStateFloor = 1e-30f;
+
+inline void dropTiny(Lanes4& v) {
+    const Lanes4 lo = splat(kStateFloor);
+    v = (v > lo || v < -lo) ? v : splat(0.0f);
+}
+inline void dropTiny(Lanes4* v, int n) {
+    for (int i = 0; i < n; ++i) dropTiny(v[i]);
+}
+
+// The scaled inputs of `copies` (1..6) notes as four-lane pairs: x[pair][sub-sample] =
+// 0.1 x in + 1e-15, an odd count repeating its last note in the pair's second half.
+inline void gatherPairs(const stereoOverStruct* in, int copies, int pairCount, Lanes4 (*x)[2]) {
+    for (int p = 0; p < pairCount; ++p) {
+        const stereoOverStruct& a = in[2 * p];
+        const stereoOverStruct& b = in[2 * p + 1 < copies ? 2 * p + 1 : copies - 1];
+        for (int s = 0; s < 2; ++s)
+            x[p][s] = Lanes4{a.sub[s].left, a.sub[s].right, b.sub[s].left, b.sub[s].right} * 0.1f +
+                      1e-15f;
+    }
+}
+
+// The results of the first `copies` notes back into their records; the duplicate lane of
+// an odd count is dropped.
+inline void scatterPairs(const Lanes4 (*y)[2], int copies, stereoOverStruct* out) {
+    for (int c = 0; c < copies; ++c) {
+        const int p = c >> 1;
+        const int l = (c & 1) * 2;
+        out[c].sub[0].left = y[p][0][l];
+        out[c].sub[0].right = y[p][0][l + 1];
+        out[c].sub[1].left = y[p][1][l];
+        out[c].sub[1].right = y[p][1][l + 1];
+    }
+}
+
+}  // namespace filtermath
+
+// Comb lines: 8192 stereo frames per line; positions and delays count 1/256 samples.
+constexpr int kCombFrames = 8192;
+constexpr uint32_t kCombPositionMask = (uint32_t)kCombFrames * 256u - 1u;  // wraps at 2^21
+
+class TFilter {
+public:
+    TFilter() = default;
+    TFilter(const TFilter&) = delete;
+    TFilter& operator=(const TFilter&) = delete;
+
+    // Prepares the filter for a host rate (below 1000 Hz, or not finite, counts as 44100)
+    // and clears every state; tracking returns to neutral.
+    void init(float sampleRate);
+    // Clears the kernel states, the comb lines, positions and phases; the next call
+    // recomputes its coefficients and takes its cutoff targets without smoothing. Cheap:
+    // the comb lines are cleared lazily (a frame not written since the reset reads as 0).
+    void reset();
+    // Stores the mode (clamped to 0..34); with `clear`, a change of mode resets first.
+    void setType(int newMode, bool clear);
+    // Key tracking: the cutoff is multiplied by 2^(amount x key), key in octaves.
+    void setTrack(float amount, float key);
+    // Velocity tracking: (velocity - 0.5) x amount is added to the normalised cutoff.
+    void setVel(float amount, float velocity);
+    // The envelope contribution (normalised) of one copy; other copy numbers are ignored.
+    void setEnv(int copy, float value);
+    // The next call takes its cutoff targets without smoothing.
+    void setDirect() { direct = true; }
+    // The effect entry point's smoothed cutoff plus the left modulation value.
+    float getFreq() const { return smoothCutoff[0] + lastMod.left; }
+    int getType() const { return mode; }
+
+    // Voice entry point: `copies` stacked notes from `in` to `out` (they may be the same
+    // array). Cutoffs are normalised (0..1 spans 20 Hz to 20480 Hz before tracking), the
+    // separation divides the left cutoff and multiplies the right one, resonance and morph
+    // are 0..1. Only out[0 .. copies-1] is written.
+    void process(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
+                 float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
+
+    // Effect entry points: one oversampled stereo sample through the two-pole zero-delay
+    // kernel of modes 7 to 12 (other modes take its low-pass tap; mode 0 passes through).
+    // One smoothed cutoff, split by the separation:
+    void process(float cutoff, float separation, stereoStruct mod, float resonance, float morph,
+                 stereoOverStruct in, stereoOverStruct& out);
+    // A smoothed cutoff per side, no separation:
+    void process(stereoStruct cutoff, stereoStruct mod, float resonance, float morph,
+                 stereoOverStruct in, stereoOverStruct& out);
+    // The kernel at the cutoffs set by the last call of the two above.
+    void process(stereoOverStruct in, stereoOverStruct& out);
+
+    // Read-only views for tests and diagnostics.
+    float getRate() const { return rate; }
+    float getCeiling() const { return ceiling; }
+    // The cutoff in Hz (after tracking, separation and the ceiling) of one lane as used by
+    // the current coefficients; lane = 2 x copy + side.
+    float getLaneCutoff(int lane) const {
+        return (lane >= 0 && lane < kFilterLanes) ? fUsed[lane >> 2][lane & 3] : 0.0f;
+    }
+    // The comb delay of one lane in 1/256 samples.
+    uint32_t getCombDelay(int lane) const {
+        return (lane >= 0 && lane < kFilterLanes) ? combDelay[lane] : 0u;
+    }
+    // Every float of the hot kernel state, for the denormal checks of the tests.
+    const float* stateBegin() const { return reinterpret_cast<const float*>(pairs); }
+    const float* stateEnd() const { return reinterpret_cast<const float*>(pairs + kFilterMaxPairs); }
+    // The comb lines of one copy (feed and feedback), 2 x kCombFrames floats each.
+    const float* combFeedLine(int copy) const { return &combFeed[copy][0][0]; }
+    const float* combFeedbackLine(int copy) const { return &combBack[copy][0][0]; }
+
+    // Coefficients and states of one copy pair, four lanes each.
+    struct alignas(64) Pair {
+        // one-pole (modes 1, 2, 13, 14)
+        Lanes4 opA, opB, opY;
+        // state-variable on FilterSine (modes 3-6, 13-16)
+        Lanes4 svF, svD, svLow, svBand;
+        // zero-delay state-variable (modes 7-12, 19-24; two sections)
+        Lanes4 zdA1, zdA2, zdA3, zdK;  // see zeroDelayCoefficients; zdK = 2R
+        Lanes4 zdS1[2], zdS2[2];
+        // four-pole ladder (modes 17, 18, 25, 26): b0..b4
+        Lanes4 ldP, ldK, ldQ;
+        Lanes4 ldB[5];
+        // fixed-Q biquad (modes 15, 16, 25, 26) on the three-slot history
+        Lanes4 bqB0, bqB1, bqB2, bqA1, bqA2;
+        Lanes4 bqX[3], bqY[3];
+        // four resonators (modes 27-29) on the three-slot history
+        Lanes4 fmB0[4], fmA1[4], fmA2[4];
+        Lanes4 fmX[3], fmY[4][3];
+        // ring and amplitude modulation (modes 33, 34): phase increment and phase
+        Lanes4 rmInc, rmPhase;
+    };
+
+private:
+    void updateShared(int pairCount);
+    void recomputePair(int p);
+    void runPair(int p, const Lanes4 (&x)[2], Lanes4 (&y)[2]);
+    void runComb(int pairCount, const Lanes4 (*x)[2], Lanes4 (*y)[2]);
+    void runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out);
+    void setEffectTargets(float left, float right, float sep);
+    float smoothTarget(float target, float state) const;
+
+    // rate block
+    float rate = 44100.0f;
+    float halfInvRate = 1.0f / 88200.0f;
+    float tableScale = 262143.0f / 88200.0f;
+    float ceiling = 0.38f * 44100.0f;
+
+    // inputs of the current call
+    stereoStruct lastCutoff{0.0f, 0.0f};
+    stereoStruct lastMod{0.0f, 0.0f};
+    float lastSeparation = 1.0f;
+    float res = 0.0f;    // clamp(resonance, 0, 1) x 0.95
+    float morph = 0.0f;  // clamp(morph, 0, 1)
+
+    float smoothCutoff[2] = {0.0f, 0.0f};
+    bool direct = true;
+
+    int mode = 0;
+    int lastMode = -1;
+    int lastPairs = 0;
+    int lastEffectMode = -1;  // mode of the effect kernel's coefficients, -1 when stale
+    float coefRes = -1.0f;
+    float coefMorph = -1.0f;
+    int hist = 0;  // three-slot history index
+
+    float keyFactor = 1.0f;
+    float velOffset = 0.0f;
+    float env[kFilterMaxCopies] = {};
+
+    // Terms shared by all lanes, from the mode, resonance and morph of the last update: the
+    // zero-delay damping R, the formant shifts and vowel frequencies, the formant
+    // resonance terms, the comb feedback, and the output weights of the zero-delay modes.
+    float sharedR = 0.5f;
+    float shifts[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    float vowel[4] = {};
+    float formantInv = 0.5f;
+    float formantQs = 1.0f;
+    float combGain = 0.0f;
+    float tapLow = 1.0f, tapBand = 0.0f, tapHigh = 0.0f;
+
+    // per pair: the normalised cutoffs of the last call (NaN: none yet), the key factor and
+    // separation they were mapped with, the target cutoffs in Hz and the ones the
+    // coefficients use; lane = 2 x copy + side within the pair's four
+    Lanes4 lastV[kFilterMaxPairs] = {};
+    float lastKey = 1.0f;
+    float lastSep = 1.0f;
+    Lanes4 fTarget[kFilterMaxPairs] = {};
+    Lanes4 fUsed[kFilterMaxPairs] = {};
+
+    Pair pairs[kFilterMaxPairs] = {};
+
+    // comb section: write positions and delays in 1/256 samples, frames written since the
+    // last reset (a frame at or beyond it has not been written and reads as 0)
+    uint32_t combPos[kFilterLanes] = {};
+    uint32_t combDelay[kFilterLanes] = {};
+    int32_t combWritten[kFilterLanes] = {};
+
+    // comb lines, last: [copy][frame][side]
+    float combFeed[kFilterMaxCopies][kCombFrames][2] = {};
+    float combBack[kFilterMaxCopies][kCombFrames][2] = {};
+};

@@ -1,0 +1,245 @@
+// The effect chain: after the distortion stage, the Mod FX, the stereo delay and the
+// reverb in one of six orders. A layer routed to an effect enters the bus just before that
+// effect, so its entry point moves with the effect's place in the order. Each stage has an
+// on/off switch, a smoothed dry/wet mix and a pan of its wet signal.
+#include <cmath>
+#include <cstring>
+
+#include "plugin/uPlugin.h"
+
+namespace {
+
+constexpr float kDenormal = 1e-15f;
+constexpr float kMixKeep = 0.999f;
+constexpr float kMixTake = 0.0009999871f;
+
+// Stage order per path: 0 Mod FX, 1 Delay, 2 Reverb.
+constexpr int32_t FX_PATH_NO[8][3] = {
+    {0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}, {0, 0, 0}, {0, 0, 0},
+};
+
+// Per stage: on flag index, mix parameter, mix and pan destinations, output source.
+struct StageInfo {
+    int mixParam;
+    int mixDest;
+    int panDest;
+    int outSource;
+};
+constexpr StageInfo kStages[3] = {
+    {107, 338, 339, 126},  // Mod FX
+    {113, 319, 320, 127},  // Delay
+    {120, 329, 330, 128},  // Reverb
+};
+
+// Widen tap maxima in milliseconds, their per-update phase increments and depths.
+constexpr float kWidenMaxMs[4] = {4.278032f, 17.379171f, 63.0f, 41.224243f};
+constexpr float kWidenIncrement[4] = {5.642177e-5f, 3.706845e-5f, 6.4e-5f, 4.573257e-5f};
+constexpr float kWidenDepth[4] = {5.0f / 99.0f, 3.0f / 99.0f, 3.0f / 99.0f, 6.0f / 99.0f};
+
+inline float clamp01(float x) { return x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f; }  // NaN: 0
+inline float clampf(float x, float lo, float hi) { return x > lo ? (x < hi ? x : hi) : lo; }
+
+// A float truncated toward zero into lo..hi (NaN gives lo).
+inline int32_t saturate(float x, int32_t lo, int32_t hi) {
+    if (!(x > (float)lo)) return lo;
+    if (x >= (float)hi) return hi;
+    return (int32_t)x;
+}
+
+}  // namespace
+
+void APlugin::setFXSampleRate() {
+    distortDCCoef = 30.0f / (2.0f * curSampleRate);
+    distortDCState[0] = distortDCState[1] = 0.0f;
+    modFXRateCoef = 1.71875 / (double)curSampleRate / 256.0;
+    gaterPhase = 0.0;
+    gateCurrent[0] = gateGain[0][0];
+    gateCurrent[1] = gateGain[0][1];
+}
+
+void APlugin::initFX() {
+    fxBusIn = stereoStruct{0.0f, 0.0f};
+    fxBusOut = stereoStruct{0.0f, 0.0f};
+    distortDCCoef = 30.0f / (2.0f * curSampleRate);
+    fxDelay.init(curSampleRate);
+    delayMixSmooth = paramValue[113];
+    fxReverb.setSampleRate(curSampleRate);
+
+    TReverbControl& rc = reverbControl;
+    rc.preDelayL = 1;
+    rc.preDelayR = 1;
+    rc.preFeed = 0.0f;
+    std::memset(preDelayLine, 0, sizeof(preDelayLine));
+    rc.modRate[0] = 0.015197279f / curSampleRate;
+    rc.modRate[1] = 0.015409426f / curSampleRate;
+    rc.modPhase[0] = rc.modPhase[1] = 0.0;
+    for (int i = 0; i < 4; ++i) {
+        rc.widenPhase[i] = 0.0f;
+        rc.widenIncrement[i] = kWidenIncrement[i];
+        rc.widenDepth[i] = kWidenDepth[i];
+        rc.widenTap[i] = (int32_t)(44.1f * kWidenMaxMs[i]);  // the 44.1 kHz values until the first update
+    }
+    fxReverb.mute();
+    rc.mixSmooth = paramValue[120];
+
+    initDistort();
+    initModFX();
+}
+
+// --- stages -------------------------------------------------------------------------------
+
+void APlugin::runDelayStage(stereoStruct in, stereoStruct& wet) {
+    const float* d = modDestGlobal;
+    const float* p = paramValue;
+    if ((blockCounter & 3) == 0) {
+        fxDelay.setTempo(tempo);
+        fxDelay.setTimeSync(p[352]);
+        const stereoStruct len{clamp01(p[114] + d[321] + d[323]), clamp01(p[115] + d[322] + d[323])};
+        const float extra = std::fabs(d[324] * 0.1f * curSampleRate);
+        fxDelay.setDelayLen(len, stereoStruct{extra, extra}, 1.0f);
+        fxDelay.setEqual(p[353]);
+        fxDelay.setFeed(p[116] * 1.98f - 0.99f + d[325], p[117] * 1.98f - 0.99f + d[326]);
+        fxDelay.setFeedFilter(clamp01(p[118] + d[327]), clamp01(p[119] + d[328]));
+    }
+    stereoStruct out;
+    fxDelay.process(in, out);
+    wet.left = out.left * 0.9f;
+    wet.right = out.right * 0.9f;
+}
+
+void APlugin::runReverbStage(stereoStruct in, stereoStruct& wet) {
+    const float* d = modDestGlobal;
+    const float* p = paramValue;
+    TReverbControl& rc = reverbControl;
+    const float rate = curSampleRate;
+    constexpr int32_t kLineMask = kPreDelaySize - 1;
+
+    if ((blockCounter & 15) == 0) {
+        const float ms = rate / 1000.0f;
+        int taps[4];
+        for (int i = 0; i < 4; ++i) {
+            float ph = rc.widenPhase[i] + rc.widenIncrement[i];
+            ph -= std::floor(ph);
+            rc.widenPhase[i] = ph;
+            const float tri = 1.0f - std::fabs(2.0f * ph - 1.0f);
+            const float depth = rc.widenDepth[i];
+            rc.widenTap[i] = saturate((tri * depth + 1.0f - depth) * kWidenMaxMs[i] * ms + 1.0f, 0,
+                                      TBasicReverb::kRingMask);
+            taps[i] = rc.widenTap[i];
+        }
+        fxReverb.setWiden(taps[0], taps[1], taps[2], taps[3]);
+
+        // Slow comb-length modulation. The phases run on their own accumulators rather than
+        // on the sample counter, so they keep full precision however long the host runs.
+        float m[2];
+        for (int i = 0; i < 2; ++i) {
+            double ph = rc.modPhase[i] + 16.0 * (double)rc.modRate[i];
+            ph -= std::floor(ph);
+            rc.modPhase[i] = ph;
+            m[i] = 1.0f + 0.002f * (float)std::sin(6.283185307179586 * ph);
+        }
+        fxReverb.setMod(m[0], m[1], m[0], m[1]);
+
+        fxReverb.setRoomSize(clamp01(p[122] + d[334]));
+        fxReverb.setDamp(clamp01(p[124] + d[336]));
+        fxReverb.setFilter(1.0f, clamp01(p[125] + d[337]));
+        const float z = std::exp2(8.0f * clamp01(p[123] + d[335]) - 6.0f);
+        fxReverb.setSize(z, 1.1f * z);
+
+        // Pre-delay: 0.5 ms .. 0.512 s plus one sample, the right side one sample (or the
+        // widen destination's amount) longer; both held inside the line.
+        float pre = p[121] + d[331];
+        if (!(pre > 0.0f)) pre = 0.0f;
+        if (pre > 2.0f) pre = 2.0f;
+        rc.preDelayL = saturate(std::exp2(10.0f * pre) / 2000.0f * rate + 1.0f, 1, kLineMask);
+        const int32_t widen = saturate(std::exp2(clampf(d[333], -64.0f, 64.0f)), 0, kLineMask);
+        const int64_t right = (int64_t)rc.preDelayL + widen;
+        rc.preDelayR = right > kLineMask ? kLineMask : (int32_t)right;
+        rc.preFeed = -0.95f * clampf(d[332], -1.0f, 1.0f);
+    }
+
+    // The pre-delay lines, indexed modulo their length by the block counter; the lines start
+    // cleared, so the reverb hears zeros until the clock has passed the pre-delay.
+    const uint32_t c = blockCounter;
+    const float pL = preDelayLine[0][(c - (uint32_t)rc.preDelayL) & kLineMask];
+    const float pR = preDelayLine[1][(c - (uint32_t)rc.preDelayR) & kLineMask];
+    preDelayLine[0][c & kLineMask] = in.left - rc.preFeed * pL;
+    preDelayLine[1][c & kLineMask] = in.right - rc.preFeed * pR;
+
+    float o1, o2, o3, o4;
+    fxReverb.process(pL, pR, o1, o2, o3, o4);
+    wet.left = (o1 + o3) * 0.707f * 0.9f + kDenormal;
+    wet.right = (o2 + o4) * 0.707f * 0.9f + kDenormal;
+}
+
+// --- the chain --------------------------------------------------------------------------------
+
+void APlugin::doFX() {
+    int path = getSteppedValue(344);
+    if (path < 0 || path > 5) path = 0;
+    const uint8_t on[3] = {modFXOn, delayOn, reverbOn};
+    float* mixSmooth[3] = {&modFXMixSmooth, &delayMixSmooth, &reverbControl.mixSmooth};
+    const float* d = modDestGlobal;
+
+    for (int k = 0; k < 3; ++k) {
+        fxBusOut = fxBusIn;
+        const int s = FX_PATH_NO[path][k];
+        // Layers routed to this stage enter just before it.
+        for (int layer = 0; layer < kNumLayers; ++layer) {
+            if ((int)layerDest[layer] != s + 1) continue;
+            const stereoOverStruct& o = layerOut[layer];
+            fxBusIn.left += 0.5f * (o.sub[0].left + o.sub[1].left);
+            fxBusIn.right += 0.5f * (o.sub[0].right + o.sub[1].right);
+        }
+        fxBusOut = fxBusIn;
+
+        if (on[s]) {
+            stereoStruct wet;
+            if (s == 0)
+                runModFXStage(fxBusIn, wet);
+            else if (s == 1)
+                runDelayStage(fxBusIn, wet);
+            else
+                runReverbStage(fxBusIn, wet);
+
+            const StageInfo& info = kStages[s];
+            float& m0 = *mixSmooth[s];
+            m0 = m0 * kMixKeep + paramValue[info.mixParam] * kMixTake + kDenormal;
+            const float m = clamp01(m0 + d[info.mixDest]);
+            const float pan = clamp01(d[info.panDest] * 0.5f + 0.5f);
+            const float wetGain = clamp01(2.0f * m);
+            const float dryGain = clamp01(2.0f - 2.0f * m);
+            const float panL = std::fmin(1.0f, 2.0f - 2.0f * pan);
+            const float panR = std::fmin(1.0f, 2.0f * pan);
+            fxBusOut.left = wet.left * panL * wetGain + fxBusIn.left * dryGain;
+            fxBusOut.right = wet.right * panR * wetGain + fxBusIn.right * dryGain;
+            if (fxOutSrcUsed[s + 1])
+                setModSrc(info.outSource, (fxBusOut.left + fxBusOut.right) * 4.0f);
+        }
+        fxBusIn = fxBusOut;
+    }
+}
+
+void APlugin::mixEffectsToOutput() {
+    doDistort();
+    if (!bypassAllFX) {
+        doFX();
+    } else {
+        // The chain is skipped and its states freeze; its layers join the sum dry.
+        for (int layer = 0; layer < kNumLayers; ++layer) {
+            const int dest = (int)layerDest[layer];
+            if (dest < kLayerDestModFX || dest > kLayerDestReverb) continue;
+            const stereoOverStruct& o = layerOut[layer];
+            fxBusOut.left += 0.5f * (o.sub[0].left + o.sub[1].left);
+            fxBusOut.right += 0.5f * (o.sub[0].right + o.sub[1].right);
+        }
+    }
+    outSample.left += fxBusOut.left + kDenormal;
+    outSample.right += fxBusOut.right + kDenormal;
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        if (layerDest[layer] != kLayerDestOutput) continue;
+        const stereoOverStruct& o = layerOut[layer];
+        outSample.left += 0.5f * (o.sub[0].left + o.sub[1].left);
+        outSample.right += 0.5f * (o.sub[0].right + o.sub[1].right);
+    }
+}

@@ -1,0 +1,460 @@
+// The modulation effects: one stereo effect of eleven types (chorus, flanger, ensemble,
+// phaser, wah-wah, talk box, tremolo, vibrato, auto-pan, ring modulator and the 16-step
+// Gator), sharing one effect LFO, five knobs whose meaning depends on the type, and a final
+// low-pass and high-pass.
+#include <cmath>
+#include <cstring>
+
+#include "engine/RandSeed.h"
+#include "plugin/uPlugin.h"
+
+namespace {
+
+constexpr float kDenormal = 1e-15f;
+constexpr double kTwoPi = 6.283185307179586;
+
+enum ModFXType : int {
+    kChorus = 0,
+    kFlanger,
+    kEnsemble,
+    kPhaser,
+    kWahWah,
+    kTalkBox,
+    kTremolo,
+    kVibrato,
+    kAutoPan,
+    kRing,
+    kGator,
+};
+
+// LFO periods in whole notes for the synced speeds (index 0 stops the LFO).
+constexpr float LFO_PERIOD_ARRAY[36] = {
+    0.0f,         48.0f,  32.0f,        64.0f / 3.0f, 24.0f,         16.0f,
+    32.0f / 3.0f, 12.0f,  8.0f,         16.0f / 3.0f, 6.0f,          4.0f,
+    8.0f / 3.0f,  3.0f,   2.0f,         4.0f / 3.0f,  1.5f,          1.0f,
+    2.0f / 3.0f,  0.75f,  0.5f,         1.0f / 3.0f,  0.375f,        0.25f,
+    1.0f / 6.0f,  0.1875f, 0.125f,      1.0f / 12.0f, 0.09375f,      0.0625f,
+    1.0f / 24.0f, 0.046875f, 0.03125f,  1.0f / 48.0f, 0.0f,          0.0f,
+};
+
+// Gate speeds: twice the entry is the number of gate steps per sixteenth note.
+constexpr double GATER_SPEED_TIME[36] = {
+    0.0,       1.0 / 64,  1.0 / 48, 1.0 / 32, 1.0 / 24, 1.0 / 16, 3.0 / 32, 1.0 / 12, 1.0 / 8,
+    3.0 / 16,  1.0 / 6,   1.0 / 4,  3.0 / 8,  1.0 / 3,  1.0 / 2,  3.0 / 4,  2.0 / 3,  1.0,
+    1.5,       4.0 / 3,   2.0,      3.0,      8.0 / 3,  4.0,      6.0,      16.0 / 3, 8.0,
+    12.0,      32.0 / 3,  16.0,     24.0,     64.0 / 3, 32.0,     48.0,     64.0,     0.0,
+};
+
+constexpr float kEnsembleGains[6][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 1}, {1, 1}, {1, 0}};
+
+inline float clamp01(float x) { return x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f; }  // NaN: 0
+inline float clampf(float x, float lo, float hi) { return x > lo ? (x < hi ? x : hi) : lo; }
+inline float fractionOf(float x) { return x - std::floor(x); }
+
+// Table index of a 0..1 position scaled by 65535.99, held inside the table.
+inline int waveIndex(float q) {
+    const float v = q * 65535.99f;
+    if (!(v > 0.0f)) return 0;
+    if (v >= 65535.0f) return 65535;
+    return (int)v;
+}
+
+// Read position of the LFO bent by the symmetry: the first half of the cycle takes sym.
+inline float warp(float q, float sym) {
+    return q <= sym ? q * 0.5f / sym : 0.5f + (q - sym) * 0.5f / (1.0f - sym);
+}
+
+// Gate step for a position (in steps), step count and swing destination.
+int gateStepAt(double phase, int count, float swingDest) {
+    if (count < 1) count = 1;
+    if (!(phase >= 0.0)) phase = 0.0;
+    const double s = (double)clampf(swingDest, -1.0f, 1.0f) * 0.49 + 0.5;
+    const double e = 2.0 * std::trunc(phase / 2.0);
+    const double u = (phase - e) / 2.0;
+    const double v = u <= s ? u * 0.5 / s : 0.5 + (u - s) * 0.5 / (1.0 - s);
+    const double k = std::trunc(2.0 * v + e);
+    const long step = k < 0.0 ? 0 : (long)std::fmod(k, (double)count);
+    return (int)step;
+}
+
+}  // namespace
+
+void APlugin::decodeGatePattern() {
+    const float l = clamp01(paramValue[111]), r = clamp01(paramValue[112]);
+    const uint32_t maskL = (uint32_t)(l * 65535.9f);
+    const uint32_t maskR = (uint32_t)(r * 65535.9f);
+    for (int k = 0; k < kGateSteps; ++k) {
+        gateGain[k][0] = (maskL >> k) & 1u ? 1.0f : 0.0f;
+        gateGain[k][1] = (maskR >> k) & 1u ? 1.0f : 0.0f;
+    }
+}
+
+void APlugin::initModFX() {
+    modFXMixSmooth = paramValue[107];
+    limiterLevel = 1.0f;
+    modFXLFO.random = 0.0f;
+    modFXLFO.ringPhase = 0.0f;
+    modFXDelay.init(curSampleRate);
+    std::memset(ensemblePhase, 0, sizeof(ensemblePhase));
+    std::memset(ensembleLine, 0, sizeof(ensembleLine));
+    std::memset(phaserLine, 0, sizeof(phaserLine));
+    for (int k = 0; k < kEnsembleVoices; ++k) {
+        ensembleLen[k] = 1.0f;
+        ensembleInc[k] = 0.0f;
+        ensembleDepth[k] = 0.0f;
+        ensembleOffset[k] = 1.0f;
+        ensembleGain[k][0] = kEnsembleGains[k][0];
+        ensembleGain[k][1] = kEnsembleGains[k][1];
+    }
+    phaserPrev[0] = phaserPrev[1] = 0.0f;
+    std::memset(phaserHist, 0, sizeof(phaserHist));
+    for (TFilter& f : modFXFilter) f.init(curSampleRate);
+    modFXFilter[1].setType(kFilterZeroLow12, true);
+    modFXFilter[2].setType(kFilterZeroHigh12, true);
+    decodeGatePattern();
+    gaterPhase = 0.0;
+    gateCurrent[0] = gateGain[0][0];
+    gateCurrent[1] = gateGain[0][1];
+}
+
+void APlugin::resetModFXTransport() {
+    modFXLFO.phase[0] = modFXLFO.phase[1] = 0.0f;
+    modFXLFO.out[0] = modFXLFO.out[1] = 0.0f;
+    modFXLFO.held[0] = modFXLFO.held[1] = 0.0f;
+    modFXLFO.holdCounter = 0.0f;
+    modFXLFO.random = 0.0f;
+    modFXLFO.ringPhase = 0.0f;
+    modFXLFO.hum[0] = modFXLFO.hum[1] = 1.0f;
+    gaterPhase = 0.0;
+    gateCurrent[0] = gateGain[0][0];
+    gateCurrent[1] = gateGain[0][1];
+}
+
+int APlugin::getGaterPos() {
+    return gateStepAt(gaterPhase, gateStepCount, modDestGlobal[363]);
+}
+
+// The effect LFO's rate in cycles per sample, before the speed destination.
+float APlugin::getModFXRate(int type) {
+    (void)type;
+    const float speed = paramValue[108];
+    if (!getOnOff(350)) return (float)(std::exp2(14.0 * (double)clamp01(speed)) * modFXRateCoef);
+    const int i = getSteppedValue(clamp01(speed), 33.99f, 34);
+    if (i == 0) return 0.0f;
+    const double samples = ((double)LFO_PERIOD_ARRAY[i] * 15.0 * (double)curSampleRate / (double)tempo + 1.0) * 16.0;
+    return (float)(1.0 / samples);
+}
+
+void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
+    const float* d = modDestGlobal;
+    const float* p = paramValue;
+    TModFXLFO& lfo = modFXLFO;
+    const bool shaped = type >= kTremolo && type <= kAutoPan;
+
+    // 1-3. Read the wave at the bent positions.
+    const float o = d[344] + 10.0f;
+    const float sym = clamp01((shaped ? p[111] : 0.5f) + d[345]) * 0.998f + 0.001f;
+    const float qL = warp(fractionOf(lfo.phase[0] + o), sym);
+    const float qR = warp(fractionOf(o + lfo.phase[1] + d[343]), sym);
+    const int wave = getSteppedValue(clamp01((shaped ? p[109] : 0.0f) + d[340]), 8.99f, 9);
+    float v[2];
+    if (wave < 8) {
+        v[0] = lfoWave[wave][waveIndex(qL)];
+        v[1] = lfoWave[wave][waveIndex(qR)];
+    } else {
+        // Sample and hold swings over the same -1..1 as the other waves.
+        v[0] = v[1] = 2.0f * lfo.random - 1.0f;
+    }
+
+    // 4-7. Advance the phases.
+    const float r = rate * std::exp2(4.0f * d[341]);
+    const float spread = std::fmax(0.0f, clamp01(d[342]) * 3.0f + 1.0f);
+    lfo.phase[0] += lfo.hum[0] * r;
+    lfo.phase[1] += spread * r * lfo.hum[1];
+    if (lfo.phase[0] >= 1.0f || lfo.phase[0] < 0.0f) {
+        lfo.phase[0] = fractionOf(lfo.phase[0]);
+        if (!(lfo.phase[0] < 1.0f)) lfo.phase[0] = 0.0f;
+        const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
+        lfo.hum[0] = lfo.hum[1] = std::exp2(u * d[349]);
+        lfo.random = (RandSeed.next() + 1.0f) * 0.5f;
+    }
+    lfo.phase[1] = fractionOf(lfo.phase[1]);
+    if (!(lfo.phase[1] < 1.0f)) lfo.phase[1] = 0.0f;
+
+    // 8. Bias.
+    const float b = clampf(d[346], -1.0f, 1.0f);
+    for (float& x : v) {
+        if (b > 0.0f && x < 0.0f) x *= 1.0f - b;
+        if (b < 0.0f && x > 0.0f) x *= 1.0f - std::fabs(b);
+    }
+
+    // 9. Bits.
+    if (d[347] > 0.001f) {
+        const float n = std::exp2(17.0f - 17.0f * std::fmin(d[347], 1.0f));
+        for (float& x : v) x = clampf(std::floor((x + 1.0f) * (n + 0.999f)) / n - 1.0f, -1.0f, 1.0f);
+    }
+
+    // 10. Hold.
+    lfo.holdCounter += d[348] <= 0.0f ? 1.0f : std::exp2(-16.0f * clamp01(d[348]));
+    if (lfo.holdCounter >= 1.0f) {
+        lfo.held[0] = v[0];
+        lfo.held[1] = v[1];
+        lfo.holdCounter = fractionOf(lfo.holdCounter);
+    }
+
+    // 11. Smoothing.
+    const float s = clamp01((shaped ? p[112] : 0.0f) + d[350]);
+    if (s <= 0.001f) {
+        lfo.out[0] = lfo.held[0];
+        lfo.out[1] = lfo.held[1];
+    } else {
+        const float c = std::exp2(-13.0f * s);
+        lfo.out[0] = (1.0f - c) * lfo.out[0] + c * lfo.held[0];
+        lfo.out[1] = (1.0f - c) * lfo.out[1] + c * lfo.held[1];
+    }
+    lfoL = lfo.out[0];
+    lfoR = lfo.out[1];
+}
+
+void APlugin::setupEnsemble(float rate) {
+    const float* d = modDestGlobal;
+    const float* p = paramValue;
+    const float length = clamp01(p[109] + d[351]);
+    const float width = clamp01(p[110] + d[352]);
+    const float base = curSampleRate * 0.05f * length + 1.0f;
+    const float E = -2.0f * clamp01(1.0f - (p[111] + d[355]));
+    for (int k = 0; k < kEnsembleVoices; ++k) {
+        const float len = clampf(base * std::exp2((float)k * E / 5.0f), 0.0f, (float)(kEnsembleSize - 1));
+        const float wd = 0.99f * width * std::exp2((float)k * E / 8.3f);
+        ensembleLen[k] = len;
+        ensembleInc[k] = rate * std::exp2((float)k * E / 5.3f);
+        ensembleDepth[k] = wd * len;
+        ensembleOffset[k] = (1.0f - wd) * len;
+    }
+}
+
+stereoStruct APlugin::runEnsemble(stereoStruct in) {
+    const float f = -0.99f * clampf(paramValue[112] + modDestGlobal[354], -1.0f, 1.0f);
+    const uint32_t c = blockCounter;
+    constexpr uint32_t kMask = kEnsembleSize - 1;
+    stereoStruct wet{0.0f, 0.0f};
+    for (int k = 0; k < kEnsembleVoices; ++k) {
+        float ph = ensemblePhase[k] + ensembleInc[k];
+        ph = fractionOf(ph);
+        if (!(ph < 1.0f)) ph = 0.0f;
+        ensemblePhase[k] = ph;
+        float delay = (sinTable[waveIndex(ph)] * 0.5f + 0.5f) * ensembleDepth[k] + ensembleOffset[k];
+        // At least one sample back, and the older neighbour still inside the line: neither
+        // read may land on the slot this sample is about to write.
+        delay = clampf(delay, 1.0f, (float)(kEnsembleSize - 2));
+        const uint32_t whole = (uint32_t)delay;
+        const float frac = delay - (float)whole;
+        // Positions modulo the line length, so the counter's wrap changes nothing.
+        const float* a = ensembleLine[k][(c - whole) & kMask];
+        const float* b = ensembleLine[k][(c - whole - 1u) & kMask];
+        const float vl = a[0] + (b[0] - a[0]) * frac;
+        const float vr = a[1] + (b[1] - a[1]) * frac;
+        float* w = ensembleLine[k][c & kMask];
+        w[0] = f * vl + in.left;
+        w[1] = f * vr + in.right;
+        wet.left += ensembleGain[k][0] * vl;
+        wet.right += ensembleGain[k][1] * vr;
+    }
+    wet.left *= 0.5f;
+    wet.right *= 0.5f;
+    return wet;
+}
+
+stereoStruct APlugin::runPhaser(stereoStruct in, float lfoUL, float lfoUR) {
+    const float* d = modDestGlobal;
+    const float* p = paramValue;
+    const float pitch = clamp01(p[109] + d[351]);
+    const float wd = 0.99f * clamp01(p[110] + d[352]);
+    const float W = 4.0f * std::exp2(8.0f * clamp01(p[111] + d[353])) + 1.0f;
+    const float f = -0.95f * clampf(p[112] + d[354], -1.0f, 1.0f) + kDenormal;
+    const float qDiv = 2.0f * (0.05f + 0.9f * clamp01(d[359]));
+    const float rate = curSampleRate;
+    const float lfoU[2] = {lfoUL, lfoUR};
+    const float x[2] = {in.left, in.right};
+    float y[2];
+    for (int c = 0; c < 2; ++c) {
+        float freq = 15.0f * std::exp2(10.0f * pitch * (0.5f + 0.45f * wd * lfoU[c]));
+        // Below Nyquist with a margin: the all-pass stays a proper all-pass.
+        if (freq > 0.45f * rate) freq = 0.45f * rate;
+        const float w = (float)kTwoPi * freq / rate;
+        const float alpha = std::sin(w) / qDiv;
+        const float b0 = (1.0f - alpha) / (1.0f + alpha);
+        const float b1 = -2.0f * std::cos(w) / (1.0f + alpha);
+        const float b2 = 1.0f;
+        float s = x[c] - f * phaserPrev[c] + kDenormal;
+        for (int st = 0; st < kPhaserStages; ++st) {
+            float* h = phaserHist[st][c];  // x1, x2, y1, y2
+            float out = b0 * s + b1 * h[0] + b2 * h[1] - b1 * h[2] - b0 * h[3] + kDenormal;
+            out = clampf(out, -100.0f, 100.0f);
+            h[1] = h[0];
+            h[0] = s;
+            h[3] = h[2];
+            h[2] = out;
+            s = out;
+        }
+        phaserPrev[c] = s;
+        y[c] = s;
+    }
+    // The left side is delayed by the widen amount.
+    const uint32_t c = blockCounter;
+    constexpr uint32_t kMask = kPhaserSize - 1;
+    phaserLine[c & kMask] = y[0];
+    const uint32_t delay = (uint32_t)W;
+    return stereoStruct{phaserLine[(c - delay) & kMask], y[1]};
+}
+
+void APlugin::runGator(stereoStruct in, stereoStruct& wet) {
+    const float* d = modDestGlobal;
+    const float* p = paramValue;
+    if ((blockCounter & 15) == 0) decodeGatePattern();
+
+    const int i = getSteppedValue(clamp01(p[108]), 33.99f, 34);
+    gateFactor = 2.0 * GATER_SPEED_TIME[i];
+    gateIncrement = (double)tempo / 15.0 / (double)curSampleRate * gateFactor;
+    const int n = getSteppedValue(clamp01(p[110]), 15.99f, 16) + 1;
+    gateStepCount = n;
+
+    const int k = gateStepAt(gaterPhase, n, d[363]);
+    const float c = std::exp2(12.0f - 20.0f * (1.0f - clamp01(p[109] + d[350])));
+    for (int ch = 0; ch < 2; ++ch)
+        gateCurrent[ch] = (c * gateCurrent[ch] + gateGain[k][ch]) / (c + 1.0f) + kDenormal;
+    wet.left = in.left * gateCurrent[0];
+    wet.right = in.right * gateCurrent[1];
+
+    double phase = gaterPhase + gateIncrement * std::exp2((double)d[341] * 4.0);
+    if (!(phase >= 0.0) || !std::isfinite(phase)) phase = 0.0;
+    if (phase >= (double)n) phase = std::fmod(phase, (double)n);
+    gaterPhase = phase;
+
+    setModSrc(108, gateCurrent[0]);
+    setModSrc(109, gateCurrent[1]);
+    setModSrc(110, (gateCurrent[0] + gateCurrent[1]) * 0.5f);
+}
+
+void APlugin::runModFXStage(stereoStruct x, stereoStruct& wet) {
+    const float* d = modDestGlobal;
+    const float* p = paramValue;
+    const int type = modFXMode;
+    const float rate = getModFXRate(type);
+    float lfoL, lfoR;
+    stepModFXLFO(type, rate, lfoL, lfoR);
+    const float lfoUL = lfoL * 0.5f + 0.5f;
+    const float lfoUR = lfoR * 0.5f + 0.5f;
+    const float r = rate * std::exp2(4.0f * d[341]);
+    const float length = clamp01(p[109] + d[351]);
+    const float width = clamp01(p[110] + d[352]);
+    const float amount = clamp01(p[110] + d[361]);
+    const float sr = curSampleRate;
+
+    switch (type) {
+        case kChorus:
+        case kFlanger: {
+            const float D = length * 0.05f * sr + 1.0f;
+            const float wd = 0.99f * width;
+            const float W = 4.0f * std::exp2(8.0f * clamp01(p[111] + d[353])) + 1.0f;
+            modFXDelay.setDelayLenDirect((wd * lfoUL + 1.0f - wd) * D, (wd * lfoUR + 1.0f - wd) * D + W);
+            modFXDelay.setFeed(type == kChorus ? 0.0f : -clampf(p[112] + d[354], -1.0f, 1.0f));
+            modFXDelay.process(x, wet);
+            if (type == kFlanger) doLimiter(wet);
+            break;
+        }
+        case kEnsemble:
+            if ((blockCounter & 3) == 0) setupEnsemble(r);
+            wet = runEnsemble(x);
+            break;
+        case kPhaser:
+            wet = runPhaser(x, lfoUL, lfoUR);
+            doLimiter(wet);
+            break;
+        case kWahWah:
+        case kTalkBox: {
+            const float low = clamp01(p[110] + d[357]);
+            const float high = clamp01(p[111] + d[358]);
+            const float q = clamp01(p[112] + d[359]);
+            const stereoOverStruct in{{x, x}};
+            stereoOverStruct out;
+            if (type == kWahWah) {
+                const float morph = clamp01(p[109] + d[356]);
+                modFXFilter[0].setType(kFilterZeroLowBandHigh12, true);
+                const stereoStruct cutoff{low + (high - low) * lfoUL, low + (high - low) * lfoUR};
+                modFXFilter[0].process(cutoff, stereoStruct{0.0f, 0.0f}, q, morph, in, out);
+            } else {
+                const float freq = clamp01(p[109] + d[360]);
+                const float vowel = low + (high - low) * lfoUL;
+                modFXFilter[0].setType(kFilterVocal, true);
+                modFXFilter[0].process(stereoStruct{freq, freq}, stereoStruct{0.0f, 0.0f}, 1.0f, q, vowel,
+                                       1, &in, &out);
+            }
+            wet.left = 0.5f * (out.sub[0].left + out.sub[1].left);
+            wet.right = 0.5f * (out.sub[0].right + out.sub[1].right);
+            break;
+        }
+        case kTremolo:
+            wet.left = x.left * ((1.0f - amount) + amount * lfoUL);
+            wet.right = x.right * ((1.0f - amount) + amount * lfoUR);
+            break;
+        case kVibrato: {
+            float reference;
+            if (getOnOff(350))
+                reference = (float)(1.0 / (((double)LFO_PERIOD_ARRAY[17] * 15.0 * (double)sr / (double)tempo + 1.0) * 16.0));
+            else
+                reference = (float)(128.0 * modFXRateCoef);
+            float depth = amount * 0.2f * sr + 1.0f;
+            // The same pitch swing at any speed.
+            if (r > 1e-5f) depth = reference * depth / r;
+            if (depth > 65535.0f) depth = 65535.0f;
+            modFXDelay.setDelayLenDirect(lfoUL * depth + 1.0f, lfoUR * depth + 1.0f);
+            modFXDelay.setFeed(0.0f);
+            modFXDelay.process(x, wet);
+            break;
+        }
+        case kAutoPan: {
+            const float q = amount * lfoL + 1.0f;
+            wet.left = x.left * clamp01(2.0f - q);
+            wet.right = x.right * clamp01(q);
+            break;
+        }
+        case kRing: {
+            const float ph = modFXLFO.ringPhase;
+            const float sl = (float)std::sin(kTwoPi * ph);
+            const float sr2 = (float)std::sin(kTwoPi * fractionOf(ph + clamp01(p[111] + d[353])));
+            const float hz = 20.0f * std::exp2(10.0f * clamp01(p[108] + d[360])) + 100.0f * (p[109] + d[362]);
+            float next = fractionOf(ph + hz / sr);
+            if (!(next >= 0.0f && next < 1.0f)) next = 0.0f;
+            modFXLFO.ringPhase = next;
+            wet.left = amount * sl * x.left + (1.0f - amount) * x.left;
+            wet.right = amount * sr2 * x.right + (1.0f - amount) * x.right;
+            break;
+        }
+        case kGator:
+            runGator(x, wet);
+            break;
+        default:
+            wet = x;
+            break;
+    }
+
+    // Output filters on the pair (wet, wet).
+    const float lowCut = (type == kChorus || type == kRing) ? clamp01(p[112] - d[364]) : clamp01(1.0f - d[364]);
+    const float highCut = clamp01(d[365]);
+    if (lowCut < 0.99f || highCut > 0.01f) {
+        stereoOverStruct s{{wet, wet}};
+        if (lowCut < 0.99f) {
+            stereoOverStruct o;
+            modFXFilter[1].process(lowCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
+            s = o;
+        }
+        if (highCut > 0.01f) {
+            stereoOverStruct o;
+            modFXFilter[2].process(highCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
+            s = o;
+        }
+        wet.left = 0.5f * (s.sub[0].left + s.sub[1].left);
+        wet.right = 0.5f * (s.sub[0].right + s.sub[1].right);
+    }
+}

@@ -1,0 +1,99 @@
+// Sound state of the three layers of every voice: which model each layer runs, where its
+// output goes, the per-voice control values refreshed every 16 samples of the voice, and
+// the running state of every stacked note (chord note or unison copy) of a voice layer.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/StereoTypes.h"
+
+// The sound model of a layer (parameter "Source" of the layer).
+enum SourceMode : int32_t {
+    kSourceWire = 0,
+    kSourceString = 1,
+    kSourceFM = 2,
+    kSourceWave = 3,
+};
+
+// Where a layer's output enters the effect chain (parameter "Output Destination").
+enum LayerDest : int32_t {
+    kLayerDestDistortion = 0,
+    kLayerDestModFX = 1,
+    kLayerDestDelay = 2,
+    kLayerDestReverb = 3,
+    kLayerDestOutput = 4,
+};
+
+// Stacked notes a voice layer renders: the most the voice filters serve in one call.
+constexpr int kLayerNotes = 6;
+constexpr int kStringLineSize = 16384;      // string delay line, power of two
+constexpr int kStringHistSize = 8192;       // excitation history for the pluck position
+constexpr uint32_t kPhaseMask = 0xFFFFFFu;  // oscillator phases are 24-bit
+
+// Running state of one stacked note of one voice layer.
+struct TLayerNote {
+    // Oscillator phase (Wire restart phase, FM carrier, Wave oscillator), 24-bit.
+    uint32_t phase;
+    // Phase step per sub-sample (Wire: per quarter of a host sample), set every 4 samples.
+    uint32_t inc;
+    // FM operators 1 and 2: phases and steps per sub-sample.
+    uint32_t opPhase[2];
+    uint32_t opInc[2];
+    // Wave sub-oscillator.
+    uint32_t subPhase;
+    uint32_t subInc;
+    // Wire: read position in the excitation tables and where each period restarts.
+    int32_t wirePos;
+    int32_t wireStart;
+    // String: excitation read position, drift oscillator, loop filter memory.
+    int32_t excitePos;
+    uint32_t driftPhase;
+    uint32_t driftStep;
+    float period;     // loop period D in samples
+    float drift;      // period offset from the drift oscillator
+    float loopState;  // one-pole loop filter memory
+    // Wave and FM: sub-sample 1 x sub-sample 2 x 0.5 of the previous host sample.
+    float feedPrev;
+    // Wavetable band of the oscillator and of the sub-oscillator (from the key index).
+    int32_t band;
+    int32_t subBand;
+    // FM operator base steps in cycles per sub-sample (before the pitch envelopes).
+    double opBase[2];
+};
+
+// Control values of one voice layer, refreshed every 16 samples of the voice.
+struct TLayerVoice {
+    int32_t model;         // SourceMode + 1 the values were computed for, 0 none
+    double layerInc;       // oscillator step per sub-sample, 2^24 per cycle
+    double layerIncMod;    // the same with the layer semi/fine destinations applied
+    double stringInc;      // String: cycles per host sample
+    float pitchEnvAmount;  // octaves at full pitch envelope
+    float filterEnvAmount;
+    float layerFineSemi;  // 2^(destination fine / 12 + destination semi)
+    // Wire
+    float wireSep;
+    float wireQ;
+    float wireEnvAmount;
+    float filterQ;
+    // String
+    float feedback;
+    float damping;
+    float impulseLength;
+    float impulseShape;
+    float pluck;
+    // FM
+    float op1PitchEnvAmount;
+    float op2PitchEnvAmount;
+    // FM and Wave
+    int32_t symIndex;
+    float feed;
+    // Wave
+    float filterSep;
+    float vowel;
+    int32_t subSymIndex;
+    float subRatio;
+    // The last argument and result of each exponential above: a held note without
+    // modulation recomputes none of them (a result of 0 marks an empty slot).
+    double memoIn[14];
+    double memoOut[14];
+};

@@ -1,0 +1,484 @@
+// Envelopes: 25 per voice (Amp, then eight per layer), each with one state per stacked
+// sub-element. An update every 16 samples of the voice computes each sub-element's level at
+// the end of the next 16 samples; every sample in between the running level takes one
+// linear step toward it. Times, sustain levels and curves are parameters plus the voice's
+// modulation destinations.
+#include <algorithm>
+#include <cmath>
+
+#include "plugin/uPlugin.h"
+#include "plugin/uPluginTags.h"
+
+namespace {
+
+// Modulation destinations and sources of one envelope.
+struct EnvInfo {
+    int speed;       // factor destination of this envelope
+    int layerSpeed;  // factor destination of its layer's envelopes, 0 for Amp
+    int attack, decay, sustain, release;
+    int attackCurve;  // 0: none (a linear attack)
+    int decayCurve, releaseCurve;
+    int attackTag, decayTag, sustainTag, releaseTag, curveTag;  // -1: none
+    bool holdAtTop;  // a stage time above 0.999 never ends (layer envelopes)
+};
+
+struct EnvInfoTable {
+    EnvInfo e[kNumEnvs];
+};
+
+// The speed destination of each layer-1 envelope, in envelope order; the attack, decay,
+// sustain, release and curve destinations follow it. Layer L adds 92 L.
+constexpr int kLayerEnvSpeed[8] = {109, 116, 122, 56, 71, 78, 87, 94};
+constexpr int kLayerDestStride = 92;
+
+EnvInfoTable makeEnvInfo() {
+    EnvInfoTable t{};
+    EnvInfo& a = t.e[0];
+    a.speed = 3;
+    a.layerSpeed = 0;
+    a.attack = 4;
+    a.attackCurve = 5;
+    a.decay = 6;
+    a.decayCurve = 7;
+    a.sustain = 8;
+    a.release = 9;
+    a.releaseCurve = 10;
+    a.holdAtTop = false;
+    for (int layer = 0; layer < 3; ++layer) {
+        for (int k = 0; k < 8; ++k) {
+            EnvInfo& x = t.e[1 + 8 * layer + k];
+            const int sd = kLayerEnvSpeed[k] + kLayerDestStride * layer;
+            x.speed = sd;
+            x.layerSpeed = 107 + kLayerDestStride * layer;
+            x.attack = sd + 1;
+            x.decay = sd + 2;
+            x.sustain = sd + 3;
+            x.release = sd + 4;
+            x.attackCurve = 0;
+            x.decayCurve = sd + 5;
+            x.releaseCurve = sd + 5;
+            x.holdAtTop = true;
+        }
+    }
+    for (int n = 0; n < kNumEnvs; ++n) {
+        EnvInfo& x = t.e[n];
+        x.attackTag = ENV_TAGS[0][n];
+        x.decayTag = ENV_TAGS[1][n];
+        x.sustainTag = ENV_TAGS[2][n];
+        x.releaseTag = ENV_TAGS[3][n];
+        x.curveTag = ENV_CURVE_TAGS[n];
+    }
+    return t;
+}
+
+const EnvInfoTable& envInfo() {
+    static const EnvInfoTable table = makeEnvInfo();
+    return table;
+}
+
+// The modulation source of each envelope's level; its inverse is the next source.
+constexpr int kEnvSource[kNumEnvs] = {96, 42, 44, 46, 48, 50, 52, 54, 56, 60, 62, 64, 66,
+                                      68, 70, 72, 74, 78, 80, 82, 84, 86, 88, 90, 92};
+
+// Layer retrigger destinations.
+constexpr int kRetrigDest[3] = {128, 220, 312};
+constexpr int kArpGateSource = 112;
+
+inline double clamp01(double x) {
+    if (!(x > 0.0)) return 0.0;  // NaN too
+    return x < 1.0 ? x : 1.0;
+}
+
+// x^y for x >= 0; a base that rounding pushed below 0 counts as 0, an exponent of 1 is exact.
+inline double curvePow(double x, double y) {
+    if (!(x > 0.0)) return 0.0;
+    if (y == 1.0 || x == 1.0) return x;
+    return std::pow(x, y);
+}
+
+// 2^x for a curve or speed setting, kept finite whatever the modulation does.
+inline double exp2Safe(double x) {
+    if (!(x > -1000.0)) return 0.0;
+    if (x > 1000.0) x = 1000.0;
+    return std::exp2(x);
+}
+
+inline float destOf(const float* dest, int d) {
+    return d > 0 ? dest[d] : 0.0f;
+}
+
+}  // namespace
+
+// The per-update phase step of a stage with time t: a full 0-to-1 stage lasts
+// (2^(14 t) x rate + 32) / 1000 samples at speed 1.
+static inline double stageStep(double t, double speed, double rate, bool holdAtTop) {
+    if (holdAtTop && t > 0.999) return 0.0;
+    return 16000.0 / (std::exp2(14.0 * t) * rate + 32.0) * speed;
+}
+
+double APlugin::getEnvVar(int voice, int envNum, int stage) {
+    if (!isValidVoice(voice) || envNum < 0 || envNum >= kNumEnvs) return 0.0;
+    const EnvInfo& info = envInfo().e[envNum];
+    const float* dest = modDestVoice[voice];
+    const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
+    if (stage == kEnvSustain) return clamp01(param(info.sustainTag) + dest[info.sustain]);
+    double speed =
+        env.rate[envNum][voice] * (double)dest[23] * (double)dest[24] * (double)dest[info.speed];
+    if (info.layerSpeed) speed *= (double)dest[info.layerSpeed];
+    double t;
+    switch (stage) {
+        case kEnvAttack: t = clamp01(param(info.attackTag) + dest[info.attack]); break;
+        case kEnvDecay: t = clamp01(param(info.decayTag) + dest[info.decay]); break;
+        default: t = clamp01(param(info.releaseTag) + dest[info.release]); break;
+    }
+    return stageStep(t, speed, (double)curSampleRate, info.holdAtTop);
+}
+
+// The curve function. With shapeAttackDecay, stage 0 gives the attack shape, stage 1 the
+// decay shape and any other stage the phase itself; without it, the release shape.
+double APlugin::getShapedEnv(int envNum, int voice, int stage, bool shapeAttackDecay, double phase,
+                             double releasePhase, double releaseLevel, double sustain) {
+    if (!isValidVoice(voice) || envNum < 0 || envNum >= kNumEnvs) return 0.0;
+    const EnvInfo& info = envInfo().e[envNum];
+    const float* dest = modDestVoice[voice];
+    const double curveParam = info.curveTag >= 0 ? (double)paramValue[info.curveTag] : 0.0;
+    if (shapeAttackDecay) {
+        if (stage == kEnvAttack) {
+            if (!(phase > 0.0)) return 0.0;
+            const double c = info.attackCurve ? (double)dest[info.attackCurve] : 0.0;
+            return curvePow(phase, exp2Safe(-4.0 * c));
+        }
+        if (stage == kEnvDecay) {
+            const double s = sustain;
+            if (!(s < phase)) return s;
+            const double c = curveParam + (double)destOf(dest, info.decayCurve);
+            const double span = 1.0 - s;
+            const double x = span != 0.0 ? (phase - s) / span : (phase - s);
+            return s + span * curvePow(std::fabs(x), exp2Safe(4.0 * c));
+        }
+        return phase;
+    }
+    const double c = curveParam + (double)destOf(dest, info.releaseCurve);
+    const double x =
+        releasePhase > 0.0 ? (releasePhase - phase) / releasePhase : (releasePhase - phase);
+    return releaseLevel * curvePow(1.0 - x, exp2Safe(4.0 * c));
+}
+
+// Fast fade of a voice that allocation forced off: the Amp envelope's phase falls by 0.01
+// per update; once every sub-element is down the voice is silent and the mark cleared.
+static void fastRelease(APlugin& p, int v, int count, bool held) {
+    TEnvState& e = p.env;
+    auto& w = e.work;
+    const double s = p.getEnvVar(v, 0, kEnvSustain);
+    bool done = true;
+    for (int i = 0; i < count; ++i) {
+        const double old = w.target[v][i][0];
+        w.prevTarget[v][i][0] = old;
+        w.prevTarget2[v][i][0] = old;
+        w.run[v][i][0] = old;
+        double ph = w.phase[v][i][0] - 0.01;
+        if (ph < 1e-5) ph = 0.0;
+        w.phase[v][i][0] = ph;
+        const int st = e.work.stage[v][i][0];
+        double lev;
+        if (held)
+            lev = (st == kEnvAttack || st == kEnvDecay)
+                      ? p.getShapedEnv(0, v, st, true, ph, 0.0, 0.0, s)
+                      : ph;
+        else
+            lev = p.getShapedEnv(0, v, kEnvRelease, false, ph, w.releasePhase[v][i][0],
+                                 w.releaseLevel[v][i][0], s);
+        w.target[v][i][0] = lev;
+        w.step[v][i][0] = (lev - old) * (1.0 / 16.0);
+        if (ph > 1e-5) done = false;
+    }
+    if (!done) return;
+    for (int i = 0; i < count; ++i) {
+        e.work.stage[v][i][0] = kEnvRelease;
+        w.phase[v][i][0] = 0.0;
+        w.run[v][i][0] = 0.0;
+        w.target[v][i][0] = 0.0;
+        w.step[v][i][0] = 0.0;
+    }
+    p.voiceStolen[v] = 0;
+}
+
+void APlugin::setEnvs(int v) {
+    if (!isValidVoice(v)) return;
+    const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
+    const bool held = voiceKeyOn[v] != 0 || sustainPedal != 0;
+    const float* dest = modDestVoice[v];
+    const double rate = (double)curSampleRate;
+    const double globalSpeed = (double)dest[23] * (double)dest[24];
+    const EnvInfoTable& table = envInfo();
+    auto& w = env.work;
+
+    for (int li = 0; li < env.listCount; ++li) {
+        const int n = env.list[li];
+        if ((unsigned)n >= (unsigned)kNumEnvs) continue;
+        if (n == 0 && voiceStolen[v]) {
+            // A stolen voice moves nothing but its fading Amp envelope.
+            fastRelease(*this, v, count, held);
+            return;
+        }
+        const EnvInfo& info = table.e[n];
+        const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
+        double speed = env.rate[n][v] * globalSpeed * (double)dest[info.speed];
+        if (info.layerSpeed) speed *= (double)dest[info.layerSpeed];
+        const double sustain = clamp01(param(info.sustainTag) + dest[info.sustain]);
+
+        // Stage steps and curve exponents, computed when a sub-element first needs them.
+        double dAttack = -1.0, dDecay = -1.0, dRelease = -1.0;
+        double attackExp = -1.0, decayExp = -1.0, releaseExp = -1.0;
+        const double curveParam = param(info.curveTag);
+
+        for (int i = 0; i < count; ++i) {
+            if (voiceElemAge[v][i] < 0) continue;  // a strummed note not started yet
+            const double old = w.target[v][i][n];
+            w.prevTarget[v][i][n] = old;
+            w.prevTarget2[v][i][n] = old;
+            w.run[v][i][n] = old;
+            int32_t& stage = env.work.stage[v][i][n];
+            double& phase = w.phase[v][i][n];
+            double lev;
+
+            if (!held) {
+                stage = kEnvRelease;
+                if (dRelease < 0.0)
+                    dRelease = stageStep(clamp01(param(info.releaseTag) + dest[info.release]),
+                                         speed, rate, info.holdAtTop);
+                phase = clamp01(phase - dRelease);
+                if (phase == 0.0) {
+                    lev = 0.0;
+                } else {
+                    if (releaseExp < 0.0)
+                        releaseExp = exp2Safe(4.0 * (curveParam + destOf(dest, info.releaseCurve)));
+                    const double rp = w.releasePhase[v][i][n];
+                    const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
+                    lev = w.releaseLevel[v][i][n] * curvePow(1.0 - x, releaseExp);
+                }
+            } else if (stage == kEnvRelease) {
+                w.step[v][i][n] = 0.0;
+                continue;
+            } else {
+                if (stage == kEnvAttack) {
+                    if (dAttack < 0.0)
+                        dAttack = stageStep(clamp01(param(info.attackTag) + dest[info.attack]),
+                                            speed, rate, info.holdAtTop);
+                    phase += dAttack;
+                    if (phase > 1.0) {
+                        phase = 1.0;
+                        stage = kEnvDecay;
+                        // The decay shape at phase 1 is 1 whatever the curve.
+                        lev = 1.0;
+                    } else if (!(phase > 0.0)) {
+                        lev = 0.0;
+                    } else {
+                        if (attackExp < 0.0)
+                            attackExp = exp2Safe(-4.0 * destOf(dest, info.attackCurve));
+                        lev = curvePow(phase, attackExp);
+                    }
+                } else if (stage == kEnvDecay) {
+                    if (dDecay < 0.0)
+                        dDecay = stageStep(clamp01(param(info.decayTag) + dest[info.decay]), speed,
+                                           rate, info.holdAtTop);
+                    phase -= dDecay;
+                    if (sustain > phase) {
+                        phase = sustain;
+                        stage = kEnvSustain;
+                        lev = sustain;
+                    } else {
+                        if (decayExp < 0.0)
+                            decayExp = exp2Safe(4.0 * (curveParam + destOf(dest, info.decayCurve)));
+                        const double span = 1.0 - sustain;
+                        const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
+                        lev = sustain + span * curvePow(std::fabs(x), decayExp);
+                    }
+                } else {
+                    // Sustain: the level frozen when the stage was entered.
+                    lev = phase;
+                }
+                w.releasePhase[v][i][n] = phase;
+                w.releaseLevel[v][i][n] = lev;
+            }
+            w.target[v][i][n] = lev;
+            w.step[v][i][n] = (lev - old) * (1.0 / 16.0);
+        }
+    }
+}
+
+float APlugin::checkRetrigger(int v) {
+    if (!isValidVoice(v)) return 0.99f;
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        const int src = env.retrigSource[layer];
+        if (src < 0) continue;
+        bool fire = false;
+        if (src == kArpGateSource) {
+            if (env.arpGateMark[v]) {
+                env.arpGateMark[v] = 0;
+                fire = true;
+            }
+        } else {
+            const float value = (src < kNumModSources) ? modSrcVoice[v][src] : 0.0f;
+            fire = value > 0.99f && env.retrigPrev[layer][v] < 0.99f;
+            env.retrigPrev[layer][v] = value;
+        }
+        if (!fire) continue;
+        auto& w = env.work;
+        for (int k = 0; k < 8; ++k) {
+            const int n = 1 + 8 * layer + k;
+            for (int i = 0; i < kEnvSubs; ++i) {
+                env.work.stage[v][i][n] = kEnvDecay;
+                w.target[v][i][n] = 1.0;
+                w.phase[v][i][n] = 1.0;
+                w.releasePhase[v][i][n] = 1.0;
+                w.releaseLevel[v][i][n] = 1.0;
+                w.step[v][i][n] = 0.0;
+            }
+        }
+        // The string's drift oscillator starts over with the envelopes.
+        for (int i = 0; i < kLayerNotes; ++i) layerNote[layer][v][i].driftPhase = 0;
+    }
+    return 0.99f;
+}
+
+// The envelope list (Amp, then per layer that is on its filter, pitch and volume envelopes,
+// the wire envelope for a Wire layer and the four operator envelopes for an FM layer) and
+// what the modulation slots ask of the envelopes: which attacks are modulated and which
+// layer retriggers is driven by which source.
+void APlugin::buildEnvList() {
+    int count = 0;
+    env.list[count++] = 0;
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        if (!layerOn[layer]) continue;
+        env.list[count++] = ENV_FILTER[layer];
+        env.list[count++] = ENV_PITCH[layer];
+        env.list[count++] = ENV_VOL[layer];
+        if (layerSource[layer] == kSourceWire) {
+            env.list[count++] = ENV_WIRE[layer];
+        } else if (layerSource[layer] == kSourceFM) {
+            env.list[count++] = ENV_FM_1_PITCH[layer];
+            env.list[count++] = ENV_FM_1_VOL[layer];
+            env.list[count++] = ENV_FM_2_PITCH[layer];
+            env.list[count++] = ENV_FM_2_VOL[layer];
+        }
+    }
+    env.listCount = count;
+
+    const EnvInfoTable& table = envInfo();
+    int slotDest[8], slotSrc[8];
+    bool slotBypass[8];
+    for (int s = 0; s < 8; ++s) {
+        slotDest[s] = getSteppedValue(MOD_DEST_TAGS[s]);
+        slotSrc[s] = getSteppedValue(MOD_SRC_TAGS[s]);
+        slotBypass[s] = getOnOff(MOD_BY_TAGS[s]);
+    }
+    env.ampAttackModded = 0;
+    for (int n = 0; n < kNumEnvs; ++n) {
+        uint8_t modded = 0;
+        for (int s = 0; s < 8; ++s)
+            if (slotDest[s] == table.e[n].attack) modded = 1;
+        env.attackModded[n] = modded;
+    }
+    env.ampAttackModded = env.attackModded[0];
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        env.retrigSource[layer] = -1;
+        for (int s = 0; s < 8; ++s) {
+            if (!slotBypass[s] && slotDest[s] == kRetrigDest[layer]) {
+                env.retrigSource[layer] = slotSrc[s];
+                break;
+            }
+        }
+    }
+}
+
+void APlugin::publishEnvSources(int v) {
+    if (!isValidVoice(v)) return;
+    int sub = voiceFirstElement[v];
+    if ((unsigned)sub >= (unsigned)kEnvSubs) sub = 0;
+    float* src = modSrcVoice[v];
+    const double* run = env.work.run[v][sub];
+    const int listed = env.listCount;
+    for (int li = 0; li < listed; ++li) {
+        const int n = env.list[li];
+        const float level = (float)run[n];
+        src[kEnvSource[n]] = level;
+        src[kEnvSource[n] + 1] = 1.0f - level;
+    }
+    if (v != lastVoice) return;
+    for (int li = 0; li < listed; ++li) {
+        const int n = env.list[li];
+        const float level = (float)run[n];
+        modSrcGlobal[kEnvSource[n]] = level;
+        modSrcGlobal[kEnvSource[n] + 1] = 1.0f - level;
+    }
+}
+
+void APlugin::advanceEnvs(int v) {
+    if (!isValidVoice(v)) return;
+    const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
+    auto& w = env.work;
+    const int listed = env.listCount;
+    for (int i = 0; i < count; ++i) {
+        double* level = w.run[v][i];
+        const double* inc = w.step[v][i];
+        for (int li = 0; li < listed; ++li) {
+            const int n = env.list[li];
+            level[n] += inc[n];
+        }
+    }
+}
+
+// A new note: every envelope of the voice cleared, then the layer envelopes start at full
+// level in Decay (or from 0 in Attack when a slot modulates their attack), and the Amp
+// envelope likewise when its attack is instant; otherwise it runs its attack from 0.
+void APlugin::startEnvs(int v, int velocity) {
+    if (!isValidVoice(v)) return;
+    auto& w = env.work;
+    for (int n = 0; n < kNumEnvs; ++n) {
+        for (int i = 0; i < kEnvSubs; ++i) {
+            env.work.stage[v][i][n] = kEnvAttack;
+            w.target[v][i][n] = 0.0;
+            w.step[v][i][n] = 0.0;
+            w.prevTarget[v][i][n] = 0.0;
+            w.prevTarget2[v][i][n] = 0.0;
+            w.run[v][i][n] = 0.0;
+            w.phase[v][i][n] = 0.0;
+            w.releasePhase[v][i][n] = 0.0;
+            w.releaseLevel[v][i][n] = 0.0;
+        }
+        env.rate[n][v] = 1.0;
+    }
+    const bool ampInstant = paramValue[5] <= 0.0001f && !env.ampAttackModded;
+    for (int n = ampInstant ? 0 : 1; n < kNumEnvs; ++n) {
+        if (n > 0 && env.attackModded[n]) continue;  // runs its attack from 0
+        for (int i = 0; i < kEnvSubs; ++i) {
+            env.work.stage[v][i][n] = kEnvDecay;
+            w.target[v][i][n] = 1.0;
+            w.prevTarget[v][i][n] = 1.0;
+            w.prevTarget2[v][i][n] = 1.0;
+            w.run[v][i][n] = 1.0;
+            w.phase[v][i][n] = 1.0;
+            w.releasePhase[v][i][n] = 1.0;
+            w.releaseLevel[v][i][n] = 1.0;
+        }
+    }
+    // The layer volume envelopes run faster for higher keys and softer notes (or the
+    // reverse), by their key- and velocity-track settings.
+    const double vel = std::clamp(velocity, 0, 127) / 127.0;
+    const double pitch = (double)voicePitch[v];
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        const double k = paramValue[VOL_ENV_KEY_TRACK_TAGS[layer]];
+        const double q = paramValue[VOL_ENV_VEL_TRACK_TAGS[layer]];
+        env.rate[ENV_VOL[layer]][v] =
+            exp2Safe((4.0 * q - 2.0) * (1.0 - vel)) * exp2Safe((2.0 * k - 1.0) * pitch);
+    }
+}
+
+double APlugin::getVoiceAmpLevel(int v) {
+    if (!isValidVoice(v)) return 0.0;
+    const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
+    double best = 0.0;
+    for (int i = 0; i < count; ++i) best = std::max(best, env.work.run[v][i][0]);
+    return best;
+}

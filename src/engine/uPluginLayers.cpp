@@ -1,0 +1,836 @@
+// The four layer sound models ("Wire", "String", "FM", "Wave") and the common tail of every
+// layer (high-pass, volume, pan, summing into the layer output). The voice path runs at
+// twice the host rate: each stacked note of a voice layer yields one stereoOverStruct (two
+// stereo sub-samples) per host sample. Control values are refreshed every 16 samples of the
+// voice, pitch-envelope scaling every 4; the per-sample path is table reads, integer phase
+// arithmetic and multiply-adds.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/RandSeed.h"
+#include "plugin/uPlugin.h"
+#include "plugin/uPluginTags.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// Voice filters: each call stands where the render loop and the note start drive one of the
+// layer's filters (the multimode filter of a Wave layer, the band-pass and low-pass of a
+// Wire layer, the high-pass of every layer).
+// ---------------------------------------------------------------------------------------
+
+// The normalised cutoff pair of the Wire band-pass; its destination moves it from there.
+constexpr float kWireBaseCutoff = 0.15f;
+
+// At note start: the voice filter takes the layer's mode (a change of mode clears it), starts
+// from silence and takes its velocity tracking.
+inline void voiceFilterStart(APlugin& p, int layer, int voice, int mode, float track,
+                             float velocity) {
+    TFilter& f = p.voiceFilter[layer][voice];
+    f.setType(mode, true);
+    f.reset();
+    f.setVel(track, velocity);
+}
+inline void lowPassSetVel(APlugin& p, int layer, int v, float amount, float velocity) {
+    p.voiceLPFilter[layer][v].setVel(amount, velocity);
+}
+inline void bandPassStart(APlugin& p, int layer, int v, float amount, float velocity) {
+    p.voiceBPFilter[layer][v].reset();
+    p.voiceBPFilter[layer][v].setVel(amount, velocity);
+}
+inline void highPassReset(APlugin& p, int layer, int v) { p.voiceHPFilter[layer][v].reset(); }
+inline void lowPassReset(APlugin& p, int layer, int v) { p.voiceLPFilter[layer][v].reset(); }
+// Filter key tracking (amount -1..1, the voice's pitch in octaves) of the voice filter and
+// the Wire low-pass; the Wire band-pass has its own.
+inline void filterSetTrack(APlugin& p, int layer, int v, float amount, float key) {
+    p.voiceFilter[layer][v].setTrack(amount, key);
+    p.voiceLPFilter[layer][v].setTrack(amount, key);
+}
+inline void bandPassSetTrack(APlugin& p, int layer, int v, float amount, float key) {
+    p.voiceBPFilter[layer][v].setTrack(amount, key);
+}
+// Envelope contributions of one note.
+inline void bandPassSetEnv(APlugin& p, int layer, int v, int note, float value) {
+    p.voiceBPFilter[layer][v].setEnv(note, value);
+}
+inline void lowPassSetEnv(APlugin& p, int layer, int v, int note, float value) {
+    p.voiceLPFilter[layer][v].setEnv(note, value);
+}
+inline void voiceFilterSetEnv(APlugin& p, int layer, int v, int note, float value) {
+    p.voiceFilter[layer][v].setEnv(note, value);
+}
+// Wire: the band-pass (its on/off switch, base cutoff, frequency destination, separation and
+// Q) into a scratch buffer, then the low-pass (filter frequency, its destination and the
+// filter Q) back into the notes.
+inline void wireFilters(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
+    const float* dest = p.modDestVoice[v];
+    const TLayerVoice& c = p.layerVoice[layer][v];
+    stereoOverStruct band[kLayerNotes];
+    if (count > kLayerNotes) count = kLayerNotes;
+    p.voiceBPFilter[layer][v].process(p.getOnOff(WIRE_ON_TAGS[layer]),
+                                      {kWireBaseCutoff, kWireBaseCutoff},
+                                      dest[DEST_L_WIRE_FREQ[layer]], c.wireSep, c.wireQ, count,
+                                      notes, band);
+    p.voiceLPFilter[layer][v].process(p.paramValue[FILTER_FREQ_TAGS[layer]],
+                                      dest[DEST_L_FILTER_FREQ[layer]], c.filterQ, count, band,
+                                      notes);
+}
+// Wave: the multimode filter at the layer's filter frequency (both sides), its destination,
+// separation, Q and vowel / mix, in place.
+inline void voiceFilter(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
+    const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
+    const float mod = p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]];
+    const TLayerVoice& c = p.layerVoice[layer][v];
+    p.voiceFilter[layer][v].process({cutoff, cutoff}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
+                                    count, notes, notes);
+}
+// Every layer: the high-pass at the layer's HP frequency, its destination and the HP Q
+// destination, in place.
+inline void highPass(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
+    const float* dest = p.modDestVoice[v];
+    p.voiceHPFilter[layer][v].process(p.paramValue[HP_FREQ_TAGS[layer]],
+                                      dest[DEST_L_HP_FREQ[layer]], dest[DEST_L_HP_Q[layer]],
+                                      count, notes, notes);
+}
+
+// ---------------------------------------------------------------------------------------
+// Numeric helpers: conversions that saturate or wrap instead of overflowing.
+// ---------------------------------------------------------------------------------------
+
+constexpr double kPhaseScale = 16777215.0;
+
+inline float clamp01(float x) {
+    if (!(x > 0.0f)) return 0.0f;  // NaN too
+    return x < 1.0f ? x : 1.0f;
+}
+
+// A phase step from a double: 0 for NaN or negative, saturated below 2^31.
+inline uint32_t toStep(double x) {
+    if (!(x > 0.0)) return 0u;
+    if (x >= 2147483647.0) return 2147483647u;
+    return (uint32_t)x;
+}
+
+// int(x) wrapped into mask (a power of two minus one); NaN and absurd values give 0.
+inline uint32_t wrapTrunc(double x, uint32_t mask) {
+    if (!(std::fabs(x) < 9.0e18)) return 0u;
+    return (uint32_t)(uint64_t)(int64_t)x & mask;
+}
+
+// The same for a float of ordinary size, without the trip through 64 bits.
+inline uint32_t wrapTruncF(float x, uint32_t mask) {
+    if (std::fabs(x) < 2147483520.0f) return (uint32_t)(int32_t)x & mask;
+    return wrapTrunc((double)x, mask);
+}
+
+// int(x) limited to lo..hi; NaN gives lo.
+inline int clampInt(double x, int lo, int hi) {
+    if (!(x > (double)lo)) return lo;
+    if (x >= (double)hi) return hi;
+    return (int)x;
+}
+
+// 2^x kept finite.
+inline double exp2Safe(double x) {
+    if (!(x > -1000.0)) return 0.0;
+    if (x > 1000.0) x = 1000.0;
+    return std::exp2(x);
+}
+
+// 2^x through one memo slot of a voice layer's controls.
+inline double exp2Memo(TLayerVoice& c, int slot, double x) {
+    if (c.memoOut[slot] != 0.0 && c.memoIn[slot] == x) return c.memoOut[slot];
+    c.memoIn[slot] = x;
+    c.memoOut[slot] = exp2Safe(x);
+    return c.memoOut[slot];
+}
+
+// Symmetry row index of a 0..1 value.
+inline int symRow(float x) {
+    return clampInt((double)clamp01(x) * 511.99, 0, 511);
+}
+
+// Two wavetable shapes blended by a wave-mix value: shapes int(x * 4 + 40) mod 4 and the
+// next one, weight of the second = the fraction.
+struct ShapeBlend {
+    int a, b;
+    float f;
+};
+inline ShapeBlend shapeBlend(float mix) {
+    double x = (double)mix * 4.0 + 40.0;
+    if (!(std::fabs(x) < 1.0e9)) x = 40.0;
+    const double fl = std::floor(x);
+    const int64_t i = (int64_t)fl;
+    ShapeBlend s;
+    s.a = (int)(((i % 4) + 4) % 4);
+    s.b = (s.a + 1) & 3;
+    s.f = (float)(x - fl);
+    return s;
+}
+
+// Reads a wavetable oscillator: a 24-bit phase through a symmetry row (skipped for the
+// identity row) into one shape, or two shapes blended (the second skipped at weight 0).
+struct WaveReader {
+    const int32_t* warp;  // null: identity
+    const float* a;
+    const float* b;
+    float f;
+    float read(uint32_t phase) const {
+        const uint32_t j = (phase & kPhaseMask) >> 12;
+        const int32_t idx = warp ? warp[j] : (int32_t)j;
+        const float va = a[idx];
+        return f == 0.0f ? va : va * (1.0f - f) + b[idx] * f;
+    }
+};
+constexpr int kIdentityWarpRow = 255;
+
+// The wavetable of a shape for a band. A sine has no harmonics to limit: every band of it is
+// the same wave, so all notes share the one short sine table and stay in cache.
+inline const float* shapeTable(const APlugin& p, int shape, int band) {
+    return shape == 0 ? p.sinTable4096 : p.oscWave[shape][band];
+}
+
+// Level curve of the volume-like controls: 80 dB over 0..1, silence below 1e-5.
+inline float levelGain(float v) {
+    if (v < 1e-5f) return 0.0f;
+    return (float)std::pow(10.0, (80.0 * (double)v - 60.0) / 20.0);
+}
+
+inline float smoothLevel(float& smooth, float value) {
+    smooth = 0.1f * value + 0.9f * smooth;
+    return levelGain(smooth);
+}
+
+// Semitones of a 96-step "Semi" value, in octaves.
+inline float semiOctaves(float value) {
+    return (float)(clampInt((double)value * 96.99, 0, 96) - 48) / 12.0f;
+}
+
+constexpr int kLayerDestStride = 92;
+constexpr int DEST_VOLUME = 1;
+constexpr int DEST_PAN = 12;
+constexpr int SRC_VEL_SPLIT[3] = {58, 76, 94};  // the inverse split follows each
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Control rates
+// ---------------------------------------------------------------------------------------
+
+// Every 128 samples: which layers are on, their model, destination, wave and FM routing.
+void APlugin::updateLayerState() {
+    activeLayerCount = 0;
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        const bool on = getOnOff(LAYER_ON_TAGS[layer]);
+        layerOn[layer] = on ? 1 : 0;
+        if (on) activeLayers[activeLayerCount++] = layer;
+        layerDest[layer] = (LayerDest)getSteppedValue(LAYER_DEST_TAGS[layer]);
+        const int w = clampInt((double)paramValue[WAVE_TAGS[layer]] * 5.0 + 0.001, 0, 5);
+        layerWave[layer] = w;
+        layerWaveGroup[layer][0] = w & 3;
+        layerWaveGroup[layer][1] = (w + 1) & 3;
+        layerSource[layer] = (SourceMode)getSteppedValue(LAYER_SOURCE_TAGS[layer]);
+        layerFMChain[layer] = getSteppedValue(FM_MODE_TAGS[layer]) != 0 ? 1 : 0;
+    }
+}
+
+// Every 16 samples: the smoothed levels and the pitches of each layer.
+void APlugin::updateLayerLevels() {
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        layerVolGain[layer] = smoothLevel(layerVolSmooth[layer], paramValue[VOL_TAGS[layer]]);
+        impVolGain[layer] =
+            smoothLevel(impVolSmooth[layer], paramValue[STRING_IMP_VOL_TAGS[layer]]);
+        fm1VolGain[layer] =
+            smoothLevel(fm1VolSmooth[layer], paramValue[FM_1_VOL_TAGS[layer]]) * (float)kPhaseScale;
+        fm2VolGain[layer] =
+            smoothLevel(fm2VolSmooth[layer], paramValue[FM_2_VOL_TAGS[layer]]) * (float)kPhaseScale;
+        subVolGain[layer] = smoothLevel(subVolSmooth[layer], paramValue[SUB_VOL_TAGS[layer]]);
+        layerSemi[layer] = semiOctaves(paramValue[SEMI_TAGS[layer]]);
+        layerFine[layer] = layerSource[layer] == kSourceFM
+                               ? 0.0f
+                               : (2.0f * paramValue[FINE_TAGS[layer]] - 1.0f) / 12.0f;
+        fm1Pitch[layer] =
+            (2.0f * paramValue[FM_1_FINE_TAGS[layer]] +
+             (float)clampInt((double)paramValue[FM_1_SEMI_TAGS[layer]] * 96.99, 0, 96) - 48.0f -
+             1.0f) /
+            12.0f;
+        fm2Pitch[layer] =
+            (2.0f * paramValue[FM_2_FINE_TAGS[layer]] +
+             (float)clampInt((double)paramValue[FM_2_SEMI_TAGS[layer]] * 96.99, 0, 96) - 48.0f -
+             1.0f) /
+            12.0f;
+    }
+}
+
+// After a reset the level smoothers start at the live values, so nothing fades in.
+void APlugin::resetLayerLevels() {
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        layerVolSmooth[layer] = paramValue[VOL_TAGS[layer]];
+        layerVolGain[layer] = levelGain(layerVolSmooth[layer]);
+        impVolSmooth[layer] = paramValue[STRING_IMP_VOL_TAGS[layer]];
+        impVolGain[layer] = levelGain(impVolSmooth[layer]);
+        fm1VolSmooth[layer] = paramValue[FM_1_VOL_TAGS[layer]];
+        fm1VolGain[layer] = levelGain(fm1VolSmooth[layer]) * (float)kPhaseScale;
+        fm2VolSmooth[layer] = paramValue[FM_2_VOL_TAGS[layer]];
+        fm2VolGain[layer] = levelGain(fm2VolSmooth[layer]) * (float)kPhaseScale;
+        subVolSmooth[layer] = paramValue[SUB_VOL_TAGS[layer]];
+        subVolGain[layer] = levelGain(subVolSmooth[layer]);
+    }
+}
+
+// Every 16 samples of the voice, after its glide and pitch factor: each layer's pitch
+// steps, envelope amounts and model controls.
+void APlugin::setLayerControls(int v) {
+    if (!isValidVoice(v)) return;
+    const float* dest = modDestVoice[v];
+    const int count = std::clamp(voiceLevelCount[v], 0, kLayerNotes);
+    const double bend = voicePitchBend[v];
+    const double glide = glidePitch[v];
+    const double pitchFactor = voicePitchFactor[v];
+    const float rate = curSampleRate;
+
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        if (!layerOn[layer]) {
+            layerVoice[layer][v].model = 0;
+            continue;
+        }
+        const int dl = kLayerDestStride * layer;
+        const auto d = [&](int layer1Dest) { return dest[layer1Dest + dl]; };
+        const auto val = [&](const int32_t* tags) { return paramValue[tags[layer]]; };
+        TLayerVoice& c = layerVoice[layer][v];
+
+        double octaveValue = (double)d(37) * 8.0 + 0.1;
+        if (!(octaveValue > -64.0)) octaveValue = -64.0;
+        if (octaveValue > 64.0) octaveValue = 64.0;
+        const int octave = (int)octaveValue;  // truncates toward zero
+        c.model = (int32_t)layerSource[layer] + 1;
+        c.pitchEnvAmount = (2.0f * val(PITCH_ENV_AMT_TAGS) - 1.0f + d(115)) * 4.0f;
+        const double semi = layerSemi[layer];
+        const double fine = layerFine[layer];
+        c.layerInc =
+            exp2Memo(c, 0, octave + semi + fine + bend + glide) * pitchFactor * kPhaseScale * 0.5;
+        c.layerFineSemi = (float)exp2Memo(c, 1, (double)d(39) / 12.0 + (double)d(38));
+        c.layerIncMod = c.layerInc * (double)c.layerFineSemi;
+
+        const float filterTrack = 2.0f * val(FILTER_KEY_TRACK_TAGS) - 1.0f;
+        filterSetTrack(*this, layer, v, filterTrack, voicePitch[v]);
+        c.filterEnvAmount = 2.0f * val(FILTER_ENV_AMT_TAGS) - 1.0f + d(108);
+        const double keyBase = (semi + octave + bend + glide) * 12.0 + 57.0;
+        for (int i = 0; i < count; ++i) {
+            const int k = clampInt(keyBase + (double)voiceElemSemi[v][i], 0, 127);
+            layerNote[layer][v][i].band = noteBand[k];
+            layerNote[layer][v][i].subBand = noteBand[k >= 12 ? k - 12 : 0];
+        }
+
+        switch (layerSource[layer]) {
+            case kSourceWire: {
+                bandPassSetTrack(*this, layer, v, 2.0f * val(WIRE_KEY_TRACK_TAGS) - 1.0f,
+                                 voicePitch[v]);
+                c.wireSep = (float)exp2Memo(c, 2, 2.0 * val(WIRE_SEP_TAGS) - 1.0 + d(53));
+                c.wireQ = clamp01(val(WIRE_Q_TAGS) + d(54));
+                c.wireEnvAmount = val(WIRE_ENV_AMT_TAGS) + d(55);
+                filterSetTrack(*this, layer, v, filterTrack, voicePitch[v]);
+                c.filterQ = clamp01(d(46));
+                break;
+            }
+            case kSourceString: {
+                c.stringInc = exp2Memo(c, 3, semi + octave + fine + bend + glide) * pitchFactor;
+                const float len = clamp01(val(STRING_LEN_TAGS) + d(65) + stringLenMod[layer][v]);
+                c.feedback = (float)(std::sqrt(std::sqrt((double)len)) * 0.999999);
+                const float damp = clamp01(val(STRING_DAMP_TAGS) + d(67) + stringDampMod[layer][v]);
+                c.damping = clamp01((float)(exp2Memo(c, 4, 12.0 - 5.0 * damp) * 20.0 / rate));
+                c.impulseLength =
+                    (float)(exp2Memo(c, 5, 3.6 * clamp01(val(STRING_IMP_LEN_TAGS) + d(62)) + 0.4) -
+                            1.0);
+                c.impulseShape =
+                    (float)exp2Memo(c, 6, 2.0 * clamp01(val(STRING_IMP_SHP_TAGS) + d(64)));
+                c.pluck = (float)exp2Memo(
+                    c, 7,
+                    5.0 * clamp01(val(STRING_PLUCK_TAGS) + d(66) + stringPluckMod[layer][v]) - 6.0);
+                break;
+            }
+            case kSourceFM: {
+                c.op1PitchEnvAmount = (2.0f * val(FM_1_PITCH_ENV_AMT_TAGS) - 1.0f + d(70)) * 4.0f;
+                c.op2PitchEnvAmount = (2.0f * val(FM_2_PITCH_ENV_AMT_TAGS) - 1.0f + d(86)) * 4.0f;
+                const double layerShift = (double)d(39) / 12.0 + (double)d(38);
+                const double base1 =
+                    exp2Memo(c, 8, fm1Pitch[layer] + bend + glide) *
+                    exp2Memo(c, 9, (double)d(69) / 12.0 + (double)d(68) + layerShift) *
+                    pitchFactor * 0.5;
+                const double base2 =
+                    exp2Memo(c, 10, fm2Pitch[layer] + bend + glide) *
+                    exp2Memo(c, 11, (double)d(85) / 12.0 + (double)d(84) + layerShift) *
+                    pitchFactor * 0.5;
+                for (int i = 0; i < count; ++i) {
+                    const double ratio = voiceElemRatio[v][i];
+                    layerNote[layer][v][i].opBase[0] = ratio * base1;
+                    layerNote[layer][v][i].opBase[1] = ratio * base2;
+                }
+                c.symIndex = symRow(d(41) + 0.5f);
+                c.feed = d(42) * 0.75f;
+                break;
+            }
+            case kSourceWave:
+            default: {
+                c.symIndex = symRow(val(WAVE_SYM_TAGS) + d(41));
+                c.feed = clamp01(val(WAVE_FEED_TAGS) + d(42)) * 0.75f;
+                c.filterSep = (float)exp2Memo(c, 12, 2.0 * val(FILTER_SEP_TAGS) - 1.0 + d(45));
+                c.filterQ = clamp01(val(FILTER_Q_TAGS) + d(46));
+                c.vowel = clamp01(val(FILTER_VOWEL_TAGS) + d(47));
+                c.subSymIndex = symRow(d(105) + 0.5f);
+                c.subRatio = (float)(exp2Memo(c, 13, (double)d(101) / 12.0 + (double)d(100)) * 0.5);
+                break;
+            }
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Note start
+// ---------------------------------------------------------------------------------------
+
+// Velocity split: per layer a gain from the four handles (fade in, start, end, fade out),
+// published as the layer's split sources; the layer's velocity gain is it times base.
+void APlugin::setVelocitySplit(int v, int velocity, float base) {
+    if (!isValidVoice(v)) return;
+    velocity = std::clamp(velocity, 0, 127);
+    const float vel = (float)velocity / 127.0f;
+    const bool splitOn = getOnOff(541);
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        const float f = paramValue[LAYER_VEL_TAGS[4 * layer + 0]];
+        const float a = paramValue[LAYER_VEL_TAGS[4 * layer + 1]];
+        const float b = paramValue[LAYER_VEL_TAGS[4 * layer + 2]];
+        const float o = paramValue[LAYER_VEL_TAGS[4 * layer + 3]];
+        const int fi = clampInt((double)f * 127.0, 0, 127);
+        const int ai = clampInt((double)a * 127.0, 0, 127);
+        const int bi = clampInt((double)b * 127.0, 0, 127);
+        const int oi = clampInt((double)o * 127.0, 0, 127);
+        float g = (fi <= velocity && velocity <= oi) ? 1.0f : 0.0f;
+        if (fi <= velocity && velocity <= ai && a - f > 0.001f) g = (vel - f) / (a - f);
+        if (bi <= velocity && velocity <= oi && o - b > 0.001f) g = 1.0f - (vel - b) / (o - b);
+        // A velocity that rounds onto a handle may fall a hair outside the ramp.
+        g = clamp01(g);
+        const int src = SRC_VEL_SPLIT[layer];
+        modSrcVoice[v][src] = g;
+        modSrcVoice[v][src + 1] = 1.0f - g;
+        modSrcGlobal[src] = g;
+        modSrcGlobal[src + 1] = 1.0f - g;
+        layerVelGain[layer][v] = (splitOn ? g : 1.0f) * base;
+    }
+}
+
+// A new note's layer set-up: filters, string and FM tracking, and the start state of each
+// stacked note (excitation positions, drift step, oscillator phases).
+void APlugin::startLayerSound(int v, int velocity) {
+    if (!isValidVoice(v)) return;
+    velocity = std::clamp(velocity, 0, 127);
+    const float vel = (float)velocity / 127.0f;
+    const float pitch = voicePitch[v];
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        const auto val = [&](const int32_t* tags) { return paramValue[tags[layer]]; };
+        const float f = val(FILTER_VEL_TRACK_TAGS);
+        const float w = val(WIRE_VEL_TRACK_TAGS);
+        voiceFilterStart(*this, layer, v, getSteppedValue(FILTER_MODE_TAGS[layer]), 2.0f * f - 1.0f,
+                         vel);
+        lowPassSetVel(*this, layer, v, 2.0f * f - 1.0f, vel);
+        bandPassStart(*this, layer, v, 2.0f * w - 1.0f, vel);
+        highPassReset(*this, layer, v);
+        lowPassReset(*this, layer, v);
+
+        stringLenMod[layer][v] = (2.0f * val(STRING_LEN_VEL_TRACK_TAGS) - 1.0f) * vel +
+                                 (2.0f * val(STRING_LEN_KEY_TRACK_TAGS) - 1.0f) * pitch;
+        stringDampMod[layer][v] = -((2.0f * val(STRING_DAMP_VEL_TRACK_TAGS) - 1.0f) * vel +
+                                    (2.0f * val(STRING_DAMP_KEY_TRACK_TAGS) - 1.0f) * pitch);
+        stringPluckMod[layer][v] = (2.0f * val(STRING_PLUCK_VEL_TRACK_TAGS) - 1.0f) * vel +
+                                   (2.0f * val(STRING_PLUCK_KEY_TRACK_TAGS) - 1.0f) * pitch;
+        const float t1 = val(FM_1_VEL_TRACK_TAGS);
+        const float t2 = val(FM_2_VEL_TRACK_TAGS);
+        fmVelGain[layer][v][0] = t1 * vel + (1.0f - t1);
+        fmVelGain[layer][v][1] = t2 * vel + (1.0f - t2);
+
+        const bool freeRun = getOnOff(FREE_ON_TAGS[layer]);
+        const bool randomPhase = freeRun && layerSource[layer] != kSourceFM;
+        // Eight sub-elements draw from the shared generator, so the sequence does not
+        // depend on how many notes the layer renders.
+        for (int i = 0; i < kEnvSubs; ++i) {
+            int32_t start = 0;
+            if (freeRun)
+                start = clampInt(((double)RandSeed.next() + 1.0) * 0.5 * 65535.0, 0, 65535);
+            const int32_t excite =
+                clampInt(((double)RandSeed.next() + 1.0) * 0.5 * 65535.0, 0, 65535);
+            const uint32_t driftStep =
+                (uint32_t)clampInt(((double)RandSeed.next() + 1.0) * 0.5 * 23.0 + 100.0, 100, 123);
+            uint32_t phase = 0;
+            if (randomPhase) {
+                soundRandState = soundRandState * 1103515245u + 12345u;
+                const uint32_t r = (soundRandState >> 16) & 0x7FFFu;
+                phase = (uint32_t)((double)r / 32767.0 * kPhaseScale);
+            }
+            if (i >= kLayerNotes) continue;
+            TLayerNote& n = layerNote[layer][v][i];
+            const int32_t band = n.band, subBand = n.subBand;
+            std::memset(&n, 0, sizeof(n));
+            n.band = band;
+            n.subBand = subBand;
+            n.wirePos = start;
+            n.wireStart = start;
+            n.excitePos = excite;
+            n.driftStep = driftStep;
+            n.phase = phase & kPhaseMask;
+            n.subPhase = (phase / 2u) & kPhaseMask;
+            // The string line and excitation history need no clearing: the loop only reads
+            // what this note has written (an unwritten slot reads as 0).
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Per-sample rendering
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+struct VoiceCtx {
+    APlugin& p;
+    int layer;
+    int v;
+    int count;
+    bool quarter;  // voice counter & 3 == 0: rescale the notes' steps
+    const float* dest;
+    const TLayerVoice& c;
+    stereoOverStruct* out;
+    int dl;
+    float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
+    float envLevel(int n, int i) const { return (float)p.env.work.run[v][i][n]; }
+    bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
+    // Pitch-envelope factor of note i.
+    double pitchEnvFactor(int i) const {
+        if (c.pitchEnvAmount == 0.0f) return 1.0;
+        return exp2Safe((double)envLevel(ENV_PITCH[layer], i) * (double)c.pitchEnvAmount);
+    }
+};
+
+// Wire: a blend of the pink and white excitation tables, walked at four times the host
+// rate and restarted at the start position once per period of the note.
+void renderWire(VoiceCtx& x) {
+    APlugin& p = x.p;
+    const float mix = clamp01(x.d(40));
+    const uint32_t offset = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
+    const float* A = p.pinkNoiseTable;
+    const float* B = p.whiteNoiseTable;
+    for (int i = 0; i < x.count; ++i) {
+        TLayerNote& n = p.layerNote[x.layer][x.v][i];
+        if (x.quarter)
+            n.inc = toStep(x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc *
+                           (double)p.voiceElemRatio[x.v][i]) /
+                    2u;
+        if (!x.started(i)) continue;
+        float sub[2];
+        for (int s = 0; s < 2; ++s) {
+            uint32_t idx[2];
+            for (int k = 0; k < 2; ++k) {
+                n.phase += n.inc;
+                if (n.phase > kPhaseMask) {
+                    n.phase &= kPhaseMask;
+                    n.wirePos = n.wireStart;
+                } else {
+                    n.wirePos = (n.wirePos + 1) & 0xFFFF;
+                }
+                idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
+            }
+            sub[s] =
+                ((A[idx[0]] + A[idx[1]]) * (1.0f - mix) + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
+        }
+        x.out[i].sub[0].left = x.out[i].sub[0].right = sub[0];
+        x.out[i].sub[1].left = x.out[i].sub[1].right = sub[1];
+    }
+    const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
+    for (int i = 0; i < x.count; ++i) {
+        bandPassSetEnv(p, x.layer, x.v, i, x.envLevel(wireEnv, i) * x.c.wireEnvAmount);
+        lowPassSetEnv(p, x.layer, x.v, i, x.envLevel(filterEnv, i) * x.c.filterEnvAmount);
+    }
+    wireFilters(p, x.layer, x.v, x.count, x.out);
+}
+
+// String: a noise burst shaped by the impulse settings and a pluck-position comb excites a
+// delay line of one period with a damped, inverting feedback loop. One value per host
+// sample, copied to both sub-samples and both channels.
+void renderString(VoiceCtx& x) {
+    APlugin& p = x.p;
+    const float mix = clamp01(x.d(40));
+    const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
+    const bool drift = p.getOnOff(DRIFT_ON_TAGS[x.layer]);
+    const float impGain = p.impVolGain[x.layer] * x.d(63);
+    const float fb = x.c.feedback;
+    const float damp = x.c.damping;
+    const float* A = p.pinkNoiseTable;
+    const float* B = p.whiteNoiseTable;
+    for (int i = 0; i < x.count; ++i) {
+        TLayerNote& n = p.layerNote[x.layer][x.v][i];
+        if (x.quarter) {
+            const double step = x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.stringInc *
+                                (double)p.voiceElemRatio[x.v][i];
+            double period = step > 0.0 ? 1.0 / step : 16383.0;
+            if (!(period < 16383.0)) period = 16383.0;  // NaN too
+            n.period = (float)period;
+            if (drift) {
+                n.drift = (n.period + 1.0f) / 1024.0f * p.sinTable[n.driftPhase & 0xFFFFu];
+                n.driftPhase = (n.driftPhase + n.driftStep) & 0xFFFFu;
+            } else {
+                n.drift = 0.0f;
+            }
+        }
+        const int32_t age = p.voiceElemAge[x.v][i];
+        if (age < 0) continue;
+        const float D = n.period;
+        float* line = p.stringLine[x.layer][x.v][i];
+        float* hist = p.stringHist[x.layer][x.v][i];
+
+        // Excitation.
+        float e = 0.0f;
+        const float impulse = x.c.impulseLength * D;
+        if ((float)age < impulse) {
+            const uint32_t idx = ((uint32_t)n.excitePos + k) & 0xFFFFu;
+            n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
+            const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
+            const float shaped = x.c.impulseShape == 1.0f ? base : std::pow(base, x.c.impulseShape);
+            e = shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f;
+        }
+        // Pluck position: the excitation less itself a fraction of a period later.
+        hist[age & (kStringHistSize - 1)] = e;
+        const int32_t pluckDelay = clampInt((double)x.c.pluck * (double)D, 0, kStringHistSize - 1);
+        if (age >= pluckDelay) e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
+
+        // Fractional delay read. Slots this note has not written yet read as 0.
+        const float L = D + n.drift;
+        const int32_t iL = clampInt((double)L, 0, kStringLineSize + 64);
+        const int32_t t = age - iL;
+        float y0 = 0.0f, y1 = 0.0f;
+        if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
+        if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
+        const float y = y0 + (y1 - y0) * (L - std::floor(L));
+
+        // Loop filter.
+        n.loopState = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * n.loopState + 1e-15f;
+        line[age & (kStringLineSize - 1)] = n.loopState;
+
+        const float outv = (e * impGain + y) * 10.0f;
+        x.out[i].sub[0].left = x.out[i].sub[0].right = outv;
+        x.out[i].sub[1].left = x.out[i].sub[1].right = outv;
+    }
+}
+
+// FM: two sine operators modulating a wavetable carrier, either both into the carrier
+// ("1+2>3") or in a chain ("1>2>3"); phases are 24-bit, the operators read the short sine.
+void renderFM(VoiceCtx& x) {
+    APlugin& p = x.p;
+    const int L = x.layer;
+    const ShapeBlend sb = shapeBlend(x.d(40));
+    const float phaseDest = x.d(43);
+    const bool chain = p.layerFMChain[L] != 0;
+    const int32_t* warp =
+        x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
+    const float* sine = p.sinTable4096;
+    const float a1Base = p.fmVelGain[L][x.v][0] * p.fm1VolGain[L] * x.d(77);
+    const float a2Base = p.fmVelGain[L][x.v][1] * p.fm2VolGain[L] * x.d(93);
+    const int e1p = ENV_FM_1_PITCH[L], e2p = ENV_FM_2_PITCH[L];
+    const int e1v = ENV_FM_1_VOL[L], e2v = ENV_FM_2_VOL[L];
+    for (int i = 0; i < x.count; ++i) {
+        TLayerNote& n = p.layerNote[L][x.v][i];
+        if (x.quarter) {
+            const double pef = x.pitchEnvFactor(i);
+            const double f1 = x.c.op1PitchEnvAmount == 0.0f
+                                  ? 1.0
+                                  : exp2Safe((double)x.envLevel(e1p, i) * x.c.op1PitchEnvAmount);
+            const double f2 = x.c.op2PitchEnvAmount == 0.0f
+                                  ? 1.0
+                                  : exp2Safe((double)x.envLevel(e2p, i) * x.c.op2PitchEnvAmount);
+            n.opInc[0] = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
+            n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
+            n.inc = toStep(x.c.layerIncMod * pef * (double)p.voiceElemRatio[x.v][i]);
+        }
+        if (!x.started(i)) continue;
+        const float a1 = x.envLevel(e1v, i) * a1Base;
+        const float a2 = x.envLevel(e2v, i) * a2Base;
+        const uint32_t feedOffset =
+            wrapTrunc(((double)n.feedPrev * x.c.feed + phaseDest) * kPhaseScale, kPhaseMask);
+        const WaveReader carrier{warp, shapeTable(p, sb.a, n.band), shapeTable(p, sb.b, n.band),
+                                 sb.f};
+        float val[2];
+        for (int s = 0; s < 2; ++s) {
+            const uint32_t ph1 = (n.opPhase[0] + (s ? n.opInc[0] : 0u)) & kPhaseMask;
+            const uint32_t ph2 = (n.opPhase[1] + (s ? n.opInc[1] : 0u)) & kPhaseMask;
+            const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, kPhaseMask);
+            const uint32_t ph2m = chain ? ((ph2 + o1) & kPhaseMask) : ph2;
+            const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], kPhaseMask);
+            uint32_t ph = n.phase + (s ? n.inc : 0u) + feedOffset + o2;
+            if (!chain) ph += o1;
+            val[s] = carrier.read(ph);
+        }
+        n.opPhase[0] = (n.opPhase[0] + 2u * n.opInc[0]) & kPhaseMask;
+        n.opPhase[1] = (n.opPhase[1] + 2u * n.opInc[1]) & kPhaseMask;
+        n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+        const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
+        n.feedPrev = v0 * v1 * 0.5f;
+        x.out[i].sub[0].left = x.out[i].sub[0].right = v0;
+        x.out[i].sub[1].left = x.out[i].sub[1].right = v1;
+    }
+}
+
+// Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
+// symmetry map, phase fed back from its own output) or white/pink noise, plus a
+// sub-oscillator, into the layer's voice filter.
+void renderWave(VoiceCtx& x, float white, float pink) {
+    APlugin& p = x.p;
+    const int L = x.layer;
+    const int w = p.layerWave[L];
+    const float mix = clamp01(x.d(40));
+    const float phaseDest = x.d(43);
+    const int32_t* warp =
+        x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
+    const bool noise = w >= 4;
+    const float noiseValue =
+        w == 4 ? white * (1.0f - mix) + pink * mix : pink * (1.0f - mix) + white * mix;
+    const float subGain = p.subVolGain[L];
+    const bool subOn = subGain > 0.0001f;
+    float subL = 0.0f, subR = 0.0f;
+    ShapeBlend subBlend{0, 1, 0.0f};
+    uint32_t subOffset = 0;
+    const int32_t* subWarp = warp;
+    if (subOn) {
+        const float g = subGain * x.d(102);
+        const float pan = clamp01(x.d(103) + 0.5f);
+        subL = g * std::min(1.0f, 2.0f - 2.0f * pan);
+        subR = g * std::min(1.0f, 2.0f * pan);
+        subBlend = shapeBlend(x.d(104));
+        subOffset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
+        subWarp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
+    }
+    const int g1 = p.layerWaveGroup[L][0], g2 = p.layerWaveGroup[L][1];
+    for (int i = 0; i < x.count; ++i) {
+        TLayerNote& n = p.layerNote[L][x.v][i];
+        if (x.quarter) {
+            const double pef = x.pitchEnvFactor(i);
+            const double ratio = p.voiceElemRatio[x.v][i];
+            n.inc = toStep(x.c.layerIncMod * pef * ratio);
+            n.subInc = toStep(ratio * pef * (double)x.c.subRatio * x.c.layerIncMod);
+        }
+        if (!x.started(i)) continue;
+        stereoOverStruct& o = x.out[i];
+        if (noise) {
+            o.sub[0].left = o.sub[0].right = o.sub[1].left = o.sub[1].right = noiseValue;
+        } else {
+            const uint32_t offset =
+                wrapTrunc(((double)n.feedPrev * x.c.feed + phaseDest) * kPhaseScale, kPhaseMask);
+            const WaveReader osc{warp, shapeTable(p, g1, n.band), shapeTable(p, g2, n.band), mix};
+            const float v0 = osc.read(n.phase + offset);
+            const float v1 = osc.read(n.phase + n.inc + offset);
+            n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+            n.feedPrev = v0 * v1 * 0.5f;
+            o.sub[0].left = o.sub[0].right = v0;
+            o.sub[1].left = o.sub[1].right = v1;
+        }
+        if (subOn) {
+            const WaveReader sub{subWarp, shapeTable(p, subBlend.a, n.subBand),
+                                 shapeTable(p, subBlend.b, n.subBand), subBlend.f};
+            const float s0 = sub.read(n.subPhase + subOffset);
+            const float s1 = sub.read(n.subPhase + n.subInc + subOffset);
+            n.subPhase = (n.subPhase + 2u * n.subInc) & kPhaseMask;
+            o.sub[0].left += s0 * subL;
+            o.sub[0].right += s0 * subR;
+            o.sub[1].left += s1 * subL;
+            o.sub[1].right += s1 * subR;
+        }
+    }
+    const int filterEnv = ENV_FILTER[L];
+    for (int i = 0; i < x.count; ++i)
+        voiceFilterSetEnv(p, L, x.v, i, x.envLevel(filterEnv, i) * x.c.filterEnvAmount);
+    voiceFilter(p, L, x.v, x.count, x.out);
+}
+
+// The tail of every layer: high-pass, then each started note times its amp, volume and
+// velocity gains, its chord gains and the layer pan, summed into the layer's output.
+void layerTail(VoiceCtx& x) {
+    APlugin& p = x.p;
+    const int L = x.layer;
+    highPass(p, L, x.v, x.count, x.out);
+    const float pan = clamp01(2.0f * p.paramValue[PAN_TAGS[L]] - 1.0f + p.mainPanSmooth +
+                              x.dest[DEST_PAN] + x.d(51));
+    const float panL = std::min(1.0f, 2.0f - 2.0f * pan);
+    const float panR = std::min(1.0f, 2.0f * pan);
+    const float gain = p.layerVolGain[L] * p.layerVelGain[L][x.v] * x.d(50) * x.dest[DEST_VOLUME];
+    const int volEnv = ENV_VOL[L];
+    stereoOverStruct& sum = p.layerOut[L];
+    for (int i = 0; i < x.count; ++i) {
+        if (!x.started(i)) continue;
+        const float amp = x.envLevel(0, i) * x.envLevel(volEnv, i) * gain;
+        const float gl = amp * p.voiceElemGain[x.v][i][0] * panL;
+        const float gr = amp * p.voiceElemGain[x.v][i][1] * panR;
+        const stereoOverStruct& r = x.out[i];
+        sum.sub[0].left += r.sub[0].left * gl + 1e-15f;
+        sum.sub[0].right += r.sub[0].right * gr + 1e-15f;
+        sum.sub[1].left += r.sub[1].left * gl + 1e-15f;
+        sum.sub[1].right += r.sub[1].right * gr + 1e-15f;
+    }
+}
+
+}  // namespace
+
+void APlugin::renderLayers() {
+    std::memset(layerOut, 0, sizeof(layerOut));
+    const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
+    for (int li = 0; li < activeLayerCount; ++li) {
+        const int layer = activeLayers[li];
+        if ((unsigned)layer >= (unsigned)kNumLayers) continue;
+        const SourceMode model = layerSource[layer];
+        for (int vi = 0; vi < voices; ++vi) {
+            const int v = activeVoiceList[vi];
+            if (!isValidVoice(v)) continue;
+            const int count = std::clamp(voiceLevelCount[v], 0, kLayerNotes);
+            // A layer switched on or to another model since the voice's last control
+            // update gets its controls now rather than at the voice's next 16th sample.
+            if (layerVoice[layer][v].model != (int32_t)model + 1) setLayerControls(v);
+            stereoOverStruct* out = noteOut[layer][v];
+            for (int i = 0; i < count; ++i)
+                out[i].sub[0].left = out[i].sub[0].right = out[i].sub[1].left =
+                    out[i].sub[1].right = 1e-15f;
+            VoiceCtx x{*this,
+                       layer,
+                       v,
+                       count,
+                       (voiceCounter[v] & 3) == 0,
+                       modDestVoice[v],
+                       layerVoice[layer][v],
+                       out,
+                       kLayerDestStride * layer};
+            switch (model) {
+                case kSourceWire: renderWire(x); break;
+                case kSourceString: renderString(x); break;
+                case kSourceFM: renderFM(x); break;
+                case kSourceWave:
+                default: {
+                    // One noise draw per voice layer and sample, shared by its notes.
+                    float white = 0.0f, pink = 0.0f;
+                    if (layerWave[layer] >= 4) {
+                        soundRandState = soundRandState * 1103515245u + 12345u;
+                        white = (float)((soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
+                        pink = doPinkNoise(v);
+                    }
+                    renderWave(x, white, pink);
+                    break;
+                }
+            }
+            layerTail(x);
+        }
+    }
+}
+
+float APlugin::getLayerVoiceOutput(int layer, int v) {
+    if ((unsigned)layer >= (unsigned)kNumLayers || !isValidVoice(v)) return 0.0f;
+    int i = voiceFirstElement[v];
+    if ((unsigned)i >= (unsigned)kLayerNotes) i = 0;
+    const stereoOverStruct& r = noteOut[layer][v][i];
+    return (r.sub[0].left + r.sub[0].right + r.sub[1].left + r.sub[1].right) * 0.25f;
+}

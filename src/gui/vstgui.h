@@ -1,0 +1,22 @@
+// The whole GUI layer in one include.
+#pragma once
+
+#include "gui/AEffGUIEditor.h"
+#include "gui/CAnimKnob.h"
+#include "gui/CBaseObject.h"
+#include "gui/CBitmap.h"
+#include "gui/CButtons.h"
+#include "gui/CControl.h"
+#include "gui/CDrawContext.h"
+#include "gui/CFileSelector.h"
+#include "gui/CFontDesc.h"
+#include "gui/CFrame.h"
+#include "gui/COptionMenu.h"
+#include "gui/CTextControls.h"
+#include "gui/CView.h"
+#include "gui/CViewContainer.h"
+#include "gui/GuiRuntime.h"
+#include "gui/GuiTypes.h"
+#include "gui/MenuPresenter.h"
+#include "gui/OffscreenRenderer.h"
+#include "gui/VstKeys.h"

@@ -1,0 +1,289 @@
+// Render cost of the built plug-in: 10 s at 48 kHz of held notes, one per voice, with all
+// three layers on and set to one sound model ("Wire", "String", "FM", "Wave"), in blocks of
+// 64 and 512 samples. Prints the real-time factor, the share of one core, and the cost of
+// one layer-voice (the slope over runs with 1, 4 and 16 voices). The same notes are then
+// rendered through a third-party VST 2.4 synth (Debian's amsynth) for comparison.
+//
+// usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S]
+#include <time.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "hostlib/VstPluginLoader.h"
+
+using namespace tavhost;
+
+namespace {
+
+constexpr double kRate = 48000.0;
+constexpr int kPreRoll = 8192;  // lets the plug-in apply its start-up program first
+const int kVoiceCounts[] = {1, 4, 16};
+const int kBlocks[] = {64, 512};
+
+using Params = std::vector<std::pair<int, float>>;
+
+double threadSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return (double)ts.tv_sec + 1e-9 * (double)ts.tv_nsec;
+}
+
+struct Run {
+    double cpuSeconds = 0.0;
+    double audioSeconds = 0.0;
+    double rms = 0.0;
+    bool ok = false;
+    double realTime() const { return cpuSeconds > 0.0 ? audioSeconds / cpuSeconds : 0.0; }
+    double corePercent() const { return 100.0 * cpuSeconds / audioSeconds; }
+};
+
+// One instance plays `voices` held notes for `seconds`; only the rendering after the
+// pre-roll is timed (thread CPU time, so other load on the machine counts less).
+Run renderHeld(const std::shared_ptr<VstModule>& module, const Params& params, int voices,
+               int block, double seconds) {
+    Run run;
+    std::string error;
+    std::unique_ptr<VstPlugin> plugin = VstPlugin::create(module, HostIdentity(), error);
+    if (!plugin) {
+        std::fprintf(stderr, "cannot create an instance: %s\n", error.c_str());
+        return run;
+    }
+    plugin->open();
+    plugin->setSampleRate(kRate);
+    plugin->setBlockSize(block);
+    for (const auto& kv : params) plugin->setParameter(kv.first, kv.second);
+    plugin->resume();
+
+    std::vector<float> inL(block, 0.0f), inR(block, 0.0f), outL(block), outR(block);
+    float* in[2] = {inL.data(), inR.data()};
+    float* out[2] = {outL.data(), outR.data()};
+    for (int done = 0; done < kPreRoll; done += block) plugin->processReplacing(in, out, block);
+
+    // Notes a whole tone apart from 40 upward: distinct pitches across the keyboard.
+    std::vector<VstMidiEvent> notes((size_t)voices);
+    std::vector<unsigned char> list(sizeof(VstEvents) + sizeof(VstEvent*) * (size_t)voices);
+    VstEvents* events = reinterpret_cast<VstEvents*>(list.data());
+    events->numEvents = voices;
+    for (int i = 0; i < voices; ++i) {
+        VstMidiEvent& e = notes[(size_t)i];
+        std::memset(&e, 0, sizeof(e));
+        e.type = kVstMidiType;
+        e.byteSize = sizeof(VstMidiEvent);
+        e.midiData[0] = (char)0x90;
+        e.midiData[1] = (char)(40 + 2 * i);
+        e.midiData[2] = 100;
+        events->events[i] = reinterpret_cast<VstEvent*>(&e);
+    }
+
+    const int64_t frames = (int64_t)(seconds * kRate);
+    double sum = 0.0;
+    const double start = threadSeconds();
+    plugin->dispatch(effProcessEvents, 0, 0, events);
+    for (int64_t done = 0; done < frames; done += block) {
+        plugin->processReplacing(in, out, block);
+        sum += (double)outL[0] * outL[0] + (double)outR[(size_t)block - 1] * outR[(size_t)block - 1];
+    }
+    run.cpuSeconds = threadSeconds() - start;
+    run.audioSeconds = (double)frames / kRate;
+    run.rms = std::sqrt(sum / (2.0 * (double)(frames / block)));
+    run.ok = true;
+    plugin->suspend();
+    plugin->close();
+    return run;
+}
+
+// The quicker of two runs: the first may pay for cold caches and page faults.
+Run best(const std::shared_ptr<VstModule>& module, const Params& params, int voices, int block,
+         double seconds) {
+    Run a = renderHeld(module, params, voices, block, seconds);
+    Run b = renderHeld(module, params, voices, block, seconds);
+    return (a.ok && (!b.ok || a.cpuSeconds <= b.cpuSeconds)) ? a : b;
+}
+
+// Least-squares slope of CPU seconds per audio second over the voice counts: the cost of
+// one more voice as a share of one core.
+double slope(const Run runs[3]) {
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (int i = 0; i < 3; ++i) {
+        const double x = kVoiceCounts[i];
+        const double y = runs[i].cpuSeconds / runs[i].audioSeconds;
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    return (3.0 * sxy - sx * sy) / (3.0 * sxx - sx * sx);
+}
+
+double nsPerSample(double coreShare) { return coreShare / kRate * 1e9; }
+
+// Tags of the plug-in's parameters used here.
+constexpr int kLayerOn[3] = {248, 280, 312};
+constexpr int kLayerSource[3] = {249, 281, 313};
+constexpr int kVolume[3] = {39, 70, 101};
+
+Params modelPatch(int model) {
+    Params p;
+    for (int layer = 0; layer < 3; ++layer) {
+        p.push_back({kLayerOn[layer], 1.0f});
+        p.push_back({kLayerSource[layer], ((float)model + 0.1f) / 3.99f});
+        p.push_back({kVolume[layer], 0.55f});
+    }
+    p.push_back({1, 0.4f});  // main volume: sixteen voices stay below the clip
+    return p;
+}
+
+// The full patch: every layer of every voice sounding through the whole effect section
+// (distortion, Mod FX, delay and reverb all on, FX Path "Reverb > Delay > Mod FX"), the
+// layers entering the chain at three different points.
+Params fullPatch(int model, bool effects) {
+    Params p = modelPatch(model);
+    auto stepped = [](int index, float range) { return ((float)index + 0.1f) / range; };
+    p.push_back({345, effects ? 0.0f : 1.0f});    // Bypass All FX
+    p.push_back({346, 1.0f});                     // Distort on
+    p.push_back({347, stepped(4, 26.99f)});       // "Cab"
+    p.push_back({105, stepped(2, 3.99f)});        // "Marshall"
+    p.push_back({348, 1.0f});                     // Mod FX on
+    p.push_back({349, stepped(2, 10.99f)});       // "Ensemble"
+    p.push_back({351, 1.0f});                     // Delay on
+    p.push_back({354, 1.0f});                     // Reverb on
+    p.push_back({344, stepped(5, 5.99f)});        // Reverb > Delay > Mod FX
+    const int dest[3] = {0, 3, 1};                // Distortion FX, Reverb, Mod FX
+    const int destTag[3] = {250, 282, 314};
+    for (int layer = 0; layer < 3; ++layer)
+        p.push_back({destTag[layer], stepped(dest[layer], 4.99f)});
+    return p;
+}
+
+void benchFullPatch(const std::shared_ptr<VstModule>& module, double seconds) {
+    const char* models[4] = {"Wire", "String", "FM", "Wave"};
+    std::printf("Full patch: 16 voices x 3 layers, all effects on, path 5 "
+                "(target: under 20 %% of a core)\n");
+    std::printf("%-7s %5s %12s %12s %12s\n", "model", "block", "% core", "bypassed", "effects");
+    for (int m = 0; m < 4; ++m) {
+        for (int b = 0; b < 2; ++b) {
+            const Run on = best(module, fullPatch(m, true), 16, kBlocks[b], seconds);
+            const Run off = best(module, fullPatch(m, false), 16, kBlocks[b], seconds);
+            if (!on.ok || !off.ok) return;
+            std::printf("%-7s %5d %12.2f %12.2f %12.2f%s\n", models[m], kBlocks[b],
+                        on.corePercent(), off.corePercent(), on.corePercent() - off.corePercent(),
+                        on.corePercent() < 20.0 ? "" : "   (above the 20 % target)");
+        }
+    }
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string pluginPath = TAV_PLUGIN_PATH;
+    std::string peerPath = "/usr/lib/vst/amsynth_vst.so";
+    double seconds = 10.0;
+    int positional = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--seconds" && i + 1 < argc) {
+            seconds = std::atof(argv[++i]);
+        } else if (positional == 0) {
+            pluginPath = a;
+            ++positional;
+        } else {
+            peerPath = a;
+            ++positional;
+        }
+    }
+    if (!(seconds > 0.0)) seconds = 10.0;
+
+    // Plug-ins write settings under the user's folders: keep them in a scratch home.
+    const std::string home =
+        (std::filesystem::temp_directory_path() / "tavrolune-bench-home").string();
+    for (const char* sub : {"", "/.config", "/.local/share", "/.cache"})
+        std::filesystem::create_directories(home + sub);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+
+    std::string error;
+    std::shared_ptr<VstModule> ours = VstModule::open(pluginPath, error);
+    if (!ours) {
+        std::fprintf(stderr, "cannot load %s: %s\n", pluginPath.c_str(), error.c_str());
+        return 1;
+    }
+    std::printf("Render cost: %.0f s at %.0f Hz, held notes, one per voice\n", seconds, kRate);
+    std::printf("plug-in: %s\n\n", pluginPath.c_str());
+
+    const char* models[4] = {"Wire", "String", "FM", "Wave"};
+    double ourLayerVoice[2] = {0.0, 0.0};  // worst model, per block size (share of a core)
+    std::printf("%-7s %5s %7s %9s %8s %14s %10s\n", "model", "block", "voices", "RT factor",
+                "% core", "ns/sample", "out RMS");
+    for (int m = 0; m < 4; ++m) {
+        for (int b = 0; b < 2; ++b) {
+            Run runs[3];
+            for (int k = 0; k < 3; ++k) {
+                runs[k] = best(ours, modelPatch(m), kVoiceCounts[k], kBlocks[b], seconds);
+                if (!runs[k].ok) return 1;
+                std::printf("%-7s %5d %7d %9.1f %8.2f %14.0f %10.4f\n", models[m], kBlocks[b],
+                            kVoiceCounts[k] * 3, runs[k].realTime(), runs[k].corePercent(),
+                            nsPerSample(runs[k].cpuSeconds / runs[k].audioSeconds), runs[k].rms);
+            }
+            const double perLayerVoice = slope(runs) / 3.0;
+            ourLayerVoice[b] = std::max(ourLayerVoice[b], perLayerVoice);
+            std::printf("%-7s %5d  one layer-voice: %.3f %% of a core, %.1f ns per sample%s\n",
+                        models[m], kBlocks[b], 100.0 * perLayerVoice, nsPerSample(perLayerVoice),
+                        runs[2].corePercent() < 10.0 ? "" : "   (16 x 3 above 10 % of a core)");
+        }
+        std::printf("\n");
+    }
+    std::printf("16 voices x 3 layers are shown as voices = 48 above.\n\n");
+    benchFullPatch(ours, seconds);
+
+    if (!std::filesystem::exists(peerPath)) {
+        std::printf("peer synth %s is not installed: no comparison (apt-get install amsynth)\n",
+                    peerPath.c_str());
+        return 0;
+    }
+    std::shared_ptr<VstModule> peer = VstModule::open(peerPath, error);
+    if (!peer) {
+        std::printf("peer synth %s could not be loaded (%s): no comparison\n", peerPath.c_str(),
+                    error.c_str());
+        return 0;
+    }
+    std::printf("peer: %s (its own default patch)\n", peerPath.c_str());
+    std::printf("%-7s %5s %7s %9s %8s %14s %10s\n", "", "block", "voices", "RT factor", "% core",
+                "ns/sample", "out RMS");
+    for (int b = 0; b < 2; ++b) {
+        Run runs[3];
+        for (int k = 0; k < 3; ++k) {
+            runs[k] = best(peer, Params(), kVoiceCounts[k], kBlocks[b], seconds);
+            if (!runs[k].ok) return 1;
+            std::printf("%-7s %5d %7d %9.1f %8.2f %14.0f %10.4f\n", "peer", kBlocks[b],
+                        kVoiceCounts[k], runs[k].realTime(), runs[k].corePercent(),
+                        nsPerSample(runs[k].cpuSeconds / runs[k].audioSeconds), runs[k].rms);
+        }
+        // A synth that caps its polyphony below 16 voices makes the 16-voice run cheap; the
+        // slope over 1 and 4 voices is the fair figure then.
+        const double s14 = (runs[1].cpuSeconds / runs[1].audioSeconds -
+                            runs[0].cpuSeconds / runs[0].audioSeconds) / 3.0;
+        const double s = slope(runs);
+        const bool capped = runs[2].cpuSeconds / runs[2].audioSeconds <
+                            0.8 * (runs[0].cpuSeconds / runs[0].audioSeconds + 15.0 * s14);
+        const double perVoice = capped ? s14 : s;
+        std::printf("peer    %5d  one voice: %.3f %% of a core, %.1f ns per sample%s\n", kBlocks[b],
+                    100.0 * perVoice, nsPerSample(perVoice),
+                    capped ? " (16 voices cost less than expected: polyphony capped; slope of 1-4)"
+                           : "");
+        std::printf("ratio   %5d  our dearest layer-voice / peer voice = %.2f\n\n", kBlocks[b],
+                    perVoice > 0.0 ? ourLayerVoice[b] / perVoice : 0.0);
+    }
+    return 0;
+}
