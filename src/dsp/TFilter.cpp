@@ -295,7 +295,7 @@ inline Lanes4 onePole(Pair& P, Lanes4 x) {
 // The resonant state-variable filter on FilterSine: wl low + wb band + wh high.
 inline Lanes4 stateVariable(Pair& P, Lanes4 x, float wl, float wb, float wh) {
     Lanes4 b = clampNaN(P.svBand, -kBandLimit, kBandLimit);
-    b = b - 0.001f * b * b * b;
+    b = b - (0.001f * b) * (b * b);
     const Lanes4 high = x - P.svLow - P.svD * b;
     b = P.svF * high + b;
     const Lanes4 low = P.svF * b + P.svLow;

@@ -118,7 +118,7 @@ void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, floa
         for (int s = 0; s < 2; ++s) {
             // b - 0.001 b^3 limits only while |b| < sqrt(1000 / 3); the state is held there.
             Lanes4 b = clampNaN(band[p], -18.2574186f, 18.2574186f);
-            b = b - 0.001f * b * b * b;
+            b = b - (0.001f * b) * (b * b);
             const Lanes4 high = x[p][s] - low[p] - D[p] * b;
             b = F[p] * high + b;
             low[p] = F[p] * b + low[p];

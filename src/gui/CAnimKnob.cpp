@@ -66,8 +66,6 @@ CMouseEventResult CAnimKnob::onMouseDown(CPoint& where, const CButtonState& butt
     dragMode = mode == kLinearMode ? kDragLinear : (mode == kRelativCircularMode ? kDragRelative : kDragCircular);
     dragging = true;
     firstPoint = where;
-    startValue = getValue();
-    entryValue = getValue();
     lastAngle = angleOf(where);
     beginEdit();
     if (dragMode == kDragCircular) onMouseMoved(where, buttons);

@@ -50,9 +50,7 @@ protected:
     bool dragging = false;
     int32_t dragMode = kDragLinear;
     CPoint firstPoint;
-    float startValue = 0.f;
     double lastAngle = 0;
-    float entryValue = 0.f;
 
     enum { kDragLinear = 0, kDragCircular, kDragRelative };
 };

@@ -13,8 +13,8 @@
 //     caller, who must forget() it (or add the view somewhere again) later.
 //     removeView(view, true) and removeAll(true) give it back to the view itself, which
 //     normally destroys it. A container being destroyed releases its children.
-//  5. A view takes its own reference to its background bitmap (setBackground), a draw or
-//     display control to its font (setFont), a menu entry to its submenu
+//  5. A view takes its own reference to its background bitmap (setBackground), a display
+//     (CParamDisplay and its subclasses) to its font (setFont), a menu entry to its submenu
 //     (COptionMenu::addEntry(submenu, title)); a menu adopts the reference of a CMenuItem
 //     handed to addEntry(item). Callers forget() their own reference of a bitmap, font or
 //     submenu after handing it over unless they keep using it.

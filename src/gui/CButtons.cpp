@@ -9,9 +9,7 @@ namespace VSTGUI {
 
 CKickButton::CKickButton(const CRect& size, IControlListener* listener, int32_t tag, CBitmap* background,
                          const CPoint& offset)
-    : CControl(size, listener, tag, background), offset(offset), heightOfOneImage(size.getHeight()) {
-    setWantsFocus(false);
-}
+    : CControl(size, listener, tag, background), offset(offset), heightOfOneImage(size.getHeight()) {}
 
 CKickButton::CKickButton(const CRect& size, IControlListener* listener, int32_t tag, CCoord heightOfOneImage,
                          CBitmap* background, const CPoint& offset)
