@@ -281,6 +281,47 @@ void checkAutomation(CheckContext& ctx) {
                           : describeFaults(rr));
 }
 
+// Every parameter at once at the ends of its range (all 0, all 1, alternating, and
+// seeded random mixes of 0 and 1) while notes play: whatever a patch does with its
+// effects, modulation and filters at their extremes, the output must stay clean.
+void checkExtremes(CheckContext& ctx) {
+    Problems problems;
+    for (int pattern = 0; pattern < 6; ++pattern) {
+        ctx.step("rendering with extreme pattern " + std::to_string(pattern));
+        std::string error;
+        std::unique_ptr<VstPlugin> p = ctx.instance(error);
+        if (!p) {
+            problems.add("pattern " + std::to_string(pattern) + ": " + error);
+            continue;
+        }
+        std::mt19937 rng(ctx.options().seed * 7919u + (unsigned)pattern);
+        const int32_t n = p->numParams();
+        for (int32_t i = 0; i < n; ++i) {
+            float v = 0.0f;
+            switch (pattern) {
+                case 0: v = 0.0f; break;
+                case 1: v = 1.0f; break;
+                case 2: v = (i & 1) ? 1.0f : 0.0f; break;
+                default: v = (rng() & 1) ? 1.0f : 0.0f; break;
+            }
+            p->setParameter(i, v);
+        }
+        RenderOptions ro;
+        ro.sampleRate = 44100.0;
+        ro.blockSize = 512;
+        ro.lengthFrames = 2 * 44100;
+        RenderResult rr;
+        if (!renderSession(*p, validationPhrase(44100.0, 1.5), ro, rr, error)) {
+            problems.add("pattern " + std::to_string(pattern) + ": " + error);
+            continue;
+        }
+        if (!rr.clean()) problems.add("pattern " + std::to_string(pattern) + ": " + describeFaults(rr));
+    }
+    ctx.report(!problems.any(), "extremes",
+               problems.any() ? problems.summary()
+                              : "all 0, all 1, alternating and 3 random 0/1 patterns with notes: output clean");
+}
+
 void checkParamRange(CheckContext& ctx) {
     std::string error;
     std::unique_ptr<VstPlugin> p = ctx.instance(error);
@@ -522,6 +563,7 @@ const std::vector<ValidatorCheck>& validatorChecks() {
                          [rate](CheckContext& ctx) { checkRenderRate(ctx, rate); }});
         }
         t.push_back({"automation", "random automation of every parameter between random sub-blocks", checkAutomation});
+        t.push_back({"extremes", "every parameter at the ends of its range while notes play", checkExtremes});
         t.push_back({"param-range", "getParameter within 0..1 after out-of-range and NaN values", checkParamRange});
         t.push_back({"state-roundtrip", "state saved and restored into a fresh instance is identical", checkChunkRoundTrip});
         t.push_back({"bad-chunks", "malformed chunks change nothing", checkBadChunks});
