@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake pkg-config libgtest-dev googletest
           libcairo2-dev libx11-dev libfontconfig-dev libfreetype-dev fonts-dejavu-core
-          xvfb xdotool zenity sox python3 python3-numpy amsynth)
+          xvfb xdotool zenity sox python3 python3-numpy amsynth clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

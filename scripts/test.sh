@@ -19,3 +19,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTAV_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build-asan && ctest --output-on-failure -j"$jobs")
+
+# The file parsers under libFuzzer, a short fixed time each.
+scripts/fuzz.sh

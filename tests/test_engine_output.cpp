@@ -110,12 +110,19 @@ TEST_F(EngineOutput, MonoSpreadNarrowsTheStereoImage) {
     std::vector<float> left = e.render(256);
     EXPECT_GT(peak(left, 0, 256), 0.01);
     EXPECT_LT(peak(e.lastRight, 0, 256), 1e-6);
-    p.modDestGlobal[11] = 1.0f;
+    // Mono Spread through a slot: Offset (source 130) adds 2 x amount - 1.
+    const auto spread = [](float amount) {
+        return Params{{361, 0.0f}, {369, (130 + 0.1f) / 199.99f}, {377, (11 + 0.1f) / 499.99f},
+                      {385, amount}};
+    };
+    e.set(spread(1.0f));
     left = e.render(256);
+    EXPECT_FLOAT_EQ(p.modDestGlobal[11], 1.0f);
     for (size_t i = 0; i < left.size(); ++i) ASSERT_FLOAT_EQ(left[i], e.lastRight[i]);
     EXPECT_GT(peak(left, 0, 256), 0.005);
-    p.modDestGlobal[11] = 0.5f;
+    e.set(spread(0.75f));
     left = e.render(256);
+    EXPECT_FLOAT_EQ(p.modDestGlobal[11], 0.5f);
     EXPECT_GT(peak(e.lastRight, 0, 256), 0.001);
     EXPECT_LT(peak(e.lastRight, 0, 256), peak(left, 0, 256));
 }

@@ -3,6 +3,7 @@
 #include "dsp/TFilter.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "dsp/FilterTables.h"
@@ -15,13 +16,6 @@ namespace {
 
 constexpr float kGuard = 1e-15f;
 constexpr float kSqrt2 = 1.41421356f;
-
-// Three-slot history: before each sub-sample the index t becomes kNext[t]; the new value
-// goes into slot kSlot0[t], the previous one is in kSlot1[t], the one before in kSlot2[t].
-constexpr int kNext[3] = {1, 2, 0};
-constexpr int kSlot0[3] = {2, 1, 0};
-constexpr int kSlot1[3] = {0, 2, 1};
-constexpr int kSlot2[3] = {1, 0, 2};
 
 // Formant frequencies in Hz of the vowels A, E, I, O, U.
 constexpr float kVowels[5][4] = {
@@ -65,10 +59,13 @@ Taps zeroDelayTaps(int mode, float m) {
     }
 }
 
-bool usesHistory(int mode) {
-    return (mode >= kFilterLow24 && mode <= kFilterHigh24) ||
-           (mode >= kFilterLow36 && mode <= kFilterFormant2);
+bool isComb(int mode) { return mode >= kFilterCombPositive && mode <= kFilterCombPingPong; }
+
+bool isZeroDelay(int mode) {
+    return (mode >= kFilterZeroLow12 && mode <= kFilterZeroLowBandHigh12) ||
+           (mode >= kFilterZeroLow24 && mode <= kFilterZeroLowBandHigh24);
 }
+
 
 }  // namespace
 
@@ -102,7 +99,6 @@ void TFilter::reset() {
     // filter at every note start.
     std::memset(combWritten, 0, sizeof combWritten);
     for (Lanes4& v : lastV) v = splat(std::nanf(""));  // no cutoff mapped yet
-    hist = 0;
     lastMode = -1;
     lastEffectMode = -1;
     lastPairs = 0;
@@ -119,9 +115,6 @@ void TFilter::setTrack(float amount, float key) { keyFactor = std::exp2(amount *
 
 void TFilter::setVel(float amount, float velocity) { velOffset = (velocity - 0.5f) * amount; }
 
-void TFilter::setEnv(int copy, float value) {
-    if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
-}
 
 float TFilter::smoothTarget(float target, float state) const {
     target = saneCutoff(target);
@@ -333,25 +326,50 @@ inline Lanes4 ladder(Pair& P, Lanes4 x, float wx, float wd, float w4) {
     return wx * x + wd * (b3 - b4) + w4 * b4;
 }
 
-// The fixed-Q biquad on history slots s0 (new), s1, s2 (older); output held in [-2, 2].
-inline Lanes4 biquad(Pair& P, int s0, int s1, int s2, Lanes4 x) {
-    P.bqX[s0] = x;
-    const Lanes4 v = clampNaN(P.bqB0 * x + P.bqB1 * P.bqX[s1] + P.bqB2 * P.bqX[s2] -
-                                  P.bqA1 * P.bqY[s1] - P.bqA2 * P.bqY[s2],
+// The last two inputs and outputs of a biquad, newest first, held in registers over the
+// sub-samples of a call.
+struct History {
+    Lanes4 x1, x2, y1, y2;
+    History(const Lanes4 (&x)[2], const Lanes4 (&y)[2]) : x1(x[0]), x2(x[1]), y1(y[0]), y2(y[1]) {}
+    void push(Lanes4 x, Lanes4 y) {
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+    }
+    void store(Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+        dropTiny(x1);
+        dropTiny(x2);
+        dropTiny(y1);
+        dropTiny(y2);
+        x[0] = x1;
+        x[1] = x2;
+        y[0] = y1;
+        y[1] = y2;
+    }
+};
+
+// The fixed-Q biquad; output held in [-2, 2].
+inline Lanes4 biquad(const Pair& P, History& h, Lanes4 x) {
+    const Lanes4 v = clampNaN(P.bqB0 * x + P.bqB1 * h.x1 + P.bqB2 * h.x2 - P.bqA1 * h.y1 -
+                                  P.bqA2 * h.y2,
                               -2.0f, 2.0f);
-    P.bqY[s0] = v;
+    h.push(x, v);
     return v;
 }
 
-// Four band-pass resonators in parallel, each held in [-2, 2]: gain x their sum.
-inline Lanes4 resonators(Pair& P, int s0, int s1, int s2, Lanes4 x, float gain) {
-    P.fmX[s0] = x;
-    const Lanes4 d = x - P.fmX[s2];
+// Four band-pass resonators in parallel on the difference of the input and the input two
+// sub-samples back, each held in [-2, 2]: gain x their sum.
+inline Lanes4 resonators(Pair& P, Lanes4 x, float gain) {
+    const Lanes4 d = x - P.fmX[1];
+    P.fmX[1] = P.fmX[0];
+    P.fmX[0] = x;
     Lanes4 sum = splat(0.0f);
     for (int j = 0; j < 4; ++j) {
-        const Lanes4 v = clampNaN(
-            P.fmB0[j] * d - P.fmA1[j] * P.fmY[j][s1] - P.fmA2[j] * P.fmY[j][s2], -2.0f, 2.0f);
-        P.fmY[j][s0] = v;
+        const Lanes4 v = clampNaN(P.fmB0[j] * d - P.fmA1[j] * P.fmY[j][0] - P.fmA2[j] * P.fmY[j][1],
+                                  -2.0f, 2.0f);
+        P.fmY[j][1] = P.fmY[j][0];
+        P.fmY[j][0] = v;
         sum += v;
     }
     return gain * sum + kGuard;
@@ -374,9 +392,7 @@ inline Lanes4 scaleOut(Lanes4 v) { return 10.0f * v + kGuard; }
 
 // Both sub-samples of one copy pair in the current mode (everything but bypass and combs),
 // then the states of the mode that decayed below the floor are dropped (see dropTiny).
-void TFilter::runPair(int p, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
-    Pair& P = pairs[p];
-    int t = hist;
+void TFilter::runPair(Pair& P, const Lanes4 (&x)[2], Lanes4 (&y)[2]) const {
     switch (mode) {
         case kFilterLow6:
             for (int s = 0; s < 2; ++s) y[s] = scaleOut(onePole(P, x[s]));
@@ -415,13 +431,12 @@ void TFilter::runPair(int p, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
         case kFilterLow24:
         case kFilterHigh24: {
             const float wl = mode == kFilterLow24 ? 1.0f : 0.0f;
+            History h(P.bqX, P.bqY);
             for (int s = 0; s < 2; ++s) {
-                t = kNext[t];
-                const Lanes4 b = biquad(P, kSlot0[t], kSlot1[t], kSlot2[t], x[s]);
+                const Lanes4 b = biquad(P, h, x[s]);
                 y[s] = scaleOut(kSqrt2 * stateVariable(P, b, wl, 0, 1.0f - wl));
             }
-            dropTiny(P.bqX, 3);
-            dropTiny(P.bqY, 3);
+            h.store(P.bqX, P.bqY);
             dropTiny(P.svLow);
             dropTiny(P.svBand);
             break;
@@ -437,13 +452,12 @@ void TFilter::runPair(int p, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
         case kFilterLow36:
         case kFilterHigh36: {
             const bool low = mode == kFilterLow36;
+            History h(P.bqX, P.bqY);
             for (int s = 0; s < 2; ++s) {
-                t = kNext[t];
-                const Lanes4 b = biquad(P, kSlot0[t], kSlot1[t], kSlot2[t], x[s]);
+                const Lanes4 b = biquad(P, h, x[s]);
                 y[s] = scaleOut(low ? ladder(P, b, 0, 0, 2) : ladder(P, b, 1, 0, -1));
             }
-            dropTiny(P.bqX, 3);
-            dropTiny(P.bqY, 3);
+            h.store(P.bqX, P.bqY);
             dropTiny(P.ldB, 5);
             break;
         }
@@ -451,12 +465,9 @@ void TFilter::runPair(int p, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
         case kFilterFormant1:
         case kFilterFormant2: {
             const float g = mode == kFilterVocal ? 28.3f : 1.5f;
-            for (int s = 0; s < 2; ++s) {
-                t = kNext[t];
-                y[s] = scaleOut(resonators(P, kSlot0[t], kSlot1[t], kSlot2[t], x[s], g));
-            }
-            dropTiny(P.fmX, 3);
-            dropTiny(&P.fmY[0][0], 12);
+            for (int s = 0; s < 2; ++s) y[s] = scaleOut(resonators(P, x[s], g));
+            dropTiny(P.fmX, 2);
+            dropTiny(&P.fmY[0][0], 8);
             break;
         }
         case kFilterRingMod:
@@ -518,14 +529,17 @@ void TFilter::runComb(int pairCount, const Lanes4 (*x)[2], Lanes4 (*y)[2]) {
 
 // --- voice entry point ---------------------------------------------------------------------
 
-void TFilter::process(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
-                      float morphValue, int copies, const stereoOverStruct* in,
-                      stereoOverStruct* out) {
-    if (copies <= 0) return;
+// Everything of a voice call but the filtering: the notes beyond six and a bypassed call
+// pass through, the cutoffs are smoothed and mapped, coefficients recomputed where they
+// moved. Returns the number of notes left to filter (0: done).
+int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
+                     float morphValue, int copies, const stereoOverStruct* in,
+                     stereoOverStruct* out) {
+    if (copies <= 0) return 0;
     if (mode == kFilterBypass) {
         if (out != in)
             for (int c = 0; c < copies; ++c) out[c] = in[c];
-        return;
+        return 0;
     }
     // More notes than the filter has lanes for pass unfiltered.
     for (int c = kFilterMaxCopies; c < copies; ++c) out[c] = in[c];
@@ -552,15 +566,15 @@ void TFilter::process(stereoStruct cutoff, stereoStruct mod, float separation, f
     const float cr = mod.right + velOffset + smoothCutoff[1];
     const Lanes4 common = {cl, cr, cl, cr};
     const bool sameMap = keyFactor == lastKey && separation == lastSep;
-    const float base = 20.0f * keyFactor;
-    const Lanes4 sideGain = {base / separation, base * separation, base / separation,
-                             base * separation};
     for (int p = 0; p < pairCount; ++p) {
         const float ea = env[2 * p < n ? 2 * p : n - 1];
         const float eb = env[2 * p + 1 < n ? 2 * p + 1 : n - 1];
         const Lanes4 v = clampNaN(Lanes4{ea, ea, eb, eb} + common, 0.0f, 1.0f);
         bool moved = shared;
         if (!sameMap || anyLane(v != lastV[p])) {
+            const float base = 20.0f * keyFactor;
+            const Lanes4 sideGain = {base / separation, base * separation, base / separation,
+                                     base * separation};
             lastV[p] = v;
             fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
             const Lanes4 d = fTarget[p] - fUsed[p];
@@ -570,17 +584,178 @@ void TFilter::process(stereoStruct cutoff, stereoStruct mod, float separation, f
     }
     lastKey = keyFactor;
     lastSep = separation;
+    return n;
+}
 
+// The filtering of a prepared call of n notes.
+void TFilter::run(int n, const stereoOverStruct* in, stereoOverStruct* out) {
+    const int pairCount = UNI_SPLIT_NUM[n];
     Lanes4 x[kFilterMaxPairs][2];
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
-    if (mode >= kFilterCombPositive && mode <= kFilterCombPingPong) {
+    if (isComb(mode)) {
         runComb(pairCount, x, y);
     } else {
-        for (int p = 0; p < pairCount; ++p) runPair(p, x[p], y[p]);
-        if (usesHistory(mode)) hist = kNext[kNext[hist]];
+        for (int p = 0; p < pairCount; ++p) runPair(pairs[p], x[p], y[p]);
     }
     scatterPairs(y, n, out);
+}
+
+void TFilter::process(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
+                      float morphValue, int copies, const stereoOverStruct* in,
+                      stereoOverStruct* out) {
+    const int n = prepare(cutoff, mod, separation, resonance, morphValue, copies, in, out);
+    if (n > 0) run(n, in, out);
+}
+
+// --- several voices at once ----------------------------------------------------------------
+
+namespace {
+
+// The Lanes4 fields of a Pair that a mode's kernel reads, as indexes into the Pair seen as
+// an array of Lanes4: coefficients (read only) and states (read and written).
+constexpr uint8_t at(size_t offset) { return (uint8_t)(offset / sizeof(Lanes4)); }
+#define TAV_PAIR(field) at(offsetof(TFilter::Pair, field))
+
+struct KernelFields {
+    uint8_t coef[12];
+    uint8_t coefCount;
+    uint8_t state[10];
+    uint8_t stateCount;
+};
+
+const KernelFields kOnePole = {{TAV_PAIR(opA), TAV_PAIR(opB)}, 2, {TAV_PAIR(opY)}, 1};
+const KernelFields kStateVariable = {
+    {TAV_PAIR(svF), TAV_PAIR(svD)}, 2, {TAV_PAIR(svLow), TAV_PAIR(svBand)}, 2};
+const KernelFields k18 = {{TAV_PAIR(opA), TAV_PAIR(opB), TAV_PAIR(svF), TAV_PAIR(svD)},
+                          4,
+                          {TAV_PAIR(opY), TAV_PAIR(svLow), TAV_PAIR(svBand)},
+                          3};
+const KernelFields k24 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqB2), TAV_PAIR(bqA1),
+                           TAV_PAIR(bqA2), TAV_PAIR(svF), TAV_PAIR(svD)},
+                          7,
+                          {TAV_PAIR(svLow), TAV_PAIR(svBand), TAV_PAIR(bqX[0]), TAV_PAIR(bqX[1]),
+                           TAV_PAIR(bqY[0]), TAV_PAIR(bqY[1])},
+                          6};
+const KernelFields kLadder = {{TAV_PAIR(ldP), TAV_PAIR(ldK), TAV_PAIR(ldQ)},
+                              3,
+                              {TAV_PAIR(ldB[0]), TAV_PAIR(ldB[1]), TAV_PAIR(ldB[2]),
+                               TAV_PAIR(ldB[3]), TAV_PAIR(ldB[4])},
+                              5};
+const KernelFields k36 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqB2), TAV_PAIR(bqA1),
+                           TAV_PAIR(bqA2), TAV_PAIR(ldP), TAV_PAIR(ldK), TAV_PAIR(ldQ)},
+                          8,
+                          {TAV_PAIR(ldB[0]), TAV_PAIR(ldB[1]), TAV_PAIR(ldB[2]), TAV_PAIR(ldB[3]),
+                           TAV_PAIR(ldB[4]), TAV_PAIR(bqX[0]), TAV_PAIR(bqX[1]), TAV_PAIR(bqY[0]),
+                           TAV_PAIR(bqY[1])},
+                          9};
+const KernelFields kResonators = {
+    {TAV_PAIR(fmB0[0]), TAV_PAIR(fmB0[1]), TAV_PAIR(fmB0[2]), TAV_PAIR(fmB0[3]),
+     TAV_PAIR(fmA1[0]), TAV_PAIR(fmA1[1]), TAV_PAIR(fmA1[2]), TAV_PAIR(fmA1[3]),
+     TAV_PAIR(fmA2[0]), TAV_PAIR(fmA2[1]), TAV_PAIR(fmA2[2]), TAV_PAIR(fmA2[3])},
+    12,
+    {TAV_PAIR(fmX[0]), TAV_PAIR(fmX[1]), TAV_PAIR(fmY[0][0]), TAV_PAIR(fmY[0][1]),
+     TAV_PAIR(fmY[1][0]), TAV_PAIR(fmY[1][1]), TAV_PAIR(fmY[2][0]), TAV_PAIR(fmY[2][1]),
+     TAV_PAIR(fmY[3][0]), TAV_PAIR(fmY[3][1])},
+    10};
+const KernelFields kModulate = {{TAV_PAIR(rmInc)}, 1, {TAV_PAIR(rmPhase)}, 1};
+const KernelFields kZeroDelay = {
+    {TAV_PAIR(zdA1), TAV_PAIR(zdA2), TAV_PAIR(zdA3), TAV_PAIR(zdK)},
+    4,
+    {TAV_PAIR(zdS1[0]), TAV_PAIR(zdS1[1]), TAV_PAIR(zdS2[0]), TAV_PAIR(zdS2[1])},
+    4};
+#undef TAV_PAIR
+
+const KernelFields& kernelFields(int mode) {
+    switch (mode) {
+        case kFilterLow6:
+        case kFilterHigh6: return kOnePole;
+        case kFilterLow12:
+        case kFilterHigh12:
+        case kFilterBand12:
+        case kFilterNotch12: return kStateVariable;
+        case kFilterLow18:
+        case kFilterHigh18: return k18;
+        case kFilterLow24:
+        case kFilterHigh24: return k24;
+        case kFilterBand24:
+        case kFilterNotch24: return kLadder;
+        case kFilterLow36:
+        case kFilterHigh36: return k36;
+        case kFilterVocal:
+        case kFilterFormant1:
+        case kFilterFormant2: return kResonators;
+        case kFilterRingMod:
+        case kFilterAmpMod: return kModulate;
+        default: return kZeroDelay;
+    }
+}
+
+}  // namespace
+
+// Two prepared voices of one note each and the same kernel (mode, output taps and depth)
+// through one run: the fields of their pairs that the kernel uses are merged into one pair,
+// voice a in lanes 0 and 1, voice b in lanes 2 and 3, run, and the states split again.
+void TFilter::runTwo(TFilter& a, TFilter& b, const stereoOverStruct& inA,
+                     const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB) {
+    const KernelFields& k = kernelFields(a.mode);
+    Pair merged;
+    Lanes4* m = reinterpret_cast<Lanes4*>(&merged);
+    const Lanes4* pa = reinterpret_cast<const Lanes4*>(&a.pairs[0]);
+    const Lanes4* pb = reinterpret_cast<const Lanes4*>(&b.pairs[0]);
+    for (int i = 0; i < k.coefCount; ++i) m[k.coef[i]] = mergeNotes(pa[k.coef[i]], pb[k.coef[i]]);
+    for (int i = 0; i < k.stateCount; ++i)
+        m[k.state[i]] = mergeNotes(pa[k.state[i]], pb[k.state[i]]);
+
+    Lanes4 x[2], y[2];
+    gatherTwoNotes(inA, inB, x);
+    a.runPair(merged, x, y);
+
+    Lanes4* wa = reinterpret_cast<Lanes4*>(&a.pairs[0]);
+    Lanes4* wb = reinterpret_cast<Lanes4*>(&b.pairs[0]);
+    for (int i = 0; i < k.stateCount; ++i) splitNotes(m[k.state[i]], wa[k.state[i]], wb[k.state[i]]);
+    scatterTwoNotes(y, outA, outB);
+}
+
+// Whether two prepared filters run the same kernel: the mode, and what the kernel takes
+// from the filter besides its pair.
+bool TFilter::sameKernel(const TFilter& a, const TFilter& b) {
+    if (a.mode != b.mode) return false;
+    switch (a.mode) {
+        case kFilterRingMod:
+        case kFilterAmpMod: return a.res == b.res;
+        default:
+            if (isZeroDelay(a.mode))
+                return a.tapLow == b.tapLow && a.tapBand == b.tapBand && a.tapHigh == b.tapHigh;
+            return true;
+    }
+}
+
+void TFilter::processNotes(const Note* notes, int count) {
+    int pending = -1;  // a prepared voice waiting for a partner
+    for (int k = 0; k < count; ++k) {
+        const Note& e = notes[k];
+        TFilter& f = *e.filter;
+        if (f.prepare(e.cutoff, e.mod, e.separation, e.resonance, e.morph, 1, e.in, e.out) == 0)
+            continue;
+        if (isComb(f.mode)) {
+            f.run(1, e.in, e.out);
+            continue;
+        }
+        if (pending < 0) {
+            pending = k;
+            continue;
+        }
+        const Note& a = notes[pending];
+        if (sameKernel(*a.filter, f)) {
+            runTwo(*a.filter, f, *a.in, *e.in, *a.out, *e.out);
+            pending = -1;
+        } else {
+            a.filter->run(1, a.in, a.out);
+            pending = k;
+        }
+    }
+    if (pending >= 0) notes[pending].filter->run(1, notes[pending].in, notes[pending].out);
 }
 
 // --- effect entry points -----------------------------------------------------------------

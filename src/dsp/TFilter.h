@@ -15,10 +15,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "dsp/StereoTypes.h"
 
-#if defined(__SSE__)
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#elif defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
@@ -169,35 +172,99 @@ inline LaneInts4 tableEntries(Lanes4 v) {
 constexpr float kStateFloor = 1e-30f;
 
 inline void dropTiny(Lanes4& v) {
-    const Lanes4 lo = splat(kStateFloor);
-    v = (v > lo || v < -lo) ? v : splat(0.0f);
+    // |v| > floor by clearing the sign bit; NaN compares false and drops too.
+    const LaneInts4 magnitude = (LaneInts4)v & 0x7fffffff;
+    v = (Lanes4)((LaneInts4)v & ((Lanes4)magnitude > kStateFloor));
 }
 inline void dropTiny(Lanes4* v, int n) {
     for (int i = 0; i < n; ++i) dropTiny(v[i]);
+}
+
+// One oversampled record as four lanes (left 0, right 0, left 1, right 1) and back.
+inline Lanes4 loadNote(const stereoOverStruct& s) {
+#if defined(__SSE__)
+    const __m128 l0 = _mm_load_ss(&s.sub[0].left), r0 = _mm_load_ss(&s.sub[0].right);
+    const __m128 l1 = _mm_load_ss(&s.sub[1].left), r1 = _mm_load_ss(&s.sub[1].right);
+    return (Lanes4)_mm_movelh_ps(_mm_unpacklo_ps(l0, r0), _mm_unpacklo_ps(l1, r1));
+#else
+    Lanes4 v;
+    std::memcpy(&v, &s, sizeof v);
+    return v;
+#endif
+}
+inline void storeNote(stereoOverStruct& s, Lanes4 v) { std::memcpy(&s, &v, sizeof v); }
+
+// Lane shuffles: {a0, a1, b0, b1} and {a2, a3, b2, b3}. A pair's sub-sample s holds its
+// two notes side by side, so these turn two note records into the pair's two sub-samples
+// and back with one shuffle each (movlhps / movhlps), where element-wise moves would take
+// a dozen scalar instructions.
+inline Lanes4 lowHalves(Lanes4 a, Lanes4 b) {
+#if defined(__clang__)
+    return __builtin_shufflevector(a, b, 0, 1, 4, 5);
+#else
+    return __builtin_shuffle(a, b, LaneInts4{0, 1, 4, 5});
+#endif
+}
+inline Lanes4 highHalves(Lanes4 a, Lanes4 b) {
+#if defined(__clang__)
+    return __builtin_shufflevector(a, b, 2, 3, 6, 7);
+#else
+    return __builtin_shuffle(a, b, LaneInts4{2, 3, 6, 7});
+#endif
+}
+
+// Two voices of one note each share a four-lane vector: lanes 0 and 1 hold voice a's left
+// and right, lanes 2 and 3 voice b's. A filter of one note keeps its note in lanes 0 and 1
+// of each state and coefficient and the same values again in lanes 2 and 3, so voice a's
+// half is lowHalves(a, b) and voice b's is highHalves of the same loads moved down; after
+// the run each voice gets its half back in both places (dupLow, dupHigh).
+inline Lanes4 mergeNotes(const Lanes4& a, const Lanes4& b) { return lowHalves(a, b); }
+inline Lanes4 dupLow(Lanes4 v) { return lowHalves(v, v); }
+inline Lanes4 dupHigh(Lanes4 v) { return highHalves(v, v); }
+inline void splitNotes(Lanes4 v, Lanes4& a, Lanes4& b) {
+    a = dupLow(v);
+    b = dupHigh(v);
+}
+
+// The scaled sub-samples of two single-note records: x[s] = 0.1 x {a left, a right, b left,
+// b right} of sub-sample s + 1e-15. The engine writes its note records whole, so the
+// eight-byte halves load directly.
+inline void gatherTwoNotes(const stereoOverStruct& a, const stereoOverStruct& b, Lanes4 (&x)[2]) {
+    for (int s = 0; s < 2; ++s) {
+#if defined(__SSE2__)
+        __m128 v = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&a.sub[s])));
+        v = _mm_loadh_pi(v, reinterpret_cast<const __m64*>(&b.sub[s]));
+        x[s] = (Lanes4)v * 0.1f + 1e-15f;
+#else
+        x[s] = Lanes4{a.sub[s].left, a.sub[s].right, b.sub[s].left, b.sub[s].right} * 0.1f +
+               1e-15f;
+#endif
+    }
+}
+
+// Results of two single-note voices back into their records.
+inline void scatterTwoNotes(const Lanes4 (&y)[2], stereoOverStruct& a, stereoOverStruct& b) {
+    storeNote(a, lowHalves(y[0], y[1]));
+    storeNote(b, highHalves(y[0], y[1]));
 }
 
 // The scaled inputs of `copies` (1..6) notes as four-lane pairs: x[pair][sub-sample] =
 // 0.1 x in + 1e-15, an odd count repeating its last note in the pair's second half.
 inline void gatherPairs(const stereoOverStruct* in, int copies, int pairCount, Lanes4 (*x)[2]) {
     for (int p = 0; p < pairCount; ++p) {
-        const stereoOverStruct& a = in[2 * p];
-        const stereoOverStruct& b = in[2 * p + 1 < copies ? 2 * p + 1 : copies - 1];
-        for (int s = 0; s < 2; ++s)
-            x[p][s] = Lanes4{a.sub[s].left, a.sub[s].right, b.sub[s].left, b.sub[s].right} * 0.1f +
-                      1e-15f;
+        const Lanes4 a = loadNote(in[2 * p]);
+        const Lanes4 b = loadNote(in[2 * p + 1 < copies ? 2 * p + 1 : copies - 1]);
+        x[p][0] = lowHalves(a, b) * 0.1f + 1e-15f;
+        x[p][1] = highHalves(a, b) * 0.1f + 1e-15f;
     }
 }
 
-// The results of the first `copies` notes back into their records; the duplicate lane of
-// an odd count is dropped.
+// The results of the first `copies` notes back into their records; the duplicate lanes of
+// an odd count are dropped.
 inline void scatterPairs(const Lanes4 (*y)[2], int copies, stereoOverStruct* out) {
     for (int c = 0; c < copies; ++c) {
-        const int p = c >> 1;
-        const int l = (c & 1) * 2;
-        out[c].sub[0].left = y[p][0][l];
-        out[c].sub[0].right = y[p][0][l + 1];
-        out[c].sub[1].left = y[p][1][l];
-        out[c].sub[1].right = y[p][1][l + 1];
+        const Lanes4* yp = y[c >> 1];
+        storeNote(out[c], (c & 1) ? highHalves(yp[0], yp[1]) : lowHalves(yp[0], yp[1]));
     }
 }
 
@@ -227,7 +294,9 @@ public:
     // Velocity tracking: (velocity - 0.5) x amount is added to the normalised cutoff.
     void setVel(float amount, float velocity);
     // The envelope contribution (normalised) of one copy; other copy numbers are ignored.
-    void setEnv(int copy, float value);
+    void setEnv(int copy, float value) {
+        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
+    }
     // The next call takes its cutoff targets without smoothing.
     void setDirect() { direct = true; }
     // The effect entry point's smoothed cutoff plus the left modulation value.
@@ -240,6 +309,19 @@ public:
     // are 0..1. Only out[0 .. copies-1] is written.
     void process(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                  float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
+
+    // One voice's call of a batch: process(cutoff, mod, separation, resonance, morph, 1, in,
+    // out).
+    struct Note {
+        TFilter* filter;
+        stereoStruct cutoff, mod;
+        float separation, resonance, morph;
+        const stereoOverStruct* in;
+        stereoOverStruct* out;
+    };
+    // The calls of `count` voices of one note each (every filter once), with the results of
+    // process() on each: voices that run the same kernel go two to a vector.
+    static void processNotes(const Note* notes, int count);
 
     // Effect entry points: one oversampled stereo sample through the two-pole zero-delay
     // kernel of modes 7 to 12 (other modes take its low-pass tap; mode 0 passes through).
@@ -283,12 +365,13 @@ public:
         // four-pole ladder (modes 17, 18, 25, 26): b0..b4
         Lanes4 ldP, ldK, ldQ;
         Lanes4 ldB[5];
-        // fixed-Q biquad (modes 15, 16, 25, 26) on the three-slot history
+        // fixed-Q biquad (modes 15, 16, 25, 26) and its last two inputs and outputs, newest
+        // first
         Lanes4 bqB0, bqB1, bqB2, bqA1, bqA2;
-        Lanes4 bqX[3], bqY[3];
-        // four resonators (modes 27-29) on the three-slot history
+        Lanes4 bqX[2], bqY[2];
+        // four resonators (modes 27-29), their last two inputs and outputs, newest first
         Lanes4 fmB0[4], fmA1[4], fmA2[4];
-        Lanes4 fmX[3], fmY[4][3];
+        Lanes4 fmX[2], fmY[4][2];
         // ring and amplitude modulation (modes 33, 34): phase increment and phase
         Lanes4 rmInc, rmPhase;
     };
@@ -296,7 +379,13 @@ public:
 private:
     void updateShared(int pairCount);
     void recomputePair(int p);
-    void runPair(int p, const Lanes4 (&x)[2], Lanes4 (&y)[2]);
+    int prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
+                float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
+    void run(int n, const stereoOverStruct* in, stereoOverStruct* out);
+    void runPair(Pair& P, const Lanes4 (&x)[2], Lanes4 (&y)[2]) const;
+    static void runTwo(TFilter& a, TFilter& b, const stereoOverStruct& inA,
+                       const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB);
+    static bool sameKernel(const TFilter& a, const TFilter& b);
     void runComb(int pairCount, const Lanes4 (*x)[2], Lanes4 (*y)[2]);
     void runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out);
     void setEffectTargets(float left, float right, float sep);
@@ -324,7 +413,6 @@ private:
     int lastEffectMode = -1;  // mode of the effect kernel's coefficients, -1 when stale
     float coefRes = -1.0f;
     float coefMorph = -1.0f;
-    int hist = 0;  // three-slot history index
 
     float keyFactor = 1.0f;
     float velOffset = 0.0f;

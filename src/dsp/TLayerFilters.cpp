@@ -67,22 +67,11 @@ void TBPFilter::setTrack(float amount, float key) { keyFactor = std::exp2(amount
 
 void TBPFilter::setVel(float amount, float velocity) { velOffset = (velocity - 0.5f) * amount; }
 
-void TBPFilter::setEnv(int copy, float value) {
-    if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
-}
-
-void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, float resonance,
-                        int copies, const stereoOverStruct* in, stereoOverStruct* out) {
-    if (copies <= 0) return;
-    if (!on) {
-        if (out != in)
-            for (int c = 0; c < copies; ++c) out[c] = in[c];
-        return;
-    }
-    const int n = activeCopies(copies, in, out);
-    const int pairCount = UNI_SPLIT_NUM[n];
+// The coefficients of this call: the mapped cutoff of every lane, and FilterSine and the
+// damping where the cutoff moved or the resonance or copy count changed.
+void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, float sep,
+                       float resonance) {
     separation = sep;
-
     const float r = clampNaN(resonance, 0.0f, 1.0f) * 0.95f;
     const bool shared = pairCount > lastPairs || std::fabs(r - lastRes) > 1e-5f;
     if (shared) {
@@ -92,12 +81,12 @@ void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, floa
     const float cl = mod + cutoff.left + velOffset, cr = mod + cutoff.right + velOffset;
     const Lanes4 common = {cl, cr, cl, cr};
     const bool sameMap = keyFactor == lastKey && sep == lastSep;
-    const float base = 20.0f * keyFactor;
-    const Lanes4 sideGain = {base / sep, base * sep, base / sep, base * sep};
     for (int p = 0; p < pairCount; ++p) {
         const Lanes4 v = clampNaN(pairEnvelopes(env, p, n) + common, 0.0f, 1.0f);
         bool moved = shared;
         if (!sameMap || anyLane(v != lastV[p])) {
+            const float base = 20.0f * keyFactor;
+            const Lanes4 sideGain = {base / sep, base * sep, base / sep, base * sep};
             lastV[p] = v;
             fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
             moved |= movedBeyond(fTarget[p], fUsed[p]);
@@ -110,25 +99,86 @@ void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, floa
     }
     lastKey = keyFactor;
     lastSep = sep;
+}
+
+namespace {
+
+// Both sub-samples of the resonant state-variable band-pass on one vector of lanes; the
+// states stay in registers over both and drop below the floor at the end.
+inline void bandPassKernel(Lanes4 f, Lanes4 d, Lanes4& bs, Lanes4& ls, const Lanes4 (&x)[2],
+                           Lanes4 (&y)[2]) {
+    for (int s = 0; s < 2; ++s) {
+        // b - 0.001 b^3 limits only while |b| < sqrt(1000 / 3); the state is held there.
+        Lanes4 b = clampNaN(bs, -18.2574186f, 18.2574186f);
+        b = b - (0.001f * b) * (b * b);
+        const Lanes4 high = x[s] - ls - d * b;
+        b = f * high + b;
+        ls = f * b + ls;
+        bs = b;
+        y[s] = 20.0f * b + kGuard;
+    }
+    dropTiny(bs);
+    dropTiny(ls);
+}
+
+}  // namespace
+
+void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, float resonance,
+                        int copies, const stereoOverStruct* in, stereoOverStruct* out) {
+    if (copies <= 0) return;
+    if (!on) {
+        if (out != in)
+            for (int c = 0; c < copies; ++c) out[c] = in[c];
+        return;
+    }
+    const int n = activeCopies(copies, in, out);
+    const int pairCount = UNI_SPLIT_NUM[n];
+    update(n, pairCount, cutoff, mod, sep, resonance);
 
     Lanes4 x[kFilterMaxPairs][2];
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
-    for (int p = 0; p < pairCount; ++p) {
-        for (int s = 0; s < 2; ++s) {
-            // b - 0.001 b^3 limits only while |b| < sqrt(1000 / 3); the state is held there.
-            Lanes4 b = clampNaN(band[p], -18.2574186f, 18.2574186f);
-            b = b - (0.001f * b) * (b * b);
-            const Lanes4 high = x[p][s] - low[p] - D[p] * b;
-            b = F[p] * high + b;
-            low[p] = F[p] * b + low[p];
-            band[p] = b;
-            y[p][s] = 20.0f * b + kGuard;
-        }
-        dropTiny(band[p]);
-        dropTiny(low[p]);
-    }
+    for (int p = 0; p < pairCount; ++p) bandPassKernel(F[p], D[p], band[p], low[p], x[p], y[p]);
     scatterPairs(y, n, out);
+}
+
+void TBPFilter::runTwo(TBPFilter& a, TBPFilter& b, const stereoOverStruct& inA,
+                       const stereoOverStruct& inB, stereoOverStruct& outA,
+                       stereoOverStruct& outB) {
+    Lanes4 x[2], y[2];
+    gatherTwoNotes(inA, inB, x);
+    Lanes4 bs = mergeNotes(a.band[0], b.band[0]), ls = mergeNotes(a.low[0], b.low[0]);
+    bandPassKernel(mergeNotes(a.F[0], b.F[0]), mergeNotes(a.D[0], b.D[0]), bs, ls, x, y);
+    splitNotes(bs, a.band[0], b.band[0]);
+    splitNotes(ls, a.low[0], b.low[0]);
+    scatterTwoNotes(y, outA, outB);
+}
+
+void TBPFilter::processNotes(bool on, const Note* notes, int count) {
+    if (!on) {
+        for (int k = 0; k < count; ++k)
+            if (notes[k].out != notes[k].in) *notes[k].out = *notes[k].in;
+        return;
+    }
+    for (int k = 0; k < count; ++k) {
+        const Note& e = notes[k];
+        e.filter->update(1, 1, e.cutoff, e.mod, e.separation, e.resonance);
+    }
+    int k = 0;
+    for (; k + 1 < count; k += 2) {
+        const Note& a = notes[k];
+        const Note& b = notes[k + 1];
+        runTwo(*a.filter, *b.filter, *a.in, *b.in, *a.out, *b.out);
+    }
+    if (k < count) {
+        // The odd voice out runs alone, in both halves of the vector.
+        const Note& a = notes[k];
+        Lanes4 x[1][2], y[1][2];
+        gatherPairs(a.in, 1, 1, x);
+        TBPFilter& f = *a.filter;
+        bandPassKernel(f.F[0], f.D[0], f.band[0], f.low[0], x[0], y[0]);
+        scatterPairs(y, 1, a.out);
+    }
 }
 
 // --- layer low-pass ------------------------------------------------------------------------
@@ -156,16 +206,7 @@ void TLPFilter::setTrack(float amount, float key) { keyFactor = std::exp2(amount
 
 void TLPFilter::setVel(float amount, float velocity) { velOffset = (velocity - 0.5f) * amount; }
 
-void TLPFilter::setEnv(int copy, float value) {
-    if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
-}
-
-void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
-                        const stereoOverStruct* in, stereoOverStruct* out) {
-    if (copies <= 0) return;
-    const int n = activeCopies(copies, in, out);
-    const int pairCount = UNI_SPLIT_NUM[n];
-
+void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float resonance) {
     const float q = layerQ(resonance);
     const bool shared = pairCount > lastPairs || std::fabs(q - lastQ) > 1e-5f;
     if (shared) {
@@ -175,13 +216,12 @@ void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
     }
     const Lanes4 common = splat(velOffset + cutoff + mod);
     const bool sameMap = keyFactor == lastKey;
-    const float base = 20.0f * keyFactor;
     for (int p = 0; p < pairCount; ++p) {
         const Lanes4 v = clampNaN(pairEnvelopes(env, p, n) + common, 0.0f, 1.0f);
         bool moved = shared;
         if (!sameMap || anyLane(v != lastV[p])) {
             lastV[p] = v;
-            fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * base, ceiling);
+            fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * (20.0f * keyFactor), ceiling);
             moved |= movedBeyond(fTarget[p], fUsed[p]);
         }
         if (moved) {
@@ -192,23 +232,74 @@ void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
         }
     }
     lastKey = keyFactor;
+}
+
+namespace {
+
+// Both sub-samples of the two-pole zero-delay low-pass on one vector of lanes.
+inline void lowPassKernel(Lanes4 c1, Lanes4 c2, Lanes4 c3, Lanes4& t1, Lanes4& t2,
+                          const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+    for (int s = 0; s < 2; ++s) {
+        const Lanes4 v3 = x[s] - t2;
+        const Lanes4 band = c1 * t1 + c2 * v3;
+        const Lanes4 low = t2 + c2 * t1 + c3 * v3;
+        t1 = 2.0f * band - t1;
+        t2 = 2.0f * low - t2;
+        y[s] = 10.0f * low + kGuard;
+    }
+    dropTiny(t1);
+    dropTiny(t2);
+}
+
+}  // namespace
+
+void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
+                        const stereoOverStruct* in, stereoOverStruct* out) {
+    if (copies <= 0) return;
+    const int n = activeCopies(copies, in, out);
+    const int pairCount = UNI_SPLIT_NUM[n];
+    update(n, pairCount, cutoff, mod, resonance);
 
     Lanes4 x[kFilterMaxPairs][2];
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
-    for (int p = 0; p < pairCount; ++p) {
-        for (int s = 0; s < 2; ++s) {
-            const Lanes4 v3 = x[p][s] - s2[p];
-            const Lanes4 band = a1[p] * s1[p] + a2[p] * v3;
-            const Lanes4 low = s2[p] + a2[p] * s1[p] + a3[p] * v3;
-            s1[p] = 2.0f * band - s1[p];
-            s2[p] = 2.0f * low - s2[p];
-            y[p][s] = 10.0f * low + kGuard;
-        }
-        dropTiny(s1[p]);
-        dropTiny(s2[p]);
-    }
+    for (int p = 0; p < pairCount; ++p)
+        lowPassKernel(a1[p], a2[p], a3[p], s1[p], s2[p], x[p], y[p]);
     scatterPairs(y, n, out);
+}
+
+void TLPFilter::runTwo(TLPFilter& a, TLPFilter& b, const stereoOverStruct& inA,
+                       const stereoOverStruct& inB, stereoOverStruct& outA,
+                       stereoOverStruct& outB) {
+    Lanes4 x[2], y[2];
+    gatherTwoNotes(inA, inB, x);
+    Lanes4 t1 = mergeNotes(a.s1[0], b.s1[0]), t2 = mergeNotes(a.s2[0], b.s2[0]);
+    lowPassKernel(mergeNotes(a.a1[0], b.a1[0]), mergeNotes(a.a2[0], b.a2[0]),
+                  mergeNotes(a.a3[0], b.a3[0]), t1, t2, x, y);
+    splitNotes(t1, a.s1[0], b.s1[0]);
+    splitNotes(t2, a.s2[0], b.s2[0]);
+    scatterTwoNotes(y, outA, outB);
+}
+
+void TLPFilter::processNotes(const Note* notes, int count) {
+    for (int k = 0; k < count; ++k) {
+        const Note& e = notes[k];
+        e.filter->update(1, 1, e.cutoff, e.mod, e.resonance);
+    }
+    int k = 0;
+    for (; k + 1 < count; k += 2) {
+        const Note& a = notes[k];
+        const Note& b = notes[k + 1];
+        runTwo(*a.filter, *b.filter, *a.in, *b.in, *a.out, *b.out);
+    }
+    if (k < count) {
+        const Note& a = notes[k];
+        Lanes4 x[1][2], y[1][2];
+        gatherPairs(a.in, 1, 1, x);
+        TLPFilter& f = *a.filter;
+        lowPassKernel(f.a1[0], f.a2[0], f.a3[0], f.s1[0], f.s2[0], x[0], y[0]);
+        scatterPairs(y, 1, a.out);
+    }
 }
 
 // --- layer high-pass -----------------------------------------------------------------------
@@ -230,12 +321,7 @@ void THPFilter::reset() {
     lastQ = -1.0f;
 }
 
-void THPFilter::process(float freq, float mod, float resonance, int copies,
-                        const stereoOverStruct* in, stereoOverStruct* out) {
-    if (copies <= 0) return;
-    const int n = activeCopies(copies, in, out);
-    const int pairCount = UNI_SPLIT_NUM[n];
-
+void THPFilter::update(float freq, float mod, float resonance) {
     const float xv = clampNaN(freq + mod, 0.0f, 1.0f);
     if (xv != lastX) {
         lastX = xv;
@@ -250,25 +336,78 @@ void THPFilter::process(float freq, float mod, float resonance, int copies,
         zeroDelayCoefficients(splat(gl), R, a1, a2, a3);
         k = splat(2.0f * R);
     }
+}
+
+namespace {
+
+// Both sub-samples of the zero-delay high-pass and its low cut on one vector of lanes.
+inline void highPassKernel(Lanes4 c1, Lanes4 c2, Lanes4 c3, Lanes4 k2, Lanes4 lc, Lanes4& t1,
+                           Lanes4& t2, Lanes4& cut, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+    for (int s = 0; s < 2; ++s) {
+        const Lanes4 v3 = x[s] - t2;
+        const Lanes4 band = c1 * t1 + c2 * v3;
+        const Lanes4 low = t2 + c2 * t1 + c3 * v3;
+        const Lanes4 high = x[s] - k2 * band - low;
+        t1 = 2.0f * band - t1;
+        t2 = 2.0f * low - t2;
+        // A one-pole low-pass of the high-pass signal, subtracted: a gentle low cut.
+        cut = cut + (high - cut) * lc;
+        y[s] = 10.0f * (high - cut) + kGuard;
+    }
+    dropTiny(t1);
+    dropTiny(t2);
+    dropTiny(cut);
+}
+
+}  // namespace
+
+void THPFilter::process(float freq, float mod, float resonance, int copies,
+                        const stereoOverStruct* in, stereoOverStruct* out) {
+    if (copies <= 0) return;
+    const int n = activeCopies(copies, in, out);
+    const int pairCount = UNI_SPLIT_NUM[n];
+    update(freq, mod, resonance);
 
     Lanes4 x[kFilterMaxPairs][2];
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
-    for (int p = 0; p < pairCount; ++p) {
-        for (int s = 0; s < 2; ++s) {
-            const Lanes4 v3 = x[p][s] - s2[p];
-            const Lanes4 band = a1 * s1[p] + a2 * v3;
-            const Lanes4 low = s2[p] + a2 * s1[p] + a3 * v3;
-            const Lanes4 high = x[p][s] - k * band - low;
-            s1[p] = 2.0f * band - s1[p];
-            s2[p] = 2.0f * low - s2[p];
-            // A one-pole low-pass of the high-pass signal, subtracted: a gentle low cut.
-            c[p] = c[p] + (high - c[p]) * lowCut;
-            y[p][s] = 10.0f * (high - c[p]) + kGuard;
-        }
-        dropTiny(s1[p]);
-        dropTiny(s2[p]);
-        dropTiny(c[p]);
-    }
+    for (int p = 0; p < pairCount; ++p)
+        highPassKernel(a1, a2, a3, k, lowCut, s1[p], s2[p], c[p], x[p], y[p]);
     scatterPairs(y, n, out);
+}
+
+void THPFilter::runTwo(THPFilter& a, THPFilter& b, const stereoOverStruct& inA,
+                       const stereoOverStruct& inB, stereoOverStruct& outA,
+                       stereoOverStruct& outB) {
+    Lanes4 x[2], y[2];
+    gatherTwoNotes(inA, inB, x);
+    Lanes4 t1 = mergeNotes(a.s1[0], b.s1[0]), t2 = mergeNotes(a.s2[0], b.s2[0]);
+    Lanes4 cut = mergeNotes(a.c[0], b.c[0]);
+    highPassKernel(mergeNotes(a.a1, b.a1), mergeNotes(a.a2, b.a2), mergeNotes(a.a3, b.a3),
+                   mergeNotes(a.k, b.k), mergeNotes(a.lowCut, b.lowCut), t1, t2, cut, x, y);
+    splitNotes(t1, a.s1[0], b.s1[0]);
+    splitNotes(t2, a.s2[0], b.s2[0]);
+    splitNotes(cut, a.c[0], b.c[0]);
+    scatterTwoNotes(y, outA, outB);
+}
+
+void THPFilter::processNotes(const Note* notes, int count) {
+    for (int k = 0; k < count; ++k) {
+        const Note& e = notes[k];
+        e.filter->update(e.freq, e.mod, e.resonance);
+    }
+    int k = 0;
+    for (; k + 1 < count; k += 2) {
+        const Note& a = notes[k];
+        const Note& b = notes[k + 1];
+        runTwo(*a.filter, *b.filter, *a.in, *b.in, *a.out, *b.out);
+    }
+    if (k < count) {
+        const Note& a = notes[k];
+        Lanes4 x[1][2], y[1][2];
+        gatherPairs(a.in, 1, 1, x);
+        THPFilter& f = *a.filter;
+        highPassKernel(f.a1, f.a2, f.a3, f.k, f.lowCut, f.s1[0], f.s2[0], f.c[0], x[0], y[0]);
+        scatterPairs(y, 1, a.out);
+    }
 }

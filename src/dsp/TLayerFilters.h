@@ -9,6 +9,11 @@
 // two notes at a time in four float lanes, at twice the host rate. Each works at a tenth of
 // the signal level and scales its result back (x10, the Wire band-pass x20). Default
 // construction leaves each filter as init(44100) does.
+//
+// Voices of one note each are the common case, and one note fills only half of the four
+// lanes. processNotes() runs the same filter of many such voices (one layer of every voice)
+// two voices to a vector, with exactly the results of process() on each: every lane does
+// the same arithmetic in the same order either way.
 #pragma once
 
 #include "dsp/StereoTypes.h"
@@ -21,10 +26,23 @@ public:
     void reset();
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
-    void setEnv(int copy, float value);
+    void setEnv(int copy, float value) {
+        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
+    }
     // With `on` false the notes pass unchanged.
     void process(bool on, stereoStruct cutoff, float mod, float separation, float resonance,
                  int copies, const stereoOverStruct* in, stereoOverStruct* out);
+
+    // One voice's call of a batch: process(on, cutoff, mod, separation, resonance, 1, in, out).
+    struct Note {
+        TBPFilter* filter;
+        stereoStruct cutoff;
+        float mod, separation, resonance;
+        const stereoOverStruct* in;
+        stereoOverStruct* out;
+    };
+    // The calls of `count` voices of one note each; every filter appears once.
+    static void processNotes(bool on, const Note* notes, int count);
 
     float getRate() const { return rate; }
     float getLaneCutoff(int lane) const {
@@ -34,6 +52,10 @@ public:
     const float* stateEnd() const { return reinterpret_cast<const float*>(low + kFilterMaxPairs); }
 
 private:
+    void update(int n, int pairCount, stereoStruct cutoff, float mod, float sep, float resonance);
+    static void runTwo(TBPFilter& a, TBPFilter& b, const stereoOverStruct& inA,
+                       const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB);
+
     float rate = 44100.0f;
     float tableScale = 262143.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
@@ -64,10 +86,21 @@ public:
     void reset();
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
-    void setEnv(int copy, float value);
+    void setEnv(int copy, float value) {
+        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
+    }
     // Both sides of a note share one cutoff.
     void process(float cutoff, float mod, float resonance, int copies, const stereoOverStruct* in,
                  stereoOverStruct* out);
+
+    // One voice's call of a batch: process(cutoff, mod, resonance, 1, in, out).
+    struct Note {
+        TLPFilter* filter;
+        float cutoff, mod, resonance;
+        const stereoOverStruct* in;
+        stereoOverStruct* out;
+    };
+    static void processNotes(const Note* notes, int count);
 
     float getRate() const { return rate; }
     float getCopyCutoff(int copy) const {
@@ -77,6 +110,10 @@ public:
     const float* stateEnd() const { return reinterpret_cast<const float*>(s2 + kFilterMaxPairs); }
 
 private:
+    void update(int n, int pairCount, float cutoff, float mod, float resonance);
+    static void runTwo(TLPFilter& a, TLPFilter& b, const stereoOverStruct& inA,
+                       const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB);
+
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
@@ -107,12 +144,25 @@ public:
     void process(float freq, float mod, float resonance, int copies, const stereoOverStruct* in,
                  stereoOverStruct* out);
 
+    // One voice's call of a batch: process(freq, mod, resonance, 1, in, out).
+    struct Note {
+        THPFilter* filter;
+        float freq, mod, resonance;
+        const stereoOverStruct* in;
+        stereoOverStruct* out;
+    };
+    static void processNotes(const Note* notes, int count);
+
     float getRate() const { return rate; }
     float getCutoff() const { return fUsed; }
     const float* stateBegin() const { return reinterpret_cast<const float*>(s1); }
     const float* stateEnd() const { return reinterpret_cast<const float*>(c + kFilterMaxPairs); }
 
 private:
+    void update(float freq, float mod, float resonance);
+    static void runTwo(THPFilter& a, THPFilter& b, const stereoOverStruct& inA,
+                       const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB);
+
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;

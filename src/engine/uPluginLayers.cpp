@@ -62,24 +62,24 @@ inline void voiceFilterSetEnv(APlugin& p, int layer, int v, int note, float valu
     p.voiceFilter[layer][v].setEnv(note, value);
 }
 // Wire: the band-pass (its on/off switch, base cutoff, frequency destination, separation and
-// Q) into a scratch buffer, then the low-pass (filter frequency, its destination and the
-// filter Q) back into the notes.
-inline void wireFilters(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
-    const float* dest = p.modDestVoice[v];
+// Q) from the notes into a scratch buffer, then the low-pass (filter frequency, its
+// destination and the filter Q) back into the notes.
+inline void wireBandPass(APlugin& p, int layer, int v, bool on, int count,
+                         const stereoOverStruct* notes, stereoOverStruct* band) {
     const TLayerVoice& c = p.layerVoice[layer][v];
-    stereoOverStruct band[kLayerNotes];
-    if (count > kLayerNotes) count = kLayerNotes;
-    p.voiceBPFilter[layer][v].process(p.getOnOff(WIRE_ON_TAGS[layer]),
-                                      {kWireBaseCutoff, kWireBaseCutoff},
-                                      dest[DEST_L_WIRE_FREQ[layer]], c.wireSep, c.wireQ, count,
-                                      notes, band);
+    p.voiceBPFilter[layer][v].process(on, {kWireBaseCutoff, kWireBaseCutoff},
+                                      p.modDestVoice[v][DEST_L_WIRE_FREQ[layer]], c.wireSep,
+                                      c.wireQ, count, notes, band);
+}
+inline void wireLowPass(APlugin& p, int layer, int v, int count, const stereoOverStruct* band,
+                        stereoOverStruct* notes) {
     p.voiceLPFilter[layer][v].process(p.paramValue[FILTER_FREQ_TAGS[layer]],
-                                      dest[DEST_L_FILTER_FREQ[layer]], c.filterQ, count, band,
-                                      notes);
+                                      p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]],
+                                      p.layerVoice[layer][v].filterQ, count, band, notes);
 }
 // Wave: the multimode filter at the layer's filter frequency (both sides), its destination,
 // separation, Q and vowel / mix, in place.
-inline void voiceFilter(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
+inline void multimodeFilter(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
     const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
     const float mod = p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]];
     const TLayerVoice& c = p.layerVoice[layer][v];
@@ -551,7 +551,6 @@ void renderWire(VoiceCtx& x) {
         bandPassSetEnv(p, x.layer, x.v, i, x.envLevel(wireEnv, i) * x.c.wireEnvAmount);
         lowPassSetEnv(p, x.layer, x.v, i, x.envLevel(filterEnv, i) * x.c.filterEnvAmount);
     }
-    wireFilters(p, x.layer, x.v, x.count, x.out);
 }
 
 // String: a noise burst shaped by the impulse settings and a pluck-position comb excites a
@@ -747,15 +746,13 @@ void renderWave(VoiceCtx& x, float white, float pink) {
     const int filterEnv = ENV_FILTER[L];
     for (int i = 0; i < x.count; ++i)
         voiceFilterSetEnv(p, L, x.v, i, x.envLevel(filterEnv, i) * x.c.filterEnvAmount);
-    voiceFilter(p, L, x.v, x.count, x.out);
 }
 
-// The tail of every layer: high-pass, then each started note times its amp, volume and
+// The tail of every layer, after its filters: each started note times its amp, volume and
 // velocity gains, its chord gains and the layer pan, summed into the layer's output.
 void layerTail(VoiceCtx& x) {
     APlugin& p = x.p;
     const int L = x.layer;
-    highPass(p, L, x.v, x.count, x.out);
     const float pan = clamp01(2.0f * p.paramValue[PAN_TAGS[L]] - 1.0f + p.mainPanSmooth +
                               x.dest[DEST_PAN] + x.d(51));
     const float panL = std::min(1.0f, 2.0f - 2.0f * pan);
@@ -776,15 +773,94 @@ void layerTail(VoiceCtx& x) {
     }
 }
 
+// The Wire filters of one layer for the listed voices: the band-pass of every voice into a
+// scratch buffer, then the low-pass of every voice back into its notes. Voices of one note
+// go through the filters' batch entry points, two voices to a vector.
+void wireFilterPass(APlugin& p, int layer, int listed, const int* list, const int* counts) {
+    stereoOverStruct band[kNumVoices][kLayerNotes];
+    TBPFilter::Note bp[kNumVoices];
+    TLPFilter::Note lp[kNumVoices];
+    const bool on = p.getOnOff(WIRE_ON_TAGS[layer]);
+    const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
+    int single = 0;
+    for (int k = 0; k < listed; ++k) {
+        const int v = list[k];
+        const TLayerVoice& c = p.layerVoice[layer][v];
+        const float* dest = p.modDestVoice[v];
+        if (counts[k] == 1) {
+            bp[single] = {&p.voiceBPFilter[layer][v], {kWireBaseCutoff, kWireBaseCutoff},
+                          dest[DEST_L_WIRE_FREQ[layer]], c.wireSep, c.wireQ, p.noteOut[layer][v],
+                          band[k]};
+            lp[single] = {&p.voiceLPFilter[layer][v], cutoff, dest[DEST_L_FILTER_FREQ[layer]],
+                          c.filterQ, band[k], p.noteOut[layer][v]};
+            ++single;
+        } else {
+            wireBandPass(p, layer, v, on, counts[k], p.noteOut[layer][v], band[k]);
+        }
+    }
+    TBPFilter::processNotes(on, bp, single);
+    for (int k = 0; k < listed; ++k)
+        if (counts[k] != 1) wireLowPass(p, layer, list[k], counts[k], band[k], p.noteOut[layer][list[k]]);
+    TLPFilter::processNotes(lp, single);
+}
+
+// The multimode filter of a Wave layer for the listed voices; voices of one note that run
+// the same kernel go two to a vector.
+void multimodeFilterPass(APlugin& p, int layer, int listed, const int* list, const int* counts) {
+    TFilter::Note notes[kNumVoices];
+    const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
+    int single = 0;
+    for (int k = 0; k < listed; ++k) {
+        const int v = list[k];
+        if (counts[k] == 1) {
+            const float mod = p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]];
+            const TLayerVoice& c = p.layerVoice[layer][v];
+            notes[single++] = {&p.voiceFilter[layer][v], {cutoff, cutoff}, {mod, mod},
+                               c.filterSep, c.filterQ, c.vowel, p.noteOut[layer][v],
+                               p.noteOut[layer][v]};
+        } else {
+            multimodeFilter(p, layer, v, counts[k], p.noteOut[layer][v]);
+        }
+    }
+    TFilter::processNotes(notes, single);
+}
+
+// The high-pass of one layer for the listed voices, voices of one note two to a vector.
+void highPassPass(APlugin& p, int layer, int listed, const int* list, const int* counts) {
+    THPFilter::Note hp[kNumVoices];
+    const float freq = p.paramValue[HP_FREQ_TAGS[layer]];
+    int single = 0;
+    for (int k = 0; k < listed; ++k) {
+        const int v = list[k];
+        if (counts[k] == 1) {
+            const float* dest = p.modDestVoice[v];
+            hp[single++] = {&p.voiceHPFilter[layer][v], freq, dest[DEST_L_HP_FREQ[layer]],
+                            dest[DEST_L_HP_Q[layer]], p.noteOut[layer][v], p.noteOut[layer][v]};
+        } else {
+            highPass(p, layer, v, counts[k], p.noteOut[layer][v]);
+        }
+    }
+    THPFilter::processNotes(hp, single);
+}
+
 }  // namespace
 
+// Each layer in three passes over its voices: the sound models (in voice order, which the
+// shared noise generators depend on), then the filters stage by stage, then the tails (in
+// voice order, which the sums depend on). A filter is a recursion whose every step waits
+// for the one before; running one stage for all voices back to back puts independent
+// recursions next to each other, so the processor overlaps them instead of waiting out
+// each voice's chain of stages in turn.
 void APlugin::renderLayers() {
     std::memset(layerOut, 0, sizeof(layerOut));
     const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
+    int list[kNumVoices];    // the voices rendered in this layer, in order
+    int counts[kNumVoices];  // and their note counts
     for (int li = 0; li < activeLayerCount; ++li) {
         const int layer = activeLayers[li];
         if ((unsigned)layer >= (unsigned)kNumLayers) continue;
         const SourceMode model = layerSource[layer];
+        int listed = 0;
         for (int vi = 0; vi < voices; ++vi) {
             const int v = activeVoiceList[vi];
             if (!isValidVoice(v)) continue;
@@ -822,6 +898,28 @@ void APlugin::renderLayers() {
                     break;
                 }
             }
+            list[listed] = v;
+            counts[listed] = count;
+            ++listed;
+        }
+
+        if (model == kSourceWire)
+            wireFilterPass(*this, layer, listed, list, counts);
+        else if (model != kSourceString && model != kSourceFM)
+            multimodeFilterPass(*this, layer, listed, list, counts);
+        highPassPass(*this, layer, listed, list, counts);
+
+        for (int k = 0; k < listed; ++k) {
+            const int v = list[k];
+            VoiceCtx x{*this,
+                       layer,
+                       v,
+                       counts[k],
+                       (voiceCounter[v] & 3) == 0,
+                       modDestVoice[v],
+                       layerVoice[layer][v],
+                       noteOut[layer][v],
+                       kLayerDestStride * layer};
             layerTail(x);
         }
     }

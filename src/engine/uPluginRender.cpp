@@ -156,9 +156,8 @@ void APlugin::renderEngineSample() {
     }
 
     if ((sampleCounter & 3) == 0 || forced) setGlobalLFOS();
-
-    // The effect stages refill their output sources.
-    modSrcGlobal[125] = modSrcGlobal[126] = modSrcGlobal[127] = modSrcGlobal[128] = 0.0f;
+    // Global LFO sources, white noise, the ribbon and the global pass of the matrix.
+    runGlobalModulation();
 
     if ((sampleCounter & 0xf) == 0 || forced) runSlowControls();
 
@@ -171,6 +170,7 @@ void APlugin::renderEngineSample() {
         if (tick) runVoiceControls(v);
         publishEnvSources(v);
         if ((voiceCounter[v] & 3) == 0) setVoiceLFOS(v);
+        runVoiceModulation(v);
         if (tick) runVoicePitch(v);
     }
 
@@ -198,6 +198,9 @@ void APlugin::renderEngineSample() {
     }
 
     captureScopes();
+    // The effect stages refill their output sources; every pass of this sample has read
+    // those of the previous one.
+    clearFXOutSources();
     mixEffectsToOutput();
 }
 
@@ -290,6 +293,7 @@ void APlugin::runControlBlock() {
     reverbOn = getOnOff(354) ? 1 : 0;
 
     modSrcGlobal[130] = 1.0f;
+    updateModSlots();
     buildEnvList();
 }
 

@@ -322,22 +322,6 @@ void APlugin::arpNoteDown(int note, int velocity) {
     }
 }
 
-void APlugin::sortArpHeldNotes() {
-    // Insertion sort by note, lowest first; the list holds at most 32 notes.
-    for (int i = 1; i < arpHeldCount; ++i) {
-        const int n = arpHeldNotes[i];
-        const int vel = arpHeldVelocity[i];
-        int j = i - 1;
-        while (j >= 0 && arpHeldNotes[j] > n) {
-            arpHeldNotes[j + 1] = arpHeldNotes[j];
-            arpHeldVelocity[j + 1] = arpHeldVelocity[j];
-            --j;
-        }
-        arpHeldNotes[j + 1] = n;
-        arpHeldVelocity[j + 1] = vel;
-    }
-}
-
 // --- note off ------------------------------------------------------------------------------------
 
 void APlugin::midiNoteRelease(int note, int velocity, int channel) {

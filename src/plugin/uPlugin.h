@@ -688,6 +688,290 @@ public:
     uint32_t soundRandState = 1;
     // === end section: engine sound ========================================================
 
+    // === section: arpeggiator, learn files, tuning (playing-tools work) ===================
+    // The arpeggiator and 16-step sequencer (and the arp as a modulation source), the arp
+    // preset browser, MIDI learn with controller-map files ("*.ecs") and microtuning from
+    // tuning files ("*.tun").
+    //
+    // Threads: the note players, the modulator and program application run on the audio
+    // thread and never touch the disk; the browser's folder scans, the file loads and the
+    // dialogs run on the UI (or host) thread. What a program change may name (the tuning
+    // file of the tuning name, the presets of every arp folder) is read ahead off the audio
+    // thread (preparePlayingTools) and kept in the caches below; the audio thread reads
+    // them under a try-lock it never waits for, and leaves them alone when it is taken.
+    static constexpr int kArpSteps = 16;
+    static constexpr int kArpFirstTag = 394;       // settings 394..411, grid 412..539
+    static constexpr int kArpPresetValues = 146;   // tags 394..539
+    static constexpr int kArpFolderNameTag = 850;  // folder name of the loaded arp preset
+    static constexpr int kArpFolderNameLen = 80;
+    static constexpr int kArpPresetNameTag = 930;  // its preset name
+    static constexpr int kArpPresetNameLen = 28;
+    static constexpr int kArpChordVoices = 16;
+
+    // --- arpeggiator: settings and grid as the engine and the editor read them ---------------
+    int getArpSpeed();
+    int getArpOct();
+    int getArpNumOct();
+    int getArpTiedMode();
+    int getArpRatchetMode();
+    int getArpLoopStart();
+    int getArpNumOfStepsWithCatchup();
+    int getArpLoopStartWithCatchup();
+    bool getArpHostSync();
+    float getArpVelKey();
+    static bool isValidArpStep(int step) { return (unsigned)step < (unsigned)kArpSteps; }
+    bool getArpStepSlide(int step);
+    float getArpStepTune(int step);  // semitones -36..+36
+    int getArpStepTuneForDisplay(int step);
+    float getArpStepVel(int step);   // 0..127
+    float getArpStepFree(int step);  // -1..1
+    int getArpStepRatchet(int step); // 0 "Off", 1..3 for 2..4 hits
+    int getArpStepChord(int step);   // row of ARP_CHORD_STR
+    // Run state for the editor (read without locking).
+    int getArpLedPos();
+    int getArpSeq();
+    bool getArpPlaying();
+    int getArpPlayedCount();
+    bool getArpRatchetDisplay();
+    void setArpKeyEntryPos(int step);
+    void resetArpKeyEntryPos();
+    // Whether a tied step sounds again on a pass of the given parity (flag: always).
+    bool getArpRetrigger(int step, int passParity, bool flag);
+    // The share of a step after which a ratchet hits again (9999: no ratchet).
+    double getArpRatchetLen(int step);
+
+    // --- arpeggiator: the players ------------------------------------------------------------
+    bool updateArpStep();
+    void updateArpClock();
+    void playArpNote(int index, bool newNote, bool setSources);
+    void startArpChord(bool newStep);
+    void smoothArpVoiceFree();
+    void restartArpMod();
+    void restartArpVoiceMod(int voice);
+    void applyArpModStep(int voice);
+    bool advanceArpModStep(int& step, int& dir, int& passParity, bool rereadLimits);
+    void checkArpModTransport();
+    float smoothArpFree(float state, float target);
+    bool arpRatchetApplies();
+
+    // --- arp preset browser ------------------------------------------------------------------
+    std::string getArpFolder(int index);
+    std::string getArpPreset(int index);
+    bool hasLoadedArpPreset();
+    void setArpPresetName(const std::string& path);
+    static bool sortStringsToupper(const std::string& a, const std::string& b);
+    // The stored folder and preset name of the program (no allocation: audio thread).
+    void readArpPresetIdentity(char* folder, char* preset);
+    // What a name looks like once kept in `count` parameter slots.
+    static std::string arpStoredForm(const std::string& name, int count);
+    void refreshArpPresetMirror();
+    int findArpFolder(const char* stored);
+    void serviceArpSelectRequest();
+    void scanArpFolderPresets(int folder);
+    bool readArpPresetFile(const std::string& path, float* values);
+    void loadArpPresetAt(int index);
+
+    // --- MIDI learn and controller-map files ---------------------------------------------------
+    void setMIDILatch(int tag, bool on);
+    void setMIDICCNum(int tag);
+    void resetMIDI();
+    void resetMIDICapture();
+    void loadECS();
+    void saveECS();
+    void applyControllerMapTable(const int32_t* map);
+
+    // --- tuning ------------------------------------------------------------------------------------
+    void loadTuning();
+    void resetTuning();
+    std::string getTuningName();
+    void publishTuneTable(const float* table);
+    void storeTuningCache(const std::string& name, const float* table);
+
+    // --- read-ahead of what program changes need ------------------------------------------------
+    void preparePlayingTools();
+    void prepareTuning();
+    bool tryLockPlayingTools();
+    void lockPlayingTools();
+    void unlockPlayingTools();
+
+    // --- arpeggiator state -----------------------------------------------------------------------
+    uint8_t arpModRunning = 1;  // "Mod Free" runs from the start
+    uint8_t arpRestart = 1;
+    uint8_t arpChordFirst = 1;   // the pattern is in its first step: new keys sound at once
+    uint8_t arpNewKey[128] = {}; // per note: the key joined since the pattern's last chord
+    int32_t arpLoopStart = 0;
+    int32_t arpOctave = 0;
+    int32_t arpOctaveCount = 1;
+    int32_t arpPassParity = 0;
+    int32_t arpStep = -1;
+    int32_t arpStepDir = 1;
+    int32_t arpNoteCounter = 0;
+    int32_t arpSwingParity = 0;
+    int32_t arpModSwingParity = 0;
+    int32_t arpModStep = 0;
+    int32_t arpModStepDir = 1;
+    int32_t arpModPassParity = 0;
+    int32_t arpNoteIndex = 0;
+    int32_t arpPassCounter = 0;
+    int32_t arpRatchetCount = 0;
+    int32_t arpCurNote = 0;
+    int32_t arpVoiceStep[kNumVoices] = {};
+    int32_t arpSortedNotes[kArpHeldNotes] = {};  // the held keys by pitch
+    int32_t arpSortedVels[kArpHeldNotes] = {};
+    int32_t arpSortedCount = 0;
+    int32_t arpChordVoices[kArpChordVoices] = {};
+    int32_t arpChordVoiceCount = 0;
+    int32_t arpCurChord = 0;
+    float arpKeyVelocity = 0.0f;  // first key's velocity / 127
+    float arpModFree = 0.0f;      // target of source 115 for the modulator
+    float arpModFreeSmoothed = 0.0f;
+    float arpCurTune = 0.0f;      // semitones
+    float arpCurVelocity = 1.0f;  // 0..127
+    float arpVoiceFreeSource[kNumVoices] = {};  // smoothed free value per voice
+    float arpVoiceFree[kNumVoices] = {};        // the step's free value per voice
+    double arpPhase = 0.0;
+    double arpStartPhase = 0.0;  // where in its first step a host-synced start lands
+    double arpModPhase = 0.0;
+    double arpStepIncrement = 0.0;  // steps per 16-sample tick
+    double arpRatchetPhase = 0.0;
+    double arpNoteLength = 99999.0;
+    double arpRatchetLength = 9999.0;
+    double arpSwing[2] = {1.0, 1.0};
+    double arpSmoothAttack = 0.0;
+    double arpSmoothDecay = 0.0;
+    uint32_t arpClockTick = 0xFFFFFFFFu;  // the 16-sample tick the clock was last read on
+    // Host position for the synced start: the last sixteenth seen and where the block began.
+    int32_t arpLastSixteenth = -1;
+    double arpBlockPPQ = -1.0;
+    uint32_t arpBlockStart = 0;
+    uint8_t arpModHostPlaying = 0;
+    uint32_t arpModTransportTick = 0xFFFFFFFFu;
+    // Mod Poly: a modulator per voice.
+    uint8_t arpVoiceModRunning[kNumVoices] = {};
+    int32_t arpVoiceModSwingParity[kNumVoices] = {};
+    int32_t arpVoiceModStep[kNumVoices] = {};
+    int32_t arpVoiceModPassParity[kNumVoices] = {};
+    int32_t arpVoiceModStepDir[kNumVoices] = {};
+    double arpVoiceModPhase[kNumVoices] = {};
+    float arpVoiceModFree[kNumVoices] = {};
+    float arpVoiceModFreeSmoothed[kNumVoices] = {};
+
+    // --- browser and read-ahead caches --------------------------------------------------------------
+    // Per folder of arpFolderNames: its preset names, sorted, each followed by '\n'.
+    std::string arpPresetCache[kMaxArpEntries];
+    int32_t arpPresetCacheCount[kMaxArpEntries] = {};
+    uint8_t arpFoldersScanned = 0;
+    // The folder whose presets arpPresetNames holds (-1: none yet).
+    int32_t arpPresetListFolder = -1;
+    // A program was applied while the caches were busy: the UI side selects again.
+    volatile uint8_t arpSelectPending = 0;
+    // The tuning of tuningName as read ahead, and the name it was read for: two tables, the
+    // audio thread copies the one tuningCacheIndex names (no lock), the UI side fills the
+    // other and then switches.
+    float tuningCacheTable[2][128] = {};
+    volatile uint8_t tuningCacheIndex = 0;
+    volatile uint8_t tuningCacheValid = 0;
+    std::string tuningCacheName;
+    volatile uint8_t playToolsBusy = 0;
+    // === end section: playing tools =========================================================
+
+    // === section: modulation (modulation work) =============================================
+    // The two LFOs (once globally and once per voice), the eight-slot modulation matrix and
+    // the ribbon controller. The render loop calls, in its order:
+    //   control block (128 samples): updateModSlots(), before buildEnvList();
+    //   every 4 samples: setGlobalLFOS(); then every sample runGlobalModulation(): the global
+    //     LFO sources, white noise, the ribbon and the global pass of the matrix;
+    //   per active voice: setVoiceLFOS(v) every 4 samples of the voice, then every sample
+    //     runVoiceModulation(v): the voice's LFO sources and its pass of the matrix;
+    //   clearFXOutSources() right before the effect stages, which refill sources 125-128, so
+    //     that every pass reads the effect outputs of the previous sample.
+    static constexpr int kModSlots = 8;
+    static constexpr int kNumLFOs = 2;
+
+    // One LFO: the phase and its random draws, the smoothing, shaping and bias settings of
+    // the last slow refresh, and both outputs as targets interpolated over four samples.
+    struct TLFOState {
+        double phase;        // 0..1
+        double holdCounter;  // sample-and-hold position, a new held value at 1
+        double humanize;     // rate factor drawn once per cycle
+        double keyTrack;     // rate factor of the key tracking
+        float random;        // -1..1, the "Sample and Hold" wave, new every cycle
+        float held;
+        float smoothed;
+        float fallCoef;
+        float riseCoef;
+        float shapeExp;
+        uint8_t shapeOn;
+        float biasScale[3];  // for negative, zero and positive wave values
+        float biTarget, biPrev, biRun, biInc;
+        float uniTarget, uniPrev, uniRun, uniInc;
+    };
+
+    // Start-up: both global LFOs and every voice copy at rest, nothing in use.
+    void initLFOState();
+    void initAllVoiceLFO(int lfo);
+    // The arpeggiator started playing: both global LFOs and all voice LFOs restart.
+    void restartLFOsForArp();
+    // Control block: the slot cache, the active slot list, the source-in-use flags, the LFO
+    // waves and modes and the ribbon settings.
+    void updateModSlots();
+    void updateRibbonSettings();
+    void runGlobalModulation();
+    void runVoiceModulation(int voice);
+    void publishGlobalLFOs();
+    void publishVoiceLFOs(int voice);
+    void runGlobalModPass();
+    void runVoiceModPass(int voice);
+    void runRibbonSample();
+    void clearFXOutSources();
+
+    // Slot and destination queries (the editor calls these on the UI thread; no lock).
+    int getModSlotDest(int slot);
+    bool getModSlotBypass(int slot);
+    int getDestTypeForSlot(int slot);
+    std::string getModSrcByModStr(int slot);
+    int getModDest(int tag);
+    int getDestTypeForDest(int dest);
+    static bool isValidModSlot(int slot) { return slot >= 0 && slot < kModSlots; }
+    static bool isValidSrc(int src) { return src >= 1 && src <= 136; }
+    void setModSlotVar(int slot, bool bypass, float amount, int source, int dest);
+    // The destination a parameter controls (the Mod FX knobs follow the Mod FX mode).
+    int getTagDest(int tag);
+    // What a knob shows while voices sound: its value moved by the last voice's modulation.
+    float getModValue(int tag);
+    // The chord the engine plays, -1 with chords off or nothing playing.
+    int getCurChord();
+
+    // LFOs.
+    TLFOState globalLFO[kNumLFOs] = {};
+    TLFOState voiceLFO[kNumVoices][kNumLFOs] = {};
+    int32_t lfoWaveSel[kNumLFOs] = {};
+    int32_t lfoModeSel[kNumLFOs] = {};  // 0 Poly, 1 Free, 2 Mono, 3 Legato
+    double lfoBaseIncrement[kNumLFOs] = {};
+    // LFO 1, LFO 2, a combination of both (which also marks both) used by some slot.
+    uint8_t lfoUsed[3] = {};
+    // The "Sample and Hold" draws: a 15-bit generator of our own, no library lock.
+    uint32_t lfoRandomState = 1;
+
+    // Matrix: the slot cache of the control block and the active slots in slot order.
+    int32_t modSlotSrc[kModSlots] = {};
+    int32_t modSlotDest[kModSlots] = {};
+    int32_t modSlotType[kModSlots] = {};
+    uint8_t modSlotBypass[kModSlots] = {};
+    uint8_t modSlotSrcGlobal[kModSlots] = {};  // a source only the global row carries
+    int32_t modActiveSlots[kModSlots] = {};
+    int32_t modActiveCount = 0;
+    uint8_t modInputUsed = 0;
+    uint8_t modOutputUsed = 0;
+    uint8_t modNoiseUsed = 0;
+
+    // Ribbon settings of the control block.
+    uint8_t ribbonBipolar = 0;
+    int32_t ribbonQuantIndex = 0;
+    float ribbonQuantDivisor = 0.0f;
+    float ribbonSmoothCoef = 0.9f;
+    // === end section: modulation ===========================================================
+
     // === section: voice filters (filters work) ============================================
     // Per layer and voice: the multimode filter of a "Wave" layer, the band-pass and low-pass
     // of a "Wire" layer, and the high-pass every layer passes last. Default construction

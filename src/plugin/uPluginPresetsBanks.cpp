@@ -80,7 +80,7 @@ void APlugin::changeArpFolder(int index) {
 void APlugin::loadArpPreset(int index) {
     // The lock holds the whole arp group: a preset must not replace it.
     if (getLocked()) return;
-    if (index < 0 || index >= arpPresetCount) return;
-    // Arp preset files are not read yet, and the preset list stays empty until they are,
-    // so no index gets this far.
+    if (index < 0) return;
+    // Reads the file all or nothing, stores the folder and preset names and hard-resets.
+    loadArpPresetAt(index);
 }

@@ -138,6 +138,7 @@ void APlugin::initVariables() {
 
     ribbonSpringOn = 0;
     initModulationState();
+    initLFOState();
     initWaveTables();
 }
 

@@ -182,6 +182,47 @@ void benchFullPatch(const std::shared_ptr<VstModule>& module, double seconds) {
     std::printf("\n");
 }
 
+// The modulation patch: the model patch with all eight slots active, every one on a
+// per-voice destination, both LFOs running per voice (Poly) at a free rate.
+Params modPatch(int model) {
+    Params p = modelPatch(model);
+    auto stepped = [](int index, float range) { return ((float)index + 0.1f) / range; };
+    // source, destination, amount: pitch, cutoffs, volumes, pan and an envelope speed.
+    const int slots[8][2] = {{98, 38},  {100, 44},  {17, 1},   {1, 136},
+                             {96, 142}, {102, 228}, {7, 51},   {99, 109}};
+    const float amounts[8] = {0.51f, 0.7f, 0.9f, 0.8f, 0.6f, 0.3f, 0.7f, 0.6f};
+    for (int i = 0; i < 8; ++i) {
+        p.push_back({361 + i, 0.0f});                          // not bypassed
+        p.push_back({369 + i, stepped(slots[i][0], 199.99f)});  // source
+        p.push_back({377 + i, stepped(slots[i][1], 499.99f)});  // destination
+        p.push_back({385 + i, amounts[i]});                    // amount
+    }
+    p.push_back({102, 0.55f});                    // LFO 1: about 2.8 Hz, free
+    p.push_back({103, 0.6f});                     // LFO 2: about 4.4 Hz, free
+    p.push_back({357, 0.0f});
+    p.push_back({360, 0.0f});
+    p.push_back({356, stepped(0, 3.99f)});        // both Poly: every voice runs its own
+    p.push_back({359, stepped(0, 3.99f)});
+    return p;
+}
+
+void benchModPatch(const std::shared_ptr<VstModule>& module, double seconds) {
+    const char* models[4] = {"Wire", "String", "FM", "Wave"};
+    std::printf("Modulation: 16 voices x 3 layers, all eight slots on per-voice destinations\n");
+    std::printf("%-7s %5s %12s %12s %12s\n", "model", "block", "plain %", "8 slots %", "matrix %");
+    for (int m = 0; m < 4; ++m) {
+        for (int b = 0; b < 2; ++b) {
+            const Run plain = best(module, modelPatch(m), 16, kBlocks[b], seconds);
+            const Run mod = best(module, modPatch(m), 16, kBlocks[b], seconds);
+            if (!plain.ok || !mod.ok) return;
+            std::printf("%-7s %5d %12.2f %12.2f %12.2f\n", models[m], kBlocks[b],
+                        plain.corePercent(), mod.corePercent(),
+                        mod.corePercent() - plain.corePercent());
+        }
+    }
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,6 +287,7 @@ int main(int argc, char** argv) {
     }
     std::printf("16 voices x 3 layers are shown as voices = 48 above.\n\n");
     benchFullPatch(ours, seconds);
+    benchModPatch(ours, seconds);
 
     if (!std::filesystem::exists(peerPath)) {
         std::printf("peer synth %s is not installed: no comparison (apt-get install amsynth)\n",

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of the ".arp", ".ecs" and ".tun" parsers with clang and runs
+# each for a fixed time (FUZZ_SECONDS, default 20) from the seed corpus in tests/data/fuzz.
+# Fails when a target finds a crash or a broken invariant.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${FUZZ_SECONDS:-20}"
+build="${FUZZ_BUILD_DIR:-build-fuzz}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+CXX=clang++ CC=clang cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_FUZZ=ON -DTAV_TESTS=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target fuzz_arp fuzz_ecs fuzz_tun
+
+for kind in arp ecs tun; do
+  # New inputs go to a scratch copy; the seeds in the tree stay as they are.
+  mkdir -p "$work/$kind"
+  cp tests/data/fuzz/"$kind"/* "$work/$kind"/
+  echo "fuzzing the .$kind parser for ${seconds} s"
+  "$build/fuzz/fuzz_$kind" -max_total_time="$seconds" -max_len=16384 -timeout=10 \
+    -artifact_prefix="$work/crash-$kind-" -print_final_stats=1 "$work/$kind" 2>"$work/$kind.log" || {
+    tail -n 40 "$work/$kind.log"
+    mkdir -p "$build/fuzz-artifacts"
+    cp "$work"/crash-"$kind"-* "$build/fuzz-artifacts/" 2>/dev/null || true
+    echo "the .$kind parser failed under fuzzing (inputs kept in $build/fuzz-artifacts)" >&2
+    exit 1
+  }
+  grep -E "stat::number_of_executed_runs|Done" "$work/$kind.log" | tail -n 2
+done
+echo "fuzzing found nothing"

@@ -1,0 +1,332 @@
+// The modulation matrix: eight slots route any of the 137 sources to any of the 401
+// destinations. Every sample the slots run once over the global rows and once over each
+// active voice's rows; the consumers (layer models, envelopes, LFOs, arpeggiator, effects,
+// ribbon) read the destination values. The control block caches the slot settings every
+// 128 samples, so the per-sample work is bounded by the active slots.
+#include <cmath>
+#include <cstring>
+
+#include "engine/RandSeed.h"
+#include "plugin/uPlugin.h"
+#include "plugin/uPluginStrings.h"
+#include "plugin/uPluginTags.h"
+
+namespace {
+
+enum DestKind : int32_t {
+    kDestAdd = 1,
+    kDestFactor = 2,
+    kDestPitch = 3,
+    kDestStepped = 4,
+    kDestMultiply = 5,
+};
+
+constexpr int kLastSource = 136;
+constexpr int kLastDest = 400;
+constexpr int kSrcRibbon = 111;
+constexpr int kSrcInput = 117;
+constexpr int kSrcFirstFXOut = 125;
+constexpr int kSrcOutput = 129;
+constexpr int kSrcWhiteNoise = 131;
+constexpr int kSrcWhiteUniNoise = 132;
+
+// A destination past this magnitude means nothing to any consumer; holding it there keeps
+// a runaway slot from ever reaching infinity.
+constexpr float kDestLimit = 1.0e9f;
+
+// The Mod FX knobs 108..112 and the destination each drives in each Mod FX mode.
+constexpr int kModFXKnobDest[5][11] = {
+    {341, 341, 341, 341, 341, 341, 341, 341, 341, 360, 341},
+    {351, 351, 351, 351, 356, 360, 340, 340, 340, 362, 350},
+    {352, 352, 352, 352, 357, 357, 352, 361, 352, 361, 352},
+    {353, 353, 355, 353, 358, 358, 345, 345, 345, 353, 353},
+    {364, 354, 354, 354, 359, 359, 350, 350, 350, 364, 354},
+};
+
+// Knobs whose shown value is a level: the tag, its destination, and which gain it scales.
+enum GainKind { kGainMain, kGainLayer, kGainImpulse, kGainFM1, kGainFM2, kGainSub };
+struct LevelKnob {
+    int tag;
+    int dest;
+    GainKind kind;
+    int layer;
+};
+constexpr LevelKnob kLevelKnobs[16] = {
+    {1, 1, kGainMain, 0},       {15, 63, kGainImpulse, 0},  {22, 77, kGainFM1, 0},
+    {25, 93, kGainFM2, 0},      {28, 102, kGainSub, 0},     {39, 50, kGainLayer, 0},
+    {46, 155, kGainImpulse, 1}, {53, 169, kGainFM1, 1},     {56, 185, kGainFM2, 1},
+    {59, 194, kGainSub, 1},     {70, 142, kGainLayer, 1},   {77, 247, kGainImpulse, 2},
+    {84, 261, kGainFM1, 2},     {87, 277, kGainFM2, 2},     {90, 286, kGainSub, 2},
+    {101, 234, kGainLayer, 2},
+};
+constexpr int kHighPassKnobs[3] = {37, 68, 99};
+constexpr int kLFOSpeedDest[2] = {366, 378};
+constexpr int kDestStrumSpeed = 17;
+constexpr double kLog16384 = 9.704061;  // ln(2^14): a factor as a share of the 14 octaves
+constexpr float kFMGainScale = 16777215.0f;
+
+inline float clamp01(float x) {
+    if (!(x > 0.0f)) return 0.0f;  // NaN too
+    return x < 1.0f ? x : 1.0f;
+}
+
+inline int clampIndex(int x, int hi) { return x < 0 ? 0 : (x > hi ? hi : x); }
+
+// One slot applied to its destination value x: amount a, source value s.
+inline void applySlot(float& x, int kind, float a, float s, int src, bool bipolar, bool voice) {
+    switch (kind) {
+        case kDestFactor: {
+            float e = 4.0f * a * s;
+            if (!(e > -126.0f)) e = e != e ? 0.0f : -126.0f;
+            if (e > 126.0f) e = 126.0f;
+            x *= std::exp2(e);
+            break;
+        }
+        case kDestPitch:
+            if (voice) {
+                // The source as up to 36 semitones, cut to whole cents, in octaves.
+                x += std::trunc(s * 3600.0f) * 0.01f * a / 12.0f;
+                break;
+            }
+            x += a * s;
+            break;
+        case kDestMultiply: {
+            const float u = src == kSrcRibbon ? std::fabs(s) : (bipolar ? s * 0.5f + 0.5f : s);
+            if (a > 1e-6f)
+                x *= u * a + 1.0f - a;
+            else
+                x *= (1.0f - std::fabs(u)) * std::fabs(a) + 1.0f - std::fabs(a);
+            break;
+        }
+        default:
+            x += a * s;
+            break;
+    }
+}
+
+// A destination that overflowed is held at the limit; one that is not a number goes back to
+// its default.
+inline void keepFinite(float& x, float fallback) {
+    if (x >= -kDestLimit && x <= kDestLimit) return;
+    x = x > kDestLimit ? kDestLimit : (x < -kDestLimit ? -kDestLimit : fallback);
+}
+
+}  // namespace
+
+// --- control block ------------------------------------------------------------------------
+
+void APlugin::updateModSlots() {
+    int active = 0;
+    std::memset(lfoUsed, 0, sizeof(lfoUsed));
+    std::memset(fxOutSrcUsed, 0, sizeof(fxOutSrcUsed));
+    modInputUsed = modOutputUsed = modNoiseUsed = 0;
+    for (int slot = 0; slot < kModSlots; ++slot) {
+        const int src = clampIndex(getSteppedValue(MOD_SRC_TAGS[slot]), kLastSource);
+        const int dest = clampIndex(getSteppedValue(MOD_DEST_TAGS[slot]), kLastDest);
+        int kind = dest > 0 ? destType[dest] : kDestAdd;
+        if (kind < kDestAdd || kind > kDestMultiply) kind = kDestAdd;
+        const bool bypass = getOnOff(MOD_BY_TAGS[slot]);
+        modSlotSrc[slot] = src;
+        modSlotDest[slot] = dest;
+        modSlotType[slot] = kind;
+        modSlotBypass[slot] = bypass ? 1 : 0;
+        // Sources that only the global row carries: the voice passes read them there.
+        modSlotSrcGlobal[slot] = (src == kSrcInput || src == kSrcOutput || src == kSrcWhiteNoise ||
+                                  src == kSrcWhiteUniNoise)
+                                     ? 1
+                                     : 0;
+        if (!bypass && dest != 0) modActiveSlots[active++] = slot;
+
+        // The in-use flags look at every slot, bypassed or not.
+        if (src == 98 || src == 99) lfoUsed[0] = 1;
+        if (src == 100 || src == 101) lfoUsed[1] = 1;
+        if (src >= 102 && src <= 107) lfoUsed[0] = lfoUsed[1] = lfoUsed[2] = 1;
+        if (src == kSrcInput) modInputUsed = 1;
+        if (src == kSrcOutput) modOutputUsed = 1;
+        if (src == kSrcWhiteNoise || src == kSrcWhiteUniNoise) modNoiseUsed = 1;
+        if (src >= kSrcFirstFXOut && src < kSrcFirstFXOut + 4) fxOutSrcUsed[src - kSrcFirstFXOut] = 1;
+    }
+    modActiveCount = active;
+
+    for (int n = 0; n < kNumLFOs; ++n) {
+        lfoWaveSel[n] = clampIndex(getSteppedValue(LFO_WAVE_TAGS[n]), 8);
+        lfoModeSel[n] = clampIndex(getSteppedValue(LFO_MODE_TAGS[n]), 3);
+    }
+    updateRibbonSettings();
+}
+
+// --- per sample -----------------------------------------------------------------------------
+
+void APlugin::runGlobalModulation() {
+    publishGlobalLFOs();
+    if (modNoiseUsed) {
+        const float u = RandSeed.nextUnipolar();
+        modSrcGlobal[kSrcWhiteNoise] = 2.0f * u - 1.0f;
+        modSrcGlobal[kSrcWhiteUniNoise] = u;
+    }
+    runRibbonSample();
+    runGlobalModPass();
+}
+
+void APlugin::runVoiceModulation(int voice) {
+    if (!isValidVoice(voice)) return;
+    publishVoiceLFOs(voice);
+    runVoiceModPass(voice);
+}
+
+void APlugin::clearFXOutSources() {
+    for (int s = kSrcFirstFXOut; s < kSrcFirstFXOut + 4; ++s) {
+        modSrcGlobal[s] = 0.0f;
+        for (int v = 0; v < kNumVoices; ++v) modSrcVoice[v][s] = 0.0f;
+    }
+}
+
+void APlugin::runGlobalModPass() {
+    const int count = modActiveCount;
+    float* dest = modDestGlobal;
+    // The amount destinations are taken before anything is reset: a slot that modulates
+    // another slot's amount acts one sample later.
+    float amountMod[kModSlots];
+    for (int i = 0; i < count; ++i) amountMod[i] = dest[DEST_MOD_AMT[modActiveSlots[i]]];
+
+    if ((sampleCounter & 0x7f) == 0 || forceControlUpdate) {
+        std::memcpy(dest, modDestDefault, sizeof(modDestGlobal));
+    } else {
+        for (int i = 0; i < count; ++i) {
+            const int d = modSlotDest[modActiveSlots[i]];
+            dest[d] = modDestDefault[d];
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        const int slot = modActiveSlots[i];
+        const int src = modSlotSrc[slot];
+        const float a = 2.0f * paramValue[MOD_AMT_TAGS[slot]] - 1.0f + amountMod[i];
+        const float s = src > 0 ? modSrcGlobal[src] : 0.0f;
+        applySlot(dest[modSlotDest[slot]], modSlotType[slot], a, s, src, srcBipolar[src] != 0, false);
+    }
+    for (int i = 0; i < count; ++i) {
+        const int d = modSlotDest[modActiveSlots[i]];
+        keepFinite(dest[d], modDestDefault[d]);
+    }
+}
+
+void APlugin::runVoiceModPass(int voice) {
+    if (!isValidVoice(voice)) return;
+    const int count = modActiveCount;
+    float* dest = modDestVoice[voice];
+    const float* row = modSrcVoice[voice];
+    float amountMod[kModSlots];
+    for (int i = 0; i < count; ++i) amountMod[i] = dest[DEST_MOD_AMT[modActiveSlots[i]]];
+
+    if ((voiceCounter[voice] & 0x7f) == 0) {
+        std::memcpy(dest, modDestDefault, sizeof(modDestVoice[voice]));
+    } else {
+        for (int i = 0; i < count; ++i) {
+            const int d = modSlotDest[modActiveSlots[i]];
+            dest[d] = modDestDefault[d];
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        const int slot = modActiveSlots[i];
+        const int src = modSlotSrc[slot];
+        const float a = 2.0f * paramValue[MOD_AMT_TAGS[slot]] - 1.0f + amountMod[i];
+        const float s = src > 0 ? (modSlotSrcGlobal[slot] ? modSrcGlobal[src] : row[src]) : 0.0f;
+        applySlot(dest[modSlotDest[slot]], modSlotType[slot], a, s, src, srcBipolar[src] != 0, true);
+    }
+    for (int i = 0; i < count; ++i) {
+        const int d = modSlotDest[modActiveSlots[i]];
+        keepFinite(dest[d], modDestDefault[d]);
+    }
+}
+
+// --- slot and destination queries -------------------------------------------------------------
+
+int APlugin::getModSlotDest(int slot) {
+    if (!isValidModSlot(slot)) return 0;
+    return clampIndex(getSteppedValue(MOD_DEST_TAGS[slot]), kLastDest);
+}
+
+bool APlugin::getModSlotBypass(int slot) {
+    if (!isValidModSlot(slot)) return false;
+    return getOnOff(MOD_BY_TAGS[slot]);
+}
+
+int APlugin::getDestTypeForSlot(int slot) {
+    if (!isValidModSlot(slot)) return 0;
+    return getDestTypeForDest(getModSlotDest(slot));
+}
+
+std::string APlugin::getModSrcByModStr(int slot) {
+    if (!isValidModSlot(slot)) return std::string();
+    return SRC_STR[clampIndex(getSteppedValue(MOD_SRC_TAGS[slot]), kLastSource)];
+}
+
+int APlugin::getModDest(int tag) {
+    if (!isValidTag(tag)) return 0;
+    return getSteppedValue(tag);
+}
+
+int APlugin::getDestTypeForDest(int dest) {
+    if (dest < 0 || dest > kLastDest) return 0;
+    return destType[dest];
+}
+
+void APlugin::setModSlotVar(int slot, bool bypass, float amount, int source, int dest) {
+    if (!isValidModSlot(slot)) return;
+    setParameter(MOD_BY_TAGS[slot], bypass ? 1.0f : 0.0f);
+    setParameter(MOD_AMT_TAGS[slot], amount);
+    setSteppedValue(MOD_SRC_TAGS[slot], clampIndex(source, kLastSource));
+    setSteppedValue(MOD_DEST_TAGS[slot], clampIndex(dest, kLastDest));
+}
+
+int APlugin::getTagDest(int tag) {
+    if (!isValidTag(tag)) return 0;
+    if (tag >= 108 && tag <= 112) return kModFXKnobDest[tag - 108][clampIndex(modFXMode, 10)];
+    return paramModDest[tag];
+}
+
+int APlugin::getCurChord() {
+    if (!getOnOff(554) || !getIsAnyVoicePlaying()) return -1;
+    return curChord;
+}
+
+float APlugin::getModValue(int tag) {
+    if (!isValidTag(tag)) return 0.0f;
+    const int d = getTagDest(tag);
+    if (d < 1 || d > kLastDest) return paramValue[tag];
+    const int voice = lastVoice;
+    if (!isValidVoice(voice) || !getIsAnyVoicePlaying()) return getLockVar(tag);
+
+    const float* dest = modDestVoice[voice];
+    const float value = paramValue[tag];
+    float x = value + dest[d];
+
+    for (const LevelKnob& k : kLevelKnobs) {
+        if (k.tag != tag) continue;
+        float gain = 0.0f;
+        switch (k.kind) {
+            case kGainMain: gain = mainVolGain; break;
+            case kGainLayer: gain = layerVolGain[k.layer]; break;
+            case kGainImpulse: gain = impVolGain[k.layer]; break;
+            case kGainFM1: gain = fm1VolGain[k.layer] / kFMGainScale; break;
+            case kGainFM2: gain = fm2VolGain[k.layer] / kFMGainScale; break;
+            case kGainSub: gain = subVolGain[k.layer]; break;
+        }
+        const float g = std::fabs(dest[k.dest]) * gain;
+        x = g < 0.001f ? 0.0f : (20.0f * std::log10(g) + 60.0f) / 80.0f;
+        return clamp01(x);
+    }
+    for (int layer = 0; layer < kNumLayers; ++layer)
+        if (tag == kHighPassKnobs[layer]) return clamp01(value + dest[DEST_L_HP_FREQ[layer]]);
+    for (int n = 0; n < kNumLFOs; ++n) {
+        if (tag != LFO_SPEED_TAGS[n]) continue;
+        const double f = dest[kLFOSpeedDest[n]];
+        return clamp01(f > 0.0 ? value + (float)(std::log(f) / kLog16384) : value);
+    }
+    for (int chord = 0; chord < kNumChords; ++chord) {
+        if (tag != CHORD_STRUM_TAGS[chord]) continue;
+        const double f = (double)dest[kDestStrumSpeed] * (double)dest[DEST_CHORD_STRUMS[chord]];
+        return clamp01(f > 0.0 ? value + (float)(std::log(f) / kLog16384) : value);
+    }
+    return clamp01(x);
+}
