@@ -504,3 +504,15 @@ TEST(PluginChunk, RestoreWhileEditorOpensIsStillApplied) {
     h.run(4096);
     EXPECT_EQ(h->paramValue[9], 0.3f);
 }
+
+TEST(PluginProgram, ControllersPickUpFromTheAppliedProgram) {
+    PluginHarness h;
+    h.run(1);
+    APlugin& p = h.plugin();
+    for (int tag : {1, 29, 113, 385}) EXPECT_EQ(p.midiCaptured[tag], p.getParameter(tag)) << tag;
+    p.currentProgram().values[29] = 0.2f;
+    p.setProgram(0);
+    EXPECT_EQ(p.midiCaptured[29], 0.0f) << "cleared while the program waits";
+    h.run(4096);
+    EXPECT_EQ(p.midiCaptured[29], 0.2f);
+}

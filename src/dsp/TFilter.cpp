@@ -731,31 +731,24 @@ bool TFilter::sameKernel(const TFilter& a, const TFilter& b) {
     }
 }
 
-void TFilter::processNotes(const Note* notes, int count) {
-    int pending = -1;  // a prepared voice waiting for a partner
+void TFilter::runNotes(TFilter* const* filters, const stereoOverStruct* const* in,
+                       stereoOverStruct* const* out, int count) {
+    int pending = -1;  // a voice waiting for a partner
     for (int k = 0; k < count; ++k) {
-        const Note& e = notes[k];
-        TFilter& f = *e.filter;
-        if (f.prepare(e.cutoff, e.mod, e.separation, e.resonance, e.morph, 1, e.in, e.out) == 0)
-            continue;
+        TFilter& f = *filters[k];
         if (isComb(f.mode)) {
-            f.run(1, e.in, e.out);
-            continue;
-        }
-        if (pending < 0) {
+            f.run(1, in[k], out[k]);
+        } else if (pending < 0) {
             pending = k;
-            continue;
-        }
-        const Note& a = notes[pending];
-        if (sameKernel(*a.filter, f)) {
-            runTwo(*a.filter, f, *a.in, *e.in, *a.out, *e.out);
+        } else if (sameKernel(*filters[pending], f)) {
+            runTwo(*filters[pending], f, *in[pending], *in[k], *out[pending], *out[k]);
             pending = -1;
         } else {
-            a.filter->run(1, a.in, a.out);
+            filters[pending]->run(1, in[pending], out[pending]);
             pending = k;
         }
     }
-    if (pending >= 0) notes[pending].filter->run(1, notes[pending].in, notes[pending].out);
+    if (pending >= 0) filters[pending]->run(1, in[pending], out[pending]);
 }
 
 // --- effect entry points -----------------------------------------------------------------

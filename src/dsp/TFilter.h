@@ -310,18 +310,17 @@ public:
     void process(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                  float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
 
-    // One voice's call of a batch: process(cutoff, mod, separation, resonance, morph, 1, in,
-    // out).
-    struct Note {
-        TFilter* filter;
-        stereoStruct cutoff, mod;
-        float separation, resonance, morph;
-        const stereoOverStruct* in;
-        stereoOverStruct* out;
-    };
-    // The calls of `count` voices of one note each (every filter once), with the results of
-    // process() on each: voices that run the same kernel go two to a vector.
-    static void processNotes(const Note* notes, int count);
+    // Batch entry points for voices of one note each: prepareNote() with the arguments the
+    // voice's process() call would take, which passes the note through and returns false
+    // when there is nothing to filter (bypass); then runNotes() once with the filters it
+    // returned true for. Voices that run the same kernel go two to a vector; the results are
+    // exactly those of process() on each.
+    bool prepareNote(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
+                     float morph, const stereoOverStruct* in, stereoOverStruct* out) {
+        return prepare(cutoff, mod, separation, resonance, morph, 1, in, out) > 0;
+    }
+    static void runNotes(TFilter* const* filters, const stereoOverStruct* const* in,
+                         stereoOverStruct* const* out, int count);
 
     // Effect entry points: one oversampled stereo sample through the two-pole zero-delay
     // kernel of modes 7 to 12 (other modes take its low-pass tap; mode 0 passes through).

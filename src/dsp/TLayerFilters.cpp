@@ -154,30 +154,18 @@ void TBPFilter::runTwo(TBPFilter& a, TBPFilter& b, const stereoOverStruct& inA,
     scatterTwoNotes(y, outA, outB);
 }
 
-void TBPFilter::processNotes(bool on, const Note* notes, int count) {
-    if (!on) {
-        for (int k = 0; k < count; ++k)
-            if (notes[k].out != notes[k].in) *notes[k].out = *notes[k].in;
-        return;
-    }
-    for (int k = 0; k < count; ++k) {
-        const Note& e = notes[k];
-        e.filter->update(1, 1, e.cutoff, e.mod, e.separation, e.resonance);
-    }
+void TBPFilter::runNotes(TBPFilter* const* filters, const stereoOverStruct* const* in,
+                         stereoOverStruct* const* out, int count) {
     int k = 0;
-    for (; k + 1 < count; k += 2) {
-        const Note& a = notes[k];
-        const Note& b = notes[k + 1];
-        runTwo(*a.filter, *b.filter, *a.in, *b.in, *a.out, *b.out);
-    }
+    for (; k + 1 < count; k += 2)
+        runTwo(*filters[k], *filters[k + 1], *in[k], *in[k + 1], *out[k], *out[k + 1]);
     if (k < count) {
         // The odd voice out runs alone, in both halves of the vector.
-        const Note& a = notes[k];
         Lanes4 x[1][2], y[1][2];
-        gatherPairs(a.in, 1, 1, x);
-        TBPFilter& f = *a.filter;
+        gatherPairs(in[k], 1, 1, x);
+        TBPFilter& f = *filters[k];
         bandPassKernel(f.F[0], f.D[0], f.band[0], f.low[0], x[0], y[0]);
-        scatterPairs(y, 1, a.out);
+        scatterPairs(y, 1, out[k]);
     }
 }
 
@@ -281,24 +269,17 @@ void TLPFilter::runTwo(TLPFilter& a, TLPFilter& b, const stereoOverStruct& inA,
     scatterTwoNotes(y, outA, outB);
 }
 
-void TLPFilter::processNotes(const Note* notes, int count) {
-    for (int k = 0; k < count; ++k) {
-        const Note& e = notes[k];
-        e.filter->update(1, 1, e.cutoff, e.mod, e.resonance);
-    }
+void TLPFilter::runNotes(TLPFilter* const* filters, const stereoOverStruct* const* in,
+                         stereoOverStruct* const* out, int count) {
     int k = 0;
-    for (; k + 1 < count; k += 2) {
-        const Note& a = notes[k];
-        const Note& b = notes[k + 1];
-        runTwo(*a.filter, *b.filter, *a.in, *b.in, *a.out, *b.out);
-    }
+    for (; k + 1 < count; k += 2)
+        runTwo(*filters[k], *filters[k + 1], *in[k], *in[k + 1], *out[k], *out[k + 1]);
     if (k < count) {
-        const Note& a = notes[k];
         Lanes4 x[1][2], y[1][2];
-        gatherPairs(a.in, 1, 1, x);
-        TLPFilter& f = *a.filter;
+        gatherPairs(in[k], 1, 1, x);
+        TLPFilter& f = *filters[k];
         lowPassKernel(f.a1[0], f.a2[0], f.a3[0], f.s1[0], f.s2[0], x[0], y[0]);
-        scatterPairs(y, 1, a.out);
+        scatterPairs(y, 1, out[k]);
     }
 }
 
@@ -391,23 +372,16 @@ void THPFilter::runTwo(THPFilter& a, THPFilter& b, const stereoOverStruct& inA,
     scatterTwoNotes(y, outA, outB);
 }
 
-void THPFilter::processNotes(const Note* notes, int count) {
-    for (int k = 0; k < count; ++k) {
-        const Note& e = notes[k];
-        e.filter->update(e.freq, e.mod, e.resonance);
-    }
+void THPFilter::runNotes(THPFilter* const* filters, const stereoOverStruct* const* in,
+                         stereoOverStruct* const* out, int count) {
     int k = 0;
-    for (; k + 1 < count; k += 2) {
-        const Note& a = notes[k];
-        const Note& b = notes[k + 1];
-        runTwo(*a.filter, *b.filter, *a.in, *b.in, *a.out, *b.out);
-    }
+    for (; k + 1 < count; k += 2)
+        runTwo(*filters[k], *filters[k + 1], *in[k], *in[k + 1], *out[k], *out[k + 1]);
     if (k < count) {
-        const Note& a = notes[k];
         Lanes4 x[1][2], y[1][2];
-        gatherPairs(a.in, 1, 1, x);
-        THPFilter& f = *a.filter;
+        gatherPairs(in[k], 1, 1, x);
+        THPFilter& f = *filters[k];
         highPassKernel(f.a1, f.a2, f.a3, f.k, f.lowCut, f.s1[0], f.s2[0], f.c[0], x[0], y[0]);
-        scatterPairs(y, 1, a.out);
+        scatterPairs(y, 1, out[k]);
     }
 }

@@ -11,9 +11,10 @@
 // construction leaves each filter as init(44100) does.
 //
 // Voices of one note each are the common case, and one note fills only half of the four
-// lanes. processNotes() runs the same filter of many such voices (one layer of every voice)
-// two voices to a vector, with exactly the results of process() on each: every lane does
-// the same arithmetic in the same order either way.
+// lanes. The batch entry points run the same filter of many such voices (one layer of
+// every voice) two voices to a vector: prepareNote() on each filter with the arguments its
+// process() call would take, then runNotes() once for all of them. The results are exactly
+// those of process() on each: every lane does the same arithmetic in the same order.
 #pragma once
 
 #include "dsp/StereoTypes.h"
@@ -33,16 +34,12 @@ public:
     void process(bool on, stereoStruct cutoff, float mod, float separation, float resonance,
                  int copies, const stereoOverStruct* in, stereoOverStruct* out);
 
-    // One voice's call of a batch: process(on, cutoff, mod, separation, resonance, 1, in, out).
-    struct Note {
-        TBPFilter* filter;
-        stereoStruct cutoff;
-        float mod, separation, resonance;
-        const stereoOverStruct* in;
-        stereoOverStruct* out;
-    };
-    // The calls of `count` voices of one note each; every filter appears once.
-    static void processNotes(bool on, const Note* notes, int count);
+    // Batch entry points for calls with `on` true and one note; every filter appears once.
+    void prepareNote(stereoStruct cutoff, float mod, float separation, float resonance) {
+        update(1, 1, cutoff, mod, separation, resonance);
+    }
+    static void runNotes(TBPFilter* const* filters, const stereoOverStruct* const* in,
+                         stereoOverStruct* const* out, int count);
 
     float getRate() const { return rate; }
     float getLaneCutoff(int lane) const {
@@ -93,14 +90,12 @@ public:
     void process(float cutoff, float mod, float resonance, int copies, const stereoOverStruct* in,
                  stereoOverStruct* out);
 
-    // One voice's call of a batch: process(cutoff, mod, resonance, 1, in, out).
-    struct Note {
-        TLPFilter* filter;
-        float cutoff, mod, resonance;
-        const stereoOverStruct* in;
-        stereoOverStruct* out;
-    };
-    static void processNotes(const Note* notes, int count);
+    // Batch entry points for calls of one note; every filter appears once.
+    void prepareNote(float cutoff, float mod, float resonance) {
+        update(1, 1, cutoff, mod, resonance);
+    }
+    static void runNotes(TLPFilter* const* filters, const stereoOverStruct* const* in,
+                         stereoOverStruct* const* out, int count);
 
     float getRate() const { return rate; }
     float getCopyCutoff(int copy) const {
@@ -144,14 +139,10 @@ public:
     void process(float freq, float mod, float resonance, int copies, const stereoOverStruct* in,
                  stereoOverStruct* out);
 
-    // One voice's call of a batch: process(freq, mod, resonance, 1, in, out).
-    struct Note {
-        THPFilter* filter;
-        float freq, mod, resonance;
-        const stereoOverStruct* in;
-        stereoOverStruct* out;
-    };
-    static void processNotes(const Note* notes, int count);
+    // Batch entry points for calls of one note; every filter appears once.
+    void prepareNote(float freq, float mod, float resonance) { update(freq, mod, resonance); }
+    static void runNotes(THPFilter* const* filters, const stereoOverStruct* const* in,
+                         stereoOverStruct* const* out, int count);
 
     float getRate() const { return rate; }
     float getCutoff() const { return fUsed; }

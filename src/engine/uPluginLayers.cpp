@@ -773,74 +773,100 @@ void layerTail(VoiceCtx& x) {
     }
 }
 
-// The Wire filters of one layer for the listed voices: the band-pass of every voice into a
-// scratch buffer, then the low-pass of every voice back into its notes. Voices of one note
-// go through the filters' batch entry points, two voices to a vector.
+// The filter passes of one layer over the listed voices. Voices of one note go through
+// the filters' batch entry points, two voices to a vector; others call process() alone.
+
+// Wire: the band-pass of every voice into a scratch buffer, then the low-pass of every
+// voice back into its notes.
 void wireFilterPass(APlugin& p, int layer, int listed, const int* list, const int* counts) {
     stereoOverStruct band[kNumVoices][kLayerNotes];
-    TBPFilter::Note bp[kNumVoices];
-    TLPFilter::Note lp[kNumVoices];
+    TBPFilter* bp[kNumVoices];
+    TLPFilter* lp[kNumVoices];
+    const stereoOverStruct* in[kNumVoices];
+    stereoOverStruct* mid[kNumVoices];
+    stereoOverStruct* out[kNumVoices];
     const bool on = p.getOnOff(WIRE_ON_TAGS[layer]);
-    const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
     int single = 0;
     for (int k = 0; k < listed; ++k) {
         const int v = list[k];
-        const TLayerVoice& c = p.layerVoice[layer][v];
-        const float* dest = p.modDestVoice[v];
-        if (counts[k] == 1) {
-            bp[single] = {&p.voiceBPFilter[layer][v], {kWireBaseCutoff, kWireBaseCutoff},
-                          dest[DEST_L_WIRE_FREQ[layer]], c.wireSep, c.wireQ, p.noteOut[layer][v],
-                          band[k]};
-            lp[single] = {&p.voiceLPFilter[layer][v], cutoff, dest[DEST_L_FILTER_FREQ[layer]],
-                          c.filterQ, band[k], p.noteOut[layer][v]};
+        if (counts[k] == 1 && on) {
+            const TLayerVoice& c = p.layerVoice[layer][v];
+            bp[single] = &p.voiceBPFilter[layer][v];
+            bp[single]->prepareNote({kWireBaseCutoff, kWireBaseCutoff},
+                                    p.modDestVoice[v][DEST_L_WIRE_FREQ[layer]], c.wireSep,
+                                    c.wireQ);
+            in[single] = p.noteOut[layer][v];
+            mid[single] = band[k];
             ++single;
         } else {
             wireBandPass(p, layer, v, on, counts[k], p.noteOut[layer][v], band[k]);
         }
     }
-    TBPFilter::processNotes(on, bp, single);
-    for (int k = 0; k < listed; ++k)
-        if (counts[k] != 1) wireLowPass(p, layer, list[k], counts[k], band[k], p.noteOut[layer][list[k]]);
-    TLPFilter::processNotes(lp, single);
+    TBPFilter::runNotes(bp, in, mid, single);
+
+    const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
+    single = 0;
+    for (int k = 0; k < listed; ++k) {
+        const int v = list[k];
+        if (counts[k] == 1) {
+            lp[single] = &p.voiceLPFilter[layer][v];
+            lp[single]->prepareNote(cutoff, p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]],
+                                    p.layerVoice[layer][v].filterQ);
+            in[single] = band[k];
+            out[single] = p.noteOut[layer][v];
+            ++single;
+        } else {
+            wireLowPass(p, layer, v, counts[k], band[k], p.noteOut[layer][v]);
+        }
+    }
+    TLPFilter::runNotes(lp, in, out, single);
 }
 
-// The multimode filter of a Wave layer for the listed voices; voices of one note that run
-// the same kernel go two to a vector.
+// Wave: the multimode filter in place; voices whose filters run the same kernel pair up.
 void multimodeFilterPass(APlugin& p, int layer, int listed, const int* list, const int* counts) {
-    TFilter::Note notes[kNumVoices];
+    TFilter* filters[kNumVoices];
+    stereoOverStruct* notes[kNumVoices];
     const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
     int single = 0;
     for (int k = 0; k < listed; ++k) {
         const int v = list[k];
+        stereoOverStruct* out = p.noteOut[layer][v];
         if (counts[k] == 1) {
             const float mod = p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]];
             const TLayerVoice& c = p.layerVoice[layer][v];
-            notes[single++] = {&p.voiceFilter[layer][v], {cutoff, cutoff}, {mod, mod},
-                               c.filterSep, c.filterQ, c.vowel, p.noteOut[layer][v],
-                               p.noteOut[layer][v]};
+            TFilter& f = p.voiceFilter[layer][v];
+            if (f.prepareNote({cutoff, cutoff}, {mod, mod}, c.filterSep, c.filterQ, c.vowel, out,
+                              out)) {
+                filters[single] = &f;
+                notes[single] = out;
+                ++single;
+            }
         } else {
-            multimodeFilter(p, layer, v, counts[k], p.noteOut[layer][v]);
+            multimodeFilter(p, layer, v, counts[k], out);
         }
     }
-    TFilter::processNotes(notes, single);
+    TFilter::runNotes(filters, notes, notes, single);
 }
 
-// The high-pass of one layer for the listed voices, voices of one note two to a vector.
+// Every layer: the high-pass in place.
 void highPassPass(APlugin& p, int layer, int listed, const int* list, const int* counts) {
-    THPFilter::Note hp[kNumVoices];
+    THPFilter* filters[kNumVoices];
+    stereoOverStruct* notes[kNumVoices];
     const float freq = p.paramValue[HP_FREQ_TAGS[layer]];
     int single = 0;
     for (int k = 0; k < listed; ++k) {
         const int v = list[k];
         if (counts[k] == 1) {
             const float* dest = p.modDestVoice[v];
-            hp[single++] = {&p.voiceHPFilter[layer][v], freq, dest[DEST_L_HP_FREQ[layer]],
-                            dest[DEST_L_HP_Q[layer]], p.noteOut[layer][v], p.noteOut[layer][v]};
+            filters[single] = &p.voiceHPFilter[layer][v];
+            filters[single]->prepareNote(freq, dest[DEST_L_HP_FREQ[layer]], dest[DEST_L_HP_Q[layer]]);
+            notes[single] = p.noteOut[layer][v];
+            ++single;
         } else {
             highPass(p, layer, v, counts[k], p.noteOut[layer][v]);
         }
     }
-    THPFilter::processNotes(hp, single);
+    THPFilter::runNotes(filters, notes, notes, single);
 }
 
 }  // namespace

@@ -447,7 +447,7 @@ public:
     void performPreviewNoteReleased();
     bool onAudioThread() const;
 
-    // --- parts built later: no-op stand-ins until then ------------------------------------------
+    // --- what the render loop calls of the LFOs, ribbon, filters, effects and arpeggiator -------
     void setGlobalLFOS();
     void setVoiceLFOS(int voice);
     void initGlobalLFO(int lfo);

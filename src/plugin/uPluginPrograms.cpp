@@ -72,6 +72,8 @@ void APlugin::setPresetParameters() {
         setParameter(tag, v);
         midiLatched[tag] = 0;
     }
+    // Controllers pick each parameter up near the value the program gives it.
+    resetMIDICapture();
 
     const bool open = editorLink && isEditorOpen();
     if (open) {
@@ -143,6 +145,8 @@ void APlugin::loadProgram() {
     std::memcpy(paramOrig, record.values, sizeof(paramOrig));
     std::memcpy(paramEdited, record.values, sizeof(paramEdited));
     std::memcpy(paramValue, record.values, sizeof(paramValue));
+    // A preset or tuning named by the program is looked up here, off the audio thread.
+    preparePlayingTools();
     // Raise the trigger with the value the record already holds, so a restored state
     // reads back byte for byte whatever a host automated into the trigger tag.
     setParameter(kPresetTriggerTag, record.values[kPresetTriggerTag]);

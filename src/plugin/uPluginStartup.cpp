@@ -139,6 +139,9 @@ void APlugin::initVariables() {
     ribbonSpringOn = 0;
     initModulationState();
     initLFOState();
+    // Arp folders and preset names, and the tuning table, read ahead so that a program
+    // change on the audio thread never reads the disk.
+    preparePlayingTools();
     initWaveTables();
 }
 
