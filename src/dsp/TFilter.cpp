@@ -79,11 +79,9 @@ void TFilter::init(float sampleRate) {
     ceiling = 0.38f * rate;
     keyFactor = 1.0f;
     velOffset = 0.0f;
-    for (float& e : env) e = 0.0f;
+    for (Lanes4& e : env) e = splat(0.0f);
     smoothCutoff[0] = smoothCutoff[1] = 0.0f;
-    lastCutoff = {0.0f, 0.0f};
     lastMod = {0.0f, 0.0f};
-    lastSeparation = 1.0f;
     res = 0.0f;
     morph = 0.0f;
     for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(0.0f);
@@ -546,30 +544,30 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
     const int n = copies < kFilterMaxCopies ? copies : kFilterMaxCopies;
     const int pairCount = UNI_SPLIT_NUM[n];
 
-    lastCutoff = cutoff;
-    lastMod = mod;
-    lastSeparation = separation;
-    res = saneResonance(resonance);
-    morph = clampNaN(morphValue, 0.0f, 1.0f);
-
-    smoothCutoff[0] = smoothTarget(cutoff.left, smoothCutoff[0]);
-    smoothCutoff[1] = smoothTarget(cutoff.right, smoothCutoff[1]);
-    direct = false;
+    const float r = saneResonance(resonance);
+    const float m = clampNaN(morphValue, 0.0f, 1.0f);
+    const float s0 = smoothTarget(cutoff.left, smoothCutoff[0]);
+    const float s1 = smoothTarget(cutoff.right, smoothCutoff[1]);
+    assignChanged(lastMod.left, mod.left);
+    assignChanged(lastMod.right, mod.right);
+    assignChanged(res, r);
+    assignChanged(morph, m);
+    assignChanged(smoothCutoff[0], s0);
+    assignChanged(smoothCutoff[1], s1);
+    if (direct) direct = false;
 
     const bool shared = mode != lastMode || pairCount > lastPairs ||
-                        std::fabs(res - coefRes) > 1e-5f || std::fabs(morph - coefMorph) > 1e-5f;
+                        std::fabs(r - coefRes) > 1e-5f || std::fabs(m - coefMorph) > 1e-5f;
     if (shared) updateShared(pairCount);
 
     // Normalised cutoff per lane (a lane beyond the copy count mirrors the last copy), mapped
     // to Hz only when it, the key factor or the separation moved.
-    const float cl = mod.left + velOffset + smoothCutoff[0];
-    const float cr = mod.right + velOffset + smoothCutoff[1];
+    const float cl = mod.left + velOffset + s0;
+    const float cr = mod.right + velOffset + s1;
     const Lanes4 common = {cl, cr, cl, cr};
     const bool sameMap = keyFactor == lastKey && separation == lastSep;
     for (int p = 0; p < pairCount; ++p) {
-        const float ea = env[2 * p < n ? 2 * p : n - 1];
-        const float eb = env[2 * p + 1 < n ? 2 * p + 1 : n - 1];
-        const Lanes4 v = clampNaN(Lanes4{ea, ea, eb, eb} + common, 0.0f, 1.0f);
+        const Lanes4 v = clampNaN(pairEnvelopes(env, p, n) + common, 0.0f, 1.0f);
         bool moved = shared;
         if (!sameMap || anyLane(v != lastV[p])) {
             const float base = 20.0f * keyFactor;
@@ -582,8 +580,8 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
         }
         if (moved) recomputePair(p);
     }
-    lastKey = keyFactor;
-    lastSep = separation;
+    assignChanged(lastKey, keyFactor);
+    assignChanged(lastSep, separation);
     return n;
 }
 
@@ -764,9 +762,7 @@ void TFilter::setEffectTargets(float left, float right, float sep) {
 
 void TFilter::process(float cutoff, float separation, stereoStruct mod, float resonance,
                       float morphValue, stereoOverStruct in, stereoOverStruct& out) {
-    lastCutoff = {cutoff, cutoff};
     lastMod = mod;
-    lastSeparation = separation;
     res = saneResonance(resonance);
     morph = clampNaN(morphValue, 0.0f, 1.0f);
     smoothCutoff[0] = smoothTarget(cutoff, smoothCutoff[0]);
@@ -778,9 +774,7 @@ void TFilter::process(float cutoff, float separation, stereoStruct mod, float re
 
 void TFilter::process(stereoStruct cutoff, stereoStruct mod, float resonance, float morphValue,
                       stereoOverStruct in, stereoOverStruct& out) {
-    lastCutoff = cutoff;
     lastMod = mod;
-    lastSeparation = 1.0f;
     res = saneResonance(resonance);
     morph = clampNaN(morphValue, 0.0f, 1.0f);
     smoothCutoff[0] = smoothTarget(cutoff.left, smoothCutoff[0]);

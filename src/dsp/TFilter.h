@@ -167,6 +167,15 @@ inline LaneInts4 tableEntries(Lanes4 v) {
     return __builtin_convertvector(v, LaneInts4);
 }
 
+// dst = v, the store skipped when dst already holds v bit for bit: values that seldom
+// change cost no store (and no stall of a wider load behind it) on most calls.
+inline void assignChanged(float& dst, float v) {
+    uint32_t a, b;
+    std::memcpy(&a, &dst, sizeof a);
+    std::memcpy(&b, &v, sizeof b);
+    if (a != b) dst = v;
+}
+
 // Values this small in a state are dropped to zero, so that a decaying state never enters
 // the subnormal range, flush-to-zero or not.
 constexpr float kStateFloor = 1e-30f;
@@ -248,6 +257,14 @@ inline void scatterTwoNotes(const Lanes4 (&y)[2], stereoOverStruct& a, stereoOve
     storeNote(b, highHalves(y[0], y[1]));
 }
 
+// The envelope values of the two notes of pair p (an odd count repeats its last note) as
+// lanes: note a left and right, note b left and right. Each note's value is kept in all
+// four lanes of its own vector: setEnv() stores it with the same width as this loads it,
+// since a load wider than the store before it must wait for that store to reach the cache.
+inline Lanes4 pairEnvelopes(const Lanes4* env, int p, int n) {
+    return lowHalves(env[2 * p < n ? 2 * p : n - 1], env[2 * p + 1 < n ? 2 * p + 1 : n - 1]);
+}
+
 // The scaled inputs of `copies` (1..6) notes as four-lane pairs: x[pair][sub-sample] =
 // 0.1 x in + 1e-15, an odd count repeating its last note in the pair's second half.
 inline void gatherPairs(const stereoOverStruct* in, int copies, int pairCount, Lanes4 (*x)[2]) {
@@ -295,7 +312,7 @@ public:
     void setVel(float amount, float velocity);
     // The envelope contribution (normalised) of one copy; other copy numbers are ignored.
     void setEnv(int copy, float value) {
-        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
+        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = filtermath::splat(value);
     }
     // The next call takes its cutoff targets without smoothing.
     void setDirect() { direct = true; }
@@ -390,32 +407,38 @@ private:
     void setEffectTargets(float left, float right, float sep);
     float smoothTarget(float target, float state) const;
 
+    // The members are grouped by how often they are written. The compiler may read a
+    // scalar with a wider load of the bytes around it, and a load that overlaps a narrower
+    // store still on its way to the cache stalls until that store lands; so the settings
+    // read on every call sit apart from the values written on every call, and those are
+    // written only when they change.
+
     // rate block
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float tableScale = 262143.0f / 88200.0f;
     float ceiling = 0.38f * 44100.0f;
 
+    // settings: tracking and mode
+    float keyFactor = 1.0f;
+    float velOffset = 0.0f;
+    int mode = 0;
+    int lastEffectMode = -1;  // mode of the effect kernel's coefficients, -1 when stale
+
     // inputs of the current call
-    stereoStruct lastCutoff{0.0f, 0.0f};
     stereoStruct lastMod{0.0f, 0.0f};
-    float lastSeparation = 1.0f;
     float res = 0.0f;    // clamp(resonance, 0, 1) x 0.95
     float morph = 0.0f;  // clamp(morph, 0, 1)
-
     float smoothCutoff[2] = {0.0f, 0.0f};
     bool direct = true;
 
-    int mode = 0;
+    // what the coefficients were computed for
     int lastMode = -1;
     int lastPairs = 0;
-    int lastEffectMode = -1;  // mode of the effect kernel's coefficients, -1 when stale
     float coefRes = -1.0f;
     float coefMorph = -1.0f;
 
-    float keyFactor = 1.0f;
-    float velOffset = 0.0f;
-    float env[kFilterMaxCopies] = {};
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
 
     // Terms shared by all lanes, from the mode, resonance and morph of the last update: the
     // zero-delay damping R, the formant shifts and vowel frequencies, the formant

@@ -26,14 +26,6 @@ int activeCopies(int copies, const stereoOverStruct* in, stereoOverStruct* out) 
 // Resonance of the layer low-pass and high-pass.
 float layerQ(float resonance) { return clampNaN(resonance, 0.0f, 1.0f) * 0.949f; }
 
-// The envelope values of the two notes of pair p (an odd count repeats its last note) as
-// lanes: note a left and right, note b left and right.
-inline Lanes4 pairEnvelopes(const float* env, int p, int n) {
-    const float ea = env[2 * p < n ? 2 * p : n - 1];
-    const float eb = env[2 * p + 1 < n ? 2 * p + 1 : n - 1];
-    return Lanes4{ea, ea, eb, eb};
-}
-
 inline bool movedBeyond(Lanes4 a, Lanes4 b) {
     const Lanes4 d = a - b;
     return anyLane(d > 1e-5f || d < -1e-5f);
@@ -49,8 +41,7 @@ void TBPFilter::init(float sampleRate) {
     ceiling = 0.4f * rate;
     keyFactor = 1.0f;
     velOffset = 0.0f;
-    separation = 1.0f;
-    for (float& e : env) e = 0.0f;
+    for (Lanes4& e : env) e = splat(0.0f);
     for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(20.0f);
     reset();
 }
@@ -71,7 +62,6 @@ void TBPFilter::setVel(float amount, float velocity) { velOffset = (velocity - 0
 // damping where the cutoff moved or the resonance or copy count changed.
 void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, float sep,
                        float resonance) {
-    separation = sep;
     const float r = clampNaN(resonance, 0.0f, 1.0f) * 0.95f;
     const bool shared = pairCount > lastPairs || std::fabs(r - lastRes) > 1e-5f;
     if (shared) {
@@ -97,8 +87,8 @@ void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, flo
             D[p] = splat(1.0f - r + kGuard);
         }
     }
-    lastKey = keyFactor;
-    lastSep = sep;
+    assignChanged(lastKey, keyFactor);
+    assignChanged(lastSep, sep);
 }
 
 namespace {
@@ -177,7 +167,7 @@ void TLPFilter::init(float sampleRate) {
     ceiling = 0.4f * rate;
     keyFactor = 1.0f;
     velOffset = 0.0f;
-    for (float& e : env) e = 0.0f;
+    for (Lanes4& e : env) e = splat(0.0f);
     for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(20.0f);
     reset();
 }
@@ -219,7 +209,7 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
                 a1[p], a2[p], a3[p]);
         }
     }
-    lastKey = keyFactor;
+    assignChanged(lastKey, keyFactor);
 }
 
 namespace {

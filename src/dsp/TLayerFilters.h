@@ -28,7 +28,7 @@ public:
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
     void setEnv(int copy, float value) {
-        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
+        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = filtermath::splat(value);
     }
     // With `on` false the notes pass unchanged.
     void process(bool on, stereoStruct cutoff, float mod, float separation, float resonance,
@@ -59,9 +59,8 @@ private:
     float keyFactor = 1.0f;
     float velOffset = 0.0f;
     float lastRes = -1.0f;  // resonance of the coefficients, -1: none yet
-    float separation = 1.0f;
     int lastPairs = 0;
-    float env[kFilterMaxCopies] = {};
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     // per pair: normalised cutoffs of the last call (NaN: none yet) and the key factor and
     // separation they were mapped with; target cutoffs in Hz and the ones in use
     Lanes4 lastV[kFilterMaxPairs] = {};
@@ -84,7 +83,7 @@ public:
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
     void setEnv(int copy, float value) {
-        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = value;
+        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = filtermath::splat(value);
     }
     // Both sides of a note share one cutoff.
     void process(float cutoff, float mod, float resonance, int copies, const stereoOverStruct* in,
@@ -117,7 +116,7 @@ private:
     float lastQ = -1.0f;  // resonance of the coefficients, -1: none yet
     float R = 0.5f;       // FilterZQ damping of that resonance
     int lastPairs = 0;
-    float env[kFilterMaxCopies] = {};
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     Lanes4 lastV[kFilterMaxPairs] = {};
     float lastKey = 1.0f;
     Lanes4 fTarget[kFilterMaxPairs] = {};

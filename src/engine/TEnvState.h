@@ -54,6 +54,18 @@ struct TEnvState {
     // The envelopes updated and advanced: Amp first, then each layer's in use, in order.
     int32_t list[kNumEnvs];
     int32_t listCount;
+    // The same list for the per-sample work (kept by setList): per envelope all bits set
+    // when it is listed, so that one vector pass can advance every running level by
+    // (step & mask), leaving the others exactly as they are; and the listed envelopes as
+    // publishing groups of one or two neighbours whose source slots follow each other.
+    uint64_t advanceMask[kNumEnvs];
+    struct PublishGroup {
+        int8_t env;    // first envelope of the group
+        int8_t slot;   // its source slot; level and 1 - level go to slot and slot + 1
+        int8_t count;  // 1 or 2 (then the next envelope's level goes to slot + 2 and + 3)
+    };
+    PublishGroup publish[kNumEnvs];
+    int32_t publishCount;
 
     // Per envelope: its attack destination is the target of some modulation slot, so it
     // runs an attack from 0 at note start instead of starting at full level.
@@ -71,6 +83,8 @@ struct TEnvState {
 
     // Every envelope of every voice at rest and silent (stage Attack, levels 0).
     void silenceAll();
+    // Sets list and listCount (and what is kept with them) to `count` envelopes.
+    void setList(const int32_t* envs, int count);
     // Everything, the per-voice time factors included, to its start-up state.
     void clearAll();
     // The running level of one envelope of a voice's sub-element.

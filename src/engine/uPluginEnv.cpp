@@ -5,6 +5,11 @@
 // modulation destinations.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginTags.h"
@@ -75,10 +80,6 @@ const EnvInfoTable& envInfo() {
     static const EnvInfoTable table = makeEnvInfo();
     return table;
 }
-
-// The modulation source of each envelope's level; its inverse is the next source.
-constexpr int kEnvSource[kNumEnvs] = {96, 42, 44, 46, 48, 50, 52, 54, 56, 60, 62, 64, 66,
-                                      68, 70, 72, 74, 78, 80, 82, 84, 86, 88, 90, 92};
 
 // Layer retrigger destinations.
 constexpr int kRetrigDest[3] = {128, 220, 312};
@@ -347,23 +348,24 @@ float APlugin::checkRetrigger(int v) {
 // what the modulation slots ask of the envelopes: which attacks are modulated and which
 // layer retriggers is driven by which source.
 void APlugin::buildEnvList() {
+    int32_t list[kNumEnvs];
     int count = 0;
-    env.list[count++] = 0;
+    list[count++] = 0;
     for (int layer = 0; layer < kNumLayers; ++layer) {
         if (!layerOn[layer]) continue;
-        env.list[count++] = ENV_FILTER[layer];
-        env.list[count++] = ENV_PITCH[layer];
-        env.list[count++] = ENV_VOL[layer];
+        list[count++] = ENV_FILTER[layer];
+        list[count++] = ENV_PITCH[layer];
+        list[count++] = ENV_VOL[layer];
         if (layerSource[layer] == kSourceWire) {
-            env.list[count++] = ENV_WIRE[layer];
+            list[count++] = ENV_WIRE[layer];
         } else if (layerSource[layer] == kSourceFM) {
-            env.list[count++] = ENV_FM_1_PITCH[layer];
-            env.list[count++] = ENV_FM_1_VOL[layer];
-            env.list[count++] = ENV_FM_2_PITCH[layer];
-            env.list[count++] = ENV_FM_2_VOL[layer];
+            list[count++] = ENV_FM_1_PITCH[layer];
+            list[count++] = ENV_FM_1_VOL[layer];
+            list[count++] = ENV_FM_2_PITCH[layer];
+            list[count++] = ENV_FM_2_VOL[layer];
         }
     }
-    env.listCount = count;
+    env.setList(list, count);
 
     const EnvInfoTable& table = envInfo();
     int slotDest[8], slotSrc[8];
@@ -392,40 +394,66 @@ void APlugin::buildEnvList() {
     }
 }
 
+namespace {
+
+// The levels of one sub-element's listed envelopes into a source array: level and
+// 1 - level per envelope, two neighbouring envelopes converted and stored at once.
+inline void publishLevels(const TEnvState& e, const double* run, float* src) {
+    for (int k = 0; k < e.publishCount; ++k) {
+        const TEnvState::PublishGroup g = e.publish[k];
+        float* out = src + g.slot;
+        if (g.count == 2) {
+#if defined(__SSE2__)
+            const __m128 level = _mm_cvtpd_ps(_mm_loadu_pd(run + g.env));
+            const __m128 inverse = _mm_sub_ps(_mm_set1_ps(1.0f), level);
+            _mm_storeu_ps(out, _mm_unpacklo_ps(level, inverse));
+#else
+            const float l0 = (float)run[g.env], l1 = (float)run[g.env + 1];
+            out[0] = l0;
+            out[1] = 1.0f - l0;
+            out[2] = l1;
+            out[3] = 1.0f - l1;
+#endif
+        } else {
+            const float level = (float)run[g.env];
+            out[0] = level;
+            out[1] = 1.0f - level;
+        }
+    }
+}
+
+}  // namespace
+
 void APlugin::publishEnvSources(int v) {
     if (!isValidVoice(v)) return;
     int sub = voiceFirstElement[v];
     if ((unsigned)sub >= (unsigned)kEnvSubs) sub = 0;
-    float* src = modSrcVoice[v];
     const double* run = env.work.run[v][sub];
-    const int listed = env.listCount;
-    for (int li = 0; li < listed; ++li) {
-        const int n = env.list[li];
-        const float level = (float)run[n];
-        src[kEnvSource[n]] = level;
-        src[kEnvSource[n] + 1] = 1.0f - level;
-    }
-    if (v != lastVoice) return;
-    for (int li = 0; li < listed; ++li) {
-        const int n = env.list[li];
-        const float level = (float)run[n];
-        modSrcGlobal[kEnvSource[n]] = level;
-        modSrcGlobal[kEnvSource[n] + 1] = 1.0f - level;
-    }
+    publishLevels(env, run, modSrcVoice[v]);
+    if (v == lastVoice) publishLevels(env, run, modSrcGlobal);
 }
 
+// Every listed running level moves one step; one vector pass over all 25 levels adds
+// (step & mask), which is the step for a listed envelope and +0.0 for the others (a
+// running level is never -0.0, so adding +0.0 leaves it exactly as it is).
 void APlugin::advanceEnvs(int v) {
     if (!isValidVoice(v)) return;
     const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
     auto& w = env.work;
-    const int listed = env.listCount;
+    const uint64_t* mask = env.advanceMask;
     for (int i = 0; i < count; ++i) {
         double* level = w.run[v][i];
         const double* inc = w.step[v][i];
-        for (int li = 0; li < listed; ++li) {
-            const int n = env.list[li];
-            level[n] += inc[n];
+        int n = 0;
+#if defined(__SSE2__)
+        for (; n + 2 <= kNumEnvs; n += 2) {
+            const __m128d m = _mm_loadu_pd(reinterpret_cast<const double*>(mask + n));
+            const __m128d s = _mm_and_pd(_mm_loadu_pd(inc + n), m);
+            _mm_storeu_pd(level + n, _mm_add_pd(_mm_loadu_pd(level + n), s));
         }
+#endif
+        for (; n < kNumEnvs; ++n)
+            if (mask[n]) level[n] += inc[n];
     }
 }
 

@@ -133,6 +133,7 @@ struct Store {
     // The files this process wrote lately: a file that is one of them holds nothing
     // new, whatever order the writers finished in.
     std::vector<FileId> ownIds;
+    int writesInFlight = 0;  // texts taken for the disk and not yet written or dropped
     int skippedLines = 0;
     int batchDepth = 0;
 
@@ -202,8 +203,10 @@ struct PendingWrite {
 PendingWrite takePending(Store& s) {
     PendingWrite w;
     if (s.batchDepth > 0 || s.pending.empty()) return w;
+    // While a text of ours is on its way to the disk, the file on disk may be an older
+    // one of ours: it is only taken as foreign when no write of ours is pending.
     const FileId onDisk = fileId(s.userFile);
-    bool ours = onDisk == s.userId;
+    bool ours = s.writesInFlight > 0 || onDisk == s.userId;
     for (const FileId& id : s.ownIds) ours = ours || onDisk == id;
     if (!ours) {
         // Someone else replaced the file: start from their version and apply ours on top.
@@ -214,23 +217,33 @@ PendingWrite takePending(Store& s) {
     w.path = s.userFile;
     w.text = formatPrefsText(s.user);
     w.generation = ++s.generation;
+    ++s.writesInFlight;
     return w;
 }
 
 void writeOut(Store& s, const PendingWrite& w) {
     if (w.generation == 0) return;
+    bool written = false;
+    FileId id;
     const std::size_t slash = w.path.rfind('/');
-    if (slash == std::string::npos) return;
-    std::lock_guard<std::mutex> writing(s.writeMutex);
-    // A newer text may already be on disk: never put an older one over it.
-    if (w.generation <= s.writtenGeneration) return;
-    makeDirectory(w.path.substr(0, slash));
-    if (!writeFileAtomically(w.path, w.text)) return;
-    s.writtenGeneration = w.generation;
-    const FileId id = fileId(w.path);
+    {
+        std::lock_guard<std::mutex> writing(s.writeMutex);
+        // A newer text may already be on disk: never put an older one over it.
+        if (slash != std::string::npos && w.generation > s.writtenGeneration) {
+            makeDirectory(w.path.substr(0, slash));
+            if (writeFileAtomically(w.path, w.text)) {
+                s.writtenGeneration = w.generation;
+                id = fileId(w.path);
+                written = true;
+            }
+        }
+    }
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.ownIds.push_back(id);
-    if (s.ownIds.size() > 16) s.ownIds.erase(s.ownIds.begin());
+    if (written) {
+        s.ownIds.push_back(id);
+        if (s.ownIds.size() > 16) s.ownIds.erase(s.ownIds.begin());
+    }
+    --s.writesInFlight;
 }
 
 void setValue(const std::string& key, PrefValue value) {
