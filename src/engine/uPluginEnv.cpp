@@ -224,14 +224,27 @@ void APlugin::setEnvs(int v) {
         }
         const EnvInfo& info = table.e[n];
         const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
-        double speed = env.rate[n][v] * globalSpeed * (double)dest[info.speed];
-        if (info.layerSpeed) speed *= (double)dest[info.layerSpeed];
-        const double sustain = clamp01(param(info.sustainTag) + dest[info.sustain]);
-
-        // Stage steps and curve exponents, computed when a sub-element first needs them.
+        // The speed, the sustain level, the stage steps and curve exponents are computed
+        // when a sub-element first needs them: a held note in its sustain needs none.
+        bool haveSpeed = false, haveSustain = false;
+        double speedValue = 0.0, sustainValue = 0.0;
+        const auto speedOf = [&]() {
+            if (!haveSpeed) {
+                speedValue = env.rate[n][v] * globalSpeed * (double)dest[info.speed];
+                if (info.layerSpeed) speedValue *= (double)dest[info.layerSpeed];
+                haveSpeed = true;
+            }
+            return speedValue;
+        };
+        const auto sustainOf = [&]() {
+            if (!haveSustain) {
+                sustainValue = clamp01(param(info.sustainTag) + dest[info.sustain]);
+                haveSustain = true;
+            }
+            return sustainValue;
+        };
         double dAttack = -1.0, dDecay = -1.0, dRelease = -1.0;
         double attackExp = -1.0, decayExp = -1.0, releaseExp = -1.0;
-        const double curveParam = param(info.curveTag);
 
         for (int i = 0; i < count; ++i) {
             if (voiceElemAge[v][i] < 0) continue;  // a strummed note not started yet
@@ -247,13 +260,14 @@ void APlugin::setEnvs(int v) {
                 stage = kEnvRelease;
                 if (dRelease < 0.0)
                     dRelease = stageStep(clamp01(param(info.releaseTag) + dest[info.release]),
-                                         speed, rate, info.holdAtTop);
+                                         speedOf(), rate, info.holdAtTop);
                 phase = clamp01(phase - dRelease);
                 if (phase == 0.0) {
                     lev = 0.0;
                 } else {
                     if (releaseExp < 0.0)
-                        releaseExp = exp2Safe(4.0 * (curveParam + destOf(dest, info.releaseCurve)));
+                        releaseExp = exp2Safe(4.0 * (param(info.curveTag) +
+                                                     destOf(dest, info.releaseCurve)));
                     const double rp = w.releasePhase[v][i][n];
                     const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
                     lev = w.releaseLevel[v][i][n] * curvePow(1.0 - x, releaseExp);
@@ -265,7 +279,7 @@ void APlugin::setEnvs(int v) {
                 if (stage == kEnvAttack) {
                     if (dAttack < 0.0)
                         dAttack = stageStep(clamp01(param(info.attackTag) + dest[info.attack]),
-                                            speed, rate, info.holdAtTop);
+                                            speedOf(), rate, info.holdAtTop);
                     phase += dAttack;
                     if (phase > 1.0) {
                         phase = 1.0;
@@ -281,16 +295,18 @@ void APlugin::setEnvs(int v) {
                     }
                 } else if (stage == kEnvDecay) {
                     if (dDecay < 0.0)
-                        dDecay = stageStep(clamp01(param(info.decayTag) + dest[info.decay]), speed,
-                                           rate, info.holdAtTop);
+                        dDecay = stageStep(clamp01(param(info.decayTag) + dest[info.decay]),
+                                           speedOf(), rate, info.holdAtTop);
                     phase -= dDecay;
+                    const double sustain = sustainOf();
                     if (sustain > phase) {
                         phase = sustain;
                         stage = kEnvSustain;
                         lev = sustain;
                     } else {
                         if (decayExp < 0.0)
-                            decayExp = exp2Safe(4.0 * (curveParam + destOf(dest, info.decayCurve)));
+                            decayExp = exp2Safe(4.0 * (param(info.curveTag) +
+                                                       destOf(dest, info.decayCurve)));
                         const double span = 1.0 - sustain;
                         const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
                         lev = sustain + span * curvePow(std::fabs(x), decayExp);
