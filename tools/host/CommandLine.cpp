@@ -37,24 +37,24 @@ bool parseArgs(int argc, char** argv, int start, const std::vector<OptionSpec>& 
             name = name.substr(0, eq);
             inlineValue = true;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* known = nullptr;
         for (const OptionSpec& s : specs)
-            if (s.name == name) spec = &s;
-        if (!spec) {
+            if (s.name == name) known = &s;
+        if (!known) {
             error = "unknown option '--" + name + "'";
             return false;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (known->takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 error = "option '--" + name + "' needs a value";
                 return false;
             }
             value = argv[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!known->takesValue && inlineValue) {
             error = "option '--" + name + "' takes no value";
             return false;
         }
-        if (out.has(name) && !spec->repeatable) {
+        if (out.has(name) && !known->repeatable) {
             error = "option '--" + name + "' given more than once";
             return false;
         }
