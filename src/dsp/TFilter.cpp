@@ -101,17 +101,24 @@ void TFilter::reset() {
     lastEffectMode = -1;
     lastPairs = 0;
     direct = true;
+    memo.quiet = false;
 }
 
 void TFilter::setType(int newMode, bool clear) {
     newMode = newMode < 0 ? 0 : (newMode >= kFilterModeCount ? kFilterModeCount - 1 : newMode);
-    if (clear && newMode != mode) reset();
+    if (newMode == mode) return;
+    if (clear) reset();
     mode = newMode;
+    memo.quiet = false;
 }
 
-void TFilter::setTrack(float amount, float key) { keyFactor = std::exp2(amount * key); }
+void TFilter::setTrack(float amount, float key) {
+    if (assignChanged(keyFactor, std::exp2(amount * key))) memo.quiet = false;
+}
 
-void TFilter::setVel(float amount, float velocity) { velOffset = (velocity - 0.5f) * amount; }
+void TFilter::setVel(float amount, float velocity) {
+    if (assignChanged(velOffset, (velocity - 0.5f) * amount)) memo.quiet = false;
+}
 
 
 float TFilter::smoothTarget(float target, float state) const {
@@ -271,220 +278,313 @@ void TFilter::recomputePair(int p) {
 
 // --- kernels -----------------------------------------------------------------------------
 //
-// Each kernel runs one sub-sample of one copy pair on four-lane vectors: x holds the four
-// scaled inputs, the result is returned. Outputs are chosen by weights, not branches.
+// Each kernel family runs both sub-samples of one copy pair on four-lane vectors: x holds
+// the scaled inputs, y takes the scaled results. A family reads its coefficients and states
+// into registers, runs, drops the states that decayed below the floor (see dropTiny) and
+// writes them back. Outputs are chosen by weights, not branches.
 
 namespace {
 
 using Pair = TFilter::Pair;
 
-inline Lanes4 onePole(Pair& P, Lanes4 x) {
-    P.opY = P.opA * x + P.opB * P.opY + kGuard;
-    return P.opY;
-}
+// What a kernel takes from its filter besides the pair.
+struct KernelParams {
+    int mode;
+    Taps taps;   // zero-delay output weights
+    float depth;  // ring and amplitude modulation depth
+};
 
-// The resonant state-variable filter on FilterSine: wl low + wb band + wh high.
-inline Lanes4 stateVariable(Pair& P, Lanes4 x, float wl, float wb, float wh) {
-    Lanes4 b = clampNaN(P.svBand, -kBandLimit, kBandLimit);
-    b = b - (0.001f * b) * (b * b);
-    const Lanes4 high = x - P.svLow - P.svD * b;
-    b = P.svF * high + b;
-    const Lanes4 low = P.svF * b + P.svLow;
-    P.svLow = low;
-    P.svBand = b;
-    return wl * low + wb * b + wh * high;
-}
+inline Lanes4 scaleOut(Lanes4 v) { return 10.0f * v + kGuard; }
 
-// One zero-delay section (s = 0 or 1): the tapped mix.
-inline Lanes4 zeroDelay(Pair& P, int s, Lanes4 x, const Taps& t) {
-    const Lanes4 s1 = P.zdS1[s], s2 = P.zdS2[s];
-    const Lanes4 v3 = x - s2;
-    const Lanes4 band = P.zdA1 * s1 + P.zdA2 * v3;
-    const Lanes4 low = s2 + P.zdA2 * s1 + P.zdA3 * v3;
-    P.zdS1[s] = 2.0f * band - s1;
-    P.zdS2[s] = 2.0f * low - s2;
-    return t.low * low + t.band * band + t.high * (x - P.zdK * band - low);
-}
+// The one-pole low-pass: y = a x + b y + guard.
+struct OnePole {
+    Lanes4 a, b, y;
+    explicit OnePole(const Pair& P) : a(P.opA), b(P.opB), y(P.opY) {}
+    Lanes4 operator()(Lanes4 x) {
+        y = a * x + b * y + kGuard;
+        return y;
+    }
+    void store(Pair& P) {
+        dropTiny(y);
+        P.opY = y;
+    }
+};
 
-// The four-pole ladder: wx x + wd (b3 - b4) + w4 b4.
-inline Lanes4 ladder(Pair& P, Lanes4 x, float wx, float wd, float w4) {
-    const Lanes4 p = P.ldP, k = P.ldK;
-    const Lanes4 in = x - P.ldQ * P.ldB[4];
-    const Lanes4 o1 = P.ldB[1], o2 = P.ldB[2], o3 = P.ldB[3];
-    const Lanes4 b1 = (in + P.ldB[0]) * p - o1 * k;
-    const Lanes4 b2 = (b1 + o1) * p - o2 * k;
-    const Lanes4 b3 = (b2 + o2) * p - o3 * k;
-    Lanes4 b4 = clampNaN((b3 + o3) * p - P.ldB[4] * k, -kLadderLimit, kLadderLimit);
-    b4 = b4 * (1.0f - 0.16666f * b4 * b4);
-    P.ldB[0] = in;
-    P.ldB[1] = b1;
-    P.ldB[2] = b2;
-    P.ldB[3] = b3;
-    P.ldB[4] = b4;
-    return wx * x + wd * (b3 - b4) + w4 * b4;
-}
+// The resonant state-variable filter on FilterSine; step() returns wl low + wb band + wh high.
+struct StateVariable {
+    Lanes4 f, d, low, band;
+    explicit StateVariable(const Pair& P) : f(P.svF), d(P.svD), low(P.svLow), band(P.svBand) {}
+    Lanes4 operator()(Lanes4 x, float wl, float wb, float wh) {
+        Lanes4 b = clampNaN(band, -kBandLimit, kBandLimit);
+        b = b - (0.001f * b) * (b * b);
+        const Lanes4 high = x - low - d * b;
+        b = f * high + b;
+        low = f * b + low;
+        band = b;
+        return wl * low + wb * b + wh * high;
+    }
+    void store(Pair& P) {
+        dropTiny(low);
+        dropTiny(band);
+        P.svLow = low;
+        P.svBand = band;
+    }
+};
 
-// The last two inputs and outputs of a biquad, newest first, held in registers over the
-// sub-samples of a call.
-struct History {
-    Lanes4 x1, x2, y1, y2;
-    History(const Lanes4 (&x)[2], const Lanes4 (&y)[2]) : x1(x[0]), x2(x[1]), y1(y[0]), y2(y[1]) {}
-    void push(Lanes4 x, Lanes4 y) {
+// One zero-delay section: the tapped mix.
+struct ZeroDelay {
+    Lanes4 a1, a2, a3, k, s1, s2;
+    ZeroDelay(const Pair& P, int s)
+        : a1(P.zdA1), a2(P.zdA2), a3(P.zdA3), k(P.zdK), s1(P.zdS1[s]), s2(P.zdS2[s]) {}
+    Lanes4 operator()(Lanes4 x, const Taps& t) {
+        const Lanes4 v3 = x - s2;
+        const Lanes4 band = a1 * s1 + a2 * v3;
+        const Lanes4 low = s2 + a2 * s1 + a3 * v3;
+        s1 = 2.0f * band - s1;
+        s2 = 2.0f * low - s2;
+        return t.low * low + t.band * band + t.high * (x - k * band - low);
+    }
+    void store(Pair& P, int s) {
+        P.zdS1[s] = s1;
+        P.zdS2[s] = s2;
+    }
+};
+
+// The four-pole ladder; step() returns wx x + wd (b3 - b4) + w4 b4.
+struct Ladder {
+    Lanes4 p, k, q, b[5];
+    explicit Ladder(const Pair& P) : p(P.ldP), k(P.ldK), q(P.ldQ) {
+        for (int i = 0; i < 5; ++i) b[i] = P.ldB[i];
+    }
+    Lanes4 operator()(Lanes4 x, float wx, float wd, float w4) {
+        const Lanes4 in = x - q * b[4];
+        const Lanes4 b1 = (in + b[0]) * p - b[1] * k;
+        const Lanes4 b2 = (b1 + b[1]) * p - b[2] * k;
+        const Lanes4 b3 = (b2 + b[2]) * p - b[3] * k;
+        Lanes4 b4 = clampNaN((b3 + b[3]) * p - b[4] * k, -kLadderLimit, kLadderLimit);
+        b4 = b4 * (1.0f - 0.16666f * b4 * b4);
+        b[0] = in;
+        b[1] = b1;
+        b[2] = b2;
+        b[3] = b3;
+        b[4] = b4;
+        return wx * x + wd * (b3 - b4) + w4 * b4;
+    }
+    void store(Pair& P) {
+        for (int i = 0; i < 5; ++i) {
+            dropTiny(b[i]);
+            P.ldB[i] = b[i];
+        }
+    }
+};
+
+// The fixed-Q biquad and its last two inputs and outputs, newest first; output held in
+// [-2, 2].
+struct Biquad {
+    Lanes4 b0, b1, b2, a1, a2, x1, x2, y1, y2;
+    explicit Biquad(const Pair& P)
+        : b0(P.bqB0), b1(P.bqB1), b2(P.bqB2), a1(P.bqA1), a2(P.bqA2), x1(P.bqX[0]),
+          x2(P.bqX[1]), y1(P.bqY[0]), y2(P.bqY[1]) {}
+    Lanes4 operator()(Lanes4 x) {
+        const Lanes4 v = clampNaN(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2, -2.0f, 2.0f);
         x2 = x1;
         x1 = x;
         y2 = y1;
-        y1 = y;
+        y1 = v;
+        return v;
     }
-    void store(Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+    void store(Pair& P) {
         dropTiny(x1);
         dropTiny(x2);
         dropTiny(y1);
         dropTiny(y2);
-        x[0] = x1;
-        x[1] = x2;
-        y[0] = y1;
-        y[1] = y2;
+        P.bqX[0] = x1;
+        P.bqX[1] = x2;
+        P.bqY[0] = y1;
+        P.bqY[1] = y2;
     }
 };
 
-// The fixed-Q biquad; output held in [-2, 2].
-inline Lanes4 biquad(const Pair& P, History& h, Lanes4 x) {
-    const Lanes4 v = clampNaN(P.bqB0 * x + P.bqB1 * h.x1 + P.bqB2 * h.x2 - P.bqA1 * h.y1 -
-                                  P.bqA2 * h.y2,
-                              -2.0f, 2.0f);
-    h.push(x, v);
-    return v;
-}
-
 // Four band-pass resonators in parallel on the difference of the input and the input two
 // sub-samples back, each held in [-2, 2]: gain x their sum.
-inline Lanes4 resonators(Pair& P, Lanes4 x, float gain) {
-    const Lanes4 d = x - P.fmX[1];
-    P.fmX[1] = P.fmX[0];
-    P.fmX[0] = x;
-    Lanes4 sum = splat(0.0f);
-    for (int j = 0; j < 4; ++j) {
-        const Lanes4 v = clampNaN(P.fmB0[j] * d - P.fmA1[j] * P.fmY[j][0] - P.fmA2[j] * P.fmY[j][1],
-                                  -2.0f, 2.0f);
-        P.fmY[j][1] = P.fmY[j][0];
-        P.fmY[j][0] = v;
-        sum += v;
+struct Resonators {
+    Lanes4 b0[4], a1[4], a2[4], x1, x2, y1[4], y2[4];
+    explicit Resonators(const Pair& P) : x1(P.fmX[0]), x2(P.fmX[1]) {
+        for (int j = 0; j < 4; ++j) {
+            b0[j] = P.fmB0[j];
+            a1[j] = P.fmA1[j];
+            a2[j] = P.fmA2[j];
+            y1[j] = P.fmY[j][0];
+            y2[j] = P.fmY[j][1];
+        }
     }
-    return gain * sum + kGuard;
-}
+    Lanes4 operator()(Lanes4 x, float gain) {
+        const Lanes4 d = x - x2;
+        x2 = x1;
+        x1 = x;
+        Lanes4 sum = splat(0.0f);
+        for (int j = 0; j < 4; ++j) {
+            const Lanes4 v = clampNaN(b0[j] * d - a1[j] * y1[j] - a2[j] * y2[j], -2.0f, 2.0f);
+            y2[j] = y1[j];
+            y1[j] = v;
+            sum += v;
+        }
+        return gain * sum + kGuard;
+    }
+    void store(Pair& P) {
+        dropTiny(x1);
+        dropTiny(x2);
+        P.fmX[0] = x1;
+        P.fmX[1] = x2;
+        for (int j = 0; j < 4; ++j) {
+            dropTiny(y1[j]);
+            dropTiny(y2[j]);
+            P.fmY[j][0] = y1[j];
+            P.fmY[j][1] = y2[j];
+        }
+    }
+};
 
 // Ring (ws = 1, wc = 0) or amplitude (ws = wc = 0.5) modulation by a sine at the cutoff.
-inline Lanes4 modulate(Pair& P, Lanes4 x, float depth, float ws, float wc) {
-    Lanes4 ph = P.rmPhase + P.rmInc;
-    ph = ph >= 1.0f ? ph - 1.0f : ph;
-    P.rmPhase = ph;
-    Lanes4 w;
-    for (int l = 0; l < 4; ++l) w[l] = std::sin(6.28318531f * ph[l]);
-    w = ws * w + wc;
-    return x * (w * depth + 1.0f - depth);
+struct Modulate {
+    Lanes4 inc, phase;
+    explicit Modulate(const Pair& P) : inc(P.rmInc), phase(P.rmPhase) {}
+    Lanes4 operator()(Lanes4 x, float depth, float ws, float wc) {
+        Lanes4 ph = phase + inc;
+        ph = ph >= 1.0f ? ph - 1.0f : ph;
+        phase = ph;
+        Lanes4 w;
+        for (int l = 0; l < 4; ++l) w[l] = std::sin(6.28318531f * ph[l]);
+        w = ws * w + wc;
+        return x * (w * depth + 1.0f - depth);
+    }
+    void store(Pair& P) { P.rmPhase = phase; }
+};
+
+// The kernel families, each over both sub-samples of a pair.
+
+inline void runOnePoleFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+    OnePole op(P);
+    for (int s = 0; s < 2; ++s)
+        y[s] = k.mode == kFilterLow6 ? scaleOut(op(x[s])) : scaleOut(x[s] - op(x[s]));
+    op.store(P);
 }
 
-inline Lanes4 scaleOut(Lanes4 v) { return 10.0f * v + kGuard; }
+inline void runStateVariableFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
+                                   Lanes4 (&y)[2]) {
+    const int mode = k.mode;
+    const float wl = (mode == kFilterLow12 || mode == kFilterNotch12) ? 1.0f : 0.0f;
+    const float wb = mode == kFilterBand12 ? 1.0f : 0.0f;
+    const float wh = (mode == kFilterHigh12 || mode == kFilterNotch12) ? 1.0f : 0.0f;
+    StateVariable sv(P);
+    for (int s = 0; s < 2; ++s) y[s] = scaleOut(sv(x[s], wl, wb, wh));
+    sv.store(P);
+}
+
+inline void run18Family(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+    OnePole op(P);
+    StateVariable sv(P);
+    if (k.mode == kFilterLow18) {
+        for (int s = 0; s < 2; ++s) y[s] = scaleOut(kSqrt2 * sv(op(x[s]), 1, 0, 0));
+    } else {
+        for (int s = 0; s < 2; ++s) y[s] = scaleOut(sv(x[s] - op(x[s]), 0, 0, 1));
+    }
+    op.store(P);
+    sv.store(P);
+}
+
+inline void run24Family(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+    const float wl = k.mode == kFilterLow24 ? 1.0f : 0.0f;
+    Biquad bq(P);
+    StateVariable sv(P);
+    for (int s = 0; s < 2; ++s) y[s] = scaleOut(kSqrt2 * sv(bq(x[s]), wl, 0, 1.0f - wl));
+    bq.store(P);
+    sv.store(P);
+}
+
+inline void runLadderFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
+                            Lanes4 (&y)[2]) {
+    Ladder ld(P);
+    if (k.mode == kFilterBand24) {
+        for (int s = 0; s < 2; ++s) y[s] = scaleOut(ld(x[s], 0, 6, 0));
+    } else {
+        for (int s = 0; s < 2; ++s) y[s] = scaleOut(ld(x[s], 1, -3, 0));
+    }
+    ld.store(P);
+}
+
+inline void run36Family(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+    Biquad bq(P);
+    Ladder ld(P);
+    if (k.mode == kFilterLow36) {
+        for (int s = 0; s < 2; ++s) y[s] = scaleOut(ld(bq(x[s]), 0, 0, 2));
+    } else {
+        for (int s = 0; s < 2; ++s) y[s] = scaleOut(ld(bq(x[s]), 1, 0, -1));
+    }
+    bq.store(P);
+    ld.store(P);
+}
+
+inline void runResonatorFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
+                               Lanes4 (&y)[2]) {
+    const float g = k.mode == kFilterVocal ? 28.3f : 1.5f;
+    Resonators rs(P);
+    for (int s = 0; s < 2; ++s) y[s] = scaleOut(rs(x[s], g));
+    rs.store(P);
+}
+
+inline void runModulateFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
+                              Lanes4 (&y)[2]) {
+    const bool ring = k.mode == kFilterRingMod;
+    Modulate md(P);
+    for (int s = 0; s < 2; ++s)
+        y[s] = scaleOut(md(x[s], k.depth, ring ? 1.0f : 0.5f, ring ? 0.0f : 0.5f));
+    md.store(P);
+}
+
+// The zero-delay modes, one section (modes 7-12) or two in series (19-24).
+inline void runZeroDelayFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
+                               Lanes4 (&y)[2]) {
+    ZeroDelay z0(P, 0), z1(P, 1);
+    if (k.mode >= kFilterZeroLow24) {
+        for (int s = 0; s < 2; ++s) y[s] = scaleOut(z1(z0(x[s], k.taps), k.taps));
+    } else {
+        for (int s = 0; s < 2; ++s) y[s] = scaleOut(z0(x[s], k.taps));
+    }
+    dropTiny(z0.s1);
+    dropTiny(z0.s2);
+    dropTiny(z1.s1);
+    dropTiny(z1.s2);
+    z0.store(P, 0);
+    z1.store(P, 1);
+}
 
 }  // namespace
 
-// Both sub-samples of one copy pair in the current mode (everything but bypass and combs),
-// then the states of the mode that decayed below the floor are dropped (see dropTiny).
+// Both sub-samples of one copy pair in the current mode (everything but bypass and combs).
 void TFilter::runPair(Pair& P, const Lanes4 (&x)[2], Lanes4 (&y)[2]) const {
+    const KernelParams k{mode, {tapLow, tapBand, tapHigh}, res + kGuard};
     switch (mode) {
         case kFilterLow6:
-            for (int s = 0; s < 2; ++s) y[s] = scaleOut(onePole(P, x[s]));
-            dropTiny(P.opY);
-            break;
-        case kFilterHigh6:
-            for (int s = 0; s < 2; ++s) y[s] = scaleOut(x[s] - onePole(P, x[s]));
-            dropTiny(P.opY);
-            break;
+        case kFilterHigh6: runOnePoleFamily(P, k, x, y); break;
         case kFilterLow12:
         case kFilterHigh12:
         case kFilterBand12:
-        case kFilterNotch12: {
-            const float wl = (mode == kFilterLow12 || mode == kFilterNotch12) ? 1.0f : 0.0f;
-            const float wb = mode == kFilterBand12 ? 1.0f : 0.0f;
-            const float wh = (mode == kFilterHigh12 || mode == kFilterNotch12) ? 1.0f : 0.0f;
-            for (int s = 0; s < 2; ++s) y[s] = scaleOut(stateVariable(P, x[s], wl, wb, wh));
-            dropTiny(P.svLow);
-            dropTiny(P.svBand);
-            break;
-        }
+        case kFilterNotch12: runStateVariableFamily(P, k, x, y); break;
         case kFilterLow18:
-            for (int s = 0; s < 2; ++s)
-                y[s] = scaleOut(kSqrt2 * stateVariable(P, onePole(P, x[s]), 1, 0, 0));
-            dropTiny(P.opY);
-            dropTiny(P.svLow);
-            dropTiny(P.svBand);
-            break;
-        case kFilterHigh18:
-            for (int s = 0; s < 2; ++s)
-                y[s] = scaleOut(stateVariable(P, x[s] - onePole(P, x[s]), 0, 0, 1));
-            dropTiny(P.opY);
-            dropTiny(P.svLow);
-            dropTiny(P.svBand);
-            break;
+        case kFilterHigh18: run18Family(P, k, x, y); break;
         case kFilterLow24:
-        case kFilterHigh24: {
-            const float wl = mode == kFilterLow24 ? 1.0f : 0.0f;
-            History h(P.bqX, P.bqY);
-            for (int s = 0; s < 2; ++s) {
-                const Lanes4 b = biquad(P, h, x[s]);
-                y[s] = scaleOut(kSqrt2 * stateVariable(P, b, wl, 0, 1.0f - wl));
-            }
-            h.store(P.bqX, P.bqY);
-            dropTiny(P.svLow);
-            dropTiny(P.svBand);
-            break;
-        }
+        case kFilterHigh24: run24Family(P, k, x, y); break;
         case kFilterBand24:
-            for (int s = 0; s < 2; ++s) y[s] = scaleOut(ladder(P, x[s], 0, 6, 0));
-            dropTiny(P.ldB, 5);
-            break;
-        case kFilterNotch24:
-            for (int s = 0; s < 2; ++s) y[s] = scaleOut(ladder(P, x[s], 1, -3, 0));
-            dropTiny(P.ldB, 5);
-            break;
+        case kFilterNotch24: runLadderFamily(P, k, x, y); break;
         case kFilterLow36:
-        case kFilterHigh36: {
-            const bool low = mode == kFilterLow36;
-            History h(P.bqX, P.bqY);
-            for (int s = 0; s < 2; ++s) {
-                const Lanes4 b = biquad(P, h, x[s]);
-                y[s] = scaleOut(low ? ladder(P, b, 0, 0, 2) : ladder(P, b, 1, 0, -1));
-            }
-            h.store(P.bqX, P.bqY);
-            dropTiny(P.ldB, 5);
-            break;
-        }
+        case kFilterHigh36: run36Family(P, k, x, y); break;
         case kFilterVocal:
         case kFilterFormant1:
-        case kFilterFormant2: {
-            const float g = mode == kFilterVocal ? 28.3f : 1.5f;
-            for (int s = 0; s < 2; ++s) y[s] = scaleOut(resonators(P, x[s], g));
-            dropTiny(P.fmX, 2);
-            dropTiny(&P.fmY[0][0], 8);
-            break;
-        }
+        case kFilterFormant2: runResonatorFamily(P, k, x, y); break;
         case kFilterRingMod:
-            for (int s = 0; s < 2; ++s) y[s] = scaleOut(modulate(P, x[s], res + kGuard, 1.0f, 0.0f));
-            break;
-        case kFilterAmpMod:
-            for (int s = 0; s < 2; ++s) y[s] = scaleOut(modulate(P, x[s], res + kGuard, 0.5f, 0.5f));
-            break;
-        default: {  // the zero-delay modes, one or two sections
-            const Taps k = {tapLow, tapBand, tapHigh};
-            if (mode >= kFilterZeroLow24) {
-                for (int s = 0; s < 2; ++s) y[s] = scaleOut(zeroDelay(P, 1, zeroDelay(P, 0, x[s], k), k));
-            } else {
-                for (int s = 0; s < 2; ++s) y[s] = scaleOut(zeroDelay(P, 0, x[s], k));
-            }
-            dropTiny(P.zdS1, 2);
-            dropTiny(P.zdS2, 2);
-            break;
-        }
+        case kFilterAmpMod: runModulateFamily(P, k, x, y); break;
+        default: runZeroDelayFamily(P, k, x, y); break;
     }
 }
 
@@ -543,21 +643,28 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
     for (int c = kFilterMaxCopies; c < copies; ++c) out[c] = in[c];
     const int n = copies < kFilterMaxCopies ? copies : kFilterMaxCopies;
     const int pairCount = UNI_SPLIT_NUM[n];
+    const float args[7] = {cutoff.left, cutoff.right, mod.left,   mod.right,
+                           separation,  resonance,    morphValue};
+    if (memo.skip(args, n)) return n;
 
     const float r = saneResonance(resonance);
     const float m = clampNaN(morphValue, 0.0f, 1.0f);
     const float s0 = smoothTarget(cutoff.left, smoothCutoff[0]);
     const float s1 = smoothTarget(cutoff.right, smoothCutoff[1]);
-    assignChanged(lastMod.left, mod.left);
-    assignChanged(lastMod.right, mod.right);
-    assignChanged(res, r);
-    assignChanged(morph, m);
-    assignChanged(smoothCutoff[0], s0);
-    assignChanged(smoothCutoff[1], s1);
-    if (direct) direct = false;
+    bool changed = assignChanged(lastMod.left, mod.left);
+    changed |= assignChanged(lastMod.right, mod.right);
+    changed |= assignChanged(res, r);
+    changed |= assignChanged(morph, m);
+    changed |= assignChanged(smoothCutoff[0], s0);
+    changed |= assignChanged(smoothCutoff[1], s1);
+    if (direct) {
+        direct = false;
+        changed = true;
+    }
 
     const bool shared = mode != lastMode || pairCount > lastPairs ||
                         std::fabs(r - coefRes) > 1e-5f || std::fabs(m - coefMorph) > 1e-5f;
+    changed |= shared;
     if (shared) updateShared(pairCount);
 
     // Normalised cutoff per lane (a lane beyond the copy count mirrors the last copy), mapped
@@ -573,6 +680,7 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
             const float base = 20.0f * keyFactor;
             const Lanes4 sideGain = {base / separation, base * separation, base / separation,
                                      base * separation};
+            changed = true;
             lastV[p] = v;
             fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
             const Lanes4 d = fTarget[p] - fUsed[p];
@@ -580,8 +688,9 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
         }
         if (moved) recomputePair(p);
     }
-    assignChanged(lastKey, keyFactor);
-    assignChanged(lastSep, separation);
+    changed |= assignChanged(lastKey, keyFactor);
+    changed |= assignChanged(lastSep, separation);
+    memo.record(args, n, changed);
     return n;
 }
 
@@ -622,32 +731,32 @@ struct KernelFields {
     uint8_t stateCount;
 };
 
-const KernelFields kOnePole = {{TAV_PAIR(opA), TAV_PAIR(opB)}, 2, {TAV_PAIR(opY)}, 1};
-const KernelFields kStateVariable = {
+constexpr KernelFields kOnePole = {{TAV_PAIR(opA), TAV_PAIR(opB)}, 2, {TAV_PAIR(opY)}, 1};
+constexpr KernelFields kStateVariable = {
     {TAV_PAIR(svF), TAV_PAIR(svD)}, 2, {TAV_PAIR(svLow), TAV_PAIR(svBand)}, 2};
-const KernelFields k18 = {{TAV_PAIR(opA), TAV_PAIR(opB), TAV_PAIR(svF), TAV_PAIR(svD)},
+constexpr KernelFields k18 = {{TAV_PAIR(opA), TAV_PAIR(opB), TAV_PAIR(svF), TAV_PAIR(svD)},
                           4,
                           {TAV_PAIR(opY), TAV_PAIR(svLow), TAV_PAIR(svBand)},
                           3};
-const KernelFields k24 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqB2), TAV_PAIR(bqA1),
+constexpr KernelFields k24 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqB2), TAV_PAIR(bqA1),
                            TAV_PAIR(bqA2), TAV_PAIR(svF), TAV_PAIR(svD)},
                           7,
                           {TAV_PAIR(svLow), TAV_PAIR(svBand), TAV_PAIR(bqX[0]), TAV_PAIR(bqX[1]),
                            TAV_PAIR(bqY[0]), TAV_PAIR(bqY[1])},
                           6};
-const KernelFields kLadder = {{TAV_PAIR(ldP), TAV_PAIR(ldK), TAV_PAIR(ldQ)},
+constexpr KernelFields kLadder = {{TAV_PAIR(ldP), TAV_PAIR(ldK), TAV_PAIR(ldQ)},
                               3,
                               {TAV_PAIR(ldB[0]), TAV_PAIR(ldB[1]), TAV_PAIR(ldB[2]),
                                TAV_PAIR(ldB[3]), TAV_PAIR(ldB[4])},
                               5};
-const KernelFields k36 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqB2), TAV_PAIR(bqA1),
+constexpr KernelFields k36 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqB2), TAV_PAIR(bqA1),
                            TAV_PAIR(bqA2), TAV_PAIR(ldP), TAV_PAIR(ldK), TAV_PAIR(ldQ)},
                           8,
                           {TAV_PAIR(ldB[0]), TAV_PAIR(ldB[1]), TAV_PAIR(ldB[2]), TAV_PAIR(ldB[3]),
                            TAV_PAIR(ldB[4]), TAV_PAIR(bqX[0]), TAV_PAIR(bqX[1]), TAV_PAIR(bqY[0]),
                            TAV_PAIR(bqY[1])},
                           9};
-const KernelFields kResonators = {
+constexpr KernelFields kResonators = {
     {TAV_PAIR(fmB0[0]), TAV_PAIR(fmB0[1]), TAV_PAIR(fmB0[2]), TAV_PAIR(fmB0[3]),
      TAV_PAIR(fmA1[0]), TAV_PAIR(fmA1[1]), TAV_PAIR(fmA1[2]), TAV_PAIR(fmA1[3]),
      TAV_PAIR(fmA2[0]), TAV_PAIR(fmA2[1]), TAV_PAIR(fmA2[2]), TAV_PAIR(fmA2[3])},
@@ -656,37 +765,33 @@ const KernelFields kResonators = {
      TAV_PAIR(fmY[1][0]), TAV_PAIR(fmY[1][1]), TAV_PAIR(fmY[2][0]), TAV_PAIR(fmY[2][1]),
      TAV_PAIR(fmY[3][0]), TAV_PAIR(fmY[3][1])},
     10};
-const KernelFields kModulate = {{TAV_PAIR(rmInc)}, 1, {TAV_PAIR(rmPhase)}, 1};
-const KernelFields kZeroDelay = {
+constexpr KernelFields kModulate = {{TAV_PAIR(rmInc)}, 1, {TAV_PAIR(rmPhase)}, 1};
+constexpr KernelFields kZeroDelay = {
     {TAV_PAIR(zdA1), TAV_PAIR(zdA2), TAV_PAIR(zdA3), TAV_PAIR(zdK)},
     4,
     {TAV_PAIR(zdS1[0]), TAV_PAIR(zdS1[1]), TAV_PAIR(zdS2[0]), TAV_PAIR(zdS2[1])},
     4};
 #undef TAV_PAIR
 
-const KernelFields& kernelFields(int mode) {
-    switch (mode) {
-        case kFilterLow6:
-        case kFilterHigh6: return kOnePole;
-        case kFilterLow12:
-        case kFilterHigh12:
-        case kFilterBand12:
-        case kFilterNotch12: return kStateVariable;
-        case kFilterLow18:
-        case kFilterHigh18: return k18;
-        case kFilterLow24:
-        case kFilterHigh24: return k24;
-        case kFilterBand24:
-        case kFilterNotch24: return kLadder;
-        case kFilterLow36:
-        case kFilterHigh36: return k36;
-        case kFilterVocal:
-        case kFilterFormant1:
-        case kFilterFormant2: return kResonators;
-        case kFilterRingMod:
-        case kFilterAmpMod: return kModulate;
-        default: return kZeroDelay;
-    }
+using KernelRun = void (*)(Pair&, const KernelParams&, const Lanes4 (&)[2], Lanes4 (&)[2]);
+
+// Two pairs' fields merged into one (a in lanes 0 and 1, b in 2 and 3), one kernel run,
+// the states split back. With the field list and the kernel known here the compiler keeps
+// the merged pair in registers.
+template <const KernelFields& F, KernelRun Run>
+inline void runMerged(Pair& a, Pair& b, const KernelParams& k, const Lanes4 (&x)[2],
+                      Lanes4 (&y)[2]) {
+    Pair merged;
+    Lanes4* m = reinterpret_cast<Lanes4*>(&merged);
+    const Lanes4* pa = reinterpret_cast<const Lanes4*>(&a);
+    const Lanes4* pb = reinterpret_cast<const Lanes4*>(&b);
+    for (int i = 0; i < F.coefCount; ++i) m[F.coef[i]] = mergeNotes(pa[F.coef[i]], pb[F.coef[i]]);
+    for (int i = 0; i < F.stateCount; ++i)
+        m[F.state[i]] = mergeNotes(pa[F.state[i]], pb[F.state[i]]);
+    Run(merged, k, x, y);
+    Lanes4* wa = reinterpret_cast<Lanes4*>(&a);
+    Lanes4* wb = reinterpret_cast<Lanes4*>(&b);
+    for (int i = 0; i < F.stateCount; ++i) splitNotes(m[F.state[i]], wa[F.state[i]], wb[F.state[i]]);
 }
 
 }  // namespace
@@ -694,31 +799,44 @@ const KernelFields& kernelFields(int mode) {
 // Two prepared voices of one note each and the same kernel (mode, output taps and depth)
 // through one run: the fields of their pairs that the kernel uses are merged into one pair,
 // voice a in lanes 0 and 1, voice b in lanes 2 and 3, run, and the states split again.
-void TFilter::runTwo(TFilter& a, TFilter& b, const stereoOverStruct& inA,
-                     const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB) {
-    const KernelFields& k = kernelFields(a.mode);
-    Pair merged;
-    Lanes4* m = reinterpret_cast<Lanes4*>(&merged);
-    const Lanes4* pa = reinterpret_cast<const Lanes4*>(&a.pairs[0]);
-    const Lanes4* pb = reinterpret_cast<const Lanes4*>(&b.pairs[0]);
-    for (int i = 0; i < k.coefCount; ++i) m[k.coef[i]] = mergeNotes(pa[k.coef[i]], pb[k.coef[i]]);
-    for (int i = 0; i < k.stateCount; ++i)
-        m[k.state[i]] = mergeNotes(pa[k.state[i]], pb[k.state[i]]);
-
-    Lanes4 x[2], y[2];
-    gatherTwoNotes(inA, inB, x);
-    a.runPair(merged, x, y);
-
-    Lanes4* wa = reinterpret_cast<Lanes4*>(&a.pairs[0]);
-    Lanes4* wb = reinterpret_cast<Lanes4*>(&b.pairs[0]);
-    for (int i = 0; i < k.stateCount; ++i) splitNotes(m[k.state[i]], wa[k.state[i]], wb[k.state[i]]);
-    scatterTwoNotes(y, outA, outB);
+void TFilter::runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]) {
+    const KernelParams k{a.mode, {a.tapLow, a.tapBand, a.tapHigh}, a.res + kGuard};
+    Pair& pa = a.pairs[0];
+    Pair& pb = b.pairs[0];
+    Lanes4 x[2];
+    Lanes4(&y)[2] = lanes;
+    scaleIn(lanes, x);
+    switch (a.mode) {
+        case kFilterLow6:
+        case kFilterHigh6: runMerged<kOnePole, runOnePoleFamily>(pa, pb, k, x, y); break;
+        case kFilterLow12:
+        case kFilterHigh12:
+        case kFilterBand12:
+        case kFilterNotch12:
+            runMerged<kStateVariable, runStateVariableFamily>(pa, pb, k, x, y);
+            break;
+        case kFilterLow18:
+        case kFilterHigh18: runMerged<k18, run18Family>(pa, pb, k, x, y); break;
+        case kFilterLow24:
+        case kFilterHigh24: runMerged<k24, run24Family>(pa, pb, k, x, y); break;
+        case kFilterBand24:
+        case kFilterNotch24: runMerged<kLadder, runLadderFamily>(pa, pb, k, x, y); break;
+        case kFilterLow36:
+        case kFilterHigh36: runMerged<k36, run36Family>(pa, pb, k, x, y); break;
+        case kFilterVocal:
+        case kFilterFormant1:
+        case kFilterFormant2:
+            runMerged<kResonators, runResonatorFamily>(pa, pb, k, x, y);
+            break;
+        case kFilterRingMod:
+        case kFilterAmpMod: runMerged<kModulate, runModulateFamily>(pa, pb, k, x, y); break;
+        default: runMerged<kZeroDelay, runZeroDelayFamily>(pa, pb, k, x, y); break;
+    }
 }
 
-// Whether two prepared filters run the same kernel: the mode, and what the kernel takes
-// from the filter besides its pair.
-bool TFilter::sameKernel(const TFilter& a, const TFilter& b) {
-    if (a.mode != b.mode) return false;
+// The same kernel: the mode, and what the kernel takes from the filter besides its pair.
+bool TFilter::canRunPair(const TFilter& a, const TFilter& b) {
+    if (a.mode != b.mode || isComb(a.mode)) return false;
     switch (a.mode) {
         case kFilterRingMod:
         case kFilterAmpMod: return a.res == b.res;
@@ -729,25 +847,6 @@ bool TFilter::sameKernel(const TFilter& a, const TFilter& b) {
     }
 }
 
-void TFilter::runNotes(TFilter* const* filters, const stereoOverStruct* const* in,
-                       stereoOverStruct* const* out, int count) {
-    int pending = -1;  // a voice waiting for a partner
-    for (int k = 0; k < count; ++k) {
-        TFilter& f = *filters[k];
-        if (isComb(f.mode)) {
-            f.run(1, in[k], out[k]);
-        } else if (pending < 0) {
-            pending = k;
-        } else if (sameKernel(*filters[pending], f)) {
-            runTwo(*filters[pending], f, *in[pending], *in[k], *out[pending], *out[k]);
-            pending = -1;
-        } else {
-            filters[pending]->run(1, in[pending], out[pending]);
-            pending = k;
-        }
-    }
-    if (pending >= 0) filters[pending]->run(1, in[pending], out[pending]);
-}
 
 // --- effect entry points -----------------------------------------------------------------
 
@@ -789,6 +888,7 @@ void TFilter::process(stereoOverStruct in, stereoOverStruct& out) { runEffectKer
 // One oversampled stereo sample through the two-pole zero-delay kernel (lanes 0 and 1; the
 // other two mirror them). Its coefficients are kept apart from the voice entry point's.
 void TFilter::runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out) {
+    memo.quiet = false;  // the voice entry point's state is shared with this kernel
     if (mode == kFilterBypass) {
         out = in;
         return;
@@ -813,13 +913,15 @@ void TFilter::runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out)
         lastPairs = 0;
     }
     const Taps taps = {tapLow, tapBand, tapHigh};
+    ZeroDelay z(P, 0);
     for (int s = 0; s < 2; ++s) {
         const Lanes4 x =
             Lanes4{in.sub[s].left, in.sub[s].right, in.sub[s].left, in.sub[s].right} * 0.1f + kGuard;
-        const Lanes4 y = scaleOut(zeroDelay(P, 0, x, taps));
+        const Lanes4 y = scaleOut(z(x, taps));
         out.sub[s].left = y[0];
         out.sub[s].right = y[1];
     }
-    dropTiny(P.zdS1[0]);
-    dropTiny(P.zdS2[0]);
+    dropTiny(z.s1);
+    dropTiny(z.s2);
+    z.store(P, 0);
 }

@@ -77,6 +77,16 @@ extern const int UNI_SPLIT_NUM[kFilterMaxCopies + 1];
 typedef float Lanes4 __attribute__((vector_size(16)));
 typedef int32_t LaneInts4 __attribute__((vector_size(16)));
 
+// Where the processor has AVX2 (checked at run time), the filters of four single-note
+// voices can run in the eight lanes of one vector; eight-lane values live only inside the
+// functions compiled for it.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 12
+#define TAV_WIDE_LANES 1
+typedef float Lanes8 __attribute__((vector_size(32)));
+#else
+#define TAV_WIDE_LANES 0
+#endif
+
 // Small numeric helpers shared by the voice and layer filters.
 namespace filtermath {
 
@@ -115,6 +125,14 @@ inline Lanes4 clampNaN(Lanes4 x, float lo, float hi) {
     const Lanes4 vl = splat(lo), vh = splat(hi);
     x = x > vl ? x : vl;
     return x < vh ? x : vh;
+}
+// The same in place for a float vector of any width (four or eight lanes; an eight-lane
+// value is never passed by value outside the AVX2 paths).
+template <class V>
+inline void clampLanes(V& x, float lo, float hi) {
+    const V vl = V{} + lo, vh = V{} + hi;
+    x = x > vl ? x : vl;
+    x = x < vh ? x : vh;
 }
 
 // 2^x for x in [0, 10] (the cutoff exponent), relative error about 2e-7: the integer part
@@ -168,12 +186,43 @@ inline LaneInts4 tableEntries(Lanes4 v) {
 }
 
 // dst = v, the store skipped when dst already holds v bit for bit: values that seldom
-// change cost no store (and no stall of a wider load behind it) on most calls.
-inline void assignChanged(float& dst, float v) {
+// change cost no store (and no stall of a wider load behind it) on most calls. Returns
+// whether dst changed.
+inline bool assignChanged(float& dst, float v) {
     uint32_t a, b;
     std::memcpy(&a, &dst, sizeof a);
     std::memcpy(&b, &v, sizeof b);
-    if (a != b) dst = v;
+    if (a == b) return false;
+    dst = v;
+    return true;
+}
+
+// The arguments of a filter's last coefficient update and whether that update changed
+// anything. An update is a function of its arguments and the filter's state alone, so one
+// with the same arguments right after an update that changed nothing would change nothing
+// either: it is skipped. Whatever else changes the state (a reset, tracking, an envelope
+// value) clears `quiet`.
+template <int N>
+struct UpdateMemo {
+    float args[N] = {};
+    int notes = -1;
+    bool quiet = false;
+    bool skip(const float (&a)[N], int n) const {
+        return quiet && n == notes && std::memcmp(a, args, sizeof args) == 0;
+    }
+    void record(const float (&a)[N], int n, bool changed) {
+        std::memcpy(args, a, sizeof args);
+        notes = n;
+        quiet = !changed;
+    }
+};
+
+// Stores an envelope value (see pairEnvelopes); returns whether it differed bit for bit.
+inline bool storeEnvelope(Lanes4& slot, float value) {
+    const Lanes4 v = splat(value);
+    if (!anyLane((LaneInts4)v != (LaneInts4)slot)) return false;
+    slot = v;
+    return true;
 }
 
 // Values this small in a state are dropped to zero, so that a decaying state never enters
@@ -184,6 +233,13 @@ inline void dropTiny(Lanes4& v) {
     // |v| > floor by clearing the sign bit; NaN compares false and drops too.
     const LaneInts4 magnitude = (LaneInts4)v & 0x7fffffff;
     v = (Lanes4)((LaneInts4)v & ((Lanes4)magnitude > kStateFloor));
+}
+// The same for a float vector of any width.
+template <class V>
+inline void dropTinyLanes(V& v) {
+    using Ints = decltype(v > v);
+    const Ints magnitude = (Ints)v & 0x7fffffff;
+    v = (V)((Ints)v & ((V)magnitude > kStateFloor));
 }
 inline void dropTiny(Lanes4* v, int n) {
     for (int i = 0; i < n; ++i) dropTiny(v[i]);
@@ -235,26 +291,29 @@ inline void splitNotes(Lanes4 v, Lanes4& a, Lanes4& b) {
     b = dupHigh(v);
 }
 
-// The scaled sub-samples of two single-note records: x[s] = 0.1 x {a left, a right, b left,
-// b right} of sub-sample s + 1e-15. The engine writes its note records whole, so the
-// eight-byte halves load directly.
-inline void gatherTwoNotes(const stereoOverStruct& a, const stereoOverStruct& b, Lanes4 (&x)[2]) {
-    for (int s = 0; s < 2; ++s) {
+// The sub-samples of two single-note records as lanes: s[k] = {a left, a right, b left,
+// b right} of sub-sample k. The engine writes its note records whole, so the eight-byte
+// halves load directly.
+inline void loadNotePair(const stereoOverStruct& a, const stereoOverStruct& b, Lanes4 (&s)[2]) {
+    for (int k = 0; k < 2; ++k) {
 #if defined(__SSE2__)
-        __m128 v = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&a.sub[s])));
-        v = _mm_loadh_pi(v, reinterpret_cast<const __m64*>(&b.sub[s]));
-        x[s] = (Lanes4)v * 0.1f + 1e-15f;
+        __m128 v = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&a.sub[k])));
+        s[k] = (Lanes4)_mm_loadh_pi(v, reinterpret_cast<const __m64*>(&b.sub[k]));
 #else
-        x[s] = Lanes4{a.sub[s].left, a.sub[s].right, b.sub[s].left, b.sub[s].right} * 0.1f +
-               1e-15f;
+        s[k] = Lanes4{a.sub[k].left, a.sub[k].right, b.sub[k].left, b.sub[k].right};
 #endif
     }
 }
 
-// Results of two single-note voices back into their records.
-inline void scatterTwoNotes(const Lanes4 (&y)[2], stereoOverStruct& a, stereoOverStruct& b) {
-    storeNote(a, lowHalves(y[0], y[1]));
-    storeNote(b, highHalves(y[0], y[1]));
+// The lanes of two single-note voices back into their records.
+inline void storeNotePair(const Lanes4 (&s)[2], stereoOverStruct& a, stereoOverStruct& b) {
+    storeNote(a, lowHalves(s[0], s[1]));
+    storeNote(b, highHalves(s[0], s[1]));
+}
+
+// The kernels' input: a tenth of the signal plus the guard.
+inline void scaleIn(const Lanes4 (&s)[2], Lanes4 (&x)[2]) {
+    for (int k = 0; k < 2; ++k) x[k] = s[k] * 0.1f + 1e-15f;
 }
 
 // The envelope values of the two notes of pair p (an odd count repeats its last note) as
@@ -312,10 +371,14 @@ public:
     void setVel(float amount, float velocity);
     // The envelope contribution (normalised) of one copy; other copy numbers are ignored.
     void setEnv(int copy, float value) {
-        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = filtermath::splat(value);
+        if (copy >= 0 && copy < kFilterMaxCopies && filtermath::storeEnvelope(env[copy], value))
+            memo.quiet = false;
     }
     // The next call takes its cutoff targets without smoothing.
-    void setDirect() { direct = true; }
+    void setDirect() {
+        direct = true;
+        memo.quiet = false;
+    }
     // The effect entry point's smoothed cutoff plus the left modulation value.
     float getFreq() const { return smoothCutoff[0] + lastMod.left; }
     int getType() const { return mode; }
@@ -327,17 +390,29 @@ public:
     void process(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                  float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
 
-    // Batch entry points for voices of one note each: prepareNote() with the arguments the
-    // voice's process() call would take, which passes the note through and returns false
-    // when there is nothing to filter (bypass); then runNotes() once with the filters it
-    // returned true for. Voices that run the same kernel go two to a vector; the results are
-    // exactly those of process() on each.
+    // Pair entry points for voices of one note each. prepareNote() takes the arguments the
+    // voice's process() call would take; it passes the note through and returns false when
+    // there is nothing to filter (bypass). Two prepared filters for which canRunPair() holds
+    // then run side by side on a pair's lanes (see loadNotePair) with runNotePair(), others
+    // alone with runNote(). The results are exactly those of process() on each.
     bool prepareNote(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                      float morph, const stereoOverStruct* in, stereoOverStruct* out) {
+        // The common cases, a bypassed filter and a settled note, are decided here, without
+        // the call.
+        if (mode == kFilterBypass) {
+            if (out != in) *out = *in;
+            return false;
+        }
+        const float args[7] = {cutoff.left, cutoff.right, mod.left, mod.right,
+                               separation,  resonance,    morph};
+        if (memo.skip(args, 1)) return true;
         return prepare(cutoff, mod, separation, resonance, morph, 1, in, out) > 0;
     }
-    static void runNotes(TFilter* const* filters, const stereoOverStruct* const* in,
-                         stereoOverStruct* const* out, int count);
+    // Whether two prepared filters (a and b distinct) can run as a pair: the same kernel,
+    // not a comb.
+    static bool canRunPair(const TFilter& a, const TFilter& b);
+    static void runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]);
+    void runNote(const stereoOverStruct* in, stereoOverStruct* out) { run(1, in, out); }
 
     // Effect entry points: one oversampled stereo sample through the two-pole zero-delay
     // kernel of modes 7 to 12 (other modes take its low-pass tap; mode 0 passes through).
@@ -399,9 +474,6 @@ private:
                 float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
     void run(int n, const stereoOverStruct* in, stereoOverStruct* out);
     void runPair(Pair& P, const Lanes4 (&x)[2], Lanes4 (&y)[2]) const;
-    static void runTwo(TFilter& a, TFilter& b, const stereoOverStruct& inA,
-                       const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB);
-    static bool sameKernel(const TFilter& a, const TFilter& b);
     void runComb(int pairCount, const Lanes4 (*x)[2], Lanes4 (*y)[2]);
     void runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out);
     void setEffectTargets(float left, float right, float sep);
@@ -439,6 +511,8 @@ private:
     float coefMorph = -1.0f;
 
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+    // cutoff (2), mod (2), separation, resonance, morph of the last prepared voice call
+    filtermath::UpdateMemo<7> memo;
 
     // Terms shared by all lanes, from the mode, resonance and morph of the last update: the
     // zero-delay damping R, the formant shifts and vowel frequencies, the formant

@@ -8,6 +8,42 @@
 
 using namespace filtermath;
 
+#if TAV_WIDE_LANES
+namespace {
+
+// Whether the processor runs AVX2 (and the system saves its registers): decided once when
+// the library loads, so the audio thread only reads it.
+bool detectWideLanes() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+const bool kWideLanes = detectWideLanes();
+
+// Eight lanes as two halves of four: the helpers of the AVX2 paths, always inlined there
+// (an eight-lane value never crosses a call).
+__attribute__((always_inline, target("avx2"))) inline Lanes8 joinLanes(Lanes4 lo, Lanes4 hi) {
+    return __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7);
+}
+__attribute__((always_inline, target("avx2"))) inline Lanes4 lowerLanes(Lanes8 v) {
+    return __builtin_shufflevector(v, v, 0, 1, 2, 3);
+}
+__attribute__((always_inline, target("avx2"))) inline Lanes4 upperLanes(Lanes8 v) {
+    return __builtin_shufflevector(v, v, 4, 5, 6, 7);
+}
+// Four single-note voices' halves of a field in eight lanes, and back (see mergeNotes).
+__attribute__((always_inline, target("avx2"))) inline Lanes8 mergeQuad(const Lanes4& a, const Lanes4& b,
+                                                       const Lanes4& c, const Lanes4& d) {
+    return joinLanes(mergeNotes(a, b), mergeNotes(c, d));
+}
+__attribute__((always_inline, target("avx2"))) inline void splitQuad(Lanes8 v, Lanes4& a, Lanes4& b, Lanes4& c,
+                                                     Lanes4& d) {
+    splitNotes(lowerLanes(v), a, b);
+    splitNotes(upperLanes(v), c, d);
+}
+
+}  // namespace
+#endif
+
 namespace {
 
 constexpr float kGuard = 1e-15f;
@@ -52,18 +88,26 @@ void TBPFilter::reset() {
     for (Lanes4& v : lastV) v = splat(std::nanf(""));
     lastRes = -1.0f;  // coefficients are recomputed on the next call
     lastPairs = 0;
+    memo.quiet = false;
 }
 
-void TBPFilter::setTrack(float amount, float key) { keyFactor = std::exp2(amount * key); }
+void TBPFilter::setTrack(float amount, float key) {
+    if (assignChanged(keyFactor, std::exp2(amount * key))) memo.quiet = false;
+}
 
-void TBPFilter::setVel(float amount, float velocity) { velOffset = (velocity - 0.5f) * amount; }
+void TBPFilter::setVel(float amount, float velocity) {
+    if (assignChanged(velOffset, (velocity - 0.5f) * amount)) memo.quiet = false;
+}
 
 // The coefficients of this call: the mapped cutoff of every lane, and FilterSine and the
 // damping where the cutoff moved or the resonance or copy count changed.
 void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, float sep,
                        float resonance) {
+    const float args[5] = {cutoff.left, cutoff.right, mod, sep, resonance};
+    if (memo.skip(args, n)) return;
     const float r = clampNaN(resonance, 0.0f, 1.0f) * 0.95f;
     const bool shared = pairCount > lastPairs || std::fabs(r - lastRes) > 1e-5f;
+    bool changed = shared;
     if (shared) {
         lastRes = r;
         lastPairs = pairCount;
@@ -77,6 +121,7 @@ void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, flo
         if (!sameMap || anyLane(v != lastV[p])) {
             const float base = 20.0f * keyFactor;
             const Lanes4 sideGain = {base / sep, base * sep, base / sep, base * sep};
+            changed = true;
             lastV[p] = v;
             fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
             moved |= movedBeyond(fTarget[p], fUsed[p]);
@@ -87,28 +132,31 @@ void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, flo
             D[p] = splat(1.0f - r + kGuard);
         }
     }
-    assignChanged(lastKey, keyFactor);
-    assignChanged(lastSep, sep);
+    changed |= assignChanged(lastKey, keyFactor);
+    changed |= assignChanged(lastSep, sep);
+    memo.record(args, n, changed);
 }
 
 namespace {
 
-// Both sub-samples of the resonant state-variable band-pass on one vector of lanes; the
-// states stay in registers over both and drop below the floor at the end.
-inline void bandPassKernel(Lanes4 f, Lanes4 d, Lanes4& bs, Lanes4& ls, const Lanes4 (&x)[2],
-                           Lanes4 (&y)[2]) {
+// Both sub-samples of the resonant state-variable band-pass on one vector of lanes (four or
+// eight); the states stay in registers over both and drop below the floor at the end.
+template <class V>
+__attribute__((always_inline)) inline void bandPassKernel(V f, V d, V& bs, V& ls, const V (&x)[2],
+                                                          V (&y)[2]) {
     for (int s = 0; s < 2; ++s) {
         // b - 0.001 b^3 limits only while |b| < sqrt(1000 / 3); the state is held there.
-        Lanes4 b = clampNaN(bs, -18.2574186f, 18.2574186f);
+        V b = bs;
+        clampLanes(b, -18.2574186f, 18.2574186f);
         b = b - (0.001f * b) * (b * b);
-        const Lanes4 high = x[s] - ls - d * b;
+        const V high = x[s] - ls - d * b;
         b = f * high + b;
         ls = f * b + ls;
         bs = b;
         y[s] = 20.0f * b + kGuard;
     }
-    dropTiny(bs);
-    dropTiny(ls);
+    dropTinyLanes(bs);
+    dropTinyLanes(ls);
 }
 
 }  // namespace
@@ -132,32 +180,48 @@ void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, floa
     scatterPairs(y, n, out);
 }
 
-void TBPFilter::runTwo(TBPFilter& a, TBPFilter& b, const stereoOverStruct& inA,
-                       const stereoOverStruct& inB, stereoOverStruct& outA,
-                       stereoOverStruct& outB) {
-    Lanes4 x[2], y[2];
-    gatherTwoNotes(inA, inB, x);
+void TBPFilter::runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]) {
+    Lanes4 x[2];
+    scaleIn(lanes, x);
+    Lanes4(&y)[2] = lanes;
     Lanes4 bs = mergeNotes(a.band[0], b.band[0]), ls = mergeNotes(a.low[0], b.low[0]);
     bandPassKernel(mergeNotes(a.F[0], b.F[0]), mergeNotes(a.D[0], b.D[0]), bs, ls, x, y);
     splitNotes(bs, a.band[0], b.band[0]);
     splitNotes(ls, a.low[0], b.low[0]);
-    scatterTwoNotes(y, outA, outB);
 }
 
-void TBPFilter::runNotes(TBPFilter* const* filters, const stereoOverStruct* const* in,
-                         stereoOverStruct* const* out, int count) {
-    int k = 0;
-    for (; k + 1 < count; k += 2)
-        runTwo(*filters[k], *filters[k + 1], *in[k], *in[k + 1], *out[k], *out[k + 1]);
-    if (k < count) {
-        // The odd voice out runs alone, in both halves of the vector.
-        Lanes4 x[1][2], y[1][2];
-        gatherPairs(in[k], 1, 1, x);
-        TBPFilter& f = *filters[k];
-        bandPassKernel(f.F[0], f.D[0], f.band[0], f.low[0], x[0], y[0]);
-        scatterPairs(y, 1, out[k]);
+#if TAV_WIDE_LANES
+__attribute__((target("avx2"))) void TBPFilter::runNoteQuadWide(TBPFilter& a, TBPFilter& b,
+                                                                TBPFilter& c, TBPFilter& d,
+                                                                Lanes4 (&ab)[2],
+                                                                Lanes4 (&cd)[2]) {
+    Lanes8 x[2], y[2];
+    for (int s = 0; s < 2; ++s) x[s] = joinLanes(ab[s], cd[s]) * 0.1f + 1e-15f;
+    Lanes8 bs = mergeQuad(a.band[0], b.band[0], c.band[0], d.band[0]);
+    Lanes8 ls = mergeQuad(a.low[0], b.low[0], c.low[0], d.low[0]);
+    bandPassKernel(mergeQuad(a.F[0], b.F[0], c.F[0], d.F[0]),
+                   mergeQuad(a.D[0], b.D[0], c.D[0], d.D[0]), bs, ls, x, y);
+    splitQuad(bs, a.band[0], b.band[0], c.band[0], d.band[0]);
+    splitQuad(ls, a.low[0], b.low[0], c.low[0], d.low[0]);
+    for (int s = 0; s < 2; ++s) {
+        ab[s] = lowerLanes(y[s]);
+        cd[s] = upperLanes(y[s]);
     }
 }
+#endif
+
+void TBPFilter::runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+    if (kWideLanes) {
+        runNoteQuadWide(a, b, c, d, ab, cd);
+        return;
+    }
+#endif
+    runNotePair(a, b, ab);
+    runNotePair(c, d, cd);
+}
+
 
 // --- layer low-pass ------------------------------------------------------------------------
 
@@ -178,15 +242,23 @@ void TLPFilter::reset() {
     for (Lanes4& v : lastV) v = splat(std::nanf(""));
     lastQ = -1.0f;
     lastPairs = 0;
+    memo.quiet = false;
 }
 
-void TLPFilter::setTrack(float amount, float key) { keyFactor = std::exp2(amount * key); }
+void TLPFilter::setTrack(float amount, float key) {
+    if (assignChanged(keyFactor, std::exp2(amount * key))) memo.quiet = false;
+}
 
-void TLPFilter::setVel(float amount, float velocity) { velOffset = (velocity - 0.5f) * amount; }
+void TLPFilter::setVel(float amount, float velocity) {
+    if (assignChanged(velOffset, (velocity - 0.5f) * amount)) memo.quiet = false;
+}
 
 void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float resonance) {
+    const float args[3] = {cutoff, mod, resonance};
+    if (memo.skip(args, n)) return;
     const float q = layerQ(resonance);
     const bool shared = pairCount > lastPairs || std::fabs(q - lastQ) > 1e-5f;
+    bool changed = shared;
     if (shared) {
         lastQ = q;
         R = FilterZQ[(int)(q * 131071.0f)];
@@ -198,6 +270,7 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
         const Lanes4 v = clampNaN(pairEnvelopes(env, p, n) + common, 0.0f, 1.0f);
         bool moved = shared;
         if (!sameMap || anyLane(v != lastV[p])) {
+            changed = true;
             lastV[p] = v;
             fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * (20.0f * keyFactor), ceiling);
             moved |= movedBeyond(fTarget[p], fUsed[p]);
@@ -209,24 +282,27 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
                 a1[p], a2[p], a3[p]);
         }
     }
-    assignChanged(lastKey, keyFactor);
+    changed |= assignChanged(lastKey, keyFactor);
+    memo.record(args, n, changed);
 }
 
 namespace {
 
-// Both sub-samples of the two-pole zero-delay low-pass on one vector of lanes.
-inline void lowPassKernel(Lanes4 c1, Lanes4 c2, Lanes4 c3, Lanes4& t1, Lanes4& t2,
-                          const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+// Both sub-samples of the two-pole zero-delay low-pass on one vector of lanes (four or
+// eight).
+template <class V>
+__attribute__((always_inline)) inline void lowPassKernel(V c1, V c2, V c3, V& t1, V& t2,
+                                                         const V (&x)[2], V (&y)[2]) {
     for (int s = 0; s < 2; ++s) {
-        const Lanes4 v3 = x[s] - t2;
-        const Lanes4 band = c1 * t1 + c2 * v3;
-        const Lanes4 low = t2 + c2 * t1 + c3 * v3;
+        const V v3 = x[s] - t2;
+        const V band = c1 * t1 + c2 * v3;
+        const V low = t2 + c2 * t1 + c3 * v3;
         t1 = 2.0f * band - t1;
         t2 = 2.0f * low - t2;
         y[s] = 10.0f * low + kGuard;
     }
-    dropTiny(t1);
-    dropTiny(t2);
+    dropTinyLanes(t1);
+    dropTinyLanes(t2);
 }
 
 }  // namespace
@@ -246,32 +322,50 @@ void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
     scatterPairs(y, n, out);
 }
 
-void TLPFilter::runTwo(TLPFilter& a, TLPFilter& b, const stereoOverStruct& inA,
-                       const stereoOverStruct& inB, stereoOverStruct& outA,
-                       stereoOverStruct& outB) {
-    Lanes4 x[2], y[2];
-    gatherTwoNotes(inA, inB, x);
+void TLPFilter::runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]) {
+    Lanes4 x[2];
+    scaleIn(lanes, x);
+    Lanes4(&y)[2] = lanes;
     Lanes4 t1 = mergeNotes(a.s1[0], b.s1[0]), t2 = mergeNotes(a.s2[0], b.s2[0]);
     lowPassKernel(mergeNotes(a.a1[0], b.a1[0]), mergeNotes(a.a2[0], b.a2[0]),
                   mergeNotes(a.a3[0], b.a3[0]), t1, t2, x, y);
     splitNotes(t1, a.s1[0], b.s1[0]);
     splitNotes(t2, a.s2[0], b.s2[0]);
-    scatterTwoNotes(y, outA, outB);
 }
 
-void TLPFilter::runNotes(TLPFilter* const* filters, const stereoOverStruct* const* in,
-                         stereoOverStruct* const* out, int count) {
-    int k = 0;
-    for (; k + 1 < count; k += 2)
-        runTwo(*filters[k], *filters[k + 1], *in[k], *in[k + 1], *out[k], *out[k + 1]);
-    if (k < count) {
-        Lanes4 x[1][2], y[1][2];
-        gatherPairs(in[k], 1, 1, x);
-        TLPFilter& f = *filters[k];
-        lowPassKernel(f.a1[0], f.a2[0], f.a3[0], f.s1[0], f.s2[0], x[0], y[0]);
-        scatterPairs(y, 1, out[k]);
+#if TAV_WIDE_LANES
+__attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TLPFilter& b,
+                                                                TLPFilter& c, TLPFilter& d,
+                                                                Lanes4 (&ab)[2],
+                                                                Lanes4 (&cd)[2]) {
+    Lanes8 x[2], y[2];
+    for (int s = 0; s < 2; ++s) x[s] = joinLanes(ab[s], cd[s]) * 0.1f + 1e-15f;
+    Lanes8 t1 = mergeQuad(a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
+    Lanes8 t2 = mergeQuad(a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
+    lowPassKernel(mergeQuad(a.a1[0], b.a1[0], c.a1[0], d.a1[0]),
+                  mergeQuad(a.a2[0], b.a2[0], c.a2[0], d.a2[0]),
+                  mergeQuad(a.a3[0], b.a3[0], c.a3[0], d.a3[0]), t1, t2, x, y);
+    splitQuad(t1, a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
+    splitQuad(t2, a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
+    for (int s = 0; s < 2; ++s) {
+        ab[s] = lowerLanes(y[s]);
+        cd[s] = upperLanes(y[s]);
     }
 }
+#endif
+
+void TLPFilter::runNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
+                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+    if (kWideLanes) {
+        runNoteQuadWide(a, b, c, d, ab, cd);
+        return;
+    }
+#endif
+    runNotePair(a, b, ab);
+    runNotePair(c, d, cd);
+}
+
 
 // --- layer high-pass -----------------------------------------------------------------------
 
@@ -290,16 +384,20 @@ void THPFilter::reset() {
     std::memset(c, 0, sizeof c);
     lastX = -1.0f;
     lastQ = -1.0f;
+    memo.quiet = false;
 }
 
 void THPFilter::update(float freq, float mod, float resonance) {
     const float xv = clampNaN(freq + mod, 0.0f, 1.0f);
+    bool changed = false;
     if (xv != lastX) {
+        changed = true;
         lastX = xv;
         fTarget = boundCutoff(exp2Cutoff(10.0f * xv) * 20.0f, ceiling);
     }
     const float q = layerQ(resonance);
     if (std::fabs(fTarget - fUsed) > 1e-5f || std::fabs(q - lastQ) > 1e-5f) {
+        changed = true;
         fUsed = fTarget;
         lastQ = q;
         const float R = FilterZQ[(int)(q * 131071.0f)];
@@ -307,27 +405,32 @@ void THPFilter::update(float freq, float mod, float resonance) {
         zeroDelayCoefficients(splat(gl), R, a1, a2, a3);
         k = splat(2.0f * R);
     }
+    const float args[3] = {freq, mod, resonance};
+    memo.record(args, 1, changed);
 }
 
 namespace {
 
-// Both sub-samples of the zero-delay high-pass and its low cut on one vector of lanes.
-inline void highPassKernel(Lanes4 c1, Lanes4 c2, Lanes4 c3, Lanes4 k2, Lanes4 lc, Lanes4& t1,
-                           Lanes4& t2, Lanes4& cut, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+// Both sub-samples of the zero-delay high-pass and its low cut on one vector of lanes (of
+// four or, for four voices at once, eight).
+template <class V>
+__attribute__((always_inline)) inline void highPassKernel(V c1, V c2, V c3, V k2, V lc, V& t1,
+                                                          V& t2, V& cut, const V (&x)[2],
+                                                          V (&y)[2]) {
     for (int s = 0; s < 2; ++s) {
-        const Lanes4 v3 = x[s] - t2;
-        const Lanes4 band = c1 * t1 + c2 * v3;
-        const Lanes4 low = t2 + c2 * t1 + c3 * v3;
-        const Lanes4 high = x[s] - k2 * band - low;
+        const V v3 = x[s] - t2;
+        const V band = c1 * t1 + c2 * v3;
+        const V low = t2 + c2 * t1 + c3 * v3;
+        const V high = x[s] - k2 * band - low;
         t1 = 2.0f * band - t1;
         t2 = 2.0f * low - t2;
         // A one-pole low-pass of the high-pass signal, subtracted: a gentle low cut.
         cut = cut + (high - cut) * lc;
         y[s] = 10.0f * (high - cut) + kGuard;
     }
-    dropTiny(t1);
-    dropTiny(t2);
-    dropTiny(cut);
+    dropTinyLanes(t1);
+    dropTinyLanes(t2);
+    dropTinyLanes(cut);
 }
 
 }  // namespace
@@ -347,11 +450,10 @@ void THPFilter::process(float freq, float mod, float resonance, int copies,
     scatterPairs(y, n, out);
 }
 
-void THPFilter::runTwo(THPFilter& a, THPFilter& b, const stereoOverStruct& inA,
-                       const stereoOverStruct& inB, stereoOverStruct& outA,
-                       stereoOverStruct& outB) {
-    Lanes4 x[2], y[2];
-    gatherTwoNotes(inA, inB, x);
+void THPFilter::runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]) {
+    Lanes4 x[2];
+    scaleIn(lanes, x);
+    Lanes4(&y)[2] = lanes;
     Lanes4 t1 = mergeNotes(a.s1[0], b.s1[0]), t2 = mergeNotes(a.s2[0], b.s2[0]);
     Lanes4 cut = mergeNotes(a.c[0], b.c[0]);
     highPassKernel(mergeNotes(a.a1, b.a1), mergeNotes(a.a2, b.a2), mergeNotes(a.a3, b.a3),
@@ -359,19 +461,42 @@ void THPFilter::runTwo(THPFilter& a, THPFilter& b, const stereoOverStruct& inA,
     splitNotes(t1, a.s1[0], b.s1[0]);
     splitNotes(t2, a.s2[0], b.s2[0]);
     splitNotes(cut, a.c[0], b.c[0]);
-    scatterTwoNotes(y, outA, outB);
 }
 
-void THPFilter::runNotes(THPFilter* const* filters, const stereoOverStruct* const* in,
-                         stereoOverStruct* const* out, int count) {
-    int k = 0;
-    for (; k + 1 < count; k += 2)
-        runTwo(*filters[k], *filters[k + 1], *in[k], *in[k + 1], *out[k], *out[k + 1]);
-    if (k < count) {
-        Lanes4 x[1][2], y[1][2];
-        gatherPairs(in[k], 1, 1, x);
-        THPFilter& f = *filters[k];
-        highPassKernel(f.a1, f.a2, f.a3, f.k, f.lowCut, f.s1[0], f.s2[0], f.c[0], x[0], y[0]);
-        scatterPairs(y, 1, out[k]);
+#if TAV_WIDE_LANES
+// Four voices in the eight lanes of an AVX2 vector: voice a's left and right, b's, c's,
+// d's. Every lane does what it does in runNotePair.
+__attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, THPFilter& b,
+                                                                THPFilter& c, THPFilter& d,
+                                                                Lanes4 (&ab)[2],
+                                                                Lanes4 (&cd)[2]) {
+    Lanes8 x[2], y[2];
+    for (int s = 0; s < 2; ++s) x[s] = joinLanes(ab[s], cd[s]) * 0.1f + 1e-15f;
+    Lanes8 t1 = mergeQuad(a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
+    Lanes8 t2 = mergeQuad(a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
+    Lanes8 cut = mergeQuad(a.c[0], b.c[0], c.c[0], d.c[0]);
+    highPassKernel(mergeQuad(a.a1, b.a1, c.a1, d.a1), mergeQuad(a.a2, b.a2, c.a2, d.a2),
+                   mergeQuad(a.a3, b.a3, c.a3, d.a3), mergeQuad(a.k, b.k, c.k, d.k),
+                   mergeQuad(a.lowCut, b.lowCut, c.lowCut, d.lowCut), t1, t2, cut, x, y);
+    splitQuad(t1, a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
+    splitQuad(t2, a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
+    splitQuad(cut, a.c[0], b.c[0], c.c[0], d.c[0]);
+    for (int s = 0; s < 2; ++s) {
+        ab[s] = lowerLanes(y[s]);
+        cd[s] = upperLanes(y[s]);
     }
 }
+#endif
+
+void THPFilter::runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d,
+                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+    if (kWideLanes) {
+        runNoteQuadWide(a, b, c, d, ab, cd);
+        return;
+    }
+#endif
+    runNotePair(a, b, ab);
+    runNotePair(c, d, cd);
+}
+

@@ -11,9 +11,9 @@
 // construction leaves each filter as init(44100) does.
 //
 // Voices of one note each are the common case, and one note fills only half of the four
-// lanes. The batch entry points run the same filter of many such voices (one layer of
-// every voice) two voices to a vector: prepareNote() on each filter with the arguments its
-// process() call would take, then runNotes() once for all of them. The results are exactly
+// lanes. The pair entry points run the same filter of two such voices in one vector:
+// prepareNote() on each filter with the arguments its process() call would take, then
+// runNotePair() on the pair's lanes (see loadNotePair), in place. The results are exactly
 // those of process() on each: every lane does the same arithmetic in the same order.
 #pragma once
 
@@ -28,18 +28,24 @@ public:
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
     void setEnv(int copy, float value) {
-        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = filtermath::splat(value);
+        if (copy >= 0 && copy < kFilterMaxCopies && filtermath::storeEnvelope(env[copy], value))
+            memo.quiet = false;
     }
     // With `on` false the notes pass unchanged.
     void process(bool on, stereoStruct cutoff, float mod, float separation, float resonance,
                  int copies, const stereoOverStruct* in, stereoOverStruct* out);
 
-    // Batch entry points for calls with `on` true and one note; every filter appears once.
+    // Pair entry points for calls with `on` true and one note (a and b distinct filters).
     void prepareNote(stereoStruct cutoff, float mod, float separation, float resonance) {
-        update(1, 1, cutoff, mod, separation, resonance);
+        // The common case of a settled note is decided here, without the call.
+        const float args[5] = {cutoff.left, cutoff.right, mod, separation, resonance};
+        if (!memo.skip(args, 1)) update(1, 1, cutoff, mod, separation, resonance);
     }
-    static void runNotes(TBPFilter* const* filters, const stereoOverStruct* const* in,
-                         stereoOverStruct* const* out, int count);
+    static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
+    // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
+    // processor with AVX2 one eight-lane run.
+    static void runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d, Lanes4 (&ab)[2],
+                            Lanes4 (&cd)[2]);
 
     float getRate() const { return rate; }
     float getLaneCutoff(int lane) const {
@@ -50,8 +56,10 @@ public:
 
 private:
     void update(int n, int pairCount, stereoStruct cutoff, float mod, float sep, float resonance);
-    static void runTwo(TBPFilter& a, TBPFilter& b, const stereoOverStruct& inA,
-                       const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB);
+#if TAV_WIDE_LANES
+    static void runNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                                Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+#endif
 
     float rate = 44100.0f;
     float tableScale = 262143.0f / 88200.0f;
@@ -61,6 +69,7 @@ private:
     float lastRes = -1.0f;  // resonance of the coefficients, -1: none yet
     int lastPairs = 0;
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+    filtermath::UpdateMemo<5> memo;     // cutoff (2), mod, separation, resonance
     // per pair: normalised cutoffs of the last call (NaN: none yet) and the key factor and
     // separation they were mapped with; target cutoffs in Hz and the ones in use
     Lanes4 lastV[kFilterMaxPairs] = {};
@@ -83,18 +92,23 @@ public:
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
     void setEnv(int copy, float value) {
-        if (copy >= 0 && copy < kFilterMaxCopies) env[copy] = filtermath::splat(value);
+        if (copy >= 0 && copy < kFilterMaxCopies && filtermath::storeEnvelope(env[copy], value))
+            memo.quiet = false;
     }
     // Both sides of a note share one cutoff.
     void process(float cutoff, float mod, float resonance, int copies, const stereoOverStruct* in,
                  stereoOverStruct* out);
 
-    // Batch entry points for calls of one note; every filter appears once.
+    // Pair entry points for calls of one note (a and b distinct filters).
     void prepareNote(float cutoff, float mod, float resonance) {
-        update(1, 1, cutoff, mod, resonance);
+        const float args[3] = {cutoff, mod, resonance};
+        if (!memo.skip(args, 1)) update(1, 1, cutoff, mod, resonance);
     }
-    static void runNotes(TLPFilter* const* filters, const stereoOverStruct* const* in,
-                         stereoOverStruct* const* out, int count);
+    static void runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]);
+    // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
+    // processor with AVX2 one eight-lane run.
+    static void runNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d, Lanes4 (&ab)[2],
+                            Lanes4 (&cd)[2]);
 
     float getRate() const { return rate; }
     float getCopyCutoff(int copy) const {
@@ -105,8 +119,10 @@ public:
 
 private:
     void update(int n, int pairCount, float cutoff, float mod, float resonance);
-    static void runTwo(TLPFilter& a, TLPFilter& b, const stereoOverStruct& inA,
-                       const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB);
+#if TAV_WIDE_LANES
+    static void runNoteQuadWide(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
+                                Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+#endif
 
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
@@ -117,6 +133,7 @@ private:
     float R = 0.5f;       // FilterZQ damping of that resonance
     int lastPairs = 0;
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+    filtermath::UpdateMemo<3> memo;     // cutoff, mod, resonance
     Lanes4 lastV[kFilterMaxPairs] = {};
     float lastKey = 1.0f;
     Lanes4 fTarget[kFilterMaxPairs] = {};
@@ -138,10 +155,16 @@ public:
     void process(float freq, float mod, float resonance, int copies, const stereoOverStruct* in,
                  stereoOverStruct* out);
 
-    // Batch entry points for calls of one note; every filter appears once.
-    void prepareNote(float freq, float mod, float resonance) { update(freq, mod, resonance); }
-    static void runNotes(THPFilter* const* filters, const stereoOverStruct* const* in,
-                         stereoOverStruct* const* out, int count);
+    // Pair entry points for calls of one note (a and b distinct filters).
+    void prepareNote(float freq, float mod, float resonance) {
+        const float args[3] = {freq, mod, resonance};
+        if (!memo.skip(args, 1)) update(freq, mod, resonance);
+    }
+    static void runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]);
+    // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
+    // processor with AVX2 one eight-lane run.
+    static void runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d,
+                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
 
     float getRate() const { return rate; }
     float getCutoff() const { return fUsed; }
@@ -150,8 +173,10 @@ public:
 
 private:
     void update(float freq, float mod, float resonance);
-    static void runTwo(THPFilter& a, THPFilter& b, const stereoOverStruct& inA,
-                       const stereoOverStruct& inB, stereoOverStruct& outA, stereoOverStruct& outB);
+#if TAV_WIDE_LANES
+    static void runNoteQuadWide(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d,
+                                Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+#endif
 
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
@@ -160,6 +185,7 @@ private:
     float fTarget = 640.0f;
     float fUsed = 640.0f;
     float lastQ = -1.0f;
+    filtermath::UpdateMemo<3> memo;  // frequency, mod, resonance
     // the zero-delay coefficients (zeroDelayCoefficients), 2R and the low-cut coefficient in
     // four lanes; per pair the two integrator states and the low-cut state
     Lanes4 a1 = {};

@@ -26,7 +26,11 @@ constexpr int kEnvSourceSlot[kNumEnvs] = {96, 42, 44, 46, 48, 50, 52, 54, 56, 60
 void TEnvState::setList(const int32_t* envs, int count) {
     if (count < 0) count = 0;
     if (count > kNumEnvs) count = kNumEnvs;
+    if (count == listCount && std::memcmp(list, envs, sizeof(int32_t) * (size_t)count) == 0)
+        return;  // the same list as before: nothing to redo
     listCount = count;
+    // An envelope joining the list may still hold a step from before it left.
+    for (uint8_t& m : moving) m = 1;
     for (int n = 0; n < kNumEnvs; ++n) advanceMask[n] = 0;
     for (int i = 0; i < count; ++i) {
         list[i] = envs[i];
@@ -36,7 +40,7 @@ void TEnvState::setList(const int32_t* envs, int count) {
     for (int i = 0; i < count; ++i) {
         const int n = list[i];
         if ((unsigned)n >= (unsigned)kNumEnvs) continue;
-        PublishGroup g{(int8_t)n, (int8_t)kEnvSourceSlot[n], 1};
+        PublishGroup g{n, kEnvSourceSlot[n], 1};
         if (i + 1 < count && list[i + 1] == n + 1 && n + 1 < kNumEnvs &&
             kEnvSourceSlot[n + 1] == kEnvSourceSlot[n] + 2) {
             g.count = 2;

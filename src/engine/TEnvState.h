@@ -59,13 +59,18 @@ struct TEnvState {
     // (step & mask), leaving the others exactly as they are; and the listed envelopes as
     // publishing groups of one or two neighbours whose source slots follow each other.
     uint64_t advanceMask[kNumEnvs];
+    // (Not char-sized: the float stores of publishing could otherwise alias these fields and
+    // make the compiler reload them after every store.)
     struct PublishGroup {
-        int8_t env;    // first envelope of the group
-        int8_t slot;   // its source slot; level and 1 - level go to slot and slot + 1
-        int8_t count;  // 1 or 2 (then the next envelope's level goes to slot + 2 and + 3)
+        int32_t env;    // first envelope of the group
+        int32_t slot;   // its source slot; level and 1 - level go to slot and slot + 1
+        int32_t count;  // 1 or 2 (then the next envelope's level goes to slot + 2 and + 3)
     };
     PublishGroup publish[kNumEnvs];
     int32_t publishCount;
+    // Per voice: some listed envelope may have a step other than zero (0: all its running
+    // levels stand still until the next update). Kept by setEnvs; setList sets it.
+    uint8_t moving[kEnvVoices];
 
     // Per envelope: its attack destination is the target of some modulation slot, so it
     // runs an attack from 0 at note start instead of starting at full level.

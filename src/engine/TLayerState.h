@@ -59,6 +59,11 @@ struct TLayerNote {
     int32_t subBand;
     // FM operator base steps in cycles per sub-sample (before the pitch envelopes).
     double opBase[2];
+    // The last argument and result of the note's pitch-envelope exponential and of the two
+    // operator pitch envelopes' (a result of 0 marks an empty slot): a held note whose
+    // envelopes stand still recomputes none of them.
+    double expIn[3];
+    double expOut[3];
 };
 
 // Control values of one voice layer, refreshed every 16 samples of the voice.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -106,6 +107,21 @@ inline double exp2Safe(double x) {
 
 inline float destOf(const float* dest, int d) {
     return d > 0 ? dest[d] : 0.0f;
+}
+
+// Whether any listed envelope of the voice's first `count` sub-elements has a step other
+// than zero.
+bool anyListedStep(const TEnvState& e, int v, int count) {
+    uint64_t any = 0;
+    for (int i = 0; i < count; ++i) {
+        const double* step = e.work.step[v][i];
+        for (int n = 0; n < kNumEnvs; ++n) {
+            uint64_t bits;
+            std::memcpy(&bits, &step[n], sizeof bits);
+            any |= (bits << 1) & (e.advanceMask[n] << 1);  // either zero counts as zero
+        }
+    }
+    return any != 0;
 }
 
 }  // namespace
@@ -220,7 +236,7 @@ void APlugin::setEnvs(int v) {
         if (n == 0 && voiceStolen[v]) {
             // A stolen voice moves nothing but its fading Amp envelope.
             fastRelease(*this, v, count, held);
-            return;
+            break;
         }
         const EnvInfo& info = table.e[n];
         const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
@@ -322,6 +338,7 @@ void APlugin::setEnvs(int v) {
             w.step[v][i][n] = (lev - old) * (1.0 / 16.0);
         }
     }
+    env.moving[v] = anyListedStep(env, v, count) ? 1 : 0;
 }
 
 float APlugin::checkRetrigger(int v) {
@@ -415,7 +432,8 @@ namespace {
 // The levels of one sub-element's listed envelopes into a source array: level and
 // 1 - level per envelope, two neighbouring envelopes converted and stored at once.
 inline void publishLevels(const TEnvState& e, const double* run, float* src) {
-    for (int k = 0; k < e.publishCount; ++k) {
+    const int groups = e.publishCount;
+    for (int k = 0; k < groups; ++k) {
         const TEnvState::PublishGroup g = e.publish[k];
         float* out = src + g.slot;
         if (g.count == 2) {
@@ -454,6 +472,9 @@ void APlugin::publishEnvSources(int v) {
 // running level is never -0.0, so adding +0.0 leaves it exactly as it is).
 void APlugin::advanceEnvs(int v) {
     if (!isValidVoice(v)) return;
+    // A voice whose listed steps are all zero (a held note in its sustain) has nothing to
+    // move: adding a zero step leaves every level as it is.
+    if (!env.moving[v]) return;
     const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
     auto& w = env.work;
     const uint64_t* mask = env.advanceMask;

@@ -139,12 +139,26 @@ inline double exp2Safe(double x) {
     return std::exp2(x);
 }
 
+// 2^x through one memo slot of a note.
+inline double exp2NoteMemo(TLayerNote& n, int slot, double x) {
+    if (n.expOut[slot] != 0.0 && n.expIn[slot] == x) return n.expOut[slot];
+    n.expIn[slot] = x;
+    n.expOut[slot] = exp2Safe(x);
+    return n.expOut[slot];
+}
+
 // 2^x through one memo slot of a voice layer's controls.
 inline double exp2Memo(TLayerVoice& c, int slot, double x) {
     if (c.memoOut[slot] != 0.0 && c.memoIn[slot] == x) return c.memoOut[slot];
     c.memoIn[slot] = x;
     c.memoOut[slot] = exp2Safe(x);
     return c.memoOut[slot];
+}
+
+// A note's record written whole (one store, which the filters' wider loads can take
+// straight from the store queue): sub-sample 0 and 1 on both sides.
+inline void storeRecord(stereoOverStruct& r, float s0, float s1) {
+    filtermath::storeNote(r, Lanes4{s0, s0, s1, s1});
 }
 
 // Symmetry row index of a 0..1 value.
@@ -508,7 +522,8 @@ struct VoiceCtx {
     // Pitch-envelope factor of note i.
     double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
-        return exp2Safe((double)envLevel(ENV_PITCH[layer], i) * (double)c.pitchEnvAmount);
+        return exp2NoteMemo(p.layerNote[layer][v][i], 0,
+                            (double)envLevel(ENV_PITCH[layer], i) * (double)c.pitchEnvAmount);
     }
 };
 
@@ -543,8 +558,7 @@ void renderWire(VoiceCtx& x) {
             sub[s] =
                 ((A[idx[0]] + A[idx[1]]) * (1.0f - mix) + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
         }
-        x.out[i].sub[0].left = x.out[i].sub[0].right = sub[0];
-        x.out[i].sub[1].left = x.out[i].sub[1].right = sub[1];
+        storeRecord(x.out[i], sub[0], sub[1]);
     }
     const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
     for (int i = 0; i < x.count; ++i) {
@@ -560,7 +574,7 @@ void renderString(VoiceCtx& x) {
     APlugin& p = x.p;
     const float mix = clamp01(x.d(40));
     const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
-    const bool drift = p.getOnOff(DRIFT_ON_TAGS[x.layer]);
+    const bool drift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[x.layer]]);
     const float impGain = p.impVolGain[x.layer] * x.d(63);
     const float fb = x.c.feedback;
     const float damp = x.c.damping;
@@ -616,8 +630,7 @@ void renderString(VoiceCtx& x) {
         line[age & (kStringLineSize - 1)] = n.loopState;
 
         const float outv = (e * impGain + y) * 10.0f;
-        x.out[i].sub[0].left = x.out[i].sub[0].right = outv;
-        x.out[i].sub[1].left = x.out[i].sub[1].right = outv;
+        storeRecord(x.out[i], outv, outv);
     }
 }
 
@@ -640,12 +653,14 @@ void renderFM(VoiceCtx& x) {
         TLayerNote& n = p.layerNote[L][x.v][i];
         if (x.quarter) {
             const double pef = x.pitchEnvFactor(i);
-            const double f1 = x.c.op1PitchEnvAmount == 0.0f
-                                  ? 1.0
-                                  : exp2Safe((double)x.envLevel(e1p, i) * x.c.op1PitchEnvAmount);
-            const double f2 = x.c.op2PitchEnvAmount == 0.0f
-                                  ? 1.0
-                                  : exp2Safe((double)x.envLevel(e2p, i) * x.c.op2PitchEnvAmount);
+            const double f1 =
+                x.c.op1PitchEnvAmount == 0.0f
+                    ? 1.0
+                    : exp2NoteMemo(n, 1, (double)x.envLevel(e1p, i) * x.c.op1PitchEnvAmount);
+            const double f2 =
+                x.c.op2PitchEnvAmount == 0.0f
+                    ? 1.0
+                    : exp2NoteMemo(n, 2, (double)x.envLevel(e2p, i) * x.c.op2PitchEnvAmount);
             n.opInc[0] = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
             n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
             n.inc = toStep(x.c.layerIncMod * pef * (double)p.voiceElemRatio[x.v][i]);
@@ -673,8 +688,7 @@ void renderFM(VoiceCtx& x) {
         n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
         const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
         n.feedPrev = v0 * v1 * 0.5f;
-        x.out[i].sub[0].left = x.out[i].sub[0].right = v0;
-        x.out[i].sub[1].left = x.out[i].sub[1].right = v1;
+        storeRecord(x.out[i], v0, v1);
     }
 }
 
@@ -717,9 +731,9 @@ void renderWave(VoiceCtx& x, float white, float pink) {
             n.subInc = toStep(ratio * pef * (double)x.c.subRatio * x.c.layerIncMod);
         }
         if (!x.started(i)) continue;
-        stereoOverStruct& o = x.out[i];
+        Lanes4 o;  // the note's record: left 0, right 0, left 1, right 1
         if (noise) {
-            o.sub[0].left = o.sub[0].right = o.sub[1].left = o.sub[1].right = noiseValue;
+            o = filtermath::splat(noiseValue);
         } else {
             const uint32_t offset =
                 wrapTrunc(((double)n.feedPrev * x.c.feed + phaseDest) * kPhaseScale, kPhaseMask);
@@ -728,8 +742,7 @@ void renderWave(VoiceCtx& x, float white, float pink) {
             const float v1 = osc.read(n.phase + n.inc + offset);
             n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
             n.feedPrev = v0 * v1 * 0.5f;
-            o.sub[0].left = o.sub[0].right = v0;
-            o.sub[1].left = o.sub[1].right = v1;
+            o = Lanes4{v0, v0, v1, v1};
         }
         if (subOn) {
             const WaveReader sub{subWarp, shapeTable(p, subBlend.a, n.subBand),
@@ -737,11 +750,9 @@ void renderWave(VoiceCtx& x, float white, float pink) {
             const float s0 = sub.read(n.subPhase + subOffset);
             const float s1 = sub.read(n.subPhase + n.subInc + subOffset);
             n.subPhase = (n.subPhase + 2u * n.subInc) & kPhaseMask;
-            o.sub[0].left += s0 * subL;
-            o.sub[0].right += s0 * subR;
-            o.sub[1].left += s1 * subL;
-            o.sub[1].right += s1 * subR;
+            o += Lanes4{s0 * subL, s0 * subR, s1 * subL, s1 * subR};
         }
+        filtermath::storeNote(x.out[i], o);
     }
     const int filterEnv = ENV_FILTER[L];
     for (int i = 0; i < x.count; ++i)
@@ -750,7 +761,9 @@ void renderWave(VoiceCtx& x, float white, float pink) {
 
 // The tail of every layer, after its filters: each started note times its amp, volume and
 // velocity gains, its chord gains and the layer pan, summed into the layer's output.
-void layerTail(VoiceCtx& x) {
+// The sum is kept as four lanes (left 0, right 0, left 1, right 1) by the caller over all
+// voices of the layer; each lane adds its products in voice order, as one float would.
+void layerTail(VoiceCtx& x, Lanes4& sum) {
     APlugin& p = x.p;
     const int L = x.layer;
     const float pan = clamp01(2.0f * p.paramValue[PAN_TAGS[L]] - 1.0f + p.mainPanSmooth +
@@ -759,124 +772,194 @@ void layerTail(VoiceCtx& x) {
     const float panR = std::min(1.0f, 2.0f * pan);
     const float gain = p.layerVolGain[L] * p.layerVelGain[L][x.v] * x.d(50) * x.dest[DEST_VOLUME];
     const int volEnv = ENV_VOL[L];
-    stereoOverStruct& sum = p.layerOut[L];
     for (int i = 0; i < x.count; ++i) {
         if (!x.started(i)) continue;
         const float amp = x.envLevel(0, i) * x.envLevel(volEnv, i) * gain;
         const float gl = amp * p.voiceElemGain[x.v][i][0] * panL;
         const float gr = amp * p.voiceElemGain[x.v][i][1] * panR;
-        const stereoOverStruct& r = x.out[i];
-        sum.sub[0].left += r.sub[0].left * gl + 1e-15f;
-        sum.sub[0].right += r.sub[0].right * gr + 1e-15f;
-        sum.sub[1].left += r.sub[1].left * gl + 1e-15f;
-        sum.sub[1].right += r.sub[1].right * gr + 1e-15f;
+        Lanes4 r;
+        std::memcpy(&r, &x.out[i], sizeof r);
+        sum += r * Lanes4{gl, gr, gl, gr} + 1e-15f;
     }
 }
 
-// The filter passes of one layer over the listed voices. Voices of one note go through
-// the filters' batch entry points, two voices to a vector; others call process() alone.
+// The filters and tails of one layer over its rendered voices. A voice of one note pairs
+// up with the next such voice in the list: the pair's notes run through the layer's
+// filters side by side in one vector (the filters' pair entry points). Each filter stage
+// runs over all pairs before the next one starts: a filter is a recursion whose every step
+// waits for the one before, and back-to-back stages of independent pairs let the processor
+// overlap those waits. Other voices run alone. The tails follow in list order, which the
+// layer sum depends on.
+class LayerFinisher {
+public:
+    LayerFinisher(APlugin& p, int layer, SourceMode model)
+        : p_(p),
+          layer_(layer),
+          model_(model),
+          wireOn_(model == kSourceWire && APlugin::getOnOff(p.paramValue[WIRE_ON_TAGS[layer]])),
+          cutoff_(p.paramValue[FILTER_FREQ_TAGS[layer]]),
+          hpFreq_(p.paramValue[HP_FREQ_TAGS[layer]]) {}
+    LayerFinisher(const LayerFinisher&) = delete;
+    LayerFinisher& operator=(const LayerFinisher&) = delete;
 
-// Wire: the band-pass of every voice into a scratch buffer, then the low-pass of every
-// voice back into its notes.
-void wireFilterPass(APlugin& p, int layer, int listed, const int* list, const int* counts) {
-    stereoOverStruct band[kNumVoices][kLayerNotes];
-    TBPFilter* bp[kNumVoices];
-    TLPFilter* lp[kNumVoices];
-    const stereoOverStruct* in[kNumVoices];
-    stereoOverStruct* mid[kNumVoices];
-    stereoOverStruct* out[kNumVoices];
-    const bool on = p.getOnOff(WIRE_ON_TAGS[layer]);
-    int single = 0;
-    for (int k = 0; k < listed; ++k) {
-        const int v = list[k];
-        if (counts[k] == 1 && on) {
-            const TLayerVoice& c = p.layerVoice[layer][v];
-            bp[single] = &p.voiceBPFilter[layer][v];
-            bp[single]->prepareNote({kWireBaseCutoff, kWireBaseCutoff},
-                                    p.modDestVoice[v][DEST_L_WIRE_FREQ[layer]], c.wireSep,
-                                    c.wireQ);
-            in[single] = p.noteOut[layer][v];
-            mid[single] = band[k];
-            ++single;
-        } else {
-            wireBandPass(p, layer, v, on, counts[k], p.noteOut[layer][v], band[k]);
+    // Kept out of line: inlined into renderLayers it would crowd the registers of the sound
+    // models' loops.
+    __attribute__((noinline)) void run(int listed, const int* list, const int* counts) {
+        int pending = -1;  // a voice of one note waiting for a partner
+        pairs_ = 0;
+        for (int k = 0; k < listed; ++k) {
+            const int v = list[k];
+            if (counts[k] != 1) {
+                alone(v, counts[k]);
+            } else if (pending < 0) {
+                pending = v;
+            } else {
+                a_[pairs_] = pending;
+                b_[pairs_] = v;
+                ++pairs_;
+                pending = -1;
+            }
         }
-    }
-    TBPFilter::runNotes(bp, in, mid, single);
+        if (pending >= 0) alone(pending, 1);
 
-    const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
-    single = 0;
-    for (int k = 0; k < listed; ++k) {
-        const int v = list[k];
-        if (counts[k] == 1) {
-            lp[single] = &p.voiceLPFilter[layer][v];
-            lp[single]->prepareNote(cutoff, p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]],
-                                    p.layerVoice[layer][v].filterQ);
-            in[single] = band[k];
-            out[single] = p.noteOut[layer][v];
-            ++single;
-        } else {
-            wireLowPass(p, layer, v, counts[k], band[k], p.noteOut[layer][v]);
-        }
-    }
-    TLPFilter::runNotes(lp, in, out, single);
-}
-
-// Wave: the multimode filter in place; voices whose filters run the same kernel pair up.
-void multimodeFilterPass(APlugin& p, int layer, int listed, const int* list, const int* counts) {
-    TFilter* filters[kNumVoices];
-    stereoOverStruct* notes[kNumVoices];
-    const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
-    int single = 0;
-    for (int k = 0; k < listed; ++k) {
-        const int v = list[k];
-        stereoOverStruct* out = p.noteOut[layer][v];
-        if (counts[k] == 1) {
-            const float mod = p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]];
-            const TLayerVoice& c = p.layerVoice[layer][v];
-            TFilter& f = p.voiceFilter[layer][v];
-            if (f.prepareNote({cutoff, cutoff}, {mod, mod}, c.filterSep, c.filterQ, c.vowel, out,
-                              out)) {
-                filters[single] = &f;
-                notes[single] = out;
-                ++single;
+        // The first stage loads the pairs' lanes from their records, the high-pass (always
+        // the last) stores them back.
+        if (model_ == kSourceWire) {
+            for (int j = 0; j < pairs_; ++j) {
+                filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
+                if (!wireOn_) continue;
+                prepareBandPass(a_[j]);
+                prepareBandPass(b_[j]);
+                TBPFilter::runNotePair(p_.voiceBPFilter[layer_][a_[j]],
+                                       p_.voiceBPFilter[layer_][b_[j]], lanes_[j]);
+            }
+            for (int j = 0; j < pairs_; ++j) {
+                prepareLowPass(a_[j]);
+                prepareLowPass(b_[j]);
+                TLPFilter::runNotePair(p_.voiceLPFilter[layer_][a_[j]],
+                                       p_.voiceLPFilter[layer_][b_[j]], lanes_[j]);
+            }
+        } else if (model_ != kSourceString && model_ != kSourceFM) {
+            for (int j = 0; j < pairs_; ++j) {
+                filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
+                multimodePair(j);
             }
         } else {
-            multimodeFilter(p, layer, v, counts[k], out);
+            for (int j = 0; j < pairs_; ++j) filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
         }
-    }
-    TFilter::runNotes(filters, notes, notes, single);
-}
+        int j = 0;
+        for (; j + 1 < pairs_; j += 2) {
+            prepareHighPass(a_[j]);
+            prepareHighPass(b_[j]);
+            prepareHighPass(a_[j + 1]);
+            prepareHighPass(b_[j + 1]);
+            THPFilter::runNoteQuad(hp(a_[j]), hp(b_[j]), hp(a_[j + 1]), hp(b_[j + 1]), lanes_[j],
+                                   lanes_[j + 1]);
+            filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
+            filtermath::storeNotePair(lanes_[j + 1], noteA(j + 1), noteB(j + 1));
+        }
+        if (j < pairs_) {
+            prepareHighPass(a_[j]);
+            prepareHighPass(b_[j]);
+            THPFilter::runNotePair(hp(a_[j]), hp(b_[j]), lanes_[j]);
+            filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
+        }
 
-// Every layer: the high-pass in place.
-void highPassPass(APlugin& p, int layer, int listed, const int* list, const int* counts) {
-    THPFilter* filters[kNumVoices];
-    stereoOverStruct* notes[kNumVoices];
-    const float freq = p.paramValue[HP_FREQ_TAGS[layer]];
-    int single = 0;
-    for (int k = 0; k < listed; ++k) {
-        const int v = list[k];
-        if (counts[k] == 1) {
-            const float* dest = p.modDestVoice[v];
-            filters[single] = &p.voiceHPFilter[layer][v];
-            filters[single]->prepareNote(freq, dest[DEST_L_HP_FREQ[layer]], dest[DEST_L_HP_Q[layer]]);
-            notes[single] = p.noteOut[layer][v];
-            ++single;
-        } else {
-            highPass(p, layer, v, counts[k], p.noteOut[layer][v]);
+        Lanes4 sum;
+        std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
+        for (int k = 0; k < listed; ++k) tail(list[k], counts[k], sum);
+        std::memcpy(&p_.layerOut[layer_], &sum, sizeof sum);
+    }
+
+private:
+    stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
+    THPFilter& hp(int v) { return p_.voiceHPFilter[layer_][v]; }
+    stereoOverStruct& noteB(int j) { return p_.noteOut[layer_][b_[j]][0]; }
+
+    // One voice through its filters with their process() calls.
+    __attribute__((noinline)) void alone(int v, int count) {
+        stereoOverStruct* notes = p_.noteOut[layer_][v];
+        if (model_ == kSourceWire) {
+            stereoOverStruct band[kLayerNotes];
+            wireBandPass(p_, layer_, v, wireOn_, count, notes, band);
+            wireLowPass(p_, layer_, v, count, band, notes);
+        } else if (model_ != kSourceString && model_ != kSourceFM) {
+            multimodeFilter(p_, layer_, v, count, notes);
+        }
+        highPass(p_, layer_, v, count, notes);
+    }
+
+    // The multimode filters of pair j: side by side when both filter with the same kernel,
+    // else each alone on its record.
+    void multimodePair(int j) {
+        TFilter& fa = p_.voiceFilter[layer_][a_[j]];
+        TFilter& fb = p_.voiceFilter[layer_][b_[j]];
+        const bool runA = prepareMultimode(fa, a_[j], noteA(j));
+        const bool runB = prepareMultimode(fb, b_[j], noteB(j));
+        if (runA && runB && TFilter::canRunPair(fa, fb)) {
+            TFilter::runNotePair(fa, fb, lanes_[j]);
+        } else if (runA || runB) {
+            filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
+            if (runA) fa.runNote(&noteA(j), &noteA(j));
+            if (runB) fb.runNote(&noteB(j), &noteB(j));
+            filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
         }
     }
-    THPFilter::runNotes(filters, notes, notes, single);
-}
+
+    bool prepareMultimode(TFilter& f, int v, stereoOverStruct& note) {
+        const float mod = p_.modDestVoice[v][DEST_L_FILTER_FREQ[layer_]];
+        const TLayerVoice& c = p_.layerVoice[layer_][v];
+        return f.prepareNote({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel, &note,
+                             &note);
+    }
+    void prepareBandPass(int v) {
+        const TLayerVoice& c = p_.layerVoice[layer_][v];
+        p_.voiceBPFilter[layer_][v].prepareNote({kWireBaseCutoff, kWireBaseCutoff},
+                                                p_.modDestVoice[v][DEST_L_WIRE_FREQ[layer_]],
+                                                c.wireSep, c.wireQ);
+    }
+    void prepareLowPass(int v) {
+        p_.voiceLPFilter[layer_][v].prepareNote(cutoff_,
+                                                p_.modDestVoice[v][DEST_L_FILTER_FREQ[layer_]],
+                                                p_.layerVoice[layer_][v].filterQ);
+    }
+    void prepareHighPass(int v) {
+        const float* dest = p_.modDestVoice[v];
+        p_.voiceHPFilter[layer_][v].prepareNote(hpFreq_, dest[DEST_L_HP_FREQ[layer_]],
+                                                dest[DEST_L_HP_Q[layer_]]);
+    }
+
+    void tail(int v, int count, Lanes4& sum) {
+        VoiceCtx x{p_,
+                   layer_,
+                   v,
+                   count,
+                   (p_.voiceCounter[v] & 3) == 0,
+                   p_.modDestVoice[v],
+                   p_.layerVoice[layer_][v],
+                   p_.noteOut[layer_][v],
+                   kLayerDestStride * layer_};
+        layerTail(x, sum);
+    }
+
+    APlugin& p_;
+    const int layer_;
+    const SourceMode model_;
+    const bool wireOn_;
+    const float cutoff_;  // the layer's filter frequency (multimode filter, Wire low-pass)
+    const float hpFreq_;
+    // the pairs of one-note voices and their notes' lanes
+    int pairs_ = 0;
+    int a_[kNumVoices / 2], b_[kNumVoices / 2];
+    Lanes4 lanes_[kNumVoices / 2][2];
+};
 
 }  // namespace
 
-// Each layer in three passes over its voices: the sound models (in voice order, which the
-// shared noise generators depend on), then the filters stage by stage, then the tails (in
-// voice order, which the sums depend on). A filter is a recursion whose every step waits
-// for the one before; running one stage for all voices back to back puts independent
-// recursions next to each other, so the processor overlaps them instead of waiting out
-// each voice's chain of stages in turn.
+// Each layer in two passes over its voices: the sound models (in voice order, which the
+// shared noise generators depend on), then the filters and tails (see LayerFinisher). The
+// models of all voices come first so that the filters of neighbouring voices can run side
+// by side.
 void APlugin::renderLayers() {
     std::memset(layerOut, 0, sizeof(layerOut));
     const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
@@ -896,8 +979,7 @@ void APlugin::renderLayers() {
             if (layerVoice[layer][v].model != (int32_t)model + 1) setLayerControls(v);
             stereoOverStruct* out = noteOut[layer][v];
             for (int i = 0; i < count; ++i)
-                out[i].sub[0].left = out[i].sub[0].right = out[i].sub[1].left =
-                    out[i].sub[1].right = 1e-15f;
+                filtermath::storeNote(out[i], filtermath::splat(1e-15f));
             VoiceCtx x{*this,
                        layer,
                        v,
@@ -929,25 +1011,7 @@ void APlugin::renderLayers() {
             ++listed;
         }
 
-        if (model == kSourceWire)
-            wireFilterPass(*this, layer, listed, list, counts);
-        else if (model != kSourceString && model != kSourceFM)
-            multimodeFilterPass(*this, layer, listed, list, counts);
-        highPassPass(*this, layer, listed, list, counts);
-
-        for (int k = 0; k < listed; ++k) {
-            const int v = list[k];
-            VoiceCtx x{*this,
-                       layer,
-                       v,
-                       counts[k],
-                       (voiceCounter[v] & 3) == 0,
-                       modDestVoice[v],
-                       layerVoice[layer][v],
-                       noteOut[layer][v],
-                       kLayerDestStride * layer};
-            layerTail(x);
-        }
+        LayerFinisher(*this, layer, model).run(listed, list, counts);
     }
 }
 
