@@ -183,17 +183,24 @@ void savePixels(const std::vector<Rgb>& px, int w, int h, const std::string& pat
     cairo_surface_destroy(s);
 }
 
-// Override-redirect windows on screen (the pop-up menus).
+int ignoreXError(Display*, XErrorEvent*) { return 0; }
+
+// Override-redirect windows on screen (the pop-up menus). A pop-up of the other process
+// may vanish between listing and asking: that window is simply not counted.
 int popupsShown(Display* d) {
     Window root = 0, parent = 0;
     Window* children = nullptr;
     unsigned int n = 0;
     int count = 0;
     if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return 0;
+    XSync(d, False);
+    auto previous = XSetErrorHandler(ignoreXError);
     for (unsigned int i = 0; i < n; ++i) {
         XWindowAttributes a;
         if (XGetWindowAttributes(d, children[i], &a) && a.override_redirect && a.map_state == IsViewable) ++count;
     }
+    XSync(d, False);
+    XSetErrorHandler(previous);
     if (children) XFree(children);
     return count;
 }
