@@ -21,27 +21,25 @@ const bool kWideLanes = detectWideLanes();
 
 // Eight lanes as two halves of four: the helpers of the AVX2 paths, always inlined there
 // (an eight-lane value never crosses a call).
-__attribute__((always_inline, target("avx2"))) inline Lanes8 joinLanes(Lanes4 lo, Lanes4 hi) {
+#define TAV_WIDE_INLINE __attribute__((always_inline, target("avx2"))) inline
+
+TAV_WIDE_INLINE Lanes8 joinLanes(Lanes4 lo, Lanes4 hi) {
     return __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7);
 }
-__attribute__((always_inline, target("avx2"))) inline Lanes4 lowerLanes(Lanes8 v) {
-    return __builtin_shufflevector(v, v, 0, 1, 2, 3);
-}
-__attribute__((always_inline, target("avx2"))) inline Lanes4 upperLanes(Lanes8 v) {
-    return __builtin_shufflevector(v, v, 4, 5, 6, 7);
-}
+TAV_WIDE_INLINE Lanes4 lowerLanes(Lanes8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+TAV_WIDE_INLINE Lanes4 upperLanes(Lanes8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
 // Four single-note voices' halves of a field in eight lanes, and back (see mergeNotes).
-__attribute__((always_inline, target("avx2"))) inline Lanes8 mergeQuad(const Lanes4& a, const Lanes4& b,
-                                                       const Lanes4& c, const Lanes4& d) {
+TAV_WIDE_INLINE Lanes8 mergeQuad(const Lanes4& a, const Lanes4& b, const Lanes4& c,
+                                 const Lanes4& d) {
     return joinLanes(mergeNotes(a, b), mergeNotes(c, d));
 }
-__attribute__((always_inline, target("avx2"))) inline void splitQuad(Lanes8 v, Lanes4& a, Lanes4& b, Lanes4& c,
-                                                     Lanes4& d) {
+TAV_WIDE_INLINE void splitQuad(Lanes8 v, Lanes4& a, Lanes4& b, Lanes4& c, Lanes4& d) {
     splitNotes(lowerLanes(v), a, b);
     splitNotes(upperLanes(v), c, d);
 }
 
 }  // namespace
+#undef TAV_WIDE_INLINE
 #endif
 
 namespace {

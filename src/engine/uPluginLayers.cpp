@@ -822,48 +822,15 @@ public:
         }
         if (pending >= 0) alone(pending, 1);
 
-        // The first stage loads the pairs' lanes from their records, the high-pass (always
-        // the last) stores them back.
+        for (int j = 0; j < pairs_; ++j) filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
         if (model_ == kSourceWire) {
-            for (int j = 0; j < pairs_; ++j) {
-                filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
-                if (!wireOn_) continue;
-                prepareBandPass(a_[j]);
-                prepareBandPass(b_[j]);
-                TBPFilter::runNotePair(p_.voiceBPFilter[layer_][a_[j]],
-                                       p_.voiceBPFilter[layer_][b_[j]], lanes_[j]);
-            }
-            for (int j = 0; j < pairs_; ++j) {
-                prepareLowPass(a_[j]);
-                prepareLowPass(b_[j]);
-                TLPFilter::runNotePair(p_.voiceLPFilter[layer_][a_[j]],
-                                       p_.voiceLPFilter[layer_][b_[j]], lanes_[j]);
-            }
+            if (wireOn_) stage(p_.voiceBPFilter[layer_], [this](int v) { prepareBandPass(v); });
+            stage(p_.voiceLPFilter[layer_], [this](int v) { prepareLowPass(v); });
         } else if (model_ != kSourceString && model_ != kSourceFM) {
-            for (int j = 0; j < pairs_; ++j) {
-                filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
-                multimodePair(j);
-            }
-        } else {
-            for (int j = 0; j < pairs_; ++j) filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
+            for (int j = 0; j < pairs_; ++j) multimodePair(j);
         }
-        int j = 0;
-        for (; j + 1 < pairs_; j += 2) {
-            prepareHighPass(a_[j]);
-            prepareHighPass(b_[j]);
-            prepareHighPass(a_[j + 1]);
-            prepareHighPass(b_[j + 1]);
-            THPFilter::runNoteQuad(hp(a_[j]), hp(b_[j]), hp(a_[j + 1]), hp(b_[j + 1]), lanes_[j],
-                                   lanes_[j + 1]);
-            filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
-            filtermath::storeNotePair(lanes_[j + 1], noteA(j + 1), noteB(j + 1));
-        }
-        if (j < pairs_) {
-            prepareHighPass(a_[j]);
-            prepareHighPass(b_[j]);
-            THPFilter::runNotePair(hp(a_[j]), hp(b_[j]), lanes_[j]);
-            filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
-        }
+        stage(p_.voiceHPFilter[layer_], [this](int v) { prepareHighPass(v); });
+        for (int j = 0; j < pairs_; ++j) filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
 
         Lanes4 sum;
         std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
@@ -873,8 +840,28 @@ public:
 
 private:
     stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
-    THPFilter& hp(int v) { return p_.voiceHPFilter[layer_][v]; }
     stereoOverStruct& noteB(int j) { return p_.noteOut[layer_][b_[j]][0]; }
+
+    // One layer-filter stage over all pairs (filters: the layer's filters of every voice):
+    // each voice's filter prepared, then two pairs at a time through the filter's quad entry
+    // point and a pair left over through its pair entry point.
+    template <class Filter, class Prepare>
+    void stage(Filter (&filters)[kNumVoices], Prepare prepare) {
+        int j = 0;
+        for (; j + 1 < pairs_; j += 2) {
+            prepare(a_[j]);
+            prepare(b_[j]);
+            prepare(a_[j + 1]);
+            prepare(b_[j + 1]);
+            Filter::runNoteQuad(filters[a_[j]], filters[b_[j]], filters[a_[j + 1]],
+                                filters[b_[j + 1]], lanes_[j], lanes_[j + 1]);
+        }
+        if (j < pairs_) {
+            prepare(a_[j]);
+            prepare(b_[j]);
+            Filter::runNotePair(filters[a_[j]], filters[b_[j]], lanes_[j]);
+        }
+    }
 
     // One voice through its filters with their process() calls.
     __attribute__((noinline)) void alone(int v, int count) {

@@ -1,0 +1,290 @@
+// The filters' pair and quad entry points (two or four single-note voices side by side in
+// one vector) and the skipping of repeated coefficient updates: both must give, sample for
+// sample and bit for bit, what a plain process() call per voice gives.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "test_filters_util.h"
+
+namespace {
+
+constexpr float kRate = 48000.0f;
+
+// A reproducible test signal: a detuned saw and noise per voice, different on each side.
+struct Source {
+    uint32_t seed;
+    float phase = 0.0f;
+    float step;
+    explicit Source(int voice) : seed(12345u + 977u * (uint32_t)voice), step(0.003f + 0.0011f * voice) {}
+    float noise() {
+        seed = seed * 1664525u + 1013904223u;
+        return (float)(seed >> 8) / 8388608.0f - 1.0f;
+    }
+    stereoOverStruct next() {
+        stereoOverStruct r;
+        for (int s = 0; s < 2; ++s) {
+            phase += step;
+            if (phase >= 1.0f) phase -= 1.0f;
+            r.sub[s].left = 2.0f * phase - 1.0f + 0.2f * noise();
+            r.sub[s].right = 0.5f * noise() - (2.0f * phase - 1.0f);
+        }
+        return r;
+    }
+};
+
+bool sameBits(const stereoOverStruct& a, const stereoOverStruct& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Per-voice arguments that change over time: each voice's own envelope sweep, a parameter
+// step half way, and a voice reset at a third.
+struct Args {
+    float env, mod, q, sep, cutoff;
+};
+Args argsAt(int voice, int n) {
+    Args a;
+    a.env = 0.3f * std::sin(0.002f * (float)n * (1.0f + 0.3f * (float)voice));
+    if (n > 1500 && n < 2500) a.env = 0.1f;  // held still: the settled case
+    a.mod = n < 2000 ? 0.0f : 0.05f * (float)(voice % 3);
+    a.q = voice % 2 ? 0.3f : 0.8f;
+    a.sep = 1.0f + 0.1f * (float)voice;
+    a.cutoff = 0.4f + 0.05f * (float)voice;
+    return a;
+}
+
+constexpr int kVoices = 7;  // odd: a quad, a pair and one voice alone
+constexpr int kSamples = 4000;
+
+}  // namespace
+
+TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
+    initFilterTables();
+    std::vector<TBPFilter> bpRef(kVoices), bp(kVoices);
+    std::vector<TLPFilter> lpRef(kVoices), lp(kVoices);
+    std::vector<THPFilter> hpRef(kVoices), hp(kVoices);
+    for (int v = 0; v < kVoices; ++v) {
+        for (TBPFilter* f : {&bpRef[v], &bp[v]}) {
+            f->init(kRate);
+            f->setTrack(0.5f, 0.1f * (float)v);
+            f->setVel(0.4f, 0.6f);
+        }
+        for (TLPFilter* f : {&lpRef[v], &lp[v]}) {
+            f->init(kRate);
+            f->setTrack(-0.3f, 0.1f * (float)v);
+        }
+        hpRef[v].init(kRate);
+        hp[v].init(kRate);
+    }
+    std::vector<Source> srcRef, src;
+    for (int v = 0; v < kVoices; ++v) {
+        srcRef.emplace_back(v);
+        src.emplace_back(v);
+    }
+    double energy = 0.0;
+    for (int n = 0; n < kSamples; ++n) {
+        if (n == kSamples / 3) {
+            bpRef[2].reset();
+            bp[2].reset();
+            lpRef[5].reset();
+            lp[5].reset();
+            hpRef[6].reset();
+            hp[6].reset();
+        }
+        if (n == 3000) {
+            bpRef[1].setTrack(0.9f, 0.2f);
+            bp[1].setTrack(0.9f, 0.2f);
+            lpRef[4].setVel(0.5f, 0.1f);
+            lp[4].setVel(0.5f, 0.1f);
+        }
+        // Reference: process() per voice, band-pass, low-pass, high-pass in turn.
+        stereoOverStruct ref[kVoices];
+        for (int v = 0; v < kVoices; ++v) {
+            const Args a = argsAt(v, n);
+            const stereoOverStruct in = srcRef[v].next();
+            stereoOverStruct band, low;
+            bpRef[v].setEnv(0, a.env);
+            lpRef[v].setEnv(0, -a.env);
+            bpRef[v].process(true, {0.15f, 0.15f}, a.mod, a.sep, a.q, 1, &in, &band);
+            lpRef[v].process(a.cutoff, a.mod, a.q, 1, &band, &low);
+            hpRef[v].process(0.2f, a.mod, a.q, 1, &low, &ref[v]);
+        }
+        // The same through the batch entry points: voices 0-3 as a quad, 4-5 as a pair,
+        // voice 6 alone.
+        stereoOverStruct out[kVoices];
+        for (int v = 0; v < kVoices; ++v) {
+            out[v] = src[v].next();
+            const Args a = argsAt(v, n);
+            bp[v].setEnv(0, a.env);
+            lp[v].setEnv(0, -a.env);
+        }
+        Lanes4 lanes[3][2];
+        for (int p = 0; p < 3; ++p) filtermath::loadNotePair(out[2 * p], out[2 * p + 1], lanes[p]);
+        for (int v = 0; v < 6; ++v) {
+            const Args a = argsAt(v, n);
+            bp[v].prepareNote({0.15f, 0.15f}, a.mod, a.sep, a.q);
+        }
+        TBPFilter::runNoteQuad(bp[0], bp[1], bp[2], bp[3], lanes[0], lanes[1]);
+        TBPFilter::runNotePair(bp[4], bp[5], lanes[2]);
+        for (int v = 0; v < 6; ++v) {
+            const Args a = argsAt(v, n);
+            lp[v].prepareNote(a.cutoff, a.mod, a.q);
+        }
+        TLPFilter::runNoteQuad(lp[0], lp[1], lp[2], lp[3], lanes[0], lanes[1]);
+        TLPFilter::runNotePair(lp[4], lp[5], lanes[2]);
+        for (int v = 0; v < 6; ++v) {
+            const Args a = argsAt(v, n);
+            hp[v].prepareNote(0.2f, a.mod, a.q);
+        }
+        THPFilter::runNoteQuad(hp[0], hp[1], hp[2], hp[3], lanes[0], lanes[1]);
+        THPFilter::runNotePair(hp[4], hp[5], lanes[2]);
+        for (int p = 0; p < 3; ++p) filtermath::storeNotePair(lanes[p], out[2 * p], out[2 * p + 1]);
+        {
+            const Args a = argsAt(6, n);
+            stereoOverStruct band, low;
+            bp[6].process(true, {0.15f, 0.15f}, a.mod, a.sep, a.q, 1, &out[6], &band);
+            lp[6].process(a.cutoff, a.mod, a.q, 1, &band, &low);
+            hp[6].process(0.2f, a.mod, a.q, 1, &low, &out[6]);
+        }
+        for (int v = 0; v < kVoices; ++v) {
+            ASSERT_TRUE(sameBits(ref[v], out[v])) << "voice " << v << " sample " << n;
+            energy += (double)ref[v].sub[1].right * ref[v].sub[1].right;
+        }
+    }
+    // The comparison saw sound, not silence.
+    EXPECT_GT(energy / (kVoices * kSamples), 1e-4);
+}
+
+TEST(FilterPairs, MultimodeFilterInPairsMatchesProcessInEveryMode) {
+    initFilterTables();
+    for (int mode = 0; mode < kFilterModeCount; ++mode) {
+        std::vector<std::unique_ptr<TFilter>> ref, pair;
+        for (int v = 0; v < 4; ++v) {
+            ref.push_back(std::make_unique<TFilter>());
+            pair.push_back(std::make_unique<TFilter>());
+            for (TFilter* f : {ref.back().get(), pair.back().get()}) {
+                f->init(kRate);
+                // Voice 3 runs another mode, so that one pair cannot run side by side.
+                f->setType(v == 3 ? (mode + 7) % kFilterModeCount : mode, true);
+                f->setTrack(0.4f, 0.1f * (float)v);
+                f->setVel(0.3f, 0.8f);
+            }
+        }
+        std::vector<Source> srcRef, src;
+        for (int v = 0; v < 4; ++v) {
+            srcRef.emplace_back(v);
+            src.emplace_back(v);
+        }
+        double energy = 0.0;
+        for (int n = 0; n < 1500; ++n) {
+            // Voice 1 morphs (other output taps than voice 0 in the zero-delay modes).
+            const float morph[4] = {0.2f, n < 700 ? 0.2f : 0.7f, 0.5f, 0.5f};
+            stereoOverStruct r[4], o[4];
+            for (int v = 0; v < 4; ++v) {
+                const Args a = argsAt(v, n);
+                ref[v]->setEnv(0, a.env);
+                pair[v]->setEnv(0, a.env);
+                const stereoOverStruct in = srcRef[v].next();
+                ref[v]->process({a.cutoff, a.cutoff}, {a.mod, a.mod}, a.sep, a.q, morph[v], 1, &in,
+                                &r[v]);
+                o[v] = src[v].next();
+            }
+            bool run[4];
+            for (int v = 0; v < 4; ++v) {
+                const Args a = argsAt(v, n);
+                run[v] = pair[v]->prepareNote({a.cutoff, a.cutoff}, {a.mod, a.mod}, a.sep, a.q,
+                                              morph[v], &o[v], &o[v]);
+            }
+            for (int p = 0; p < 2; ++p) {
+                TFilter& fa = *pair[2 * p];
+                TFilter& fb = *pair[2 * p + 1];
+                stereoOverStruct& na = o[2 * p];
+                stereoOverStruct& nb = o[2 * p + 1];
+                if (run[2 * p] && run[2 * p + 1] && TFilter::canRunPair(fa, fb)) {
+                    Lanes4 lanes[2];
+                    filtermath::loadNotePair(na, nb, lanes);
+                    TFilter::runNotePair(fa, fb, lanes);
+                    filtermath::storeNotePair(lanes, na, nb);
+                } else {
+                    if (run[2 * p]) fa.runNote(&na, &na);
+                    if (run[2 * p + 1]) fb.runNote(&nb, &nb);
+                }
+            }
+            for (int v = 0; v < 4; ++v) {
+                ASSERT_TRUE(sameBits(r[v], o[v])) << "mode " << mode << " voice " << v << " sample " << n;
+                energy += (double)r[v].sub[0].left * r[v].sub[0].left;
+            }
+        }
+        EXPECT_GT(energy, 1e-6) << "mode " << mode;
+    }
+}
+
+// A filter is given the same arguments again and again, so it skips its coefficient
+// updates; a twin is given arguments that differ bit for bit but not in value (a zero
+// modulation of either sign), so it never skips. Whatever changes the filter in between
+// (an envelope value, tracking, a mode change, a reset) must reach both alike.
+TEST(FilterPairs, SkippedUpdatesNeverMissAChange) {
+    initFilterTables();
+    for (int mode : {3, 15, 19, 25, 27, 29, 30, 33}) {
+        TFilter* settled = new TFilter;
+        TFilter* busy = new TFilter;
+        std::unique_ptr<TFilter> guardA(settled), guardB(busy);
+        TBPFilter bpSettled, bpBusy;
+        TLPFilter lpSettled, lpBusy;
+        THPFilter hpSettled, hpBusy;
+        for (TFilter* f : {settled, busy}) {
+            f->init(kRate);
+            f->setType(mode, true);
+        }
+        for (TBPFilter* f : {&bpSettled, &bpBusy}) f->init(kRate);
+        for (TLPFilter* f : {&lpSettled, &lpBusy}) f->init(kRate);
+        for (THPFilter* f : {&hpSettled, &hpBusy}) f->init(kRate);
+        Source srcA(1), srcB(1);
+        for (int n = 0; n < 3000; ++n) {
+            // The changes, each applied to both twins.
+            const auto both = [&](auto&& change) {
+                change(*settled, bpSettled, lpSettled, hpSettled);
+                change(*busy, bpBusy, lpBusy, hpBusy);
+            };
+            if (n % 500 == 100)
+                both([&](TFilter& f, TBPFilter& b, TLPFilter& l, THPFilter&) {
+                    const float e = 0.1f * (float)(n / 500);
+                    f.setEnv(0, e);
+                    b.setEnv(0, -e);
+                    l.setEnv(0, e);
+                });
+            if (n == 700)
+                both([&](TFilter& f, TBPFilter& b, TLPFilter& l, THPFilter&) {
+                    f.setTrack(0.5f, 0.3f);
+                    b.setVel(0.8f, 0.2f);
+                    l.setTrack(-0.5f, 0.4f);
+                });
+            if (n == 1300) both([&](TFilter& f, TBPFilter&, TLPFilter&, THPFilter&) { f.setType(16, false); });
+            if (n == 1700) both([&](TFilter& f, TBPFilter&, TLPFilter&, THPFilter&) { f.setDirect(); });
+            if (n == 2100)
+                both([&](TFilter& f, TBPFilter& b, TLPFilter& l, THPFilter& h) {
+                    f.reset();
+                    b.reset();
+                    l.reset();
+                    h.reset();
+                });
+            if (n == 2500) both([&](TFilter& f, TBPFilter&, TLPFilter&, THPFilter&) { f.setVel(0.7f, 0.9f); });
+            const float zero = (n & 1) ? -0.0f : 0.0f;
+            const stereoOverStruct inA = srcA.next(), inB = srcB.next();
+            stereoOverStruct a1, a2, a3, a4, b1, b2, b3, b4;
+            settled->process({0.5f, 0.5f}, {0.0f, 0.0f}, 1.1f, 0.6f, 0.3f, 1, &inA, &a1);
+            busy->process({0.5f, 0.5f}, {zero, zero}, 1.1f, 0.6f, 0.3f, 1, &inB, &b1);
+            bpSettled.process(true, {0.3f, 0.3f}, 0.0f, 1.2f, 0.5f, 1, &a1, &a2);
+            bpBusy.process(true, {0.3f, 0.3f}, zero, 1.2f, 0.5f, 1, &b1, &b2);
+            lpSettled.process(0.6f, 0.0f, 0.4f, 1, &a2, &a3);
+            lpBusy.process(0.6f, zero, 0.4f, 1, &b2, &b3);
+            hpSettled.process(0.1f, 0.0f, 0.2f, 1, &a3, &a4);
+            hpBusy.process(0.1f, zero, 0.2f, 1, &b3, &b4);
+            ASSERT_TRUE(sameBits(a1, b1)) << "multimode, mode " << mode << " sample " << n;
+            ASSERT_TRUE(sameBits(a4, b4)) << "layer filters, mode " << mode << " sample " << n;
+        }
+    }
+}
