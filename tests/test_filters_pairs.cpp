@@ -158,67 +158,83 @@ TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
     EXPECT_GT(energy / (kVoices * kSamples), 1e-4);
 }
 
-TEST(FilterPairs, MultimodeFilterInPairsMatchesProcessInEveryMode) {
+TEST(FilterPairs, MultimodeFilterInPairsAndQuadsMatchesProcessInEveryMode) {
     initFilterTables();
+    constexpr int kN = 6;  // voices 0-3 as a quad when they can, 4-5 as a pair
     for (int mode = 0; mode < kFilterModeCount; ++mode) {
-        std::vector<std::unique_ptr<TFilter>> ref, pair;
-        for (int v = 0; v < 4; ++v) {
+        std::vector<std::unique_ptr<TFilter>> ref, batch;
+        for (int v = 0; v < kN; ++v) {
             ref.push_back(std::make_unique<TFilter>());
-            pair.push_back(std::make_unique<TFilter>());
-            for (TFilter* f : {ref.back().get(), pair.back().get()}) {
+            batch.push_back(std::make_unique<TFilter>());
+            for (TFilter* f : {ref.back().get(), batch.back().get()}) {
                 f->init(kRate);
-                // Voice 3 runs another mode, so that one pair cannot run side by side.
-                f->setType(v == 3 ? (mode + 7) % kFilterModeCount : mode, true);
+                // Voice 5 runs another mode, so that its pair cannot run side by side.
+                f->setType(v == 5 ? (mode + 7) % kFilterModeCount : mode, true);
                 f->setTrack(0.4f, 0.1f * (float)v);
                 f->setVel(0.3f, 0.8f);
             }
         }
         std::vector<Source> srcRef, src;
-        for (int v = 0; v < 4; ++v) {
+        for (int v = 0; v < kN; ++v) {
             srcRef.emplace_back(v);
             src.emplace_back(v);
         }
         double energy = 0.0;
+        int quads = 0;
         for (int n = 0; n < 1500; ++n) {
-            // Voice 1 morphs (other output taps than voice 0 in the zero-delay modes).
-            const float morph[4] = {0.2f, n < 700 ? 0.2f : 0.7f, 0.5f, 0.5f};
-            stereoOverStruct r[4], o[4];
-            for (int v = 0; v < 4; ++v) {
+            // Voice 1 morphs away (other output taps than voice 0 in some zero-delay modes).
+            const float morph[kN] = {0.2f, n < 700 ? 0.2f : 0.7f, 0.2f, 0.2f, 0.5f, 0.5f};
+            stereoOverStruct r[kN], o[kN];
+            for (int v = 0; v < kN; ++v) {
                 const Args a = argsAt(v, n);
                 ref[v]->setEnv(0, a.env);
-                pair[v]->setEnv(0, a.env);
+                batch[v]->setEnv(0, a.env);
                 const stereoOverStruct in = srcRef[v].next();
                 ref[v]->process({a.cutoff, a.cutoff}, {a.mod, a.mod}, a.sep, a.q, morph[v], 1, &in,
                                 &r[v]);
                 o[v] = src[v].next();
             }
-            bool run[4];
-            for (int v = 0; v < 4; ++v) {
+            bool run[kN];
+            for (int v = 0; v < kN; ++v) {
                 const Args a = argsAt(v, n);
-                run[v] = pair[v]->prepareNote({a.cutoff, a.cutoff}, {a.mod, a.mod}, a.sep, a.q,
-                                              morph[v], &o[v], &o[v]);
+                run[v] = batch[v]->prepareNote({a.cutoff, a.cutoff}, {a.mod, a.mod}, a.sep, a.q,
+                                               morph[v], &o[v], &o[v]);
             }
-            for (int p = 0; p < 2; ++p) {
-                TFilter& fa = *pair[2 * p];
-                TFilter& fb = *pair[2 * p + 1];
-                stereoOverStruct& na = o[2 * p];
-                stereoOverStruct& nb = o[2 * p + 1];
-                if (run[2 * p] && run[2 * p + 1] && TFilter::canRunPair(fa, fb)) {
-                    Lanes4 lanes[2];
-                    filtermath::loadNotePair(na, nb, lanes);
-                    TFilter::runNotePair(fa, fb, lanes);
-                    filtermath::storeNotePair(lanes, na, nb);
-                } else {
-                    if (run[2 * p]) fa.runNote(&na, &na);
-                    if (run[2 * p + 1]) fb.runNote(&nb, &nb);
+            Lanes4 lanes[3][2];
+            bool together[3];
+            for (int p = 0; p < 3; ++p) {
+                TFilter& fa = *batch[2 * p];
+                TFilter& fb = *batch[2 * p + 1];
+                together[p] = run[2 * p] && run[2 * p + 1] && TFilter::canRunPair(fa, fb);
+                if (!together[p]) {
+                    if (run[2 * p]) fa.runNote(&o[2 * p], &o[2 * p]);
+                    if (run[2 * p + 1]) fb.runNote(&o[2 * p + 1], &o[2 * p + 1]);
                 }
+                filtermath::loadNotePair(o[2 * p], o[2 * p + 1], lanes[p]);
             }
-            for (int v = 0; v < 4; ++v) {
+            if (together[0] && together[1] && TFilter::canRunPair(*batch[0], *batch[2])) {
+                TFilter::runNoteQuad(*batch[0], *batch[1], *batch[2], *batch[3], lanes[0],
+                                     lanes[1]);
+                ++quads;
+            } else {
+                for (int p = 0; p < 2; ++p)
+                    if (together[p]) TFilter::runNotePair(*batch[2 * p], *batch[2 * p + 1], lanes[p]);
+            }
+            if (together[2]) TFilter::runNotePair(*batch[4], *batch[5], lanes[2]);
+            for (int p = 0; p < 3; ++p) filtermath::storeNotePair(lanes[p], o[2 * p], o[2 * p + 1]);
+            for (int v = 0; v < kN; ++v) {
                 ASSERT_TRUE(sameBits(r[v], o[v])) << "mode " << mode << " voice " << v << " sample " << n;
                 energy += (double)r[v].sub[0].left * r[v].sub[0].left;
             }
         }
         EXPECT_GT(energy, 1e-6) << "mode " << mode;
+        // Every filtering mode ran as a quad for a good part of the time, but the combs
+        // (never side by side) and ring and amplitude modulation (whose depth is each
+        // voice's resonance, different here between neighbours).
+        const bool pairs = mode != kFilterBypass && mode < kFilterCombPositive;
+        if (pairs) {
+            EXPECT_GT(quads, 600) << "mode " << mode;
+        }
     }
 }
 

@@ -10,6 +10,14 @@
 
 using namespace filtermath;
 
+#if TAV_WIDE_LANES
+// GCC notes that functions taking or returning eight-lane values pass them differently
+// without AVX. The eight-lane kernels here are always inlined into the AVX2 functions and
+// never called, so nothing is ever passed that way. (The note comes where the templates
+// are instantiated, at the end of the file, so it is switched off for the whole file.)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 const int UNI_SPLIT_NUM[kFilterMaxCopies + 1] = {1, 1, 1, 2, 2, 3, 3};
 
 namespace {
@@ -278,90 +286,104 @@ void TFilter::recomputePair(int p) {
 
 // --- kernels -----------------------------------------------------------------------------
 //
-// Each kernel family runs both sub-samples of one copy pair on four-lane vectors: x holds
-// the scaled inputs, y takes the scaled results. A family reads its coefficients and states
-// into registers, runs, drops the states that decayed below the floor (see dropTiny) and
-// writes them back. Outputs are chosen by weights, not branches.
+// Each kernel family runs both sub-samples of one copy pair on a vector of lanes (four, or
+// eight for two merged pairs): x holds the scaled inputs, y takes the scaled results. A
+// family reads its coefficients and states into registers, runs, drops the states that
+// decayed below the floor (see dropTiny) and writes them back. Outputs are chosen by
+// weights, not branches. The eight-lane forms are only ever inlined into the AVX2 paths: every
+// kernel function is forced inline (TAV_KERNEL), so no eight-lane value crosses a call.
 
 namespace {
 
 using Pair = TFilter::Pair;
 
+#define TAV_KERNEL __attribute__((always_inline)) inline
+
 // What a kernel takes from its filter besides the pair.
 struct KernelParams {
     int mode;
-    Taps taps;   // zero-delay output weights
+    Taps taps;    // zero-delay output weights
     float depth;  // ring and amplitude modulation depth
 };
 
-inline Lanes4 scaleOut(Lanes4 v) { return 10.0f * v + kGuard; }
+template <class V>
+TAV_KERNEL V scaleOut(const V& v) {
+    return 10.0f * v + kGuard;
+}
 
 // The one-pole low-pass: y = a x + b y + guard.
+template <class V>
 struct OnePole {
-    Lanes4 a, b, y;
-    explicit OnePole(const Pair& P) : a(P.opA), b(P.opB), y(P.opY) {}
-    Lanes4 operator()(Lanes4 x) {
+    V a, b, y;
+    TAV_KERNEL explicit OnePole(const TFilter::PairT<V>& P) : a(P.opA), b(P.opB), y(P.opY) {}
+    TAV_KERNEL V operator()(const V& x) {
         y = a * x + b * y + kGuard;
         return y;
     }
-    void store(Pair& P) {
-        dropTiny(y);
+    TAV_KERNEL void store(TFilter::PairT<V>& P) {
+        dropTinyLanes(y);
         P.opY = y;
     }
 };
 
 // The resonant state-variable filter on FilterSine; step() returns wl low + wb band + wh high.
+template <class V>
 struct StateVariable {
-    Lanes4 f, d, low, band;
-    explicit StateVariable(const Pair& P) : f(P.svF), d(P.svD), low(P.svLow), band(P.svBand) {}
-    Lanes4 operator()(Lanes4 x, float wl, float wb, float wh) {
-        Lanes4 b = clampNaN(band, -kBandLimit, kBandLimit);
+    V f, d, low, band;
+    TAV_KERNEL explicit StateVariable(const TFilter::PairT<V>& P)
+        : f(P.svF), d(P.svD), low(P.svLow), band(P.svBand) {}
+    TAV_KERNEL V operator()(const V& x, float wl, float wb, float wh) {
+        V b = band;
+        clampLanes(b, -kBandLimit, kBandLimit);
         b = b - (0.001f * b) * (b * b);
-        const Lanes4 high = x - low - d * b;
+        const V high = x - low - d * b;
         b = f * high + b;
         low = f * b + low;
         band = b;
         return wl * low + wb * b + wh * high;
     }
-    void store(Pair& P) {
-        dropTiny(low);
-        dropTiny(band);
+    TAV_KERNEL void store(TFilter::PairT<V>& P) {
+        dropTinyLanes(low);
+        dropTinyLanes(band);
         P.svLow = low;
         P.svBand = band;
     }
 };
 
 // One zero-delay section: the tapped mix.
+template <class V>
 struct ZeroDelay {
-    Lanes4 a1, a2, a3, k, s1, s2;
-    ZeroDelay(const Pair& P, int s)
+    V a1, a2, a3, k, s1, s2;
+    TAV_KERNEL ZeroDelay(const TFilter::PairT<V>& P, int s)
         : a1(P.zdA1), a2(P.zdA2), a3(P.zdA3), k(P.zdK), s1(P.zdS1[s]), s2(P.zdS2[s]) {}
-    Lanes4 operator()(Lanes4 x, const Taps& t) {
-        const Lanes4 v3 = x - s2;
-        const Lanes4 band = a1 * s1 + a2 * v3;
-        const Lanes4 low = s2 + a2 * s1 + a3 * v3;
+    TAV_KERNEL V operator()(const V& x, const Taps& t) {
+        const V v3 = x - s2;
+        const V band = a1 * s1 + a2 * v3;
+        const V low = s2 + a2 * s1 + a3 * v3;
         s1 = 2.0f * band - s1;
         s2 = 2.0f * low - s2;
         return t.low * low + t.band * band + t.high * (x - k * band - low);
     }
-    void store(Pair& P, int s) {
+    TAV_KERNEL void store(TFilter::PairT<V>& P, int s) {
         P.zdS1[s] = s1;
         P.zdS2[s] = s2;
     }
 };
 
 // The four-pole ladder; step() returns wx x + wd (b3 - b4) + w4 b4.
+template <class V>
 struct Ladder {
-    Lanes4 p, k, q, b[5];
-    explicit Ladder(const Pair& P) : p(P.ldP), k(P.ldK), q(P.ldQ) {
+    V p, k, q, b[5];
+    TAV_KERNEL explicit Ladder(const TFilter::PairT<V>& P) : p(P.ldP), k(P.ldK), q(P.ldQ) {
         for (int i = 0; i < 5; ++i) b[i] = P.ldB[i];
     }
-    Lanes4 operator()(Lanes4 x, float wx, float wd, float w4) {
-        const Lanes4 in = x - q * b[4];
-        const Lanes4 b1 = (in + b[0]) * p - b[1] * k;
-        const Lanes4 b2 = (b1 + b[1]) * p - b[2] * k;
-        const Lanes4 b3 = (b2 + b[2]) * p - b[3] * k;
-        Lanes4 b4 = clampNaN((b3 + b[3]) * p - b[4] * k, -kLadderLimit, kLadderLimit);
+    TAV_KERNEL V operator()(const V& x, float wx, float wd, float w4) {
+        const V in = x - q * b[4];
+        const V b1 = (in + b[0]) * p - b[1] * k;
+        const V b2 = (b1 + b[1]) * p - b[2] * k;
+        const V b3 = (b2 + b[2]) * p - b[3] * k;
+        V b4 = (b3 + b[3]) * p - b[4] * k;
+        clampLanes(b4, -kLadderLimit, kLadderLimit);
         b4 = b4 * (1.0f - 0.16666f * b4 * b4);
         b[0] = in;
         b[1] = b1;
@@ -370,9 +392,9 @@ struct Ladder {
         b[4] = b4;
         return wx * x + wd * (b3 - b4) + w4 * b4;
     }
-    void store(Pair& P) {
+    TAV_KERNEL void store(TFilter::PairT<V>& P) {
         for (int i = 0; i < 5; ++i) {
-            dropTiny(b[i]);
+            dropTinyLanes(b[i]);
             P.ldB[i] = b[i];
         }
     }
@@ -380,24 +402,26 @@ struct Ladder {
 
 // The fixed-Q biquad and its last two inputs and outputs, newest first; output held in
 // [-2, 2].
+template <class V>
 struct Biquad {
-    Lanes4 b0, b1, b2, a1, a2, x1, x2, y1, y2;
-    explicit Biquad(const Pair& P)
+    V b0, b1, b2, a1, a2, x1, x2, y1, y2;
+    TAV_KERNEL explicit Biquad(const TFilter::PairT<V>& P)
         : b0(P.bqB0), b1(P.bqB1), b2(P.bqB2), a1(P.bqA1), a2(P.bqA2), x1(P.bqX[0]),
           x2(P.bqX[1]), y1(P.bqY[0]), y2(P.bqY[1]) {}
-    Lanes4 operator()(Lanes4 x) {
-        const Lanes4 v = clampNaN(b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2, -2.0f, 2.0f);
+    TAV_KERNEL V operator()(const V& x) {
+        V v = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        clampLanes(v, -2.0f, 2.0f);
         x2 = x1;
         x1 = x;
         y2 = y1;
         y1 = v;
         return v;
     }
-    void store(Pair& P) {
-        dropTiny(x1);
-        dropTiny(x2);
-        dropTiny(y1);
-        dropTiny(y2);
+    TAV_KERNEL void store(TFilter::PairT<V>& P) {
+        dropTinyLanes(x1);
+        dropTinyLanes(x2);
+        dropTinyLanes(y1);
+        dropTinyLanes(y2);
         P.bqX[0] = x1;
         P.bqX[1] = x2;
         P.bqY[0] = y1;
@@ -407,9 +431,10 @@ struct Biquad {
 
 // Four band-pass resonators in parallel on the difference of the input and the input two
 // sub-samples back, each held in [-2, 2]: gain x their sum.
+template <class V>
 struct Resonators {
-    Lanes4 b0[4], a1[4], a2[4], x1, x2, y1[4], y2[4];
-    explicit Resonators(const Pair& P) : x1(P.fmX[0]), x2(P.fmX[1]) {
+    V b0[4], a1[4], a2[4], x1, x2, y1[4], y2[4];
+    TAV_KERNEL explicit Resonators(const TFilter::PairT<V>& P) : x1(P.fmX[0]), x2(P.fmX[1]) {
         for (int j = 0; j < 4; ++j) {
             b0[j] = P.fmB0[j];
             a1[j] = P.fmA1[j];
@@ -418,27 +443,28 @@ struct Resonators {
             y2[j] = P.fmY[j][1];
         }
     }
-    Lanes4 operator()(Lanes4 x, float gain) {
-        const Lanes4 d = x - x2;
+    TAV_KERNEL V operator()(const V& x, float gain) {
+        const V d = x - x2;
         x2 = x1;
         x1 = x;
-        Lanes4 sum = splat(0.0f);
+        V sum = V{};
         for (int j = 0; j < 4; ++j) {
-            const Lanes4 v = clampNaN(b0[j] * d - a1[j] * y1[j] - a2[j] * y2[j], -2.0f, 2.0f);
+            V v = b0[j] * d - a1[j] * y1[j] - a2[j] * y2[j];
+            clampLanes(v, -2.0f, 2.0f);
             y2[j] = y1[j];
             y1[j] = v;
             sum += v;
         }
         return gain * sum + kGuard;
     }
-    void store(Pair& P) {
-        dropTiny(x1);
-        dropTiny(x2);
+    TAV_KERNEL void store(TFilter::PairT<V>& P) {
+        dropTinyLanes(x1);
+        dropTinyLanes(x2);
         P.fmX[0] = x1;
         P.fmX[1] = x2;
         for (int j = 0; j < 4; ++j) {
-            dropTiny(y1[j]);
-            dropTiny(y2[j]);
+            dropTinyLanes(y1[j]);
+            dropTinyLanes(y2[j]);
             P.fmY[j][0] = y1[j];
             P.fmY[j][1] = y2[j];
         }
@@ -446,44 +472,50 @@ struct Resonators {
 };
 
 // Ring (ws = 1, wc = 0) or amplitude (ws = wc = 0.5) modulation by a sine at the cutoff.
+template <class V>
 struct Modulate {
-    Lanes4 inc, phase;
-    explicit Modulate(const Pair& P) : inc(P.rmInc), phase(P.rmPhase) {}
-    Lanes4 operator()(Lanes4 x, float depth, float ws, float wc) {
-        Lanes4 ph = phase + inc;
+    V inc, phase;
+    TAV_KERNEL explicit Modulate(const TFilter::PairT<V>& P) : inc(P.rmInc), phase(P.rmPhase) {}
+    TAV_KERNEL V operator()(const V& x, float depth, float ws, float wc) {
+        V ph = phase + inc;
         ph = ph >= 1.0f ? ph - 1.0f : ph;
         phase = ph;
-        Lanes4 w;
-        for (int l = 0; l < 4; ++l) w[l] = std::sin(6.28318531f * ph[l]);
+        V w;
+        for (int l = 0; l < (int)(sizeof(V) / sizeof(float)); ++l)
+            w[l] = std::sin(6.28318531f * ph[l]);
         w = ws * w + wc;
         return x * (w * depth + 1.0f - depth);
     }
-    void store(Pair& P) { P.rmPhase = phase; }
+    TAV_KERNEL void store(TFilter::PairT<V>& P) { P.rmPhase = phase; }
 };
 
 // The kernel families, each over both sub-samples of a pair.
 
-inline void runOnePoleFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
-    OnePole op(P);
+template <class V>
+TAV_KERNEL void runOnePoleFamily(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2],
+                             V (&y)[2]) {
+    OnePole<V> op(P);
     for (int s = 0; s < 2; ++s)
         y[s] = k.mode == kFilterLow6 ? scaleOut(op(x[s])) : scaleOut(x[s] - op(x[s]));
     op.store(P);
 }
 
-inline void runStateVariableFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
-                                   Lanes4 (&y)[2]) {
+template <class V>
+TAV_KERNEL void runStateVariableFamily(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2],
+                                   V (&y)[2]) {
     const int mode = k.mode;
     const float wl = (mode == kFilterLow12 || mode == kFilterNotch12) ? 1.0f : 0.0f;
     const float wb = mode == kFilterBand12 ? 1.0f : 0.0f;
     const float wh = (mode == kFilterHigh12 || mode == kFilterNotch12) ? 1.0f : 0.0f;
-    StateVariable sv(P);
+    StateVariable<V> sv(P);
     for (int s = 0; s < 2; ++s) y[s] = scaleOut(sv(x[s], wl, wb, wh));
     sv.store(P);
 }
 
-inline void run18Family(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
-    OnePole op(P);
-    StateVariable sv(P);
+template <class V>
+TAV_KERNEL void run18Family(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2], V (&y)[2]) {
+    OnePole<V> op(P);
+    StateVariable<V> sv(P);
     if (k.mode == kFilterLow18) {
         for (int s = 0; s < 2; ++s) y[s] = scaleOut(kSqrt2 * sv(op(x[s]), 1, 0, 0));
     } else {
@@ -493,18 +525,20 @@ inline void run18Family(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], La
     sv.store(P);
 }
 
-inline void run24Family(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
+template <class V>
+TAV_KERNEL void run24Family(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2], V (&y)[2]) {
     const float wl = k.mode == kFilterLow24 ? 1.0f : 0.0f;
-    Biquad bq(P);
-    StateVariable sv(P);
+    Biquad<V> bq(P);
+    StateVariable<V> sv(P);
     for (int s = 0; s < 2; ++s) y[s] = scaleOut(kSqrt2 * sv(bq(x[s]), wl, 0, 1.0f - wl));
     bq.store(P);
     sv.store(P);
 }
 
-inline void runLadderFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
-                            Lanes4 (&y)[2]) {
-    Ladder ld(P);
+template <class V>
+TAV_KERNEL void runLadderFamily(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2],
+                            V (&y)[2]) {
+    Ladder<V> ld(P);
     if (k.mode == kFilterBand24) {
         for (int s = 0; s < 2; ++s) y[s] = scaleOut(ld(x[s], 0, 6, 0));
     } else {
@@ -513,9 +547,10 @@ inline void runLadderFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2]
     ld.store(P);
 }
 
-inline void run36Family(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], Lanes4 (&y)[2]) {
-    Biquad bq(P);
-    Ladder ld(P);
+template <class V>
+TAV_KERNEL void run36Family(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2], V (&y)[2]) {
+    Biquad<V> bq(P);
+    Ladder<V> ld(P);
     if (k.mode == kFilterLow36) {
         for (int s = 0; s < 2; ++s) y[s] = scaleOut(ld(bq(x[s]), 0, 0, 2));
     } else {
@@ -525,39 +560,64 @@ inline void run36Family(Pair& P, const KernelParams& k, const Lanes4 (&x)[2], La
     ld.store(P);
 }
 
-inline void runResonatorFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
-                               Lanes4 (&y)[2]) {
+template <class V>
+TAV_KERNEL void runResonatorFamily(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2],
+                               V (&y)[2]) {
     const float g = k.mode == kFilterVocal ? 28.3f : 1.5f;
-    Resonators rs(P);
+    Resonators<V> rs(P);
     for (int s = 0; s < 2; ++s) y[s] = scaleOut(rs(x[s], g));
     rs.store(P);
 }
 
-inline void runModulateFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
-                              Lanes4 (&y)[2]) {
+template <class V>
+TAV_KERNEL void runModulateFamily(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2],
+                              V (&y)[2]) {
     const bool ring = k.mode == kFilterRingMod;
-    Modulate md(P);
+    Modulate<V> md(P);
     for (int s = 0; s < 2; ++s)
         y[s] = scaleOut(md(x[s], k.depth, ring ? 1.0f : 0.5f, ring ? 0.0f : 0.5f));
     md.store(P);
 }
 
 // The zero-delay modes, one section (modes 7-12) or two in series (19-24).
-inline void runZeroDelayFamily(Pair& P, const KernelParams& k, const Lanes4 (&x)[2],
-                               Lanes4 (&y)[2]) {
-    ZeroDelay z0(P, 0), z1(P, 1);
+template <class V>
+TAV_KERNEL void runZeroDelayFamily(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2],
+                               V (&y)[2]) {
+    ZeroDelay<V> z0(P, 0), z1(P, 1);
     if (k.mode >= kFilterZeroLow24) {
         for (int s = 0; s < 2; ++s) y[s] = scaleOut(z1(z0(x[s], k.taps), k.taps));
     } else {
         for (int s = 0; s < 2; ++s) y[s] = scaleOut(z0(x[s], k.taps));
     }
-    dropTiny(z0.s1);
-    dropTiny(z0.s2);
-    dropTiny(z1.s1);
-    dropTiny(z1.s2);
+    dropTinyLanes(z0.s1);
+    dropTinyLanes(z0.s2);
+    dropTinyLanes(z1.s1);
+    dropTinyLanes(z1.s2);
     z0.store(P, 0);
     z1.store(P, 1);
 }
+
+// Each family as a type: its kernel for any lane width, for the merged runs below.
+#define TAV_FAMILY(Name, run)                                                             \
+    struct Name {                                                                          \
+        template <class V>                                                                 \
+        __attribute__((always_inline)) static void go(TFilter::PairT<V>& P,                \
+                                                      const KernelParams& k,               \
+                                                      const V (&x)[2], V (&y)[2]) {        \
+            run(P, k, x, y);                                                               \
+        }                                                                                  \
+    };
+TAV_FAMILY(OnePoleFamily, runOnePoleFamily)
+TAV_FAMILY(StateVariableFamily, runStateVariableFamily)
+TAV_FAMILY(Family18, run18Family)
+TAV_FAMILY(Family24, run24Family)
+TAV_FAMILY(LadderFamily, runLadderFamily)
+TAV_FAMILY(Family36, run36Family)
+TAV_FAMILY(ResonatorFamily, runResonatorFamily)
+TAV_FAMILY(ModulateFamily, runModulateFamily)
+TAV_FAMILY(ZeroDelayFamily, runZeroDelayFamily)
+#undef TAV_FAMILY
+#undef TAV_KERNEL
 
 }  // namespace
 
@@ -702,9 +762,17 @@ void TFilter::run(int n, const stereoOverStruct* in, stereoOverStruct* out) {
     gatherPairs(in, n, pairCount, x);
     if (isComb(mode)) {
         runComb(pairCount, x, y);
-    } else {
-        for (int p = 0; p < pairCount; ++p) runPair(pairs[p], x[p], y[p]);
+        // The comb lanes were written one float at a time: read them back the same way (a
+        // wide load of narrow stores still in flight would wait for them).
+        for (int c = 0; c < n; ++c) {
+            const int l = (c & 1) * 2;
+            const Lanes4* yp = y[c >> 1];
+            out[c].sub[0] = {yp[0][l], yp[0][l + 1]};
+            out[c].sub[1] = {yp[1][l], yp[1][l + 1]};
+        }
+        return;
     }
+    for (int p = 0; p < pairCount; ++p) runPair(pairs[p], x[p], y[p]);
     scatterPairs(y, n, out);
 }
 
@@ -773,12 +841,10 @@ constexpr KernelFields kZeroDelay = {
     4};
 #undef TAV_PAIR
 
-using KernelRun = void (*)(Pair&, const KernelParams&, const Lanes4 (&)[2], Lanes4 (&)[2]);
-
 // Two pairs' fields merged into one (a in lanes 0 and 1, b in 2 and 3), one kernel run,
 // the states split back. With the field list and the kernel known here the compiler keeps
 // the merged pair in registers.
-template <const KernelFields& F, KernelRun Run>
+template <const KernelFields& F, class Family>
 inline void runMerged(Pair& a, Pair& b, const KernelParams& k, const Lanes4 (&x)[2],
                       Lanes4 (&y)[2]) {
     Pair merged;
@@ -788,11 +854,107 @@ inline void runMerged(Pair& a, Pair& b, const KernelParams& k, const Lanes4 (&x)
     for (int i = 0; i < F.coefCount; ++i) m[F.coef[i]] = mergeNotes(pa[F.coef[i]], pb[F.coef[i]]);
     for (int i = 0; i < F.stateCount; ++i)
         m[F.state[i]] = mergeNotes(pa[F.state[i]], pb[F.state[i]]);
-    Run(merged, k, x, y);
+    Family::go(merged, k, x, y);
     Lanes4* wa = reinterpret_cast<Lanes4*>(&a);
     Lanes4* wb = reinterpret_cast<Lanes4*>(&b);
     for (int i = 0; i < F.stateCount; ++i) splitNotes(m[F.state[i]], wa[F.state[i]], wb[F.state[i]]);
 }
+
+// Calls run.template go<F, Family>() for the family of a mode.
+template <class Run>
+inline void forFamily(int mode, Run&& run) {
+    switch (mode) {
+        case kFilterLow6:
+        case kFilterHigh6: run.template go<kOnePole, OnePoleFamily>(); break;
+        case kFilterLow12:
+        case kFilterHigh12:
+        case kFilterBand12:
+        case kFilterNotch12: run.template go<kStateVariable, StateVariableFamily>(); break;
+        case kFilterLow18:
+        case kFilterHigh18: run.template go<k18, Family18>(); break;
+        case kFilterLow24:
+        case kFilterHigh24: run.template go<k24, Family24>(); break;
+        case kFilterBand24:
+        case kFilterNotch24: run.template go<kLadder, LadderFamily>(); break;
+        case kFilterLow36:
+        case kFilterHigh36: run.template go<k36, Family36>(); break;
+        case kFilterVocal:
+        case kFilterFormant1:
+        case kFilterFormant2: run.template go<kResonators, ResonatorFamily>(); break;
+        case kFilterRingMod:
+        case kFilterAmpMod: run.template go<kModulate, ModulateFamily>(); break;
+        default: run.template go<kZeroDelay, ZeroDelayFamily>(); break;
+    }
+}
+
+struct PairRun {
+    Pair& a;
+    Pair& b;
+    const KernelParams& k;
+    const Lanes4 (&x)[2];
+    Lanes4 (&y)[2];
+    template <const KernelFields& F, class Family>
+    void go() {
+        runMerged<F, Family>(a, b, k, x, y);
+    }
+};
+
+#if TAV_WIDE_LANES
+// Four pairs' fields merged into eight lanes (a, b, c, d, two lanes each), one kernel run,
+// the states split back: runMerged for two pairs of pairs at once.
+template <const KernelFields& F, class Family>
+__attribute__((target("avx2"))) void runMergedQuad(Pair& a, Pair& b, Pair& c, Pair& d,
+                                                   const KernelParams& k, Lanes4 (&ab)[2],
+                                                   Lanes4 (&cd)[2]) {
+    TFilter::PairT<Lanes8> merged;
+    Lanes8* m = reinterpret_cast<Lanes8*>(&merged);
+    const Lanes4* p[4] = {reinterpret_cast<const Lanes4*>(&a), reinterpret_cast<const Lanes4*>(&b),
+                          reinterpret_cast<const Lanes4*>(&c), reinterpret_cast<const Lanes4*>(&d)};
+    const auto merge = [&](int f) {
+        const Lanes4 lo = mergeNotes(p[0][f], p[1][f]), hi = mergeNotes(p[2][f], p[3][f]);
+        m[f] = __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7);
+    };
+    for (int i = 0; i < F.coefCount; ++i) merge(F.coef[i]);
+    for (int i = 0; i < F.stateCount; ++i) merge(F.state[i]);
+    Lanes8 x[2], y[2];
+    for (int s = 0; s < 2; ++s)
+        x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) * 0.1f + 1e-15f;
+    Family::go(merged, k, x, y);
+    Lanes4* w[4] = {reinterpret_cast<Lanes4*>(&a), reinterpret_cast<Lanes4*>(&b),
+                    reinterpret_cast<Lanes4*>(&c), reinterpret_cast<Lanes4*>(&d)};
+    for (int i = 0; i < F.stateCount; ++i) {
+        const int f = F.state[i];
+        splitNotes(__builtin_shufflevector(m[f], m[f], 0, 1, 2, 3), w[0][f], w[1][f]);
+        splitNotes(__builtin_shufflevector(m[f], m[f], 4, 5, 6, 7), w[2][f], w[3][f]);
+    }
+    for (int s = 0; s < 2; ++s) {
+        ab[s] = __builtin_shufflevector(y[s], y[s], 0, 1, 2, 3);
+        cd[s] = __builtin_shufflevector(y[s], y[s], 4, 5, 6, 7);
+    }
+}
+
+struct QuadRun {
+    Pair& a;
+    Pair& b;
+    Pair& c;
+    Pair& d;
+    const KernelParams& k;
+    Lanes4 (&ab)[2];
+    Lanes4 (&cd)[2];
+    template <const KernelFields& F, class Family>
+    void go() {
+        runMergedQuad<F, Family>(a, b, c, d, k, ab, cd);
+    }
+};
+
+// Whether the processor runs AVX2 (and the system saves its registers): decided once when
+// the library loads, so the audio thread only reads it.
+bool detectWideLanes() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+const bool kWideLanes = detectWideLanes();
+#endif
 
 }  // namespace
 
@@ -801,37 +963,22 @@ inline void runMerged(Pair& a, Pair& b, const KernelParams& k, const Lanes4 (&x)
 // voice a in lanes 0 and 1, voice b in lanes 2 and 3, run, and the states split again.
 void TFilter::runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]) {
     const KernelParams k{a.mode, {a.tapLow, a.tapBand, a.tapHigh}, a.res + kGuard};
-    Pair& pa = a.pairs[0];
-    Pair& pb = b.pairs[0];
     Lanes4 x[2];
-    Lanes4(&y)[2] = lanes;
     scaleIn(lanes, x);
-    switch (a.mode) {
-        case kFilterLow6:
-        case kFilterHigh6: runMerged<kOnePole, runOnePoleFamily>(pa, pb, k, x, y); break;
-        case kFilterLow12:
-        case kFilterHigh12:
-        case kFilterBand12:
-        case kFilterNotch12:
-            runMerged<kStateVariable, runStateVariableFamily>(pa, pb, k, x, y);
-            break;
-        case kFilterLow18:
-        case kFilterHigh18: runMerged<k18, run18Family>(pa, pb, k, x, y); break;
-        case kFilterLow24:
-        case kFilterHigh24: runMerged<k24, run24Family>(pa, pb, k, x, y); break;
-        case kFilterBand24:
-        case kFilterNotch24: runMerged<kLadder, runLadderFamily>(pa, pb, k, x, y); break;
-        case kFilterLow36:
-        case kFilterHigh36: runMerged<k36, run36Family>(pa, pb, k, x, y); break;
-        case kFilterVocal:
-        case kFilterFormant1:
-        case kFilterFormant2:
-            runMerged<kResonators, runResonatorFamily>(pa, pb, k, x, y);
-            break;
-        case kFilterRingMod:
-        case kFilterAmpMod: runMerged<kModulate, runModulateFamily>(pa, pb, k, x, y); break;
-        default: runMerged<kZeroDelay, runZeroDelayFamily>(pa, pb, k, x, y); break;
+    forFamily(a.mode, PairRun{a.pairs[0], b.pairs[0], k, x, lanes});
+}
+
+void TFilter::runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4 (&ab)[2],
+                          Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+    if (kWideLanes) {
+        const KernelParams k{a.mode, {a.tapLow, a.tapBand, a.tapHigh}, a.res + kGuard};
+        forFamily(a.mode, QuadRun{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], k, ab, cd});
+        return;
     }
+#endif
+    runNotePair(a, b, ab);
+    runNotePair(c, d, cd);
 }
 
 // The same kernel: the mode, and what the kernel takes from the filter besides its pair.

@@ -412,6 +412,10 @@ public:
     // not a comb.
     static bool canRunPair(const TFilter& a, const TFilter& b);
     static void runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]);
+    // Two pairs at once (canRunPair holding for a with each of b, c and d): the same as
+    // runNotePair(a, b, ab) and runNotePair(c, d, cd); with AVX2 one eight-lane run.
+    static void runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4 (&ab)[2],
+                            Lanes4 (&cd)[2]);
     void runNote(const stereoOverStruct* in, stereoOverStruct* out) { run(1, in, out); }
 
     // Effect entry points: one oversampled stereo sample through the two-pole zero-delay
@@ -444,28 +448,31 @@ public:
     const float* combFeedLine(int copy) const { return &combFeed[copy][0][0]; }
     const float* combFeedbackLine(int copy) const { return &combBack[copy][0][0]; }
 
-    // Coefficients and states of one copy pair, four lanes each.
-    struct alignas(64) Pair {
+    // Coefficients and states of one copy pair, four lanes each (Pair); the same fields with
+    // eight lanes hold two pairs merged in the AVX2 paths.
+    template <class V>
+    struct alignas(64) PairT {
         // one-pole (modes 1, 2, 13, 14)
-        Lanes4 opA, opB, opY;
+        V opA, opB, opY;
         // state-variable on FilterSine (modes 3-6, 13-16)
-        Lanes4 svF, svD, svLow, svBand;
+        V svF, svD, svLow, svBand;
         // zero-delay state-variable (modes 7-12, 19-24; two sections)
-        Lanes4 zdA1, zdA2, zdA3, zdK;  // see zeroDelayCoefficients; zdK = 2R
-        Lanes4 zdS1[2], zdS2[2];
+        V zdA1, zdA2, zdA3, zdK;  // see zeroDelayCoefficients; zdK = 2R
+        V zdS1[2], zdS2[2];
         // four-pole ladder (modes 17, 18, 25, 26): b0..b4
-        Lanes4 ldP, ldK, ldQ;
-        Lanes4 ldB[5];
+        V ldP, ldK, ldQ;
+        V ldB[5];
         // fixed-Q biquad (modes 15, 16, 25, 26) and its last two inputs and outputs, newest
         // first
-        Lanes4 bqB0, bqB1, bqB2, bqA1, bqA2;
-        Lanes4 bqX[2], bqY[2];
+        V bqB0, bqB1, bqB2, bqA1, bqA2;
+        V bqX[2], bqY[2];
         // four resonators (modes 27-29), their last two inputs and outputs, newest first
-        Lanes4 fmB0[4], fmA1[4], fmA2[4];
-        Lanes4 fmX[2], fmY[4][2];
+        V fmB0[4], fmA1[4], fmA2[4];
+        V fmX[2], fmY[4][2];
         // ring and amplitude modulation (modes 33, 34): phase increment and phase
-        Lanes4 rmInc, rmPhase;
+        V rmInc, rmPhase;
     };
+    using Pair = PairT<Lanes4>;
 
 private:
     void updateShared(int pairCount);

@@ -140,8 +140,8 @@ namespace {
 // Both sub-samples of the resonant state-variable band-pass on one vector of lanes (four or
 // eight); the states stay in registers over both and drop below the floor at the end.
 template <class V>
-__attribute__((always_inline)) inline void bandPassKernel(V f, V d, V& bs, V& ls, const V (&x)[2],
-                                                          V (&y)[2]) {
+__attribute__((always_inline)) inline void bandPassKernel(const V& f, const V& d, V& bs, V& ls,
+                                                          const V (&x)[2], V (&y)[2]) {
     for (int s = 0; s < 2; ++s) {
         // b - 0.001 b^3 limits only while |b| < sqrt(1000 / 3); the state is held there.
         V b = bs;
@@ -289,8 +289,9 @@ namespace {
 // Both sub-samples of the two-pole zero-delay low-pass on one vector of lanes (four or
 // eight).
 template <class V>
-__attribute__((always_inline)) inline void lowPassKernel(V c1, V c2, V c3, V& t1, V& t2,
-                                                         const V (&x)[2], V (&y)[2]) {
+__attribute__((always_inline)) inline void lowPassKernel(const V& c1, const V& c2, const V& c3,
+                                                         V& t1, V& t2, const V (&x)[2],
+                                                         V (&y)[2]) {
     for (int s = 0; s < 2; ++s) {
         const V v3 = x[s] - t2;
         const V band = c1 * t1 + c2 * v3;
@@ -412,9 +413,9 @@ namespace {
 // Both sub-samples of the zero-delay high-pass and its low cut on one vector of lanes (of
 // four or, for four voices at once, eight).
 template <class V>
-__attribute__((always_inline)) inline void highPassKernel(V c1, V c2, V c3, V k2, V lc, V& t1,
-                                                          V& t2, V& cut, const V (&x)[2],
-                                                          V (&y)[2]) {
+__attribute__((always_inline)) inline void highPassKernel(const V& c1, const V& c2, const V& c3,
+                                                          const V& k2, const V& lc, V& t1, V& t2,
+                                                          V& cut, const V (&x)[2], V (&y)[2]) {
     for (int s = 0; s < 2; ++s) {
         const V v3 = x[s] - t2;
         const V band = c1 * t1 + c2 * v3;

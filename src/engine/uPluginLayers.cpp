@@ -827,7 +827,7 @@ public:
             if (wireOn_) stage(p_.voiceBPFilter[layer_], [this](int v) { prepareBandPass(v); });
             stage(p_.voiceLPFilter[layer_], [this](int v) { prepareLowPass(v); });
         } else if (model_ != kSourceString && model_ != kSourceFM) {
-            for (int j = 0; j < pairs_; ++j) multimodePair(j);
+            multimodeStage();
         }
         stage(p_.voiceHPFilter[layer_], [this](int v) { prepareHighPass(v); });
         for (int j = 0; j < pairs_; ++j) filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
@@ -876,23 +876,43 @@ private:
         highPass(p_, layer_, v, count, notes);
     }
 
-    // The multimode filters of pair j: side by side when both filter with the same kernel,
-    // else each alone on its record.
-    void multimodePair(int j) {
-        TFilter& fa = p_.voiceFilter[layer_][a_[j]];
-        TFilter& fb = p_.voiceFilter[layer_][b_[j]];
+    // The multimode filters. A pair whose two filters run the same kernel runs side by
+    // side, two such pairs at once when all four voices share it; a pair that cannot runs
+    // its voices alone on their records.
+    void multimodeStage() {
+        bool together[kNumVoices / 2];
+        for (int j = 0; j < pairs_; ++j) together[j] = prepareMultimodePair(j);
+        for (int j = 0; j < pairs_; ++j) {
+            if (!together[j]) continue;
+            TFilter& fa = multimode(a_[j]);
+            if (j + 1 < pairs_ && together[j + 1] && TFilter::canRunPair(fa, multimode(a_[j + 1]))) {
+                TFilter::runNoteQuad(fa, multimode(b_[j]), multimode(a_[j + 1]),
+                                     multimode(b_[j + 1]), lanes_[j], lanes_[j + 1]);
+                ++j;
+            } else {
+                TFilter::runNotePair(fa, multimode(b_[j]), lanes_[j]);
+            }
+        }
+    }
+
+    // Prepares the multimode filters of pair j; true when they can run side by side, else
+    // whichever filters have work run alone here.
+    bool prepareMultimodePair(int j) {
+        TFilter& fa = multimode(a_[j]);
+        TFilter& fb = multimode(b_[j]);
         const bool runA = prepareMultimode(fa, a_[j], noteA(j));
         const bool runB = prepareMultimode(fb, b_[j], noteB(j));
-        if (runA && runB && TFilter::canRunPair(fa, fb)) {
-            TFilter::runNotePair(fa, fb, lanes_[j]);
-        } else if (runA || runB) {
+        if (runA && runB && TFilter::canRunPair(fa, fb)) return true;
+        if (runA || runB) {
             filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
             if (runA) fa.runNote(&noteA(j), &noteA(j));
             if (runB) fb.runNote(&noteB(j), &noteB(j));
             filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
         }
+        return false;
     }
 
+    TFilter& multimode(int v) { return p_.voiceFilter[layer_][v]; }
     bool prepareMultimode(TFilter& f, int v, stereoOverStruct& note) {
         const float mod = p_.modDestVoice[v][DEST_L_FILTER_FREQ[layer_]];
         const TLayerVoice& c = p_.layerVoice[layer_][v];
