@@ -222,7 +222,6 @@ TEST_F(EngineMidi, PolyMpeNotesHeldAcrossThePedalStillRelease) {
 }
 
 TEST_F(EngineMidi, SustainPedalHoldsReleasedNotesUntilItRises) {
-    const double rate = 48000.0;
     // A short release so the end is plain to see.
     const Params params = with(plainWave(0), {{8, 0.2f}});
     const Rendered r = render(params,

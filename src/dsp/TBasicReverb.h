@@ -33,10 +33,14 @@ public:
     int32_t getLength(int comb) const;
 
 private:
+    // Each line is padded by one cache line: lines a power-of-two size apart would put the
+    // same row of all 40 combs into one cache set, and the writes would evict each other.
+    static constexpr int kLinePad = 16;
+
     int32_t row = 0;
     int32_t offset[kCombs];
     float state[kCombs];
-    float lines[kCombs][kRows];
+    float lines[kCombs][kRows + kLinePad];
 };
 
 // One all-pass stage serving two signals (bank A and bank B of one channel), each with

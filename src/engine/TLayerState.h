@@ -28,6 +28,10 @@ enum LayerDest : int32_t {
 constexpr int kLayerNotes = 6;
 constexpr int kStringLineSize = 16384;      // string delay line, power of two
 constexpr int kStringHistSize = 8192;       // excitation history for the pluck position
+// Room after each string line and history, one cache line: lines a power of two apart put
+// the same index of every note's line into one cache set, and the notes of a chord (which
+// write the same index) would keep evicting each other.
+constexpr int kStringLinePad = 16;
 constexpr uint32_t kPhaseMask = 0xFFFFFFu;  // oscillator phases are 24-bit
 
 // Running state of one stacked note of one voice layer.

@@ -682,8 +682,8 @@ public:
     TLayerVoice layerVoice[kNumLayers][kNumVoices] = {};
     TLayerNote layerNote[kNumLayers][kNumVoices][kLayerNotes] = {};
     stereoOverStruct noteOut[kNumLayers][kNumVoices][kLayerNotes] = {};
-    float stringLine[kNumLayers][kNumVoices][kLayerNotes][kStringLineSize];
-    float stringHist[kNumLayers][kNumVoices][kLayerNotes][kStringHistSize];
+    float stringLine[kNumLayers][kNumVoices][kLayerNotes][kStringLineSize + kStringLinePad];
+    float stringHist[kNumLayers][kNumVoices][kLayerNotes][kStringHistSize + kStringLinePad];
     // The noise generator of the Wave noise shapes and the note-start phases.
     uint32_t soundRandState = 1;
     // === end section: engine sound ========================================================

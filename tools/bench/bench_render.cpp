@@ -4,7 +4,9 @@
 // one layer-voice (the slope over runs with 1, 4 and 16 voices). The same notes are then
 // rendered through a third-party VST 2.4 synth (Debian's amsynth) for comparison.
 //
-// usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S]
+// usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
+//   --model NAME  only that layer model ("Wire", "String", "FM" or "Wave")
+//   --main        only the per-model table (no full patch, modulation or peer runs)
 #include <time.h>
 
 #include <algorithm>
@@ -164,12 +166,14 @@ Params fullPatch(int model, bool effects) {
     return p;
 }
 
-void benchFullPatch(const std::shared_ptr<VstModule>& module, double seconds) {
+void benchFullPatch(const std::shared_ptr<VstModule>& module, double seconds,
+                    const std::string& onlyModel) {
     const char* models[4] = {"Wire", "String", "FM", "Wave"};
     std::printf("Full patch: 16 voices x 3 layers, all effects on, path 5 "
                 "(target: under 20 %% of a core)\n");
     std::printf("%-7s %5s %12s %12s %12s\n", "model", "block", "% core", "bypassed", "effects");
     for (int m = 0; m < 4; ++m) {
+        if (!onlyModel.empty() && onlyModel != models[m]) continue;
         for (int b = 0; b < 2; ++b) {
             const Run on = best(module, fullPatch(m, true), 16, kBlocks[b], seconds);
             const Run off = best(module, fullPatch(m, false), 16, kBlocks[b], seconds);
@@ -206,11 +210,13 @@ Params modPatch(int model) {
     return p;
 }
 
-void benchModPatch(const std::shared_ptr<VstModule>& module, double seconds) {
+void benchModPatch(const std::shared_ptr<VstModule>& module, double seconds,
+                    const std::string& onlyModel) {
     const char* models[4] = {"Wire", "String", "FM", "Wave"};
     std::printf("Modulation: 16 voices x 3 layers, all eight slots on per-voice destinations\n");
     std::printf("%-7s %5s %12s %12s %12s\n", "model", "block", "plain %", "8 slots %", "matrix %");
     for (int m = 0; m < 4; ++m) {
+        if (!onlyModel.empty() && onlyModel != models[m]) continue;
         for (int b = 0; b < 2; ++b) {
             const Run plain = best(module, modelPatch(m), 16, kBlocks[b], seconds);
             const Run mod = best(module, modPatch(m), 16, kBlocks[b], seconds);
@@ -229,11 +235,17 @@ int main(int argc, char** argv) {
     std::string pluginPath = TAV_PLUGIN_PATH;
     std::string peerPath = "/usr/lib/vst/amsynth_vst.so";
     double seconds = 10.0;
+    std::string onlyModel;
+    bool mainOnly = false;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--seconds" && i + 1 < argc) {
             seconds = std::atof(argv[++i]);
+        } else if (a == "--model" && i + 1 < argc) {
+            onlyModel = argv[++i];
+        } else if (a == "--main") {
+            mainOnly = true;
         } else if (positional == 0) {
             pluginPath = a;
             ++positional;
@@ -268,6 +280,7 @@ int main(int argc, char** argv) {
     std::printf("%-7s %5s %7s %9s %8s %14s %10s\n", "model", "block", "voices", "RT factor",
                 "% core", "ns/sample", "out RMS");
     for (int m = 0; m < 4; ++m) {
+        if (!onlyModel.empty() && onlyModel != models[m]) continue;
         for (int b = 0; b < 2; ++b) {
             Run runs[3];
             for (int k = 0; k < 3; ++k) {
@@ -286,8 +299,9 @@ int main(int argc, char** argv) {
         std::printf("\n");
     }
     std::printf("16 voices x 3 layers are shown as voices = 48 above.\n\n");
-    benchFullPatch(ours, seconds);
-    benchModPatch(ours, seconds);
+    if (mainOnly) return 0;
+    benchFullPatch(ours, seconds, onlyModel);
+    benchModPatch(ours, seconds, onlyModel);
 
     if (!std::filesystem::exists(peerPath)) {
         std::printf("peer synth %s is not installed: no comparison (apt-get install amsynth)\n",
