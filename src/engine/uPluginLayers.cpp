@@ -865,6 +865,7 @@ private:
 
     // One voice through its filters with their process() calls.
     __attribute__((noinline)) void alone(int v, int count) {
+        count = std::clamp(count, 0, kLayerNotes);  // the band records below hold that many
         stereoOverStruct* notes = p_.noteOut[layer_][v];
         if (model_ == kSourceWire) {
             stereoOverStruct band[kLayerNotes];
