@@ -84,10 +84,8 @@ TEST(ArpMod, TheFreeValueIsPublishedAndSmoothed) {
 }
 
 TEST(ArpMod, OnStepsOpenTheGateAndMarkTheRetrigger) {
-    Engine e;
+    Engine e(modSetup(13, {{kRowOn + 1, 0.0f}, {kRowTie + 2, 1.0f}}), 256);
     APlugin& p = e.p();
-    e.set(modSetup(13, {{kRowOn + 1, 0.0f}, {kRowTie + 2, 1.0f}}));
-    e.render(256);
     e.noteOn(60);
     e.noteOff(60);
     e.render(3000);
@@ -105,10 +103,8 @@ TEST(ArpMod, OnStepsOpenTheGateAndMarkTheRetrigger) {
 }
 
 TEST(ArpMod, ModMonoStartsOverWithEveryKey) {
-    Engine e;
+    Engine e(modSetup(14), 256);
     APlugin& p = e.p();
-    e.set(modSetup(14));
-    e.render(256);
     e.noteOn(60);
     e.render(2 * (int)kStep48 + 3000);
     EXPECT_EQ(p.arpModStep, 2);
@@ -118,9 +114,7 @@ TEST(ArpMod, ModMonoStartsOverWithEveryKey) {
     EXPECT_NEAR(p.modSrcGlobal[kSrcTune], -1.0f, 0.02f);
 
     // In Mod Free only a key pressed while nothing sounds starts it over.
-    Engine f;
-    f.set(modSetup(13));
-    f.render(256);
+    Engine f(modSetup(13), 256);
     f.noteOn(60);
     f.render(2 * (int)kStep48 + 3000);
     f.noteOn(64);
@@ -129,10 +123,8 @@ TEST(ArpMod, ModMonoStartsOverWithEveryKey) {
 }
 
 TEST(ArpMod, ModPolyRunsAPatternPerVoice) {
-    Engine e;
+    Engine e(modSetup(15), 256);
     APlugin& p = e.p();
-    e.set(modSetup(15));
-    e.render(256);
     e.noteOn(60);
     e.render(64);
     const int first = p.curVoice;
@@ -149,10 +141,8 @@ TEST(ArpMod, ModPolyRunsAPatternPerVoice) {
 }
 
 TEST(ArpMod, LoopOffStopsTheModulatorAfterOnePass) {
-    Engine e;
+    Engine e(modSetup(13, {{410, loopModeValue(1)}}), 256);
     APlugin& p = e.p();
-    e.set(modSetup(13, {{410, loopModeValue(1)}}));
-    e.render(256);
     e.noteOn(60);
     e.noteOff(60);
     const auto tunes = tunePerStep(e, 6);
@@ -162,9 +152,7 @@ TEST(ArpMod, LoopOffStopsTheModulatorAfterOnePass) {
 }
 
 TEST(ArpMod, PingPongTurnsTheModulatorAtBothEnds) {
-    Engine e;
-    e.set(modSetup(13, {{410, loopModeValue(2)}}));
-    e.render(256);
+    Engine e(modSetup(13, {{410, loopModeValue(2)}}), 256);
     e.noteOn(60);
     e.noteOff(60);
     e.render(3000);

@@ -196,10 +196,8 @@ TEST_F(EngineMidi, PolyMpeBendsOnlyTheVoicesOfItsChannel) {
 }
 
 TEST_F(EngineMidi, PolyMpeNotesHeldAcrossThePedalStillRelease) {
-    Engine e;
+    Engine e(with(plainWave(), {{244, playModeValue(1)}}));
     APlugin& p = e.p();
-    e.set(with(plainWave(), {{244, playModeValue(1)}}));
-    e.render(16);
     ASSERT_EQ(p.playMode, 1);
     e.noteOn(60, 100, 2);
     e.noteOn(64, 100, 5);
@@ -312,10 +310,8 @@ TEST_F(EngineMidi, MappedControllerTakesOverSoftlyAndLearningIsStoredOffTheAudio
 }
 
 TEST_F(EngineMidi, DeprecatedProcessCallMovesTheQueueAndAddsNothing) {
-    Engine e;
+    Engine e(plainWave());
     APlugin& p = e.p();
-    e.set(plainWave());
-    e.render(16);
     e.noteOn(60, 100, 0, 3);
     float l[8], r[8];
     for (int i = 0; i < 8; ++i) l[i] = r[i] = 0.25f * (float)i;

@@ -170,6 +170,11 @@ public:
         // Past the first program boundary, so the start-up program is applied.
         render(4096);
     }
+    // An engine with `params` set and seen by a first run of `settle` samples.
+    explicit Engine(const Params& params, int settle = 16) : Engine() {
+        set(params);
+        render(settle);
+    }
     APlugin& p() { return harness_->plugin(); }
     PluginHarness& harness() { return *harness_; }
 

@@ -26,10 +26,8 @@ int voiceOf(APlugin& p, int note) {
 }  // namespace
 
 TEST_F(EngineVoices, NewNotesTakeTheLowestSilentVoice) {
-    Engine e;
+    Engine e(quickRelease());
     APlugin& p = e.p();
-    e.set(quickRelease());
-    e.render(16);
     for (int i = 0; i < 5; ++i) e.noteOn(60 + i);
     e.render(64);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(voiceOf(p, 60 + i), i);
@@ -46,10 +44,8 @@ TEST_F(EngineVoices, NewNotesTakeTheLowestSilentVoice) {
 TEST_F(EngineVoices, FifteenSoundingVoicesKeepOneFree) {
     // 15 held, the silent one is not the current voice: the 16th note takes it, nothing fades.
     {
-        Engine e;
+        Engine e(quickRelease());
         APlugin& p = e.p();
-        e.set(quickRelease());
-        e.render(16);
         for (int i = 0; i < 15; ++i) e.noteOn(40 + i);
         e.render(64);
         ASSERT_EQ(p.getNotesPlaying(), 15);
@@ -63,10 +59,8 @@ TEST_F(EngineVoices, FifteenSoundingVoicesKeepOneFree) {
     // 15 held and the current voice is the silent one: the quietest held voice is faded
     // out fast and the current voice is taken again.
     {
-        Engine e;
+        Engine e(quickRelease());
         APlugin& p = e.p();
-        e.set(quickRelease());
-        e.render(16);
         for (int i = 0; i < 16; ++i) e.noteOn(40 + i);
         e.render(64);
         ASSERT_EQ(p.curVoice, 15);
@@ -107,10 +101,8 @@ TEST_F(EngineVoices, SeventeenthNoteReusesTheQuietestVoice) {
     EXPECT_NEAR(after40, before40, 0.02 * before40) << "the others play on";
     EXPECT_GT(after98, 0.5 * before36);
 
-    Engine e;
+    Engine e(quickRelease());
     APlugin& p = e.p();
-    e.set(quickRelease());
-    e.render(16);
     for (int i = 0; i < 16; ++i) e.noteOn(36 + 4 * i);
     e.render(64);
     e.noteOn(98);
@@ -128,10 +120,8 @@ TEST_F(EngineVoices, NoteOffDecaysToSilenceAndFreesTheVoice) {
     EXPECT_LT(peak(r.left, 9600, 4800), 1e-3) << "released";
     EXPECT_LT(peak(r.left, 36000, 12000), 1e-6) << "silent";
 
-    Engine e;
+    Engine e(quickRelease());
     APlugin& p = e.p();
-    e.set(quickRelease());
-    e.render(16);
     e.noteOn(60);
     e.render(4800);
     EXPECT_EQ(p.activeVoiceCount, 1);
@@ -158,10 +148,8 @@ TEST_F(EngineVoices, MonoRetriggersAndFallsBackToTheHeldNote) {
         << "back to the held note";
     EXPECT_NEAR(rms(r.left, 36000, n), rms(r.left, 12000, n), 0.05 * rms(r.left, 12000, n));
 
-    Engine e;
+    Engine e(params);
     APlugin& p = e.p();
-    e.set(params);
-    e.render(16);
     e.noteOn(60);
     e.render(100);
     const int first = p.curVoice;
@@ -184,10 +172,8 @@ TEST_F(EngineVoices, MonoRetriggersAndFallsBackToTheHeldNote) {
 
 TEST_F(EngineVoices, MonoHiAndLoIgnoreTheOtherSide) {
     for (int mode : {3, 4}) {
-        Engine e;
+        Engine e(quickRelease(mode));
         APlugin& p = e.p();
-        e.set(quickRelease(mode));
-        e.render(16);
         e.noteOn(64);
         e.render(64);
         const int voice = p.curVoice;
@@ -223,10 +209,8 @@ TEST_F(EngineVoices, LegatoGlidesWithoutRetrigger) {
     EXPECT_NEAR(rms(r.left, 20000, 4800), rms(r.left, 4000, 4800), 0.05 * rms(r.left, 4000, 4800))
         << "the soft second note keeps the first note's level";
 
-    Engine e;
+    Engine e(params);
     APlugin& p = e.p();
-    e.set(params);
-    e.render(16);
     e.noteOn(57);
     e.render(1000);
     const int voice = p.curVoice;
@@ -246,10 +230,8 @@ TEST_F(EngineVoices, LegatoGlidesWithoutRetrigger) {
 }
 
 TEST_F(EngineVoices, HeldPortamentoGlidesOnlyWhileTwoKeysAreHeld) {
-    Engine e;
+    Engine e(with(quickRelease(0), {{245, portModeValue(3)}, {4, 0.5f}}));
     APlugin& p = e.p();
-    e.set(with(quickRelease(0), {{245, portModeValue(3)}, {4, 0.5f}}));
-    e.render(16);
     e.noteOn(57);
     e.render(200);
     e.noteOff(57);
@@ -266,16 +248,12 @@ TEST_F(EngineVoices, HeldPortamentoGlidesOnlyWhileTwoKeysAreHeld) {
 }
 
 TEST_F(EngineVoices, NotesOnCountsKeysPerMode) {
-    Engine poly;
-    poly.set(quickRelease(0));
-    poly.render(16);
+    Engine poly(quickRelease(0));
     for (int n : {60, 64, 67}) poly.noteOn(n);
     poly.render(8);
     EXPECT_EQ(poly.p().getNotesOn(), 3);
 
-    Engine legato;
-    legato.set(quickRelease(5));
-    legato.render(16);
+    Engine legato(quickRelease(5));
     legato.noteOn(60);
     legato.noteOn(64);
     legato.render(8);
@@ -283,10 +261,8 @@ TEST_F(EngineVoices, NotesOnCountsKeysPerMode) {
 }
 
 TEST_F(EngineVoices, ArpPedalLatchHoldsReleasedKeysUntilThePedalRises) {
-    Engine e;
+    Engine e(with(quickRelease(8), {{394, 1.0f}}), 256);
     APlugin& p = e.p();
-    e.set(with(quickRelease(8), {{394, 1.0f}}));
-    e.render(256);
     ASSERT_EQ(p.playMode, 8);
     for (int n : {60, 64, 67}) e.noteOn(n);
     e.send({{0xB0, 64, 127}});
@@ -303,10 +279,8 @@ TEST_F(EngineVoices, ArpPedalLatchHoldsReleasedKeysUntilThePedalRises) {
 }
 
 TEST_F(EngineVoices, UiResetsWaitForTheNextBlockWhileProcessing) {
-    Engine e;
+    Engine e(quickRelease());
     APlugin& p = e.p();
-    e.set(quickRelease());
-    e.render(16);
     // Suspended (never resumed): a reset acts at once.
     e.noteOn(60);
     e.render(16);

@@ -176,6 +176,14 @@ protected:
         return p;
     }
 
+    // A session through p that must run to its end; the reason when it does not.
+    static testing::AssertionResult renders(VstPlugin& p, const std::vector<TimedMidiEvent>& events,
+                                            const RenderOptions& ro, RenderResult& rr) {
+        std::string error;
+        if (renderSession(p, events, ro, rr, error)) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << error;
+    }
+
     static TimedMidiEvent ev(int64_t frame, uint8_t a, uint8_t b, uint8_t c) {
         TimedMidiEvent e;
         e.frame = frame;
@@ -278,8 +286,7 @@ TEST_F(HostLibFake, SessionRunsInAHostsOrder) {
     ro.blockSize = 256;
     ro.lengthFrames = 2000;
     RenderResult rr;
-    std::string error;
-    ASSERT_TRUE(renderSession(*p, {ev(10, 0x90, 60, 100), ev(900, 0x80, 60, 0)}, ro, rr, error)) << error;
+    ASSERT_TRUE(renders(*p, {ev(10, 0x90, 60, 100), ev(900, 0x80, 60, 0)}, ro, rr));
     ASSERT_GE(f->calls.size(), 8u);
     EXPECT_EQ(f->calls[0].opcode, effOpen);
     EXPECT_EQ(f->calls[1].opcode, effSetSampleRate);
@@ -319,8 +326,7 @@ TEST_F(HostLibFake, EventsArriveAtTheirFramesWithAnyBlocking) {
         ro.randomBlockSeed = seed;
         ro.lengthFrames = 5000;
         RenderResult rr;
-        std::string error;
-        ASSERT_TRUE(renderSession(*p, events, ro, rr, error)) << error;
+        ASSERT_TRUE(renders(*p, events, ro, rr));
         ASSERT_EQ(f->received.size(), 7u);
         for (size_t i = 0; i < 7; ++i) {
             EXPECT_EQ(f->received[i].absFrame, 8192 + frames[i]) << "seed " << seed << " event " << i;
@@ -347,8 +353,7 @@ TEST_F(HostLibFake, PreRollIsCutOrKept) {
         ro.keepPreRoll = keep;
         ro.lengthFrames = 500;
         RenderResult rr;
-        std::string error;
-        ASSERT_TRUE(renderSession(*p, {ev(123, 0x90, 60, 100), ev(300, 0x80, 60, 0)}, ro, rr, error)) << error;
+        ASSERT_TRUE(renders(*p, {ev(123, 0x90, 60, 100), ev(300, 0x80, 60, 0)}, ro, rr));
         int64_t offset = keep ? 1000 : 0;
         ASSERT_EQ(rr.audio.size(), 2u);
         ASSERT_EQ((int64_t)rr.audio[0].size(), 500 + offset);
@@ -367,8 +372,7 @@ TEST_F(HostLibFake, LengthFollowsTheLastEventAndTheTail) {
     ro.sampleRate = 1000.0;
     ro.tailSeconds = 1.5;
     RenderResult rr;
-    std::string error;
-    ASSERT_TRUE(renderSession(*p, {ev(2000, 0x90, 60, 1)}, ro, rr, error)) << error;
+    ASSERT_TRUE(renders(*p, {ev(2000, 0x90, 60, 1)}, ro, rr));
     EXPECT_EQ(rr.audio[0].size(), 2001u + 1500u);
 }
 
@@ -385,8 +389,7 @@ TEST_F(HostLibFake, TransportFollowsTheTempoMapPerBlock) {
     ro.tempoMap = &map;
     ro.lengthFrames = 4000;
     RenderResult rr;
-    std::string error;
-    ASSERT_TRUE(renderSession(*p, {}, ro, rr, error)) << error;
+    ASSERT_TRUE(renders(*p, {}, ro, rr));
     ASSERT_EQ(f->times.size(), 18u);
     for (size_t b = 0; b < f->times.size(); ++b) {
         const VstTimeInfo& t = f->times[b];
@@ -409,28 +412,22 @@ TEST_F(HostLibFake, TransportFollowsTheTempoMapPerBlock) {
 }
 
 TEST_F(HostLibFake, OutputFaultsAreCounted) {
+    RenderOptions ro;
+    ro.blockSize = 64;
+    ro.preRollFrames = 0;
+    ro.lengthFrames = 640;
     {
         std::unique_ptr<VstPlugin> p = make();
-        RenderOptions ro;
-        ro.blockSize = 64;
-        ro.preRollFrames = 0;
-        ro.lengthFrames = 640;
         RenderResult rr;
-        std::string error;
-        ASSERT_TRUE(renderSession(*p, {}, ro, rr, error)) << error;
+        ASSERT_TRUE(renders(*p, {}, ro, rr));
         EXPECT_TRUE(rr.clean());
         EXPECT_EQ(rr.faults.size(), 2u);
     }
     g_config.leaveLastRightSampleUnwritten = true;
     g_config.firstSampleNaN = true;
     std::unique_ptr<VstPlugin> p = make();
-    RenderOptions ro;
-    ro.blockSize = 64;
-    ro.preRollFrames = 0;
-    ro.lengthFrames = 640;
     RenderResult rr;
-    std::string error;
-    ASSERT_TRUE(renderSession(*p, {}, ro, rr, error)) << error;
+    ASSERT_TRUE(renders(*p, {}, ro, rr));
     EXPECT_FALSE(rr.clean());
     EXPECT_EQ(rr.faults[0].nan, 1);
     EXPECT_EQ(rr.faults[0].firstBadFrame, 0);

@@ -13,8 +13,19 @@
 
 namespace {
 
+// A plug-in with its start-up program applied; every suite here starts from one.
+struct StartedPlugin : ::testing::Test {
+    PluginHarness h;
+    APlugin& p = h.plugin();
+    void SetUp() override { h.run(1); }
+};
 
-
+using CopyAndSwap = StartedPlugin;
+using DefaultValues = StartedPlugin;
+using EditorQueries = StartedPlugin;
+using OnOffValues = StartedPlugin;
+using ParameterTexts = StartedPlugin;
+using SteppedValues = StartedPlugin;
 
 // Live, program and edited copies of a tag all hold v.
 void expectStored(APlugin& p, int tag, float v) {
@@ -30,10 +41,7 @@ const int kInvalidTags[] = {-1, -1000, 1024, 5000, std::numeric_limits<int>::min
 
 // --- stepped values ----------------------------------------------------------------------
 
-TEST(SteppedValues, EveryIndexOfEveryRecordReadsBack) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(SteppedValues, EveryIndexOfEveryRecordReadsBack) {
     int records = 0;
     for (int tag = 0; tag < kNumParams; ++tag) {
         const int count = p.getSteppedNum(tag);
@@ -49,10 +57,7 @@ TEST(SteppedValues, EveryIndexOfEveryRecordReadsBack) {
     EXPECT_GT(records, 100);
 }
 
-TEST(SteppedValues, RangesBelowTheCountStillReachTheLastIndex) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(SteppedValues, RangesBelowTheCountStillReachTheLastIndex) {
     // "Arp Number of Steps": 16 choices over a range of 15, so the last value is past 1.0.
     ASSERT_EQ(p.getSteppedNum(395), 16);
     ASSERT_EQ(p.getSteppedRange(395), 15.0f);
@@ -63,10 +68,7 @@ TEST(SteppedValues, RangesBelowTheCountStillReachTheLastIndex) {
     EXPECT_FLOAT_EQ(p.paramValue[395], 14.1f / 15.0f);
 }
 
-TEST(SteppedValues, IndicesAreClampedAndContinuousTagsUntouched) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(SteppedValues, IndicesAreClampedAndContinuousTagsUntouched) {
     const int count = p.getSteppedNum(244);  // Play Mode
     ASSERT_EQ(count, 9);
     p.setSteppedValue(244, -3);
@@ -94,10 +96,7 @@ TEST(SteppedValues, IndicesAreClampedAndContinuousTagsUntouched) {
     EXPECT_EQ(p.getSteppedValue(557, 18.99f, 19), 7);
 }
 
-TEST(SteppedValues, WritesAreAutomated) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(SteppedValues, WritesAreAutomated) {
     h.host().automated.clear();
     p.setSteppedValue(347, 5);
     p.setSteppedValue(557, 2, 18.99f, 19);
@@ -110,10 +109,7 @@ TEST(SteppedValues, WritesAreAutomated) {
     EXPECT_EQ(p.getSteppedValue(349), 10);
 }
 
-TEST(SteppedValues, MaxOfASingleChoiceRecordIsIndexZero) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(SteppedValues, MaxOfASingleChoiceRecordIsIndexZero) {
     p.setParameterVars(1000, 0.0f, false, 0.99f, 1, 0, kTypeByTag, "One Choice", 0.0f);
     p.setParameter(1000, 0.8f);
     p.setSteppedValueMax(1000);
@@ -121,7 +117,7 @@ TEST(SteppedValues, MaxOfASingleChoiceRecordIsIndexZero) {
     EXPECT_EQ(p.getSteppedValue(1000), 0);
 }
 
-TEST(SteppedValues, ReadingIsTruncationWithClamp) {
+TEST_F(SteppedValues, ReadingIsTruncationWithClamp) {
     EXPECT_EQ(APlugin::getSteppedValue(0.0f, 8.99f, 9), 0);
     EXPECT_EQ(APlugin::getSteppedValue(1.0f, 8.99f, 9), 8);
     EXPECT_EQ(APlugin::getSteppedValue(2.5f, 8.99f, 9), 8);
@@ -135,10 +131,7 @@ TEST(SteppedValues, ReadingIsTruncationWithClamp) {
     EXPECT_EQ(APlugin::getSteppedValue(0.5f, 1.0f, 0), 0);
 }
 
-TEST(SteppedValues, InvalidTagsGiveNeutralAnswers) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(SteppedValues, InvalidTagsGiveNeutralAnswers) {
     h.host().automated.clear();
     for (int tag : kInvalidTags) {
         EXPECT_EQ(p.getSteppedValue(tag), 0);
@@ -156,13 +149,10 @@ TEST(SteppedValues, InvalidTagsGiveNeutralAnswers) {
 
 // --- on/off ------------------------------------------------------------------------------
 
-TEST(OnOffValues, HalfIsOnAndWritersStoreWholeValues) {
+TEST_F(OnOffValues, HalfIsOnAndWritersStoreWholeValues) {
     EXPECT_TRUE(APlugin::getOnOff(0.5f));
     EXPECT_FALSE(APlugin::getOnOff(0.4999f));
 
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
     const int tag = 126;  // continuous, not a switch record: the writers decide the value
     h.host().automated.clear();
     p.setOnOff(tag, 0.7f);
@@ -199,10 +189,7 @@ TEST(OnOffValues, HalfIsOnAndWritersStoreWholeValues) {
 
 // --- defaults, originals, zero and random --------------------------------------------------
 
-TEST(DefaultValues, RibbonRestsAtTheBottomWhenUnipolar) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(DefaultValues, RibbonRestsAtTheBottomWhenUnipolar) {
     ASSERT_EQ(p.getDefaultValue(126), 0.5f);
     p.setParameter(126, 0.9f);
     p.setOff(665);
@@ -217,10 +204,7 @@ TEST(DefaultValues, RibbonRestsAtTheBottomWhenUnipolar) {
     EXPECT_EQ(p.paramValue[126], 0.5f);
 }
 
-TEST(DefaultValues, RangeWritesEveryRecordDefaultAutomated) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(DefaultValues, RangeWritesEveryRecordDefaultAutomated) {
     for (int tag = 9; tag <= 20; ++tag) p.setParameter(tag, 0.123f);
     h.host().automated.clear();
     p.setToDefaultRange(9, 20);
@@ -236,10 +220,7 @@ TEST(DefaultValues, RangeWritesEveryRecordDefaultAutomated) {
     EXPECT_TRUE(h.host().automated.empty());
 }
 
-TEST(DefaultValues, OriginalZeroAndRandom) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(DefaultValues, OriginalZeroAndRandom) {
     const float orig = p.getOrigValue(1);
     EXPECT_EQ(orig, p.paramOrig[1]);
     p.setParameter(1, 0.2f);
@@ -287,10 +268,7 @@ TEST(DefaultValues, OriginalZeroAndRandom) {
 
 // --- copies and swaps ----------------------------------------------------------------------
 
-TEST(CopyAndSwap, LayerCopyIsPlain) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(CopyAndSwap, LayerCopyIsPlain) {
     for (int i = 0; i < 31; ++i) p.setParameter(9 + i, 0.01f * (float)(i + 3));
     h.host().automated.clear();
     p.copyParameterRange(9, 40, 31);
@@ -298,10 +276,7 @@ TEST(CopyAndSwap, LayerCopyIsPlain) {
     EXPECT_TRUE(h.host().automated.empty());
 }
 
-TEST(CopyAndSwap, SwapsReadBothFirst) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(CopyAndSwap, SwapsReadBothFirst) {
     p.setParameter(10, 0.25f);
     p.setParameter(41, 0.75f);
     p.swapParameter(10, 41);
@@ -326,10 +301,8 @@ TEST(CopyAndSwap, SwapsReadBothFirst) {
     for (int tag = 20; tag <= 23; ++tag) expectStored(p, tag, 0.75f);
 }
 
-TEST(CopyAndSwap, NeverWriteTheProgramTriggerOrOutsideTheTags) {
-    PluginHarness h;
-    h.run(4097);
-    APlugin& p = h.plugin();
+TEST_F(CopyAndSwap, NeverWriteTheProgramTriggerOrOutsideTheTags) {
+    h.run(4096);  // 4097 samples in all: the start-up program has been applied
     ASSERT_EQ((int)p.presetPending, 0);
     const float trigger = p.getParameter(kPresetTriggerTag);
     p.setParameter(1021, 0.3f);
@@ -371,10 +344,7 @@ TEST(CopyAndSwap, NeverWriteTheProgramTriggerOrOutsideTheTags) {
 
 // --- texts in parameters -------------------------------------------------------------------
 
-TEST(ParameterTexts, CharactersAreEncodedOnePerTag) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(ParameterTexts, CharactersAreEncodedOnePerTag) {
     p.setStringFromParam(" -A", 930, 28, false);
     EXPECT_FLOAT_EQ(p.getParameter(930), 0.12695809f);
     EXPECT_FLOAT_EQ(p.getParameter(931), 0.17774132f);
@@ -386,10 +356,7 @@ TEST(ParameterTexts, CharactersAreEncodedOnePerTag) {
     EXPECT_EQ(p.getStringFromParamStr(930, 28, false, false), " -A");
 }
 
-TEST(ParameterTexts, NamesAreCleanedForFiles) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(ParameterTexts, NamesAreCleanedForFiles) {
     p.setStringFromParam("Bass: a/b?c", 930, 28, false);
     EXPECT_EQ(p.getStringFromParamStr(930, 28, false, false), "Bass- a b c");
     p.setStringFromParam("x<y>\"z*\\|", 930, 28, false);
@@ -401,10 +368,7 @@ TEST(ParameterTexts, NamesAreCleanedForFiles) {
     EXPECT_EQ(p.getStringFromParamStr(930, 28, false, false), "Flte1\x7F");
 }
 
-TEST(ParameterTexts, RunIsClearedAndBounded) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(ParameterTexts, RunIsClearedAndBounded) {
     const std::string thirty = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";
     p.setStringFromParam(thirty, 930, 28, false);
     EXPECT_EQ(p.getStringFromParamStr(930, 28, false, false), thirty.substr(0, 27));
@@ -428,10 +392,8 @@ TEST(ParameterTexts, RunIsClearedAndBounded) {
     p.setStringFromParam("abc", std::numeric_limits<int>::max(), 50, false);
 }
 
-TEST(ParameterTexts, WritesBypassHostEditorAndChangeTest) {
-    PluginHarness h;
-    h.run(4097);
-    APlugin& p = h.plugin();
+TEST_F(ParameterTexts, WritesBypassHostEditorAndChangeTest) {
+    h.run(4096);  // 4097 samples in all: the start-up program has been applied
     const float orig = p.paramOrig[935];
     const float last = p.paramLast[935];
     ASSERT_EQ((int)p.editChanged, 0);
@@ -448,10 +410,7 @@ TEST(ParameterTexts, WritesBypassHostEditorAndChangeTest) {
     EXPECT_EQ(p.getStringFromParamStr(930, 28, true, false), "Arp Folder");
 }
 
-TEST(ParameterTexts, ScratchAndLiveSourcesAreSeparate) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(ParameterTexts, ScratchAndLiveSourcesAreSeparate) {
     p.setStringFromParam("Prog", 850, 80, false);
     p.setStringFromParam("Scratch", 850, 80, true);
     EXPECT_EQ(p.getStringFromParamStr(850, 80, false, true), "Scratch");
@@ -467,10 +426,7 @@ TEST(ParameterTexts, ScratchAndLiveSourcesAreSeparate) {
 
 // --- the editor window ---------------------------------------------------------------------
 
-TEST(EditorQueries, OpenOnlyWithWindowFlagsAndNotWhileOpening) {
-    PluginHarness h;
-    h.run(1);
-    APlugin& p = h.plugin();
+TEST_F(EditorQueries, OpenOnlyWithWindowFlagsAndNotWhileOpening) {
     EXPECT_FALSE(p.isEditorOpen());
     FakeEditor* editor = installFakeEditor(h);
     p.editorOpen = 1;

@@ -5,6 +5,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 #include <string>
@@ -52,6 +53,42 @@ struct Entry : ::testing::Test {
         return shown.back();
     }
     std::optional<DialogRecord> cancel(int tag) { return enter(tag, "", false); }
+
+    // How a row compares the parameter with its expected value: exactly, within four float
+    // steps (EXPECT_FLOAT_EQ), within 1e-6, or not at all.
+    enum class Cmp { Exact, Float, Near, Unchecked };
+    // Typing `typed` into the tag's box leaves the parameter at `value`; the box showed
+    // `prompt` and started from `initial` where those are given.
+    struct Typed {
+        int tag;
+        const char* typed;
+        float value;
+        Cmp cmp;
+        const char* prompt = nullptr;
+        const char* initial = nullptr;
+    };
+    void type(std::initializer_list<Typed> rows) {
+        for (const Typed& r : rows) {
+            SCOPED_TRACE(testing::Message() << "tag " << r.tag << " typed \"" << r.typed << "\"");
+            const std::optional<DialogRecord> box = enter(r.tag, r.typed);
+            if (r.prompt || r.initial) {
+                ASSERT_TRUE(box);
+                if (r.prompt) {
+                    EXPECT_EQ(box->text, r.prompt);
+                }
+                if (r.initial) {
+                    EXPECT_EQ(box->initial, r.initial);
+                }
+            }
+            const float v = p.getParameter(r.tag);
+            switch (r.cmp) {
+                case Cmp::Exact: EXPECT_EQ(v, r.value); break;
+                case Cmp::Float: EXPECT_FLOAT_EQ(v, r.value); break;
+                case Cmp::Near: EXPECT_NEAR(v, r.value, 1e-6f); break;
+                case Cmp::Unchecked: break;
+            }
+        }
+    }
 
     std::vector<float> programValues() {
         return std::vector<float>(p.programs[0].values, p.programs[0].values + kNumParams);
@@ -185,41 +222,32 @@ TEST_F(Entry, PercentAcceptsCommaAndIgnoresUnits) {
     EXPECT_EQ(box->text, "0 to 100%");
     EXPECT_EQ(box->title, p.getParameterNameStr(tag));
     EXPECT_FLOAT_EQ(p.getParameter(tag), 0.125f);
-    enter(tag, "50 %");
-    EXPECT_FLOAT_EQ(p.getParameter(tag), 0.5f);
-    box = enter(tag, "-20");
-    EXPECT_EQ(box->initial, "50.0");
-    EXPECT_EQ(p.getParameter(tag), 0.0f);
-    enter(tag, "250");
-    EXPECT_EQ(p.getParameter(tag), 1.0f);
+    type({
+        {tag, "50 %", 0.5f, Cmp::Float},
+        {tag, "-20", 0.0f, Cmp::Exact, nullptr, "50.0"},
+        {tag, "250", 1.0f, Cmp::Exact},
+    });
     // Continuous entries are not reported to the host.
     EXPECT_TRUE(h.host().automated.empty());
 }
 
 TEST_F(Entry, BipolarAndCents) {
     const int pan = 3;
-    auto box = enter(pan, "0");
-    EXPECT_EQ(box->text, "-100 to 100%");
-    EXPECT_EQ(p.getParameter(pan), 0.5f);
-    enter(pan, "100");
-    EXPECT_EQ(p.getParameter(pan), 1.0f);
-    enter(pan, "-100");
-    EXPECT_EQ(p.getParameter(pan), 0.0f);
-    box = enter(FINE_TAGS[0], "-25");
-    EXPECT_EQ(box->text, "-100 to 100 cent");
-    EXPECT_FLOAT_EQ(p.getParameter(FINE_TAGS[0]), 0.375f);
+    type({
+        {pan, "0", 0.5f, Cmp::Exact, "-100 to 100%"},
+        {pan, "100", 1.0f, Cmp::Exact},
+        {pan, "-100", 0.0f, Cmp::Exact},
+        {FINE_TAGS[0], "-25", 0.375f, Cmp::Float, "-100 to 100 cent"},
+    });
 }
 
 TEST_F(Entry, FilterFrequency) {
     const int tag = FILTER_FREQ_TAGS[0];
-    auto box = enter(tag, "20");
-    EXPECT_EQ(box->text, "20 Hz to 20500 Hz");
-    EXPECT_EQ(p.getParameter(tag), 0.0f);
-    enter(tag, "20480");
-    EXPECT_EQ(p.getParameter(tag), 1.0f);
-    box = enter(tag, "640");
-    EXPECT_EQ(box->initial, "20480");
-    EXPECT_NEAR(p.getParameter(tag), 0.5f, 1e-6f);
+    type({
+        {tag, "20", 0.0f, Cmp::Exact, "20 Hz to 20500 Hz"},
+        {tag, "20480", 1.0f, Cmp::Exact},
+        {tag, "640", 0.5f, Cmp::Near, nullptr, "20480"},
+    });
     // Below the range, negative or zero: the lowest value, never NaN.
     for (const char* low : {"5", "0", "-300"}) {
         enter(tag, "640");
@@ -230,19 +258,16 @@ TEST_F(Entry, FilterFrequency) {
 
 TEST_F(Entry, LfoSpeedUnsyncedAndSynced) {
     p.setOff(357);
-    auto box = enter(102, "220");
-    EXPECT_EQ(box->text, "0 to 220 Hz");
-    EXPECT_EQ(p.getParameter(102), 1.0f);
-    box = enter(102, "0");
-    EXPECT_EQ(box->initial, "220.00");
-    EXPECT_EQ(p.getParameter(102), 0.0f);
-    enter(102, "1.71875");
-    EXPECT_NEAR(p.getParameter(102), 0.5f, 1e-6f);
+    type({
+        {102, "220", 1.0f, Cmp::Exact, "0 to 220 Hz"},
+        {102, "0", 0.0f, Cmp::Exact, nullptr, "220.00"},
+        {102, "1.71875", 0.5f, Cmp::Near},
+    });
 
     p.setOn(357);
     p.setSteppedValue(102, 3, 33.99f, 34);
     h.host().automated.clear();
-    box = enter(102, "5");
+    auto box = enter(102, "5");
     const std::string expected = std::string(LFO_PERIOD_STR[0]) + " (1) to " + LFO_PERIOD_STR[33] +
                                  " (34), Currently " + LFO_PERIOD_STR[3] + " (4)";
     EXPECT_EQ(box->text, expected);
@@ -253,33 +278,27 @@ TEST_F(Entry, LfoSpeedUnsyncedAndSynced) {
 
 TEST_F(Entry, DecibelsAndTheirOffText) {
     const int tag = 1;  // Main Volume, -60 to 20 dB
-    auto box = enter(tag, "0");
-    EXPECT_EQ(box->text, "-60 to 20 dB");
-    EXPECT_FLOAT_EQ(p.getParameter(tag), 0.75f);
-    enter(tag, "20");
-    EXPECT_EQ(p.getParameter(tag), 1.0f);
-    enter(tag, "-60");
-    EXPECT_EQ(p.getParameter(tag), 0.0f);
-    // Accepting "Off" unchanged is no number: the value stays off.
-    box = enter(tag, "Off");
-    EXPECT_EQ(box->initial, "Off");
-    EXPECT_EQ(p.getParameter(tag), 0.0f);
+    type({
+        {tag, "0", 0.75f, Cmp::Float, "-60 to 20 dB"},
+        {tag, "20", 1.0f, Cmp::Exact},
+        {tag, "-60", 0.0f, Cmp::Exact},
+        // Accepting "Off" unchanged is no number: the value stays off.
+        {tag, "Off", 0.0f, Cmp::Exact, nullptr, "Off"},
+    });
 
-    box = enter(SUB_VOL_TAGS[0], "-20");
+    auto box = enter(SUB_VOL_TAGS[0], "-20");
     EXPECT_EQ(box->text, "-80 to 0 dB");
     EXPECT_FLOAT_EQ(p.getParameter(SUB_VOL_TAGS[0]), 0.75f);
 }
 
 TEST_F(Entry, EnvelopeTimeVelocityAndVolume) {
-    auto box = enter(6, "128");  // Amp Envelope Decay
-    EXPECT_EQ(box->text, "1 to 16384 ms");
-    EXPECT_NEAR(p.getParameter(6), 0.5f, 1e-6f);
-    enter(6, "-3");
-    EXPECT_EQ(p.getParameter(6), 0.0f);
-    enter(6, "99999");
-    EXPECT_EQ(p.getParameter(6), 1.0f);
+    type({
+        {6, "128", 0.5f, Cmp::Near, "1 to 16384 ms"},  // Amp Envelope Decay
+        {6, "-3", 0.0f, Cmp::Exact},
+        {6, "99999", 1.0f, Cmp::Exact},
+    });
 
-    box = enter(476, "64");  // arp step 1 velocity
+    auto box = enter(476, "64");  // arp step 1 velocity
     EXPECT_EQ(box->text, "Velocity 0 to 127");
     EXPECT_FLOAT_EQ(p.getParameter(476), 64.0f / 127.0f);
     EXPECT_EQ(p.getParameterDisplayStr(476), "64");
@@ -292,14 +311,11 @@ TEST_F(Entry, EnvelopeTimeVelocityAndVolume) {
 
 TEST_F(Entry, SwitchesTakeZeroOrOne) {
     const int tag = 351;  // Delay On/Off
-    auto box = enter(tag, "1");
-    EXPECT_EQ(box->text, "0 for Off, 1 for On");
-    EXPECT_EQ(p.getParameter(tag), 1.0f);
-    box = enter(tag, "0.4");
-    EXPECT_EQ(box->initial, "1");
-    EXPECT_EQ(p.getParameter(tag), 0.0f);
-    enter(tag, "0.5");
-    EXPECT_EQ(p.getParameter(tag), 1.0f);
+    type({
+        {tag, "1", 1.0f, Cmp::Exact, "0 for Off, 1 for On"},
+        {tag, "0.4", 0.0f, Cmp::Exact, nullptr, "1"},
+        {tag, "0.5", 1.0f, Cmp::Exact},
+    });
     EXPECT_TRUE(toldHost(tag));
 }
 
@@ -339,36 +355,30 @@ TEST_F(Entry, ArpTuneIsSteppedAndReachesBothEnds) {
 
 TEST_F(Entry, ReverbAndDelayRowsWithGuards) {
     p.setParameter(122, 0.5f);
-    auto box = enter(122, "0");  // Reverb Size: at or below its guard nothing is written
-    EXPECT_EQ(box->text, "0.25 to 7.75m^3");
-    EXPECT_EQ(p.getParameter(122), 0.5f);
-    enter(122, "7.75");
-    EXPECT_FLOAT_EQ(p.getParameter(122), 30.0f / 30.75f);
-    box = cancel(122);
+    type({
+        {122, "0", 0.5f, Cmp::Exact, "0.25 to 7.75m^3"},  // Reverb Size: at or below its guard nothing is written
+        {122, "7.75", 30.0f / 30.75f, Cmp::Float},
+    });
+    auto box = cancel(122);
     EXPECT_EQ(box->initial, "7.75");
     enter(122, "7.9375");
     EXPECT_EQ(p.getParameter(122), 1.0f);
 
     p.setParameter(123, 0.5f);
-    box = enter(123, "0");  // Reverb Length
-    EXPECT_EQ(box->text, "1 to 400%");
-    EXPECT_EQ(p.getParameter(123), 0.5f);
-    enter(123, "100");
-    EXPECT_FLOAT_EQ(p.getParameter(123), 0.75f);
+    type({
+        {123, "0", 0.5f, Cmp::Exact, "1 to 400%"},  // Reverb Length
+        {123, "100", 0.75f, Cmp::Float},
 
-    box = enter(121, "-3");  // Reverb Pre-Delay: below -0.5 ms the lowest value
-    EXPECT_EQ(box->text, "0 to 511 ms");
-    EXPECT_EQ(p.getParameter(121), 0.0f);
-    enter(121, "511.5");
-    EXPECT_FLOAT_EQ(p.getParameter(121), 1.0f);
+        {121, "-3", 0.0f, Cmp::Exact, "0 to 511 ms"},  // Reverb Pre-Delay: below -0.5 ms the lowest value
+        {121, "511.5", 1.0f, Cmp::Float},
+    });
 
     p.setOff(352);
     p.setParameter(114, 0.5f);
-    box = enter(114, "0.0005");  // Delay time guard
-    EXPECT_EQ(box->text, "0 to 4096 ms");
-    EXPECT_EQ(p.getParameter(114), 0.5f);
-    enter(114, "64");
-    EXPECT_FLOAT_EQ(p.getParameter(114), 0.5f);
+    type({
+        {114, "0.0005", 0.5f, Cmp::Exact, "0 to 4096 ms"},  // Delay time guard
+        {114, "64", 0.5f, Cmp::Float},
+    });
     p.setOn(352);
     box = enter(114, "15");
     EXPECT_EQ(p.getSteppedValue(114, 14.99f, 15), 14);
@@ -377,19 +387,17 @@ TEST_F(Entry, ReverbAndDelayRowsWithGuards) {
 TEST_F(Entry, DistortAndModFXKnobsFollowTheirModes) {
     p.setSteppedValue(347, 20);  // Rate
     p.setParameter(105, 0.5f);
-    auto box = enter(105, "0");
-    EXPECT_EQ(box->text, "2000 to 44100 Hz");
-    EXPECT_EQ(p.getParameter(105), 0.5f);  // guard
-    enter(105, "44100");
-    EXPECT_EQ(p.getParameter(105), 0.0f);
+    type({
+        {105, "0", 0.5f, Cmp::Exact, "2000 to 44100 Hz"},  // guard
+        {105, "44100", 0.0f, Cmp::Exact},
+    });
     p.setSteppedValue(347, 2);  // Bits
-    box = enter(105, "8");
-    EXPECT_EQ(box->text, "1 to 16 Bits");
-    EXPECT_FLOAT_EQ(p.getParameter(105), 0.5f);
-    box = enter(106, "640");
-    EXPECT_EQ(box->text, "20 Hz to 20500 Hz");
+    type({
+        {105, "8", 0.5f, Cmp::Float, "1 to 16 Bits"},
+        {106, "640", 0.0f, Cmp::Unchecked, "20 Hz to 20500 Hz"},
+    });
     p.setSteppedValue(347, 8);  // EQ
-    box = enter(106, "10");
+    auto box = enter(106, "10");
     EXPECT_EQ(box->text, "-20 to 20 dB");
     EXPECT_FLOAT_EQ(p.getParameter(106), 0.75f);
     p.setSteppedValue(347, 0);  // Amp
@@ -404,11 +412,10 @@ TEST_F(Entry, DistortAndModFXKnobsFollowTheirModes) {
     box = enter(110, "640");
     EXPECT_EQ(box->text, "20 Hz to 20500 Hz");
     p.setSteppedValue(349, 0);  // Chorus
-    box = enter(109, "25");
-    EXPECT_EQ(box->text, "0 to 50 ms");
-    EXPECT_FLOAT_EQ(p.getParameter(109), 0.5f);
-    box = enter(112, "20");
-    EXPECT_EQ(box->text, "20 Hz to 20500 Hz");
+    type({
+        {109, "25", 0.5f, Cmp::Float, "0 to 50 ms"},
+        {112, "20", 0.0f, Cmp::Unchecked, "20 Hz to 20500 Hz"},
+    });
     p.setSteppedValue(349, 10);  // Gator
     box = enter(108, "34");
     EXPECT_EQ(p.getSteppedValue(108, 33.99f, 34), 33);
@@ -419,14 +426,12 @@ TEST_F(Entry, StrumLengthFollowsItsSyncSwitch) {
     const int tag = CHORD_STRUM_TAGS[1];
     p.setOff(tag + 1);
     p.setParameter(tag, 0.0f);
-    auto box = enter(tag, "32");
-    EXPECT_EQ(box->text, "1 to 1024 ms");
-    EXPECT_EQ(box->initial, "Off");
-    EXPECT_NEAR(p.getParameter(tag), 0.5f, 1e-6f);
-    enter(tag, "-1");
-    EXPECT_EQ(p.getParameter(tag), 0.0f);
+    type({
+        {tag, "32", 0.5f, Cmp::Near, "1 to 1024 ms", "Off"},
+        {tag, "-1", 0.0f, Cmp::Exact},
+    });
     p.setOn(tag + 1);
-    box = enter(tag, "19");
+    auto box = enter(tag, "19");
     EXPECT_EQ(p.getSteppedValue(tag, 18.99f, 19), 18);
     EXPECT_EQ(box->text.rfind(std::string(CHORD_LEN_STR[0]) + " (1) to " + CHORD_LEN_STR[18], 0),
               0u);
@@ -451,19 +456,17 @@ TEST_F(Entry, ListsTakeThePositionNotTheName) {
     EXPECT_EQ(box->text, std::string(WAVE_STR[0]) + " (1) to " + WAVE_STR[5] + " (6), Currently " +
                              WAVE_STR[1] + " (2)");
     EXPECT_EQ(p.getSteppedValue(wave), 5);
-    enter(wave, "9");
-    EXPECT_EQ(p.getSteppedValue(wave), 5);
-    enter(wave, "0");
-    EXPECT_EQ(p.getSteppedValue(wave), 0);
-    enter(wave, "3");
-    EXPECT_EQ(p.getSteppedValue(wave), 2);
-    // A name holds no number: nothing is chosen.
-    enter(wave, "Saw");
-    EXPECT_EQ(p.getSteppedValue(wave), 2);
-    enter(wave, "99999999999999999999");
-    EXPECT_EQ(p.getSteppedValue(wave), 5);
-    enter(wave, "-99999999999999999999");
-    EXPECT_EQ(p.getSteppedValue(wave), 0);
+    // Typed positions past either end give the end; a name holds no number: nothing is
+    // chosen ("Saw" keeps the third wave).
+    const struct {
+        const char* typed;
+        int index;
+    } answers[] = {{"9", 5}, {"0", 0}, {"3", 2}, {"Saw", 2}, {"99999999999999999999", 5},
+                   {"-99999999999999999999", 0}};
+    for (const auto& a : answers) {
+        enter(wave, a.typed);
+        EXPECT_EQ(p.getSteppedValue(wave), a.index) << "typed \"" << a.typed << "\"";
+    }
     EXPECT_TRUE(toldHost(wave));
 }
 
@@ -536,22 +539,19 @@ TEST_F(Entry, ModAmountFollowsTheDestinationKind) {
     const int tag = MOD_AMT_TAGS[slot];
 
     p.setSteppedValue(MOD_DEST_TAGS[slot], destOfKind(2));  // a factor
-    EXPECT_EQ(enter(tag, "16")->text, "0.06 to 16.0");
-    EXPECT_EQ(p.getParameter(tag), 1.0f);
-    enter(tag, "1");
-    EXPECT_FLOAT_EQ(p.getParameter(tag), 0.5f);
-    enter(tag, "0.01");
-    EXPECT_EQ(p.getParameter(tag), 0.0f);
+    type({
+        {tag, "16", 1.0f, Cmp::Exact, "0.06 to 16.0"},
+        {tag, "1", 0.5f, Cmp::Float},
+        {tag, "0.01", 0.0f, Cmp::Exact},
+    });
 
     p.setSteppedValue(MOD_DEST_TAGS[slot], destOfKind(4));  // octaves added
-    EXPECT_EQ(enter(tag, "8")->text, "-7 to 8 octave");
-    EXPECT_EQ(p.getParameter(tag), 1.0f);
-    enter(tag, "0");
-    EXPECT_EQ(p.getParameter(tag), 0.5f);
-    enter(tag, "-7");
-    EXPECT_FLOAT_EQ(p.getParameter(tag), 0.03125f);
-    enter(tag, "-8");
-    EXPECT_EQ(p.getParameter(tag), 0.0f);
+    type({
+        {tag, "8", 1.0f, Cmp::Exact, "-7 to 8 octave"},
+        {tag, "0", 0.5f, Cmp::Exact},
+        {tag, "-7", 0.03125f, Cmp::Float},
+        {tag, "-8", 0.0f, Cmp::Exact},
+    });
 
     p.setSteppedValue(MOD_DEST_TAGS[slot], destOfKind(3));  // semitones
     EXPECT_EQ(enter(tag, "12")->text, "-36 to 36 semi");
@@ -585,10 +585,10 @@ TEST_F(Entry, NumbersAreReadInTheCLocaleWhateverTheProcessLocale) {
             switched = true;
             break;
         }
-    enter(2, "12.5");
-    EXPECT_FLOAT_EQ(p.getParameter(2), 0.125f);
-    enter(2, "37,5");
-    EXPECT_FLOAT_EQ(p.getParameter(2), 0.375f);
+    type({
+        {2, "12.5", 0.125f, Cmp::Float},
+        {2, "37,5", 0.375f, Cmp::Float},
+    });
     auto box = cancel(2);
     EXPECT_EQ(box->initial, "37.5");
     std::setlocale(LC_NUMERIC, saved.c_str());
@@ -608,11 +608,10 @@ TEST_F(Entry, OddAnswersNeverOverflowOrWriteGarbage) {
         enter(tag, junk);
         EXPECT_EQ(p.getParameter(tag), 0.5f) << junk;
     }
-    enter(tag, ".25");
-    EXPECT_FLOAT_EQ(p.getParameter(tag), 0.0025f);
-    enter(tag, "1.5.7");
-    EXPECT_FLOAT_EQ(p.getParameter(tag), 0.015f);
-    enter(tag, "+40-2");
-    EXPECT_FLOAT_EQ(p.getParameter(tag), 0.4f);
+    type({
+        {tag, ".25", 0.0025f, Cmp::Float},
+        {tag, "1.5.7", 0.015f, Cmp::Float},
+        {tag, "+40-2", 0.4f, Cmp::Float},
+    });
     for (int t = 0; t < kNumParams; ++t) ASSERT_FALSE(std::isnan(p.getParameter(t)));
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -66,6 +67,35 @@ struct Started {
     void step(int tag, int index) { h->setSteppedValue(tag, index); }
     std::string text(int tag) { return display(h, tag); }
 };
+
+// A display script: each line acts on a tag and then, when it names a text, checks the text
+// that tag shows. Read only checks; Set writes the program value, Live only the live value,
+// Step picks a stepped choice (the value is its index), On and Off flip a switch.
+enum class Do { Read, Set, Live, Step, On, Off };
+struct Line {
+    Do act;
+    int tag;
+    float value;
+    const char* text;
+};
+
+void play(Started& p, std::initializer_list<Line> script) {
+    int n = 0;
+    for (const Line& l : script) {
+        SCOPED_TRACE(testing::Message() << "script line " << n++ << ", tag " << l.tag << ", value " << l.value);
+        switch (l.act) {
+            case Do::Read: break;
+            case Do::Set: p.set(l.tag, l.value); break;
+            case Do::Live: p->paramValue[l.tag] = l.value; break;
+            case Do::Step: p.step(l.tag, (int)l.value); break;
+            case Do::On: p->setOn(l.tag); break;
+            case Do::Off: p->setOff(l.tag); break;
+        }
+        if (l.text) {
+            EXPECT_EQ(p.text(l.tag), l.text);
+        }
+    }
+}
 
 std::string listing(PluginHarness& h) {
     std::ostringstream out;
@@ -364,43 +394,32 @@ TEST(ValueFormatters, IgnoreTheProcessLocale) {
 
 TEST(ParameterDisplay, ContinuousTypes) {
     Started p;
-    p.set(7, 0.5f);  // percent
-    EXPECT_EQ(p.text(7), "50.0%");
-    p.set(116, 0.0f);  // polar
-    EXPECT_EQ(p.text(116), "-100.0%");
-    p.set(476, 1.0f);  // arp step velocity
-    EXPECT_EQ(p.text(476), "127");
-    p.set(542, 0.5f);  // velocity split point
-    EXPECT_EQ(p.text(542), "63");
-    p.set(10, 0.75f);  // cents
-    EXPECT_EQ(p.text(10), "50.0 cents");
-    p.set(29, 0.5f);  // filter frequency
-    EXPECT_EQ(p.text(29), "640 Hz");
-    p.set(5, 0.5f);  // envelope time
-    EXPECT_EQ(p.text(5), "128.0 ms");
-    p.set(460, 0.0f);  // arp step tune
-    EXPECT_EQ(p.text(460), "-36 semi");
-    p.set(571, 0.999f);  // chord note volume
-    EXPECT_EQ(p.text(571), "99%");
+    play(p, {
+        {Do::Set, 7, 0.5f, "50.0%"},  // percent
+        {Do::Set, 116, 0.0f, "-100.0%"},  // polar
+        {Do::Set, 476, 1.0f, "127"},  // arp step velocity
+        {Do::Set, 542, 0.5f, "63"},  // velocity split point
+        {Do::Set, 10, 0.75f, "50.0 cents"},  // cents
+        {Do::Set, 29, 0.5f, "640 Hz"},  // filter frequency
+        {Do::Set, 5, 0.5f, "128.0 ms"},  // envelope time
+        {Do::Set, 460, 0.0f, "-36 semi"},  // arp step tune
+        {Do::Set, 571, 0.999f, "99%"},  // chord note volume
+    });
 }
 
 TEST(ParameterDisplay, DecibelTypesShowTheLiveValue) {
     Started p;
-    p.set(1, 0.75f);
-    EXPECT_EQ(p.text(1), "0.0 dB");
-    p.set(1, 0.0f);
-    EXPECT_EQ(p.text(1), "Off");
-    p.set(28, 1.0f);  // Wave Sub-Osc Volume, -80..0 dB
-    EXPECT_EQ(p.text(28), "0.0 dB");
-    // Only the live value changes: the text follows it.
-    p->paramValue[1] = 0.75f;
-    EXPECT_EQ(p.text(1), "0.0 dB");
-    p->paramValue[28] = 0.5f;
-    EXPECT_EQ(p.text(28), "-40.0 dB");
-    // The percent type reads the program value: a live-only change does not show.
-    p.set(7, 0.5f);
-    p->paramValue[7] = 0.1f;
-    EXPECT_EQ(p.text(7), "50.0%");
+    play(p, {
+        {Do::Set, 1, 0.75f, "0.0 dB"},
+        {Do::Set, 1, 0.0f, "Off"},
+        {Do::Set, 28, 1.0f, "0.0 dB"},  // Wave Sub-Osc Volume, -80..0 dB
+        // Only the live value changes: the text follows it.
+        {Do::Live, 1, 0.75f, "0.0 dB"},
+        {Do::Live, 28, 0.5f, "-40.0 dB"},
+        // The percent type reads the program value: a live-only change does not show.
+        {Do::Set, 7, 0.5f, nullptr},
+        {Do::Live, 7, 0.1f, "50.0%"},
+    });
 }
 
 TEST(ParameterDisplay, PanAndMix) {
@@ -429,12 +448,11 @@ TEST(ParameterDisplay, PanAndMix) {
 
 TEST(ParameterDisplay, Semitones) {
     Started p;
-    p.set(9, 0.5f);
-    EXPECT_EQ(p.text(9), "0 semi");
-    p.set(9, 1.0f);
-    EXPECT_EQ(p.text(9), "+48 semi");
-    p.set(9, 0.25f);
-    EXPECT_EQ(p.text(9), "-24 semi");
+    play(p, {
+        {Do::Set, 9, 0.5f, "0 semi"},
+        {Do::Set, 9, 1.0f, "+48 semi"},
+        {Do::Set, 9, 0.25f, "-24 semi"},
+    });
     // A chord's first note never moves; its other notes do.
     for (int c = 0; c < kTagChords; ++c) {
         p.set(CHORD_SEMI_TAGS[c], 1.0f);
@@ -446,40 +464,32 @@ TEST(ParameterDisplay, Semitones) {
 
 TEST(ParameterDisplay, LFOSpeedFollowsSyncAndLiveValue) {
     Started p;
-    p->setOff(357);
-    p.set(102, 0.5f);
-    EXPECT_EQ(p.text(102), "1.72 Hz");
-    p->paramValue[102] = 1.0f;  // live only
-    EXPECT_EQ(p.text(102), "220.00 Hz");
-    p->setOn(357);
-    p.set(102, (8 + 0.1f) / 33.99f);
-    EXPECT_EQ(p.text(102), "8/1 QB");
-    // LFO 2 follows its own switch.
-    p->setOff(360);
-    p.set(103, 0.0f);
-    EXPECT_EQ(p.text(103), "0.01 Hz");
-    p->setOn(360);
-    EXPECT_EQ(p.text(103), "Off");
+    play(p, {
+        {Do::Off, 357, 0, nullptr},
+        {Do::Set, 102, 0.5f, "1.72 Hz"},
+        {Do::Live, 102, 1.0f, "220.00 Hz"},  // live only
+        {Do::On, 357, 0, nullptr},
+        {Do::Set, 102, (8 + 0.1f) / 33.99f, "8/1 QB"},
+        // LFO 2 follows its own switch.
+        {Do::Off, 360, 0, nullptr},
+        {Do::Set, 103, 0.0f, "0.01 Hz"},
+        {Do::On, 360, 0, nullptr},
+        {Do::Read, 103, 0, "Off"},
+    });
 }
 
 TEST(ParameterDisplay, ModulationSourceDestinationAndStepLists) {
     Started p;
-    p.step(369, 98);
-    EXPECT_EQ(p.text(369), "LFO 1");
-    p.step(369, 0);
-    EXPECT_EQ(p.text(369), "None");
-    p.step(377, 366);
-    EXPECT_EQ(p.text(377), "LFO 1 Speed");
-    p.step(377, 400);
-    EXPECT_EQ(p.text(377), "Ribbon Value");
-    p.step(492, 13);
-    EXPECT_EQ(p.text(492), "Major");
-    p.step(524, 2);
-    EXPECT_EQ(p.text(524), "3");
-    p.step(412, 0);
-    EXPECT_EQ(p.text(412), "Off");
-    p.step(412, 1);
-    EXPECT_EQ(p.text(412), "On");
+    play(p, {
+        {Do::Step, 369, 98, "LFO 1"},
+        {Do::Step, 369, 0, "None"},
+        {Do::Step, 377, 366, "LFO 1 Speed"},
+        {Do::Step, 377, 400, "Ribbon Value"},
+        {Do::Step, 492, 13, "Major"},
+        {Do::Step, 524, 2, "3"},
+        {Do::Step, 412, 0, "Off"},
+        {Do::Step, 412, 1, "On"},
+    });
 }
 
 TEST(ParameterDisplay, ModulationAmountByDestinationKind) {
@@ -487,34 +497,26 @@ TEST(ParameterDisplay, ModulationAmountByDestinationKind) {
     const int slot = 2;
     const int amount = 385 + slot;
     const int dest = MOD_DEST_TAGS[slot];
-    p.step(dest, 14);  // Global Octave
-    p.set(amount, 0.0f);
-    EXPECT_EQ(p.text(amount), "-7 octave");
-    p.set(amount, 0.5f);
-    EXPECT_EQ(p.text(amount), "0 octave");
-    p.set(amount, 1.0f);
-    EXPECT_EQ(p.text(amount), "8 octave");
-    p.step(dest, 15);  // Global Semi
-    p.set(amount, 0.0f);
-    EXPECT_EQ(p.text(amount), "-36.0 semi");
-    p.set(amount, 1.0f);
-    EXPECT_EQ(p.text(amount), "36.0 semi");
-    p.set(amount, 0.5f);
-    EXPECT_EQ(p.text(amount), "0.0 semi");
-    p.step(dest, 130);  // Layer 2 Semi
-    EXPECT_EQ(p.text(amount), "0.0 semi");
-    p.step(dest, 23);  // Global Speed
-    p.set(amount, 0.0f);
-    EXPECT_EQ(p.text(amount), "x 0.06");
-    p.set(amount, 0.5f);
-    EXPECT_EQ(p.text(amount), "x 1.00");
-    p.set(amount, 1.0f);
-    EXPECT_EQ(p.text(amount), "x 16.00");
-    p.step(dest, 12);  // Pan: a plain destination
-    p.set(amount, 0.25f);
-    EXPECT_EQ(p.text(amount), "-50.0%");
-    p.step(dest, 0);
-    EXPECT_EQ(p.text(amount), "-50.0%");
+    play(p, {
+        {Do::Step, dest, 14, nullptr},  // Global Octave
+        {Do::Set, amount, 0.0f, "-7 octave"},
+        {Do::Set, amount, 0.5f, "0 octave"},
+        {Do::Set, amount, 1.0f, "8 octave"},
+        {Do::Step, dest, 15, nullptr},  // Global Semi
+        {Do::Set, amount, 0.0f, "-36.0 semi"},
+        {Do::Set, amount, 1.0f, "36.0 semi"},
+        {Do::Set, amount, 0.5f, "0.0 semi"},
+        {Do::Step, dest, 130, nullptr},  // Layer 2 Semi
+        {Do::Read, amount, 0, "0.0 semi"},
+        {Do::Step, dest, 23, nullptr},  // Global Speed
+        {Do::Set, amount, 0.0f, "x 0.06"},
+        {Do::Set, amount, 0.5f, "x 1.00"},
+        {Do::Set, amount, 1.0f, "x 16.00"},
+        {Do::Step, dest, 12, nullptr},  // Pan: a plain destination
+        {Do::Set, amount, 0.25f, "-50.0%"},
+        {Do::Step, dest, 0, nullptr},
+        {Do::Read, amount, 0, "-50.0%"},
+    });
 }
 
 TEST(ParameterDisplay, InternalAndUnknownTypes) {
@@ -558,19 +560,23 @@ TEST(ParameterDisplayByTag, LockAwareGroupShowsTheSnapshot) {
     p.step(394, 1);
     p.set(403, 1.0f);
     p->setLockState(1);
-    p->paramValue[4] = 0.9f;  // the engine would use the snapshot, so does the text
-    p->paramValue[244] = 0.0f;
-    p->paramValue[394] = 0.0f;
-    p->paramValue[403] = 0.0f;
-    EXPECT_EQ(p.text(4), "25.0%");
-    EXPECT_EQ(p.text(244), "Mono");
-    EXPECT_EQ(p.text(394), "On");
-    EXPECT_EQ(p.text(403), "127");
+    play(p, {
+        {Do::Live, 4, 0.9f, nullptr},  // the engine would use the snapshot, so does the text
+        {Do::Live, 244, 0.0f, nullptr},
+        {Do::Live, 394, 0.0f, nullptr},
+        {Do::Live, 403, 0.0f, nullptr},
+        {Do::Read, 4, 0, "25.0%"},
+        {Do::Read, 244, 0, "Mono"},
+        {Do::Read, 394, 0, "On"},
+        {Do::Read, 403, 0, "127"},
+    });
     p->setLockState(0);
-    EXPECT_EQ(p.text(4), "90.0%");
-    EXPECT_EQ(p.text(244), "Poly");
-    EXPECT_EQ(p.text(394), "Off");
-    EXPECT_EQ(p.text(403), "0");
+    play(p, {
+        {Do::Read, 4, 0, "90.0%"},
+        {Do::Read, 244, 0, "Poly"},
+        {Do::Read, 394, 0, "Off"},
+        {Do::Read, 403, 0, "0"},
+    });
 }
 
 TEST(ParameterDisplayByTag, ListsOfChoices) {
@@ -600,179 +606,136 @@ TEST(ParameterDisplayByTag, ListsOfChoices) {
         }
     }
     // Pitch-bend ranges carry a unit except when off.
-    p.step(246, 0);
-    EXPECT_EQ(p.text(246), "Off");
-    p.step(247, 2);
-    EXPECT_EQ(p.text(247), "2 semi");
-    p.step(247, 15);
-    EXPECT_EQ(p.text(247), "48 semi");
+    play(p, {
+        {Do::Step, 246, 0, "Off"},
+        {Do::Step, 247, 2, "2 semi"},
+        {Do::Step, 247, 15, "48 semi"},
+    });
 }
 
 TEST(ParameterDisplayByTag, WaveFilterVowelAndBlends) {
     Started p;
-    p.set(26, 0.51f);
-    EXPECT_EQ(p.text(26), "Square");
-    p.set(57, 1.0f);
-    EXPECT_EQ(p.text(57), "Pink");
-    p.set(88, 0.0f);
-    EXPECT_EQ(p.text(88), "Sine");
+    play(p, {
+        {Do::Set, 26, 0.51f, "Square"},
+        {Do::Set, 57, 1.0f, "Pink"},
+        {Do::Set, 88, 0.0f, "Sine"},
 
-    p.step(272, 0);
-    p.set(32, 0.5f);
-    EXPECT_EQ(p.text(32), "I");
-    p.step(272, 28);  // Formant 1
-    EXPECT_EQ(p.text(32), "50.0%");
-    p.step(272, 11);  // two-way blend
-    p.set(32, 0.4f);
-    EXPECT_EQ(p.text(32), "LP- 60%, HP- 40%");
-    p.set(32, 0.005f);
-    EXPECT_EQ(p.text(32), "LP");
-    p.set(32, 0.995f);
-    EXPECT_EQ(p.text(32), "HP");
-    // Layer 2's knob follows layer 2's mode, not layer 1's.
-    p.step(304, 24);  // three-way blend
-    p.set(63, 0.75f);
-    EXPECT_EQ(p.text(63), "BP- 51%, HP- 49%");
-    p.set(63, 0.5f);
-    EXPECT_EQ(p.text(63), "BP");
-    p.set(63, 1.0f);
-    EXPECT_EQ(p.text(63), "HP");
-    p.set(63, 0.0f);
-    EXPECT_EQ(p.text(63), "LP");
-    p.step(336, 12);
-    p.set(94, 0.25f);
-    EXPECT_EQ(p.text(94), "LP- 51%, BP- 49%");
+        {Do::Step, 272, 0, nullptr},
+        {Do::Set, 32, 0.5f, "I"},
+        {Do::Step, 272, 28, nullptr},  // Formant 1
+        {Do::Read, 32, 0, "50.0%"},
+        {Do::Step, 272, 11, nullptr},  // two-way blend
+        {Do::Set, 32, 0.4f, "LP- 60%, HP- 40%"},
+        {Do::Set, 32, 0.005f, "LP"},
+        {Do::Set, 32, 0.995f, "HP"},
+        // Layer 2's knob follows layer 2's mode, not layer 1's.
+        {Do::Step, 304, 24, nullptr},  // three-way blend
+        {Do::Set, 63, 0.75f, "BP- 51%, HP- 49%"},
+        {Do::Set, 63, 0.5f, "BP"},
+        {Do::Set, 63, 1.0f, "HP"},
+        {Do::Set, 63, 0.0f, "LP"},
+        {Do::Step, 336, 12, nullptr},
+        {Do::Set, 94, 0.25f, "LP- 51%, BP- 49%"},
+    });
 }
 
 TEST(ParameterDisplayByTag, DistortionKnobsFollowTheModel) {
     Started p;
-    p.step(347, 0);  // Amp
-    p.set(105, (2 + 0.1f) / 5.99f);
-    EXPECT_EQ(p.text(105), "4x12");
-    p.set(106, 0.25f);
-    EXPECT_EQ(p.text(106), "25.0%");
-    p.step(347, 1);  // Atan
-    EXPECT_EQ(p.text(106), "-50.0%");
-    p.step(347, 2);  // Bits
-    p.set(105, 0.0f);
-    EXPECT_EQ(p.text(105), "16.0 Bits");
-    p.set(105, 1.0f);
-    EXPECT_EQ(p.text(105), "0.0 Bits");
-    p.set(106, 0.5f);
-    EXPECT_EQ(p.text(106), "640 Hz");
-    p.step(347, 12);  // HP
-    EXPECT_EQ(p.text(105), "20.5 KHz");
-    p.step(347, 4);  // Cab
-    p.set(105, (3 + 0.1f) / 3.99f);
-    EXPECT_EQ(p.text(105), "Off Axis");
-    p.step(347, 8);  // EQ
-    p.set(105, 0.5f);
-    p.set(106, 1.0f);
-    EXPECT_EQ(p.text(105), "0.0 dB");
-    EXPECT_EQ(p.text(106), "20.0 dB");
-    p.set(105, 0.0f);
-    EXPECT_EQ(p.text(105), "Off");
-    p.step(347, 20);  // Rate
-    EXPECT_EQ(p.text(105), "44100 Hz");
-    p.set(105, 1.0f);
-    EXPECT_EQ(p.text(105), "1378 Hz");
-    p.step(347, 10);  // Fuzz
-    p.set(105, 0.5f);
-    EXPECT_EQ(p.text(105), "50.0%");
-    EXPECT_EQ(p.text(106), "100.0%");
+    play(p, {
+        {Do::Step, 347, 0, nullptr},  // Amp
+        {Do::Set, 105, (2 + 0.1f) / 5.99f, "4x12"},
+        {Do::Set, 106, 0.25f, "25.0%"},
+        {Do::Step, 347, 1, nullptr},  // Atan
+        {Do::Read, 106, 0, "-50.0%"},
+        {Do::Step, 347, 2, nullptr},  // Bits
+        {Do::Set, 105, 0.0f, "16.0 Bits"},
+        {Do::Set, 105, 1.0f, "0.0 Bits"},
+        {Do::Set, 106, 0.5f, "640 Hz"},
+        {Do::Step, 347, 12, nullptr},  // HP
+        {Do::Read, 105, 0, "20.5 KHz"},
+        {Do::Step, 347, 4, nullptr},  // Cab
+        {Do::Set, 105, (3 + 0.1f) / 3.99f, "Off Axis"},
+        {Do::Step, 347, 8, nullptr},  // EQ
+        {Do::Set, 105, 0.5f, nullptr},
+        {Do::Set, 106, 1.0f, nullptr},
+        {Do::Read, 105, 0, "0.0 dB"},
+        {Do::Read, 106, 0, "20.0 dB"},
+        {Do::Set, 105, 0.0f, "Off"},
+        {Do::Step, 347, 20, nullptr},  // Rate
+        {Do::Read, 105, 0, "44100 Hz"},
+        {Do::Set, 105, 1.0f, "1378 Hz"},
+        {Do::Step, 347, 10, nullptr},  // Fuzz
+        {Do::Set, 105, 0.5f, "50.0%"},
+        {Do::Read, 106, 0, "100.0%"},
+    });
 }
 
 TEST(ParameterDisplayByTag, ModFXKnobsFollowTheType) {
     Started p;
-    p.step(349, 0);  // Chorus
-    p->setOff(350);
-    p.set(108, 0.5f);
-    EXPECT_EQ(p.text(108), "1.72 Hz");
-    p->setOn(350);
-    p.set(108, (11 + 0.1f) / 33.99f);
-    EXPECT_EQ(p.text(108), "4/1 QB");
-    p.set(109, 0.5f);
-    EXPECT_EQ(p.text(109), "25.0 ms");
-    p.set(110, 0.5f);
-    EXPECT_EQ(p.text(110), "50.0%");
-    p.set(112, 0.5f);
-    EXPECT_EQ(p.text(112), "640 Hz");
-    p.step(349, 3);  // Phaser
-    EXPECT_EQ(p.text(109), "640 Hz");
-    EXPECT_EQ(p.text(112), "50.0%");
-    p.step(349, 4);  // Wah-Wah
-    EXPECT_EQ(p.text(109), "BP");
-    EXPECT_EQ(p.text(110), "640 Hz");
-    p.set(111, 0.0f);
-    EXPECT_EQ(p.text(111), "20 Hz");
-    p.step(349, 5);  // TalkBox
-    EXPECT_EQ(p.text(110), "50.0% - I");
-    p.set(111, 1.0f);
-    EXPECT_EQ(p.text(111), "100.0% - U");
-    p.step(349, 7);  // Vibrato
-    p.set(109, (8 + 0.1f) / 8.99f);
-    EXPECT_EQ(p.text(109), "Sample and Hold");
-    p.step(349, 9);  // Ring
-    p.set(108, 0.5f);
-    EXPECT_EQ(p.text(108), "640 Hz");
-    p.set(109, 0.75f);
-    EXPECT_EQ(p.text(109), "50.0%");
-    EXPECT_EQ(p.text(112), "640 Hz");
-    p.step(349, 10);  // Gator
-    p.set(108, (5 + 0.1f) / 33.99f);
-    EXPECT_EQ(p.text(108), "8/1 QB");
-    EXPECT_EQ(p.text(109), "75.0%");
-    EXPECT_EQ(p.text(111), "Left Gator");
-    EXPECT_EQ(p.text(112), "Right Gator");
+    play(p, {
+        {Do::Step, 349, 0, nullptr},  // Chorus
+        {Do::Off, 350, 0, nullptr},
+        {Do::Set, 108, 0.5f, "1.72 Hz"},
+        {Do::On, 350, 0, nullptr},
+        {Do::Set, 108, (11 + 0.1f) / 33.99f, "4/1 QB"},
+        {Do::Set, 109, 0.5f, "25.0 ms"},
+        {Do::Set, 110, 0.5f, "50.0%"},
+        {Do::Set, 112, 0.5f, "640 Hz"},
+        {Do::Step, 349, 3, nullptr},  // Phaser
+        {Do::Read, 109, 0, "640 Hz"},
+        {Do::Read, 112, 0, "50.0%"},
+        {Do::Step, 349, 4, nullptr},  // Wah-Wah
+        {Do::Read, 109, 0, "BP"},
+        {Do::Read, 110, 0, "640 Hz"},
+        {Do::Set, 111, 0.0f, "20 Hz"},
+        {Do::Step, 349, 5, nullptr},  // TalkBox
+        {Do::Read, 110, 0, "50.0% - I"},
+        {Do::Set, 111, 1.0f, "100.0% - U"},
+        {Do::Step, 349, 7, nullptr},  // Vibrato
+        {Do::Set, 109, (8 + 0.1f) / 8.99f, "Sample and Hold"},
+        {Do::Step, 349, 9, nullptr},  // Ring
+        {Do::Set, 108, 0.5f, "640 Hz"},
+        {Do::Set, 109, 0.75f, "50.0%"},
+        {Do::Read, 112, 0, "640 Hz"},
+        {Do::Step, 349, 10, nullptr},  // Gator
+        {Do::Set, 108, (5 + 0.1f) / 33.99f, "8/1 QB"},
+        {Do::Read, 109, 0, "75.0%"},
+        {Do::Read, 111, 0, "Left Gator"},
+        {Do::Read, 112, 0, "Right Gator"},
+    });
 }
 
 TEST(ParameterDisplayByTag, DelayReverbStrumTuningAndBrickFilter) {
     Started p;
-    p->setOn(352);
-    p.set(114, 0.67f);
-    EXPECT_EQ(p.text(114), "1/4 QB");
-    p.set(115, 1.0f);
-    EXPECT_EQ(p.text(115), "1/2* QB");
-    p->setOff(352);
-    p.set(114, 0.0f);
-    EXPECT_EQ(p.text(114), "1.0ms");
-    EXPECT_EQ(p.text(115), "4096.0ms");
+    play(p, {
+        {Do::On, 352, 0, nullptr},
+        {Do::Set, 114, 0.67f, "1/4 QB"},
+        {Do::Set, 115, 1.0f, "1/2* QB"},
+        {Do::Off, 352, 0, nullptr},
+        {Do::Set, 114, 0.0f, "1.0ms"},
+        {Do::Read, 115, 0, "4096.0ms"},
 
-    p.set(121, 0.0f);
-    EXPECT_EQ(p.text(121), "0.0 ms");
-    p.set(121, 1.0f);
-    EXPECT_EQ(p.text(121), "511.5 ms");
-    p.set(122, 0.0f);
-    EXPECT_EQ(p.text(122), "0.25 m3");
-    p.set(122, 1.0f);
-    EXPECT_EQ(p.text(122), "7.75 m3");
-    p.set(123, 0.0f);
-    EXPECT_EQ(p.text(123), "1%");
-    p.set(123, 0.5f);
-    EXPECT_EQ(p.text(123), "25%");
-    p.set(123, 1.0f);
-    EXPECT_EQ(p.text(123), "400%");
+        {Do::Set, 121, 0.0f, "0.0 ms"},
+        {Do::Set, 121, 1.0f, "511.5 ms"},
+        {Do::Set, 122, 0.0f, "0.25 m3"},
+        {Do::Set, 122, 1.0f, "7.75 m3"},
+        {Do::Set, 123, 0.0f, "1%"},
+        {Do::Set, 123, 0.5f, "25%"},
+        {Do::Set, 123, 1.0f, "400%"},
 
-    p->setOff(585);
-    p.set(584, 0.5f);
-    EXPECT_EQ(p.text(584), "32.0 ms");
-    p.set(584, 0.0f);
-    EXPECT_EQ(p.text(584), "Off");
-    p->setOn(585);
-    p.set(584, (17 + 0.1f) / 18.99f);
-    EXPECT_EQ(p.text(584), "1 QB");
-    EXPECT_EQ(p.text(611), "Off");  // chord 3 still unsynced at 0
+        {Do::Off, 585, 0, nullptr},
+        {Do::Set, 584, 0.5f, "32.0 ms"},
+        {Do::Set, 584, 0.0f, "Off"},
+        {Do::On, 585, 0, nullptr},
+        {Do::Set, 584, (17 + 0.1f) / 18.99f, "1 QB"},
+        {Do::Read, 611, 0, "Off"},  // chord 3 still unsynced at 0
 
-    p.set(1017, 0.0f);
-    EXPECT_EQ(p.text(1017), "220 Hz");
-    p.set(1017, 0.5f);
-    EXPECT_EQ(p.text(1017), "440 Hz");
-    p.set(1017, 1.0f);
-    EXPECT_EQ(p.text(1017), "880 Hz");
-    p.set(1019, 0.0f);
-    EXPECT_EQ(p.text(1019), "0 KHz");
-    p.set(1019, 1.0f);
-    EXPECT_EQ(p.text(1019), "82 KHz");
+        {Do::Set, 1017, 0.0f, "220 Hz"},
+        {Do::Set, 1017, 0.5f, "440 Hz"},
+        {Do::Set, 1017, 1.0f, "880 Hz"},
+        {Do::Set, 1019, 0.0f, "0 KHz"},
+        {Do::Set, 1019, 1.0f, "82 KHz"},
+    });
 }
 
 // --- names ----------------------------------------------------------------------------------

@@ -2,7 +2,10 @@
 // std::string alike, and never a byte written past the caller's buffer.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -22,6 +25,21 @@ struct Guarded {
         return true;
     }
 };
+
+using Cases = std::initializer_list<std::pair<const char*, const char*>>;
+
+// Each case's input handed to `call` with a buffer of kTextBufSize leaves the expected text
+// in the buffer. The buffer starts as a copy of the input, so the call may work in place.
+template <typename Call>
+void expectWritten(Call call, Cases cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "input \"" << c.first << "\"");
+        char out[kTextBufSize];
+        std::snprintf(out, sizeof out, "%s", c.first);
+        call(c.first, out);
+        EXPECT_STREQ(out, c.second);
+    }
+}
 
 TEST(PlatformText, UpperAndLowerCase) {
     char host[] = "Some Host 5.1";
@@ -53,15 +71,8 @@ TEST(PlatformText, UpperAndLowerCase) {
 }
 
 TEST(PlatformText, StripAllButNumKeepsDigitsSignsAndDotsInOrder) {
-    char typed[] = "f = -12.5e3 Hz +x";
-    stripAllButNum(typed);
-    EXPECT_STREQ(typed, "-12.53+");
-    char none[] = "abc";
-    stripAllButNum(none);
-    EXPECT_STREQ(none, "");
-    char empty[] = "";
-    stripAllButNum(empty);
-    EXPECT_STREQ(empty, "");
+    expectWritten([](const char*, char* text) { stripAllButNum(text); },
+                  {{"f = -12.5e3 Hz +x", "-12.53+"}, {"abc", ""}, {"", ""}});
 
     std::string s = "1.0 ratio";
     stripAllButNum(s);
@@ -102,6 +113,9 @@ TEST(PlatformText, SafeNames) {
 }
 
 TEST(PlatformText, TrimCompareAndNumbers) {
+    expectWritten([](const char*, char* text) { trim(text); }, {{"  a\x01" "b\x7f  ", "ab"}});
+    expectWritten([](const char*, char* text) { ltrim(text); }, {{"  x ", "x "}});
+    expectWritten([](const char*, char* text) { rtrim(text); }, {{"x ", "x"}});
     std::string s = " \t pad \n";
     ltrim(s);
     EXPECT_EQ(s, "pad \n");
@@ -110,14 +124,6 @@ TEST(PlatformText, TrimCompareAndNumbers) {
     s = "  both  ";
     trim(s);
     EXPECT_EQ(s, "both");
-    char b[] = "  a\x01" "b\x7f  ";
-    trim(b);
-    EXPECT_STREQ(b, "ab");
-    char l[] = "  x ";
-    ltrim(l);
-    EXPECT_STREQ(l, "x ");
-    rtrim(l);
-    EXPECT_STREQ(l, "x");
 
     EXPECT_TRUE(stringCompareIgnoreCase("Bass", "bASS"));
     EXPECT_FALSE(stringCompareIgnoreCase("Bass", "Bas"));
@@ -133,24 +139,17 @@ TEST(PlatformText, TrimCompareAndNumbers) {
 }
 
 TEST(PlatformPaths, FileNamesComeFromTheLastComponent) {
-    char out[kTextBufSize];
-    getFileNameNoExtension("/x/Arp/Bass/Walk.arp", out);
-    EXPECT_STREQ(out, "Walk");
-    getFileNameNoExtension("/x/file.tar.gz", out);
-    EXPECT_STREQ(out, "file.tar");
-    // A dot in a folder name does not cut the path.
-    getFileNameNoExtension("/a/b.c/file", out);
-    EXPECT_STREQ(out, "file");
-    getFileNameNoExtension("/home/u/.local/share/Tuning/just", out);
-    EXPECT_STREQ(out, "just");
-    getFileNameNoExtension("C:\\tun\\scale.tun", out);
-    EXPECT_STREQ(out, "scale");
-    getFileNameNoExtension("name.txt", out);
-    EXPECT_STREQ(out, "");
-    getFileNameOnly("/t/Tuning/scale.tun", out, false);
-    EXPECT_STREQ(out, "scale.tun");
-    getFileNameOnly("/t/Tuning/scale.tun", out, true);
-    EXPECT_STREQ(out, "scale");
+    expectWritten([](const char* path, char* out) { getFileNameNoExtension(path, out); },
+                  {{"/x/Arp/Bass/Walk.arp", "Walk"},
+                   {"/x/file.tar.gz", "file.tar"},
+                   {"/a/b.c/file", "file"},  // a dot in a folder name does not cut the path
+                   {"/home/u/.local/share/Tuning/just", "just"},
+                   {"C:\\tun\\scale.tun", "scale"},
+                   {"name.txt", ""}});
+    expectWritten([](const char* path, char* out) { getFileNameOnly(path, out, false); },
+                  {{"/t/Tuning/scale.tun", "scale.tun"}});
+    expectWritten([](const char* path, char* out) { getFileNameOnly(path, out, true); },
+                  {{"/t/Tuning/scale.tun", "scale"}});
     EXPECT_EQ(getFileNameOnlyStr("/t/scale.tun", false), "scale.tun");
     EXPECT_EQ(getFileNameOnlyStr("/t/scale.tun", true), "scale");
     EXPECT_EQ(getFileNameOnlyStr("scale.tun", true), "");
@@ -172,15 +171,11 @@ TEST(PlatformPaths, FileNamesComeFromTheLastComponent) {
 }
 
 TEST(PlatformPaths, FoldersOfPaths) {
-    char out[kTextBufSize];
-    getFileDriveDir("/x/Arp/Bass/Walk.arp", out);
-    EXPECT_STREQ(out, "/x/Arp/Bass");
-    getFileDriveDir("/a/b.c/file", out);
-    EXPECT_STREQ(out, "/a/b.c");
-    getFileDriveDir("dir\\file.x", out);
-    EXPECT_STREQ(out, "dir");
-    getFileDriveDir("file.x", out);
-    EXPECT_STREQ(out, "");
+    expectWritten([](const char* path, char* out) { getFileDriveDir(path, out); },
+                  {{"/x/Arp/Bass/Walk.arp", "/x/Arp/Bass"},
+                   {"/a/b.c/file", "/a/b.c"},
+                   {"dir\\file.x", "dir"},
+                   {"file.x", ""}});
     EXPECT_EQ(getFileDriveDirStr("/home/u/.local/share/a/b"), "/home/u/.local/share/a");
 
     // A folder that does not fit comes back empty, not cut.

@@ -3,37 +3,18 @@
 // MIDI note 57 on the reference increment, the oversampled phase steps, the String loop's
 // inverting feedback), the start-up program's A, each model's response to its own
 // settings, the velocity split crossfade, pan, and the release to silence.
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <complex>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "hostlib/Renderer.h"
-#include "hostlib/VstPluginLoader.h"
-#include "plugin/uPluginTags.h"
-#include "support/host_test_support.h"
+#include "test_engine_util.h"
 
-using namespace tavhost;
+using namespace enginetest;
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
-using Params = std::vector<std::pair<int, float>>;
-
-// Stepped values as the parameter model stores them: (index + 0.1) / range.
-float stepped(int index, float range) {
-    return ((float)index + 0.1f) / range;
-}
-float source(int model) {
-    return stepped(model, 3.99f);
-}  // 0 Wire, 1 String, 2 FM, 3 Wave
-float wave(int w) {
-    return ((float)w + 0.1f) / 5.0f;
-}  // 0 Sine .. 5 Pink
+float source(int model) { return sourceValue(model); }  // 0 Wire, 1 String, 2 FM, 3 Wave
+float wave(int w) { return waveValue(w); }              // 0 Sine .. 5 Pink
 float semi(int semitones) {
     return ((float)(48 + semitones) + 0.5f) / 96.99f;
 }
@@ -54,70 +35,15 @@ Params layerOne(int model) {
             {541, 0.0f}};
 }
 
-TimedMidiEvent midi(int64_t frame, uint8_t status, uint8_t a, uint8_t b) {
-    TimedMidiEvent e;
-    e.frame = frame;
-    e.bytes[0] = status;
-    e.bytes[1] = a;
-    e.bytes[2] = b;
-    return e;
-}
-
-struct Rendered {
-    std::vector<float> left, right;
-    bool clean = false;
-};
-
-// Renders the events through a fresh instance of the plug-in with the parameters set
-// before it starts. The first sample of the result is frame 0 of the events.
-Rendered render(const Params& params, const std::vector<TimedMidiEvent>& events, double rate,
-                int64_t frames) {
-    Rendered out;
-    std::string error;
-    std::unique_ptr<VstPlugin> plugin = VstPlugin::load(TAV_PLUGIN_PATH, HostIdentity(), error);
-    EXPECT_TRUE(plugin) << error;
-    if (!plugin) return out;
-    RenderOptions ro;
-    ro.sampleRate = rate;
-    ro.blockSize = 256;
-    ro.lengthFrames = frames;
-    ro.beforeResume = [&](VstPlugin& p, std::string&) {
-        for (const auto& kv : params) p.setParameter(kv.first, kv.second);
-        return true;
-    };
-    RenderResult rr;
-    EXPECT_TRUE(renderSession(*plugin, events, ro, rr, error)) << error;
-    if (rr.audio.size() < 2) return out;
-    out.left = rr.audio[0];
-    out.right = rr.audio[1];
-    out.clean = rr.clean();
-    return out;
-}
-
+// One note through a fresh instance of the plug-in at `rate`, released at `releaseAt`
+// seconds when that is not negative.
 Rendered playNote(const Params& params, int note, int velocity, double rate, double seconds,
                   double releaseAt = -1.0) {
-    std::vector<TimedMidiEvent> ev{midi(0, 0x90, (uint8_t)note, (uint8_t)velocity)};
+    std::vector<tavhost::TimedMidiEvent> ev{midi(0, 0x90, (uint8_t)note, (uint8_t)velocity)};
     if (releaseAt >= 0.0) ev.push_back(midi((int64_t)(releaseAt * rate), 0x80, (uint8_t)note, 0));
-    return render(params, ev, rate, (int64_t)(seconds * rate));
-}
-
-// Hann-windowed DFT of x[start .. start + n) at frequency f.
-std::complex<double> dft(const std::vector<float>& x, size_t start, size_t n, double f,
-                         double rate) {
-    std::complex<double> acc = 0.0;
-    const double w = 2.0 * kPi * f / rate;
-    for (size_t i = 0; i < n; ++i) {
-        const double hann = 0.5 - 0.5 * std::cos(2.0 * kPi * (double)i / (double)n);
-        const double t = (double)(start + i);
-        acc +=
-            hann * (double)x[start + i] * std::complex<double>(std::cos(w * t), -std::sin(w * t));
-    }
-    return acc;
-}
-
-// Amplitude of a sinusoid at f in the window (Hann gain n / 4).
-double amplitudeAt(const std::vector<float>& x, size_t start, size_t n, double f, double rate) {
-    return std::abs(dft(x, start, n, f, rate)) * 4.0 / (double)n;
+    HostRun run;
+    run.rate = rate;
+    return render(params, ev, (int64_t)(seconds * rate), run);
 }
 
 double wrapPi(double a) {
@@ -143,21 +69,28 @@ double measureFrequency(const std::vector<float>& x, double rate, double guess, 
     return f;
 }
 
-double cents(double f, double ref) {
-    return 1200.0 * std::log2(f / ref);
+constexpr double kRate = 48000.0;
+
+// Layer 1 with `model` and the extra settings, one note at velocity 100 at kRate.
+Rendered playModel(int model, const Params& extra, int note, double seconds) {
+    Params p = layerOne(model);
+    p.insert(p.end(), extra.begin(), extra.end());
+    return playNote(p, note, 100, kRate, seconds);
 }
 
-double rms(const std::vector<float>& x, size_t start, size_t n) {
-    double s = 0.0;
-    for (size_t i = start; i < start + n && i < x.size(); ++i) s += (double)x[i] * x[i];
-    return std::sqrt(s / (double)n);
+// Amplitude of the component at f in the 16384 samples from `at` seconds on.
+double amplitude(const Rendered& r, double f, double at) {
+    return amplitudeAt(r.left, (size_t)(at * kRate), 16384, f, kRate);
 }
 
-// The voice pitch formulas: MIDI note 57 steps the oscillators at the reference increment
-// 110 / rate, the oversampled path advancing twice its per-sub-sample step per host
-// sample; each octave of key doubles it.
-double formulaFrequency(int note) {
-    return 110.0 * std::exp2((note - 57) / 12.0);
+// Amplitude of the component at `multiple` x f relative to the one at f.
+double harmonicRatio(const Rendered& r, double f, double multiple, double at) {
+    return amplitude(r, multiple * f, at) / amplitude(r, f, at);
+}
+
+// How much of a ring is left late in the note: RMS at 0.9 s over RMS at 0.05 s.
+double ringDecay(const Rendered& r) {
+    return rms(r.left, (size_t)(0.9 * kRate), 4800) / rms(r.left, (size_t)(0.05 * kRate), 4800);
 }
 
 class SoundModels : public ::testing::Test {
@@ -196,13 +129,11 @@ TEST_F(SoundModels, EachModelPlaysItsFormulaPitchWithinOneCent) {
 }
 
 TEST_F(SoundModels, StringHasOnlyOddHarmonicsOfItsLoop) {
-    const double rate = 48000.0;
-    const Rendered r = playNote(layerOne(1), 57, 100, rate, 1.0);
+    const Rendered r = playModel(1, {}, 57, 1.0);
     const double f = formulaFrequency(57) * 0.5;
-    const size_t start = (size_t)(0.2 * rate);
-    const double fundamental = amplitudeAt(r.left, start, 16384, f, rate);
-    const double second = amplitudeAt(r.left, start, 16384, 2.0 * f, rate);
-    const double third = amplitudeAt(r.left, start, 16384, 3.0 * f, rate);
+    const double fundamental = amplitude(r, f, 0.2);
+    const double second = amplitude(r, 2.0 * f, 0.2);
+    const double third = amplitude(r, 3.0 * f, 0.2);
     EXPECT_GT(fundamental, 1e-3);
     EXPECT_GT(third, 1e-4);
     EXPECT_LT(second, 0.01 * fundamental);
@@ -213,7 +144,7 @@ TEST_F(SoundModels, StartUpProgramPlaysA) {
     // (a chorus would wobble the pitch being measured).
     const double rate = 48000.0;
     const Rendered r =
-        render({{345, 1.0f}}, {midi(0, 0x90, 69, 100)}, rate, (int64_t)(1.6 * rate));
+        render({{345, 1.0f}}, {midi(0, 0x90, 69, 100)}, (int64_t)(1.6 * rate));
     ASSERT_TRUE(r.clean);
     const double expected = formulaFrequency(69);
     const double f = measureFrequency(r.left, rate, expected, (size_t)(0.1 * rate));
@@ -234,12 +165,9 @@ TEST_F(SoundModels, StringDampingDullsAndShortensTheRing) {
         double brightness;  // RMS of the sample-to-sample difference / RMS
     };
     auto ring = [&](float damp) {
-        Params p = layerOne(1);
-        p.push_back({STRING_DAMP_TAGS[0], damp});
-        const Rendered r = playNote(p, 57, 100, rate, 1.2);
+        const Rendered r = playModel(1, {{STRING_DAMP_TAGS[0], damp}}, 57, 1.2);
         Ring g;
-        g.decay =
-            rms(r.left, (size_t)(0.9 * rate), 4800) / rms(r.left, (size_t)(0.05 * rate), 4800);
+        g.decay = ringDecay(r);
         std::vector<float> diff(r.left.size(), 0.0f);
         for (size_t i = 1; i < diff.size(); ++i) diff[i] = r.left[i] - r.left[i - 1];
         const size_t at = (size_t)(0.3 * rate);
@@ -254,28 +182,21 @@ TEST_F(SoundModels, StringDampingDullsAndShortensTheRing) {
 }
 
 TEST_F(SoundModels, StringLengthSetsTheFeedback) {
-    const double rate = 48000.0;
     auto decayRatio = [&](float len) {
-        Params p = layerOne(1);
-        p.push_back({STRING_LEN_TAGS[0], len});
-        const Rendered r = playNote(p, 57, 100, rate, 1.2);
-        return rms(r.left, (size_t)(0.9 * rate), 4800) / rms(r.left, (size_t)(0.05 * rate), 4800);
+        const Rendered r = playModel(1, {{STRING_LEN_TAGS[0], len}}, 57, 1.2);
+        return ringDecay(r);
     };
     EXPECT_LT(decayRatio(0.3f), 0.01 * decayRatio(1.0f));
 }
 
 TEST_F(SoundModels, FMOperatorRatioShapesTheSpectrum) {
-    const double rate = 48000.0;
     auto evenToFundamental = [&](int opSemis) {
-        Params p = layerOne(2);
-        p.push_back({FM_1_SEMI_TAGS[0], semi(opSemis)});
-        p.push_back({FM_2_VOL_TAGS[0], 0.0f});
-        p.push_back({FM_1_VOL_ENV_SUST_TAGS[0], 1.0f});
-        const Rendered r = playNote(p, 57, 100, rate, 1.0);
-        const double f = formulaFrequency(57);
-        const size_t start = (size_t)(0.3 * rate);
-        return amplitudeAt(r.left, start, 16384, 2.0 * f, rate) /
-               amplitudeAt(r.left, start, 16384, f, rate);
+        const Rendered r = playModel(2,
+                                     {{FM_1_SEMI_TAGS[0], semi(opSemis)},
+                                      {FM_2_VOL_TAGS[0], 0.0f},
+                                      {FM_1_VOL_ENV_SUST_TAGS[0], 1.0f}},
+                                     57, 1.0);
+        return harmonicRatio(r, formulaFrequency(57), 2.0, 0.3);
     };
     // Operator at the carrier frequency: sidebands on every harmonic. An octave up: only
     // odd multiples of the carrier.
@@ -284,45 +205,27 @@ TEST_F(SoundModels, FMOperatorRatioShapesTheSpectrum) {
 }
 
 TEST_F(SoundModels, FMWithoutOperatorsIsThePlainCarrier) {
-    const double rate = 48000.0;
-    Params p = layerOne(2);
-    p.push_back({FM_1_VOL_TAGS[0], 0.0f});
-    p.push_back({FM_2_VOL_TAGS[0], 0.0f});
-    const Rendered r = playNote(p, 57, 100, rate, 1.0);
+    const Rendered r = playModel(2, {{FM_1_VOL_TAGS[0], 0.0f}, {FM_2_VOL_TAGS[0], 0.0f}}, 57, 1.0);
     const double f = formulaFrequency(57);
-    const size_t start = (size_t)(0.2 * rate);
-    const double a1 = amplitudeAt(r.left, start, 16384, f, rate);
+    const double a1 = amplitude(r, f, 0.2);
     EXPECT_GT(a1, 1e-3);
-    for (int h = 2; h <= 4; ++h)
-        EXPECT_LT(amplitudeAt(r.left, start, 16384, h * f, rate), 3e-3 * a1);
+    for (int h = 2; h <= 4; ++h) EXPECT_LT(amplitude(r, h * f, 0.2), 3e-3 * a1);
 }
 
 TEST_F(SoundModels, WaveSymmetryBendsTheSine) {
-    const double rate = 48000.0;
     auto secondHarmonic = [&](float sym) {
-        Params p = layerOne(3);
-        p.push_back({WAVE_SYM_TAGS[0], sym});
-        const Rendered r = playNote(p, 57, 100, rate, 0.8);
-        const double f = formulaFrequency(57);
-        const size_t start = (size_t)(0.2 * rate);
-        return amplitudeAt(r.left, start, 16384, 2.0 * f, rate) /
-               amplitudeAt(r.left, start, 16384, f, rate);
+        const Rendered r = playModel(3, {{WAVE_SYM_TAGS[0], sym}}, 57, 0.8);
+        return harmonicRatio(r, formulaFrequency(57), 2.0, 0.2);
     };
     EXPECT_LT(secondHarmonic(0.5f), 3e-3);
     EXPECT_GT(secondHarmonic(0.85f), 0.05);
 }
 
 TEST_F(SoundModels, WaveShapesHaveTheirHarmonics) {
-    const double rate = 48000.0;
     auto harmonics = [&](int w) {
-        Params p = layerOne(3);
-        p.push_back({WAVE_TAGS[0], wave(w)});
-        const Rendered r = playNote(p, 57, 100, rate, 0.8);
+        const Rendered r = playModel(3, {{WAVE_TAGS[0], wave(w)}}, 57, 0.8);
         const double f = formulaFrequency(57);
-        const size_t start = (size_t)(0.2 * rate);
-        const double a1 = amplitudeAt(r.left, start, 16384, f, rate);
-        return std::make_pair(amplitudeAt(r.left, start, 16384, 2 * f, rate) / a1,
-                              amplitudeAt(r.left, start, 16384, 3 * f, rate) / a1);
+        return std::make_pair(harmonicRatio(r, f, 2.0, 0.2), harmonicRatio(r, f, 3.0, 0.2));
     };
     const auto saw = harmonics(1), square = harmonics(2), tri = harmonics(3);
     EXPECT_NEAR(saw.first, 0.5, 0.02);
@@ -333,15 +236,10 @@ TEST_F(SoundModels, WaveShapesHaveTheirHarmonics) {
 }
 
 TEST_F(SoundModels, WaveSubOscillatorSoundsAnOctaveBelow) {
-    const double rate = 48000.0;
     auto amplitudes = [&](float subVolume) {
-        Params p = layerOne(3);
-        p.push_back({SUB_VOL_TAGS[0], subVolume});
-        const Rendered r = playNote(p, 69, 100, rate, 0.8);
+        const Rendered r = playModel(3, {{SUB_VOL_TAGS[0], subVolume}}, 69, 0.8);
         const double f = formulaFrequency(69);
-        const size_t start = (size_t)(0.2 * rate);
-        return std::make_pair(amplitudeAt(r.left, start, 16384, 0.5 * f, rate),
-                              amplitudeAt(r.left, start, 16384, f, rate));
+        return std::make_pair(amplitude(r, 0.5 * f, 0.2), amplitude(r, f, 0.2));
     };
     const auto off = amplitudes(0.0f);
     const auto on = amplitudes(0.75f);  // 0 dB: the sub as loud as the oscillator
@@ -353,9 +251,7 @@ TEST_F(SoundModels, WaveSubOscillatorSoundsAnOctaveBelow) {
 TEST_F(SoundModels, WaveNoiseIgnoresPitch) {
     const double rate = 48000.0;
     auto level = [&](int w, int note) {
-        Params p = layerOne(3);
-        p.push_back({WAVE_TAGS[0], wave(w)});
-        const Rendered r = playNote(p, note, 100, rate, 0.6);
+        const Rendered r = playModel(3, {{WAVE_TAGS[0], wave(w)}}, note, 0.6);
         EXPECT_TRUE(r.clean);
         return rms(r.left, (size_t)(0.1 * rate), 16384);
     };
@@ -373,10 +269,10 @@ TEST_F(SoundModels, WireFreeRunningDrawsAFreshBurstPerNote) {
         p.push_back({FREE_ON_TAGS[0], freeRun});
         p.push_back({8, 0.0f});  // the first note is gone before the second starts
         const int64_t second = (int64_t)(0.5 * rate);
-        std::vector<TimedMidiEvent> ev{midi(0, 0x90, 57, 100), midi(second - 4800, 0x80, 57, 0),
+        std::vector<tavhost::TimedMidiEvent> ev{midi(0, 0x90, 57, 100), midi(second - 4800, 0x80, 57, 0),
                                        midi(second, 0x90, 57, 100)};
         ev.push_back(midi(second + 9600, 0x80, 57, 0));
-        return std::make_pair(render(p, ev, rate, second + 9600), second);
+        return std::make_pair(render(p, ev, second + 9600), second);
     };
     // Without free running every note restarts the same walk through the tables; its
     // first period equals the first period of the earlier note.
@@ -410,9 +306,7 @@ TEST_F(SoundModels, VelocitySplitCrossfadesTheLayers) {
     const double f1 = formulaFrequency(57), f2 = formulaFrequency(64);
     auto ratio = [&](const Params& params, int velocity) {
         const Rendered r = playNote(params, 57, velocity, rate, 0.6);
-        const size_t start = (size_t)(0.1 * rate);
-        return amplitudeAt(r.left, start, 16384, f1, rate) /
-               amplitudeAt(r.left, start, 16384, f2, rate);
+        return amplitude(r, f1, 0.1) / amplitude(r, f2, 0.1);
     };
     // Layer 2's semitone moves its pitch by the 2^(7/12) of the formula, not exactly
     // the equal-tempered fifth of the two formula frequencies: same thing here.
@@ -428,9 +322,7 @@ TEST_F(SoundModels, VelocitySplitCrossfadesTheLayers) {
 
 TEST_F(SoundModels, LayerPanMovesTheLayer) {
     const double rate = 48000.0;
-    Params p = layerOne(3);
-    p.push_back({PAN_TAGS[0], 0.0f});
-    const Rendered r = playNote(p, 57, 100, rate, 0.5);
+    const Rendered r = playModel(3, {{PAN_TAGS[0], 0.0f}}, 57, 0.5);
     const size_t start = (size_t)(0.1 * rate);
     EXPECT_GT(rms(r.left, start, 8192), 1e-3);
     EXPECT_LT(rms(r.right, start, 8192), 1e-6);
@@ -439,9 +331,7 @@ TEST_F(SoundModels, LayerPanMovesTheLayer) {
 TEST_F(SoundModels, LayerVolumeFollowsTheLevelCurve) {
     const double rate = 48000.0;
     auto level = [&](float vol) {
-        Params p = layerOne(3);
-        p.push_back({VOL_TAGS[0], vol});
-        const Rendered r = playNote(p, 57, 100, rate, 0.5);
+        const Rendered r = playModel(3, {{VOL_TAGS[0], vol}}, 57, 0.5);
         return amplitudeAt(r.left, (size_t)(0.1 * rate), 8192, formulaFrequency(57), rate);
     };
     // 80 dB over the range: 0.125 apart is 10 dB.

@@ -75,14 +75,10 @@ const float AMP_RESPONSE[kAmpSets][kAmpTaps] = {
 // Cabinets. Rows 1..3 are designed at 44.1 kHz (and serve rates up to 80 kHz), rows 5..7
 // at 96 kHz. Rows 2, 3, 6 and 7 have a mid-band gain of 1; the Fender rows keep the
 // gains their fixed opening taps give them (about 1.2 at 44.1 kHz, 5 above 80 kHz).
+// Taps a row leaves out are 0.
 const float CAB_AA[kCabRows][kCabTaps] = {
     // 0: no cabinet (identity).
-    {
-        1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
+    {1.0f},
     // 1: "Fender": open-back, bright: flat lows and mids, a presence lift of about 6 dB
     //    around 7 kHz, falling above 10 kHz.
     {
@@ -108,12 +104,7 @@ const float CAB_AA[kCabRows][kCabTaps] = {
         -0.00398f, -0.00359f, -0.00301f, -0.0023f, -0.00164f, -0.00102f, -0.00053f, -0.0002f,
     },
     // 4-7: the same cabinets for rates above 80 kHz.
-    {
-        1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
+    {1.0f},
     {
         0.6366f, 0.5397f, 0.3069f, 0.32388f, 0.43208f, 0.01444f, -0.39696f, -0.57938f,
         -0.42646f, -0.20749f, -0.0106f, 0.03621f, 0.08636f, 0.11327f, 0.18732f, 0.16411f,
@@ -136,58 +127,18 @@ const float CAB_AA[kCabRows][kCabTaps] = {
 
 const float CAB_BB[kCabRows][kCabTaps] = {
     // 0: no cabinet (identity; never run).
-    {
-        1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
+    {1.0f},
     // 1: "Fender": a damped pole pair (radius 0.62) near 8.9 kHz at 44.1 kHz.
-    {
-        0.0f, 0.3733f, -0.3791f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
+    {0.0f, 0.3733f, -0.3791f},
     // 2: "Marshall": a pole pair of radius 0.85 at 2.2 kHz (44.1 kHz).
-    {
-        0.0f, 1.61717f, -0.7225f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
+    {0.0f, 1.61717f, -0.7225f},
     // 3: "Off Axis": one real pole at 0.5: a gentle low-pass.
-    {
-        0.0f, 0.5f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
+    {0.0f, 0.5f},
     // 4-7: rates above 80 kHz (4: identity, never run; then poles 0.82 and -0.16; 0.93 at 2.2 kHz for 96 kHz; 0.73).
-    {
-        1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
-    {
-        0.0f, 0.6601f, 0.136f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
-    {
-        0.0f, 1.83691f, -0.8613f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
-    {
-        0.0f, 0.7273f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-        0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f,
-    },
+    {1.0f},
+    {0.0f, 0.6601f, 0.136f},
+    {0.0f, 1.83691f, -0.8613f},
+    {0.0f, 0.7273f},
 };
 
 }  // namespace ampmodels

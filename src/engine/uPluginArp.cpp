@@ -58,6 +58,110 @@ int modSteps(float d) {
     return (int)x;
 }
 
+// Moves `step` on by `dir` under the loop mode: Off ends after the last of `count` steps,
+// PingPong turns at both ends (the last step sounds twice, going up and coming back), the
+// others jump back to `loopStart`. `wrapped` tells whether the pattern came round to its loop
+// start. False when a one-pass pattern has run out.
+bool moveArpStep(int loopMode, int count, int loopStart, int& step, int& dir, bool& wrapped) {
+    step += dir;
+    wrapped = false;
+    switch (loopMode) {
+        case kLoopOff:
+            if (step >= count) return false;
+            break;
+        case kLoopPingPong:
+            if (dir > 0) {
+                if (step >= count) {
+                    step = count - 1;
+                    dir = -1;
+                }
+            } else if (step <= loopStart) {
+                step = loopStart;
+                dir = 1;
+                wrapped = true;
+            }
+            break;
+        default:
+            if (step >= count) {
+                step = loopStart;
+                wrapped = true;
+            }
+            break;
+    }
+    if (step < 0) step = 0;
+    return true;
+}
+
+// The next octave of the pattern's octave range.
+void nextArpOctave(APlugin& p) { p.arpOctave = p.arpOctaveCount > 0 ? (p.arpOctave + 1) % p.arpOctaveCount : 0; }
+
+// Sets the current velocity (key velocity and step velocity mixed by "Vel Key"), tune and
+// chord from `step`; hands back the step's own velocity and tune for the modulation sources.
+void setArpCurFromStep(APlugin& p, int step, int keyVelocity, float& stepVelocity, float& stepTune) {
+    const float k = p.getArpVelKey();
+    stepVelocity = p.getArpStepVel(step);
+    p.arpCurVelocity = (float)keyVelocity * k + (1.0f - k) * stepVelocity;
+    stepTune = p.getArpStepTune(step);
+    p.arpCurTune = stepTune + 12.0f * (float)p.arpOctave;
+    p.arpCurChord = p.getArpStepChord(step);
+}
+
+// The start of a note-playing tick: false when the pattern does not run (it stops, and
+// silences its voices, once no key is held).
+bool arpTickRuns(APlugin& p) {
+    p.updateArpClock();
+    if (!p.arpRunning) return false;
+    if (p.arpHeldCount < 1) {
+        p.arpRunning = 0;
+        p.turnAllVoicesOff();
+        return false;
+    }
+    return true;
+}
+
+// Ratchets: the step's note sounds again after each share of the step. Moves the ratchet
+// phase on by this tick; true when the next ratchet is due.
+bool arpRatchetDue(APlugin& p) {
+    p.arpRatchetPhase += p.arpStepIncrement * p.arpSwing[p.arpSwingParity];
+    if (p.arpRatchetPhase > 1.0) p.arpRatchetPhase -= 1.0;
+    if (p.arpRatchetPhase <= p.arpRatchetLength) return false;
+    p.arpRatchetPhase -= p.arpRatchetLength;
+    ++p.arpRatchetCount;
+    return true;
+}
+
+// Whether this tick starts a new step (or the pattern starts over).
+bool arpStepDue(const APlugin& p) { return p.arpPhase >= 1.0 || p.arpRestart; }
+
+// Moves to the next step: the swing alternates, the phase wraps, and the ratchets start
+// over. `first` tells whether this is the pattern's first step. False when a one-pass
+// pattern has ended.
+bool arpEnterStep(APlugin& p, bool& first) {
+    p.arpSwingParity ^= 1;
+    p.arpPhase = p.arpRestart ? p.arpStartPhase : p.arpPhase - std::floor(p.arpPhase);
+    p.arpStartPhase = 0.0;
+    // The ratchets count from the step's own start, as the step phase does.
+    p.arpRatchetPhase = p.arpPhase;
+    p.arpRatchetCount = 0;
+    // A ratchet belongs to the step that set it.
+    p.arpRatchetLength = kNoRatchet;
+    if (!p.updateArpStep()) return false;
+    first = p.arpRestart != 0;
+    p.arpRestart = 0;
+    return true;
+}
+
+// The end of a note-playing tick: voice v's step sources become the global ones, the free
+// values glide, and the step phase moves on.
+void arpTickEnds(APlugin& p, int v) {
+    if (APlugin::isValidVoice(v)) {
+        p.modSrcGlobal[kSrcArpTune] = p.modSrcVoice[v][kSrcArpTune];
+        p.modSrcGlobal[kSrcArpVelocity] = p.modSrcVoice[v][kSrcArpVelocity];
+    }
+    p.smoothArpVoiceFree();
+    p.arpPhase += p.arpStepIncrement * p.arpSwing[p.arpSwingParity];
+}
+
 }  // namespace
 
 // --- settings ---------------------------------------------------------------------------------
@@ -405,45 +509,20 @@ void APlugin::smoothArpVoiceFree() {
 // --- pattern position ------------------------------------------------------------------------------
 
 bool APlugin::updateArpStep() {
-    arpStep += arpStepDir;
     bool wrapped = false;
-    switch (arpLoopMode) {
-        case kLoopOff:
-            if (arpStep >= arpStepCount) {
-                // One pass only: the pattern ends and forgets its keys.
-                arpHeldCount = 0;
-                arpSortedCount = 0;
-                turnAllVoicesOff();
-                return false;
-            }
-            break;
-        case kLoopPingPong:
-            if (arpStepDir > 0) {
-                if (arpStep >= arpStepCount) {
-                    // The last step sounds twice, going up and coming back.
-                    arpStep = arpStepCount - 1;
-                    arpStepDir = -1;
-                }
-            } else if (arpStep <= arpLoopStart) {
-                arpStep = arpLoopStart;
-                arpStepDir = 1;
-                wrapped = true;
-            }
-            break;
-        default:
-            if (arpStep >= arpStepCount) {
-                arpStep = arpLoopStart;
-                wrapped = true;
-            }
-            break;
+    if (!moveArpStep(arpLoopMode, arpStepCount, arpLoopStart, arpStep, arpStepDir, wrapped)) {
+        // One pass only: the pattern ends and forgets its keys.
+        arpHeldCount = 0;
+        arpSortedCount = 0;
+        turnAllVoicesOff();
+        return false;
     }
-    if (arpStep < 0) arpStep = 0;
     if (wrapped) {
         arpLoopStart = getArpLoopStart();
         arpStepCount = getArpNumOfSteps();
         arpPassParity ^= 1;
         arpPassCounter = (arpPassCounter + 1) % 720;
-        if (arpMode >= kArpSequencer) arpOctave = arpOctaveCount > 0 ? (arpOctave + 1) % arpOctaveCount : 0;
+        if (arpMode >= kArpSequencer) nextArpOctave(*this);
     }
     return true;
 }
@@ -463,13 +542,9 @@ void APlugin::playArpNote(int index, bool newNote, bool setSources) {
         note = byPitch ? arpSortedNotes[index] : arpHeldNotes[index];
         keyVelocity = byPitch ? arpSortedVels[index] : arpHeldVelocity[index];
     }
-    const float k = getArpVelKey();
-    const float stepVelocity = getArpStepVel(step);
-    arpCurVelocity = (float)keyVelocity * k + (1.0f - k) * stepVelocity;
+    float stepVelocity = 0.0f, stepTune = 0.0f;
+    setArpCurFromStep(*this, step, keyVelocity, stepVelocity, stepTune);
     arpCurNote = note;
-    const float stepTune = getArpStepTune(step);
-    arpCurTune = stepTune + 12.0f * (float)arpOctave;
-    arpCurChord = getArpStepChord(step);
     const int v = curVoice;
     if (setSources && isValidVoice(v)) {
         arpVoiceFreeSource[v] = modSrcGlobal[kSrcArpFree];
@@ -485,45 +560,27 @@ void APlugin::playArpNote(int index, bool newNote, bool setSources) {
 }
 
 void APlugin::setArpNorm() {
-    updateArpClock();
-    if (!arpRunning) return;
-    if (arpHeldCount < 1) {
-        arpRunning = 0;
+    if (!arpTickRuns(*this)) return;
+    // The step's note on a fresh voice, the others released.
+    auto soundOnNewVoice = [this](bool newNote, bool setSources) {
         turnAllVoicesOff();
-        return;
-    }
-    const double increment = arpStepIncrement * arpSwing[arpSwingParity];
+        getNextCurVoice();
+        setVoiceOn(curVoice);
+        arpVoiceStep[curVoice] = arpStep;
+        playArpNote(arpNoteIndex, newNote, setSources);
+    };
 
-    // Ratchets: the step's note sounds again after each share of the step.
-    arpRatchetPhase += increment;
-    if (arpRatchetPhase > 1.0) arpRatchetPhase -= 1.0;
-    if (arpRatchetPhase > arpRatchetLength) {
-        arpRatchetPhase -= arpRatchetLength;
-        ++arpRatchetCount;
+    if (arpRatchetDue(*this)) {
         const bool tied = getArpStepTied(arpStep);
-        if (getArpStepOn(arpStep) && (!tied || getArpRetrigger(arpStep, arpPassParity, false))) {
-            turnAllVoicesOff();
-            getNextCurVoice();
-            setVoiceOn(curVoice);
-            arpVoiceStep[curVoice] = arpStep;
-            playArpNote(arpNoteIndex, !tied, false);
-        }
+        if (getArpStepOn(arpStep) && (!tied || getArpRetrigger(arpStep, arpPassParity, false)))
+            soundOnNewVoice(!tied, false);
     }
 
     if (arpPhase > arpNoteLength && isValidVoice(curVoice) && voiceKeyOn[curVoice]) setVoiceOff(curVoice, 127);
 
-    if (arpPhase >= 1.0 || arpRestart) {
-        arpSwingParity ^= 1;
-        arpPhase = arpRestart ? arpStartPhase : arpPhase - std::floor(arpPhase);
-        arpStartPhase = 0.0;
-        // The ratchets count from the step's own start, as the step phase does.
-        arpRatchetPhase = arpPhase;
-        arpRatchetCount = 0;
-        // A ratchet belongs to the step that set it.
-        arpRatchetLength = kNoRatchet;
-        if (!updateArpStep()) return;
-        const bool first = arpRestart != 0;
-        arpRestart = 0;
+    if (arpStepDue(*this)) {
+        bool first = false;
+        if (!arpEnterStep(*this, first)) return;
         if (arpMode >= kArpSequencer && arpSeqReset) {
             arpStep = 0;
             arpSeqReset = 0;
@@ -572,24 +629,14 @@ void APlugin::setArpNorm() {
                         break;
                 }
                 index = index < 0 ? 0 : (index >= n ? n - 1 : index);
-                if (!first && remainder == 0)
-                    arpOctave = arpOctaveCount > 0 ? (arpOctave + 1) % arpOctaveCount : 0;
+                if (!first && remainder == 0) nextArpOctave(*this);
                 arpNoteIndex = index;
             }
-            turnAllVoicesOff();
-            getNextCurVoice();
-            setVoiceOn(curVoice);
-            arpVoiceStep[curVoice] = arpStep;
-            playArpNote(arpNoteIndex, true, true);
+            soundOnNewVoice(true, true);
         }
     }
 
-    if (isValidVoice(curVoice)) {
-        modSrcGlobal[kSrcArpTune] = modSrcVoice[curVoice][kSrcArpTune];
-        modSrcGlobal[kSrcArpVelocity] = modSrcVoice[curVoice][kSrcArpVelocity];
-    }
-    smoothArpVoiceFree();
-    arpPhase += arpStepIncrement * arpSwing[arpSwingParity];
+    arpTickEnds(*this, curVoice);
 }
 
 // The sequencer modes play the newest key, transposed by the pattern; the key handling
@@ -599,13 +646,9 @@ void APlugin::setArpSeq() { setArpNorm(); }
 // Sounds every held key (in the order pressed, at most 16) on a voice of its own.
 void APlugin::startArpChord(bool newStep) {
     const int step = arpStep;
-    const float k = getArpVelKey();
-    const float stepVelocity = getArpStepVel(step);
-    const float velocity = (float)arpHeldVelocity[0] * k + (1.0f - k) * stepVelocity;
-    const float stepTune = getArpStepTune(step);
-    arpCurVelocity = velocity;
-    arpCurTune = stepTune + 12.0f * (float)arpOctave;
-    arpCurChord = getArpStepChord(step);
+    float stepVelocity = 0.0f, stepTune = 0.0f;
+    setArpCurFromStep(*this, step, arpHeldVelocity[0], stepVelocity, stepTune);
+    const float velocity = arpCurVelocity;
     const float free = getArpStepFree(step);
 
     if (newStep) {
@@ -636,39 +679,16 @@ void APlugin::startArpChord(bool newStep) {
 }
 
 void APlugin::setArpChord() {
-    updateArpClock();
-    if (!arpRunning) return;
-    if (arpHeldCount < 1) {
-        arpRunning = 0;
-        turnAllVoicesOff();
-        return;
-    }
-    const double increment = arpStepIncrement * arpSwing[arpSwingParity];
+    if (!arpTickRuns(*this)) return;
 
-    arpRatchetPhase += increment;
-    if (arpRatchetPhase > 1.0) arpRatchetPhase -= 1.0;
-    if (arpRatchetPhase > arpRatchetLength) {
-        arpRatchetPhase -= arpRatchetLength;
-        ++arpRatchetCount;
-        if (getArpStepOn(arpStep)) {
-            startArpChord(true);
-            // The chord's restart asked for the ratchet again; keep this step's count.
-        }
-    }
+    // The chord's restart asks for the ratchet again; the step's count stays.
+    if (arpRatchetDue(*this) && getArpStepOn(arpStep)) startArpChord(true);
 
     if (arpPhase > arpNoteLength && anyVoiceKeyOn()) turnAllVoicesOff();
 
-    if (arpPhase >= 1.0 || arpRestart) {
-        arpSwingParity ^= 1;
-        arpPhase = arpRestart ? arpStartPhase : arpPhase - std::floor(arpPhase);
-        arpStartPhase = 0.0;
-        // The ratchets count from the step's own start, as the step phase does.
-        arpRatchetPhase = arpPhase;
-        arpRatchetCount = 0;
-        arpRatchetLength = kNoRatchet;
-        if (!updateArpStep()) return;
-        const bool first = arpRestart != 0;
-        arpRestart = 0;
+    if (arpStepDue(*this)) {
+        bool first = false;
+        if (!arpEnterStep(*this, first)) return;
         // Keys that join after the pattern's first step wait for the next step.
         if (!first) arpChordFirst = 0;
 
@@ -677,11 +697,8 @@ void APlugin::setArpChord() {
             arpChordVoiceCount = 0;
         } else if (getArpStepTied(arpStep) && !first) {
             if (getArpRetrigger(arpStep, arpPassParity, false)) {
-                const float k = getArpVelKey();
-                const float stepVelocity = getArpStepVel(arpStep);
-                arpCurVelocity = (float)arpHeldVelocity[0] * k + (1.0f - k) * stepVelocity;
-                arpCurTune = getArpStepTune(arpStep) + 12.0f * (float)arpOctave;
-                arpCurChord = getArpStepChord(arpStep);
+                float stepVelocity = 0.0f, stepTune = 0.0f;
+                setArpCurFromStep(*this, arpStep, arpHeldVelocity[0], stepVelocity, stepTune);
                 for (int i = 0; i < arpChordVoiceCount; ++i) {
                     const int v = arpChordVoices[i];
                     if (isValidVoice(v) && voiceNote[v] > 0)
@@ -690,7 +707,7 @@ void APlugin::setArpChord() {
                 }
             }
         } else {
-            if (!first) arpOctave = arpOctaveCount > 0 ? (arpOctave + 1) % arpOctaveCount : 0;
+            if (!first) nextArpOctave(*this);
             startArpChord(true);
         }
     } else if (arpChordFirst && getArpStepOn(arpStep) && arpStep >= 0) {
@@ -698,13 +715,7 @@ void APlugin::setArpChord() {
         startArpChord(false);
     }
 
-    if (arpChordVoiceCount > 0 && isValidVoice(arpChordVoices[0])) {
-        const int v = arpChordVoices[0];
-        modSrcGlobal[kSrcArpTune] = modSrcVoice[v][kSrcArpTune];
-        modSrcGlobal[kSrcArpVelocity] = modSrcVoice[v][kSrcArpVelocity];
-    }
-    smoothArpVoiceFree();
-    arpPhase += arpStepIncrement * arpSwing[arpSwingParity];
+    arpTickEnds(*this, arpChordVoiceCount > 0 ? arpChordVoices[0] : -1);
 }
 
 // --- the arp as a modulation source ------------------------------------------------------------
@@ -712,34 +723,10 @@ void APlugin::setArpChord() {
 // Advances a modulator's step by the loop rules of the pattern. False when a one-pass
 // pattern has ended.
 bool APlugin::advanceArpModStep(int& step, int& dir, int& passParity, bool rereadLimits) {
-    step += dir;
     bool wrapped = false;
-    switch (arpLoopMode) {
-        case kLoopOff:
-            if (step >= arpStepCount) return false;
-            break;
-        case kLoopPingPong:
-            if (dir > 0) {
-                if (step >= arpStepCount) {
-                    step = arpStepCount - 1;
-                    dir = -1;
-                }
-            } else if (step <= arpLoopStart) {
-                step = arpLoopStart;
-                dir = 1;
-                wrapped = true;
-            }
-            passParity ^= 1;  // ping-pong changes the pass at every step
-            break;
-        default:
-            if (step >= arpStepCount) {
-                step = arpLoopStart;
-                wrapped = true;
-                passParity ^= 1;
-            }
-            break;
-    }
-    if (step < 0) step = 0;
+    if (!moveArpStep(arpLoopMode, arpStepCount, arpLoopStart, step, dir, wrapped)) return false;
+    // Ping-pong changes the pass at every step, the other modes when the pattern comes round.
+    if (arpLoopMode == kLoopPingPong || wrapped) passParity ^= 1;
     if (wrapped && rereadLimits) {
         arpLoopStart = getArpLoopStart();
         arpStepCount = getArpNumOfSteps();

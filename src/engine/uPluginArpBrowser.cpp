@@ -15,29 +15,9 @@
 #include "platform/folderlist.h"
 #include "platform/platform.h"
 #include "plugin/uPlugin.h"
+#include "plugin/uPluginTextChar.h"
 
 namespace {
-
-// One character of a parameter text as the slots keep it: 0 (dropped) for anything that is
-// not printable ASCII, '-' for ':', a blank for the characters no file name may hold.
-int storedChar(unsigned char c) {
-    if (c < 32 || c >= 128) return 0;
-    switch (c) {
-        case ':':
-            return '-';
-        case '?':
-        case '<':
-        case '>':
-        case '"':
-        case '*':
-        case '\\':
-        case '/':
-        case '|':
-            return ' ';
-        default:
-            return c;
-    }
-}
 
 // The character a slot value holds (0: none).
 int slotChar(float value) {
@@ -52,7 +32,7 @@ bool storedFormEquals(const char* name, std::size_t length, int count, const cha
     const std::size_t n = length < room ? length : room;
     std::size_t k = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const int c = storedChar((unsigned char)name[i]);
+        const int c = cleanTextChar((unsigned char)name[i]);
         if (c == 0) continue;
         if (stored[k] != (char)c) return false;
         ++k;
@@ -77,25 +57,24 @@ std::string APlugin::arpStoredForm(const std::string& name, int count) {
     std::string out;
     const std::size_t room = count > 0 ? (std::size_t)count - 1 : 0;
     for (std::size_t i = 0; i < name.size() && i < room; ++i) {
-        const int c = storedChar((unsigned char)name[i]);
+        const int c = cleanTextChar((unsigned char)name[i]);
         if (c != 0) out += (char)c;
     }
     return out;
 }
 
 void APlugin::readArpPresetIdentity(char* folder, char* preset) {
-    int k = 0;
-    for (int i = 0; i < kArpFolderNameLen; ++i) {
-        const int c = slotChar(getParameter(kArpFolderNameTag + i));
-        if (c != 0) folder[k++] = (char)c;
-    }
-    folder[k] = 0;
-    k = 0;
-    for (int i = 0; i < kArpPresetNameLen; ++i) {
-        const int c = slotChar(getParameter(kArpPresetNameTag + i));
-        if (c != 0) preset[k++] = (char)c;
-    }
-    preset[k] = 0;
+    // The characters of `count` slots from `first`, empty slots skipped; out holds count + 1.
+    auto readSlots = [this](int first, int count, char* out) {
+        int k = 0;
+        for (int i = 0; i < count; ++i) {
+            const int c = slotChar(getParameter(first + i));
+            if (c != 0) out[k++] = (char)c;
+        }
+        out[k] = 0;
+    };
+    readSlots(kArpFolderNameTag, kArpFolderNameLen, folder);
+    readSlots(kArpPresetNameTag, kArpPresetNameLen, preset);
 }
 
 void APlugin::setArpPresetName(const std::string& path) {

@@ -9,6 +9,7 @@
 
 #include "platform/appfolders.h"
 #include "platform/childprocess.h"
+#include "platform/dialogroute.h"
 #include "platform/files.h"
 #include "platform/strutil.h"
 
@@ -16,7 +17,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::size_t kTranscriptMax = 64;
 // An entry is one line; more than this from the dialog program is not an answer.
 constexpr std::size_t kMaxAnswer = 64 * 1024;
 const char kIconName[] = "Tavrolune.png";
@@ -44,38 +44,17 @@ bool envSet(const char* name) {
     return v && *v;
 }
 
-enum class Route { None, Script, Program };
-
 // Decides how the next box is answered; takes the script answer when there is one.
-Route route(Answer& scripted, std::string& program) {
+DialogRoute route(Answer& scripted, std::string& program) {
     DialogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    switch (s.mode) {
-    case DialogMode::Headless:
-        return Route::None;
-    case DialogMode::Scripted:
-        if (s.script.empty()) return Route::None;
-        scripted = s.script.front();
-        s.script.pop_front();
-        return Route::Script;
-    case DialogMode::External:
-        program = findProgram(s.program.empty() ? std::string("zenity") : s.program);
-        return program.empty() ? Route::None : Route::Program;
-    case DialogMode::Automatic:
-        break;
-    }
-    const char* choice = std::getenv("TAV_DIALOGS");
-    if ((choice && std::strcmp(choice, "none") == 0) || envSet("TAV_TEST_SCRATCH")) return Route::None;
-    if (!dialogDisplayPresent()) return Route::None;
-    program = findProgram(s.program.empty() ? std::string("zenity") : s.program);
-    return program.empty() ? Route::None : Route::Program;
+    return takeDialogRoute(s.mode, s.script, s.program, scripted, program);
 }
 
 void record(DialogRecord rec) {
     DialogState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.transcript.push_back(std::move(rec));
-    while (s.transcript.size() > kTranscriptMax) s.transcript.pop_front();
+    appendToTranscript(s.transcript, std::move(rec));
 }
 
 // The entry box's label treats '_' as a mnemonic mark and backslashes as escapes.
@@ -103,14 +82,14 @@ Answer runEntry(const std::string& title, const std::string& prompt, const std::
     Answer answer;
     std::string program;
     switch (route(answer, program)) {
-    case Route::Script:
+    case DialogRoute::Script:
         break;
-    case Route::None:
+    case DialogRoute::None:
         std::fprintf(stderr, "Tavrolune: %s: %s (no answer possible: cancelled)\n", title.c_str(),
                      prompt.c_str());
         answer = Answer();
         break;
-    case Route::Program: {
+    case DialogRoute::Program: {
         std::vector<std::string> argv = {program, "--entry", "--title=" + title,
                                          "--text=" + entryLabel(prompt),
                                          "--entry-text=" + initial, "--ok-label=OK",
@@ -122,12 +101,7 @@ Answer runEntry(const std::string& title, const std::string& prompt, const std::
         const ChildResult r = runChild(argv, kMaxAnswer);
         std::string text = r.output;
         if (!text.empty() && text.back() == '\n') text.pop_back();
-        if (r.exited) {
-            answer.ok = r.exitCode == 0;
-        } else {
-            // No exit status (the host reaps children itself): the program prints only on OK.
-            answer.ok = r.started && !text.empty();
-        }
+        answer.ok = dialogProgramOk(r, text);
         answer.text = answer.ok ? text : std::string();
         break;
     }
@@ -218,6 +192,26 @@ std::size_t dialogScriptPending() {
     return s.script.size();
 }
 
+DialogRoute dialogRoute(DialogMode mode, bool scriptWaiting, const std::string& configured,
+                        std::string& program) {
+    switch (mode) {
+    case DialogMode::Headless:
+        return DialogRoute::None;
+    case DialogMode::Scripted:
+        return scriptWaiting ? DialogRoute::Script : DialogRoute::None;
+    case DialogMode::External:
+        break;
+    case DialogMode::Automatic: {
+        const char* choice = std::getenv("TAV_DIALOGS");
+        if ((choice && std::strcmp(choice, "none") == 0) || envSet("TAV_TEST_SCRATCH")) return DialogRoute::None;
+        if (!dialogDisplayPresent()) return DialogRoute::None;
+        break;
+    }
+    }
+    program = findProgram(configured.empty() ? std::string("zenity") : configured);
+    return program.empty() ? DialogRoute::None : DialogRoute::Program;
+}
+
 bool dialogDisplayPresent() {
     return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY");
 }
@@ -299,14 +293,14 @@ int messageBox(const char* text, int type) {
         std::string program;
         int result = withCancel ? 2 : 1; // no box: cancelled, or the only button
         switch (platform::route(answer, program)) {
-        case platform::Route::None:
+        case platform::DialogRoute::None:
             // Nobody can see a box: the user still learns what went wrong.
             std::fprintf(stderr, "Tavrolune: %s\n", text);
             break;
-        case platform::Route::Script:
+        case platform::DialogRoute::Script:
             result = answer.ok ? 1 : 2;
             break;
-        case platform::Route::Program: {
+        case platform::DialogRoute::Program: {
             std::vector<std::string> argv = {program, withCancel ? "--question" : "--info",
                                              std::string("--text=") + text, "--no-markup",
                                              "--ok-label=OK"};

@@ -7,13 +7,13 @@
 #include <mutex>
 
 #include "platform/childprocess.h"
+#include "platform/dialogroute.h"
 #include "platform/dialogs.h"
 
 namespace platform {
 
 namespace {
 
-constexpr std::size_t kTranscriptMax = 64;
 constexpr std::size_t kMaxAnswer = 256 * 1024;
 // Separates the paths of a multiple selection (no file name holds it).
 const char kMultiSeparator[] = "\x1f";
@@ -35,36 +35,11 @@ SelectState& state() {
     return s;
 }
 
-bool envSet(const char* name) {
-    const char* v = std::getenv(name);
-    return v && *v;
-}
-
-enum class Route { None, Script, Program };
-
-Route route(Answer& scripted, std::string& program) {
+DialogRoute route(Answer& scripted, std::string& program) {
+    const DialogMode mode = dialogMode();
     SelectState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    auto findIt = [&]() { return findProgram(s.program.empty() ? std::string("zenity") : s.program); };
-    switch (dialogMode()) {
-    case DialogMode::Headless:
-        return Route::None;
-    case DialogMode::Scripted:
-        if (s.script.empty()) return Route::None;
-        scripted = s.script.front();
-        s.script.pop_front();
-        return Route::Script;
-    case DialogMode::External:
-        program = findIt();
-        return program.empty() ? Route::None : Route::Program;
-    case DialogMode::Automatic:
-        break;
-    }
-    const char* choice = std::getenv("TAV_DIALOGS");
-    if ((choice && std::strcmp(choice, "none") == 0) || envSet("TAV_TEST_SCRATCH")) return Route::None;
-    if (!dialogDisplayPresent()) return Route::None;
-    program = findIt();
-    return program.empty() ? Route::None : Route::Program;
+    return takeDialogRoute(mode, s.script, s.program, scripted, program);
 }
 
 std::string withSlash(const std::string& dir) {
@@ -119,10 +94,7 @@ Answer runProgram(const std::string& program, const FileSelectRequest& req) {
     std::string text = r.output;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     Answer a;
-    if (r.exited)
-        a.ok = r.exitCode == 0;
-    else
-        a.ok = r.started && !text.empty(); // no status (the host reaps children): only a choice prints
+    a.ok = dialogProgramOk(r, text);
     if (a.ok) a.paths = req.multiple ? split(text, kMultiSeparator) : std::vector<std::string>{text};
     return a;
 }
@@ -130,8 +102,7 @@ Answer runProgram(const std::string& program, const FileSelectRequest& req) {
 void record(const FileSelectRequest& req, const FileSelectResult& res) {
     SelectState& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    s.transcript.push_back(FileSelectRecord{req, res});
-    while (s.transcript.size() > kTranscriptMax) s.transcript.pop_front();
+    appendToTranscript(s.transcript, FileSelectRecord{req, res});
 }
 
 // The extensions of a ";"-separated pattern list: the text after each "." up to the next ";".
@@ -146,19 +117,30 @@ std::vector<std::string> extensionsOf(const std::string& filter) {
     return out;
 }
 
+FileSelectRequest singleRequest(FileSelectKind kind, const std::string& title, const std::string& initialDir) {
+    FileSelectRequest req;
+    req.kind = kind;
+    req.title = title;
+    req.initialDir = initialDir;
+    return req;
+}
+
+// The one path a single selection chose; empty when nothing was chosen.
+std::string chosenPath(const FileSelectRequest& req) {
+    const FileSelectResult res = runFileSelect(req);
+    if (!res.ok || res.paths.size() != 1) return std::string();
+    return res.paths[0];
+}
+
 void chooseLoad(const std::string& title, const std::string& initialDir, const std::string& filter,
                 std::string& outDir, std::string& outFile) {
     outDir.clear();
     outFile.clear();
-    FileSelectRequest req;
-    req.kind = FileSelectKind::Load;
-    req.title = title;
-    req.initialDir = initialDir;
+    FileSelectRequest req = singleRequest(FileSelectKind::Load, title, initialDir);
     for (const std::string& ext : extensionsOf(filter)) req.filters.push_back(FileFilter{ext, ext});
     req.defaultFilter = static_cast<int>(req.filters.size()) - 1; // the last one listed
-    const FileSelectResult res = runFileSelect(req);
-    if (!res.ok || res.paths.size() != 1 || res.paths[0].empty()) return;
-    outFile = res.paths[0];
+    outFile = chosenPath(req);
+    if (outFile.empty()) return;
     const std::size_t slash = outFile.rfind('/');
     outDir = slash == std::string::npos ? std::string() : outFile.substr(0, slash + 1);
 }
@@ -167,17 +149,13 @@ void chooseSave(const std::string& title, const std::string& initialDir, const s
                 std::string& outDir, std::string& outFile) {
     outDir.clear();
     outFile.clear();
-    FileSelectRequest req;
-    req.kind = FileSelectKind::Save;
-    req.title = title;
-    req.initialDir = initialDir;
+    FileSelectRequest req = singleRequest(FileSelectKind::Save, title, initialDir);
     req.defaultName = defaultName;
     const std::size_t dot = defaultName.find('.');
     const std::string forced = dot == std::string::npos ? std::string() : defaultName.substr(dot);
     if (forced.size() > 1) req.filters.push_back(FileFilter{forced.substr(1), forced.substr(1)});
-    const FileSelectResult res = runFileSelect(req);
-    if (!res.ok || res.paths.size() != 1 || res.paths[0].empty()) return;
-    std::string path = res.paths[0];
+    std::string path = chosenPath(req);
+    if (path.empty()) return;
     if (forced.size() == 4) {
         const std::size_t slash = path.rfind('/');
         const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
@@ -209,13 +187,13 @@ FileSelectResult runFileSelect(const FileSelectRequest& request) {
         Answer answer;
         std::string program;
         switch (route(answer, program)) {
-        case Route::None:
+        case DialogRoute::None:
             break;
-        case Route::Script:
+        case DialogRoute::Script:
             res.ok = answer.ok;
             res.paths = answer.paths;
             break;
-        case Route::Program: {
+        case DialogRoute::Program: {
             const Answer a = runProgram(program, request);
             res.ok = a.ok;
             res.paths = a.paths;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "plugin/uPlugin.h"
+#include "plugin/uPluginTextChar.h"
 #include "vst/AEffEditor.h"
 
 namespace {
@@ -16,27 +17,6 @@ namespace {
 // Only the program trigger may never be written by a copy or swap: a stray write would
 // ask the audio thread to re-apply the whole program.
 bool isCopyable(int tag) { return APlugin::isValidTag(tag) && tag != kPresetTriggerTag; }
-
-// One character of a parameter text, cleaned for storage: 0 for anything that is not
-// printable ASCII, '-' for ':', a blank for the characters no file name may hold.
-int cleanTextChar(unsigned char c) {
-    if (c < 32 || c >= 128) return 0;
-    switch (c) {
-        case ':':
-            return '-';
-        case '?':
-        case '<':
-        case '>':
-        case '"':
-        case '*':
-        case '\\':
-        case '/':
-        case '|':
-            return ' ';
-        default:
-            return c;
-    }
-}
 
 float textCharValue(int code) { return ((float)code + 0.5f) / 255.99f; }
 

@@ -228,6 +228,26 @@ void APlugin::setNumSpeed(int tag, bool synced) {
     setParameter(tag, x < 0.000001 ? 0.0f : clamp01(std::log(x * 4096.0 / 55.0) / kLn16384));
 }
 
+namespace {
+
+// Asks for a position in a stepped list of `count` choices, counted from 1 and starting at
+// the current one `c`, and writes the answer.
+void enterStepPosition(APlugin& p, int tag, float range, int count, int c, const std::string& prompt) {
+    char text[kEntryBufSize];
+    std::snprintf(text, sizeof(text), "%d", c + 1);
+    char title[kEntryBufSize];
+    title[0] = 0;
+    p.getParameterName(tag, title);
+    inputBox(prompt, title, text, sizeof(text));
+    int64_t n;
+    if (!answerWhole(text, n)) return;
+    // The user types the position in the list; the setter keeps it within the list.
+    const int64_t index = n - 1;
+    p.setSteppedValue(tag, index < -1 ? -1 : (int)index, range, count);
+}
+
+}  // namespace
+
 void APlugin::setNumSteppedStr(int tag, float range, int count, const char* const* names,
                                int rows) {
     if (!isValidTag(tag) || count < 1 || !(range > 0.0f)) return;
@@ -236,17 +256,7 @@ void APlugin::setNumSteppedStr(int tag, float range, int count, const char* cons
                                tableRow(names, rows, count - 1) + " (" + std::to_string(count) +
                                ")" + ", Currently " + tableRow(names, rows, c) + " (" +
                                std::to_string(c + 1) + ")";
-    char text[kEntryBufSize];
-    std::snprintf(text, sizeof(text), "%d", c + 1);
-    char title[kEntryBufSize];
-    title[0] = 0;
-    getParameterName(tag, title);
-    inputBox(prompt, title, text, sizeof(text));
-    int64_t n;
-    if (!answerWhole(text, n)) return;
-    // The user types the position in the list; the setter keeps it within the list.
-    const int64_t index = n - 1;
-    setSteppedValue(tag, index < -1 ? -1 : (int)index, range, count);
+    enterStepPosition(*this, tag, range, count, c, prompt);
 }
 
 void APlugin::setNumSteppedStr(int tag, const char* const* names, int rows) {
@@ -259,16 +269,7 @@ void APlugin::setNumStepped(int tag, float range, int count) {
     const int c = getSteppedValue(tag, range, count);
     const std::string prompt = "(1) to (" + std::to_string(count) + ")" + ", Currently (" +
                                std::to_string(c + 1) + ")";
-    char text[kEntryBufSize];
-    std::snprintf(text, sizeof(text), "%d", c + 1);
-    char title[kEntryBufSize];
-    title[0] = 0;
-    getParameterName(tag, title);
-    inputBox(prompt, title, text, sizeof(text));
-    int64_t n;
-    if (!answerWhole(text, n)) return;
-    const int64_t index = n - 1;
-    setSteppedValue(tag, index < -1 ? -1 : (int)index, range, count);
+    enterStepPosition(*this, tag, range, count, c, prompt);
 }
 
 void APlugin::setNumVel(int layer, int point, float value) {

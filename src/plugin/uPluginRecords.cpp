@@ -259,6 +259,12 @@ void writeMember(APlugin& plugin, int tag, const FamilyRecord& r, float def, int
                             r.zero);
 }
 
+// Member `index` of a family (layer, mod slot, chord) with the destination it feeds there.
+void writeFamilyMember(APlugin& plugin, const FamilyRecord& r, int index, float def,
+                       const std::string& name) {
+    writeMember(plugin, r.tags[index], r, def, r.dests ? r.dests[index] : 0, name);
+}
+
 // A record that only carries a value: internal, continuous, 0.
 void writeInternal(APlugin& plugin, int tag, const std::string& name) {
     plugin.setParameterVars(tag, 0.0f, false, kContinuousRange, kContinuous, 0, kTypeInternal,
@@ -301,8 +307,7 @@ void APlugin::initParameterRecords() {
         const std::string prefix = numbered("Layer ", layer + 1, " ");
         for (const FamilyRecord& r : kLayerMembers) {
             const float def = r.tags == LAYER_ON_TAGS ? kLayerOnDefault[layer] : r.def;
-            writeMember(*this, r.tags[layer], r, def, r.dests ? r.dests[layer] : 0,
-                        prefix + r.suffix);
+            writeFamilyMember(*this, r, layer, def, prefix + r.suffix);
         }
         for (int point = 0; point < kTagVelSplitPoints; ++point) {
             const FamilyRecord& r = kVelSplitPoints[point];
@@ -316,8 +321,7 @@ void APlugin::initParameterRecords() {
     for (int slot = 0; slot < kTagModSlots; ++slot) {
         const std::string prefix = numbered("Modulation Slot ", slot + 1, " ");
         for (const FamilyRecord& r : kModColumns)
-            writeMember(*this, r.tags[slot], r, r.def, r.dests ? r.dests[slot] : 0,
-                        prefix + r.suffix);
+            writeFamilyMember(*this, r, slot, r.def, prefix + r.suffix);
     }
 
     for (int row = 0; row < kTagArpRows; ++row) {
@@ -330,8 +334,7 @@ void APlugin::initParameterRecords() {
     for (int chord = 0; chord < kTagChords; ++chord) {
         const std::string prefix = numbered("Chord ", chord + 1, "");
         for (const FamilyRecord& r : kChordMembers)
-            writeMember(*this, r.tags[chord], r, r.def, r.dests ? r.dests[chord] : 0,
-                        prefix + " " + r.suffix);
+            writeFamilyMember(*this, r, chord, r.def, prefix + " " + r.suffix);
         for (const FamilyRecord& r : kChordNoteRuns)
             for (int note = 0; note < kTagChordNotes; ++note)
                 writeMember(*this, r.tags[chord] + note, r, r.def, 0,
