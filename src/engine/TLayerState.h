@@ -34,6 +34,11 @@ constexpr int kStringHistSize = 8192;       // excitation history for the pluck 
 constexpr int kStringLinePad = 16;
 constexpr uint32_t kPhaseMask = 0xFFFFFFu;  // oscillator phases are 24-bit
 
+// A note's output as one value: the mean of its two sub-samples on both sides.
+inline float noteRecordLevel(const stereoOverStruct& r) {
+    return (r.sub[0].left + r.sub[0].right + r.sub[1].left + r.sub[1].right) * 0.25f;
+}
+
 // Running state of one stacked note of one voice layer.
 struct TLayerNote {
     // Oscillator phase (Wire restart phase, FM carrier, Wave oscillator), 24-bit.
@@ -105,4 +110,11 @@ struct TLayerVoice {
     // modulation recomputes none of them (a result of 0 marks an empty slot).
     double memoIn[14];
     double memoOut[14];
+    // The last wave-mix value of the oscillator (0) and the sub-oscillator (1) and the two
+    // shapes and weight it blends: the split into whole and fraction runs once per change.
+    float blendIn[2];
+    int32_t blendA[2];
+    int32_t blendB[2];
+    float blendF[2];
+    bool blendValid[2];
 };

@@ -161,6 +161,23 @@ inline void storeRecord(stereoOverStruct& r, float s0, float s1) {
     filtermath::storeNote(r, Lanes4{s0, s0, s1, s1});
 }
 
+// The phase offset of the oscillator's own output fed back (feed) plus the phase
+// destination. Without feedback it is the same every sample of the call: computed once, it
+// also spares the next sample's table reads from waiting for this one's.
+struct FeedOffset {
+    double feed;
+    float dest;
+    uint32_t fixed;
+    FeedOffset(float feedAmount, float phaseDest)
+        : feed(feedAmount),
+          dest(phaseDest),
+          fixed(wrapTrunc((double)phaseDest * kPhaseScale, kPhaseMask)) {}
+    uint32_t operator()(float feedPrev) const {
+        if (feed == 0.0) return fixed;  // feedPrev * 0 + dest is dest: the same value
+        return wrapTrunc(((double)feedPrev * feed + dest) * kPhaseScale, kPhaseMask);
+    }
+};
+
 // Symmetry row index of a 0..1 value.
 inline int symRow(float x) {
     return clampInt((double)clamp01(x) * 511.99, 0, 511);
@@ -182,6 +199,19 @@ inline ShapeBlend shapeBlend(float mix) {
     s.b = (s.a + 1) & 3;
     s.f = (float)(x - fl);
     return s;
+}
+
+// shapeBlend through one memo slot of a voice layer's controls.
+inline ShapeBlend shapeBlendMemo(TLayerVoice& c, int slot, float mix) {
+    if (!(c.blendValid[slot] && c.blendIn[slot] == mix)) {
+        const ShapeBlend s = shapeBlend(mix);
+        c.blendIn[slot] = mix;
+        c.blendA[slot] = s.a;
+        c.blendB[slot] = s.b;
+        c.blendF[slot] = s.f;
+        c.blendValid[slot] = true;
+    }
+    return ShapeBlend{c.blendA[slot], c.blendB[slot], c.blendF[slot]};
 }
 
 // Reads a wavetable oscillator: a 24-bit phase through a symmetry row (skipped for the
@@ -639,8 +669,8 @@ void renderString(VoiceCtx& x) {
 void renderFM(VoiceCtx& x) {
     APlugin& p = x.p;
     const int L = x.layer;
-    const ShapeBlend sb = shapeBlend(x.d(40));
-    const float phaseDest = x.d(43);
+    const ShapeBlend sb = shapeBlendMemo(p.layerVoice[L][x.v], 0, x.d(40));
+    const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
     const bool chain = p.layerFMChain[L] != 0;
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
@@ -668,8 +698,7 @@ void renderFM(VoiceCtx& x) {
         if (!x.started(i)) continue;
         const float a1 = x.envLevel(e1v, i) * a1Base;
         const float a2 = x.envLevel(e2v, i) * a2Base;
-        const uint32_t feedOffset =
-            wrapTrunc(((double)n.feedPrev * x.c.feed + phaseDest) * kPhaseScale, kPhaseMask);
+        const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
         const WaveReader carrier{warp, shapeTable(p, sb.a, n.band), shapeTable(p, sb.b, n.band),
                                  sb.f};
         float val[2];
@@ -700,7 +729,7 @@ void renderWave(VoiceCtx& x, float white, float pink) {
     const int L = x.layer;
     const int w = p.layerWave[L];
     const float mix = clamp01(x.d(40));
-    const float phaseDest = x.d(43);
+    const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const bool noise = w >= 4;
@@ -717,7 +746,7 @@ void renderWave(VoiceCtx& x, float white, float pink) {
         const float pan = clamp01(x.d(103) + 0.5f);
         subL = g * std::min(1.0f, 2.0f - 2.0f * pan);
         subR = g * std::min(1.0f, 2.0f * pan);
-        subBlend = shapeBlend(x.d(104));
+        subBlend = shapeBlendMemo(p.layerVoice[L][x.v], 1, x.d(104));
         subOffset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
         subWarp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
     }
@@ -735,8 +764,7 @@ void renderWave(VoiceCtx& x, float white, float pink) {
         if (noise) {
             o = filtermath::splat(noiseValue);
         } else {
-            const uint32_t offset =
-                wrapTrunc(((double)n.feedPrev * x.c.feed + phaseDest) * kPhaseScale, kPhaseMask);
+            const uint32_t offset = feedOffsetOf(n.feedPrev);
             const WaveReader osc{warp, shapeTable(p, g1, n.band), shapeTable(p, g2, n.band), mix};
             const float v0 = osc.read(n.phase + offset);
             const float v1 = osc.read(n.phase + n.inc + offset);
@@ -1027,6 +1055,5 @@ float APlugin::getLayerVoiceOutput(int layer, int v) {
     if ((unsigned)layer >= (unsigned)kNumLayers || !isValidVoice(v)) return 0.0f;
     int i = voiceFirstElement[v];
     if ((unsigned)i >= (unsigned)kLayerNotes) i = 0;
-    const stereoOverStruct& r = noteOut[layer][v][i];
-    return (r.sub[0].left + r.sub[0].right + r.sub[1].left + r.sub[1].right) * 0.25f;
+    return noteRecordLevel(noteOut[layer][v][i]);
 }

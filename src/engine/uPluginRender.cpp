@@ -178,9 +178,12 @@ void APlugin::renderEngineSample() {
 
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
+        // The layers' outputs of the voice's first note (getLayerVoiceOutput, inlined).
+        int first = voiceFirstElement[v];
+        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
         float out[kNumLayers];
         for (int layer = 0; layer < kNumLayers; ++layer)
-            out[layer] = layerOn[layer] ? getLayerVoiceOutput(layer, v) : 0.0f;
+            out[layer] = layerOn[layer] ? noteRecordLevel(noteOut[layer][v][first]) : 0.0f;
         float* src = modSrcVoice[v];
         src[118] = out[0];
         src[119] = out[1];
