@@ -186,6 +186,31 @@ void benchFullPatch(const std::shared_ptr<VstModule>& module, double seconds,
     std::printf("\n");
 }
 
+// Every layer of the "Wave" patch through a 24 dB low-pass at a middle cutoff.
+Params wave24Patch() {
+    Params p = modelPatch(3);
+    const int mode[3] = {272, 304, 336};
+    const int freq[3] = {29, 60, 91};
+    for (int layer = 0; layer < 3; ++layer) {
+        p.push_back({mode[layer], (15.0f + 0.1f) / 34.99f});  // "24dB LowPass"
+        p.push_back({freq[layer], 0.5f});
+    }
+    return p;
+}
+
+void benchWave24(const std::shared_ptr<VstModule>& module, double seconds) {
+    std::printf("Wave through a 24 dB low-pass: 16 voices x 3 layers (target: under 15 %% of a "
+                "core)\n");
+    std::printf("%-7s %5s %12s\n", "model", "block", "% core");
+    for (int b = 0; b < 2; ++b) {
+        const Run run = best(module, wave24Patch(), 16, kBlocks[b], seconds);
+        if (!run.ok) return;
+        std::printf("%-7s %5d %12.2f%s\n", "Wave", kBlocks[b], run.corePercent(),
+                    run.corePercent() < 15.0 ? "" : "   (above the 15 % target)");
+    }
+    std::printf("\n");
+}
+
 // The modulation patch: the model patch with all eight slots active, every one on a
 // per-voice destination, both LFOs running per voice (Poly) at a free rate.
 Params modPatch(int model) {
@@ -299,6 +324,7 @@ int main(int argc, char** argv) {
         std::printf("\n");
     }
     std::printf("16 voices x 3 layers are shown as voices = 48 above.\n\n");
+    if (onlyModel.empty() || onlyModel == "Wave") benchWave24(ours, seconds);
     if (mainOnly) return 0;
     benchFullPatch(ours, seconds, onlyModel);
     benchModPatch(ours, seconds, onlyModel);
