@@ -366,3 +366,29 @@ TEST(EffectChain, MixZeroIsTheDrySignalAndMixOneTheWetOnly) {
         }
     }
 }
+
+// The pre- and post-boost gains are remembered between samples; a destination that moves
+// must change the level at once. With the distortion on and its mix fully dry only the
+// pre-boost reaches the output.
+TEST(FXChain, BoostDestinationsTakeEffectAtOnce) {
+    for (uint8_t on : {0, 1}) {
+        Rig r;
+        r.route(0, kLayerDestDistortion);
+        r.p().distortOn = on;
+        r.set(104, 0.0f);  // dry when on
+        r.init();
+        const std::vector<float> x = sine(8000, 440.0, 0.01);
+        const double plain = rms(r.run(x), 4000, 8000);
+        r.p().modDestGlobal[318] = 1.0f;  // post-boost +20 dB
+        const double post = rms(r.run(x), 4000, 8000);
+        r.p().modDestGlobal[318] = 0.0f;
+        r.p().modDestGlobal[317] = -1.0f;  // pre-boost -20 dB
+        const double pre = rms(r.run(x), 4000, 8000);
+        r.p().modDestGlobal[317] = 0.0f;
+        const double back = rms(r.run(x), 4000, 8000);
+        ASSERT_GT(plain, 1e-3) << "distortion " << (int)on;
+        EXPECT_NEAR(post / plain, on ? 1.0 : 10.0, 0.02 * (on ? 1.0 : 10.0)) << "distortion " << (int)on;
+        EXPECT_NEAR(pre / plain, 0.1, 0.002) << "distortion " << (int)on;
+        EXPECT_NEAR(back / plain, 1.0, 0.002) << "distortion " << (int)on;
+    }
+}

@@ -265,3 +265,55 @@ TEST(ModFX, ATypeChangeStartsTheEffectClean) {
     const std::vector<float> y = r.run(std::vector<float>(5000, 0.0f));
     EXPECT_LT(peakAbs(y, 0, y.size()), 1e-6);
 }
+
+// The LFO rate and the speed factor are remembered between samples; every input they come
+// from must still reach them at once.
+TEST(ModFX, TheLFORateFollowsEveryInputAtOnce) {
+    Rig r;
+    APlugin& p = r.p();
+    auto freeRate = [&p](float speed) {
+        return (float)(std::exp2(14.0 * (double)speed) * 1.71875 / (double)p.curSampleRate / 256.0);
+    };
+    auto syncedRate = [&p](double wholeNotes) {
+        return (float)(1.0 / ((wholeNotes * 15.0 * (double)p.curSampleRate / (double)p.tempo + 1.0) * 16.0));
+    };
+    r.set(108, 0.5f);
+    EXPECT_FLOAT_EQ(p.getModFXRate(0), freeRate(0.5f));
+    r.set(108, 0.25f);
+    EXPECT_FLOAT_EQ(p.getModFXRate(0), freeRate(0.25f));
+    p.setSampleRate(96000.0f);
+    EXPECT_FLOAT_EQ(p.getModFXRate(0), freeRate(0.25f));
+    r.set(350, 1.0f);
+    r.set(108, steppedValue(23, 33.99f));  // a quarter note
+    EXPECT_FLOAT_EQ(p.getModFXRate(0), syncedRate(0.25));
+    p.tempo = 90.0f;
+    EXPECT_FLOAT_EQ(p.getModFXRate(0), syncedRate(0.25));
+    r.set(108, 0.0f);  // index 0 stops the LFO
+    EXPECT_EQ(p.getModFXRate(0), 0.0f);
+    r.set(350, 0.0f);
+    EXPECT_FLOAT_EQ(p.getModFXRate(0), freeRate(0.0f));
+
+    p.modDestGlobal[341] = 0.5f;
+    EXPECT_FLOAT_EQ(p.getModFXSpeedFactor(), 4.0f);
+    p.modDestGlobal[341] = -0.25f;
+    EXPECT_FLOAT_EQ(p.getModFXSpeedFactor(), 0.5f);
+    p.modDestGlobal[341] = 0.0f;
+    EXPECT_FLOAT_EQ(p.getModFXSpeedFactor(), 1.0f);
+}
+
+// A Speed destination that moves while the Tremolo runs changes its period right away.
+TEST(ModFX, ASpeedDestinationChangeReachesTheRunningLFO) {
+    const float speed = 0.6581f;
+    Rig r;
+    setModFX(r, 6);
+    r.set(108, speed);
+    r.set(110, 1.0f);
+    r.set(111, 0.5f);
+    r.init();
+    const std::vector<float> ones(44100 * 2, 1.0f);
+    const std::vector<float> y = r.run(ones);
+    r.p().modDestGlobal[341] = 0.25f;  // twice the rate
+    const std::vector<float> z = r.run(ones);
+    const double slow = periodOf(y, 1000), fast = periodOf(z, 1000);
+    EXPECT_NEAR(slow / fast, 2.0, 0.04);
+}

@@ -2,6 +2,7 @@
 // rate, its settings' ranges and a long run of loud noise.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -235,4 +236,180 @@ TEST(Reverb, WidenTapsFeedDelayedInputIntoTheOddCombs) {
     }
     EXPECT_EQ(diffSame, 0.0);
     EXPECT_GT(diffWiden, 1.0);
+}
+
+namespace {
+
+// The reverb computed comb by comb and stage by stage, one plain delay line each, from
+// the lengths and coefficients the reverb under test reports. The reverb runs its combs
+// and all-passes four at a time; both must give the same samples.
+class ReferenceReverb {
+public:
+    explicit ReferenceReverb(const TBasicReverb& rv, const int widen[4]) {
+        for (int j = 0; j < TComb::kCombs; ++j) {
+            combLen[j] = rv.getCombLength(j);
+            comb[j].assign(16384, 0.0f);
+        }
+        for (int ch = 0; ch < 2; ++ch)
+            for (int s = 0; s < 4; ++s) {
+                apLen[ch][s] = rv.getAllpassLength(ch, s);
+                for (int sig = 0; sig < 2; ++sig) ap[ch][s][sig].assign(apLen[ch][s], 0.0f);
+            }
+        for (int i = 0; i < 4; ++i) taps[i] = widen[i];
+        follow(rv);
+        ring[0].assign(16384, 0.0f);
+        ring[1].assign(16384, 0.0f);
+    }
+
+    // Takes over changed comb lengths, damping, feedback and output filter; the lines and
+    // states carry on.
+    void follow(const TBasicReverb& rv) {
+        for (int j = 0; j < TComb::kCombs; ++j) combLen[j] = rv.getCombLength(j);
+        damp = rv.getDamp();
+        room = rv.getRoom();
+        a = rv.getFilterLow();
+        b = rv.getFilterHigh();
+    }
+
+    void process(float inL, float inR, float out[4]) {
+        ringPos = (ringPos + 1) & 16383;
+        ring[0][ringPos] = inL;
+        ring[1][ringPos] = inR;
+        auto tap = [&](int ch, int t) { return ring[ch][(ringPos - 1 - t) & 16383]; };
+        const float tap1 = tap(0, taps[0]), tap2 = tap(1, taps[1]);
+        const float tap3 = tap(0, taps[2]), tap4 = tap(1, taps[3]);
+        // Even and odd comb inputs of A left, A right, B left, B right.
+        const float even[4] = {inL, tap2, inL, tap4};
+        const float odd[4] = {tap1, inR, tap3, inR};
+        row = (row + 1) & 16383;
+        float sums[4];
+        for (int side = 0; side < 4; ++side) {
+            float sum = 0.0f;
+            for (int k = 0; k < 10; ++k) {
+                const int j = side * 10 + k;
+                const float v = comb[j][(row - combLen[j]) & 16383];
+                state[j] = state[j] * damp + v * (1.0f - damp) + 1e-15f;
+                comb[j][row] = state[j] * room + ((k & 1) ? odd[side] : even[side]);
+                sum += v;
+            }
+            low[side] = low[side] * (1.0f - a) + sum * a;
+            high[side] = high[side] * (1.0f - b) + low[side] * b;
+            sums[side] = low[side] - high[side];
+        }
+        // sums: A left, A right, B left, B right; channel = side & 1, signal = side >> 1.
+        for (int side = 0; side < 4; ++side) {
+            const int ch = side & 1, sig = side >> 1;
+            float x = sums[side];
+            for (int s = 0; s < 4; ++s) {
+                int& p = apPos[ch][s][sig];
+                if (++p >= apLen[ch][s]) p = 0;
+                std::vector<float>& line = ap[ch][s][sig];
+                const float y = line[p];
+                line[p] = 0.5f * y + x + 1e-8f;
+                x = y - x;
+            }
+            out[side] = x * 0.025f;
+        }
+    }
+
+private:
+    std::vector<float> comb[TComb::kCombs];
+    int combLen[TComb::kCombs] = {};
+    float state[TComb::kCombs] = {};
+    int row = 0;
+    std::vector<float> ap[2][4][2];
+    int apLen[2][4] = {};
+    int apPos[2][4][2] = {};
+    std::vector<float> ring[2];
+    int ringPos = 0;
+    int taps[4] = {};
+    float damp = 0.0f, room = 0.0f, a = 1.0f, b = 0.0f;
+    float low[4] = {}, high[4] = {};
+};
+
+}  // namespace
+
+TEST(Reverb, TheFourLaneCombsAndAllpassesMatchAPlainReference) {
+    for (float rate : {44100.0f, 96000.0f}) {
+        auto rv = std::make_unique<TBasicReverb>();
+        rv->setSampleRate(rate);
+        rv->setRoomSize(0.8f);
+        rv->setDamp(0.4f);
+        rv->setFilter(0.7f, 0.2f);
+        const int widen[4] = {189, 766, 2778, 1818};
+        rv->setWiden(widen[0], widen[1], widen[2], widen[3]);
+        // Every bank side and every comb a different length, so a lane or comb mix-up shows.
+        rv->setMod(1.003f, 0.996f, 1.002f, 0.997f);
+        rv->setSize(1.3f, 1.43f);
+        for (int j = 1; j < TComb::kCombs; ++j) ASSERT_NE(rv->getCombLength(j), rv->getCombLength(j - 1));
+        ReferenceReverb ref(*rv, widen);
+        const std::vector<float> left = noise(12000, 11), right = noise(12000, 12);
+        double level = 0.0;
+        for (int i = 0; i < 24000; ++i) {
+            // Different signals per side; silence after the burst lets the tails ring.
+            const float inL = i < 12000 ? left[i] : 0.0f;
+            const float inR = i < 12000 ? 0.5f * right[i] : 0.0f;
+            float o[4], r[4];
+            rv->process(inL, inR, o[0], o[1], o[2], o[3]);
+            ref.process(inL, inR, r);
+            for (int k = 0; k < 4; ++k) {
+                ASSERT_NEAR(o[k], r[k], 1e-6f) << "output " << k << " sample " << i << " at " << rate;
+                level += (double)r[k] * r[k];
+            }
+        }
+        EXPECT_GT(level, 1.0) << "the comparison ran on a real signal";
+    }
+}
+
+// Settings that change at any sample, and combs shorter than the reverb's internal batches
+// (the smallest sizes): still the same samples as the plain reference.
+TEST(Reverb, ChangesAtAnySampleAndVeryShortCombsMatchThePlainReference) {
+    auto rv = std::make_unique<TBasicReverb>();
+    rv->setSampleRate(22050.0f);
+    rv->setRoomSize(0.9f);
+    rv->setDamp(0.2f);
+    rv->setFilter(1.0f, 0.0f);
+    const int widen[4] = {3, 17, 40, 9};
+    rv->setWiden(widen[0], widen[1], widen[2], widen[3]);
+    rv->setSize(1.0f / 64.0f, 1.1f / 64.0f);
+    int shortest = 16384;
+    for (int j = 0; j < TComb::kCombs; ++j) shortest = std::min(shortest, rv->getCombLength(j));
+    EXPECT_LT(shortest, TComb::kBlock) << "some combs are shorter than a batch";
+    ReferenceReverb ref(*rv, widen);
+    const std::vector<float> left = noise(8000, 21), right = noise(8000, 22);
+    double level = 0.0;
+    for (int i = 0; i < 12000; ++i) {
+        // First the shortest combs alone, then each kind of change on its own odd period,
+        // so changes fall inside batches.
+        const bool changes = i >= 4000;
+        bool changed = false;
+        if (changes && i % 7 == 3) {
+            rv->setRoomSize(0.5f + 0.4f * (float)((i / 7) % 3) / 2.0f);
+            changed = true;
+        }
+        if (changes && i % 11 == 5) {
+            rv->setDamp(0.1f * (float)((i / 11) % 5));
+            changed = true;
+        }
+        if (changes && i % 13 == 8) {
+            const float z = (i / 13) % 2 ? 1.0f / 64.0f : 0.5f;
+            rv->setSize(z, 1.1f * z);
+            changed = true;
+        }
+        if (changes && i % 17 == 1) {
+            rv->setMod(1.0f + 0.002f * (float)((i / 17) % 3), 0.998f, 1.001f, 1.0f);
+            changed = true;
+        }
+        if (changed) ref.follow(*rv);
+        const float inL = i < 8000 ? left[i] : 0.0f;
+        const float inR = i < 8000 ? -right[i] : 0.0f;
+        float o[4], r[4];
+        rv->process(inL, inR, o[0], o[1], o[2], o[3]);
+        ref.process(inL, inR, r);
+        for (int k = 0; k < 4; ++k) {
+            ASSERT_NEAR(o[k], r[k], 1e-6f) << "output " << k << " sample " << i;
+            level += (double)r[k] * r[k];
+        }
+    }
+    EXPECT_GT(level, 1.0) << "the comparison ran on a real signal";
 }

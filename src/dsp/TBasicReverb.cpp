@@ -16,6 +16,21 @@ int32_t saturateLength(float len, int32_t limit) {
     return (int32_t)len;
 }
 
+typedef int32_t RevSelect __attribute__((vector_size(16)));
+
+// Rows to columns: a[0..3] become, in place, the vectors of their first, second, third
+// and fourth elements.
+inline void transpose(RevLanes a[4]) {
+    const RevLanes t0 = __builtin_shuffle(a[0], a[1], RevSelect{0, 4, 1, 5});
+    const RevLanes t1 = __builtin_shuffle(a[2], a[3], RevSelect{0, 4, 1, 5});
+    const RevLanes t2 = __builtin_shuffle(a[0], a[1], RevSelect{2, 6, 3, 7});
+    const RevLanes t3 = __builtin_shuffle(a[2], a[3], RevSelect{2, 6, 3, 7});
+    a[0] = __builtin_shuffle(t0, t1, RevSelect{0, 1, 4, 5});
+    a[1] = __builtin_shuffle(t0, t1, RevSelect{2, 3, 6, 7});
+    a[2] = __builtin_shuffle(t2, t3, RevSelect{0, 1, 4, 5});
+    a[3] = __builtin_shuffle(t2, t3, RevSelect{2, 3, 6, 7});
+}
+
 }  // namespace
 
 // Comb lengths at 44100 Hz (left; the right channel is 23 samples longer).
@@ -32,61 +47,128 @@ const int TBasicReverb::kAllpassBase[2][kAllpassStages] = {
 
 void TComb::clear() {
     row = 0;
-    for (int j = 0; j < kCombs; ++j) {
-        offset[j] = 1;
-        state[j] = 0.0f;
+    batchRow = batchSize = batchPos = 0;
+    batchDamp = batchRoom = 0.0f;
+    for (int k = 0; k < kPerLane; ++k) {
+        for (int lane = 0; lane < kLanes; ++lane) length[k][lane] = 1;
+        state[k] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
     }
     std::memset(lines, 0, sizeof(lines));
 }
 
 void TComb::setSize(const int32_t lengths[kCombs]) {
-    for (int j = 0; j < kCombs; ++j) {
-        int32_t len = lengths[j];
-        if (len > kRowMask) len = kRowMask;
-        // A length of 0 (or less) reads the previous row, as a length of 1.
-        offset[j] = len <= 0 ? kRowMask : kRows - len;
-    }
+    // The prepared batch read with the old lengths: finish it where it stands.
+    flush();
+    for (int lane = 0; lane < kLanes; ++lane)
+        for (int k = 0; k < kPerLane; ++k) {
+            int32_t len = lengths[lane * kPerLane + k];
+            if (len > kRowMask) len = kRowMask;
+            // A length of 0 (or less) reads the previous row, as a length of 1.
+            length[k][lane] = len <= 0 ? 1 : len;
+        }
 }
 
 int32_t TComb::getLength(int comb) const {
     if (comb < 0 || comb >= kCombs) return 0;
-    return kRows - offset[comb];
+    return length[comb % kPerLane][comb / kPerLane];
 }
 
-void TComb::update(float inL, float tap1, float tap3, float inR, float tap2, float tap4,
-                   float damp, float room, float& a, float& b, float& c, float& d) {
-    row = (row + 1) & kRowMask;
-    const float oneMinusDamp = 1.0f - damp;
-    // Inputs per comb: bank A left even inL / odd tap1; A right even tap2 / odd inR;
-    // bank B left even inL / odd tap3; B right even tap4 / odd inR.
-    const float evenIn[4] = {inL, tap2, inL, tap4};
-    const float oddIn[4] = {tap1, inR, tap3, inR};
-    float sums[4];
-    for (int side = 0; side < 4; ++side) {
-        float sum = 0.0f;
-        const int first = side * 10;
-        for (int k = 0; k < 10; ++k) {
-            const int j = first + k;
-            float* line = lines[j];
-            const float v = line[(row + offset[j]) & kRowMask];
-            state[j] = state[j] * damp + v * oneMinusDamp + kDenormal;
-            line[row] = state[j] * room + ((k & 1) ? oddIn[side] : evenIn[side]);
-            sum += v;
+void TComb::flush() {
+    const int n = batchPos;
+    if (n > 0) {
+        const float room = batchRoom;
+        for (int k = 0; k < kPerLane; ++k) {
+            const RevLanes* st = ahead[k];
+            const int in = k & 1;  // even combs take input 0, odd ones input 1
+            float* l[kLanes];
+            for (int lane = 0; lane < kLanes; ++lane) l[lane] = lines[lane * kPerLane + k];
+            int i = 0;
+            // Four samples at a time: transposed, each lane's four rows are one store.
+            for (; i + 4 <= n; i += 4) {
+                RevLanes w[4];
+                for (int q = 0; q < 4; ++q) w[q] = st[i + q] * room + inputs[i + q][in];
+                const int32_t r = (batchRow + i) & kRowMask;
+                if (r + 3 > kRowMask || r < kBlock) {
+                    for (int q = 0; q < 4; ++q) writeRow(l, (r + q) & kRowMask, w[q]);
+                    continue;
+                }
+                transpose(w);
+                for (int lane = 0; lane < kLanes; ++lane) std::memcpy(l[lane] + r, &w[lane], sizeof(w[lane]));
+            }
+            for (; i < n; ++i) writeRow(l, (batchRow + i) & kRowMask, st[i] * room + inputs[i][in]);
+            state[k] = st[n - 1];
         }
-        sums[side] = sum;
     }
-    a = sums[0];
-    b = sums[1];
-    c = sums[2];
-    d = sums[3];
+    batchPos = batchSize = 0;
+}
+
+void TComb::writeRow(float* const l[kLanes], int32_t r, RevLanes w) {
+    for (int lane = 0; lane < kLanes; ++lane) l[lane][r] = w[lane];
+    if (r < kBlock) {
+        // The first rows again past the end, for prepare's unwrapped reads.
+        for (int lane = 0; lane < kLanes; ++lane) l[lane][kRows + r] = w[lane];
+    }
+}
+
+void TComb::prepare(int32_t first, float damp, float room) {
+    int n = kBlock;
+    for (int k = 0; k < kPerLane; ++k)
+        for (int lane = 0; lane < kLanes; ++lane)
+            if (length[k][lane] < n) n = length[k][lane];
+    batchRow = first;
+    batchSize = n;
+    batchPos = 0;
+    batchDamp = damp;
+    batchRoom = room;
+    const float oneMinusDamp = 1.0f - damp;
+    for (int i = 0; i < n; ++i) sums[i] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
+    for (int k = 0; k < kPerLane; ++k) {
+        // Each lane reads n consecutive rows from its start; rows past the end continue
+        // with the copies of the first rows, so no read needs wrapping.
+        const float* l[kLanes];
+        for (int lane = 0; lane < kLanes; ++lane)
+            l[lane] = lines[lane * kPerLane + k] + ((first - length[k][lane]) & kRowMask);
+        RevLanes s = state[k];
+        RevLanes* st = ahead[k];
+        auto step = [&](int i, RevLanes v) {
+            s = s * damp + v * oneMinusDamp + kDenormal;
+            st[i] = s;
+            sums[i] += v;
+        };
+        int i = 0;
+        // Four samples at a time: four rows of each lane, transposed into one vector per
+        // sample.
+        for (; i + 4 <= n; i += 4) {
+            RevLanes v[4];
+            for (int lane = 0; lane < kLanes; ++lane) std::memcpy(&v[lane], l[lane] + i, sizeof(v[lane]));
+            transpose(v);
+            for (int q = 0; q < 4; ++q) step(i + q, v[q]);
+        }
+        for (; i < n; ++i) step(i, RevLanes{l[0][i], l[1][i], l[2][i], l[3][i]});
+    }
+}
+
+RevLanes TComb::update(RevLanes evenIn, RevLanes oddIn, float damp, float room) {
+    if (batchPos == batchSize || damp != batchDamp || room != batchRoom) {
+        flush();
+        prepare((row + 1) & kRowMask, damp, room);
+    }
+    row = (row + 1) & kRowMask;
+    inputs[batchPos][0] = evenIn;
+    inputs[batchPos][1] = oddIn;
+    return sums[batchPos++];
 }
 
 // --- TAllpass -------------------------------------------------------------------------
 
-void TAllpass::init(int newLength) {
-    if (newLength < 1) newLength = 1;
-    if (newLength > kMaxLength) newLength = kMaxLength;
-    length = newLength;
+void TAllpass::init(int leftLength, int rightLength) {
+    const int lengths[2] = {leftLength, rightLength};
+    for (int ch = 0; ch < 2; ++ch) {
+        int n = lengths[ch];
+        if (n < 1) n = 1;
+        if (n > kMaxLength) n = kMaxLength;
+        length[ch] = n;
+    }
     feedback = 0.5f;
     clear();
 }
@@ -96,12 +178,17 @@ void TAllpass::clear() {
     std::memset(line, 0, sizeof(line));
 }
 
-float TAllpass::process(int signal, float x) {
-    int32_t& p = pos[signal];
-    if (++p >= length) p = 0;
-    float* l = line[signal];
-    const float y = l[p];
-    l[p] = feedback * y + x + 1e-8f;
+RevLanes TAllpass::process(RevLanes x) {
+    if (++pos[0] >= length[0]) pos[0] = 0;
+    if (++pos[1] >= length[1]) pos[1] = 0;
+    float* l = line[0][pos[0]];
+    float* r = line[1][pos[1]];
+    const RevLanes y = {l[0], l[1], r[0], r[1]};
+    const RevLanes w = feedback * y + x + 1e-8f;
+    l[0] = w[0];
+    l[1] = w[1];
+    r[0] = w[2];
+    r[1] = w[3];
     return y - x;
 }
 
@@ -109,7 +196,7 @@ float TAllpass::process(int signal, float x) {
 
 TBasicReverb::TBasicReverb() {
     comb_.clear();
-    for (TAllpass& ap : allpass) ap.init(1);
+    for (TAllpass& ap : allpass) ap.init(1, 1);
     create();
 }
 
@@ -135,11 +222,10 @@ void TBasicReverb::init() {
                 lengths[bank * 20 + ch * 10 + j] =
                     saturateLength(kCombBase[ch][j] * k + 0.5f, TComb::kRowMask);
     comb_.setSize(lengths);
-    for (int i = 0; i < 4; ++i) lowState[i] = highState[i] = 0.0f;
-    for (int ch = 0; ch < 2; ++ch)
-        for (int s = 0; s < kAllpassStages; ++s)
-            allpass[ch * kAllpassStages + s].init(
-                saturateLength(kAllpassBase[ch][s] * k + 0.5f, TAllpass::kMaxLength));
+    lowState = highState = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
+    for (int s = 0; s < kAllpassStages; ++s)
+        allpass[s].init(saturateLength(kAllpassBase[0][s] * k + 0.5f, TAllpass::kMaxLength),
+                        saturateLength(kAllpassBase[1][s] * k + 0.5f, TAllpass::kMaxLength));
     mute();
 }
 
@@ -156,7 +242,7 @@ void TBasicReverb::mute() {
     for (int j = 0; j < TComb::kCombs; ++j) lengths[j] = comb_.getLength(j);
     comb_.clear();
     comb_.setSize(lengths);
-    for (int i = 0; i < 4; ++i) lowState[i] = highState[i] = 0.0f;
+    lowState = highState = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
     for (TAllpass& ap : allpass) ap.clear();
     std::memset(ring, 0, sizeof(ring));
     ringPos = 0;
@@ -237,25 +323,20 @@ void TBasicReverb::process(float inL, float inR, float& o1, float& o2, float& o3
     const float tap3 = ring[0][(ringPos + widenOffset[2]) & kRingMask];
     const float tap4 = ring[1][(ringPos + widenOffset[3]) & kRingMask];
 
-    float sums[4];
-    comb_.update(inL, tap1, tap3, inR, tap2, tap4, dampLane, roomLane, sums[0], sums[1],
-                 sums[2], sums[3]);
-    for (int i = 0; i < 4; ++i) {
-        lowState[i] = lowState[i] * filterOneMinusA + sums[i] * filterA;
-        highState[i] = highState[i] * filterOneMinusB + lowState[i] * filterB;
-        sums[i] = lowState[i] - highState[i];
-    }
-    // Sums: A left, A right, B left, B right. Left chain: stages 0..3, right: 4..7; each
-    // stage's signal 0 is bank A, signal 1 bank B.
-    float aL = sums[0], aR = sums[1], bL = sums[2], bR = sums[3];
-    for (int s = 0; s < kAllpassStages; ++s) {
-        aL = allpass[s].process(0, aL);
-        bL = allpass[s].process(1, bL);
-        aR = allpass[kAllpassStages + s].process(0, aR);
-        bR = allpass[kAllpassStages + s].process(1, bR);
-    }
-    o1 = aL * 0.025f;
-    o2 = aR * 0.025f;
-    o3 = bL * 0.025f;
-    o4 = bR * 0.025f;
+    // Comb inputs per lane (A left, A right, B left, B right): the even combs take inL,
+    // tap2, inL, tap4 and the odd ones tap1, inR, tap3, inR.
+    const RevLanes evenIn = {inL, tap2, inL, tap4};
+    const RevLanes oddIn = {tap1, inR, tap3, inR};
+    const RevLanes sums = comb_.update(evenIn, oddIn, dampLane, roomLane);
+    lowState = lowState * filterOneMinusA + sums * filterA;
+    highState = highState * filterOneMinusB + lowState * filterB;
+    const RevLanes band = lowState - highState;
+    // The all-pass lanes are A left, B left, A right, B right.
+    RevLanes x = {band[0], band[2], band[1], band[3]};
+    for (int s = 0; s < kAllpassStages; ++s) x = allpass[s].process(x);
+    x *= 0.025f;
+    o1 = x[0];
+    o2 = x[2];
+    o3 = x[1];
+    o4 = x[3];
 }

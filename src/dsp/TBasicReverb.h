@@ -11,55 +11,90 @@
 
 #include <cstdint>
 
-// The 40 comb lines of 16384 samples sharing one write row. Each line is stored on its
-// own, so every comb reads and writes consecutive addresses from sample to sample (the
-// lines are far larger than the caches). Combs 0..9 are bank A left, 10..19 bank A
-// right, 20..29 bank B left, 30..39 bank B right.
+// Four floats, one per bank side (comb lanes) or per signal (all-pass lanes).
+typedef float RevLanes __attribute__((vector_size(16)));
+
+// The 40 comb lines of 16384 samples sharing one write row, run as four lanes: lane 0 is
+// bank A left, 1 bank A right, 2 bank B left, 3 bank B right (comb numbers 0..9, 10..19,
+// 20..29, 30..39 in the interface), ten combs each.
+//
+// A comb's output and its damped state depend only on what the line holds from at least
+// one comb length ago; only the value written back needs the present input. So the combs
+// run ahead in batches of up to kBlock samples (never more than the shortest length, so
+// every row a batch reads was written before it): update() prepares a batch's outputs and
+// states at its first sample, reading each line along consecutive rows, collects the
+// inputs, and the batch's rows are written back together before the next batch (or a
+// change of lengths, damping or feedback) reads them. Every value is computed with the
+// same operations in the same order as comb by comb, sample by sample; the lines are
+// just read and written a cache line at a time instead of one float per line per sample.
 class TComb {
 public:
     static constexpr int kCombs = 40;
+    static constexpr int kLanes = 4;
+    static constexpr int kPerLane = kCombs / kLanes;
     static constexpr int kRows = 16384;
     static constexpr int kRowMask = kRows - 1;
+    static constexpr int kBlock = 16;
 
     TComb() { clear(); }
     void clear();
     // Lengths in samples in the order A left, A right, B left, B right; above 16383 they
     // act as 16383, 0 acts as 1.
     void setSize(const int32_t lengths[kCombs]);
-    // One sample of all 40 combs. damp and room are the comb damping and feedback; the
-    // results are the four bank-side sums (A left, A right, B left, B right).
-    void update(float inL, float tap1, float tap3, float inR, float tap2, float tap4,
-                float damp, float room, float& a, float& b, float& c, float& d);
+    // One sample of all 40 combs. evenIn and oddIn are the inputs of the even and odd combs
+    // of each lane; damp and room are the comb damping and feedback. Returns the four
+    // lanes' sums.
+    RevLanes update(RevLanes evenIn, RevLanes oddIn, float damp, float room);
     int32_t getLength(int comb) const;
 
 private:
     // Each line is padded by one cache line: lines a power-of-two size apart would put the
-    // same row of all 40 combs into one cache set, and the writes would evict each other.
+    // same row of every comb into one cache set, and the writes would evict each other.
+    // The pad holds a copy of the line's first kBlock rows, so a batch reads its rows
+    // without wrapping.
     static constexpr int kLinePad = 16;
+    static_assert(kLinePad >= kBlock, "the pad holds the copied rows");
 
-    int32_t row = 0;
-    int32_t offset[kCombs];
-    float state[kCombs];
+    // Writes the rows of the samples done in the current batch and takes over their last
+    // states; the batch is then finished.
+    void flush();
+    // Computes outputs and states of the batch starting at row first.
+    void prepare(int32_t first, float damp, float room);
+    // Row r of the four lines of one comb index (and its copy past the end, if any).
+    static void writeRow(float* const l[kLanes], int32_t r, RevLanes w);
+
+    int32_t row = 0;        // row of the latest sample
+    int32_t batchRow = 0;   // row of the batch's first sample
+    int32_t batchSize = 0;  // samples prepared
+    int32_t batchPos = 0;   // samples of the batch done
+    float batchDamp = 0.0f;
+    float batchRoom = 0.0f;
+    int32_t length[kPerLane][kLanes];  // [comb index][lane], 1..kRowMask
+    RevLanes state[kPerLane];          // damped state after the last written sample
+    RevLanes ahead[kPerLane][kBlock];  // states of the batch's samples
+    RevLanes sums[kBlock];             // outputs of the batch's samples
+    RevLanes inputs[kBlock][2];        // even and odd comb inputs of the samples done
     float lines[kCombs][kRows + kLinePad];
 };
 
-// One all-pass stage serving two signals (bank A and bank B of one channel), each with
-// its own line and position.
+// One all-pass stage of both channels, each serving bank A and bank B, as four lanes:
+// A left, B left, A right, B right. The two signals of a channel share its length and
+// position, so each channel's pair sits side by side in its line.
 class TAllpass {
 public:
     // Longest line: the longest stage (579 samples at 44100 Hz) at 192 kHz.
     static constexpr int kMaxLength = 2528;
 
-    void init(int length);  // clamped to 1..kMaxLength; clears
+    void init(int leftLength, int rightLength);  // each clamped to 1..kMaxLength; clears
     void clear();
-    float process(int signal, float x);
-    int getLength() const { return length; }
+    RevLanes process(RevLanes x);
+    int getLength(int channel) const { return length[channel & 1]; }
 
 private:
-    int32_t length = 1;
+    int32_t length[2] = {1, 1};
     int32_t pos[2] = {0, 0};
     float feedback = 0.5f;
-    float line[2][kMaxLength] = {};
+    float line[2][kMaxLength][2] = {};
 };
 
 class TBasicReverb {
@@ -98,7 +133,7 @@ public:
     float getDamp() const { return damp; }
     int getCombLength(int comb) const { return comb_.getLength(comb); }
     int getAllpassLength(int channel, int stage) const {
-        return allpass[(channel & 1) * kAllpassStages + (stage & 3)].getLength();
+        return allpass[stage & 3].getLength(channel);
     }
     float getFilterLow() const { return filterA; }
     float getFilterHigh() const { return filterB; }
@@ -116,9 +151,9 @@ private:
     float lengthFactor[2][kCombsPerSide];
     TComb comb_;
     float dampLane = 0.0f, oneMinusDampLane = 1.0f, roomLane = 0.0f;
-    float lowState[4] = {0, 0, 0, 0};
-    float highState[4] = {0, 0, 0, 0};
+    // Output band-pass states per bank side (A left, A right, B left, B right).
+    RevLanes lowState = {0, 0, 0, 0};
+    RevLanes highState = {0, 0, 0, 0};
     float filterA = 1.0f, filterB = 0.0f, filterOneMinusA = 0.0f, filterOneMinusB = 1.0f;
-    // Stages 0..3: left chain; 4..7: right chain.
-    TAllpass allpass[2 * kAllpassStages];
+    TAllpass allpass[kAllpassStages];
 };

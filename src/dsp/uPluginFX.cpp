@@ -38,6 +38,8 @@ constexpr float kWidenDepth[4] = {5.0f / 99.0f, 3.0f / 99.0f, 3.0f / 99.0f, 6.0f
 
 inline float clamp01(float x) { return x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f; }  // NaN: 0
 inline float clampf(float x, float lo, float hi) { return x > lo ? (x < hi ? x : hi) : lo; }
+// std::fmin(1.0f, x) without the library call: x when below 1, else 1 (NaN gives 1 too).
+inline float min1(float x) { return x < 1.0f ? x : 1.0f; }
 
 // A float truncated toward zero into lo..hi (NaN gives lo).
 inline int32_t saturate(float x, int32_t lo, int32_t hi) {
@@ -52,6 +54,7 @@ void APlugin::setFXSampleRate() {
     distortDCCoef = 30.0f / (2.0f * curSampleRate);
     distortDCState[0] = distortDCState[1] = 0.0f;
     modFXRateCoef = 1.71875 / (double)curSampleRate / 256.0;
+    modFXRateCache.valid = false;
     gaterPhase = 0.0;
     gateCurrent[0] = gateGain[0][0];
     gateCurrent[1] = gateGain[0][1];
@@ -181,43 +184,42 @@ void APlugin::doFX() {
     float* mixSmooth[3] = {&modFXMixSmooth, &delayMixSmooth, &reverbControl.mixSmooth};
     const float* d = modDestGlobal;
 
+    // The bus between the stages; no stage reads fxBusIn or fxBusOut, so it stays local.
+    stereoStruct bus = fxBusIn;
     for (int k = 0; k < 3; ++k) {
-        fxBusOut = fxBusIn;
         const int s = FX_PATH_NO[path][k];
         // Layers routed to this stage enter just before it.
         for (int layer = 0; layer < kNumLayers; ++layer) {
             if ((int)layerDest[layer] != s + 1) continue;
             const stereoOverStruct& o = layerOut[layer];
-            fxBusIn.left += 0.5f * (o.sub[0].left + o.sub[1].left);
-            fxBusIn.right += 0.5f * (o.sub[0].right + o.sub[1].right);
+            bus.left += 0.5f * (o.sub[0].left + o.sub[1].left);
+            bus.right += 0.5f * (o.sub[0].right + o.sub[1].right);
         }
-        fxBusOut = fxBusIn;
+        if (!on[s]) continue;
 
-        if (on[s]) {
-            stereoStruct wet;
-            if (s == 0)
-                runModFXStage(fxBusIn, wet);
-            else if (s == 1)
-                runDelayStage(fxBusIn, wet);
-            else
-                runReverbStage(fxBusIn, wet);
+        stereoStruct wet;
+        if (s == 0)
+            runModFXStage(bus, wet);
+        else if (s == 1)
+            runDelayStage(bus, wet);
+        else
+            runReverbStage(bus, wet);
 
-            const StageInfo& info = kStages[s];
-            float& m0 = *mixSmooth[s];
-            m0 = m0 * kMixKeep + paramValue[info.mixParam] * kMixTake + kDenormal;
-            const float m = clamp01(m0 + d[info.mixDest]);
-            const float pan = clamp01(d[info.panDest] * 0.5f + 0.5f);
-            const float wetGain = clamp01(2.0f * m);
-            const float dryGain = clamp01(2.0f - 2.0f * m);
-            const float panL = std::fmin(1.0f, 2.0f - 2.0f * pan);
-            const float panR = std::fmin(1.0f, 2.0f * pan);
-            fxBusOut.left = wet.left * panL * wetGain + fxBusIn.left * dryGain;
-            fxBusOut.right = wet.right * panR * wetGain + fxBusIn.right * dryGain;
-            if (fxOutSrcUsed[s + 1])
-                setModSrc(info.outSource, (fxBusOut.left + fxBusOut.right) * 4.0f);
-        }
-        fxBusIn = fxBusOut;
+        const StageInfo& info = kStages[s];
+        float& m0 = *mixSmooth[s];
+        m0 = m0 * kMixKeep + paramValue[info.mixParam] * kMixTake + kDenormal;
+        const float m = clamp01(m0 + d[info.mixDest]);
+        const float pan = clamp01(d[info.panDest] * 0.5f + 0.5f);
+        const float wetGain = clamp01(2.0f * m);
+        const float dryGain = clamp01(2.0f - 2.0f * m);
+        const float panL = min1(2.0f - 2.0f * pan);
+        const float panR = min1(2.0f * pan);
+        bus.left = wet.left * panL * wetGain + bus.left * dryGain;
+        bus.right = wet.right * panR * wetGain + bus.right * dryGain;
+        if (fxOutSrcUsed[s + 1]) setModSrc(info.outSource, (bus.left + bus.right) * 4.0f);
     }
+    fxBusIn = bus;
+    fxBusOut = bus;
 }
 
 void APlugin::mixEffectsToOutput() {

@@ -412,8 +412,8 @@ void APlugin::doDistort() {
 
     // 2. Pre- and post-boost.
     const float* d = modDestGlobal;
-    const float P = boostGain(d[317]);
-    const float Q = boostGain(d[318]);
+    const float P = distortPreBoost.get(d[317], boostGain);
+    const float Q = distortPostBoost.get(d[318], boostGain);
     stereoOverStruct xp;
     for (int l = 0; l < 4; ++l) lane(xp, l) = P * lane(x, l);
 

@@ -138,11 +138,31 @@ int APlugin::getGaterPos() {
 float APlugin::getModFXRate(int type) {
     (void)type;
     const float speed = paramValue[108];
-    if (!getOnOff(350)) return (float)(std::exp2(14.0 * (double)clamp01(speed)) * modFXRateCoef);
-    const int i = getSteppedValue(clamp01(speed), 33.99f, 34);
-    if (i == 0) return 0.0f;
-    const double samples = ((double)LFO_PERIOD_ARRAY[i] * 15.0 * (double)curSampleRate / (double)tempo + 1.0) * 16.0;
-    return (float)(1.0 / samples);
+    const bool sync = getOnOff(350);
+    // Asked for every sample; worked out again only when one of its inputs has changed.
+    TModFXRateCache& cache = modFXRateCache;
+    if (cache.valid && cache.sync == sync && cache.speed == speed && cache.tempo == tempo &&
+        cache.sampleRate == curSampleRate)
+        return cache.value;
+    float value;
+    if (!sync) {
+        value = (float)(std::exp2(14.0 * (double)clamp01(speed)) * modFXRateCoef);
+    } else {
+        const int i = getSteppedValue(clamp01(speed), 33.99f, 34);
+        if (i == 0) {
+            value = 0.0f;
+        } else {
+            const double samples =
+                ((double)LFO_PERIOD_ARRAY[i] * 15.0 * (double)curSampleRate / (double)tempo + 1.0) * 16.0;
+            value = (float)(1.0 / samples);
+        }
+    }
+    cache = TModFXRateCache{true, sync, speed, tempo, curSampleRate, value};
+    return value;
+}
+
+float APlugin::getModFXSpeedFactor() {
+    return modFXSpeedFactor.get(modDestGlobal[341], [](float d) { return std::exp2(4.0f * d); });
 }
 
 void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
@@ -167,8 +187,8 @@ void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
     }
 
     // 4-7. Advance the phases.
-    const float r = rate * std::exp2(4.0f * d[341]);
-    const float spread = std::fmax(0.0f, clamp01(d[342]) * 3.0f + 1.0f);
+    const float r = rate * getModFXSpeedFactor();
+    const float spread = clamp01(d[342]) * 3.0f + 1.0f;  // 1 .. 4
     lfo.phase[0] += lfo.hum[0] * r;
     lfo.phase[1] += spread * r * lfo.hum[1];
     if (lfo.phase[0] >= 1.0f || lfo.phase[0] < 0.0f) {
@@ -345,7 +365,7 @@ void APlugin::runModFXStage(stereoStruct x, stereoStruct& wet) {
     stepModFXLFO(type, rate, lfoL, lfoR);
     const float lfoUL = lfoL * 0.5f + 0.5f;
     const float lfoUR = lfoR * 0.5f + 0.5f;
-    const float r = rate * std::exp2(4.0f * d[341]);
+    const float r = rate * getModFXSpeedFactor();
     const float length = clamp01(p[109] + d[351]);
     const float width = clamp01(p[110] + d[352]);
     const float amount = clamp01(p[110] + d[361]);
@@ -356,7 +376,8 @@ void APlugin::runModFXStage(stereoStruct x, stereoStruct& wet) {
         case kFlanger: {
             const float D = length * 0.05f * sr + 1.0f;
             const float wd = 0.99f * width;
-            const float W = 4.0f * std::exp2(8.0f * clamp01(p[111] + d[353])) + 1.0f;
+            const float W = modFXWidenFactor.get(clamp01(p[111] + d[353]),
+                                                 [](float x) { return 4.0f * std::exp2(8.0f * x) + 1.0f; });
             modFXDelay.setDelayLenDirect((wd * lfoUL + 1.0f - wd) * D, (wd * lfoUR + 1.0f - wd) * D + W);
             modFXDelay.setFeed(type == kChorus ? 0.0f : -clampf(p[112] + d[354], -1.0f, 1.0f));
             modFXDelay.process(x, wet);

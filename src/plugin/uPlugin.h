@@ -379,6 +379,8 @@ public:
     // --- output stage and scope -------------------------------------------------------------
     void updateMasterFilter();
     void runOutputStage(float& left, float& right);
+    struct TBrickMap;
+    static void buildBrickMap(TBrickMap& map, float g, float k);
     void captureScopes();
     void getWaveDisplay(int ring, int n, float zoom, float* out);
 
@@ -593,6 +595,18 @@ public:
     float brickG = 0.0f;
     float brickK = 1.0f;
     float brickState[2][2][2] = {};  // channel, section, s1/s2
+    // The brick filter's four oversampled steps on one held input, folded into one linear
+    // map per host sample (new state and output from the old state and the input); rebuilt
+    // by the output stage whenever brickG or brickK differ from the values it came from.
+    struct TBrickMap {
+        alignas(16) float column[4][4];  // new state per old state component (s1, s2, s1, s2)
+        alignas(16) float input[4];      // new state per unit of input
+        float out[4];                    // output per old state component
+        float outInput;                  // output per unit of input
+        float g;
+        float k;
+        bool valid;
+    } brickMap = {};
     float scopeBuffer[kNumLayers * kScopeRingSize] = {};
 
     // --- hand-over from the UI thread ------------------------------------------------------------
@@ -1024,10 +1038,33 @@ public:
     void runReverbStage(stereoStruct in, stereoStruct& wet);
     void stepModFXLFO(int type, float rate, float& lfoL, float& lfoR);
     float getModFXRate(int type);
+    // exp2(4 x) of the "Mod FX Speed" destination: the factor on the LFO rate.
+    float getModFXSpeedFactor();
     void runGator(stereoStruct in, stereoStruct& wet);
     void setupEnsemble(float rate);
     stereoStruct runEnsemble(stereoStruct in);
     stereoStruct runPhaser(stereoStruct in, float lfoUL, float lfoUR);
+
+    // A value computed from one float input (an exp2 or pow of a parameter plus a
+    // modulation destination), kept with the input's bit pattern: the per-sample stages
+    // recompute it only when the input has changed, which between control blocks it rarely
+    // does. The result is the function's own, so nothing audible changes.
+    struct TFXMemo {
+        uint32_t inBits = 0;
+        bool valid = false;
+        float out = 0.0f;
+        template <class F>
+        float get(float x, F f) {
+            uint32_t bits;
+            __builtin_memcpy(&bits, &x, sizeof(bits));
+            if (!valid || bits != inBits) {
+                out = f(x);
+                inBits = bits;
+                valid = true;
+            }
+            return out;
+        }
+    };
 
     // The effect bus: the distortion stage writes both; doFX leaves the chain's result in
     // fxBusOut.
@@ -1044,6 +1081,8 @@ public:
     float distortOutLevel = 0.0f;  // output level follower
     float distortDCState[2] = {};  // DC blocker, left and right
     float distortDCCoef = 30.0f / 88200.0f;
+    TFXMemo distortPreBoost;   // boostGain of the pre-boost destination
+    TFXMemo distortPostBoost;  // boostGain of the post-boost destination
     float distortMixSmooth = 0.0f;
     float distortRateCounter = 0.0f;  // "Rate": samples since the held sample was taken
     stereoOverStruct distortRateHeld = {};
@@ -1085,6 +1124,17 @@ public:
     TDelay modFXDelay;
     TFilter modFXFilter[3];  // Wah-Wah / TalkBox filter, output low-pass, output high-pass
     double modFXRateCoef = 1.71875 / 44100.0 / 256.0;  // free LFO rate per sample at 2^0
+    // getModFXRate's last result and the inputs it came from (speed, sync, tempo, rate).
+    struct TModFXRateCache {
+        bool valid;
+        bool sync;
+        float speed;
+        float tempo;
+        float sampleRate;
+        float value;
+    } modFXRateCache = {false, false, 0.0f, 0.0f, 0.0f, 0.0f};
+    TFXMemo modFXSpeedFactor;  // exp2(4 x) of the LFO speed destination
+    TFXMemo modFXWidenFactor;  // 4 exp2(8 x) + 1 of the Chorus/Flanger widen amount
     float ensemblePhase[kEnsembleVoices] = {};
     float ensembleLen[kEnsembleVoices] = {};
     float ensembleInc[kEnsembleVoices] = {};
