@@ -293,3 +293,34 @@ TEST_F(ModMatrix, CurChordOnlyWithChordsOnAndNotesPlaying) {
     p.setParameter(554, 0.0f);
     EXPECT_EQ(p.getCurChord(), -1) << "chords off";
 }
+
+TEST_F(ModMatrix, SharedAndInterleavedDestinationsTakeTheirSlotsInOrder) {
+    // Two destinations, each moved by two slots, the slots interleaved, in the global row and
+    // in the voice; a factor on the velocity follows each new note.
+    Params patch = with(dryPatch(0), slot(0, kSrcOffset, 29, 0.75f));  // + 0.5
+    patch = with(patch, slot(1, kSrcOffset, 23, 0.75f));               // x 2^(4 x 0.5)
+    patch = with(patch, slot(2, kSrcOffset, 29, 0.3f));                // + (-0.4)
+    patch = with(patch, slot(3, kSrcVelocity, 23, 0.625f));            // x 2^(4 x 0.25 x vel)
+    Bench b(patch);
+    APlugin& p = b.p();
+    const float* d = p.modDestGlobal;
+    float add = p.modDestDefault[29];
+    add += (2.0f * 0.75f - 1.0f) * 1.0f;
+    add += (2.0f * 0.3f - 1.0f) * 1.0f;
+    EXPECT_EQ(d[29], add);
+    for (int velocity : {127, 32, 90, 90}) {
+        b.e.noteOn(60, velocity);
+        b.e.render(64);
+        const int v = voiceOf(p, 60);
+        ASSERT_GE(v, 0);
+        const float vel = p.modSrcVoice[v][kSrcVelocity];
+        ASSERT_NEAR(vel, velocity / 127.0f, 1e-6f);
+        float factor = p.modDestDefault[23];
+        factor *= std::exp2(4.0f * (2.0f * 0.75f - 1.0f) * 1.0f);
+        factor *= std::exp2(4.0f * (2.0f * 0.625f - 1.0f) * vel);
+        EXPECT_EQ(p.modDestVoice[v][23], factor) << velocity;
+        EXPECT_EQ(p.modDestVoice[v][29], add);
+        b.e.noteOff(60);
+        b.e.render(64);
+    }
+}

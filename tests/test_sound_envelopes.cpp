@@ -386,3 +386,96 @@ TEST_F(Envelopes, StageStepQueryMatchesTheMapping) {
 }
 
 }  // namespace
+
+TEST_F(Envelopes, ADecayStandingStillFollowsItsSustainAndCurve) {
+    // The Amp envelope decays until its speed destination drops to 0; from then on its phase
+    // stands, but its level still follows the sustain level and the decay curve.
+    p().paramValue[6] = 0.25f;                 // decay time
+    p().paramValue[7] = 0.2f;                  // sustain
+    p().modDestVoice[kVoice][7] = 0.3f;        // decay curve
+    p().startEnvs(kVoice, 100);
+    ASSERT_EQ(stage(0), 1);
+    update(int(0.5 / stageStep(0.25)));
+    ASSERT_EQ(stage(0), 1);
+    p().modDestVoice[kVoice][3] = 0.0f;  // Amp Envelope Speed
+    update();
+    const double ph = phase(0);
+    ASSERT_GT(ph, 0.3);
+    ASSERT_LT(ph, 0.9);
+    const auto expected = [&](double s, double c) {
+        return s + (1.0 - s) * std::pow((ph - s) / (1.0 - s), std::exp2(4.0 * c));
+    };
+    for (int k = 0; k < 4; ++k) {
+        update();
+        EXPECT_EQ(phase(0), ph);
+        EXPECT_NEAR(target(0), expected(f32(0.2), f32(0.3)), 1e-12) << k;
+        EXPECT_EQ(p().env.work.step[kVoice][0][0], 0.0) << k;
+    }
+    p().modDestVoice[kVoice][7] = 0.1f;
+    update();
+    EXPECT_NEAR(target(0), expected(f32(0.2), f32(0.1)), 1e-12) << "the curve moved";
+    update(3);
+    p().paramValue[7] = 0.1f;
+    update();
+    EXPECT_NEAR(target(0), expected(f32(0.1), f32(0.1)), 1e-12) << "the sustain moved";
+    p().modDestVoice[kVoice][3] = 1.0f;
+    update();
+    EXPECT_NEAR(phase(0), ph - stageStep(0.25), 1e-12) << "the decay moves on with its speed";
+}
+
+TEST_F(Envelopes, PublishedSourcesFollowTheRunningLevelsThroughEveryChange) {
+    // The render order per sample: every 16th an update, then publish, then advance. After
+    // every publish each listed envelope's source holds its running level, and the global
+    // row too while the voice is the last voice, whatever happens in between.
+    p().paramValue[5] = 0.2f;
+    p().paramValue[6] = 0.25f;
+    p().paramValue[7] = 0.5f;
+    p().paramValue[FILTER_ENV_DEC_TAGS[0]] = 0.2f;
+    p().paramValue[VOL_ENV_DEC_TAGS[0]] = 0.3f;
+    p().lastVoice = kVoice + 1;
+    p().startEnvs(kVoice, 100);
+    std::vector<int> listed = {0, 1, 2, 3};
+    int checks = 0;
+    for (int s = 0; s < 4000; ++s) {
+        switch (s) {
+            case 600: p().paramValue[7] = 0.3f; break;  // no effect once in the sustain
+            case 700: p().lastVoice = kVoice; break;
+            case 900: p().lastVoice = kVoice + 1; break;
+            case 1000: p().modDestVoice[kVoice][122] = 4.0f; break;
+            case 1100:
+                p().lastVoice = kVoice;
+                p().paramValue[LAYER_ON_TAGS[1]] = 1.0f;  // layer 2 as a Wave layer
+                p().paramValue[LAYER_SOURCE_TAGS[1]] = 3.1f / 3.99f;
+                rebuild();
+                listed = {0, 1, 2, 3, 9, 10, 11};
+                break;
+            case 1800: p().voiceKeyOn[kVoice] = 0; break;
+            case 2500:
+                p().voiceKeyOn[kVoice] = 1;
+                p().startEnvs(kVoice, 64);
+                break;
+            case 3000:  // a chord of two, published from its second note
+                p().voiceLevelCount[kVoice] = 2;
+                p().voiceFirstElement[kVoice] = 1;
+                p().startEnvs(kVoice, 90);
+                break;
+            default: break;
+        }
+        if (s % 16 == 0) update();
+        p().publishEnvSources(kVoice);
+        const int sub = p().voiceFirstElement[kVoice];
+        for (int n : listed) {
+            // Amp, layer 1's filter, pitch and volume, layer 2's filter, pitch and volume.
+            const int slot = n == 0 ? 96 : (n < 9 ? 40 + 2 * n : 42 + 2 * n);
+            const float want = (float)level(n, sub);
+            ASSERT_EQ(p().modSrcVoice[kVoice][slot], want) << "env " << n << " sample " << s;
+            ASSERT_EQ(p().modSrcVoice[kVoice][slot + 1], 1.0f - want) << n << " " << s;
+            if (p().lastVoice == kVoice) {
+                ASSERT_EQ(p().modSrcGlobal[slot], want) << "global, env " << n << " sample " << s;
+            }
+            ++checks;
+        }
+        p().advanceEnvs(kVoice);
+    }
+    EXPECT_GT(checks, 4000 * 4);
+}

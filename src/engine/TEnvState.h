@@ -31,6 +31,10 @@ constexpr int ENV_FM_1_VOL[3] = {6, 14, 22};
 constexpr int ENV_FM_2_PITCH[3] = {7, 15, 23};
 constexpr int ENV_FM_2_VOL[3] = {8, 16, 24};
 
+// The modulation source slot of each envelope's level; its inverse is the next slot.
+constexpr int ENV_SOURCE_SLOT[kNumEnvs] = {96, 42, 44, 46, 48, 50, 52, 54, 56, 60, 62, 64, 66,
+                                           68, 70, 72, 74, 78, 80, 82, 84, 86, 88, 90, 92};
+
 struct TEnvState {
     // The per-sub-element working values, indexed [voice][sub-element][envelope] so that
     // one voice's envelopes sit together: the per-sample step of a voice touches a few
@@ -54,11 +58,9 @@ struct TEnvState {
     // The envelopes updated and advanced: Amp first, then each layer's in use, in order.
     int32_t list[kNumEnvs];
     int32_t listCount;
-    // The same list for the per-sample work (kept by setList): per envelope all bits set
-    // when it is listed, so that one vector pass can advance every running level by
-    // (step & mask), leaving the others exactly as they are; and the listed envelopes as
+    uint32_t listMask;  // bit n: envelope n is listed
+    // The same list for the per-sample work (kept by setList): the listed envelopes as
     // publishing groups of one or two neighbours whose source slots follow each other.
-    uint64_t advanceMask[kNumEnvs];
     // (Not char-sized: the float stores of publishing could otherwise alias these fields and
     // make the compiler reload them after every store.)
     struct PublishGroup {
@@ -68,9 +70,46 @@ struct TEnvState {
     };
     PublishGroup publish[kNumEnvs];
     int32_t publishCount;
-    // Per voice: some listed envelope may have a step other than zero (0: all its running
-    // levels stand still until the next update). Kept by setEnvs; setList sets it.
-    uint8_t moving[kEnvVoices];
+
+    // Per voice: the listed envelopes with a step other than zero in some sub-element, the
+    // only ones whose running levels move between two updates (a held note in its sustain
+    // has none; most notes have one or two). Kept by setEnvs; movingStale (or another
+    // sub-element count) asks the next advance to rebuild it from the steps.
+    int32_t movingList[kEnvVoices][kNumEnvs];
+    int32_t movingCount[kEnvVoices];
+    int32_t movingSubs[kEnvVoices];  // the sub-element count the list was built for
+    uint8_t movingStale[kEnvVoices];
+    // Publishing: the voice's source row holds the levels of sub-element publishedSub as
+    // they were at its last publish, and since then only the moving envelopes changed,
+    // unless publishAll is set (an update, a note start or a new list rewrote the levels).
+    // globalFrom is the voice whose levels the global row holds that way, -1 for none.
+    uint8_t publishAll[kEnvVoices];
+    int32_t publishedSub[kEnvVoices];
+    int32_t globalFrom;
+    // Per voice: the envelopes the last update computed (the others kept their levels), to
+    // be published at the next publish when publishUpdated is set.
+    int32_t updatedList[kEnvVoices][kNumEnvs];
+    int32_t updatedCount[kEnvVoices];
+    uint8_t publishUpdated[kEnvVoices];
+    // Per voice, bit n: envelope n stands at a fixed point of a held update in each of the
+    // voice's settledSubs sub-elements (in its sustain with the level it entered it at, or
+    // ended while the key is held again), so such an update would rewrite exactly what it
+    // holds and is left out. Anything else that writes a voice's envelopes clears its bits.
+    // A bit also set in settledOnInputs marks a decay standing still: it stays at its fixed
+    // point only while its step is zero and its sustain level and curve argument are
+    // heldSustain and heldCurve.
+    uint32_t settled[kEnvVoices];
+    uint32_t settledOnInputs[kEnvVoices];
+    int32_t settledSubs[kEnvVoices];
+    double heldSustain[kEnvVoices][kNumEnvs];
+    double heldCurve[kEnvVoices][kNumEnvs];
+    // Per voice and envelope: the last stage time t and 2^(14 t), and the last curve
+    // argument c and 2^c, so that settings standing still cost no exp2 (a power of 0 marks
+    // an empty entry).
+    double timeIn[kEnvVoices][kNumEnvs];
+    double timePow[kEnvVoices][kNumEnvs];
+    double curveIn[kEnvVoices][kNumEnvs];
+    double curvePow[kEnvVoices][kNumEnvs];
 
     // Per envelope: its attack destination is the target of some modulation slot, so it
     // runs an attack from 0 at note start instead of starting at full level.
@@ -88,6 +127,8 @@ struct TEnvState {
 
     // Every envelope of every voice at rest and silent (stage Attack, levels 0).
     void silenceAll();
+    // Every voice's levels to be published whole at its next publish.
+    void republishAll();
     // Sets list and listCount (and what is kept with them) to `count` envelopes.
     void setList(const int32_t* envs, int count);
     // Everything, the per-voice time factors included, to its start-up state.

@@ -105,23 +105,58 @@ inline double exp2Safe(double x) {
     return std::exp2(x);
 }
 
+// curvePow(x, exponent()) that asks for the exponent only when the result depends on it.
+template <typename Exponent>
+inline double curvePowLazy(double x, Exponent&& exponent) {
+    if (!(x > 0.0)) return 0.0;
+    if (x == 1.0) return x;
+    const double y = exponent();
+    if (y == 1.0) return x;
+    return std::pow(x, y);
+}
+
+// exp2Safe(x) through a one-entry cache.
+inline double exp2Cached(double x, double& in, double& out) {
+    if (x == in && out != 0.0) return out;
+    out = exp2Safe(x);
+    in = x;
+    return out;
+}
+
+inline bool sameBits(double a, double b) {
+    uint64_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
+}
+
 inline float destOf(const float* dest, int d) {
     return d > 0 ? dest[d] : 0.0f;
 }
 
-// Whether any listed envelope of the voice's first `count` sub-elements has a step other
-// than zero.
-bool anyListedStep(const TEnvState& e, int v, int count) {
-    uint64_t any = 0;
-    for (int i = 0; i < count; ++i) {
-        const double* step = e.work.step[v][i];
-        for (int n = 0; n < kNumEnvs; ++n) {
+// The voice's moving list: those of the given envelopes with a step other than zero in some
+// of its first `count` sub-elements. Only these move between two updates.
+void buildMovingListFrom(TEnvState& e, int v, int count, const int32_t* envs, int listed) {
+    int moving = 0;
+    for (int li = 0; li < listed; ++li) {
+        const int n = envs[li];
+        if ((unsigned)n >= (unsigned)kNumEnvs) continue;
+        uint64_t any = 0;
+        for (int i = 0; i < count; ++i) {
             uint64_t bits;
-            std::memcpy(&bits, &step[n], sizeof bits);
-            any |= (bits << 1) & (e.advanceMask[n] << 1);  // either zero counts as zero
+            std::memcpy(&bits, &e.work.step[v][i][n], sizeof bits);
+            any |= bits << 1;  // either zero counts as zero
         }
+        if (any != 0) e.movingList[v][moving++] = n;
     }
-    return any != 0;
+    e.movingCount[v] = moving;
+    e.movingSubs[v] = count;
+    e.movingStale[v] = 0;
+}
+
+// The same over every listed envelope.
+void buildMovingList(TEnvState& e, int v, int count) {
+    buildMovingListFrom(e, v, count, e.list, e.listCount);
 }
 
 }  // namespace
@@ -131,6 +166,17 @@ bool anyListedStep(const TEnvState& e, int v, int count) {
 static inline double stageStep(double t, double speed, double rate, bool holdAtTop) {
     if (holdAtTop && t > 0.999) return 0.0;
     return 16000.0 / (std::exp2(14.0 * t) * rate + 32.0) * speed;
+}
+
+// The same with 2^(14 t) through a one-entry cache.
+static inline double stageStepCached(double t, double speed, double rate, bool holdAtTop,
+                                     double& in, double& out) {
+    if (holdAtTop && t > 0.999) return 0.0;
+    if (!(t == in && out != 0.0)) {
+        out = std::exp2(14.0 * t);
+        in = t;
+    }
+    return 16000.0 / (out * rate + 32.0) * speed;
 }
 
 double APlugin::getEnvVar(int voice, int envNum, int stage) {
@@ -186,6 +232,7 @@ double APlugin::getShapedEnv(int envNum, int voice, int stage, bool shapeAttackD
 static void fastRelease(APlugin& p, int v, int count, bool held) {
     TEnvState& e = p.env;
     auto& w = e.work;
+    e.settled[v] = 0;
     const double s = p.getEnvVar(v, 0, kEnvSustain);
     bool done = true;
     for (int i = 0; i < count; ++i) {
@@ -230,15 +277,20 @@ void APlugin::setEnvs(int v) {
     const EnvInfoTable& table = envInfo();
     auto& w = env.work;
 
-    for (int li = 0; li < env.listCount; ++li) {
-        const int n = env.list[li];
-        if ((unsigned)n >= (unsigned)kNumEnvs) continue;
-        if (n == 0 && voiceStolen[v]) {
-            // A stolen voice moves nothing but its fading Amp envelope.
-            fastRelease(*this, v, count, held);
-            break;
-        }
+    // Envelopes that stand at a fixed point of a held update are left as they are.
+    const uint32_t settledBefore = held && env.settledSubs[v] == count ? env.settled[v] : 0u;
+    uint32_t settledNow = 0, settledOnInputs = 0;
+    int updated = 0;
+    bool stolen = false;
+
+    // One envelope's update; envelopes do not interact, so their order does not matter.
+    const auto updateEnv = [&](int n) {
+        const uint32_t bit = 1u << n;
         const EnvInfo& info = table.e[n];
+        double& timeIn = env.timeIn[v][n];
+        double& timePow = env.timePow[v][n];
+        double& curveIn = env.curveIn[v][n];
+        double& curvePowed = env.curvePow[v][n];
         const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
         // The speed, the sustain level, the stage steps and curve exponents are computed
         // when a sub-element first needs them: a held note in its sustain needs none.
@@ -261,9 +313,36 @@ void APlugin::setEnvs(int v) {
         };
         double dAttack = -1.0, dDecay = -1.0, dRelease = -1.0;
         double attackExp = -1.0, decayExp = -1.0, releaseExp = -1.0;
+        const auto decayCurveOf = [&]() {
+            return param(info.curveTag) + destOf(dest, info.decayCurve);
+        };
+        const auto decayStepOf = [&]() {
+            if (dDecay < 0.0)
+                dDecay = stageStepCached(clamp01(param(info.decayTag) + dest[info.decay]),
+                                         speedOf(), rate, info.holdAtTop, timeIn, timePow);
+            return dDecay;
+        };
+
+        if (settledBefore & bit) {
+            // A decay standing still (a zero step) at a level that no longer changes: the
+            // update would write the same values again while its step stays zero and its
+            // sustain level and curve are the ones it was computed with.
+            if (decayStepOf() == 0.0 && sameBits(sustainOf(), env.heldSustain[v][n]) &&
+                sameBits(decayCurveOf(), env.heldCurve[v][n])) {
+                settledNow |= bit;
+                settledOnInputs |= bit;
+                return;
+            }
+        }
+        env.updatedList[v][updated++] = n;
+        bool fixed = held;   // this update leaves the envelope at a fixed point...
+        bool onInputs = false;  // ...given the same decay step, sustain level and curve
 
         for (int i = 0; i < count; ++i) {
-            if (voiceElemAge[v][i] < 0) continue;  // a strummed note not started yet
+            if (voiceElemAge[v][i] < 0) {  // a strummed note not started yet
+                fixed = false;
+                continue;
+            }
             const double old = w.target[v][i][n];
             w.prevTarget[v][i][n] = old;
             w.prevTarget2[v][i][n] = old;
@@ -275,27 +354,34 @@ void APlugin::setEnvs(int v) {
             if (!held) {
                 stage = kEnvRelease;
                 if (dRelease < 0.0)
-                    dRelease = stageStep(clamp01(param(info.releaseTag) + dest[info.release]),
-                                         speedOf(), rate, info.holdAtTop);
+                    dRelease =
+                        stageStepCached(clamp01(param(info.releaseTag) + dest[info.release]),
+                                        speedOf(), rate, info.holdAtTop, timeIn, timePow);
                 phase = clamp01(phase - dRelease);
                 if (phase == 0.0) {
                     lev = 0.0;
                 } else {
-                    if (releaseExp < 0.0)
-                        releaseExp = exp2Safe(4.0 * (param(info.curveTag) +
-                                                     destOf(dest, info.releaseCurve)));
                     const double rp = w.releasePhase[v][i][n];
                     const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
-                    lev = w.releaseLevel[v][i][n] * curvePow(1.0 - x, releaseExp);
+                    lev = w.releaseLevel[v][i][n] * curvePowLazy(1.0 - x, [&]() {
+                              if (releaseExp < 0.0)
+                                  releaseExp = exp2Cached(4.0 * (param(info.curveTag) +
+                                                                 destOf(dest, info.releaseCurve)),
+                                                          curveIn, curvePowed);
+                              return releaseExp;
+                          });
                 }
             } else if (stage == kEnvRelease) {
+                // Ended (or fading) while held again: the level stands where it is.
                 w.step[v][i][n] = 0.0;
                 continue;
             } else {
                 if (stage == kEnvAttack) {
+                    fixed = false;
                     if (dAttack < 0.0)
-                        dAttack = stageStep(clamp01(param(info.attackTag) + dest[info.attack]),
-                                            speedOf(), rate, info.holdAtTop);
+                        dAttack =
+                            stageStepCached(clamp01(param(info.attackTag) + dest[info.attack]),
+                                            speedOf(), rate, info.holdAtTop, timeIn, timePow);
                     phase += dAttack;
                     if (phase > 1.0) {
                         phase = 1.0;
@@ -305,31 +391,40 @@ void APlugin::setEnvs(int v) {
                     } else if (!(phase > 0.0)) {
                         lev = 0.0;
                     } else {
-                        if (attackExp < 0.0)
-                            attackExp = exp2Safe(-4.0 * destOf(dest, info.attackCurve));
-                        lev = curvePow(phase, attackExp);
+                        lev = curvePowLazy(phase, [&]() {
+                            if (attackExp < 0.0)
+                                attackExp = exp2Cached(-4.0 * destOf(dest, info.attackCurve),
+                                                       curveIn, curvePowed);
+                            return attackExp;
+                        });
                     }
                 } else if (stage == kEnvDecay) {
-                    if (dDecay < 0.0)
-                        dDecay = stageStep(clamp01(param(info.decayTag) + dest[info.decay]),
-                                           speedOf(), rate, info.holdAtTop);
-                    phase -= dDecay;
+                    phase -= decayStepOf();
                     const double sustain = sustainOf();
                     if (sustain > phase) {
                         phase = sustain;
                         stage = kEnvSustain;
                         lev = sustain;
+                        fixed = false;
                     } else {
-                        if (decayExp < 0.0)
-                            decayExp = exp2Safe(4.0 * (param(info.curveTag) +
-                                                       destOf(dest, info.decayCurve)));
                         const double span = 1.0 - sustain;
                         const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
-                        lev = sustain + span * curvePow(std::fabs(x), decayExp);
+                        lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
+                                  if (decayExp < 0.0)
+                                      decayExp = exp2Cached(4.0 * decayCurveOf(), curveIn,
+                                                            curvePowed);
+                                  return decayExp;
+                              });
+                        if (dDecay == 0.0 && sameBits(lev, old))
+                            onInputs = true;
+                        else
+                            fixed = false;
                     }
                 } else {
-                    // Sustain: the level frozen when the stage was entered.
+                    // Sustain: the level frozen when the stage was entered. Once the target
+                    // reached it, the next update writes the same values again.
                     lev = phase;
+                    if (!sameBits(old, phase)) fixed = false;
                 }
                 w.releasePhase[v][i][n] = phase;
                 w.releaseLevel[v][i][n] = lev;
@@ -337,8 +432,50 @@ void APlugin::setEnvs(int v) {
             w.target[v][i][n] = lev;
             w.step[v][i][n] = (lev - old) * (1.0 / 16.0);
         }
+        if (fixed) {
+            settledNow |= bit;
+            if (onInputs) {
+                settledOnInputs |= bit;
+                env.heldSustain[v][n] = sustainOf();
+                env.heldCurve[v][n] = decayCurveOf();
+            }
+        }
+    };
+
+    if (voiceStolen[v]) {
+        for (int li = 0; li < env.listCount; ++li) {
+            const int n = env.list[li];
+            if ((unsigned)n >= (unsigned)kNumEnvs) continue;
+            if (n == 0) {
+                // A stolen voice moves nothing but its fading Amp envelope.
+                fastRelease(*this, v, count, held);
+                stolen = true;
+                break;
+            }
+            updateEnv(n);
+        }
+    } else {
+        // Only the listed envelopes not standing at a fixed point whatever the settings are
+        // looked at.
+        const uint32_t still = settledBefore & ~env.settledOnInputs[v] & env.listMask;
+        settledNow = still;
+        for (uint32_t todo = env.listMask & ~still; todo != 0; todo &= todo - 1)
+            updateEnv(__builtin_ctz(todo));
     }
-    env.moving[v] = anyListedStep(env, v, count) ? 1 : 0;
+    env.settled[v] = stolen ? 0u : settledNow;
+    env.settledOnInputs[v] = settledOnInputs;
+    env.settledSubs[v] = count;
+    // An envelope left out has a zero step everywhere: only the computed ones can move (the
+    // fast fade moved the Amp envelope outside them).
+    if (stolen)
+        buildMovingList(env, v, count);
+    else
+        buildMovingListFrom(env, v, count, env.updatedList[v], updated);
+    // The computed envelopes' levels were set anew; two updates without a publish between
+    // them ask for a whole one.
+    env.updatedCount[v] = updated;
+    if (env.publishUpdated[v] || stolen) env.publishAll[v] = 1;
+    env.publishUpdated[v] = 1;
 }
 
 float APlugin::checkRetrigger(int v) {
@@ -358,6 +495,7 @@ float APlugin::checkRetrigger(int v) {
             env.retrigPrev[layer][v] = value;
         }
         if (!fire) continue;
+        env.settled[v] = 0;  // the layer's envelopes start over
         auto& w = env.work;
         for (int k = 0; k < 8; ++k) {
             const int n = 1 + 8 * layer + k;
@@ -456,41 +594,67 @@ inline void publishLevels(const TEnvState& e, const double* run, float* src) {
     }
 }
 
+// The levels of the listed envelopes alone: the others hold what the row was last given.
+inline void publishListed(const int32_t* list, int count, const double* run, float* src) {
+    for (int k = 0; k < count; ++k) {
+        const int n = list[k];
+        const float level = (float)run[n];
+        float* out = src + ENV_SOURCE_SLOT[n];
+        out[0] = level;
+        out[1] = 1.0f - level;
+    }
+}
+
 }  // namespace
 
+// Between two updates only the moving envelopes change their running levels, and an update
+// sets only those it computes, so after one whole publish a voice's row needs just those; a
+// note start, a new list or another sub-element asks for a whole one again.
 void APlugin::publishEnvSources(int v) {
     if (!isValidVoice(v)) return;
     int sub = voiceFirstElement[v];
     if ((unsigned)sub >= (unsigned)kEnvSubs) sub = 0;
     const double* run = env.work.run[v][sub];
-    publishLevels(env, run, modSrcVoice[v]);
-    if (v == lastVoice) publishLevels(env, run, modSrcGlobal);
+    const bool whole = env.publishAll[v] || env.publishedSub[v] != sub;
+    const int32_t* list = env.movingList[v];
+    int count = env.movingCount[v];
+    if (env.publishUpdated[v]) {
+        list = env.updatedList[v];  // holds every moving envelope too
+        count = env.updatedCount[v];
+    }
+    if (v == lastVoice) {
+        if (whole || env.globalFrom != v)
+            publishLevels(env, run, modSrcGlobal);
+        else
+            publishListed(list, count, run, modSrcGlobal);
+        env.globalFrom = v;
+    } else if (env.globalFrom == v) {
+        env.globalFrom = -1;  // the global row no longer follows this voice's
+    }
+    if (whole)
+        publishLevels(env, run, modSrcVoice[v]);
+    else
+        publishListed(list, count, run, modSrcVoice[v]);
+    env.publishAll[v] = 0;
+    env.publishUpdated[v] = 0;
+    env.publishedSub[v] = sub;
 }
 
-// Every listed running level moves one step; one vector pass over all 25 levels adds
-// (step & mask), which is the step for a listed envelope and +0.0 for the others (a
-// running level is never -0.0, so adding +0.0 leaves it exactly as it is).
+// Every moving envelope's running level takes one step in each sub-element. The listed
+// envelopes left out have a zero step everywhere, and adding it would leave their levels
+// exactly as they are (a running level is never -0.0).
 void APlugin::advanceEnvs(int v) {
     if (!isValidVoice(v)) return;
-    // A voice whose listed steps are all zero (a held note in its sustain) has nothing to
-    // move: adding a zero step leaves every level as it is.
-    if (!env.moving[v]) return;
     const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
+    if (env.movingStale[v] || env.movingSubs[v] != count) buildMovingList(env, v, count);
+    const int moving = env.movingCount[v];
+    if (moving == 0) return;  // a held note in its sustain: nothing moves
+    const int32_t* list = env.movingList[v];
     auto& w = env.work;
-    const uint64_t* mask = env.advanceMask;
     for (int i = 0; i < count; ++i) {
         double* level = w.run[v][i];
         const double* inc = w.step[v][i];
-        int n = 0;
-#if defined(__SSE2__)
-        for (; n + 2 <= kNumEnvs; n += 2) {
-            const __m128d m = _mm_loadu_pd(reinterpret_cast<const double*>(mask + n));
-            const __m128d s = _mm_and_pd(_mm_loadu_pd(inc + n), m);
-            _mm_storeu_pd(level + n, _mm_add_pd(_mm_loadu_pd(level + n), s));
-        }
-#endif
-        for (; n < kNumEnvs; ++n)
-            if (mask[n]) level[n] += inc[n];
+        for (int k = 0; k < moving; ++k) level[list[k]] += inc[list[k]];
     }
 }
 
@@ -514,6 +678,12 @@ void APlugin::startEnvs(int v, int velocity) {
         }
         env.rate[n][v] = 1.0;
     }
+    // Every step is zero now, and every level to be published anew.
+    env.movingCount[v] = 0;
+    env.movingStale[v] = 1;  // rebuilt (empty) at the first advance
+    env.settled[v] = 0;
+    env.publishAll[v] = 1;
+    if (env.globalFrom == v) env.globalFrom = -1;
     const bool ampInstant = paramValue[5] <= 0.0001f && !env.ampAttackModded;
     for (int n = ampInstant ? 0 : 1; n < kNumEnvs; ++n) {
         if (n > 0 && env.attackModded[n]) continue;  // runs its attack from 0

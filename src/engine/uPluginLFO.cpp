@@ -115,6 +115,9 @@ static void clearLFO(APlugin::TLFOState& s) {
     s.keyTrack = 1.0;
     s.shapeExp = 1.0f;
     s.biasScale[0] = s.biasScale[1] = s.biasScale[2] = 1.0f;
+    // No input matches a NaN: every cached power is taken anew at the first update.
+    s.fallIn = s.riseIn = s.shapeIn = std::nanf("");
+    s.keyIn = s.holdIn = s.bitsIn = std::nan("");
 }
 
 static void silenceLFO(APlugin::TLFOState& s) {
@@ -134,12 +137,30 @@ static void runLFO(APlugin& p, APlugin::TLFOState& s, int lfo, const float* dest
             s.biasScale[0] = 1.0f - b;
         else
             s.biasScale[2] = 1.0f - std::fabs(b);
-        s.fallCoef = 1.0f - std::exp2(-13.0f * clampf(d[kLFOSmooth] + d[kLFOSmoothAttack], 0.0f, 1.0f));
-        s.riseCoef = 1.0f - std::exp2(-13.0f * clampf(d[kLFOSmooth] + d[kLFOSmoothDecay], 0.0f, 1.0f));
-        s.keyTrack = exp2Safe((double)d[kLFOKeyTrack] * (double)centreNote);
+        // Each power of two is taken anew only when its input moved.
+        const float fall = clampf(d[kLFOSmooth] + d[kLFOSmoothAttack], 0.0f, 1.0f);
+        // (A coefficient of 0 is the smoothing of input 0, so an all-zero state is consistent.)
+        if (!(fall == s.fallIn)) {
+            s.fallCoef = 1.0f - std::exp2(-13.0f * fall);
+            s.fallIn = fall;
+        }
+        const float rise = clampf(d[kLFOSmooth] + d[kLFOSmoothDecay], 0.0f, 1.0f);
+        if (!(rise == s.riseIn)) {
+            s.riseCoef = 1.0f - std::exp2(-13.0f * rise);
+            s.riseIn = rise;
+        }
+        const double key = (double)d[kLFOKeyTrack] * (double)centreNote;
+        if (!(key == s.keyIn && s.keyOut != 0.0)) {
+            s.keyOut = exp2Safe(key);
+            s.keyIn = key;
+        }
+        s.keyTrack = s.keyOut;
         const float h = clampf(d[kLFOShape] + 0.5f, 0.0f, 1.0f);
         if (std::fabs(h - 0.5f) > 1e-5f) {
-            s.shapeExp = std::exp2(4.0f - 8.0f * h);
+            if (!(h == s.shapeIn && s.shapeExp != 0.0f)) {
+                s.shapeExp = std::exp2(4.0f - 8.0f * h);
+                s.shapeIn = h;
+            }
             s.shapeOn = 1;
         } else {
             s.shapeOn = 0;
@@ -169,12 +190,33 @@ static void runLFO(APlugin& p, APlugin::TLFOState& s, int lfo, const float* dest
 
     // Sample and hold with bit reduction: rate 0 takes a new value at every update.
     const float holdRate = d[kLFOHold];
-    s.holdCounter += holdRate > 0.0f ? 4.0 * std::exp2(-16.0 * (double)clampf(holdRate, 0.0f, 1.0f)) : 4.0;
+    if (holdRate > 0.0f) {
+        const double x = (double)clampf(holdRate, 0.0f, 1.0f);
+        if (!(x == s.holdIn && s.holdOut != 0.0)) {
+            s.holdOut = 4.0 * std::exp2(-16.0 * x);
+            s.holdIn = x;
+        }
+        s.holdCounter += s.holdOut;
+    } else {
+        s.holdCounter += 4.0;
+    }
     if (s.holdCounter >= 1.0) {
         const float bits = d[kLFOBits];
-        const double n = bits > 0.0f ? std::exp2(17.0 - 17.0 * (double)clampf(bits, 0.0f, 1.0f)) : 131072.0;
         const float scale = w < 0.0f ? s.biasScale[0] : (w > 0.0f ? s.biasScale[2] : s.biasScale[1]);
-        const double held = std::floor((n + 0.999) * ((double)w * (double)scale + 1.0)) / n - 1.0;
+        const double y = (double)w * (double)scale + 1.0;
+        double held;
+        if (bits > 0.0f) {
+            const double x = (double)clampf(bits, 0.0f, 1.0f);
+            if (!(x == s.bitsIn && s.bitsOut != 0.0)) {
+                s.bitsOut = std::exp2(17.0 - 17.0 * x);
+                s.bitsIn = x;
+            }
+            const double n = s.bitsOut;
+            held = std::floor((n + 0.999) * y) / n - 1.0;
+        } else {
+            // Full resolution, 2^17 steps: dividing by a power of two is an exact scaling.
+            held = std::floor((131072.0 + 0.999) * y) * (1.0 / 131072.0) - 1.0;
+        }
         s.held = held < -1.0 ? -1.0f : (held > 1.0 ? 1.0f : (float)held);
         s.holdCounter = fractionOf(s.holdCounter);
     }
@@ -294,7 +336,10 @@ static void publishCombinations(float* src) {
     src[107] = u1 * u2;
 }
 
+// With neither LFO in use no slot reads their sources, and their silenced states have
+// nothing to move.
 void APlugin::publishGlobalLFOs() {
+    if (!lfoUsed[0] && !lfoUsed[1]) return;
     publishLFOPair(globalLFO[0], globalLFO[1], modSrcGlobal);
     advanceLFO(globalLFO[0]);
     advanceLFO(globalLFO[1]);
@@ -304,7 +349,7 @@ void APlugin::publishGlobalLFOs() {
 // Per sample for an active voice: its own LFOs' running values, or outside Poly mode the
 // global LFO's, then the combinations from the voice's values.
 void APlugin::publishVoiceLFOs(int voice) {
-    if (!isValidVoice(voice)) return;
+    if (!isValidVoice(voice) || (!lfoUsed[0] && !lfoUsed[1])) return;
     float* src = modSrcVoice[voice];
     TLFOState* lfo = voiceLFO[voice];
     publishLFOPair(lfo[0], lfo[1], src);

@@ -72,16 +72,26 @@ inline float clamp01(float x) {
 
 inline int clampIndex(int x, int hi) { return x < 0 ? 0 : (x > hi ? hi : x); }
 
+// 2^(4 a s) for a factor destination, the exponent held to +-126. `cache` holds the last
+// exponent and its power (0: none yet), so a source standing still costs no exp2.
+inline float factorOf(float a, float s, float* cacheExp, float* cacheValue) {
+    float e = 4.0f * a * s;
+    if (!(e > -126.0f)) e = e != e ? 0.0f : -126.0f;
+    if (e > 126.0f) e = 126.0f;
+    if (e == *cacheExp && *cacheValue != 0.0f) return *cacheValue;
+    const float f = std::exp2(e);
+    *cacheExp = e;
+    *cacheValue = f;
+    return f;
+}
+
 // One slot applied to its destination value x: amount a, source value s.
-inline void applySlot(float& x, int kind, float a, float s, int src, bool bipolar, bool voice) {
+inline void applySlot(float& x, int kind, float a, float s, int src, bool bipolar, bool voice,
+                      float* cacheExp, float* cacheValue) {
     switch (kind) {
-        case kDestFactor: {
-            float e = 4.0f * a * s;
-            if (!(e > -126.0f)) e = e != e ? 0.0f : -126.0f;
-            if (e > 126.0f) e = 126.0f;
-            x *= std::exp2(e);
+        case kDestFactor:
+            x *= factorOf(a, s, cacheExp, cacheValue);
             break;
-        }
         case kDestPitch:
             if (voice) {
                 // The source as up to 36 semitones, cut to whole cents, in octaves.
@@ -117,6 +127,7 @@ inline void keepFinite(float& x, float fallback) {
 
 void APlugin::updateModSlots() {
     int active = 0;
+    ModRoute inSlotOrder[kModSlots];
     std::memset(lfoUsed, 0, sizeof(lfoUsed));
     std::memset(fxOutSrcUsed, 0, sizeof(fxOutSrcUsed));
     modInputUsed = modOutputUsed = modNoiseUsed = 0;
@@ -135,7 +146,18 @@ void APlugin::updateModSlots() {
                                   src == kSrcWhiteUniNoise)
                                      ? 1
                                      : 0;
-        if (!bypass && dest != 0) modActiveSlots[active++] = slot;
+        if (!bypass && dest != 0) {
+            ModRoute& r = inSlotOrder[active];
+            r.dest = dest;
+            r.kind = kind;
+            r.src = src;
+            r.amountTag = MOD_AMT_TAGS[slot];
+            r.amountDest = DEST_MOD_AMT[slot];
+            r.fromGlobal = modSlotSrcGlobal[slot];
+            r.bipolar = srcBipolar[src] != 0 ? 1 : 0;
+            r.first = r.last = 1;
+            modActiveSlots[active++] = slot;
+        }
 
         // The in-use flags look at every slot, bypassed or not.
         if (src == 98 || src == 99) lfoUsed[0] = 1;
@@ -147,6 +169,24 @@ void APlugin::updateModSlots() {
         if (src >= kSrcFirstFXOut && src < kSrcFirstFXOut + 4) fxOutSrcUsed[src - kSrcFirstFXOut] = 1;
     }
     modActiveCount = active;
+    // The routes grouped by destination, the groups in the order their destinations first
+    // appear, each group in slot order.
+    int placed = 0;
+    for (int i = 0; i < active; ++i) {
+        const int d = inSlotOrder[i].dest;
+        bool seen = false;
+        for (int j = 0; j < i; ++j) seen = seen || inSlotOrder[j].dest == d;
+        if (seen) continue;
+        const int start = placed;
+        for (int k = i; k < active; ++k) {
+            if (inSlotOrder[k].dest != d) continue;
+            modRoutes[placed] = inSlotOrder[k];
+            modRoutes[placed].first = placed == start ? 1 : 0;
+            modRoutes[placed].last = 0;
+            ++placed;
+        }
+        modRoutes[placed - 1].last = 1;
+    }
 
     for (int n = 0; n < kNumLFOs; ++n) {
         lfoWaveSel[n] = clampIndex(getSteppedValue(LFO_WAVE_TAGS[n]), 8);
@@ -181,62 +221,44 @@ void APlugin::clearFXOutSources() {
     }
 }
 
-void APlugin::runGlobalModPass() {
+// One pass of the active routes over a destination row. The amount destinations are taken
+// before anything is reset: a slot that modulates another slot's amount acts one sample
+// later. Each written destination starts from its default, takes its routes in slot order
+// and is held finite; on the 128-sample cadence (`whole`) every other one goes back to its
+// default too.
+void APlugin::runModPass(float* dest, const float* row, bool voicePass, bool whole,
+                         float* cacheExp, float* cacheValue) {
     const int count = modActiveCount;
-    float* dest = modDestGlobal;
-    // The amount destinations are taken before anything is reset: a slot that modulates
-    // another slot's amount acts one sample later.
+    const ModRoute* routes = modRoutes;
     float amountMod[kModSlots];
-    for (int i = 0; i < count; ++i) amountMod[i] = dest[DEST_MOD_AMT[modActiveSlots[i]]];
+    for (int i = 0; i < count; ++i) amountMod[i] = dest[routes[i].amountDest];
+    if (whole) std::memcpy(dest, modDestDefault, sizeof(modDestGlobal));
 
-    if ((sampleCounter & 0x7f) == 0 || forceControlUpdate) {
-        std::memcpy(dest, modDestDefault, sizeof(modDestGlobal));
-    } else {
-        for (int i = 0; i < count; ++i) {
-            const int d = modSlotDest[modActiveSlots[i]];
-            dest[d] = modDestDefault[d];
+    float x = 0.0f;
+    for (int i = 0; i < count; ++i) {
+        const ModRoute& r = routes[i];
+        if (r.first) x = modDestDefault[r.dest];
+        const int src = r.src;
+        const float a = 2.0f * paramValue[r.amountTag] - 1.0f + amountMod[i];
+        const float s = src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f;
+        applySlot(x, r.kind, a, s, src, r.bipolar != 0, voicePass, cacheExp + i, cacheValue + i);
+        if (r.last) {
+            keepFinite(x, modDestDefault[r.dest]);
+            dest[r.dest] = x;
         }
     }
-    for (int i = 0; i < count; ++i) {
-        const int slot = modActiveSlots[i];
-        const int src = modSlotSrc[slot];
-        const float a = 2.0f * paramValue[MOD_AMT_TAGS[slot]] - 1.0f + amountMod[i];
-        const float s = src > 0 ? modSrcGlobal[src] : 0.0f;
-        applySlot(dest[modSlotDest[slot]], modSlotType[slot], a, s, src, srcBipolar[src] != 0, false);
-    }
-    for (int i = 0; i < count; ++i) {
-        const int d = modSlotDest[modActiveSlots[i]];
-        keepFinite(dest[d], modDestDefault[d]);
-    }
+}
+
+void APlugin::runGlobalModPass() {
+    const bool whole = (sampleCounter & 0x7f) == 0 || forceControlUpdate;
+    runModPass(modDestGlobal, modSrcGlobal, false, whole, modFactorExp[kNumVoices],
+               modFactorValue[kNumVoices]);
 }
 
 void APlugin::runVoiceModPass(int voice) {
     if (!isValidVoice(voice)) return;
-    const int count = modActiveCount;
-    float* dest = modDestVoice[voice];
-    const float* row = modSrcVoice[voice];
-    float amountMod[kModSlots];
-    for (int i = 0; i < count; ++i) amountMod[i] = dest[DEST_MOD_AMT[modActiveSlots[i]]];
-
-    if ((voiceCounter[voice] & 0x7f) == 0) {
-        std::memcpy(dest, modDestDefault, sizeof(modDestVoice[voice]));
-    } else {
-        for (int i = 0; i < count; ++i) {
-            const int d = modSlotDest[modActiveSlots[i]];
-            dest[d] = modDestDefault[d];
-        }
-    }
-    for (int i = 0; i < count; ++i) {
-        const int slot = modActiveSlots[i];
-        const int src = modSlotSrc[slot];
-        const float a = 2.0f * paramValue[MOD_AMT_TAGS[slot]] - 1.0f + amountMod[i];
-        const float s = src > 0 ? (modSlotSrcGlobal[slot] ? modSrcGlobal[src] : row[src]) : 0.0f;
-        applySlot(dest[modSlotDest[slot]], modSlotType[slot], a, s, src, srcBipolar[src] != 0, true);
-    }
-    for (int i = 0; i < count; ++i) {
-        const int d = modSlotDest[modActiveSlots[i]];
-        keepFinite(dest[d], modDestDefault[d]);
-    }
+    runModPass(modDestVoice[voice], modSrcVoice[voice], true, (voiceCounter[voice] & 0x7f) == 0,
+               modFactorExp[voice], modFactorValue[voice]);
 }
 
 // --- slot and destination queries -------------------------------------------------------------

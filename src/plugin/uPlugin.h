@@ -919,6 +919,12 @@ public:
         float biasScale[3];  // for negative, zero and positive wave values
         float biTarget, biPrev, biRun, biInc;
         float uniTarget, uniPrev, uniRun, uniInc;
+        // The last inputs of the powers of two the update takes and their results, so that
+        // settings standing still cost no exp2 (a result of 0 marks an empty entry where 0
+        // is no possible result).
+        float fallIn, riseIn, shapeIn;
+        double keyIn, holdIn, bitsIn;
+        double keyOut, holdOut, bitsOut;
     };
 
     // Start-up: both global LFOs and every voice copy at rest, nothing in use.
@@ -936,6 +942,8 @@ public:
     void publishVoiceLFOs(int voice);
     void runGlobalModPass();
     void runVoiceModPass(int voice);
+    void runModPass(float* dest, const float* row, bool voicePass, bool whole, float* cacheExp,
+                    float* cacheValue);
     void runRibbonSample();
     void clearFXOutSources();
 
@@ -975,6 +983,27 @@ public:
     uint8_t modSlotSrcGlobal[kModSlots] = {};  // a source only the global row carries
     int32_t modActiveSlots[kModSlots] = {};
     int32_t modActiveCount = 0;
+    // The active slots again, with everything the per-sample passes need in one record,
+    // grouped by destination (the groups in the order their destinations first appear,
+    // each in slot order). Destinations do not interact, so each is reset, moved by its
+    // routes and checked in one go.
+    struct ModRoute {
+        int32_t dest;
+        int32_t kind;         // the destination's kind (add, factor, pitch, stepped, multiply)
+        int32_t src;          // 0: none
+        int32_t amountTag;    // the slot's amount parameter
+        int32_t amountDest;   // the destination that modulates the slot's amount
+        uint8_t fromGlobal;   // the source only the global row carries
+        uint8_t bipolar;      // the source is bipolar
+        uint8_t first;        // the first route of its destination's group
+        uint8_t last;         // the last one
+    };
+    ModRoute modRoutes[kModSlots] = {};
+    // Per voice (the last row: the global pass) and route of a factor destination: the
+    // last exponent and its power of two, so that a source standing still costs no exp2.
+    // A value of 0 (never a power of two here) marks an empty entry.
+    float modFactorExp[kNumVoices + 1][kModSlots] = {};
+    float modFactorValue[kNumVoices + 1][kModSlots] = {};
     uint8_t modInputUsed = 0;
     uint8_t modOutputUsed = 0;
     uint8_t modNoiseUsed = 0;
