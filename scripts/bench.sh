@@ -5,5 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${BENCH_BUILD_DIR:-build-release}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAV_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target Tavrolune tavrolune-bench-render
+cmake --build "$build" -j"$(nproc)" --target Tavrolune tavrolune-bench-render tavrolune-bench-filters
 "$build/bin/tavrolune-bench-render" "$@"
