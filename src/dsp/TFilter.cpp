@@ -74,6 +74,13 @@ bool isZeroDelay(int mode) {
            (mode >= kFilterZeroLow24 && mode <= kFilterZeroLowBandHigh24);
 }
 
+// Modes whose coefficients are functions of the table entry of the cutoff, the resonance
+// and the mode alone.
+bool byTableEntry(int mode) {
+    return (mode >= kFilterLow12 && mode <= kFilterNotch12) || isZeroDelay(mode) ||
+           (mode >= kFilterLow24 && mode <= kFilterNotch24) || mode == kFilterLow36 ||
+           mode == kFilterHigh36;
+}
 
 }  // namespace
 
@@ -176,14 +183,21 @@ void TFilter::updateShared(int pairCount) {
 }
 
 // Coefficients of one copy pair from its target cutoffs. The frequency- and resonance-
-// dependent terms are table reads; the arithmetic runs on the four lanes at once.
-void TFilter::recomputePair(int p) {
+// dependent terms are table reads; the arithmetic runs on the four lanes at once. In the
+// modes whose coefficients depend on the cutoff only through the table entry, a cutoff that
+// moved within its entry (an envelope moves it a little every sample) at the same resonance
+// leaves them as they are, unless `shared` (mode, resonance, morph or a reset) asks for all.
+void TFilter::recomputePair(int p, bool shared) {
     Pair& P = pairs[p];
     const Lanes4 f = fTarget[p];
     fUsed[p] = f;
     const float r = res;
     const Lanes4 nf = (f + 0.001f) * halfInvRate + kGuard;
     const LaneInts4 idx = tableIndexes(nf);
+    if (!shared && byTableEntry(mode) && r == entryRes[p] && !anyLane(idx != lastEntry[p]))
+        return;
+    lastEntry[p] = idx;
+    entryRes[p] = r;
     const Lanes4 one = splat(1.0f);
 
     switch (mode) {
@@ -215,7 +229,7 @@ void TFilter::recomputePair(int p) {
             const Lanes4 c = gather(low ? Filter12Lo2 : Filter12Hi2, idx);
             const Lanes4 c2 = c * c;
             const Lanes4 a0 = one / (c2 + k * c + (low ? 1.001f : 1.0001f));
-            P.bqB0 = P.bqB2 = a0;
+            P.bqB0 = a0;
             P.bqB1 = (low ? 2.0f : -2.0f) * a0;
             P.bqA1 = (low ? 2.0f * (1.0f - c2) : 2.0f * c2 - 2.0f) * a0;
             P.bqA2 = (c2 - k * c + 1.0f) * a0;
@@ -332,7 +346,8 @@ struct StateVariable {
     V f, d, low, band;
     TAV_KERNEL explicit StateVariable(const TFilter::PairT<V>& P)
         : f(P.svF), d(P.svD), low(P.svLow), band(P.svBand) {}
-    TAV_KERNEL V operator()(const V& x, float wl, float wb, float wh) {
+    // One step; returns the high-pass output (low and band are the states after it).
+    TAV_KERNEL V step(const V& x) {
         V b = band;
         clampLanes(b, -kBandLimit, kBandLimit);
         b = b - (0.001f * b) * (b * b);
@@ -340,7 +355,11 @@ struct StateVariable {
         b = f * high + b;
         low = f * b + low;
         band = b;
-        return wl * low + wb * b + wh * high;
+        return high;
+    }
+    TAV_KERNEL V operator()(const V& x, float wl, float wb, float wh) {
+        const V high = step(x);
+        return wl * low + wb * band + wh * high;
     }
     TAV_KERNEL void store(TFilter::PairT<V>& P) {
         dropTinyLanes(low);
@@ -401,15 +420,15 @@ struct Ladder {
 };
 
 // The fixed-Q biquad and its last two inputs and outputs, newest first; output held in
-// [-2, 2].
+// [-2, 2]. Its low- and high-pass forms are symmetric (b2 = b0), so b0 serves for both.
 template <class V>
 struct Biquad {
-    V b0, b1, b2, a1, a2, x1, x2, y1, y2;
+    V b0, b1, a1, a2, x1, x2, y1, y2;
     TAV_KERNEL explicit Biquad(const TFilter::PairT<V>& P)
-        : b0(P.bqB0), b1(P.bqB1), b2(P.bqB2), a1(P.bqA1), a2(P.bqA2), x1(P.bqX[0]),
-          x2(P.bqX[1]), y1(P.bqY[0]), y2(P.bqY[1]) {}
+        : b0(P.bqB0), b1(P.bqB1), a1(P.bqA1), a2(P.bqA2), x1(P.bqX[0]), x2(P.bqX[1]),
+          y1(P.bqY[0]), y2(P.bqY[1]) {}
     TAV_KERNEL V operator()(const V& x) {
-        V v = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        V v = b0 * x + b1 * x1 + b0 * x2 - a1 * y1 - a2 * y2;
         clampLanes(v, -2.0f, 2.0f);
         x2 = x1;
         x1 = x;
@@ -525,12 +544,18 @@ TAV_KERNEL void run18Family(TFilter::PairT<V>& P, const KernelParams& k, const V
     sv.store(P);
 }
 
-template <class V>
-TAV_KERNEL void run24Family(TFilter::PairT<V>& P, const KernelParams& k, const V (&x)[2], V (&y)[2]) {
-    const float wl = k.mode == kFilterLow24 ? 1.0f : 0.0f;
+// The biquad into the state-variable filter's low-pass (Mode kFilterLow24) or high-pass
+// output. The mode is a template argument: the output is the one tap, not a weighted mix of
+// all three (the same value for finite states; the zero of an unused tap added or not
+// differs at most in its sign, which the guard of scaleOut removes).
+template <int Mode, class V>
+TAV_KERNEL void run24Family(TFilter::PairT<V>& P, const KernelParams&, const V (&x)[2], V (&y)[2]) {
     Biquad<V> bq(P);
     StateVariable<V> sv(P);
-    for (int s = 0; s < 2; ++s) y[s] = scaleOut(kSqrt2 * sv(bq(x[s]), wl, 0, 1.0f - wl));
+    for (int s = 0; s < 2; ++s) {
+        const V high = sv.step(bq(x[s]));
+        y[s] = scaleOut(kSqrt2 * (Mode == kFilterLow24 ? sv.low : high));
+    }
     bq.store(P);
     sv.store(P);
 }
@@ -610,7 +635,8 @@ TAV_KERNEL void runZeroDelayFamily(TFilter::PairT<V>& P, const KernelParams& k, 
 TAV_FAMILY(OnePoleFamily, runOnePoleFamily)
 TAV_FAMILY(StateVariableFamily, runStateVariableFamily)
 TAV_FAMILY(Family18, run18Family)
-TAV_FAMILY(Family24, run24Family)
+TAV_FAMILY(FamilyLow24, run24Family<kFilterLow24>)
+TAV_FAMILY(FamilyHigh24, run24Family<kFilterHigh24>)
 TAV_FAMILY(LadderFamily, runLadderFamily)
 TAV_FAMILY(Family36, run36Family)
 TAV_FAMILY(ResonatorFamily, runResonatorFamily)
@@ -633,8 +659,8 @@ void TFilter::runPair(Pair& P, const Lanes4 (&x)[2], Lanes4 (&y)[2]) const {
         case kFilterNotch12: runStateVariableFamily(P, k, x, y); break;
         case kFilterLow18:
         case kFilterHigh18: run18Family(P, k, x, y); break;
-        case kFilterLow24:
-        case kFilterHigh24: run24Family(P, k, x, y); break;
+        case kFilterLow24: run24Family<kFilterLow24>(P, k, x, y); break;
+        case kFilterHigh24: run24Family<kFilterHigh24>(P, k, x, y); break;
         case kFilterBand24:
         case kFilterNotch24: runLadderFamily(P, k, x, y); break;
         case kFilterLow36:
@@ -746,7 +772,7 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
             const Lanes4 d = fTarget[p] - fUsed[p];
             moved |= anyLane(d > 1e-5f || d < -1e-5f);
         }
-        if (moved) recomputePair(p);
+        if (moved) recomputePair(p, shared);
     }
     changed |= assignChanged(lastKey, keyFactor);
     changed |= assignChanged(lastSep, separation);
@@ -806,9 +832,9 @@ constexpr KernelFields k18 = {{TAV_PAIR(opA), TAV_PAIR(opB), TAV_PAIR(svF), TAV_
                           4,
                           {TAV_PAIR(opY), TAV_PAIR(svLow), TAV_PAIR(svBand)},
                           3};
-constexpr KernelFields k24 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqB2), TAV_PAIR(bqA1),
-                           TAV_PAIR(bqA2), TAV_PAIR(svF), TAV_PAIR(svD)},
-                          7,
+constexpr KernelFields k24 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqA1), TAV_PAIR(bqA2),
+                           TAV_PAIR(svF), TAV_PAIR(svD)},
+                          6,
                           {TAV_PAIR(svLow), TAV_PAIR(svBand), TAV_PAIR(bqX[0]), TAV_PAIR(bqX[1]),
                            TAV_PAIR(bqY[0]), TAV_PAIR(bqY[1])},
                           6};
@@ -817,9 +843,9 @@ constexpr KernelFields kLadder = {{TAV_PAIR(ldP), TAV_PAIR(ldK), TAV_PAIR(ldQ)},
                               {TAV_PAIR(ldB[0]), TAV_PAIR(ldB[1]), TAV_PAIR(ldB[2]),
                                TAV_PAIR(ldB[3]), TAV_PAIR(ldB[4])},
                               5};
-constexpr KernelFields k36 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqB2), TAV_PAIR(bqA1),
-                           TAV_PAIR(bqA2), TAV_PAIR(ldP), TAV_PAIR(ldK), TAV_PAIR(ldQ)},
-                          8,
+constexpr KernelFields k36 = {{TAV_PAIR(bqB0), TAV_PAIR(bqB1), TAV_PAIR(bqA1), TAV_PAIR(bqA2),
+                           TAV_PAIR(ldP), TAV_PAIR(ldK), TAV_PAIR(ldQ)},
+                          7,
                           {TAV_PAIR(ldB[0]), TAV_PAIR(ldB[1]), TAV_PAIR(ldB[2]), TAV_PAIR(ldB[3]),
                            TAV_PAIR(ldB[4]), TAV_PAIR(bqX[0]), TAV_PAIR(bqX[1]), TAV_PAIR(bqY[0]),
                            TAV_PAIR(bqY[1])},
@@ -872,8 +898,8 @@ inline void forFamily(int mode, Run&& run) {
         case kFilterNotch12: run.template go<kStateVariable, StateVariableFamily>(); break;
         case kFilterLow18:
         case kFilterHigh18: run.template go<k18, Family18>(); break;
-        case kFilterLow24:
-        case kFilterHigh24: run.template go<k24, Family24>(); break;
+        case kFilterLow24: run.template go<k24, FamilyLow24>(); break;
+        case kFilterHigh24: run.template go<k24, FamilyHigh24>(); break;
         case kFilterBand24:
         case kFilterNotch24: run.template go<kLadder, LadderFamily>(); break;
         case kFilterLow36:
@@ -908,24 +934,23 @@ __attribute__((target("avx2"))) void runMergedQuad(Pair& a, Pair& b, Pair& c, Pa
                                                    Lanes4 (&cd)[2]) {
     TFilter::PairT<Lanes8> merged;
     Lanes8* m = reinterpret_cast<Lanes8*>(&merged);
-    const Lanes4* p[4] = {reinterpret_cast<const Lanes4*>(&a), reinterpret_cast<const Lanes4*>(&b),
-                          reinterpret_cast<const Lanes4*>(&c), reinterpret_cast<const Lanes4*>(&d)};
-    const auto merge = [&](int f) {
-        const Lanes4 lo = mergeNotes(p[0][f], p[1][f]), hi = mergeNotes(p[2][f], p[3][f]);
-        m[f] = __builtin_shufflevector(lo, hi, 0, 1, 2, 3, 4, 5, 6, 7);
-    };
-    for (int i = 0; i < F.coefCount; ++i) merge(F.coef[i]);
-    for (int i = 0; i < F.stateCount; ++i) merge(F.state[i]);
+    Lanes4* w[4] = {reinterpret_cast<Lanes4*>(&a), reinterpret_cast<Lanes4*>(&b),
+                    reinterpret_cast<Lanes4*>(&c), reinterpret_cast<Lanes4*>(&d)};
+    for (int i = 0; i < F.coefCount; ++i) {
+        const int f = F.coef[i];
+        loadNoteHalves(m[f], w[0][f], w[1][f], w[2][f], w[3][f]);
+    }
+    for (int i = 0; i < F.stateCount; ++i) {
+        const int f = F.state[i];
+        loadNoteHalves(m[f], w[0][f], w[1][f], w[2][f], w[3][f]);
+    }
     Lanes8 x[2], y[2];
     for (int s = 0; s < 2; ++s)
         x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) * 0.1f + 1e-15f;
     Family::go(merged, k, x, y);
-    Lanes4* w[4] = {reinterpret_cast<Lanes4*>(&a), reinterpret_cast<Lanes4*>(&b),
-                    reinterpret_cast<Lanes4*>(&c), reinterpret_cast<Lanes4*>(&d)};
     for (int i = 0; i < F.stateCount; ++i) {
         const int f = F.state[i];
-        splitNotes(__builtin_shufflevector(m[f], m[f], 0, 1, 2, 3), w[0][f], w[1][f]);
-        splitNotes(__builtin_shufflevector(m[f], m[f], 4, 5, 6, 7), w[2][f], w[3][f]);
+        storeNoteHalves(m[f], w[0][f], w[1][f], w[2][f], w[3][f]);
     }
     for (int s = 0; s < 2; ++s) {
         ab[s] = __builtin_shufflevector(y[s], y[s], 0, 1, 2, 3);

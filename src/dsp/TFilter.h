@@ -25,6 +25,7 @@
 #include <xmmintrin.h>
 #endif
 
+
 // The 35 modes, in the order of the filter-mode parameter and its texts.
 enum FilterMode : int {
     kFilterBypass = 0,
@@ -83,6 +84,7 @@ typedef int32_t LaneInts4 __attribute__((vector_size(16)));
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 12
 #define TAV_WIDE_LANES 1
 typedef float Lanes8 __attribute__((vector_size(32)));
+#include <immintrin.h>  // the AVX2 intrinsics, used only in functions compiled for AVX2
 #else
 #define TAV_WIDE_LANES 0
 #endif
@@ -91,6 +93,24 @@ typedef float Lanes8 __attribute__((vector_size(32)));
 namespace filtermath {
 
 inline Lanes4 splat(float v) { return Lanes4{v, v, v, v}; }
+
+// maxLanes(x, y) = x > y ? x : y and minLanes(x, y) = x < y ? x : y lane by lane, NaN in x
+// giving y: exactly what maxps and minps do with x as their first operand. GCC writes the
+// selects as a compare and a blend, two steps on a filter's feedback path where one does.
+inline Lanes4 maxLanes(Lanes4 x, Lanes4 y) {
+#if defined(__SSE__)
+    return (Lanes4)_mm_max_ps((__m128)x, (__m128)y);
+#else
+    return x > y ? x : y;
+#endif
+}
+inline Lanes4 minLanes(Lanes4 x, Lanes4 y) {
+#if defined(__SSE__)
+    return (Lanes4)_mm_min_ps((__m128)x, (__m128)y);
+#else
+    return x < y ? x : y;
+#endif
+}
 
 // True when any lane of a comparison result is set.
 inline bool anyLane(LaneInts4 m) {
@@ -106,14 +126,16 @@ inline Lanes4 gather(const float* table, LaneInts4 i) {
     return Lanes4{table[i[0]], table[i[1]], table[i[2]], table[i[3]]};
 }
 
+// Table indexes of positions already scaled to entries, saturated before the conversion
+// (NaN gives 0).
+inline LaneInts4 tableEntries(Lanes4 v) {
+    return __builtin_convertvector(minLanes(maxLanes(v, splat(0.0f)), splat(262143.0f)), LaneInts4);
+}
+
 // Table indexes of normalised positions (fractions of the table): the product with 262143,
 // saturated in float before the conversion; NaN gives 0.
 inline LaneInts4 tableIndexes(Lanes4 position) {
-    Lanes4 v = position * 262143.0f;
-    const Lanes4 zero = {0.0f, 0.0f, 0.0f, 0.0f}, top = splat(262143.0f);
-    v = v > zero ? v : zero;
-    v = v < top ? v : top;
-    return __builtin_convertvector(v, LaneInts4);
+    return tableEntries(position * 262143.0f);
 }
 
 // x clamped to [lo, hi]; NaN gives lo.
@@ -122,17 +144,22 @@ inline float clampNaN(float x, float lo, float hi) {
     return x < hi ? x : hi;
 }
 inline Lanes4 clampNaN(Lanes4 x, float lo, float hi) {
-    const Lanes4 vl = splat(lo), vh = splat(hi);
-    x = x > vl ? x : vl;
-    return x < vh ? x : vh;
+    return minLanes(maxLanes(x, splat(lo)), splat(hi));
 }
 // The same in place for a float vector of any width (four or eight lanes; an eight-lane
 // value is never passed by value outside the AVX2 paths).
 template <class V>
-inline void clampLanes(V& x, float lo, float hi) {
-    const V vl = V{} + lo, vh = V{} + hi;
-    x = x > vl ? x : vl;
-    x = x < vh ? x : vh;
+__attribute__((always_inline)) inline void clampLanes(V& x, float lo, float hi) {
+    if constexpr (sizeof(V) == sizeof(Lanes4)) {
+        x = minLanes(maxLanes(x, splat(lo)), splat(hi));
+    } else {
+        // Eight lanes exist only inside the AVX2 functions, where this is inlined; their
+        // max and min intrinsics are not declared outside such functions, so the same two
+        // instructions are written out.
+        const V vl = V{} + lo, vh = V{} + hi;
+        asm("vmaxps %2, %1, %0" : "=x"(x) : "x"(x), "x"(vl));
+        asm("vminps %2, %1, %0" : "=x"(x) : "x"(x), "x"(vh));
+    }
 }
 
 // 2^x for x in [0, 10] (the cutoff exponent), relative error about 2e-7: the integer part
@@ -177,14 +204,6 @@ inline void zeroDelayCoefficients(Lanes4 g, float R, Lanes4& a1, Lanes4& a2, Lan
     a3 = g * a2;
 }
 
-// Table indexes of positions already scaled to entries, saturated before the conversion.
-inline LaneInts4 tableEntries(Lanes4 v) {
-    const Lanes4 zero = {0.0f, 0.0f, 0.0f, 0.0f}, top = splat(262143.0f);
-    v = v > zero ? v : zero;
-    v = v < top ? v : top;
-    return __builtin_convertvector(v, LaneInts4);
-}
-
 // dst = v, the store skipped when dst already holds v bit for bit: values that seldom
 // change cost no store (and no stall of a wider load behind it) on most calls. Returns
 // whether dst changed.
@@ -202,16 +221,28 @@ inline bool assignChanged(float& dst, float v) {
 // with the same arguments right after an update that changed nothing would change nothing
 // either: it is skipped. Whatever else changes the state (a reset, tracking, an envelope
 // value) clears `quiet`.
+//
+// The arguments are compared and kept one float (as its bits) at a time: the caller builds
+// them in registers or as single floats on the stack, and a wider load of such narrow
+// stores (as memcmp would do) must wait for them to reach the cache.
 template <int N>
 struct UpdateMemo {
-    float args[N] = {};
+    uint32_t args[N] = {};
     int notes = -1;
     bool quiet = false;
+    static uint32_t bits(float v) {
+        uint32_t b;
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    }
     bool skip(const float (&a)[N], int n) const {
-        return quiet && n == notes && std::memcmp(a, args, sizeof args) == 0;
+        if (!quiet || n != notes) return false;
+        uint32_t diff = 0;
+        for (int i = 0; i < N; ++i) diff |= bits(a[i]) ^ args[i];
+        return diff == 0;
     }
     void record(const float (&a)[N], int n, bool changed) {
-        std::memcpy(args, a, sizeof args);
+        for (int i = 0; i < N; ++i) args[i] = bits(a[i]);
         notes = n;
         quiet = !changed;
     }
@@ -344,6 +375,36 @@ inline void scatterPairs(const Lanes4 (*y)[2], int copies, stereoOverStruct* out
     }
 }
 
+#if TAV_WIDE_LANES
+// The eight lanes of four single-note voices a, b, c and d (see mergeNotes) from the note
+// halves (lanes 0 and 1) of their fields: two 64-bit loads into each 128-bit half, where
+// whole loads would need a shuffle for every two fields. Only for the AVX2 functions.
+__attribute__((always_inline, target("avx2"))) inline void loadNoteHalves(Lanes8& out,
+                                                                         const Lanes4& a,
+                                                                         const Lanes4& b,
+                                                                         const Lanes4& c,
+                                                                         const Lanes4& d) {
+    double first[2];
+    std::memcpy(&first[0], &a, sizeof(double));
+    std::memcpy(&first[1], &c, sizeof(double));
+    const __m128 lo = _mm_loadh_pi(_mm_castpd_ps(_mm_set_sd(first[0])), reinterpret_cast<const __m64*>(&b));
+    const __m128 hi = _mm_loadh_pi(_mm_castpd_ps(_mm_set_sd(first[1])), reinterpret_cast<const __m64*>(&d));
+    out = (Lanes8)_mm256_insertf128_ps(_mm256_castps128_ps256(lo), hi, 1);
+}
+
+// The inverse: each voice's two lanes back into its field, in both halves (see splitNotes).
+__attribute__((always_inline, target("avx2"))) inline void storeNoteHalves(const Lanes8& v,
+                                                                          Lanes4& a, Lanes4& b,
+                                                                          Lanes4& c, Lanes4& d) {
+    const __m256 lows = _mm256_castpd_ps(_mm256_movedup_pd(_mm256_castps_pd((__m256)v)));
+    const __m256 highs = _mm256_permute_ps((__m256)v, 0xEE);
+    _mm_store_ps(reinterpret_cast<float*>(&a), _mm256_castps256_ps128(lows));
+    _mm_store_ps(reinterpret_cast<float*>(&b), _mm256_castps256_ps128(highs));
+    _mm_store_ps(reinterpret_cast<float*>(&c), _mm256_extractf128_ps(lows, 1));
+    _mm_store_ps(reinterpret_cast<float*>(&d), _mm256_extractf128_ps(highs, 1));
+}
+#endif
+
 }  // namespace filtermath
 
 // Comb lines: 8192 stereo frames per line; positions and delays count 1/256 samples.
@@ -462,9 +523,9 @@ public:
         // four-pole ladder (modes 17, 18, 25, 26): b0..b4
         V ldP, ldK, ldQ;
         V ldB[5];
-        // fixed-Q biquad (modes 15, 16, 25, 26) and its last two inputs and outputs, newest
-        // first
-        V bqB0, bqB1, bqB2, bqA1, bqA2;
+        // fixed-Q biquad (modes 15, 16, 25, 26; b2 = b0) and its last two inputs and
+        // outputs, newest first
+        V bqB0, bqB1, bqA1, bqA2;
         V bqX[2], bqY[2];
         // four resonators (modes 27-29), their last two inputs and outputs, newest first
         V fmB0[4], fmA1[4], fmA2[4];
@@ -476,7 +537,7 @@ public:
 
 private:
     void updateShared(int pairCount);
-    void recomputePair(int p);
+    void recomputePair(int p, bool shared);
     int prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                 float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
     void run(int n, const stereoOverStruct* in, stereoOverStruct* out);
@@ -540,6 +601,9 @@ private:
     float lastSep = 1.0f;
     Lanes4 fTarget[kFilterMaxPairs] = {};
     Lanes4 fUsed[kFilterMaxPairs] = {};
+    // table entries and resonance of each pair's coefficients
+    LaneInts4 lastEntry[kFilterMaxPairs] = {};
+    float entryRes[kFilterMaxPairs] = {};
 
     Pair pairs[kFilterMaxPairs] = {};
 

@@ -31,11 +31,12 @@ TAV_WIDE_INLINE Lanes4 upperLanes(Lanes8 v) { return __builtin_shufflevector(v, 
 // Four single-note voices' halves of a field in eight lanes, and back (see mergeNotes).
 TAV_WIDE_INLINE Lanes8 mergeQuad(const Lanes4& a, const Lanes4& b, const Lanes4& c,
                                  const Lanes4& d) {
-    return joinLanes(mergeNotes(a, b), mergeNotes(c, d));
+    Lanes8 v;
+    loadNoteHalves(v, a, b, c, d);
+    return v;
 }
 TAV_WIDE_INLINE void splitQuad(Lanes8 v, Lanes4& a, Lanes4& b, Lanes4& c, Lanes4& d) {
-    splitNotes(lowerLanes(v), a, b);
-    splitNotes(upperLanes(v), c, d);
+    storeNoteHalves(v, a, b, c, d);
 }
 
 }  // namespace
