@@ -25,3 +25,6 @@ stress='LoadedOutputStaysWithinTheClipAndClean|TwentySecondsOfExtremeSlots|Engin
 
 # The file parsers under libFuzzer, a short fixed time each.
 scripts/fuzz.sh
+
+# The render cost on this machine, for the record (figures only; nothing here can fail).
+build/bin/tavrolune-bench-render build/plugin/Tavrolune.so --seconds 2 || true
