@@ -40,6 +40,37 @@ void TDelay::History::popFront() {
     --count;
 }
 
+__attribute__((always_inline)) inline void TDelay::History::readAt(double r, float& v) {
+    // popFront() while size() >= 3 && r >= (*this)[1].time, with the head and count kept
+    // in registers: the read runs every sample on both channels.
+    const Entry* d = data.get();
+    int h = head;
+    int n = count;
+    int next = h + 1 == kHistoryCapacity ? 0 : h + 1;
+    while (n >= 3 && r >= d[next].time) {
+        h = next;
+        next = h + 1 == kHistoryCapacity ? 0 : h + 1;
+        --n;
+    }
+    head = h;
+    count = n;
+    if (n < 3) return;
+    const Entry& e0 = d[h];
+    const Entry& e1 = d[next];
+    const double span = e1.time - e0.time;
+    double x;
+    if (span > 0.0) {
+        double frac = (r - e0.time) / span;
+        // The read never runs ahead of the oldest entry in normal use; after the oldest
+        // entries were dropped it holds the oldest value.
+        if (frac < 0.0) frac = 0.0;
+        x = e0.value + frac * (e1.value - e0.value);
+    } else {
+        x = e1.value;  // two entries at one time: no division by zero
+    }
+    v = (float)x;
+}
+
 void TDelay::History::shiftTimes(double offset) {
     for (int i = 0; i < count; ++i) {
         int pos = head + i;
@@ -245,24 +276,7 @@ void TDelay::process(stereoStruct in, stereoStruct& out) {
             h.shiftTimes(kRebaseBy);
         }
         if (writeTime[c] >= kReadDistance) {
-            const double r = writeTime[c] - kReadDistance;
-            while (h.size() >= 3 && r >= h[1].time) h.popFront();
-            if (h.size() >= 3) {
-                const Entry& e0 = h[0];
-                const Entry& e1 = h[1];
-                const double span = e1.time - e0.time;
-                double v;
-                if (span > 0.0) {
-                    double frac = (r - e0.time) / span;
-                    // The read never runs ahead of the oldest entry in normal use; after
-                    // the oldest entries were dropped it holds the oldest value.
-                    if (frac < 0.0) frac = 0.0;
-                    v = e0.value + frac * (e1.value - e0.value);
-                } else {
-                    v = e1.value;  // two entries at one time: no division by zero
-                }
-                y[c] = (float)v;
-            }
+            h.readAt(writeTime[c] - kReadDistance, y[c]);
         } else {
             // The first delay length after a reset: nothing to read yet.
             filling[c] = true;

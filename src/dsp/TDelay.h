@@ -106,6 +106,11 @@ private:
         }
         // Moves every stored time by -offset.
         void shiftTimes(double offset);
+        // Drops the entries the read time r has passed (r at or beyond the second
+        // entry's time) while at least three remain, then writes the value at r,
+        // interpolated between the two oldest entries, to v; with fewer than three
+        // entries left v is untouched.
+        void readAt(double r, float& v);
 
     private:
         std::unique_ptr<Entry[]> data;

@@ -49,7 +49,22 @@ constexpr float kEnsembleGains[6][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 1}, {1, 1}, 
 
 inline float clamp01(float x) { return x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f; }  // NaN: 0
 inline float clampf(float x, float lo, float hi) { return x > lo ? (x < hi ? x : hi) : lo; }
-inline float fractionOf(float x) { return x - std::floor(x); }
+// x - floor(x). On 0 < x < 2^23, where the phases live, truncation is the floor and both
+// conversions are exact, which spares the general rounding sequence (zeros take it too, so
+// -0 still gives +0).
+inline float fractionOf(float x) {
+    if (x > 0.0f && x < 8388608.0f) return x - (float)(int32_t)x;
+    return x - std::floor(x);
+}
+
+// APlugin::getSteppedValue(value, range, count), here where the LFO asks for it every
+// sample.
+inline int steppedIndex(float value, float range, int count) {
+    const float x = value * range + 0.1f;
+    if (!(x > 0.0f)) return 0;
+    if (x >= (float)count) return count - 1;
+    return (int)x;
+}
 
 // Table index of a 0..1 position scaled by 65535.99, held inside the table.
 inline int waveIndex(float q) {
@@ -138,7 +153,7 @@ int APlugin::getGaterPos() {
 float APlugin::getModFXRate(int type) {
     (void)type;
     const float speed = paramValue[108];
-    const bool sync = getOnOff(350);
+    const bool sync = getOnOff(paramValue[350]);
     // Asked for every sample; worked out again only when one of its inputs has changed.
     TModFXRateCache& cache = modFXRateCache;
     if (cache.valid && cache.sync == sync && cache.speed == speed && cache.tempo == tempo &&
@@ -176,7 +191,7 @@ void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
     const float sym = clamp01((shaped ? p[111] : 0.5f) + d[345]) * 0.998f + 0.001f;
     const float qL = warp(fractionOf(lfo.phase[0] + o), sym);
     const float qR = warp(fractionOf(o + lfo.phase[1] + d[343]), sym);
-    const int wave = getSteppedValue(clamp01((shaped ? p[109] : 0.0f) + d[340]), 8.99f, 9);
+    const int wave = steppedIndex(clamp01((shaped ? p[109] : 0.0f) + d[340]), 8.99f, 9);
     float v[2];
     if (wave < 8) {
         v[0] = lfoWave[wave][waveIndex(qL)];
