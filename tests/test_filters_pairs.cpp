@@ -304,3 +304,97 @@ TEST(FilterPairs, SkippedUpdatesNeverMissAChange) {
         }
     }
 }
+
+// The one-note updates keep values between calls (the band-pass side gains, the table
+// entries the coefficients were read from). Separations of +0, -0 and NaN (whose side gains
+// differ in sign or compare unequal), resonance and tracking steps, and calls of two notes
+// through process() in between must all leave the pair path where process() alone is.
+TEST(FilterPairs, OneNoteUpdatesFollowSeparationResonanceAndNoteCountChanges) {
+    initFilterTables();
+    constexpr int kN = 2;
+    TBPFilter bpRef[kN], bp[kN];
+    TLPFilter lpRef[kN], lp[kN];
+    for (int v = 0; v < kN; ++v) {
+        for (TBPFilter* f : {&bpRef[v], &bp[v]}) f->init(kRate);
+        for (TLPFilter* f : {&lpRef[v], &lp[v]}) f->init(kRate);
+    }
+    const float seps[] = {1.0f, 0.0f, -0.0f, 0.0f, std::nanf(""), 1.5f, -0.0f, 0.7f};
+    Source srcRef[kN] = {Source(0), Source(1)}, src[kN] = {Source(0), Source(1)};
+    double energy = 0.0;
+    for (int n = 0; n < 3200; ++n) {
+        const float sep = seps[(n / 50) % 8];
+        const float q = (n / 300) % 2 ? 0.2f : 0.9f;
+        // Slow sweeps: many consecutive samples stay within one table entry.
+        const float env = 0.2f * std::sin(0.0005f * (float)n);
+        const bool twoNotes = (n / 170) % 5 == 4;
+        if (n % 700 == 350)
+            for (int v = 0; v < kN; ++v) {
+                bpRef[v].setTrack(0.6f, 0.05f * (float)(n / 700 + v));
+                bp[v].setTrack(0.6f, 0.05f * (float)(n / 700 + v));
+                lpRef[v].setTrack(-0.4f, 0.05f * (float)(n / 700 + v));
+                lp[v].setTrack(-0.4f, 0.05f * (float)(n / 700 + v));
+            }
+        stereoOverStruct ref[kN], out[kN];
+        for (int v = 0; v < kN; ++v) {
+            const float e = env + 0.03f * (float)v;
+            for (TBPFilter* f : {&bpRef[v], &bp[v]}) {
+                f->setEnv(0, e);
+                f->setEnv(1, -e);
+            }
+            for (TLPFilter* f : {&lpRef[v], &lp[v]}) {
+                f->setEnv(0, -e);
+                f->setEnv(1, e);
+            }
+        }
+        if (twoNotes) {
+            // Both through process() with two notes; the second note's result is dropped.
+            for (int v = 0; v < kN; ++v) {
+                TBPFilter* bps[2] = {&bpRef[v], &bp[v]};
+                TLPFilter* lps[2] = {&lpRef[v], &lp[v]};
+                Source* srcs[2] = {&srcRef[v], &src[v]};
+                stereoOverStruct* dst[2] = {&ref[v], &out[v]};
+                for (int k = 0; k < 2; ++k) {
+                    stereoOverStruct in[2] = {srcs[k]->next(), {}};
+                    in[1] = in[0];
+                    stereoOverStruct band[2], low[2];
+                    bps[k]->process(true, {0.3f, 0.3f}, 0.0f, sep, q, 2, in, band);
+                    lps[k]->process(0.45f, 0.0f, q, 2, band, low);
+                    *dst[k] = low[0];
+                }
+            }
+        } else {
+            for (int v = 0; v < kN; ++v) {
+                const stereoOverStruct in = srcRef[v].next();
+                stereoOverStruct band;
+                bpRef[v].process(true, {0.3f, 0.3f}, 0.0f, sep, q, 1, &in, &band);
+                lpRef[v].process(0.45f, 0.0f, q, 1, &band, &ref[v]);
+                out[v] = src[v].next();
+            }
+            Lanes4 lanes[2];
+            filtermath::loadNotePair(out[0], out[1], lanes);
+            for (int v = 0; v < kN; ++v) bp[v].prepareNote({0.3f, 0.3f}, 0.0f, sep, q);
+            TBPFilter::runNotePair(bp[0], bp[1], lanes);
+            for (int v = 0; v < kN; ++v) lp[v].prepareNote(0.45f, 0.0f, q);
+            TLPFilter::runNotePair(lp[0], lp[1], lanes);
+            filtermath::storeNotePair(lanes, out[0], out[1]);
+        }
+        for (int v = 0; v < kN; ++v) {
+            ASSERT_TRUE(sameBits(ref[v], out[v])) << "voice " << v << " sample " << n;
+            for (int k = 0; k < kFilterLanes; ++k)
+                ASSERT_EQ(bpRef[v].getLaneCutoff(k), bp[v].getLaneCutoff(k)) << "lane " << k;
+            energy += std::isfinite(ref[v].sub[0].left) ? (double)ref[v].sub[0].left * ref[v].sub[0].left : 0.0;
+        }
+        // The side gains follow the separation, also where only its sign changed: 20 k / sep
+        // on the left is +inf (held at the ceiling) for +0 and -inf (held at 0) for -0.
+        if (!twoNotes && n % 50 == 49) {
+            const float left = bp[0].getLaneCutoff(0), right = bp[0].getLaneCutoff(1);
+            if (sep == 0.0f) {
+                EXPECT_EQ(left, std::signbit(sep) ? 0.0f : 0.4f * kRate) << "sample " << n;
+                EXPECT_EQ(right, 0.0f) << "sample " << n;
+            } else if (std::isfinite(sep)) {
+                EXPECT_NEAR(right / left, sep * sep, 1e-4f * sep * sep) << "sample " << n;
+            }
+        }
+    }
+    EXPECT_GT(energy, 1e-3);
+}

@@ -4,9 +4,9 @@
 // flush-to-zero; the cheap reset that clears only what a note reads; the four-lane layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cfloat>
-#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -296,27 +296,37 @@ TEST_F(FilterRobustness, ResetGivesTheOutputOfClearedLines) {
     EXPECT_EQ(0, std::memcmp(before.data(), f->combFeedLine(0), before.size() * sizeof(float)));
 }
 
-TEST_F(FilterRobustness, SixNoteChordStartsCheaply) {
-    // Three layers of a six-note chord start in one sample: the resets of the three voice
-    // filters touch only their hot state, not the 768 KiB of comb lines each.
-    std::vector<std::unique_ptr<TFilter>> filters;
-    for (int i = 0; i < 18; ++i) {
-        filters.push_back(std::make_unique<TFilter>());
-        filters.back()->init(44100.0f);
+TEST_F(FilterRobustness, ResetsAndModeChangesLeaveTheCombLinesAlone) {
+    // Three layers of a six-note chord start in one sample: the resets of their voice
+    // filters must touch only the hot state, never the 768 KiB of comb lines each (frames
+    // not written since the reset read as 0 instead). A filter whose lines hold a comb's
+    // echoes keeps every line byte through mode changes and resets.
+    auto f = std::make_unique<TFilter>();
+    f->init(44100.0f);
+    f->setType(kFilterCombPositive, true);
+    f->reset();
+    stereoOverStruct in[6], out[6];
+    uint32_t seed = 7;
+    for (int n = 0; n < 20000; ++n) {
+        for (auto& r : in)
+            for (auto& s : r.sub) {
+                seed = seed * 1664525u + 1013904223u;
+                s.left = s.right = (float)(seed >> 8) / 8388608.0f - 1.0f;
+            }
+        f->process({0.3f, 0.3f}, {0.0f, 0.0f}, 1.0f, 0.8f, 0.5f, 6, in, out);
     }
-    const auto start = std::chrono::steady_clock::now();
-    for (int round = 0; round < 100; ++round)
-        for (auto& f : filters) {
-            f->setType(round & 1 ? 30 : 19, true);
-            f->reset();
-        }
-    const double perReset =
-        std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
-            .count() /
-        (100.0 * 18.0);
-    // Clearing the lines would take tens of microseconds per filter; the hot state is a few
-    // kilobytes.
-    EXPECT_LT(perReset, 5.0);
+    const char* lines = reinterpret_cast<const char*>(f->combFeedLine(0));
+    const size_t lineBytes = reinterpret_cast<const char*>(f.get()) + sizeof(TFilter) - lines;
+    ASSERT_GT(lineBytes, (size_t)(512 * 1024));
+    std::vector<char> before(lines, lines + lineBytes);
+    ASSERT_NE(std::count(before.begin(), before.end(), 0), (ptrdiff_t)lineBytes)
+        << "the comb run wrote nothing into the lines";
+
+    for (int mode : {kFilterZeroLow24, kFilterCombNegative, kFilterCombPositive}) {
+        f->setType(mode, true);
+        f->reset();
+    }
+    EXPECT_EQ(std::memcmp(before.data(), lines, lineBytes), 0);
 }
 
 TEST_F(FilterRobustness, FourLaneLayout) {

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -295,10 +294,8 @@ TEST_F(DialogTest, AutomaticModeRunsTheProgramOnlyWithADisplay) {
     unsetenv("WAYLAND_DISPLAY");
     EXPECT_FALSE(platform::dialogDisplayPresent());
     char buf[kEntryBufSize] = "x";
-    const auto t0 = std::chrono::steady_clock::now();
     inputBox("p", "t", buf);
     EXPECT_EQ(messageBox("m", 1), 2);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
     EXPECT_STREQ(buf, "");
     EXPECT_FALSE(fakeRan());
 

@@ -162,21 +162,55 @@ __attribute__((always_inline)) inline void clampLanes(V& x, float lo, float hi) 
     }
 }
 
+// Vector constants as memory operands. GCC 12 builds a four-lane constant of one value as a
+// scalar load and a shuffle wherever it is used; read through a pointer the compiler cannot
+// see into, each is one operand of the instruction that uses it. The values, and so the
+// arithmetic, are those of the literals they stand for.
+template <class T>
+inline const T& opaqueConstants(const T& table) {
+    const T* p = &table;
+    asm("" : "+r"(p));
+    return *p;
+}
+
+struct alignas(16) CutoffConstants {
+    Lanes4 ten, half, c0, c1, c2, c3, c4, c5, sqrt2, one, step, minusStep, milli, guard, top;
+};
+inline constexpr CutoffConstants kCutoffConstants = {
+    {10.0f, 10.0f, 10.0f, 10.0f},
+    {0.5f, 0.5f, 0.5f, 0.5f},
+    {1.00000008f, 1.00000008f, 1.00000008f, 1.00000008f},
+    {0.693147188f, 0.693147188f, 0.693147188f, 0.693147188f},
+    {0.240221075f, 0.240221075f, 0.240221075f, 0.240221075f},
+    {0.0555035711f, 0.0555035711f, 0.0555035711f, 0.0555035711f},
+    {0.00967603192f, 0.00967603192f, 0.00967603192f, 0.00967603192f},
+    {0.00133908634f, 0.00133908634f, 0.00133908634f, 0.00133908634f},
+    {1.41421356f, 1.41421356f, 1.41421356f, 1.41421356f},
+    {1.0f, 1.0f, 1.0f, 1.0f},
+    {1e-5f, 1e-5f, 1e-5f, 1e-5f},
+    {-1e-5f, -1e-5f, -1e-5f, -1e-5f},
+    {0.001f, 0.001f, 0.001f, 0.001f},
+    {1e-15f, 1e-15f, 1e-15f, 1e-15f},
+    {262143.0f, 262143.0f, 262143.0f, 262143.0f},
+};
+inline const CutoffConstants& cutoffConstants() { return opaqueConstants(kCutoffConstants); }
+
 // 2^x for x in [0, 10] (the cutoff exponent), relative error about 2e-7: the integer part
 // goes to the exponent bits, the fraction through a degree-5 polynomial about 0.5 (fitted
 // at Chebyshev nodes, evaluated in two halves for a short dependency chain). Arguments
 // outside [0, 10] (and NaN, taken as 0) are clamped.
 inline Lanes4 exp2Cutoff(Lanes4 x) {
-    x = clampNaN(x, 0.0f, 10.0f);
+    const CutoffConstants& k = cutoffConstants();
+    x = minLanes(maxLanes(x, splat(0.0f)), k.ten);
     const LaneInts4 i = __builtin_convertvector(x, LaneInts4);  // x >= 0: the floor
-    const Lanes4 t = (x - __builtin_convertvector(i, Lanes4)) - 0.5f;
+    const Lanes4 t = (x - __builtin_convertvector(i, Lanes4)) - k.half;
     const Lanes4 t2 = t * t;
-    const Lanes4 lo = 1.00000008f + 0.693147188f * t;
-    const Lanes4 mid = 0.240221075f + 0.0555035711f * t;
-    const Lanes4 hi = 0.00967603192f + 0.00133908634f * t;
+    const Lanes4 lo = k.c0 + k.c1 * t;
+    const Lanes4 mid = k.c2 + k.c3 * t;
+    const Lanes4 hi = k.c4 + k.c5 * t;
     const Lanes4 p = lo + t2 * (mid + t2 * hi);
     const LaneInts4 bits = (i + 127) << 23;
-    return p * 1.41421356f * (Lanes4)bits;
+    return p * k.sqrt2 * (Lanes4)bits;
 }
 inline float exp2Cutoff(float x) { return exp2Cutoff(splat(x))[0]; }
 

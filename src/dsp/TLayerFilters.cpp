@@ -66,6 +66,21 @@ inline bool movedBeyond(Lanes4 a, Lanes4 b) {
     return anyLane(d > 1e-5f || d < -1e-5f);
 }
 
+// movedBeyond and the clamps with their bounds as vector operands (see cutoffConstants).
+inline bool movedBeyond(Lanes4 a, Lanes4 b, const CutoffConstants& k) {
+    const Lanes4 d = a - b;
+    return anyLane(d > k.step || d < k.minusStep);
+}
+// x clamped to [0, top]; NaN gives 0 (clampNaN with the bound as an operand).
+inline Lanes4 clampTo(Lanes4 x, Lanes4 top) { return minLanes(maxLanes(x, splat(0.0f)), top); }
+
+// The table entries of a note's left and right side (lanes 0 and 1) in both halves: for one
+// note, lanes 2 and 3 repeat lanes 0 and 1, so two reads do where gather() makes four.
+inline Lanes4 gatherSides(const float* table, LaneInts4 i) {
+    const float l = table[i[0]], r = table[i[1]];
+    return Lanes4{l, r, l, r};
+}
+
 }  // namespace
 
 // --- Wire band-pass ------------------------------------------------------------------------
@@ -74,6 +89,8 @@ void TBPFilter::init(float sampleRate) {
     rate = layerRate(sampleRate, 196000.0f);
     tableScale = 262143.0f / (2.0f * rate);
     ceiling = 0.4f * rate;
+    scaleLanes = splat(tableScale);
+    ceilingLanes = splat(ceiling);
     keyFactor = 1.0f;
     velOffset = 0.0f;
     for (Lanes4& e : env) e = splat(0.0f);
@@ -118,8 +135,7 @@ void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, flo
         const Lanes4 v = clampNaN(pairEnvelopes(env, p, n) + common, 0.0f, 1.0f);
         bool moved = shared;
         if (!sameMap || anyLane(v != lastV[p])) {
-            const float base = 20.0f * keyFactor;
-            const Lanes4 sideGain = {base / sep, base * sep, base / sep, base * sep};
+            mapSides(sep);
             changed = true;
             lastV[p] = v;
             fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
@@ -127,13 +143,68 @@ void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, flo
         }
         if (moved) {
             fUsed[p] = fTarget[p];
-            F[p] = gather(FilterSine, tableEntries((fUsed[p] + 0.001f) * tableScale + kGuard));
+            const LaneInts4 idx = tableEntries((fUsed[p] + 0.001f) * tableScale + kGuard);
+            if (anyLane(idx != entry[p])) {
+                entry[p] = idx;
+                F[p] = gather(FilterSine, idx);
+            }
             D[p] = splat(1.0f - r + kGuard);
         }
     }
     changed |= assignChanged(lastKey, keyFactor);
     changed |= assignChanged(lastSep, sep);
     memo.record(args, n, changed);
+}
+
+// The side gains change with the key factor and separation only, so their division is done
+// when one of them changes (bit for bit: +0 and -0 separations differ in the quotient).
+void TBPFilter::mapSides(float sep) {
+    const uint32_t k = UpdateMemo<1>::bits(keyFactor), s = UpdateMemo<1>::bits(sep);
+    if (k == gainKeyBits && s == gainSepBits) return;
+    gainKeyBits = k;
+    gainSepBits = s;
+    const float base = 20.0f * keyFactor;
+    sideGain = Lanes4{base / sep, base * sep, base / sep, base * sep};
+}
+
+// The steps of update(1, 1, ...) with what one note allows: its envelope value already
+// fills all four lanes of env[0] (pairEnvelopes would only repeat it), lanes 2 and 3 repeat
+// lanes 0 and 1 throughout, and FilterSine is read again only when the table entries
+// differ from those F holds (an envelope moves the cutoff a little every sample, often
+// within one entry).
+void TBPFilter::updateNote(const float (&args)[5]) {
+    const float sep = args[3];
+    const float r = clampNaN(args[4], 0.0f, 1.0f) * 0.95f;
+    const bool shared = lastPairs < 1 || std::fabs(r - lastRes) > 1e-5f;
+    bool changed = shared;
+    if (shared) {
+        lastRes = r;
+        lastPairs = 1;
+    }
+    const float cl = args[2] + args[0] + velOffset, cr = args[2] + args[1] + velOffset;
+    const CutoffConstants& k = cutoffConstants();
+    const Lanes4 v = clampTo(env[0] + Lanes4{cl, cr, cl, cr}, k.one);
+    bool moved = shared;
+    if (keyFactor != lastKey || sep != lastSep || anyLane(v != lastV[0])) {
+        mapSides(sep);
+        changed = true;
+        lastV[0] = v;
+        fTarget[0] = clampTo(exp2Cutoff(k.ten * v) * sideGain, ceilingLanes);
+        moved |= movedBeyond(fTarget[0], fUsed[0], k);
+    }
+    if (moved) {
+        fUsed[0] = fTarget[0];
+        const LaneInts4 idx = __builtin_convertvector(
+            clampTo((fUsed[0] + k.milli) * scaleLanes + k.guard, k.top), LaneInts4);
+        if (anyLane(idx != entry[0])) {
+            entry[0] = idx;
+            F[0] = gatherSides(FilterSine, idx);
+        }
+        D[0] = splat(1.0f - r + kGuard);
+    }
+    changed |= assignChanged(lastKey, keyFactor);
+    changed |= assignChanged(lastSep, sep);
+    memo.record(args, 1, changed);
 }
 
 namespace {
@@ -228,6 +299,8 @@ void TLPFilter::init(float sampleRate) {
     rate = layerRate(sampleRate, 196000.0f);
     halfInvRate = 1.0f / (2.0f * rate);
     ceiling = 0.4f * rate;
+    scaleLanes = splat(halfInvRate);
+    ceilingLanes = splat(ceiling);
     keyFactor = 1.0f;
     velOffset = 0.0f;
     for (Lanes4& e : env) e = splat(0.0f);
@@ -276,13 +349,52 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
         }
         if (moved) {
             fUsed[p] = fTarget[p];
-            zeroDelayCoefficients(
-                gather(FilterZTan, tableIndexes((fUsed[p] + 0.001f) * halfInvRate + kGuard)), R,
-                a1[p], a2[p], a3[p]);
+            const LaneInts4 idx = tableIndexes((fUsed[p] + 0.001f) * halfInvRate + kGuard);
+            // R changes only in a shared update, which recomputes every pair.
+            if (shared || anyLane(idx != entry[p])) {
+                entry[p] = idx;
+                zeroDelayCoefficients(gather(FilterZTan, idx), R, a1[p], a2[p], a3[p]);
+            }
         }
     }
     changed |= assignChanged(lastKey, keyFactor);
     memo.record(args, n, changed);
+}
+
+// The steps of update(1, 1, ...) for one note: its envelope value already fills all four
+// lanes of env[0], and both sides share the cutoff, so every lane holds the same value and
+// one FilterZTan read does. The coefficients are recomputed only when the damping or the
+// table entry changed.
+void TLPFilter::updateNote(const float (&args)[3]) {
+    const float q = layerQ(args[2]);
+    const bool shared = lastPairs < 1 || std::fabs(q - lastQ) > 1e-5f;
+    bool changed = shared;
+    if (shared) {
+        lastQ = q;
+        R = FilterZQ[(int)(q * 131071.0f)];
+        lastPairs = 1;
+    }
+    const CutoffConstants& k = cutoffConstants();
+    const Lanes4 v = clampTo(env[0] + splat(velOffset + args[0] + args[1]), k.one);
+    bool moved = shared;
+    if (keyFactor != lastKey || anyLane(v != lastV[0])) {
+        changed = true;
+        lastV[0] = v;
+        fTarget[0] = clampTo(exp2Cutoff(k.ten * v) * (20.0f * keyFactor), ceilingLanes);
+        moved |= movedBeyond(fTarget[0], fUsed[0], k);
+    }
+    if (moved) {
+        fUsed[0] = fTarget[0];
+        // tableIndexes: the product with 262143, saturated, converted
+        const LaneInts4 idx = __builtin_convertvector(
+            clampTo(((fUsed[0] + k.milli) * scaleLanes + k.guard) * k.top, k.top), LaneInts4);
+        if (shared || anyLane(idx != entry[0])) {
+            entry[0] = idx;
+            zeroDelayCoefficients(splat(FilterZTan[idx[0]]), R, a1[0], a2[0], a3[0]);
+        }
+    }
+    changed |= assignChanged(lastKey, keyFactor);
+    memo.record(args, 1, changed);
 }
 
 namespace {

@@ -39,7 +39,7 @@ public:
     void prepareNote(stereoStruct cutoff, float mod, float separation, float resonance) {
         // The common case of a settled note is decided here, without the call.
         const float args[5] = {cutoff.left, cutoff.right, mod, separation, resonance};
-        if (!memo.skip(args, 1)) update(1, 1, cutoff, mod, separation, resonance);
+        if (!memo.skip(args, 1)) updateNote(args);
     }
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
@@ -56,6 +56,9 @@ public:
 
 private:
     void update(int n, int pairCount, stereoStruct cutoff, float mod, float sep, float resonance);
+    // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
+    void updateNote(const float (&args)[5]);
+    void mapSides(float sep);
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
@@ -64,6 +67,9 @@ private:
     float rate = 44100.0f;
     float tableScale = 262143.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
+    // the two above in four lanes, for the one-note update
+    Lanes4 scaleLanes = filtermath::splat(262143.0f / 88200.0f);
+    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     float keyFactor = 1.0f;
     float velOffset = 0.0f;
     float lastRes = -1.0f;  // resonance of the coefficients, -1: none yet
@@ -77,6 +83,13 @@ private:
     float lastSep = 1.0f;
     Lanes4 fTarget[kFilterMaxPairs] = {};
     Lanes4 fUsed[kFilterMaxPairs] = {};
+    // 20 keyFactor / sep and 20 keyFactor sep as left, right, left, right, and the bits of
+    // the key factor and separation they were computed from
+    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
+    uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
+    uint32_t gainSepBits = 0x3f800000u;
+    // per pair: the FilterSine entries F was read from (-1: none)
+    LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
     // per pair, four lanes: FilterSine coefficient, damping, band and low states
     Lanes4 F[kFilterMaxPairs] = {};
     Lanes4 D[kFilterMaxPairs] = {};
@@ -102,7 +115,7 @@ public:
     // Pair entry points for calls of one note (a and b distinct filters).
     void prepareNote(float cutoff, float mod, float resonance) {
         const float args[3] = {cutoff, mod, resonance};
-        if (!memo.skip(args, 1)) update(1, 1, cutoff, mod, resonance);
+        if (!memo.skip(args, 1)) updateNote(args);
     }
     static void runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
@@ -119,6 +132,8 @@ public:
 
 private:
     void update(int n, int pairCount, float cutoff, float mod, float resonance);
+    // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
+    void updateNote(const float (&args)[3]);
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
@@ -127,6 +142,9 @@ private:
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
+    // the two above in four lanes, for the one-note update
+    Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
+    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     float keyFactor = 1.0f;
     float velOffset = 0.0f;
     float lastQ = -1.0f;  // resonance of the coefficients, -1: none yet
@@ -138,6 +156,9 @@ private:
     float lastKey = 1.0f;
     Lanes4 fTarget[kFilterMaxPairs] = {};
     Lanes4 fUsed[kFilterMaxPairs] = {};
+    // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
+    // they determine them
+    LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
     // per pair, four lanes: the zero-delay coefficients (zeroDelayCoefficients) and the two
     // integrator states
     Lanes4 a1[kFilterMaxPairs] = {};
