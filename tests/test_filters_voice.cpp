@@ -555,4 +555,107 @@ TEST_F(VoiceFilterFeatures, EffectAndVoiceEntryPointsShareOneFilter) {
     }
 }
 
+// A filter whose arguments repeat maps only its moving envelope; a twin given arguments that
+// differ bit for bit but not in value (a zero modulation of either sign) updates in full on
+// every call. Tracking, velocity, cutoff steps (smoothing), mode changes, direct takes,
+// resets, effect calls on the same object and separation steps must reach both alike, in
+// the one-note pair entry points and in process() with three notes.
+TEST_F(VoiceFilterFeatures, EnvelopeOnlyUpdatesMatchFullUpdates) {
+    for (int mode : {3, 9, 11, 15, 16, 17, 21, 25, 27, 29, 31, 33}) {
+        SCOPED_TRACE(mode);
+        auto one = make(mode), oneRef = make(mode), three = make(mode), threeRef = make(mode);
+        Noise noise;
+        float cutoff = 0.5f, separation = 1.0f;
+        for (int n = 0; n < 4000; ++n) {
+            const stereoOverStruct effectIn = noise.record();
+            for (TFilter* f : {one.get(), oneRef.get(), three.get(), threeRef.get()}) {
+                for (int c = 0; c < 3; ++c)
+                    f->setEnv(c, 0.3f * std::sin(0.01f * (float)(n + 50 * c)));
+                if (n == 600) f->setTrack(0.5f, 0.7f);
+                if (n == 1300) f->setType(mode == 19 ? 3 : 19, false);
+                if (n == 1700) f->setDirect();
+                if (n == 2100) f->reset();
+                if (n == 2500) f->setVel(0.7f, 0.9f);
+                if (n == 2900) {
+                    stereoOverStruct o;
+                    f->process(stereoStruct{0.4f, 0.4f}, stereoStruct{0, 0}, 0.2f, 0.6f, effectIn, o);
+                }
+            }
+            if (n == 900) cutoff = 0.55f;
+            if (n == 3300) separation = 0.8f;
+            const float zero = (n & 1) ? -0.0f : 0.0f;
+            stereoOverStruct in[3];
+            for (auto& r : in) r = noise.record();
+
+            stereoOverStruct a = in[0], b;
+            if (one->prepareNote({cutoff, cutoff}, {0, 0}, separation, 0.4f, 0.3f, &a, &a))
+                one->runNote(&a, &a);
+            oneRef->process({cutoff, cutoff}, {zero, zero}, separation, 0.4f, 0.3f, 1, &in[0], &b);
+            ASSERT_EQ(0, std::memcmp(&a, &b, sizeof a)) << "one note, sample " << n;
+            ASSERT_EQ(oneRef->getLaneCutoff(0), one->getLaneCutoff(0)) << n;
+            ASSERT_EQ(oneRef->getLaneCutoff(1), one->getLaneCutoff(1)) << n;
+
+            stereoOverStruct out3[3], ref3[3];
+            three->process({cutoff, cutoff}, {0, 0}, separation, 0.4f, 0.3f, 3, in, out3);
+            threeRef->process({cutoff, cutoff}, {zero, zero}, separation, 0.4f, 0.3f, 3, in, ref3);
+            ASSERT_EQ(0, std::memcmp(out3, ref3, sizeof out3)) << "three notes, sample " << n;
+        }
+    }
+}
+
+// Prepared filters pair only when their kernels agree: the mode, the output taps of the
+// zero-delay modes (which follow the morph in the mixing modes) and the depth of ring and
+// amplitude modulation; combs never pair.
+TEST_F(VoiceFilterFeatures, PairsRunOnlyWithTheSameKernel) {
+    struct Case {
+        int modeA, modeB;
+        float resA, resB, morphA, morphB;
+        bool pair;
+    };
+    const Case cases[] = {
+        {3, 3, 0.2f, 0.7f, 0.1f, 0.9f, true},     // state-variable: all per pair
+        {3, 4, 0.2f, 0.2f, 0.1f, 0.1f, false},    // another mode
+        {15, 15, 0.2f, 0.8f, 0.0f, 0.0f, true},   // 24 dB low-pass
+        {7, 7, 0.2f, 0.2f, 0.3f, 0.6f, true},     // zero-delay low-pass: fixed taps
+        {11, 11, 0.2f, 0.2f, 0.3f, 0.3f, true},   // low/high mix, same morph
+        {11, 11, 0.2f, 0.2f, 0.3f, 0.6f, false},  // low/high mix, other morph
+        {24, 24, 0.5f, 0.2f, 0.7f, 0.7f, true},   // low/band/high, 24 dB
+        {24, 24, 0.5f, 0.5f, 0.7f, 0.2f, false},
+        {33, 33, 0.5f, 0.5f, 0.1f, 0.8f, true},   // ring modulation, same depth
+        {33, 33, 0.5f, 0.7f, 0.1f, 0.1f, false},  // other depth
+        {34, 34, 0.3f, 0.6f, 0.1f, 0.1f, false},
+        {30, 30, 0.5f, 0.5f, 0.1f, 0.1f, false},  // combs never
+        {32, 32, 0.5f, 0.5f, 0.1f, 0.1f, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.modeA << "/" << c.modeB << " res " << c.resA
+                                          << "/" << c.resB << " morph " << c.morphA << "/"
+                                          << c.morphB);
+        auto a = make(c.modeA), b = make(c.modeB);
+        stereoOverStruct na{}, nb{};
+        ASSERT_TRUE(a->prepareNote({0.5f, 0.5f}, {0, 0}, 1.0f, c.resA, c.morphA, &na, &na));
+        ASSERT_TRUE(b->prepareNote({0.5f, 0.5f}, {0, 0}, 1.0f, c.resB, c.morphB, &nb, &nb));
+        EXPECT_EQ(c.pair, TFilter::canRunPair(*a, *b));
+        EXPECT_EQ(c.pair, TFilter::canRunPair(*b, *a));
+        // Given the other's settings, each pairs (except the combs).
+        b->setType(c.modeA, false);
+        b->prepareNote({0.5f, 0.5f}, {0, 0}, 1.0f, c.resA, c.morphA, &nb, &nb);
+        EXPECT_EQ(c.modeA < 30 || c.modeA > 32, TFilter::canRunPair(*a, *b));
+    }
+    // Ring modulation takes its depth from the resonance of the last call, whichever entry
+    // point made it.
+    auto a = make(33), b = make(33);
+    stereoOverStruct n{}, o{};
+    a->prepareNote({0.5f, 0.5f}, {0, 0}, 1.0f, 0.5f, 0.0f, &n, &n);
+    b->prepareNote({0.5f, 0.5f}, {0, 0}, 1.0f, 0.5f, 0.0f, &n, &n);
+    EXPECT_TRUE(TFilter::canRunPair(*a, *b));
+    b->process(stereoStruct{0.5f, 0.5f}, stereoStruct{0, 0}, 0.9f, 0.0f, n, o);
+    EXPECT_FALSE(TFilter::canRunPair(*a, *b));
+    b->prepareNote({0.5f, 0.5f}, {0, 0}, 1.0f, 0.5f, 0.0f, &n, &n);
+    EXPECT_TRUE(TFilter::canRunPair(*a, *b));
+    // A change of mode is seen at once.
+    a->setType(3, false);
+    EXPECT_FALSE(TFilter::canRunPair(*a, *b));
+}
+
 }  // namespace

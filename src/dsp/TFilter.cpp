@@ -75,11 +75,22 @@ bool isZeroDelay(int mode) {
 }
 
 // Modes whose coefficients are functions of the table entry of the cutoff, the resonance
-// and the mode alone.
-bool byTableEntry(int mode) {
-    return (mode >= kFilterLow12 && mode <= kFilterNotch12) || isZeroDelay(mode) ||
-           (mode >= kFilterLow24 && mode <= kFilterNotch24) || mode == kFilterLow36 ||
-           mode == kFilterHigh36;
+// and the mode alone, as one bit per mode: the test runs on every moving-cutoff call.
+constexpr uint64_t modeBits(int first, int last) {
+    uint64_t m = 0;
+    for (int i = first; i <= last; ++i) m |= uint64_t{1} << i;
+    return m;
+}
+constexpr uint64_t kByTableEntry =
+    modeBits(kFilterLow12, kFilterNotch12) | modeBits(kFilterZeroLow12, kFilterZeroLowBandHigh12) |
+    modeBits(kFilterZeroLow24, kFilterZeroLowBandHigh24) | modeBits(kFilterLow24, kFilterNotch24) |
+    modeBits(kFilterLow36, kFilterHigh36);
+bool byTableEntry(int mode) { return (kByTableEntry >> mode) & 1u; }
+
+uint32_t floatBits(float v) {
+    uint32_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
 }
 
 }  // namespace
@@ -102,6 +113,7 @@ void TFilter::init(float sampleRate) {
     for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(0.0f);
     std::memset(combDelay, 0, sizeof combDelay);
     reset();
+    updatePairKey();
 }
 
 void TFilter::reset() {
@@ -116,7 +128,7 @@ void TFilter::reset() {
     lastEffectMode = -1;
     lastPairs = 0;
     direct = true;
-    memo.quiet = false;
+    unsettle();
 }
 
 void TFilter::setType(int newMode, bool clear) {
@@ -124,15 +136,29 @@ void TFilter::setType(int newMode, bool clear) {
     if (newMode == mode) return;
     if (clear) reset();
     mode = newMode;
-    memo.quiet = false;
+    unsettle();
+    updatePairKey();
 }
 
 void TFilter::setTrack(float amount, float key) {
-    if (assignChanged(keyFactor, std::exp2(amount * key))) memo.quiet = false;
+    if (assignChanged(keyFactor, std::exp2(amount * key))) unsettle();
 }
 
 void TFilter::setVel(float amount, float velocity) {
-    if (assignChanged(velOffset, (velocity - 0.5f) * amount)) memo.quiet = false;
+    if (assignChanged(velOffset, (velocity - 0.5f) * amount)) unsettle();
+}
+
+// Kept after every change of the mode, the taps or the resonance.
+void TFilter::updatePairKey() {
+    LaneInts4 k = {mode, 0, 0, 0};
+    if (isComb(mode))
+        k[0] = -1;
+    else if (isZeroDelay(mode))
+        k = LaneInts4{mode, (int32_t)floatBits(tapLow), (int32_t)floatBits(tapBand),
+                      (int32_t)floatBits(tapHigh)};
+    else if (mode == kFilterRingMod || mode == kFilterAmpMod)
+        k[1] = (int32_t)floatBits(res);
+    pairKey = k;
 }
 
 
@@ -180,6 +206,7 @@ void TFilter::updateShared(int pairCount) {
     lastMode = mode;
     lastPairs = pairCount;
     lastEffectMode = -1;
+    updatePairKey();
 }
 
 // Coefficients of one copy pair from its target cutoffs. The frequency- and resonance-
@@ -187,15 +214,28 @@ void TFilter::updateShared(int pairCount) {
 // modes whose coefficients depend on the cutoff only through the table entry, a cutoff that
 // moved within its entry (an envelope moves it a little every sample) at the same resonance
 // leaves them as they are, unless `shared` (mode, resonance, morph or a reset) asks for all.
-void TFilter::recomputePair(int p, bool shared) {
-    Pair& P = pairs[p];
+//
+// The entry check is inlined into the voice calls; the update itself is not.
+inline __attribute__((always_inline)) void TFilter::recomputePair(int p, bool shared) {
+    // The vector constants as memory operands (see opaqueConstants); the values and so the
+    // results are those of (f + 0.001f) * halfInvRate + kGuard and tableIndexes(nf).
+    const CutoffConstants& k = cutoffConstants();
     const Lanes4 f = fTarget[p];
     fUsed[p] = f;
-    const float r = res;
-    const Lanes4 nf = (f + 0.001f) * halfInvRate + kGuard;
-    const LaneInts4 idx = tableIndexes(nf);
-    if (!shared && byTableEntry(mode) && r == entryRes[p] && !anyLane(idx != lastEntry[p]))
+    const Lanes4 nf = (f + k.milli) * halfInvRate + k.guard;
+    const LaneInts4 idx =
+        __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
+    if (!shared && byTableEntry(mode) && res == entryRes[p] && !anyLane(idx != lastEntry[p]))
         return;
+    recomputeCoefficients(p, nf, idx);
+}
+
+// The coefficients of pair p from its target cutoffs f (fTarget), their normalised
+// positions nf and table entries idx.
+void TFilter::recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx) {
+    Pair& P = pairs[p];
+    const Lanes4 f = fTarget[p];
+    const float r = res;
     lastEntry[p] = idx;
     entryRes[p] = r;
     const Lanes4 one = splat(1.0f);
@@ -731,19 +771,25 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
     const int pairCount = UNI_SPLIT_NUM[n];
     const float args[7] = {cutoff.left, cutoff.right, mod.left,   mod.right,
                            separation,  resonance,    morphValue};
-    if (memo.skip(args, n)) return n;
+    if ((memo.quiet || steady) && memo.same(args, n)) {
+        if (!memo.quiet) prepareEnvelopes(n);
+        return n;
+    }
 
     const float r = saneResonance(resonance);
     const float m = clampNaN(morphValue, 0.0f, 1.0f);
+    const bool wasDirect = direct;
     const float s0 = smoothTarget(cutoff.left, smoothCutoff[0]);
     const float s1 = smoothTarget(cutoff.right, smoothCutoff[1]);
     bool changed = assignChanged(lastMod.left, mod.left);
     changed |= assignChanged(lastMod.right, mod.right);
-    changed |= assignChanged(res, r);
+    const bool resMoved = assignChanged(res, r);
+    changed |= resMoved;
     changed |= assignChanged(morph, m);
-    changed |= assignChanged(smoothCutoff[0], s0);
-    changed |= assignChanged(smoothCutoff[1], s1);
-    if (direct) {
+    bool smoothing = assignChanged(smoothCutoff[0], s0);
+    smoothing |= assignChanged(smoothCutoff[1], s1);
+    changed |= smoothing;
+    if (wasDirect) {
         direct = false;
         changed = true;
     }
@@ -751,21 +797,31 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
     const bool shared = mode != lastMode || pairCount > lastPairs ||
                         std::fabs(r - coefRes) > 1e-5f || std::fabs(m - coefMorph) > 1e-5f;
     changed |= shared;
-    if (shared) updateShared(pairCount);
+    if (shared)
+        updateShared(pairCount);
+    else if (resMoved)
+        updatePairKey();
 
     // Normalised cutoff per lane (a lane beyond the copy count mirrors the last copy), mapped
     // to Hz only when it, the key factor or the separation moved.
     const float cl = mod.left + velOffset + s0;
     const float cr = mod.right + velOffset + s1;
     const Lanes4 common = {cl, cr, cl, cr};
+    lastCommon = common;
     const bool sameMap = keyFactor == lastKey && separation == lastSep;
+    // The side gains, divisions included, only when the key factor or separation moved.
+    const uint32_t keyBits = floatBits(keyFactor), sepBits = floatBits(separation);
+    if (keyBits != gainKeyBits || sepBits != gainSepBits) {
+        const float base = 20.0f * keyFactor;
+        sideGain = Lanes4{base / separation, base * separation, base / separation,
+                          base * separation};
+        gainKeyBits = keyBits;
+        gainSepBits = sepBits;
+    }
     for (int p = 0; p < pairCount; ++p) {
         const Lanes4 v = clampNaN(pairEnvelopes(env, p, n) + common, 0.0f, 1.0f);
         bool moved = shared;
         if (!sameMap || anyLane(v != lastV[p])) {
-            const float base = 20.0f * keyFactor;
-            const Lanes4 sideGain = {base / separation, base * separation, base / separation,
-                                     base * separation};
             changed = true;
             lastV[p] = v;
             fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
@@ -777,8 +833,36 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
     changed |= assignChanged(lastKey, keyFactor);
     changed |= assignChanged(lastSep, separation);
     memo.record(args, n, changed);
+    // The same arguments next time find the smoothing where it is now (a step from a
+    // settled value gives that value again) and map with the same key factor and
+    // separation (equal to themselves, so not NaN): only the envelopes can move then.
+    steady = !wasDirect && !smoothing && keyFactor == keyFactor && separation == separation;
     return n;
 }
+
+// The rest of a voice call whose arguments are those of the last one, after a call that
+// left the filter steady: prepare() would find every scalar as it is, so only the envelope
+// part of each pair's cutoffs is mapped again, with the kept common lanes and side gains.
+// The result is that of prepare(), bit for bit.
+__attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
+    // The arithmetic of prepare() with its vector constants as memory operands.
+    const CutoffConstants& k = cutoffConstants();
+    const int pairCount = UNI_SPLIT_NUM[n];
+    bool changed = false;
+    for (int p = 0; p < pairCount; ++p) {
+        const Lanes4 v = minLanes(maxLanes(pairEnvelopes(env, p, n) + lastCommon, Lanes4{}), k.one);
+        if (!anyLane(v != lastV[p])) continue;
+        changed = true;
+        lastV[p] = v;
+        fTarget[p] = boundCutoff(exp2Cutoff(k.ten * v) * sideGain, ceiling);
+        const Lanes4 d = fTarget[p] - fUsed[p];
+        if (anyLane(d > k.step || d < k.minusStep)) recomputePair(p, false);
+    }
+    memo.quiet = !changed;
+}
+
+// The same for one note, with the count known here.
+void TFilter::prepareNoteEnvelope() { prepareEnvelopes(1); }
 
 // The filtering of a prepared call of n notes.
 void TFilter::run(int n, const stereoOverStruct* in, stereoOverStruct* out) {
@@ -1006,18 +1090,6 @@ void TFilter::runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4
     runNotePair(c, d, cd);
 }
 
-// The same kernel: the mode, and what the kernel takes from the filter besides its pair.
-bool TFilter::canRunPair(const TFilter& a, const TFilter& b) {
-    if (a.mode != b.mode || isComb(a.mode)) return false;
-    switch (a.mode) {
-        case kFilterRingMod:
-        case kFilterAmpMod: return a.res == b.res;
-        default:
-            if (isZeroDelay(a.mode))
-                return a.tapLow == b.tapLow && a.tapBand == b.tapBand && a.tapHigh == b.tapHigh;
-            return true;
-    }
-}
 
 
 // --- effect entry points -----------------------------------------------------------------
@@ -1034,7 +1106,7 @@ void TFilter::setEffectTargets(float left, float right, float sep) {
 void TFilter::process(float cutoff, float separation, stereoStruct mod, float resonance,
                       float morphValue, stereoOverStruct in, stereoOverStruct& out) {
     lastMod = mod;
-    res = saneResonance(resonance);
+    if (assignChanged(res, saneResonance(resonance))) updatePairKey();
     morph = clampNaN(morphValue, 0.0f, 1.0f);
     smoothCutoff[0] = smoothTarget(cutoff, smoothCutoff[0]);
     smoothCutoff[1] = smoothCutoff[0];
@@ -1046,7 +1118,7 @@ void TFilter::process(float cutoff, float separation, stereoStruct mod, float re
 void TFilter::process(stereoStruct cutoff, stereoStruct mod, float resonance, float morphValue,
                       stereoOverStruct in, stereoOverStruct& out) {
     lastMod = mod;
-    res = saneResonance(resonance);
+    if (assignChanged(res, saneResonance(resonance))) updatePairKey();
     morph = clampNaN(morphValue, 0.0f, 1.0f);
     smoothCutoff[0] = smoothTarget(cutoff.left, smoothCutoff[0]);
     smoothCutoff[1] = smoothTarget(cutoff.right, smoothCutoff[1]);
@@ -1060,7 +1132,7 @@ void TFilter::process(stereoOverStruct in, stereoOverStruct& out) { runEffectKer
 // One oversampled stereo sample through the two-pole zero-delay kernel (lanes 0 and 1; the
 // other two mirror them). Its coefficients are kept apart from the voice entry point's.
 void TFilter::runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out) {
-    memo.quiet = false;  // the voice entry point's state is shared with this kernel
+    unsettle();  // the voice entry point's state is shared with this kernel
     if (mode == kFilterBypass) {
         out = in;
         return;
@@ -1078,6 +1150,7 @@ void TFilter::runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out)
         tapLow = t.low;
         tapBand = t.band;
         tapHigh = t.high;
+        updatePairKey();
         coefRes = res;
         coefMorph = morph;
         lastEffectMode = mode;

@@ -269,12 +269,14 @@ struct UpdateMemo {
         std::memcpy(&b, &v, sizeof b);
         return b;
     }
-    bool skip(const float (&a)[N], int n) const {
-        if (!quiet || n != notes) return false;
+    // Whether these are the arguments and note count of the last update, bit for bit.
+    bool same(const float (&a)[N], int n) const {
+        if (n != notes) return false;
         uint32_t diff = 0;
         for (int i = 0; i < N; ++i) diff |= bits(a[i]) ^ args[i];
         return diff == 0;
     }
+    bool skip(const float (&a)[N], int n) const { return quiet && same(a, n); }
     void record(const float (&a)[N], int n, bool changed) {
         for (int i = 0; i < N; ++i) args[i] = bits(a[i]);
         notes = n;
@@ -465,6 +467,7 @@ public:
     // Velocity tracking: (velocity - 0.5) x amount is added to the normalised cutoff.
     void setVel(float amount, float velocity);
     // The envelope contribution (normalised) of one copy; other copy numbers are ignored.
+    // (An envelope value leaves `steady` set: see prepareEnvelopes.)
     void setEnv(int copy, float value) {
         if (copy >= 0 && copy < kFilterMaxCopies && filtermath::storeEnvelope(env[copy], value))
             memo.quiet = false;
@@ -472,7 +475,7 @@ public:
     // The next call takes its cutoff targets without smoothing.
     void setDirect() {
         direct = true;
-        memo.quiet = false;
+        unsettle();
     }
     // The effect entry point's smoothed cutoff plus the left modulation value.
     float getFreq() const { return smoothCutoff[0] + lastMod.left; }
@@ -498,14 +501,20 @@ public:
             if (out != in) *out = *in;
             return false;
         }
-        const float args[7] = {cutoff.left, cutoff.right, mod.left, mod.right,
-                               separation,  resonance,    morph};
-        if (memo.skip(args, 1)) return true;
+        // The same arguments again: nothing to do when nothing else moved either, and only
+        // the envelope left to follow when the rest has settled.
+        if ((memo.quiet || steady) && sameNoteArgs(cutoff, mod, separation, resonance, morph)) {
+            if (!memo.quiet) prepareNoteEnvelope();
+            return true;
+        }
         return prepare(cutoff, mod, separation, resonance, morph, 1, in, out) > 0;
     }
     // Whether two prepared filters (a and b distinct) can run as a pair: the same kernel,
-    // not a comb.
-    static bool canRunPair(const TFilter& a, const TFilter& b);
+    // not a comb. The kernel's identity is kept as one key (see updatePairKey), so this is
+    // a single vector compare.
+    static bool canRunPair(const TFilter& a, const TFilter& b) {
+        return !filtermath::anyLane(a.pairKey != b.pairKey) && a.pairKey[0] >= 0;
+    }
     static void runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once (canRunPair holding for a with each of b, c and d): the same as
     // runNotePair(a, b, ab) and runNotePair(c, d, cd); with AVX2 one eight-lane run.
@@ -571,7 +580,28 @@ public:
 
 private:
     void updateShared(int pairCount);
+    void updatePairKey();
+    void unsettle() {
+        memo.quiet = false;
+        steady = false;
+    }
+    // memo.same() for a call of one note: the two stereo arguments, which arrive as one
+    // register each, compared as one vector.
+    bool sameNoteArgs(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
+                      float morphValue) const {
+        if (memo.notes != 1) return false;
+        const Lanes4 now = {cutoff.left, cutoff.right, mod.left, mod.right};
+        LaneInts4 kept;
+        std::memcpy(&kept, memo.args, sizeof kept);
+        if (filtermath::anyLane((LaneInts4)now != kept)) return false;
+        using M = filtermath::UpdateMemo<7>;
+        return ((M::bits(separation) ^ memo.args[4]) | (M::bits(resonance) ^ memo.args[5]) |
+                (M::bits(morphValue) ^ memo.args[6])) == 0;
+    }
     void recomputePair(int p, bool shared);
+    void recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx);
+    void prepareEnvelopes(int n);
+    void prepareNoteEnvelope();
     int prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                 float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
     void run(int n, const stereoOverStruct* in, stereoOverStruct* out);
@@ -615,6 +645,18 @@ private:
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     // cutoff (2), mod (2), separation, resonance, morph of the last prepared voice call
     filtermath::UpdateMemo<7> memo;
+    // The last voice call left everything but the envelope values where the same arguments
+    // would leave it again: the smoothed cutoffs had settled (a smoothing step gave the
+    // value it started from), nothing was taken directly, and tracking, separation and
+    // mode stay until a setter clears this (see unsettle). A call with the same arguments
+    // then only maps the envelopes (prepareEnvelopes).
+    bool steady = false;
+
+    // The kernel's identity for canRunPair: the mode (-1 for the combs, which never pair),
+    // then the output taps (zero-delay modes) or the resonance (ring and amplitude
+    // modulation) as bits, zeros otherwise. None of these is ever NaN or -0, so equal bits
+    // are equal values.
+    LaneInts4 pairKey = {};
 
     // Terms shared by all lanes, from the mode, resonance and morph of the last update: the
     // zero-delay damping R, the formant shifts and vowel frequencies, the formant
@@ -633,6 +675,13 @@ private:
     Lanes4 lastV[kFilterMaxPairs] = {};
     float lastKey = 1.0f;
     float lastSep = 1.0f;
+    // The normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
+    // velocity + smoothed cutoff) of the last voice call, and the side gains {20 k / sep,
+    // 20 k sep, ...} for the key factor and separation whose bits are kept beside them.
+    Lanes4 lastCommon = {};
+    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
+    uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
+    uint32_t gainSepBits = 0x3f800000u;  // 1.0f
     Lanes4 fTarget[kFilterMaxPairs] = {};
     Lanes4 fUsed[kFilterMaxPairs] = {};
     // table entries and resonance of each pair's coefficients
