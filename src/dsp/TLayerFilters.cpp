@@ -38,6 +38,17 @@ TAV_WIDE_INLINE Lanes8 mergeQuad(const Lanes4& a, const Lanes4& b, const Lanes4&
 TAV_WIDE_INLINE void splitQuad(Lanes8 v, Lanes4& a, Lanes4& b, Lanes4& c, Lanes4& d) {
     storeNoteHalves(v, a, b, c, d);
 }
+// The two pairs' sub-samples as one kernel input (a tenth plus the guard, as scaleIn), and
+// the kernel's output back into the pairs.
+TAV_WIDE_INLINE void quadIn(const Lanes4 (&ab)[2], const Lanes4 (&cd)[2], Lanes8 (&x)[2]) {
+    for (int s = 0; s < 2; ++s) x[s] = joinLanes(ab[s], cd[s]) * 0.1f + 1e-15f;
+}
+TAV_WIDE_INLINE void quadOut(const Lanes8 (&y)[2], Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+    for (int s = 0; s < 2; ++s) {
+        ab[s] = lowerLanes(y[s]);
+        cd[s] = upperLanes(y[s]);
+    }
+}
 
 }  // namespace
 #undef TAV_WIDE_INLINE
@@ -266,17 +277,14 @@ __attribute__((target("avx2"))) void TBPFilter::runNoteQuadWide(TBPFilter& a, TB
                                                                 Lanes4 (&ab)[2],
                                                                 Lanes4 (&cd)[2]) {
     Lanes8 x[2], y[2];
-    for (int s = 0; s < 2; ++s) x[s] = joinLanes(ab[s], cd[s]) * 0.1f + 1e-15f;
+    quadIn(ab, cd, x);
     Lanes8 bs = mergeQuad(a.band[0], b.band[0], c.band[0], d.band[0]);
     Lanes8 ls = mergeQuad(a.low[0], b.low[0], c.low[0], d.low[0]);
     bandPassKernel(mergeQuad(a.F[0], b.F[0], c.F[0], d.F[0]),
                    mergeQuad(a.D[0], b.D[0], c.D[0], d.D[0]), bs, ls, x, y);
     splitQuad(bs, a.band[0], b.band[0], c.band[0], d.band[0]);
     splitQuad(ls, a.low[0], b.low[0], c.low[0], d.low[0]);
-    for (int s = 0; s < 2; ++s) {
-        ab[s] = lowerLanes(y[s]);
-        cd[s] = upperLanes(y[s]);
-    }
+    quadOut(y, ab, cd);
 }
 #endif
 
@@ -451,7 +459,7 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
                                                                 Lanes4 (&ab)[2],
                                                                 Lanes4 (&cd)[2]) {
     Lanes8 x[2], y[2];
-    for (int s = 0; s < 2; ++s) x[s] = joinLanes(ab[s], cd[s]) * 0.1f + 1e-15f;
+    quadIn(ab, cd, x);
     Lanes8 t1 = mergeQuad(a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
     Lanes8 t2 = mergeQuad(a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
     lowPassKernel(mergeQuad(a.a1[0], b.a1[0], c.a1[0], d.a1[0]),
@@ -459,10 +467,7 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
                   mergeQuad(a.a3[0], b.a3[0], c.a3[0], d.a3[0]), t1, t2, x, y);
     splitQuad(t1, a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
     splitQuad(t2, a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
-    for (int s = 0; s < 2; ++s) {
-        ab[s] = lowerLanes(y[s]);
-        cd[s] = upperLanes(y[s]);
-    }
+    quadOut(y, ab, cd);
 }
 #endif
 
@@ -583,7 +588,7 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
                                                                 Lanes4 (&ab)[2],
                                                                 Lanes4 (&cd)[2]) {
     Lanes8 x[2], y[2];
-    for (int s = 0; s < 2; ++s) x[s] = joinLanes(ab[s], cd[s]) * 0.1f + 1e-15f;
+    quadIn(ab, cd, x);
     Lanes8 t1 = mergeQuad(a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
     Lanes8 t2 = mergeQuad(a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
     Lanes8 cut = mergeQuad(a.c[0], b.c[0], c.c[0], d.c[0]);
@@ -593,10 +598,7 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
     splitQuad(t1, a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
     splitQuad(t2, a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
     splitQuad(cut, a.c[0], b.c[0], c.c[0], d.c[0]);
-    for (int s = 0; s < 2; ++s) {
-        ab[s] = lowerLanes(y[s]);
-        cd[s] = upperLanes(y[s]);
-    }
+    quadOut(y, ab, cd);
 }
 #endif
 
