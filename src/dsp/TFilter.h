@@ -277,6 +277,16 @@ struct UpdateMemo {
         return diff == 0;
     }
     bool skip(const float (&a)[N], int n) const { return quiet && same(a, n); }
+    // skip(a, 1) with the arguments as values: no array is built for the common skip.
+    template <class... F>
+    bool skipNote(F... a) const {
+        static_assert(sizeof...(F) == N, "one value per argument");
+        if (!quiet || notes != 1) return false;
+        uint32_t diff = 0;
+        int i = 0;
+        ((diff |= bits(a) ^ args[i++]), ...);
+        return diff == 0;
+    }
     void record(const float (&a)[N], int n, bool changed) {
         for (int i = 0; i < N; ++i) args[i] = bits(a[i]);
         notes = n;

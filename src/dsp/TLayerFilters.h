@@ -38,8 +38,9 @@ public:
     // Pair entry points for calls with `on` true and one note (a and b distinct filters).
     void prepareNote(stereoStruct cutoff, float mod, float separation, float resonance) {
         // The common case of a settled note is decided here, without the call.
+        if (memo.skipNote(cutoff.left, cutoff.right, mod, separation, resonance)) return;
         const float args[5] = {cutoff.left, cutoff.right, mod, separation, resonance};
-        if (!memo.skip(args, 1)) updateNote(args);
+        updateNote(args);
     }
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
@@ -114,8 +115,9 @@ public:
 
     // Pair entry points for calls of one note (a and b distinct filters).
     void prepareNote(float cutoff, float mod, float resonance) {
+        if (memo.skipNote(cutoff, mod, resonance)) return;
         const float args[3] = {cutoff, mod, resonance};
-        if (!memo.skip(args, 1)) updateNote(args);
+        updateNote(args);
     }
     static void runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
@@ -178,8 +180,7 @@ public:
 
     // Pair entry points for calls of one note (a and b distinct filters).
     void prepareNote(float freq, float mod, float resonance) {
-        const float args[3] = {freq, mod, resonance};
-        if (!memo.skip(args, 1)) update(freq, mod, resonance);
+        if (!memo.skipNote(freq, mod, resonance)) update(freq, mod, resonance);
     }
     static void runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a

@@ -51,16 +51,6 @@ inline void filterSetTrack(APlugin& p, int layer, int v, float amount, float key
 inline void bandPassSetTrack(APlugin& p, int layer, int v, float amount, float key) {
     p.voiceBPFilter[layer][v].setTrack(amount, key);
 }
-// Envelope contributions of one note.
-inline void bandPassSetEnv(APlugin& p, int layer, int v, int note, float value) {
-    p.voiceBPFilter[layer][v].setEnv(note, value);
-}
-inline void lowPassSetEnv(APlugin& p, int layer, int v, int note, float value) {
-    p.voiceLPFilter[layer][v].setEnv(note, value);
-}
-inline void voiceFilterSetEnv(APlugin& p, int layer, int v, int note, float value) {
-    p.voiceFilter[layer][v].setEnv(note, value);
-}
 // Wire: the band-pass (its on/off switch, base cutoff, frequency destination, separation and
 // Q) from the notes into a scratch buffer, then the low-pass (filter frequency, its
 // destination and the filter Q) back into the notes.
@@ -565,6 +555,7 @@ void renderWire(VoiceCtx& x) {
     const uint32_t offset = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
+    const float(*P)[2] = p.noisePairTable;
     for (int i = 0; i < x.count; ++i) {
         TLayerNote& n = p.layerNote[x.layer][x.v][i];
         if (x.quarter)
@@ -574,6 +565,17 @@ void renderWire(VoiceCtx& x) {
         if (!x.started(i)) continue;
         float sub[2];
         for (int s = 0; s < 2; ++s) {
+            // Without a restart in its two steps, a sub-sample reads two neighbouring
+            // entries: their sums are in the pair table.
+            const uint32_t stepped = n.phase + 2u * n.inc;  // no overflow: inc < 2^30
+            if (stepped <= kPhaseMask) {
+                n.phase = stepped;
+                const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
+                n.wirePos = (n.wirePos + 2) & 0xFFFF;
+                const float* pair = P[first];
+                sub[s] = (pair[0] * (1.0f - mix) + pair[1] * mix) * 0.5f;
+                continue;
+            }
             uint32_t idx[2];
             for (int k = 0; k < 2; ++k) {
                 n.phase += n.inc;
@@ -590,10 +592,19 @@ void renderWire(VoiceCtx& x) {
         }
         storeRecord(x.out[i], sub[0], sub[1]);
     }
+    // The envelope contributions of the notes. Both levels of a note are read before its
+    // stores: the filters live in the plug-in object, so each store would otherwise make
+    // the compiler read everything again.
     const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
+    const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
+    const auto& run = p.env.work.run[x.v];
+    TBPFilter& bandPass = p.voiceBPFilter[x.layer][x.v];
+    TLPFilter& lowPass = p.voiceLPFilter[x.layer][x.v];
     for (int i = 0; i < x.count; ++i) {
-        bandPassSetEnv(p, x.layer, x.v, i, x.envLevel(wireEnv, i) * x.c.wireEnvAmount);
-        lowPassSetEnv(p, x.layer, x.v, i, x.envLevel(filterEnv, i) * x.c.filterEnvAmount);
+        const float wire = (float)run[i][wireEnv] * wireAmount;
+        const float filter = (float)run[i][filterEnv] * filterAmount;
+        bandPass.setEnv(i, wire);
+        lowPass.setEnv(i, filter);
     }
 }
 
@@ -782,9 +793,12 @@ void renderWave(VoiceCtx& x, float white, float pink) {
         }
         filtermath::storeNote(x.out[i], o);
     }
+    // The envelope contributions of the notes (levels read before the stores, as in Wire).
     const int filterEnv = ENV_FILTER[L];
-    for (int i = 0; i < x.count; ++i)
-        voiceFilterSetEnv(p, L, x.v, i, x.envLevel(filterEnv, i) * x.c.filterEnvAmount);
+    const float filterAmount = x.c.filterEnvAmount;
+    const auto& run = p.env.work.run[x.v];
+    TFilter& filter = p.voiceFilter[L][x.v];
+    for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
 }
 
 // The tail of every layer, after its filters: each started note times its amp, volume and

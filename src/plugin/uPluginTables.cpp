@@ -101,6 +101,11 @@ void APlugin::initSineNoiseTables() {
         whiteNoiseTable[i] = 2.0f * (0.5f * (r + 1.0f)) - 1.0f;
         pinkNoiseTable[i] = doPinkNoise(0);
     }
+    for (int i = 0; i < kNoiseTableSize; ++i) {
+        const int j = (i + 1) & (kNoiseTableSize - 1);
+        noisePairTable[i][0] = pinkNoiseTable[i] + pinkNoiseTable[j];
+        noisePairTable[i][1] = whiteNoiseTable[i] + whiteNoiseTable[j];
+    }
 }
 
 // Row k bends the phase at s = 0.01 + 0.98 k / 512: the part of the cycle before s maps
