@@ -552,6 +552,7 @@ struct VoiceCtx {
 void renderWire(VoiceCtx& x) {
     APlugin& p = x.p;
     const float mix = clamp01(x.d(40));
+    const float keep = 1.0f - mix;
     const uint32_t offset = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
@@ -573,7 +574,7 @@ void renderWire(VoiceCtx& x) {
                 const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
                 n.wirePos = (n.wirePos + 2) & 0xFFFF;
                 const float* pair = P[first];
-                sub[s] = (pair[0] * (1.0f - mix) + pair[1] * mix) * 0.5f;
+                sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
                 continue;
             }
             uint32_t idx[2];
@@ -587,8 +588,7 @@ void renderWire(VoiceCtx& x) {
                 }
                 idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
             }
-            sub[s] =
-                ((A[idx[0]] + A[idx[1]]) * (1.0f - mix) + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
+            sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
         }
         storeRecord(x.out[i], sub[0], sub[1]);
     }
@@ -840,7 +840,12 @@ public:
           model_(model),
           wireOn_(model == kSourceWire && APlugin::getOnOff(p.paramValue[WIRE_ON_TAGS[layer]])),
           cutoff_(p.paramValue[FILTER_FREQ_TAGS[layer]]),
-          hpFreq_(p.paramValue[HP_FREQ_TAGS[layer]]) {}
+          hpFreq_(p.paramValue[HP_FREQ_TAGS[layer]]),
+          voices_(p.layerVoice[layer]),
+          wireFreqDest_(DEST_L_WIRE_FREQ[layer]),
+          filterFreqDest_(DEST_L_FILTER_FREQ[layer]),
+          hpFreqDest_(DEST_L_HP_FREQ[layer]),
+          hpQDest_(DEST_L_HP_Q[layer]) {}
     LayerFinisher(const LayerFinisher&) = delete;
     LayerFinisher& operator=(const LayerFinisher&) = delete;
 
@@ -866,12 +871,14 @@ public:
 
         for (int j = 0; j < pairs_; ++j) filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
         if (model_ == kSourceWire) {
-            if (wireOn_) stage(p_.voiceBPFilter[layer_], [this](int v) { prepareBandPass(v); });
-            stage(p_.voiceLPFilter[layer_], [this](int v) { prepareLowPass(v); });
+            if (wireOn_)
+                stage(p_.voiceBPFilter[layer_],
+                      [this](TBPFilter& f, int v) { prepareBandPass(f, v); });
+            stage(p_.voiceLPFilter[layer_], [this](TLPFilter& f, int v) { prepareLowPass(f, v); });
         } else if (model_ != kSourceString && model_ != kSourceFM) {
             multimodeStage();
         }
-        stage(p_.voiceHPFilter[layer_], [this](int v) { prepareHighPass(v); });
+        stage(p_.voiceHPFilter[layer_], [this](THPFilter& f, int v) { prepareHighPass(f, v); });
         for (int j = 0; j < pairs_; ++j) filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
 
         Lanes4 sum;
@@ -885,23 +892,29 @@ private:
     stereoOverStruct& noteB(int j) { return p_.noteOut[layer_][b_[j]][0]; }
 
     // One layer-filter stage over all pairs (filters: the layer's filters of every voice):
-    // each voice's filter prepared, then two pairs at a time through the filter's quad entry
-    // point and a pair left over through its pair entry point.
+    // each voice's filter prepared (prepare(filter, voice)), then two pairs at a time
+    // through the filter's quad entry point and a pair left over through its pair entry
+    // point.
     template <class Filter, class Prepare>
     void stage(Filter (&filters)[kNumVoices], Prepare prepare) {
         int j = 0;
         for (; j + 1 < pairs_; j += 2) {
-            prepare(a_[j]);
-            prepare(b_[j]);
-            prepare(a_[j + 1]);
-            prepare(b_[j + 1]);
-            Filter::runNoteQuad(filters[a_[j]], filters[b_[j]], filters[a_[j + 1]],
-                                filters[b_[j + 1]], lanes_[j], lanes_[j + 1]);
+            Filter& fa = filters[a_[j]];
+            Filter& fb = filters[b_[j]];
+            Filter& fc = filters[a_[j + 1]];
+            Filter& fd = filters[b_[j + 1]];
+            prepare(fa, a_[j]);
+            prepare(fb, b_[j]);
+            prepare(fc, a_[j + 1]);
+            prepare(fd, b_[j + 1]);
+            Filter::runNoteQuad(fa, fb, fc, fd, lanes_[j], lanes_[j + 1]);
         }
         if (j < pairs_) {
-            prepare(a_[j]);
-            prepare(b_[j]);
-            Filter::runNotePair(filters[a_[j]], filters[b_[j]], lanes_[j]);
+            Filter& fa = filters[a_[j]];
+            Filter& fb = filters[b_[j]];
+            prepare(fa, a_[j]);
+            prepare(fb, b_[j]);
+            Filter::runNotePair(fa, fb, lanes_[j]);
         }
     }
 
@@ -962,21 +975,19 @@ private:
         return f.prepareNote({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel, &note,
                              &note);
     }
-    void prepareBandPass(int v) {
-        const TLayerVoice& c = p_.layerVoice[layer_][v];
-        p_.voiceBPFilter[layer_][v].prepareNote({kWireBaseCutoff, kWireBaseCutoff},
-                                                p_.modDestVoice[v][DEST_L_WIRE_FREQ[layer_]],
-                                                c.wireSep, c.wireQ);
+    // The prepares take the voice's filter from the stage, which keeps it at hand for the
+    // run that follows.
+    void prepareBandPass(TBPFilter& f, int v) {
+        const TLayerVoice& c = voices_[v];
+        f.prepareNote({kWireBaseCutoff, kWireBaseCutoff}, p_.modDestVoice[v][wireFreqDest_],
+                      c.wireSep, c.wireQ);
     }
-    void prepareLowPass(int v) {
-        p_.voiceLPFilter[layer_][v].prepareNote(cutoff_,
-                                                p_.modDestVoice[v][DEST_L_FILTER_FREQ[layer_]],
-                                                p_.layerVoice[layer_][v].filterQ);
+    void prepareLowPass(TLPFilter& f, int v) {
+        f.prepareNote(cutoff_, p_.modDestVoice[v][filterFreqDest_], voices_[v].filterQ);
     }
-    void prepareHighPass(int v) {
+    void prepareHighPass(THPFilter& f, int v) {
         const float* dest = p_.modDestVoice[v];
-        p_.voiceHPFilter[layer_][v].prepareNote(hpFreq_, dest[DEST_L_HP_FREQ[layer_]],
-                                                dest[DEST_L_HP_Q[layer_]]);
+        f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
     }
 
     void tail(int v, int count, Lanes4& sum) {
@@ -998,6 +1009,9 @@ private:
     const bool wireOn_;
     const float cutoff_;  // the layer's filter frequency (multimode filter, Wire low-pass)
     const float hpFreq_;
+    const TLayerVoice* const voices_;  // the layer's controls of every voice
+    // the layer's destinations of the filter arguments
+    const int wireFreqDest_, filterFreqDest_, hpFreqDest_, hpQDest_;
     // the pairs of one-note voices and their notes' lanes
     int pairs_ = 0;
     int a_[kNumVoices / 2], b_[kNumVoices / 2];
