@@ -549,7 +549,7 @@ struct VoiceCtx {
 
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
-void renderWire(VoiceCtx& x) {
+void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
     APlugin& p = x.p;
     const float mix = clamp01(x.d(40));
     const float keep = 1.0f - mix;
@@ -598,8 +598,6 @@ void renderWire(VoiceCtx& x) {
     const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
     const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
     const auto& run = p.env.work.run[x.v];
-    TBPFilter& bandPass = p.voiceBPFilter[x.layer][x.v];
-    TLPFilter& lowPass = p.voiceLPFilter[x.layer][x.v];
     for (int i = 0; i < x.count; ++i) {
         const float wire = (float)run[i][wireEnv] * wireAmount;
         const float filter = (float)run[i][filterEnv] * filterAmount;
@@ -691,7 +689,7 @@ void renderFM(VoiceCtx& x) {
     const int e1p = ENV_FM_1_PITCH[L], e2p = ENV_FM_2_PITCH[L];
     const int e1v = ENV_FM_1_VOL[L], e2v = ENV_FM_2_VOL[L];
     for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[L][x.v][i];
+        TLayerNote& n = p.layerNote[x.layer][x.v][i];
         if (x.quarter) {
             const double pef = x.pitchEnvFactor(i);
             const double f1 =
@@ -735,7 +733,7 @@ void renderFM(VoiceCtx& x) {
 // Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
 // symmetry map, phase fed back from its own output) or white/pink noise, plus a
 // sub-oscillator, into the layer's voice filter.
-void renderWave(VoiceCtx& x, float white, float pink) {
+void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
     APlugin& p = x.p;
     const int L = x.layer;
     const int w = p.layerWave[L];
@@ -763,7 +761,7 @@ void renderWave(VoiceCtx& x, float white, float pink) {
     }
     const int g1 = p.layerWaveGroup[L][0], g2 = p.layerWaveGroup[L][1];
     for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[L][x.v][i];
+        TLayerNote& n = p.layerNote[x.layer][x.v][i];
         if (x.quarter) {
             const double pef = x.pitchEnvFactor(i);
             const double ratio = p.voiceElemRatio[x.v][i];
@@ -797,7 +795,6 @@ void renderWave(VoiceCtx& x, float white, float pink) {
     const int filterEnv = ENV_FILTER[L];
     const float filterAmount = x.c.filterEnvAmount;
     const auto& run = p.env.work.run[x.v];
-    TFilter& filter = p.voiceFilter[L][x.v];
     for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
 }
 
@@ -874,7 +871,8 @@ public:
             if (wireOn_)
                 stage(p_.voiceBPFilter[layer_],
                       [this](TBPFilter& f, int v) { prepareBandPass(f, v); });
-            stage(p_.voiceLPFilter[layer_], [this](TLPFilter& f, int v) { prepareLowPass(f, v); });
+            stage(p_.voiceLPFilter[layer_],
+                  [this](TLPFilter& f, int v) { prepareLowPass(f, v); });
         } else if (model_ != kSourceString && model_ != kSourceFM) {
             multimodeStage();
         }
@@ -1018,6 +1016,57 @@ private:
     Lanes4 lanes_[kNumVoices / 2][2];
 };
 
+// The sound model of one layer over the active voices, in voice order (the shared noise
+// generators depend on it); lists the voices rendered and their note counts, returns how
+// many. One instance per model keeps the choice of model out of the voice loop.
+template <SourceMode Model>
+int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
+    const int voices = std::clamp(p.activeVoiceCount, 0, kNumVoices);
+    // the layer's rows of the per-voice arrays
+    TLayerVoice* const controls = p.layerVoice[layer];
+    stereoOverStruct(*const outs)[kLayerNotes] = p.noteOut[layer];
+    int listed = 0;
+    for (int vi = 0; vi < voices; ++vi) {
+        const int v = p.activeVoiceList[vi];
+        if (!APlugin::isValidVoice(v)) continue;
+        const int count = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
+        // A layer switched on or to another model since the voice's last control
+        // update gets its controls now rather than at the voice's next 16th sample.
+        if (controls[v].model != (int32_t)Model + 1) p.setLayerControls(v);
+        stereoOverStruct* out = outs[v];
+        for (int i = 0; i < count; ++i) filtermath::storeNote(out[i], filtermath::splat(1e-15f));
+        VoiceCtx x{p,
+                   layer,
+                   v,
+                   count,
+                   (p.voiceCounter[v] & 3) == 0,
+                   p.modDestVoice[v],
+                   controls[v],
+                   out,
+                   kLayerDestStride * layer};
+        if constexpr (Model == kSourceWire) {
+            renderWire(x, p.voiceBPFilter[layer][v], p.voiceLPFilter[layer][v]);
+        } else if constexpr (Model == kSourceString) {
+            renderString(x);
+        } else if constexpr (Model == kSourceFM) {
+            renderFM(x);
+        } else {
+            // One noise draw per voice layer and sample, shared by its notes.
+            float white = 0.0f, pink = 0.0f;
+            if (p.layerWave[layer] >= 4) {
+                p.soundRandState = p.soundRandState * 1103515245u + 12345u;
+                white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
+                pink = p.doPinkNoise(v);
+            }
+            renderWave(x, p.voiceFilter[layer][v], white, pink);
+        }
+        list[listed] = v;
+        counts[listed] = count;
+        ++listed;
+    }
+    return listed;
+}
+
 }  // namespace
 
 // Each layer in two passes over its voices: the sound models (in voice order, which the
@@ -1026,55 +1075,28 @@ private:
 // by side.
 void APlugin::renderLayers() {
     std::memset(layerOut, 0, sizeof(layerOut));
-    const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
     int list[kNumVoices];    // the voices rendered in this layer, in order
     int counts[kNumVoices];  // and their note counts
     for (int li = 0; li < activeLayerCount; ++li) {
         const int layer = activeLayers[li];
         if ((unsigned)layer >= (unsigned)kNumLayers) continue;
         const SourceMode model = layerSource[layer];
-        int listed = 0;
-        for (int vi = 0; vi < voices; ++vi) {
-            const int v = activeVoiceList[vi];
-            if (!isValidVoice(v)) continue;
-            const int count = std::clamp(voiceLevelCount[v], 0, kLayerNotes);
-            // A layer switched on or to another model since the voice's last control
-            // update gets its controls now rather than at the voice's next 16th sample.
-            if (layerVoice[layer][v].model != (int32_t)model + 1) setLayerControls(v);
-            stereoOverStruct* out = noteOut[layer][v];
-            for (int i = 0; i < count; ++i)
-                filtermath::storeNote(out[i], filtermath::splat(1e-15f));
-            VoiceCtx x{*this,
-                       layer,
-                       v,
-                       count,
-                       (voiceCounter[v] & 3) == 0,
-                       modDestVoice[v],
-                       layerVoice[layer][v],
-                       out,
-                       kLayerDestStride * layer};
-            switch (model) {
-                case kSourceWire: renderWire(x); break;
-                case kSourceString: renderString(x); break;
-                case kSourceFM: renderFM(x); break;
-                case kSourceWave:
-                default: {
-                    // One noise draw per voice layer and sample, shared by its notes.
-                    float white = 0.0f, pink = 0.0f;
-                    if (layerWave[layer] >= 4) {
-                        soundRandState = soundRandState * 1103515245u + 12345u;
-                        white = (float)((soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
-                        pink = doPinkNoise(v);
-                    }
-                    renderWave(x, white, pink);
-                    break;
-                }
-            }
-            list[listed] = v;
-            counts[listed] = count;
-            ++listed;
+        int listed;
+        switch (model) {
+            case kSourceWire:
+                listed = renderModelVoices<kSourceWire>(*this, layer, list, counts);
+                break;
+            case kSourceString:
+                listed = renderModelVoices<kSourceString>(*this, layer, list, counts);
+                break;
+            case kSourceFM:
+                listed = renderModelVoices<kSourceFM>(*this, layer, list, counts);
+                break;
+            case kSourceWave:
+            default:
+                listed = renderModelVoices<kSourceWave>(*this, layer, list, counts);
+                break;
         }
-
         LayerFinisher(*this, layer, model).run(listed, list, counts);
     }
 }
