@@ -296,9 +296,13 @@ struct UpdateMemo {
 
 // Stores an envelope value (see pairEnvelopes); returns whether it differed bit for bit.
 inline bool storeEnvelope(Lanes4& slot, float value) {
-    const Lanes4 v = splat(value);
-    if (!anyLane((LaneInts4)v != (LaneInts4)slot)) return false;
-    slot = v;
+    // Every lane of a slot holds one value (it is only ever written whole, as a splat), so
+    // lane 0 decides.
+    uint32_t have, want;
+    std::memcpy(&have, &slot, sizeof have);
+    std::memcpy(&want, &value, sizeof want);
+    if (have == want) return false;
+    slot = splat(value);
     return true;
 }
 

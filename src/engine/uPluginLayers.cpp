@@ -689,7 +689,7 @@ void renderFM(VoiceCtx& x) {
     const int e1p = ENV_FM_1_PITCH[L], e2p = ENV_FM_2_PITCH[L];
     const int e1v = ENV_FM_1_VOL[L], e2v = ENV_FM_2_VOL[L];
     for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[x.layer][x.v][i];
+        TLayerNote& n = p.layerNote[L][x.v][i];
         if (x.quarter) {
             const double pef = x.pitchEnvFactor(i);
             const double f1 =
@@ -761,7 +761,7 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
     }
     const int g1 = p.layerWaveGroup[L][0], g2 = p.layerWaveGroup[L][1];
     for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[x.layer][x.v][i];
+        TLayerNote& n = p.layerNote[L][x.v][i];
         if (x.quarter) {
             const double pef = x.pitchEnvFactor(i);
             const double ratio = p.voiceElemRatio[x.v][i];
