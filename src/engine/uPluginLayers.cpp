@@ -539,6 +539,8 @@ struct VoiceCtx {
     float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
     float envLevel(int n, int i) const { return (float)p.env.work.run[v][i][n]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
+    // The record of note i while it has not started (a strummed note yet to sound).
+    void rest(int i) const { filtermath::storeNote(out[i], filtermath::splat(1e-15f)); }
     // Pitch-envelope factor of note i.
     double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
@@ -563,7 +565,10 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
             n.inc = toStep(x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc *
                            (double)p.voiceElemRatio[x.v][i]) /
                     2u;
-        if (!x.started(i)) continue;
+        if (!x.started(i)) {
+            x.rest(i);
+            continue;
+        }
         float sub[2];
         for (int s = 0; s < 2; ++s) {
             // Without a restart in its two steps, a sub-sample reads two neighbouring
@@ -635,7 +640,10 @@ void renderString(VoiceCtx& x) {
             }
         }
         const int32_t age = p.voiceElemAge[x.v][i];
-        if (age < 0) continue;
+        if (age < 0) {
+            x.rest(i);
+            continue;
+        }
         const float D = n.period;
         float* line = p.stringLine[x.layer][x.v][i];
         float* hist = p.stringHist[x.layer][x.v][i];
@@ -704,7 +712,10 @@ void renderFM(VoiceCtx& x) {
             n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
             n.inc = toStep(x.c.layerIncMod * pef * (double)p.voiceElemRatio[x.v][i]);
         }
-        if (!x.started(i)) continue;
+        if (!x.started(i)) {
+            x.rest(i);
+            continue;
+        }
         const float a1 = x.envLevel(e1v, i) * a1Base;
         const float a2 = x.envLevel(e2v, i) * a2Base;
         const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
@@ -768,7 +779,10 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
             n.inc = toStep(x.c.layerIncMod * pef * ratio);
             n.subInc = toStep(ratio * pef * (double)x.c.subRatio * x.c.layerIncMod);
         }
-        if (!x.started(i)) continue;
+        if (!x.started(i)) {
+            x.rest(i);
+            continue;
+        }
         Lanes4 o;  // the note's record: left 0, right 0, left 1, right 1
         if (noise) {
             o = filtermath::splat(noiseValue);
@@ -1034,7 +1048,6 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         // update gets its controls now rather than at the voice's next 16th sample.
         if (controls[v].model != (int32_t)Model + 1) p.setLayerControls(v);
         stereoOverStruct* out = outs[v];
-        for (int i = 0; i < count; ++i) filtermath::storeNote(out[i], filtermath::splat(1e-15f));
         VoiceCtx x{p,
                    layer,
                    v,
