@@ -278,6 +278,15 @@ struct UpdateMemo {
     }
     bool skip(const float (&a)[N], int n) const { return quiet && same(a, n); }
     // skip(a, 1) with the arguments as values: no array is built for the common skip.
+    // record(a, 1, changed) with the arguments as values.
+    template <class... F>
+    void recordNote(bool changed, F... a) {
+        static_assert(sizeof...(F) == N, "one value per argument");
+        int i = 0;
+        ((args[i++] = bits(a)), ...);
+        notes = 1;
+        quiet = !changed;
+    }
     template <class... F>
     bool skipNote(F... a) const {
         static_assert(sizeof...(F) == N, "one value per argument");

@@ -183,16 +183,16 @@ void TBPFilter::mapSides(float sep) {
 // lanes 0 and 1 throughout, and FilterSine is read again only when the table entries
 // differ from those F holds (an envelope moves the cutoff a little every sample, often
 // within one entry).
-void TBPFilter::updateNote(const float (&args)[5]) {
-    const float sep = args[3];
-    const float r = clampNaN(args[4], 0.0f, 1.0f) * 0.95f;
+void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float sep,
+                           float resonance) {
+    const float r = clampNaN(resonance, 0.0f, 1.0f) * 0.95f;
     const bool shared = lastPairs < 1 || std::fabs(r - lastRes) > 1e-5f;
     bool changed = shared;
     if (shared) {
         lastRes = r;
         lastPairs = 1;
     }
-    const float cl = args[2] + args[0] + velOffset, cr = args[2] + args[1] + velOffset;
+    const float cl = mod + cutoffLeft + velOffset, cr = mod + cutoffRight + velOffset;
     const CutoffConstants& k = cutoffConstants();
     const Lanes4 v = clampTo(env[0] + Lanes4{cl, cr, cl, cr}, k.one);
     bool moved = shared;
@@ -215,7 +215,7 @@ void TBPFilter::updateNote(const float (&args)[5]) {
     }
     changed |= assignChanged(lastKey, keyFactor);
     changed |= assignChanged(lastSep, sep);
-    memo.record(args, 1, changed);
+    memo.recordNote(changed, cutoffLeft, cutoffRight, mod, sep, resonance);
 }
 
 namespace {
@@ -373,8 +373,8 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
 // lanes of env[0], and both sides share the cutoff, so every lane holds the same value and
 // one FilterZTan read does. The coefficients are recomputed only when the damping or the
 // table entry changed.
-void TLPFilter::updateNote(const float (&args)[3]) {
-    const float q = layerQ(args[2]);
+void TLPFilter::updateNote(float cutoff, float mod, float resonance) {
+    const float q = layerQ(resonance);
     const bool shared = lastPairs < 1 || std::fabs(q - lastQ) > 1e-5f;
     bool changed = shared;
     if (shared) {
@@ -383,7 +383,7 @@ void TLPFilter::updateNote(const float (&args)[3]) {
         lastPairs = 1;
     }
     const CutoffConstants& k = cutoffConstants();
-    const Lanes4 v = clampTo(env[0] + splat(velOffset + args[0] + args[1]), k.one);
+    const Lanes4 v = clampTo(env[0] + splat(velOffset + cutoff + mod), k.one);
     bool moved = shared;
     if (keyFactor != lastKey || anyLane(v != lastV[0])) {
         changed = true;
@@ -402,7 +402,7 @@ void TLPFilter::updateNote(const float (&args)[3]) {
         }
     }
     changed |= assignChanged(lastKey, keyFactor);
-    memo.record(args, 1, changed);
+    memo.recordNote(changed, cutoff, mod, resonance);
 }
 
 namespace {
@@ -522,8 +522,7 @@ void THPFilter::update(float freq, float mod, float resonance) {
         zeroDelayCoefficients(splat(gl), R, a1, a2, a3);
         k = splat(2.0f * R);
     }
-    const float args[3] = {freq, mod, resonance};
-    memo.record(args, 1, changed);
+    memo.recordNote(changed, freq, mod, resonance);
 }
 
 namespace {

@@ -39,8 +39,7 @@ public:
     void prepareNote(stereoStruct cutoff, float mod, float separation, float resonance) {
         // The common case of a settled note is decided here, without the call.
         if (memo.skipNote(cutoff.left, cutoff.right, mod, separation, resonance)) return;
-        const float args[5] = {cutoff.left, cutoff.right, mod, separation, resonance};
-        updateNote(args);
+        updateNote(cutoff.left, cutoff.right, mod, separation, resonance);
     }
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
@@ -58,7 +57,7 @@ public:
 private:
     void update(int n, int pairCount, stereoStruct cutoff, float mod, float sep, float resonance);
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
-    void updateNote(const float (&args)[5]);
+    void updateNote(float cutoffLeft, float cutoffRight, float mod, float sep, float resonance);
     void mapSides(float sep);
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
@@ -116,8 +115,7 @@ public:
     // Pair entry points for calls of one note (a and b distinct filters).
     void prepareNote(float cutoff, float mod, float resonance) {
         if (memo.skipNote(cutoff, mod, resonance)) return;
-        const float args[3] = {cutoff, mod, resonance};
-        updateNote(args);
+        updateNote(cutoff, mod, resonance);
     }
     static void runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
@@ -135,7 +133,7 @@ public:
 private:
     void update(int n, int pairCount, float cutoff, float mod, float resonance);
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
-    void updateNote(const float (&args)[3]);
+    void updateNote(float cutoff, float mod, float resonance);
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
