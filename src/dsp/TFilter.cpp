@@ -104,6 +104,7 @@ void TFilter::init(float sampleRate) {
     tableScale = 262143.0f / (2.0f * rate);
     ceiling = 0.38f * rate;
     keyFactor = 1.0f;
+    trackMemo.known = false;
     velOffset = 0.0f;
     for (Lanes4& e : env) e = splat(0.0f);
     smoothCutoff[0] = smoothCutoff[1] = 0.0f;
@@ -141,6 +142,7 @@ void TFilter::setType(int newMode, bool clear) {
 }
 
 void TFilter::setTrack(float amount, float key) {
+    if (!trackMemo.changed(amount, key)) return;
     if (assignChanged(keyFactor, std::exp2(amount * key))) unsettle();
 }
 

@@ -303,6 +303,24 @@ struct UpdateMemo {
     }
 };
 
+// The arguments of a filter's last key-tracking call: exp2(amount x key) is computed again
+// only when one of them changes (tracking is set at every control update of a voice).
+struct TrackMemo {
+    uint32_t amountBits = 0, keyBits = 0;
+    bool known = false;
+    // Whether these differ from the last arguments, bit for bit; records them.
+    bool changed(float amount, float key) {
+        uint32_t a, k;
+        std::memcpy(&a, &amount, sizeof a);
+        std::memcpy(&k, &key, sizeof k);
+        if (known && a == amountBits && k == keyBits) return false;
+        amountBits = a;
+        keyBits = k;
+        known = true;
+        return true;
+    }
+};
+
 // Stores an envelope value (see pairEnvelopes); returns whether it differed bit for bit.
 inline bool storeEnvelope(Lanes4& slot, float value) {
     // Every lane of a slot holds one value (it is only ever written whole, as a splat), so
@@ -648,6 +666,7 @@ private:
 
     // settings: tracking and mode
     float keyFactor = 1.0f;
+    filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
     float velOffset = 0.0f;
     int mode = 0;
     int lastEffectMode = -1;  // mode of the effect kernel's coefficients, -1 when stale

@@ -103,6 +103,7 @@ void TBPFilter::init(float sampleRate) {
     scaleLanes = splat(tableScale);
     ceilingLanes = splat(ceiling);
     keyFactor = 1.0f;
+    trackMemo.known = false;
     velOffset = 0.0f;
     for (Lanes4& e : env) e = splat(0.0f);
     for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(20.0f);
@@ -119,6 +120,7 @@ void TBPFilter::reset() {
 }
 
 void TBPFilter::setTrack(float amount, float key) {
+    if (!trackMemo.changed(amount, key)) return;
     if (assignChanged(keyFactor, std::exp2(amount * key))) memo.quiet = false;
 }
 
@@ -310,6 +312,7 @@ void TLPFilter::init(float sampleRate) {
     scaleLanes = splat(halfInvRate);
     ceilingLanes = splat(ceiling);
     keyFactor = 1.0f;
+    trackMemo.known = false;
     velOffset = 0.0f;
     for (Lanes4& e : env) e = splat(0.0f);
     for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(20.0f);
@@ -326,6 +329,7 @@ void TLPFilter::reset() {
 }
 
 void TLPFilter::setTrack(float amount, float key) {
+    if (!trackMemo.changed(amount, key)) return;
     if (assignChanged(keyFactor, std::exp2(amount * key))) memo.quiet = false;
 }
 

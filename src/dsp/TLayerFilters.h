@@ -71,6 +71,7 @@ private:
     Lanes4 scaleLanes = filtermath::splat(262143.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     float keyFactor = 1.0f;
+    filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
     float velOffset = 0.0f;
     float lastRes = -1.0f;  // resonance of the coefficients, -1: none yet
     int lastPairs = 0;
@@ -146,6 +147,7 @@ private:
     Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     float keyFactor = 1.0f;
+    filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
     float velOffset = 0.0f;
     float lastQ = -1.0f;  // resonance of the coefficients, -1: none yet
     float R = 0.5f;       // FilterZQ damping of that resonance
