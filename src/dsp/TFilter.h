@@ -277,7 +277,6 @@ struct UpdateMemo {
         return diff == 0;
     }
     bool skip(const float (&a)[N], int n) const { return quiet && same(a, n); }
-    // skip(a, 1) with the arguments as values: no array is built for the common skip.
     // record(a, 1, changed) with the arguments as values.
     template <class... F>
     void recordNote(bool changed, F... a) {
@@ -287,6 +286,7 @@ struct UpdateMemo {
         notes = 1;
         quiet = !changed;
     }
+    // skip(a, 1) with the arguments as values: no array is built for the common skip.
     template <class... F>
     bool skipNote(F... a) const {
         static_assert(sizeof...(F) == N, "one value per argument");
