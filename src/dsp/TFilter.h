@@ -219,13 +219,6 @@ inline float exp2Cutoff(float x) { return exp2Cutoff(splat(x))[0]; }
 inline float boundCutoff(float f, float ceiling) { return clampNaN(f, 0.0f, ceiling); }
 inline Lanes4 boundCutoff(Lanes4 f, float ceiling) { return clampNaN(f, 0.0f, ceiling); }
 
-// A table position already scaled to entries, saturated to the table before converting.
-inline int tableEntry(float position) {
-    if (!(position > 0.0f)) return 0;
-    if (position >= 262143.0f) return 262143;
-    return (int)position;
-}
-
 // The two-pole zero-delay state-variable filter with tuning g = tan(pi f / rate) and damping
 // R, in the form whose feedback path is shortest:
 //   v3 = x - s2, band = a1 s1 + a2 v3, low = s2 + a2 s1 + a3 v3, high = x - 2R band - low,
