@@ -365,7 +365,6 @@ void APlugin::setLayerControls(int v) {
                 c.wireSep = (float)exp2Memo(c, 2, 2.0 * val(WIRE_SEP_TAGS) - 1.0 + d(53));
                 c.wireQ = clamp01(val(WIRE_Q_TAGS) + d(54));
                 c.wireEnvAmount = val(WIRE_ENV_AMT_TAGS) + d(55);
-                filterSetTrack(*this, layer, v, filterTrack, voicePitch[v]);
                 c.filterQ = clamp01(d(46));
                 break;
             }
