@@ -141,6 +141,11 @@ TEST_F(ControllerMapFiles, TrailingBlankLinesAreFine) {
     e.p().resetMIDI();
     load(dir + "/nobreak.ecs");
     EXPECT_EQ(map(), sampleMap());
+    testfiles::writeFile(dir + "/bom.ecs", "\xEF\xBB\xBF" + mapText(sampleMap()));
+    e.p().resetMIDI();
+    load(dir + "/bom.ecs");
+    EXPECT_EQ(map(), sampleMap()) << "a byte-order mark is no obstacle";
+    EXPECT_EQ(messagesShown(), 0);
 }
 
 TEST_F(ControllerMapFiles, AMalformedMapIsRefusedWithOneMessageAndChangesNothing) {
@@ -246,4 +251,9 @@ TEST(ControllerMapFile, ParsesExactly128TagsAllOrNothing) {
     EXPECT_TRUE(ecsfile::parse(negativeZero.data(), negativeZero.size(), probe));
     const std::string nul = std::string("1\0", 2) + mapText(std::vector<int>(127, 0));
     EXPECT_FALSE(ecsfile::parse(nul.data(), nul.size(), probe));
+    // Lines ended the old Mac way.
+    std::string cr = mapText(m);
+    for (char& c : cr) c = c == '\n' ? '\r' : c;
+    ASSERT_TRUE(ecsfile::parse(cr.data(), cr.size(), probe));
+    for (int c = 0; c < 128; ++c) EXPECT_EQ(probe[c], m[c]);
 }

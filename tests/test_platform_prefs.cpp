@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -23,10 +24,6 @@ namespace {
 using testfiles::listFolder;
 using testfiles::readFile;
 using testfiles::writeFile;
-
-
-
-
 
 class PrefsTest : public ::testing::Test {
 protected:
@@ -188,7 +185,8 @@ TEST_F(PrefsTest, WritesGoThroughAtOnceAndLeaveNoTemporaryFiles) {
     }
     saveStringToPrefs("S", "t");
     saveBoolToPrefs("B", true);
-    EXPECT_EQ(listFolder(config + "/com.ZELQ.Tavrolune"), std::vector<std::string>{"preferences"});
+    EXPECT_EQ(listFolder(config + "/com.ZELQ.Tavrolune"),
+              (std::vector<std::string>{".preferences.lock", "preferences"}));
 }
 
 TEST_F(PrefsTest, DamagedFileLosesOnlyItsBadLines) {
@@ -396,6 +394,87 @@ TEST_F(PrefsTest, SeveralThreadsKeepEveryWrite) {
     for (int t = 0; t < 4; ++t)
         for (int i = 0; i < 15; ++i)
             EXPECT_EQ(loadIntFromPrefs("T" + std::to_string(t) + "_" + std::to_string(i)), t * 100 + i);
+}
+
+TEST_F(PrefsTest, AFileThatCannotBeUsedIsNeverReplaced) {
+    // Each works as root too, which reads a file whatever its mode.
+    struct Case {
+        const char* name;
+        void (*make)(const std::string& path);
+    };
+    const Case cases[] = {
+        {"another format", [](const std::string& p) { writeFile(p, "<plist>\n<dict/>\n</plist>\n"); }},
+        {"a folder", [](const std::string& p) { makeDirectory(p + "/inside"); }},
+        {"a FIFO", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0644), 0); }},
+        {"too large", [](const std::string& p) { writeFile(p, "s A=1\n"); ASSERT_EQ(::truncate(p.c_str(), 17 << 20), 0); }},
+        {"unreadable", [](const std::string& p) { writeFile(p, "s A=1\n"); ::chmod(p.c_str(), 0); }},
+    };
+    for (const Case& c : cases) {
+        if (std::string(c.name) == "unreadable" && ::geteuid() == 0) continue;
+        const std::string root = dir + "/" + c.name;
+        const std::string file = root + "/com.ZELQ.Tavrolune/preferences";
+        makeDirectory(root + "/com.ZELQ.Tavrolune");
+        c.make(file);
+        struct stat before, after;
+        ASSERT_EQ(::lstat(file.c_str(), &before), 0) << c.name;
+        ::testing::internal::CaptureStderr();
+        platform::prefsUseFolders(root, {});
+        saveIntToPrefs("Mine", 1);
+        saveStringToPrefs("Folder", "/x/");
+        const std::string told = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(loadIntFromPrefs("Mine"), 1) << c.name << ": kept in memory";
+        ASSERT_EQ(::lstat(file.c_str(), &after), 0) << c.name;
+        EXPECT_EQ(after.st_ino, before.st_ino) << c.name;
+        EXPECT_EQ(after.st_size, before.st_size) << c.name;
+        std::size_t says = 0;
+        for (std::size_t at = told.find(file); at != std::string::npos; at = told.find(file, at + 1)) ++says;
+        EXPECT_EQ(says, 1u) << c.name << ": " << told;
+    }
+}
+
+TEST_F(PrefsTest, ALinkedFileStaysALinkAndItsTargetIsWritten) {
+    makeDirectory(config + "/com.ZELQ.Tavrolune");
+    makeDirectory(dir + "/dotfiles");
+    for (const std::string& target : {dir + "/dotfiles/prefs", std::string("../../dotfiles/prefs2")}) {
+        const std::string real = target[0] == '/' ? target : dir + "/dotfiles/prefs2";
+        writeFile(real, "s Old=kept\n");
+        ::unlink(userFile.c_str());
+        ASSERT_EQ(::symlink(target.c_str(), userFile.c_str()), 0);
+        platform::prefsReload();
+        saveIntToPrefs("New", 7);
+        struct stat st;
+        ASSERT_EQ(::lstat(userFile.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << target;
+        platform::PrefMap onDisk;
+        platform::parsePrefsText(readFile(real), onDisk);
+        EXPECT_EQ(onDisk["Old"].text, "kept") << target;
+        EXPECT_EQ(onDisk["New"].intValue, 7) << target;
+    }
+}
+
+TEST_F(PrefsTest, TwoProcessesWritingAtOnceKeepEveryKey) {
+    saveIntToPrefs("Seed", 1);
+    constexpr int kKeys = 60;
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            for (int i = 0; i < kKeys; ++i) saveIntToPrefs("P" + std::to_string(c) + "_" + std::to_string(i), i + 1);
+            ::_exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    platform::prefsReload();
+    EXPECT_EQ(loadIntFromPrefs("Seed"), 1);
+    int lost = 0;
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < kKeys; ++i) lost += loadIntFromPrefs("P" + std::to_string(c) + "_" + std::to_string(i)) != i + 1;
+    EXPECT_EQ(lost, 0);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // the store survives a writer killed in the middle of a save.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -136,4 +137,25 @@ TEST_F(StartupPrefs, KilledWriterLeavesOldOrNewStoreNeverABrokenOne) {
     for (const auto& entry : fs::directory_iterator(fs::path(platform::prefsFilePath()).parent_path()))
         stores += entry.path().filename() == "preferences";
     EXPECT_EQ(stores, 1);
+}
+
+TEST_F(StartupPrefs, FirstStartWritesTheFileOnce) {
+    const fs::path folder = fs::path(platform::prefsFilePath()).parent_path();
+    fs::create_directories(folder);
+    // Every replacement of the file is a rename into the folder; the kernel queues one
+    // event for each before the rename returns.
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, folder.c_str(), IN_MOVED_TO | IN_CREATE), 0);
+    { PluginHarness h; }
+    int writes = 0;
+    alignas(inotify_event) char buf[1 << 16];
+    for (ssize_t n; (n = ::read(watch, buf, sizeof buf)) > 0;)
+        for (char* p = buf; p < buf + n; p += sizeof(inotify_event) + reinterpret_cast<inotify_event*>(p)->len) {
+            const inotify_event* e = reinterpret_cast<inotify_event*>(p);
+            writes += e->len > 0 && std::string(e->name) == "preferences";
+        }
+    ::close(watch);
+    EXPECT_EQ(writes, 1);
+    EXPECT_FALSE(pref("VelSplitDir").empty());
 }

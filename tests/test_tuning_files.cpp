@@ -244,3 +244,15 @@ TEST(TuningFile, WithoutASectionNothingIsWritten) {
     EXPECT_TRUE(parse("\xEF\xBB\xBF[Tuning]\nnote 69=6950\n", t)) << "a byte-order mark is no obstacle";
     EXPECT_FLOAT_EQ(t[69], 69.5f);
 }
+
+TEST(TuningFile, EveryKindOfLineEndReadsAlike) {
+    for (const char* br : {"\n", "\r\n", "\r"}) {
+        const std::string text = std::string("; old Mac file") + br + "[Tuning]" + br + "note 69=6950" + br +
+                                 "note 70=7050" + br + ";" + br + "note 71=7150" + br;
+        float t[128];
+        ASSERT_TRUE(parse(text, t)) << (int)br[0];
+        EXPECT_FLOAT_EQ(t[69], 69.5f) << (int)br[0];
+        EXPECT_FLOAT_EQ(t[70], 70.5f) << (int)br[0];
+        EXPECT_FLOAT_EQ(t[71], 71.0f) << "the comment ends the section";
+    }
+}

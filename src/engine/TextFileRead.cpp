@@ -3,7 +3,9 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
-#include <cstdio>
+#include <cstring>
+
+#include "platform/files.h"
 
 namespace textfile {
 
@@ -54,29 +56,21 @@ bool readInt(const char* first, const char* last, long& value, const char*& end)
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::size_t maxBytes, std::string& out) {
-    out.clear();
-    if (path.empty()) return false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    char buffer[4096];
-    bool ok = true;
-    for (;;) {
-        const std::size_t n = std::fread(buffer, 1, sizeof(buffer), f);
-        if (n > 0) {
-            if (out.size() + n > maxBytes) {
-                ok = false;
-                break;
-            }
-            out.append(buffer, n);
-        }
-        if (n < sizeof(buffer)) {
-            if (std::ferror(f)) ok = false;
-            break;
-        }
-    }
-    std::fclose(f);
-    if (!ok) out.clear();
-    return ok;
+    return platform::readRegularFile(path, maxBytes, out) == platform::FileRead::ok;
+}
+
+const char* skipByteOrderMark(const char* first, const char* last) {
+    if (last - first >= 3 && std::memcmp(first, "\xEF\xBB\xBF", 3) == 0) return first + 3;
+    return first;
+}
+
+const char* nextLine(const char* p, const char* last, const char*& lineEnd) {
+    const char* q = p;
+    while (q < last && *q != '\n' && *q != '\r') ++q;
+    lineEnd = q;
+    if (q < last && *q == '\r') ++q;
+    if (q < last && *q == '\n' && (q == lineEnd || q[-1] == '\r')) ++q;
+    return q;
 }
 
 bool parseNumberToken(const char* first, const char* last, double& value) {

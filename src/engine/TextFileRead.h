@@ -7,9 +7,16 @@
 
 namespace textfile {
 
-// The whole file in `out` when it opens for reading and holds at most maxBytes bytes;
-// false (out emptied) otherwise.
+// The whole file in `out` when it is a regular file of at most maxBytes bytes; false (out
+// emptied) otherwise. Never blocks: a FIFO or a device in a file's place is refused.
 bool readWholeFile(const std::string& path, std::size_t maxBytes, std::string& out);
+
+// Where the text proper starts: after a UTF-8 byte-order mark, when there is one.
+const char* skipByteOrderMark(const char* first, const char* last);
+
+// The line that starts at `p`, up to `lineEnd` (without its break); returns where the next
+// line starts. A line ends at "\n", "\r\n" or a lone "\r", whatever system wrote it.
+const char* nextLine(const char* p, const char* last, const char*& lineEnd);
 
 // The text [first, last) is exactly one finite number ("0.25", "-1e-3", "+.5") with "."
 // as decimal point.
@@ -27,10 +34,12 @@ bool parseNumberPrefix(const char* first, const char* last, double& value);
 // when the text does not start with digits or the number does not fit a long.
 bool parseIntPrefix(const char* first, const char* last, long& value);
 
-// Whitespace-separated words of a text, in order.
+// Whitespace-separated words of a text, in order; a byte-order mark before the first word
+// is not part of it.
 class WordReader {
 public:
-    WordReader(const char* data, std::size_t size) : p_(data), end_(data + size) {}
+    WordReader(const char* data, std::size_t size)
+        : p_(skipByteOrderMark(data, data + size)), end_(data + size) {}
     // The next word; false at the end of the text.
     bool next(const char*& first, const char*& last);
     // Only whitespace is left.

@@ -20,11 +20,8 @@ bool startsWith(const Line& line, const char* prefix) {
 
 // The line that starts at `p`; `next` receives the start of the following one.
 Line lineAt(const char* p, const char* end, const char*& next) {
-    const char* q = p;
-    while (q < end && *q != '\n') ++q;
-    next = q < end ? q + 1 : end;
-    const char* last = q;
-    if (last > p && last[-1] == '\r') --last;
+    const char* last = nullptr;
+    next = textfile::nextLine(p, end, last);
     return Line{p, last};
 }
 
@@ -55,10 +52,8 @@ void applyEntry(const Line& line, float* table) {
 
 bool parse(const char* data, std::size_t size, float* table) {
     if (!data || !table) return false;
-    const char* p = data;
     const char* end = data + size;
-    // A byte-order mark is not part of the first line.
-    if (size >= 3 && std::memcmp(p, "\xEF\xBB\xBF", 3) == 0) p += 3;
+    const char* p = textfile::skipByteOrderMark(data, end);
 
     // The line after the last header of each kind.
     const char* tuningStart = nullptr;

@@ -20,7 +20,8 @@ constexpr float kHighestPitch = 163.0f;
 // end; in it, lines that begin with "note" give, from their sixth character on, "<n>=<cents>".
 // Notes without a usable entry keep their equal-tempered pitch n; entries whose note is
 // not 0..127 or whose value is not a finite number are ignored. Lines are read whole,
-// whatever their length. All or nothing: returns false, `table` untouched, when the text
+// whatever their length, and end at "\n", "\r\n" or a lone "\r"; a byte-order mark before
+// the first is skipped. All or nothing: returns false, `table` untouched, when the text
 // has no tuning section.
 bool parse(const char* data, std::size_t size, float* table);
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -30,26 +31,6 @@ bool writeAll(int fd, const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return true;
-}
-
-bool readWholeFile(const std::string& path, std::string& data) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    data.clear();
-    char buf[65536];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        if (n == 0) break;
-        data.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ok;
 }
 
 } // namespace
@@ -110,8 +91,10 @@ bool renameFileFolder(const char* from, const char* to) {
 
 bool fileCopy(const std::string& from, const std::string& to) {
     if (from.empty() || to.empty()) return false;
+    // Copies are of presets and the like; a file past this is not one of ours.
+    constexpr std::size_t kMaxCopySize = std::size_t(1) << 30;
     std::string data;
-    if (!platform::fileExists(from) || !readWholeFile(from, data)) return false;
+    if (platform::readRegularFile(from, kMaxCopySize, data) != platform::FileRead::ok) return false;
     return platform::writeFileAtomically(to, data);
 }
 
@@ -157,6 +140,82 @@ bool writeFileAtomically(const std::string& path, const std::string& data) {
     if (ok) ok = ::rename(tmp.data(), path.c_str()) == 0;
     if (!ok) ::unlink(tmp.data());
     return ok;
+}
+
+FileRead readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out, int* error) {
+    out.clear();
+    if (error) *error = 0;
+    if (path.empty()) {
+        if (error) *error = ENOENT;
+        return FileRead::missing;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int e = errno;
+        if (error) *error = e;
+        return e == ENOENT || e == ENOTDIR ? FileRead::missing : FileRead::failed;
+    }
+    struct stat st;
+    FileRead result = FileRead::ok;
+    if (::fstat(fd, &st) != 0) {
+        if (error) *error = errno;
+        result = FileRead::failed;
+    } else if (!S_ISREG(st.st_mode)) {
+        result = FileRead::notRegular;
+    } else if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        result = FileRead::tooLarge;
+    } else {
+        out.reserve(static_cast<std::size_t>(st.st_size));
+        char buf[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                if (error) *error = errno;
+                result = FileRead::failed;
+                break;
+            }
+            if (n == 0) break;
+            // The file may grow while it is read.
+            if (out.size() + static_cast<std::size_t>(n) > maxBytes) {
+                result = FileRead::tooLarge;
+                break;
+            }
+            out.append(buf, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(fd);
+    if (result != FileRead::ok) out.clear();
+    return result;
+}
+
+bool canReadRegularFile(const std::string& path) {
+    if (path.empty()) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    return regular;
+}
+
+std::string linkTarget(const std::string& path) {
+    std::string p = path;
+    // As many links as the system itself follows; a longer chain is left as it is.
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (p.empty() || ::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        char buf[PATH_MAX];
+        const ssize_t n = ::readlink(p.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) return p;
+        const std::string target(buf, static_cast<std::size_t>(n));
+        const std::size_t slash = p.rfind('/');
+        if (target[0] == '/' || slash == std::string::npos)
+            p = target;
+        else
+            p = p.substr(0, slash + 1) + target;
+    }
+    return path;
 }
 
 } // namespace platform

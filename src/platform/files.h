@@ -1,6 +1,7 @@
 // File and folder operations on the local file system.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Creates the folder and any missing parents (like mkdir -p). True when the folder
@@ -39,5 +40,28 @@ bool folderExists(const std::string& path);
 // and then renamed over the target. On failure the target is unchanged and no temporary
 // file is left behind.
 bool writeFileAtomically(const std::string& path, const std::string& data);
+
+// How reading a whole file went.
+enum class FileRead { ok, missing, notRegular, tooLarge, failed };
+
+// The limit for the small text files the plug-in reads (presets, maps, tunings).
+constexpr std::size_t kMaxTextFileSize = 4u << 20;
+
+// Reads the whole file into `out` when it is a regular file (after following links) of at
+// most maxBytes. The file is opened without blocking and examined before it is read, so a
+// FIFO or a device in a file's place is refused at once instead of hanging the caller.
+// Anything but ok leaves `out` empty; `error` (when given) receives the system's error
+// number for missing and failed. A path that names nothing (or runs through something
+// that is not a folder) is missing.
+FileRead readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out,
+                         int* error = nullptr);
+
+// True when the path opens for reading as a regular file; never blocks.
+bool canReadRegularFile(const std::string& path);
+
+// Where a rename meant to replace `path` has to happen: the file a symbolic link (or a
+// chain of them) finally names, so that the link stays a link. `path` itself when it is
+// no link.
+std::string linkTarget(const std::string& path);
 
 } // namespace platform

@@ -1,10 +1,12 @@
 #include "platform/prefs.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -23,10 +25,12 @@ const char kDefaultDomain[] = "com.ZELQ.Tavrolune";
 const char kFileName[] = "preferences";
 // A settings file is a few kilobytes; anything past this is not ours to read whole.
 constexpr std::size_t kMaxFileSize = 16u << 20;
+// How long a write waits for another process to let go of the file.
+constexpr int kLockWaitMs = 3000;
 constexpr int kFlagTextSize = 128;
 
-// What a file looked like when it was last read or written: a different identity means
-// someone else replaced it since.
+// A machine-wide file: what it looked like when it was last read, so that a change is
+// noticed.
 struct FileId {
     bool exists = false;
     dev_t dev = 0;
@@ -57,42 +61,41 @@ FileId fileId(const std::string& path) {
     return id;
 }
 
-// Reads a preference file. Anything but a readable regular file reads as empty; a file past
-// the size limit is read up to its last whole line within the limit.
-std::string readPrefsFile(const std::string& path) {
+// What reading the user's file found.
+enum class FileState {
+    usable,    // read (possibly empty, possibly with some bad lines)
+    missing,   // nothing there yet: writing creates it
+    unusable,  // something is there that cannot be read or holds nothing readable
+};
+
+FileState readPrefsFile(const std::string& path, PrefMap& into, int& skipped, std::string& why) {
+    into.clear();
+    skipped = 0;
     std::string data;
-    if (path.empty()) return data;
-    // Non-blocking open so that a FIFO in the file's place cannot hang the caller.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return data;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return data;
+    int error = 0;
+    switch (readRegularFile(path, kMaxFileSize, data, &error)) {
+    case FileRead::ok:
+        break;
+    case FileRead::missing:
+        return FileState::missing;
+    case FileRead::notRegular:
+        why = "not a regular file";
+        return FileState::unusable;
+    case FileRead::tooLarge:
+        why = "larger than " + std::to_string(kMaxFileSize >> 20) + " MiB";
+        return FileState::unusable;
+    case FileRead::failed:
+        why = std::strerror(error);
+        return FileState::unusable;
     }
-    char buf[16384];
-    bool truncated = false;
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            data.clear(); // a read error: treat the file as unreadable
-            break;
-        }
-        if (n == 0) break;
-        data.append(buf, static_cast<std::size_t>(n));
-        if (data.size() > kMaxFileSize) {
-            truncated = true;
-            break;
-        }
+    skipped = parsePrefsText(data, into);
+    // Lines there, but not one of them ours: some other format, or damaged beyond use.
+    // Rewriting it would throw away whatever it holds.
+    if (skipped > 0 && into.empty()) {
+        why = "no line of it could be read";
+        return FileState::unusable;
     }
-    ::close(fd);
-    if (truncated) {
-        data.resize(kMaxFileSize);
-        const std::size_t lastLf = data.rfind('\n');
-        data.resize(lastLf == std::string::npos ? 0 : lastLf + 1);
-    }
-    return data;
+    return FileState::usable;
 }
 
 std::string domainName() {
@@ -111,13 +114,11 @@ std::string prefsFileIn(const std::string& root) {
 }
 
 struct Store {
-    // Guards the maps; never held while the disk is written, so a reader waits at
+    // Guards the maps; never held while the disk is read or written, so a reader waits at
     // most for another thread's map update.
     std::mutex mutex;
-    // Serialises the disk writes themselves.
+    // Serialises this process's disk writes (other processes: the lock file).
     std::mutex writeMutex;
-    uint64_t generation = 0;         // bumped for every text prepared for the disk
-    uint64_t writtenGeneration = 0;  // newest text on disk (guarded by writeMutex)
     bool loaded = false;
 
     bool userOverride = false;
@@ -127,15 +128,11 @@ struct Store {
     std::string userFile;
     std::vector<std::string> systemFiles;
 
-    PrefMap user;       // the user's store as this process sees it
-    PrefMap pending;    // changes not yet on disk (also applied to `user`)
-    FileId userId;      // the user's file when last read
-    // The files this process wrote lately: a file that is one of them holds nothing
-    // new, whatever order the writers finished in.
-    std::vector<FileId> ownIds;
-    int writesInFlight = 0;  // texts taken for the disk and not yet written or dropped
+    PrefMap user;       // the user's file as last read, with this process's changes on top
+    PrefMap pending;    // this process's changes not yet on disk (also in `user`)
     int skippedLines = 0;
     int batchDepth = 0;
+    std::string warnedFile;  // the user's file whose trouble was already told
 
     PrefMap system;
     std::vector<FileId> systemIds;
@@ -147,10 +144,23 @@ Store& store() {
     return s;
 }
 
+// Once per file: the settings stay in memory only, and the user should know why.
+void warnUnusable(Store& s, const std::string& path, const std::string& why) {
+    if (s.warnedFile == path) return;
+    s.warnedFile = path;
+    std::fprintf(stderr,
+                 "Tavrolune: the preference file %s cannot be used (%s); it is left as it is and "
+                 "settings changed now are kept until the plug-in closes.\n",
+                 path.c_str(), why.c_str());
+}
+
 void readUserFile(Store& s) {
-    s.userId = fileId(s.userFile);
     PrefMap fresh;
-    s.skippedLines = parsePrefsText(readPrefsFile(s.userFile), fresh);
+    std::string why;
+    if (readPrefsFile(s.userFile, fresh, s.skippedLines, why) == FileState::unusable) {
+        warnUnusable(s, s.userFile, why);
+        fresh.clear();  // the defaults
+    }
     s.user.swap(fresh);
 }
 
@@ -158,8 +168,10 @@ void readSystemFiles(Store& s) {
     PrefMap merged;
     s.systemIds.clear();
     // The first folder is the most important: read the list backwards so it wins.
-    for (auto it = s.systemFiles.rbegin(); it != s.systemFiles.rend(); ++it)
-        parsePrefsText(readPrefsFile(*it), merged);
+    for (auto it = s.systemFiles.rbegin(); it != s.systemFiles.rend(); ++it) {
+        std::string data;
+        if (readRegularFile(*it, kMaxFileSize, data) == FileRead::ok) parsePrefsText(data, merged);
+    }
     for (const std::string& f : s.systemFiles) s.systemIds.push_back(fileId(f));
     s.system.swap(merged);
     s.systemLoaded = true;
@@ -176,8 +188,7 @@ void resolveAndRead(Store& s) {
     s.loaded = true;
 }
 
-// Reads come from memory: the file is read once, and again only when this process
-// writes and finds that another process replaced it meanwhile.
+// Reads come from memory: the file is read once, and again by every write.
 void prepare(Store& s) {
     if (!s.loaded) resolveAndRead(s);
 }
@@ -191,73 +202,90 @@ const PrefValue* systemValue(Store& s, const std::string& key) {
     return it == s.system.end() ? nullptr : &it->second;
 }
 
-// A text ready for the disk, prepared under the store's lock and written after it.
-struct PendingWrite {
-    std::string path;
-    std::string text;
-    uint64_t generation = 0;
-};
-
-// Takes the pending changes for the disk, unless a batch holds them back. Called with
-// the store's lock held; the caller writes the result with writeOut once it let go.
-PendingWrite takePending(Store& s) {
-    PendingWrite w;
-    if (s.batchDepth > 0 || s.pending.empty()) return w;
-    // While a text of ours is on its way to the disk, the file on disk may be an older
-    // one of ours: it is only taken as foreign when no write of ours is pending.
-    const FileId onDisk = fileId(s.userFile);
-    bool ours = s.writesInFlight > 0 || onDisk == s.userId;
-    for (const FileId& id : s.ownIds) ours = ours || onDisk == id;
-    if (!ours) {
-        // Someone else replaced the file: start from their version and apply ours on top.
-        readUserFile(s);
-        for (const auto& [key, value] : s.pending) s.user[key] = value;
+// The lock that makes read, change and rename of the file one step for every process that
+// shares it: an advisory lock on a file beside it. -1 when none could be had: without a
+// folder to put it in, nothing can be written anyway.
+int lockBeside(const std::string& target) {
+    const std::size_t slash = target.rfind('/');
+    const std::string lockPath = target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".lock";
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    // Another process holds it only for a read and a write of a small file. One that stays
+    // stuck longer (stopped in a debugger, say) must not freeze this one for good: then the
+    // change waits in memory for the next write.
+    for (int waitedMs = 0;; ) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK || waitedMs >= kLockWaitMs) break;
+        const int stepMs = waitedMs < 20 ? 1 : 10;
+        ::usleep(static_cast<useconds_t>(stepMs) * 1000);
+        waitedMs += stepMs;
     }
-    s.pending.clear();
-    w.path = s.userFile;
-    w.text = formatPrefsText(s.user);
-    w.generation = ++s.generation;
-    ++s.writesInFlight;
-    return w;
+    ::close(fd);
+    return -2;
 }
 
-void writeOut(Store& s, const PendingWrite& w) {
-    if (w.generation == 0) return;
-    bool written = false;
-    FileId id;
-    const std::size_t slash = w.path.rfind('/');
+// Puts this process's pending changes on disk, unless a batch holds them back. Under the
+// lock shared with other processes, the file is read again and only the keys changed here
+// are applied to what it holds, so keys another process wrote meanwhile stay. A file that
+// is there but cannot be used is never replaced. Called without the store's lock.
+void flush(Store& s) {
+    std::lock_guard<std::mutex> writing(s.writeMutex);
+    PrefMap changes;
+    std::string path;
     {
-        std::lock_guard<std::mutex> writing(s.writeMutex);
-        // A newer text may already be on disk: never put an older one over it.
-        if (slash != std::string::npos && w.generation > s.writtenGeneration) {
-            makeDirectory(w.path.substr(0, slash));
-            if (writeFileAtomically(w.path, w.text)) {
-                s.writtenGeneration = w.generation;
-                id = fileId(w.path);
-                written = true;
-            }
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.batchDepth > 0 || s.pending.empty() || !s.loaded) return;
+        changes = s.pending;
+        path = s.userFile;
+    }
+    // A link to the file stays a link: the new file goes beside the one it names.
+    const std::string target = linkTarget(path);
+    const std::size_t slash = target.rfind('/');
+    if (slash == std::string::npos) return;
+    makeDirectory(target.substr(0, slash));
+    const int lockFd = lockBeside(target);
+    if (lockFd == -2) return;  // someone else is stuck with the lock: try again next time
+
+    PrefMap fresh;
+    int skipped = 0;
+    std::string why;
+    const FileState state = readPrefsFile(target, fresh, skipped, why);
+    bool written = false;
+    if (state != FileState::unusable) {
+        for (const auto& [key, value] : changes) fresh[key] = value;
+        written = writeFileAtomically(target, formatPrefsText(fresh));
+    }
+    if (lockFd >= 0) ::close(lockFd);  // lets go of the lock
+
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (s.userFile != path) return;  // pointed elsewhere meanwhile
+    if (state == FileState::unusable) {
+        warnUnusable(s, path, why);
+        return;
+    }
+    if (written) {
+        for (const auto& [key, value] : changes) {
+            const auto it = s.pending.find(key);
+            if (it != s.pending.end() && it->second == value) s.pending.erase(it);
         }
     }
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (written) {
-        s.ownIds.push_back(id);
-        if (s.ownIds.size() > 16) s.ownIds.erase(s.ownIds.begin());
-    }
-    --s.writesInFlight;
+    // What the file holds now, with changes made meanwhile on top.
+    s.skippedLines = skipped;
+    for (const auto& [key, value] : s.pending) fresh[key] = value;
+    s.user.swap(fresh);
 }
 
 void setValue(const std::string& key, PrefValue value) {
     if (key.empty()) return;
     Store& s = store();
-    PendingWrite w;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         prepare(s);
         s.user[key] = value;
         s.pending[key] = std::move(value);
-        w = takePending(s);
     }
-    writeOut(s, w);
+    flush(s);
 }
 
 // Keys and texts end at the first NUL byte, as the buffer forms do.
@@ -269,8 +297,8 @@ std::string lookupText(const std::string& key, int bufferSize) {
     if (key.empty() || bufferSize < 1) return std::string();
     const std::size_t limit = static_cast<std::size_t>(bufferSize);
     Store& s = store();
-    PendingWrite w;
     std::string text;
+    bool adopted = false;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         prepare(s);
@@ -286,10 +314,10 @@ std::string lookupText(const std::string& key, int bufferSize) {
         if (!userHas) {
             s.user[key] = PrefValue::ofText(text);
             s.pending[key] = PrefValue::ofText(text);
-            w = takePending(s);
+            adopted = true;
         }
     }
-    writeOut(s, w);
+    if (adopted) flush(s);
     return text;
 }
 
@@ -349,13 +377,11 @@ void prefsBeginBatch() {
 void prefsEndBatch() {
     try {
         Store& s = store();
-        PendingWrite w;
         {
             std::lock_guard<std::mutex> lock(s.mutex);
             if (s.batchDepth > 0) --s.batchDepth;
-            w = takePending(s);
         }
-        writeOut(s, w);
+        flush(s);
     } catch (...) {
     }
 }

@@ -3,17 +3,21 @@
 //
 // The store is one text file, $XDG_CONFIG_HOME/<domain>/preferences (else
 // ~/.config/<domain>/preferences), read into memory once and written through at once on
-// every change: the whole file is written to a temporary file and renamed over the old
-// one, so the file on disk is always complete. When another process replaced the file in
-// the meantime, its contents are read again before a read or a change, so settings written
-// by two hosts do not overwrite each other's keys.
+// every change: under an advisory lock shared with every other process (a lock file beside
+// the file), the file is read again, only the keys this process changed are set in it, and
+// the whole text goes to a temporary file that is renamed over the old one. So the file on
+// disk is always complete, and keys written by two hosts never revert each other. A
+// symbolic link to the file stays a link: the file it names is replaced.
 //
 // A machine-wide file of the same form, <dir>/<domain>/preferences for each folder of
 // $XDG_CONFIG_DIRS (else /etc/xdg), is read but never written: a text missing from the
 // user's store is looked up there and, when found, copied into the user's store.
 //
 // A missing, unreadable or damaged file never fails a call: unreadable lines are skipped,
-// and a missing key reads as empty text, 0 or the caller's default.
+// and a missing key reads as empty text, 0 or the caller's default. A file that is there
+// but cannot be used at all (not a regular file, unreadable, too large, not one line of it
+// readable) is never replaced: the plug-in runs on the defaults, keeps changes in memory,
+// and says why once on stderr.
 //
 // All functions are safe to call from several UI threads (one lock guards the store); they
 // lock and touch the disk, so the audio thread must not call them.

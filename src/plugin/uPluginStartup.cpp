@@ -83,13 +83,17 @@ void APlugin::initVariables() {
     std::string* fields[] = {&ecsDir,      &modDir,      &arpDir,      &chordDir,
                              &layerDir[0], &layerDir[1], &layerDir[2], &layerDir[3],
                              &velSplitDir, &tuningDir,   &tuningName};
-    for (std::size_t i = 0; i < sizeof(folders) / sizeof(folders[0]); ++i) {
-        std::string& field = *fields[i];
-        // Read whole: a long folder path must not be cut.
-        loadStringFromPrefs(folders[i].key, field, kWholeValue);
-        if (!field.empty() || !folders[i].defaultPath) continue;
-        field = platform::mapApplicationsPath(folders[i].defaultPath);
-        if (folders[i].writeBack) saveStringToPrefs(folders[i].key, field);
+    {
+        // Defaults written back in one go: a first start writes the file once, not per folder.
+        platform::PrefsBatch oneWrite;
+        for (std::size_t i = 0; i < sizeof(folders) / sizeof(folders[0]); ++i) {
+            std::string& field = *fields[i];
+            // Read whole: a long folder path must not be cut.
+            loadStringFromPrefs(folders[i].key, field, kWholeValue);
+            if (!field.empty() || !folders[i].defaultPath) continue;
+            field = platform::mapApplicationsPath(folders[i].defaultPath);
+            if (folders[i].writeBack) saveStringToPrefs(folders[i].key, field);
+        }
     }
     // The manual lives at one fixed place whatever the store says.
     helpPath = platform::mapApplicationsPath(
