@@ -259,10 +259,12 @@ TEST_F(Entry, FilterFrequency) {
 TEST_F(Entry, LfoSpeedUnsyncedAndSynced) {
     p.setOff(357);
     type({
-        {102, "220", 1.0f, Cmp::Exact, "0 to 220 Hz"},
-        {102, "0", 0.0f, Cmp::Exact, nullptr, "220.00"},
-        {102, "1.71875", 0.5f, Cmp::Near},
+        {102, "110", 1.0f, Cmp::Exact, "0 to 110 Hz"},
+        {102, "0", 0.0f, Cmp::Exact, nullptr, "110.00"},
+        {102, "0.859375 Hz", 0.5f, Cmp::Near},  // the rate that plays at 0.5
+        {102, "0.86", 0.5f, Cmp::Unchecked, nullptr, "0.86"},
     });
+    EXPECT_EQ(p.getParameterDisplayStr(102), "0.86 Hz") << "a typed rate reads back as typed";
 
     p.setOn(357);
     p.setSteppedValue(102, 3, 33.99f, 34);

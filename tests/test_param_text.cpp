@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "plugin/uPluginStrings.h"
 #include "plugin/uPluginTags.h"
 #include "support/PluginHarness.h"
+#include "test_mod_util.h"
 
 namespace {
 
@@ -347,11 +349,11 @@ TEST(ValueFormatters, EnvelopeTime) {
 
 TEST(ValueFormatters, LFOSpeedAndPeriod) {
     EXPECT_EQ(APlugin::getLFOSpeedStr(0.0f, false, false), "0.01 Hz");
-    EXPECT_EQ(APlugin::getLFOSpeedStr(0.5f, false, false), "1.72 Hz");
-    EXPECT_EQ(APlugin::getLFOSpeedStr(1.0f, false, false), "220.00 Hz");
-    EXPECT_EQ(APlugin::getLFOSpeedStr(0.0f, false, true), "74.47 sec");
-    EXPECT_EQ(APlugin::getLFOSpeedStr(0.5f, false, true), "582 ms");
-    EXPECT_EQ(APlugin::getLFOSpeedStr(1.0f, false, true), "5 ms");
+    EXPECT_EQ(APlugin::getLFOSpeedStr(0.5f, false, false), "0.86 Hz");
+    EXPECT_EQ(APlugin::getLFOSpeedStr(1.0f, false, false), "110.00 Hz");
+    EXPECT_EQ(APlugin::getLFOSpeedStr(0.0f, false, true), "148.95 sec");
+    EXPECT_EQ(APlugin::getLFOSpeedStr(0.5f, false, true), "1.16 sec");
+    EXPECT_EQ(APlugin::getLFOSpeedStr(1.0f, false, true), "9 ms");
     EXPECT_EQ(APlugin::getLFOSpeedStr(0.0f, 4096.0f, 14.0f, true, false), "Off");
     EXPECT_EQ(APlugin::getLFOSpeedStr(1.0f, 1.0f, 10.0f, false, false), "56.32 KHz");
     for (int i = 0; i < 34; ++i)
@@ -359,6 +361,55 @@ TEST(ValueFormatters, LFOSpeedAndPeriod) {
                      LFO_PERIOD_STR[i]);
     EXPECT_STREQ(APlugin::getLFOSpeedStr(7.0f, true, false).c_str(), LFO_PERIOD_STR[33]);
     EXPECT_STREQ(APlugin::getLFOSpeedStr(-7.0f, true, false).c_str(), LFO_PERIOD_STR[0]);
+}
+
+namespace {
+
+// Cycles per second of an LFO phase read from the running engine every 64 samples for 1 s.
+template <typename Phase>
+double playedRate(enginetest::Engine& e, Phase phase) {
+    constexpr int kChunk = 64, kChunks = 750;
+    double cycles = 0.0, last = phase();
+    for (int i = 0; i < kChunks; ++i) {
+        e.render(kChunk, kChunk);
+        const double now = phase();
+        cycles += now - last - std::floor(now - last);
+        last = now;
+    }
+    return cycles * 48000.0 / (kChunk * kChunks);
+}
+
+// A shown rate ("0.86 Hz") or period ("1.16 sec", "9 ms") against a rate in Hz: within half
+// the text's last digit and 0.2 % for the measurement.
+void expectShows(const std::string& text, double hz) {
+    SCOPED_TRACE(text + " for " + std::to_string(hz) + " Hz");
+    const std::size_t dot = text.find('.'), space = text.find(' ');
+    ASSERT_NE(space, std::string::npos);
+    const double digit = dot < space ? std::pow(10.0, -(double)(space - dot - 1)) : 1.0;
+    const double shown = std::strtod(text.c_str(), nullptr);
+    const std::string unit = text.substr(space + 1);
+    const double value = unit == "Hz" ? hz : unit == "sec" ? 1.0 / hz : unit == "ms" ? 1000.0 / hz : -1.0;
+    EXPECT_NEAR(shown, value, digit / 2.0 + value * 0.002);
+}
+
+}  // namespace
+
+TEST(ValueFormatters, FreeRatesShowWhatPlays) {
+    using namespace modtest;
+    for (float v : {0.0f, 0.5f, 1.0f}) {
+        SCOPED_TRACE(v);
+        // LFO 1, free, in use by a slot; its global phase as the engine advances it.
+        enginetest::Engine lfo(with(dryPatch(0), with(slot(0, kSrcLFO1, kDestLayer1Semi, pitchAmount(1.0)),
+                                                      {{357, 0.0f}, {102, v}})));
+        const double lfoHz = playedRate(lfo, [&] { return lfo.p().globalLFO[0].phase; });
+        expectShows(display(lfo.harness(), 102), lfoHz);
+        expectShows(APlugin::getLFOSpeedStr(v, false, true), lfoHz);
+        // The Mod FX, free, with its chain running; its left LFO phase.
+        enginetest::Engine fx({{345, 0.0f}, {348, 1.0f}, {349, 0.0f}, {350, 0.0f}, {108, v}});
+        const double fxHz = playedRate(fx, [&] { return (double)fx.p().modFXLFO.phase[0]; });
+        expectShows(display(fx.harness(), 108), fxHz);
+        expectShows(APlugin::getLFOSpeedStr(v, false, true), fxHz);
+    }
 }
 
 TEST(ValueFormatters, ChordStrum) {
@@ -387,7 +438,7 @@ TEST(ValueFormatters, IgnoreTheProcessLocale) {
     ASSERT_TRUE(commaLocale);
     EXPECT_EQ(a, "1.25");
     EXPECT_EQ(b, "128.0 ms");
-    EXPECT_EQ(c, "1.72 Hz");
+    EXPECT_EQ(c, "0.86 Hz");
 }
 
 // --- value texts by display type -------------------------------------------------------------
@@ -466,8 +517,8 @@ TEST(ParameterDisplay, LFOSpeedFollowsSyncAndLiveValue) {
     Started p;
     play(p, {
         {Do::Off, 357, 0, nullptr},
-        {Do::Set, 102, 0.5f, "1.72 Hz"},
-        {Do::Live, 102, 1.0f, "220.00 Hz"},  // live only
+        {Do::Set, 102, 0.5f, "0.86 Hz"},
+        {Do::Live, 102, 1.0f, "110.00 Hz"},  // live only
         {Do::On, 357, 0, nullptr},
         {Do::Set, 102, (8 + 0.1f) / 33.99f, "8/1 QB"},
         // LFO 2 follows its own switch.
@@ -675,7 +726,7 @@ TEST(ParameterDisplayByTag, ModFXKnobsFollowTheType) {
     play(p, {
         {Do::Step, 349, 0, nullptr},  // Chorus
         {Do::Off, 350, 0, nullptr},
-        {Do::Set, 108, 0.5f, "1.72 Hz"},
+        {Do::Set, 108, 0.5f, "0.86 Hz"},
         {Do::On, 350, 0, nullptr},
         {Do::Set, 108, (11 + 0.1f) / 33.99f, "4/1 QB"},
         {Do::Set, 109, 0.5f, "25.0 ms"},

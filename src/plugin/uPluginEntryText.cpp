@@ -221,11 +221,12 @@ void APlugin::setNumSpeed(int tag, bool synced) {
     }
     const float v = getParameter(tag);
     double x;
-    if (!answerReal(setNumInput(tag, getFloatStr(0.013427734375f * pow2(14.0f * v), 2),
-                                "0 to 220 Hz"),
+    // The rate that plays: 55 / 8192 x 2^(14 v) Hz, as the value text shows it.
+    if (!answerReal(setNumInput(tag, getFloatStr(0.0067138671875f * pow2(14.0f * v), 2),
+                                "0 to 110 Hz"),
                     x))
         return;
-    setParameter(tag, x < 0.000001 ? 0.0f : clamp01(std::log(x * 4096.0 / 55.0) / kLn16384));
+    setParameter(tag, x < 0.000001 ? 0.0f : clamp01(std::log(x * 8192.0 / 55.0) / kLn16384));
 }
 
 namespace {

@@ -104,9 +104,11 @@ std::string APlugin::getEnvLenStr(float value, bool unit, bool alwaysMs) {
     return getFloatStr(ms / 1000.0f, 2) + " sec";
 }
 
+// The free rates of the LFOs and of the Mod FX run at 2^(14 v) x 1.71875 / 256 Hz, which is
+// 55 / 8192 x 2^(14 v): 0.0067 Hz at 0, 0.86 Hz at 0.5, 110 Hz at 1.
 std::string APlugin::getLFOSpeedStr(float value, bool synced, bool asPeriod) {
     if (synced) return tableRow(LFO_PERIOD_STR, getSteppedValue(value, 33.99f, 34));
-    return getLFOSpeedStr(value, 4096.0f, 14.0f, false, asPeriod);
+    return getLFOSpeedStr(value, 8192.0f, 14.0f, false, asPeriod);
 }
 
 std::string APlugin::getLFOSpeedStr(float value, float divisor, float exponent, bool offAtZero,
