@@ -1,0 +1,164 @@
+// Build-time tool: draws the editor's bitmaps at the four editor sizes into a resource folder.
+//
+//   tavrolune-artwork <folder>
+//
+// Writes "bmp%05d.png" for every id of ArtworkCatalog.h and every size index s (file id =
+// id + 1000 x s). The build runs it into "Tavrolune.resources" beside the plug-in's shared
+// object, the folder the GUI layer loads numeric bitmaps from. The output depends only on this
+// code (and the installed DejaVu font): two runs give the same bytes. Each file is written
+// under a temporary name and renamed, so a reader never sees half a picture.
+#include <cairo.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "Artwork.h"
+#include "ArtworkCatalog.h"
+
+#if defined(__SANITIZE_ADDRESS__) && __has_include(<sanitizer/lsan_interface.h>)
+#include <sanitizer/lsan_interface.h>
+#define TAV_LSAN_DISABLE() __lsan_disable()
+#else
+#define TAV_LSAN_DISABLE() ((void)0)
+#endif
+
+namespace artwork {
+
+bool drawCell(Painter& p, int id, int cell, int cells) {
+    const bool on = cell == 1;
+    switch (id) {
+    case 10000: drawMainPage(p); return true;
+    case 10001: drawEasyPage(p); return true;
+    case 10002: drawBackPage(p); return true;
+    case 10020: case 10021: case 10022: case 10023: drawLayerHeader(p, id - 10020); return true;
+    case 10024: case 10025: case 10026: case 10027: drawLayerKnobs(p, id - 10024); return true;
+    case 10030: case 10031: case 10032: case 10033: drawEasyLayerLeft(p, id - 10030); return true;
+    case 10034: case 10035: case 10036: drawEasyLayerRight(p, id - 10034); return true;
+    case 10367: drawEasyLayerRight(p, 3); return true;
+    case 10040: drawSoftBox(p, 270, 60); return true;
+    case 10041: drawSoftBox(p, 130, 118); return true;  // around the LFO's menus and knob
+    case 10042: drawSoftBox(p, 158, 85); return true;
+    case 10043: drawModMatrixPage(p); return true;
+    case 10044: drawVelSplitPage(p); return true;
+    case 10045: drawSoftBox(p, 135, 60); return true;
+    case 10060: drawLed(p, on); return true;
+    case 10062: drawLabelledSwitch(p, on); return true;
+    case 10064: drawPreviewButton(p, on); return true;
+    case 10065: drawRibbonTrack(p); return true;
+    case 10066: drawRibbonHandle(p); return true;
+    case 10067: drawRibbonMarker(p); return true;
+    case 10050: case 10052: case 10053: case 10055: case 10056: {
+        const double d = id == 10050 ? 52 : id <= 10053 ? 42 : 34;
+        const bool marked = id == 10053 || id == 10056;
+        drawKnobFrame(p, d, cells > 1 ? static_cast<double>(cell) / (cells - 1) : 0, marked);
+        return true;
+    }
+    case 10051: drawKnobHandle(p, 52); return true;
+    case 10054: drawKnobHandle(p, 42); return true;
+    case 10057: drawKnobHandle(p, 34); return true;
+    default: return false;
+    }
+}
+
+} // namespace artwork
+
+namespace {
+
+using namespace artwork;
+
+bool makeFolder(const std::string& path) {
+    std::string part;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '/') {
+            if (!part.empty() && mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+        }
+        if (i < path.size()) part += path[i];
+    }
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Draws one bitmap at one size; null when it could not be made.
+cairo_surface_t* render(const BitmapSpec& spec, int sizeIndex) {
+    const double scale = kScales[sizeIndex];
+    const int cw = static_cast<int>(spec.width * scale);
+    const int ch = static_cast<int>(spec.height * scale);
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cw, ch * spec.cells);
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    cairo_t* cr = cairo_create(s);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
+    Painter painter(cr);
+    bool ok = true;
+    for (int cell = 0; cell < spec.cells && ok; ++cell) {
+        cairo_save(cr);
+        cairo_translate(cr, 0, static_cast<double>(cell) * ch);
+        cairo_rectangle(cr, 0, 0, cw, ch);
+        cairo_clip(cr);
+        // A page or container keeps the editor's exact scale, so its sections line up with
+        // the scaled control positions; a strip's cell is fitted to its truncated size.
+        if (spec.cells == 1)
+            cairo_scale(cr, scale, scale);
+        else
+            cairo_scale(cr, cw / static_cast<double>(spec.width), ch / static_cast<double>(spec.height));
+        ok = drawCell(painter, spec.id, cell, spec.cells);
+        cairo_restore(cr);
+    }
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) ok = false;
+    cairo_destroy(cr);
+    if (!ok) {
+        cairo_surface_destroy(s);
+        return nullptr;
+    }
+    cairo_surface_flush(s);
+    return s;
+}
+
+bool writePng(cairo_surface_t* s, const std::string& file) {
+    const std::string temp = file + ".tmp";
+    if (cairo_surface_write_to_png(s, temp.c_str()) != CAIRO_STATUS_SUCCESS) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    if (std::rename(temp.c_str(), file.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // fontconfig keeps its caches until exit; that is not ours to report.
+    TAV_LSAN_DISABLE();
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <resource folder>\n", argv[0]);
+        return 2;
+    }
+    std::string folder = argv[1];
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    if (!makeFolder(folder)) {
+        std::fprintf(stderr, "tavrolune-artwork: cannot make folder %s\n", folder.c_str());
+        return 1;
+    }
+    for (const BitmapSpec& spec : kBitmaps) {
+        for (int s = 0; s < kSizeCount; ++s) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/bmp%05d.png", spec.id + 1000 * s);
+            cairo_surface_t* surface = render(spec, s);
+            const bool ok = surface && writePng(surface, folder + name);
+            if (surface) cairo_surface_destroy(surface);
+            if (!ok) {
+                std::fprintf(stderr, "tavrolune-artwork: cannot make %s%s\n", folder.c_str(), name);
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
