@@ -70,7 +70,7 @@ uEditor::uEditor(APlugin* plugin) : AEffGUIEditor(plugin), plugin(plugin) {
     clearRegistry();
     for (auto& p : pendingTags) p.store(0, std::memory_order_relaxed);
     for (auto& b : bitmaps) b = BitmapSlot{0, nullptr};
-    doClearUndos();
+    initSections();
 
     prefKeyboard = getRegValue("Keyboard", true);
     prefDragAndDrop = getRegValue("DragAndDrop", true);
@@ -112,13 +112,17 @@ bool uEditor::open(void* ptr) {
     plugin->editorOpening = 1;
     plugin->editorOpen = 0;
     resuming = switchingScreen = 0;
-    busyModFX = busyLayer = busyLFO = busyChord = 0;
+    busyModFX = busyLayer = busyLFO = busyChord = busyMod = busyArpPreset = 0;
     dirtyModFX = dirtyLFO = dirtyChord = layersRebuilt = 0;
     controlBeingEdited = nullptr;
     // Work recorded while the window was closed concerns views that no longer exist.
     for (auto& p : pendingTags) p.store(0, std::memory_order_relaxed);
     pendingIdleVars.store(false);
+    pendingDistort.store(false);
+    pendingModFX.store(false);
     pendingAny.store(false);
+    // A clear of the undo stacks asked for before the last close is still due.
+    if (pendingClearUndos.exchange(false)) doClearUndos();
 
     AEffGUIEditor::open(ptr);
     createBitmaps();
@@ -147,40 +151,17 @@ bool uEditor::open(void* ptr) {
     dialReleased = 0;
     dropTagValue = 0;
 
-    showScreen(screenMode == kPageMain ? kPageMain : kPageEasy);
+    if (screenMode == kPageMain) showMainScreen();
+    else showEasyScreen();
 
     finishedOpening = 1;
     plugin->editorOpen = 1;
     plugin->editorOpening = 0;
     resuming = 0;
+    updatePresetMenu();
+    updateFolderMenu();
     resume();
     return true;
-}
-
-void uEditor::resume() {
-    if (!plugin || !finishedOpening || switchingScreen || resuming || !frame) return;
-    resuming = 1;
-    if (screenMode != kPageBack) {
-        // Every option menu of the page shows its parameter's stepped value.
-        for (int i = 0; i < controlCount; ++i)
-            if (controlKind[i] == kControlMenu && controlPage[i] == screenMode)
-                resumeMenu(static_cast<TOptionMenu*>(controls[i]));
-        dirtyChord = dirtyModFX = dirtyLayer = 1;
-        if (screenMode == kPageMain) dirtyMod = dirtyLFO = 1;
-        else dirtyArpPreset = 1;
-    }
-    for (int i = 0; i < controlCount; ++i) {
-        CControl* c = controls[i];
-        if (!c || !isValidTag(c->getTag())) continue;
-        if (controlKind[i] == kControlCommand || controlKind[i] == kControlMenu) continue;
-        const float v = plugin->getParameter(c->getTag());
-        if (std::fabs(c->getValue() - v) > 0.00001f) {
-            c->setValue(v);
-            c->invalid();
-            c->setDirty(true);
-        }
-    }
-    resuming = 0;
 }
 
 void uEditor::idle() {
@@ -190,6 +171,7 @@ void uEditor::idle() {
         plugin->editorRedrawRequest = 0;
         resume();
     }
+    idleSections();
     AEffGUIEditor::idle();
 }
 
@@ -266,27 +248,6 @@ void uEditor::removeContainers() {
     }
 }
 
-void uEditor::showScreen(int mode) {
-    if (!frame) return;
-    switchingScreen = 1;
-    frame->removeAll(true);
-    screenMode = mode;
-    frame->setBackground(getEditorBitmap(mode == kPageMain ? 10000 : (mode == kPageEasy ? 10001 : 10002)));
-    static const Container mainContainers[] = {kLayerRight0, kLayerLeft0, kLayerRight1, kLayerLeft1, kLayerRight2,
-                                               kLayerLeft2,  kModFXView,  kLFOView,     kModView,    kChordView};
-    static const Container easyContainers[] = {kEasyLayerLeft0, kEasyLayerRight0, kEasyLayerLeft1, kEasyLayerRight1,
-                                               kEasyLayerLeft2, kEasyLayerRight2, kEasyModFXView,  kEasyChordView};
-    if (mode == kPageMain)
-        for (Container c : mainContainers) attach(frame, containers[c]);
-    else if (mode == kPageEasy)
-        for (Container c : easyContainers) attach(frame, containers[c]);
-    // The page's controls that sit on the frame itself (those in containers came with them).
-    for (int i = 0; i < controlCount; ++i)
-        if (controlPage[i] == mode && controls[i] && !controls[i]->getParentView()) attach(frame, controls[i]);
-    switchingScreen = 0;
-    frame->invalid();
-}
-
 // ---- work recorded by other threads ---------------------------------------------------------
 
 bool uEditor::hasPendingWork() const { return pendingAny.load(std::memory_order_acquire); }
@@ -341,11 +302,6 @@ void uEditor::applyIdleVars() {
     modFXMode = plugin->getSteppedValue(349);
 }
 
-// The section stacks come with the section commands; nothing is kept yet.
-void uEditor::doClearUndos() {}
-
-void uEditor::updateDistort() {}
-void uEditor::updateModFX() {}
 void uEditor::updateLayer() { dirtyLayer = 1; }
 
 void uEditor::setEditTag(int tag) {

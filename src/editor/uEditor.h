@@ -33,10 +33,12 @@ class THSlider;
 class TModScreen;
 class TGatorDisplay;
 class TWaveScreen;
+class TCommandMenu;
 class TArpScreen;
 class TChordScreen;
 class TVelSplitScreen;
 class TLine;
+class TReadoutString;
 
 // What a registered control is, for the refresh paths.
 enum ControlKind {
@@ -210,10 +212,11 @@ public:
 protected:
     // Builds the three pages' controls into the registry (each page's builder is its own
     // unit; a page not built yet leaves its containers empty).
-    virtual void createMainScreenControls() {}
-    virtual void createEasyScreenControls() {}
-    virtual void createBackScreen() {}
+    virtual void createMainScreenControls();
+    virtual void createEasyScreenControls();
+    virtual void createBackScreen();
     // ---- screen switching and section containers ----------------------------------------
+public:
     // Page switches: detach every view from the frame and attach the page's views.
     void showMainScreen();
     void showEasyScreen();
@@ -236,6 +239,9 @@ protected:
     // Views the section rebuilders may attach to a container (never to the frame directly).
     void collectSectionViews(std::vector<VSTGUI::CView*>& out) const;
     void attachPageControls(int page, const std::vector<VSTGUI::CView*>& sectionViews);
+    // Attaches the main builder's recorded views of a container (-1: the frame) that the
+    // section page `page` shows.
+    void showRecorded(int container, int page);
     void resumeMenus(int tag, int page);
     void resumeSubMenus(int tag, int page, const char* const* table);
     void resumeSemiMenus(int tag, int page);
@@ -250,6 +256,8 @@ protected:
     static constexpr int EASY_VARS[11][4] = {{0, 1, 2, 3}, {0, 1, 2, 5}, {0, 1, 2, 3}, {0, 1, 2, 3},
                                              {0, 1, 3, 4}, {0, 1, 3, 4}, {0, 1, 3, 5}, {0, 1, 3, 5},
                                              {0, 1, 3, 5}, {0, 1, 3, 4}, {0, 1, 2, 3}};
+
+protected:
 
     // Keeps one reference of a view or bitmap for the editor until close(); the member is
     // nulled when it is released.
@@ -360,6 +368,65 @@ protected:
     std::atomic<bool> pendingIdleVars{false};
     std::atomic<bool> pendingClearUndos{false};
     std::atomic<bool> pendingAny{false};
+
+    // ---- sections, undo stacks, clipboards, section files and the command menu frame ------
+public:
+    // The 27 sections: fixed, ordered lists of tags that the section commands act on.
+    enum EditorSection {
+        kSectionAllLayers, kSectionLayer1, kSectionLayer2, kSectionLayer3, kSectionLFOs, kSectionLFO1,
+        kSectionLFO2, kSectionGator, kSectionArpPreset, kSectionArp, kSectionModMatrix, kSectionVelSplits,
+        kSectionVelSplit1, kSectionVelSplit2, kSectionVelSplit3, kSectionAllChords, kSectionChord1,
+        kSectionChord2, kSectionChord3, kSectionChord4, kSectionDistortFX, kSectionModFX, kSectionDelay,
+        kSectionReverb, kSectionPath, kSectionPlay, kSectionAmp, kNumSections
+    };
+    static constexpr int kSectionCapacity = 256;  // the longest list (Arp) holds 256 tags
+    static constexpr int kUndoLevels = 16;
+    static const int LAYER_SECTIONS[3];      // layer 0..2
+    static const int VEL_SPLIT_SECTIONS[3];  // layer 0..2
+    static const int CHORD_SECTIONS[4];      // chord 0..3
+    static bool validSection(int section) { return section >= 0 && section < kNumSections; }
+    // Every operation below does nothing for a section outside 0..26 or without a plug-in.
+    // Copy, paste, undo, file loads and the between-section copies write plainly (the host is
+    // not told); resetSection and setSectionToOrig write through the host.
+    void setSectionTags();
+    void undoSection(int section);
+    void copySection(int section);
+    void pasteSection(int section);
+    void copySections(int from, int to);
+    void swapSections(int a, int b);
+    // Section preset files (layers, arp preset, mod matrix, velocity splits, chords).
+    void saveSection(int section);
+    void loadSection(int section);
+    int getSectionTagCount(int section) const;
+    int getSectionTag(int section, int position) const;  // -1 outside the list
+    int getUndoIndex(int section) const;                 // -1 for an empty stack
+    bool getClipboardValid(int section) const;
+
+protected:
+    void initSections();
+    // Carries out what other threads recorded, a pending clear of the stacks included.
+    void drainBeforeUndo();
+    std::string sectionFileFolder(int section) const;
+    // Writes a section file whole or not at all (a seam for tests of failed writes).
+    virtual bool writeSectionFile(const std::string& path, const std::string& text);
+    // The command menu frame (see uEditorMenu.h): pops `menu` up at the pointer and reads the
+    // choice; with a valid undo section, "Undo" pops it and every other outcome (a dismissal
+    // too) pushes it first. False, with nothing shown or pushed, without a window or plug-in.
+    bool popupCommandMenu(TCommandMenu& menu, int section);
+    // Removes the menu, redraws the frame and, when asked, refreshes every control (resume).
+    void endCommandMenu(TCommandMenu& menu, bool resumeAfter = true);
+    // "Undo", greyed while the section's stack is empty.
+    void addUndoEntry(TCommandMenu& menu, int section) const;
+    // "Paste " + what, greyed until something was copied into the section's clipboard.
+    void addPasteEntry(TCommandMenu& menu, const std::string& what, int section) const;
+
+    int sectionTags[kNumSections][kSectionCapacity];
+    int sectionTagCount[kNumSections];
+    // Snapshots by list position; level 0 is the oldest, undoIndex the newest (-1 none).
+    float undoValues[kNumSections][kUndoLevels][kSectionCapacity];
+    int undoIndex[kNumSections];
+    float clipboard[kNumSections][kSectionCapacity];
+    uint8_t clipboardValid[kNumSections];
 
     // ---- screen switching and section containers ----------------------------------------
     // The page builders fill these members; the page switches and the section rebuilders
@@ -479,9 +546,140 @@ protected:
     // The back page's two readouts that a refresh rewrites.
     TReadout* tuningReadout = nullptr;
     TReadout* brickFreqReadout = nullptr;
+    // ---- easy page views ----
+    // Frame controls of the easy page. The layer envelope columns sit at the knob and caption
+    // slots of the EASY_* tables below; the other slots follow the build order. The easy
+    // distortion and Mod FX knobs, the arp menus and the layer containers' views have their
+    // own members above.
+    static constexpr int EASY_PITCH_ENV_LABELS[3] = {0, 1, 2};
+    static constexpr int EASY_PITCH_ENV_DEC_LABELS[3] = {3, 4, 5};
+    static constexpr int EASY_HP_FREQ_LABELS[3] = {6, 7, 8};
+    static constexpr int EASY_VOL_LABELS[3] = {9, 10, 11};
+    static constexpr int EASY_VOL_ENV_DEC_LABELS[3] = {12, 13, 14};
+    static constexpr int EASY_LAYER_BIG_LABELS[3] = {49, 50, 51};
+    static constexpr int EASY_PITCH_ENV_BIG_LABELS[3] = {52, 53, 54};
+    static constexpr int EASY_HP_BIG_LABELS[3] = {55, 56, 57};
+    static constexpr int EASY_VOL_ENV_BIG_LABELS[3] = {58, 59, 60};
+    static constexpr int EASY_LAYER_SOURCE_LABELS[3] = {61, 62, 63};
+    static constexpr int kEasyKnobSlots = 40, kEasyLabelSlots = 79, kEasyOnOffSlots = 10;
+    TKnob* easyKnobs[kEasyKnobSlots] = {};
+    TLabel* easyLabels[kEasyLabelSlots] = {};
+    TOnOff* easyOnOffs[kEasyOnOffSlots] = {};      // layer switches at EASY_PITCH_ENV_LABELS, then effects, arp, chord
+    TMenuButton* easySectionButtons[9] = {};       // distortion, Mod FX, delay, reverb, LFO, play, arp, chord, amp
+    TMenuButton* easyLayerMenuButtons[3] = {};     // over the layer titles
+    TMenuButton* easyLayerColumnButtons[3][3] = {};  // over the pitch envelope, high-pass and volume titles
+    TOptionMenu* easySourceMenus[3] = {};
+    TOptionMenu* easySemiSubMenus[3][4] = {};
+    TOptionMenu* easyFilterSubMenus[3][6] = {};
+    TOptionMenu* easyDistortMenu = nullptr;
+    TOptionMenu* easyModFXMenu = nullptr;
+    TKickButton* easyArpCommand = nullptr;
+    TOptionMenu* easyArpMenus[3] = {};   // "MODE", "STEPS", "SPEED"
+    TOptionMenu* easyPlayMenus[3] = {};  // "PLAY MODE", "PORT MODE", "PLAY LOCK MODE"
+    TKickButton* easyChordCommand = nullptr;
+    TOptionMenu* easyChordModeMenu = nullptr;
+    // ---- back page views ----
+    VSTGUI::CKickButton* backPageClose = nullptr;  // the whole page: a click no other control takes leaves it
+    TOptionMenu* midiChannelMenu = nullptr;
+    TOptionMenu* screenSizeMenu = nullptr;
+    TOnOff* backPrefSwitches[5] = {};  // "MIDIPreset", "MIDIBank", "MIDICapture", "Keyboard", "PresetWarning"
+    TOnOff* brickFilterSwitch = nullptr;
+    TReadout* tuningNameReadout = nullptr;
+    TKickButton* tuningResetButton = nullptr;
+    TReadoutString* backInfoText = nullptr;
+    // The back page's information line: product, platform, plug-in format, version.
+    std::string getBackInfoText();
     // Mode changes the plug-in reported off the UI thread, done by the next idle call.
     std::atomic<bool> pendingDistort{false};
     std::atomic<bool> pendingModFX{false};
+
+    // ---- main page views (built by createMainScreenControls) ------------------------------
+public:
+    // One view the main page builder made, where it belongs (a Container, or -1 for the
+    // frame) and the section pages that show it (bit k: source type k of a layer container,
+    // LFO k, chord k, mod page k, Mod FX page k (0 plain, 1 Gator); all bits: always).
+    struct MainView {
+        VSTGUI::CView* view;
+        int container;
+        unsigned pages;
+    };
+    const std::vector<MainView>& getMainViews() const { return mainViews; }
+    static constexpr int kNumDestNames = 401;
+    // Shows the current program's name in the preset menu.
+    void updatePresetMenu();
+    void updateFolderMenu() {}
+
+protected:
+    static constexpr int kNumMainKnobs = 60;
+    static constexpr int kNumMainLabels = 160;
+    // Destination names with the mode-dependent rows filled in (updateDestStr).
+    std::string destNames[kNumDestNames];
+    std::string destShortNames[kNumDestNames];
+    // Knobs outside the layer containers and captions of the main page; the layer rows'
+    // families sit at the slots of their *_KNOBS / *_LABELS tables.
+    TKnob* mainKnobs[kNumMainKnobs] = {};
+    TLabel* mainLabels[kNumMainLabels] = {};
+    TOptionMenu* semiSubMenus[3][4] = {};
+    TOptionMenu* filterSubMenus[3][6] = {};
+    TMenuButton* sectionButtons[13] = {};
+    TMenuButton* layerRowButtons[3][4] = {};  // layer, pitch envelope, high pass, volume
+    TOnOff* layerOnOffs[3] = {};
+    TOptionMenu* layerSourceMenus[3] = {};
+    TOptionMenu* layerOutMenus[3] = {};
+    TOnOff* fxOnOffs[8] = {};  // tags 346, 348, 351, 354, 350, 353, 352, 345
+    TOptionMenu* distortModeMenu = nullptr;
+    TOptionMenu* modFXModeMenu = nullptr;
+    TOptionMenu* fxPathMenu = nullptr;
+    TOnOff* arpOnOffs[4] = {};  // tags 394, 405, 406, 404
+    TKickButton* arpCommandButton = nullptr;
+    TOptionMenu* arpMenus[8] = {};
+    TKickButton* modCommandButton = nullptr;
+    TOnOff* velSplitOnOff = nullptr;
+    TOptionMenu* playMenus[5] = {};
+    TOnOff* chordOnOff = nullptr;
+    TKickButton* chordCommandButton = nullptr;
+    std::vector<MainView> mainViews;
+    int nextMainLabel = 0;
+    // The builder's parts, in creation order, and its record of where each view belongs.
+    void createMainTopBar();
+    void createMainLayerRow(int layer);
+    void createMainLayerViews(int layer);
+    void createMainEffects();
+    void createMainSections();
+    void placeMain(VSTGUI::CView* view, int container, unsigned pages = ~0u);
+    TLabel*& newMainLabel();
+
+    // ---- control, layer, LFO, mod matrix and velocity-split menus ----
+protected:
+    // One modulation slot copied by the mod matrix menu: bypass, source, destination, amount.
+    float modSlotClip[4] = {};
+    uint8_t modSlotClipValid = 0;
+
+    // ---- Gator, effect, arp, chord and strum menus ----
+public:
+    // The gate step mask of one Gator side (parameter 111 left, 112 right): bit k is step k,
+    // stored as (mask + 0.5) / 65536; 1.0 and 0.0 read as all open and all closed.
+    static int decodeGateMask(float value);
+    static float encodeGateMask(int mask);
+    // Writes the working copy gateSteps into parameters 111 and 112 (plainly).
+    void setGaterVar();
+
+protected:
+    int gateSteps[16][2] = {};  // [step][0 left, 1 right], each 0 or 1
+    float arpStepClip[8] = {};  // one step of the arp grid, by row
+    uint8_t arpStepClipValid = 0;
+    void loadGateSteps();
+    void rotateGateSteps(int m, int length);
+    void showEffectMenu(int which);
+    int getArpStepCount() const;
+    void rotateArp(int m);
+    void reverseArp();
+    void transposeArp(int semitones);
+    void runArpCellCommand(int command, int row, int step);
+    int getMenuChord() const;
+    // A typed integer for a menu command; false (value untouched) for an empty or cancelled
+    // answer.
+    bool askMenuNumber(const std::string& prompt, const std::string& title, int& value);
 };
 
 // The eight editor fonts shared by all editor code.

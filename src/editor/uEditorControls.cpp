@@ -72,6 +72,9 @@ void uEditor::forMenus(int tag, int page, F f) {
 void uEditor::resumeMenu(TOptionMenu* menu) {
     if (!menu || !plugin) return;
     menu->setValue(static_cast<float>(plugin->getSteppedValue(menu->getTag())));
+    // The menu draws its own text: the title of the entry the value chose.
+    const std::string title = menu->getCurrentTitle();
+    if (!title.empty()) menu->setString(title);
 }
 
 void uEditor::resumeSubMenu(TOptionMenu* menu, int tag, const char* const* table) {
