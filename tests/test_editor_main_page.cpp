@@ -190,10 +190,19 @@ void driveEveryControl(MainBench& b, bool wheel) {
     CFrame* f = b.frame();
     ScriptedMenuPresenter presenter;
     setMenuPresenter(&presenter);
+    // Every effect section live, so that no section is drawn off (and takes no input).
+    for (int t : {346, 348, 351, 354}) p.setParameter(t, 1.f);
+    p.setParameter(345, 0.f);
+    advanceManualGuiClock(50);
+    b.h->dispatch(effEditIdle);
     int driven = 0, menus = 0;
     for (int i = 0; i < ed.getControlCount(); ++i) {
         CControl* c = ed.getControl(i);
         if (ed.getControlPage(i) != kPageMain || !c || c->getTag() >= 1024 || !c->getParentView()) continue;
+        // The lock menu works the plug-in's lock, not its parameter.
+        if (c->getTag() == 664) continue;
+        // A knob drawn off (the layer's filter mode does not use it) takes no input.
+        if (auto* k = dynamic_cast<TKnob*>(c); k && k->getBypassed()) continue;
         const CPoint at = inFrame(c).getCenter();
         if (f->getViewAt(at, GetViewOptions().deep()) != c) continue;
         const int tag = c->getTag();

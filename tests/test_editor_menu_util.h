@@ -28,7 +28,7 @@ public:
 struct Bench {
     Bench() {
         std::string p = TAV_PLUGIN_PATH;
-        CBitmap::setResourceFolder(p.substr(0, p.rfind('/')) + "/Tavrolune.resources");
+        VSTGUI::CBitmap::setResourceFolder(p.substr(0, p.rfind('/')) + "/Tavrolune.resources");
         delete h->getEditor();
         ed = new BareEditor(&h.plugin());
         setMenuPresenter(&menus);

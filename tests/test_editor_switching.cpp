@@ -93,11 +93,16 @@ struct Bench {
         CBitmap::setResourceFolder(resourceFolder());
         delete h->getEditor();
         ed = new SwitchEditor(&h.plugin());
+        setManualGuiClock(1000);
         EXPECT_EQ(h.dispatch(effEditOpen), 1);
         idle();
     }
     ~Bench() { h.dispatch(effEditClose); }
-    void idle() { h.dispatch(effEditIdle); }
+    // One idle call that is due for the editor's 50 ms step.
+    void idle() {
+        advanceManualGuiClock(50);
+        h.dispatch(effEditIdle);
+    }
     bool shown(CView* v) const {
         for (CView* p = v ? v->getParentView() : nullptr; p; p = p->getParentView())
             if (p == ed->getFrame()) return true;

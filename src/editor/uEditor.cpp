@@ -164,17 +164,6 @@ bool uEditor::open(void* ptr) {
     return true;
 }
 
-void uEditor::idle() {
-    if (!frame || !checkUIThread("uEditor::idle")) return;
-    drainPending();
-    if (plugin && plugin->editorRedrawRequest) {
-        plugin->editorRedrawRequest = 0;
-        resume();
-    }
-    idleSections();
-    AEffGUIEditor::idle();
-}
-
 void uEditor::close() {
     if (!plugin) return;
     finishedOpening = 0;
@@ -195,6 +184,8 @@ void uEditor::close() {
     AEffGUIEditor::close();
     clearRegistry();
     controlBeingEdited = nullptr;
+    lastTooltipView = nullptr;
+    lastTooltip.clear();
 }
 
 void uEditor::attach(CViewContainer* parent, CView* view) {

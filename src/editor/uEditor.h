@@ -232,7 +232,7 @@ public:
     void updateDistortLabels(bool onlyIfChanged);
     // Rebuilds the mode-dependent destination names.
     void updateDestStr();
-    // The section work of one idle call: deferred mode changes, dirty section pages.
+    // The mode changes reported off the UI thread, done at the start of an idle step.
     void idleSections();
     void applyDistort();
     void applyModFX();
@@ -680,6 +680,51 @@ protected:
     // A typed integer for a menu command; false (value untouched) for an empty or cancelled
     // answer.
     bool askMenuNumber(const std::string& prompt, const std::string& title, int& value);
+
+    // ---- idle refresh, keyboard and program stepping, command controls, back page commands ----
+public:
+    void showBackScreen();
+    void hideBackScreen();
+    int getPresetsInColumns() const { return 32; }
+    // What the last hover step found under the mouse ("None" when nothing).
+    const std::string& getHoverName() const { return hoverName; }
+    const std::string& getHoverValue() const { return hoverValue; }
+
+protected:
+    // The work of one 50 ms step of idle(), and its parts.
+    void idleStep();
+    VSTGUI::CView* findHoverTarget(VSTGUI::CPoint& where) const;
+    void idleMainScreen(const bool fx[4]);
+    void idleEasyScreen(const bool fx[4]);
+    void idleScopes();
+    void idleLayers(bool easy);
+    void idleLock(bool easy);
+    void idleHover(VSTGUI::CView* target, const VSTGUI::CPoint& where);
+    bool hoverRow(VSTGUI::CView* target, const VSTGUI::CPoint& where, std::string& name, std::string& value);
+    // Command controls recognised by identity; false when the control is none of them.
+    bool commandChanged(VSTGUI::CControl* control);
+    bool backPageChanged(VSTGUI::CControl* control);
+    bool selectRadio(int group, int index);
+    // One program step (arrow keys, the preset menu's arrows and wheel), at most every 300 ms.
+    void programStep(int delta);
+    // Moves the plug-in's current program by delta; the plug-in's refresh request follows.
+    virtual void stepPluginProgram(int delta);
+    // The manual, opened by the desktop's viewer without a shell; children are reaped at idle.
+    void openHelp();
+    void reapHelpers();
+    void showBackReadouts();
+
+    std::string hoverName = "None", hoverValue, lastTooltip;
+    VSTGUI::CView* lastTooltipView = nullptr;
+    int filterModeCache[3] = {-1, -1, -1};
+    int arpStepCountCache = -1;
+    std::vector<int> helperPids;
+    // Captions the idle step dims with their section (set by the page builders).
+    TLabel* fxKnobLabels[13] = {};    // delay knobs 113..119, reverb knobs 120..125
+    TLabel* fxSwitchLabels[8] = {};   // the captions of fxOnOffs (null where none)
+    TLabel* velSplitOnLabel = nullptr;
+    TLabel* chordNumberLabels[4] = {};
+    TLabel* easyChordNumberLabels[4] = {};
 };
 
 // The eight editor fonts shared by all editor code.

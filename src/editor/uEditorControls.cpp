@@ -152,6 +152,8 @@ void uEditor::setParameterAutomated(int tag, float value) {
 void uEditor::valueChanged(CControl* control) {
     if (!plugin || !frame || !finishedOpening || !control) return;
     drainPending();
+    // Command controls are known by identity, whatever their tag.
+    if (commandChanged(control)) return;
     const int tag = control->getTag();
     if (!isValidTag(tag)) return;
     APlugin& p = *plugin;

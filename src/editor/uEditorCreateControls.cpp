@@ -609,8 +609,11 @@ void uEditor::createMainEffects() {
         placeMain(lab, container, pages);
     };
     for (int i = 0; i < 3; ++i) knob(distortKnobs[i], distortLabels[i], DISTORT_KNOBS[i]);
-    for (int i = 0; i < kFirstArpKnob; ++i)
-        knob(mainKnobs[kFirstSectionKnobSlot + i], newMainLabel(), SECTION_KNOBS[i]);
+    for (int i = 0; i < kFirstArpKnob; ++i) {
+        TLabel*& caption = newMainLabel();
+        knob(mainKnobs[kFirstSectionKnobSlot + i], caption, SECTION_KNOBS[i]);
+        fxKnobLabels[i] = caption;
+    }
 
     // Mod FX container: six knobs, the last three hidden in Gator mode where the step
     // displays take their place.
@@ -636,6 +639,7 @@ void uEditor::createMainEffects() {
         if (r.caption) {
             createOnOff(fxOnOffs[i], r.tag, b.sc(r.x), b.sc(r.y), newMainLabel(), r.caption, r.side, r.e, b.sc(r.dx));
             placeMain(mainLabels[nextMainLabel - 1], -1);
+            fxSwitchLabels[i] = mainLabels[nextMainLabel - 1];
         } else {
             createOnOff(fxOnOffs[i], r.tag, b.sc(r.x), b.sc(r.y));
         }
@@ -724,6 +728,7 @@ void uEditor::createMainSections() {
     own(modScreen, new TModScreen(sized(MOD_SCREEN_RECTS, b.big), this, b.big));
     placeMain(modScreen, kModView, 1u);
     label(newMainLabel(), *caption++);  // "ON"
+    velSplitOnLabel = mainLabels[nextMainLabel - 1];
     createOnOff(velSplitOnOff, 541, b.sc(S{242, 1}), b.sc(591));
     placeMain(velSplitOnOff, -1);
     for (int i = 0; i < 4; ++i) label(velSplitLabels[i], SPLIT_CAPTIONS[i], kModView, 2u);
@@ -760,6 +765,7 @@ void uEditor::createMainSections() {
     for (int i = 0; i < 4; ++i) {
         radio(chordRadios[i], CHORD_RADIOS[i]);
         label(newMainLabel(), *caption++);
+        chordNumberLabels[i] = mainLabels[nextMainLabel - 1];
     }
     createOnOff(chordOnOff, 554, b.sc(S{547, -6, -1, -22}), b.sc(591));
     placeMain(chordOnOff, -1);

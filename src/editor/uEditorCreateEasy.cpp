@@ -405,7 +405,10 @@ void uEditor::createEasyScreenControls() {
     command(easyChordCommand, CHORD_COMMAND);
     static const char* const CHORD_NUMBERS[4] = {"1", "2", "3", "4"};
     for (int c = 0; c < 4; ++c) {
-        frameLabel({672 + 35 * c, 598, 30, 10, CHORD_NUMBERS[c], false, kLeft});
+        if (TLabel** slot = freeLabel()) {
+            label(*slot, {672 + 35 * c, 598, 30, 10, CHORD_NUMBERS[c], false, kLeft});
+            easyChordNumberLabels[c] = *slot;
+        }
         createRadio(easyChordRadios[c], s(683 + 35 * c), s(592), 2, c, true);
     }
     for (int c = 0; c < 4; ++c) {

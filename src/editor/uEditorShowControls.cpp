@@ -639,17 +639,7 @@ void uEditor::resume() {
         resumeRibbon();
         dirtyLayer = dirtyModFX = dirtyChord = dirtyArpPreset = 1;
     } else {
-        if (tuningReadout) {
-            const double hz = 440.0 * std::pow(2.0, 2.0 * p.getParameter(1017) - 1.0);
-            // Rounded, so that a typed frequency reads back as typed.
-            tuningReadout->setString(std::to_string(static_cast<int>(std::lround(hz))) + " Hz");
-            tuningReadout->setDirty(true);
-        }
-        if (brickFreqReadout) {
-            const double khz = 20.0 * std::pow(2.0, 12.0 * p.getParameter(1019)) / 1000.0;
-            brickFreqReadout->setString(std::to_string(static_cast<int>(khz + 0.1)) + " KHz");
-            brickFreqReadout->setDirty(true);
-        }
+        showBackReadouts();
     }
     for (int i = 0; i < controlCount; ++i) {
         CControl* c = controls[i];
@@ -671,23 +661,4 @@ void uEditor::idleSections() {
     if (!plugin || !frame || !finishedOpening || switchingScreen || resuming) return;
     if (pendingDistort.exchange(false)) applyDistort();
     if (pendingModFX.exchange(false)) applyModFX();
-    if (screenMode != kPageMain && screenMode != kPageEasy) return;
-    const bool easy = screenMode == kPageEasy;
-    updateDistortLabels(true);
-    if (dirtyLayer && !busyLayer) redrawLayerViewContainer();
-    if (!busyModFX) {
-        if (dirtyModFX) redrawModFXViewContainer(easy);
-        else if (modFXMode != plugin->getSteppedValue(kModFXModeTag)) applyModFX();
-    }
-    if (dirtyChord && !busyChord) redrawChordViewContainer();
-    if (!easy) {
-        if (dirtyLFO && !busyLFO) redrawLFOViewContainer();
-        if (dirtyMod && !busyMod) redrawModViewContainer();
-        if (dirtyArp) {
-            dirtyArp = 0;
-            if (arpScreen) arpScreen->setDirty(true);
-        }
-    } else if (dirtyArpPreset && !busyArpPreset) {
-        updateArpPreset();
-    }
 }
