@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "dsp/FilterTables.h"
+#include "dsp/LaneDispatch.h"
 
 using namespace filtermath;
 
@@ -1058,13 +1059,6 @@ struct QuadRun {
     }
 };
 
-// Whether the processor runs AVX2 (and the system saves its registers): decided once when
-// the library loads, so the audio thread only reads it.
-bool detectWideLanes() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-const bool kWideLanes = detectWideLanes();
 #endif
 
 }  // namespace
@@ -1082,7 +1076,7 @@ void TFilter::runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]) {
 void TFilter::runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4 (&ab)[2],
                           Lanes4 (&cd)[2]) {
 #if TAV_WIDE_LANES
-    if (kWideLanes) {
+    if (lanes::wide()) {
         const KernelParams k{a.mode, {a.tapLow, a.tapBand, a.tapHigh}, a.res + kGuard};
         forFamily(a.mode, QuadRun{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], k, ab, cd});
         return;

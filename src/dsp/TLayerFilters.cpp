@@ -5,19 +5,13 @@
 #include <cstring>
 
 #include "dsp/FilterTables.h"
+#include "dsp/LaneDispatch.h"
 
 using namespace filtermath;
 
 #if TAV_WIDE_LANES
 namespace {
 
-// Whether the processor runs AVX2 (and the system saves its registers): decided once when
-// the library loads, so the audio thread only reads it.
-bool detectWideLanes() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-const bool kWideLanes = detectWideLanes();
 
 // Eight lanes as two halves of four: the helpers of the AVX2 paths, always inlined there
 // (an eight-lane value never crosses a call).
@@ -293,7 +287,7 @@ __attribute__((target("avx2"))) void TBPFilter::runNoteQuadWide(TBPFilter& a, TB
 void TBPFilter::runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                             Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
 #if TAV_WIDE_LANES
-    if (kWideLanes) {
+    if (lanes::wide()) {
         runNoteQuadWide(a, b, c, d, ab, cd);
         return;
     }
@@ -478,7 +472,7 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
 void TLPFilter::runNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                             Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
 #if TAV_WIDE_LANES
-    if (kWideLanes) {
+    if (lanes::wide()) {
         runNoteQuadWide(a, b, c, d, ab, cd);
         return;
     }
@@ -608,7 +602,7 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
 void THPFilter::runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d,
                             Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
 #if TAV_WIDE_LANES
-    if (kWideLanes) {
+    if (lanes::wide()) {
         runNoteQuadWide(a, b, c, d, ab, cd);
         return;
     }
