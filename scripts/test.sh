@@ -23,6 +23,12 @@ export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_erro
 stress='LoadedOutputStaysWithinTheClipAndClean|TwentySecondsOfExtremeSlots|EngineStateStaysFinite|EveryModeStaysFiniteAndBoundedUnderNoise|TenSecondsOfSilenceLeaveNoSubnormalState'
 (cd build-asan && ctest --output-on-failure -j"$jobs" -E "$stress")
 
+# What the UI and audio threads hand each other, under ThreadSanitizer: only that test
+# and what it links are built, and it runs for a second or two.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_TSAN=ON >/dev/null
+cmake --build build-tsan -j"$jobs" --target test_program_handover
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_program_handover
+
 # The file parsers under libFuzzer, a short fixed time each.
 scripts/fuzz.sh
 

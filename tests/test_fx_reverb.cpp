@@ -1,5 +1,6 @@
 // The comb-and-allpass reverb: decay against room size, muting, rebuilding for a new
-// rate, its settings' ranges and a long run of loud noise.
+// rate, its settings' ranges, a long run of loud noise, and its level and decay at high
+// rates (alone and in the start-up program through the offline host).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "dsp/TBasicReverb.h"
+#include "test_engine_util.h"
 
 namespace {
 
@@ -212,6 +214,67 @@ TEST(Reverb, LengthsStayInsideTheLinesAtHighRates) {
     Out o;
     run(*rv, 10000, &n, &o);
     for (float v : o.left) ASSERT_TRUE(std::isfinite(v));
+}
+
+// Where a high rate and a large size ask for combs longer than their lines, the combs are
+// shortened in proportion rather than cut at the line's end, where they would share one
+// length and add up in phase: the tail keeps its level and its decay time.
+TEST(Reverb, HighRatesKeepTheTailsLevelAndDecay) {
+    struct Tail {
+        double energy, seconds;
+    };
+    auto tail = [](float rate, float size) {
+        auto rv = std::make_unique<TBasicReverb>();
+        rv->setSampleRate(rate);
+        setUp(*rv, 0.3f, 0.3f, size);
+        // A low tone burst: the output low-pass, whose corner follows the rate, leaves it be.
+        std::vector<float> burst((std::size_t)(rate * 0.02f));
+        for (std::size_t i = 0; i < burst.size(); ++i)
+            burst[i] = (float)std::sin(2.0 * 3.141592653589793 * 250.0 * (double)i / rate);
+        Out o;
+        run(*rv, (int)(rate * 3.0f), &burst, &o);
+        // Total energy, and the time by which all but the last 1/1000 of it has come out.
+        double e = 0.0;
+        for (float v : o.left) e += (double)v * v;
+        double rest = e;
+        std::size_t i = 0;
+        for (; i < o.left.size() && rest > 1e-3 * e; ++i) rest -= (double)o.left[i] * o.left[i];
+        return Tail{e / rate, (double)i / rate};
+    };
+    for (float size : {1.4f, 4.0f}) {
+        const Tail ref = tail(48000.0f, size);
+        for (float rate : {192000.0f, 384000.0f, 500000.0f}) {
+            const Tail t = tail(rate, size);
+            EXPECT_NEAR(10.0 * std::log10(t.energy / ref.energy), 0.0, 3.0) << rate << " Hz, size " << size;
+            EXPECT_NEAR(t.seconds / ref.seconds, 1.0, 0.15) << rate << " Hz, size " << size;
+        }
+    }
+}
+
+// The start-up program (Mod FX and reverb on) through the offline host: a note held for
+// 0.5 s and released stays below the clip at every rate, and its release tail has the
+// level it has at 48 kHz and dies away.
+TEST(Reverb, AReleasedNoteOfTheStartUpProgramDecaysAtHighRates) {
+    tavtest::isolatePluginHome(tavtest::hostScratchDir("reverb-high-rates"));
+    double reference = 0.0;
+    for (double rate : {48000.0, 192000.0, 384000.0}) {
+        SCOPED_TRACE(rate);
+        enginetest::HostRun run;
+        run.rate = rate;
+        run.block = 512;
+        const auto r = enginetest::render(
+            {}, {enginetest::midi(0, 0x90, 60, 127), enginetest::midi((int64_t)(0.5 * rate), 0x80, 60, 0)},
+            (int64_t)(2.0 * rate), run);
+        ASSERT_TRUE(r.clean) << r.faults;
+        const auto at = [rate](double s) { return (size_t)(s * rate); };
+        EXPECT_LT(enginetest::peak(r.left, 0, r.left.size()), 0.9);
+        EXPECT_LT(enginetest::peak(r.right, 0, r.right.size()), 0.9);
+        const double tail = enginetest::rms(r.left, at(0.55), at(0.4));
+        const double late = enginetest::rms(r.left, at(1.6), at(0.4));
+        if (rate == 48000.0) reference = tail;
+        EXPECT_NEAR(20.0 * std::log10(tail / reference), 0.0, 2.5) << "tail level against 48 kHz";
+        EXPECT_LT(late, tail * 0.3) << "the tail dies away";
+    }
 }
 
 TEST(Reverb, WidenTapsFeedDelayedInputIntoTheOddCombs) {

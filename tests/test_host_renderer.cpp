@@ -13,6 +13,7 @@
 #include "hostlib/StateFile.h"
 #include "hostlib/TextUtil.h"
 #include "hostlib/VstPluginLoader.h"
+#include "support/PluginHarness.h"
 
 using namespace tavhost;
 
@@ -481,4 +482,36 @@ TEST_F(HostLibFake, ChunkStateGoesThroughTheChunkCalls) {
     ASSERT_TRUE(applyPluginState(*b, s, error)) << error;
     EXPECT_EQ(fakeOf(b->effect())->lastSetChunk, s.chunk);
     EXPECT_EQ(b->getParameter(2), 0.875f);
+}
+
+// --- the real plug-in -----------------------------------------------------------------------
+
+// A host that starts playing at once: a chord at the very first sample of a fresh instance,
+// with no pre-roll, must sound (the start-up program is applied first, the chord after it).
+TEST(HostLibPlugin, ChordAtTheFirstSampleOfAFreshInstanceSounds) {
+    useScratchHome();
+    for (int32_t block : {64, 4096}) {
+        std::string error;
+        std::unique_ptr<VstPlugin> p = VstPlugin::load(TAV_PLUGIN_PATH, HostIdentity(), error);
+        ASSERT_TRUE(p) << error;
+        RenderOptions ro;
+        ro.blockSize = block;
+        ro.preRollFrames = 0;
+        ro.lengthFrames = 8192;
+        std::vector<TimedMidiEvent> chord;
+        for (uint8_t note : {60, 64, 67}) {
+            TimedMidiEvent e;
+            e.frame = 0;
+            e.bytes[0] = 0x90;
+            e.bytes[1] = note;
+            e.bytes[2] = 100;
+            e.size = 3;
+            chord.push_back(e);
+        }
+        RenderResult rr;
+        ASSERT_TRUE(renderSession(*p, chord, ro, rr, error)) << error;
+        double peak = 0.0;
+        for (int64_t i = 0; i < 4096; ++i) peak = std::max(peak, (double)std::fabs(rr.audio[0][i]));
+        EXPECT_GT(peak, 0.01) << "block " << block;
+    }
 }

@@ -9,6 +9,17 @@ constexpr float kRefRate = 44100.0f;
 // Keeps the comb states out of the denormal range when the input falls silent.
 constexpr float kDenormal = 1e-15f;
 
+// The slow comb-length modulation moves a length by well under this factor.
+constexpr float kLengthFactorHeadroom = 1.01f;
+
+// The share of the wanted comb lengths that fits the lines, for the largest of the size
+// times rate factors: 1 while the longest comb (with the modulation's headroom) fits.
+float combFitFor(float scale, int longestBase) {
+    const float limit = (float)(TComb::kRowMask - 1);
+    const float need = scale * (float)longestBase * kLengthFactorHeadroom;
+    return need > limit ? limit / need : 1.0f;  // NaN: 1
+}
+
 // A length in samples truncated into 0..limit before the conversion (NaN gives 0).
 int32_t saturateLength(float len, int32_t limit) {
     if (!(len > 0.0f)) return 0;
@@ -42,6 +53,13 @@ const int TBasicReverb::kAllpassBase[2][kAllpassStages] = {
     {556, 441, 341, 225},
     {579, 464, 364, 248},
 };
+
+static int longestCombBase() {
+    int m = 1;
+    for (const auto& side : TBasicReverb::kCombBase)
+        for (int b : side) m = b > m ? b : m;
+    return m;
+}
 
 // --- TComb ----------------------------------------------------------------------------
 
@@ -212,7 +230,9 @@ void TBasicReverb::create() {
 }
 
 void TBasicReverb::init() {
-    const float k = rate / kRefRate;
+    combFit = combFitFor(rate / kRefRate, longestCombBase());
+    update();
+    const float k = combFit < 1.0f ? rate / kRefRate * combFit : rate / kRefRate;
     for (int bank = 0; bank < 2; ++bank)
         for (int j = 0; j < kCombsPerSide; ++j) lengthFactor[bank][j] = 1.0f;
     int32_t lengths[TComb::kCombs];
@@ -251,7 +271,13 @@ void TBasicReverb::mute() {
 void TBasicReverb::update() {
     dampLane = damp;
     oneMinusDampLane = 1.0f - damp;
-    roomLane = room;
+    // Shortened combs pass their feedback more often: room^fit per pass keeps the decay
+    // time; their echoes come 1 / fit times as densely, so the output is lowered by the
+    // square root of fit to keep the tail's energy. The rates and sizes the plug-in accepts
+    // need fit >= 0.19; the floor only keeps absurd sizes' feedback clearly below 1.
+    const float fit = combFit > 0.125f ? combFit : 0.125f;
+    roomLane = combFit < 1.0f ? std::pow(room, fit) : room;
+    outGain = combFit < 1.0f ? 0.025f * std::sqrt(fit) : 0.025f;
 }
 
 void TBasicReverb::setRoomSize(float x) {
@@ -287,9 +313,16 @@ void TBasicReverb::setMod(float a, float b, float c, float d) {
 
 void TBasicReverb::setSize(float sizeA, float sizeB) {
     const float sizes[2] = {sizeA, sizeB};
+    // One share for both banks keeps their ratio.
+    const float fit = combFitFor(std::fmax(sizeA, sizeB) * rate / kRefRate, longestCombBase());
+    if (fit != combFit) {
+        combFit = fit;
+        update();
+    }
     int32_t lengths[TComb::kCombs];
     for (int bank = 0; bank < 2; ++bank) {
-        const float scale = sizes[bank] * rate / kRefRate;
+        float scale = sizes[bank] * rate / kRefRate;
+        if (fit < 1.0f) scale *= fit;
         for (int ch = 0; ch < 2; ++ch)
             for (int j = 0; j < kCombsPerSide; ++j) {
                 const float len = scale * (float)kCombBase[ch][j] * lengthFactor[bank][j] + 0.5f;
@@ -334,7 +367,7 @@ void TBasicReverb::process(float inL, float inR, float& o1, float& o2, float& o3
     // The all-pass lanes are A left, B left, A right, B right.
     RevLanes x = {band[0], band[2], band[1], band[3]};
     for (int s = 0; s < kAllpassStages; ++s) x = allpass[s].process(x);
-    x *= 0.025f;
+    x *= outGain;
     o1 = x[0];
     o2 = x[2];
     o3 = x[1];

@@ -6,7 +6,9 @@
 //
 // All storage is fixed: the comb lines hold 16384 rows, the all-pass lines are sized for
 // rates up to 192 kHz (above that the stages keep their 192 kHz lengths), so a rate
-// change rebuilds lengths without allocating.
+// change rebuilds lengths without allocating. Where a high rate and a large size would
+// need longer combs, all of them are shortened in proportion instead of being cut at the
+// line's end: cut combs would share one length and add up in phase.
 #pragma once
 
 #include <cstdint>
@@ -151,6 +153,11 @@ private:
     float lengthFactor[2][kCombsPerSide];
     TComb comb_;
     float dampLane = 0.0f, oneMinusDampLane = 1.0f, roomLane = 0.0f;
+    // Share of the wanted comb lengths that the lines hold (1 unless a high rate and a large
+    // size ask for more than kRowMask rows); the feedback is raised to keep the decay time
+    // and the output lowered to keep the tail's energy.
+    float combFit = 1.0f;
+    float outGain = 0.025f;
     // Output band-pass states per bank side (A left, A right, B left, B right).
     RevLanes lowState = {0, 0, 0, 0};
     RevLanes highState = {0, 0, 0, 0};

@@ -23,7 +23,9 @@ const float TDelay::DELAY_LEN_ARRAY[TDelay::kDelayLenCount] = {
 
 // --- history -------------------------------------------------------------------------
 
-TDelay::History::History() : data(new Entry[kHistoryCapacity]) {}
+// Value-initialised: every page of the history is written here, when the plug-in is made,
+// not first on the audio thread.
+TDelay::History::History() : data(new Entry[kHistoryCapacity]()) {}
 
 void TDelay::History::pushBack(double time, double value) {
     if (count == kHistoryCapacity) popFront();  // full: the oldest entry goes

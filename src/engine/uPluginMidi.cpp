@@ -60,6 +60,7 @@ VstInt32 APlugin::processEvents(VstEvents* events) {
         std::memcpy(rec->midiData, in->midiData, sizeof(rec->midiData));
         rec->detune = in->detune;
         rec->noteOffVelocity = in->noteOffVelocity;
+        midiQueueSeq[slot] = midiSeqNext++;
         rec->deltaFrames = delta;  // last: marks the slot as taken
         ++midiQueueCount;
     }
@@ -68,7 +69,14 @@ VstInt32 APlugin::processEvents(VstEvents* events) {
 
 // --- dispatch ---------------------------------------------------------------------------------
 
+// Counts every queued event down by one sample and dispatches those that are due, in the
+// order they arrived. While a program waits or is being applied, due events stay in the
+// queue: they would start voices the application silences, or play with the old sound.
 void APlugin::processMidi(long) {
+    const bool hold = presetPending.load(std::memory_order_relaxed) ||
+                      presetApplying.load(std::memory_order_relaxed);
+    int due[kMidiQueueSize];
+    int dueCount = 0;
     int pending = midiQueueCount;
     for (int slot = kFirstSlot; slot <= kLastSlot && pending > 0; ++slot) {
         VstMidiEvent* rec = midiQueue[slot];
@@ -78,6 +86,17 @@ void APlugin::processMidi(long) {
             --rec->deltaFrames;
             continue;
         }
+        if (hold) continue;
+        // Insertion by arrival; usually there are only one or two.
+        int at = dueCount++;
+        while (at > 0 && (int32_t)(midiQueueSeq[due[at - 1]] - midiQueueSeq[slot]) > 0) {
+            due[at] = due[at - 1];
+            --at;
+        }
+        due[at] = slot;
+    }
+    for (int k = 0; k < dueCount; ++k) {
+        VstMidiEvent* rec = midiQueue[due[k]];
         if (midiQueueCount <= 0) {
             midiQueueCount = 0;
             return;
@@ -86,8 +105,7 @@ void APlugin::processMidi(long) {
         timeInfo = getTimeInfo(kTimeInfoFlags);
 
         const int channel = rec->midiData[0] & 0x0F;
-        const bool wanted = (midiChannel < 0 || channel == midiChannel) && !presetApplying;
-        if (wanted) dispatchMidiEvent(*rec);
+        if (midiChannel < 0 || channel == midiChannel) dispatchMidiEvent(*rec);
         rec->deltaFrames = kFreeSlot;
     }
 }

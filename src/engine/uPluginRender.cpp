@@ -16,6 +16,8 @@ namespace {
 // The plug-in whose render call is running on this thread. UI-side calls check it to tell
 // whether they run inside the audio callback (then they act at once) or beside it.
 thread_local const APlugin* tlsRenderingPlugin = nullptr;
+// One byte per thread: its address names the thread.
+thread_local char tlsThreadMark = 0;
 
 class RenderScope {
 public:
@@ -72,6 +74,15 @@ void processDeprecatedEntry(AEffect* effect, float** inputs, float** outputs, Vs
 
 bool APlugin::onAudioThread() const { return tlsRenderingPlugin == this; }
 
+// Inside a render call, or on the thread that rendered last while the host is processing:
+// hosts call some entries (program changes among them) from their audio thread between
+// render calls, and those must keep off the disk and never wait either.
+bool APlugin::onHostAudioThread() const {
+    if (tlsRenderingPlugin == this) return true;
+    return __atomic_load_n(const_cast<uint8_t*>(&engineRunning), __ATOMIC_ACQUIRE) != 0 &&
+           audioThreadMark.load(std::memory_order_relaxed) == &tlsThreadMark;
+}
+
 void APlugin::installDeprecatedProcess() { cEffect.process = processDeprecatedEntry; }
 
 void APlugin::__processDeprecated(float**, float**, VstInt32 sampleFrames) {
@@ -90,20 +101,15 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
     const float* inL = inputs ? inputs[0] : nullptr;
     const float* inR = inputs ? inputs[1] : nullptr;
 
+    if (audioThreadMark.load(std::memory_order_relaxed) != &tlsThreadMark)
+        audioThreadMark.store(&tlsThreadMark, std::memory_order_relaxed);
     runPendingRequests();
-
-    if (presetApplying) {
-        for (VstInt32 i = 0; i < sampleFrames; ++i) {
-            if (midiQueueCount > 0) processMidi(i);
-            ++blockCounter;
-            if (outL) outL[i] = 0.0f;
-            if (outR) outR[i] = 0.0f;
-        }
-        return;
-    }
 
     timeInfo = getTimeInfo(kTimeInfoFlags);
     hostPPQ = timeInfo ? timeInfo->ppqPos : 0.0;
+    int stagesRun = 0;
+    // The start-up program is applied whole in the first block: nothing sounds before it.
+    const bool roomy = sampleFrames >= 256 || !startupApplied;
 
     for (VstInt32 i = 0; i < sampleFrames; ++i) {
         outSample.left = 0.0f;
@@ -114,11 +120,21 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         inSample.right = inR && std::isfinite(inR[i]) ? inR[i] : 0.0f;
         modSrcGlobal[117] = (inSample.left + inSample.right) * 4.0f;
 
-        if ((blockCounter & kSlowTaskMask) == 0) {
-            if (editorRefreshRequest) updateEditorScreen();
-            if (presetPending) setPresetParameters();
+        const bool boundary = (blockCounter & kSlowTaskMask) == 0;
+        if (boundary && editorRefreshRequest) updateEditorScreen();
+        // A program is applied in stages: a block of a few hundred samples takes them all at
+        // once, a smaller one only one, so no block carries the whole cost. A copy of the
+        // record that a restore overlapped is taken again on the next sample.
+        if (!presetApplying && presetPending && (boundary || applyRetry)) {
+            applyRetry = !beginProgramApply() && presetPending;
+            if (presetApplying) ++stagesRun;
         }
-        if (!presetApplying && !presetPending) renderEngineSample();
+        while (presetApplying && (stagesRun == 0 || roomy)) {
+            runProgramApplyStage(applyStage);
+            ++stagesRun;
+        }
+        const bool silent = presetApplying || presetPending;
+        if (!silent) renderEngineSample();
 
         float left = outSample.left;
         float right = outSample.right;
@@ -332,10 +348,10 @@ void APlugin::runSlowControls() {
         }
     }
 
-    mainVolSmooth = 0.100000024f * paramValue[1] + 0.9f * mainVolSmooth;
+    mainVolSmooth = 0.100000024f * loadValue(paramValue[1]) + 0.9f * mainVolSmooth;
     mainVolGain = levelGain(mainVolSmooth);
-    mainPanSmooth = 0.100000024f * paramValue[3] + 0.9f * mainPanSmooth;
-    tunedIncrement = baseNoteIncrement * std::exp2(2.0 * paramValue[1017] - 1.0);
+    mainPanSmooth = 0.100000024f * loadValue(paramValue[3]) + 0.9f * mainPanSmooth;
+    tunedIncrement = baseNoteIncrement * std::exp2(2.0 * loadValue(paramValue[1017]) - 1.0);
     updateLayerLevels();
 
     if (playMode == 8 && arpRunning) {
@@ -457,7 +473,7 @@ void APlugin::setSampleRate(float rate) {
     barSamplesAtOneBPM = 240.0 * (double)rate;
     sampleRateOverTempo = (double)rate / tempoD;
     samplesPerBar = 240.0 * (double)rate / tempoD;
-    tunedIncrement = baseNoteIncrement * std::exp2(2.0 * paramValue[1017] - 1.0);
+    tunedIncrement = baseNoteIncrement * std::exp2(2.0 * loadValue(paramValue[1017]) - 1.0);
     updateMasterFilter();
     setFXSampleRate();
     reset();

@@ -166,6 +166,12 @@ void APlugin::reset() {
 }
 
 void APlugin::resetEngine() {
+    resetEngineState();
+    initFX();
+    editorRefreshRequest = 1;
+}
+
+void APlugin::resetEngineState() {
     if (!onAudioThread()) updateMIDIChannel(false);
     setEverythingOff(true);
     alternateCounter = 0;
@@ -189,9 +195,9 @@ void APlugin::resetEngine() {
     std::memset(arpPedalNotes, 0, sizeof(arpPedalNotes));
 
     // The level smoothers start at the live values, so nothing fades in after a reset.
-    mainVolSmooth = paramValue[1];
+    mainVolSmooth = loadValue(paramValue[1]);
     mainVolGain = levelGain(mainVolSmooth);
-    mainPanSmooth = paramValue[3];
+    mainPanSmooth = loadValue(paramValue[3]);
     resetLayerLevels();
 
     std::memcpy(modDestGlobal, modDestDefault, sizeof(modDestGlobal));
@@ -199,9 +205,6 @@ void APlugin::resetEngine() {
     initGlobalLFO(0);
     initGlobalLFO(1);
     initFilters();
-    initFX();
-
-    editorRefreshRequest = 1;
 }
 
 void APlugin::updateBaseNote() { baseNoteIncrement = 110.0 / (double)curSampleRate; }
@@ -212,7 +215,7 @@ float APlugin::getTuning(int note) { return tuneTable[note & 0x7F]; }
 
 float APlugin::getStringMod(int tagA, int tagB, float x, float y) {
     if (!isValidTag(tagA) || !isValidTag(tagB)) return 0.0f;
-    return (2.0f * paramValue[tagA] - 1.0f) * x + (2.0f * paramValue[tagB] - 1.0f) * y;
+    return (2.0f * loadValue(paramValue[tagA]) - 1.0f) * x + (2.0f * loadValue(paramValue[tagB]) - 1.0f) * y;
 }
 
 // Octaves of a bend p (0.5 centre .. 1 full) with the range chosen by tag 246 or 247; a full

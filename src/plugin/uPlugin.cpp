@@ -119,6 +119,12 @@ APlugin::APlugin(audioMasterCallback audioMaster)
         programs[0].values[tag] = startup[tag];
     }
     setProgram(0);
+
+    // Every page of the object's fixed arrays (voices, string lines, delay and reverb
+    // lines, scopes) is written once here, so that the audio thread does not take
+    // thousands of page faults in its first seconds.
+    volatile unsigned char* bytes = reinterpret_cast<volatile unsigned char*>(this);
+    for (std::size_t at = 0; at < sizeof(APlugin); at += 4096) bytes[at] = bytes[at];
 }
 
 APlugin::~APlugin() {
@@ -157,6 +163,7 @@ float APlugin::getVu() { return 0.0f; }
 
 VstIntPtr APlugin::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                               float opt) {
+    servicePlayingToolsRequest();
     if (opcode == effCanDo && ptr && std::strcmp(static_cast<const char*>(ptr), "NKSCallbacks") == 0)
         return 1;
     return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
@@ -299,7 +306,7 @@ VstInt32 APlugin::getChunk(void** data, bool isPreset) {
     TProgramRecord* staging = nullptr;
     const TProgramRecord* source = chunkSource(isPreset, staging);
     if (!source) return 0;
-    std::memcpy(staging->values, source->values, sizeof(staging->values));
+    for (int tag = 0; tag < kNumParams; ++tag) staging->values[tag] = loadValue(source->values[tag]);
     std::memset(staging->name, 0, sizeof(staging->name));
     std::memcpy(staging->name, source->name, std::strlen(source->name));
     *data = staging;
@@ -310,15 +317,15 @@ VstInt32 APlugin::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
     // A chunk that cannot hold a whole record is refused rather than read past its end.
     if (!data || byteSize < (VstInt32)sizeof(TProgramRecord)) return 0;
     TProgramRecord* staging = nullptr;
-    TProgramRecord* target =
-        const_cast<TProgramRecord*>(chunkSource(isPreset, staging));
-    if (!target) return 1;
-    std::memcpy(staging, data, sizeof(TProgramRecord));
+    // A host this plug-in offers no chunks may still hand one back (a state saved by
+    // another host): it is applied like any other, never dropped with success reported.
+    if (!chunkSource(isPreset, staging)) staging = isPreset ? &programChunk : &bankChunk;
+    // The host may hand back the very record getChunk gave it.
+    std::memmove(staging, data, sizeof(TProgramRecord));
     // A name without NUL inside its field is cut at 31 characters.
     staging->name[sizeof(staging->name) - 1] = 0;
-    std::memcpy(target->values, staging->values, sizeof(target->values));
-    std::memset(target->name, 0, sizeof(target->name));
-    std::memcpy(target->name, staging->name, std::strlen(staging->name));
+    // Values are clamped into 0..1 as they are taken, a non-number read as 0.
+    if (!storeProgramRecord(*staging)) return 0;
     // Applied even while the editor is being built, so a restore is never lost.
     loadProgram();
     return 1;

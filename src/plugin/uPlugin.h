@@ -3,6 +3,7 @@
 // host creates it, so nothing on the audio path allocates.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -58,6 +59,14 @@ enum ParamType : int32_t {
     kTypeIntPercent = 21,
     kTypeInternal = 22,
 };
+
+// A value shared between threads, loaded and stored whole (no reader sees half a write).
+inline float loadValue(const float& f) {
+    float v;
+    __atomic_load(&f, &v, __ATOMIC_RELAXED);
+    return v;
+}
+inline void storeValue(float& f, float v) { __atomic_store(&f, &v, __ATOMIC_RELAXED); }
 
 // The one program, and byte for byte the state chunk: 1024 native floats then a name.
 struct TProgramRecord {
@@ -244,7 +253,7 @@ public:
     // The play lock: 0 off, 1 on (held tags read the snapshot), 2 set (snapshot written
     // back, then off).
     void setLockState(int state);
-    bool getLocked() { return lockState != 0; }
+    bool getLocked() { return __atomic_load_n(&lockState, __ATOMIC_RELAXED) != 0; }
     int getLockState() { return lockState; }
     bool isTagLocked(int tag);
     float getLockVar(int tag);
@@ -440,6 +449,8 @@ public:
 
     // --- reset and voice queries -------------------------------------------------------------
     void resetEngine();
+    // resetEngine without the effect section's buffers (initFX) and the editor refresh.
+    void resetEngineState();
     float getTuning(int note);
     float getStringMod(int tagA, int tagB, float x, float y);
     float getPitchBendValue(int tag, float value);
@@ -451,6 +462,7 @@ public:
     void performPreviewNoteOn();
     void performPreviewNoteReleased();
     bool onAudioThread() const;
+    bool onHostAudioThread() const;
 
     // --- what the render loop calls of the LFOs, ribbon, filters, effects and arpeggiator -------
     void setGlobalLFOS();
@@ -1216,15 +1228,45 @@ public:
     TProgramRecord bankChunk;
     TProgramRecord programChunk;
 
+    // --- program hand-over ------------------------------------------------------------
+    // A whole-record write (a restored chunk) is bracketed by recordSeq (odd while it is
+    // under way); single values are written whole at any time. The audio thread copies the
+    // record into applyValues and keeps the copy only when no whole-record write overlapped
+    // it, otherwise it tries again on the next sample: it never waits, every request after
+    // the copy asks again, and so the last write wins.
+    std::atomic<uint32_t> recordSeq{0};
+    std::atomic<uint8_t> recordWriter{0};  // whole-record writers take turns
+    float applyValues[kNumParams] = {};
+    uint32_t applySeq = 0;      // recordSeq the copy was taken at
+    int32_t applyStage = 0;     // next stage of the program application under way
+    uint8_t startupApplied = 0;  // the first application has ended (audio thread)
+    uint8_t applyRetry = 0;     // the last copy was overlapped: try on the next sample
+    // A program was asked for on the audio thread: the next call from another thread
+    // reads ahead what it may need.
+    std::atomic<uint8_t> playToolsRequest{0};
+    // The thread that rendered last while the host is processing (see onAudioThread).
+    std::atomic<const void*> audioThreadMark{nullptr};
+
+    // Asks the audio thread to apply the program record (any thread, constant time).
+    void requestProgram();
+    // Audio thread: starts an application at a 4096-sample boundary when one is asked for.
+    bool beginProgramApply();
+    void runProgramApplyStage(int stage);
+    void servicePlayingToolsRequest();
+    // Copies a whole record in (values clamped into 0..1, a non-number as 0) and asks for
+    // it to be applied; false when another thread's record write is under way on the audio
+    // thread, which must not wait for it.
+    bool storeProgramRecord(const TProgramRecord& record);
+
     // --- hand-over flags between the threads (bytes written whole) --------------------
-    volatile uint8_t presetPending = 0;
-    volatile uint8_t presetApplying = 0;
-    volatile uint8_t editorRefreshRequest = 0;
+    std::atomic<uint8_t> presetPending{0};
+    std::atomic<uint8_t> presetApplying{0};
+    std::atomic<uint8_t> editorRefreshRequest{0};
     volatile uint8_t editorRedrawRequest = 0;
     volatile uint8_t forceControlUpdate = 0;
     volatile uint8_t editorOpen = 0;
     volatile uint8_t editorOpening = 0;
-    volatile uint8_t editChanged = 0;
+    std::atomic<uint8_t> editChanged{0};
     uint8_t presetLoading = 0;
     uint8_t editorBusy = 0;
 
@@ -1237,6 +1279,10 @@ public:
 
     // --- MIDI ------------------------------------------------------------------------------
     VstMidiEvent* midiQueue[kMidiQueueSize];
+    // Arrival order of each queued event: events due at the same sample, and the events
+    // held back while a program is applied, are dispatched in this order.
+    uint32_t midiQueueSeq[kMidiQueueSize] = {};
+    uint32_t midiSeqNext = 0;
     int32_t midiQueueCount = 0;
     int32_t midiCCMap[128];
     int32_t midiChannel = -1;

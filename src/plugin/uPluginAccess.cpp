@@ -60,12 +60,12 @@ int APlugin::getSteppedValue(float value, float range, int count) {
 
 int APlugin::getSteppedValue(int tag, float range, int count) {
     if (!isValidTag(tag)) return 0;
-    return getSteppedValue(paramValue[tag], range, count);
+    return getSteppedValue(loadValue(paramValue[tag]), range, count);
 }
 
 int APlugin::getSteppedValue(int tag) {
     if (!isValidTag(tag)) return 0;
-    return getSteppedValue(paramValue[tag], paramStepRange[tag], paramStepCount[tag]);
+    return getSteppedValue(loadValue(paramValue[tag]), paramStepRange[tag], paramStepCount[tag]);
 }
 
 int APlugin::getSteppedValue(int tag, float value) {
@@ -97,7 +97,7 @@ int APlugin::getSteppedNum(int tag) { return isValidTag(tag) ? paramStepCount[ta
 
 // --- on/off values ----------------------------------------------------------------------
 
-bool APlugin::getOnOff(int tag) { return isValidTag(tag) && paramValue[tag] >= 0.5f; }
+bool APlugin::getOnOff(int tag) { return isValidTag(tag) && loadValue(paramValue[tag]) >= 0.5f; }
 
 void APlugin::setOnOff(int tag, bool on) {
     if (!isValidTag(tag)) return;

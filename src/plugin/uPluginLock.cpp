@@ -22,8 +22,7 @@ void APlugin::setLockState(int state) {
     // Only the three menu choices are states; anything else would leave the lock on with
     // a snapshot that was never taken.
     if (state < kLockOff || state > kLockSet) return;
-    const int old = lockState;
-    lockState = state;
+    const int old = __atomic_exchange_n(&lockState, state, __ATOMIC_ACQ_REL);
     if (old == state) return;
 
     if (state == kLockSet) {
@@ -31,22 +30,22 @@ void APlugin::setLockState(int state) {
         // snapshot would wipe the held group of the current program.
         if (lockSnapshotTaken)
             for (int tag = 0; tag < kNumParams; ++tag)
-                if (lockedTag[tag]) setParameter(tag, lockValue[tag]);
-        lockState = kLockOff;
+                if (lockedTag[tag]) setParameter(tag, loadValue(lockValue[tag]));
+        __atomic_store_n(&lockState, kLockOff, __ATOMIC_RELEASE);
     } else if (state == kLockOn) {
-        std::memcpy(lockValue, paramValue, sizeof(lockValue));
+        for (int tag = 0; tag < kNumParams; ++tag) storeValue(lockValue[tag], loadValue(paramValue[tag]));
         lockSnapshotTaken = 1;
     }
     editorRefreshRequest = 1;
 }
 
 bool APlugin::isTagLocked(int tag) {
-    return isValidTag(tag) && lockState != kLockOff && lockedTag[tag] != 0;
+    return isValidTag(tag) && getLocked() && lockedTag[tag] != 0;
 }
 
 float APlugin::getLockVar(int tag) {
     if (!isValidTag(tag)) return 0.0f;
-    return (lockState != kLockOff && lockedTag[tag]) ? lockValue[tag] : paramValue[tag];
+    return (getLocked() && lockedTag[tag]) ? loadValue(lockValue[tag]) : loadValue(paramValue[tag]);
 }
 
 bool APlugin::getLockVarOnOff(int tag) { return isValidTag(tag) && getLockVar(tag) >= 0.5f; }
@@ -57,17 +56,17 @@ int APlugin::getLockVarStepped(int tag) {
 }
 
 void APlugin::setLockVar(int tag, float value) {
-    if (!isValidTag(tag) || lockState != kLockOff) return;
+    if (!isValidTag(tag) || getLocked()) return;
     setParameterAutomated(tag, value);
 }
 
 void APlugin::setLockVarOnOff(int tag, bool on) {
-    if (!isValidTag(tag) || lockState != kLockOff) return;
+    if (!isValidTag(tag) || getLocked()) return;
     setParameterAutomated(tag, on ? 1.0f : 0.0f);
 }
 
 void APlugin::setLockVarStepped(int tag, int index) {
-    if (!isValidTag(tag) || lockState != kLockOff) return;
+    if (!isValidTag(tag) || getLocked()) return;
     const int count = paramStepCount[tag];
     const float range = paramStepRange[tag];
     if (count < 1 || !(range > 0.0f)) return;

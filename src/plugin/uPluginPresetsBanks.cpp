@@ -2,10 +2,7 @@
 // forward again to the user's edits (so the two can be compared), or to every record
 // default. The original and edited snapshots are left alone, so the user can go back and
 // forth any number of times. Also the small file test the loaders share.
-#include <sys/stat.h>
-
-#include <cstdio>
-
+#include "platform/files.h"
 #include "plugin/uPlugin.h"
 
 namespace {
@@ -24,8 +21,8 @@ static void storeProgram(APlugin& p, const float* source, bool edited) {
     float* program = p.programs[p.getProgram()].values;
     for (int tag = 0; tag < kNumParams; ++tag) {
         const float v = source[tag];
-        p.paramValue[tag] = v;
-        program[tag] = v;
+        storeValue(p.paramValue[tag], v);
+        storeValue(program[tag], v);
     }
     p.editChanged = edited ? 1 : 0;
     if (p.isEditorOpen()) p.editorRedrawRequest = 1;
@@ -58,14 +55,9 @@ void APlugin::doFileCommands(int command) {
 }
 
 bool APlugin::fileExists(const std::string& path) {
-    if (path.empty()) return false;
-    // A folder opens for reading too, but no loader can read it as a file.
-    struct stat info;
-    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
+    // Only a regular file that opens for reading, tested without blocking: a FIFO in a
+    // preset's place must not hang the caller, and no loader can read a folder.
+    return platform::canReadRegularFile(path);
 }
 
 // --- arp preset browser selection ----------------------------------------------------

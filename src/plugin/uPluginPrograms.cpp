@@ -28,27 +28,33 @@ void copyName(char* dst, const char* src, std::size_t size) {
 
 // --- host parameter access ---------------------------------------------------------
 
+// Any thread may write a value while the audio thread reads it: each copy of a value is
+// one aligned float, stored and loaded whole (relaxed atomics, so no reader sees a torn
+// value and the thread checker can tell these meetings from real races).
 void APlugin::setParameter(VstInt32 index, float value) {
     if (!isValidTag(index)) return;
     const int tag = index;
     float v = clampValue(value);
     if (paramIsSwitch[tag]) v = v < 0.5f ? 0.0f : 1.0f;
-    if (tag == kPresetTriggerTag && presetApplying == 0) presetPending = 1;
 
-    paramValue[tag] = v;
-    programs[curProgram].values[tag] = v;
-    paramEdited[tag] = v;
+    storeValue(paramValue[tag], v);
+    storeValue(programs[curProgram].values[tag], v);
+    storeValue(paramEdited[tag], v);
+    // After the record holds the value, so the application it asks for carries it.
+    if (tag == kPresetTriggerTag) requestProgram();
 
-    if (std::fabs(v - paramLast[tag]) > kChangeStep) {
-        paramLast[tag] = v;
-        if (std::fabs(v - paramOrig[tag]) > kChangeStep && paramOrig[tag] > -0.5f) editChanged = 1;
+    if (std::fabs(v - loadValue(paramLast[tag])) > kChangeStep) {
+        storeValue(paramLast[tag], v);
+        const float orig = loadValue(paramOrig[tag]);
+        if (std::fabs(v - orig) > kChangeStep && orig > -0.5f)
+            editChanged.store(1, std::memory_order_relaxed);
     }
     if (notifyEditor[tag] && editorLink && isEditorOpen()) editorLink->setParameter(tag, v);
 }
 
 float APlugin::getParameter(VstInt32 index) {
     if (!isValidTag(index)) return 0.0f;
-    return clampValue(programs[curProgram].values[index]);
+    return clampValue(loadValue(programs[curProgram].values[index]));
 }
 
 bool APlugin::getIsSettingPreset() {
@@ -58,79 +64,6 @@ bool APlugin::getIsSettingPreset() {
 
 void APlugin::doHardReset() { reset(); }
 
-void APlugin::setPresetParameters() {
-    if (presetApplying) return;
-    presetPending = 0;
-    presetApplying = 1;
-
-    TProgramRecord& program = programs[curProgram];
-    for (int tag = 0; tag < kNumParams; ++tag) {
-        const float v = program.values[tag];
-        paramValue[tag] = v;
-        paramOrig[tag] = v;
-        paramEdited[tag] = v;
-        setParameter(tag, v);
-        midiLatched[tag] = 0;
-    }
-    // Controllers pick each parameter up near the value the program gives it.
-    resetMIDICapture();
-
-    const bool open = editorLink && isEditorOpen();
-    if (open) {
-        for (int tag = 1; tag < kNumParams; ++tag)
-            if (notifyEditor[tag]) editorLink->setParameter(tag, paramValue[tag]);
-        editorLink->updateIdleVars();
-    }
-
-    updateBaseNote();
-    setTuning();
-    editChanged = 0;
-    forceControlUpdate = 1;
-
-    // The ribbon starts where the program left it, or at rest when it springs back.
-    ribbonSpringOn = 0;
-    ribbonSpringPos = paramValue[kRibbonValueTag];
-    ribbonSmoothed = paramValue[kRibbonValueTag];
-    ribbonSpringSpeed = 0.0;
-    setRibbbonSpringOff();
-    if (getRibbonSpringTime() != 0) {
-        const float rest = program.values[665] > 0.5f ? 0.5f : 0.0f;
-        program.values[kRibbonValueTag] = rest;
-        paramValue[kRibbonValueTag] = rest;
-        paramLast[kRibbonValueTag] = rest;
-        paramOrig[kRibbonValueTag] = rest;
-        midiCaptured[kRibbonValueTag] = rest;
-        ribbonSpringOn = 1;
-        ribbonSpringPos = rest;
-        ribbonSmoothed = rest;
-        ribbonCountdown = -1;
-    }
-
-    // An applied program never starts latched or in key entry.
-    for (int tag : {405, 406}) {
-        program.values[tag] = 0.0f;
-        paramEdited[tag] = 0.0f;
-        paramValue[tag] = 0.0f;
-        midiCaptured[tag] = 0.0f;
-        paramOrig[tag] = 0.0f;
-    }
-
-    // The arp modes that only drive modulation do not survive into an unlocked program.
-    if (getArpMode() >= 13 && lockState == 0) {
-        setParameterAutomated(394, 0.0f);
-        if (lockState == 0) setParameterAutomated(244, 0.0f);
-    }
-
-    scanArpFolders();
-    getArpPreset();
-    reset();
-    env.silenceAll();
-
-    presetApplying = 0;
-    if (editorLink && isEditorOpen()) editorLink->clearUndos();
-    editorRefreshRequest = 1;
-}
-
 // --- program record -------------------------------------------------------------------
 
 void APlugin::setProgram(VstInt32 program) {
@@ -139,17 +72,29 @@ void APlugin::setProgram(VstInt32 program) {
 }
 
 void APlugin::loadProgram() {
-    curProgram = 0;
-    for (float& v : midiCaptured) v = 0.0f;
-    const TProgramRecord& record = programs[curProgram];
-    std::memcpy(paramOrig, record.values, sizeof(paramOrig));
-    std::memcpy(paramEdited, record.values, sizeof(paramEdited));
-    std::memcpy(paramValue, record.values, sizeof(paramValue));
-    // A preset or tuning named by the program is looked up here, off the audio thread.
-    preparePlayingTools();
+    if (curProgram != 0) curProgram = 0;
+    // While the host is not processing nothing else runs: the values are in place at
+    // once. Otherwise the audio thread loads them when it applies the program.
+    const bool audio = onHostAudioThread();
+    if (!__atomic_load_n(const_cast<uint8_t*>(&engineRunning), __ATOMIC_ACQUIRE) && !audio) {
+        for (float& v : midiCaptured) v = 0.0f;
+        const float* record = programs[curProgram].values;
+        for (int tag = 0; tag < kNumParams; ++tag) {
+            const float v = loadValue(record[tag]);
+            storeValue(paramOrig[tag], v);
+            storeValue(paramEdited[tag], v);
+            storeValue(paramValue[tag], v);
+        }
+    }
+    // A preset or tuning named by the program is looked up off the audio thread; on it,
+    // the next call from another thread does it.
+    if (audio)
+        playToolsRequest.store(1, std::memory_order_release);
+    else
+        preparePlayingTools();
     // Raise the trigger with the value the record already holds, so a restored state
     // reads back byte for byte whatever a host automated into the trigger tag.
-    setParameter(kPresetTriggerTag, record.values[kPresetTriggerTag]);
+    setParameter(kPresetTriggerTag, loadValue(programs[curProgram].values[kPresetTriggerTag]));
 }
 
 void APlugin::setProgramName(char*) {}

@@ -1,5 +1,7 @@
 // The validator's check table. A check is a function of a CheckContext that creates the
 // instances it needs and reports results; add new ones to the table at the bottom.
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -526,6 +528,98 @@ void checkBadParamIndex(CheckContext& ctx) {
                               : "indexes -1, numParams, 100000: get/set/name/display/label/properties harmless");
 }
 
+// ---- program changes on the audio thread ----------------------------------------------------
+
+// Hosts change programs and restore state from their audio thread too. Everything the
+// plug-in does then, up to and including applying the program, must stay off the heap; and
+// the block that applies a program must not stand out against an ordinary one with 16 voices
+// sounding (worst applying block against the median block, each the quickest of several
+// repetitions, so a busy machine does not decide the answer).
+void checkProgramApply(CheckContext& ctx) {
+    const char* name = "program-apply";
+    constexpr int32_t kBlock = 64;
+    constexpr int kPeriodBlocks = 4096 / kBlock;  // program boundaries every 4096 samples
+    constexpr int kRepeats = 7;
+    constexpr int kApplyBlocks = 6;              // request block, boundary, the stages after it
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(withProduct(ctx.options().identity, "REAPER"), error);
+    if (!p) {
+        ctx.fail(name, error);
+        return;
+    }
+    prepare(*p, 44100.0, kBlock);
+    p->resume();
+
+    std::vector<float> buffers(4 * kBlock, 0.0f);
+    float* inputs[2] = {&buffers[0], &buffers[kBlock]};
+    float* outputs[2] = {&buffers[2 * kBlock], &buffers[3 * kBlock]};
+    int64_t blocks = 0;
+    auto render = [&] {
+        p->processReplacing(inputs, outputs, kBlock);
+        ++blocks;
+    };
+    struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[16];
+    } chord = {};
+    VstMidiEvent notes[16] = {};
+    for (int i = 0; i < 16; ++i) {
+        notes[i].type = kVstMidiType;
+        notes[i].byteSize = sizeof(VstMidiEvent);
+        notes[i].midiData[0] = (char)0x90;
+        notes[i].midiData[1] = (char)(36 + 3 * i);
+        notes[i].midiData[2] = 100;
+        chord.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
+    }
+    chord.numEvents = 16;
+    auto play = [&] { p->dispatch(effProcessEvents, 0, 0, &chord); };
+
+    ctx.step("rendering on this thread, then program changes and restores between its blocks");
+    for (int i = 0; i < 3 * kPeriodBlocks; ++i) render();
+    const std::vector<uint8_t> chunk = p->getChunk(false);
+    const bool counted = tavhost_thread_allocations != nullptr;
+    long long heapCalls = 0;
+    if (counted) tavhost_thread_allocations(1);
+    for (int rep = 0; rep < 3; ++rep) {
+        p->dispatch(effSetProgram, 0, 0);
+        if (!chunk.empty()) p->dispatch(effSetChunk, 0, (intptr_t)chunk.size(), (void*)chunk.data());
+        play();
+        for (int i = 0; i < kPeriodBlocks + 8; ++i) render();
+    }
+    if (counted) heapCalls = tavhost_thread_allocations(0);
+
+    ctx.step("timing the blocks around program changes with 16 voices");
+    std::vector<double> best(kPeriodBlocks, std::numeric_limits<double>::infinity());
+    for (int rep = 0; rep < kRepeats; ++rep) {
+        // The request lands one block before a boundary, so the program is applied at once.
+        while ((blocks + 1) % kPeriodBlocks != 0) render();
+        p->dispatch(effSetProgram, 0, 0);
+        play();
+        for (int pos = 0; pos < kPeriodBlocks; ++pos) {
+            const auto start = std::chrono::steady_clock::now();
+            render();
+            const double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+            best[pos] = std::min(best[pos], us);
+        }
+    }
+    double worst = 0.0;
+    for (int pos = 0; pos < kApplyBlocks; ++pos) worst = std::max(worst, best[pos]);
+    std::vector<double> ordinary(best.begin() + 2 * kApplyBlocks, best.end());
+    std::sort(ordinary.begin(), ordinary.end());
+    const double median = ordinary[ordinary.size() / 2];
+
+    Problems problems;
+    if (heapCalls > 0) problems.add(std::to_string(heapCalls) + " heap calls on the audio thread");
+    const bool slow = worst > 3.0 * median;
+    const std::string timing = "worst applying block " + formatFixed(worst, 1) + " us, median block " +
+                               formatFixed(median, 1) + " us (16 voices, " + std::to_string(kBlock) + " frames)";
+    if (slow) problems.add(timing + ": more than 3 times");
+    std::string heap = counted ? "no heap call on the audio thread for program changes, restores and their application"
+                               : "heap calls not counted in this host";
+    ctx.report(!problems.any(), name, problems.any() ? problems.summary() : heap + "; " + timing);
+}
+
 }  // namespace
 
 std::vector<TimedMidiEvent> validationPhrase(double sampleRate, double seconds) {
@@ -568,6 +662,8 @@ const std::vector<ValidatorCheck>& validatorChecks() {
         t.push_back({"state-roundtrip", "state saved and restored into a fresh instance is identical", checkChunkRoundTrip});
         t.push_back({"bad-chunks", "malformed chunks change nothing", checkBadChunks});
         t.push_back({"bad-param-index", "out-of-range parameter indexes are harmless", checkBadParamIndex});
+        t.push_back({"program-apply", "program changes from the audio thread: no heap calls, no block 3 times the median",
+                     checkProgramApply});
         return t;
     }();
     return table;
