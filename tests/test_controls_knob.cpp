@@ -303,7 +303,7 @@ TEST(ControlRibbon, SpringsBackAfterRelease) {
     Ribbon rb(b);
     THSlider* s = rb.slider;
     APlugin& p = b.h.plugin();
-    b.h.run(1); // the start-up program is applied
+    b.h.run(4096); // the start-up program is applied
     setManualGuiClock(0);
     p.setSteppedValue(kSpringTag, 1); // instant
     p.setParameter(665, 0.f);          // unipolar: rest at 0

@@ -16,16 +16,27 @@ using namespace VSTGUI;
 
 TEditorLink* createPluginEditor(APlugin* plugin) { return new uEditor(plugin); }
 
-// The eight shared fonts live for the whole process ("Verdanaial" is the bold face's family
-// name; the font layer maps both families to an installed face).
-CFontDesc* gVerdanaSmall = new CFontDesc("Verdana", 10);
-CFontDesc* gVerdanaLarge = new CFontDesc("Verdana", 14);
-CFontDesc* gNormalFontVerySmaller = new CFontDesc("Verdana", 9);
-CFontDesc* gNormalFontVerySmallerBig = new CFontDesc("Verdanaial", 12);
-CFontDesc* gNormalFontManagerSmall = new CFontDesc("Verdana", 10);
-CFontDesc* gNormalFontManagerBig = new CFontDesc("Verdanaial", 13);
-CFontDesc* gNormalFontManagerVeryBigger = new CFontDesc("Verdanaial", 18);
-CFontDesc* gNormalFontManagerVeryBiggest = new CFontDesc("Verdanaial", 22);
+// The eight shared fonts live for the whole process, as the GUI layer's standard fonts do
+// ("Verdanaial" is the bold face's family name; the font layer maps both families to an
+// installed face).
+namespace {
+CFontDesc verdanaSmall("Verdana", 10);
+CFontDesc verdanaLarge("Verdana", 14);
+CFontDesc verySmaller("Verdana", 9);
+CFontDesc verySmallerBig("Verdanaial", 12);
+CFontDesc managerSmall("Verdana", 10);
+CFontDesc managerBig("Verdanaial", 13);
+CFontDesc managerVeryBigger("Verdanaial", 18);
+CFontDesc managerVeryBiggest("Verdanaial", 22);
+} // namespace
+CFontDesc* gVerdanaSmall = &verdanaSmall;
+CFontDesc* gVerdanaLarge = &verdanaLarge;
+CFontDesc* gNormalFontVerySmaller = &verySmaller;
+CFontDesc* gNormalFontVerySmallerBig = &verySmallerBig;
+CFontDesc* gNormalFontManagerSmall = &managerSmall;
+CFontDesc* gNormalFontManagerBig = &managerBig;
+CFontDesc* gNormalFontManagerVeryBigger = &managerVeryBigger;
+CFontDesc* gNormalFontManagerVeryBiggest = &managerVeryBiggest;
 
 namespace {
 
@@ -186,6 +197,7 @@ void uEditor::close() {
     controlBeingEdited = nullptr;
     lastTooltipView = nullptr;
     lastTooltip.clear();
+    reapHelpers();
 }
 
 void uEditor::attach(CViewContainer* parent, CView* view) {
