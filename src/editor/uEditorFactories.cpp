@@ -43,6 +43,8 @@ bool twoLines(const std::string& text) { return text.find('!') != std::string::n
 void uEditor::createLabel(TLabel*& label, int x, int y, int w, int h, const std::string& text, CFontDesc* font,
                           CColor colour, int align) {
     own(label, new TLabel(CRect(x, y, x + w, y + h), text, font, colour, align, kLabelDimAlpha));
+    // A caption may reach over a neighbouring control; presses and the wheel go through it.
+    label->setMouseEnabled(false);
     addControl(label, kControlLabel);
 }
 
