@@ -91,75 +91,98 @@ void APlugin::initFX() {
 
 // --- stages -------------------------------------------------------------------------------
 
-void APlugin::runDelayStage(stereoStruct in, stereoStruct& wet) {
+// Every 4 samples: tempo, lengths, feedback and its filter from the settings.
+void APlugin::updateDelayControls() {
     const float* d = modDestGlobal;
     const float* p = paramValue;
-    if ((blockCounter & 3) == 0) {
-        fxDelay.setTempo(tempo);
-        fxDelay.setTimeSync(p[352]);
-        const stereoStruct len{clamp01(p[114] + d[321] + d[323]), clamp01(p[115] + d[322] + d[323])};
-        const float extra = std::fabs(d[324] * 0.1f * curSampleRate);
-        fxDelay.setDelayLen(len, stereoStruct{extra, extra}, 1.0f);
-        fxDelay.setEqual(p[353]);
-        fxDelay.setFeed(p[116] * 1.98f - 0.99f + d[325], p[117] * 1.98f - 0.99f + d[326]);
-        fxDelay.setFeedFilter(clamp01(p[118] + d[327]), clamp01(p[119] + d[328]));
-    }
+    fxDelay.setTempo(tempo);
+    fxDelay.setTimeSync(p[352]);
+    const stereoStruct len{clamp01(p[114] + d[321] + d[323]), clamp01(p[115] + d[322] + d[323])};
+    const float extra = std::fabs(d[324] * 0.1f * curSampleRate);
+    fxDelay.setDelayLen(len, stereoStruct{extra, extra}, 1.0f);
+    fxDelay.setEqual(p[353]);
+    fxDelay.setFeed(p[116] * 1.98f - 0.99f + d[325], p[117] * 1.98f - 0.99f + d[326]);
+    fxDelay.setFeedFilter(clamp01(p[118] + d[327]), clamp01(p[119] + d[328]));
+}
+
+void APlugin::runDelayStage(stereoStruct in, stereoStruct& wet) {
+    if ((blockCounter & 3) == 0) updateDelayControls();
     stereoStruct out;
     fxDelay.process(in, out);
     wet.left = out.left * 0.9f;
     wet.right = out.right * 0.9f;
 }
 
-void APlugin::runReverbStage(stereoStruct in, stereoStruct& wet) {
-    const float* d = modDestGlobal;
-    const float* p = paramValue;
+// Every 16 samples: the widen taps and the slow comb-length modulation move on, and room,
+// damping, filter, size and pre-delay are taken from the settings.
+void APlugin::updateReverbControls() {
+    advanceReverbPhases();
+    applyReverbControls(reverbInputsNow());
+}
+
+APlugin::TReverbInputs APlugin::reverbInputsNow() const {
+    TReverbInputs in;
+    for (int i = 0; i < 5; ++i) in.p[i] = paramValue[121 + i];
+    for (int i = 0; i < 7; ++i) in.d[i] = modDestGlobal[331 + i];
+    return in;
+}
+
+void APlugin::advanceReverbPhases() {
+    TReverbControl& rc = reverbControl;
+    const float ms = curSampleRate / 1000.0f;
+    for (int i = 0; i < 4; ++i) {
+        float ph = rc.widenPhase[i] + rc.widenIncrement[i];
+        ph -= std::floor(ph);
+        rc.widenPhase[i] = ph;
+        const float tri = 1.0f - std::fabs(2.0f * ph - 1.0f);
+        const float depth = rc.widenDepth[i];
+        rc.widenTap[i] = saturate((tri * depth + 1.0f - depth) * kWidenMaxMs[i] * ms + 1.0f, 0,
+                                  TBasicReverb::kRingMask);
+    }
+    // Slow comb-length modulation. The phases run on their own accumulators rather than
+    // on the sample counter, so they keep full precision however long the host runs.
+    for (int i = 0; i < 2; ++i) {
+        double ph = rc.modPhase[i] + 16.0 * (double)rc.modRate[i];
+        ph -= std::floor(ph);
+        rc.modPhase[i] = ph;
+    }
+}
+
+// Everything here is set anew from the phases and the inputs, whatever was set before.
+void APlugin::applyReverbControls(const TReverbInputs& in) {
+    // p[k] is parameter 121 + k, d[k] destination 331 + k.
+    const float* p = in.p;
+    const float* d = in.d;
     TReverbControl& rc = reverbControl;
     const float rate = curSampleRate;
     constexpr int32_t kLineMask = kPreDelaySize - 1;
+    fxReverb.setWiden(rc.widenTap[0], rc.widenTap[1], rc.widenTap[2], rc.widenTap[3]);
+    float m[2];
+    for (int i = 0; i < 2; ++i) m[i] = 1.0f + 0.002f * (float)std::sin(6.283185307179586 * rc.modPhase[i]);
+    fxReverb.setMod(m[0], m[1], m[0], m[1]);
 
-    if ((blockCounter & 15) == 0) {
-        const float ms = rate / 1000.0f;
-        int taps[4];
-        for (int i = 0; i < 4; ++i) {
-            float ph = rc.widenPhase[i] + rc.widenIncrement[i];
-            ph -= std::floor(ph);
-            rc.widenPhase[i] = ph;
-            const float tri = 1.0f - std::fabs(2.0f * ph - 1.0f);
-            const float depth = rc.widenDepth[i];
-            rc.widenTap[i] = saturate((tri * depth + 1.0f - depth) * kWidenMaxMs[i] * ms + 1.0f, 0,
-                                      TBasicReverb::kRingMask);
-            taps[i] = rc.widenTap[i];
-        }
-        fxReverb.setWiden(taps[0], taps[1], taps[2], taps[3]);
+    fxReverb.setRoomSize(clamp01(p[1] + d[3]));
+    fxReverb.setDamp(clamp01(p[3] + d[5]));
+    fxReverb.setFilter(1.0f, clamp01(p[4] + d[6]));
+    const float z = std::exp2(8.0f * clamp01(p[2] + d[4]) - 6.0f);
+    fxReverb.setSize(z, 1.1f * z);
 
-        // Slow comb-length modulation. The phases run on their own accumulators rather than
-        // on the sample counter, so they keep full precision however long the host runs.
-        float m[2];
-        for (int i = 0; i < 2; ++i) {
-            double ph = rc.modPhase[i] + 16.0 * (double)rc.modRate[i];
-            ph -= std::floor(ph);
-            rc.modPhase[i] = ph;
-            m[i] = 1.0f + 0.002f * (float)std::sin(6.283185307179586 * ph);
-        }
-        fxReverb.setMod(m[0], m[1], m[0], m[1]);
+    // Pre-delay: 0.5 ms .. 0.512 s plus one sample, the right side one sample (or the
+    // widen destination's amount) longer; both held inside the line.
+    float pre = p[0] + d[0];
+    if (!(pre > 0.0f)) pre = 0.0f;
+    if (pre > 2.0f) pre = 2.0f;
+    rc.preDelayL = saturate(std::exp2(10.0f * pre) / 2000.0f * rate + 1.0f, 1, kLineMask);
+    const int32_t widen = saturate(std::exp2(clampf(d[2], -64.0f, 64.0f)), 0, kLineMask);
+    const int64_t right = (int64_t)rc.preDelayL + widen;
+    rc.preDelayR = right > kLineMask ? kLineMask : (int32_t)right;
+    rc.preFeed = -0.95f * clampf(d[1], -1.0f, 1.0f);
+}
 
-        fxReverb.setRoomSize(clamp01(p[122] + d[334]));
-        fxReverb.setDamp(clamp01(p[124] + d[336]));
-        fxReverb.setFilter(1.0f, clamp01(p[125] + d[337]));
-        const float z = std::exp2(8.0f * clamp01(p[123] + d[335]) - 6.0f);
-        fxReverb.setSize(z, 1.1f * z);
-
-        // Pre-delay: 0.5 ms .. 0.512 s plus one sample, the right side one sample (or the
-        // widen destination's amount) longer; both held inside the line.
-        float pre = p[121] + d[331];
-        if (!(pre > 0.0f)) pre = 0.0f;
-        if (pre > 2.0f) pre = 2.0f;
-        rc.preDelayL = saturate(std::exp2(10.0f * pre) / 2000.0f * rate + 1.0f, 1, kLineMask);
-        const int32_t widen = saturate(std::exp2(clampf(d[333], -64.0f, 64.0f)), 0, kLineMask);
-        const int64_t right = (int64_t)rc.preDelayL + widen;
-        rc.preDelayR = right > kLineMask ? kLineMask : (int32_t)right;
-        rc.preFeed = -0.95f * clampf(d[332], -1.0f, 1.0f);
-    }
+void APlugin::runReverbStage(stereoStruct in, stereoStruct& wet) {
+    TReverbControl& rc = reverbControl;
+    constexpr int32_t kLineMask = kPreDelaySize - 1;
+    if ((blockCounter & 15) == 0) updateReverbControls();
 
     // The pre-delay lines, indexed modulo their length by the block counter; the lines start
     // cleared, so the reverb hears zeros until the clock has passed the pre-delay.
@@ -205,6 +228,9 @@ void APlugin::doFX() {
         else
             runReverbStage(bus, wet);
 
+        // What the watch for a decayed tail looks at (the sleep).
+        fxQuietPeak = std::fmax(fxQuietPeak, std::fmax(std::fabs(wet.left), std::fabs(wet.right)));
+
         const StageInfo& info = kStages[s];
         float& m0 = *mixSmooth[s];
         m0 = m0 * kMixKeep + paramValue[info.mixParam] * kMixTake + kDenormal;
@@ -224,6 +250,7 @@ void APlugin::doFX() {
 
 void APlugin::mixEffectsToOutput() {
     doDistort();
+    fxQuietPeak = std::fmax(fxQuietPeak, std::fmax(std::fabs(fxBusIn.left), std::fabs(fxBusIn.right)));
     if (!bypassAllFX) {
         doFX();
     } else {
@@ -244,4 +271,43 @@ void APlugin::mixEffectsToOutput() {
         outSample.left += 0.5f * (o.sub[0].left + o.sub[1].left);
         outSample.right += 0.5f * (o.sub[0].right + o.sub[1].right);
     }
+}
+
+// One sample of the chain's time keeping while the engine sleeps (see uPluginSleep.cpp): what
+// doFX would have moved on besides its sound. The sleep is only entered with the distortion
+// off or bypassed and no slot on an effect output, so the stages' sound and the distortion's
+// DC blocker stand still; the pre-delay lines, indexed by the block counter, take the
+// silence they would have been written.
+void APlugin::advanceEffectsAsleep() {
+    if (bypassAllFX) return;
+    const uint8_t on[3] = {modFXOn, delayOn, reverbOn};
+    float* mixSmooth[3] = {&modFXMixSmooth, &delayMixSmooth, &reverbControl.mixSmooth};
+    for (int s = 0; s < 3; ++s) {
+        if (!on[s]) continue;
+        if (s == 0) {
+            advanceModFXAsleep();
+        } else if (s == 1) {
+            if ((blockCounter & 3) == 0) updateDelayControls();
+        } else {
+            // The phases move on; the settings they make are applied once, when the sleep
+            // ends (applyPendingReverbControls), from the inputs of the last step: the same
+            // state as applying them at every step.
+            if ((blockCounter & 15) == 0) {
+                advanceReverbPhases();
+                sleepReverbInputs = reverbInputsNow();
+                sleepReverbPending = 1;
+            }
+            constexpr uint32_t kLineMask = kPreDelaySize - 1;
+            preDelayLine[0][blockCounter & kLineMask] = 0.0f;
+            preDelayLine[1][blockCounter & kLineMask] = 0.0f;
+        }
+        float& m0 = *mixSmooth[s];
+        m0 = m0 * kMixKeep + paramValue[kStages[s].mixParam] * kMixTake + kDenormal;
+    }
+}
+
+void APlugin::applyPendingReverbControls() {
+    if (!sleepReverbPending) return;
+    sleepReverbPending = 0;
+    applyReverbControls(sleepReverbInputs);
 }

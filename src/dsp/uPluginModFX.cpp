@@ -180,6 +180,26 @@ float APlugin::getModFXSpeedFactor() {
     return modFXSpeedFactor.get(modDestGlobal[341], [](float d) { return std::exp2(4.0f * d); });
 }
 
+// The effect LFO's phases move on by one sample; a wrap draws a new humanize factor and
+// sample-and-hold value.
+inline void APlugin::advanceModFXPhases(float rate) {
+    const float* d = modDestGlobal;
+    TModFXLFO& lfo = modFXLFO;
+    const float r = rate * getModFXSpeedFactor();
+    const float spread = clamp01(d[342]) * 3.0f + 1.0f;  // 1 .. 4
+    lfo.phase[0] += lfo.hum[0] * r;
+    lfo.phase[1] += spread * r * lfo.hum[1];
+    if (lfo.phase[0] >= 1.0f || lfo.phase[0] < 0.0f) {
+        lfo.phase[0] = fractionOf(lfo.phase[0]);
+        if (!(lfo.phase[0] < 1.0f)) lfo.phase[0] = 0.0f;
+        const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
+        lfo.hum[0] = lfo.hum[1] = std::exp2(u * d[349]);
+        lfo.random = (RandSeed.next() + 1.0f) * 0.5f;
+    }
+    lfo.phase[1] = fractionOf(lfo.phase[1]);
+    if (!(lfo.phase[1] < 1.0f)) lfo.phase[1] = 0.0f;
+}
+
 void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
     const float* d = modDestGlobal;
     const float* p = paramValue;
@@ -202,19 +222,7 @@ void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
     }
 
     // 4-7. Advance the phases.
-    const float r = rate * getModFXSpeedFactor();
-    const float spread = clamp01(d[342]) * 3.0f + 1.0f;  // 1 .. 4
-    lfo.phase[0] += lfo.hum[0] * r;
-    lfo.phase[1] += spread * r * lfo.hum[1];
-    if (lfo.phase[0] >= 1.0f || lfo.phase[0] < 0.0f) {
-        lfo.phase[0] = fractionOf(lfo.phase[0]);
-        if (!(lfo.phase[0] < 1.0f)) lfo.phase[0] = 0.0f;
-        const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
-        lfo.hum[0] = lfo.hum[1] = std::exp2(u * d[349]);
-        lfo.random = (RandSeed.next() + 1.0f) * 0.5f;
-    }
-    lfo.phase[1] = fractionOf(lfo.phase[1]);
-    if (!(lfo.phase[1] < 1.0f)) lfo.phase[1] = 0.0f;
+    advanceModFXPhases(rate);
 
     // 8. Bias.
     const float b = clampf(d[346], -1.0f, 1.0f);
@@ -344,6 +352,14 @@ stereoStruct APlugin::runPhaser(stereoStruct in, float lfoUL, float lfoUR) {
 }
 
 void APlugin::runGator(stereoStruct in, stereoStruct& wet) {
+    stepGator();
+    wet.left = in.left * gateCurrent[0];
+    wet.right = in.right * gateCurrent[1];
+}
+
+// The gate's time keeping of one sample: the pattern, the gains gliding to the current
+// step's, the position moving on, and the gate sources.
+void APlugin::stepGator() {
     const float* d = modDestGlobal;
     const float* p = paramValue;
     if ((blockCounter & 15) == 0) decodeGatePattern();
@@ -358,8 +374,6 @@ void APlugin::runGator(stereoStruct in, stereoStruct& wet) {
     const float c = std::exp2(12.0f - 20.0f * (1.0f - clamp01(p[109] + d[350])));
     for (int ch = 0; ch < 2; ++ch)
         gateCurrent[ch] = (c * gateCurrent[ch] + gateGain[k][ch]) / (c + 1.0f) + kDenormal;
-    wet.left = in.left * gateCurrent[0];
-    wet.right = in.right * gateCurrent[1];
 
     double phase = gaterPhase + gateIncrement * std::exp2((double)d[341] * 4.0);
     if (!(phase >= 0.0) || !std::isfinite(phase)) phase = 0.0;
@@ -492,5 +506,74 @@ void APlugin::runModFXStage(stereoStruct x, stereoStruct& wet) {
         }
         wet.left = 0.5f * (s.sub[0].left + s.sub[1].left);
         wet.right = 0.5f * (s.sub[0].right + s.sub[1].right);
+    }
+}
+
+// --- while the engine sleeps ---------------------------------------------------------------
+
+// Whether the current type keeps all of its time in what advanceModFXAsleep moves on: the
+// wah-wah and talk box, and the output filters, glide their cutoffs inside their filters.
+bool APlugin::modFXCanSleep() {
+    const int type = modFXMode;
+    if (type == kWahWah || type == kTalkBox) return false;
+    for (int i = 0; i < modActiveCount; ++i)
+        if (modRoutes[i].dest == 364 || modRoutes[i].dest == 365) return false;
+    const float* d = modDestGlobal;
+    const float lowCut = (type == kChorus || type == kRing) ? clamp01(paramValue[112] - d[364])
+                                                            : clamp01(1.0f - d[364]);
+    return !(lowCut < 0.99f || clamp01(d[365]) > 0.01f);
+}
+
+// One sample of runModFXStage without its sound: the effect LFO, the ensemble's and the ring
+// modulator's phases, the gate; the lines indexed by the block counter take silence.
+void APlugin::advanceModFXAsleep() {
+    const int type = modFXMode;
+    const float rate = getModFXRate(type);
+    // When the LFO's held value is taken every sample and not smoothed, its output is a
+    // function of the phases alone: between the sleep's control steps only the phases (and
+    // the hold counter) need to move, and the step before the next one reads the wave.
+    const float* d = modDestGlobal;
+    const bool shaped = type >= kTremolo && type <= kAutoPan;
+    if (sleepLightStep && d[348] <= 0.0f && clamp01((shaped ? paramValue[112] : 0.0f) + d[350]) <= 0.001f) {
+        advanceModFXPhases(rate);
+        TModFXLFO& lfo = modFXLFO;
+        lfo.holdCounter += 1.0f;
+        if (lfo.holdCounter >= 1.0f) lfo.holdCounter = fractionOf(lfo.holdCounter);
+    } else {
+        float lfoL, lfoR;
+        stepModFXLFO(type, rate, lfoL, lfoR);
+    }
+    const uint32_t c = blockCounter;
+    switch (type) {
+        case kEnsemble: {
+            if ((c & 3) == 0) setupEnsemble(rate * getModFXSpeedFactor());
+            for (int k = 0; k < kEnsembleVoices; ++k) {
+                float ph = ensemblePhase[k] + ensembleInc[k];
+                ph = fractionOf(ph);
+                if (!(ph < 1.0f)) ph = 0.0f;
+                ensemblePhase[k] = ph;
+                float* w = ensembleLine[k][c & (kEnsembleSize - 1)];
+                w[0] = w[1] = 0.0f;
+            }
+            break;
+        }
+        case kPhaser:
+            phaserLine[c & (kPhaserSize - 1)] = 0.0f;
+            break;
+        case kRing: {
+            const float* d = modDestGlobal;
+            const float* p = paramValue;
+            const float ph = modFXLFO.ringPhase;
+            const float hz = 20.0f * std::exp2(10.0f * clamp01(p[108] + d[360])) + 100.0f * (p[109] + d[362]);
+            float next = fractionOf(ph + hz / curSampleRate);
+            if (!(next >= 0.0f && next < 1.0f)) next = 0.0f;
+            modFXLFO.ringPhase = next;
+            break;
+        }
+        case kGator:
+            stepGator();
+            break;
+        default:
+            break;
     }
 }

@@ -111,7 +111,14 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
     // The start-up program is applied whole in the first block: nothing sounds before it.
     const bool roomy = sampleFrames >= 256 || !startupApplied;
 
+    VstInt32 firstAwake = sampleFrames;
     for (VstInt32 i = 0; i < sampleFrames; ++i) {
+        // Asleep: the samples that need no sound are written silent with their time kept.
+        if (sleeping) {
+            i += runAsleep(i, sampleFrames - i, inL, inR, outL, outR);
+            if (i >= sampleFrames) break;
+        }
+        if (firstAwake > i) firstAwake = i;
         outSample.left = 0.0f;
         outSample.right = 0.0f;
         if (midiQueueCount > 0) processMidi(i);
@@ -147,36 +154,17 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         ++sampleCounter;
         ++blockCounter;
     }
+    if (firstAwake < sampleFrames) watchSleep(firstAwake, sampleFrames - firstAwake, outL, outR);
 }
 
 // Everything between the MIDI and the output stage for one sample.
 void APlugin::renderEngineSample() {
-    const bool forced = forceControlUpdate != 0;
+    runEngineControls();
+    renderEngineSound();
+}
 
-    if ((sampleCounter & kSlowTaskMask) == 0) {
-        // The ribbon's spring countdown rests at -1 and springs the ribbon back at 0.
-        if (ribbonCountdown >= 0) {
-            --ribbonCountdown;
-            if (ribbonCountdown == 0) setRibbonSpringOn();
-        }
-        if (ribbonCountdown < 0) ribbonCountdown = -1;
-        if (brickFilterOn) updateMasterFilter();
-    }
-
-    if ((sampleCounter & 0x7f) == 0 || forced) runControlBlock();
-
-    if ((sampleCounter & 0xf) == 0 || forced) {
-        modWheelSmoothed = kSmoothKeep * modWheelSmoothed + kSmoothTake * modWheelValue + 1e-15f;
-        modSrcGlobal[1] = modWheelSmoothed;
-        if (playMode != 8 && (arpMode == 13 || arpMode == 14)) setArpMod();
-    }
-
-    if ((sampleCounter & 3) == 0 || forced) setGlobalLFOS();
-    // Global LFO sources, white noise, the ribbon and the global pass of the matrix.
-    runGlobalModulation();
-
-    if ((sampleCounter & 0xf) == 0 || forced) runSlowControls();
-
+// The voices, the scope rings and the effect chain of one sample, after its controls.
+void APlugin::renderEngineSound() {
     // --- voices ---
     if ((sampleCounter & 3) == 0) rebuildActiveVoices();
 
@@ -221,6 +209,36 @@ void APlugin::renderEngineSample() {
     // those of the previous one.
     clearFXOutSources();
     mixEffectsToOutput();
+}
+
+// The control steps of one sample: the 4096, 128, 16 and 4-sample cadences, the global
+// modulation, tempo, transport and levels. A sleeping engine runs these too.
+void APlugin::runEngineControls() {
+    const bool forced = forceControlUpdate != 0;
+
+    if ((sampleCounter & kSlowTaskMask) == 0) {
+        // The ribbon's spring countdown rests at -1 and springs the ribbon back at 0.
+        if (ribbonCountdown >= 0) {
+            --ribbonCountdown;
+            if (ribbonCountdown == 0) setRibbonSpringOn();
+        }
+        if (ribbonCountdown < 0) ribbonCountdown = -1;
+        if (brickFilterOn) updateMasterFilter();
+    }
+
+    if ((sampleCounter & 0x7f) == 0 || forced) runControlBlock();
+
+    if ((sampleCounter & 0xf) == 0 || forced) {
+        modWheelSmoothed = kSmoothKeep * modWheelSmoothed + kSmoothTake * modWheelValue + 1e-15f;
+        modSrcGlobal[1] = modWheelSmoothed;
+        if (playMode != 8 && (arpMode == 13 || arpMode == 14)) setArpMod();
+    }
+
+    if ((sampleCounter & 3) == 0 || forced) setGlobalLFOS();
+    // Global LFO sources, white noise, the ribbon and the global pass of the matrix.
+    runGlobalModulation();
+
+    if ((sampleCounter & 0xf) == 0 || forced) runSlowControls();
 }
 
 void APlugin::rebuildActiveVoices() {

@@ -1337,6 +1337,64 @@ public:
     // The editor as the core sees it; the same object is AudioEffect::editor.
     TEditorLink* editorLink = nullptr;
 
+    // === section: sleep ===================================================================
+    // An instance with no voice sounding and an effect chain whose tail has decayed far below
+    // hearing stops rendering sound: the effect chain, the output stage and the per-sample
+    // control work that only serves sound stand still and silence is written, while
+    // everything that keeps time (counters, cadences, LFO, Mod FX and Gator phases, the
+    // reverb's slow modulation, the ribbon, the arpeggiator, the scope rings) moves on
+    // exactly as it would have. The first sample that needs sound (a due MIDI event, a
+    // preview, a program, a host input a slot listens to) runs the normal path again.
+    // Allowed unless the environment variable TAV_NO_SLEEP is set at construction or
+    // setSleepAllowed(false) was called (the comparison renders of the tests).
+    void setSleepAllowed(bool allowed);
+    bool isAsleep() const { return sleeping != 0; }
+    uint64_t getSleptSamples() const { return sleptSamples; }
+    // The render loop's hooks: the samples from `from` on that can be slept (0: none; the
+    // outputs are written), and the bookkeeping after a block rendered awake.
+    int32_t runAsleep(int32_t from, int32_t count, const float* inL, const float* inR,
+                      float* outL, float* outR);
+    void watchSleep(int32_t from, int32_t count, const float* outL, const float* outR);
+    // The control steps of one engine sample (cadences, global modulation, tempo and
+    // levels), before the voices.
+    void runEngineControls();
+    void renderEngineSound();
+    // The effect chain's time keeping for one sample, without its sound.
+    void advanceEffectsAsleep();
+    void advanceModFXAsleep();
+    // Pieces of the delay, reverb and Gator steps that keep time or set controls.
+    void updateDelayControls();
+    void updateReverbControls();
+    struct TReverbInputs {
+        float p[5];  // parameters 121..125
+        float d[7];  // destinations 331..337
+    };
+    TReverbInputs reverbInputsNow() const;
+    void advanceReverbPhases();
+    void applyReverbControls(const TReverbInputs& in);
+    void applyPendingReverbControls();
+    TReverbInputs sleepReverbInputs = {};
+    uint8_t sleepReverbPending = 0;
+    void stepGator();
+    bool modFXCanSleep();
+    void advanceModFXPhases(float rate);
+    // Set by the sleep for a sample after which it runs on without a control step: the Mod
+    // FX LFO need not read its wave there.
+    uint8_t sleepLightStep = 0;
+    bool sleepConfigSupported();
+    uint32_t sleepSignature();
+    uint32_t sleepWindow();
+
+    static uint8_t sleepAllowedByEnvironment();
+    uint8_t sleepAllowed = sleepAllowedByEnvironment();
+    uint8_t sleeping = 0;
+    bool sleepControlsMoving();
+    void finishSampleAwake(int32_t i, float* outL, float* outR);
+    uint32_t quietSamples = 0;     // samples of the current quiet stretch
+    uint32_t quietSignature = 0;   // what the stretch was measured with
+    uint64_t sleptSamples = 0;
+    float fxQuietPeak = 0.0f;      // largest effect output and bus value since the last block
+
 private:
     void detectHost();
     void initModulationState();

@@ -4,13 +4,15 @@
 // one layer-voice (the slope over runs with 1, 4 and 16 voices). The same notes are then
 // rendered through a third-party VST 2.4 synth (Debian's amsynth) for comparison. First,
 // both synths play an eight-note chord with their start-up sounds, and the start-up sound
-// takes bursts of sixteen note-ons in one block (the dearest block against the median).
+// takes bursts of sixteen note-ons in one block (the dearest block against the median), and
+// both render silence with their start-up sounds (the idle cost of an instance).
 //
 // usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
 //                               [--chord]
 //   --model NAME  only that layer model ("Wire", "String", "FM" or "Wave")
 //   --main        only the per-model table (no full patch, modulation or peer runs)
-//   --chord       only the 8-note chord beside the peer and the burst figures
+//   --chord       only the 8-note chord beside the peer, the burst and the idle figures
+//   --idle        only the idle figures
 #include <time.h>
 
 #include <algorithm>
@@ -113,13 +115,15 @@ std::vector<int> spreadNotes(int voices) {
 // One instance plays the held notes for `seconds`; only the rendering after the pre-roll
 // is timed (thread CPU time, so other load on the machine counts less).
 Run renderHeld(const std::shared_ptr<VstModule>& module, const Params& params,
-               const std::vector<int>& keys, int block, double seconds) {
+               const std::vector<int>& keys, int block, double seconds, double settle = 0.0) {
     Run run;
     std::unique_ptr<VstPlugin> plugin = startInstance(module, params, block);
     if (!plugin) return run;
     std::vector<float> inL(block, 0.0f), inR(block, 0.0f), outL(block), outR(block);
     float* in[2] = {inL.data(), inR.data()};
     float* out[2] = {outL.data(), outR.data()};
+    for (int64_t done = 0; done < (int64_t)(settle * kRate); done += block)
+        plugin->processReplacing(in, out, block);
     EventList notes;
     for (int key : keys) notes.add(0x90, key, 100);
 
@@ -317,6 +321,40 @@ void benchChord(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<Vs
     std::printf("ratio %8.2f\n\n", a.corePercent() / b.corePercent());
 }
 
+// Idle: no note at all, block 512, start-up sounds; what a silent instance in a project
+// costs once it has been silent for a few seconds (its effect tails have died away). The
+// quickest of five runs: the figure is small and easily disturbed.
+constexpr double kIdleTarget = 0.2;     // % of a core
+constexpr double kIdleOverPeer = 0.05;  // % of a core above the peer's
+constexpr double kIdleSettle = 4.0;     // seconds of silence before the timing
+
+double idleCost(const std::shared_ptr<VstModule>& module, double seconds) {
+    Run fastest;
+    for (int i = 0; i < 5; ++i) {
+        const Run run =
+            renderHeld(module, Params(), std::vector<int>(), 512, seconds, kIdleSettle);
+        if (run.ok && (!fastest.ok || run.cpuSeconds < fastest.cpuSeconds)) fastest = run;
+    }
+    return fastest.ok ? fastest.corePercent() : -1.0;
+}
+
+void benchIdle(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<VstModule>& peer,
+               double seconds) {
+    std::printf("Idle, no note, start-up sounds, block 512 (target: ours <= %.2f %% of a core "
+                "and <= peer + %.2f %%)\n", kIdleTarget, kIdleOverPeer);
+    const double a = idleCost(ours, seconds);
+    if (a < 0.0) return;
+    const double b = peer ? idleCost(peer, seconds) : -1.0;
+    std::printf("ours  %8.3f %% of a core%s\n", a, a <= kIdleTarget ? "" : "   (above the target)");
+    if (b < 0.0) {
+        std::printf("\n");
+        return;
+    }
+    std::printf("peer  %8.3f %% of a core\n", b);
+    const bool met = a <= kIdleTarget && a <= b + kIdleOverPeer;
+    std::printf("idle  %s\n\n", met ? "within the target" : "ABOVE the target");
+}
+
 // The start-up sound at block 64 with a burst of sixteen note-ons in one block every
 // second (released 0.7 s later): the dearest block against the median block, each timed
 // on its own (thread CPU time). The quickest of three runs is kept for each figure.
@@ -367,6 +405,7 @@ int main(int argc, char** argv) {
     std::string onlyModel;
     bool mainOnly = false;
     bool chordOnly = false;
+    bool idleOnly = false;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -378,6 +417,8 @@ int main(int argc, char** argv) {
             mainOnly = true;
         } else if (a == "--chord") {
             chordOnly = true;
+        } else if (a == "--idle") {
+            idleOnly = true;
         } else if (positional == 0) {
             pluginPath = a;
             ++positional;
@@ -409,7 +450,12 @@ int main(int argc, char** argv) {
 
     std::shared_ptr<VstModule> peerForChord;
     if (std::filesystem::exists(peerPath)) peerForChord = VstModule::open(peerPath, error);
+    if (idleOnly) {
+        benchIdle(ours, peerForChord, seconds);
+        return 0;
+    }
     if (onlyModel.empty()) {
+        benchIdle(ours, peerForChord, seconds);
         benchChord(ours, peerForChord, seconds);
         std::printf("Bursts of 16 note-ons in one block, start-up sounds, block 64 "
                     "(target: worst <= 3 x median)\n");
