@@ -64,9 +64,27 @@ FontCache* makeCache() {
     return new FontCache;
 }
 
+FontCache* gCache = nullptr;
+
+std::mutex gCacheMutex;
+
 FontCache& cache() {
-    static FontCache* c = makeCache(); // never destroyed: objects may draw during exit
-    return *c;
+    std::lock_guard<std::mutex> lock(gCacheMutex);
+    if (!gCache) gCache = makeCache();
+    return *gCache;
+}
+
+// A host that unloads the plug-in gets the cairo objects back. This runs when the shared
+// object is unloaded (or the program ends), after every frame has closed.
+__attribute__((destructor)) void releaseFontCache() {
+    std::lock_guard<std::mutex> lock(gCacheMutex);
+    FontCache* c = gCache;
+    if (!c) return;
+    for (auto& s : c->scaled) cairo_scaled_font_destroy(s.second);
+    for (auto& f : c->faces)
+        if (f.second.face) cairo_font_face_destroy(f.second.face);
+    delete c;
+    gCache = nullptr;
 }
 
 bool familyMatches(FcPattern* match, const std::string& wanted) {

@@ -14,6 +14,7 @@ int commandInfo(int argc, char** argv);
 int commandRender(int argc, char** argv);
 int commandState(int argc, char** argv);
 int commandValidate(int argc, char** argv);
+int commandEditor(int argc, char** argv);
 
 // Prints "tavrolune-host: <message>" on stderr (and the usage hint for usage errors).
 int reportError(int status, const std::string& message);

@@ -28,6 +28,16 @@ const char* kUsage =
     "  validate --list\n"
     "      runs a careful host's checks; one PASS/FAIL line each and \"N passed, M failed\";\n"
     "      exit status 1 if any check failed\n"
+    "  editor PLUGIN [--rate HZ] [--block FRAMES] [--idle-rate HZ] [--state FILE] [--no-audio]\n"
+    "         [--no-notes] [--screenshot FILE.png [--shot-after SECONDS]] [--seconds S] [--control]\n"
+    "      opens the plug-in's editor in an X11 window of its own size, with idle calls at\n"
+    "      --idle-rate (default 30) from the UI thread and a looping phrase of notes rendered\n"
+    "      in real time on another thread; quits when the window is closed, after --seconds,\n"
+    "      or once the screenshot (taken --shot-after seconds after opening, default 1.5) is\n"
+    "      written. --control reads commands from the standard input and answers each on one\n"
+    "      line: open | close | reopen N | rect | window | shot FILE | resize W H | mark |\n"
+    "      changed | param I | edits | program | setprogram N | load STATEFILE | audio |\n"
+    "      click X Y [BUTTON] | key KEYSYM | idle N | sync | quit\n"
     "  help\n"
     "\n"
     "host options (every command):\n"
@@ -62,5 +72,6 @@ int main(int argc, char** argv) {
     if (command == "render") return commandRender(argc, argv);
     if (command == "state") return commandState(argc, argv);
     if (command == "validate") return commandValidate(argc, argv);
+    if (command == "editor") return commandEditor(argc, argv);
     return reportError(kExitUsage, "unknown command '" + command + "'");
 }

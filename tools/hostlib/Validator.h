@@ -85,6 +85,8 @@ struct ValidatorCheck {
 
 // The table of checks, in the order they run.
 const std::vector<ValidatorCheck>& validatorChecks();
+// The editor checks (ValidatorEditor.cpp), part of the table.
+std::vector<ValidatorCheck> editorValidatorChecks();
 
 // Runs the selected checks, printing one line per result ("PASS name: detail") and the
 // summary line "N passed, M failed" to `out`. Returns the number of failures, or -1 when

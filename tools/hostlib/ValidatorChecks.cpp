@@ -620,6 +620,82 @@ void checkProgramApply(CheckContext& ctx) {
     ctx.report(!problems.any(), name, problems.any() ? problems.summary() : heap + "; " + timing);
 }
 
+// A 16-note chord into an instance that has been silent for seconds (a plug-in that sleeps
+// when idle is asleep then) against the same chord into one that is running (its last
+// chord still ringing): waking must not make the chord's blocks dearer. The quickest of
+// several repeats is kept for each block, so one disturbance of the machine does not count.
+void checkWakeFromSleep(CheckContext& ctx) {
+    const char* name = "wake-from-sleep";
+    constexpr double kRate = 48000.0;
+    constexpr int32_t kBlock = 512;
+    constexpr int kRepeats = 7;
+    constexpr int kTimedBlocks = 4;  // the chord's block and the ones after it
+    const int silentBlocks = (int)(6.0 * kRate) / kBlock;
+    const int ringingBlocks = (int)(0.3 * kRate) / kBlock;
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail(name, error);
+        return;
+    }
+    prepare(*p, kRate, kBlock);
+    p->resume();
+    std::vector<float> buffers(4 * kBlock, 0.0f);
+    float* inputs[2] = {&buffers[0], &buffers[kBlock]};
+    float* outputs[2] = {&buffers[2 * kBlock], &buffers[3 * kBlock]};
+    auto render = [&] { p->processReplacing(inputs, outputs, kBlock); };
+    struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[16];
+    } chord = {};
+    VstMidiEvent notes[16] = {};
+    auto send = [&](bool on) {
+        for (int i = 0; i < 16; ++i) {
+            notes[i] = VstMidiEvent{};
+            notes[i].type = kVstMidiType;
+            notes[i].byteSize = sizeof(VstMidiEvent);
+            notes[i].deltaFrames = 100;
+            notes[i].midiData[0] = (char)(on ? 0x90 : 0x80);
+            notes[i].midiData[1] = (char)(36 + 3 * i);
+            notes[i].midiData[2] = on ? 100 : 0;
+            chord.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
+        }
+        chord.numEvents = 16;
+        p->dispatch(effProcessEvents, 0, 0, &chord);
+    };
+    // The dearest of the chord's first blocks.
+    auto timeChord = [&] {
+        send(true);
+        double worst = 0.0;
+        for (int b = 0; b < kTimedBlocks; ++b) {
+            const auto start = std::chrono::steady_clock::now();
+            render();
+            worst = std::max(worst, std::chrono::duration<double, std::micro>(
+                                        std::chrono::steady_clock::now() - start).count());
+        }
+        for (int b = 0; b < ringingBlocks; ++b) render();
+        send(false);
+        return worst;
+    };
+
+    ctx.step("16-note chords after 6 s of silence and into a running instance");
+    double waking = std::numeric_limits<double>::infinity();
+    double running = std::numeric_limits<double>::infinity();
+    for (int rep = 0; rep < kRepeats; ++rep) {
+        for (int b = 0; b < silentBlocks; ++b) render();
+        waking = std::min(waking, timeChord());
+        for (int b = 0; b < ringingBlocks; ++b) render();
+        running = std::min(running, timeChord());
+    }
+    // Timing noise of a few microseconds is not a cost.
+    const bool ok = waking <= 1.2 * running + 10.0;
+    ctx.report(ok, name,
+               "worst block of a chord waking the instance " + formatFixed(waking, 1) +
+                   " us, into a running one " + formatFixed(running, 1) + " us (" +
+                   std::to_string(kBlock) + " frames)" + (ok ? "" : ": waking is dearer"));
+}
+
 }  // namespace
 
 std::vector<TimedMidiEvent> validationPhrase(double sampleRate, double seconds) {
@@ -664,6 +740,9 @@ const std::vector<ValidatorCheck>& validatorChecks() {
         t.push_back({"bad-param-index", "out-of-range parameter indexes are harmless", checkBadParamIndex});
         t.push_back({"program-apply", "program changes from the audio thread: no heap calls, no block 3 times the median",
                      checkProgramApply});
+        t.push_back({"wake-from-sleep", "a 16-note chord into an idle instance costs no more than into a running one",
+                     checkWakeFromSleep});
+        for (const ValidatorCheck& c : editorValidatorChecks()) t.push_back(c);
         return t;
     }();
     return table;

@@ -1,0 +1,245 @@
+// The validator's editor checks: the editor is opened, idled and closed the way hosts do it
+// while another thread renders with notes playing and a third automates parameters. Every
+// editor call comes from the check's own thread (the UI thread). With a window system (the
+// host program installed a window maker and a display answers) the editor gets a real parent
+// window; without one it is opened without a parent, which must be just as safe.
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "hostlib/HostWindow.h"
+#include "hostlib/LiveAudio.h"
+#include "hostlib/Validator.h"
+
+namespace tavhost {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// The first few problems of a check, joined.
+class Problems {
+public:
+    void add(const std::string& what) {
+        if (count_++ < 5) text_ += (text_.empty() ? "" : "; ") + what;
+    }
+    bool any() const { return count_ > 0; }
+    std::string summary() const { return count_ <= 5 ? text_ : text_ + "; and " + std::to_string(count_ - 5) + " more"; }
+
+private:
+    int count_ = 0;
+    std::string text_;
+};
+
+bool editorRect(VstPlugin& p, int& w, int& h) {
+    ERect* r = nullptr;
+    p.dispatch(effEditGetRect, 0, 0, &r);
+    if (!r) return false;
+    w = r->right - r->left;
+    h = r->bottom - r->top;
+    return w > 0 && h > 0 && w <= 16384 && h <= 16384;
+}
+
+// A third thread setting random parameters, as host automation does, until destroyed.
+class Automator {
+public:
+    Automator(VstPlugin& p, uint32_t seed) : thread_([this, &p, seed] {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<float> value(0.0f, 1.0f);
+        const int32_t n = p.numParams();
+        while (!quit_) {
+            for (int i = 0; i < 16 && n > 0; ++i) p.setParameter((int32_t)(rng() % (uint32_t)n), value(rng));
+            calls_ += 16;
+            std::this_thread::sleep_for(milliseconds(2));
+        }
+    }) {}
+    ~Automator() {
+        quit_ = true;
+        thread_.join();
+    }
+    int64_t calls() const { return calls_; }
+
+private:
+    std::atomic<bool> quit_{false};
+    std::atomic<int64_t> calls_{0};
+    std::thread thread_;
+};
+
+// One editor opening: a host window of the plug-in's size when there is a window system.
+struct Opening {
+    std::unique_ptr<HostWindow> window;
+    bool open(VstPlugin& p, bool withWindows, std::string& error) {
+        int w = 0, h = 0;
+        if (!editorRect(p, w, h)) {
+            error = "effEditGetRect gives no usable size";
+            return false;
+        }
+        if (withWindows) {
+            window = makeHostWindow(w, h, error);
+            if (!window) return false;
+        }
+        p.dispatch(effEditOpen, 0, 0, window ? reinterpret_cast<void*>(window->id()) : nullptr);
+        return true;
+    }
+    void idle(VstPlugin& p, int calls) {
+        for (int i = 0; i < calls; ++i) {
+            if (window) window->pump();
+            p.dispatch(effEditIdle);
+            std::this_thread::sleep_for(milliseconds(10));
+        }
+    }
+    void close(VstPlugin& p) {
+        p.dispatch(effEditClose);
+        window.reset();
+    }
+};
+
+void checkEditor(CheckContext& ctx) {
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail("editor", error);
+        return;
+    }
+    if (!p->hasFlag(effFlagsHasEditor)) {
+        ctx.skip("editor", "the plug-in has no editor");
+        return;
+    }
+    // Whether real windows can be had here.
+    bool windows = false;
+    std::string why = "no window system in this host";
+    if (hostWindowsAvailable()) {
+        std::unique_ptr<HostWindow> probe = makeHostWindow(16, 16, why);
+        windows = probe != nullptr;
+    }
+    const std::string where = windows ? "in an X11 host window" : "without a parent window (" + why + ")";
+
+    // get-rect before any open, and the same size once open.
+    ctx.step("effEditGetRect before open");
+    int w0 = 0, h0 = 0;
+    const bool rectOk = editorRect(*p, w0, h0);
+    ctx.report(rectOk, "editor-rect",
+               rectOk ? std::to_string(w0) + " x " + std::to_string(h0) + " before the first open"
+                      : "effEditGetRect before open gives no usable size");
+    if (!rectOk) return;
+
+    // No parent window, and a parent window id that does not exist.
+    ctx.step("effEditOpen without a parent window");
+    p->dispatch(effEditOpen, 0, 0, nullptr);
+    for (int i = 0; i < 3; ++i) p->dispatch(effEditIdle);
+    p->setParameter(0, p->getParameter(0));
+    p->dispatch(effEditIdle);
+    p->dispatch(effEditClose);
+    ctx.step("effEditOpen with a window id that does not exist");
+    p->dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(0x3fffff01)));
+    for (int i = 0; i < 3; ++i) p->dispatch(effEditIdle);
+    p->dispatch(effEditClose);
+    ctx.pass("editor-no-parent", "open, idle and close with no parent window and with a window id that does not exist");
+
+    LiveAudioOptions ao;
+    ao.blockSize = 256;
+    LiveAudio audio(*p, ao);
+    if (!audio.start(error)) {
+        ctx.fail("editor-cycles", error);
+        return;
+    }
+    Problems problems;
+    {
+        Automator automation(*p, ctx.options().seed);
+        const int kCycles = 20;
+        int children = 0;
+        for (int cycle = 0; cycle < kCycles; ++cycle) {
+            ctx.step("open and close cycle " + std::to_string(cycle + 1) + " while rendering and automating");
+            Opening o;
+            if (!o.open(*p, windows, error)) {
+                problems.add("cycle " + std::to_string(cycle + 1) + ": " + error);
+                break;
+            }
+            o.idle(*p, 3);
+            if (o.window && o.window->hasChild()) ++children;
+            int w = 0, h = 0;
+            if (!editorRect(*p, w, h) || w != w0 || h != h0)
+                problems.add("cycle " + std::to_string(cycle + 1) + ": the size changed while open");
+            o.close(*p);
+        }
+        if (windows && children != kCycles)
+            problems.add("the editor put a window into the host's window in " + std::to_string(children) + " of " +
+                         std::to_string(kCycles) + " openings");
+        if (audio.badSamples() > 0) problems.add("audio: " + audio.summary());
+        ctx.report(!problems.any(), "editor-cycles",
+                   problems.any() ? problems.summary()
+                                  : std::to_string(kCycles) + " openings " + where + " with idle calls, while " +
+                                        std::to_string(automation.calls()) + " automated values and " +
+                                        audio.summary());
+    }
+
+    // A program change and a state load while open.
+    {
+        Problems stateProblems;
+        ctx.step("program change and state load while open");
+        const std::vector<uint8_t> chunk = p->hasFlag(effFlagsProgramChunks) ? p->getChunk(false) : std::vector<uint8_t>();
+        const std::vector<float> values = p->getAllParameters();
+        Opening o;
+        if (!o.open(*p, windows, error)) {
+            stateProblems.add(error);
+        } else {
+            o.idle(*p, 2);
+            const int32_t programs = p->numPrograms();
+            p->dispatch(effSetProgram, 0, programs > 1 ? 1 : 0);
+            o.idle(*p, 3);
+            if (!chunk.empty()) {
+                p->dispatch(effSetChunk, 0, (intptr_t)chunk.size(), const_cast<uint8_t*>(chunk.data()));
+            } else {
+                for (size_t i = 0; i < values.size(); ++i) p->setParameter((int32_t)i, values[i]);
+            }
+            o.idle(*p, 3);
+            o.close(*p);
+        }
+        if (audio.badSamples() > 0) stateProblems.add("audio: " + audio.summary());
+        ctx.report(!stateProblems.any(), "editor-state",
+                   stateProblems.any() ? stateProblems.summary()
+                                       : std::string("effSetProgram and a ") +
+                                             (chunk.empty() ? "full set of parameter values"
+                                                            : std::to_string(chunk.size()) + "-byte effSetChunk") +
+                                             " while the editor is open and rendering");
+    }
+
+    // Close while automation has left work for the next idle call, an idle call after the
+    // close (some hosts send a last one), and a clean reopening.
+    {
+        ctx.step("close with work pending for the idle call");
+        Opening o;
+        bool ok = o.open(*p, windows, error);
+        if (ok) {
+            o.idle(*p, 2);
+            {
+                Automator automation(*p, ctx.options().seed + 1);
+                std::this_thread::sleep_for(milliseconds(30));
+                o.close(*p);
+                p->dispatch(effEditIdle);
+            }
+            ok = o.open(*p, windows, error);
+            if (ok) {
+                o.idle(*p, 2);
+                o.close(*p);
+            }
+        }
+        ctx.report(ok && audio.badSamples() == 0, "editor-close-idle",
+                   !ok ? error
+                       : audio.badSamples() ? "audio: " + audio.summary()
+                                            : "closed between idle calls with automation pending, an idle call "
+                                              "after close, then opened and closed again");
+    }
+    audio.stop();
+}
+
+}  // namespace
+
+std::vector<ValidatorCheck> editorValidatorChecks() {
+    return {{"editor", "editor get-rect, opening without a parent, 20 open/close cycles while rendering and "
+                       "automating, program change and state load while open, close between idle calls",
+             checkEditor}};
+}
+
+}  // namespace tavhost
