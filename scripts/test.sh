@@ -26,8 +26,9 @@ stress='LoadedOutputStaysWithinTheClipAndClean|TwentySecondsOfExtremeSlots|Engin
 # What the UI and audio threads hand each other, under ThreadSanitizer: only that test
 # and what it links are built, and it runs for a second or two.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_TSAN=ON >/dev/null
-cmake --build build-tsan -j"$jobs" --target test_program_handover
+cmake --build build-tsan -j"$jobs" --target test_program_handover test_editor_object
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_program_handover
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_editor_object --gtest_filter='*AnotherThread*:*AudioThread*'
 
 # The file parsers under libFuzzer, a short fixed time each.
 scripts/fuzz.sh
