@@ -293,6 +293,8 @@ protected:
     template <class F>
     void forMenus(int tag, int page, F f);
     void labelRect(TLabel*& label, const VSTGUI::CRect& r, const std::string& text, VSTGUI::CColor colour, int align);
+    void switchLabel(TLabel*& label, int x, int y, int w, int h, int lineH, const std::string& text, VSTGUI::CColor colour,
+                     int side, int e, int sideGap, int underGap);
 
     APlugin* plugin;
 

@@ -53,6 +53,19 @@ void uEditor::labelRect(TLabel*& label, const CRect& r, const std::string& text,
                 static_cast<int>(r.getHeight()), text, LABEL_FONT_SIZES[getBig()], colour, align);
 }
 
+// The caption of a switch or kick button of size w x h: left of it and right-aligned (side not
+// 0), or centred under it; lineH is one line's height, doubled for a two-line caption.
+void uEditor::switchLabel(TLabel*& label, int x, int y, int w, int h, int lineH, const std::string& text,
+                          CColor colour, int side, int e, int sideGap, int underGap) {
+    const int H = lineH * (twoLines(text) ? 2 : 1);
+    if (side != 0) {
+        const int t = SIDE_LABEL_TOP[getBig()];
+        labelRect(label, CRect(x - sideGap - e, y + t, x - sideGap, y + t + H), text, colour, 2);
+    } else {
+        labelRect(label, CRect(x - e, y + h + underGap, x - e + w + 2 * e, y + h + underGap + H), text, colour, 1);
+    }
+}
+
 void uEditor::createKnob(TKnob*& knob, int tag, int x, int y, int type) {
     const int size = type <= 1 ? getScaled(48) : (type <= 3 ? getScaled(38) : getScaled(28));
     const bool marked = type == 1 || type == 3 || type == 5;
@@ -112,15 +125,7 @@ void uEditor::createOnOff(TOnOff*& button, int tag, int x, int y, TLabel*& label
                           int e, int dx) {
     createOnOff(button, tag, x + dx, y);
     const int S = getScaled(13);
-    const int H = S * (twoLines(text) ? 2 : 1);
-    const int big = getBig();
-    if (side != 0) {
-        const int g = getScaled(2), t = SIDE_LABEL_TOP[big];
-        labelRect(label, CRect(x - g - e, y + t, x - g, y + t + H), text, MAIN_LABEL_COLOR, 2);
-    } else {
-        const int b = SWITCH_LABEL_GAP[big];
-        labelRect(label, CRect(x - e, y + S + b, x - e + S + 2 * e, y + S + b + H), text, MAIN_LABEL_COLOR, 1);
-    }
+    switchLabel(label, x, y, S, S, S, text, MAIN_LABEL_COLOR, side, e, getScaled(2), SWITCH_LABEL_GAP[getBig()]);
 }
 
 void uEditor::createEasyOnOff(TOnOff*& button, int tag, int x, int y) {
@@ -132,15 +137,8 @@ void uEditor::createEasyOnOff(TOnOff*& button, int tag, int x, int y, TLabel*& l
     createOnOff(button, tag, x + dx, y, getEditorBitmap(10060));
     CBitmap* sw = getEditorBitmap(10062);
     const int S = getScaled(13);
-    const int H = (sw ? static_cast<int>(sw->getHeight()) / 2 : S) * (twoLines(text) ? 2 : 1);
-    const int big = getBig();
-    if (side != 0) {
-        const int g = getScaled(2), t = SIDE_LABEL_TOP[big];
-        labelRect(label, CRect(x - g - e, y + t, x - g, y + t + H), text, EASY_LABEL_COLOR, 2);
-    } else {
-        const int b = SWITCH_LABEL_GAP[big];
-        labelRect(label, CRect(x - e, y + S + b, x - e + S + 2 * e, y + S + b + H), text, EASY_LABEL_COLOR, 1);
-    }
+    switchLabel(label, x, y, S, S, sw ? static_cast<int>(sw->getHeight()) / 2 : S, text, EASY_LABEL_COLOR, side, e,
+                getScaled(2), SWITCH_LABEL_GAP[getBig()]);
 }
 
 void uEditor::createKickButtonArea(CKickButton*& button, int x, int y, int w, int h) {
@@ -174,15 +172,7 @@ void uEditor::createKickButtonLabel(TKickButton*& button, int x, int y, TLabel*&
                                     int side, CColor colour, int e) {
     const int S = getScaled(13);
     createKickButton(button, x, y, S, S, "", 0);
-    const int H = S * (twoLines(text) ? 2 : 1);
-    const int big = getBig();
-    if (side != 0) {
-        const int g = getScaled(4), t = SIDE_LABEL_TOP[big];
-        labelRect(label, CRect(x - g - e, y + t, x - g, y + t + H), text, colour, 2);
-    } else {
-        const int b = KICK_LABEL_GAP[big];
-        labelRect(label, CRect(x - e, y + S + b, x - e + S + 2 * e, y + S + b + H), text, colour, 1);
-    }
+    switchLabel(label, x, y, S, S, S, text, colour, side, e, getScaled(4), KICK_LABEL_GAP[getBig()]);
 }
 
 void uEditor::createEasyKickButtonLabel(TKickButton*& button, int x, int y, TLabel*& label, const std::string& text,
@@ -191,15 +181,7 @@ void uEditor::createEasyKickButtonLabel(TKickButton*& button, int x, int y, TLab
     if (!led) return;
     const int w = static_cast<int>(led->getWidth()), hh = static_cast<int>(led->getHeight()) / 2;
     createKickButton(button, x, y, w, hh, "", 2);
-    const int H = getScaled(13) * (twoLines(text) ? 2 : 1);
-    const int big = getBig();
-    if (side != 0) {
-        const int g = getScaled(4), t = SIDE_LABEL_TOP[big];
-        labelRect(label, CRect(x - g - e, y + t, x - g, y + t + H), text, colour, 2);
-    } else {
-        const int b = KICK_LABEL_GAP[big];
-        labelRect(label, CRect(x - e, y + hh + b, x - e + w + 2 * e, y + hh + b + H), text, colour, 1);
-    }
+    switchLabel(label, x, y, w, hh, getScaled(13), text, colour, side, e, getScaled(4), KICK_LABEL_GAP[getBig()]);
 }
 
 void uEditor::createRadio(TRadioButton*& radio, int x, int y, int group, int index, bool easy) {
