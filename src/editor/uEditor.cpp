@@ -281,22 +281,21 @@ void uEditor::setParameter(VstInt32 tag, float) {
     applyParameter(tag);
 }
 
+// Off the UI thread work is only recorded (its flag, then the hint that something waits);
+// answers whether it was.
+bool uEditor::deferOffUIThread(std::atomic<bool>& flag) {
+    if (isUIThread()) return false;
+    flag.store(true);
+    pendingAny.store(true, std::memory_order_release);
+    return true;
+}
+
 void uEditor::updateIdleVars() {
-    if (!isUIThread()) {
-        pendingIdleVars.store(true);
-        pendingAny.store(true, std::memory_order_release);
-        return;
-    }
-    applyIdleVars();
+    if (!deferOffUIThread(pendingIdleVars)) applyIdleVars();
 }
 
 void uEditor::clearUndos() {
-    if (!isUIThread()) {
-        pendingClearUndos.store(true);
-        pendingAny.store(true, std::memory_order_release);
-        return;
-    }
-    doClearUndos();
+    if (!deferOffUIThread(pendingClearUndos)) doClearUndos();
 }
 
 void uEditor::applyIdleVars() {

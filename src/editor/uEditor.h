@@ -284,6 +284,7 @@ protected:
     void clearRegistry();
     // The UI thread's share of work recorded by other threads.
     void drainPending();
+    bool deferOffUIThread(std::atomic<bool>& flag);
     void applyParameter(int tag);
     void applyIdleVars();
     void doClearUndos();

@@ -484,12 +484,7 @@ void uEditor::updateArpPreset() {
 // ---- the mode changes ------------------------------------------------------------------------
 
 void uEditor::updateDistort() {
-    if (!isUIThread()) {
-        pendingDistort.store(true);
-        pendingAny.store(true, std::memory_order_release);
-        return;
-    }
-    applyDistort();
+    if (!deferOffUIThread(pendingDistort)) applyDistort();
 }
 
 void uEditor::applyDistort() {
@@ -529,12 +524,7 @@ void uEditor::updateDistortLabels(bool onlyIfChanged) {
 }
 
 void uEditor::updateModFX() {
-    if (!isUIThread()) {
-        pendingModFX.store(true);
-        pendingAny.store(true, std::memory_order_release);
-        return;
-    }
-    applyModFX();
+    if (!deferOffUIThread(pendingModFX)) applyModFX();
 }
 
 void uEditor::applyModFX() {
