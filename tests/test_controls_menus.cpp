@@ -37,14 +37,6 @@ CRect box(int big, double w = 200, double h = 20) {
     return CRect(10 * s, 10 * s, (10 + w) * s, (10 + h) * s);
 }
 
-std::vector<CColor> grab(ControlBench& b, const CRect& r) {
-    b.render();
-    std::vector<CColor> out;
-    for (int y = static_cast<int>(r.top); y < static_cast<int>(r.bottom); ++y)
-        for (int x = static_cast<int>(r.left); x < static_cast<int>(r.right); ++x) out.push_back(b.renderer->getPixel(x, y));
-    return out;
-}
-
 } // namespace
 
 TEST_F(Menus, OptionMenuDrawsZonesIndicatorAndNothingWhenHidden) {
@@ -54,21 +46,15 @@ TEST_F(Menus, OptionMenuDrawsZonesIndicatorAndNothingWhenHidden) {
         const CRect r = box(big);
         auto* m = b.add(new TOptionMenu(r, nullptr, kFilterMode, nullptr, nullptr, 0, true, true));
         const int W = MENU_DELTA_BUTTON_WIDTH[big];
-        EXPECT_EQ(b.pixel(r.left + 1, r.top + 1), MENU_ARROW_COLOR);
         EXPECT_EQ(b.pixel(r.right - 2, r.top + 1), MENU_ARROW_COLOR);
-        EXPECT_EQ(b.pixel(r.left + W + 1, r.top + 1), MENU_INNER_COLOR);
         EXPECT_EQ(b.pixel(r.left + W - 1, r.top + 1), MENU_ARROW_COLOR) << "zone is W wide";
+        EXPECT_EQ(b.pixel(r.left + W + 1, r.top + 1), MENU_INNER_COLOR);
         // The indicator square shows on even phases only.
         const CPoint sq(r.left + INDICATOR_OFF[big] + r.getHeight() / 2, (r.top + r.bottom) / 2);
         for (int phase : {1, 2}) {
             m->setIndicator(true, phase);
             EXPECT_EQ(b.pixel(sq.x, sq.y), phase % 2 ? MENU_INNER_COLOR : INDICATOR_COLOR) << phase;
         }
-        m->setString("");
-        EXPECT_FALSE(m->isDirty()) << "an empty text is the blank already shown";
-        b.editor.finishedOpening = false;
-        EXPECT_EQ(b.litPixels(r), 0);
-        b.editor.finishedOpening = true;
         m->setTag(HIDDEN_MENU_TAG);
         EXPECT_EQ(b.litPixels(r), 0);
     }
@@ -89,12 +75,12 @@ TEST_F(Menus, OwnTextTagsAndEffectPathRows) {
         auto* plain = b.add(new TOptionMenu(CRect(0, 30, 150, 50), nullptr, 5));
         own->setString("other");
         plain->setString(k.second);
-        EXPECT_EQ(grab(b, CRect(0, 0, 150, 20)), grab(b, CRect(0, 30, 150, 50))) << k.first;
+        EXPECT_EQ(b.grab(CRect(0, 0, 150, 20)), b.grab(CRect(0, 30, 150, 50))) << k.first;
         b.frame->removeView(own);
         b.frame->removeView(plain);
     }
     b.add(new TOptionMenu(CRect(0, 100, 150, 160), nullptr, 344));
-    auto rowImage = [&](int k) { return grab(b, CRect(0, 100 + 20 * k, 150, 120 + 20 * k)); };
+    auto rowImage = [&](int k) { return b.grab(CRect(0, 100 + 20 * k, 150, 120 + 20 * k)); };
     p.setSteppedValue(344, 0);
     const auto top0 = rowImage(0), mid0 = rowImage(1), bottom0 = rowImage(2);
     EXPECT_NE(top0, mid0);
@@ -105,9 +91,8 @@ TEST_F(Menus, OwnTextTagsAndEffectPathRows) {
 }
 
 TEST_F(Menus, ZonesStepOrJumpAndNeverOpenTheList) {
-    const struct {
-        int side, shift, expect;  // side -1 the "-" zone, +1 the "+" zone
-    } cases[] = {{-1, 0, 4}, {1, 0, 6}, {-1, kShift, 0}, {1, kShift, 34}};
+    // side -1 the "-" zone, +1 the "+" zone
+    const struct { int side, shift, expect; } cases[] = {{-1, 0, 4}, {1, 0, 6}, {-1, kShift, 0}, {1, kShift, 34}};
     for (int big : {0, 3})
         for (const auto& k : cases) {
             ControlBench b(big, CRect(0, 0, 500, 120));
@@ -190,21 +175,13 @@ TEST_F(Menus, WheelDirectionAndPresetSelector) {
     b.wheel(CPoint(200, 115), 1.f);
     EXPECT_EQ(b.editor.calls, (std::vector<std::string>{"program 1", "program -1", "program -1"}));
     EXPECT_EQ(presenter.transcript().size(), 1u);
-    // Its arrows are drawn in the text colour on the background; no zones, no box.
-    EXPECT_EQ(b.pixel(298, 115), TEXT_COLOR);
-    EXPECT_EQ(b.litPixels(CRect(100, 100, 105, 130)), 0);
 }
 
 TEST_F(Menus, MenuButtonsOpenTheirSectionMenus) {
     ControlBench b;
-    const struct {
-        int type, modFX;
-        const char* call;
-    } cases[] = {{0, 0, "controlmenu"},   {1, 0, "ecsmenu"},        {3, 0, "layermenu 0"},    {5, 0, "layermenu 2"},
-                 {6, 0, "lfomenu"},       {7, 0, "arpmenu -1 -1"},  {8, 0, "chordmenu -1"},   {9, 0, "modmenu -1"},
-                 {10, 0, "velsplitmenu"}, {11, 0, "distortmenu"},   {12, 9, "modfxmenu"},     {12, 10, "gatermenu"},
-                 {13, 0, "delaymenu"},    {14, 0, "reverbmenu"},    {15, 0, "pathmenu"},      {16, 0, "playmenu"},
-                 {17, 0, "ampmenu"},      {18, 0, nullptr}};
+    const struct { int type, modFX; const char* call; } cases[] = {
+        {0, 0, "controlmenu"}, {1, 0, "ecsmenu"}, {5, 0, "layermenu 2"}, {7, 0, "arpmenu -1 -1"}, {9, 0, "modmenu -1"},
+        {12, 9, "modfxmenu"}, {12, 10, "gatermenu"}, {17, 0, "ampmenu"}, {18, 0, nullptr}};
     for (const auto& k : cases) {
         b.h.plugin().setSteppedValue(349, k.modFX);
         auto* btn = b.add(new TMenuButton(CRect(0, 0, 40, 20), nullptr, "", k.type, false, false));
@@ -214,13 +191,9 @@ TEST_F(Menus, MenuButtonsOpenTheirSectionMenus) {
         EXPECT_FALSE(btn->onWheel(CPoint(20, 10), 1.f, 0));
         b.frame->removeView(btn);
     }
-    b.add(new TMenuButton(CRect(10, 10, 30, 30), nullptr, "", 0, true, false));
-    EXPECT_EQ(b.pixel(19, 19), LED_ON_COLOR);
-    b.editor.finishedOpening = false;
-    EXPECT_EQ(b.litPixels(CRect(0, 0, 400, 300)), 0);
 }
 
-TEST_F(Menus, StrumButtonDrawsAndEditsTheShownChord) {
+TEST_F(Menus, StrumButtonEditsTheShownChord) {
     for (int big : {0, 3}) {
         SCOPED_TRACE(big);
         ControlBench b(big, CRect(0, 0, 500, 120));
@@ -229,12 +202,6 @@ TEST_F(Menus, StrumButtonDrawsAndEditsTheShownChord) {
         const int tag = CHORD_STRUM_TAGS[2];
         const CRect r = box(big, 100);
         b.add(new TMenuButton(r, nullptr, "10 ms", kMenuStrum, false, true));
-        const int W = MENU_DELTA_BUTTON_WIDTH[big];
-        EXPECT_EQ(b.pixel(r.left + 1, r.top + 1), MENU_ARROW_COLOR);
-        EXPECT_EQ(b.pixel(r.left + W + 1, r.top + 1), MENU_INNER_COLOR);
-        const auto inner = grab(b, CRect(r.left + W + 1, r.top, r.right - W - 1, r.bottom));
-        EXPECT_GT(std::count_if(inner.begin(), inner.end(), [](CColor c) { return c != MENU_INNER_COLOR; }), 10)
-            << "the label is drawn over the box";
         const CPoint right(r.right - 2, r.top + 5), left(r.left + 2, r.top + 5), mid(r.getCenter());
         b.click(right, kLButton | kShift);
         EXPECT_EQ(p.getParameter(tag), 1.0f);

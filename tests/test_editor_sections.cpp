@@ -1,71 +1,21 @@
 // The editor's sections: copy, paste, reset and undo over whole sections, the undo stacks
 // across program changes, and the section preset files through the file selector.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdlib>
-#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
-#include "editor/uEditor.h"
-#include "gui_support/GuiTestKit.h"
-#include "platform/dialogs.h"
-#include "platform/fileselect.h"
-#include "support/PluginHarness.h"
+#include "test_editor_util.h"
 
-using namespace guitest;
+using namespace edtest;
 namespace fs = std::filesystem;
 
 namespace {
 
-class SectionEditor : public uEditor {
-public:
-    using uEditor::uEditor;
-    bool failWrites = false;
-    bool writeSectionFile(const std::string& path, const std::string& text) override {
-        return !failWrites && uEditor::writeSectionFile(path, text);
-    }
-    // No pages: the section model needs none.
-    void createMainScreenControls() override {}
-    void createEasyScreenControls() override {}
-    void createBackScreen() override {}
-};
-
-struct Bench {
-    Bench() {
-        std::string p = TAV_PLUGIN_PATH;
-        CBitmap::setResourceFolder(p.substr(0, p.rfind('/')) + "/Tavrolune.resources");
-        delete h->getEditor();
-        ed = new SectionEditor(&h.plugin());
-        platform::dialogSetMode(platform::DialogMode::Scripted);
-        platform::dialogScriptClear();
-        platform::dialogTranscriptClear();
-        platform::fileSelectScriptClear();
-        dir = fs::path(std::getenv("XDG_DATA_HOME")) / "sections";
-        fs::create_directories(dir);
-    }
-    float value(int tag) { return h->getParameter(tag); }
-    int problems() {
-        int n = 0;
-        for (const auto& r : platform::dialogTranscript()) n += r.text == "Problem with Preset";
-        return n;
-    }
-    GuiStateGuard guard;
-    PluginHarness h;
-    SectionEditor* ed = nullptr;
-    fs::path dir;
-};
-
-float pattern(int tag, int seed) { return float((tag * 37 + seed * 101) % 997) / 996.f; }
-
-void scramble(APlugin& p, int section, const uEditor& ed, int seed) {
-    for (int i = 0; i < ed.getSectionTagCount(section); ++i) {
-        const int tag = ed.getSectionTag(section, i);
-        p.setParameter(tag, pattern(tag, seed));
-    }
+fs::path sectionDir() {
+    const fs::path dir = fs::path(std::getenv("XDG_DATA_HOME")) / "sections";
+    fs::create_directories(dir);
+    return dir;
 }
 
 std::string readAll(const fs::path& f) {
@@ -78,53 +28,53 @@ std::string readAll(const fs::path& f) {
 }  // namespace
 
 TEST(EditorSections, CopyPasteAndSwapMoveWholeSectionsAndTouchNothingElse) {
-    Bench b;
+    Bench b(kBare | kClosed);
     APlugin& p = b.h.plugin();
     for (int s = 0; s < uEditor::kNumSections; ++s) {
         SCOPED_TRACE(s);
         EXPECT_EQ(b.ed->getUndoIndex(s), -1);
         EXPECT_FALSE(b.ed->getClipboardValid(s));
-        scramble(p, s, *b.ed, 1);
+        b.scramble(s, 1);
         float copied[kNumParams], before[kNumParams];
-        for (int t = 0; t < kNumParams; ++t) copied[t] = b.value(t);
+        for (int t = 0; t < kNumParams; ++t) copied[t] = b.get(t);
         b.ed->copySection(s);
-        scramble(p, s, *b.ed, 2);
-        for (int t = 0; t < kNumParams; ++t) before[t] = b.value(t);
+        b.scramble(s, 2);
+        for (int t = 0; t < kNumParams; ++t) before[t] = b.get(t);
         const size_t automated = b.h.host().automated.size();
         b.ed->pasteSection(s);
         bool inSection[kNumParams] = {};
         for (int i = 0; i < b.ed->getSectionTagCount(s); ++i) inSection[b.ed->getSectionTag(s, i)] = true;
-        for (int t = 0; t < kNumParams; ++t) ASSERT_EQ(b.value(t), inSection[t] ? copied[t] : before[t]) << t;
+        for (int t = 0; t < kNumParams; ++t) ASSERT_EQ(b.get(t), inSection[t] ? copied[t] : before[t]) << t;
         EXPECT_EQ(b.h.host().automated.size(), automated) << "a paste is not told to the host";
     }
     // Layers map position by position.
-    scramble(p, 3, *b.ed, 4);
+    b.scramble(3, 4);
     float one[67], three[67];
-    for (int i = 0; i < 67; ++i) one[i] = b.value(b.ed->getSectionTag(1, i)), three[i] = b.value(b.ed->getSectionTag(3, i));
+    for (int i = 0; i < 67; ++i) one[i] = b.get(b.ed->getSectionTag(1, i)), three[i] = b.get(b.ed->getSectionTag(3, i));
     b.ed->swapSections(1, 3);
     b.ed->copySections(3, 2);
     for (int i = 0; i < 67; ++i) {
-        EXPECT_EQ(b.value(b.ed->getSectionTag(1, i)), three[i]);
-        EXPECT_EQ(b.value(b.ed->getSectionTag(2, i)), one[i]);
+        EXPECT_EQ(b.get(b.ed->getSectionTag(1, i)), three[i]);
+        EXPECT_EQ(b.get(b.ed->getSectionTag(2, i)), one[i]);
     }
     b.ed->copySection(27);  // refused
     EXPECT_FALSE(b.ed->getClipboardValid(27));
 }
 
 TEST(EditorSections, ResetSkipsTheEffectSwitchAndReachesTheHost) {
-    Bench b;
+    Bench b(kBare | kClosed);
     APlugin& p = b.h.plugin();
     for (int skip : {1, 0}) {
         for (int t : {104, 105, 106, 347, 346}) p.setParameter(t, t == 346 ? 1.f - p.getDefaultValue(t) : 0.77f);
         b.h.host().automated.clear();
         b.ed->resetSection(20, skip);
         EXPECT_EQ(b.h.host().automated.size(), skip ? 4u : 5u);
-        EXPECT_EQ(b.value(346) == p.getDefaultValue(346), skip == 0);
+        EXPECT_EQ(b.get(346) == p.getDefaultValue(346), skip == 0);
     }
 }
 
 TEST(EditorSections, SixteenLevelsOfUndoNewestFirstAndPlainWrites) {
-    Bench b;
+    Bench b(kBare | kClosed);
     for (int i = 0; i < 17; ++i) {
         b.h->setParameter(102, i / 20.f);
         b.ed->setSectionUndo(5);
@@ -134,15 +84,15 @@ TEST(EditorSections, SixteenLevelsOfUndoNewestFirstAndPlainWrites) {
     b.h.host().automated.clear();
     for (int i = 16; i >= 1; --i) {
         b.ed->undoSection(5);
-        EXPECT_FLOAT_EQ(b.value(102), i / 20.f);
+        EXPECT_FLOAT_EQ(b.get(102), i / 20.f);
     }
     b.ed->undoSection(5);
-    EXPECT_FLOAT_EQ(b.value(102), 1 / 20.f) << "the oldest snapshot was dropped";
+    EXPECT_FLOAT_EQ(b.get(102), 1 / 20.f) << "the oldest snapshot was dropped";
     EXPECT_TRUE(b.h.host().automated.empty());
 }
 
 TEST(EditorSections, AProgramAppliedWhileOpenEmptiesTheStacksOnTheUIThread) {
-    Bench b;
+    Bench b(kBare | kClosed);
     ASSERT_EQ(b.h.dispatch(effEditOpen), 1);
     b.ed->setSectionUndo(7);
     b.ed->copySection(7);
@@ -164,18 +114,16 @@ TEST(EditorSections, AProgramAppliedWhileOpenEmptiesTheStacksOnTheUIThread) {
 
 TEST(EditorSections, EveryFileTypeRoundTripsAndLoadsInAFreshInstance) {
     // Section saved, section loaded (same kind of file), values in the file.
-    const struct {
-        int save, load, values;
-        const char* ext;
-    } cases[] = {{2, 1, 67, "lyr"}, {8, 8, 146, "arp"}, {10, 10, 32, "mod"},
+    const struct { int save, load, values; const char* ext; } cases[] = {
+        {2, 1, 67, "lyr"}, {8, 8, 146, "arp"}, {10, 10, 32, "mod"},
                  {11, 11, 13, "vls"}, {15, 15, 105, "crs"}, {16, 19, 27, "crd"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ext);
-        Bench b;
+        Bench b(kBare | kClosed);
         APlugin& p = b.h.plugin();
-        scramble(p, c.save, *b.ed, 5);
+        b.scramble(c.save, 5);
         p.setSteppedValue(281, 2);  // layer 2 plays FM: its files go to the FM folder
-        const std::string file = (b.dir / (std::string("x.") + c.ext)).string();
+        const std::string file = (sectionDir() / (std::string("x.") + c.ext)).string();
         platform::fileSelectScriptChoose(file);
         b.ed->saveSection(c.save);
         const auto sel = platform::fileSelectTranscript().back().request;
@@ -185,19 +133,19 @@ TEST(EditorSections, EveryFileTypeRoundTripsAndLoadsInAFreshInstance) {
         EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), c.values + 1);
 
         for (int round = 0; round < 2; ++round) {
-            std::unique_ptr<Bench> fresh(round ? new Bench : nullptr);
+            std::unique_ptr<Bench> fresh(round ? new Bench(kBare | kClosed) : nullptr);
             Bench& t = round ? *fresh : b;
-            scramble(t.h.plugin(), c.load, *t.ed, 6);
-            const float outside = t.value(659);
+            t.scramble(c.load, 6);
+            const float outside = t.get(659);
             t.h.host().automated.clear();
             platform::fileSelectScriptChoose(file);
             t.ed->loadSection(c.load);
             EXPECT_EQ(t.problems(), 0);
             EXPECT_TRUE(t.h.host().automated.empty()) << "a load is not told to the host";
             for (int i = 0; i < c.values; ++i)
-                ASSERT_NEAR(t.value(t.ed->getSectionTag(c.load, i)), p.getParameter(b.ed->getSectionTag(c.save, i)), 1e-6)
+                ASSERT_NEAR(t.get(t.ed->getSectionTag(c.load, i)), p.getParameter(b.ed->getSectionTag(c.save, i)), 1e-6)
                     << i;
-            if (c.save == 15) { EXPECT_EQ(t.value(659), outside) << "chord 4's last pans stay out of the file"; }
+            if (c.save == 15) { EXPECT_EQ(t.get(659), outside) << "chord 4's last pans stay out of the file"; }
             if (c.save == 8) {
                 char folder[128], preset[64];
                 t.h->readArpPresetIdentity(folder, preset);
@@ -216,45 +164,45 @@ TEST(EditorSections, BadFilesChangeNothingAndSayOnce) {
     const std::string rest = good.substr(9);
     const std::string bad[] = {"", "V1.0\n", few, tenMB + "\n" + good.substr(5), "V1.0\nhello\n" + rest,
                                "V1.0\nnan\n" + rest, "V1.0\n1.5\n" + rest, "V1.0\n1.000001\n" + rest};
-    Bench b;
+    Bench b(kBare | kClosed);
     for (const std::string& text : bad) {
-        const fs::path f = b.dir / "bad.crd";
+        const fs::path f = sectionDir() / "bad.crd";
         std::ofstream(f, std::ios::binary) << text;
-        scramble(b.h.plugin(), 17, *b.ed, 7);
+        b.scramble(17, 7);
         float before[27];
-        for (int i = 0; i < 27; ++i) before[i] = b.value(583 + i);
+        for (int i = 0; i < 27; ++i) before[i] = b.get(583 + i);
         platform::dialogTranscriptClear();
         platform::fileSelectScriptChoose(f.string());
         b.ed->loadSection(17);
         EXPECT_EQ(b.problems(), 1) << text.substr(0, 40);
-        for (int i = 0; i < 27; ++i) ASSERT_EQ(b.value(583 + i), before[i]) << i;
+        for (int i = 0; i < 27; ++i) ASSERT_EQ(b.get(583 + i), before[i]) << i;
     }
     // Any first word; 28 values load the first 27; 0 and 1 are accepted.
-    std::ofstream(b.dir / "ok.crd", std::ios::binary) << "X\n" << few.substr(5, 4 * 25) << "1.000000 0.000000\n0.3\n";
+    std::ofstream(sectionDir() / "ok.crd", std::ios::binary) << "X\n" << few.substr(5, 4 * 25) << "1.000000 0.000000\n0.3\n";
     platform::dialogTranscriptClear();
-    platform::fileSelectScriptChoose((b.dir / "ok.crd").string());
+    platform::fileSelectScriptChoose((sectionDir() / "ok.crd").string());
     b.ed->loadSection(17);
     EXPECT_EQ(b.problems(), 0);
-    EXPECT_EQ(b.value(608), 1.f);
-    EXPECT_EQ(b.value(609), 0.f);
+    EXPECT_EQ(b.get(608), 1.f);
+    EXPECT_EQ(b.get(609), 0.f);
 }
 
 TEST(EditorSections, AFailedSaveKeepsTheOldFileAndSaysSo) {
-    Bench b;
-    const fs::path f = b.dir / "keep.mod";
+    Bench b(kBare | kClosed);
+    const fs::path f = sectionDir() / "keep.mod";
     std::ofstream(f) << "old";
-    fs::create_directories(b.dir / "folder.mod");
+    fs::create_directories(sectionDir() / "folder.mod");
     for (int k = 0; k < 2; ++k) {
         b.ed->failWrites = k == 0;
         platform::dialogTranscriptClear();
-        platform::fileSelectScriptChoose((k == 0 ? f : b.dir / "folder.mod").string());
+        platform::fileSelectScriptChoose((k == 0 ? f : sectionDir() / "folder.mod").string());
         b.ed->saveSection(10);
         EXPECT_EQ(b.problems(), 1);
     }
     EXPECT_EQ(readAll(f), "old");
-    EXPECT_TRUE(fs::is_directory(b.dir / "folder.mod"));
+    EXPECT_TRUE(fs::is_directory(sectionDir() / "folder.mod"));
     // No temporary file is left behind.
     int files = 0;
-    for (const auto& e : fs::directory_iterator(b.dir)) files += e.path().filename().string()[0] == '.';
+    for (const auto& e : fs::directory_iterator(sectionDir())) files += e.path().filename().string()[0] == '.';
     EXPECT_EQ(files, 0);
 }

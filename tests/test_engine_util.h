@@ -211,6 +211,9 @@ public:
     void noteOff(int note, int channel = 0, int delta = 0) {
         send({{(uint8_t)(0x80 | channel), (uint8_t)note, 0}}, delta);
     }
+    // A key pressed or released, then n samples rendered.
+    std::vector<float> play(int note, int n = 1) { noteOn(note); return render(n); }
+    std::vector<float> lift(int note, int n = 1) { noteOff(note); return render(n); }
 
     // Renders n samples in blocks; returns the left channel (right kept in lastRight).
     std::vector<float> render(int n, int block = 256) {

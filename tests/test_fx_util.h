@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -72,6 +73,22 @@ inline std::vector<float> sine(int n, double freq, double amp, double rate = 441
     std::vector<float> v(n);
     for (int i = 0; i < n; ++i) v[i] = (float)(amp * std::sin(2.0 * kPi * freq * i / rate));
     return v;
+}
+
+// Deterministic white noise in [-amp, amp].
+inline std::vector<float> noise(int n, uint32_t seed, float amp) {
+    std::vector<float> v((std::size_t)n);
+    for (float& x : v) {
+        seed = seed * 1664525u + 1013904223u;
+        x = amp * (float)((int32_t)seed) * 4.656613e-10f;
+    }
+    return v;
+}
+
+inline bool allFinite(const std::vector<float>& x) {
+    for (float v : x)
+        if (!std::isfinite(v)) return false;
+    return true;
 }
 
 inline std::vector<float> impulse(int n) {

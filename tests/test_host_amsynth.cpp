@@ -45,19 +45,16 @@ protected:
 
     static std::vector<TimedMidiEvent> chord(double rate, double seconds) {
         std::vector<TimedMidiEvent> events;
-        int64_t off = (int64_t)(rate * seconds);
         for (uint8_t key : {57, 60, 64}) {
             TimedMidiEvent on;
             on.frame = 0;
             on.bytes[0] = 0x90;
             on.bytes[1] = key;
             on.bytes[2] = 100;
-            events.push_back(on);
-            TimedMidiEvent o = on;
-            o.frame = off;
-            o.bytes[0] = 0x80;
-            o.bytes[2] = 0;
-            events.push_back(o);
+            TimedMidiEvent off = on;
+            off.frame = (int64_t)(rate * seconds);
+            off.bytes[0] = 0x80;
+            events.insert(events.end(), {on, off});
         }
         return events;
     }
@@ -71,34 +68,23 @@ double rms(const std::vector<float>& v, size_t from, size_t to) {
 
 }  // namespace
 
-TEST_F(HostAmsynth, LoadsAsAnInstrument) {
+TEST_F(HostAmsynth, LoadsAsAnInstrumentAndTwoInstancesShareTheModule) {
     std::string error;
-    std::unique_ptr<VstPlugin> p = loadAmsynth(error);
-    ASSERT_TRUE(p) << error;
-    EXPECT_EQ(p->effect()->magic, kEffectMagic);
-    EXPECT_EQ(p->module()->entryName(), "VSTPluginMain");
-    p->open();
-    EXPECT_TRUE(p->hasFlag(effFlagsIsSynth));
-    EXPECT_GE(p->numOutputs(), 2);
-    EXPECT_GT(p->numParams(), 0);
-    EXPECT_EQ(p->dispatch(effGetPlugCategory), kPlugCategSynth);
-    EXPECT_FALSE(p->dispatchString(effGetEffectName).empty());
-    for (int32_t i = 0; i < p->numParams(); ++i) EXPECT_FALSE(p->paramName(i).empty()) << i;
-}
-
-TEST_F(HostAmsynth, TwoInstancesShareTheModule) {
-    std::string error;
-    std::shared_ptr<VstModule> module = amsynthModule();
-    ASSERT_TRUE(module);
-    std::unique_ptr<VstPlugin> a = VstPlugin::create(module, HostIdentity(), error);
-    std::unique_ptr<VstPlugin> b = VstPlugin::create(module, HostIdentity(), error);
+    std::unique_ptr<VstPlugin> a = loadAmsynth(error), b = loadAmsynth(error);
     ASSERT_TRUE(a && b) << error;
-    EXPECT_NE(a->effect(), b->effect());
+    EXPECT_EQ(a->module(), b->module());
+    EXPECT_EQ(a->module()->entryName(), "VSTPluginMain");
     a->open();
     b->open();
+    EXPECT_TRUE(a->hasFlag(effFlagsIsSynth));
+    EXPECT_GE(a->numOutputs(), 2);
+    EXPECT_EQ(a->dispatch(effGetPlugCategory), kPlugCategSynth);
+    EXPECT_FALSE(a->dispatchString(effGetEffectName).empty());
+    ASSERT_GT(a->numParams(), 0);
+    for (int32_t i = 0; i < a->numParams(); ++i) EXPECT_FALSE(a->paramName(i).empty()) << i;
     a->setParameter(0, 0.25f);
     b->setParameter(0, 0.75f);
-    EXPECT_NE(a->getParameter(0), b->getParameter(0));
+    EXPECT_NE(a->getParameter(0), b->getParameter(0)) << "each instance has its own state";
 }
 
 TEST_F(HostAmsynth, ChordIsAudibleAndClean) {
@@ -114,24 +100,7 @@ TEST_F(HostAmsynth, ChordIsAudibleAndClean) {
         ASSERT_TRUE(renderSession(*p, chord(44100.0, 0.5), ro, rr, error)) << error;
         ASSERT_EQ(rr.audio[0].size(), 44100u);
         EXPECT_TRUE(rr.clean()) << rr.faults[0].describe() << " / " << rr.faults[1].describe();
-        for (const auto& ch : rr.audio)
-            for (float v : ch) ASSERT_TRUE(std::isfinite(v));
-        // While the chord is held the output is clearly audible.
-        double held = rms(rr.audio[0], 2205, 22050);
-        EXPECT_GT(held, 0.01) << "block " << block;
-        EXPECT_GT(rms(rr.audio[1], 2205, 22050), 0.01);
-        EXPECT_GT(rr.realTimeFactor, 0.0);
+        // While the chord is held the output is clearly audible on both sides.
+        for (const auto& ch : rr.audio) EXPECT_GT(rms(ch, 2205, 22050), 0.01) << "block " << block;
     }
-}
-
-TEST_F(HostAmsynth, SilenceWithoutNotes) {
-    std::string error;
-    std::unique_ptr<VstPlugin> p = loadAmsynth(error);
-    ASSERT_TRUE(p) << error;
-    RenderOptions ro;
-    ro.lengthFrames = 22050;
-    RenderResult rr;
-    ASSERT_TRUE(renderSession(*p, {}, ro, rr, error)) << error;
-    EXPECT_TRUE(rr.clean());
-    EXPECT_LT(rms(rr.audio[0], 0, 22050), 1e-4);
 }

@@ -102,17 +102,6 @@ TEST_F(StartupPrefs, ControllerMapAndMidiChannelComeFromTheStore) {
     EXPECT_EQ(h->midiChannel, -1);
 }
 
-TEST_F(StartupPrefs, MachineWideFolderIsAdoptedIntoTheUsersStore) {
-    writeSystemPrefs("s ModDir=/srv/shared/mod/\n");
-    PluginHarness h;
-    EXPECT_EQ(h->modDir, "/srv/shared/mod/");
-    platform::prefsReload();
-    const fs::path userFile = platform::prefsFilePath();
-    std::ifstream in(userFile);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_NE(text.find("/srv/shared/mod/"), std::string::npos) << text;
-}
-
 TEST_F(StartupPrefs, KilledWriterLeavesOldOrNewStoreNeverABrokenOne) {
     saveIntToPrefs("Seed", 1);
     for (int round = 0; round < 12; ++round) {

@@ -169,90 +169,47 @@ bool parse(const std::string& text, float* table) { return tunfile::parse(text.d
 
 }  // namespace
 
-TEST(TuningFile, EntriesGiveCentsAboveNoteZero) {
-    float t[128];
-    ASSERT_TRUE(parse("[Tuning]\nnote 69=6900\nnote 70=7050.5\nnote 0=-100\n", t));
-    EXPECT_FLOAT_EQ(t[69], 69.0f);
-    EXPECT_FLOAT_EQ(t[70], 70.505f);
-    EXPECT_FLOAT_EQ(t[0], -1.0f);
-    EXPECT_FLOAT_EQ(t[71], 71.0f) << "notes without an entry stay equal-tempered";
-}
-
-TEST(TuningFile, TheExactSectionWinsAndTheLastHeaderOfAKindCounts) {
-    float t[128];
-    ASSERT_TRUE(parse("[Exact Tuning]\nnote 60=6010\n[Tuning]\nnote 60=6050\nnote 61=6150\n"
-                      "; end\n[Exact Tuning]\nnote 62=6220\n",
-                      t));
-    EXPECT_FLOAT_EQ(t[62], 62.2f);
-    EXPECT_FLOAT_EQ(t[60], 60.0f) << "only the last exact section is read";
-    EXPECT_FLOAT_EQ(t[61], 61.0f);
-    ASSERT_TRUE(parse("[Tuning Old]\nnote 60=6050\n[Tuni]\nnote 61=6150\n", t));
-    EXPECT_FLOAT_EQ(t[61], 61.5f) << "a header is known by five characters";
-    EXPECT_FLOAT_EQ(t[60], 60.0f);
-}
-
-TEST(TuningFile, ACommentEndsTheSectionOtherLinesAreSkipped) {
-    float t[128];
-    ASSERT_TRUE(parse("[Tuning]\n; comment\nnote 69=6950\n", t));
-    EXPECT_FLOAT_EQ(t[69], 69.0f);
-    ASSERT_TRUE(parse("[Tuning]\r\n\r\nbase=5\r\n[Other]\r\nNote 60=6100\r\nnote 69=6950\r\n", t));
-    EXPECT_FLOAT_EQ(t[69], 69.5f);
-    EXPECT_FLOAT_EQ(t[60], 60.0f) << "\"Note\" is not \"note\"";
-}
-
-TEST(TuningFile, BadEntriesAreIgnored) {
-    float t[128];
-    ASSERT_TRUE(parse("[Tuning]\nnote 128=100\nnote -1=100\nnote 5=\nnote =100\nnote x=100\n"
-                      "note 6=nan\nnote 7=inf\nnote 8=abc\nnote 99999999999999999999=1\nnote 9==950\n"
-                      "note 10=1000=77\nnote\nnote 1\n",
-                      t));
-    for (int n = 0; n < 128; ++n) {
-        if (n == 9 || n == 10) continue;
-        EXPECT_FLOAT_EQ(t[n], (float)n) << n;
+// Each file: whether it parses, and the pitch of some notes afterwards (every other note
+// stays equal-tempered).
+TEST(TuningFile, ParsesEntriesSectionsCommentsLineEndsAndBadInput) {
+    const std::string longLine = "[Tuning]\nnote 69=6950" + std::string(5000, ' ') + "x\nnote 70=7050\n";
+    const std::string longComment = "[Tuning]\n;" + std::string(300, 'c') + "note 60=6100\nnote 61=6150\n";
+    const struct {
+        std::string text;
+        std::vector<std::pair<int, float>> pitches;
+    } rows[] = {
+        {"[Tuning]\nnote 69=6900\nnote 70=7050.5\nnote 0=-100\n", {{69, 69.f}, {70, 70.505f}, {0, -1.f}}},
+        // Only the last exact section counts; a header is known by five characters.
+        {"[Exact Tuning]\nnote 60=6010\n[Tuning]\nnote 60=6050\nnote 61=6150\n; end\n[Exact Tuning]\nnote 62=6220\n",
+         {{62, 62.2f}}},
+        {"[Tuning Old]\nnote 60=6050\n[Tuni]\nnote 61=6150\n", {{61, 61.5f}}},
+        // A comment ends the section; other lines and "Note" are skipped.
+        {"[Tuning]\n; comment\nnote 69=6950\n", {}},
+        {"[Tuning]\r\n\r\nbase=5\r\n[Other]\r\nNote 60=6100\r\nnote 69=6950\r\n", {{69, 69.5f}}},
+        {"[Tuning]\nnote 128=100\nnote -1=100\nnote 5=\nnote =100\nnote x=100\nnote 6=nan\nnote 7=inf\n"
+         "note 8=abc\nnote 99999999999999999999=1\nnote 9==950\nnote 10=1000=77\nnote\nnote 1\n",
+         {{9, 9.5f}}},
+        {"[Tuning]\nnote 1=1e30\nnote 2=-1e30\n", {{1, tunfile::kHighestPitch}, {2, tunfile::kLowestPitch}}},
+        {longLine, {{69, 69.5f}, {70, 70.5f}}},
+        {longComment, {}},
+        {"\xEF\xBB\xBF[Tuning]\nnote 69=6950\n", {{69, 69.5f}}},
+        {"; old\n[Tuning]\nnote 69=6950\nnote 70=7050\n;\nnote 71=7150\n", {{69, 69.5f}, {70, 70.5f}}},
+        {"; old\r\n[Tuning]\r\nnote 69=6950\r\nnote 70=7050\r\n;\r\nnote 71=7150\r\n", {{69, 69.5f}, {70, 70.5f}}},
+        {"; old\r[Tuning]\rnote 69=6950\rnote 70=7050\r;\rnote 71=7150\r", {{69, 69.5f}, {70, 70.5f}}},
+    };
+    for (const auto& r : rows) {
+        float t[128];
+        ASSERT_TRUE(parse(r.text, t)) << r.text.substr(0, 40);
+        for (int n = 0; n < 128; ++n) {
+            float want = (float)n;
+            for (const auto& p : r.pitches)
+                if (p.first == n) want = p.second;
+            EXPECT_FLOAT_EQ(t[n], want) << "note " << n << " of " << r.text.substr(0, 40);
+        }
     }
-    EXPECT_FLOAT_EQ(t[9], 9.5f) << "further '=' are dropped";
-    EXPECT_FLOAT_EQ(t[10], 10.0f);
-}
-
-TEST(TuningFile, ValuesAreHeldToASaneRange) {
-    float t[128];
-    ASSERT_TRUE(parse("[Tuning]\nnote 1=1e30\nnote 2=-1e30\n", t));
-    EXPECT_FLOAT_EQ(t[1], tunfile::kHighestPitch);
-    EXPECT_FLOAT_EQ(t[2], tunfile::kLowestPitch);
-}
-
-TEST(TuningFile, LongLinesAreReadWhole) {
-    float t[128];
-    const std::string longComment = "[Tuning]\nnote 69=6950" + std::string(5000, ' ') + "x\nnote 70=7050\n";
-    ASSERT_TRUE(parse(longComment, t));
-    EXPECT_FLOAT_EQ(t[69], 69.5f);
-    EXPECT_FLOAT_EQ(t[70], 70.5f);
-    // A long line is one line: its tail does not start a new entry.
-    const std::string tail = "[Tuning]\n;" + std::string(300, 'c') + "note 60=6100\nnote 61=6150\n";
-    ASSERT_TRUE(parse(tail, t));
-    EXPECT_FLOAT_EQ(t[60], 60.0f);
-    EXPECT_FLOAT_EQ(t[61], 61.0f) << "the comment ends the section";
-}
-
-TEST(TuningFile, WithoutASectionNothingIsWritten) {
+    // Without a section nothing is written.
     float t[128];
     for (float& v : t) v = -5.0f;
-    EXPECT_FALSE(parse("", t));
-    EXPECT_FALSE(parse("note 69=6950\n", t));
-    EXPECT_FALSE(parse("[Tun\nnote 69=6950\n", t));
+    for (const char* text : {"", "note 69=6950\n", "[Tun\nnote 69=6950\n"}) EXPECT_FALSE(parse(text, t)) << text;
     for (float v : t) EXPECT_EQ(v, -5.0f);
-    EXPECT_TRUE(parse("\xEF\xBB\xBF[Tuning]\nnote 69=6950\n", t)) << "a byte-order mark is no obstacle";
-    EXPECT_FLOAT_EQ(t[69], 69.5f);
-}
-
-TEST(TuningFile, EveryKindOfLineEndReadsAlike) {
-    for (const char* br : {"\n", "\r\n", "\r"}) {
-        const std::string text = std::string("; old Mac file") + br + "[Tuning]" + br + "note 69=6950" + br +
-                                 "note 70=7050" + br + ";" + br + "note 71=7150" + br;
-        float t[128];
-        ASSERT_TRUE(parse(text, t)) << (int)br[0];
-        EXPECT_FLOAT_EQ(t[69], 69.5f) << (int)br[0];
-        EXPECT_FLOAT_EQ(t[70], 70.5f) << (int)br[0];
-        EXPECT_FLOAT_EQ(t[71], 71.0f) << "the comment ends the section";
-    }
 }

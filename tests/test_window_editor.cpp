@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -196,8 +197,8 @@ protected:
             EXPECT_EQ(host.ask("quit"), "BYE");
             const int status = host.finish();
             const std::string err = testfiles::readFile(scratch + "/host-stderr.txt");
-            // Known: the GUI layer's font cache is never freed, so LeakSanitizer reports it once
-            // the host unloads the plug-in; any other sanitizer report or failure still counts.
+            // fontconfig and cairo keep some memory of their own after the host unloads the
+            // plug-in, which LeakSanitizer may report; any other sanitizer report still counts.
             const bool onlyFontCacheLeak = status == 1 && err.find("LeakSanitizer") != std::string::npos &&
                                            err.find("ERROR: AddressSanitizer") == std::string::npos &&
                                            err.find("runtime error") == std::string::npos;
@@ -323,6 +324,18 @@ TEST_F(WindowEditor, KnobDragMenuChoiceAndKeyDoWhatTheySayWithBalancedGestures) 
     EXPECT_NE(field(edits, "begin"), "0");
     const int knobTag = moved[0].first;
 
+    // The ribbon along the bottom: a press and a drag along it reach the host as tag 126.
+    ASSERT_EQ(host.ask("mark"), "OK");
+    for (std::vector<std::string> step : {at(200, 746), {"mousedown", "1"}, at(300, 746), at(400, 746), {"mouseup", "1"}}) {
+        xdo(step);
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    }
+    rest();
+    ASSERT_EQ(host.ask("sync"), "OK");
+    edits = host.ask("edits");
+    EXPECT_EQ(field(edits, "last"), "126") << edits;
+    EXPECT_EQ(field(edits, "begin"), field(edits, "end"));
+
     // The play mode menu ("Poly"): a real pop-up, another entry chosen with the keys.
     ASSERT_EQ(host.ask("mark"), "OK");
     click(522, 600);
@@ -332,6 +345,8 @@ TEST_F(WindowEditor, KnobDragMenuChoiceAndKeyDoWhatTheySayWithBalancedGestures) 
     rest();
     ASSERT_EQ(host.ask("sync"), "OK");
     moved = changes(host.ask("changed"));
+    // The ribbon may still be springing back to its rest.
+    moved.erase(std::remove_if(moved.begin(), moved.end(), [](const auto& m) { return m.first == 126; }), moved.end());
     edits = host.ask("edits");
     ASSERT_EQ(moved.size(), 1u) << edits;
     EXPECT_NE(moved[0].first, knobTag);

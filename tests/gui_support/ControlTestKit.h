@@ -1,14 +1,17 @@
 // Helpers of the control tests: an editor that stands in for the real one (a real plug-in
-// behind it, menu requests recorded, edit gestures reaching the plug-in's recording host),
-// and an off-screen frame of the size a test needs at one of the four editor sizes.
+// behind it, menu requests recorded, edit gestures reaching the plug-in's recording host), a
+// listener that writes parameter controls to the plug-in with host automation as the editor
+// does, and an off-screen frame of the size a test needs at one of the four editor sizes.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "controls/TControlEditor.h"
 #include "controls/TControlLook.h"
 #include "gui_support/GuiTestKit.h"
+#include "plugin/uPlugin.h"
 #include "support/PluginHarness.h"
 
 namespace guitest {
@@ -84,6 +87,15 @@ public:
     std::vector<std::string> calls;
 };
 
+class AutomatingListener : public RecordingListener {
+public:
+    void valueChanged(CControl* c) override {
+        RecordingListener::valueChanged(c);
+        APlugin* plugin = controlPlugin(c);
+        if (plugin && tlook::isParameterTag(c->getTag())) plugin->setParameterAutomated(c->getTag(), c->getValue());
+    }
+};
+
 // A plug-in, a fake editor and an off-screen frame at one editor size, with the background
 // painted black; the frame is closed first at the end of the scope.
 class ControlBench {
@@ -120,6 +132,19 @@ public:
     void render() {
         if (!renderer) renderer.reset(new OffscreenRenderer(frame));
         renderer->renderAll();
+    }
+    // The pixels of `r` (frame coordinates), row by row.
+    std::vector<CColor> grab(const CRect& r) {
+        render();
+        std::vector<CColor> out;
+        for (int y = static_cast<int>(r.top); y < static_cast<int>(r.bottom); ++y)
+            for (int x = static_cast<int>(r.left); x < static_cast<int>(r.right); ++x) out.push_back(renderer->getPixel(x, y));
+        return out;
+    }
+    int maxGreen(const CRect& r) {
+        int g = 0;
+        for (CColor c : grab(r)) g = std::max<int>(g, c.green);
+        return g;
     }
     // Pixels of `r` (frame coordinates) that differ from black.
     int litPixels(const CRect& r) {

@@ -1,0 +1,651 @@
+// The engine: MIDI events and their timing, voices and their allocation in every play mode,
+// chords and strums, and the output stage (clip, brick filter, spread, pending programs).
+#include <gtest/gtest.h>
+
+#include <xmmintrin.h>
+
+#include "platform/prefs.h"
+#include "test_engine_util.h"
+
+using namespace enginetest;
+
+namespace {
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override { tavtest::isolatePluginHome(tavtest::hostScratchDir("engine")); }
+};
+using EngineMidi = EngineTest;
+using EngineNotes = EngineTest;
+using EngineOutput = EngineTest;
+using EngineVoices = EngineTest;
+
+int pendingSlots(APlugin& p) {
+    int n = 0;
+    for (int i = 1; i < kMidiQueueSize; ++i)
+        if (p.midiQueue[i]->deltaFrames != -99) ++n;
+    return n;
+}
+
+int64_t divergence(const std::vector<float>& a, const std::vector<float>& b) {
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        if (a[i] != b[i]) return (int64_t)i;
+    return -1;
+}
+
+int voiceOf(APlugin& p, int note) {
+    for (int v = 0; v < kNumVoices; ++v)
+        if (p.voiceNote[v] == note && p.voiceKeyOn[v]) return v;
+    return -1;
+}
+
+// Short release so released voices fall silent within a few thousand samples.
+Params quickRelease(int playMode = 0) {
+    return with(plainWave(0), {{8, 0.1f}, {244, playModeValue(playMode)}});
+}
+
+float chordNotes(int count) { return stepped(count - 1, 5.99f); }
+
+// Chord 1 on with the given notes (semitones), strum value and chord mode.
+Params chordPatch(const std::vector<int>& semis, float strum, int mode = 0) {
+    Params p = with(plainWave(1), {{554, 1.0f},
+                                   {555, stepped(mode, 23.99f)},
+                                   {CHORD_NOTES_TAGS[0], chordNotes((int)semis.size())},
+                                   {CHORD_STRUM_TAGS[0], strum},
+                                   {CHORD_STRUM_SYNC_ON_TAGS[0], 0.0f}});
+    for (size_t i = 0; i < semis.size(); ++i)
+        p.push_back({CHORD_SEMI_TAGS[0] + (int)i, ((float)(semis[i] + 48) + 0.1f) / 96.99f});
+    return p;
+}
+
+// All three layers, one per model, full volume, a six-note chord per key.
+Params loudPatch() {
+    Params p = {{1, 1.0f},           {5, 0.0f},          {7, 1.0f},  {541, 0.0f},
+                {554, 1.0f},         {CHORD_NOTES_TAGS[0], chordNotes(6)},
+                {LAYER_ON_TAGS[0], 1.0f}, {LAYER_ON_TAGS[1], 1.0f}, {LAYER_ON_TAGS[2], 1.0f},
+                {LAYER_SOURCE_TAGS[0], sourceValue(0)}, {LAYER_SOURCE_TAGS[1], sourceValue(1)},
+                {LAYER_SOURCE_TAGS[2], sourceValue(3)}, {WAVE_TAGS[2], waveValue(2)}};
+    for (int layer = 0; layer < 3; ++layer) p.push_back({VOL_TAGS[layer], 1.0f});
+    for (int i = 1; i < 6; ++i) p.push_back({CHORD_SEMI_TAGS[0] + i, ((float)(48 + 3 * i) + 0.1f) / 96.99f});
+    return p;
+}
+
+std::vector<tavhost::TimedMidiEvent> busyPhrase(double rate) {
+    std::vector<tavhost::TimedMidiEvent> ev;
+    for (int i = 0; i < 24; ++i) {
+        const int64_t t = (int64_t)(i * 0.05 * rate);
+        ev.push_back(midi(t, 0x90, (uint8_t)(30 + 3 * i), 127));
+        ev.push_back(midi(t + (int64_t)(0.6 * rate), 0x80, (uint8_t)(30 + 3 * i), 0));
+    }
+    ev.push_back(midi((int64_t)(0.3 * rate), 0xE0, 0, 127));
+    ev.push_back(midi((int64_t)(0.4 * rate), 0xB0, 1, 127));
+    return ev;
+}
+
+}  // namespace
+
+// --- MIDI input ---------------------------------------------------------------------------
+
+TEST_F(EngineMidi, NotesStartAtTheSampleOfTheirEvent) {
+    const Params params = plainWave(1);
+    HostRun irregular, rate44;
+    irregular.block = 512;
+    irregular.randomBlockSeed = 7;
+    rate44.rate = 44100.0;
+    rate44.block = 1000;
+    const std::pair<int64_t, HostRun> cases[] = {{0, HostRun()}, {3333, irregular}, {777, rate44}};
+    for (const auto& c : cases) {
+        const Rendered r = render(params, {midi(c.first, 0x90, 60, 100)}, c.first + 2000, c.second);
+        ASSERT_TRUE(r.clean) << r.faults;
+        EXPECT_EQ(firstAbove(r.left, 1e-4f), c.first) << "block " << c.second.block;
+    }
+    // A second note in the same block starts at its own sample.
+    const Rendered one = render(params, {midi(100, 0x90, 60, 100)}, 1000);
+    const Rendered two = render(params, {midi(100, 0x90, 60, 100), midi(170, 0x90, 67, 100)}, 1000);
+    EXPECT_EQ(divergence(one.left, two.left), 170);
+}
+
+TEST_F(EngineMidi, QueueClampsOffsetsDropsOverflowAndSurvivesNull) {
+    Engine e;
+    APlugin& p = e.p();
+    EXPECT_EQ(p.processEvents(nullptr), 1);
+    VstEvents empty{};
+    empty.numEvents = -3;
+    EXPECT_EQ(p.processEvents(&empty), 1);
+
+    // Negative offsets play in the first sample; a huge one within the largest block.
+    e.send({{0x90, 60, 100}}, -5);
+    e.send({{0x90, 62, 100}}, -99);
+    e.send({{0x90, 64, 100}}, 2000000000);
+    e.render(1);
+    EXPECT_EQ(p.midiQueueCount, 1);
+    EXPECT_TRUE(p.voiceKeyOn[0] && p.voiceKeyOn[1]);
+    e.render(8192);
+    EXPECT_EQ(pendingSlots(p), 0) << "every slot came due and was freed";
+    EXPECT_EQ(p.getNotesOn(), 3);
+
+    // 300 events in one block: 250 are kept, the rest dropped, and all kept ones play.
+    std::vector<std::vector<uint8_t>> many;
+    for (int i = 0; i < 300; ++i) many.push_back({0xB0, 1, (uint8_t)(i % 128)});
+    e.send(many, 10);
+    EXPECT_EQ(pendingSlots(p), 250);
+    e.render(11);
+    EXPECT_EQ(pendingSlots(p), 0);
+    EXPECT_FLOAT_EQ(p.modWheelValue, (float)(249 % 128) / 127.0f) << "kept in arrival order";
+}
+
+TEST_F(EngineMidi, ChannelPreferenceFiltersNotesAndNegativeMeansAll) {
+    Engine e;
+    APlugin& p = e.p();
+    saveIntToPrefs("MIDIChannel", 40);
+    p.updateMIDIChannel(false);
+    EXPECT_EQ(p.midiChannel, -1) << "an unusable preference means every channel";
+    saveIntToPrefs("MIDIChannel", 4);
+    p.updateMIDIChannel(false);
+    e.noteOn(60, 100, 4);
+    e.noteOn(61, 100, 3);
+    e.render(16);
+    EXPECT_EQ(p.getNotesOn(), 1);
+    saveIntToPrefs("MIDIChannel", -1);
+    p.updateMIDIChannel(false);
+    EXPECT_EQ(p.getNotesOn(), 0) << "a channel change switches everything off";
+    e.noteOn(61, 100, 9);
+    e.render(16);
+    EXPECT_EQ(p.getNotesOn(), 1);
+}
+
+TEST_F(EngineMidi, BendsAreHeardGloballyAndPerChannelInPolyMpe) {
+    const double rate = 48000.0;
+    // Range up "2" semitones; the full bend arrives before the note.
+    const Rendered r = render(with(plainWave(0), {{247, bendRangeValue(2)}}),
+                              {midi(0, 0xE0, 127, 127), midi(10, 0x90, 57, 100)}, 28800);
+    ASSERT_TRUE(r.clean);
+    EXPECT_NEAR(cents(zeroCrossingFrequency(r.left, 4800, 19200, rate), formulaFrequency(59)), 0.0, 1.0);
+
+    // Poly MPE: only the note of the bent channel moves.
+    const Params mpe = with(plainWave(0), {{244, playModeValue(1)}, {247, bendRangeValue(2)}});
+    const Rendered m = render(mpe, {midi(0, 0x90, 57, 100), midi(0, 0x91, 64, 100), midi(100, 0xE1, 127, 127)},
+                              48000);
+    ASSERT_TRUE(m.clean);
+    const auto at = [&](int note) { return amplitudeAt(m.left, 9600, 32768, formulaFrequency(note), rate); };
+    EXPECT_GT(at(57), 0.01) << "the channel 1 note keeps its pitch";
+    EXPECT_GT(at(66), 0.01) << "the channel 2 note is bent a whole tone";
+    EXPECT_LT(at(64), 0.05 * at(66));
+}
+
+TEST_F(EngineMidi, PolyMpeNotesHeldAcrossThePedalStillRelease) {
+    Engine e(with(plainWave(), {{244, playModeValue(1)}}));
+    APlugin& p = e.p();
+    e.noteOn(60, 100, 2);
+    e.noteOn(64, 100, 5);
+    e.render(16);
+    e.send({{0xB2, 64, 127}});
+    e.send({{0xB2, 64, 0}}, 5);
+    e.render(16);
+    const int v = voiceOf(p, 60);
+    ASSERT_GE(v, 0);
+    e.noteOff(60, 5);
+    e.render(4);
+    EXPECT_TRUE(p.voiceKeyOn[v]) << "a note-off on another channel leaves it";
+    e.noteOff(60, 2);
+    e.render(4);
+    EXPECT_FALSE(p.voiceKeyOn[v]);
+    EXPECT_EQ(p.getNotesOn(), 1);
+}
+
+TEST_F(EngineMidi, SustainPedalHoldsReleasedNotesUntilItRises) {
+    // The key is released by a velocity-0 note-on; a program change does nothing.
+    const Rendered r = render(with(plainWave(0), {{8, 0.2f}}),
+                              {midi(0, 0x90, 69, 100), midi(600, 0xC0, 5, 0), midi(1000, 0xB0, 64, 127),
+                               midi(2000, 0x90, 69, 0), midi(12000, 0xB0, 64, 0)},
+                              24000);
+    ASSERT_TRUE(r.clean);
+    const double held = rms(r.left, 500, 400);
+    EXPECT_GT(held, 0.01);
+    EXPECT_NEAR(rms(r.left, 10000, 1000), held, 0.05 * held) << "still sustaining";
+    EXPECT_LT(peak(r.left, 16000, 8000), 1e-5) << "released once the pedal rose";
+}
+
+TEST_F(EngineMidi, AllNotesOffControllersSilenceEverything) {
+    for (uint8_t cc : {120, 121, 123}) {
+        Engine e(plainWave());
+        APlugin& p = e.p();
+        e.noteOn(60);
+        e.play(64, 32);
+        p.midiCCMap[cc] = 3;  // never learned or mapped
+        const float pan = p.paramValue[3];
+        e.send({{0xB0, cc, 100}});
+        e.render(1);
+        EXPECT_EQ(p.getNotesOn(), 0) << "controller " << (int)cc;
+        EXPECT_FLOAT_EQ(p.paramValue[3], pan);
+    }
+}
+
+TEST_F(EngineMidi, ModWheelPressureAndControllerSources) {
+    Engine e(plainWave());
+    APlugin& p = e.p();
+    e.play(60, 16);
+    e.send({{0xB0, 1, 127}, {0xB0, 74, 64}, {0xD0, 100, 0}});
+    e.render(12000);  // the smoothers move 1 % toward the value every 16 samples
+    EXPECT_NEAR(p.modSrcGlobal[1], 1.0f, 0.01f) << "smoothed global mod wheel";
+    EXPECT_NEAR(p.modSrcVoice[0][32], 64.0f / 127.0f, 0.01f) << "CC74 feeds source 32";
+    EXPECT_NEAR(p.modSrcVoice[0][3], 100.0f / 127.0f, 0.01f) << "channel pressure";
+    EXPECT_NEAR(p.modSrcVoice[0][2], 1.0f, 0.01f) << "the larger of wheel and pressure";
+    // Poly pressure for a note nobody plays reaches every voice; for a playing note its own.
+    e.send({{0xA0, 99, 127}});
+    e.send({{0xA0, 60, 0}}, 1);
+    e.render(2);
+    EXPECT_FLOAT_EQ(p.voicePolyPressure[0], 0.0f);
+    EXPECT_FLOAT_EQ(p.voicePolyPressure[1], 1.0f);
+}
+
+// --- chords and strums ----------------------------------------------------------------------
+
+TEST_F(EngineNotes, ThreeNoteChordStrumsAtItsSpacing) {
+    // Strum 0.5: (2^5 - 1) ms = 31 ms between notes, 1488 samples at 48 kHz.
+    const int64_t start = 300, spacing = 1488;
+    const std::vector<tavhost::TimedMidiEvent> ev{midi(start, 0x90, 57, 100)};
+    const Rendered one = render(chordPatch({0}, 0.5f), ev, 6000);
+    const Rendered two = render(chordPatch({0, 4}, 0.5f), ev, 6000);
+    const Rendered three = render(chordPatch({0, 4, 7}, 0.5f), ev, 6000);
+    EXPECT_EQ(firstAbove(three.left, 1e-4f), start);
+    EXPECT_EQ(divergence(one.left, two.left), start + spacing);
+    EXPECT_EQ(divergence(two.left, three.left), start + 2 * spacing);
+    // Without strum all three start together.
+    EXPECT_EQ(divergence(render(chordPatch({0}, 0.0f), ev, 3000).left,
+                         render(chordPatch({0, 4, 7}, 0.0f), ev, 3000).left), start);
+}
+
+TEST_F(EngineNotes, ChordModeAlternatesForwardAndReverseStrums) {
+    Engine e(chordPatch({0, 4, 7}, 0.5f, 4));  // "1 ALT": chord 1, then chord 1 reversed
+    APlugin& p = e.p();
+    const int32_t s = 1488;
+    e.play(60);
+    EXPECT_EQ(p.voiceElemAge[p.curVoice][2], -2 * s + 1);
+    e.noteOff(60);
+    e.play(62);
+    const int v = p.curVoice;
+    EXPECT_EQ(p.voiceFirstElement[v], 2) << "reversed";
+    EXPECT_EQ(p.voiceElemAge[v][0], -2 * s + 1);
+    EXPECT_EQ(p.voiceElemAge[v][2], 1);
+    // A reset starts the cycle again at its first position.
+    e.play(64);
+    p.reset();
+    e.play(65);
+    EXPECT_EQ(p.voiceFirstElement[p.curVoice], 0);
+}
+
+TEST_F(EngineNotes, EveryChordModeCyclesThroughItsChords) {
+    // The longest cycle, "12344321 ALT": chords 1-4-1 forward, then the same reversed.
+    Params patch = chordPatch({0, 7}, 0.2f, 22);
+    for (int c = 1; c < 4; ++c) {
+        patch.push_back({CHORD_NOTES_TAGS[c], chordNotes(2)});
+        patch.push_back({CHORD_STRUM_TAGS[c], 0.2f});
+    }
+    Engine e(patch);
+    APlugin& p = e.p();
+    const int expected[16] = {0, 1, 2, 3, 3, 2, 1, 0, 0, 1, 2, 3, 3, 2, 1, 0};
+    for (int i = 0; i < 18; ++i) {
+        e.play(60);
+        EXPECT_EQ(p.voiceChord[p.curVoice], expected[i % 16]) << "position " << i;
+        EXPECT_EQ(p.voiceFirstElement[p.curVoice], i % 16 < 8 ? 0 : 1) << "position " << i;
+        e.lift(60);
+    }
+}
+
+TEST_F(EngineNotes, SyncedAndHugeStrumsStayInRange) {
+    Params patch = chordPatch({0, 4, 7}, stepped(8, 18.99f));  // "1/8 QB"
+    patch.push_back({CHORD_STRUM_SYNC_ON_TAGS[0], 1.0f});
+    Engine e(patch);
+    APlugin& p = e.p();
+    e.play(60);
+    // 120 BPM at 48 kHz: an eighth is 12000 samples.
+    EXPECT_EQ(p.voiceElemAge[p.curVoice][2], -24000 + 1);
+
+    // A strum-speed factor far beyond any real one saturates instead of wrapping.
+    p.modDestGlobal[17] = 1e30f;
+    e.play(62);
+    const int v = p.curVoice;
+    EXPECT_EQ(p.voiceElemAge[v][0], 1);
+    EXPECT_LT(p.voiceElemAge[v][1], -1000000000);
+    e.render(256);
+    EXPECT_LT(p.voiceElemAge[v][2], 0) << "still waiting, not wrapped to a start";
+}
+
+// --- the output stage and the host boundary -------------------------------------------------
+
+TEST_F(EngineOutput, LoadedOutputStaysWithinTheClipAndClean) {
+    for (double rate : {22050.0, 44100.0, 96000.0, 192000.0}) {
+        for (int32_t block : {1, 64, 1000, 8192}) {
+            if (block == 1 && rate > 50000.0) continue;  // slow and adds nothing
+            HostRun run;
+            run.rate = rate;
+            run.block = block;
+            run.randomBlockSeed = block == 1000 ? 99u : 0u;
+            // At the lowest rate the brick filter runs at its top setting, where it must stay stable.
+            const Params patch = rate < 30000.0 ? with(loudPatch(), {{1018, 1.0f}, {1019, 1.0f}}) : loudPatch();
+            const Rendered r = render(patch, busyPhrase(rate), (int64_t)(1.5 * rate), run);
+            ASSERT_TRUE(r.clean) << r.faults << " at " << rate << " Hz, block " << block;
+            const double top = std::fmax(peak(r.left, 0, r.left.size()), peak(r.right, 0, r.right.size()));
+            EXPECT_LE(top, (double)0.99f) << rate << " Hz, block " << block;
+            EXPECT_GT(top, 0.5) << "the patch is loud enough to reach the clip";
+        }
+    }
+}
+
+TEST_F(EngineOutput, BrickFilterCutsAHighToneAndPassesALowOne) {
+    // Cutoff 20 x 2^(12 x 0.3) = 242 Hz; two two-pole sections fall 24 dB per octave.
+    const double fc = 20.0 * std::exp2(12.0 * 0.3);
+    const auto level = [&](int note, float on) {
+        const Rendered r = render(with(plainWave(0), {{1019, 0.3f}, {1018, on}}),
+                                  {midi(0, 0x90, (uint8_t)note, 100)}, 24000);
+        return amplitudeAt(r.left, 4000, 16384, formulaFrequency(note), 48000.0);
+    };
+    EXPECT_NEAR(std::log2(level(105, 1.0f) / level(105, 0.0f)), 4.0 * std::log2(fc / formulaFrequency(105)), 1.0);
+    EXPECT_NEAR(level(45, 1.0f), level(45, 0.0f), 0.1 * level(45, 0.0f)) << "two octaves below the cutoff";
+}
+
+TEST_F(EngineOutput, MonoSpreadNarrowsTheStereoImage) {
+    Engine e(with(plainWave(1), {{PAN_TAGS[0], 0.0f}}));  // layer 1 hard left
+    e.play(60, 2000);
+    std::vector<float> left = e.render(256);
+    EXPECT_GT(peak(left, 0, 256), 0.01);
+    EXPECT_LT(peak(e.lastRight, 0, 256), 1e-6);
+    // Mono Spread through a slot: Offset (source 130) adds 2 x amount - 1.
+    const auto spread = [](float amount) {
+        return Params{{361, 0.0f}, {369, (130 + 0.1f) / 199.99f}, {377, (11 + 0.1f) / 499.99f}, {385, amount}};
+    };
+    e.set(spread(1.0f));
+    left = e.render(256);
+    for (size_t i = 0; i < left.size(); ++i) ASSERT_FLOAT_EQ(left[i], e.lastRight[i]);
+    EXPECT_GT(peak(left, 0, 256), 0.005);
+    e.set(spread(0.75f));
+    left = e.render(256);
+    EXPECT_GT(peak(e.lastRight, 0, 256), 0.001);
+    EXPECT_LT(peak(e.lastRight, 0, 256), peak(left, 0, 256));
+}
+
+TEST_F(EngineOutput, PendingProgramSilencesUntilTheNextBoundary) {
+    Engine e(plainWave(1));
+    APlugin& p = e.p();
+    e.play(60, 1000);
+    const uint32_t untilBoundary = (4096u - (p.blockCounter & 4095u)) & 4095u;
+    ASSERT_GT(untilBoundary, 200u);
+    const uint32_t samplesBefore = p.sampleCounter;
+    e.render(100);
+    p.setParameter(kPresetTriggerTag, 0.0f);  // half way through a block
+    std::vector<float> out = e.render((int)untilBoundary - 100 + 1);
+    EXPECT_LT(peak(out, 0, out.size()), 1e-9) << "silent until the boundary";
+    EXPECT_FALSE(p.presetPending) << "applied at the boundary";
+    EXPECT_EQ(p.sampleCounter, samplesBefore + untilBoundary + 1) << "it keeps counting";
+    e.noteOn(60);
+    EXPECT_GT(peak(e.render(256), 0, 256), 0.01) << "playing again after the boundary";
+}
+
+TEST_F(EngineOutput, EmptyAndNullBlocksAreHarmless) {
+    Engine e(plainWave(1));
+    APlugin& p = e.p();
+    e.play(60, 300);
+    const uint32_t samples = p.sampleCounter;
+    float l[8] = {7.0f}, r[8] = {7.0f};
+    float* out[2] = {l, r};
+    p.processReplacing(nullptr, out, -5);
+    EXPECT_EQ(std::make_pair(p.sampleCounter, l[0]), std::make_pair(samples, 7.0f));
+    p.processReplacing(nullptr, nullptr, 64);
+    float* half[2] = {l, nullptr};
+    p.processReplacing(nullptr, half, 8);
+    EXPECT_EQ(p.sampleCounter, samples + 72);
+    EXPECT_TRUE(l[0] != 7.0f && std::fabs(l[0]) <= 0.99f);
+}
+
+TEST_F(EngineOutput, DenormalModeIsSetInsideAndRestoredAfterwards) {
+    Engine e;
+    const unsigned before = _mm_getcsr();
+    for (unsigned mode : {before & ~0x8040u, before | 0x8040u}) {
+        _mm_setcsr(mode);
+        e.render(64);
+        EXPECT_EQ(_mm_getcsr(), mode);
+    }
+    _mm_setcsr(before);
+}
+
+TEST_F(EngineOutput, HostTempoIsClampedAndNonFiniteTempoIgnored) {
+    Engine e;
+    APlugin& p = e.p();
+    VstTimeInfo ti{};
+    p.timeInfo = &ti;
+    const struct { int flags; double tempo; float expected; } steps[] = {
+        {kVstTempoValid, 90.0, 90.0f},        {kVstTempoValid, std::nan(""), 90.0f},
+        {kVstTempoValid, INFINITY, 90.0f},    {kVstTempoValid, 0.5, 1.0f},
+        {kVstTempoValid, 40000.0, 30000.0f},  {0, 60.0, 30000.0f}};
+    for (const auto& s : steps) {
+        ti.flags = s.flags;
+        ti.tempo = s.tempo;
+        p.updateTempo();
+        EXPECT_FLOAT_EQ(p.tempo, s.expected) << "host tempo " << s.tempo;
+    }
+    p.timeInfo = nullptr;
+}
+
+TEST_F(EngineOutput, SampleRateChangesOnlyForRealRates) {
+    Engine e(plainWave(1));
+    APlugin& p = e.p();
+    e.play(60, 64);
+    p.setSampleRate(4.0f);
+    p.setSampleRate(600000.0f);
+    p.setSampleRate(48000.0f);
+    EXPECT_FLOAT_EQ(p.curSampleRate, 48000.0f);
+    EXPECT_EQ(p.getNotesOn(), 1) << "the same rate again does not reset";
+    p.setSampleRate(96000.0f);
+    EXPECT_DOUBLE_EQ(p.baseNoteIncrement, 110.0 / 96000.0);
+    EXPECT_EQ(p.getNotesOn(), 0);
+}
+
+TEST_F(EngineOutput, ScopeRingsHoldTheLastVoiceAndReadOutAsDisplayPoints) {
+    float pts[2];
+    Engine e(plainWave(1));
+    APlugin& p = e.p();
+    e.play(60, 20000);
+    const uint32_t newest = (p.sampleCounter - 1u) & (APlugin::kScopeRingSize - 1);
+    EXPECT_NE(p.scopeBuffer[newest], 0.0f);
+    EXPECT_FLOAT_EQ(p.scopeBuffer[newest], p.modSrcVoice[p.lastVoice][118]);
+    p.scopeBuffer[newest] = 3.0f;
+    p.scopeBuffer[(p.sampleCounter - 1u - 16384u) & (APlugin::kScopeRingSize - 1)] = -3.0f;
+    p.getWaveDisplay(0, 2, 1.0f, pts);
+    EXPECT_EQ(std::make_pair(pts[0], pts[1]), std::make_pair(0.0f, 1.0f));
+
+    // Past 2^31 samples the display still reads the rings.
+    p.sampleCounter = 0x80001000u;
+    e.play(60, 512);
+    p.getWaveDisplay(0, 2, 1.0f / 64.0f, pts);
+    EXPECT_NE(pts[1], 0.5f);
+}
+
+// --- voice allocation and play modes ------------------------------------------------------
+
+TEST_F(EngineVoices, NewNotesTakeTheLowestSilentVoice) {
+    Engine e(quickRelease());
+    APlugin& p = e.p();
+    for (int i = 0; i < 5; ++i) e.noteOn(60 + i);
+    e.render(64);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(voiceOf(p, 60 + i), i);
+    e.lift(61, 20000);
+    e.play(70);
+    EXPECT_EQ(voiceOf(p, 70), 1);
+    EXPECT_EQ(p.lastVoice, 1);
+}
+
+TEST_F(EngineVoices, FifteenSoundingVoicesKeepOneFree) {
+    // 15 held and the current voice is the silent one: the quietest held voice is faded
+    // out fast and the current voice is taken again.
+    Engine e(quickRelease());
+    APlugin& p = e.p();
+    for (int i = 0; i < 16; ++i) e.noteOn(40 + i);
+    e.render(64);
+    e.noteOff(55);  // voice 15, the current one
+    e.render(20000);
+    ASSERT_EQ(p.getNotesPlaying(), 15);
+    e.play(81);
+    EXPECT_EQ(voiceOf(p, 81), 15);
+    EXPECT_TRUE(p.voiceStolen[0]) << "equal levels: the lowest-numbered held voice";
+    e.render(4000);
+    EXPECT_FALSE(p.isVoiceSounding(0)) << "the stolen voice fades fast";
+}
+
+TEST_F(EngineVoices, SeventeenthNoteReusesTheQuietestVoice) {
+    const double rate = 48000.0;
+    // Notes a major third apart, so each one's level can be read from the spectrum.
+    std::vector<tavhost::TimedMidiEvent> ev;
+    for (int i = 0; i < 16; ++i) ev.push_back(midi(0, 0x90, (uint8_t)(36 + 4 * i), 100));
+    ev.push_back(midi(24000, 0x90, 98, 100));
+    // Quiet enough that sixteen notes never reach the clip.
+    const Rendered r = render(with(quickRelease(), {{1, 0.4f}}), ev, 48000);
+    ASSERT_TRUE(r.clean) << r.faults;
+    const auto level = [&](size_t at, int note) {
+        return amplitudeAt(r.left, at, 16384, formulaFrequency(note), rate);
+    };
+    EXPECT_GT(level(4000, 36), 0.001);
+    EXPECT_LT(level(28000, 36), 0.01 * level(4000, 36)) << "the first note's voice went to the 17th note";
+    EXPECT_NEAR(level(28000, 40), level(4000, 40), 0.02 * level(4000, 40)) << "the others play on";
+    EXPECT_GT(level(28000, 98), 0.5 * level(4000, 36));
+}
+
+TEST_F(EngineVoices, MonoRetriggersAndFallsBackToTheHeldNote) {
+    const double rate = 48000.0;
+    const Params params = quickRelease(2);
+    const Rendered r = render(params,
+                              {midi(0, 0x90, 60, 100), midi(9600, 0x90, 64, 100),
+                               midi(19200, 0x90, 67, 100), midi(28800, 0x80, 67, 0)},
+                              48000);
+    ASSERT_TRUE(r.clean);
+    const size_t n = 4800;
+    const std::pair<size_t, int> heard[] = {{2400, 60}, {12000, 64}, {21600, 67}, {36000, 64}};
+    for (const auto& h : heard)
+        EXPECT_NEAR(cents(zeroCrossingFrequency(r.left, h.first, n, rate), formulaFrequency(h.second)), 0, 2)
+            << "at " << h.first;
+    EXPECT_NEAR(rms(r.left, 36000, n), rms(r.left, 12000, n), 0.05 * rms(r.left, 12000, n));
+}
+
+TEST_F(EngineVoices, MonoHiAndLoIgnoreTheOtherSide) {
+    for (int mode : {3, 4}) {
+        Engine e(quickRelease(mode));
+        APlugin& p = e.p();
+        e.play(64, 64);
+        const int voice = p.curVoice;
+        const int ignored = mode == 3 ? 60 : 67;
+        const int accepted = mode == 3 ? 67 : 60;
+        e.play(ignored, 64);
+        EXPECT_EQ(p.voiceNote[p.curVoice], 64) << "mode " << mode;
+        e.lift(ignored, 64);
+        EXPECT_TRUE(p.voiceKeyOn[voice]) << "its release does nothing either";
+        e.play(accepted);
+        EXPECT_EQ(p.voiceNote[p.curVoice], accepted);
+    }
+}
+
+TEST_F(EngineVoices, LegatoGlidesWithoutRetrigger) {
+    const double rate = 48000.0;
+    // Legato with a constant-time glide of 2^(12 x 0.75) = 512 ticks of 16 samples.
+    const Params params = with(quickRelease(5), {{245, portModeValue(2)}, {4, 0.75f}});
+    const Rendered r = render(params, {midi(0, 0x90, 57, 100), midi(9600, 0x90, 69, 20)}, 30000);
+    ASSERT_TRUE(r.clean);
+    EXPECT_LT(zeroCrossingFrequency(r.left, 9600, 1600, rate), formulaFrequency(59));
+    EXPECT_NEAR(cents(zeroCrossingFrequency(r.left, 13000, 1600, rate), formulaFrequency(63)), 0.0, 100.0)
+        << "half way after half the time";
+    EXPECT_NEAR(cents(zeroCrossingFrequency(r.left, 18192, 4800, rate), formulaFrequency(69)), 0.0, 2.0);
+    EXPECT_NEAR(rms(r.left, 20000, 4800), rms(r.left, 4000, 4800), 0.05 * rms(r.left, 4000, 4800))
+        << "the soft second note keeps the first note's level";
+
+    Engine e(params);
+    APlugin& p = e.p();
+    e.play(57, 1000);
+    const int voice = p.curVoice;
+    e.noteOn(69, 20);
+    e.render(1);
+    EXPECT_EQ(p.voiceCounter[voice], 1001) << "no retrigger";
+    e.lift(69);
+    EXPECT_EQ(p.curVoice, voice);
+    EXPECT_EQ(p.voiceNote[voice], 57) << "back to the held note, still without retrigger";
+}
+
+TEST_F(EngineVoices, HeldPortamentoGlidesOnlyWhileTwoKeysAreHeld) {
+    Engine e(with(quickRelease(0), {{245, portModeValue(3)}, {4, 0.5f}}));
+    APlugin& p = e.p();
+    e.play(57, 200);
+    e.lift(57, 8000);  // until the released note has faded
+    e.play(69, 64);
+    const int v = p.curVoice;
+    EXPECT_FLOAT_EQ(p.glidePitch[v], p.voicePitch[v]) << "one key: no glide";
+    e.play(72, 64);
+    const int w = p.curVoice;
+    EXPECT_LT(p.glidePitch[w], p.voicePitch[w]) << "two keys: glides up";
+    EXPECT_GT(p.glidePitch[w], p.voicePitch[v]);
+}
+
+TEST_F(EngineVoices, ArpPedalLatchHoldsReleasedKeysUntilThePedalRises) {
+    Engine e(with(quickRelease(8), {{394, 1.0f}}), 256);
+    APlugin& p = e.p();
+    for (int n : {60, 64, 67}) e.noteOn(n);
+    e.send({{0xB0, 64, 127}});
+    e.render(1);
+    for (int n : {60, 64, 67}) e.lift(n);
+    EXPECT_EQ(p.arpHeldCount, 3) << "the pedal keeps the notes in the arp";
+    e.send({{0xB0, 64, 0}});
+    e.render(1);
+    EXPECT_EQ(p.arpHeldCount, 0);
+    EXPECT_EQ(p.arpPedalNotes[0], 0);
+}
+
+TEST_F(EngineVoices, UiResetsWaitForTheNextBlockWhileProcessing) {
+    Engine e(quickRelease());
+    APlugin& p = e.p();
+    // Suspended (never resumed): a reset acts at once.
+    e.play(60, 16);
+    p.reset();
+    EXPECT_EQ(p.getNotesOn(), 0);
+
+    p.resume();
+    e.play(62, 16);
+    p.reset();
+    p.previewNoteOn();
+    EXPECT_GE(voiceOf(p, 62), 0) << "handed to the audio thread";
+    e.render(1);
+    EXPECT_EQ(p.getNotesOn(), 1) << "reset, then the preview note";
+    EXPECT_EQ(p.voiceNote[p.curVoice], 60);
+    p.previewNoteReleased();
+    EXPECT_EQ(p.getNotesOn(), 1);
+    e.render(1);
+    EXPECT_EQ(p.getNotesOn(), 0);
+
+    // Suspending runs what is still pending.
+    e.play(64, 4);
+    p.reset();
+    EXPECT_EQ(p.getNotesOn(), 1);
+    p.engineSuspend();
+    EXPECT_EQ(p.getNotesOn(), 0);
+}
+
+TEST_F(EngineVoices, ArpOnAndTheArpPlayModeFollowEachOther) {
+    Engine e(quickRelease(0), 256);
+    APlugin& p = e.p();
+    const auto arpMode = [](int m) { return stepped(m, 19.99f); };
+    e.play(60, 16);
+    // Each step: a parameter change, then Arp On and the play mode it must leave.
+    const struct { int tag; float value; bool arpOn; int playMode; } steps[] = {
+        {394, 1.0f, true, 8},          // Arp On switches to the Arp play mode
+        {407, arpMode(13), false, 0},  // a modulation-only arp mode
+        {407, arpMode(2), true, 8},    // back to a playing mode with Arp On off
+        {394, 0.0f, false, 0},
+        {407, arpMode(14), false, 0},  // a Mod mode with Arp On off stays as it is
+        {244, playModeValue(8), true, 8}};
+    for (size_t i = 0; i < sizeof(steps) / sizeof(steps[0]); ++i) {
+        p.setParameter(steps[i].tag, steps[i].value);
+        e.render(128);
+        EXPECT_EQ(p.getOnOff(394), steps[i].arpOn) << "step " << i;
+        EXPECT_EQ(p.playMode, steps[i].playMode) << "step " << i;
+        if (i == 0) {
+            EXPECT_EQ(p.getNotesOn(), 0) << "the mode change resets the engine";
+        }
+    }
+    EXPECT_EQ(p.getArpMode(), 0) << "a Mod mode cannot run as the arpeggiator: Up";
+}
