@@ -895,9 +895,14 @@ TEST_F(Access, SwitchWritersStoreWholeValuesAndInvalidTagsGiveNeutralAnswers) {
         EXPECT_EQ(p.getSteppedNum(tag), -1);
         EXPECT_FALSE(p.getOnOff(tag));
         EXPECT_EQ(p.getDefaultValue(tag) + p.getOrigValue(tag), 0.0f);
-        for (auto write : {&APlugin::setSteppedValueMax, &APlugin::setOn, &APlugin::setOff, &APlugin::toggleValue,
-                           &APlugin::setToDefault, &APlugin::setToOrig, &APlugin::setZeroValue, &APlugin::setRandomValue})
-            (p.*write)(tag);
+        p.setSteppedValueMax(tag);
+        p.setOn(tag);
+        p.setOff(tag);
+        p.toggleValue(tag);
+        p.setToDefault(tag);
+        p.setToOrig(tag);
+        p.setZeroValue(tag);
+        p.setRandomValue(tag);
         p.setSteppedValue(tag, 1);
         p.setSteppedValue(tag, 1, 8.99f, 9);
         p.setOnOff(tag, true);
