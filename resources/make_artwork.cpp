@@ -82,11 +82,11 @@ bool makeFolder(const std::string& path) {
 }
 
 // Draws one bitmap at one size; null when it could not be made.
-cairo_surface_t* render(const BitmapSpec& spec, int sizeIndex) {
+cairo_surface_t* render(const BitmapSpec& bitmap, int sizeIndex) {
     const double scale = kScales[sizeIndex];
-    const int cw = static_cast<int>(spec.width * scale);
-    const int ch = static_cast<int>(spec.height * scale);
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cw, ch * spec.cells);
+    const int cw = static_cast<int>(bitmap.width * scale);
+    const int ch = static_cast<int>(bitmap.height * scale);
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cw, ch * bitmap.cells);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
         return nullptr;
@@ -95,18 +95,18 @@ cairo_surface_t* render(const BitmapSpec& spec, int sizeIndex) {
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_GRAY);
     Painter painter(cr);
     bool ok = true;
-    for (int cell = 0; cell < spec.cells && ok; ++cell) {
+    for (int cell = 0; cell < bitmap.cells && ok; ++cell) {
         cairo_save(cr);
         cairo_translate(cr, 0, static_cast<double>(cell) * ch);
         cairo_rectangle(cr, 0, 0, cw, ch);
         cairo_clip(cr);
         // A page or container keeps the editor's exact scale, so its sections line up with
         // the scaled control positions; a strip's cell is fitted to its truncated size.
-        if (spec.cells == 1)
+        if (bitmap.cells == 1)
             cairo_scale(cr, scale, scale);
         else
-            cairo_scale(cr, cw / static_cast<double>(spec.width), ch / static_cast<double>(spec.height));
-        ok = drawCell(painter, spec.id, cell, spec.cells);
+            cairo_scale(cr, cw / static_cast<double>(bitmap.width), ch / static_cast<double>(bitmap.height));
+        ok = drawCell(painter, bitmap.id, cell, bitmap.cells);
         cairo_restore(cr);
     }
     if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) ok = false;
@@ -147,11 +147,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavrolune-artwork: cannot make folder %s\n", folder.c_str());
         return 1;
     }
-    for (const BitmapSpec& spec : kBitmaps) {
+    for (const BitmapSpec& bitmap : kBitmaps) {
         for (int s = 0; s < kSizeCount; ++s) {
             char name[32];
-            std::snprintf(name, sizeof name, "/bmp%05d.png", spec.id + 1000 * s);
-            cairo_surface_t* surface = render(spec, s);
+            std::snprintf(name, sizeof name, "/bmp%05d.png", bitmap.id + 1000 * s);
+            cairo_surface_t* surface = render(bitmap, s);
             const bool ok = surface && writePng(surface, folder + name);
             if (surface) cairo_surface_destroy(surface);
             if (!ok) {

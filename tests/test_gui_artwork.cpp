@@ -59,20 +59,20 @@ TEST(GuiArtwork, EveryBitmapExistsAtEverySizeAtItsScaledSize) {
     GuiStateGuard state;
     CBitmap::setResourceFolder(kResources);
     std::set<int> ids;
-    for (const artwork::BitmapSpec& spec : artwork::kBitmaps) {
-        ids.insert(spec.id);
+    for (const artwork::BitmapSpec& bitmap : artwork::kBitmaps) {
+        ids.insert(bitmap.id);
         for (int s = 0; s < artwork::kSizeCount; ++s) {
-            SCOPED_TRACE(spec.id + 1000 * s);
-            Loaded b(spec.id + 1000 * s);
+            SCOPED_TRACE(bitmap.id + 1000 * s);
+            Loaded b(bitmap.id + 1000 * s);
             ASSERT_TRUE(b.bmp->isLoaded());
-            const int cellW = static_cast<int>(spec.width * artwork::kScales[s]);
-            const int cellH = static_cast<int>(spec.height * artwork::kScales[s]);
+            const int cellW = static_cast<int>(bitmap.width * artwork::kScales[s]);
+            const int cellH = static_cast<int>(bitmap.height * artwork::kScales[s]);
             EXPECT_EQ(b.bmp->getWidth(), cellW);
-            EXPECT_EQ(b.bmp->getHeight(), cellH * spec.cells);
-            if (spec.cells == 2) {
+            EXPECT_EQ(b.bmp->getHeight(), cellH * bitmap.cells);
+            if (bitmap.cells == 2) {
                 EXPECT_EQ(static_cast<int>(b.bmp->getHeight()) % 2, 0);
             }
-            if (spec.cells == artwork::kKnobFrames) {
+            if (bitmap.cells == artwork::kKnobFrames) {
                 EXPECT_EQ(b.bmp->getHeight(), 149 * b.bmp->getWidth());
             }
         }
