@@ -187,6 +187,11 @@ TEST_F(Records, SetParameterVarsGuardsTagsKeepsZeroValueRulesAndRebuilds) {
     plugin->setParameterVars(1021, 0.25f, false, -1.0f, -1, 0, kTypePercent, "Probe", 0.9f);
     EXPECT_EQ(plugin->paramZeroValue[1021], 0.9f);
 
+    // Defaults a double click restores, and the zero values kept apart from them.
+    EXPECT_FLOAT_EQ(plugin->paramDefault[2], 0.5f);  // "Velocity > Volume"
+    EXPECT_FLOAT_EQ(plugin->paramDefault[1], 0.6f);
+    EXPECT_FLOAT_EQ(plugin->paramZeroValue[1], 0.75f);
+
     // Building the records again restores the unset record and clears the split map.
     plugin->velTagLayer[5] = 2;
     plugin->velTagPoint[5] = 3;
