@@ -285,6 +285,7 @@ protected:
     // The UI thread's share of work recorded by other threads.
     void drainPending();
     bool deferOffUIThread(std::atomic<bool>& flag);
+    void finishScreenSwitch();
     void applyParameter(int tag);
     void applyIdleVars();
     void doClearUndos();

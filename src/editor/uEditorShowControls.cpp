@@ -211,10 +211,14 @@ void uEditor::showMainScreen() {
     for (CView* v : {(CView*)arpScreen, (CView*)chordScreen, (CView*)modViewLine}) show(frame, v);
     if (arpScreen) arpScreen->setDirty(true);
     if (chordScreen) chordScreen->setDirty(true);
+    finishScreenSwitch();
+}
+
+// Both front pages end alike: the ribbon group along the bottom, then a full refresh.
+void uEditor::finishScreenSwitch() {
     showAll(frame, ribbonLabels);
     for (CView* v : {(CView*)ribbonSpringMenu, (CView*)ribbonQuantMenu, (CView*)ribbonSlider, (CView*)ribbonOnOff})
         show(frame, v);
-
     switchingScreen = 0;
     resume();
     frame->invalid();
@@ -240,13 +244,7 @@ void uEditor::showEasyScreen() {
     std::vector<CView*> sectionViews;
     collectSectionViews(sectionViews);
     attachPageControls(kPageEasy, sectionViews);
-    showAll(frame, ribbonLabels);
-    for (CView* v : {(CView*)ribbonSpringMenu, (CView*)ribbonQuantMenu, (CView*)ribbonSlider, (CView*)ribbonOnOff})
-        show(frame, v);
-
-    switchingScreen = 0;
-    resume();
-    frame->invalid();
+    finishScreenSwitch();
 }
 
 // ---- the section containers ----------------------------------------------------------------
