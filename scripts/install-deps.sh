@@ -2,7 +2,7 @@
 # Installs the Debian packages the project builds, tests and benchmarks with, when missing.
 set -euo pipefail
 packages=(build-essential cmake pkg-config libgtest-dev googletest
-          libcairo2-dev libx11-dev libfontconfig-dev libfreetype-dev fonts-dejavu-core
+          libcairo2-dev libx11-dev libfontconfig-dev libfreetype-dev fonts-dejavu-core fonts-dejavu-extra
           xvfb xdotool zenity sox python3 python3-numpy amsynth clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -16,7 +16,8 @@ constexpr CColor MENU_TEXT_COLOR(197, 213, 26, 255);
 constexpr CColor MENU_TEXT_BYPASSED_COLOR(197, 213, 26, 63);
 constexpr CColor TEXT_COLOR(197, 213, 26, 255);
 constexpr CColor TEXT_BYPASSED_COLOR(197, 213, 26, 63);
-constexpr CColor MENU_ARROW_COLOR(87, 94, 8, 255);
+// The "-" and "+" zones: dark enough that their glyphs in the text colour read at 4.5 : 1.
+constexpr CColor MENU_ARROW_COLOR(80, 87, 7, 255);
 constexpr CColor INDICATOR_COLOR(197, 213, 26, 255);
 constexpr CColor KNOB_OUTER_COLOR(63, 68, 11, 255);
 constexpr CColor KNOB_MID_COLOR(117, 127, 9, 255);

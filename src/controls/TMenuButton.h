@@ -41,6 +41,8 @@ public:
     void setString(const std::string& s);
     const std::string& getString() const { return label; }
     int getMenuType() const { return menuType; }
+    // A bare click area (a section's title opens its menu): nothing of it is drawn.
+    bool isClickArea() const { return !ledLook && !deltaLook; }
 
     VSTGUI::CView* newCopy() const override { return new TMenuButton(*this); }
     void draw(VSTGUI::CDrawContext* context) override;

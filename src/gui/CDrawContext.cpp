@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "gui/CBitmap.h"
@@ -16,6 +17,8 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 double snap(double v) { return std::floor(v + 0.5); }
+
+TextObserver* gTextObserver = nullptr;
 
 bool oddWidth(double w) {
     const double r = snap(w);
@@ -369,9 +372,21 @@ void CDrawContext::drawString(UTF8StringPtr string, const CRect& rect, const CHo
     if (!string || !*string) return;
     cairo_scaled_font_t* font = state.font.getScaledFont(0, antialias);
     if (!font) return;
-    const CFontDesc::Metrics m = state.font.getMetrics();
     cairo_text_extents_t te;
     cairo_scaled_font_text_extents(font, string, &te);
+    // A text wider than its rectangle is drawn smaller until its ink fits: whole and a little
+    // smaller reads better than cut off.
+    const double fullSize = state.font.getSize() > 0 ? state.font.getSize() : 12.0;
+    double size = fullSize;
+    for (int k = 0; k < 64 && te.width > rect.getWidth() && size > 1; ++k) {
+        size = std::max(1.0, std::floor((size * rect.getWidth() / te.width) * 4) / 4);
+        if (k > 0) size -= 0.25;
+        cairo_scaled_font_t* smaller = state.font.getScaledFont(size, antialias);
+        if (!smaller) break;
+        font = smaller;
+        cairo_scaled_font_text_extents(font, string, &te);
+    }
+    const CFontDesc::Metrics m = state.font.getMetrics(size);
     const double width = te.x_advance;
     const double baseline = rect.top + rect.getHeight() / 2 + m.capHeight / 2;
     double x = rect.left;
@@ -379,6 +394,12 @@ void CDrawContext::drawString(UTF8StringPtr string, const CRect& rect, const CHo
         x = rect.right - width;
     else if (hAlign == kCenterText)
         x = rect.left + (rect.getWidth() - width) / 2;
+    // Bold glyphs reach a little past their advance: a text that fits keeps all its ink in the
+    // rectangle rather than losing a sliver at the edge it is aligned to.
+    if (te.width <= rect.getWidth()) {
+        if (snap(x) + te.x_bearing + te.width > rect.right) x = rect.right - te.x_bearing - te.width;
+        if (snap(x) + te.x_bearing < rect.left) x = rect.left - te.x_bearing;
+    }
     CRect clip = rect;
     clip.normalize();
     clip.makeIntegral();
@@ -388,10 +409,15 @@ void CDrawContext::drawString(UTF8StringPtr string, const CRect& rect, const CHo
     cairo_new_path(cr);
     cairo_rectangle(cr, clip.left, clip.top, clip.getWidth(), clip.getHeight());
     cairo_clip(cr);
-    cairo_set_scaled_font(cr, font);
-    setSourceColor(state.fontColor);
-    cairo_move_to(cr, snap(x), snap(baseline));
-    cairo_show_text(cr, string);
+    if (observeText(string, rect, size / fullSize,
+                    CRect(snap(x) + te.x_bearing, snap(baseline) + te.y_bearing,
+                          snap(x) + te.x_bearing + te.width, snap(baseline) + te.y_bearing + te.height),
+                    clip)) {
+        cairo_set_scaled_font(cr, font);
+        setSourceColor(state.fontColor);
+        cairo_move_to(cr, snap(x), snap(baseline));
+        cairo_show_text(cr, string);
+    }
     cairo_new_path(cr);
     cairo_restore(cr);
 }
@@ -400,13 +426,39 @@ void CDrawContext::drawString(UTF8StringPtr string, const CPoint& point, bool an
     if (!string || !*string) return;
     cairo_scaled_font_t* font = state.font.getScaledFont(0, antialias);
     if (!font) return;
+    cairo_text_extents_t te;
+    cairo_scaled_font_text_extents(font, string, &te);
+    const double x = snap(point.x), y = snap(point.y);
+    const CRect ink(x + te.x_bearing, y + te.y_bearing, x + te.x_bearing + te.width, y + te.y_bearing + te.height);
+    if (!observeText(string, ink, 1, ink, state.clip)) return;
     cairo_save(cr);
     cairo_set_scaled_font(cr, font);
     setSourceColor(state.fontColor);
-    cairo_move_to(cr, snap(point.x), snap(point.y));
+    cairo_move_to(cr, x, y);
     cairo_show_text(cr, string);
     cairo_new_path(cr);
     cairo_restore(cr);
+}
+
+void CDrawContext::setTextObserver(TextObserver* observer) { gTextObserver = observer; }
+
+bool CDrawContext::observeText(UTF8StringPtr string, const CRect& box, double scale, const CRect& ink,
+                               const CRect& clip) {
+    if (!gTextObserver) return true;
+    const CPoint o = state.origin;
+    DrawnText t;
+    t.text = string;
+    t.box = box;
+    t.ink = ink;
+    t.clip = clip;
+    t.box.offset(o);
+    t.ink.offset(o);
+    t.clip.offset(o);
+    t.scale = scale;
+    t.size = scale * (state.font.getSize() > 0 ? state.font.getSize() : 12.0);
+    t.colour = state.fontColor;
+    t.colour.alpha = static_cast<uint8_t>(std::lround(state.fontColor.alpha * state.globalAlpha));
+    return gTextObserver->onText(t);
 }
 
 } // namespace VSTGUI

@@ -19,6 +19,7 @@
 // colour black, font colour white, kSystemFont, line width 1, solid, aliased.
 #pragma once
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -83,6 +84,27 @@ extern const CLineStyle kLineOnOffDash;
 using PointList = std::vector<CPoint>;
 using LinePair = std::pair<CPoint, CPoint>;
 using LineList = std::vector<LinePair>;
+
+// One text as a context draws it, in surface coordinates: the box it was laid out in, where
+// its glyphs' ink lies, the clip it was drawn under, its colour (with the global alpha) and
+// the size it was drawn at as a share of its font's size (below 1 when fitted to its box).
+struct DrawnText {
+    std::string text;
+    CRect box;
+    double scale = 1;
+    double size = 0;  // pixels
+    CRect ink;
+    CRect clip;
+    CColor colour;
+};
+
+// Sees every text any context draws (for tests that check what a page shows); answering false
+// leaves the text unpainted. One observer for the process, set and cleared on the UI thread.
+class TextObserver {
+public:
+    virtual ~TextObserver() = default;
+    virtual bool onText(const DrawnText& text) = 0;
+};
 
 class CDrawContext {
 public:
@@ -166,6 +188,8 @@ public:
 
     cairo_t* getCairo() const { return cr; }
 
+    static void setTextObserver(TextObserver* observer);
+
 private:
     struct State {
         CColor frameColor = kWhiteCColor;
@@ -191,6 +215,9 @@ private:
     bool aliased() const { return !state.drawMode.isAntiAliased(); }
     CPoint strokePoint(const CPoint& p) const;
     CRect fillRect(const CRect& r) const;
+    // Tells the observer, if any, of a text about to be drawn (rectangles in current
+    // coordinates); false when it is not to be painted.
+    bool observeText(UTF8StringPtr string, const CRect& box, double scale, const CRect& ink, const CRect& clip);
     void ellipsePath(const CRect& r);
     void strokeOrFill(const CDrawStyle style, const CRect& r, bool ellipse);
 

@@ -23,6 +23,10 @@ namespace VSTGUI {
 namespace {
 
 const char kDefaultFamily[] = "DejaVu Sans";
+// The editor's bold captions were laid out for a narrower face than DejaVu Sans Bold, which runs
+// a tenth wider and is cut off in their boxes; its condensed cut fits them. Regular text keeps
+// the regular cut, whose strokes stay solid at the small sizes values are drawn at.
+const char kDefaultBoldFamily[] = "DejaVu Sans Condensed";
 
 // Families the editor names that are not installed on Linux, and the installed faces that
 // take their place (matched case-insensitively; a name that starts with a key also matches,
@@ -122,7 +126,8 @@ FaceEntry loadFace(const std::string& family, bool bold, bool italic) {
 }
 
 const FaceEntry& faceFor(const std::string& name, int32_t style) {
-    const std::string family = CFontDesc::familyFor(name);
+    std::string family = CFontDesc::familyFor(name);
+    if ((style & kBoldFace) && family == kDefaultFamily) family = kDefaultBoldFamily;
     const FaceKey key(family, (style & kBoldFace) != 0, (style & kItalicFace) != 0);
     FontCache& c = cache();
     std::lock_guard<std::mutex> lock(c.mutex);

@@ -3,7 +3,8 @@
 //
 // Family names are resolved by name, never by whatever generic face fontconfig offers: the
 // alias table in CFontDesc.cpp maps the families the editor asks for ("Verdana" and its
-// variants) to faces installed here ("DejaVu Sans"); a family that neither exists nor has an
+// variants) to faces installed here ("DejaVu Sans", whose bold is drawn in its condensed cut
+// "DejaVu Sans Condensed" so captions fit the boxes they were laid out for); a family that neither exists nor has an
 // alias falls back to the default face and reports itself as not resolved.
 //
 // The standard fonts below are constant pointers to objects that live for the whole
