@@ -52,13 +52,23 @@ constexpr double kRibbonGroove[4] = {27, 737, 841, 757};
 constexpr double kRibbonInset = 16;  // half the slider inset: where values 0 and 1 sit
 
 // ---- easy page -------------------------------------------------------------------------
-// Rows: three layer rows (118 px apart), the effects, then LFO / arp / play / chord / amp.
-const Separator kEasySeparators[] = {{210.5, 0.2}, {328.5, 0.2}, {446.5, 0.45}, {549.5, 0.45}};
-const RowDividers kEasyDividers[] = {
-    {96, 206, 118, 3, {747.5, 870.5, 943.5}},
-    {450, 546, 0, 1, {213.5, 497.5, 757.5}},
-    {553, 762, 0, 1, {201.5, 455.5, 664.5, 816.5}},
+// The easy page's captions are dark olive, so its sections are light cards on the dark page,
+// each as high as its controls reach: three layer rows (118 px apart), the effects, then
+// LFO / arp / play / chord / amp above the ribbon, which has the main page's plate.
+struct Card {
+    double x0, y0, x1, y1;
 };
+const Card kEasyCards[] = {
+    {20, 88, 1112, 184}, {20, 206, 1112, 302}, {20, 324, 1112, 420},
+    {20, 442, 1112, 540}, {20, 558, 1112, 728},
+};
+const RowDividers kEasyDividers[] = {
+    {96, 178, 118, 3, {747.5, 870.5, 943.5}},
+    {450, 534, 0, 1, {213.5, 497.5, 757.5}},
+    {564, 722, 0, 1, {201.5, 455.5, 664.5, 816.5}},
+};
+// Under the LFO's two knobs: a picture of the two LFOs' waves.
+constexpr double kEasyLfoPicture[4] = {34, 682, 188, 718};
 
 // ---- back page -------------------------------------------------------------------------
 // Captions stand left of their controls (the controls' x varies with the caption's length);
@@ -102,6 +112,48 @@ void rowDividers(Painter& p, const RowDividers* rows, int n) {
                        0.3);
 }
 
+void card(Painter& p, const Card& c) {
+    p.gradientRect(c.x0, c.y0, c.x1, c.y1, 8, kLightTop, kLightBottom);
+    p.strokeRound(c.x0 + 0.5, c.y0 + 0.5, c.x1 - 0.5, c.y1 - 0.5, 8, {60, 64, 40}, 0.6);
+}
+
+// Two slow waves, a sine and a triangle, as the LFOs draw them.
+void lfoPicture(Painter& p, const double* r) {
+    cairo_t* cr = p.context();
+    const double w = r[2] - r[0], mid = (r[1] + r[3]) / 2, amp = (r[3] - r[1]) / 2 - 2;
+    p.line(r[0], mid + 0.5, r[2], mid + 0.5, {84, 92, 3}, 0.25);
+    for (int k = 0; k < 2; ++k) {
+        for (int i = 0; i <= 160; ++i) {
+            const double t = i / 160.0, phase = 2 * t + 0.25 * k;
+            const double tri = 4 * std::fabs(phase - std::floor(phase + 0.5)) - 1;
+            const double v = k == 0 ? std::sin(2 * 3.14159265358979 * phase) : tri;
+            if (i == 0) cairo_move_to(cr, r[0] + w * t, mid - amp * v);
+            else cairo_line_to(cr, r[0] + w * t, mid - amp * v);
+        }
+        p.colour({84, 92, 3}, k == 0 ? 0.55 : 0.3);
+        cairo_set_line_width(cr, 1.2);
+        cairo_stroke(cr);
+    }
+}
+
+// A cog: the settings menu's button.
+void cog(Painter& p, double cx, double cy, double r) {
+    cairo_t* cr = p.context();
+    const int teeth = 8;
+    for (int i = 0; i < 2 * teeth; ++i) {
+        const double a0 = 3.14159265358979 * i / teeth, a1 = 3.14159265358979 * (i + 1) / teeth;
+        const double rr = i % 2 == 0 ? r : r * 0.74;
+        if (i == 0) cairo_move_to(cr, cx + rr * std::cos(a0), cy + rr * std::sin(a0));
+        else cairo_line_to(cr, cx + rr * std::cos(a0), cy + rr * std::sin(a0));
+        cairo_line_to(cr, cx + rr * std::cos(a1), cy + rr * std::sin(a1));
+    }
+    cairo_close_path(cr);
+    cairo_new_sub_path(cr);
+    cairo_arc_negative(cr, cx, cy, r * 0.34, 0, -2 * 3.14159265358979);
+    p.colour(kTextDim);
+    cairo_fill(cr);
+}
+
 void window(Painter& p) {
     p.gradientRect(0, 0, kPageW, kPageH, 0, {21, 22, 16}, {13, 14, 10});
 }
@@ -120,7 +172,7 @@ void nameplate(Painter& p, double x, double y, double w, double h, double size) 
     TextStyle sub;
     sub.size = size * 0.3;
     sub.spacing = size * 0.07;
-    sub.colour = kLine;
+    sub.colour = kTextDim;
     sub.align = Align::Centre;
     p.text(x, y + h * 0.62, w, h * 0.3, "SIXTEEN VOICE SYNTHESIZER", sub);
 }
@@ -131,12 +183,11 @@ void nameplate(Painter& p, double x, double y, double w, double h, double size) 
 void topBar(Painter& p, const char* otherView) {
     p.gradientRect(0, 0, kPageW, 77, 0, kHeaderTop, kHeaderBottom);
     p.line(0, 77.5, kPageW, 77.5, kLine, 0.4);
-    p.fillRound(24, 10, 386, 67, 6, {255, 255, 255}, 0.025);
     p.strokeRound(24.5, 10.5, 385.5, 66.5, 6, kLine, 0.3);
     p.well(389, 13, 620, 64, 4);
     TextStyle small;
     small.size = 7;
-    small.colour = kLine;
+    small.colour = kTextDim;
     small.align = Align::Centre;
     small.spacing = 0.8;
     p.text(630, 27, 68, 10, "VIEW", small);
@@ -148,6 +199,7 @@ void topBar(Painter& p, const char* otherView) {
     p.text(634, 40, 60, 21, otherView, button);
     nameplate(p, 789, 14, 303, 52, 25);
     p.strokeRound(1097.5, 9.5, 1125.5, 37.5, 4, kLine, 0.35);
+    cog(p, 1111.5, 23.5, 8.5);
 }
 
 void ribbonRow(Painter& p) {
@@ -199,9 +251,10 @@ void drawMainPage(Painter& p) {
 void drawEasyPage(Painter& p) {
     window(p);
     topBar(p, "ADVANCED");
-    panel(p, 20, 82, 1112, 766);
-    separators(p, kEasySeparators, sizeof kEasySeparators / sizeof *kEasySeparators, 21, 1111);
+    for (const Card& c : kEasyCards) card(p, c);
     rowDividers(p, kEasyDividers, sizeof kEasyDividers / sizeof *kEasyDividers);
+    lfoPicture(p, kEasyLfoPicture);
+    ribbonRow(p);
 }
 
 void drawBackPage(Painter& p) {
@@ -222,7 +275,7 @@ void drawBackPage(Painter& p) {
         p.text(c.x, c.y, c.w, c.h, c.text, caption);
     }
     TextStyle group;
-    group.colour = kLine;
+    group.colour = kTextDim;
     group.spacing = 1;
     for (const Caption& c : kBackGroups) {
         group.align = c.align;
@@ -230,7 +283,7 @@ void drawBackPage(Painter& p) {
     }
     TextStyle note;
     note.size = 7.5;
-    note.colour = kLine;
+    note.colour = kTextDim;
     p.text(296, 533, 230, 13, "APPLIES WHEN THE PLUG-IN IS NEXT LOADED", note);
 
     const double* n = kNameplate;
@@ -239,7 +292,7 @@ void drawBackPage(Painter& p) {
     trace(p, kTraceBox);
     TextStyle hint;
     hint.size = 8;
-    hint.colour = kLine;
+    hint.colour = kTextDim;
     hint.align = Align::Centre;
     hint.spacing = 1.5;
     p.text(20, 700, 1092, 14, "CLICK OUTSIDE THE SETTINGS TO RETURN", hint);

@@ -144,20 +144,37 @@ void Painter::text(double x, double y, double w, double h, const char* s, const 
     // Capitals centred in the box: the cap height is close to the ascent less a fifth.
     const double baseline = y + h / 2 + fe.ascent * 0.4;
     colour(style.colour, style.alpha);
-    if (style.spacing == 0) {
-        cairo_move_to(cr, px, baseline);
-        cairo_show_text(cr, s);
-        return;
-    }
-    char one[2] = {0, 0};
-    for (const char* c = s; *c; ++c) {
-        one[0] = *c;
+    double ink[4] = {1e9, 1e9, -1e9, -1e9};
+    auto show = [&](const char* t) {
         cairo_text_extents_t te;
-        cairo_text_extents(cr, one, &te);
-        cairo_move_to(cr, px, baseline);
-        cairo_show_text(cr, one);
+        cairo_text_extents(cr, t, &te);
+        ink[0] = std::fmin(ink[0], px + te.x_bearing);
+        ink[1] = std::fmin(ink[1], baseline + te.y_bearing);
+        ink[2] = std::fmax(ink[2], px + te.x_bearing + te.width);
+        ink[3] = std::fmax(ink[3], baseline + te.y_bearing + te.height);
+        if (inkText) {
+            cairo_move_to(cr, px, baseline);
+            cairo_show_text(cr, t);
+        }
         px += te.x_advance + style.spacing * scale;
+    };
+    if (style.spacing == 0) {
+        show(s);
+    } else {
+        char one[2] = {0, 0};
+        for (const char* c = s; *c; ++c) {
+            one[0] = *c;
+            show(one);
+        }
     }
+    cairo_new_path(cr);
+    if (!log) return;
+    PaintedText t{s, {x, y, x + w, y + h}, {ink[0], ink[1], ink[2], ink[3]}, style.colour, style.alpha};
+    for (double* r : {t.box, t.ink}) {
+        cairo_user_to_device(cr, &r[0], &r[1]);
+        cairo_user_to_device(cr, &r[2], &r[3]);
+    }
+    log->push_back(t);
 }
 
 } // namespace artwork

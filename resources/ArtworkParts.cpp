@@ -80,17 +80,15 @@ void drawLayerKnobs(Painter& p, int source) {
 
 void drawEasyLayerLeft(Painter& p, int source) {
     const SourceDecor& d = kEasyLeftDecor[source];
-    p.fillRound(0.5, 0, 721.5, 64, 5, kWhite, 0.025);
+    // It lies on the easy page's light card: a faint olive tint groups the knobs.
+    p.fillRound(0.5, 0, 721.5, 64, 5, {84, 92, 3}, 0.06);
     dividers(p, d.dividers, 4, 60, 0.3);
     if (d.scope) scopeWindow(p, kEasyScope);
 }
 
 void drawEasyLayerRight(Painter& p, int source) {
-    for (const Span& s : kEasyRightRules[source]) {
-        p.line(s.x0, 17.5, s.x1, 17.5, kLine, 0.4);
-        p.line(s.x0 + 0.5, 14, s.x0 + 0.5, 17.5, kLine, 0.4);
-        p.line(s.x1 - 0.5, 14, s.x1 - 0.5, 17.5, kLine, 0.4);
-    }
+    // A plain rule: the group's title sits right above it, down to y 15.
+    for (const Span& s : kEasyRightRules[source]) p.line(s.x0, 17.5, s.x1, 17.5, kLine, 0.4);
 }
 
 void drawSoftBox(Painter& p, double w, double h) {
