@@ -193,6 +193,27 @@ TEST(EditorText, TextsPaintedIntoThePagesAreWholeAndReadableAtEverySize) {
     }
 }
 
+// The ribbon group lies on both front pages at one place: the easy page's artwork gives it the
+// main page's plate, with no section divider across it; the settings button shows its symbol.
+TEST(EditorText, BothFrontPagesCarryTheRibbonPlateAndTheSettingsSymbol) {
+    for (int size : {0, 3}) {
+        SCOPED_TRACE(size);
+        const double s = artwork::kScales[size];
+        Background main(artwork::drawMainPage, size), easy(artwork::drawEasyPage, size);
+        int differ = 0;
+        for (int y = int(738 * s); y < int(761 * s); ++y)
+            for (int x = int(28 * s); x < int(1104 * s); ++x)
+                differ += !(Background::at(main.shown, x, y) == Background::at(easy.shown, x, y));
+        EXPECT_EQ(differ, 0) << "pixels of the ribbon row";
+        for (const Background* page : {&main, &easy}) {
+            int lit = 0;
+            for (int y = int(11 * s); y < int(36 * s); ++y)
+                for (int x = int(1099 * s); x < int(1124 * s); ++x) lit += Background::at(page->shown, x, y).g > 120;
+            EXPECT_GT(lit, 40 * s * s) << "the settings button's cog";
+        }
+    }
+}
+
 TEST(EditorText, EveryTextIsWholeClearOfControlsAndReadableOnEveryPageAtEverySize) {
     Figures pages[3];
     const char* names[3] = {"main", "easy", "back"};
