@@ -378,7 +378,7 @@ void CDrawContext::drawString(UTF8StringPtr string, const CRect& rect, const CHo
     // smaller reads better than cut off.
     const double fullSize = state.font.getSize() > 0 ? state.font.getSize() : 12.0;
     double size = fullSize;
-    for (int k = 0; k < 64 && te.width > rect.getWidth() && size > 1; ++k) {
+    for (int k = 0; k < 64 && rect.getWidth() > 0 && te.width > rect.getWidth() && size > 1; ++k) {
         size = std::max(1.0, std::floor((size * rect.getWidth() / te.width) * 4) / 4);
         if (k > 0) size -= 0.25;
         cairo_scaled_font_t* smaller = state.font.getScaledFont(size, antialias);
@@ -397,8 +397,8 @@ void CDrawContext::drawString(UTF8StringPtr string, const CRect& rect, const CHo
     // Bold glyphs reach a little past their advance: a text that fits keeps all its ink in the
     // rectangle rather than losing a sliver at the edge it is aligned to.
     if (te.width <= rect.getWidth()) {
-        if (snap(x) + te.x_bearing + te.width > rect.right) x = rect.right - te.x_bearing - te.width;
-        if (snap(x) + te.x_bearing < rect.left) x = rect.left - te.x_bearing;
+        if (snap(x) + te.x_bearing + te.width > rect.right) x = std::floor(rect.right - te.x_bearing - te.width);
+        if (snap(x) + te.x_bearing < rect.left) x = std::ceil(rect.left - te.x_bearing);
     }
     CRect clip = rect;
     clip.normalize();
