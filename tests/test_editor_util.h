@@ -119,8 +119,7 @@ struct Prefs {
 struct Bench {
     explicit Bench(unsigned flags = 0, int big = 0, const PrefList& extra = {})
         : prefs(flags, big, extra), h(host(flags)) {
-        std::string p = TAV_PLUGIN_PATH;
-        CBitmap::setResourceFolder(p.substr(0, p.rfind('/')) + "/Tavrolune.resources");
+        CBitmap::setResourceFolder("");
         setMenuPresenter(&menus);
         platform::dialogSetMode(platform::DialogMode::Scripted);
         platform::dialogScriptClear();

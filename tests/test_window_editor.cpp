@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -271,8 +272,7 @@ TEST_F(WindowEditor, OpensInTheHostWindowAtTheSizeOfGetRectAndDrawsTheMainPage) 
     ASSERT_EQ(host.ask("shot " + shot), "OK");
 
     // The same page drawn off-screen by an editor of this process, with the same artwork.
-    const std::string plugin = TAV_PLUGIN_PATH;
-    VSTGUI::CBitmap::setResourceFolder(plugin.substr(0, plugin.rfind('/')) + "/Tavrolune.resources");
+    VSTGUI::CBitmap::setResourceFolder("");
     PluginHarness h;
     ASSERT_EQ(h.dispatch(effEditOpen, 0, 0, nullptr), 1);
     auto* editor = static_cast<uEditor*>(static_cast<VSTGUI::AEffGUIEditor*>(h->getEditor()));
@@ -392,4 +392,47 @@ TEST_F(WindowEditor, ValidateEditorChecksPassInARealWindow) {
     EXPECT_TRUE(r.exited && r.exitCode == 0) << r.output;
     EXPECT_NE(r.output.find("in an X11 host window"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("0 failed"), std::string::npos) << r.output;
+}
+
+TEST_F(WindowEditor, TheSharedObjectCopiedAloneOpensItsEditorWithTheSamePage) {
+    // One editor on the screen at a time: the fixture's host leaves first.
+    ASSERT_EQ(host.ask("quit"), "BYE");
+    ASSERT_EQ(host.finish(), 0);
+    const std::string alone = testfiles::makeScratchFolder("plugin-alone");
+    std::filesystem::copy_file(TAV_PLUGIN_PATH, alone + "/Tavrolune.so");
+    ASSERT_EQ(testfiles::listFolder(alone), std::vector<std::string>{"Tavrolune.so"});
+
+    std::vector<uint32_t> page[2];
+    int w[2] = {0, 0}, h[2] = {0, 0};
+    const std::string plugins[2] = {TAV_PLUGIN_PATH, alone + "/Tavrolune.so"};
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(plugins[k]);
+        Child other;
+        ASSERT_TRUE(other.start({TAV_HOST_PATH, "editor", plugins[k], "--control", "--no-audio"}, -1,
+                                scratch + "/host-" + std::to_string(k) + ".txt"));
+        ASSERT_EQ(other.line(), "READY");
+        ASSERT_EQ(other.ask("sync"), "OK");
+        EXPECT_NE(field(other.ask("window"), "child"), "0");
+        const std::string shot = scratch + "/page-" + std::to_string(k) + ".png";
+        ASSERT_EQ(other.ask("shot " + shot), "OK");
+        EXPECT_EQ(other.ask("quit"), "BYE");
+        EXPECT_EQ(other.finish(), 0);
+        cairo_surface_t* png = cairo_image_surface_create_from_png(shot.c_str());
+        page[k] = pixels(png, w[k], h[k]);
+        cairo_surface_destroy(png);
+    }
+    ASSERT_EQ(w[1], w[0]);
+    ASSERT_EQ(h[1], h[0]);
+    EXPECT_TRUE(page[1] == page[0]) << "the copy's page differs from the build's; see " << scratch;
+    // And it is the artwork's page: most pixels are the easy page's background as drawn.
+    VSTGUI::CBitmap::setResourceFolder("");
+    auto* background = new VSTGUI::CBitmap(VSTGUI::CResourceDescription(10001));
+    int bw = 0, bh = 0;
+    const std::vector<uint32_t> drawn = pixels(background->getSurface(), bw, bh);
+    background->forget();
+    ASSERT_EQ(bw, w[1]);
+    ASSERT_EQ(bh, h[1]);
+    size_t same = 0;
+    for (size_t i = 0; i < drawn.size(); ++i) same += drawn[i] == page[1][i];
+    EXPECT_GT(same, drawn.size() / 2);
 }
