@@ -42,6 +42,7 @@ public:
     using uEditor::modViewPage; using uEditor::paramNameReadout; using uEditor::paramValueReadout;
     using uEditor::playMenus; using uEditor::prefAnimation; using uEditor::prefDragAndDrop;
     using uEditor::prefKeyboard; using uEditor::prefToolTip; using uEditor::presetMenu; using uEditor::previewButton;
+    using uEditor::ribbonSlider;
     using uEditor::screenMode; using uEditor::selectRadio; using uEditor::scopesEasy; using uEditor::scopesMain;
     using uEditor::selectedChord; using uEditor::selectedLFO; using uEditor::tuningNameReadout;
     using uEditor::tuningReadout; using uEditor::tuningResetButton; using uEditor::updateDestStr;
