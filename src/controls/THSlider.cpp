@@ -151,6 +151,7 @@ CMouseEventResult THSlider::onMouseDown(CPoint& where, const CButtonState& butto
     }
     plugin->setRibbbonSpringOff();
     curValue = clamp01(static_cast<float>(where.x - trackStart) / trackWidth);
+    lastSeen = curValue;  // the spring follows from here once it is let go
     setValue(curValue);
     if (isDirty()) valueChanged();
     lastX = static_cast<float>(where.x);
