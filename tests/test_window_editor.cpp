@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,7 @@
 #include "editor/uEditor.h"
 #include "gui/OffscreenRenderer.h"
 #include "platform/childprocess.h"
+#include "platform/dialogs.h"
 #include "support/PluginHarness.h"
 #include "support/TestFiles.h"
 
@@ -435,4 +437,32 @@ TEST_F(WindowEditor, TheSharedObjectCopiedAloneOpensItsEditorWithTheSamePage) {
     size_t same = 0;
     for (size_t i = 0; i < drawn.size(); ++i) same += drawn[i] == page[1][i];
     EXPECT_GT(same, drawn.size() / 2);
+}
+
+TEST_F(WindowEditor, BoxesTheEditorAsksForOpenOverItsWindow) {
+    // A host window of this process with the editor of a plug-in of this process in it.
+    const Window top = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1132, 779, 0, 0, 0);
+    XMapWindow(display, top);
+    XSync(display, False);
+    // The dialog program stands in for zenity and writes down its arguments.
+    const std::string fake = scratch + "/fake-zenity", args = scratch + "/args";
+    testfiles::writeFile(fake, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + args + "'; done\nexit 1\n");
+    chmod(fake.c_str(), 0755);
+    platform::dialogSetProgram(fake);
+    platform::dialogSetMode(platform::DialogMode::External);
+    {
+        PluginHarness h;
+        ASSERT_EQ(h.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(top)), 1);
+        h.dispatch(effEditIdle);
+        h.plugin().setNumValue(102);  // a value typed in: its entry box
+        const std::string seen = testfiles::readFile(args);
+        EXPECT_NE(seen.find("--entry\n"), std::string::npos) << seen;
+        EXPECT_NE(seen.find("--attach=" + std::to_string(top) + "\n"), std::string::npos) << seen;
+        h.dispatch(effEditClose);
+        EXPECT_EQ(platform::dialogParentWindow(), 0u) << "a closed editor's window is no parent";
+    }
+    platform::dialogSetMode(platform::DialogMode::Automatic);
+    platform::dialogSetProgram("");
+    XDestroyWindow(display, top);
+    XSync(display, False);
 }
