@@ -466,3 +466,45 @@ TEST_F(WindowEditor, BoxesTheEditorAsksForOpenOverItsWindow) {
     XDestroyWindow(display, top);
     XSync(display, False);
 }
+
+TEST_F(WindowEditor, TheShotsToolDrawsWhatTheWindowShowsAndAnswersHelp) {
+    const std::string dir = std::string(TAV_HOST_PATH).substr(0, std::string(TAV_HOST_PATH).rfind('/') + 1);
+    const std::string tool = dir + "tavrolune-editor-shots";
+    const platform::ChildResult help = platform::runChild({tool, "--help"}, 4096);
+    EXPECT_TRUE(help.exited && help.exitCode == 0);
+    EXPECT_EQ(help.output.rfind("usage: tavrolune-editor-shots OUTDIR", 0), 0u) << help.output;
+    EXPECT_FALSE(std::filesystem::exists("--help")) << "no folder named --help";
+    const std::string shots = scratch + "/shots";
+    const platform::ChildResult made = platform::runChild({tool, shots}, 1 << 16);
+    ASSERT_TRUE(made.exited && made.exitCode == 0) << made.output;
+
+    // The easy page as a window shows it, without notes playing.
+    ASSERT_EQ(host.ask("quit"), "BYE");
+    ASSERT_EQ(host.finish(), 0);
+    Child quiet;
+    ASSERT_TRUE(quiet.start({TAV_HOST_PATH, "editor", TAV_PLUGIN_PATH, "--control", "--no-audio"}, -1,
+                            scratch + "/quiet.txt"));
+    ASSERT_EQ(quiet.line(), "READY");
+    ASSERT_EQ(quiet.ask("sync"), "OK");
+    ASSERT_EQ(quiet.ask("shot " + scratch + "/window.png"), "OK");
+    EXPECT_EQ(quiet.ask("quit"), "BYE");
+    EXPECT_EQ(quiet.finish(), 0);
+    int ww = 0, wh = 0, sw = 0, sh = 0;
+    cairo_surface_t* a = cairo_image_surface_create_from_png((scratch + "/window.png").c_str());
+    cairo_surface_t* b = cairo_image_surface_create_from_png((shots + "/editor-easy-100.png").c_str());
+    const std::vector<uint32_t> window = pixels(a, ww, wh), shot = pixels(b, sw, sh);
+    cairo_surface_destroy(a);
+    cairo_surface_destroy(b);
+    ASSERT_EQ(sw, ww);
+    ASSERT_EQ(sh, wh);
+    size_t differ = 0;
+    for (size_t i = 0; i < window.size(); ++i)
+        for (int s = 0; s < 24; s += 8) {
+            const int d = (int)((window[i] >> s) & 0xff) - (int)((shot[i] >> s) & 0xff);
+            if (d > 24 || d < -24) {
+                ++differ;
+                break;
+            }
+        }
+    EXPECT_LT(differ, window.size() / 100) << "see " << scratch;
+}
