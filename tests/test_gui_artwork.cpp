@@ -60,7 +60,7 @@ TEST(GuiArtwork, EveryBitmapExistsAtEverySizeAtItsScaledSize) {
     // The pack holds exactly the catalogue at the four sizes.
     const ArtworkBytes pack = embeddedArtworkPack();
     ASSERT_GE(pack.size, 12u);
-    EXPECT_EQ(pack.data[8] | pack.data[9] << 8, 39 * 4);
+    EXPECT_EQ(pack.data[8] | pack.data[9] << 8, artwork::kBitmapCount * artwork::kSizeCount);
     EXPECT_EQ(findArtwork(pack, 10061).data, nullptr);
     EXPECT_EQ(findArtwork(pack, 14000).data, nullptr);
     std::set<int> ids;
@@ -162,7 +162,9 @@ TEST(GuiArtwork, ABrokenPackAnswersNoPicture) {
         pack.size = bytes.size();
         return findArtwork(pack, id).data != nullptr;
     };
-    EXPECT_TRUE(find(whole, 13057));
+    // The pack's last picture: the catalogue's last id at the largest size.
+    const int last = artwork::kBitmaps[artwork::kBitmapCount - 1].id + 1000 * (artwork::kSizeCount - 1);
+    EXPECT_TRUE(find(whole, last));
     std::string magic = whole, count = whole, entry = whole;
     magic[0] = 'X';
     count[11] = 0x7f;                // more entries than the pack can hold
@@ -171,7 +173,7 @@ TEST(GuiArtwork, ABrokenPackAnswersNoPicture) {
     EXPECT_FALSE(find(magic, 10000));
     EXPECT_FALSE(find(count, 10000));
     EXPECT_FALSE(find(entry, 10000));
-    EXPECT_FALSE(find(cut, 13057));
+    EXPECT_FALSE(find(cut, last));
     EXPECT_TRUE(find(cut, 10000));
     EXPECT_FALSE(find(whole.substr(0, 11), 10000));
 }
