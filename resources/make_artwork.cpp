@@ -1,19 +1,23 @@
-// Build-time tool: draws the editor's bitmaps at the four editor sizes into a resource folder.
+// Build-time tool: draws the editor's bitmaps at the four editor sizes into one pack file that
+// the build links into the plug-in, so the plug-in is a single shared object.
 //
-//   tavrolune-artwork <folder>
+//   tavrolune-artwork <pack file>
 //
-// Writes "bmp%05d.png" for every id of ArtworkCatalog.h and every size index s (file id =
-// id + 1000 x s). The build runs it into "Tavrolune.resources" beside the plug-in's shared
-// object, the folder the GUI layer loads numeric bitmaps from. The output depends only on this
-// code (and the installed DejaVu font): two runs give the same bytes. Each file is written
-// under a temporary name and renamed, so a reader never sees half a picture.
+// Draws every id of ArtworkCatalog.h at every size index s (picture id = id + 1000 x s) as a
+// PNG and writes them all into the pack, whose layout is (integers 32-bit little-endian):
+//
+//   "TAVART1\n"  count  count x {id, offset from the pack's start, length}  the PNG bytes
+//
+// in catalogue order, sizes ascending. The GUI layer (src/gui/EmbeddedArtwork.cpp) reads the
+// same layout. The output depends only on this code (and the installed DejaVu font): two runs
+// give the same bytes. The pack is written under a temporary name and renamed, so the build
+// never links half of one.
 #include <cairo.h>
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Artwork.h"
 #include "ArtworkCatalog.h"
@@ -69,18 +73,6 @@ namespace {
 
 using namespace artwork;
 
-bool makeFolder(const std::string& path) {
-    std::string part;
-    for (std::size_t i = 0; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '/') {
-            if (!part.empty() && mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-        }
-        if (i < path.size()) part += path[i];
-    }
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // Draws one bitmap at one size; null when it could not be made.
 cairo_surface_t* render(const BitmapSpec& bitmap, int sizeIndex) {
     const double scale = kScales[sizeIndex];
@@ -119,17 +111,44 @@ cairo_surface_t* render(const BitmapSpec& bitmap, int sizeIndex) {
     return s;
 }
 
-bool writePng(cairo_surface_t* s, const std::string& file) {
+cairo_status_t appendBytes(void* closure, const unsigned char* data, unsigned int length) {
+    static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+    return CAIRO_STATUS_SUCCESS;
+}
+
+void putU32(std::string& out, std::size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((v >> (8 * i)) & 0xff);
+}
+
+struct Entry {
+    int id;
+    std::string png;
+};
+
+std::string makePack(const std::vector<Entry>& entries) {
+    static const char kMagic[] = "TAVART1\n";
+    std::string pack(kMagic, 8);
+    pack.resize(12 + 12 * entries.size());
+    putU32(pack, 8, static_cast<uint32_t>(entries.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::size_t at = 12 + 12 * i;
+        putU32(pack, at, static_cast<uint32_t>(entries[i].id));
+        putU32(pack, at + 4, static_cast<uint32_t>(pack.size()));
+        putU32(pack, at + 8, static_cast<uint32_t>(entries[i].png.size()));
+        pack += entries[i].png;
+    }
+    return pack;
+}
+
+bool writeFile(const std::string& file, const std::string& bytes) {
     const std::string temp = file + ".tmp";
-    if (cairo_surface_write_to_png(s, temp.c_str()) != CAIRO_STATUS_SUCCESS) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    if (std::rename(temp.c_str(), file.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = std::fclose(f) == 0 && ok;
+    if (ok && std::rename(temp.c_str(), file.c_str()) == 0) return true;
+    std::remove(temp.c_str());
+    return false;
 }
 
 } // namespace
@@ -137,28 +156,29 @@ bool writePng(cairo_surface_t* s, const std::string& file) {
 int main(int argc, char** argv) {
     // fontconfig keeps its caches until exit; that is not ours to report.
     TAV_LSAN_DISABLE();
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <resource folder>\n", argv[0]);
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: %s <pack file>\n", argv[0]);
         return 2;
     }
-    std::string folder = argv[1];
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    if (!makeFolder(folder)) {
-        std::fprintf(stderr, "tavrolune-artwork: cannot make folder %s\n", folder.c_str());
-        return 1;
-    }
+    const std::string file = argv[1];
+    std::vector<Entry> entries;
     for (const BitmapSpec& bitmap : kBitmaps) {
         for (int s = 0; s < kSizeCount; ++s) {
-            char name[32];
-            std::snprintf(name, sizeof name, "/bmp%05d.png", bitmap.id + 1000 * s);
+            Entry e{bitmap.id + 1000 * s, std::string()};
             cairo_surface_t* surface = render(bitmap, s);
-            const bool ok = surface && writePng(surface, folder + name);
+            const bool ok = surface && cairo_surface_write_to_png_stream(surface, appendBytes, &e.png) ==
+                                           CAIRO_STATUS_SUCCESS;
             if (surface) cairo_surface_destroy(surface);
             if (!ok) {
-                std::fprintf(stderr, "tavrolune-artwork: cannot make %s%s\n", folder.c_str(), name);
+                std::fprintf(stderr, "tavrolune-artwork: cannot draw bitmap %d\n", e.id);
                 return 1;
             }
+            entries.push_back(std::move(e));
         }
+    }
+    if (!writeFile(file, makePack(entries))) {
+        std::fprintf(stderr, "tavrolune-artwork: cannot write %s\n", file.c_str());
+        return 1;
     }
     return 0;
 }

@@ -190,6 +190,32 @@ TEST(ModScreenControl, ListsAndDragsEditTheSlotUnderThePointer) {
     EXPECT_TRUE(b.guard.faults.empty()) << "pop-up lists come and go cleanly";
 }
 
+TEST(ModScreenControl, AListChoiceLeavesNoStalePixelsAfterTheNextIdle) {
+    Bench b;
+    ScriptedMenuPresenter menus;
+    setMenuPresenter(&menus);
+    auto* m = b.add(new TModScreen(CRect(0, 0, 282, 104), nullptr, 0));
+    OffscreenRenderer window(b.frame);
+    window.renderInvalid();  // the first paint: all of it
+    menus.choose({"Modulate by MIDI Sources", "Velocity"});
+    b.click(CPoint(60, 2 * 13 + 6));
+    ASSERT_EQ(b.h->getSteppedValue(371), 17);
+    // A window paints at once what the event left invalid: the place of the list only.
+    {
+        CDrawContext c(window.getImage());
+        for (const CRect& r : b.frame->takeInvalidRegion()) b.frame->platformDrawRect(&c, r);
+    }
+    // The next idle draws the screen whole: it shows what a full paint shows.
+    window.renderInvalid();
+    OffscreenRenderer fresh(b.frame);
+    fresh.snapshot();
+    const CRect area = m->getViewSize();
+    int stale = 0;
+    for (int y = (int)area.top; y < (int)area.bottom; ++y)
+        for (int x = (int)area.left; x < (int)area.right; ++x) stale += window.getPixel(x, y) != fresh.getPixel(x, y);
+    EXPECT_EQ(stale, 0);
+}
+
 TEST(ModScreenControl, DrawsSlotsDimmedWhenBypassedAndNothingBeforeOpening) {
     for (int big : {0, 3}) {
         Bench b(big, CRect(0, 0, 600, 300));

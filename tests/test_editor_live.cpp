@@ -10,6 +10,7 @@
 #include <set>
 
 #include "controls/TArpScreen.h"
+#include "controls/THSlider.h"
 #include "controls/TKickButton.h"
 #include "controls/TLabel.h"
 #include "controls/TModScreen.h"
@@ -370,3 +371,44 @@ TEST(EditorIdle, AKnobDroppedOntoTheMatrixIsRoutedThereAndKeepsItsValue) {
 }
 
 }  // namespace
+
+TEST(EditorIdle, PagesWriteNoAutomationAndASpringBackEndsOnTheHeldValue) {
+    Bench b(kClosed);
+    b.h.dispatch(effSetSampleRate, 0, 0, nullptr, 44100.f);
+    b.h.dispatch(effMainsChanged, 0, 1);
+    b.h.run(4096);  // the start-up program is applied
+    b.p().setParameter(665, 1.f);         // bipolar: the ribbon rests at 0.5
+    b.p().setSteppedValue(666, 9);        // springs back over 1/8 note
+    b.p().setParameter(kRibbonValueTag, 0.5f);
+    b.h.host().automated.clear();
+    // Opening, idling, switching to the easy page and back: the host hears nothing.
+    b.open();
+    for (int i = 0; i < 4; ++i) b.step();
+    b.ed->showEasyScreen();
+    for (int i = 0; i < 4; ++i) b.step();
+    b.ed->showMainScreen();
+    for (int i = 0; i < 4; ++i) b.step();
+    EXPECT_EQ(b.heard(), std::vector<int>{});
+
+    // Drags to several places, let go, with idle calls at several rates: the host hears the
+    // spring's way back, ending where the plug-in rests (however small its last step).
+    const CRect r = b.ed->ribbonSlider->getViewSize();
+    const CPoint from(r.getCenter().x, r.getCenter().y);
+    for (int end : {2, 7, 13, 22, 31, 45}) {
+        const int perIdle = 20 + 3 * end / 2;  // samples rendered between two idle calls
+        SCOPED_TRACE(end);
+        b.h.host().automated.clear();
+        b.drag(from, CPoint(r.right - end, from.y));
+        const size_t dragged = b.h.host().automated.size();
+        EXPECT_GT(b.get(kRibbonValueTag), 0.85f);
+        // Idle calls often enough that the spring's last steps are small ones.
+        for (int i = 0; i < 16000 / perIdle; ++i) {
+            b.h.run(perIdle, perIdle);
+            b.step(5);
+        }
+        ASSERT_EQ(b.get(kRibbonValueTag), 0.5f);
+        EXPECT_GT(b.h.host().automated.size(), dragged + 10) << "the way back is heard";
+        for (const auto& a : b.h.host().automated) EXPECT_EQ(a.first, kRibbonValueTag);
+        EXPECT_EQ(b.h.host().automated.back().second, 0.5f);
+    }
+}

@@ -459,6 +459,21 @@ TEST(VelSplitMenu, CopiesTheShownSplitToATypedLayerAndUndoesAsAWhole) {
     EXPECT_EQ(b.values(uEditor::kSectionVelSplits), all);
 }
 
+TEST(VelSplitMenu, HelpAndAboutTextsReadAsWritten) {
+    Bench b(kBare);
+    b.answer({}).ed->showVelSplitMenu();
+    EXPECT_TRUE(b.shows("  (grey) Left Click: Change Value"));
+    EXPECT_TRUE(b.shows("  (grey) Left Click + Shift: Fine Change Value"));
+    EXPECT_FALSE(b.shows("  (grey) Left Click: Change value"));
+    // The About box names what this build is, and no other plug-in format.
+    b.answer({"About Tavrolune"}).ed->showControlMenu();
+    ASSERT_FALSE(platform::dialogTranscript().empty());
+    const std::string about = platform::dialogTranscript().back().text;
+    EXPECT_NE(about.find("VST 2.4 Plug-in"), std::string::npos) << about;
+    EXPECT_NE(about.find("for Linux"), std::string::npos) << about;
+    for (const char* other : {"VST3", "AU", "AAX"}) EXPECT_EQ(about.find(other), std::string::npos) << other;
+}
+
 TEST(ArpMenu, MovesAndReverseActOnTheActiveStepsOfEveryRow) {
     const struct {
         const char* command;

@@ -42,6 +42,7 @@ public:
     using uEditor::modViewPage; using uEditor::paramNameReadout; using uEditor::paramValueReadout;
     using uEditor::playMenus; using uEditor::prefAnimation; using uEditor::prefDragAndDrop;
     using uEditor::prefKeyboard; using uEditor::prefToolTip; using uEditor::presetMenu; using uEditor::previewButton;
+    using uEditor::ribbonSlider;
     using uEditor::screenMode; using uEditor::selectRadio; using uEditor::scopesEasy; using uEditor::scopesMain;
     using uEditor::selectedChord; using uEditor::selectedLFO; using uEditor::tuningNameReadout;
     using uEditor::tuningReadout; using uEditor::tuningResetButton; using uEditor::updateDestStr;
@@ -119,8 +120,7 @@ struct Prefs {
 struct Bench {
     explicit Bench(unsigned flags = 0, int big = 0, const PrefList& extra = {})
         : prefs(flags, big, extra), h(host(flags)) {
-        std::string p = TAV_PLUGIN_PATH;
-        CBitmap::setResourceFolder(p.substr(0, p.rfind('/')) + "/Tavrolune.resources");
+        CBitmap::setResourceFolder("");
         setMenuPresenter(&menus);
         platform::dialogSetMode(platform::DialogMode::Scripted);
         platform::dialogScriptClear();

@@ -1,6 +1,6 @@
-// The editor artwork that the build draws beside the plug-in: every bitmap at every size, at
-// the size the scaling rule gives, the same bytes on every run, and pictures that show their
-// states. A missing resource folder leaves bitmaps unloaded rather than failing.
+// The editor artwork that the build draws and links in: every bitmap at every size, at the
+// size the scaling rule gives, the same bytes on every run and in the plug-in, and pictures
+// that show their states. A missing folder or picture, or a broken pack, loads nothing.
 #include <gtest/gtest.h>
 
 #include <cairo.h>
@@ -12,6 +12,7 @@
 
 #include "../resources/ArtworkCatalog.h"
 #include "gui/CBitmap.h"
+#include "gui/EmbeddedArtwork.h"
 #include "gui_support/GuiTestKit.h"
 #include "support/TestFiles.h"
 
@@ -22,7 +23,6 @@ namespace {
 
 std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
 
-const std::string kResources = folderOf(TAV_PLUGIN_PATH) + "Tavrolune.resources/";
 
 struct Loaded {
     CBitmap* bmp;
@@ -57,7 +57,12 @@ struct Loaded {
 
 TEST(GuiArtwork, EveryBitmapExistsAtEverySizeAtItsScaledSize) {
     GuiStateGuard state;
-    CBitmap::setResourceFolder(kResources);
+    // The pack holds exactly the catalogue at the four sizes.
+    const ArtworkBytes pack = embeddedArtworkPack();
+    ASSERT_GE(pack.size, 12u);
+    EXPECT_EQ(pack.data[8] | pack.data[9] << 8, artwork::kBitmapCount * artwork::kSizeCount);
+    EXPECT_EQ(findArtwork(pack, 10061).data, nullptr);
+    EXPECT_EQ(findArtwork(pack, 14000).data, nullptr);
     std::set<int> ids;
     for (const artwork::BitmapSpec& bitmap : artwork::kBitmaps) {
         ids.insert(bitmap.id);
@@ -87,22 +92,23 @@ TEST(GuiArtwork, EveryBitmapExistsAtEverySizeAtItsScaledSize) {
     EXPECT_EQ(left.bmp->getHeight(), right.bmp->getHeight());
 }
 
-TEST(GuiArtwork, ARerunWritesTheSameBytes) {
+TEST(GuiArtwork, ARerunWritesTheSameBytesAndThePluginHoldsThem) {
     const std::string out = testfiles::makeScratchFolder("artwork");
     ASSERT_FALSE(out.empty());
     const std::string tool = folderOf(TAV_HOST_PATH) + "tavrolune-artwork";
-    ASSERT_EQ(std::system(("'" + tool + "' '" + out + "'").c_str()), 0);
-    const std::vector<std::string> names = testfiles::listFolder(out);
-    EXPECT_EQ(names.size(), 39u * 4);
-    for (const std::string& name : names) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(testfiles::readFile(out + "/" + name), testfiles::readFile(kResources + name));
-    }
+    ASSERT_EQ(std::system(("'" + tool + "' '" + out + "/again.pack'").c_str()), 0);
+    const std::string again = testfiles::readFile(out + "/again.pack");
+    const ArtworkBytes linked = embeddedArtworkPack();
+    ASSERT_GT(again.size(), 39u * 4 * 12);
+    EXPECT_TRUE(again == std::string(reinterpret_cast<const char*>(linked.data), linked.size));
+    // The plug-in's shared object carries the same pack whole.
+    EXPECT_NE(testfiles::readFile(TAV_PLUGIN_PATH).find(again), std::string::npos);
+    // Nothing is left beside the plug-in for it to depend on.
+    EXPECT_EQ(testfiles::listFolder(folderOf(TAV_PLUGIN_PATH)), std::vector<std::string>{"Tavrolune.so"});
 }
 
 TEST(GuiArtwork, PicturesShowTheirStatesTheSameAtEverySize) {
     GuiStateGuard state;
-    CBitmap::setResourceFolder(kResources);
     for (int s = 0; s < artwork::kSizeCount; ++s) {
         SCOPED_TRACE(s);
         // Two-state strips: the lower (on) half is the lit one.
@@ -129,17 +135,45 @@ TEST(GuiArtwork, PicturesShowTheirStatesTheSameAtEverySize) {
     }
 }
 
-TEST(GuiArtwork, AMissingFolderOrBadFileLoadsNothing) {
+TEST(GuiArtwork, AMissingFolderOrPictureOrBadFileLoadsNothing) {
     GuiStateGuard state;
     const std::string bad = testfiles::makeScratchFolder("artwork-bad");
     testfiles::writeFile(bad + "/bmp10000.png", "not a picture");
-    for (const std::string& folder : {std::string("/nonexistent/Tavrolune.resources/"), bad}) {
+    // A folder set in place of the linked-in artwork that is missing or holds no PNG, and an
+    // id the artwork does not have.
+    for (const std::string& folder : {std::string("/nonexistent/artwork/"), bad, std::string()}) {
         CBitmap::setResourceFolder(folder);
-        Loaded b(10000);
+        Loaded b(folder.empty() ? 10061 : 10000);
         EXPECT_FALSE(b.bmp->isLoaded());
         EXPECT_EQ(b.bmp->getSize(), CPoint(0, 0));
         Canvas c(8, 8);
         b.bmp->draw(c.ctx(), CRect(0, 0, 8, 8));
         EXPECT_TRUE(c.changed(kBlackCColor).empty());
     }
+}
+
+TEST(GuiArtwork, ABrokenPackAnswersNoPicture) {
+    const ArtworkBytes linked = embeddedArtworkPack();
+    ASSERT_NE(findArtwork(linked, 10000).data, nullptr);
+    const std::string whole(reinterpret_cast<const char*>(linked.data), linked.size);
+    auto find = [](const std::string& bytes, int id) {
+        ArtworkBytes pack;
+        pack.data = reinterpret_cast<const unsigned char*>(bytes.data());
+        pack.size = bytes.size();
+        return findArtwork(pack, id).data != nullptr;
+    };
+    // The pack's last picture: the catalogue's last id at the largest size.
+    const int last = artwork::kBitmaps[artwork::kBitmapCount - 1].id + 1000 * (artwork::kSizeCount - 1);
+    EXPECT_TRUE(find(whole, last));
+    std::string magic = whole, count = whole, entry = whole;
+    magic[0] = 'X';
+    count[11] = 0x7f;                // more entries than the pack can hold
+    entry[12 + 4 + 3] = 0x7f;        // the first picture's offset beyond the end
+    const std::string cut = whole.substr(0, whole.size() - 1);  // the last picture lacks a byte
+    EXPECT_FALSE(find(magic, 10000));
+    EXPECT_FALSE(find(count, 10000));
+    EXPECT_FALSE(find(entry, 10000));
+    EXPECT_FALSE(find(cut, last));
+    EXPECT_TRUE(find(cut, 10000));
+    EXPECT_FALSE(find(whole.substr(0, 11), 10000));
 }

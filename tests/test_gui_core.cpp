@@ -330,6 +330,51 @@ TEST(GuiDirty, IdleRepaintsOnlyTheInvalidRegion) {
     EXPECT_EQ(r.getPixel(5, 5), kBlackCColor);
 }
 
+TEST(GuiDirty, AViewDirtyAfterAPartialPaintIsDrawnWholeAtTheNextIdle) {
+    // Like the editor's screens, this view clears its own flag when it draws.
+    struct Screen : ProbeView {
+        using ProbeView::ProbeView;
+        void draw(CDrawContext* c) override {
+            ProbeView::draw(c);
+            setDirty(false);
+        }
+    };
+    const CColor before(0, 200, 0), after(250, 250, 0);
+    for (bool markContainer : {false, true}) {
+        SCOPED_TRACE(markContainer ? "container marked" : "view marked");
+        GuiStateGuard state;
+        OffscreenFrame f(kFrameRect);
+        auto* box = new CViewContainer(CRect(50, 40, 150, 140));
+        box->setBackgroundColor(before);
+        auto* screen = new Screen(CRect(10, 10, 90, 50), before);  // 60,50 .. 140,90 in the frame
+        box->addView(screen);
+        f->addView(box);
+        OffscreenRenderer r(f.get());
+        r.renderInvalid();
+        if (markContainer) {
+            box->setBackgroundColor(after);  // shows below the screen, at 60,100
+        } else {
+            screen->color = after;
+            screen->setDirty(true);
+        }
+        // A pop-up list leaves: only its own small place is painted at once.
+        {
+            CDrawContext c(r.getImage());
+            f->platformDrawRect(&c, CRect(55, 45, 80, 60));
+        }
+        const CPoint away = markContainer ? CPoint(140, 130) : CPoint(130, 80);
+        EXPECT_EQ(markContainer ? r.getPixel(56, 46) : r.getPixel(70, 55), after);
+        EXPECT_EQ(r.getPixel(static_cast<int>(away.x), static_cast<int>(away.y)), before) << "not painted yet";
+        // The next idle draws the marked view whole, then nothing is left.
+        const std::vector<CRect> drawn = r.renderInvalid();
+        const CRect whole = markContainer ? CRect(50, 40, 150, 140) : CRect(60, 50, 140, 90);
+        EXPECT_EQ(drawn, std::vector<CRect>{whole});
+        EXPECT_EQ(r.getPixel(static_cast<int>(away.x), static_cast<int>(away.y)), after);
+        EXPECT_TRUE(r.renderInvalid().empty());
+        EXPECT_FALSE(box->isDirty());
+    }
+}
+
 TEST(GuiEdit, BeginEndCountAndAControlLeavingTheTreeEndsItsGesture) {
     GuiStateGuard state;
     RecordingEditor editor;

@@ -769,6 +769,37 @@ TEST_F(DialogTest, TheProgramGetsItsArgumentsWithoutAShell) {
     EXPECT_STREQ(buf, "");
 }
 
+TEST_F(DialogTest, BoxesAndFileSelectorsOfAThreadOpenOverItsParentWindow) {
+    platform::dialogSetProgram(makeFakeProgram());
+    platform::fileSelectSetProgram(dir + "/fake-dialog");
+    platform::dialogSetMode(DialogMode::External);
+    setenv("FAKE_ANSWER", "/picked/a.tun", 1);
+    auto showAll = [] {
+        char buf[kEntryBufSize] = "";
+        inputBox("p", "t", buf);
+        messageBox("m", 1);
+        std::string d, f;
+        fileSelectLoadDirStr("Load Tuning", "", "", "*.tun", "", d, f);
+    };
+    auto attaches = [&] {
+        std::vector<std::string> found;
+        for (const std::string& a : fakeArgs())
+            if (a.rfind("--attach", 0) == 0) found.push_back(a);
+        return found;
+    };
+    platform::dialogSetParentWindow(0x2a00005);
+    showAll();
+    EXPECT_EQ(attaches(), std::vector<std::string>(3, "--attach=44040197"));
+    // Another thread names no window of its own: its boxes attach to none.
+    std::thread other(showAll);
+    other.join();
+    EXPECT_EQ(attaches(), std::vector<std::string>{});
+    EXPECT_EQ(platform::dialogParentWindow(), 0x2a00005u);
+    platform::dialogSetParentWindow(0);
+    showAll();
+    EXPECT_EQ(attaches(), std::vector<std::string>{});
+}
+
 TEST_F(DialogTest, FileSelectionGivesFolderAndPathAndForcesAThreeLetterSaveExtension) {
     platform::fileSelectScriptChoose("/home/u/tunings/just.tun");
     std::string dir = "old", file = "old";

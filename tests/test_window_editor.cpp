@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -25,6 +27,7 @@
 #include "editor/uEditor.h"
 #include "gui/OffscreenRenderer.h"
 #include "platform/childprocess.h"
+#include "platform/dialogs.h"
 #include "support/PluginHarness.h"
 #include "support/TestFiles.h"
 
@@ -271,8 +274,7 @@ TEST_F(WindowEditor, OpensInTheHostWindowAtTheSizeOfGetRectAndDrawsTheMainPage) 
     ASSERT_EQ(host.ask("shot " + shot), "OK");
 
     // The same page drawn off-screen by an editor of this process, with the same artwork.
-    const std::string plugin = TAV_PLUGIN_PATH;
-    VSTGUI::CBitmap::setResourceFolder(plugin.substr(0, plugin.rfind('/')) + "/Tavrolune.resources");
+    VSTGUI::CBitmap::setResourceFolder("");
     PluginHarness h;
     ASSERT_EQ(h.dispatch(effEditOpen, 0, 0, nullptr), 1);
     auto* editor = static_cast<uEditor*>(static_cast<VSTGUI::AEffGUIEditor*>(h->getEditor()));
@@ -388,8 +390,123 @@ TEST_F(WindowEditor, SurvivesReopeningResizesAndACloseWithAMenuOpen) {
 
 TEST_F(WindowEditor, ValidateEditorChecksPassInARealWindow) {
     const platform::ChildResult r =
-        platform::runChild({TAV_HOST_PATH, "validate", TAV_PLUGIN_PATH, "--only", "editor"}, 1 << 16);
+        platform::runChild({TAV_HOST_PATH, "validate", TAV_PLUGIN_PATH, "--only", "editor,editor-one-file"}, 1 << 16);
     EXPECT_TRUE(r.exited && r.exitCode == 0) << r.output;
     EXPECT_NE(r.output.find("in an X11 host window"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("PASS editor-one-file: a copy alone in an empty folder opens its editor with the same"),
+              std::string::npos) << r.output;
     EXPECT_NE(r.output.find("0 failed"), std::string::npos) << r.output;
+}
+
+TEST_F(WindowEditor, TheSharedObjectCopiedAloneOpensItsEditorWithTheSamePage) {
+    // One editor on the screen at a time: the fixture's host leaves first.
+    ASSERT_EQ(host.ask("quit"), "BYE");
+    ASSERT_EQ(host.finish(), 0);
+    const std::string alone = testfiles::makeScratchFolder("plugin-alone");
+    std::filesystem::copy_file(TAV_PLUGIN_PATH, alone + "/Tavrolune.so");
+    ASSERT_EQ(testfiles::listFolder(alone), std::vector<std::string>{"Tavrolune.so"});
+
+    std::vector<uint32_t> page[2];
+    int w[2] = {0, 0}, h[2] = {0, 0};
+    const std::string plugins[2] = {TAV_PLUGIN_PATH, alone + "/Tavrolune.so"};
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE(plugins[k]);
+        Child other;
+        ASSERT_TRUE(other.start({TAV_HOST_PATH, "editor", plugins[k], "--control", "--no-audio"}, -1,
+                                scratch + "/host-" + std::to_string(k) + ".txt"));
+        ASSERT_EQ(other.line(), "READY");
+        ASSERT_EQ(other.ask("sync"), "OK");
+        EXPECT_NE(field(other.ask("window"), "child"), "0");
+        const std::string shot = scratch + "/page-" + std::to_string(k) + ".png";
+        ASSERT_EQ(other.ask("shot " + shot), "OK");
+        EXPECT_EQ(other.ask("quit"), "BYE");
+        EXPECT_EQ(other.finish(), 0);
+        cairo_surface_t* png = cairo_image_surface_create_from_png(shot.c_str());
+        page[k] = pixels(png, w[k], h[k]);
+        cairo_surface_destroy(png);
+    }
+    ASSERT_EQ(w[1], w[0]);
+    ASSERT_EQ(h[1], h[0]);
+    EXPECT_TRUE(page[1] == page[0]) << "the copy's page differs from the build's; see " << scratch;
+    // And it is the artwork's page: most pixels are the easy page's background as drawn.
+    VSTGUI::CBitmap::setResourceFolder("");
+    auto* background = new VSTGUI::CBitmap(VSTGUI::CResourceDescription(10001));
+    int bw = 0, bh = 0;
+    const std::vector<uint32_t> drawn = pixels(background->getSurface(), bw, bh);
+    background->forget();
+    ASSERT_EQ(bw, w[1]);
+    ASSERT_EQ(bh, h[1]);
+    size_t same = 0;
+    for (size_t i = 0; i < drawn.size(); ++i) same += drawn[i] == page[1][i];
+    EXPECT_GT(same, drawn.size() / 2);
+}
+
+TEST_F(WindowEditor, BoxesTheEditorAsksForOpenOverItsWindow) {
+    // A host window of this process with the editor of a plug-in of this process in it.
+    const Window top = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1132, 779, 0, 0, 0);
+    XMapWindow(display, top);
+    XSync(display, False);
+    // The dialog program stands in for zenity and writes down its arguments.
+    const std::string fake = scratch + "/fake-zenity", args = scratch + "/args";
+    testfiles::writeFile(fake, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + args + "'; done\nexit 1\n");
+    chmod(fake.c_str(), 0755);
+    platform::dialogSetProgram(fake);
+    platform::dialogSetMode(platform::DialogMode::External);
+    {
+        PluginHarness h;
+        ASSERT_EQ(h.dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(top)), 1);
+        h.dispatch(effEditIdle);
+        h.plugin().setNumValue(102);  // a value typed in: its entry box
+        const std::string seen = testfiles::readFile(args);
+        EXPECT_NE(seen.find("--entry\n"), std::string::npos) << seen;
+        EXPECT_NE(seen.find("--attach=" + std::to_string(top) + "\n"), std::string::npos) << seen;
+        h.dispatch(effEditClose);
+        EXPECT_EQ(platform::dialogParentWindow(), 0u) << "a closed editor's window is no parent";
+    }
+    platform::dialogSetMode(platform::DialogMode::Automatic);
+    platform::dialogSetProgram("");
+    XDestroyWindow(display, top);
+    XSync(display, False);
+}
+
+TEST_F(WindowEditor, TheShotsToolDrawsWhatTheWindowShowsAndAnswersHelp) {
+    const std::string dir = std::string(TAV_HOST_PATH).substr(0, std::string(TAV_HOST_PATH).rfind('/') + 1);
+    const std::string tool = dir + "tavrolune-editor-shots";
+    const platform::ChildResult help = platform::runChild({tool, "--help"}, 4096);
+    EXPECT_TRUE(help.exited && help.exitCode == 0);
+    EXPECT_EQ(help.output.rfind("usage: tavrolune-editor-shots OUTDIR", 0), 0u) << help.output;
+    EXPECT_FALSE(std::filesystem::exists("--help")) << "no folder named --help";
+    const std::string shots = scratch + "/shots";
+    const platform::ChildResult made = platform::runChild({tool, shots}, 1 << 16);
+    ASSERT_TRUE(made.exited && made.exitCode == 0) << made.output;
+
+    // The easy page as a window shows it, without notes playing.
+    ASSERT_EQ(host.ask("quit"), "BYE");
+    ASSERT_EQ(host.finish(), 0);
+    Child quiet;
+    ASSERT_TRUE(quiet.start({TAV_HOST_PATH, "editor", TAV_PLUGIN_PATH, "--control", "--no-audio"}, -1,
+                            scratch + "/quiet.txt"));
+    ASSERT_EQ(quiet.line(), "READY");
+    ASSERT_EQ(quiet.ask("sync"), "OK");
+    ASSERT_EQ(quiet.ask("shot " + scratch + "/window.png"), "OK");
+    EXPECT_EQ(quiet.ask("quit"), "BYE");
+    EXPECT_EQ(quiet.finish(), 0);
+    int ww = 0, wh = 0, sw = 0, sh = 0;
+    cairo_surface_t* a = cairo_image_surface_create_from_png((scratch + "/window.png").c_str());
+    cairo_surface_t* b = cairo_image_surface_create_from_png((shots + "/editor-easy-100.png").c_str());
+    const std::vector<uint32_t> window = pixels(a, ww, wh), shot = pixels(b, sw, sh);
+    cairo_surface_destroy(a);
+    cairo_surface_destroy(b);
+    ASSERT_EQ(sw, ww);
+    ASSERT_EQ(sh, wh);
+    size_t differ = 0;
+    for (size_t i = 0; i < window.size(); ++i)
+        for (int s = 0; s < 24; s += 8) {
+            const int d = (int)((window[i] >> s) & 0xff) - (int)((shot[i] >> s) & 0xff);
+            if (d > 24 || d < -24) {
+                ++differ;
+                break;
+            }
+        }
+    EXPECT_LT(differ, window.size() / 100) << "see " << scratch;
 }

@@ -50,12 +50,28 @@ void THSlider::setCurValue() {
     APlugin* plugin = controlPlugin(this);
     if (!plugin || plugin->getRibbonSpringTime() == 0 || dragging) return;
     const float p = clamp01(plugin->getParameter(getTag()));
-    if (std::fabs(p - curValue) < kFollowThreshold) return;
+    // The first look after the slider went on show only takes the value: showing a page
+    // tells the host nothing.
+    if (lastSeen < 0.f) {
+        lastSeen = curValue = p;
+        return;
+    }
+    const bool moving = p != lastSeen;
+    lastSeen = p;
+    if (p == curValue) return;
+    // Small corrections wait while the spring still moves; where it comes to rest is always
+    // sent, so the last value the host hears is the value the plug-in holds.
+    if (moving && std::fabs(p - curValue) < kFollowThreshold) return;
     beginEdit();
     curValue = p;
     setValue(p);
     if (isDirty()) valueChanged();
     endEdit();
+}
+
+bool THSlider::attached(CView* parent) {
+    lastSeen = -1.f;
+    return CControl::attached(parent);
 }
 
 int THSlider::positionOf(float v) const {
@@ -135,6 +151,7 @@ CMouseEventResult THSlider::onMouseDown(CPoint& where, const CButtonState& butto
     }
     plugin->setRibbbonSpringOff();
     curValue = clamp01(static_cast<float>(where.x - trackStart) / trackWidth);
+    lastSeen = curValue;  // the spring follows from here once it is let go
     setValue(curValue);
     if (isDirty()) valueChanged();
     lastX = static_cast<float>(where.x);

@@ -34,6 +34,7 @@ public:
     VSTGUI::CMouseEventResult onMouseMoved(VSTGUI::CPoint& where, const VSTGUI::CButtonState& buttons) override;
     VSTGUI::CMouseEventResult onMouseCancel() override;
     bool onWheel(const VSTGUI::CPoint& where, const float& distance, const VSTGUI::CButtonState& buttons) override;
+    bool attached(VSTGUI::CView* parent) override;
     VSTGUI::CView* newCopy() const override { return new THSlider(*this); }
 
 private:
@@ -49,5 +50,6 @@ private:
     float lastX = 0.f;
     float modValue = 0.f;
     float curValue = 0.f;
+    float lastSeen = -1.f;  // the plug-in's value at the last follow; -1: none since shown
     float trackWidth;
 };

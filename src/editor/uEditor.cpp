@@ -146,6 +146,7 @@ bool uEditor::open(void* ptr) {
     frame = new CFrame(CRect(0, 0, w, h), this);
     // Without a parent window (or a display) the editor still opens, off-screen.
     if (!ptr || !frame->open(ptr, PlatformType::kDefaultNative)) frame->open(nullptr, PlatformType::kOffscreen);
+    claimDialogs();
     frame->setBackground(background);
     frame->registerKeyboardHook(this);
     CFrame::kDefaultKnobMode = kLinearMode;

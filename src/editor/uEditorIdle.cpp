@@ -89,6 +89,7 @@ bool isOneOf(int v, std::initializer_list<int> set) { return std::find(set.begin
 
 void uEditor::idle() {
     if (!frame || !checkUIThread("uEditor::idle")) return;
+    claimDialogs();  // boxes opened from here on open over this editor's window
     drainPending();
     reapHelpers();
     if (plugin && finishedOpening && !switchingScreen && !resuming) {

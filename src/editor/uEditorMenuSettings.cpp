@@ -46,7 +46,7 @@ bool toggleIfChosen(const TCommandMenu& menu, const SettingSwitch& s, bool& stat
 
 const char* const kAboutText =
     "Tavrolune\n"
-    "VST3 / AU / AAX / VST2.4 Plugin Version 1.0.0 for Linux.\n"
+    "VST 2.4 Plug-in Version 1.0.0 for Linux.\n"
     "A 16-voice synthesizer with three layers, effects, arpeggiator and chords.";
 
 }  // namespace

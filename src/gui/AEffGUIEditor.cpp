@@ -1,6 +1,7 @@
 #include "gui/AEffGUIEditor.h"
 
 #include "gui/GuiRuntime.h"
+#include "platform/dialogs.h"
 #include "vst/AudioEffectX.h"
 
 namespace VSTGUI {
@@ -30,9 +31,16 @@ bool AEffGUIEditor::open(void* ptr) {
     return true;
 }
 
+void AEffGUIEditor::claimDialogs() {
+    platform::dialogSetParentWindow(frame ? frame->getTopLevelWindow() : 0);
+}
+
 void AEffGUIEditor::close() {
     if (!checkUIThread("AEffGUIEditor::close")) return;
     if (frame) {
+        // Boxes no longer open over a window that goes away.
+        const unsigned long top = frame->getTopLevelWindow();
+        if (top && platform::dialogParentWindow() == top) platform::dialogSetParentWindow(0);
         CFrame* f = frame;
         frame = nullptr;
         f->close();
@@ -41,28 +49,34 @@ void AEffGUIEditor::close() {
 }
 
 void AEffGUIEditor::pumpEvents() {
-    if (frame && checkUIThread("AEffGUIEditor::pumpEvents")) frame->pumpEvents();
+    if (!frame || !checkUIThread("AEffGUIEditor::pumpEvents")) return;
+    claimDialogs();
+    frame->pumpEvents();
 }
 
 void AEffGUIEditor::idle() {
     if (!frame || !checkUIThread("AEffGUIEditor::idle")) return;
     CBaseObjectGuard guard(frame);
+    claimDialogs();
     frame->pumpEvents();
     if (frame) frame->idle();
 }
 
 bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
     if (!frame) return false;
+    claimDialogs();
     return frame->platformOnKeyDown(keyCode) == 1;
 }
 
 bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) {
     if (!frame) return false;
+    claimDialogs();
     return frame->platformOnKeyUp(keyCode) == 1;
 }
 
 bool AEffGUIEditor::onWheel(float distance) {
     if (!frame) return false;
+    claimDialogs();
     CPoint where;
     frame->getCurrentMouseLocation(where);
     return frame->platformOnMouseWheel(where, distance, frame->getCurrentMouseButtons().getModifierState());

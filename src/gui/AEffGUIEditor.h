@@ -62,6 +62,11 @@ public:
     CFrame* getFrame() const override { return frame; }
 
 protected:
+    // Makes the frame's top-level window the one this thread's dialog boxes and file
+    // selectors open over (none off-screen). Called whenever the editor handles events, so
+    // with several editors on one thread each box opens over the editor that asked for it.
+    void claimDialogs();
+
     ERect rect;
 
 private:

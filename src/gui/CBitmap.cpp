@@ -2,11 +2,12 @@
 
 #include <cairo.h>
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <mutex>
 
 #include "gui/CDrawContext.h"
-#include "platform/appfolders.h"
+#include "gui/EmbeddedArtwork.h"
 
 namespace VSTGUI {
 
@@ -24,14 +25,8 @@ void CBitmap::setResourceFolder(const std::string& folder) {
 }
 
 std::string CBitmap::getResourceFolder() {
-    {
-        std::lock_guard<std::mutex> lock(gFolderMutex);
-        if (!gFolderOverride.empty()) return gFolderOverride;
-    }
-    char folder[PATH_MAX];
-    folder[0] = 0;
-    getResourcePath(folder, sizeof folder);
-    return folder;
+    std::lock_guard<std::mutex> lock(gFolderMutex);
+    return gFolderOverride;
 }
 
 std::string CBitmap::resourceFileName(int32_t id) {
@@ -42,7 +37,10 @@ std::string CBitmap::resourceFileName(int32_t id) {
 
 CBitmap::CBitmap(const CResourceDescription& desc) : resourceDesc(desc) {
     const std::string folder = getResourceFolder();
-    if (folder.empty()) return;
+    if (folder.empty()) {
+        if (desc.type == CResourceDescription::kIntegerType) loadEmbedded(desc.id);
+        return;
+    }
     if (desc.type == CResourceDescription::kIntegerType) {
         loadFile(folder + resourceFileName(desc.id));
     } else if (desc.type == CResourceDescription::kStringType && !desc.name.empty()) {
@@ -83,7 +81,34 @@ CBitmap::~CBitmap() {
 
 void CBitmap::loadFile(const std::string& file) {
     path = file;
-    cairo_surface_t* s = cairo_image_surface_create_from_png(file.c_str());
+    take(cairo_image_surface_create_from_png(file.c_str()));
+}
+
+namespace {
+
+struct PngReader {
+    ArtworkBytes bytes;
+    std::size_t at = 0;
+};
+
+cairo_status_t readPng(void* closure, unsigned char* data, unsigned int length) {
+    PngReader* r = static_cast<PngReader*>(closure);
+    if (length > r->bytes.size - r->at) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(data, r->bytes.data + r->at, length);
+    r->at += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+
+} // namespace
+
+void CBitmap::loadEmbedded(int32_t id) {
+    PngReader reader;
+    reader.bytes = findArtwork(embeddedArtworkPack(), id);
+    if (!reader.bytes.data) return;
+    take(cairo_image_surface_create_from_png_stream(readPng, &reader));
+}
+
+void CBitmap::take(cairo_surface_t* s) {
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(s);
         return;

@@ -1,11 +1,12 @@
 // Bitmaps: PNG images drawn 1:1, whole or as a region at a source offset (knob strips,
 // two-state strips), with an alpha value.
 //
-// A bitmap made from a numeric resource id loads "bmp%05d.png" (10060 -> "bmp10060.png") from
-// the plug-in's resource folder: the folder "Tavrolune.resources" beside the shared object,
-// or the folder set with setResourceFolder(). A name loads that file from the same folder
-// (".png" is added when the name has no extension). A bitmap whose file is missing or is no
-// PNG still exists, has the size 0 x 0, draws nothing and answers isLoaded() false.
+// A bitmap made from a numeric resource id takes that picture from the artwork linked into
+// the binary (gui/EmbeddedArtwork.h), so the plug-in needs no file beside it. A folder set
+// with setResourceFolder() takes its place: ids then load "bmp%05d.png" (10060 ->
+// "bmp10060.png") from it, and names load that file from it (".png" is added when the name has
+// no extension); without such a folder a name loads nothing. A bitmap whose picture is missing
+// or is no PNG still exists, has the size 0 x 0, draws nothing and answers isLoaded() false.
 #pragma once
 
 #include <string>
@@ -44,20 +45,24 @@ public:
     CPoint getSize() const { return CPoint(width, height); }
     const CResourceDescription& getResourceDescription() const { return resourceDesc; }
     bool isLoaded() const { return surface != nullptr; }
-    // The path the bitmap was loaded from (or tried); empty for bitmaps not made from a file.
+    // The path the bitmap was loaded from (or tried); empty for bitmaps not made from a file
+    // (the linked-in artwork included).
     const std::string& getPath() const { return path; }
 
     cairo_surface_t* getSurface() const { return surface; }
 
-    // The folder numeric and named resources are loaded from; an empty text restores the
-    // plug-in's own resource folder.
+    // A folder numeric and named resources are loaded from instead of the linked-in artwork;
+    // an empty text restores the linked-in artwork.
     static void setResourceFolder(const std::string& folder);
+    // That folder; empty while the linked-in artwork is used.
     static std::string getResourceFolder();
     // "bmp%05d.png" of an id.
     static std::string resourceFileName(int32_t id);
 
 private:
     void loadFile(const std::string& file);
+    void loadEmbedded(int32_t id);
+    void take(cairo_surface_t* s);
 
     CResourceDescription resourceDesc;
     std::string path;

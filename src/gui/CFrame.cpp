@@ -85,6 +85,8 @@ bool CFrame::isOffscreen() const { return !platform || platform->isOffscreen(); 
 
 void* CFrame::getSystemWindow() const { return platform ? platform->getSystemWindow() : nullptr; }
 
+unsigned long CFrame::getTopLevelWindow() const { return platform ? platform->getTopLevelWindow() : 0; }
+
 void CFrame::idle() {
     if (!checkUIThread("CFrame::idle") || !opened) return;
     invalidDirtyViews();

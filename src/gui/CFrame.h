@@ -77,6 +77,9 @@ public:
     bool isOffscreen() const;
     // The frame's own window (an X11 window id), null off-screen.
     void* getSystemWindow() const;
+    // The top-level window on the desktop that shows the frame (an X11 window id), 0
+    // off-screen.
+    unsigned long getTopLevelWindow() const;
 
     VSTGUIEditorInterface* getEditor() const { return editor; }
     // Marks dirty views for repainting and repaints; shows tooltips.

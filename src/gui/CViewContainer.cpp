@@ -125,12 +125,33 @@ void CViewContainer::drawBackgroundRect(CDrawContext* context, const CRect& rect
     }
 }
 
+CRect CViewContainer::visibleLocalRect() const {
+    // This container in each ancestor's coordinates in turn, cut by each ancestor's bounds.
+    CRect r = size;
+    CPoint origin(size.left, size.top);
+    for (const CView* p = getParentView(); p; p = p->getParentView()) {
+        r.bound(CRect(0, 0, p->getWidth(), p->getHeight()));
+        const CRect& ps = p->getViewSize();
+        r.offset(ps.left, ps.top);
+        origin.offset(ps.left, ps.top);
+    }
+    r.offset(-origin.x, -origin.y);
+    return r;
+}
+
 void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect) {
     CRect r = updateRect;
     r.bound(size);
     if (r.isEmpty()) return;
     CRect local = r;
     local.offset(-size.left, -size.top);
+    // A paint clears the dirty state only of a view it covered whole. A partial one (an
+    // expose, or the place a removed pop-up list leaves) keeps a dirty view dirty, whatever
+    // marked it, so the next idle step draws it whole: its own draw() clears its flag, which
+    // must not hide that the rest of it still shows old pixels.
+    const bool clears = context->getClearsDirtyState();
+    const CRect visible = clears ? visibleLocalRect() : CRect();
+    const bool wasDirty = clears && CView::isDirty();
     context->enterView(CPoint(size.left, size.top), local);
     drawBackgroundRect(context, local);
     // A copy: drawing code must not change the list, but a faulty one should not crash us.
@@ -140,13 +161,23 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect) {
         CRect cr = child->getViewSize();
         cr.bound(local);
         if (cr.isEmpty()) continue;
+        // A container's children answer for themselves; its own flag is what counts here.
+        const bool childDirty = clears && (child->asViewContainer() ? child->CView::isDirty() : child->isDirty());
         context->enterView(CPoint(0, 0), cr, child->getAlphaValue());
         child->drawRect(context, cr);
         context->leaveView();
-        if (context->getClearsDirtyState()) child->setDirty(false);
+        if (clears) {
+            CRect whole = child->getViewSize();
+            whole.bound(visible);
+            child->setDirty(childDirty && cr != whole);
+        }
     }
     context->leaveView();
-    if (context->getClearsDirtyState()) CView::setDirty(false);
+    if (clears) {
+        CRect whole = visible;
+        whole.offset(size.left, size.top);
+        CView::setDirty(wasDirty && r != whole);
+    }
 }
 
 void CViewContainer::invalid() {

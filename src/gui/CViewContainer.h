@@ -104,6 +104,8 @@ private:
     void detachDestroyedChild(CView* view);
     // Marks dirty children for repainting.
     void invalidDirtyViews();
+    // The part of this container its ancestors leave on screen, in its own coordinates.
+    CRect visibleLocalRect() const;
 
     std::vector<CView*> children;
     CView* mouseDownView = nullptr;

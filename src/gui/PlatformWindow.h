@@ -29,6 +29,9 @@ public:
     // Asks for the keyboard focus (a text field started editing).
     virtual void takeKeyboardFocus() {}
     virtual void* getSystemWindow() const = 0;
+    // The top-level window that holds this one (the host's window on the desktop), for
+    // boxes that should open over it; 0 when there is none.
+    virtual unsigned long getTopLevelWindow() const { return 0; }
     virtual bool isOffscreen() const = 0;
 };
 

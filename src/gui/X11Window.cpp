@@ -219,6 +219,17 @@ bool X11Window::build() {
         }
         XMapWindow(display, window);
         if (trap.failed()) return false;
+        // The host's window on the desktop: climb from the parent to the root's child.
+        for (Window w = parent; w && !trap.failed();) {
+            Window root = 0, up = 0, *kids = nullptr;
+            unsigned n = 0;
+            if (!XQueryTree(display, w, &root, &up, &kids, &n)) break;
+            if (kids) XFree(kids);
+            topLevel = w;
+            if (up == root || up == 0) break;
+            w = up;
+        }
+        if (trap.failed()) topLevel = 0;
     }
     backing = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
     blitter = std::make_unique<x11::ImageBlitter>(display, visual, depth);

@@ -92,6 +92,7 @@ public:
     IMenuPresenter* menuPresenter() override { return &presenter; }
     void takeKeyboardFocus() override;
     void* getSystemWindow() const override;
+    unsigned long getTopLevelWindow() const override { return topLevel; }
     bool isOffscreen() const override { return false; }
 
     Display* getDisplay() const { return display; }
@@ -112,6 +113,7 @@ private:
     Display* display;
     Window parent;
     Window window = 0;
+    Window topLevel = 0;  // the ancestor that is a child of the root window
     Visual* visual = nullptr;
     int depth = 0;
     int width = 0;

@@ -7,6 +7,7 @@
 #include <deque>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/childprocess.h"
 #include "platform/dialogs.h"
@@ -43,6 +44,11 @@ DialogRoute takeDialogRoute(DialogMode mode, std::deque<Answer>& script, const s
 // reaps children itself) the program prints only on OK, so printed text counts.
 inline bool dialogProgramOk(const ChildResult& r, const std::string& printed) {
     return r.exited ? r.exitCode == 0 : r.started && !printed.empty();
+}
+
+// The dialog program's arguments that put its window over the caller's window, if any.
+inline void appendDialogParent(std::vector<std::string>& argv) {
+    if (const unsigned long w = dialogParentWindow()) argv.push_back("--attach=" + std::to_string(w));
 }
 
 // How many records a transcript keeps: the newest ones.

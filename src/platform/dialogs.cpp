@@ -39,6 +39,8 @@ DialogState& state() {
     return s;
 }
 
+thread_local unsigned long tParentWindow = 0;
+
 bool envSet(const char* name) {
     const char* v = std::getenv(name);
     return v && *v;
@@ -94,6 +96,7 @@ Answer runEntry(const std::string& title, const std::string& prompt, const std::
                                          "--text=" + entryLabel(prompt),
                                          "--entry-text=" + initial, "--ok-label=OK",
                                          "--cancel-label=Cancel"};
+        appendDialogParent(argv);
         if (withIcon) {
             const std::string icon = iconPath();
             if (!icon.empty()) argv.push_back("--window-icon=" + icon);
@@ -149,6 +152,10 @@ bool leadingInt(const std::string& text, int& value) {
 }
 
 } // namespace
+
+void dialogSetParentWindow(unsigned long window) { tParentWindow = window; }
+
+unsigned long dialogParentWindow() { return tParentWindow; }
 
 void dialogSetMode(DialogMode mode) {
     DialogState& s = state();
@@ -305,6 +312,7 @@ int messageBox(const char* text, int type) {
                                              std::string("--text=") + text, "--no-markup",
                                              "--ok-label=OK"};
             if (withCancel) argv.push_back("--cancel-label=Cancel");
+            platform::appendDialogParent(argv);
             const platform::ChildResult r = platform::runChild(argv, 0);
             if (r.exited && (r.exitCode == 0 || r.exitCode == 1)) result = r.exitCode == 0 ? 1 : 2;
             break;

@@ -75,6 +75,12 @@ void dialogScriptCancel();
 void dialogScriptClear();
 std::size_t dialogScriptPending();
 
+// The window the boxes (and file selectors) of this thread open over and stay above: an X11
+// window id, handed to the dialog program as "--attach=<id>"; 0 for none. The editor names
+// its window when it opens and whenever it handles events, and takes it back on close.
+void dialogSetParentWindow(unsigned long window);
+unsigned long dialogParentWindow();
+
 // Whether $DISPLAY or $WAYLAND_DISPLAY names a display.
 bool dialogDisplayPresent();
 

@@ -63,6 +63,7 @@ std::vector<std::string> split(const std::string& text, const std::string& sep) 
 Answer runProgram(const std::string& program, const FileSelectRequest& req) {
     std::vector<std::string> argv = {program, "--file-selection"};
     if (!req.title.empty()) argv.push_back("--title=" + req.title);
+    appendDialogParent(argv);
     std::string start = withSlash(req.initialDir);
     if (req.kind == FileSelectKind::Save) {
         argv.push_back("--save");

@@ -1,8 +1,8 @@
 // Time to draw each control class of the editor once, and the editor's whole main page, at
 // 100 % and 200 %. The controls stand in a frame of their own whose editor is a real plug-in's
-// editor, opened off-screen with the built artwork.
+// editor, opened off-screen with the linked-in artwork.
 //
-//   tavrolune-bench-controls [ARTWORK_FOLDER]
+//   tavrolune-bench-controls
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -122,14 +122,13 @@ void benchSize(int big) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main() {
     char scratch[] = "/tmp/tav-bench-controls-XXXXXX";
     if (!mkdtemp(scratch)) return 1;
     // Preferences of this run only.
     setenv("XDG_CONFIG_HOME", scratch, 1);
     setenv("XDG_DATA_HOME", scratch, 1);
     setenv("HOME", scratch, 1);
-    CBitmap::setResourceFolder(argc > 1 ? argv[1] : TAV_RESOURCES_DIR);
     std::printf("Drawing each control class once, off-screen (median of repeated renders)\n");
     benchSize(0);
     benchSize(3);

@@ -3,7 +3,7 @@
 // audio is rendered between calls on the same thread (not timed), and what a step marked for
 // redrawing is painted off-screen afterwards (not timed), as a window would.
 //
-//   tavrolune-bench-editor-idle [ARTWORK_FOLDER]
+//   tavrolune-bench-editor-idle
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -35,14 +35,13 @@ Stats stats(std::vector<double> v) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     char scratch[] = "/tmp/tav-bench-editor-idle-XXXXXX";
     if (!mkdtemp(scratch)) return 1;
     setenv("XDG_CONFIG_HOME", scratch, 1);
     setenv("XDG_DATA_HOME", scratch, 1);
     setenv("HOME", scratch, 1);
     saveStringToPrefs("AdvancedDisplay", "Y");
-    CBitmap::setResourceFolder(argc > 1 ? argv[1] : TAV_RESOURCES_DIR);
 
     constexpr int kRate = 48000, kBlock = 2400;  // one 50 ms step of audio
     auto* plugin = new APlugin(hostCallback);

@@ -120,28 +120,38 @@ bool X11HostWindow::describe(int& rootX, int& rootY, int& childX, int& childY, i
     return true;
 }
 
-bool X11HostWindow::screenshot(const std::string& path, std::string& error) {
+bool X11HostWindow::capture(std::vector<uint32_t>& rgb, int& width, int& height) {
     XWindowAttributes a;
-    if (!XGetWindowAttributes(display_, window_, &a)) {
-        error = "the window is gone";
-        return false;
-    }
+    if (!XGetWindowAttributes(display_, window_, &a)) return false;
     XImage* img = XGetImage(display_, window_, 0, 0, (unsigned)a.width, (unsigned)a.height, AllPlanes, ZPixmap);
-    if (!img) {
+    if (!img) return false;
+    width = a.width;
+    height = a.height;
+    rgb.assign((size_t)width * (size_t)height, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const unsigned long v = XGetPixel(img, x, y);
+            rgb[(size_t)y * (size_t)width + (size_t)x] = (uint32_t)channel(v, img->red_mask) << 16 |
+                                                         (uint32_t)channel(v, img->green_mask) << 8 |
+                                                         (uint32_t)channel(v, img->blue_mask);
+        }
+    XDestroyImage(img);
+    return true;
+}
+
+bool X11HostWindow::screenshot(const std::string& path, std::string& error) {
+    std::vector<uint32_t> rgb;
+    int w = 0, h = 0;
+    if (!capture(rgb, w, h)) {
         error = "the server gave no image of the window";
         return false;
     }
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, a.width, a.height);
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
     unsigned char* data = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < a.height; ++y)
-        for (int x = 0; x < a.width; ++x) {
-            const unsigned long v = XGetPixel(img, x, y);
-            const uint32_t rgb = (uint32_t)channel(v, img->red_mask) << 16 |
-                                 (uint32_t)channel(v, img->green_mask) << 8 | (uint32_t)channel(v, img->blue_mask);
-            *reinterpret_cast<uint32_t*>(data + y * stride + x * 4) = rgb;
-        }
-    XDestroyImage(img);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            *reinterpret_cast<uint32_t*>(data + y * stride + x * 4) = rgb[(size_t)y * (size_t)w + (size_t)x];
     cairo_surface_mark_dirty(s);
     // Written beside the target and renamed, so a reader never sees half a picture.
     const std::string temp = path + ".tmp";

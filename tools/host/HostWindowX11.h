@@ -23,6 +23,7 @@ public:
     void resize(int width, int height) override;
     bool hasChild() override { return child() != 0; }
     bool closeRequested() const override { return closeRequested_; }
+    bool capture(std::vector<uint32_t>& rgb, int& width, int& height) override;
 
     // The plug-in's window inside this one (the first child), or 0.
     Window child();

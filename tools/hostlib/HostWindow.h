@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tavhost {
 
@@ -24,6 +25,9 @@ public:
     virtual bool hasChild() = 0;
     // Whether the user asked to close the window.
     virtual bool closeRequested() const = 0;
+    // What the window shows now (the plug-in's window included), one 0xRRGGBB value per
+    // pixel, row by row; false when the window system cannot tell.
+    virtual bool capture(std::vector<uint32_t>& /*rgb*/, int& /*width*/, int& /*height*/) { return false; }
 };
 
 // Makes a top-level window of the given size; nullptr with the reason when it cannot.

@@ -3,8 +3,11 @@
 // editor call comes from the check's own thread (the UI thread). With a window system (the
 // host program installed a window maker and a display answers) the editor gets a real parent
 // window; without one it is opened without a parent, which must be just as safe.
+#include <stdlib.h>
+
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <thread>
 
@@ -234,12 +237,104 @@ void checkEditor(CheckContext& ctx) {
     audio.stop();
 }
 
+// What the editor shows in a host window after it settled: opened, idled for a quarter of a
+// second (plug-ins fill their pages on their own timers), captured, closed.
+bool editorPicture(VstPlugin& p, std::vector<uint32_t>& rgb, int& w, int& h, std::string& error) {
+    Opening o;
+    if (!o.open(p, true, error)) return false;
+    o.idle(p, 25);
+    std::this_thread::sleep_for(milliseconds(50));
+    o.window->pump();
+    const bool ok = o.window->capture(rgb, w, h);
+    if (!ok) error = "the host window could not be captured";
+    o.close(p);
+    return ok;
+}
+
+// Linux plug-ins are copied, packaged, bridged and sandboxed as one shared object: a copy
+// alone in an empty folder must load and show the editor it shows in its own folder.
+void checkOneFile(CheckContext& ctx) {
+    const char* kName = "editor-one-file";
+    std::string error;
+    std::unique_ptr<VstPlugin> original = ctx.instance(error);
+    if (!original) {
+        ctx.fail(kName, error);
+        return;
+    }
+    if (!original->hasFlag(effFlagsHasEditor)) {
+        ctx.skip(kName, "the plug-in has no editor");
+        return;
+    }
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string folder = (fs::temp_directory_path(ec) / "tavhost-one-file-XXXXXX").string();
+    if (ec || !mkdtemp(&folder[0])) {
+        ctx.fail(kName, "no empty folder could be made for the copy");
+        return;
+    }
+    const fs::path source(ctx.options().pluginPath);
+    const fs::path copy = fs::path(folder) / source.filename();
+    ctx.step("copying the shared object alone into " + folder);
+    fs::copy_file(source, copy, ec);
+    std::unique_ptr<VstPlugin> alone;
+    if (ec) {
+        error = "cannot copy " + source.string() + ": " + ec.message();
+    } else {
+        alone = VstPlugin::load(copy.string(), ctx.options().identity, error);
+        if (alone) alone->open();
+        else error = "a copy alone in an empty folder does not load: " + error;
+    }
+    bool ok = alone != nullptr;
+    std::string detail = error;
+    if (ok && !alone->hasFlag(effFlagsHasEditor)) {
+        ok = false;
+        detail = "a copy alone in an empty folder has no editor";
+    }
+    std::string why = "no window system in this host";
+    bool windows = false;
+    if (ok && hostWindowsAvailable()) windows = makeHostWindow(16, 16, why) != nullptr;
+    if (ok && !windows) {
+        ctx.step("the copy's editor without a parent window");
+        alone->dispatch(effEditOpen, 0, 0, nullptr);
+        for (int i = 0; i < 3; ++i) alone->dispatch(effEditIdle);
+        alone->dispatch(effEditClose);
+        detail = "a copy alone in an empty folder loads and opens its editor (pictures not compared: " + why + ")";
+    } else if (ok) {
+        std::vector<uint32_t> mine, theirs;
+        int w0 = 0, h0 = 0, w1 = 0, h1 = 0;
+        ctx.step("the editor's picture in its own folder");
+        ok = editorPicture(*original, mine, w0, h0, error);
+        ctx.step("the editor's picture of the copy alone");
+        ok = ok && editorPicture(*alone, theirs, w1, h1, error);
+        if (!ok) {
+            detail = error;
+        } else if (w0 != w1 || h0 != h1) {
+            ok = false;
+            detail = "the copy's editor is " + std::to_string(w1) + " x " + std::to_string(h1) + ", not " +
+                     std::to_string(w0) + " x " + std::to_string(h0);
+        } else {
+            size_t differ = 0;
+            for (size_t i = 0; i < mine.size(); ++i) differ += mine[i] != theirs[i];
+            ok = differ == 0;
+            detail = ok ? "a copy alone in an empty folder opens its editor with the same " + std::to_string(w0) +
+                              " x " + std::to_string(h0) + " picture, pixel for pixel"
+                        : "the copy's editor differs in " + std::to_string(differ) + " of " +
+                              std::to_string(mine.size()) + " pixels: it needs files beside the shared object";
+        }
+    }
+    alone.reset();
+    fs::remove_all(folder, ec);
+    ctx.report(ok, kName, detail);
+}
+
 }  // namespace
 
 std::vector<ValidatorCheck> editorValidatorChecks() {
     return {{"editor", "editor get-rect, opening without a parent, 20 open/close cycles while rendering and "
                        "automating, program change and state load while open, close between idle calls",
-             checkEditor}};
+             checkEditor},
+            {"editor-one-file", "a copy of the shared object alone in an empty folder loads and its editor shows "
+                                "the same picture as in its own folder", checkOneFile}};
 }
 
 }  // namespace tavhost

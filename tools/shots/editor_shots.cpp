@@ -1,8 +1,9 @@
-// Renders the editor's three pages at the four sizes to PNG files, with the built artwork:
+// Renders the editor's three pages at the four sizes to PNG files, with the linked-in artwork:
 // OUTDIR/editor-<page>-<percent>.png. The editor is opened off-screen on a plug-in of its own,
-// with preferences kept in a scratch folder.
+// with preferences kept in a scratch folder, and idled on a clock of its own through the
+// editor's 50 ms steps, so each page shows what a window shows once its sections filled in.
 //
-//   tavrolune-editor-shots OUTDIR [ARTWORK_FOLDER]
+//   tavrolune-editor-shots OUTDIR
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "editor/uEditor.h"
+#include "gui/GuiRuntime.h"
 #include "gui/OffscreenRenderer.h"
 #include "platform/prefs.h"
 #include "plugin/uPlugin.h"
@@ -46,9 +48,18 @@ private:
     }
 };
 
+const char kUsage[] =
+    "usage: tavrolune-editor-shots OUTDIR\n"
+    "Renders the editor's main, easy and back pages at 100, 125, 150 and 200 % off-screen\n"
+    "into OUTDIR/editor-<page>-<percent>.png (the folder is made when missing).\n";
+
 bool shoot(APlugin* plugin, CFrame* frame, const std::string& path) {
-    // A few idle calls let the section pages fill in.
-    for (int i = 0; i < 3; ++i) plugin->dispatcher(effEditIdle, 0, 0, nullptr, 0);
+    // The editor's own work (filling the section containers after a page switch) runs on its
+    // 50 ms step: a few steps of the clock, each with an idle call, as a host's idle timer.
+    for (int i = 0; i < 4; ++i) {
+        advanceManualGuiClock(60);
+        plugin->dispatcher(effEditIdle, 0, 0, nullptr, 0);
+    }
     OffscreenRenderer r(frame);
     r.renderAll();
     const bool ok = r.writePng(path);
@@ -59,8 +70,12 @@ bool shoot(APlugin* plugin, CFrame* frame, const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTDIR [ARTWORK_FOLDER]\n", argv[0]);
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc != 2 || argv[1][0] == '-' || argv[1][0] == 0) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
     const std::string out = argv[1];
@@ -73,7 +88,7 @@ int main(int argc, char** argv) {
     setenv("XDG_DATA_HOME", scratch, 1);
     setenv("XDG_CACHE_HOME", scratch, 1);
     setenv("HOME", scratch, 1);
-    CBitmap::setResourceFolder(argc > 2 ? argv[2] : TAV_RESOURCES_DIR);
+    setManualGuiClock(1000);
 
     const char* keys[4] = {"Big100", "Big125", "Big150", "Big200"};
     const char* percent[4] = {"100", "125", "150", "200"};
