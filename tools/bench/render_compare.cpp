@@ -8,8 +8,9 @@
 //       cases that guard the order of the render loop: the start-up chord, the phrase of
 //       the start-up program in blocks of 1, 7, 64 and 512, notes entering mid-block and in
 //       bursts with voice steals, strummed and stacked chords, noise waves, modulation from
-//       every kind of source to per-voice and to global destinations, a program change
-//       while notes sound, and a long silence that lets the instance sleep and wake
+//       every kind of source to per-voice and to global destinations, routes made and
+//       bypassed while notes sound, a program change while notes sound, and a long
+//       silence that lets the instance sleep and wake
 //   tavrolune-render-compare diff DIR_A DIR_B
 //       for every WAV in DIR_A, the peak difference against the same file in DIR_B in dBFS;
 //       exit status 1 when one differs by -100 dBFS or more, or is missing or of another
@@ -212,6 +213,24 @@ void changeProgram(VstPlugin& plugin) {
     plugin.setChunk(record.data(), record.size(), true);
 }
 
+struct Edit {
+    double at;  // seconds into the music
+    Params params;
+};
+
+// Routes made, changed and bypassed while notes sound: envelope, layer-output and
+// effect-output sources start and stop being read, and a retrigger follows an envelope.
+std::vector<Edit> routeEdits() {
+    auto slot = [](int i, int src, int dest, float amount) {
+        return Params{{361 + i, 0.0f}, {369 + i, stepped(src, 199.99f)},
+                      {377 + i, stepped(dest, 499.99f)}, {385 + i, amount}};
+    };
+    return {{0.31, slot(0, 96, 44, 0.8f)},  {0.77, slot(1, 82, 128, 0.9f)},
+            {1.13, slot(2, 118, 136, 0.7f)}, {1.61, slot(3, 126, 51, 0.75f)},
+            {2.05, {{361, 1.0f}}},           {2.52, slot(0, 60, 313, 0.7f)},
+            {3.01, {{362, 1.0f}, {363, 1.0f}, {364, 1.0f}}}};
+}
+
 struct Case {
     const char* name;
     Params params;
@@ -219,6 +238,7 @@ struct Case {
     int block;
     double seconds;
     double changeAt;  // seconds into the music of a program change; negative: none
+    std::vector<Edit> edits = {};
 };
 
 std::vector<Case> cases() {
@@ -243,7 +263,9 @@ std::vector<Case> cases() {
             {"sources-global", globalSourcesPatch(), p, 64, 4.5, -1.0},
             {"program-change", Params(), p, 512, 4.5, 1.1},
             {"program-change-b64", modelPatch(0), p, 64, 4.5, 0.45},
-            {"sleep-wake", Params(), sleepAndWake(), 256, 21.5, -1.0}};
+            {"sleep-wake", Params(), sleepAndWake(), 256, 21.5, -1.0},
+            {"route-edits", Params(), p, 64, 4.5, -1.0, routeEdits()},
+            {"route-edits-b7", effectPatch(), p, 7, 4.5, -1.0, routeEdits()}};
 }
 
 int renderPatches(const std::string& pluginPath, const std::string& dir) {
@@ -266,7 +288,13 @@ int renderPatches(const std::string& pluginPath, const std::string& dir) {
         };
         bool changed = c.changeAt < 0.0;
         const int64_t changeFrame = ro.preRollFrames + (int64_t)(c.changeAt * kRate);
-        ro.beforeBlock = [&changed, changeFrame](VstPlugin& p, int64_t frame, int32_t) {
+        size_t edit = 0;
+        ro.beforeBlock = [&](VstPlugin& p, int64_t frame, int32_t) {
+            while (edit < c.edits.size() &&
+                   frame >= ro.preRollFrames + (int64_t)(c.edits[edit].at * kRate)) {
+                for (const auto& kv : c.edits[edit].params) p.setParameter(kv.first, kv.second);
+                ++edit;
+            }
             if (changed || frame < changeFrame) return;
             changed = true;
             changeProgram(p);
