@@ -167,12 +167,19 @@ void APlugin::renderEngineSample() {
 void APlugin::renderEngineSound() {
     // --- voices ---
     if ((sampleCounter & 3) == 0) rebuildActiveVoices();
+    // Envelope sources are published when something reads them, and on the last sample
+    // before a control block, which may route one: its first pass then reads the levels the
+    // sample before it would have published.
+    const bool publishEnvs = envSourcesRead || ((sampleCounter + 1) & 0x7f) == 0;
 
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
         const bool tick = (voiceCounter[v] & 0xf) == 0;
         if (tick) runVoiceControls(v);
-        publishEnvSources(v);
+        if (publishEnvs)
+            publishEnvSources(v);
+        else
+            skipEnvSources(v);
         if ((voiceCounter[v] & 3) == 0) setVoiceLFOS(v);
         runVoiceModulation(v);
         if (tick) runVoicePitch(v);
@@ -328,10 +335,17 @@ void APlugin::runControlBlock() {
     modFXOn = getOnOff(348) ? 1 : 0;
     delayOn = getOnOff(351) ? 1 : 0;
     reverbOn = getOnOff(354) ? 1 : 0;
+    decodeFXPath();
 
     modSrcGlobal[130] = 1.0f;
     updateModSlots();
     buildEnvList();
+    envSourcesRead = 0;
+    for (int i = 0; i < modActiveCount; ++i)
+        if (modRoutes[i].src >= kFirstEnvSource && modRoutes[i].src <= kLastEnvSource) envSourcesRead = 1;
+    for (int layer = 0; layer < kEnvLayers; ++layer)
+        if (env.retrigSource[layer] >= kFirstEnvSource && env.retrigSource[layer] <= kLastEnvSource)
+            envSourcesRead = 1;
 }
 
 // --- tempo, transport and levels, every 16 samples -----------------------------------------

@@ -359,6 +359,8 @@ public:
     static constexpr float kPitchNone = -10.0f;   // lastPitch when no note sounded yet
     static constexpr int kFirstCCSource = 22;     // sources fed by MIDI controllers
     static constexpr int kLastCCSource = 41;
+    static constexpr int kFirstEnvSource = 42;    // envelope levels (and velocity splits)
+    static constexpr int kLastEnvSource = 97;
     static constexpr int kArpHeldNotes = 32;
 
     // Start-up values of everything below; called once by initVariables.
@@ -604,6 +606,11 @@ public:
     uint8_t modFXOn = 0;
     uint8_t delayOn = 0;
     uint8_t reverbOn = 0;
+    // The effect path as the control block decoded it (decodeFXPath): the stage at each
+    // position and the layers entering the chain just before it, in layer order.
+    uint8_t fxPathStage[3] = {0, 1, 2};
+    uint8_t fxEntryLayers[3][kNumLayers] = {};
+    uint8_t fxEntryCount[3] = {};
 
     // --- output stage and scope ------------------------------------------------------------------
     uint8_t brickFilterOn = {};
@@ -662,6 +669,7 @@ public:
                         double releasePhase, double releaseLevel, double sustain);
     double getEnvVar(int voice, int envNum, int stage);
     void publishEnvSources(int voice);
+    void skipEnvSources(int voice);
     void advanceEnvs(int voice);
     void setLayerControls(int voice);
     void renderLayers();
@@ -1022,6 +1030,20 @@ public:
     uint8_t modInputUsed = 0;
     uint8_t modOutputUsed = 0;
     uint8_t modNoiseUsed = 0;
+    // Whether an active route or a layer's retrigger reads an envelope source (42-97): only
+    // then are the voices' envelope levels published every sample (set by the control block).
+    uint8_t envSourcesRead = 0;
+    // Per voice: the inputs of its last modulation pass (each route's amount parameter,
+    // amount destination and source value, bit for bit) and the values it wrote; a pass
+    // whose inputs and outputs stand as they were would write the same values, and is
+    // skipped. Valid while `generation` equals modRouteGeneration (the routes it ran).
+    struct ModPassMemo {
+        uint32_t generation;
+        uint32_t in[kModSlots][3];
+        uint32_t out[kModSlots];
+    };
+    ModPassMemo modPassMemo[kNumVoices] = {};
+    uint32_t modRouteGeneration = 1;
 
     // Ribbon settings of the control block.
     uint8_t ribbonBipolar = 0;
@@ -1059,6 +1081,7 @@ public:
     // the engine core above).
     void doDistort();
     void doFX();
+    void decodeFXPath();
     // The render loop's effect step: the distortion stage, the chain (or with Bypass All FX
     // the layers routed to it, dry), then the layers routed to "Output", into outSample.
     void mixEffectsToOutput();
@@ -1117,6 +1140,9 @@ public:
     // Whether a modulation slot uses source 125 "Distort FX Out", 126 "Mod FX Out", 127
     // "Delay Out", 128 "Reverb Out" (kept by the modulation matrix's control block).
     uint8_t fxOutSrcUsed[4] = {};
+    // Effect-output sources that may hold a value other than 0 (they were used since the
+    // last clear): cleared with the used ones.
+    uint8_t fxOutSrcDirty[4] = {1, 1, 1, 1};
 
     // --- distortion stage --------------------------------------------------------------------
     TFilter distortFilter[3];  // low-pass (mode 7), band-pass (9), high-pass (8)
