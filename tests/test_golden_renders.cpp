@@ -3,7 +3,8 @@
 // modulation from envelope, layer-output, effect-output, audio and noise sources), and the
 // first frames after a warm-up compared with values kept below. Any change to the render
 // path that moves the output shows here. The same renders in blocks of 1, 7, 64 and 512
-// samples, with notes entering mid-block, must give the same samples.
+// samples, with notes entering mid-block, must give the same samples, and so must the
+// render loop's per-sample path forced.
 //
 // To regenerate after a change that is meant to alter the sound, run
 //   TAV_GOLDEN_PRINT=1 build/tests/test_golden_renders --gtest_filter='*GoldenRenders*'
@@ -268,7 +269,8 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenRenders, ::testing::Range(0, 10),
 
 // Whole renders of the scenarios in blocks of 1, 7, 64 and 512 samples, with notes entering
 // mid-block and in a burst, a note stolen and a long release: every sample must match.
-std::vector<float> renderInBlocks(const Scenario& s, int block) {
+std::vector<float> renderInBlocks(const Scenario& s, int block, bool perSample = false,
+                                  uint64_t* subBlockSamples = nullptr) {
     struct Note {
         int frame, status, key, velocity;
     };
@@ -278,6 +280,8 @@ std::vector<float> renderInBlocks(const Scenario& s, int block) {
     notes.push_back({2801 + 133, 0x80, 48, 0});
     RandSeed.reset();
     Engine e(s.params);
+    e.p().renderPerSample = perSample ? 1 : 0;
+    e.p().subBlockSamples = 0;
     std::vector<float> out;
     int at = 0;  // the first sample not rendered yet, always on a block boundary
     auto take = [&](int n) {
@@ -294,6 +298,7 @@ std::vector<float> renderInBlocks(const Scenario& s, int block) {
         e.send({{(uint8_t)n.status, (uint8_t)n.key, (uint8_t)n.velocity}}, n.frame - at);
     }
     take(9000 - at);
+    if (subBlockSamples) *subBlockSamples = e.p().subBlockSamples;
     return out;
 }
 
@@ -317,6 +322,37 @@ TEST_P(BlockSizes, GiveTheSameSamples) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, BlockSizes, ::testing::Values(0, 2, 5, 6, 7, 8, 9),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(scenarios()[(size_t)info.param].name);
+                         });
+
+// The render loop runs the effect chain after a run of up to 16 samples' voices when the
+// chain and the voices cannot reach each other within it, and sample by sample otherwise
+// (routes from effect outputs, routes to the main volume). The per-sample path, forced,
+// must give the same samples; whether the runs were taken is checked too.
+class SubBlocks : public GoldenRenders {};
+
+TEST_P(SubBlocks, GiveWhatThePerSamplePathGives) {
+    const Scenario s = scenarios()[(size_t)GetParam()];
+    const bool runs = s.name != std::string("Matrix") && s.name != std::string("Sources");
+    for (int block : {7, 64, 512}) {
+        uint64_t used = 0, forced = 0;
+        const std::vector<float> fast = renderInBlocks(s, block, false, &used);
+        const std::vector<float> reference = renderInBlocks(s, block, true, &forced);
+        ASSERT_EQ(fast.size(), reference.size());
+        size_t differing = 0, first = fast.size();
+        for (size_t i = 0; i < fast.size(); ++i)
+            if (fast[i] != reference[i] && differing++ == 0) first = i;
+        EXPECT_EQ(differing, 0u) << s.name << " in blocks of " << block << ", first at " << first;
+        EXPECT_EQ(forced, 0u) << s.name;
+        if (runs)
+            EXPECT_GT(used, 4000u) << s.name << " in blocks of " << block;
+        else
+            EXPECT_EQ(used, 0u) << s.name << " in blocks of " << block;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks, ::testing::Values(0, 5, 6, 7, 8, 9),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(scenarios()[(size_t)info.param].name);
                          });

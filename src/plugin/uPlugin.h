@@ -361,6 +361,8 @@ public:
     static constexpr int kLastCCSource = 41;
     static constexpr int kFirstEnvSource = 42;    // envelope levels (and velocity splits)
     static constexpr int kLastEnvSource = 97;
+    static constexpr int kFirstLayerDest = 37;    // the layers' own destinations
+    static constexpr int kLastLayerDest = 312;
     static constexpr int kArpHeldNotes = 32;
 
     // Start-up values of everything below; called once by initVariables.
@@ -1385,6 +1387,30 @@ public:
     // levels), before the voices.
     void runEngineControls();
     void renderEngineSound();
+    // renderEngineSound in its two parts: the voices and the scope capture, then the effect
+    // chain (sources cleared, mixEffectsToOutput).
+    void renderEngineVoices();
+    void renderEngineEffects();
+
+    // --- sub-blocks ------------------------------------------------------------------------
+    // The render loop runs the voices of up to kSubBlock samples, then the effect chain and
+    // the output stage over the same samples, when nothing the chain does reaches back into
+    // those voices within the run and nothing the voices do moves what the chain reads (see
+    // effectsCanFollow); otherwise, and with renderPerSample set, sample by sample.
+    static constexpr int kSubBlock = 16;
+    uint8_t renderPerSample = 0;       // the per-sample reference path, forced
+    uint64_t subBlockSamples = 0;      // samples whose effects ran after a run of voices
+    stereoOverStruct subLayerOut[kSubBlock][kNumLayers] = {};
+    // The per-sample steps before the engine: output cleared, due MIDI, the host input, the
+    // editor refresh and the program hand-over at their boundaries. True when the sample is
+    // silent (a program pending or being applied).
+    bool beginSample(VstInt32 i, const float* inL, const float* inR, bool roomy, int& stagesRun);
+    // The output stage of the engine's sample, the host's buffers, the counters.
+    void finishSample(VstInt32 i, float* outL, float* outR);
+    bool effectsCanFollow();
+    bool midiDueNow() const;
+    bool distortDrawsRandom() const;
+    bool modFXWrapsWithin(int samples);
     // The effect chain's time keeping for one sample, without its sound.
     void advanceEffectsAsleep();
     void advanceModFXAsleep();
