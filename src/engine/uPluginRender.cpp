@@ -125,30 +125,31 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
             ++i;
             continue;
         }
-        runEngineControls();
-        renderEngineVoices();
-
         // More samples' voices join this one's while nothing at their start (MIDI, a
         // program, a cadence step) can move what the chain reads; then the chain runs over
         // them all, sample by sample, with each sample's layer outputs and counters.
-        VstInt32 end = i + 1;
-        if (!renderPerSample && effectsCanFollow()) {
-            const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
-            const VstInt32 limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
-            std::memcpy(subLayerOut[0], layerOut, sizeof(layerOut));
-            while (end < limit && !midiDueNow() && !presetPending && !presetApplying && !applyRetry) {
+        VstInt32 end = i;
+        VstInt32 limit = i + 1;
+        bool deferred = false;
+        do {
+            if (end > i) {
                 forceControlUpdate = 0;
                 ++sampleCounter;
                 ++blockCounter;
                 beginSample(end, inL, inR, roomy, stagesRun);
-                runEngineControls();
-                renderEngineVoices();
-                std::memcpy(subLayerOut[end - i], layerOut, sizeof(layerOut));
-                ++end;
             }
-            sampleCounter -= (uint32_t)(end - 1 - i);
-            blockCounter -= (uint32_t)(end - 1 - i);
-        }
+            runEngineControls();
+            renderEngineVoices();
+            if (end == i && !renderPerSample && effectsCanFollow()) {
+                const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
+                limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
+                deferred = true;
+            }
+            if (deferred) std::memcpy(subLayerOut[end - i], layerOut, sizeof(layerOut));
+            ++end;
+        } while (end < limit && !midiDueNow() && !presetPending && !presetApplying && !applyRetry);
+        sampleCounter -= (uint32_t)(end - 1 - i);
+        blockCounter -= (uint32_t)(end - 1 - i);
         for (VstInt32 j = i; j < end; ++j) {
             if (end > i + 1) {
                 std::memcpy(layerOut, subLayerOut[j - i], sizeof(layerOut));
