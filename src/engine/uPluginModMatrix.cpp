@@ -281,26 +281,43 @@ void APlugin::runVoiceModPass(int voice) {
     float* dest = modDestVoice[voice];
     const float* row = modSrcVoice[voice];
     const bool whole = (voiceCounter[voice] & 0x7f) == 0;
-    const int count = modActiveCount;
     ModPassMemo& memo = modPassMemo[voice];
-    uint32_t in[kModSlots][3];
-    bool same = !whole && memo.generation == modRouteGeneration;
+    if (!whole && memo.generation == modRouteGeneration && modPassStands(memo, dest, row)) return;
+    runVoiceModPassAnew(voice, whole);
+}
+
+bool APlugin::modPassStands(const ModPassMemo& memo, const float* dest, const float* row) const {
+    const int count = modActiveCount;
     for (int i = 0; i < count; ++i) {
         const ModRoute& r = modRoutes[i];
         const int src = r.src;
-        in[i][0] = bitsOf(paramValue[r.amountTag]);
-        in[i][1] = bitsOf(dest[r.amountDest]);
-        in[i][2] = bitsOf(src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f);
-        same = same && in[i][0] == memo.in[i][0] && in[i][1] == memo.in[i][1] &&
-               in[i][2] == memo.in[i][2] && (!r.last || bitsOf(dest[r.dest]) == memo.out[i]);
+        const float s = src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f;
+        const uint32_t changed = (bitsOf(paramValue[r.amountTag]) ^ memo.in[i][0]) |
+                                 (bitsOf(dest[r.amountDest]) ^ memo.in[i][1]) |
+                                 (bitsOf(s) ^ memo.in[i][2]) |
+                                 (r.last ? bitsOf(dest[r.dest]) ^ memo.out[i] : 0u);
+        if (changed) return false;
     }
-    if (same) return;
+    return true;
+}
+
+__attribute__((noinline)) void APlugin::runVoiceModPassAnew(int voice, bool whole) {
+    float* dest = modDestVoice[voice];
+    const float* row = modSrcVoice[voice];
+    const int count = modActiveCount;
+    ModPassMemo& memo = modPassMemo[voice];
+    // The inputs as the pass reads them: the amount destinations before it writes any.
+    for (int i = 0; i < count; ++i) {
+        const ModRoute& r = modRoutes[i];
+        const int src = r.src;
+        memo.in[i][0] = bitsOf(paramValue[r.amountTag]);
+        memo.in[i][1] = bitsOf(dest[r.amountDest]);
+        memo.in[i][2] = bitsOf(src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f);
+    }
     runModPass(dest, row, true, whole, modFactorExp[voice], modFactorValue[voice]);
     memo.generation = modRouteGeneration;
-    for (int i = 0; i < count; ++i) {
-        std::memcpy(memo.in[i], in[i], sizeof(in[i]));
+    for (int i = 0; i < count; ++i)
         memo.out[i] = modRoutes[i].last ? bitsOf(dest[modRoutes[i].dest]) : 0u;
-    }
 }
 
 // --- slot and destination queries -------------------------------------------------------------

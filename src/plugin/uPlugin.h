@@ -1046,6 +1046,8 @@ public:
     };
     ModPassMemo modPassMemo[kNumVoices] = {};
     uint32_t modRouteGeneration = 1;
+    bool modPassStands(const ModPassMemo& memo, const float* dest, const float* row) const;
+    void runVoiceModPassAnew(int voice, bool whole);
 
     // Ribbon settings of the control block.
     uint8_t ribbonBipolar = 0;
