@@ -326,6 +326,40 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, BlockSizes, ::testing::Values(0, 2, 5, 6, 7,
                              return std::string(scenarios()[(size_t)info.param].name);
                          });
 
+// Envelope levels are published only while something reads them. A route from an envelope
+// made while notes sound (taken by the next control block) must read what publishing all
+// along would have given: the same route held neutral (amount 0.5) from the start and
+// turned up at the same moment renders the same samples.
+TEST(EnvelopeSources, RoutesMadeWhileNotesSoundReadWhatPublishingAllAlongGives) {
+    using modtest::slot;
+    tavtest::isolatePluginHome(tavtest::hostScratchDir("golden-envelopes"));
+    const int routes[3][2] = {{96, 228}, {96, 38}, {96, 130}};
+    for (const auto& route : routes) {
+        // 0: held neutral, then turned up; 1: made at that moment; 2: never made.
+        std::vector<float> take[3];
+        for (int k = 0; k < 3; ++k) {
+            RandSeed.reset();
+            // An instant Amp attack and a short decay to half: the level moves, then stands
+            // still well before the route is made.
+            Engine e(with(with(modelPatch(3), {{5, 0.0f}, {6, 0.15f}, {7, 0.5f}}),
+                          k == 0 ? slot(0, route[0], route[1], 0.5f) : slot(0, 0, 0, 0.5f, true)));
+            const int notes[4] = {48, 55, 60, 64};
+            for (int i = 0; i < 4; ++i) e.noteOn(notes[i], 100);
+            // Up to a control block: the slot's amount (read on every sample) and its route
+            // (taken by the control block) change together.
+            take[k] = e.render(1000 + (int)(128u - (e.p().sampleCounter + 1000u) % 128u), 64);
+            // Written as the host does, without a forced control pass.
+            if (k < 2)
+                for (const auto& kv : slot(0, route[0], route[1], 0.85f))
+                    e.p().setParameter(kv.first, kv.second);
+            const std::vector<float> rest = e.render(4000, 64);
+            take[k].insert(take[k].end(), rest.begin(), rest.end());
+        }
+        EXPECT_EQ(take[0], take[1]) << "route " << route[0] << " -> " << route[1];
+        EXPECT_NE(take[0], take[2]) << "route " << route[0] << " -> " << route[1] << " moves nothing";
+    }
+}
+
 // The render loop runs the effect chain after a run of up to 16 samples' voices when the
 // chain and the voices cannot reach each other within it, and sample by sample otherwise
 // (routes from effect outputs, routes to the main volume). The per-sample path, forced,
