@@ -1,6 +1,10 @@
 // Golden renders: a few short renders through the engine (each sound model, a filter sweep,
-// the modulation matrix, the effect chain), and the first frames after a warm-up compared
-// with values kept below. Any change to the render path that moves the output shows here.
+// the modulation matrix, the effect chain, the start-up chord, noise waves, strummed chords,
+// modulation from envelope, layer-output, effect-output, audio and noise sources), and the
+// first frames after a warm-up compared with values kept below. Any change to the render
+// path that moves the output shows here. The same renders in blocks of 1, 7, 64 and 512
+// samples, with notes entering mid-block, must give the same samples, and so must the
+// render loop's per-sample path forced.
 //
 // To regenerate after a change that is meant to alter the sound, run
 //   TAV_GOLDEN_PRINT=1 build/tests/test_golden_renders --gtest_filter='*GoldenRenders*'
@@ -69,25 +73,57 @@ Params effectsPatch() {
     return p;
 }
 
+// Wave layers on white and pink noise beside a Wire layer, a three-note strummed chord per
+// key: the voices draw from the shared generators in turn.
+Params noiseStrumPatch() {
+    Params p = with(modelPatch(3), {{WAVE_TAGS[0], waveValue(4)}, {WAVE_TAGS[1], waveValue(5)},
+                                    {LAYER_SOURCE_TAGS[2], sourceValue(0)}, {554, 1.0f},
+                                    {CHORD_NOTES_TAGS[0], stepped(2, 5.99f)},
+                                    {CHORD_STRUM_TAGS[0], 0.3f}, {CHORD_STRUM_SYNC_ON_TAGS[0], 0.0f}});
+    for (int i = 0; i < 3; ++i)
+        p.push_back({CHORD_SEMI_TAGS[0] + i, ((float)(48 + 4 * i) + 0.1f) / 96.99f});
+    return p;
+}
+
+// Envelope, layer-output, effect-output, audio and noise sources, to per-voice and global
+// destinations, through the effect chain.
+Params sourcesPatch() {
+    using modtest::slot;
+    Params p = effectsPatch();
+    const int routes[8][2] = {{42, 44}, {118, 228}, {125, 51}, {129, 50},
+                              {131, 139}, {96, 313}, {124, 341}, {128, 319}};
+    const float amounts[8] = {0.7f, 0.6f, 0.7f, 0.4f, 0.6f, 0.7f, 0.65f, 0.7f};
+    for (int i = 0; i < 8; ++i) p = with(p, slot(i, routes[i][0], routes[i][1], amounts[i]));
+    return p;
+}
+
 struct Scenario {
     const char* name;
     Params params;
     bool sweep;
+    bool startup;  // the start-up program as it is, an eight-note chord
 };
 
 std::vector<Scenario> scenarios() {
-    return {{"Wire", modelPatch(0), false},      {"String", modelPatch(1), false},
-            {"FM", modelPatch(2), false},        {"Wave", modelPatch(3), false},
-            {"FilterSweep", sweepPatch(), true}, {"Matrix", matrixPatch(), false},
-            {"Effects", effectsPatch(), false}};
+    return {{"Wire", modelPatch(0), false, false},      {"String", modelPatch(1), false, false},
+            {"FM", modelPatch(2), false, false},        {"Wave", modelPatch(3), false, false},
+            {"FilterSweep", sweepPatch(), true, false}, {"Matrix", matrixPatch(), false, false},
+            {"Effects", effectsPatch(), false, false},  {"StartupChord", Params(), false, true},
+            {"NoiseStrum", noiseStrumPatch(), false, false},
+            {"Sources", sourcesPatch(), false, false}};
 }
 
 // Left and right of the kept frames, interleaved.
 std::vector<float> renderScenario(const Scenario& s) {
     RandSeed.reset();  // the noise tables and draws start from the same state every time
     Engine e(s.params);
-    const int notes[5] = {48, 52, 55, 59, 62};
-    for (int i = 0; i < 5; ++i) e.noteOn(notes[i], 70 + 10 * i);
+    if (s.startup) {
+        const int chord[8] = {48, 52, 55, 59, 60, 64, 67, 71};
+        for (int i = 0; i < 8; ++i) e.noteOn(chord[i], 100);
+    } else {
+        const int notes[5] = {48, 52, 55, 59, 62};
+        for (int i = 0; i < 5; ++i) e.noteOn(notes[i], 70 + 10 * i);
+    }
     for (int done = 0; done < kWarmUp; done += 64) {
         if (s.sweep) {
             const float x = 0.2f + 0.6f * (float)done / (float)kWarmUp;
@@ -105,7 +141,7 @@ std::vector<float> renderScenario(const Scenario& s) {
 }
 
 // Regenerate with TAV_GOLDEN_PRINT=1 (see the top of the file).
-const float kGolden[7][2 * kFrames] = {
+const float kGolden[10][2 * kFrames] = {
     {  // Wire
         0.00427246559f, 0.0027386914f, 0.00282944692f, 0.00297595793f,
         0.00287608709f, 0.00261285319f, 0.00558749586f, 0.00660926942f,
@@ -168,7 +204,34 @@ const float kGolden[7][2 * kFrames] = {
         0.00420888746f, 0.00691183656f, 0.0024393585f, 0.00232059089f,
         -0.00593432365f, -0.00295758178f, -0.00715076411f, -0.00376511971f,
         -0.00726647768f, -0.00505614514f, -0.00897985976f, -0.00738113467f,
-        -0.00227516587f, -0.00212479709f, -0.00117940083f, 0.0047608735f}
+        -0.00227516587f, -0.00212479709f, -0.00117940083f, 0.0047608735f},
+    {  // StartupChord
+        -0.516109824f, -0.39226982f, -0.533548176f, -0.401878655f,
+        -0.54266268f, -0.43368569f, -0.533560455f, -0.423918754f,
+        -0.532397807f, -0.376043558f, -0.549655139f, -0.366272002f,
+        -0.580555201f, -0.391821355f, -0.596763313f, -0.396956474f,
+        -0.582981527f, -0.396917939f, -0.581669807f, -0.433781773f,
+        -0.57084775f, -0.434877902f, -0.505409598f, -0.38329953f,
+        -0.451797932f, -0.408785522f, -0.43414855f, -0.477669209f,
+        -0.375885934f, -0.444070309f, -0.299574018f, -0.406291395f},
+    {  // NoiseStrum
+        0.00080149126f, -0.00835613627f, -0.0168345608f, -0.0258457251f,
+        0.00843459088f, -0.000327070913f, 0.0244746134f, 0.0160384495f,
+        0.0312217604f, 0.0231499728f, 0.018091727f, 0.0104079992f,
+        0.0119193913f, 0.00463741599f, 0.00345654972f, -0.00343396887f,
+        0.00489359722f, -0.00163380534f, 0.0333529338f, 0.0271585658f,
+        0.0207468886f, 0.0148552349f, 0.000127384978f, -0.00546847098f,
+        -0.00788011588f, -0.0131197767f, -0.0131844729f, -0.0179361217f,
+        0.0147132948f, 0.0106256511f, 0.0395039804f, 0.0362775661f},
+    {  // Sources
+        0.00444930233f, 0.00678764097f, 0.00336035527f, 0.00834968407f,
+        0.00217072223f, 0.0111665986f, -0.00418110564f, 0.01309733f,
+        -0.00905244052f, 0.011288546f, -0.00615930371f, 0.00980906002f,
+        -0.00498313177f, 0.00800631288f, -0.00343442173f, 0.00761199603f,
+        0.00347265112f, 0.00954752415f, 0.00556606567f, 0.00775043666f,
+        0.00058591878f, 0.00327503122f, -0.00199089828f, -0.000725220947f,
+        -0.00697013596f, -0.00537805958f, -0.011077038f, -0.00987698603f,
+        -0.00482750125f, -0.00751007115f, -0.00713320449f, 0.000396113668f}
 };
 
 class GoldenRenders : public ::testing::TestWithParam<int> {
@@ -199,7 +262,131 @@ TEST_P(GoldenRenders, FirstFramesAfterWarmUpKeepTheirValues) {
     EXPECT_GT(level, 1e-4) << s.name << " is silent: the golden values would prove nothing";
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenRenders, ::testing::Range(0, 7),
+INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenRenders, ::testing::Range(0, 10),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(scenarios()[(size_t)info.param].name);
+                         });
+
+// Whole renders of the scenarios in blocks of 1, 7, 64 and 512 samples, with notes entering
+// mid-block and in a burst, a note stolen and a long release: every sample must match.
+std::vector<float> renderInBlocks(const Scenario& s, int block, bool perSample = false,
+                                  uint64_t* subBlockSamples = nullptr) {
+    struct Note {
+        int frame, status, key, velocity;
+    };
+    std::vector<Note> notes = {{0, 0x90, 48, 90}};
+    for (int i = 0; i < 18; ++i) notes.push_back({301 + 5 + 2 * i, 0x90, 50 + 3 * i, 60 + 3 * i});
+    for (int i = 0; i < 18; ++i) notes.push_back({2801 + 7 * i, 0x80, 50 + 3 * i, 0});
+    notes.push_back({2801 + 133, 0x80, 48, 0});
+    RandSeed.reset();
+    Engine e(s.params);
+    e.p().renderPerSample = perSample ? 1 : 0;
+    e.p().subBlockSamples = 0;
+    std::vector<float> out;
+    int at = 0;  // the first sample not rendered yet, always on a block boundary
+    auto take = [&](int n) {
+        const std::vector<float> left = e.render(n, block);
+        for (size_t i = 0; i < left.size(); ++i) {
+            out.push_back(left[i]);
+            out.push_back(e.lastRight[i]);
+        }
+        at += n;
+    };
+    for (const Note& n : notes) {
+        // Each event goes with the block it falls in, at its offset inside that block.
+        take((n.frame - at) / block * block);
+        e.send({{(uint8_t)n.status, (uint8_t)n.key, (uint8_t)n.velocity}}, n.frame - at);
+    }
+    take(9000 - at);
+    if (subBlockSamples) *subBlockSamples = e.p().subBlockSamples;
+    return out;
+}
+
+class BlockSizes : public GoldenRenders {};
+
+TEST_P(BlockSizes, GiveTheSameSamples) {
+    const Scenario s = scenarios()[(size_t)GetParam()];
+    const std::vector<float> one = renderInBlocks(s, 1);
+    double level = 0.0;
+    for (int block : {7, 64, 512}) {
+        const std::vector<float> other = renderInBlocks(s, block);
+        ASSERT_EQ(one.size(), other.size());
+        size_t differing = 0, first = one.size();
+        for (size_t i = 0; i < one.size(); ++i) {
+            if (one[i] != other[i] && differing++ == 0) first = i;
+            level = std::max(level, (double)std::fabs(one[i]));
+        }
+        EXPECT_EQ(differing, 0u) << s.name << " in blocks of " << block << ", first at " << first;
+    }
+    EXPECT_GT(level, 1e-4) << s.name << " is silent";
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, BlockSizes, ::testing::Values(0, 2, 5, 6, 7, 8, 9),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::string(scenarios()[(size_t)info.param].name);
+                         });
+
+// Envelope levels are published only while something reads them. A route from an envelope
+// made while notes sound (taken by the next control block) must read what publishing all
+// along would have given: the same route held neutral (amount 0.5) from the start and
+// turned up at the same moment renders the same samples.
+TEST(EnvelopeSources, RoutesMadeWhileNotesSoundReadWhatPublishingAllAlongGives) {
+    using modtest::slot;
+    tavtest::isolatePluginHome(tavtest::hostScratchDir("golden-envelopes"));
+    const int routes[3][2] = {{96, 228}, {96, 38}, {96, 130}};
+    for (const auto& route : routes) {
+        // 0: held neutral, then turned up; 1: made at that moment; 2: never made.
+        std::vector<float> take[3];
+        for (int k = 0; k < 3; ++k) {
+            RandSeed.reset();
+            // An instant Amp attack and a short decay to half: the level moves, then stands
+            // still well before the route is made.
+            Engine e(with(with(modelPatch(3), {{5, 0.0f}, {6, 0.15f}, {7, 0.5f}}),
+                          k == 0 ? slot(0, route[0], route[1], 0.5f) : slot(0, 0, 0, 0.5f, true)));
+            const int notes[4] = {48, 55, 60, 64};
+            for (int i = 0; i < 4; ++i) e.noteOn(notes[i], 100);
+            // Up to a control block: the slot's amount (read on every sample) and its route
+            // (taken by the control block) change together.
+            take[k] = e.render(1000 + (int)(128u - (e.p().sampleCounter + 1000u) % 128u), 64);
+            // Written as the host does, without a forced control pass.
+            if (k < 2)
+                for (const auto& kv : slot(0, route[0], route[1], 0.85f))
+                    e.p().setParameter(kv.first, kv.second);
+            const std::vector<float> rest = e.render(4000, 64);
+            take[k].insert(take[k].end(), rest.begin(), rest.end());
+        }
+        EXPECT_EQ(take[0], take[1]) << "route " << route[0] << " -> " << route[1];
+        EXPECT_NE(take[0], take[2]) << "route " << route[0] << " -> " << route[1] << " moves nothing";
+    }
+}
+
+// The render loop runs the effect chain after a run of up to 16 samples' voices when the
+// chain and the voices cannot reach each other within it, and sample by sample otherwise
+// (routes from effect outputs, routes to the main volume). The per-sample path, forced,
+// must give the same samples; whether the runs were taken is checked too.
+class SubBlocks : public GoldenRenders {};
+
+TEST_P(SubBlocks, GiveWhatThePerSamplePathGives) {
+    const Scenario s = scenarios()[(size_t)GetParam()];
+    const bool runs = s.name != std::string("Matrix") && s.name != std::string("Sources");
+    for (int block : {7, 64, 512}) {
+        uint64_t used = 0, forced = 0;
+        const std::vector<float> fast = renderInBlocks(s, block, false, &used);
+        const std::vector<float> reference = renderInBlocks(s, block, true, &forced);
+        ASSERT_EQ(fast.size(), reference.size());
+        size_t differing = 0, first = fast.size();
+        for (size_t i = 0; i < fast.size(); ++i)
+            if (fast[i] != reference[i] && differing++ == 0) first = i;
+        EXPECT_EQ(differing, 0u) << s.name << " in blocks of " << block << ", first at " << first;
+        EXPECT_EQ(forced, 0u) << s.name;
+        if (runs)
+            EXPECT_GT(used, 4000u) << s.name << " in blocks of " << block;
+        else
+            EXPECT_EQ(used, 0u) << s.name << " in blocks of " << block;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks, ::testing::Values(0, 5, 6, 7, 8, 9),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(scenarios()[(size_t)info.param].name);
                          });

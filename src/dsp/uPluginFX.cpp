@@ -84,6 +84,7 @@ void APlugin::initFX() {
     }
     fxReverb.mute();
     rc.mixSmooth = paramValue[120];
+    decodeFXPath();
 
     initDistort();
     initModFX();
@@ -200,9 +201,22 @@ void APlugin::runReverbStage(stereoStruct in, stereoStruct& wet) {
 
 // --- the chain --------------------------------------------------------------------------------
 
-void APlugin::doFX() {
+// The path setting and the layer destinations change only at the control block (and when
+// the chain is set up), so they are decoded there rather than on every sample.
+void APlugin::decodeFXPath() {
     int path = getSteppedValue(344);
     if (path < 0 || path > 5) path = 0;
+    for (int k = 0; k < 3; ++k) {
+        const int s = FX_PATH_NO[path][k];
+        fxPathStage[k] = (uint8_t)s;
+        int n = 0;
+        for (int layer = 0; layer < kNumLayers; ++layer)
+            if ((int)layerDest[layer] == s + 1) fxEntryLayers[k][n++] = (uint8_t)layer;
+        fxEntryCount[k] = (uint8_t)n;
+    }
+}
+
+void APlugin::doFX() {
     const uint8_t on[3] = {modFXOn, delayOn, reverbOn};
     float* mixSmooth[3] = {&modFXMixSmooth, &delayMixSmooth, &reverbControl.mixSmooth};
     const float* d = modDestGlobal;
@@ -210,11 +224,10 @@ void APlugin::doFX() {
     // The bus between the stages; no stage reads fxBusIn or fxBusOut, so it stays local.
     stereoStruct bus = fxBusIn;
     for (int k = 0; k < 3; ++k) {
-        const int s = FX_PATH_NO[path][k];
+        const int s = fxPathStage[k];
         // Layers routed to this stage enter just before it.
-        for (int layer = 0; layer < kNumLayers; ++layer) {
-            if ((int)layerDest[layer] != s + 1) continue;
-            const stereoOverStruct& o = layerOut[layer];
+        for (int i = 0; i < fxEntryCount[k]; ++i) {
+            const stereoOverStruct& o = layerOut[fxEntryLayers[k][i]];
             bus.left += 0.5f * (o.sub[0].left + o.sub[1].left);
             bus.right += 0.5f * (o.sub[0].right + o.sub[1].right);
         }

@@ -398,6 +398,11 @@ void APlugin::runDistortModel(stereoOverStruct& v, const stereoOverStruct& xp, f
     }
 }
 
+// The noise model draws from the shared generator on every sample.
+bool APlugin::distortDrawsRandom() const {
+    return distortOn && !bypassAllFX && distortMode == kDistNoise;
+}
+
 void APlugin::doDistort() {
     // 1. The layers routed here, at the oversampled rate.
     stereoOverStruct x{{{kDenormal, kDenormal}, {kDenormal, kDenormal}}};

@@ -200,6 +200,15 @@ inline void APlugin::advanceModFXPhases(float rate) {
     if (!(lfo.phase[1] < 1.0f)) lfo.phase[1] = 0.0f;
 }
 
+// Whether the effect LFO's first phase may wrap (and draw from the shared generator) within
+// the next `samples` steps at the rate it has now; any doubt counts as a wrap.
+bool APlugin::modFXWrapsWithin(int samples) {
+    const float step = modFXLFO.hum[0] * (getModFXRate(modFXMode) * getModFXSpeedFactor());
+    const float phase = modFXLFO.phase[0];
+    if (!(step >= 0.0f) || !(phase >= 0.0f)) return true;
+    return !(phase + 2.0f * (float)(samples + 1) * step < 0.99f);
+}
+
 void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
     const float* d = modDestGlobal;
     const float* p = paramValue;

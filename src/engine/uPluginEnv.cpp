@@ -640,6 +640,15 @@ void APlugin::publishEnvSources(int v) {
     env.publishedSub[v] = sub;
 }
 
+// A sample whose envelope sources nothing reads: the rows are left as they are, and the next
+// publish writes them whole.
+void APlugin::skipEnvSources(int v) {
+    if (!isValidVoice(v)) return;
+    env.publishAll[v] = 1;
+    env.publishUpdated[v] = 0;
+    if (env.globalFrom == v) env.globalFrom = -1;
+}
+
 // Every moving envelope's running level takes one step in each sub-element. The listed
 // envelopes left out have a zero step everywhere, and adding it would leave their levels
 // exactly as they are (a running level is never -0.0).

@@ -72,6 +72,16 @@ VstInt32 APlugin::processEvents(VstEvents* events) {
 // Counts every queued event down by one sample and dispatches those that are due, in the
 // order they arrived. While a program waits or is being applied, due events stay in the
 // queue: they would start voices the application silences, or play with the old sound.
+// A MIDI event of the queue is due at the coming sample.
+bool APlugin::midiDueNow() const {
+    if (midiQueueCount <= 0) return false;
+    for (int slot = kFirstSlot; slot <= kLastSlot; ++slot) {
+        const VstMidiEvent* rec = midiQueue[slot];
+        if (rec && rec->deltaFrames == 0) return true;
+    }
+    return false;
+}
+
 void APlugin::processMidi(long) {
     const bool hold = presetPending.load(std::memory_order_relaxed) ||
                       presetApplying.load(std::memory_order_relaxed);

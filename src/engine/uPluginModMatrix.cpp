@@ -126,6 +126,9 @@ inline void keepFinite(float& x, float fallback) {
 // --- control block ------------------------------------------------------------------------
 
 void APlugin::updateModSlots() {
+    ModRoute previous[kModSlots];
+    std::memcpy(previous, modRoutes, sizeof(previous));
+    const int previousCount = modActiveCount;
     int active = 0;
     ModRoute inSlotOrder[kModSlots];
     std::memset(lfoUsed, 0, sizeof(lfoUsed));
@@ -187,6 +190,9 @@ void APlugin::updateModSlots() {
         }
         modRoutes[placed - 1].last = 1;
     }
+    // Other routes: no voice's last pass stands for the next one.
+    if (active != previousCount || std::memcmp(previous, modRoutes, sizeof(previous)) != 0)
+        ++modRouteGeneration;
 
     for (int n = 0; n < kNumLFOs; ++n) {
         lfoWaveSel[n] = clampIndex(getSteppedValue(LFO_WAVE_TAGS[n]), 8);
@@ -214,8 +220,13 @@ void APlugin::runVoiceModulation(int voice) {
     runVoiceModPass(voice);
 }
 
+// Only the sources that are used (and those used since the last clear) can hold anything
+// but 0; the others are left as the last clear left them.
 void APlugin::clearFXOutSources() {
-    for (int s = kSrcFirstFXOut; s < kSrcFirstFXOut + 4; ++s) {
+    for (int k = 0; k < 4; ++k) {
+        if (!fxOutSrcUsed[k] && !fxOutSrcDirty[k]) continue;
+        fxOutSrcDirty[k] = fxOutSrcUsed[k];
+        const int s = kSrcFirstFXOut + k;
         modSrcGlobal[s] = 0.0f;
         for (int v = 0; v < kNumVoices; ++v) modSrcVoice[v][s] = 0.0f;
     }
@@ -255,10 +266,58 @@ void APlugin::runGlobalModPass() {
                modFactorValue[kNumVoices]);
 }
 
+namespace {
+inline uint32_t bitsOf(float x) {
+    uint32_t u;
+    std::memcpy(&u, &x, sizeof u);
+    return u;
+}
+}  // namespace
+
+// The voice's pass, skipped while every input it reads and every value it writes stand bit
+// for bit as its last run left them (between the 128-sample resets): it would write them again.
 void APlugin::runVoiceModPass(int voice) {
     if (!isValidVoice(voice)) return;
-    runModPass(modDestVoice[voice], modSrcVoice[voice], true, (voiceCounter[voice] & 0x7f) == 0,
-               modFactorExp[voice], modFactorValue[voice]);
+    float* dest = modDestVoice[voice];
+    const float* row = modSrcVoice[voice];
+    const bool whole = (voiceCounter[voice] & 0x7f) == 0;
+    ModPassMemo& memo = modPassMemo[voice];
+    if (!whole && memo.generation == modRouteGeneration && modPassStands(memo, dest, row)) return;
+    runVoiceModPassAnew(voice, whole);
+}
+
+bool APlugin::modPassStands(const ModPassMemo& memo, const float* dest, const float* row) const {
+    const int count = modActiveCount;
+    for (int i = 0; i < count; ++i) {
+        const ModRoute& r = modRoutes[i];
+        const int src = r.src;
+        const float s = src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f;
+        const uint32_t changed = (bitsOf(paramValue[r.amountTag]) ^ memo.in[i][0]) |
+                                 (bitsOf(dest[r.amountDest]) ^ memo.in[i][1]) |
+                                 (bitsOf(s) ^ memo.in[i][2]) |
+                                 (r.last ? bitsOf(dest[r.dest]) ^ memo.out[i] : 0u);
+        if (changed) return false;
+    }
+    return true;
+}
+
+__attribute__((noinline)) void APlugin::runVoiceModPassAnew(int voice, bool whole) {
+    float* dest = modDestVoice[voice];
+    const float* row = modSrcVoice[voice];
+    const int count = modActiveCount;
+    ModPassMemo& memo = modPassMemo[voice];
+    // The inputs as the pass reads them: the amount destinations before it writes any.
+    for (int i = 0; i < count; ++i) {
+        const ModRoute& r = modRoutes[i];
+        const int src = r.src;
+        memo.in[i][0] = bitsOf(paramValue[r.amountTag]);
+        memo.in[i][1] = bitsOf(dest[r.amountDest]);
+        memo.in[i][2] = bitsOf(src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f);
+    }
+    runModPass(dest, row, true, whole, modFactorExp[voice], modFactorValue[voice]);
+    memo.generation = modRouteGeneration;
+    for (int i = 0; i < count; ++i)
+        memo.out[i] = modRoutes[i].last ? bitsOf(dest[modRoutes[i].dest]) : 0u;
 }
 
 // --- slot and destination queries -------------------------------------------------------------

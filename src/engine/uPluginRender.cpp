@@ -1,6 +1,7 @@
 // The render loop: the host's audio entry. It renders the instrument one sample at a time:
 // due MIDI first, then the control work at its cadences (every 4096, 128, 16 and 4
 // samples), the voices' layers, the effect chain and the output stage.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -112,49 +113,114 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
     const bool roomy = sampleFrames >= 256 || !startupApplied;
 
     VstInt32 firstAwake = sampleFrames;
-    for (VstInt32 i = 0; i < sampleFrames; ++i) {
+    for (VstInt32 i = 0; i < sampleFrames;) {
         // Asleep: the samples that need no sound are written silent with their time kept.
         if (sleeping) {
             i += runAsleep(i, sampleFrames - i, inL, inR, outL, outR);
             if (i >= sampleFrames) break;
         }
         if (firstAwake > i) firstAwake = i;
-        outSample.left = 0.0f;
-        outSample.right = 0.0f;
-        if (midiQueueCount > 0) processMidi(i);
-        // A host input that is not a number never reaches the modulation.
-        inSample.left = inL && std::isfinite(inL[i]) ? inL[i] : 0.0f;
-        inSample.right = inR && std::isfinite(inR[i]) ? inR[i] : 0.0f;
-        modSrcGlobal[117] = (inSample.left + inSample.right) * 4.0f;
-
-        const bool boundary = (blockCounter & kSlowTaskMask) == 0;
-        if (boundary && editorRefreshRequest) updateEditorScreen();
-        // A program is applied in stages: a block of a few hundred samples takes them all at
-        // once, a smaller one only one, so no block carries the whole cost. A copy of the
-        // record that a restore overlapped is taken again on the next sample.
-        if (!presetApplying && presetPending && (boundary || applyRetry)) {
-            applyRetry = !beginProgramApply() && presetPending;
-            if (presetApplying) ++stagesRun;
+        if (beginSample(i, inL, inR, roomy, stagesRun)) {
+            finishSample(i, outL, outR);
+            ++i;
+            continue;
         }
-        while (presetApplying && (stagesRun == 0 || roomy)) {
-            runProgramApplyStage(applyStage);
-            ++stagesRun;
+        // More samples' voices join this one's while nothing at their start (MIDI, a
+        // program, a cadence step) can move what the chain reads; then the chain runs over
+        // them all, sample by sample, with each sample's layer outputs and counters.
+        VstInt32 end = i;
+        VstInt32 limit = i + 1;
+        bool deferred = false;
+        do {
+            if (end > i) {
+                forceControlUpdate = 0;
+                ++sampleCounter;
+                ++blockCounter;
+                beginSample(end, inL, inR, roomy, stagesRun);
+            }
+            runEngineControls();
+            renderEngineVoices();
+            if (end == i && !renderPerSample && effectsCanFollow()) {
+                const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
+                limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
+                deferred = true;
+            }
+            if (deferred) std::memcpy(subLayerOut[end - i], layerOut, sizeof(layerOut));
+            ++end;
+        } while (end < limit && !midiDueNow() && !presetPending && !presetApplying && !applyRetry);
+        sampleCounter -= (uint32_t)(end - 1 - i);
+        blockCounter -= (uint32_t)(end - 1 - i);
+        for (VstInt32 j = i; j < end; ++j) {
+            if (end > i + 1) {
+                std::memcpy(layerOut, subLayerOut[j - i], sizeof(layerOut));
+                outSample = stereoStruct{0.0f, 0.0f};
+                ++subBlockSamples;
+            }
+            renderEngineEffects();
+            finishSample(j, outL, outR);
         }
-        const bool silent = presetApplying || presetPending;
-        if (!silent) renderEngineSample();
-
-        float left = outSample.left;
-        float right = outSample.right;
-        runOutputStage(left, right);
-        modSrcGlobal[129] = (left + right) * 4.0f;
-        if (outL) outL[i] = left;
-        if (outR) outR[i] = right;
-
-        forceControlUpdate = 0;
-        ++sampleCounter;
-        ++blockCounter;
+        i = end;
     }
     if (firstAwake < sampleFrames) watchSleep(firstAwake, sampleFrames - firstAwake, outL, outR);
+}
+
+bool APlugin::beginSample(VstInt32 i, const float* inL, const float* inR, bool roomy,
+                          int& stagesRun) {
+    outSample.left = 0.0f;
+    outSample.right = 0.0f;
+    if (midiQueueCount > 0) processMidi(i);
+    // A host input that is not a number never reaches the modulation.
+    inSample.left = inL && std::isfinite(inL[i]) ? inL[i] : 0.0f;
+    inSample.right = inR && std::isfinite(inR[i]) ? inR[i] : 0.0f;
+    modSrcGlobal[117] = (inSample.left + inSample.right) * 4.0f;
+
+    const bool boundary = (blockCounter & kSlowTaskMask) == 0;
+    if (boundary && editorRefreshRequest) updateEditorScreen();
+    // A program is applied in stages: a block of a few hundred samples takes them all at
+    // once, a smaller one only one, so no block carries the whole cost. A copy of the
+    // record that a restore overlapped is taken again on the next sample.
+    if (!presetApplying && presetPending && (boundary || applyRetry)) {
+        applyRetry = !beginProgramApply() && presetPending;
+        if (presetApplying) ++stagesRun;
+    }
+    while (presetApplying && (stagesRun == 0 || roomy)) {
+        runProgramApplyStage(applyStage);
+        ++stagesRun;
+    }
+    return presetApplying || presetPending;
+}
+
+void APlugin::finishSample(VstInt32 i, float* outL, float* outR) {
+    float left = outSample.left;
+    float right = outSample.right;
+    runOutputStage(left, right);
+    modSrcGlobal[129] = (left + right) * 4.0f;
+    if (outL) outL[i] = left;
+    if (outR) outR[i] = right;
+
+    forceControlUpdate = 0;
+    ++sampleCounter;
+    ++blockCounter;
+}
+
+// Whether the chain may run after the voices of the following samples, with the bits it
+// would give right after each one's: nothing the chain writes is read by a voice, a route
+// or a retrigger (effect outputs, the output, the Gator's gates), no route moves a
+// destination the chain or the output stage reads, and the chain draws nothing from the
+// shared generator that the voices draw from too (the Mod FX LFO does so when it wraps).
+bool APlugin::effectsCanFollow() {
+    if (modOutputUsed || fxOutSrcUsed[0] || fxOutSrcUsed[1] || fxOutSrcUsed[2] || fxOutSrcUsed[3])
+        return false;
+    auto fedByChain = [](int src) { return (src >= 108 && src <= 110) || (src >= 125 && src <= 129); };
+    for (int i = 0; i < modActiveCount; ++i) {
+        const ModRoute& r = modRoutes[i];
+        if (fedByChain(r.src) || r.dest < kFirstLayerDest || r.dest > kLastLayerDest) return false;
+    }
+    for (int layer = 0; layer < kEnvLayers; ++layer)
+        if (fedByChain(env.retrigSource[layer])) return false;
+    if (bypassAllFX) return true;
+    if (distortDrawsRandom()) return false;
+    return !(modFXOn && modFXWrapsWithin(kSubBlock));
 }
 
 // Everything between the MIDI and the output stage for one sample.
@@ -165,14 +231,26 @@ void APlugin::renderEngineSample() {
 
 // The voices, the scope rings and the effect chain of one sample, after its controls.
 void APlugin::renderEngineSound() {
+    renderEngineVoices();
+    renderEngineEffects();
+}
+
+void APlugin::renderEngineVoices() {
     // --- voices ---
     if ((sampleCounter & 3) == 0) rebuildActiveVoices();
+    // Envelope sources are published when something reads them, and on the last sample
+    // before a control block, which may route one: its first pass then reads the levels the
+    // sample before it would have published.
+    const bool publishEnvs = envSourcesRead || ((sampleCounter + 1) & 0x7f) == 0;
 
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
         const bool tick = (voiceCounter[v] & 0xf) == 0;
         if (tick) runVoiceControls(v);
-        publishEnvSources(v);
+        if (publishEnvs)
+            publishEnvSources(v);
+        else
+            skipEnvSources(v);
         if ((voiceCounter[v] & 3) == 0) setVoiceLFOS(v);
         runVoiceModulation(v);
         if (tick) runVoicePitch(v);
@@ -205,6 +283,9 @@ void APlugin::renderEngineSound() {
     }
 
     captureScopes();
+}
+
+void APlugin::renderEngineEffects() {
     // The effect stages refill their output sources; every pass of this sample has read
     // those of the previous one.
     clearFXOutSources();
@@ -328,10 +409,17 @@ void APlugin::runControlBlock() {
     modFXOn = getOnOff(348) ? 1 : 0;
     delayOn = getOnOff(351) ? 1 : 0;
     reverbOn = getOnOff(354) ? 1 : 0;
+    decodeFXPath();
 
     modSrcGlobal[130] = 1.0f;
     updateModSlots();
     buildEnvList();
+    envSourcesRead = 0;
+    for (int i = 0; i < modActiveCount; ++i)
+        if (modRoutes[i].src >= kFirstEnvSource && modRoutes[i].src <= kLastEnvSource) envSourcesRead = 1;
+    for (int layer = 0; layer < kEnvLayers; ++layer)
+        if (env.retrigSource[layer] >= kFirstEnvSource && env.retrigSource[layer] <= kLastEnvSource)
+            envSourcesRead = 1;
 }
 
 // --- tempo, transport and levels, every 16 samples -----------------------------------------

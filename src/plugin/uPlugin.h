@@ -359,6 +359,10 @@ public:
     static constexpr float kPitchNone = -10.0f;   // lastPitch when no note sounded yet
     static constexpr int kFirstCCSource = 22;     // sources fed by MIDI controllers
     static constexpr int kLastCCSource = 41;
+    static constexpr int kFirstEnvSource = 42;    // envelope levels (and velocity splits)
+    static constexpr int kLastEnvSource = 97;
+    static constexpr int kFirstLayerDest = 37;    // the layers' own destinations
+    static constexpr int kLastLayerDest = 312;
     static constexpr int kArpHeldNotes = 32;
 
     // Start-up values of everything below; called once by initVariables.
@@ -604,6 +608,11 @@ public:
     uint8_t modFXOn = 0;
     uint8_t delayOn = 0;
     uint8_t reverbOn = 0;
+    // The effect path as the control block decoded it (decodeFXPath): the stage at each
+    // position and the layers entering the chain just before it, in layer order.
+    uint8_t fxPathStage[3] = {0, 1, 2};
+    uint8_t fxEntryLayers[3][kNumLayers] = {};
+    uint8_t fxEntryCount[3] = {};
 
     // --- output stage and scope ------------------------------------------------------------------
     uint8_t brickFilterOn = {};
@@ -662,6 +671,7 @@ public:
                         double releasePhase, double releaseLevel, double sustain);
     double getEnvVar(int voice, int envNum, int stage);
     void publishEnvSources(int voice);
+    void skipEnvSources(int voice);
     void advanceEnvs(int voice);
     void setLayerControls(int voice);
     void renderLayers();
@@ -1022,6 +1032,22 @@ public:
     uint8_t modInputUsed = 0;
     uint8_t modOutputUsed = 0;
     uint8_t modNoiseUsed = 0;
+    // Whether an active route or a layer's retrigger reads an envelope source (42-97): only
+    // then are the voices' envelope levels published every sample (set by the control block).
+    uint8_t envSourcesRead = 0;
+    // Per voice: the inputs of its last modulation pass (each route's amount parameter,
+    // amount destination and source value, bit for bit) and the values it wrote; a pass
+    // whose inputs and outputs stand as they were would write the same values, and is
+    // skipped. Valid while `generation` equals modRouteGeneration (the routes it ran).
+    struct ModPassMemo {
+        uint32_t generation;
+        uint32_t in[kModSlots][3];
+        uint32_t out[kModSlots];
+    };
+    ModPassMemo modPassMemo[kNumVoices] = {};
+    uint32_t modRouteGeneration = 1;
+    bool modPassStands(const ModPassMemo& memo, const float* dest, const float* row) const;
+    void runVoiceModPassAnew(int voice, bool whole);
 
     // Ribbon settings of the control block.
     uint8_t ribbonBipolar = 0;
@@ -1059,6 +1085,7 @@ public:
     // the engine core above).
     void doDistort();
     void doFX();
+    void decodeFXPath();
     // The render loop's effect step: the distortion stage, the chain (or with Bypass All FX
     // the layers routed to it, dry), then the layers routed to "Output", into outSample.
     void mixEffectsToOutput();
@@ -1117,6 +1144,9 @@ public:
     // Whether a modulation slot uses source 125 "Distort FX Out", 126 "Mod FX Out", 127
     // "Delay Out", 128 "Reverb Out" (kept by the modulation matrix's control block).
     uint8_t fxOutSrcUsed[4] = {};
+    // Effect-output sources that may hold a value other than 0 (they were used since the
+    // last clear): cleared with the used ones.
+    uint8_t fxOutSrcDirty[4] = {1, 1, 1, 1};
 
     // --- distortion stage --------------------------------------------------------------------
     TFilter distortFilter[3];  // low-pass (mode 7), band-pass (9), high-pass (8)
@@ -1359,6 +1389,30 @@ public:
     // levels), before the voices.
     void runEngineControls();
     void renderEngineSound();
+    // renderEngineSound in its two parts: the voices and the scope capture, then the effect
+    // chain (sources cleared, mixEffectsToOutput).
+    void renderEngineVoices();
+    void renderEngineEffects();
+
+    // --- sub-blocks ------------------------------------------------------------------------
+    // The render loop runs the voices of up to kSubBlock samples, then the effect chain and
+    // the output stage over the same samples, when nothing the chain does reaches back into
+    // those voices within the run and nothing the voices do moves what the chain reads (see
+    // effectsCanFollow); otherwise, and with renderPerSample set, sample by sample.
+    static constexpr int kSubBlock = 16;
+    uint8_t renderPerSample = 0;       // the per-sample reference path, forced
+    uint64_t subBlockSamples = 0;      // samples whose effects ran after a run of voices
+    stereoOverStruct subLayerOut[kSubBlock][kNumLayers] = {};
+    // The per-sample steps before the engine: output cleared, due MIDI, the host input, the
+    // editor refresh and the program hand-over at their boundaries. True when the sample is
+    // silent (a program pending or being applied).
+    bool beginSample(VstInt32 i, const float* inL, const float* inR, bool roomy, int& stagesRun);
+    // The output stage of the engine's sample, the host's buffers, the counters.
+    void finishSample(VstInt32 i, float* outL, float* outR);
+    bool effectsCanFollow();
+    bool midiDueNow() const;
+    bool distortDrawsRandom() const;
+    bool modFXWrapsWithin(int samples);
     // The effect chain's time keeping for one sample, without its sound.
     void advanceEffectsAsleep();
     void advanceModFXAsleep();

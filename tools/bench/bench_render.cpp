@@ -8,12 +8,21 @@
 // both render silence with their start-up sounds (the idle cost of an instance).
 //
 // usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
-//                               [--chord]
+//                               [--chord] [--idle] [--ratio] [--callgrind]
 //   --model NAME  only that layer model ("Wire", "String", "FM" or "Wave")
 //   --main        only the per-model table (no full patch, modulation or peer runs)
 //   --chord       only the 8-note chord beside the peer, the burst and the idle figures
 //   --idle        only the idle figures
+//   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs: the
+//                 8-note chord against the peer's, and 16 voices x 3 layers of each model
+//                 against the peer's 16-note chord
+//   --callgrind   only instruction and cache counts per output sample of the 8-note chord,
+//                 ours and the peer's, from callgrind's cache simulation (valgrind must be
+//                 installed; --seconds defaults to 1 here); collection covers the rendering
+//                 alone, not loading, program application or the pre-roll
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +36,13 @@
 #include <vector>
 
 #include "hostlib/VstPluginLoader.h"
+
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define TAV_COLLECT() CALLGRIND_TOGGLE_COLLECT
+#else
+#define TAV_COLLECT() ((void)0)
+#endif
 
 using namespace tavhost;
 
@@ -115,7 +131,8 @@ std::vector<int> spreadNotes(int voices) {
 // One instance plays the held notes for `seconds`; only the rendering after the pre-roll
 // is timed (thread CPU time, so other load on the machine counts less).
 Run renderHeld(const std::shared_ptr<VstModule>& module, const Params& params,
-               const std::vector<int>& keys, int block, double seconds, double settle = 0.0) {
+               const std::vector<int>& keys, int block, double seconds, double settle = 0.0,
+               bool counted = false) {
     Run run;
     std::unique_ptr<VstPlugin> plugin = startInstance(module, params, block);
     if (!plugin) return run;
@@ -130,11 +147,13 @@ Run renderHeld(const std::shared_ptr<VstModule>& module, const Params& params,
     const int64_t frames = (int64_t)(seconds * kRate);
     double sum = 0.0;
     const double start = threadSeconds();
+    if (counted) TAV_COLLECT();
     plugin->dispatch(effProcessEvents, 0, 0, notes.get());
     for (int64_t done = 0; done < frames; done += block) {
         plugin->processReplacing(in, out, block);
         sum += (double)outL[0] * outL[0] + (double)outR[(size_t)block - 1] * outR[(size_t)block - 1];
     }
+    if (counted) TAV_COLLECT();
     run.cpuSeconds = threadSeconds() - start;
     run.audioSeconds = (double)frames / kRate;
     run.rms = std::sqrt(sum / (2.0 * (double)(frames / block)));
@@ -396,6 +415,135 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
     std::printf("%-5s worst block %7.1f us, median block %7.1f us, worst / median %.2f\n", name,
                 1e6 * worst, 1e6 * median, median > 0.0 ? worst / median : 0.0);
 }
+
+// --- interleaved ratios --------------------------------------------------------------------
+
+// Ours and the peer in turn, three pairs; the median of the pair ratios holds when the
+// machine's speed drifts during the run.
+double interleavedRatio(const std::shared_ptr<VstModule>& ours, const Params& params,
+                        const std::vector<int>& ourKeys, const std::shared_ptr<VstModule>& peer,
+                        const std::vector<int>& peerKeys, double seconds) {
+    double ratios[3];
+    for (int i = 0; i < 3; ++i) {
+        const Run a = renderHeld(ours, params, ourKeys, 512, seconds);
+        const Run b = renderHeld(peer, Params(), peerKeys, 512, seconds);
+        if (!a.ok || !b.ok || !(b.cpuSeconds > 0.0)) return 0.0;
+        ratios[i] = a.cpuSeconds / b.cpuSeconds;
+    }
+    std::sort(ratios, ratios + 3);
+    return ratios[1];
+}
+
+void benchRatios(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<VstModule>& peer,
+                 double seconds) {
+    if (!peer) {
+        std::printf("no peer synth: no ratios\n");
+        return;
+    }
+    std::printf("Interleaved time ratios, ours / peer, block 512, median of 3 pairs\n");
+    std::printf("%-22s %8.2f   (target <= 1.0)\n", "8-note chord",
+                interleavedRatio(ours, Params(), kChord, peer, kChord, seconds));
+    const char* models[4] = {"Wire", "String", "FM", "Wave"};
+    for (int m = 0; m < 4; ++m) {
+        const std::string name = std::string("16 x 3 ") + models[m];
+        std::printf("%-22s %8.2f   (target <= 1.5, against 16 notes)\n", name.c_str(),
+                    interleavedRatio(ours, modelPatch(m), spreadNotes(16), peer,
+                                     spreadNotes(16), seconds));
+    }
+    std::printf("\n");
+}
+
+// --- callgrind counts ----------------------------------------------------------------------
+
+// The child side: render the chord once with collection switched on around it alone.
+int callgrindChild(const std::shared_ptr<VstModule>& module, double seconds) {
+    const Run run = renderHeld(module, Params(), kChord, 512, seconds, 0.0, true);
+    return run.ok ? 0 : 1;
+}
+
+struct Counts {
+    bool ok = false;
+    double ir = 0, d1 = 0, i1 = 0, bm = 0;
+};
+
+// Runs this program under callgrind for one plug-in and reads the totals of its output.
+Counts callgrindCounts(const std::string& self, const std::string& plugin, double seconds) {
+    Counts c;
+    char out[] = "/tmp/tavrolune-callgrind-XXXXXX";
+    const int fd = mkstemp(out);
+    if (fd < 0) return c;
+    close(fd);
+    const std::string secs = std::to_string(seconds);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const std::string file = std::string("--callgrind-out-file=") + out;
+        execlp("valgrind", "valgrind", "--tool=callgrind", "--cache-sim=yes", "--branch-sim=yes",
+               "--collect-atstart=no", "-q", file.c_str(), self.c_str(), plugin.c_str(),
+               "--callgrind-child", "--seconds", secs.c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::remove(out);
+        return c;
+    }
+    FILE* f = std::fopen(out, "r");
+    std::vector<std::string> names;
+    std::vector<double> totals;
+    char line[4096];
+    while (f && std::fgets(line, sizeof line, f)) {
+        const std::string l = line;
+        const bool events = l.rfind("events:", 0) == 0;
+        const bool sums = l.rfind("totals:", 0) == 0 || l.rfind("summary:", 0) == 0;
+        if (!events && !sums) continue;
+        size_t pos = l.find(':') + 1;
+        std::vector<std::string> words;
+        while (pos < l.size()) {
+            const size_t end = l.find_first_of(" \n", pos);
+            if (end != pos) words.push_back(l.substr(pos, end == std::string::npos ? end : end - pos));
+            if (end == std::string::npos) break;
+            pos = end + 1;
+        }
+        if (events) names = words;
+        else {
+            totals.clear();
+            for (const std::string& w : words) totals.push_back(std::atof(w.c_str()));
+        }
+    }
+    if (f) std::fclose(f);
+    std::remove(out);
+    auto value = [&](const char* name) {
+        for (size_t i = 0; i < names.size() && i < totals.size(); ++i)
+            if (names[i] == name) return totals[i];
+        return 0.0;
+    };
+    const int64_t frames = ((int64_t)(seconds * kRate) + 511) / 512 * 512;
+    c.ir = value("Ir") / (double)frames;
+    c.d1 = (value("D1mr") + value("D1mw")) / (double)frames;
+    c.i1 = value("I1mr") / (double)frames;
+    c.bm = (value("Bcm") + value("Bim")) / (double)frames;
+    c.ok = !totals.empty();
+    return c;
+}
+
+void benchCallgrind(const std::string& self, const std::string& ours, const std::string& peer,
+                    double seconds) {
+    std::printf("8-note chord, start-up sounds, block 512, %.2f s: callgrind counts per output "
+                "sample (collection around the rendering only)\n", seconds);
+    std::printf("%-6s %12s %12s %12s %12s\n", "", "instr", "L1D misses", "L1I misses",
+                "mispredicts");
+    const std::pair<const char*, std::string> runs[2] = {{"ours", ours}, {"peer", peer}};
+    for (const auto& r : runs) {
+        if (r.second.empty() || !std::filesystem::exists(r.second)) continue;
+        const Counts c = callgrindCounts(self, r.second, seconds);
+        if (!c.ok) {
+            std::printf("%-6s callgrind failed (is valgrind installed?)\n", r.first);
+            continue;
+        }
+        std::printf("%-6s %12.0f %12.1f %12.1f %12.1f\n", r.first, c.ir, c.d1, c.i1, c.bm);
+    }
+    std::printf("\n");
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -406,11 +554,22 @@ int main(int argc, char** argv) {
     bool mainOnly = false;
     bool chordOnly = false;
     bool idleOnly = false;
+    bool ratioOnly = false;
+    bool callgrind = false;
+    bool callgrindChildRun = false;
+    bool secondsGiven = false;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--seconds" && i + 1 < argc) {
             seconds = std::atof(argv[++i]);
+            secondsGiven = true;
+        } else if (a == "--ratio") {
+            ratioOnly = true;
+        } else if (a == "--callgrind") {
+            callgrind = true;
+        } else if (a == "--callgrind-child") {
+            callgrindChildRun = true;
         } else if (a == "--model" && i + 1 < argc) {
             onlyModel = argv[++i];
         } else if (a == "--main") {
@@ -428,6 +587,7 @@ int main(int argc, char** argv) {
         }
     }
     if (!(seconds > 0.0)) seconds = 10.0;
+    if (callgrind && !secondsGiven) seconds = 1.0;
 
     // Plug-ins write settings under the user's folders: keep them in a scratch home.
     const std::string home =
@@ -440,11 +600,18 @@ int main(int argc, char** argv) {
     setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
 
     std::string error;
+    if (callgrind) {
+        const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+        benchCallgrind(self, pluginPath,
+                       std::filesystem::exists(peerPath) ? peerPath : std::string(), seconds);
+        return 0;
+    }
     std::shared_ptr<VstModule> ours = VstModule::open(pluginPath, error);
     if (!ours) {
         std::fprintf(stderr, "cannot load %s: %s\n", pluginPath.c_str(), error.c_str());
         return 1;
     }
+    if (callgrindChildRun) return callgrindChild(ours, seconds);
     std::printf("Render cost: %.0f s at %.0f Hz, held notes, one per voice\n", seconds, kRate);
     std::printf("plug-in: %s\n\n", pluginPath.c_str());
 
@@ -452,6 +619,10 @@ int main(int argc, char** argv) {
     if (std::filesystem::exists(peerPath)) peerForChord = VstModule::open(peerPath, error);
     if (idleOnly) {
         benchIdle(ours, peerForChord, seconds);
+        return 0;
+    }
+    if (ratioOnly) {
+        benchRatios(ours, peerForChord, seconds);
         return 0;
     }
     if (onlyModel.empty()) {
