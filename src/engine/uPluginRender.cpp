@@ -140,8 +140,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
             runProgramApplyStage(applyStage);
             ++stagesRun;
         }
-        const bool silent = presetApplying || presetPending;
-        if (!silent) renderEngineSample();
+        renderEngineAroundProgram();
 
         float left = outSample.left;
         float right = outSample.right;
