@@ -108,6 +108,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
     timeInfo = getTimeInfo(kTimeInfoFlags);
     hostPPQ = timeInfo ? timeInfo->ppqPos : 0.0;
     int stagesRun = 0;
+    programFadeInBlock = 0;
     // The start-up program is applied whole in the first block: nothing sounds before it.
     const bool roomy = sampleFrames >= 256 || !startupApplied;
 

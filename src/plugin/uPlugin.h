@@ -1245,6 +1245,9 @@ public:
     // samples of the fade still to run, -1 while none has begun for the waiting request.
     int32_t programFadeLeft = -1;
     int32_t programFadeLength = 0;
+    // A fade ran in this render call: the application, the dearest step, waits for the next
+    // call, so that no call carries both the voices and the application.
+    uint8_t programFadeInBlock = 0;
     // A program was asked for on the audio thread: the next call from another thread
     // reads ahead what it may need.
     std::atomic<uint8_t> playToolsRequest{0};

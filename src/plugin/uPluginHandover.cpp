@@ -67,7 +67,7 @@ bool APlugin::beginProgramApply() {
     if (presetApplying.load(std::memory_order_relaxed) || !presetPending.load(std::memory_order_acquire))
         return false;
     // Until the old sound is down the request waits (the render loop asks again each sample).
-    if (!programFadeFinished()) return false;
+    if (!programFadeFinished() || programFadeInBlock) return false;
     const uint32_t seq = recordSeq.load(std::memory_order_acquire);
     if (seq & 1) return false;
     // Cleared before the copy: a request made while copying asks for another application.
@@ -198,6 +198,7 @@ void APlugin::renderEngineAroundProgram() {
     // The old program plays on under a raised-cosine fall from 1 to 0; its voices stop when
     // the program is applied.
     renderEngineSample();
+    programFadeInBlock = 1;
     --programFadeLeft;
     const float gain = 0.5f - 0.5f * std::cos(kPi * (float)programFadeLeft / (float)programFadeLength);
     outSample.left *= gain;
@@ -207,6 +208,7 @@ void APlugin::renderEngineAroundProgram() {
 // The whole application at once, for callers outside the render loop's stages.
 void APlugin::setPresetParameters() {
     programFadeLeft = 0;  // no sound runs here to fade
+    programFadeInBlock = 0;
     if (!beginProgramApply()) return;
     for (int stage = 1; stage < kApplyStages; ++stage) runProgramApplyStage(stage);
 }
