@@ -240,14 +240,14 @@ TEST(EditorCommands, HelpHandsOnlyARegularManualToAViewerStartedLikeTheDialogs) 
     testfiles::writeFile(dir + "/rel/xdg-open", "#!/bin/sh\necho relative >> \"" + dir + "/opened\"\n");
     ::chmod((dir + "/abs/xdg-open").c_str(), 0755);
     ::chmod((dir + "/rel/xdg-open").c_str(), 0755);
+    // A descriptor of the host's that is not close-on-exec.
+    const int leaked = fcntl(open("/dev/null", O_RDONLY | O_CLOEXEC), F_DUPFD, 213);
+    ASSERT_EQ(leaked, 213);
     const std::string path = std::string(getenv("PATH") ? getenv("PATH") : "");
     char cwd[4096];
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
     ASSERT_EQ(chdir(dir.c_str()), 0);
     setenv("PATH", ("rel:" + dir + "/abs:" + path).c_str(), 1);
-    // A descriptor of the host's that is not close-on-exec.
-    const int leaked = fcntl(open("/dev/null", O_RDONLY | O_CLOEXEC), F_DUPFD, 213);
-    ASSERT_EQ(leaked, 213);
 
     // A FIFO in the manual's place: the check neither waits for a writer nor starts the viewer.
     // (A writer waits for the check's open here, so an old blocking open would not hang.)
