@@ -4,7 +4,8 @@
 // stages, in small blocks one per block, so that no single block carries the whole cost.
 // A program that is asked for while the engine sounds first takes the old sound down over
 // a few milliseconds (a step to silence would click); then, while it waits for the boundary
-// and while it is applied, the engine is silent. Incoming MIDI is held in the queue, in
+// and while it is applied, the engine is silent. A fade that runs past the boundary leads to
+// the application at the start of the next render call. Incoming MIDI is held in the queue, in
 // order, from the request on; it plays as soon as the program is in place.
 #include <sched.h>
 
