@@ -2,12 +2,15 @@
 // the preview note, the lock, the arp preset browser, radios, the velocity-split fields, the
 // back page's typed entries, tuning file and manual) and the idle refresh (modulation rings,
 // scopes, the arp LED, the lock blink, dimmed effect sections, hover texts, knob drops).
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <thread>
 
 #include "controls/TArpScreen.h"
 #include "controls/THSlider.h"
@@ -220,6 +223,63 @@ TEST(EditorCommands, BackPageTuningFileRetunesANoteAndHelpOpensTheManual) {
     b.click(ed.helpButton);
     for (int i = 0; i < 200 && testfiles::readFile(dir + "/opened").empty(); ++i) usleep(10000);
     setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(testfiles::readFile(dir + "/opened"), dir + "/My Manual.pdf|");
+    b.step();
+}
+
+TEST(EditorCommands, HelpHandsOnlyARegularManualToAViewerStartedLikeTheDialogs) {
+    Bench b;
+    TestEditor& ed = *b.ed;
+    ed.showMainScreen();
+    const std::string dir = testfiles::makeScratchFolder("help viewer");
+    // The viewer in an absolute PATH folder says what it got; one in a relative folder that
+    // comes first must never run.
+    ::mkdir((dir + "/abs").c_str(), 0755);
+    ::mkdir((dir + "/rel").c_str(), 0755);
+    testfiles::writeFile(dir + "/abs/xdg-open", "#!/bin/sh\n[ -e /proc/$$/fd/213 ] && echo inherited >> \"" + dir +
+                                                    "/opened\"\nprintf '%s|' \"$@\" >> \"" + dir + "/opened\"\n");
+    testfiles::writeFile(dir + "/rel/xdg-open", "#!/bin/sh\necho relative >> \"" + dir + "/opened\"\n");
+    ::chmod((dir + "/abs/xdg-open").c_str(), 0755);
+    ::chmod((dir + "/rel/xdg-open").c_str(), 0755);
+    // A descriptor of the host's that is not close-on-exec.
+    const int leaked = fcntl(open("/dev/null", O_RDONLY | O_CLOEXEC), F_DUPFD, 213);
+    ASSERT_EQ(leaked, 213);
+    const std::string path = std::string(getenv("PATH") ? getenv("PATH") : "");
+    char cwd[4096];
+    ASSERT_TRUE(getcwd(cwd, sizeof cwd));
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    setenv("PATH", ("rel:" + dir + "/abs:" + path).c_str(), 1);
+
+    // A FIFO in the manual's place: the check neither waits for a writer nor starts the viewer.
+    // (A writer waits for the check's open here, so an old blocking open would not hang.)
+    b.p().helpPath = dir + "/manual-fifo.pdf";
+    ASSERT_EQ(mkfifo(b.p().helpPath.c_str(), 0600), 0);
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+        close(open(b.p().helpPath.c_str(), O_WRONLY));
+        written = true;
+    });
+    b.click(ed.helpButton);
+    while (!written) {  // lets the writer go when nothing opened the FIFO after it began waiting
+        close(open(b.p().helpPath.c_str(), O_RDONLY | O_NONBLOCK));
+        usleep(1000);
+    }
+    writer.join();
+    EXPECT_TRUE(ed.helperPids.empty());
+    // A folder there is no manual either.
+    b.p().helpPath = dir + "/manual-folder.pdf";
+    ::mkdir(b.p().helpPath.c_str(), 0755);
+    b.click(ed.helpButton);
+    EXPECT_TRUE(ed.helperPids.empty());
+
+    b.p().helpPath = dir + "/My Manual.pdf";
+    testfiles::writeFile(b.p().helpPath, "%PDF");
+    b.click(ed.helpButton);
+    EXPECT_EQ(ed.helperPids.size(), 1u);
+    for (int i = 0; i < 200 && testfiles::readFile(dir + "/opened").find('|') == std::string::npos; ++i) usleep(10000);
+    close(leaked);
+    setenv("PATH", path.c_str(), 1);
+    ASSERT_EQ(chdir(cwd), 0);
     EXPECT_EQ(testfiles::readFile(dir + "/opened"), dir + "/My Manual.pdf|");
     b.step();
 }

@@ -59,6 +59,25 @@ TEST(EditorObject, RepeatedOpenAndCloseLeavesNothingBehind) {
     EXPECT_TRUE(b.guard.faults.empty());
 }
 
+TEST(EditorObject, AnOpenWithoutACloseReplacesTheEditorAndACloseWhileOpenIsClean) {
+    Bench b(kClosed);
+    b.open();
+    const int views = b.ed->getLiveViewCount();
+    for (int i = 0; i < 3; ++i) b.open();
+    EXPECT_EQ(b.ed->getLiveViewCount(), views);
+    EXPECT_EQ(b.ed->getLoadedBitmapCount(), 39);
+    EXPECT_TRUE(b.p().isEditorOpen());
+    b.h.dispatch(effEditClose);
+    EXPECT_EQ(b.ed->getLiveViewCount(), 0);
+    EXPECT_TRUE(b.guard.faults.empty());
+
+    // effClose with the editor open: the editor goes first (the sanitizer build checks that
+    // nothing touches the plug-in after its members are gone).
+    PluginHarness h;
+    ASSERT_EQ(h.dispatch(effEditOpen), 1);
+    h.dispatch(effEditIdle);
+}
+
 TEST(EditorObject, KnobDragReachesTheHostAsOneBalancedGestureAndTheTwinFollows) {
     Bench b;
     TKnob* k = b.ed->knob(5);

@@ -206,3 +206,37 @@ TEST(EditorSections, AFailedSaveKeepsTheOldFileAndSaysSo) {
     for (const auto& e : fs::directory_iterator(sectionDir())) files += e.path().filename().string()[0] == '.';
     EXPECT_EQ(files, 0);
 }
+
+TEST(EditorSections, ASaveKeepsTheModeAndTheLinkAndRefusesALinkLoop) {
+    Bench b(kBare | kClosed);
+    const fs::path dir = sectionDir();
+    auto save = [&](const fs::path& to) {
+        platform::dialogTranscriptClear();
+        platform::fileSelectScriptChoose(to.string());
+        b.ed->saveSection(10);
+        return b.problems();
+    };
+    const fs::path priv = dir / "private.mod", target = dir / "target.mod", link = dir / "linked.mod";
+    std::ofstream(priv) << "old";
+    fs::permissions(priv, fs::perms::owner_read | fs::perms::owner_write);
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms(0640));
+    fs::create_symlink("target.mod", link);
+    for (const fs::path& f : {priv, link}) {
+        EXPECT_EQ(save(f), 0) << f;
+        EXPECT_EQ(readAll(f).rfind("V1.0\n", 0), 0u) << f;
+    }
+    EXPECT_EQ(fs::status(priv).permissions() & fs::perms::all, fs::perms(0600));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0640));
+
+    // Two links naming each other: refused with the message, both stay links.
+    fs::create_symlink("loop-b.mod", dir / "loop-a.mod");
+    fs::create_symlink("loop-a.mod", dir / "loop-b.mod");
+    EXPECT_EQ(save(dir / "loop-a.mod"), 1);
+    EXPECT_TRUE(fs::is_symlink(dir / "loop-a.mod") && fs::is_symlink(dir / "loop-b.mod"));
+    int temporary = 0;
+    for (const auto& e : fs::directory_iterator(dir)) temporary += e.path().filename().string()[0] == '.';
+    EXPECT_EQ(temporary, 0);
+    for (const char* name : {"private.mod", "target.mod", "linked.mod", "loop-a.mod", "loop-b.mod"}) fs::remove(dir / name);
+}

@@ -36,7 +36,7 @@ public:
     using uEditor::distortKnobs; using uEditor::distortLabels; using uEditor::distortMemory;
     using uEditor::distortMode; using uEditor::distortModeMenu; using uEditor::easyKnobs; using uEditor::easyLabels;
     using uEditor::easyLayerKnobs; using uEditor::easyModFXKnobs; using uEditor::easyModFXLabels;
-    using uEditor::frame; using uEditor::fxKnobLabels; using uEditor::helpButton; using uEditor::layerFilterModeMenus;
+    using uEditor::frame; using uEditor::fxKnobLabels; using uEditor::helpButton; using uEditor::helperPids; using uEditor::layerFilterModeMenus;
     using uEditor::layerKnobs; using uEditor::layerSemiMenus; using uEditor::lfoRadios; using uEditor::mainKnobs;
     using uEditor::modFXKnobLabels; using uEditor::modFXKnobs; using uEditor::modPageRadios; using uEditor::modScreen;
     using uEditor::modViewPage; using uEditor::paramNameReadout; using uEditor::paramValueReadout;

@@ -365,6 +365,39 @@ TEST_F(EngineOutput, MonoSpreadNarrowsTheStereoImage) {
     EXPECT_LT(peak(e.lastRight, 0, 256), peak(left, 0, 256));
 }
 
+TEST_F(EngineOutput, AProgramChangeFadesAChordOutOverAFewMilliseconds) {
+    const std::vector<tavhost::TimedMidiEvent> chord = {midi(0, 0x90, 60, 100), midi(0, 0x90, 64, 100),
+                                                        midi(0, 0x90, 67, 100), midi(0, 0x90, 72, 100)};
+    for (double rate : {44100.0, 48000.0, 96000.0}) {
+        HostRun run;
+        run.rate = rate;
+        run.block = 64;
+        const size_t change = (size_t)(0.3 * rate) / 64 * 64, ms = (size_t)(rate / 1000.0);
+        const int64_t frames = (int64_t)(change + 20 * ms);
+        const Rendered plain = render(plainWave(0), chord, frames, run);
+        run.beforeBlock = [&](tavhost::VstPlugin& p, int64_t frame, int32_t) {
+            if (frame == 8192 + (int64_t)change) p.dispatch(effSetProgram, 0, 0);
+        };
+        const Rendered changed = render(plainWave(0), chord, frames, run);
+        ASSERT_EQ(changed.left.size(), plain.left.size());
+        for (size_t i = 0; i < change; ++i) ASSERT_EQ(changed.left[i], plain.left[i]) << rate << " Hz, sample " << i;
+        // Over the change: no step beyond what the chord itself makes from sample to sample; still
+        // sounding 2 ms on, silent (its voices stopped) from 5 ms on.
+        double chordStep = 0.0, step = 0.0;
+        for (size_t i = change - 5 * ms; i < change + 6 * ms; ++i) {
+            chordStep = std::fmax(chordStep, std::fabs(plain.left[i] - plain.left[i - 1]));
+            step = std::fmax(step, std::fabs(changed.left[i] - changed.left[i - 1]));
+        }
+        const double before = rms(plain.left, change - 5 * ms, 5 * ms);
+        ASSERT_GT(before, 0.05) << rate;
+        EXPECT_LE(step, 1.05 * chordStep) << rate << " Hz";
+        EXPECT_GT(rms(changed.left, change, ms / 2), 0.8 * rms(plain.left, change, ms / 2)) << rate << " Hz";
+        EXPECT_GT(rms(changed.left, change + 3 * ms / 2, ms / 2), 0.1 * rms(plain.left, change + 3 * ms / 2, ms / 2))
+            << rate << " Hz";
+        EXPECT_LT(peak(changed.left, change + 5 * ms, 10 * ms), 1e-6) << rate << " Hz";
+    }
+}
+
 TEST_F(EngineOutput, PendingProgramSilencesUntilTheNextBoundary) {
     Engine e(plainWave(1));
     APlugin& p = e.p();

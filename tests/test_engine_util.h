@@ -8,6 +8,7 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -69,6 +70,8 @@ struct HostRun {
     int32_t block = 256;
     uint32_t randomBlockSeed = 0;
     double tempo = 120.0;
+    // Called before each block with its first frame (the 8192-frame pre-roll included).
+    std::function<void(tavhost::VstPlugin&, int64_t frame, int32_t frames)> beforeBlock;
 };
 
 // Renders the events through a fresh instance of the built plug-in, the parameters set
@@ -87,6 +90,7 @@ inline Rendered render(const Params& params, const std::vector<tavhost::TimedMid
     ro.randomBlockSeed = run.randomBlockSeed;
     ro.tempo = run.tempo;
     ro.lengthFrames = frames;
+    ro.beforeBlock = run.beforeBlock;
     ro.beforeResume = [&](tavhost::VstPlugin& p, std::string&) {
         for (const auto& kv : params) p.setParameter(kv.first, kv.second);
         return true;

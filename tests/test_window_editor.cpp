@@ -390,9 +390,15 @@ TEST_F(WindowEditor, SurvivesReopeningResizesAndACloseWithAMenuOpen) {
 
 TEST_F(WindowEditor, ValidateEditorChecksPassInARealWindow) {
     const platform::ChildResult r =
-        platform::runChild({TAV_HOST_PATH, "validate", TAV_PLUGIN_PATH, "--only", "editor,editor-one-file"}, 1 << 16);
+        platform::runChild({TAV_HOST_PATH, "validate", TAV_PLUGIN_PATH, "--only", "editor,editor-lifetimes,editor-one-file"},
+                           1 << 16);
     EXPECT_TRUE(r.exited && r.exitCode == 0) << r.output;
     EXPECT_NE(r.output.find("in an X11 host window"), std::string::npos) << r.output;
+    // Re-parenting by a second open: the memory and the X connections of one editor stay.
+    EXPECT_NE(r.output.find("PASS editor-double-open: 40 openings without a close between two X11 parent windows"),
+              std::string::npos)
+        << r.output;
+    EXPECT_NE(r.output.find("PASS editor-close-open"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("PASS editor-one-file: a copy alone in an empty folder opens its editor with the same"),
               std::string::npos) << r.output;
     EXPECT_NE(r.output.find("0 failed"), std::string::npos) << r.output;

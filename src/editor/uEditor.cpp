@@ -117,6 +117,11 @@ uEditor::~uEditor() {
 
 bool uEditor::open(void* ptr) {
     if (!plugin) return false;
+    // Some hosts open again without a close, to move the editor to another parent window:
+    // the old frame and everything on it go first. Only the thread that holds the window may
+    // take it down; an open from elsewhere is refused rather than built over it.
+    if (frame) close();
+    if (frame) return false;
     finishedOpening = 0;
     // The core forwards values only while it reads (opening 0, open 1): every step on the
     // way there reads as closed.

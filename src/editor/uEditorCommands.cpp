@@ -1,8 +1,6 @@
 // The editor's command controls (buttons, the preset and lock menus, the arp preset browser,
 // the section page radios, the velocity-split fields), the mouse wheel over a radio group,
 // and program stepping by the arrow keys and the preset menu's arrows.
-#include <spawn.h>
-
 #include <cstdio>
 #include <string>
 
@@ -14,10 +12,10 @@
 #include "editor/uEditor.h"
 #include "editor/uEditorNumber.h"
 #include "gui/VstKeys.h"
+#include "platform/childprocess.h"
+#include "platform/files.h"
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginStrings.h"
-
-extern char** environ;
 
 using namespace VSTGUI;
 
@@ -226,12 +224,14 @@ bool uEditor::commandChanged(CControl* c) {
 void uEditor::openHelp() {
     if (!plugin) return;
     const std::string path = plugin->helpPath;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return;
-    std::fclose(f);
-    // The desktop's viewer, with the path as one argument: no shell ever reads it.
-    std::string program = "xdg-open";
-    char* argv[] = {program.data(), const_cast<char*>(path.c_str()), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) == 0) helperPids.push_back(pid);
+    // Only a regular file goes to the viewer, and the check never blocks: a FIFO or a folder
+    // in the manual's place is refused at once.
+    if (!platform::canReadRegularFile(path)) return;
+    // The desktop's viewer, found in the absolute folders of PATH and started like the
+    // dialogs: the path as one argument (no shell ever reads it), none of the host's
+    // descriptors, no waiting (idle reaps it).
+    const std::string viewer = platform::findProgram("xdg-open");
+    if (viewer.empty()) return;
+    const int pid = platform::startChild({viewer, path});
+    if (pid > 0) helperPids.push_back(pid);
 }

@@ -109,6 +109,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
     timeInfo = getTimeInfo(kTimeInfoFlags);
     hostPPQ = timeInfo ? timeInfo->ppqPos : 0.0;
     int stagesRun = 0;
+    programFadeInBlock = 0;
     // The start-up program is applied whole in the first block: nothing sounds before it.
     const bool roomy = sampleFrames >= 256 || !startupApplied;
 
@@ -121,10 +122,13 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         }
         if (firstAwake > i) firstAwake = i;
         if (beginSample(i, inL, inR, roomy, stagesRun)) {
+            // A program waits or is being applied: the old sound fades out, then silence.
+            renderEngineAroundProgram();
             finishSample(i, outL, outR);
             ++i;
             continue;
         }
+        programFadeLeft = -1;
         // More samples' voices join this one's while nothing at their start (MIDI, a
         // program, a cadence step) can move what the chain reads; then the chain runs over
         // them all, sample by sample, with each sample's layer outputs and counters.

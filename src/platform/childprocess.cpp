@@ -13,6 +13,42 @@ extern char** environ;
 
 namespace platform {
 
+namespace {
+
+// Spawns argv[0] with standard input and error on /dev/null, standard output on `out` (or
+// /dev/null when it is negative) and no other descriptor of the caller's. -1 on failure.
+pid_t spawnChild(const std::vector<std::string>& argv, int out) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (out >= 0)
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // The host's other descriptors are none of the helper's business.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+}  // namespace
+
+int startChild(const std::vector<std::string>& argv) {
+    if (argv.empty() || argv[0].empty()) return -1;
+    return static_cast<int>(spawnChild(argv, -1));
+}
+
 ChildResult runChild(const std::vector<std::string>& argv, std::size_t maxOutput) {
     ChildResult result;
     if (argv.empty() || argv[0].empty()) return result;
@@ -33,26 +69,9 @@ ChildResult runChild(const std::vector<std::string>& argv, std::size_t maxOutput
         return result;
     }
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // The host's other descriptors are none of the helper's business.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-#endif
-
-    std::vector<char*> args;
-    args.reserve(argv.size() + 1);
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = spawnChild(argv, pipeFds[1]);
     ::close(pipeFds[1]);
-    if (rc != 0) {
+    if (pid < 0) {
         ::close(pipeFds[0]);
         return result;
     }

@@ -19,6 +19,12 @@ struct ChildResult {
 // until the program ends. At most maxOutput bytes of its output are kept.
 ChildResult runChild(const std::vector<std::string>& argv, std::size_t maxOutput);
 
+// Starts argv[0] (a path to an executable) with the arguments argv, no shell in between, and
+// does not wait for it: standard input, output and error are /dev/null and it gets none of
+// the caller's other descriptors. The child's process id, or -1 when it could not be
+// started; the caller reaps it.
+int startChild(const std::vector<std::string>& argv);
+
 // The first executable file named `name` in the folders of $PATH; empty when there is none.
 std::string findProgram(const std::string& name);
 

@@ -124,6 +124,16 @@ bool folderExists(const std::string& path) {
 
 bool writeFileAtomically(const std::string& path, const std::string& data) {
     if (path.empty() || path.back() == '/') return false;
+    // A link that resolves to nothing (a loop, or a chain longer than the system follows) is
+    // refused: the rename would put a regular file where the link was.
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::stat(path.c_str(), &st) != 0 &&
+        errno == ELOOP)
+        return false;
+    // The new file keeps the mode of the one it replaces (a private file stays private);
+    // a new one gets the usual mode of a user's file.
+    mode_t mode = 0644;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) mode = st.st_mode & 0777;
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -132,8 +142,8 @@ bool writeFileAtomically(const std::string& path, const std::string& data) {
     tmp.push_back(0);
     const int fd = ::mkstemp(tmp.data());
     if (fd < 0) return false;
-    // mkstemp creates the file 0600; give it the usual mode for a user's file.
-    ::fchmod(fd, 0644);
+    // mkstemp creates the file 0600. (Some file systems have no modes: not a reason to fail.)
+    ::fchmod(fd, mode);
     bool ok = writeAll(fd, data.data(), data.size());
     ok = (::fsync(fd) == 0) && ok;
     ok = (::close(fd) == 0) && ok;
@@ -142,30 +152,56 @@ bool writeFileAtomically(const std::string& path, const std::string& data) {
     return ok;
 }
 
-FileRead readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out, int* error) {
-    out.clear();
+namespace {
+
+// The one way the plug-in opens a file to read: without blocking, so that a FIFO or a device
+// in a file's place answers at once, and examined before anything is read. On ok, `fd` is the
+// open regular file (the caller closes it) and `size` its length; otherwise `fd` is -1.
+FileRead openRegular(const std::string& path, int& fd, std::size_t& size, int* error) {
+    fd = -1;
+    size = 0;
     if (error) *error = 0;
     if (path.empty()) {
         if (error) *error = ENOENT;
         return FileRead::missing;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    const int f = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (f < 0) {
         const int e = errno;
         if (error) *error = e;
         return e == ENOENT || e == ENOTDIR ? FileRead::missing : FileRead::failed;
     }
     struct stat st;
     FileRead result = FileRead::ok;
-    if (::fstat(fd, &st) != 0) {
+    if (::fstat(f, &st) != 0) {
         if (error) *error = errno;
         result = FileRead::failed;
     } else if (!S_ISREG(st.st_mode)) {
         result = FileRead::notRegular;
-    } else if (st.st_size < 0 || static_cast<unsigned long long>(st.st_size) > maxBytes) {
+    } else if (st.st_size < 0) {
+        result = FileRead::failed;
+    }
+    if (result != FileRead::ok) {
+        ::close(f);
+        return result;
+    }
+    fd = f;
+    size = static_cast<std::size_t>(st.st_size);
+    return result;
+}
+
+} // namespace
+
+FileRead readRegularFile(const std::string& path, std::size_t maxBytes, std::string& out, int* error) {
+    out.clear();
+    int fd = -1;
+    std::size_t size = 0;
+    FileRead result = openRegular(path, fd, size, error);
+    if (result != FileRead::ok) return result;
+    if (size > maxBytes) {
         result = FileRead::tooLarge;
     } else {
-        out.reserve(static_cast<std::size_t>(st.st_size));
+        out.reserve(size);
         char buf[65536];
         for (;;) {
             const ssize_t n = ::read(fd, buf, sizeof buf);
@@ -190,13 +226,11 @@ FileRead readRegularFile(const std::string& path, std::size_t maxBytes, std::str
 }
 
 bool canReadRegularFile(const std::string& path) {
-    if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st;
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    int fd = -1;
+    std::size_t size = 0;
+    if (openRegular(path, fd, size, nullptr) != FileRead::ok) return false;
     ::close(fd);
-    return regular;
+    return true;
 }
 
 std::string linkTarget(const std::string& path) {

@@ -37,8 +37,9 @@ bool fileExists(const std::string& path);
 bool folderExists(const std::string& path);
 
 // Writes `data` to `path` through a temporary file in the same folder that is flushed
-// and then renamed over the target. On failure the target is unchanged and no temporary
-// file is left behind.
+// and then renamed over the target. The new file keeps the mode of the regular file it
+// replaces (0644 for a new one). A link that cannot be resolved (a loop) is refused. On
+// failure the target is unchanged and no temporary file is left behind.
 bool writeFileAtomically(const std::string& path, const std::string& data);
 
 // How reading a whole file went.

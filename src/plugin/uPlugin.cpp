@@ -128,11 +128,19 @@ APlugin::APlugin(audioMasterCallback audioMaster)
 }
 
 APlugin::~APlugin() {
+    // A host may close the plug-in with its editor still open. Taking the editor's window
+    // down still reads and writes this object, so the editor goes while all of it lives
+    // (the base would delete it only after this object's members are gone).
+    if (AEffEditor* open = editor) {
+        editor = nullptr;
+        editorLink = nullptr;
+        delete open;
+    }
     for (VstMidiEvent*& e : midiQueue) {
         delete e;
         e = nullptr;
     }
-    // Strings, arrays and member objects go with the object; the base deletes the editor.
+    // Strings, arrays and member objects go with the object.
 }
 
 void APlugin::detectHost() {

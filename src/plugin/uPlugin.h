@@ -1271,6 +1271,13 @@ public:
     int32_t applyStage = 0;     // next stage of the program application under way
     uint8_t startupApplied = 0;  // the first application has ended (audio thread)
     uint8_t applyRetry = 0;     // the last copy was overlapped: try on the next sample
+    // The sound of the program being replaced fades out before the application begins:
+    // samples of the fade still to run, -1 while none has begun for the waiting request.
+    int32_t programFadeLeft = -1;
+    int32_t programFadeLength = 0;
+    // A fade ran in this render call: the application, the dearest step, waits for the next
+    // call, so that no call carries both the voices and the application.
+    uint8_t programFadeInBlock = 0;
     // A program was asked for on the audio thread: the next call from another thread
     // reads ahead what it may need.
     std::atomic<uint8_t> playToolsRequest{0};
@@ -1282,6 +1289,11 @@ public:
     // Audio thread: starts an application at a 4096-sample boundary when one is asked for.
     bool beginProgramApply();
     void runProgramApplyStage(int stage);
+    // Audio thread: whether the fade before an application has ended (begins it on the
+    // first call for a request).
+    bool programFadeFinished();
+    // One sample of the engine: faded while a program waits, silent until it is applied.
+    void renderEngineAroundProgram();
     void servicePlayingToolsRequest();
     // Copies a whole record in (values clamped into 0..1, a non-number as 0) and asks for
     // it to be applied; false when another thread's record write is under way on the audio

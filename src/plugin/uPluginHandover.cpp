@@ -2,8 +2,11 @@
 // chunk, a program command, single values) and asks for it to be applied; at its next
 // 4096-sample boundary the audio thread copies the record and applies the copy in a few
 // stages, in small blocks one per block, so that no single block carries the whole cost.
-// While a program waits or is applied the engine is silent and incoming MIDI is held in
-// the queue, in order; it plays as soon as the program is in place.
+// A program that is asked for while the engine sounds first takes the old sound down over
+// a few milliseconds (a step to silence would click); then, while it waits for the boundary
+// and while it is applied, the engine is silent. A fade that runs past the boundary leads to
+// the application at the start of the next render call. Incoming MIDI is held in the queue, in
+// order, from the request on; it plays as soon as the program is in place.
 #include <sched.h>
 
 #include <cmath>
@@ -22,6 +25,10 @@ float clampValue(float value) {
 }
 
 constexpr float kChangeStep = 0.0001f;
+
+// The fade before a program change: long enough not to click, short enough to feel at once.
+constexpr float kProgramFadeSeconds = 0.003f;
+constexpr float kPi = 3.14159265358979f;
 
 }  // namespace
 
@@ -60,6 +67,8 @@ void APlugin::servicePlayingToolsRequest() {
 bool APlugin::beginProgramApply() {
     if (presetApplying.load(std::memory_order_relaxed) || !presetPending.load(std::memory_order_acquire))
         return false;
+    // Until the old sound is down the request waits (the render loop asks again each sample).
+    if (!programFadeFinished() || programFadeInBlock) return false;
     const uint32_t seq = recordSeq.load(std::memory_order_acquire);
     if (seq & 1) return false;
     // Cleared before the copy: a request made while copying asks for another application.
@@ -72,6 +81,7 @@ bool APlugin::beginProgramApply() {
         return false;
     }
     applySeq = seq;
+    programFadeLeft = -1;
     presetApplying.store(1, std::memory_order_release);
     runProgramApplyStage(0);
     return true;
@@ -164,8 +174,42 @@ void APlugin::runProgramApplyStage(int stage) {
     applyStage = stage + 1;
 }
 
+bool APlugin::programFadeFinished() {
+    if (programFadeLeft < 0) {
+        // Nothing sounds before the start-up program or while the engine sleeps. A host that
+        // renders without having resumed the plug-in has had the new values put in place at
+        // once: the old sound cannot play on under them.
+        const bool sounding = startupApplied && !sleeping &&
+                              __atomic_load_n(const_cast<uint8_t*>(&engineRunning), __ATOMIC_ACQUIRE);
+        const int32_t length = (int32_t)(curSampleRate * kProgramFadeSeconds + 0.5f);
+        programFadeLength = sounding ? (length > 1 ? length : 1) : 0;
+        programFadeLeft = programFadeLength;
+    }
+    return programFadeLeft == 0;
+}
+
+void APlugin::renderEngineAroundProgram() {
+    if (presetApplying.load(std::memory_order_relaxed)) return;
+    if (!presetPending.load(std::memory_order_relaxed)) {
+        programFadeLeft = -1;
+        renderEngineSample();
+        return;
+    }
+    if (programFadeFinished()) return;
+    // The old program plays on under a raised-cosine fall from 1 to 0; its voices stop when
+    // the program is applied.
+    renderEngineSample();
+    programFadeInBlock = 1;
+    --programFadeLeft;
+    const float gain = 0.5f - 0.5f * std::cos(kPi * (float)programFadeLeft / (float)programFadeLength);
+    outSample.left *= gain;
+    outSample.right *= gain;
+}
+
 // The whole application at once, for callers outside the render loop's stages.
 void APlugin::setPresetParameters() {
+    programFadeLeft = 0;  // no sound runs here to fade
+    programFadeInBlock = 0;
     if (!beginProgramApply()) return;
     for (int stage = 1; stage < kApplyStages; ++stage) runProgramApplyStage(stage);
 }

@@ -1,6 +1,7 @@
 // The validator's check table. A check is a function of a CheckContext that creates the
 // instances it needs and reports results; add new ones to the table at the bottom.
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -696,6 +697,83 @@ void checkWakeFromSleep(CheckContext& ctx) {
                    std::to_string(kBlock) + " frames)" + (ok ? "" : ": waking is dearer"));
 }
 
+// A program change while a chord sounds, at three rates: the chord must not stop in one
+// sample (a click) but fall over a few milliseconds. Judged from the one output: still
+// sounding 2 ms after the change, and no sample step larger than the chord's own.
+void checkProgramChangeFade(CheckContext& ctx) {
+    const char* name = "program-change-fade";
+    constexpr int32_t kBlock = 64;
+    Problems problems;
+    std::string figures;
+    for (double rate : {44100.0, 48000.0, 96000.0}) {
+        std::string error;
+        std::unique_ptr<VstPlugin> p = ctx.instance(error);
+        if (!p) {
+            ctx.fail(name, error);
+            return;
+        }
+        ctx.step("program change over a chord at " + formatFixed(rate, 0) + " Hz");
+        prepare(*p, rate, kBlock);
+        p->resume();
+        std::vector<float> buffers(4 * kBlock, 0.0f), out;
+        float* inputs[2] = {&buffers[0], &buffers[kBlock]};
+        float* outputs[2] = {&buffers[2 * kBlock], &buffers[3 * kBlock]};
+        auto render = [&](size_t frames) {
+            for (size_t done = 0; done < frames; done += kBlock) {
+                p->processReplacing(inputs, outputs, kBlock);
+                out.insert(out.end(), outputs[0], outputs[0] + kBlock);
+            }
+        };
+        render(8192);  // the start-up program is in place
+        struct {
+            VstInt32 numEvents;
+            VstIntPtr reserved;
+            VstEvent* events[4];
+        } chord = {};
+        VstMidiEvent notes[4] = {};
+        for (int i = 0; i < 4; ++i) {
+            notes[i].type = kVstMidiType;
+            notes[i].byteSize = sizeof(VstMidiEvent);
+            notes[i].midiData[0] = (char)0x90;
+            notes[i].midiData[1] = (char)(std::array<int, 4>{60, 64, 67, 72}[i]);
+            notes[i].midiData[2] = 100;
+            chord.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
+        }
+        chord.numEvents = 4;
+        p->dispatch(effProcessEvents, 0, 0, &chord);
+        render((size_t)(0.3 * rate));
+        const size_t change = out.size(), ms = (size_t)(rate / 1000.0);
+        p->dispatch(effSetProgram, 0, 0);
+        render(20 * ms);
+
+        auto rmsOf = [&](size_t from, size_t n) {
+            double sum = 0.0;
+            for (size_t i = from; i < from + n; ++i) sum += (double)out[i] * out[i];
+            return std::sqrt(sum / (double)n);
+        };
+        auto largestStep = [&](size_t from, size_t to) {
+            double step = 0.0;
+            for (size_t i = from; i < to; ++i) step = std::max(step, (double)std::fabs(out[i] - out[i - 1]));
+            return step;
+        };
+        const double level = rmsOf(change - 5 * ms, 5 * ms);
+        const double atTwo = rmsOf(change + ms, ms);  // the millisecond before 2 ms on
+        const double chordStep = largestStep(change - 20 * ms, change), step = largestStep(change, change + 6 * ms);
+        const std::string at = formatFixed(rate, 0) + " Hz";
+        figures += (figures.empty() ? "" : "; ") + at + ": level " + formatFixed(level, 3) + ", 2 ms on " +
+                   formatFixed(atTwo, 3) + ", largest step " + formatFixed(step, 3) + " (the chord's " +
+                   formatFixed(chordStep, 3) + ")";
+        if (level < 1e-3)
+            problems.add(at + ": the chord is not heard");
+        else if (atTwo < 0.03 * level)
+            problems.add(at + ": silent 2 ms after the change (level " + formatFixed(atTwo, 4) + ")");
+        if (step > 1.5 * chordStep + 1e-4)
+            problems.add(at + ": a step of " + formatFixed(step, 3) + " over the change, the chord's own are up to " +
+                         formatFixed(chordStep, 3));
+    }
+    ctx.report(!problems.any(), name, problems.any() ? problems.summary() : figures);
+}
+
 }  // namespace
 
 std::vector<TimedMidiEvent> validationPhrase(double sampleRate, double seconds) {
@@ -742,6 +820,9 @@ const std::vector<ValidatorCheck>& validatorChecks() {
                      checkProgramApply});
         t.push_back({"wake-from-sleep", "a 16-note chord into an idle instance costs no more than into a running one",
                      checkWakeFromSleep});
+        t.push_back({"program-change-fade", "a program change over a chord at 44.1, 48 and 96 kHz falls over "
+                                            "milliseconds, with no step",
+                     checkProgramChangeFade});
         for (const ValidatorCheck& c : editorValidatorChecks()) t.push_back(c);
         return t;
     }();

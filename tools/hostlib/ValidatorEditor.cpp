@@ -3,10 +3,13 @@
 // editor call comes from the check's own thread (the UI thread). With a window system (the
 // host program installed a window maker and a display answers) the editor gets a real parent
 // window; without one it is opened without a parent, which must be just as safe.
+#include <dirent.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <thread>
@@ -327,6 +330,119 @@ void checkOneFile(CheckContext& ctx) {
     ctx.report(ok, kName, detail);
 }
 
+// Resident memory in bytes and open descriptors of this process.
+struct ProcessUse {
+    long long residentBytes = -1;
+    int descriptors = -1;
+};
+
+ProcessUse processUse() {
+    ProcessUse use;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        long long size = 0, resident = 0;
+        if (std::fscanf(f, "%lld %lld", &size, &resident) == 2) use.residentBytes = resident * sysconf(_SC_PAGESIZE);
+        std::fclose(f);
+    }
+    if (DIR* d = opendir("/proc/self/fd")) {
+        int n = 0;
+        while (const dirent* e = readdir(d))
+            if (e->d_name[0] != '.') ++n;
+        closedir(d);
+        use.descriptors = n - 1;  // the listing's own
+    }
+    return use;
+}
+
+std::string megabytes(long long bytes) { return std::to_string((bytes + (1 << 19)) >> 20) + " MB"; }
+
+// Hosts that move the editor to another parent open it again without a close; a host may also
+// close the plug-in with its editor still open. Neither may leak or touch freed memory.
+void checkEditorLifetimes(CheckContext& ctx) {
+    constexpr int kOpens = 40;
+    // Far below the cost of one editor (its frame, controls and artwork), far above what the
+    // allocator keeps back after a few openings.
+    constexpr long long kMemorySlack = 8ll << 20;
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail("editor-double-open", error);
+        return;
+    }
+    if (!p->hasFlag(effFlagsHasEditor)) {
+        ctx.skip("editor-double-open", "the plug-in has no editor");
+        return;
+    }
+    int w = 0, h = 0;
+    if (!editorRect(*p, w, h)) {
+        ctx.fail("editor-double-open", "effEditGetRect gives no usable size");
+        return;
+    }
+    // Two parent windows the editor moves between, made before anything is measured.
+    std::unique_ptr<HostWindow> parents[2];
+    if (hostWindowsAvailable()) {
+        std::string why;
+        parents[0] = makeHostWindow(w, h, why);
+        if (parents[0]) parents[1] = makeHostWindow(w, h, why);
+        if (!parents[1]) parents[0].reset();
+    }
+    auto openIn = [&](int k) {
+        p->dispatch(effEditOpen, 0, 0, parents[k] ? reinterpret_cast<void*>(parents[k]->id()) : nullptr);
+        for (int i = 0; i < 2; ++i) {
+            if (parents[k]) parents[k]->pump();
+            p->dispatch(effEditIdle);
+        }
+    };
+
+    ctx.step("one opening, measured after a first open and close");
+    openIn(0);
+    p->dispatch(effEditClose);
+    openIn(0);
+    const ProcessUse one = processUse();
+    ctx.step(std::to_string(kOpens) + " openings without a close, between two parent windows");
+    for (int i = 1; i <= kOpens; ++i) openIn(i & 1);
+    const ProcessUse many = processUse();
+    Problems problems;
+    if (parents[0]) {
+        // The last opening went into parent 0; parent 1 must hold nothing of the editor.
+        if (!parents[0]->hasChild()) problems.add("the last parent window holds no editor window");
+        if (parents[1]->hasChild()) problems.add("the parent the editor left still holds a window of it");
+    }
+    p->dispatch(effEditClose);
+    if (many.descriptors > one.descriptors)
+        problems.add("open descriptors " + std::to_string(one.descriptors) + " -> " + std::to_string(many.descriptors));
+#if defined(__SANITIZE_ADDRESS__)
+    // Freed memory waits in the address checker's quarantine: only descriptors tell here.
+    const bool judgeMemory = false;
+#else
+    const bool judgeMemory = true;
+#endif
+    if (judgeMemory && many.residentBytes > one.residentBytes + kMemorySlack)
+        problems.add("resident memory " + megabytes(one.residentBytes) + " -> " + megabytes(many.residentBytes));
+    const std::string where = parents[0] ? "between two X11 parent windows" : "without a parent window";
+    ctx.report(!problems.any(), "editor-double-open",
+               problems.any() ? problems.summary()
+                              : std::to_string(kOpens) + " openings without a close " + where + ": resident memory " +
+                                    megabytes(one.residentBytes) + " -> " + megabytes(many.residentBytes) +
+                                    ", open descriptors " + std::to_string(one.descriptors) + " -> " +
+                                    std::to_string(many.descriptors));
+
+    // effClose while the editor is open, then a fresh instance opens and closes normally.
+    ctx.step("effClose with the editor open");
+    openIn(0);
+    p.reset();
+    parents[0].reset();
+    parents[1].reset();
+    std::unique_ptr<VstPlugin> again = ctx.instance(error);
+    if (!again) {
+        ctx.fail("editor-close-open", "no instance after closing one with its editor open: " + error);
+        return;
+    }
+    again->dispatch(effEditOpen, 0, 0, nullptr);
+    again->dispatch(effEditIdle);
+    again->dispatch(effEditClose);
+    ctx.pass("editor-close-open", "effClose with the editor open, then a new instance opened and closed its editor");
+}
+
 }  // namespace
 
 std::vector<ValidatorCheck> editorValidatorChecks() {
@@ -334,7 +450,10 @@ std::vector<ValidatorCheck> editorValidatorChecks() {
                        "automating, program change and state load while open, close between idle calls",
              checkEditor},
             {"editor-one-file", "a copy of the shared object alone in an empty folder loads and its editor shows "
-                                "the same picture as in its own folder", checkOneFile}};
+                                "the same picture as in its own folder", checkOneFile},
+            {"editor-lifetimes", "40 editor openings without a close (memory and descriptors as after one), "
+                                 "effClose with the editor open",
+             checkEditorLifetimes}};
 }
 
 }  // namespace tavhost
