@@ -16,14 +16,7 @@
 #include "test_editor_util.h"
 #include "gui_support/TextContrast.h"
 
-#if defined(__SANITIZE_ADDRESS__) && __has_include(<sanitizer/lsan_interface.h>)
-#include <sanitizer/lsan_interface.h>
-#define TAV_LSAN_DISABLE() __lsan_disable()
-#define TAV_LSAN_ENABLE() __lsan_enable()
-#else
-#define TAV_LSAN_DISABLE() ((void)0)
-#define TAV_LSAN_ENABLE() ((void)0)
-#endif
+#include "gui/LeakReportPause.h"
 
 using namespace edtest;
 

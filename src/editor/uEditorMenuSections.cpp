@@ -78,18 +78,10 @@ const char* const kScreenHelp[] = {
     "-GScroll Wheel + Shift: Fine Change Value",
 };
 constexpr int kScreenHelpRows = 10;
-// The velocity-split screen's help: the same lines, the first two with capitals.
-const char* const kVelSplitHelp[kScreenHelpRows] = {
+// The velocity-split screen's help: its first two lines with capitals, then the shared rest.
+const char* const kVelSplitHelpFirst[2] = {
     "-GLeft Click: Change Value",
     "-GLeft Click + Shift: Fine Change Value",
-    "-GLeft Click + Control: Show this Menu",
-    "-GLeft Click + Command: Set to Default Value",
-    "-GLeft Click + Command + Shift: Set to Original Value",
-    "-GLeft Click + Opt: Set Value",
-    "-GDouble Click: Set to Default Value",
-    "-GRight Click: Show this Menu",
-    "-GScroll Wheel: Change Value",
-    "-GScroll Wheel + Shift: Fine Change Value",
 };
 
 }  // namespace
@@ -304,7 +296,9 @@ void uEditor::showVelSplitMenu() {
 
     TCommandMenu menu;
     menu.addGrey("Velocity Split Command Menu");
-    menu.addSubmenu("Velocity Split Screen Information").addAll(kVelSplitHelp, kScreenHelpRows);
+    menu.addSubmenu("Velocity Split Screen Information")
+        .addAll(kVelSplitHelpFirst, 2)
+        .addAll(kScreenHelp + 2, kScreenHelpRows - 2);
     menu.addSeparator().add("Reset Velocity Split").add("Reset All Velocity Splits");
     menu.addSeparator().add("Set Velocity Split to Original Value").add("Set All Velocity Splits to their Original Values");
     menu.addSeparator().add("Copy Velocity Split").add("Copy Velocity Split to All").add("Swap Velocity Split");
