@@ -15,9 +15,12 @@ namespace {
 
 // The plug-in whose render call is running on this thread. UI-side calls check it to tell
 // whether they run inside the audio callback (then they act at once) or beside it.
-thread_local const APlugin* tlsRenderingPlugin = nullptr;
+// Both live in the static TLS block: a loaded library's other thread variables are made on
+// a thread's first touch, with malloc, which a fresh audio thread must never reach.
+#define TAV_STATIC_TLS __attribute__((tls_model("initial-exec")))
+thread_local const APlugin* tlsRenderingPlugin TAV_STATIC_TLS = nullptr;
 // One byte per thread: its address names the thread.
-thread_local char tlsThreadMark = 0;
+thread_local char tlsThreadMark TAV_STATIC_TLS = 0;
 
 class RenderScope {
 public:

@@ -220,8 +220,12 @@ public:
     std::string getStringFromParamStr(int tag, int count, bool live, bool scratch);
     void setStringFromParam(const std::string& text, int tag, int count, bool scratch);
 
-    // The editor window as the core sees it.
+    // The editor window as the core sees it: the published open state, one atomic load, safe
+    // on any thread (nothing here reaches the editor's frame).
     bool isEditorOpen();
+    // UI thread, whenever the editor changes editorOpen/editorOpening or its window: publishes
+    // whether the editor is open (the pair reads open, its window is up) for every thread.
+    void publishEditorState();
     void updateEditorScreen();
 
     // Typed value entry: a modal box per parameter, the typed number mapped back to 0..1.
@@ -1264,8 +1268,11 @@ public:
     std::atomic<uint8_t> editorRefreshRequest{0};
     volatile uint8_t editorRedrawRequest = 0;
     volatile uint8_t forceControlUpdate = 0;
-    volatile uint8_t editorOpen = 0;
-    volatile uint8_t editorOpening = 0;
+    // The editor's own state pair (written on the UI thread) and, derived from it by
+    // publishEditorState, the one open state that other threads read.
+    std::atomic<uint8_t> editorOpen{0};
+    std::atomic<uint8_t> editorOpening{0};
+    std::atomic<uint8_t> editorShown{0};
     std::atomic<uint8_t> editChanged{0};
     uint8_t presetLoading = 0;
     uint8_t editorBusy = 0;

@@ -743,6 +743,7 @@ const std::vector<ValidatorCheck>& validatorChecks() {
         t.push_back({"wake-from-sleep", "a 16-note chord into an idle instance costs no more than into a running one",
                      checkWakeFromSleep});
         for (const ValidatorCheck& c : editorValidatorChecks()) t.push_back(c);
+        for (const ValidatorCheck& c : realtimeValidatorChecks()) t.push_back(c);
         return t;
     }();
     return table;
