@@ -146,6 +146,7 @@ void APlugin::resetModFXTransport() {
 }
 
 int APlugin::getGaterPos() {
+    if (readsEngineView()) return engineView.gaterPos.load(std::memory_order_relaxed);
     return gateStepAt(gaterPhase, gateStepCount, modDestGlobal[363]);
 }
 

@@ -86,6 +86,12 @@ bool APlugin::onHostAudioThread() const {
            audioThreadMark.load(std::memory_order_relaxed) == &tlsThreadMark;
 }
 
+bool APlugin::readsEngineView() const {
+    if (tlsRenderingPlugin == this) return false;
+    return __atomic_load_n(const_cast<uint8_t*>(&engineRunning), __ATOMIC_ACQUIRE) != 0 &&
+           audioThreadMark.load(std::memory_order_relaxed) != &tlsThreadMark;
+}
+
 void APlugin::installDeprecatedProcess() { cEffect.process = processDeprecatedEntry; }
 
 void APlugin::__processDeprecated(float**, float**, VstInt32 sampleFrames) {
@@ -158,6 +164,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         ++blockCounter;
     }
     if (firstAwake < sampleFrames) watchSleep(firstAwake, sampleFrames - firstAwake, outL, outR);
+    publishEngineView();
 }
 
 // Everything between the MIDI and the output stage for one sample.

@@ -121,7 +121,7 @@ void APlugin::initEngineState() {
     std::memset(brickState, 0, sizeof(brickState));
     brickG = 0.0f;
     brickK = 1.0f;
-    std::memset(scopeBuffer, 0, sizeof(scopeBuffer));
+    for (SharedFloat& v : scopeBuffer) v = 0.0f;
 
     engineRunning = 0;
     resetRequest = everythingOffRequest = previewOnRequest = previewOffRequest = 0;

@@ -647,7 +647,8 @@ public:
         float k;
         bool valid;
     } brickMap = {};
-    float scopeBuffer[kNumLayers * kScopeRingSize] = {};
+    // Written by the audio thread, read by the editor's scopes: whole values only.
+    SharedFloat scopeBuffer[kNumLayers * kScopeRingSize];
 
     // --- hand-over from the UI thread ------------------------------------------------------------
     // Set by resume, cleared by suspend: while clear, UI requests run at once.
@@ -1003,6 +1004,37 @@ public:
     float getModValue(int tag);
     // The chord the engine plays, -1 with chords off or nothing playing.
     int getCurChord();
+
+    // --- what the editor shows of the running engine ----------------------------------------
+    // The audio thread publishes it at the end of every render call; the editor's readers
+    // above (getModValue, getTagDest, getCurChord, the arp, gate and scope readers) take it
+    // from here when another thread renders, so the UI's idle never reads state the audio
+    // thread is writing. Every field is written and read whole with relaxed atomics.
+    struct TEngineView {
+        std::atomic<uint32_t> sampleCounter{0};  // the scope rings are written up to here
+        std::atomic<int32_t> lastVoice{0};
+        std::atomic<int32_t> curChord{-1};
+        std::atomic<int32_t> modFXMode{0};
+        std::atomic<int32_t> arpLedPos{-1};
+        std::atomic<int32_t> arpSeq{0};
+        std::atomic<int32_t> arpNumOfSteps{1};
+        std::atomic<int32_t> arpLoopStart{0};
+        std::atomic<int32_t> gaterPos{0};
+        std::atomic<uint8_t> anyVoicePlaying{0};
+        std::atomic<uint8_t> arpPlaying{0};
+        // The last voice's modulation destinations and the level gains the knobs show.
+        SharedFloat modDest[kModDestSlots];
+        SharedFloat mainVolGain;
+        SharedFloat layerVolGain[kNumLayers], impVolGain[kNumLayers], subVolGain[kNumLayers];
+        SharedFloat fm1VolGain[kNumLayers], fm2VolGain[kNumLayers];
+    };
+    TEngineView engineView;
+    // Audio thread, at the end of a render call.
+    void publishEngineView();
+    // Whether the caller reads the published view: another thread renders (the editor's
+    // idle beside a running host); on the rendering thread, or before any render, the
+    // engine's own state is read.
+    bool readsEngineView() const;
 
     // LFOs.
     TLFOState globalLFO[kNumLFOs] = {};
