@@ -7,10 +7,14 @@
 #include <random>
 #include <thread>
 
+#include <set>
+
 #include "support/FakeEditor.h"
+#include "test_arp_util.h"
 #include "test_editor_util.h"
 
 using namespace edtest;
+using namespace enginetest;
 
 namespace {
 
@@ -69,13 +73,17 @@ struct AudioThread {
     std::thread thread;
 };
 
-// Host automation of every parameter, from a thread of its own, until destroyed.
+// Host automation of every parameter but the held ones, from a thread of its own, until
+// destroyed.
 struct AutomationThread {
-    explicit AutomationThread(AEffect* e) : thread([this, e] {
+    AutomationThread(AEffect* e, std::set<int> held) : thread([this, e, held] {
         std::mt19937 rng(7);
         std::uniform_real_distribution<float> value(0.f, 1.f);
         while (!quit) {
-            for (int i = 0; i < 32; ++i) e->setParameter(e, (VstInt32)(rng() % 1024), value(rng));
+            for (int i = 0; i < 32; ++i) {
+                const int tag = (int)(rng() % 1024);
+                if (!held.count(tag)) e->setParameter(e, tag, value(rng));
+            }
             ++rounds;
             std::this_thread::yield();
         }
@@ -92,32 +100,40 @@ struct AutomationThread {
 TEST(EditorThreads, NotesAutomationAndIdleRunSideBySide) {
     Bench b(kEngine);
     AEffect* e = b.p().getAeffect();
+    // Held while the rest is automated: the arpeggiator's LED, a Wire layer's scope and the
+    // gate display all have something to show.
+    const Params scene = with(arptest::arpSetup(0), {{LAYER_ON_TAGS[1], 1.f}, {LAYER_SOURCE_TAGS[1], sourceValue(0)},
+                                                     {349, stepped(10, 10.99f)}});
+    std::set<int> held;
+    for (const auto& kv : scene) {
+        e->setParameter(e, kv.first, kv.second);
+        held.insert(kv.first);
+    }
     b.p().resume();
-    int idles = 0;
-    bool clean = false;
-    float peak = 0.f;
-    {
-        AutomationThread automation(e);
-        AudioThread audio(e, 200);
-        // Each idle call 50 ms after the last on the GUI clock: every idle step runs (meters,
-        // scopes, envelopes, modulation rings, the gate row) while the audio thread writes.
+    // Each page in turn, each idle call 50 ms after the last on the GUI clock: every idle
+    // step runs (meters, scopes, envelopes, modulation rings, the arp LED, the gate row)
+    // while the audio thread writes.
+    for (const bool easy : {false, true}) {
+        if (easy) b.ed->showEasyScreen();
+        int idles = 0;
+        AutomationThread automation(e, held);
+        AudioThread audio(e, 120);
         while (!audio.done) {
             b.step();
             ++idles;
         }
         audio.join();
-        clean = audio.bad == 0;
-        peak = audio.peak;
+        EXPECT_EQ(audio.bad, 0) << "non-finite output";
+        EXPECT_GT(audio.peak, 0.f) << "the notes sounded";
+        EXPECT_GT(idles, 0);
         EXPECT_GT(automation.rounds.load(), 0);
     }
-    EXPECT_TRUE(clean) << "non-finite output";
-    EXPECT_GT(peak, 0.f) << "the notes sounded";
-    EXPECT_GT(idles, 0);
     EXPECT_TRUE(b.guard.faults.empty()) << "a view was touched off the UI thread";
-    // The last values the automation wrote reach the controls at the next idle.
+    // The last value the automation wrote reaches the controls at the next idle.
+    b.ed->showMainScreen();
     e->setParameter(e, 5, 0.375f);
     b.step();
-    EXPECT_FLOAT_EQ(b.ed->knob(5)->getValue(), b.get(5));
+    EXPECT_FLOAT_EQ(b.ed->knob(5)->getValue(), 0.375f);
 }
 
 // Other threads take the editor's open state as published; they never ask the editor (whose

@@ -152,6 +152,11 @@ void APlugin::runPendingRequests() {
     if (takeFlag(everythingOffRequest)) setEverythingOff(true);
     if (takeFlag(previewOnRequest)) performPreviewNoteOn();
     if (takeFlag(previewOffRequest)) performPreviewNoteReleased();
+    if (ribbonSpringRequest.load(std::memory_order_relaxed)) {
+        const uint8_t request = ribbonSpringRequest.exchange(0, std::memory_order_acquire);
+        if (request == kRibbonSpringOnRequest) performRibbonSpringOn();
+        if (request == kRibbonSpringOffRequest) setRibbbonSpringOff();
+    }
 }
 
 // --- reset -----------------------------------------------------------------------------------

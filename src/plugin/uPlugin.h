@@ -657,6 +657,10 @@ public:
     volatile uint8_t everythingOffRequest = 0;
     volatile uint8_t previewOnRequest = 0;
     volatile uint8_t previewOffRequest = 0;
+    // The editor's ribbon let go (spring on) or taken (spring off): the latest wins.
+    enum : uint8_t { kRibbonSpringOnRequest = 1, kRibbonSpringOffRequest = 2 };
+    std::atomic<uint8_t> ribbonSpringRequest{0};
+    void performRibbonSpringOn();
     // === end section: engine core =========================================================
 
     // === section: engine sound: layer models and envelopes (engine-sound work) =============
@@ -1319,7 +1323,7 @@ public:
     std::atomic<uint8_t> presetPending{0};
     std::atomic<uint8_t> presetApplying{0};
     std::atomic<uint8_t> editorRefreshRequest{0};
-    volatile uint8_t editorRedrawRequest = 0;
+    std::atomic<uint8_t> editorRedrawRequest{0};
     volatile uint8_t forceControlUpdate = 0;
     // The editor's own state pair (written on the UI thread) and, derived from it by
     // publishEditorState, the one open state that other threads read.
