@@ -1335,7 +1335,9 @@ public:
     uint8_t editorBusy = 0;
 
     // --- host flags, set once by the constructor ---------------------------------------
-    uint8_t isHostReaper = 0;
+    // In a word of their own: the compiler may read several of them at once, and that read
+    // must not cover the hand-over flags above, which other threads write.
+    alignas(8) uint8_t isHostReaper = 0;
     uint8_t isHostSolena = 0;
     uint8_t isHostVendorProp = 0;
     uint8_t isHostKore = 0;
