@@ -3,6 +3,8 @@
 #include "plugin/uPlugin.h"
 
 void APlugin::publishEngineView() {
+    // Only the editor reads it: with no editor open the blocks carry no extra work.
+    if (!isEditorOpen()) return;
     TEngineView& v = engineView;
     constexpr auto relaxed = std::memory_order_relaxed;
     const int voice = lastVoice;
