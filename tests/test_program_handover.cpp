@@ -89,3 +89,35 @@ TEST(ProgramHandover, ProgramChangeOnTheAudioThreadLeavesTheDiskToTheMainThread)
     h.dispatch(effEditIdle);
     EXPECT_EQ(p.playToolsRequest.load(), 0);
 }
+
+// Hosts move processing between worker threads: MIDI from a thread that has not rendered yet
+// is still audio work, and leaves the read-ahead to the next call that is not.
+TEST(ProgramHandover, EventsFromAFreshAudioThreadLeaveTheReadAheadWaiting) {
+    PluginHarness h;
+    APlugin& p = h.plugin();
+    p.resume();
+    std::thread audio([&] {
+        h.run(4096, 64);
+        p.setProgram(0);
+    });
+    audio.join();
+    ASSERT_EQ(p.playToolsRequest.load(), 1);
+    VstMidiEvent note{};
+    note.type = kVstMidiType;
+    note.byteSize = sizeof(VstMidiEvent);
+    note.midiData[0] = (char)0x90;
+    note.midiData[1] = 60;
+    note.midiData[2] = 100;
+    struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[1];
+    } list = {1, 0, {reinterpret_cast<VstEvent*>(&note)}};
+    for (VstInt32 opcode : {effStartProcess, effProcessEvents, effStopProcess}) {
+        std::thread fresh([&] { h.dispatch(opcode, 0, 0, &list); });
+        fresh.join();
+        EXPECT_EQ(p.playToolsRequest.load(), 1) << "opcode " << opcode;
+    }
+    h.dispatch(effEditIdle);
+    EXPECT_EQ(p.playToolsRequest.load(), 0);
+}
