@@ -96,12 +96,17 @@ TEST(ProgramHandover, EventsFromAFreshAudioThreadLeaveTheReadAheadWaiting) {
     PluginHarness h;
     APlugin& p = h.plugin();
     p.resume();
+    // The audio thread stays alive meanwhile, so no other thread can take over its stack
+    // (and with it the marks that tell the threads apart).
+    std::atomic<bool> changed{false}, finished{false};
     std::thread audio([&] {
         h.run(4096, 64);
         p.setProgram(0);
+        changed = true;
+        while (!finished) std::this_thread::yield();
     });
-    audio.join();
-    ASSERT_EQ(p.playToolsRequest.load(), 1);
+    while (!changed) std::this_thread::yield();
+    EXPECT_EQ(p.playToolsRequest.load(), 1);
     VstMidiEvent note{};
     note.type = kVstMidiType;
     note.byteSize = sizeof(VstMidiEvent);
@@ -118,6 +123,8 @@ TEST(ProgramHandover, EventsFromAFreshAudioThreadLeaveTheReadAheadWaiting) {
         fresh.join();
         EXPECT_EQ(p.playToolsRequest.load(), 1) << "opcode " << opcode;
     }
+    finished = true;
+    audio.join();
     h.dispatch(effEditIdle);
     EXPECT_EQ(p.playToolsRequest.load(), 0);
 }

@@ -101,16 +101,22 @@ private:
 };
 
 // The hops one after the other, each on a new thread; `idle` runs on this thread meanwhile.
+// A finished hop's thread waits until the last hop is done, so that no later thread can take
+// over its stack (and with it whatever the plug-in uses to tell threads apart).
 void runHops(VstPlugin& p, Counts& counts, const std::function<void()>& idle) {
+    std::atomic<bool> release{false};
+    std::vector<std::thread> workers;
     for (int hop = 0; hop < kHops; ++hop) {
         std::atomic<bool> done{false};
-        std::thread worker([&, hop] {
+        workers.emplace_back([&, hop] {
             audioHop(p, hop, counts);
             done = true;
+            while (!release) std::this_thread::sleep_for(milliseconds(1));
         });
         while (!done) idle();
-        worker.join();
     }
+    release = true;
+    for (std::thread& t : workers) t.join();
 }
 
 void checkRealtimeCalls(CheckContext& ctx) {
