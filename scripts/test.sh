@@ -23,12 +23,17 @@ export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_erro
 stress='LoadedOutputStaysWithinTheClipAndClean|TwentySecondsOfExtremeSlots|EngineStateStaysFinite|EveryModeStaysFiniteAndBoundedUnderNoise|TenSecondsOfSilenceLeaveNoSubnormalState'
 (cd build-asan && ctest --output-on-failure -j"$jobs" -E "$stress")
 
-# What the UI and audio threads hand each other, under ThreadSanitizer: only that test
-# and what it links are built, and it runs for a second or two.
+# What the threads share, under ThreadSanitizer: the program hand-over, the editor's
+# deferred work, and the engine rendering notes on an audio thread while a second thread
+# automates every parameter and the editor idles on both front pages. Only those tests and
+# what they link are built; they run for a few seconds, and any report fails the run.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_TSAN=ON >/dev/null
-cmake --build build-tsan -j"$jobs" --target test_program_handover test_editor_object
-TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_program_handover
-TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/test_editor_object --gtest_filter='*AnotherThread*:*AudioThread*'
+cmake --build build-tsan -j"$jobs" --target test_program_handover test_editor_object test_editor_threads
+export TSAN_OPTIONS=halt_on_error=1
+build-tsan/tests/test_program_handover
+build-tsan/tests/test_editor_object --gtest_filter='*AnotherThread*:*AudioThread*'
+build-tsan/tests/test_editor_threads
+unset TSAN_OPTIONS
 
 # The file parsers under libFuzzer, a short fixed time each.
 scripts/fuzz.sh

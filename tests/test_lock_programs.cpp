@@ -31,6 +31,7 @@ struct Fixture : ::testing::Test {
         ASSERT_EQ((int)p.presetPending, 0);
     }
     std::vector<float> values(const float* from) { return {from, from + kNumParams}; }
+    std::vector<float> values(const SharedFloat* from) { return {from, from + kNumParams}; }
 };
 
 using Lock = Fixture;

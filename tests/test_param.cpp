@@ -779,6 +779,7 @@ TEST_F(Stepping, SectionModesAndLayerSourcesUpdateAnOpenEditor) {
     wheel(349, 1);
     EXPECT_EQ(editor->layer + editor->distort + editor->modFX, 3);
     p.editorOpening = 1;  // while the editor is still being opened it is not asked
+    p.publishEditorState();
     p.setSteppedValue(313, 0);
     wheel(313, 1);
     EXPECT_EQ(editor->layer, 1);
@@ -1031,12 +1032,15 @@ TEST_F(Access, TextsAreEncodedOnePerTagCleanedBoundedAndWrittenQuietly) {
 TEST_F(Access, EditorIsOpenOnlyWithItsWindowAndNotWhileOpening) {
     FakeEditor* editor = installFakeEditor(h);
     p.editorOpen = 1;
+    p.publishEditorState();
     EXPECT_FALSE(p.isEditorOpen());  // no window yet
     int window = 0;
     editor->open(&window);
     p.editorOpening = 1;
+    p.publishEditorState();
     EXPECT_FALSE(p.isEditorOpen());
-    p.editorOpening = 0;  // a refresh request becomes a redraw only while the editor is open
+    p.editorOpening = 0;
+    p.publishEditorState();  // a refresh request becomes a redraw only while the editor is open
     p.editorRefreshRequest = 1;
     p.updateEditorScreen();
     EXPECT_EQ((int)p.editorRefreshRequest * 10 + (int)p.editorRedrawRequest, 1);

@@ -99,6 +99,21 @@ TEST(PluginBinary, ValidatePasses) {
     EXPECT_NE(r.output.find(" 0 failed"), std::string::npos) << r.output;
 }
 
+// The host counts the lock, wait and heap calls of the audio thread's calls, which it makes
+// on a fresh thread every few blocks, with the editor closed and then open.
+TEST(PluginBinary, AudioCallsOnFreshThreadsNeitherLockNorAllocate) {
+    CommandResult r = runCommand("'" + host() + "' validate '" + plugin() + "' --only realtime-calls");
+    if (r.output.find("SKIP realtime-calls") != std::string::npos) GTEST_SKIP() << "no counters in this build";
+    EXPECT_EQ(r.status, 0) << r.output;
+    // Once with the editor closed, once open.
+    int clean = 0;
+    for (size_t at = r.output.find(" 0 lock/wait and 0 heap calls in "); at != std::string::npos;
+         at = r.output.find(" 0 lock/wait and 0 heap calls in ", at + 1))
+        ++clean;
+    EXPECT_EQ(clean, 2) << r.output;
+    EXPECT_NE(r.output.find("editor open"), std::string::npos) << r.output;
+}
+
 TEST(PluginBinary, StateRoundTripsForChunkAndParameterHosts) {
     for (const char* product : {"REAPER", "Some Host"}) {
         SCOPED_TRACE(product);

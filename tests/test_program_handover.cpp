@@ -89,3 +89,42 @@ TEST(ProgramHandover, ProgramChangeOnTheAudioThreadLeavesTheDiskToTheMainThread)
     h.dispatch(effEditIdle);
     EXPECT_EQ(p.playToolsRequest.load(), 0);
 }
+
+// Hosts move processing between worker threads: MIDI from a thread that has not rendered yet
+// is still audio work, and leaves the read-ahead to the next call that is not.
+TEST(ProgramHandover, EventsFromAFreshAudioThreadLeaveTheReadAheadWaiting) {
+    PluginHarness h;
+    APlugin& p = h.plugin();
+    p.resume();
+    // The audio thread stays alive meanwhile, so no other thread can take over its stack
+    // (and with it the marks that tell the threads apart).
+    std::atomic<bool> changed{false}, finished{false};
+    std::thread audio([&] {
+        h.run(4096, 64);
+        p.setProgram(0);
+        changed = true;
+        while (!finished) std::this_thread::yield();
+    });
+    while (!changed) std::this_thread::yield();
+    EXPECT_EQ(p.playToolsRequest.load(), 1);
+    VstMidiEvent note{};
+    note.type = kVstMidiType;
+    note.byteSize = sizeof(VstMidiEvent);
+    note.midiData[0] = (char)0x90;
+    note.midiData[1] = 60;
+    note.midiData[2] = 100;
+    struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[1];
+    } list = {1, 0, {reinterpret_cast<VstEvent*>(&note)}};
+    for (VstInt32 opcode : {effStartProcess, effProcessEvents, effStopProcess}) {
+        std::thread fresh([&] { h.dispatch(opcode, 0, 0, &list); });
+        fresh.join();
+        EXPECT_EQ(p.playToolsRequest.load(), 1) << "opcode " << opcode;
+    }
+    finished = true;
+    audio.join();
+    h.dispatch(effEditIdle);
+    EXPECT_EQ(p.playToolsRequest.load(), 0);
+}

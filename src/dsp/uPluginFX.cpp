@@ -95,7 +95,7 @@ void APlugin::initFX() {
 // Every 4 samples: tempo, lengths, feedback and its filter from the settings.
 void APlugin::updateDelayControls() {
     const float* d = modDestGlobal;
-    const float* p = paramValue;
+    const SharedFloat* p = paramValue;
     fxDelay.setTempo(tempo);
     fxDelay.setTimeSync(p[352]);
     const stereoStruct len{clamp01(p[114] + d[321] + d[323]), clamp01(p[115] + d[322] + d[323])};

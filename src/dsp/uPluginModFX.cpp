@@ -146,6 +146,7 @@ void APlugin::resetModFXTransport() {
 }
 
 int APlugin::getGaterPos() {
+    if (readsEngineView()) return engineView.gaterPos.load(std::memory_order_relaxed);
     return gateStepAt(gaterPhase, gateStepCount, modDestGlobal[363]);
 }
 
@@ -211,7 +212,7 @@ bool APlugin::modFXWrapsWithin(int samples) {
 
 void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
     const float* d = modDestGlobal;
-    const float* p = paramValue;
+    const SharedFloat* p = paramValue;
     TModFXLFO& lfo = modFXLFO;
     const bool shaped = type >= kTremolo && type <= kAutoPan;
 
@@ -270,7 +271,7 @@ void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
 
 void APlugin::setupEnsemble(float rate) {
     const float* d = modDestGlobal;
-    const float* p = paramValue;
+    const SharedFloat* p = paramValue;
     const float length = clamp01(p[109] + d[351]);
     const float width = clamp01(p[110] + d[352]);
     const float base = curSampleRate * 0.05f * length + 1.0f;
@@ -319,7 +320,7 @@ stereoStruct APlugin::runEnsemble(stereoStruct in) {
 
 stereoStruct APlugin::runPhaser(stereoStruct in, float lfoUL, float lfoUR) {
     const float* d = modDestGlobal;
-    const float* p = paramValue;
+    const SharedFloat* p = paramValue;
     const float pitch = clamp01(p[109] + d[351]);
     const float wd = 0.99f * clamp01(p[110] + d[352]);
     const float W = 4.0f * std::exp2(8.0f * clamp01(p[111] + d[353])) + 1.0f;
@@ -370,7 +371,7 @@ void APlugin::runGator(stereoStruct in, stereoStruct& wet) {
 // step's, the position moving on, and the gate sources.
 void APlugin::stepGator() {
     const float* d = modDestGlobal;
-    const float* p = paramValue;
+    const SharedFloat* p = paramValue;
     if ((blockCounter & 15) == 0) decodeGatePattern();
 
     const int i = getSteppedValue(clamp01(p[108]), 33.99f, 34);
@@ -396,7 +397,7 @@ void APlugin::stepGator() {
 
 void APlugin::runModFXStage(stereoStruct x, stereoStruct& wet) {
     const float* d = modDestGlobal;
-    const float* p = paramValue;
+    const SharedFloat* p = paramValue;
     const int type = modFXMode;
     const float rate = getModFXRate(type);
     float lfoL, lfoR;
@@ -571,7 +572,7 @@ void APlugin::advanceModFXAsleep() {
             break;
         case kRing: {
             const float* d = modDestGlobal;
-            const float* p = paramValue;
+            const SharedFloat* p = paramValue;
             const float ph = modFXLFO.ringPhase;
             const float hz = 20.0f * std::exp2(10.0f * clamp01(p[108] + d[360])) + 100.0f * (p[109] + d[362]);
             float next = fractionOf(ph + hz / curSampleRate);

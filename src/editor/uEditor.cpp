@@ -127,6 +127,7 @@ bool uEditor::open(void* ptr) {
     // way there reads as closed.
     plugin->editorOpening = 1;
     plugin->editorOpen = 0;
+    plugin->publishEditorState();
     resuming = switchingScreen = 0;
     busyModFX = busyLayer = busyLFO = busyChord = busyMod = busyArpPreset = 0;
     dirtyModFX = dirtyLFO = dirtyChord = layersRebuilt = 0;
@@ -174,6 +175,8 @@ bool uEditor::open(void* ptr) {
     finishedOpening = 1;
     plugin->editorOpen = 1;
     plugin->editorOpening = 0;
+    // From here other threads may record work for this window.
+    plugin->publishEditorState();
     resuming = 0;
     updatePresetMenu();
     updateFolderMenu();
@@ -186,6 +189,8 @@ void uEditor::close() {
     finishedOpening = 0;
     plugin->editorOpen = 0;
     plugin->editorOpening = 0;
+    // Closed for every other thread before anything is taken down.
+    plugin->publishEditorState();
     if (!frame) {
         AEffEditor::close();
         return;

@@ -133,10 +133,7 @@ void uEditor::idleStep() {
         }
     }
     // Cleared before the refresh, so that a request raised while it runs is not lost.
-    if (p.editorRedrawRequest) {
-        p.editorRedrawRequest = 0;
-        resume();
-    }
+    if (p.editorRedrawRequest.exchange(0)) resume();
 
     const bool bypassAll = p.getOnOff(345);
     const bool fx[4] = {!bypassAll && p.getOnOff(346), !bypassAll && p.getOnOff(348), !bypassAll && p.getOnOff(351),

@@ -178,12 +178,14 @@ int APlugin::getArpNumOfStepsWithCatchup() { return getLockVarStepped(395) + 1; 
 int APlugin::getArpLoopStartWithCatchup() { return getLockVarStepped(396); }
 
 int APlugin::getArpNumOfSteps() {
+    if (readsEngineView()) return engineView.arpNumOfSteps.load(std::memory_order_relaxed);
     int steps = getLockVarStepped(395) + modSteps(modDestGlobal[27]);
     steps = steps < 0 ? 0 : (steps > kArpSteps - 1 ? kArpSteps - 1 : steps);
     return steps + 1;
 }
 
 int APlugin::getArpLoopStart() {
+    if (readsEngineView()) return engineView.arpLoopStart.load(std::memory_order_relaxed);
     int start = getLockVarStepped(396) + modSteps(modDestGlobal[28]);
     if (start < 0) start = 0;
     const int last = getArpNumOfSteps() - 1;
@@ -282,6 +284,7 @@ bool APlugin::getArpRatchetDisplay() {
 // --- run state for the editor -------------------------------------------------------------------
 
 int APlugin::getArpLedPos() {
+    if (readsEngineView()) return engineView.arpLedPos.load(std::memory_order_relaxed);
     if (arpKeyEntry) return arpKeyEntryStep;
     if (playMode != 8) {
         if (arpMode == kArpModFree || arpMode == kArpModMono) return arpModRunning ? arpModStep : -1;
@@ -295,8 +298,12 @@ int APlugin::getArpLedPos() {
     return (arpHeldCount > 0 && getIsAnyVoicePlaying()) ? arpStep : -1;
 }
 
-int APlugin::getArpSeq() { return arpPassParity; }
-bool APlugin::getArpPlaying() { return arpHeldCount > 0; }
+int APlugin::getArpSeq() {
+    return readsEngineView() ? engineView.arpSeq.load(std::memory_order_relaxed) : arpPassParity;
+}
+bool APlugin::getArpPlaying() {
+    return readsEngineView() ? engineView.arpPlaying.load(std::memory_order_relaxed) != 0 : arpHeldCount > 0;
+}
 int APlugin::getArpPlayedCount() { return arpPassCounter; }
 
 // --- held notes -----------------------------------------------------------------------------------

@@ -360,54 +360,102 @@ void APlugin::setModSlotVar(int slot, bool bypass, float amount, int source, int
     setSteppedValue(MOD_DEST_TAGS[slot], clampIndex(dest, kLastDest));
 }
 
-int APlugin::getTagDest(int tag) {
-    if (!isValidTag(tag)) return 0;
+namespace {
+
+int tagDestIn(const APlugin& p, int tag, int modFXMode) {
+    if (!APlugin::isValidTag(tag)) return 0;
     if (tag >= 108 && tag <= 112) return kModFXKnobDest[tag - 108][clampIndex(modFXMode, 10)];
-    return paramModDest[tag];
+    return p.paramModDest[tag];
 }
 
-int APlugin::getCurChord() {
-    if (!getOnOff(554) || !getIsAnyVoicePlaying()) return -1;
-    return curChord;
-}
+// The engine's own state, for the rendering thread.
+struct LiveState {
+    APlugin& p;
+    int modFXMode() const { return p.modFXMode; }
+    int voice() const { return p.lastVoice; }
+    bool playing() { return p.getIsAnyVoicePlaying(); }
+    const float* dest(int voice) const { return p.modDestVoice[voice]; }
+    float gain(GainKind kind, int layer) const {
+        switch (kind) {
+            case kGainMain: return p.mainVolGain;
+            case kGainLayer: return p.layerVolGain[layer];
+            case kGainImpulse: return p.impVolGain[layer];
+            case kGainFM1: return p.fm1VolGain[layer];
+            case kGainFM2: return p.fm2VolGain[layer];
+            case kGainSub: return p.subVolGain[layer];
+        }
+        return 0.0f;
+    }
+};
 
-float APlugin::getModValue(int tag) {
-    if (!isValidTag(tag)) return 0.0f;
-    const int d = getTagDest(tag);
-    if (d < 1 || d > kLastDest) return paramValue[tag];
-    const int voice = lastVoice;
-    if (!isValidVoice(voice) || !getIsAnyVoicePlaying()) return getLockVar(tag);
+// The view the audio thread published, for every other thread.
+struct ViewState {
+    const APlugin::TEngineView& v;
+    int modFXMode() const { return v.modFXMode.load(std::memory_order_relaxed); }
+    int voice() const { return v.lastVoice.load(std::memory_order_relaxed); }
+    bool playing() const { return v.anyVoicePlaying.load(std::memory_order_relaxed) != 0; }
+    const SharedFloat* dest(int) const { return v.modDest; }
+    float gain(GainKind kind, int layer) const {
+        switch (kind) {
+            case kGainMain: return v.mainVolGain;
+            case kGainLayer: return v.layerVolGain[layer];
+            case kGainImpulse: return v.impVolGain[layer];
+            case kGainFM1: return v.fm1VolGain[layer];
+            case kGainFM2: return v.fm2VolGain[layer];
+            case kGainSub: return v.subVolGain[layer];
+        }
+        return 0.0f;
+    }
+};
 
-    const float* dest = modDestVoice[voice];
-    const float value = paramValue[tag];
+template <typename State>
+float modValueIn(APlugin& p, int tag, State s) {
+    if (!APlugin::isValidTag(tag)) return 0.0f;
+    const int d = tagDestIn(p, tag, s.modFXMode());
+    if (d < 1 || d > kLastDest) return p.paramValue[tag];
+    const int voice = s.voice();
+    if (!APlugin::isValidVoice(voice) || !s.playing()) return p.getLockVar(tag);
+
+    const auto* dest = s.dest(voice);
+    const float value = p.paramValue[tag];
     float x = value + dest[d];
 
     for (const LevelKnob& k : kLevelKnobs) {
         if (k.tag != tag) continue;
-        float gain = 0.0f;
-        switch (k.kind) {
-            case kGainMain: gain = mainVolGain; break;
-            case kGainLayer: gain = layerVolGain[k.layer]; break;
-            case kGainImpulse: gain = impVolGain[k.layer]; break;
-            case kGainFM1: gain = fm1VolGain[k.layer] / kFMGainScale; break;
-            case kGainFM2: gain = fm2VolGain[k.layer] / kFMGainScale; break;
-            case kGainSub: gain = subVolGain[k.layer]; break;
-        }
+        float gain = s.gain(k.kind, k.layer);
+        if (k.kind == kGainFM1 || k.kind == kGainFM2) gain /= kFMGainScale;
         const float g = std::fabs(dest[k.dest]) * gain;
         x = g < 0.001f ? 0.0f : (20.0f * std::log10(g) + 60.0f) / 80.0f;
         return clamp01(x);
     }
     for (int layer = 0; layer < kNumLayers; ++layer)
         if (tag == kHighPassKnobs[layer]) return clamp01(value + dest[DEST_L_HP_FREQ[layer]]);
-    for (int n = 0; n < kNumLFOs; ++n) {
+    for (int n = 0; n < APlugin::kNumLFOs; ++n) {
         if (tag != LFO_SPEED_TAGS[n]) continue;
         const double f = dest[kLFOSpeedDest[n]];
         return clamp01(f > 0.0 ? value + (float)(std::log(f) / kLog16384) : value);
     }
-    for (int chord = 0; chord < kNumChords; ++chord) {
+    for (int chord = 0; chord < APlugin::kNumChords; ++chord) {
         if (tag != CHORD_STRUM_TAGS[chord]) continue;
         const double f = (double)dest[kDestStrumSpeed] * (double)dest[DEST_CHORD_STRUMS[chord]];
         return clamp01(f > 0.0 ? value + (float)(std::log(f) / kLog16384) : value);
     }
     return clamp01(x);
+}
+
+}  // namespace
+
+int APlugin::getTagDest(int tag) {
+    return tagDestIn(*this, tag, readsEngineView() ? engineView.modFXMode.load(std::memory_order_relaxed) : modFXMode);
+}
+
+int APlugin::getCurChord() {
+    if (readsEngineView()) return engineView.curChord.load(std::memory_order_relaxed);
+    if (!getOnOff(554) || !getIsAnyVoicePlaying()) return -1;
+    return curChord;
+}
+
+float APlugin::getModValue(int tag) {
+    if (readsEngineView()) return modValueIn(*this, tag, ViewState{engineView});
+    return modValueIn(*this, tag, LiveState{*this});
 }

@@ -118,9 +118,9 @@ void APlugin::runOutputStage(float& left, float& right) {
 
 void APlugin::captureScopes() {
     const uint32_t pos = sampleCounter & kScopeMask;
-    float* ring0 = scopeBuffer;
-    float* ring1 = scopeBuffer + kScopeRingSize;
-    float* ring2 = scopeBuffer + 2 * kScopeRingSize;
+    SharedFloat* ring0 = scopeBuffer;
+    SharedFloat* ring1 = scopeBuffer + kScopeRingSize;
+    SharedFloat* ring2 = scopeBuffer + 2 * kScopeRingSize;
     if (lastVoice < 0 || lastVoice >= kNumVoices || !getIsAnyVoicePlaying()) {
         ring0[pos] = ring1[pos] = ring2[pos] = 0.0f;
         for (int s = 118; s <= 124; ++s) modSrcGlobal[s] = 0.0f;
@@ -139,8 +139,8 @@ void APlugin::getWaveDisplay(int ring, int n, float zoom, float* out) {
         for (int i = 0; i < n; ++i) out[i] = 0.5f;
         return;
     }
-    const float* data = scopeBuffer + ring * kScopeRingSize;
-    const uint32_t counter = sampleCounter;
+    const SharedFloat* data = scopeBuffer + ring * kScopeRingSize;
+    const uint32_t counter = readsEngineView() ? engineView.sampleCounter.load(std::memory_order_acquire) : sampleCounter;
     const double span = 8.0 * 2048.0 * (double)zoom;
     for (int i = 0; i < n; ++i) {
         // With a single point the newest sample is shown.

@@ -16,9 +16,12 @@ namespace {
 
 // The plug-in whose render call is running on this thread. UI-side calls check it to tell
 // whether they run inside the audio callback (then they act at once) or beside it.
-thread_local const APlugin* tlsRenderingPlugin = nullptr;
+// Both live in the static TLS block: a loaded library's other thread variables are made on
+// a thread's first touch, with malloc, which a fresh audio thread must never reach.
+#define TAV_STATIC_TLS __attribute__((tls_model("initial-exec")))
+thread_local const APlugin* tlsRenderingPlugin TAV_STATIC_TLS = nullptr;
 // One byte per thread: its address names the thread.
-thread_local char tlsThreadMark = 0;
+thread_local char tlsThreadMark TAV_STATIC_TLS = 0;
 
 class RenderScope {
 public:
@@ -82,6 +85,12 @@ bool APlugin::onHostAudioThread() const {
     if (tlsRenderingPlugin == this) return true;
     return __atomic_load_n(const_cast<uint8_t*>(&engineRunning), __ATOMIC_ACQUIRE) != 0 &&
            audioThreadMark.load(std::memory_order_relaxed) == &tlsThreadMark;
+}
+
+bool APlugin::readsEngineView() const {
+    if (tlsRenderingPlugin == this) return false;
+    return __atomic_load_n(const_cast<uint8_t*>(&engineRunning), __ATOMIC_ACQUIRE) != 0 &&
+           audioThreadMark.load(std::memory_order_relaxed) != &tlsThreadMark;
 }
 
 void APlugin::installDeprecatedProcess() { cEffect.process = processDeprecatedEntry; }
@@ -166,6 +175,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         i = end;
     }
     if (firstAwake < sampleFrames) watchSleep(firstAwake, sampleFrames - firstAwake, outL, outR);
+    publishEngineView();
 }
 
 bool APlugin::beginSample(VstInt32 i, const float* inL, const float* inR, bool roomy,

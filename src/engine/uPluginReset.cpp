@@ -121,7 +121,7 @@ void APlugin::initEngineState() {
     std::memset(brickState, 0, sizeof(brickState));
     brickG = 0.0f;
     brickK = 1.0f;
-    std::memset(scopeBuffer, 0, sizeof(scopeBuffer));
+    for (SharedFloat& v : scopeBuffer) v = 0.0f;
 
     engineRunning = 0;
     resetRequest = everythingOffRequest = previewOnRequest = previewOffRequest = 0;
@@ -152,6 +152,11 @@ void APlugin::runPendingRequests() {
     if (takeFlag(everythingOffRequest)) setEverythingOff(true);
     if (takeFlag(previewOnRequest)) performPreviewNoteOn();
     if (takeFlag(previewOffRequest)) performPreviewNoteReleased();
+    if (ribbonSpringRequest.load(std::memory_order_relaxed)) {
+        const uint8_t request = ribbonSpringRequest.exchange(0, std::memory_order_acquire);
+        if (request == kRibbonSpringOnRequest) performRibbonSpringOn();
+        if (request == kRibbonSpringOffRequest) setRibbbonSpringOff();
+    }
 }
 
 // --- reset -----------------------------------------------------------------------------------

@@ -38,9 +38,23 @@ int APlugin::getRibbonSpringTime() { return getSteppedValue(kTagSpringTime); }
 
 int APlugin::getRibbonQuant() { return getSteppedValue(kTagQuant); }
 
-void APlugin::setRibbbonSpringOff() { ribbonSpringOn = 0; }
+// The spring belongs to the audio thread: from the editor while the host processes, the
+// change is a request the next block performs.
+void APlugin::setRibbbonSpringOff() {
+    if (runsNow())
+        ribbonSpringOn = 0;
+    else
+        ribbonSpringRequest.store(kRibbonSpringOffRequest, std::memory_order_release);
+}
 
 void APlugin::setRibbonSpringOn() {
+    if (runsNow())
+        performRibbonSpringOn();
+    else
+        ribbonSpringRequest.store(kRibbonSpringOnRequest, std::memory_order_release);
+}
+
+void APlugin::performRibbonSpringOn() {
     int i = getRibbonSpringTime();
     i = i < 0 ? 0 : (i > 17 ? 17 : i);
     if (i == 0) {

@@ -125,9 +125,9 @@ int32_t APlugin::runAsleep(int32_t from, int32_t count, const float* inL, const 
     // silent chain.
     for (int s = 118; s <= 124; ++s) modSrcGlobal[s] = 0.0f;
     clearFXOutSources();
-    float* ring0 = scopeBuffer;
-    float* ring1 = scopeBuffer + kScopeRingSize;
-    float* ring2 = scopeBuffer + 2 * kScopeRingSize;
+    SharedFloat* ring0 = scopeBuffer;
+    SharedFloat* ring1 = scopeBuffer + kScopeRingSize;
+    SharedFloat* ring2 = scopeBuffer + 2 * kScopeRingSize;
 
     int32_t n = 0;
     bool moving = true;  // the first sample runs every control step

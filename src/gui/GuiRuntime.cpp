@@ -33,9 +33,12 @@ void defaultHandler(GuiFault fault, const char* what) {
 #endif
 }
 
+// The UI thread, as the last open recorded it. The audio and automation threads ask whether
+// they are it on every parameter change: one atomic load each, no lock, so that no thread
+// ever waits on another here.
 std::atomic<bool> gHaveUIThread{false};
-std::thread::id gUIThread;
-std::mutex gUIThreadMutex;
+std::atomic<std::thread::id> gUIThread{std::thread::id()};
+static_assert(std::atomic<std::thread::id>::is_always_lock_free, "the UI thread is read without a lock");
 
 std::atomic<bool> gManualClock{false};
 std::atomic<uint32_t> gManualTicks{0};
@@ -71,20 +74,15 @@ void setGuiFaultHandler(std::function<void(GuiFault, const char*)> handler) {
 }
 
 void recordUIThread() {
-    std::lock_guard<std::mutex> lock(gUIThreadMutex);
-    gUIThread = std::this_thread::get_id();
-    gHaveUIThread = true;
+    gUIThread.store(std::this_thread::get_id(), std::memory_order_release);
+    gHaveUIThread.store(true, std::memory_order_release);
 }
 
-void clearUIThread() {
-    std::lock_guard<std::mutex> lock(gUIThreadMutex);
-    gHaveUIThread = false;
-}
+void clearUIThread() { gHaveUIThread.store(false, std::memory_order_release); }
 
 bool isUIThread() {
-    if (!gHaveUIThread) return true;
-    std::lock_guard<std::mutex> lock(gUIThreadMutex);
-    return !gHaveUIThread || gUIThread == std::this_thread::get_id();
+    if (!gHaveUIThread.load(std::memory_order_acquire)) return true;
+    return gUIThread.load(std::memory_order_acquire) == std::this_thread::get_id();
 }
 
 bool checkUIThread(const char* what) {

@@ -171,7 +171,11 @@ float APlugin::getVu() { return 0.0f; }
 
 VstIntPtr APlugin::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                               float opt) {
-    servicePlayingToolsRequest();
+    // The read-ahead a program change left waits for a call that is never made on an audio
+    // thread: hosts move processing between worker threads, so a thread that has not rendered
+    // yet may still be one.
+    const bool realtime = opcode == effProcessEvents || opcode == effStartProcess || opcode == effStopProcess;
+    if (!realtime) servicePlayingToolsRequest();
     if (opcode == effCanDo && ptr && std::strcmp(static_cast<const char*>(ptr), "NKSCallbacks") == 0)
         return 1;
     return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);

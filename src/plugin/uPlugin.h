@@ -68,6 +68,27 @@ inline float loadValue(const float& f) {
 }
 inline void storeValue(float& f, float v) { __atomic_store(&f, &v, __ATOMIC_RELAXED); }
 
+// A value that other threads write while the engine reads it (a parameter's live value): every
+// read and every write is one relaxed atomic access, which is a plain move on x86, so the
+// engine reads it as it would read a float and computes exactly what it did.
+class SharedFloat {
+public:
+    SharedFloat() = default;
+    SharedFloat(const SharedFloat& other) : v_(other) {}
+    operator float() const { return loadValue(v_); }
+    SharedFloat& operator=(float v) {
+        storeValue(v_, v);
+        return *this;
+    }
+    SharedFloat& operator=(const SharedFloat& other) { return *this = static_cast<float>(other); }
+
+private:
+    float v_ = 0.0f;
+};
+static_assert(sizeof(SharedFloat) == sizeof(float), "a shared value is stored as a float");
+inline float loadValue(const SharedFloat& f) { return f; }
+inline void storeValue(SharedFloat& f, float v) { f = v; }
+
 // The one program, and byte for byte the state chunk: 1024 native floats then a name.
 struct TProgramRecord {
     float values[kNumParams];
@@ -220,8 +241,12 @@ public:
     std::string getStringFromParamStr(int tag, int count, bool live, bool scratch);
     void setStringFromParam(const std::string& text, int tag, int count, bool scratch);
 
-    // The editor window as the core sees it.
+    // The editor window as the core sees it: the published open state, one atomic load, safe
+    // on any thread (nothing here reaches the editor's frame).
     bool isEditorOpen();
+    // UI thread, whenever the editor changes editorOpen/editorOpening or its window: publishes
+    // whether the editor is open (the pair reads open, its window is up) for every thread.
+    void publishEditorState();
     void updateEditorScreen();
 
     // Typed value entry: a modal box per parameter, the typed number mapped back to 0..1.
@@ -631,7 +656,8 @@ public:
         float k;
         bool valid;
     } brickMap = {};
-    float scopeBuffer[kNumLayers * kScopeRingSize] = {};
+    // Written by the audio thread, read by the editor's scopes: whole values only.
+    SharedFloat scopeBuffer[kNumLayers * kScopeRingSize];
 
     // --- hand-over from the UI thread ------------------------------------------------------------
     // Set by resume, cleared by suspend: while clear, UI requests run at once.
@@ -640,6 +666,10 @@ public:
     volatile uint8_t everythingOffRequest = 0;
     volatile uint8_t previewOnRequest = 0;
     volatile uint8_t previewOffRequest = 0;
+    // The editor's ribbon let go (spring on) or taken (spring off): the latest wins.
+    enum : uint8_t { kRibbonSpringOnRequest = 1, kRibbonSpringOffRequest = 2 };
+    std::atomic<uint8_t> ribbonSpringRequest{0};
+    void performRibbonSpringOn();
     // === end section: engine core =========================================================
 
     // === section: engine sound: layer models and envelopes (engine-sound work) =============
@@ -989,6 +1019,37 @@ public:
     // The chord the engine plays, -1 with chords off or nothing playing.
     int getCurChord();
 
+    // --- what the editor shows of the running engine ----------------------------------------
+    // The audio thread publishes it at the end of every render call; the editor's readers
+    // above (getModValue, getTagDest, getCurChord, the arp, gate and scope readers) take it
+    // from here when another thread renders, so the UI's idle never reads state the audio
+    // thread is writing. Every field is written and read whole with relaxed atomics.
+    struct TEngineView {
+        std::atomic<uint32_t> sampleCounter{0};  // the scope rings are written up to here
+        std::atomic<int32_t> lastVoice{0};
+        std::atomic<int32_t> curChord{-1};
+        std::atomic<int32_t> modFXMode{0};
+        std::atomic<int32_t> arpLedPos{-1};
+        std::atomic<int32_t> arpSeq{0};
+        std::atomic<int32_t> arpNumOfSteps{1};
+        std::atomic<int32_t> arpLoopStart{0};
+        std::atomic<int32_t> gaterPos{0};
+        std::atomic<uint8_t> anyVoicePlaying{0};
+        std::atomic<uint8_t> arpPlaying{0};
+        // The last voice's modulation destinations and the level gains the knobs show.
+        SharedFloat modDest[kModDestSlots];
+        SharedFloat mainVolGain;
+        SharedFloat layerVolGain[kNumLayers], impVolGain[kNumLayers], subVolGain[kNumLayers];
+        SharedFloat fm1VolGain[kNumLayers], fm2VolGain[kNumLayers];
+    };
+    TEngineView engineView;
+    // Audio thread, at the end of a render call.
+    void publishEngineView();
+    // Whether the caller reads the published view: another thread renders (the editor's
+    // idle beside a running host); on the rendering thread, or before any render, the
+    // engine's own state is read.
+    bool readsEngineView() const;
+
     // LFOs.
     TLFOState globalLFO[kNumLFOs] = {};
     TLFOState voiceLFO[kNumVoices][kNumLFOs] = {};
@@ -1243,7 +1304,7 @@ public:
     int32_t velTagPoint[kNumParams];
 
     // --- value copies per tag ----------------------------------------------------------
-    float paramValue[kNumParams];   // live: what the engine reads
+    SharedFloat paramValue[kNumParams];  // live: what the engine reads
     float paramOrig[kNumParams];    // the program as it was loaded
     float paramEdited[kNumParams];  // every value setParameter accepted
     float paramLast[kNumParams];    // last value that passed the change test
@@ -1304,16 +1365,21 @@ public:
     std::atomic<uint8_t> presetPending{0};
     std::atomic<uint8_t> presetApplying{0};
     std::atomic<uint8_t> editorRefreshRequest{0};
-    volatile uint8_t editorRedrawRequest = 0;
+    std::atomic<uint8_t> editorRedrawRequest{0};
     volatile uint8_t forceControlUpdate = 0;
-    volatile uint8_t editorOpen = 0;
-    volatile uint8_t editorOpening = 0;
+    // The editor's own state pair (written on the UI thread) and, derived from it by
+    // publishEditorState, the one open state that other threads read.
+    std::atomic<uint8_t> editorOpen{0};
+    std::atomic<uint8_t> editorOpening{0};
+    std::atomic<uint8_t> editorShown{0};
     std::atomic<uint8_t> editChanged{0};
     uint8_t presetLoading = 0;
     uint8_t editorBusy = 0;
 
     // --- host flags, set once by the constructor ---------------------------------------
-    uint8_t isHostReaper = 0;
+    // In a word of their own: the compiler may read several of them at once, and that read
+    // must not cover the hand-over flags above, which other threads write.
+    alignas(8) uint8_t isHostReaper = 0;
     uint8_t isHostSolena = 0;
     uint8_t isHostVendorProp = 0;
     uint8_t isHostKore = 0;

@@ -245,9 +245,12 @@ void APlugin::setStringFromParam(const std::string& text, int tag, int count, bo
 
 // --- the editor window ------------------------------------------------------------------
 
-bool APlugin::isEditorOpen() {
+bool APlugin::isEditorOpen() { return editorShown.load(std::memory_order_acquire) != 0; }
+
+void APlugin::publishEditorState() {
     // While the editor is still being opened its window may exist but its controls don't.
-    return editor && editorOpen == 1 && editorOpening == 0 && editor->isOpen();
+    const bool open = editor && editorOpen.load() == 1 && editorOpening.load() == 0 && editor->isOpen();
+    editorShown.store(open ? 1 : 0, std::memory_order_release);
 }
 
 void APlugin::updateEditorScreen() {

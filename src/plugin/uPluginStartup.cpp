@@ -48,7 +48,7 @@ void APlugin::initVariables() {
     std::memset(paramLast, 0, sizeof(paramLast));
     std::memset(paramOrig, 0, sizeof(paramOrig));
     std::memset(paramEdited, 0, sizeof(paramEdited));
-    std::memset(paramValue, 0, sizeof(paramValue));
+    for (SharedFloat& v : paramValue) v = 0.0f;
     std::memset(paramDefault, 0, sizeof(paramDefault));
     std::memset(paramIsSwitch, 0, sizeof(paramIsSwitch));
     std::memset(paramStepRange, 0, sizeof(paramStepRange));

@@ -35,5 +35,6 @@ inline FakeEditor* openFakeEditor(PluginHarness& h) {
     FakeEditor* fake = installFakeEditor(h);
     fake->open(&windowHandle);
     h->editorOpen = 1;
+    h->publishEditorState();
     return fake;
 }

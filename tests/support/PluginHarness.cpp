@@ -31,6 +31,9 @@ VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntP
                        void* ptr, float opt) {
     HostRecord* host = hostOf(effect);
     if (!host) return opcode == audioMasterVersion ? 2400 : 0;
+    // The audio and UI threads both report to the host: one at a time into its records.
+    static std::mutex recording;
+    std::lock_guard<std::mutex> lock(recording);
     switch (opcode) {
         case audioMasterVersion:
             return host->version;

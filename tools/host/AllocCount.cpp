@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstddef>
 
+#include "CallCount.h"
+
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 
 extern "C" {
@@ -21,10 +23,12 @@ thread_local bool tCounting = false;
 thread_local long long tCount = 0;
 
 inline void note() {
-    if (tCounting) ++tCount;
+    if (tCounting && tavhostCountPause == 0) ++tCount;
 }
 
 }  // namespace
+
+thread_local int tavhostCountPause = 0;
 
 extern "C" {
 
@@ -66,6 +70,9 @@ int posix_memalign(void** out, size_t alignment, size_t size) {
     *out = p;
     return 0;
 }
+
+// The host's own work inside a counted call (its callback) is not the plug-in's.
+void tavhost_pause_counting(int pause) { tavhostCountPause += pause ? 1 : -1; }
 
 long long tavhost_thread_allocations(int counting) {
     const long long count = tCount;

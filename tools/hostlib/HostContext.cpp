@@ -6,6 +6,9 @@
 
 #include "hostlib/TextUtil.h"
 
+// Supplied by a host program that counts a thread's heap and lock calls (tools/host).
+extern "C" void tavhost_pause_counting(int pause) __attribute__((weak));
+
 namespace tavhost {
 
 namespace {
@@ -125,8 +128,24 @@ intptr_t HostContext::handle(AEffect* effect, int32_t opcode, int32_t index, int
     }
 }
 
+namespace {
+
+// The host's own locks and heap calls during a callback are not the plug-in's: the counters of
+// tools/host skip them.
+struct CountPause {
+    CountPause() {
+        if (tavhost_pause_counting) tavhost_pause_counting(1);
+    }
+    ~CountPause() {
+        if (tavhost_pause_counting) tavhost_pause_counting(0);
+    }
+};
+
+}  // namespace
+
 intptr_t hostCallback(AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
                       float opt) {
+    CountPause notThePlugins;
     HostContext* context = nullptr;
     if (effect) {
         std::lock_guard<std::mutex> lock(registryMutex());

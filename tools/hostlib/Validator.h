@@ -87,6 +87,8 @@ struct ValidatorCheck {
 const std::vector<ValidatorCheck>& validatorChecks();
 // The editor checks (ValidatorEditor.cpp), part of the table.
 std::vector<ValidatorCheck> editorValidatorChecks();
+// The audio thread's calls on fresh threads, editor closed and open (ValidatorRealtime.cpp).
+std::vector<ValidatorCheck> realtimeValidatorChecks();
 
 // Runs the selected checks, printing one line per result ("PASS name: detail") and the
 // summary line "N passed, M failed" to `out`. Returns the number of failures, or -1 when
@@ -105,6 +107,9 @@ bool settlePlugin(VstPlugin& plugin, std::string& error);
 // and from now on counted or not. Supplied by a host program that wraps its allocator
 // (tools/host); absent elsewhere, and the checks that need it are skipped.
 extern "C" long long tavhost_thread_allocations(int counting) __attribute__((weak));
+// Likewise the lock and wait calls (mutexes, read-write and spin locks, semaphores, condition
+// waits, sched_yield) of the calling thread.
+extern "C" long long tavhost_thread_locks(int counting) __attribute__((weak));
 
 namespace tavhost {
 

@@ -824,6 +824,7 @@ const std::vector<ValidatorCheck>& validatorChecks() {
                                             "milliseconds, with no step",
                      checkProgramChangeFade});
         for (const ValidatorCheck& c : editorValidatorChecks()) t.push_back(c);
+        for (const ValidatorCheck& c : realtimeValidatorChecks()) t.push_back(c);
         return t;
     }();
     return table;
