@@ -363,6 +363,22 @@ TEST_F(EngineOutput, MonoSpreadNarrowsTheStereoImage) {
     left = e.render(256);
     EXPECT_GT(peak(e.lastRight, 0, 256), 0.001);
     EXPECT_LT(peak(e.lastRight, 0, 256), peak(left, 0, 256));
+    // Left of centre: narrowing keeps the mid (L + R) and scales the side (L - R) by the width.
+    const auto midSide = [&](std::vector<float> l) {
+        std::vector<float> mid(l.size()), side(l.size());
+        for (size_t i = 0; i < l.size(); ++i) mid[i] = l[i] + e.lastRight[i], side[i] = l[i] - e.lastRight[i];
+        return std::make_pair(peak(mid, 0, l.size()), peak(side, 0, l.size()));
+    };
+    e.set(with(spread(0.0f), {{PAN_TAGS[0], 0.25f}}));
+    e.render(2048);
+    const auto wide = midSide(e.render(256));
+    for (float amount : {0.75f, 1.0f}) {
+        e.set(spread(amount));
+        const auto narrow = midSide(e.render(256));
+        const double w = 2.0 - 2.0 * amount;
+        EXPECT_NEAR(narrow.first, wide.first, 0.02 * wide.first) << amount;
+        EXPECT_NEAR(narrow.second, w * wide.second, 0.02 * wide.second) << amount;
+    }
 }
 
 TEST_F(EngineOutput, PendingProgramSilencesUntilTheNextBoundary) {
