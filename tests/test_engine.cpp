@@ -4,6 +4,8 @@
 
 #include <xmmintrin.h>
 
+#include <algorithm>
+
 #include "platform/prefs.h"
 #include "test_engine_util.h"
 
@@ -363,21 +365,23 @@ TEST_F(EngineOutput, MonoSpreadNarrowsTheStereoImage) {
     left = e.render(256);
     EXPECT_GT(peak(e.lastRight, 0, 256), 0.001);
     EXPECT_LT(peak(e.lastRight, 0, 256), peak(left, 0, 256));
-    // Left of centre: narrowing keeps the mid (L + R) and scales the side (L - R) by the width.
-    const auto midSide = [&](std::vector<float> l) {
-        std::vector<float> mid(l.size()), side(l.size());
-        for (size_t i = 0; i < l.size(); ++i) mid[i] = l[i] + e.lastRight[i], side[i] = l[i] - e.lastRight[i];
-        return std::make_pair(peak(mid, 0, l.size()), peak(side, 0, l.size()));
+    // Left of centre (L = 1, R = 0.6): narrowing keeps the mid (L + R) and scales the side
+    // (L - R) by the width, sample for sample against the same note unnarrowed.
+    const auto take = [&](float amount) {
+        Engine c(with(with(plainWave(1), {{PAN_TAGS[0], 0.4f}}), spread(amount)));
+        c.play(60, 2000);
+        std::vector<float> l = c.render(512);
+        return std::make_pair(l, c.lastRight);
     };
-    e.set(with(spread(0.0f), {{PAN_TAGS[0], 0.25f}}));
-    e.render(2048);
-    const auto wide = midSide(e.render(256));
+    const auto wide = take(0.0f);
+    ASSERT_GT(peak(wide.second, 0, 512), 0.3 * peak(wide.first, 0, 512));
     for (float amount : {0.75f, 1.0f}) {
-        e.set(spread(amount));
-        const auto narrow = midSide(e.render(256));
-        const double w = 2.0 - 2.0 * amount;
-        EXPECT_NEAR(narrow.first, wide.first, 0.02 * wide.first) << amount;
-        EXPECT_NEAR(narrow.second, w * wide.second, 0.02 * wide.second) << amount;
+        const auto narrow = take(amount);
+        const float w = 2.0f - 2.0f * amount;
+        for (size_t i = 0; i < 512; ++i) {
+            ASSERT_NEAR(narrow.first[i] + narrow.second[i], wide.first[i] + wide.second[i], 1e-5f) << i;
+            ASSERT_NEAR(narrow.first[i] - narrow.second[i], w * (wide.first[i] - wide.second[i]), 1e-5f) << i;
+        }
     }
 }
 
@@ -524,6 +528,73 @@ TEST_F(EngineVoices, SeventeenthNoteReusesTheQuietestVoice) {
     EXPECT_LT(level(28000, 36), 0.01 * level(4000, 36)) << "the first note's voice went to the 17th note";
     EXPECT_NEAR(level(28000, 40), level(4000, 40), 0.02 * level(4000, 40)) << "the others play on";
     EXPECT_GT(level(28000, 98), 0.5 * level(4000, 36));
+}
+
+TEST_F(EngineVoices, WithEveryVoiceSoundingTheQuietestReleasedVoiceGoes) {
+    // Fifteen keys on voices 0..14 with a long release; three released one after another,
+    // so voice 3 has decayed furthest. The next note takes the silent voice 15, the one
+    // after it the quietest released voice; the held keys and the other releases play on.
+    for (int mode : {0, 1}) {  // Poly, Poly MPE (one channel per key)
+        Engine e(with(plainWave(0), {{1, 0.3f}, {8, 0.7f}, {244, playModeValue(mode)}}));
+        APlugin& p = e.p();
+        const auto key = [&](int i, bool on) {
+            const int ch = mode == 1 ? i % 15 : 0;
+            on ? e.noteOn(40 + i, 100, ch) : e.noteOff(40 + i, ch);
+        };
+        for (int i = 0; i < 15; ++i) key(i, true);
+        e.render(2000);
+        for (int i : {3, 7, 11}) key(i, false), e.render(4000);
+        ASSERT_LT(p.getVoiceLevel(3), p.getVoiceLevel(7)) << mode;
+        ASSERT_LT(p.getVoiceLevel(7), p.getVoiceLevel(11));
+        ASSERT_GT(p.getVoiceLevel(3), 1e-3f) << "every voice still sounds";
+        key(20, true), e.render(1);
+        EXPECT_EQ(voiceOf(p, 60), 15) << mode;
+        key(21, true), e.render(1);
+        EXPECT_EQ(voiceOf(p, 61), 3) << mode;
+        EXPECT_FALSE(p.voiceStolen[3]);
+        e.render(4000);
+        for (int i = 0; i < 15; ++i)
+            if (i != 3 && i != 7 && i != 11) EXPECT_EQ(voiceOf(p, 40 + i), i) << mode;
+        for (int v : {7, 11}) EXPECT_TRUE(p.isVoiceSounding(v) && !p.voiceKeyOn[v]) << v;
+        EXPECT_EQ(p.getNotesPlaying(), 16);
+    }
+}
+
+TEST_F(EngineVoices, MonoAndLegatoFallBackThroughThreeHeldKeysInAnyReleaseOrder) {
+    // Keys pressed in order, then released in order; after each release the note heard
+    // (0: silence). Hi and Lo modes refuse a key on the wrong side of the newest one.
+    const struct { std::vector<int> modes, press, release, heard; } rows[] = {
+        {{2, 5}, {60, 64, 67}, {64, 67, 60}, {67, 60, 0}},
+        {{2, 5}, {60, 64, 67}, {67, 60, 64}, {64, 64, 0}},
+        {{2, 5}, {60, 64, 67}, {60, 67, 64}, {67, 64, 0}},
+        {{3, 6}, {60, 67, 64}, {67, 64, 60}, {60, 60, 0}},
+        {{4, 7}, {67, 64, 60}, {60, 67, 64}, {64, 64, 0}},
+        {{4, 7}, {64, 60, 67}, {60, 67, 64}, {64, 64, 0}}};
+    for (int mode = 2; mode <= 7; ++mode) {
+        const bool legato = mode >= 5;
+        Engine e(with(quickRelease(mode), {{245, portModeValue(0)}}));
+        APlugin& p = e.p();
+        for (const auto& r : rows) {
+            if (std::find(r.modes.begin(), r.modes.end(), mode) == r.modes.end()) continue;
+            for (int n : r.press) e.play(n, 1000);
+            int voice = p.curVoice;
+            for (size_t i = 0; i < r.release.size(); ++i) {
+                SCOPED_TRACE(testing::Message() << "mode " << mode << " release " << r.release[i]);
+                const int heard = p.voiceNote[p.curVoice];
+                e.lift(r.release[i]);
+                if (!r.heard[i]) {
+                    EXPECT_EQ(p.getNotesOn(), 0);
+                    continue;
+                }
+                const std::vector<float> out = e.render(4800);
+                EXPECT_NEAR(cents(zeroCrossingFrequency(out, 2400, 2400, 48000.0), formulaFrequency(r.heard[i])), 0, 5);
+                // Mono retriggers on a new voice when the sounding key goes; legato never does.
+                EXPECT_EQ(p.curVoice != voice, !legato && heard != r.heard[i]);
+                voice = p.curVoice;
+            }
+            e.render(4800);
+        }
+    }
 }
 
 TEST_F(EngineVoices, MonoRetriggersAndFallsBackToTheHeldNote) {
