@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "platform/prefs.h"
-#include "test_engine_util.h"
+#include "test_mod_util.h"
 
 using namespace enginetest;
 
@@ -21,6 +21,7 @@ using EngineMidi = EngineTest;
 using EngineNotes = EngineTest;
 using EngineOutput = EngineTest;
 using EngineVoices = EngineTest;
+using EngineTimes = EngineTest;
 
 int pendingSlots(APlugin& p) {
     int n = 0;
@@ -735,4 +736,90 @@ TEST_F(EngineVoices, ArpOnAndTheArpPlayModeFollowEachOther) {
         }
     }
     EXPECT_EQ(p.getArpMode(), 0) << "a Mod mode cannot run as the arpeggiator: Up";
+}
+
+// --- time settings heard as times ------------------------------------------------------------
+
+namespace {
+
+// A short saw at frame 0 into one effect, all wet; the time of the first sound of a channel
+// at or after `from`.
+int64_t onsetThrough(const Params& effect, bool right, double tempo = 120.0, int64_t frames = 30000) {
+    HostRun run;
+    run.tempo = tempo;
+    const Params p = with(with(plainWave(1), modtest::noSlots()), {{8, 0.0f}});
+    const Rendered r = render(with(p, effect), {midi(0, 0x90, 60, 100), midi(480, 0x80, 60, 0)}, frames, run);
+    EXPECT_TRUE(r.clean) << r.faults;
+    return firstAbove(right ? r.right : r.left, 1e-3f);
+}
+
+// Reverb pre-delay in samples at 48 kHz: 2^(10 v) / 2000 s plus one sample.
+int64_t preDelay(float v) { return (int64_t)(std::exp2(10.0 * v) / 2000.0 * 48000.0 + 1.0); }
+
+float delaySynced(int index) { return ((float)index + 0.5f) / 14.99f; }
+
+}  // namespace
+
+TEST_F(EngineTimes, DelayEchoesAndTheReverbsFirstReflectionLandAtTheirLengths) {
+    // Delay, feedback off, all wet: free lengths 2^(12 v) ms, synced ones in whole notes of
+    // 240 / tempo seconds; one sample more each. Within 2 samples.
+    const struct { float left, right; bool synced; double tempo; int64_t l, r; } delays[] = {
+        {0.5f, 0.75f, false, 120.0, 3072 + 1, 24576 + 1},
+        {delaySynced(10), delaySynced(4), true, 120.0, 24000 + 1, 6000 + 1},  // 1/4, 1/16
+        {delaySynced(10), delaySynced(7), true, 150.0, 19200 + 1, 9600 + 1}};   // 1/4, 1/8
+    for (const auto& d : delays) {
+        const Params p = {{351, 1.0f}, {352, d.synced ? 1.0f : 0.0f}, {113, 1.0f}, {114, d.left},
+                          {115, d.right}, {116, 0.5f}, {117, 0.5f}, {118, 1.0f}, {119, 0.0f}};
+        EXPECT_NEAR(onsetThrough(p, false, d.tempo), d.l, 2) << d.left << " at " << d.tempo;
+        EXPECT_NEAR(onsetThrough(p, true, d.tempo), d.r, 2) << d.right << " at " << d.tempo;
+    }
+    // Reverb, all wet: the first reflection moves with the pre-delay, sample for sample.
+    const auto reverb = [](float pre) { return Params{{354, 1.0f}, {120, 1.0f}, {121, pre}, {122, 0.5f}, {123, 0.5f}}; };
+    const int64_t base = onsetThrough(reverb(0.0f), false);
+    ASSERT_GT(base, preDelay(0.0f));
+    for (float v : {0.5f, 0.8f, 1.0f})
+        EXPECT_NEAR(onsetThrough(reverb(v), false) - base, preDelay(v) - preDelay(0.0f), 2) << v;
+}
+
+TEST_F(EngineTimes, GatorStepsSyncedStrumsAndGlidesTakeTheirTimes) {
+    // Gator, one open step in four, a step per sixteenth: the gate opens every quarter note.
+    const auto maskValue = [](unsigned m) { return ((float)m + 0.5f) / 65535.9f; };
+    for (double tempo : {120.0, 150.0}) {
+        const Params gator = {{348, 1.0f}, {349, stepped(10, 10.99f)}, {350, 1.0f}, {107, 1.0f},
+                              {108, stepped(14, 33.99f)}, {109, 0.0f}, {110, stepped(3, 15.99f)},
+                              {111, maskValue(1)}, {112, maskValue(1)}};
+        HostRun run;
+        run.tempo = tempo;
+        const int64_t quarter = (int64_t)(60.0 / tempo * 48000.0);
+        const Rendered r = render(with(plainWave(1), gator), {midi(0, 0x90, 60, 100)}, 3 * quarter + 2000, run);
+        for (int k = 1; k <= 3; ++k)
+            EXPECT_NEAR(firstAbove(r.left, 1e-3f, (size_t)(k * quarter - quarter / 2)), k * quarter, 24)
+                << "opening " << k << " at " << tempo;
+    }
+    // A strum synced to an eighth: the second note of the chord an eighth after the first.
+    for (double tempo : {120.0, 150.0}) {
+        HostRun run;
+        run.tempo = tempo;
+        Params one = chordPatch({0}, stepped(8, 18.99f)), two = chordPatch({0, 4}, stepped(8, 18.99f));
+        one.push_back({CHORD_STRUM_SYNC_ON_TAGS[0], 1.0f});
+        two.push_back({CHORD_STRUM_SYNC_ON_TAGS[0], 1.0f});
+        const int64_t eighth = (int64_t)(30.0 / tempo * 48000.0), length = eighth + 2000;
+        const std::vector<tavhost::TimedMidiEvent> ev{midi(100, 0x90, 57, 100)};
+        EXPECT_EQ(divergence(render(one, ev, length, run).left, render(two, ev, length, run).left), 100 + eighth)
+            << tempo;
+    }
+    // Legato glides of two octaves, a = 0.75: T = 2^9 ticks of 16 samples. Constant time
+    // takes 16 T samples for any interval, constant rate 16 T per octave; the held modes
+    // glide alike while both keys are held. The pitch passes the middle octave half way.
+    const struct { int mode; double middle; } glides[] = {{1, 8192.0}, {2, 4096.0}, {3, 8192.0}, {4, 4096.0}};
+    for (const auto& g : glides) {
+        const Params p = with(quickRelease(5), {{245, portModeValue(g.mode)}, {4, 0.75f}});
+        const Rendered r = render(p, {midi(0, 0x90, 81, 100), midi(4800, 0x90, 105, 100)}, 4800 + 20000);
+        const modtest::PitchTrack t = modtest::pitchTrack(r.left, 4800, 20000, 48000.0);
+        double crossed = -1.0;
+        for (size_t i = 0; i < t.freq.size() && crossed < 0.0; ++i)
+            if (t.freq[i] >= formulaFrequency(93)) crossed = t.time[i] * 48000.0 - 4800.0;
+        EXPECT_NEAR(crossed, g.middle, 0.01 * g.middle) << "mode " << g.mode;
+        EXPECT_NEAR(cents(t.freq.back(), formulaFrequency(105)), 0.0, 3.0) << "mode " << g.mode;
+    }
 }
