@@ -532,21 +532,26 @@ TEST_F(EngineVoices, SeventeenthNoteReusesTheQuietestVoice) {
 }
 
 TEST_F(EngineVoices, WithEveryVoiceSoundingTheQuietestReleasedVoiceGoes) {
-    // Fifteen keys on voices 0..14 with a long release; three released one after another,
-    // so voice 3 has decayed furthest. The next note takes the silent voice 15, the one
-    // after it the quietest released voice; the held keys and the other releases play on.
+    // Keys on voices 0..13 at sustain, three of them released one after another (voice 3 has
+    // decayed furthest), then a key on voice 14 still in its slow attack, quieter than any.
+    // The next note takes the silent voice 15, the one after it the quietest released voice,
+    // not the quieter held one; the held keys and the other releases play on.
     for (int mode : {0, 1}) {  // Poly, Poly MPE (one channel per key)
-        Engine e(with(plainWave(0), {{1, 0.3f}, {8, 0.7f}, {244, playModeValue(mode)}}));
+        Engine e(with(plainWave(0), {{1, 0.3f}, {5, 0.6f}, {8, 0.7f}, {244, playModeValue(mode)}}));
         APlugin& p = e.p();
         const auto key = [&](int i, bool on) {
             const int ch = mode == 1 ? i % 15 : 0;
             on ? e.noteOn(40 + i, 100, ch) : e.noteOff(40 + i, ch);
         };
-        for (int i = 0; i < 15; ++i) key(i, true);
-        e.render(2000);
+        for (int i = 0; i < 14; ++i) key(i, true);
+        e.render(24000);
         for (int i : {3, 7, 11}) key(i, false), e.render(4000);
+        key(14, true), e.render(64);
+        ASSERT_EQ(voiceOf(p, 54), 14);
+        ASSERT_LT(p.getVoiceLevel(14), p.getVoiceLevel(3)) << "the held voice is the quietest";
         ASSERT_LT(p.getVoiceLevel(3), p.getVoiceLevel(7)) << mode;
         ASSERT_LT(p.getVoiceLevel(7), p.getVoiceLevel(11));
+        ASSERT_LT(p.getVoiceLevel(11), p.getVoiceLevel(0)) << "released below sustained";
         ASSERT_GT(p.getVoiceLevel(3), 1e-3f) << "every voice still sounds";
         key(20, true), e.render(1);
         EXPECT_EQ(voiceOf(p, 60), 15) << mode;
