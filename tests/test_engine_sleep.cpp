@@ -100,7 +100,8 @@ TEST(EngineSleep, SleepingRendersWhatAlwaysRunningRenders) {
                           {"chorus", longModFX(0), true, 6, 2.0},
                           {"flanger", longModFX(1), true, 10, 3.0},
                           {"ensemble", longModFX(2), true, 6, 3.0},
-                          {"phaser", longModFX(3), true, 6, 2.0}};
+                          {"phaser", longModFX(3), true, 6, 2.0},
+                          {"distortion (keeps running)", only(346, {{104, 1.0f}}), false, 4, 1.0}};
     for (const Case& c : cases) {
         const Take awake = renderTake(c.params, false, c.gap, c.tail);
         const Take asleep = renderTake(c.params, true, c.gap, c.tail);
