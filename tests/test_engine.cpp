@@ -756,8 +756,7 @@ TEST_F(EngineVoices, ArpOnAndTheArpPlayModeFollowEachOther) {
 
 namespace {
 
-// A short saw at frame 0 into one effect, all wet; the time of the first sound of a channel
-// at or after `from`.
+// A 10 ms saw at frame 0 into one effect set all wet: the frame a channel first sounds.
 int64_t onsetThrough(const Params& effect, bool right, double tempo = 120.0, int64_t frames = 30000) {
     HostRun run;
     run.tempo = tempo;
@@ -796,7 +795,8 @@ TEST_F(EngineTimes, DelayEchoesAndTheReverbsFirstReflectionLandAtTheirLengths) {
 }
 
 TEST_F(EngineTimes, GatorStepsSyncedStrumsAndGlidesTakeTheirTimes) {
-    // Gator, one open step in four, a step per sixteenth: the gate opens every quarter note.
+    // Gator, one open step in four, a step per sixteenth: the gate opens every quarter note
+    // (within half a millisecond).
     const auto maskValue = [](unsigned m) { return ((float)m + 0.5f) / 65535.9f; };
     for (double tempo : {120.0, 150.0}) {
         const Params gator = {{348, 1.0f}, {349, stepped(10, 10.99f)}, {350, 1.0f}, {107, 1.0f},
