@@ -263,4 +263,11 @@ TEST(ControlRibbon, SpringsBackAfterRelease) {
     p.setSteppedValue(kSpringTag, 0);
     b.frame->platformOnMouseUp(CPoint(200, 210), kLButton);
     EXPECT_TRUE(b.gesturesBalanced());
+    // Without a spring the control's own gesture opens and the release closes it.
+    resetRecords(b);
+    rb.l.begins = rb.l.ends = 0;
+    b.drag(CPoint(200, 210), CPoint(260, 210));
+    EXPECT_EQ(rb.l.begins, 1);
+    EXPECT_EQ(rb.l.ends, 1);
+    EXPECT_EQ(b.h.host().endEdits, std::vector<int>{kRibbon});
 }

@@ -143,6 +143,12 @@ TEST(ArpScreenControl, PointerEditsCellsWithUndoAndGestures) {
     const float before = b.h->getParameter(485);
     b.wheel(at(4, 9), -1);
     EXPECT_LT(b.h->getParameter(485), before) << "the wheel works beyond the step count";
+    // Right of the grid the wheel steps the row's last cell, and nothing of the next row.
+    b.h->setParameter(491, 0.5f);
+    const float last = b.h->getParameter(491), chord = b.h->getParameter(492);
+    a->onWheel(CPoint(16 * 36 + 10, 4 * 16 + 8), -1, 0);
+    EXPECT_LT(b.h->getParameter(491), last);
+    EXPECT_EQ(b.h->getParameter(492), chord);
     EXPECT_TRUE(b.gesturesBalanced());
     EXPECT_EQ(b.h.host().beginEdits, std::vector<int>({476, 476}));
 }
@@ -367,6 +373,13 @@ TEST(VelSplitScreen, HandleDragsStayBetweenNeighboursAndCommandsReachTheEditor) 
     EXPECT_TRUE(b.h.host().automated.empty());
     EXPECT_TRUE(b.gesturesBalanced());
     EXPECT_EQ(b.editor.calls, std::vector<std::string>(5, "undo 11"));
+    // An Option-click types the handle's value: its gesture is closed before the release.
+    b.editor.calls.clear();
+    b.frame->platformOnMouseDown(CPoint(a.x(0.25f), a.yTop), kLButton | kAlt);
+    EXPECT_EQ(b.editor.calls, std::vector<std::string>{"undo 11"}) << "a handle was taken";
+    EXPECT_FALSE(s->isEditing());
+    b.frame->platformOnMouseUp(CPoint(a.x(0.25f), a.yTop), kLButton | kAlt);
+    EXPECT_TRUE(b.gesturesBalanced());
     b.editor.calls.clear();
     b.wheel(CPoint(a.x(0.25f), a.yTop), 1);  // steps the nearest handle, no undo
     EXPECT_GT(b.h->getParameter(start), 0.25f);

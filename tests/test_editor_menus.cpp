@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "controls/TWaveScreen.h"
+#include "editor/uEditorNumber.h"
 #include "plugin/uPluginStrings.h"
 #include "plugin/uPluginTags.h"
 #include "test_editor_util.h"
@@ -185,6 +186,18 @@ TEST(EditorSettingsMenu, MidiChannelLineAndEntry) {
     EXPECT_EQ(platform::dialogTranscript().front().title, "MIDI Channel");
     EXPECT_EQ(platform::dialogTranscript().front().initial, "3");
     saveIntToPrefs("MIDIChannel", 0);  // omni again for the tests that play notes
+}
+
+TEST(EditorNumber, TypedIntegersReadAsStrtolWouldAndHoldAtTheLimit) {
+    const struct { const char* text; int value; bool digits; } rows[] = {
+        {" \t+42x", 42, true}, {"-7", -7, true},          {"999999", 999999, true},
+        {"1000001", 1000000, true}, {"1234567", 1000000, true}, {"-99999999999", -1000000, true},
+        {"abc", 0, false},        {"", 0, false},          {nullptr, 0, false}};
+    for (const auto& r : rows) {
+        bool digits = !r.digits;
+        EXPECT_EQ(readTypedInt(r.text, &digits), r.value) << (r.text ? r.text : "(null)");
+        EXPECT_EQ(digits, r.digits) << (r.text ? r.text : "(null)");
+    }
 }
 
 TEST(EditorOutputMenu, ZoomStaysWithinItsLimitsOnBothPagesOfOneLayer) {

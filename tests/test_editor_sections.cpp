@@ -37,6 +37,8 @@ TEST(EditorSections, CopyPasteAndSwapMoveWholeSectionsAndTouchNothingElse) {
         b.scramble(s, 1);
         float copied[kNumParams], before[kNumParams];
         for (int t = 0; t < kNumParams; ++t) copied[t] = b.get(t);
+        b.ed->pasteSection(s);  // nothing copied yet: nothing changes
+        for (int t = 0; t < kNumParams; ++t) ASSERT_EQ(b.get(t), copied[t]) << "empty paste " << t;
         b.ed->copySection(s);
         b.scramble(s, 2);
         for (int t = 0; t < kNumParams; ++t) before[t] = b.get(t);
@@ -201,6 +203,19 @@ TEST(EditorSections, AFailedSaveKeepsTheOldFileAndSaysSo) {
     }
     EXPECT_EQ(readAll(f), "old");
     EXPECT_TRUE(fs::is_directory(sectionDir() / "folder.mod"));
+    // Saved over a link, the link stays and the file it names gets the section.
+    const fs::path target = sectionDir() / "named.mod", link = sectionDir() / "link.mod";
+    std::ofstream(target) << "old";
+    fs::remove(link);
+    fs::create_symlink(target, link);
+    b.ed->failWrites = false;
+    platform::dialogTranscriptClear();
+    platform::fileSelectScriptChoose(link.string());
+    b.ed->saveSection(10);
+    EXPECT_EQ(b.problems(), 0);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readAll(target).substr(0, 5), "V1.0\n");
+    fs::remove(link), fs::remove(target);
     // No temporary file is left behind.
     int files = 0;
     for (const auto& e : fs::directory_iterator(sectionDir())) files += e.path().filename().string()[0] == '.';

@@ -4,8 +4,10 @@
 
 #include <xmmintrin.h>
 
+#include <algorithm>
+
 #include "platform/prefs.h"
-#include "test_engine_util.h"
+#include "test_mod_util.h"
 
 using namespace enginetest;
 
@@ -19,6 +21,7 @@ using EngineMidi = EngineTest;
 using EngineNotes = EngineTest;
 using EngineOutput = EngineTest;
 using EngineVoices = EngineTest;
+using EngineTimes = EngineTest;
 
 int pendingSlots(APlugin& p) {
     int n = 0;
@@ -363,6 +366,24 @@ TEST_F(EngineOutput, MonoSpreadNarrowsTheStereoImage) {
     left = e.render(256);
     EXPECT_GT(peak(e.lastRight, 0, 256), 0.001);
     EXPECT_LT(peak(e.lastRight, 0, 256), peak(left, 0, 256));
+    // Left of centre (L = 1, R = 0.6): narrowing keeps the mid (L + R) and scales the side
+    // (L - R) by the width, sample for sample against the same note unnarrowed.
+    const auto take = [&](float amount) {
+        Engine c(with(with(plainWave(1), {{PAN_TAGS[0], 0.4f}}), spread(amount)));
+        c.play(60, 2000);
+        std::vector<float> l = c.render(512);
+        return std::make_pair(l, c.lastRight);
+    };
+    const auto wide = take(0.0f);
+    ASSERT_GT(peak(wide.second, 0, 512), 0.3 * peak(wide.first, 0, 512));
+    for (float amount : {0.75f, 1.0f}) {
+        const auto narrow = take(amount);
+        const float w = 2.0f - 2.0f * amount;
+        for (size_t i = 0; i < 512; ++i) {
+            ASSERT_NEAR(narrow.first[i] + narrow.second[i], wide.first[i] + wide.second[i], 1e-5f) << i;
+            ASSERT_NEAR(narrow.first[i] - narrow.second[i], w * (wide.first[i] - wide.second[i]), 1e-5f) << i;
+        }
+    }
 }
 
 TEST_F(EngineOutput, AProgramChangeFadesAChordOutOverAFewMilliseconds) {
@@ -543,6 +564,87 @@ TEST_F(EngineVoices, SeventeenthNoteReusesTheQuietestVoice) {
     EXPECT_GT(level(28000, 98), 0.5 * level(4000, 36));
 }
 
+TEST_F(EngineVoices, WithEveryVoiceSoundingTheQuietestReleasedVoiceGoes) {
+    // Keys on voices 0..13 at sustain, three of them released one after another (voice 3 has
+    // decayed furthest), then a key on voice 14 still in its slow attack, quieter than any.
+    // The next note takes the silent voice 15, the one after it the quietest released voice,
+    // not the quieter held one; the held keys and the other releases play on.
+    for (int mode : {0, 1}) {  // Poly, Poly MPE (one channel per key)
+        Engine e(with(plainWave(0), {{1, 0.3f}, {5, 0.6f}, {8, 0.7f}, {244, playModeValue(mode)}}));
+        APlugin& p = e.p();
+        const auto key = [&](int i, bool on) {
+            const int ch = mode == 1 ? i % 15 : 0;
+            on ? e.noteOn(40 + i, 100, ch) : e.noteOff(40 + i, ch);
+        };
+        for (int i = 0; i < 14; ++i) key(i, true);
+        e.render(24000);
+        for (int i : {3, 7, 11}) key(i, false), e.render(4000);
+        key(14, true), e.render(64);
+        ASSERT_EQ(voiceOf(p, 54), 14);
+        ASSERT_LT(p.getVoiceLevel(14), p.getVoiceLevel(3)) << "the held voice is the quietest";
+        ASSERT_LT(p.getVoiceLevel(3), p.getVoiceLevel(7)) << mode;
+        ASSERT_LT(p.getVoiceLevel(7), p.getVoiceLevel(11));
+        ASSERT_LT(p.getVoiceLevel(11), p.getVoiceLevel(0)) << "released below sustained";
+        ASSERT_GT(p.getVoiceLevel(3), 1e-3f) << "every voice still sounds";
+        key(20, true), e.render(1);
+        EXPECT_EQ(voiceOf(p, 60), 15) << mode;
+        key(21, true), e.render(1);
+        EXPECT_EQ(voiceOf(p, 61), 3) << mode;
+        EXPECT_FALSE(p.voiceStolen[3]);
+        e.render(4000);
+        for (int i = 0; i < 15; ++i)
+            if (i != 3 && i != 7 && i != 11) EXPECT_EQ(voiceOf(p, 40 + i), i) << mode;
+        for (int v : {7, 11}) EXPECT_TRUE(p.isVoiceSounding(v) && !p.voiceKeyOn[v]) << v;
+        EXPECT_EQ(p.getNotesPlaying(), 16);
+    }
+}
+
+TEST_F(EngineVoices, MonoAndLegatoFallBackThroughThreeHeldKeysInAnyReleaseOrder) {
+    // Keys pressed in order, then released in order; after each release the note heard
+    // (0: silence). Hi and Lo modes refuse a key on the wrong side of the newest one.
+    const struct { std::vector<int> modes, press, release, heard; } rows[] = {
+        {{2, 5}, {60, 64, 67}, {64, 67, 60}, {67, 60, 0}},
+        {{2, 5}, {60, 64, 67}, {67, 60, 64}, {64, 64, 0}},
+        {{2, 5}, {60, 64, 67}, {60, 67, 64}, {67, 64, 0}},
+        {{3, 6}, {60, 67, 64}, {67, 64, 60}, {60, 60, 0}},
+        {{4, 7}, {67, 64, 60}, {60, 67, 64}, {64, 64, 0}},
+        {{4, 7}, {64, 60, 67}, {60, 67, 64}, {64, 64, 0}}};
+    for (int mode = 2; mode <= 7; ++mode) {
+        const bool legato = mode >= 5;
+        Engine e(with(quickRelease(mode), {{245, portModeValue(0)}}));
+        APlugin& p = e.p();
+        for (const auto& r : rows) {
+            if (std::find(r.modes.begin(), r.modes.end(), mode) == r.modes.end()) continue;
+            for (int n : r.press) e.play(n, 1000);
+            int voice = p.curVoice;
+            for (size_t i = 0; i < r.release.size(); ++i) {
+                SCOPED_TRACE(testing::Message() << "mode " << mode << " release " << r.release[i]);
+                const int heard = p.voiceNote[p.curVoice];
+                e.lift(r.release[i]);
+                if (!r.heard[i]) {
+                    EXPECT_EQ(p.getNotesOn(), 0);
+                    continue;
+                }
+                const std::vector<float> out = e.render(4800);
+                EXPECT_NEAR(cents(zeroCrossingFrequency(out, 2400, 2400, 48000.0), formulaFrequency(r.heard[i])), 0, 5);
+                // Mono retriggers on a new voice when the sounding key goes; legato never does.
+                EXPECT_EQ(p.curVoice != voice, !legato && heard != r.heard[i]);
+                voice = p.curVoice;
+            }
+            e.render(4800);
+        }
+        // More keys than voices: twenty held, one key-on voice; back down to the first.
+        if (mode != 2 && mode != 5) continue;
+        for (int n = 40; n < 60; ++n) e.play(n, 200);
+        for (int n = 59; n > 40; --n) e.lift(n, 64);
+        const std::vector<float> out = e.render(4800);
+        int keyOn = 0;
+        for (int v = 0; v < kNumVoices; ++v) keyOn += p.voiceKeyOn[v];
+        EXPECT_EQ(keyOn, 1) << "mode " << mode;
+        EXPECT_NEAR(cents(zeroCrossingFrequency(out, 2400, 2400, 48000.0), formulaFrequency(40)), 0, 5) << mode;
+    }
+}
+
 TEST_F(EngineVoices, MonoRetriggersAndFallsBackToTheHeldNote) {
     const double rate = 48000.0;
     const Params params = quickRelease(2);
@@ -681,4 +783,90 @@ TEST_F(EngineVoices, ArpOnAndTheArpPlayModeFollowEachOther) {
         }
     }
     EXPECT_EQ(p.getArpMode(), 0) << "a Mod mode cannot run as the arpeggiator: Up";
+}
+
+// --- time settings heard as times ------------------------------------------------------------
+
+namespace {
+
+// A 10 ms saw at frame 0 into one effect set all wet: the frame a channel first sounds.
+int64_t onsetThrough(const Params& effect, bool right, double tempo = 120.0, int64_t frames = 30000) {
+    HostRun run;
+    run.tempo = tempo;
+    const Params p = with(with(plainWave(1), modtest::noSlots()), {{8, 0.0f}});
+    const Rendered r = render(with(p, effect), {midi(0, 0x90, 60, 100), midi(480, 0x80, 60, 0)}, frames, run);
+    EXPECT_TRUE(r.clean) << r.faults;
+    return firstAbove(right ? r.right : r.left, 1e-3f);
+}
+
+// Reverb pre-delay in samples at 48 kHz: 2^(10 v) / 2000 s plus one sample.
+int64_t preDelay(float v) { return (int64_t)(std::exp2(10.0 * v) / 2000.0 * 48000.0 + 1.0); }
+
+float delaySynced(int index) { return ((float)index + 0.5f) / 14.99f; }
+
+}  // namespace
+
+TEST_F(EngineTimes, DelayEchoesAndTheReverbsFirstReflectionLandAtTheirLengths) {
+    // Delay, feedback off, all wet: free lengths 2^(12 v) ms, synced ones in whole notes of
+    // 240 / tempo seconds; one sample more each. Within 2 samples.
+    const struct { float left, right; bool synced; double tempo; int64_t l, r; } delays[] = {
+        {0.5f, 0.75f, false, 120.0, 3072 + 1, 24576 + 1},
+        {delaySynced(10), delaySynced(4), true, 120.0, 24000 + 1, 6000 + 1},  // 1/4, 1/16
+        {delaySynced(10), delaySynced(7), true, 150.0, 19200 + 1, 9600 + 1}};   // 1/4, 1/8
+    for (const auto& d : delays) {
+        const Params p = {{351, 1.0f}, {352, d.synced ? 1.0f : 0.0f}, {113, 1.0f}, {114, d.left},
+                          {115, d.right}, {116, 0.5f}, {117, 0.5f}, {118, 1.0f}, {119, 0.0f}};
+        EXPECT_NEAR(onsetThrough(p, false, d.tempo), d.l, 2) << d.left << " at " << d.tempo;
+        EXPECT_NEAR(onsetThrough(p, true, d.tempo), d.r, 2) << d.right << " at " << d.tempo;
+    }
+    // Reverb, all wet: the first reflection moves with the pre-delay, sample for sample.
+    const auto reverb = [](float pre) { return Params{{354, 1.0f}, {120, 1.0f}, {121, pre}, {122, 0.5f}, {123, 0.5f}}; };
+    const int64_t base = onsetThrough(reverb(0.0f), false);
+    ASSERT_GT(base, preDelay(0.0f));
+    for (float v : {0.5f, 0.8f, 1.0f})
+        EXPECT_NEAR(onsetThrough(reverb(v), false) - base, preDelay(v) - preDelay(0.0f), 2) << v;
+}
+
+TEST_F(EngineTimes, GatorStepsSyncedStrumsAndGlidesTakeTheirTimes) {
+    // Gator, one open step in four, a step per sixteenth: the gate opens every quarter note
+    // (within half a millisecond).
+    const auto maskValue = [](unsigned m) { return ((float)m + 0.5f) / 65535.9f; };
+    for (double tempo : {120.0, 150.0}) {
+        const Params gator = {{348, 1.0f}, {349, stepped(10, 10.99f)}, {350, 1.0f}, {107, 1.0f},
+                              {108, stepped(14, 33.99f)}, {109, 0.0f}, {110, stepped(3, 15.99f)},
+                              {111, maskValue(1)}, {112, maskValue(1)}};
+        HostRun run;
+        run.tempo = tempo;
+        const int64_t quarter = (int64_t)(60.0 / tempo * 48000.0);
+        const Rendered r = render(with(plainWave(1), gator), {midi(0, 0x90, 60, 100)}, 3 * quarter + 2000, run);
+        for (int k = 1; k <= 3; ++k)
+            EXPECT_NEAR(firstAbove(r.left, 1e-3f, (size_t)(k * quarter - quarter / 2)), k * quarter, 24)
+                << "opening " << k << " at " << tempo;
+    }
+    // A strum synced to an eighth: the second note of the chord an eighth after the first.
+    for (double tempo : {120.0, 150.0}) {
+        HostRun run;
+        run.tempo = tempo;
+        Params one = chordPatch({0}, stepped(8, 18.99f)), two = chordPatch({0, 4}, stepped(8, 18.99f));
+        one.push_back({CHORD_STRUM_SYNC_ON_TAGS[0], 1.0f});
+        two.push_back({CHORD_STRUM_SYNC_ON_TAGS[0], 1.0f});
+        const int64_t eighth = (int64_t)(30.0 / tempo * 48000.0), length = eighth + 2000;
+        const std::vector<tavhost::TimedMidiEvent> ev{midi(100, 0x90, 57, 100)};
+        EXPECT_EQ(divergence(render(one, ev, length, run).left, render(two, ev, length, run).left), 100 + eighth)
+            << tempo;
+    }
+    // Legato glides of two octaves, a = 0.75: T = 2^9 ticks of 16 samples. Constant time
+    // takes 16 T samples for any interval, constant rate 16 T per octave; the held modes
+    // glide alike while both keys are held. The pitch passes the middle octave half way.
+    const struct { int mode; double middle; } glides[] = {{1, 8192.0}, {2, 4096.0}, {3, 8192.0}, {4, 4096.0}};
+    for (const auto& g : glides) {
+        const Params p = with(quickRelease(5), {{245, portModeValue(g.mode)}, {4, 0.75f}});
+        const Rendered r = render(p, {midi(0, 0x90, 81, 100), midi(4800, 0x90, 105, 100)}, 4800 + 20000);
+        const modtest::PitchTrack t = modtest::pitchTrack(r.left, 4800, 20000, 48000.0);
+        double crossed = -1.0;
+        for (size_t i = 0; i < t.freq.size() && crossed < 0.0; ++i)
+            if (t.freq[i] >= formulaFrequency(93)) crossed = t.time[i] * 48000.0 - 4800.0;
+        EXPECT_NEAR(crossed, g.middle, 0.01 * g.middle) << "mode " << g.mode;
+        EXPECT_NEAR(cents(t.freq.back(), formulaFrequency(105)), 0.0, 3.0) << "mode " << g.mode;
+    }
 }

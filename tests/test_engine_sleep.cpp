@@ -2,7 +2,9 @@
 // with sleeping allowed and with it forced off must give the same output (within -120 dBFS):
 // a note after a long silence, with the start-up sounds (a flanger whose LFO runs on), with
 // a Gator pattern, a synced global LFO and a decaying reverb tail running through the
-// silence; a delay at full feedback never falls asleep.
+// silence; a delay at full feedback never falls asleep. Each effect at its longest, with
+// feedback below 1, falls asleep only after its tail and still gives the second note's
+// tail in full.
 #include <algorithm>
 #include <cmath>
 
@@ -21,8 +23,9 @@ struct Take {
     uint64_t slept = 0;
 };
 
-// A short note, 20 s of silence, a second note at 20 s (mid-block) and 1.5 s after it.
-Take renderTake(const Params& params, bool allowSleep) {
+// A short note, silence, a second note at `gap` seconds (mid-block) and `tail` seconds
+// after it.
+Take renderTake(const Params& params, bool allowSleep, int gap, double tail) {
     RandSeed.reset();  // the engine's shared generator: both takes draw the same values
     Engine e(params);
     e.p().setSleepAllowed(allowSleep);
@@ -35,11 +38,11 @@ Take renderTake(const Params& params, bool allowSleep) {
     e.noteOn(60, 100);
     add(kRate / 5);
     e.noteOff(60);
-    add(20 * kRate - kRate / 5);
+    add(gap * kRate - kRate / 5);
     e.noteOn(64, 110, 0, 100);
     add(kRate / 2);
     e.noteOff(64);
-    add(kRate);
+    add((int)(tail * kRate) - kRate / 2);
     t.slept = e.p().getSleptSamples();
     return t;
 }
@@ -59,19 +62,49 @@ Params fullFeedbackDelay() {
     return with(modtest::noSlots(), {{351, 1.0f}, {116, 1.0f}, {117, 0.5f}, {114, 0.4f}});
 }
 
+// One layer's saw, released at once, into one effect; the others off.
+Params only(int onTag, const Params& more) {
+    Params p = with(with(plainWave(1), modtest::noSlots()), {{8, 0.0f}, {onTag, 1.0f}});
+    return with(p, more);
+}
+
+Params longDelay(float length, float feed) {
+    return only(351, {{352, 0.0f}, {113, 0.5f}, {114, length}, {115, length},
+                      {116, (feed + 0.99f) / 1.98f}, {117, 0.5f}});
+}
+
+// All wet, longest length (or highest pitch), full width and widening, feedback 0.9, the
+// Chorus's low pass open (a closed one keeps the engine awake).
+Params longModFX(int mode) {
+    return only(348, {{349, stepped(mode, 10.99f)}, {350, 0.0f}, {107, 1.0f}, {108, 0.4f},
+                      {109, 1.0f}, {110, 1.0f}, {111, 1.0f}, {112, mode == 0 ? 1.0f : 0.9f}});
+}
+
 struct Case {
     const char* name;
     Params params;
     bool sleeps;
+    int gap = 20;         // seconds to the second note
+    double tail = 1.5;    // seconds rendered from it
+    double echo = 0.0;    // where its last echo sounds, seconds after it
 };
 
 TEST(EngineSleep, SleepingRendersWhatAlwaysRunningRenders) {
     const Case cases[] = {{"start-up sounds (flanger, reverb)", Params(), true},
                           {"Gator, synced LFO, reverb", gatorLfoReverb(), true},
-                          {"delay at full feedback", fullFeedbackDelay(), false}};
+                          {"delay at full feedback", fullFeedbackDelay(), false},
+                          {"free delay at 4 s, one echo", longDelay(1.0f, 0.0f), true, 12, 4.6, 4.0},
+                          {"delay at 128 ms, feedback 0.7", longDelay(7.0f / 12.0f, 0.7f), true, 8, 3.0},
+                          {"reverb at its longest, all wet behind 512 ms of pre-delay",
+                           only(354, {{120, 1.0f}, {121, 1.0f}, {122, 0.0f}, {123, 1.0f}}), true, 10, 3.0},
+                          {"chorus", longModFX(0), true, 6, 2.0},
+                          {"flanger", longModFX(1), true, 10, 3.0},
+                          {"ensemble", longModFX(2), true, 6, 3.0},
+                          {"phaser", longModFX(3), true, 6, 2.0},
+                          {"distortion (keeps running)", only(346, {{104, 1.0f}}), false, 4, 1.0}};
     for (const Case& c : cases) {
-        const Take awake = renderTake(c.params, false);
-        const Take asleep = renderTake(c.params, true);
+        const Take awake = renderTake(c.params, false, c.gap, c.tail);
+        const Take asleep = renderTake(c.params, true, c.gap, c.tail);
         ASSERT_EQ(awake.left.size(), asleep.left.size()) << c.name;
         double diff = 0.0;
         for (size_t i = 0; i < awake.left.size(); ++i)
@@ -84,7 +117,9 @@ TEST(EngineSleep, SleepingRendersWhatAlwaysRunningRenders) {
         else
             EXPECT_EQ(asleep.slept, 0u) << c.name;
         // The second note sounds: the comparison covers real sound after the silence.
-        EXPECT_GT(peak(asleep.left, 20 * kRate, kRate / 2), 1e-3) << c.name;
+        EXPECT_GT(peak(asleep.left, c.gap * kRate, kRate), 1e-3) << c.name;
+        if (c.echo > 0.0)
+            EXPECT_GT(peak(asleep.left, (size_t)((c.gap + c.echo) * kRate), kRate / 4), 1e-3) << c.name;
     }
 }
 

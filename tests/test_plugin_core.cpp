@@ -360,6 +360,26 @@ TEST(PluginChunk, RoundTripRestoresValuesNameAndBytes) {
     EXPECT_EQ(getChunk(b, false), chunk);
 }
 
+TEST(PluginChunk, AProgramChunkLeavesTheBankRecordTheHostHoldsAlone) {
+    // A host offered both kinds keeps the bank record it was given while it hands back a
+    // program chunk (effSetChunk index 1).
+    PluginHarness h("Any", "Propellerhead");
+    h.run(1);
+    h->setParameter(9, 0.25f);
+    void* bank = nullptr;
+    ASSERT_EQ(h.dispatch(effGetChunk, 0, 0, &bank), 4128);
+    const unsigned char* held = static_cast<const unsigned char*>(bank);
+    const std::vector<unsigned char> before(held, held + 4128);
+    std::vector<unsigned char> program = getChunk(h, true);
+    ASSERT_EQ(program.size(), 4128u);
+    const float v = 0.75f;
+    std::memcpy(&program[4 * 9], &v, 4);
+    EXPECT_EQ(h.dispatch(effSetChunk, 1, 4128, program.data()), 1);
+    h.run(4096);
+    EXPECT_EQ(h->getParameter(9), 0.75f);
+    EXPECT_EQ(std::vector<unsigned char>(held, held + 4128), before);
+}
+
 TEST(PluginChunk, BadChunksChangeNothing) {
     PluginHarness h("REAPER");
     h.run(4097);
