@@ -112,7 +112,7 @@ void TFilter::init(float sampleRate) {
     lastMod = {0.0f, 0.0f};
     res = 0.0f;
     morph = 0.0f;
-    for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(0.0f);
+    for (int p = 0; p < kFilterMaxPairs; ++p) cut[p].fTarget = cut[p].fUsed = splat(0.0f);
     std::memset(combDelay, 0, sizeof combDelay);
     reset();
     updatePairKey();
@@ -125,7 +125,7 @@ void TFilter::reset() {
     // written again, which gives the output of cleared lines without clearing 768 KiB per
     // filter at every note start.
     std::memset(combWritten, 0, sizeof combWritten);
-    for (Lanes4& v : lastV) v = splat(std::nanf(""));  // no cutoff mapped yet
+    for (PairCutoffs& c : cut) c.lastV = splat(std::nanf(""));  // no cutoff mapped yet
     lastMode = -1;
     lastEffectMode = -1;
     lastPairs = 0;
@@ -223,12 +223,13 @@ inline __attribute__((always_inline)) void TFilter::recomputePair(int p, bool sh
     // The vector constants as memory operands (see opaqueConstants); the values and so the
     // results are those of (f + 0.001f) * halfInvRate + kGuard and tableIndexes(nf).
     const CutoffConstants& k = cutoffConstants();
-    const Lanes4 f = fTarget[p];
-    fUsed[p] = f;
+    const Lanes4 f = cut[p].fTarget;
+    cut[p].fUsed = f;
     const Lanes4 nf = (f + k.milli) * halfInvRate + k.guard;
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
-    if (!shared && byTableEntry(mode) && res == entryRes[p] && !anyLane(idx != lastEntry[p]))
+    if (!shared && byTableEntry(mode) && res == cut[p].entryRes &&
+        !anyLane(idx != cut[p].lastEntry))
         return;
     recomputeCoefficients(p, nf, idx);
 }
@@ -237,10 +238,10 @@ inline __attribute__((always_inline)) void TFilter::recomputePair(int p, bool sh
 // positions nf and table entries idx.
 void TFilter::recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx) {
     Pair& P = pairs[p];
-    const Lanes4 f = fTarget[p];
+    const Lanes4 f = cut[p].fTarget;
     const float r = res;
-    lastEntry[p] = idx;
-    entryRes[p] = r;
+    cut[p].lastEntry = idx;
+    cut[p].entryRes = r;
     const Lanes4 one = splat(1.0f);
 
     switch (mode) {
@@ -824,11 +825,11 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
     for (int p = 0; p < pairCount; ++p) {
         const Lanes4 v = clampNaN(pairEnvelopes(env, p, n) + common, 0.0f, 1.0f);
         bool moved = shared;
-        if (!sameMap || anyLane(v != lastV[p])) {
+        if (!sameMap || anyLane(v != cut[p].lastV)) {
             changed = true;
-            lastV[p] = v;
-            fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
-            const Lanes4 d = fTarget[p] - fUsed[p];
+            cut[p].lastV = v;
+            cut[p].fTarget = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
+            const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
             moved |= anyLane(d > 1e-5f || d < -1e-5f);
         }
         if (moved) recomputePair(p, shared);
@@ -854,11 +855,11 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
     bool changed = false;
     for (int p = 0; p < pairCount; ++p) {
         const Lanes4 v = minLanes(maxLanes(pairEnvelopes(env, p, n) + lastCommon, Lanes4{}), k.one);
-        if (!anyLane(v != lastV[p])) continue;
+        if (!anyLane(v != cut[p].lastV)) continue;
         changed = true;
-        lastV[p] = v;
-        fTarget[p] = boundCutoff(exp2Cutoff(k.ten * v) * sideGain, ceiling);
-        const Lanes4 d = fTarget[p] - fUsed[p];
+        cut[p].lastV = v;
+        cut[p].fTarget = boundCutoff(exp2Cutoff(k.ten * v) * sideGain, ceiling);
+        const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
         if (anyLane(d > k.step || d < k.minusStep)) recomputePair(p, false);
     }
     memo.quiet = !changed;
@@ -1095,8 +1096,8 @@ void TFilter::setEffectTargets(float left, float right, float sep) {
     const float base = 20.0f * keyFactor;
     const Lanes4 v = clampNaN(Lanes4{left, right, left, right} + velOffset, 0.0f, 1.0f);
     const Lanes4 sideGain = {base / sep, base * sep, base / sep, base * sep};
-    fTarget[0] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
-    lastV[0] = splat(std::nanf(""));  // the voice entry point maps its own cutoffs again
+    cut[0].fTarget = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
+    cut[0].lastV = splat(std::nanf(""));  // the voice entry point maps its own cutoffs again
 }
 
 void TFilter::process(float cutoff, float separation, stereoStruct mod, float resonance,
@@ -1134,12 +1135,13 @@ void TFilter::runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out)
         return;
     }
     Pair& P = pairs[0];
-    const Lanes4 d = fTarget[0] - fUsed[0];
+    const Lanes4 d = cut[0].fTarget - cut[0].fUsed;
     if (mode != lastEffectMode || std::fabs(res - coefRes) > 1e-5f ||
         std::fabs(morph - coefMorph) > 1e-5f || anyLane(d > 1e-5f || d < -1e-5f)) {
         const float R = FilterZQ[(int)(res * 0.995f * 131071.0f)];
-        const Lanes4 g = gather(FilterZTan, tableIndexes((fTarget[0] + 0.001f) * halfInvRate + kGuard));
-        fUsed[0] = fTarget[0];
+        const Lanes4 g =
+            gather(FilterZTan, tableIndexes((cut[0].fTarget + 0.001f) * halfInvRate + kGuard));
+        cut[0].fUsed = cut[0].fTarget;
         zeroDelayCoefficients(g, R, P.zdA1, P.zdA2, P.zdA3);
         P.zdK = splat(2.0f * R);
         const Taps t = zeroDelayTaps(mode, morph);

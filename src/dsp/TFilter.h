@@ -573,7 +573,7 @@ public:
     // The cutoff in Hz (after tracking, separation and the ceiling) of one lane as used by
     // the current coefficients; lane = 2 x copy + side.
     float getLaneCutoff(int lane) const {
-        return (lane >= 0 && lane < kFilterLanes) ? fUsed[lane >> 2][lane & 3] : 0.0f;
+        return (lane >= 0 && lane < kFilterLanes) ? cut[lane >> 2].fUsed[lane & 3] : 0.0f;
     }
     // The comb delay of one lane in 1/256 samples.
     uint32_t getCombDelay(int lane) const {
@@ -704,10 +704,7 @@ private:
     float combGain = 0.0f;
     float tapLow = 1.0f, tapBand = 0.0f, tapHigh = 0.0f;
 
-    // per pair: the normalised cutoffs of the last call (NaN: none yet), the key factor and
-    // separation they were mapped with, the target cutoffs in Hz and the ones the
-    // coefficients use; lane = 2 x copy + side within the pair's four
-    Lanes4 lastV[kFilterMaxPairs] = {};
+    // the key factor and separation the pairs' cutoffs were mapped with (see PairCutoffs)
     float lastKey = 1.0f;
     float lastSep = 1.0f;
     // The normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
@@ -717,11 +714,18 @@ private:
     Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
     uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
     uint32_t gainSepBits = 0x3f800000u;  // 1.0f
-    Lanes4 fTarget[kFilterMaxPairs] = {};
-    Lanes4 fUsed[kFilterMaxPairs] = {};
-    // table entries and resonance of each pair's coefficients
-    LaneInts4 lastEntry[kFilterMaxPairs] = {};
-    float entryRes[kFilterMaxPairs] = {};
+    // Per pair, side by side (a one-note voice follows its envelope in one cache line):
+    // the normalised cutoffs of the last call (NaN: none yet), the target cutoffs in Hz and
+    // the ones the coefficients use (lane = 2 x copy + side within the pair's four), and the
+    // table entries and resonance of the pair's coefficients.
+    struct alignas(64) PairCutoffs {
+        Lanes4 lastV = {};
+        Lanes4 fTarget = {};
+        Lanes4 fUsed = {};
+        LaneInts4 lastEntry = {};
+        float entryRes = 0.0f;
+    };
+    PairCutoffs cut[kFilterMaxPairs];
 
     Pair pairs[kFilterMaxPairs] = {};
 

@@ -100,14 +100,15 @@ void TBPFilter::init(float sampleRate) {
     trackMemo.known = false;
     velOffset = 0.0f;
     for (Lanes4& e : env) e = splat(0.0f);
-    for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(20.0f);
+    for (int p = 0; p < kFilterMaxPairs; ++p) pr[p].fTarget = pr[p].fUsed = splat(20.0f);
     reset();
 }
 
 void TBPFilter::reset() {
-    std::memset(band, 0, sizeof band);
-    std::memset(low, 0, sizeof low);
-    for (Lanes4& v : lastV) v = splat(std::nanf(""));
+    for (Pair& q : pr) {
+        q.band = q.low = splat(0.0f);
+        q.lastV = splat(std::nanf(""));
+    }
     lastRes = -1.0f;  // coefficients are recomputed on the next call
     lastPairs = 0;
     memo.quiet = false;
@@ -141,21 +142,21 @@ void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, flo
     for (int p = 0; p < pairCount; ++p) {
         const Lanes4 v = clampNaN(pairEnvelopes(env, p, n) + common, 0.0f, 1.0f);
         bool moved = shared;
-        if (!sameMap || anyLane(v != lastV[p])) {
+        if (!sameMap || anyLane(v != pr[p].lastV)) {
             mapSides(sep);
             changed = true;
-            lastV[p] = v;
-            fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
-            moved |= movedBeyond(fTarget[p], fUsed[p]);
+            pr[p].lastV = v;
+            pr[p].fTarget = boundCutoff(exp2Cutoff(10.0f * v) * sideGain, ceiling);
+            moved |= movedBeyond(pr[p].fTarget, pr[p].fUsed);
         }
         if (moved) {
-            fUsed[p] = fTarget[p];
-            const LaneInts4 idx = tableEntries((fUsed[p] + 0.001f) * tableScale + kGuard);
+            pr[p].fUsed = pr[p].fTarget;
+            const LaneInts4 idx = tableEntries((pr[p].fUsed + 0.001f) * tableScale + kGuard);
             if (anyLane(idx != entry[p])) {
                 entry[p] = idx;
-                F[p] = gather(FilterSine, idx);
+                pr[p].F = gather(FilterSine, idx);
             }
-            D[p] = splat(1.0f - r + kGuard);
+            pr[p].D = splat(1.0f - r + kGuard);
         }
     }
     changed |= assignChanged(lastKey, keyFactor);
@@ -192,22 +193,22 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
     const CutoffConstants& k = cutoffConstants();
     const Lanes4 v = clampTo(env[0] + Lanes4{cl, cr, cl, cr}, k.one);
     bool moved = shared;
-    if (keyFactor != lastKey || sep != lastSep || anyLane(v != lastV[0])) {
+    if (keyFactor != lastKey || sep != lastSep || anyLane(v != pr[0].lastV)) {
         mapSides(sep);
         changed = true;
-        lastV[0] = v;
-        fTarget[0] = clampTo(exp2Cutoff(k.ten * v) * sideGain, ceilingLanes);
-        moved |= movedBeyond(fTarget[0], fUsed[0], k);
+        pr[0].lastV = v;
+        pr[0].fTarget = clampTo(exp2Cutoff(k.ten * v) * sideGain, ceilingLanes);
+        moved |= movedBeyond(pr[0].fTarget, pr[0].fUsed, k);
     }
     if (moved) {
-        fUsed[0] = fTarget[0];
+        pr[0].fUsed = pr[0].fTarget;
         const LaneInts4 idx = __builtin_convertvector(
-            clampTo((fUsed[0] + k.milli) * scaleLanes + k.guard, k.top), LaneInts4);
+            clampTo((pr[0].fUsed + k.milli) * scaleLanes + k.guard, k.top), LaneInts4);
         if (anyLane(idx != entry[0])) {
             entry[0] = idx;
-            F[0] = gatherSides(FilterSine, idx);
+            pr[0].F = gatherSides(FilterSine, idx);
         }
-        D[0] = splat(1.0f - r + kGuard);
+        pr[0].D = splat(1.0f - r + kGuard);
     }
     changed |= assignChanged(lastKey, keyFactor);
     changed |= assignChanged(lastSep, sep);
@@ -253,7 +254,7 @@ void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, floa
     Lanes4 x[kFilterMaxPairs][2];
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
-    for (int p = 0; p < pairCount; ++p) bandPassKernel(F[p], D[p], band[p], low[p], x[p], y[p]);
+    for (int p = 0; p < pairCount; ++p) bandPassKernel(pr[p].F, pr[p].D, pr[p].band, pr[p].low, x[p], y[p]);
     scatterPairs(y, n, out);
 }
 
@@ -261,10 +262,10 @@ void TBPFilter::runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]) {
     Lanes4 x[2];
     scaleIn(lanes, x);
     Lanes4(&y)[2] = lanes;
-    Lanes4 bs = mergeNotes(a.band[0], b.band[0]), ls = mergeNotes(a.low[0], b.low[0]);
-    bandPassKernel(mergeNotes(a.F[0], b.F[0]), mergeNotes(a.D[0], b.D[0]), bs, ls, x, y);
-    splitNotes(bs, a.band[0], b.band[0]);
-    splitNotes(ls, a.low[0], b.low[0]);
+    Lanes4 bs = mergeNotes(a.pr[0].band, b.pr[0].band), ls = mergeNotes(a.pr[0].low, b.pr[0].low);
+    bandPassKernel(mergeNotes(a.pr[0].F, b.pr[0].F), mergeNotes(a.pr[0].D, b.pr[0].D), bs, ls, x, y);
+    splitNotes(bs, a.pr[0].band, b.pr[0].band);
+    splitNotes(ls, a.pr[0].low, b.pr[0].low);
 }
 
 #if TAV_WIDE_LANES
@@ -274,12 +275,12 @@ __attribute__((target("avx2"))) void TBPFilter::runNoteQuadWide(TBPFilter& a, TB
                                                                 Lanes4 (&cd)[2]) {
     Lanes8 x[2], y[2];
     quadIn(ab, cd, x);
-    Lanes8 bs = mergeQuad(a.band[0], b.band[0], c.band[0], d.band[0]);
-    Lanes8 ls = mergeQuad(a.low[0], b.low[0], c.low[0], d.low[0]);
-    bandPassKernel(mergeQuad(a.F[0], b.F[0], c.F[0], d.F[0]),
-                   mergeQuad(a.D[0], b.D[0], c.D[0], d.D[0]), bs, ls, x, y);
-    splitQuad(bs, a.band[0], b.band[0], c.band[0], d.band[0]);
-    splitQuad(ls, a.low[0], b.low[0], c.low[0], d.low[0]);
+    Lanes8 bs = mergeQuad(a.pr[0].band, b.pr[0].band, c.pr[0].band, d.pr[0].band);
+    Lanes8 ls = mergeQuad(a.pr[0].low, b.pr[0].low, c.pr[0].low, d.pr[0].low);
+    bandPassKernel(mergeQuad(a.pr[0].F, b.pr[0].F, c.pr[0].F, d.pr[0].F),
+                   mergeQuad(a.pr[0].D, b.pr[0].D, c.pr[0].D, d.pr[0].D), bs, ls, x, y);
+    splitQuad(bs, a.pr[0].band, b.pr[0].band, c.pr[0].band, d.pr[0].band);
+    splitQuad(ls, a.pr[0].low, b.pr[0].low, c.pr[0].low, d.pr[0].low);
     quadOut(y, ab, cd);
 }
 #endif
@@ -309,14 +310,15 @@ void TLPFilter::init(float sampleRate) {
     trackMemo.known = false;
     velOffset = 0.0f;
     for (Lanes4& e : env) e = splat(0.0f);
-    for (int p = 0; p < kFilterMaxPairs; ++p) fTarget[p] = fUsed[p] = splat(20.0f);
+    for (int p = 0; p < kFilterMaxPairs; ++p) pr[p].fTarget = pr[p].fUsed = splat(20.0f);
     reset();
 }
 
 void TLPFilter::reset() {
-    std::memset(s1, 0, sizeof s1);
-    std::memset(s2, 0, sizeof s2);
-    for (Lanes4& v : lastV) v = splat(std::nanf(""));
+    for (Pair& q : pr) {
+        q.s1 = q.s2 = splat(0.0f);
+        q.lastV = splat(std::nanf(""));
+    }
     lastQ = -1.0f;
     lastPairs = 0;
     memo.quiet = false;
@@ -347,19 +349,19 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
     for (int p = 0; p < pairCount; ++p) {
         const Lanes4 v = clampNaN(pairEnvelopes(env, p, n) + common, 0.0f, 1.0f);
         bool moved = shared;
-        if (!sameMap || anyLane(v != lastV[p])) {
+        if (!sameMap || anyLane(v != pr[p].lastV)) {
             changed = true;
-            lastV[p] = v;
-            fTarget[p] = boundCutoff(exp2Cutoff(10.0f * v) * (20.0f * keyFactor), ceiling);
-            moved |= movedBeyond(fTarget[p], fUsed[p]);
+            pr[p].lastV = v;
+            pr[p].fTarget = boundCutoff(exp2Cutoff(10.0f * v) * (20.0f * keyFactor), ceiling);
+            moved |= movedBeyond(pr[p].fTarget, pr[p].fUsed);
         }
         if (moved) {
-            fUsed[p] = fTarget[p];
-            const LaneInts4 idx = tableIndexes((fUsed[p] + 0.001f) * halfInvRate + kGuard);
+            pr[p].fUsed = pr[p].fTarget;
+            const LaneInts4 idx = tableIndexes((pr[p].fUsed + 0.001f) * halfInvRate + kGuard);
             // R changes only in a shared update, which recomputes every pair.
             if (shared || anyLane(idx != entry[p])) {
                 entry[p] = idx;
-                zeroDelayCoefficients(gather(FilterZTan, idx), R, a1[p], a2[p], a3[p]);
+                zeroDelayCoefficients(gather(FilterZTan, idx), R, pr[p].a1, pr[p].a2, pr[p].a3);
             }
         }
     }
@@ -383,20 +385,20 @@ void TLPFilter::updateNote(float cutoff, float mod, float resonance) {
     const CutoffConstants& k = cutoffConstants();
     const Lanes4 v = clampTo(env[0] + splat(velOffset + cutoff + mod), k.one);
     bool moved = shared;
-    if (keyFactor != lastKey || anyLane(v != lastV[0])) {
+    if (keyFactor != lastKey || anyLane(v != pr[0].lastV)) {
         changed = true;
-        lastV[0] = v;
-        fTarget[0] = clampTo(exp2Cutoff(k.ten * v) * (20.0f * keyFactor), ceilingLanes);
-        moved |= movedBeyond(fTarget[0], fUsed[0], k);
+        pr[0].lastV = v;
+        pr[0].fTarget = clampTo(exp2Cutoff(k.ten * v) * (20.0f * keyFactor), ceilingLanes);
+        moved |= movedBeyond(pr[0].fTarget, pr[0].fUsed, k);
     }
     if (moved) {
-        fUsed[0] = fTarget[0];
+        pr[0].fUsed = pr[0].fTarget;
         // tableIndexes: the product with 262143, saturated, converted
         const LaneInts4 idx = __builtin_convertvector(
-            clampTo(((fUsed[0] + k.milli) * scaleLanes + k.guard) * k.top, k.top), LaneInts4);
+            clampTo(((pr[0].fUsed + k.milli) * scaleLanes + k.guard) * k.top, k.top), LaneInts4);
         if (shared || anyLane(idx != entry[0])) {
             entry[0] = idx;
-            zeroDelayCoefficients(splat(FilterZTan[idx[0]]), R, a1[0], a2[0], a3[0]);
+            zeroDelayCoefficients(splat(FilterZTan[idx[0]]), R, pr[0].a1, pr[0].a2, pr[0].a3);
         }
     }
     changed |= assignChanged(lastKey, keyFactor);
@@ -436,7 +438,7 @@ void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
     for (int p = 0; p < pairCount; ++p)
-        lowPassKernel(a1[p], a2[p], a3[p], s1[p], s2[p], x[p], y[p]);
+        lowPassKernel(pr[p].a1, pr[p].a2, pr[p].a3, pr[p].s1, pr[p].s2, x[p], y[p]);
     scatterPairs(y, n, out);
 }
 
@@ -444,11 +446,11 @@ void TLPFilter::runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]) {
     Lanes4 x[2];
     scaleIn(lanes, x);
     Lanes4(&y)[2] = lanes;
-    Lanes4 t1 = mergeNotes(a.s1[0], b.s1[0]), t2 = mergeNotes(a.s2[0], b.s2[0]);
-    lowPassKernel(mergeNotes(a.a1[0], b.a1[0]), mergeNotes(a.a2[0], b.a2[0]),
-                  mergeNotes(a.a3[0], b.a3[0]), t1, t2, x, y);
-    splitNotes(t1, a.s1[0], b.s1[0]);
-    splitNotes(t2, a.s2[0], b.s2[0]);
+    Lanes4 t1 = mergeNotes(a.pr[0].s1, b.pr[0].s1), t2 = mergeNotes(a.pr[0].s2, b.pr[0].s2);
+    lowPassKernel(mergeNotes(a.pr[0].a1, b.pr[0].a1), mergeNotes(a.pr[0].a2, b.pr[0].a2),
+                  mergeNotes(a.pr[0].a3, b.pr[0].a3), t1, t2, x, y);
+    splitNotes(t1, a.pr[0].s1, b.pr[0].s1);
+    splitNotes(t2, a.pr[0].s2, b.pr[0].s2);
 }
 
 #if TAV_WIDE_LANES
@@ -458,13 +460,13 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
                                                                 Lanes4 (&cd)[2]) {
     Lanes8 x[2], y[2];
     quadIn(ab, cd, x);
-    Lanes8 t1 = mergeQuad(a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
-    Lanes8 t2 = mergeQuad(a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
-    lowPassKernel(mergeQuad(a.a1[0], b.a1[0], c.a1[0], d.a1[0]),
-                  mergeQuad(a.a2[0], b.a2[0], c.a2[0], d.a2[0]),
-                  mergeQuad(a.a3[0], b.a3[0], c.a3[0], d.a3[0]), t1, t2, x, y);
-    splitQuad(t1, a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
-    splitQuad(t2, a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
+    Lanes8 t1 = mergeQuad(a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
+    Lanes8 t2 = mergeQuad(a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
+    lowPassKernel(mergeQuad(a.pr[0].a1, b.pr[0].a1, c.pr[0].a1, d.pr[0].a1),
+                  mergeQuad(a.pr[0].a2, b.pr[0].a2, c.pr[0].a2, d.pr[0].a2),
+                  mergeQuad(a.pr[0].a3, b.pr[0].a3, c.pr[0].a3, d.pr[0].a3), t1, t2, x, y);
+    splitQuad(t1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
+    splitQuad(t2, a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
     quadOut(y, ab, cd);
 }
 #endif
@@ -494,9 +496,7 @@ void THPFilter::init(float sampleRate) {
 }
 
 void THPFilter::reset() {
-    std::memset(s1, 0, sizeof s1);
-    std::memset(s2, 0, sizeof s2);
-    std::memset(c, 0, sizeof c);
+    for (Pair& q : pr) q.s1 = q.s2 = q.c = splat(0.0f);
     lastX = -1.0f;
     lastQ = -1.0f;
     memo.quiet = false;
@@ -560,7 +560,7 @@ void THPFilter::process(float freq, float mod, float resonance, int copies,
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
     for (int p = 0; p < pairCount; ++p)
-        highPassKernel(a1, a2, a3, k, lowCut, s1[p], s2[p], c[p], x[p], y[p]);
+        highPassKernel(a1, a2, a3, k, lowCut, pr[p].s1, pr[p].s2, pr[p].c, x[p], y[p]);
     scatterPairs(y, n, out);
 }
 
@@ -568,13 +568,13 @@ void THPFilter::runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]) {
     Lanes4 x[2];
     scaleIn(lanes, x);
     Lanes4(&y)[2] = lanes;
-    Lanes4 t1 = mergeNotes(a.s1[0], b.s1[0]), t2 = mergeNotes(a.s2[0], b.s2[0]);
-    Lanes4 cut = mergeNotes(a.c[0], b.c[0]);
+    Lanes4 t1 = mergeNotes(a.pr[0].s1, b.pr[0].s1), t2 = mergeNotes(a.pr[0].s2, b.pr[0].s2);
+    Lanes4 cut = mergeNotes(a.pr[0].c, b.pr[0].c);
     highPassKernel(mergeNotes(a.a1, b.a1), mergeNotes(a.a2, b.a2), mergeNotes(a.a3, b.a3),
                    mergeNotes(a.k, b.k), mergeNotes(a.lowCut, b.lowCut), t1, t2, cut, x, y);
-    splitNotes(t1, a.s1[0], b.s1[0]);
-    splitNotes(t2, a.s2[0], b.s2[0]);
-    splitNotes(cut, a.c[0], b.c[0]);
+    splitNotes(t1, a.pr[0].s1, b.pr[0].s1);
+    splitNotes(t2, a.pr[0].s2, b.pr[0].s2);
+    splitNotes(cut, a.pr[0].c, b.pr[0].c);
 }
 
 #if TAV_WIDE_LANES
@@ -586,15 +586,15 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
                                                                 Lanes4 (&cd)[2]) {
     Lanes8 x[2], y[2];
     quadIn(ab, cd, x);
-    Lanes8 t1 = mergeQuad(a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
-    Lanes8 t2 = mergeQuad(a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
-    Lanes8 cut = mergeQuad(a.c[0], b.c[0], c.c[0], d.c[0]);
+    Lanes8 t1 = mergeQuad(a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
+    Lanes8 t2 = mergeQuad(a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
+    Lanes8 cut = mergeQuad(a.pr[0].c, b.pr[0].c, c.pr[0].c, d.pr[0].c);
     highPassKernel(mergeQuad(a.a1, b.a1, c.a1, d.a1), mergeQuad(a.a2, b.a2, c.a2, d.a2),
                    mergeQuad(a.a3, b.a3, c.a3, d.a3), mergeQuad(a.k, b.k, c.k, d.k),
                    mergeQuad(a.lowCut, b.lowCut, c.lowCut, d.lowCut), t1, t2, cut, x, y);
-    splitQuad(t1, a.s1[0], b.s1[0], c.s1[0], d.s1[0]);
-    splitQuad(t2, a.s2[0], b.s2[0], c.s2[0], d.s2[0]);
-    splitQuad(cut, a.c[0], b.c[0], c.c[0], d.c[0]);
+    splitQuad(t1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
+    splitQuad(t2, a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
+    splitQuad(cut, a.pr[0].c, b.pr[0].c, c.pr[0].c, d.pr[0].c);
     quadOut(y, ab, cd);
 }
 #endif

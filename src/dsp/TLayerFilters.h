@@ -49,10 +49,10 @@ public:
 
     float getRate() const { return rate; }
     float getLaneCutoff(int lane) const {
-        return (lane >= 0 && lane < kFilterLanes) ? fUsed[lane >> 2][lane & 3] : 0.0f;
+        return (lane >= 0 && lane < kFilterLanes) ? pr[lane >> 2].fUsed[lane & 3] : 0.0f;
     }
-    const float* stateBegin() const { return reinterpret_cast<const float*>(band); }
-    const float* stateEnd() const { return reinterpret_cast<const float*>(low + kFilterMaxPairs); }
+    const float* stateBegin() const { return reinterpret_cast<const float*>(pr); }
+    const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
 
 private:
     void update(int n, int pairCount, stereoStruct cutoff, float mod, float sep, float resonance);
@@ -77,13 +77,9 @@ private:
     int lastPairs = 0;
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     filtermath::UpdateMemo<5> memo;     // cutoff (2), mod, separation, resonance
-    // per pair: normalised cutoffs of the last call (NaN: none yet) and the key factor and
-    // separation they were mapped with; target cutoffs in Hz and the ones in use
-    Lanes4 lastV[kFilterMaxPairs] = {};
+    // the key factor and separation the pairs' cutoffs were mapped with
     float lastKey = 1.0f;
     float lastSep = 1.0f;
-    Lanes4 fTarget[kFilterMaxPairs] = {};
-    Lanes4 fUsed[kFilterMaxPairs] = {};
     // 20 keyFactor / sep and 20 keyFactor sep as left, right, left, right, and the bits of
     // the key factor and separation they were computed from
     Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
@@ -91,11 +87,18 @@ private:
     uint32_t gainSepBits = 0x3f800000u;
     // per pair: the FilterSine entries F was read from (-1: none)
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
-    // per pair, four lanes: FilterSine coefficient, damping, band and low states
-    Lanes4 F[kFilterMaxPairs] = {};
-    Lanes4 D[kFilterMaxPairs] = {};
-    Lanes4 band[kFilterMaxPairs] = {};
-    Lanes4 low[kFilterMaxPairs] = {};
+    // Per pair, four lanes each, side by side: what a one-note voice reads every sample
+    // then fills two cache lines rather than one line of each of seven arrays.
+    struct alignas(64) Pair {
+        Lanes4 F = {};      // FilterSine coefficient
+        Lanes4 D = {};      // damping
+        Lanes4 band = {};   // states
+        Lanes4 low = {};
+        Lanes4 lastV = {};  // normalised cutoffs of the last call (NaN: none yet)
+        Lanes4 fTarget = {};  // target cutoffs in Hz and the ones in use
+        Lanes4 fUsed = {};
+    };
+    Pair pr[kFilterMaxPairs];
 };
 
 class TLPFilter {
@@ -126,10 +129,10 @@ public:
 
     float getRate() const { return rate; }
     float getCopyCutoff(int copy) const {
-        return (copy >= 0 && copy < kFilterMaxCopies) ? fUsed[copy >> 1][(copy & 1) * 2] : 0.0f;
+        return (copy >= 0 && copy < kFilterMaxCopies) ? pr[copy >> 1].fUsed[(copy & 1) * 2] : 0.0f;
     }
-    const float* stateBegin() const { return reinterpret_cast<const float*>(s1); }
-    const float* stateEnd() const { return reinterpret_cast<const float*>(s2 + kFilterMaxPairs); }
+    const float* stateBegin() const { return reinterpret_cast<const float*>(pr); }
+    const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
 
 private:
     void update(int n, int pairCount, float cutoff, float mod, float resonance);
@@ -154,23 +157,29 @@ private:
     int lastPairs = 0;
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     filtermath::UpdateMemo<3> memo;     // cutoff, mod, resonance
-    Lanes4 lastV[kFilterMaxPairs] = {};
     float lastKey = 1.0f;
-    Lanes4 fTarget[kFilterMaxPairs] = {};
-    Lanes4 fUsed[kFilterMaxPairs] = {};
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
-    // per pair, four lanes: the zero-delay coefficients (zeroDelayCoefficients) and the two
-    // integrator states
-    Lanes4 a1[kFilterMaxPairs] = {};
-    Lanes4 a2[kFilterMaxPairs] = {};
-    Lanes4 a3[kFilterMaxPairs] = {};
-    Lanes4 s1[kFilterMaxPairs] = {};
-    Lanes4 s2[kFilterMaxPairs] = {};
+    // Per pair, four lanes each, side by side (a one-note voice reads two cache lines):
+    // the zero-delay coefficients (zeroDelayCoefficients), the two integrator states, the
+    // normalised cutoffs of the last call and the target and used cutoffs.
+    struct alignas(64) Pair {
+        Lanes4 a1 = {};
+        Lanes4 a2 = {};
+        Lanes4 a3 = {};
+        Lanes4 s1 = {};
+        Lanes4 s2 = {};
+        Lanes4 lastV = {};
+        Lanes4 fTarget = {};
+        Lanes4 fUsed = {};
+    };
+    Pair pr[kFilterMaxPairs];
 };
 
-class THPFilter {
+// Cache-line aligned, like the other two (their pair records are): what a one-note voice
+// reads every sample then takes three lines.
+class alignas(64) THPFilter {
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.
     void init(float sampleRate);
@@ -190,8 +199,8 @@ public:
 
     float getRate() const { return rate; }
     float getCutoff() const { return fUsed; }
-    const float* stateBegin() const { return reinterpret_cast<const float*>(s1); }
-    const float* stateEnd() const { return reinterpret_cast<const float*>(c + kFilterMaxPairs); }
+    const float* stateBegin() const { return reinterpret_cast<const float*>(pr); }
+    const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
 
 private:
     void update(float freq, float mod, float resonance);
@@ -215,7 +224,10 @@ private:
     Lanes4 a3 = {};
     Lanes4 k = {};
     Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
-    Lanes4 s1[kFilterMaxPairs] = {};
-    Lanes4 s2[kFilterMaxPairs] = {};
-    Lanes4 c[kFilterMaxPairs] = {};
+    struct Pair {
+        Lanes4 s1 = {};
+        Lanes4 s2 = {};
+        Lanes4 c = {};
+    };
+    Pair pr[kFilterMaxPairs];
 };
