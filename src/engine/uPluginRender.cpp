@@ -204,14 +204,17 @@ bool APlugin::beginSample(VstInt32 i, const float* inL, const float* inR, bool r
     return presetApplying || presetPending;
 }
 
-void APlugin::finishSample(VstInt32 i, float* outL, float* outR) {
+void APlugin::writeOutputSample(VstInt32 i, float* outL, float* outR) {
     float left = outSample.left;
     float right = outSample.right;
     runOutputStage(left, right);
     modSrcGlobal[129] = (left + right) * 4.0f;
     if (outL) outL[i] = left;
     if (outR) outR[i] = right;
+}
 
+void APlugin::finishSample(VstInt32 i, float* outL, float* outR) {
+    writeOutputSample(i, outL, outR);
     forceControlUpdate = 0;
     ++sampleCounter;
     ++blockCounter;

@@ -101,12 +101,7 @@ void APlugin::finishSampleAwake(int32_t i, float* outL, float* outR) {
     outSample.left = 0.0f;
     outSample.right = 0.0f;
     renderEngineSound();
-    float left = outSample.left;
-    float right = outSample.right;
-    runOutputStage(left, right);
-    modSrcGlobal[129] = (left + right) * 4.0f;
-    if (outL) outL[i] = left;
-    if (outR) outR[i] = right;
+    writeOutputSample(i, outL, outR);
 }
 
 int32_t APlugin::runAsleep(int32_t from, int32_t count, const float* inL, const float* inR,

@@ -1485,6 +1485,8 @@ public:
     // editor refresh and the program hand-over at their boundaries. True when the sample is
     // silent (a program pending or being applied).
     bool beginSample(VstInt32 i, const float* inL, const float* inR, bool roomy, int& stagesRun);
+    // The output stage of the sample just rendered, into the host buffers.
+    void writeOutputSample(VstInt32 i, float* outL, float* outR);
     // The output stage of the engine's sample, the host's buffers, the counters.
     void finishSample(VstInt32 i, float* outL, float* outR);
     bool effectsCanFollow();
