@@ -421,6 +421,9 @@ TEST_F(WindowEditor, TheSharedObjectCopiedAloneOpensItsEditorWithTheSamePage) {
         ASSERT_TRUE(other.start({TAV_HOST_PATH, "editor", plugins[k], "--control", "--no-audio"}, -1,
                                 scratch + "/host-" + std::to_string(k) + ".txt"));
         ASSERT_EQ(other.line(), "READY");
+        // Past the editor's slower refresh steps (modulation rings every 200 ms), so both
+        // pages show settled state rather than wherever the first steps had got to.
+        ASSERT_EQ(other.ask("idle 25"), "OK");
         ASSERT_EQ(other.ask("sync"), "OK");
         EXPECT_NE(field(other.ask("window"), "child"), "0");
         const std::string shot = scratch + "/page-" + std::to_string(k) + ".png";
