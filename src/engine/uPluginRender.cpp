@@ -88,9 +88,7 @@ bool APlugin::onHostAudioThread() const {
 }
 
 bool APlugin::readsEngineView() const {
-    if (tlsRenderingPlugin == this) return false;
-    return __atomic_load_n(const_cast<uint8_t*>(&engineRunning), __ATOMIC_ACQUIRE) != 0 &&
-           audioThreadMark.load(std::memory_order_relaxed) != &tlsThreadMark;
+    return __atomic_load_n(const_cast<uint8_t*>(&engineRunning), __ATOMIC_ACQUIRE) != 0 && !onHostAudioThread();
 }
 
 void APlugin::installDeprecatedProcess() { cEffect.process = processDeprecatedEntry; }

@@ -14,6 +14,8 @@
 #include "dsp/TFilter.h"
 #include "dsp/TLayerFilters.h"
 #include "dsp/TParaEQ.h"
+#include "plugin/ParamType.h"
+#include "plugin/SharedValue.h"
 #include "plugin/TEditorLink.h"
 #include "vst/AudioEffectX.h"
 
@@ -32,62 +34,6 @@ constexpr int kModDestSlots = 512;
 constexpr int kPresetTriggerTag = 1022;
 constexpr int kRibbonValueTag = 126;
 constexpr uint32_t kSlowTaskMask = 4095;
-
-// How a parameter's value is shown.
-enum ParamType : int32_t {
-    kTypeByTag = 0,
-    kTypeOnOff = 1,
-    kTypePercent = 2,
-    kTypePolar = 3,
-    kTypeDB60 = 4,
-    kTypeMidi127 = 5,
-    kTypeVelSplit = 6,
-    kTypeDB80 = 7,
-    kTypePan = 8,
-    kTypeMix = 9,
-    kTypeSemi48 = 10,
-    kTypeCents = 11,
-    kTypeFilterFreq = 12,
-    kTypeEnvTime = 13,
-    kTypeLFOSpeed = 14,
-    kTypeModSource = 15,
-    kTypeModDest = 16,
-    kTypeModAmount = 17,
-    kTypeSemi36 = 18,
-    kTypeArpChord = 19,
-    kTypeArpRatchet = 20,
-    kTypeIntPercent = 21,
-    kTypeInternal = 22,
-};
-
-// A value shared between threads, loaded and stored whole (no reader sees half a write).
-inline float loadValue(const float& f) {
-    float v;
-    __atomic_load(&f, &v, __ATOMIC_RELAXED);
-    return v;
-}
-inline void storeValue(float& f, float v) { __atomic_store(&f, &v, __ATOMIC_RELAXED); }
-
-// A value that other threads write while the engine reads it (a parameter's live value): every
-// read and every write is one relaxed atomic access, which is a plain move on x86, so the
-// engine reads it as it would read a float and computes exactly what it did.
-class SharedFloat {
-public:
-    SharedFloat() = default;
-    SharedFloat(const SharedFloat& other) : v_(other) {}
-    operator float() const { return loadValue(v_); }
-    SharedFloat& operator=(float v) {
-        storeValue(v_, v);
-        return *this;
-    }
-    SharedFloat& operator=(const SharedFloat& other) { return *this = static_cast<float>(other); }
-
-private:
-    float v_ = 0.0f;
-};
-static_assert(sizeof(SharedFloat) == sizeof(float), "a shared value is stored as a float");
-inline float loadValue(const SharedFloat& f) { return f; }
-inline void storeValue(SharedFloat& f, float v) { f = v; }
 
 // The one program, and byte for byte the state chunk: 1024 native floats then a name.
 struct TProgramRecord {
