@@ -262,12 +262,7 @@ float TDelay::doFeedFilter(int c, float x) {
 
 // --- processing -----------------------------------------------------------------------
 
-void TDelay::process(stereoStruct in, stereoStruct& out) {
-    out.left = 0.0f;
-    out.right = 0.0f;
-    if (busy.load(std::memory_order_acquire)) return;
-    if (history[0].empty() || history[1].empty()) return;
-
+__attribute__((always_inline)) inline void TDelay::step(stereoStruct in, stereoStruct& out) {
     float y[2] = {0.0f, 0.0f};
     bool filling[2] = {false, false};
     for (int c = 0; c < 2; ++c) {
@@ -301,4 +296,22 @@ void TDelay::process(stereoStruct in, stereoStruct& out) {
     }
     out.left = y[0];
     out.right = y[1];
+}
+
+void TDelay::process(stereoStruct in, stereoStruct& out) {
+    out.left = 0.0f;
+    out.right = 0.0f;
+    if (busy.load(std::memory_order_acquire)) return;
+    if (history[0].empty() || history[1].empty()) return;
+    step(in, out);
+}
+
+void TDelay::processRun(int n, const stereoStruct* in, const float* lenL, const float* lenR,
+                        stereoStruct* out) {
+    const bool silent = busy.load(std::memory_order_acquire) || history[0].empty() || history[1].empty();
+    for (int j = 0; j < n; ++j) {
+        setDelayLenDirect(lenL[j], lenR[j]);
+        out[j] = stereoStruct{0.0f, 0.0f};
+        if (!silent) step(in[j], out[j]);
+    }
 }

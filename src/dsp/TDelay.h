@@ -66,6 +66,9 @@ public:
 
     // One sample.
     void process(stereoStruct in, stereoStruct& out);
+    // n samples, each with its lengths in samples set first (setDelayLenDirect).
+    void processRun(int n, const stereoStruct* in, const float* lenL, const float* lenR,
+                    stereoStruct* out);
 
     static float sign(float x) { return x > 1e-15f ? 1.0f : (x < 0.0f ? -1.0f : 0.0f); }
     static float clamp(float x, float lo, float hi) { return x < lo ? lo : (x > hi ? hi : x); }
@@ -118,6 +121,8 @@ private:
         int count = 0;
     };
 
+    // process() once it is known to run: the history is there and not being rebuilt.
+    void step(stereoStruct in, stereoStruct& out);
     float lengthFromValue(float v) const;
     float doFeedFilter(int channel, float x);
     void computeIncrement(int channel);

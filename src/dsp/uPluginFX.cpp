@@ -324,3 +324,144 @@ void APlugin::applyPendingReverbControls() {
     sleepReverbPending = 0;
     applyReverbControls(sleepReverbInputs);
 }
+
+// --- over a run of samples -------------------------------------------------------------------
+//
+// The chain of a run of samples whose layer outputs are in subLayerOut, when the render loop
+// runs it after their voices (effectsCanFollow): no route moves what the chain reads within
+// the run and no route reads what it writes. Each stage runs over the whole run before the
+// next one, with its settings taken once; every value takes the operations of the per-sample
+// path in the same order, and the stages' states end the run as they would have.
+
+namespace {
+
+// std::fmax of two values without the library call; the same result for every input,
+// NaN included (the peaks compared here are never -0).
+inline float peakOf(float a, float b) {
+    if (a != a) return b;
+    if (b != b) return a;
+    return a < b ? b : a;
+}
+
+}  // namespace
+
+void APlugin::mixEffectsRun(int n, stereoStruct* out) {
+    clearFXOutSources();
+    stereoStruct bus[kSubBlock];
+    doDistortRun(n, bus);
+    float peak = fxQuietPeak;
+    for (int j = 0; j < n; ++j) peak = peakOf(peak, peakOf(std::fabs(bus[j].left), std::fabs(bus[j].right)));
+    if (!bypassAllFX) {
+        doFXRun(n, bus, peak);
+        fxBusIn = bus[n - 1];
+    } else {
+        for (int layer = 0; layer < kNumLayers; ++layer) {
+            const int dest = (int)layerDest[layer];
+            if (dest < kLayerDestModFX || dest > kLayerDestReverb) continue;
+            for (int j = 0; j < n; ++j) {
+                const stereoOverStruct& o = subLayerOut[j][layer];
+                bus[j].left += 0.5f * (o.sub[0].left + o.sub[1].left);
+                bus[j].right += 0.5f * (o.sub[0].right + o.sub[1].right);
+            }
+        }
+    }
+    fxQuietPeak = peak;
+    fxBusOut = bus[n - 1];
+    for (int j = 0; j < n; ++j) {
+        float left = 0.0f, right = 0.0f;
+        left += bus[j].left + kDenormal;
+        right += bus[j].right + kDenormal;
+        out[j] = stereoStruct{left, right};
+    }
+    for (int layer = 0; layer < kNumLayers; ++layer) {
+        if (layerDest[layer] != kLayerDestOutput) continue;
+        for (int j = 0; j < n; ++j) {
+            const stereoOverStruct& o = subLayerOut[j][layer];
+            out[j].left += 0.5f * (o.sub[0].left + o.sub[1].left);
+            out[j].right += 0.5f * (o.sub[0].right + o.sub[1].right);
+        }
+    }
+}
+
+void APlugin::doFXRun(int n, stereoStruct* bus, float& peak) {
+    const uint8_t on[3] = {modFXOn, delayOn, reverbOn};
+    float* mixSmooth[3] = {&modFXMixSmooth, &delayMixSmooth, &reverbControl.mixSmooth};
+    const float* d = modDestGlobal;
+    for (int k = 0; k < 3; ++k) {
+        const int s = fxPathStage[k];
+        for (int i = 0; i < fxEntryCount[k]; ++i) {
+            const int layer = fxEntryLayers[k][i];
+            for (int j = 0; j < n; ++j) {
+                const stereoOverStruct& o = subLayerOut[j][layer];
+                bus[j].left += 0.5f * (o.sub[0].left + o.sub[1].left);
+                bus[j].right += 0.5f * (o.sub[0].right + o.sub[1].right);
+            }
+        }
+        if (!on[s]) continue;
+
+        stereoStruct wet[kSubBlock];
+        if (s == 0)
+            runModFXRun(n, bus, wet);
+        else if (s == 1)
+            runDelayRun(n, bus, wet);
+        else
+            runReverbRun(n, bus, wet);
+        for (int j = 0; j < n; ++j) peak = peakOf(peak, peakOf(std::fabs(wet[j].left), std::fabs(wet[j].right)));
+
+        const StageInfo& info = kStages[s];
+        const float take = paramValue[info.mixParam];
+        const float mixDest = d[info.mixDest];
+        const float pan = clamp01(d[info.panDest] * 0.5f + 0.5f);
+        const float panL = min1(2.0f - 2.0f * pan);
+        const float panR = min1(2.0f * pan);
+        float m0 = *mixSmooth[s];
+        for (int j = 0; j < n; ++j) {
+            m0 = m0 * kMixKeep + take * kMixTake + kDenormal;
+            const float m = clamp01(m0 + mixDest);
+            const float wetGain = clamp01(2.0f * m);
+            const float dryGain = clamp01(2.0f - 2.0f * m);
+            bus[j].left = wet[j].left * panL * wetGain + bus[j].left * dryGain;
+            bus[j].right = wet[j].right * panR * wetGain + bus[j].right * dryGain;
+        }
+        *mixSmooth[s] = m0;
+        // Nothing reads an effect output within a run: the last sample's value is the one left.
+        if (fxOutSrcUsed[s + 1]) setModSrc(info.outSource, (bus[n - 1].left + bus[n - 1].right) * 4.0f);
+    }
+}
+
+// The delay's settings are set anew from the same inputs at every fourth sample of the run:
+// the first time sets what the others would set again.
+void APlugin::runDelayRun(int n, const stereoStruct* in, stereoStruct* wet) {
+    const uint32_t c0 = blockCounter;
+    bool updated = false;
+    for (int j = 0; j < n; ++j) {
+        if (!updated && ((c0 + (uint32_t)j) & 3) == 0) {
+            updateDelayControls();
+            updated = true;
+        }
+        stereoStruct out;
+        fxDelay.process(in[j], out);
+        wet[j].left = out.left * 0.9f;
+        wet[j].right = out.right * 0.9f;
+    }
+}
+
+void APlugin::runReverbRun(int n, const stereoStruct* in, stereoStruct* wet) {
+    TReverbControl& rc = reverbControl;
+    constexpr int32_t kLineMask = kPreDelaySize - 1;
+    const uint32_t c0 = blockCounter;
+    float* lineL = preDelayLine[0];
+    float* lineR = preDelayLine[1];
+    for (int j = 0; j < n; ++j) {
+        const uint32_t c = c0 + (uint32_t)j;
+        if ((c & 15) == 0) updateReverbControls();
+        const float pL = lineL[(c - (uint32_t)rc.preDelayL) & kLineMask];
+        const float pR = lineR[(c - (uint32_t)rc.preDelayR) & kLineMask];
+        lineL[c & kLineMask] = in[j].left - rc.preFeed * pL;
+        lineR[c & kLineMask] = in[j].right - rc.preFeed * pR;
+        float o1, o2, o3, o4;
+        fxReverb.process(pL, pR, o1, o2, o3, o4);
+        wet[j].left = (o1 + o3) * 0.707f * 0.9f + kDenormal;
+        wet[j].right = (o2 + o4) * 0.707f * 0.9f + kDenormal;
+    }
+}

@@ -482,3 +482,69 @@ void APlugin::doDistort() {
     fxBusIn.right = (out.sub[0].right + out.sub[1].right) * 0.5f + kDenormal;
     fxBusOut = fxBusIn;
 }
+
+// doDistort over a run of samples (see mixEffectsRun): each sample's bus value into bus[].
+// With the model off (or bypassed) only the boosts and the DC blocker run, their gains taken
+// once; a model keeps its sample-by-sample step.
+void APlugin::doDistortRun(int n, stereoStruct* bus) {
+    if (distortOn && !bypassAllFX) {
+        for (int j = 0; j < n; ++j) {
+            std::memcpy(layerOut, subLayerOut[j], sizeof(layerOut));
+            doDistort();
+            bus[j] = fxBusIn;
+        }
+        return;
+    }
+    int layers[kNumLayers];
+    int count = 0;
+    for (int layer = 0; layer < kNumLayers; ++layer)
+        if (layerDest[layer] == kLayerDestDistortion) layers[count++] = layer;
+    const float* d = modDestGlobal;
+    const float P = distortPreBoost.get(d[317], boostGain);
+    const float Q = distortPostBoost.get(d[318], boostGain);
+    const float coef = distortDCCoef;
+    float s0 = distortDCState[0];
+    float s1 = distortDCState[1];
+    for (int j = 0; j < n; ++j) {
+        stereoOverStruct x{{{kDenormal, kDenormal}, {kDenormal, kDenormal}}};
+        for (int i = 0; i < count; ++i) {
+            const stereoOverStruct& o = subLayerOut[j][layers[i]];
+            for (int k = 0; k < 2; ++k) {
+                x.sub[k].left += o.sub[k].left;
+                x.sub[k].right += o.sub[k].right;
+            }
+        }
+        stereoStruct out[2];
+        for (int k = 0; k < 2; ++k) {
+            float wl = Q * (P * x.sub[k].left);
+            float wr = Q * (P * x.sub[k].right);
+            s0 = s0 + (wl - s0) * coef + kDenormal;
+            wl -= s0;
+            s1 = s1 + (wr - s1) * coef + kDenormal;
+            wr -= s1;
+            out[k] = stereoStruct{wl, wr};
+        }
+        bus[j].left = (out[0].left + out[1].left) * 0.5f + kDenormal;
+        bus[j].right = (out[0].right + out[1].right) * 0.5f + kDenormal;
+    }
+    distortDCState[0] = s0;
+    distortDCState[1] = s1;
+    fxBusIn = fxBusOut = bus[n - 1];
+}
+
+// doLimiter on each of n samples in turn.
+void APlugin::doLimiterRun(int n, stereoStruct* x) {
+    float level = limiterLevel;
+    for (int j = 0; j < n; ++j) {
+        const float a = std::fabs(x[j].left), b = std::fabs(x[j].right);
+        // std::fmax(a, b) without the library call (the same value, NaN included).
+        const float peak = a != a ? b : (b != b ? a : (a < b ? b : a));
+        level = kMixKeep * level + kMixTake * peak + kDenormal;
+        if (!(level < 1e30f)) level = 1e30f;
+        if (level >= 1.2f) {
+            x[j].left = x[j].left / level * 1.2f + kDenormal;
+            x[j].right = x[j].right / level * 1.2f + kDenormal;
+        }
+    }
+    limiterLevel = level;
+}

@@ -587,3 +587,139 @@ void APlugin::advanceModFXAsleep() {
             break;
     }
 }
+
+// --- over a run of samples -------------------------------------------------------------------
+
+// stepModFXLFO over n samples with its settings taken once: the same steps in the same order
+// on the LFO's state, the outputs of each sample into lfoL[], lfoR[].
+void APlugin::stepModFXLFORun(int type, float rate, int n, float* lfoL, float* lfoR) {
+    const float* d = modDestGlobal;
+    const SharedFloat* p = paramValue;
+    TModFXLFO& lfo = modFXLFO;
+    const bool shaped = type >= kTremolo && type <= kAutoPan;
+
+    const float o = d[344] + 10.0f;
+    const float sym = clamp01((shaped ? p[111] : 0.5f) + d[345]) * 0.998f + 0.001f;
+    const float offsetR = d[343];
+    const int wave = steppedIndex(clamp01((shaped ? p[109] : 0.0f) + d[340]), 8.99f, 9);
+    const float* table = wave < 8 ? lfoWave[wave] : nullptr;
+    const float r = rate * getModFXSpeedFactor();
+    const float spread = clamp01(d[342]) * 3.0f + 1.0f;
+    const float b = clampf(d[346], -1.0f, 1.0f);
+    const float bNeg = 1.0f - b;
+    const float bPos = 1.0f - std::fabs(b);
+    const bool bits = d[347] > 0.001f;
+    const float levels = bits ? std::exp2(17.0f - 17.0f * std::fmin(d[347], 1.0f)) : 0.0f;
+    const float holdStep = d[348] <= 0.0f ? 1.0f : std::exp2(-16.0f * clamp01(d[348]));
+    const float s = clamp01((shaped ? p[112] : 0.0f) + d[350]);
+    const bool smooth = !(s <= 0.001f);
+    const float c = smooth ? std::exp2(-13.0f * s) : 0.0f;
+
+    for (int j = 0; j < n; ++j) {
+        const float qL = warp(fractionOf(lfo.phase[0] + o), sym);
+        const float qR = warp(fractionOf(o + lfo.phase[1] + offsetR), sym);
+        float v[2];
+        if (table) {
+            v[0] = table[waveIndex(qL)];
+            v[1] = table[waveIndex(qR)];
+        } else {
+            v[0] = v[1] = 2.0f * lfo.random - 1.0f;
+        }
+
+        lfo.phase[0] += lfo.hum[0] * r;
+        lfo.phase[1] += spread * r * lfo.hum[1];
+        if (lfo.phase[0] >= 1.0f || lfo.phase[0] < 0.0f) {
+            lfo.phase[0] = fractionOf(lfo.phase[0]);
+            if (!(lfo.phase[0] < 1.0f)) lfo.phase[0] = 0.0f;
+            const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
+            lfo.hum[0] = lfo.hum[1] = std::exp2(u * d[349]);
+            lfo.random = (RandSeed.next() + 1.0f) * 0.5f;
+        }
+        lfo.phase[1] = fractionOf(lfo.phase[1]);
+        if (!(lfo.phase[1] < 1.0f)) lfo.phase[1] = 0.0f;
+
+        for (float& x : v) {
+            if (b > 0.0f && x < 0.0f) x *= bNeg;
+            if (b < 0.0f && x > 0.0f) x *= bPos;
+        }
+        if (bits)
+            for (float& x : v)
+                x = clampf(std::floor((x + 1.0f) * (levels + 0.999f)) / levels - 1.0f, -1.0f, 1.0f);
+
+        lfo.holdCounter += holdStep;
+        if (lfo.holdCounter >= 1.0f) {
+            lfo.held[0] = v[0];
+            lfo.held[1] = v[1];
+            lfo.holdCounter = fractionOf(lfo.holdCounter);
+        }
+
+        if (!smooth) {
+            lfo.out[0] = lfo.held[0];
+            lfo.out[1] = lfo.held[1];
+        } else {
+            lfo.out[0] = (1.0f - c) * lfo.out[0] + c * lfo.held[0];
+            lfo.out[1] = (1.0f - c) * lfo.out[1] + c * lfo.held[1];
+        }
+        lfoL[j] = lfo.out[0];
+        lfoR[j] = lfo.out[1];
+    }
+}
+
+// runModFXStage over a run (see mixEffectsRun). The Chorus and the Flanger run each step over
+// the whole run: the LFO, the delay lengths it sets, the delay line, the limiter; the other
+// types keep their sample-by-sample step.
+void APlugin::runModFXRun(int n, const stereoStruct* in, stereoStruct* wet) {
+    const int type = modFXMode;
+    if (type != kChorus && type != kFlanger) {
+        const uint32_t c0 = blockCounter;
+        for (int j = 0; j < n; ++j) {
+            blockCounter = c0 + (uint32_t)j;
+            runModFXStage(in[j], wet[j]);
+        }
+        blockCounter = c0;
+        return;
+    }
+    const float* d = modDestGlobal;
+    const SharedFloat* p = paramValue;
+    const float rate = getModFXRate(type);
+    float lfoL[kSubBlock], lfoR[kSubBlock];
+    stepModFXLFORun(type, rate, n, lfoL, lfoR);
+
+    const float length = clamp01(p[109] + d[351]);
+    const float width = clamp01(p[110] + d[352]);
+    const float D = length * 0.05f * curSampleRate + 1.0f;
+    const float wd = 0.99f * width;
+    const float W = modFXWidenFactor.get(clamp01(p[111] + d[353]),
+                                         [](float x) { return 4.0f * std::exp2(8.0f * x) + 1.0f; });
+    float lenL[kSubBlock], lenR[kSubBlock];
+    for (int j = 0; j < n; ++j) {
+        const float lfoUL = lfoL[j] * 0.5f + 0.5f;
+        const float lfoUR = lfoR[j] * 0.5f + 0.5f;
+        lenL[j] = (wd * lfoUL + 1.0f - wd) * D;
+        lenR[j] = (wd * lfoUR + 1.0f - wd) * D + W;
+    }
+    // The feedback is set from the same inputs on every sample: once is the same.
+    modFXDelay.setFeed(type == kChorus ? 0.0f : -clampf(p[112] + d[354], -1.0f, 1.0f));
+    modFXDelay.processRun(n, in, lenL, lenR, wet);
+    if (type == kFlanger) doLimiterRun(n, wet);
+
+    const float lowCut = type == kChorus ? clamp01(p[112] - d[364]) : clamp01(1.0f - d[364]);
+    const float highCut = clamp01(d[365]);
+    if (lowCut < 0.99f || highCut > 0.01f) {
+        for (int j = 0; j < n; ++j) {
+            stereoOverStruct s{{wet[j], wet[j]}};
+            if (lowCut < 0.99f) {
+                stereoOverStruct o;
+                modFXFilter[1].process(lowCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
+                s = o;
+            }
+            if (highCut > 0.01f) {
+                stereoOverStruct o;
+                modFXFilter[2].process(highCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
+                s = o;
+            }
+            wet[j].left = 0.5f * (s.sub[0].left + s.sub[1].left);
+            wet[j].right = 0.5f * (s.sub[0].right + s.sub[1].right);
+        }
+    }
+}

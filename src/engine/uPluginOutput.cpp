@@ -116,6 +116,76 @@ void APlugin::runOutputStage(float& left, float& right) {
     right = io[1];
 }
 
+// runOutputStage over n samples in turn, the settings and the brick filter's map taken once.
+void APlugin::runOutputStageRun(int n, stereoStruct* io) {
+    for (int j = 0; j < n; ++j) {
+        if (!std::isfinite(io[j].left)) io[j].left = 0.0f;
+        if (!std::isfinite(io[j].right)) io[j].right = 0.0f;
+    }
+
+    if (brickFilterOn) {
+        TBrickMap& map = brickMap;
+        if (!map.valid || map.g != brickG || map.k != brickK) buildBrickMap(map, brickG, brickK);
+        Lanes column[4];
+        std::memcpy(column, map.column, sizeof(column));
+        Lanes input;
+        std::memcpy(&input, map.input, sizeof(input));
+        const float out0 = map.out[0], out1 = map.out[1], out2 = map.out[2], out3 = map.out[3];
+        const float outInput = map.outInput;
+        for (int ch = 0; ch < 2; ++ch) {
+            Lanes st;
+            std::memcpy(&st, brickState[ch], sizeof(st));
+            for (int j = 0; j < n; ++j) {
+                float& x = ch == 0 ? io[j].left : io[j].right;
+                const float y = (out0 * st[0] + out1 * st[1]) + (out2 * st[2] + out3 * st[3]) + outInput * x;
+                st = (column[0] * st[0] + column[1] * st[1]) + (column[2] * st[2] + column[3] * st[3]) +
+                     input * x;
+                x = y + 1e-15f;
+            }
+            std::memcpy(brickState[ch], &st, sizeof(st));
+        }
+    }
+
+    const float gain = mainVolGain;
+    for (int j = 0; j < n; ++j) {
+        float* pair[2] = {&io[j].left, &io[j].right};
+        for (float* px : pair) {
+            float x = *px * gain;
+            if (!std::isfinite(x)) x = 0.0f;
+            *px = x > kClip ? kClip : (x < -kClip ? -kClip : x);
+        }
+    }
+
+    float w = 1.0f - modDestGlobal[11];
+    w = w < 0.0f ? 0.0f : (w > 1.0f ? 1.0f : w);
+    if (w < 1.0f) {
+        for (int j = 0; j < n; ++j) {
+            const float m = (1.0f - w) * (io[j].left + io[j].right) * 0.5f;
+            io[j].left = w * io[j].left + m;
+            io[j].right = w * io[j].right + m;
+        }
+    }
+}
+
+// The chain and the output stage of a run of samples whose voices have run (see
+// processReplacing): what renderEngineEffects and finishSample do sample by sample, with the
+// same results, outputs and counters at the end.
+void APlugin::finishRun(VstInt32 first, int n, float* outL, float* outR) {
+    stereoStruct io[kSubBlock];
+    mixEffectsRun(n, io);
+    std::memcpy(layerOut, subLayerOut[n - 1], sizeof(layerOut));
+    outSample = io[n - 1];
+    runOutputStageRun(n, io);
+    modSrcGlobal[129] = (io[n - 1].left + io[n - 1].right) * 4.0f;
+    for (int j = 0; j < n; ++j) {
+        if (outL) outL[first + j] = io[j].left;
+        if (outR) outR[first + j] = io[j].right;
+    }
+    forceControlUpdate = 0;
+    sampleCounter += (uint32_t)n;
+    blockCounter += (uint32_t)n;
+}
+
 void APlugin::captureScopes() {
     const uint32_t pos = sampleCounter & kScopeMask;
     SharedFloat* ring0 = scopeBuffer;

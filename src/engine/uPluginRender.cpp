@@ -138,7 +138,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         programFadeLeft = -1;
         // More samples' voices join this one's while nothing at their start (MIDI, a
         // program, a cadence step) can move what the chain reads; then the chain runs over
-        // them all, sample by sample, with each sample's layer outputs and counters.
+        // them all, with each sample's layer outputs and counters.
         VstInt32 end = i;
         VstInt32 limit = i + 1;
         bool deferred = false;
@@ -161,14 +161,13 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         } while (end < limit && !midiDueNow() && !presetPending && !presetApplying && !applyRetry);
         sampleCounter -= (uint32_t)(end - 1 - i);
         blockCounter -= (uint32_t)(end - 1 - i);
-        for (VstInt32 j = i; j < end; ++j) {
-            if (end > i + 1) {
-                std::memcpy(layerOut, subLayerOut[j - i], sizeof(layerOut));
-                outSample = stereoStruct{0.0f, 0.0f};
-                ++subBlockSamples;
-            }
+        if (end > i + 1) {
+            // The chain and the output stage over the run, stage by stage.
+            subBlockSamples += (uint64_t)(end - i);
+            finishRun(i, end - i, outL, outR);
+        } else {
             renderEngineEffects();
-            finishSample(j, outL, outR);
+            finishSample(i, outL, outR);
         }
         i = end;
     }

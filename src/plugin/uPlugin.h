@@ -366,6 +366,7 @@ public:
     // --- output stage and scope -------------------------------------------------------------
     void updateMasterFilter();
     void runOutputStage(float& left, float& right);
+    void runOutputStageRun(int n, stereoStruct* io);
     struct TBrickMap;
     static void buildBrickMap(TBrickMap& map, float g, float k);
     void captureScopes();
@@ -1096,6 +1097,17 @@ public:
     // The render loop's effect step: the distortion stage, the chain (or with Bypass All FX
     // the layers routed to it, dry), then the layers routed to "Output", into outSample.
     void mixEffectsToOutput();
+    // mixEffectsToOutput over a run of n samples the render loop runs after their voices:
+    // their layer outputs are in subLayerOut, blockCounter is the first one's; each sample's
+    // outSample into out[]. The pieces of the chain over such a run follow.
+    void mixEffectsRun(int n, stereoStruct* out);
+    void doDistortRun(int n, stereoStruct* bus);
+    void doFXRun(int n, stereoStruct* bus, float& peak);
+    void runModFXRun(int n, const stereoStruct* in, stereoStruct* wet);
+    void stepModFXLFORun(int type, float rate, int n, float* lfoL, float* lfoR);
+    void doLimiterRun(int n, stereoStruct* x);
+    void runDelayRun(int n, const stereoStruct* in, stereoStruct* wet);
+    void runReverbRun(int n, const stereoStruct* in, stereoStruct* wet);
     // The rate-derived effect constants; setSampleRate calls it before its reset.
     void setFXSampleRate();
     // The host transport started: the Mod FX LFO and the gate restart.
@@ -1435,6 +1447,9 @@ public:
     void writeOutputSample(VstInt32 i, float* outL, float* outR);
     // The output stage of the engine's sample, the host's buffers, the counters.
     void finishSample(VstInt32 i, float* outL, float* outR);
+    // The chain, the output stage and the counters of a run of n samples from `first` whose
+    // voices have run, their layer outputs in subLayerOut.
+    void finishRun(VstInt32 first, int n, float* outL, float* outR);
     bool effectsCanFollow();
     bool midiDueNow() const;
     bool distortDrawsRandom() const;
