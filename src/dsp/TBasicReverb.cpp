@@ -210,6 +210,27 @@ RevLanes TAllpass::process(RevLanes x) {
     return y - x;
 }
 
+void TAllpass::processRun(int n, RevLanes* x) {
+    int32_t p0 = pos[0], p1 = pos[1];
+    const int32_t len0 = length[0], len1 = length[1];
+    const float fb = feedback;
+    for (int j = 0; j < n; ++j) {
+        if (++p0 >= len0) p0 = 0;
+        if (++p1 >= len1) p1 = 0;
+        float* l = line[0][p0];
+        float* r = line[1][p1];
+        const RevLanes y = {l[0], l[1], r[0], r[1]};
+        const RevLanes w = fb * y + x[j] + 1e-8f;
+        l[0] = w[0];
+        l[1] = w[1];
+        r[0] = w[2];
+        r[1] = w[3];
+        x[j] = y - x[j];
+    }
+    pos[0] = p0;
+    pos[1] = p1;
+}
+
 // --- TBasicReverb ---------------------------------------------------------------------
 
 TBasicReverb::TBasicReverb() {
@@ -372,4 +393,38 @@ void TBasicReverb::process(float inL, float inR, float& o1, float& o2, float& o3
     o2 = x[2];
     o3 = x[1];
     o4 = x[3];
+}
+
+// The combs and the output band-pass sample by sample, then each all-pass stage over the
+// whole run: every stage's state moves on sample by sample as in process().
+void TBasicReverb::processRun(int n, const float* inL, const float* inR, RevLanes* out) {
+    int32_t pos = ringPos;
+    const int32_t w0 = widenOffset[0], w1 = widenOffset[1], w2 = widenOffset[2], w3 = widenOffset[3];
+    const float dampL = dampLane, roomL = roomLane;
+    const float fA = filterA, fB = filterB, fA1 = filterOneMinusA, fB1 = filterOneMinusB;
+    RevLanes low = lowState, high = highState;
+    float* ringL = ring[0];
+    float* ringR = ring[1];
+    for (int j = 0; j < n; ++j) {
+        pos = (pos + 1) & kRingMask;
+        ringL[pos] = inL[j];
+        ringR[pos] = inR[j];
+        const float tap1 = ringL[(pos + w0) & kRingMask];
+        const float tap2 = ringR[(pos + w1) & kRingMask];
+        const float tap3 = ringL[(pos + w2) & kRingMask];
+        const float tap4 = ringR[(pos + w3) & kRingMask];
+        const RevLanes evenIn = {inL[j], tap2, inL[j], tap4};
+        const RevLanes oddIn = {tap1, inR[j], tap3, inR[j]};
+        const RevLanes sums = comb_.update(evenIn, oddIn, dampL, roomL);
+        low = low * fA1 + sums * fA;
+        high = high * fB1 + low * fB;
+        const RevLanes band = low - high;
+        out[j] = RevLanes{band[0], band[2], band[1], band[3]};
+    }
+    ringPos = pos;
+    lowState = low;
+    highState = high;
+    for (int s = 0; s < kAllpassStages; ++s) allpass[s].processRun(n, out);
+    const float gain = outGain;
+    for (int j = 0; j < n; ++j) out[j] *= gain;
 }

@@ -90,6 +90,8 @@ public:
     void init(int leftLength, int rightLength);  // each clamped to 1..kMaxLength; clears
     void clear();
     RevLanes process(RevLanes x);
+    // process on x[0..n) in turn, each replaced by its output.
+    void processRun(int n, RevLanes* x);
     int getLength(int channel) const { return length[channel & 1]; }
 
 private:
@@ -129,6 +131,8 @@ public:
     void setFilter(float low, float high);
     // One sample; (o1, o2) is bank A (left, right), (o3, o4) bank B.
     void process(float inL, float inR, float& o1, float& o2, float& o3, float& o4);
+    // process over n samples: out[j] holds sample j's (o1, o3, o2, o4).
+    void processRun(int n, const float* inL, const float* inR, RevLanes* out);
 
     float getRate() const { return rate; }
     float getRoom() const { return room; }

@@ -446,22 +446,39 @@ void APlugin::runDelayRun(int n, const stereoStruct* in, stereoStruct* wet) {
     }
 }
 
+// The run is cut where the 16-sample update falls; each piece runs the pre-delay lines, then
+// the reverb.
 void APlugin::runReverbRun(int n, const stereoStruct* in, stereoStruct* wet) {
     TReverbControl& rc = reverbControl;
     constexpr int32_t kLineMask = kPreDelaySize - 1;
     const uint32_t c0 = blockCounter;
     float* lineL = preDelayLine[0];
     float* lineR = preDelayLine[1];
-    for (int j = 0; j < n; ++j) {
-        const uint32_t c = c0 + (uint32_t)j;
-        if ((c & 15) == 0) updateReverbControls();
-        const float pL = lineL[(c - (uint32_t)rc.preDelayL) & kLineMask];
-        const float pR = lineR[(c - (uint32_t)rc.preDelayR) & kLineMask];
-        lineL[c & kLineMask] = in[j].left - rc.preFeed * pL;
-        lineR[c & kLineMask] = in[j].right - rc.preFeed * pR;
-        float o1, o2, o3, o4;
-        fxReverb.process(pL, pR, o1, o2, o3, o4);
-        wet[j].left = (o1 + o3) * 0.707f * 0.9f + kDenormal;
-        wet[j].right = (o2 + o4) * 0.707f * 0.9f + kDenormal;
+    for (int from = 0; from < n;) {
+        const uint32_t start = c0 + (uint32_t)from;
+        if ((start & 15) == 0) updateReverbControls();
+        int to = from + 1;
+        while (to < n && ((c0 + (uint32_t)to) & 15) != 0) ++to;
+        const uint32_t preL = (uint32_t)rc.preDelayL, preR = (uint32_t)rc.preDelayR;
+        const float feed = rc.preFeed;
+        float pL[kSubBlock], pR[kSubBlock];
+        for (int j = from; j < to; ++j) {
+            const uint32_t c = c0 + (uint32_t)j;
+            const float l = lineL[(c - preL) & kLineMask];
+            const float r = lineR[(c - preR) & kLineMask];
+            lineL[c & kLineMask] = in[j].left - feed * l;
+            lineR[c & kLineMask] = in[j].right - feed * r;
+            pL[j - from] = l;
+            pR[j - from] = r;
+        }
+        RevLanes x[kSubBlock];
+        fxReverb.processRun(to - from, pL, pR, x);
+        // x holds (o1, o3, o2, o4) of process().
+        for (int j = from; j < to; ++j) {
+            const RevLanes& o = x[j - from];
+            wet[j].left = (o[0] + o[1]) * 0.707f * 0.9f + kDenormal;
+            wet[j].right = (o[2] + o[3]) * 0.707f * 0.9f + kDenormal;
+        }
+        from = to;
     }
 }
