@@ -97,6 +97,12 @@ Params sourcesPatch() {
     return p;
 }
 
+// The Chorus with its output low-cut beside the delay and the reverb, the distortion stage
+// off (its DC blocker alone).
+Params chorusPatch() {
+    return with(effectsPatch(), {{346, 0.0f}, {349, stepped(0, 10.99f)}, {112, 0.3f}});
+}
+
 struct Scenario {
     const char* name;
     Params params;
@@ -110,7 +116,8 @@ std::vector<Scenario> scenarios() {
             {"FilterSweep", sweepPatch(), true, false}, {"Matrix", matrixPatch(), false, false},
             {"Effects", effectsPatch(), false, false},  {"StartupChord", Params(), false, true},
             {"NoiseStrum", noiseStrumPatch(), false, false},
-            {"Sources", sourcesPatch(), false, false}};
+            {"Sources", sourcesPatch(), false, false},
+            {"Chorus", chorusPatch(), false, false}};
 }
 
 // Left and right of the kept frames, interleaved.
@@ -386,7 +393,7 @@ TEST_P(SubBlocks, GiveWhatThePerSamplePathGives) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks, ::testing::Values(0, 5, 6, 7, 8, 9),
+INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks, ::testing::Values(0, 5, 6, 7, 8, 9, 10),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(scenarios()[(size_t)info.param].name);
                          });

@@ -337,11 +337,7 @@ namespace {
 
 // std::fmax of two values without the library call; the same result for every input,
 // NaN included (the peaks compared here are never -0).
-inline float peakOf(float a, float b) {
-    if (a != a) return b;
-    if (b != b) return a;
-    return a < b ? b : a;
-}
+inline float peakOf(float a, float b) { return b != b ? a : (a > b ? a : b); }
 
 }  // namespace
 

@@ -538,7 +538,7 @@ void APlugin::doLimiterRun(int n, stereoStruct* x) {
     for (int j = 0; j < n; ++j) {
         const float a = std::fabs(x[j].left), b = std::fabs(x[j].right);
         // std::fmax(a, b) without the library call (the same value, NaN included).
-        const float peak = a != a ? b : (b != b ? a : (a < b ? b : a));
+        const float peak = b != b ? a : (a > b ? a : b);
         level = kMixKeep * level + kMixTake * peak + kDenormal;
         if (!(level < 1e30f)) level = 1e30f;
         if (level >= 1.2f) {

@@ -615,28 +615,35 @@ void APlugin::stepModFXLFORun(int type, float rate, int n, float* lfoL, float* l
     const bool smooth = !(s <= 0.001f);
     const float c = smooth ? std::exp2(-13.0f * s) : 0.0f;
 
+    // The LFO's state in locals over the run (the output arrays could alias the members).
+    float ph0 = lfo.phase[0], ph1 = lfo.phase[1];
+    float hum0 = lfo.hum[0], hum1 = lfo.hum[1];
+    float random = lfo.random;
+    float hold = lfo.holdCounter;
+    float held0 = lfo.held[0], held1 = lfo.held[1];
+    float out0 = lfo.out[0], out1 = lfo.out[1];
     for (int j = 0; j < n; ++j) {
-        const float qL = warp(fractionOf(lfo.phase[0] + o), sym);
-        const float qR = warp(fractionOf(o + lfo.phase[1] + offsetR), sym);
+        const float qL = warp(fractionOf(ph0 + o), sym);
+        const float qR = warp(fractionOf(o + ph1 + offsetR), sym);
         float v[2];
         if (table) {
             v[0] = table[waveIndex(qL)];
             v[1] = table[waveIndex(qR)];
         } else {
-            v[0] = v[1] = 2.0f * lfo.random - 1.0f;
+            v[0] = v[1] = 2.0f * random - 1.0f;
         }
 
-        lfo.phase[0] += lfo.hum[0] * r;
-        lfo.phase[1] += spread * r * lfo.hum[1];
-        if (lfo.phase[0] >= 1.0f || lfo.phase[0] < 0.0f) {
-            lfo.phase[0] = fractionOf(lfo.phase[0]);
-            if (!(lfo.phase[0] < 1.0f)) lfo.phase[0] = 0.0f;
+        ph0 += hum0 * r;
+        ph1 += spread * r * hum1;
+        if (ph0 >= 1.0f || ph0 < 0.0f) {
+            ph0 = fractionOf(ph0);
+            if (!(ph0 < 1.0f)) ph0 = 0.0f;
             const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
-            lfo.hum[0] = lfo.hum[1] = std::exp2(u * d[349]);
-            lfo.random = (RandSeed.next() + 1.0f) * 0.5f;
+            hum0 = hum1 = std::exp2(u * d[349]);
+            random = (RandSeed.next() + 1.0f) * 0.5f;
         }
-        lfo.phase[1] = fractionOf(lfo.phase[1]);
-        if (!(lfo.phase[1] < 1.0f)) lfo.phase[1] = 0.0f;
+        ph1 = fractionOf(ph1);
+        if (!(ph1 < 1.0f)) ph1 = 0.0f;
 
         for (float& x : v) {
             if (b > 0.0f && x < 0.0f) x *= bNeg;
@@ -646,23 +653,33 @@ void APlugin::stepModFXLFORun(int type, float rate, int n, float* lfoL, float* l
             for (float& x : v)
                 x = clampf(std::floor((x + 1.0f) * (levels + 0.999f)) / levels - 1.0f, -1.0f, 1.0f);
 
-        lfo.holdCounter += holdStep;
-        if (lfo.holdCounter >= 1.0f) {
-            lfo.held[0] = v[0];
-            lfo.held[1] = v[1];
-            lfo.holdCounter = fractionOf(lfo.holdCounter);
+        hold += holdStep;
+        if (hold >= 1.0f) {
+            held0 = v[0];
+            held1 = v[1];
+            hold = fractionOf(hold);
         }
 
         if (!smooth) {
-            lfo.out[0] = lfo.held[0];
-            lfo.out[1] = lfo.held[1];
+            out0 = held0;
+            out1 = held1;
         } else {
-            lfo.out[0] = (1.0f - c) * lfo.out[0] + c * lfo.held[0];
-            lfo.out[1] = (1.0f - c) * lfo.out[1] + c * lfo.held[1];
+            out0 = (1.0f - c) * out0 + c * held0;
+            out1 = (1.0f - c) * out1 + c * held1;
         }
-        lfoL[j] = lfo.out[0];
-        lfoR[j] = lfo.out[1];
+        lfoL[j] = out0;
+        lfoR[j] = out1;
     }
+    lfo.phase[0] = ph0;
+    lfo.phase[1] = ph1;
+    lfo.hum[0] = hum0;
+    lfo.hum[1] = hum1;
+    lfo.random = random;
+    lfo.holdCounter = hold;
+    lfo.held[0] = held0;
+    lfo.held[1] = held1;
+    lfo.out[0] = out0;
+    lfo.out[1] = out1;
 }
 
 // runModFXStage over a run (see mixEffectsRun). The Chorus and the Flanger run each step over
