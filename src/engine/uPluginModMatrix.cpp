@@ -216,7 +216,8 @@ void APlugin::runGlobalModulation() {
 
 void APlugin::runVoiceModulation(int voice) {
     if (!isValidVoice(voice)) return;
-    publishVoiceLFOs(voice);
+    // (Neither LFO in use: nothing to publish.)
+    if (lfoUsed[0] | lfoUsed[1]) publishVoiceLFOs(voice);
     runVoiceModPass(voice);
 }
 
@@ -260,64 +261,83 @@ void APlugin::runModPass(float* dest, const float* row, bool voicePass, bool who
     }
 }
 
-void APlugin::runGlobalModPass() {
-    const bool whole = (sampleCounter & 0x7f) == 0 || forceControlUpdate;
-    runModPass(modDestGlobal, modSrcGlobal, false, whole, modFactorExp[kNumVoices],
-               modFactorValue[kNumVoices]);
-}
-
 namespace {
-inline uint32_t bitsOf(float x) {
-    uint32_t u;
-    std::memcpy(&u, &x, sizeof u);
-    return u;
+// The bits of a float of the engine at a byte offset. Parameter values are written by other
+// threads too: every location is read as one relaxed atomic access, a plain move on x86.
+typedef uint32_t __attribute__((may_alias)) WordAlias;
+inline uint32_t bitsAt(const char* base, uint32_t offset) {
+    return __atomic_load_n(reinterpret_cast<const WordAlias*>(base + offset), __ATOMIC_RELAXED);
 }
 }  // namespace
+
+// Whether every watched location holds the bits the memo's pass read or wrote there (the
+// entries come in pairs: an odd last one is doubled).
+inline bool APlugin::modPassStands(const ModPassMemo& memo) const {
+    const char* base = reinterpret_cast<const char*>(this);
+    uint32_t changed = memo.generation ^ modRouteGeneration;
+    const ModPassMemo::Watch* w = memo.watch;
+    const ModPassMemo::Watch* end = w + memo.count;
+    for (; w != end; w += 2)
+        changed |= (bitsAt(base, w[0].offset) ^ w[0].bits) | (bitsAt(base, w[1].offset) ^ w[1].bits);
+    return changed == 0;
+}
+
+void APlugin::runGlobalModPass() {
+    const bool whole = (sampleCounter & 0x7f) == 0 || forceControlUpdate;
+    ModPassMemo& memo = modPassMemo[kNumVoices];
+    if (!whole && modPassStands(memo)) return;
+    runModPassMemo(memo, modDestGlobal, modSrcGlobal, false, whole, modFactorExp[kNumVoices],
+                   modFactorValue[kNumVoices]);
+}
 
 // The voice's pass, skipped while every input it reads and every value it writes stand bit
 // for bit as its last run left them (between the 128-sample resets): it would write them again.
 void APlugin::runVoiceModPass(int voice) {
     if (!isValidVoice(voice)) return;
-    float* dest = modDestVoice[voice];
-    const float* row = modSrcVoice[voice];
     const bool whole = (voiceCounter[voice] & 0x7f) == 0;
     ModPassMemo& memo = modPassMemo[voice];
-    if (!whole && memo.generation == modRouteGeneration && modPassStands(memo, dest, row)) return;
-    runVoiceModPassAnew(voice, whole);
+    if (!whole && modPassStands(memo)) return;
+    runModPassMemo(memo, modDestVoice[voice], modSrcVoice[voice], true, whole, modFactorExp[voice],
+                   modFactorValue[voice]);
 }
 
-bool APlugin::modPassStands(const ModPassMemo& memo, const float* dest, const float* row) const {
+// A pass over a destination row with its memo taken anew: the inputs as the pass reads them
+// (the amount destinations before it writes any), then the values it wrote.
+__attribute__((noinline)) void APlugin::runModPassMemo(ModPassMemo& memo, float* dest,
+                                                       const float* row, bool voicePass,
+                                                       bool whole, float* cacheExp,
+                                                       float* cacheValue) {
+    const char* base = reinterpret_cast<const char*>(this);
+    const auto offsetOf = [base](const void* p) {
+        return (uint32_t)(reinterpret_cast<const char*>(p) - base);
+    };
     const int count = modActiveCount;
+    int n = 0;
+    int from = 0;  // duplicates are looked for among the entries taken at the same time
+    const auto watch = [&memo, &n, &from](uint32_t offset) {
+        for (int k = from; k < n; ++k)
+            if (memo.watch[k].offset == offset) return;
+        memo.watch[n++].offset = offset;
+    };
     for (int i = 0; i < count; ++i) {
         const ModRoute& r = modRoutes[i];
-        const int src = r.src;
-        const float s = src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f;
-        const uint32_t changed = (bitsOf(paramValue[r.amountTag]) ^ memo.in[i][0]) |
-                                 (bitsOf(dest[r.amountDest]) ^ memo.in[i][1]) |
-                                 (bitsOf(s) ^ memo.in[i][2]) |
-                                 (r.last ? bitsOf(dest[r.dest]) ^ memo.out[i] : 0u);
-        if (changed) return false;
+        watch(offsetOf(&paramValue[r.amountTag]));
+        watch(offsetOf(&dest[r.amountDest]));
+        if (r.src > 0) watch(offsetOf(r.fromGlobal ? &modSrcGlobal[r.src] : &row[r.src]));
     }
-    return true;
-}
-
-__attribute__((noinline)) void APlugin::runVoiceModPassAnew(int voice, bool whole) {
-    float* dest = modDestVoice[voice];
-    const float* row = modSrcVoice[voice];
-    const int count = modActiveCount;
-    ModPassMemo& memo = modPassMemo[voice];
-    // The inputs as the pass reads them: the amount destinations before it writes any.
-    for (int i = 0; i < count; ++i) {
-        const ModRoute& r = modRoutes[i];
-        const int src = r.src;
-        memo.in[i][0] = bitsOf(paramValue[r.amountTag]);
-        memo.in[i][1] = bitsOf(dest[r.amountDest]);
-        memo.in[i][2] = bitsOf(src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f);
-    }
-    runModPass(dest, row, true, whole, modFactorExp[voice], modFactorValue[voice]);
-    memo.generation = modRouteGeneration;
+    for (int k = 0; k < n; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
+    from = n;
     for (int i = 0; i < count; ++i)
-        memo.out[i] = modRoutes[i].last ? bitsOf(dest[modRoutes[i].dest]) : 0u;
+        if (modRoutes[i].last) watch(offsetOf(&dest[modRoutes[i].dest]));
+
+    runModPass(dest, row, voicePass, whole, cacheExp, cacheValue);
+    memo.generation = modRouteGeneration;
+    for (int k = from; k < n; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
+    if (n & 1) {
+        memo.watch[n] = memo.watch[n - 1];
+        ++n;
+    }
+    memo.count = (uint16_t)n;
 }
 
 // --- slot and destination queries -------------------------------------------------------------
