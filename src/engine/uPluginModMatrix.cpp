@@ -270,15 +270,15 @@ inline uint32_t bitsAt(const char* base, uint32_t offset) {
 }
 }  // namespace
 
-// Whether every watched location holds the bits the memo's pass read or wrote there (the
-// entries come in pairs: an odd last one is doubled).
+// Whether every watched location holds the bits the memo's pass read or wrote there.
 inline bool APlugin::modPassStands(const ModPassMemo& memo) const {
     const char* base = reinterpret_cast<const char*>(this);
     uint32_t changed = memo.generation ^ modRouteGeneration;
     const ModPassMemo::Watch* w = memo.watch;
-    const ModPassMemo::Watch* end = w + memo.count;
+    const ModPassMemo::Watch* end = w + (memo.count & ~1u);
     for (; w != end; w += 2)
         changed |= (bitsAt(base, w[0].offset) ^ w[0].bits) | (bitsAt(base, w[1].offset) ^ w[1].bits);
+    if (memo.count & 1) changed |= bitsAt(base, w[0].offset) ^ w[0].bits;
     return changed == 0;
 }
 
@@ -301,12 +301,9 @@ void APlugin::runVoiceModPass(int voice) {
                    modFactorValue[voice]);
 }
 
-// A pass over a destination row with its memo taken anew: the inputs as the pass reads them
-// (the amount destinations before it writes any), then the values it wrote.
-__attribute__((noinline)) void APlugin::runModPassMemo(ModPassMemo& memo, float* dest,
-                                                       const float* row, bool voicePass,
-                                                       bool whole, float* cacheExp,
-                                                       float* cacheValue) {
+// Where the pass over a destination row reads (each route's amount parameter, amount
+// destination and source) and then writes (each destination group); each location once.
+void APlugin::watchModPass(ModPassMemo& memo, const float* dest, const float* row) const {
     const char* base = reinterpret_cast<const char*>(this);
     const auto offsetOf = [base](const void* p) {
         return (uint32_t)(reinterpret_cast<const char*>(p) - base);
@@ -325,19 +322,28 @@ __attribute__((noinline)) void APlugin::runModPassMemo(ModPassMemo& memo, float*
         watch(offsetOf(&dest[r.amountDest]));
         if (r.src > 0) watch(offsetOf(r.fromGlobal ? &modSrcGlobal[r.src] : &row[r.src]));
     }
-    for (int k = 0; k < n; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
+    memo.inputs = (uint16_t)n;
     from = n;
     for (int i = 0; i < count; ++i)
         if (modRoutes[i].last) watch(offsetOf(&dest[modRoutes[i].dest]));
+    memo.count = (uint16_t)n;
+}
 
+// A pass over a destination row with its memo taken anew: the inputs as the pass reads them
+// (the amount destinations before it writes any), then the values it wrote. The locations
+// stand while the routes do.
+__attribute__((noinline)) void APlugin::runModPassMemo(ModPassMemo& memo, float* dest,
+                                                       const float* row, bool voicePass,
+                                                       bool whole, float* cacheExp,
+                                                       float* cacheValue) {
+    if (memo.generation != modRouteGeneration) watchModPass(memo, dest, row);
+    const char* base = reinterpret_cast<const char*>(this);
+    const int inputs = memo.inputs;
+    const int count = memo.count;
+    for (int k = 0; k < inputs; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
     runModPass(dest, row, voicePass, whole, cacheExp, cacheValue);
     memo.generation = modRouteGeneration;
-    for (int k = from; k < n; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
-    if (n & 1) {
-        memo.watch[n] = memo.watch[n - 1];
-        ++n;
-    }
-    memo.count = (uint16_t)n;
+    for (int k = inputs; k < count; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
 }
 
 // --- slot and destination queries -------------------------------------------------------------

@@ -1053,15 +1053,17 @@ public:
     // over one or two cache lines. Valid while `generation` equals modRouteGeneration.
     struct alignas(64) ModPassMemo {
         uint32_t generation;
-        uint32_t count;
+        uint16_t inputs;  // entries read before the pass; its outputs follow up to `count`
+        uint16_t count;   // (up to seven entries share the header's cache line)
         struct Watch {
             uint32_t offset;
             uint32_t bits;
-        } watch[kModSlots * 4 + 1];
+        } watch[kModSlots * 4];
     };
     ModPassMemo modPassMemo[kNumVoices + 1] = {};
     uint32_t modRouteGeneration = 1;
     bool modPassStands(const ModPassMemo& memo) const;
+    void watchModPass(ModPassMemo& memo, const float* dest, const float* row) const;
     void runModPassMemo(ModPassMemo& memo, float* dest, const float* row, bool voicePass, bool whole,
                         float* cacheExp, float* cacheValue);
 
