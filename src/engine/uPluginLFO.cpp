@@ -264,6 +264,7 @@ void APlugin::setGlobalLFOS() {
 
 void APlugin::setVoiceLFOS(int voice) {
     if (!isValidVoice(voice)) return;
+    if (!(lfoUsed[0] | lfoUsed[1]) && (voiceLFOSilent[voice][0] & voiceLFOSilent[voice][1])) return;
     const bool slow = (voiceCounter[voice] & 15) == 0;
     for (int n = 0; n < kNumLFOs; ++n) {
         TLFOState& s = voiceLFO[voice][n];
