@@ -264,13 +264,17 @@ void APlugin::setGlobalLFOS() {
 
 void APlugin::setVoiceLFOS(int voice) {
     if (!isValidVoice(voice)) return;
+    if (!(lfoUsed[0] | lfoUsed[1]) && (voiceLFOSilent[voice][0] & voiceLFOSilent[voice][1])) return;
     const bool slow = (voiceCounter[voice] & 15) == 0;
     for (int n = 0; n < kNumLFOs; ++n) {
         TLFOState& s = voiceLFO[voice][n];
         if (!lfoUsed[n]) {
-            silenceLFO(s);
+            // (Advancing a silenced LFO adds +0 to +0: it stays silent.)
+            if (!voiceLFOSilent[voice][n]) silenceLFO(s);
+            voiceLFOSilent[voice][n] = 1;
             continue;
         }
+        voiceLFOSilent[voice][n] = 0;
         runLFO(*this, s, n, modDestVoice[voice], modSrcVoice[voice][kSrcCentreNote], slow);
     }
 }
@@ -282,6 +286,7 @@ void APlugin::initGlobalLFO(int lfo) {
 
 void APlugin::initVoiceLFO(int voice, int lfo) {
     if (!isValidVoice(voice) || lfo < 0 || lfo >= kNumLFOs) return;
+    voiceLFOSilent[voice][lfo] = 0;
     restartLFO(*this, voiceLFO[voice][lfo], lfo, modDestVoice[voice]);
 }
 

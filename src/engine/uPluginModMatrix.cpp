@@ -216,7 +216,8 @@ void APlugin::runGlobalModulation() {
 
 void APlugin::runVoiceModulation(int voice) {
     if (!isValidVoice(voice)) return;
-    publishVoiceLFOs(voice);
+    // (Neither LFO in use: nothing to publish.)
+    if (lfoUsed[0] | lfoUsed[1]) publishVoiceLFOs(voice);
     runVoiceModPass(voice);
 }
 
@@ -260,64 +261,101 @@ void APlugin::runModPass(float* dest, const float* row, bool voicePass, bool who
     }
 }
 
-void APlugin::runGlobalModPass() {
-    const bool whole = (sampleCounter & 0x7f) == 0 || forceControlUpdate;
-    runModPass(modDestGlobal, modSrcGlobal, false, whole, modFactorExp[kNumVoices],
-               modFactorValue[kNumVoices]);
-}
-
 namespace {
-inline uint32_t bitsOf(float x) {
-    uint32_t u;
-    std::memcpy(&u, &x, sizeof u);
-    return u;
+// The bits of a float of the engine at a byte offset. Parameter values are written by other
+// threads too: every location is read as one relaxed atomic access, a plain move on x86.
+typedef uint32_t __attribute__((may_alias)) WordAlias;
+inline uint32_t bitsAt(const char* base, uint32_t offset) {
+    return __atomic_load_n(reinterpret_cast<const WordAlias*>(base + offset), __ATOMIC_RELAXED);
 }
 }  // namespace
+
+// Whether every watched location holds the bits the memo's pass read or wrote there.
+inline bool APlugin::modPassStands(const ModPassMemo& memo) const {
+    const char* base = reinterpret_cast<const char*>(this);
+    uint32_t changed = memo.generation ^ modRouteGeneration;
+    const ModPassMemo::Watch* w = memo.watch;
+    const auto moved = [base, w](int k) { return bitsAt(base, w[k].offset) ^ w[k].bits; };
+    // A few routes are the rule: their entries unrolled, longer lists in a loop.
+    switch (memo.count) {
+        case 8: changed |= moved(7); [[fallthrough]];
+        case 7: changed |= moved(6); [[fallthrough]];
+        case 6: changed |= moved(5); [[fallthrough]];
+        case 5: changed |= moved(4); [[fallthrough]];
+        case 4: changed |= moved(3); [[fallthrough]];
+        case 3: changed |= moved(2); [[fallthrough]];
+        case 2: changed |= moved(1); [[fallthrough]];
+        case 1: changed |= moved(0); [[fallthrough]];
+        case 0: break;
+        default:
+            for (int k = 0; k < memo.count; ++k) changed |= moved(k);
+            break;
+    }
+    return changed == 0;
+}
+
+void APlugin::runGlobalModPass() {
+    const bool whole = (sampleCounter & 0x7f) == 0 || forceControlUpdate;
+    ModPassMemo& memo = modPassMemo[kNumVoices];
+    if (!whole && modPassStands(memo)) return;
+    runModPassMemo(memo, modDestGlobal, modSrcGlobal, false, whole, modFactorExp[kNumVoices],
+                   modFactorValue[kNumVoices]);
+}
 
 // The voice's pass, skipped while every input it reads and every value it writes stand bit
 // for bit as its last run left them (between the 128-sample resets): it would write them again.
 void APlugin::runVoiceModPass(int voice) {
     if (!isValidVoice(voice)) return;
-    float* dest = modDestVoice[voice];
-    const float* row = modSrcVoice[voice];
     const bool whole = (voiceCounter[voice] & 0x7f) == 0;
     ModPassMemo& memo = modPassMemo[voice];
-    if (!whole && memo.generation == modRouteGeneration && modPassStands(memo, dest, row)) return;
-    runVoiceModPassAnew(voice, whole);
+    if (!whole && modPassStands(memo)) return;
+    runModPassMemo(memo, modDestVoice[voice], modSrcVoice[voice], true, whole, modFactorExp[voice],
+                   modFactorValue[voice]);
 }
 
-bool APlugin::modPassStands(const ModPassMemo& memo, const float* dest, const float* row) const {
+// Where the pass over a destination row reads (each route's amount parameter, amount
+// destination and source) and then writes (each destination group); each location once.
+void APlugin::watchModPass(ModPassMemo& memo, const float* dest, const float* row) const {
+    const char* base = reinterpret_cast<const char*>(this);
+    const auto offsetOf = [base](const void* p) {
+        return (uint32_t)(reinterpret_cast<const char*>(p) - base);
+    };
     const int count = modActiveCount;
+    int n = 0;
+    int from = 0;  // duplicates are looked for among the entries taken at the same time
+    const auto watch = [&memo, &n, &from](uint32_t offset) {
+        for (int k = from; k < n; ++k)
+            if (memo.watch[k].offset == offset) return;
+        memo.watch[n++].offset = offset;
+    };
     for (int i = 0; i < count; ++i) {
         const ModRoute& r = modRoutes[i];
-        const int src = r.src;
-        const float s = src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f;
-        const uint32_t changed = (bitsOf(paramValue[r.amountTag]) ^ memo.in[i][0]) |
-                                 (bitsOf(dest[r.amountDest]) ^ memo.in[i][1]) |
-                                 (bitsOf(s) ^ memo.in[i][2]) |
-                                 (r.last ? bitsOf(dest[r.dest]) ^ memo.out[i] : 0u);
-        if (changed) return false;
+        watch(offsetOf(&paramValue[r.amountTag]));
+        watch(offsetOf(&dest[r.amountDest]));
+        if (r.src > 0) watch(offsetOf(r.fromGlobal ? &modSrcGlobal[r.src] : &row[r.src]));
     }
-    return true;
-}
-
-__attribute__((noinline)) void APlugin::runVoiceModPassAnew(int voice, bool whole) {
-    float* dest = modDestVoice[voice];
-    const float* row = modSrcVoice[voice];
-    const int count = modActiveCount;
-    ModPassMemo& memo = modPassMemo[voice];
-    // The inputs as the pass reads them: the amount destinations before it writes any.
-    for (int i = 0; i < count; ++i) {
-        const ModRoute& r = modRoutes[i];
-        const int src = r.src;
-        memo.in[i][0] = bitsOf(paramValue[r.amountTag]);
-        memo.in[i][1] = bitsOf(dest[r.amountDest]);
-        memo.in[i][2] = bitsOf(src > 0 ? (r.fromGlobal ? modSrcGlobal[src] : row[src]) : 0.0f);
-    }
-    runModPass(dest, row, true, whole, modFactorExp[voice], modFactorValue[voice]);
-    memo.generation = modRouteGeneration;
+    memo.inputs = (uint16_t)n;
+    from = n;
     for (int i = 0; i < count; ++i)
-        memo.out[i] = modRoutes[i].last ? bitsOf(dest[modRoutes[i].dest]) : 0u;
+        if (modRoutes[i].last) watch(offsetOf(&dest[modRoutes[i].dest]));
+    memo.count = (uint16_t)n;
+}
+
+// A pass over a destination row with its memo taken anew: the inputs as the pass reads them
+// (the amount destinations before it writes any), then the values it wrote. The locations
+// stand while the routes do.
+__attribute__((noinline)) void APlugin::runModPassMemo(ModPassMemo& memo, float* dest,
+                                                       const float* row, bool voicePass,
+                                                       bool whole, float* cacheExp,
+                                                       float* cacheValue) {
+    if (memo.generation != modRouteGeneration) watchModPass(memo, dest, row);
+    const char* base = reinterpret_cast<const char*>(this);
+    const int inputs = memo.inputs;
+    const int count = memo.count;
+    for (int k = 0; k < inputs; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
+    runModPass(dest, row, voicePass, whole, cacheExp, cacheValue);
+    memo.generation = modRouteGeneration;
+    for (int k = inputs; k < count; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
 }
 
 // --- slot and destination queries -------------------------------------------------------------

@@ -1000,6 +1000,9 @@ public:
     // LFOs.
     TLFOState globalLFO[kNumLFOs] = {};
     TLFOState voiceLFO[kNumVoices][kNumLFOs] = {};
+    // A voice LFO no slot uses, already silenced (every output 0): silencing it again would
+    // store the same zeros. Cleared by whatever else writes the state.
+    uint8_t voiceLFOSilent[kNumVoices][kNumLFOs] = {};
     int32_t lfoWaveSel[kNumLFOs] = {};
     int32_t lfoModeSel[kNumLFOs] = {};  // 0 Poly, 1 Free, 2 Mono, 3 Legato
     double lfoBaseIncrement[kNumLFOs] = {};
@@ -1043,19 +1046,27 @@ public:
     // Whether an active route or a layer's retrigger reads an envelope source (42-97): only
     // then are the voices' envelope levels published every sample (set by the control block).
     uint8_t envSourcesRead = 0;
-    // Per voice: the inputs of its last modulation pass (each route's amount parameter,
-    // amount destination and source value, bit for bit) and the values it wrote; a pass
-    // whose inputs and outputs stand as they were would write the same values, and is
-    // skipped. Valid while `generation` equals modRouteGeneration (the routes it ran).
-    struct ModPassMemo {
+    // Per voice (and, last, the global pass): where every input of its last modulation pass
+    // lies (each route's amount parameter, amount destination and source value) with the
+    // bits it read there, then where each value it wrote lies with the bits it wrote. A pass
+    // whose inputs and outputs all stand as they were would write the same values, and is
+    // skipped. Locations are byte offsets into the engine, so the check is one loop of loads
+    // over one or two cache lines. Valid while `generation` equals modRouteGeneration.
+    struct alignas(64) ModPassMemo {
         uint32_t generation;
-        uint32_t in[kModSlots][3];
-        uint32_t out[kModSlots];
+        uint16_t inputs;  // entries read before the pass; its outputs follow up to `count`
+        uint16_t count;   // (up to seven entries share the header's cache line)
+        struct Watch {
+            uint32_t offset;
+            uint32_t bits;
+        } watch[kModSlots * 4];
     };
-    ModPassMemo modPassMemo[kNumVoices] = {};
+    ModPassMemo modPassMemo[kNumVoices + 1] = {};
     uint32_t modRouteGeneration = 1;
-    bool modPassStands(const ModPassMemo& memo, const float* dest, const float* row) const;
-    void runVoiceModPassAnew(int voice, bool whole);
+    bool modPassStands(const ModPassMemo& memo) const;
+    void watchModPass(ModPassMemo& memo, const float* dest, const float* row) const;
+    void runModPassMemo(ModPassMemo& memo, float* dest, const float* row, bool voicePass, bool whole,
+                        float* cacheExp, float* cacheValue);
 
     // Ribbon settings of the control block.
     uint8_t ribbonBipolar = 0;
