@@ -242,14 +242,6 @@ inline float semiOctaves(float value) {
     return (float)(clampInt((double)value * 96.99, 0, 96) - 48) / 12.0f;
 }
 
-// A parameter's live value as one relaxed 32-bit load straight into a register.
-typedef uint32_t __attribute__((may_alias)) ParamWord;
-inline float liveParam(const SharedFloat& value) {
-    const uint32_t u = __atomic_load_n(reinterpret_cast<const ParamWord*>(&value), __ATOMIC_RELAXED);
-    float x;
-    std::memcpy(&x, &u, sizeof x);
-    return x;
-}
 
 constexpr int kLayerDestStride = 92;
 constexpr int DEST_VOLUME = 1;
@@ -341,7 +333,7 @@ void APlugin::setLayerControls(int v) {
         }
         const int dl = kLayerDestStride * layer;
         const auto d = [&](int layer1Dest) { return dest[layer1Dest + dl]; };
-        const auto val = [&](const int32_t* tags) { return liveParam(paramValue[tags[layer]]); };
+        const auto val = [&](const int32_t* tags) { return loadValue(paramValue[tags[layer]]); };
         TLayerVoice& c = layerVoice[layer][v];
 
         double octaveValue = (double)d(37) * 8.0 + 0.1;

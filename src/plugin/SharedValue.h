@@ -1,13 +1,24 @@
 // Values the engine reads while other threads write them, as whole relaxed atomic accesses.
 #pragma once
 
-// A value shared between threads, loaded and stored whole (no reader sees half a write).
+#include <cstdint>
+#include <cstring>
+
+// A value shared between threads, loaded and stored whole (no reader sees half a write): one
+// relaxed 32-bit access straight between memory and a register (the generic atomic load of
+// a float goes through a copy on the stack).
+typedef uint32_t __attribute__((may_alias)) SharedWord;
 inline float loadValue(const float& f) {
+    const uint32_t u = __atomic_load_n(reinterpret_cast<const SharedWord*>(&f), __ATOMIC_RELAXED);
     float v;
-    __atomic_load(&f, &v, __ATOMIC_RELAXED);
+    std::memcpy(&v, &u, sizeof v);
     return v;
 }
-inline void storeValue(float& f, float v) { __atomic_store(&f, &v, __ATOMIC_RELAXED); }
+inline void storeValue(float& f, float v) {
+    uint32_t u;
+    std::memcpy(&u, &v, sizeof u);
+    __atomic_store_n(reinterpret_cast<SharedWord*>(&f), u, __ATOMIC_RELAXED);
+}
 
 // A value that other threads write while the engine reads it (a parameter's live value): every
 // read and every write is one relaxed atomic access, which is a plain move on x86, so the
