@@ -112,10 +112,12 @@ void TBPFilter::reset() {
     lastRes = -1.0f;  // coefficients are recomputed on the next call
     lastPairs = 0;
     memo.quiet = false;
+    plain = false;
 }
 
 void TBPFilter::setTrack(float amount, float key) {
     if (!trackMemo.changed(amount, key)) return;
+    plain = false;
     if (assignChanged(keyFactor, std::exp2(amount * key))) memo.quiet = false;
 }
 
@@ -129,6 +131,7 @@ void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, flo
                        float resonance) {
     const float args[5] = {cutoff.left, cutoff.right, mod, sep, resonance};
     if (memo.skip(args, n)) return;
+    plain = false;
     const float r = clampNaN(resonance, 0.0f, 1.0f) * 0.95f;
     const bool shared = pairCount > lastPairs || std::fabs(r - lastRes) > 1e-5f;
     bool changed = shared;
@@ -182,6 +185,35 @@ void TBPFilter::mapSides(float sep) {
 // within one entry).
 void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float sep,
                            float resonance) {
+    const CutoffConstants& k = cutoffConstants();
+    if (plain && UpdateMemo<1>::bits(sep) == memo.args[3] &&
+        UpdateMemo<1>::bits(resonance) == memo.args[4]) {
+        // The path below with shared false and the same map: only the envelope and the
+        // cutoff arguments can have moved.
+        const float cl = mod + cutoffLeft + velOffset, cr = mod + cutoffRight + velOffset;
+        const Lanes4 v = clampTo(env[0] + Lanes4{cl, cr, cl, cr}, k.one);
+        const bool changed = anyLane(v != pr[0].lastV);
+        if (changed) {
+            pr[0].lastV = v;
+            pr[0].fTarget = clampTo(exp2Cutoff(k.ten * v) * sideGain, ceilingLanes);
+            if (movedBeyond(pr[0].fTarget, pr[0].fUsed, k)) {
+                pr[0].fUsed = pr[0].fTarget;
+                const LaneInts4 idx = __builtin_convertvector(
+                    clampTo((pr[0].fUsed + k.milli) * scaleLanes + k.guard, k.top), LaneInts4);
+                if (anyLane(idx != entry[0])) {
+                    entry[0] = idx;
+                    pr[0].F = gatherSides(FilterSine, idx);
+                }
+                pr[0].D = splat(1.0f - noteR + kGuard);
+            }
+        }
+        // The memo's separation, resonance and note count stay.
+        memo.args[0] = UpdateMemo<1>::bits(cutoffLeft);
+        memo.args[1] = UpdateMemo<1>::bits(cutoffRight);
+        memo.args[2] = UpdateMemo<1>::bits(mod);
+        memo.quiet = !changed;
+        return;
+    }
     const float r = clampNaN(resonance, 0.0f, 1.0f) * 0.95f;
     const bool shared = lastPairs < 1 || std::fabs(r - lastRes) > 1e-5f;
     bool changed = shared;
@@ -190,7 +222,6 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
         lastPairs = 1;
     }
     const float cl = mod + cutoffLeft + velOffset, cr = mod + cutoffRight + velOffset;
-    const CutoffConstants& k = cutoffConstants();
     const Lanes4 v = clampTo(env[0] + Lanes4{cl, cr, cl, cr}, k.one);
     bool moved = shared;
     if (keyFactor != lastKey || sep != lastSep || anyLane(v != pr[0].lastV)) {
@@ -213,6 +244,10 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
     changed |= assignChanged(lastKey, keyFactor);
     changed |= assignChanged(lastSep, sep);
     memo.recordNote(changed, cutoffLeft, cutoffRight, mod, sep, resonance);
+    noteR = r;
+    // (NaN never maps with the same gains: it compares unequal to itself.)
+    plain = gainKeyBits == UpdateMemo<1>::bits(keyFactor) && gainSepBits == UpdateMemo<1>::bits(sep) &&
+            keyFactor == keyFactor && sep == sep;
 }
 
 namespace {

@@ -77,6 +77,13 @@ private:
     int lastPairs = 0;
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     filtermath::UpdateMemo<5> memo;     // cutoff (2), mod, separation, resonance
+    // The last update was one of one note that left the side gains, lastKey and lastSep
+    // those of the key factor and its separation, bit for bit, and noteR its damping term
+    // (clamped resonance x 0.95); nothing since changed lastRes, lastPairs or the key
+    // factor. A note update with the separation and resonance in the memo then shares
+    // nothing and maps with the kept side gains.
+    bool plain = false;
+    float noteR = 0.0f;
     // the key factor and separation the pairs' cutoffs were mapped with
     float lastKey = 1.0f;
     float lastSep = 1.0f;
