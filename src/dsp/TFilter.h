@@ -590,10 +590,11 @@ public:
     // eight lanes hold two pairs merged in the AVX2 paths.
     template <class V>
     struct alignas(64) PairT {
+        // state-variable on FilterSine (modes 3-6, 13-16), first: its four fields fill one
+        // cache line
+        V svF, svD, svLow, svBand;
         // one-pole (modes 1, 2, 13, 14)
         V opA, opB, opY;
-        // state-variable on FilterSine (modes 3-6, 13-16)
-        V svF, svD, svLow, svBand;
         // zero-delay state-variable (modes 7-12, 19-24; two sections)
         V zdA1, zdA2, zdA3, zdK;  // see zeroDelayCoefficients; zdK = 2R
         V zdS1[2], zdS2[2];
@@ -677,9 +678,12 @@ private:
     float coefRes = -1.0f;
     float coefMorph = -1.0f;
 
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
-    // cutoff (2), mod (2), separation, resonance, morph of the last prepared voice call
-    filtermath::UpdateMemo<7> memo;
+    // the output weights of the zero-delay modes (see updateShared)
+    float tapLow = 1.0f, tapBand = 0.0f, tapHigh = 0.0f;
+
+    // cutoff (2), mod (2), separation, resonance, morph of the last prepared voice call;
+    // with steady and pairKey in one cache line, which every voice call reads
+    alignas(64) filtermath::UpdateMemo<7> memo;
     // The last voice call left everything but the envelope values where the same arguments
     // would leave it again: the smoothed cutoffs had settled (a smoothing step gave the
     // value it started from), nothing was taken directly, and tracking, separation and
@@ -695,35 +699,38 @@ private:
 
     // Terms shared by all lanes, from the mode, resonance and morph of the last update: the
     // zero-delay damping R, the formant shifts and vowel frequencies, the formant
-    // resonance terms, the comb feedback, and the output weights of the zero-delay modes.
+    // resonance terms and the comb feedback.
     float sharedR = 0.5f;
     float shifts[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     float vowel[4] = {};
     float formantInv = 0.5f;
     float formantQs = 1.0f;
     float combGain = 0.0f;
-    float tapLow = 1.0f, tapBand = 0.0f, tapHigh = 0.0f;
 
+    // What a call of one note that only follows its envelope reads, in one cache line:
+    // the normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
+    // velocity + smoothed cutoff) of the last voice call, the side gains {20 k / sep,
+    // 20 k sep, ...} (for the key factor and separation whose bits are kept below), per
+    // pair the resonance its coefficients were computed for, and the first note's
+    // envelope value.
+    alignas(64) Lanes4 lastCommon = {};
+    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
+    float entryRes[kFilterMaxPairs] = {};
     // the key factor and separation the pairs' cutoffs were mapped with (see PairCutoffs)
     float lastKey = 1.0f;
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     float lastSep = 1.0f;
-    // The normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
-    // velocity + smoothed cutoff) of the last voice call, and the side gains {20 k / sep,
-    // 20 k sep, ...} for the key factor and separation whose bits are kept beside them.
-    Lanes4 lastCommon = {};
-    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
     uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
     uint32_t gainSepBits = 0x3f800000u;  // 1.0f
     // Per pair, side by side (a one-note voice follows its envelope in one cache line):
     // the normalised cutoffs of the last call (NaN: none yet), the target cutoffs in Hz and
     // the ones the coefficients use (lane = 2 x copy + side within the pair's four), and the
-    // table entries and resonance of the pair's coefficients.
+    // table entries of the pair's coefficients.
     struct alignas(64) PairCutoffs {
         Lanes4 lastV = {};
         Lanes4 fTarget = {};
         Lanes4 fUsed = {};
         LaneInts4 lastEntry = {};
-        float entryRes = 0.0f;
     };
     PairCutoffs cut[kFilterMaxPairs];
 
