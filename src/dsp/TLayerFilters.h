@@ -64,19 +64,9 @@ private:
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
 #endif
 
-    float rate = 44100.0f;
-    float tableScale = 262143.0f / 88200.0f;
-    float ceiling = 0.4f * 44100.0f;
-    // the two above in four lanes, for the one-note update
-    Lanes4 scaleLanes = filtermath::splat(262143.0f / 88200.0f);
-    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
-    float keyFactor = 1.0f;
-    filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
-    float velOffset = 0.0f;
-    float lastRes = -1.0f;  // resonance of the coefficients, -1: none yet
-    int lastPairs = 0;
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
-    filtermath::UpdateMemo<5> memo;     // cutoff (2), mod, separation, resonance
+    // Grouped by cache line: what a one-note voice reads every sample takes four (this
+    // one, the four-lane one below and its pair record's two).
+    alignas(64) filtermath::UpdateMemo<5> memo;  // cutoff (2), mod, separation, resonance
     // The last update was one of one note that left the side gains, lastKey and lastSep
     // those of the key factor and its separation, bit for bit, and noteR its damping term
     // (clamped resonance x 0.95); nothing since changed lastRes, lastPairs or the key
@@ -84,16 +74,31 @@ private:
     // nothing and maps with the kept side gains.
     bool plain = false;
     float noteR = 0.0f;
-    // the key factor and separation the pairs' cutoffs were mapped with
+    float velOffset = 0.0f;
+    float keyFactor = 1.0f;
+    // the key factor the pairs' cutoffs were mapped with
     float lastKey = 1.0f;
-    float lastSep = 1.0f;
-    // 20 keyFactor / sep and 20 keyFactor sep as left, right, left, right, and the bits of
-    // the key factor and separation they were computed from
-    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
-    uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
-    uint32_t gainSepBits = 0x3f800000u;
     // per pair: the FilterSine entries F was read from (-1: none)
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
+
+    float rate = 44100.0f;
+    float tableScale = 262143.0f / 88200.0f;
+    float ceiling = 0.4f * 44100.0f;
+    filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
+    float lastRes = -1.0f;  // resonance of the coefficients, -1: none yet
+    int lastPairs = 0;
+    // the separation the pairs' cutoffs were mapped with
+    float lastSep = 1.0f;
+    // the bits of the key factor and separation sideGain was computed from
+    uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
+    uint32_t gainSepBits = 0x3f800000u;
+
+    // tableScale and ceiling in four lanes, for the one-note update; 20 keyFactor / sep and
+    // 20 keyFactor sep as left, right, left, right; the notes' envelope values
+    alignas(64) Lanes4 scaleLanes = filtermath::splat(262143.0f / 88200.0f);
+    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
+    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     // Per pair, four lanes each, side by side: what a one-note voice reads every sample
     // then fills two cache lines rather than one line of each of seven arrays.
     struct alignas(64) Pair {
