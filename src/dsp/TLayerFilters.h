@@ -155,21 +155,25 @@ private:
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
 #endif
 
-    float rate = 44100.0f;
-    float halfInvRate = 1.0f / 88200.0f;
-    float ceiling = 0.4f * 44100.0f;
-    // the two above in four lanes, for the one-note update
-    Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
-    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
-    float keyFactor = 1.0f;
-    filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
+    // Grouped by cache line: a one-note voice whose cutoff has settled reads this one
+    // every sample (its memo, and the first envelope value it is given), and its pair
+    // record's first two.
+    alignas(64) filtermath::UpdateMemo<3> memo;  // cutoff, mod, resonance
     float velOffset = 0.0f;
+    float keyFactor = 1.0f;
+    float lastKey = 1.0f;
     float lastQ = -1.0f;  // resonance of the coefficients, -1: none yet
     float R = 0.5f;       // FilterZQ damping of that resonance
     int lastPairs = 0;
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
-    filtermath::UpdateMemo<3> memo;     // cutoff, mod, resonance
-    float lastKey = 1.0f;
+
+    float rate = 44100.0f;
+    float halfInvRate = 1.0f / 88200.0f;
+    float ceiling = 0.4f * 44100.0f;
+    filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
+    // halfInvRate and the ceiling in four lanes, for the one-note update
+    Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
+    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
