@@ -79,6 +79,23 @@ inline bool movedBeyond(Lanes4 a, Lanes4 b, const CutoffConstants& k) {
 // x clamped to [0, top]; NaN gives 0 (clampNaN with the bound as an operand).
 inline Lanes4 clampTo(Lanes4 x, Lanes4 top) { return minLanes(maxLanes(x, splat(0.0f)), top); }
 
+// {a0, b0, a1, b1}, {a2, b2, a3, b3}, and {v[i], v[i], v[i + 1], v[i + 1]} (i = 0 or 2).
+inline Lanes4 unpackLow(Lanes4 a, Lanes4 b) {
+#if defined(__clang__)
+    return __builtin_shufflevector(a, b, 0, 4, 1, 5);
+#else
+    return __builtin_shuffle(a, b, LaneInts4{0, 4, 1, 5});
+#endif
+}
+inline Lanes4 unpackHigh(Lanes4 a, Lanes4 b) {
+#if defined(__clang__)
+    return __builtin_shufflevector(a, b, 2, 6, 3, 7);
+#else
+    return __builtin_shuffle(a, b, LaneInts4{2, 6, 3, 7});
+#endif
+}
+inline Lanes4 dupEach(Lanes4 v, int i) { return i == 0 ? unpackLow(v, v) : unpackHigh(v, v); }
+
 // The table entries of a note's left and right side (lanes 0 and 1) in both halves: for one
 // note, lanes 2 and 3 repeat lanes 0 and 1, so two reads do where gather() makes four.
 inline Lanes4 gatherSides(const float* table, LaneInts4 i) {
@@ -552,8 +569,9 @@ void THPFilter::update(float freq, float mod, float resonance) {
         lastQ = q;
         const float R = FilterZQ[(int)(q * 131071.0f)];
         const float gl = FilterZTan[filterTableIndex((fUsed + 0.001f) * halfInvRate + kGuard)];
+        Lanes4 a1, a2, a3;
         zeroDelayCoefficients(splat(gl), R, a1, a2, a3);
-        k = splat(2.0f * R);
+        zd = Lanes4{a1[0], a2[0], a3[0], 2.0f * R};
     }
     memo.recordNote(changed, freq, mod, resonance);
 }
@@ -595,7 +613,8 @@ void THPFilter::process(float freq, float mod, float resonance, int copies,
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
     for (int p = 0; p < pairCount; ++p)
-        highPassKernel(a1, a2, a3, k, lowCut, pr[p].s1, pr[p].s2, pr[p].c, x[p], y[p]);
+        highPassKernel(splat(zd[0]), splat(zd[1]), splat(zd[2]), splat(zd[3]), lowCut, pr[p].s1,
+                       pr[p].s2, pr[p].c, x[p], y[p]);
     scatterPairs(y, n, out);
 }
 
@@ -605,8 +624,10 @@ void THPFilter::runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]) {
     Lanes4(&y)[2] = lanes;
     Lanes4 t1 = mergeNotes(a.pr[0].s1, b.pr[0].s1), t2 = mergeNotes(a.pr[0].s2, b.pr[0].s2);
     Lanes4 cut = mergeNotes(a.pr[0].c, b.pr[0].c);
-    highPassKernel(mergeNotes(a.a1, b.a1), mergeNotes(a.a2, b.a2), mergeNotes(a.a3, b.a3),
-                   mergeNotes(a.k, b.k), mergeNotes(a.lowCut, b.lowCut), t1, t2, cut, x, y);
+    // {a1 of a, a1 of b, a2 of a, a2 of b} and {a3, a3, 2R, 2R}, each value then doubled
+    const Lanes4 lo = unpackLow(a.zd, b.zd), hi = unpackHigh(a.zd, b.zd);
+    highPassKernel(dupEach(lo, 0), dupEach(lo, 2), dupEach(hi, 0), dupEach(hi, 2),
+                   mergeNotes(a.lowCut, b.lowCut), t1, t2, cut, x, y);
     splitNotes(t1, a.pr[0].s1, b.pr[0].s1);
     splitNotes(t2, a.pr[0].s2, b.pr[0].s2);
     splitNotes(cut, a.pr[0].c, b.pr[0].c);
@@ -624,8 +645,16 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
     Lanes8 t1 = mergeQuad(a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
     Lanes8 t2 = mergeQuad(a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
     Lanes8 cut = mergeQuad(a.pr[0].c, b.pr[0].c, c.pr[0].c, d.pr[0].c);
-    highPassKernel(mergeQuad(a.a1, b.a1, c.a1, d.a1), mergeQuad(a.a2, b.a2, c.a2, d.a2),
-                   mergeQuad(a.a3, b.a3, c.a3, d.a3), mergeQuad(a.k, b.k, c.k, d.k),
+    // The shared coefficients of the four voices: {a1 a, a1 b, a2 a, a2 b, a1 c, a1 d, a2 c,
+    // a2 d} and the same of a3 and 2R, each value then doubled within its half.
+    const __m256 lo = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm_unpacklo_ps((__m128)a.zd, (__m128)b.zd)),
+        _mm_unpacklo_ps((__m128)c.zd, (__m128)d.zd), 1);
+    const __m256 hi = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm_unpackhi_ps((__m128)a.zd, (__m128)b.zd)),
+        _mm_unpackhi_ps((__m128)c.zd, (__m128)d.zd), 1);
+    highPassKernel((Lanes8)_mm256_permute_ps(lo, 0x50), (Lanes8)_mm256_permute_ps(lo, 0xFA),
+                   (Lanes8)_mm256_permute_ps(hi, 0x50), (Lanes8)_mm256_permute_ps(hi, 0xFA),
                    mergeQuad(a.lowCut, b.lowCut, c.lowCut, d.lowCut), t1, t2, cut, x, y);
     splitQuad(t1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
     splitQuad(t2, a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);

@@ -193,8 +193,7 @@ private:
     Pair pr[kFilterMaxPairs];
 };
 
-// Cache-line aligned, like the other two (their pair records are): what a one-note voice
-// reads every sample then takes three lines.
+// Cache-line aligned, like the other two.
 class alignas(64) THPFilter {
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.
@@ -225,6 +224,13 @@ private:
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
 #endif
 
+    // What a one-note voice reads every sample, in two cache lines: the coefficients of
+    // the zero-delay section (zeroDelayCoefficients), which every lane shares, as {a1, a2,
+    // a3, 2R}, the low-cut coefficient in four lanes and the memo; then the first pair's
+    // states (the two integrators and the low cut).
+    alignas(64) Lanes4 zd = {};
+    Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
+    filtermath::UpdateMemo<3> memo;  // frequency, mod, resonance
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
@@ -232,18 +238,10 @@ private:
     float fTarget = 640.0f;
     float fUsed = 640.0f;
     float lastQ = -1.0f;
-    filtermath::UpdateMemo<3> memo;  // frequency, mod, resonance
-    // the zero-delay coefficients (zeroDelayCoefficients), 2R and the low-cut coefficient in
-    // four lanes; per pair the two integrator states and the low-cut state
-    Lanes4 a1 = {};
-    Lanes4 a2 = {};
-    Lanes4 a3 = {};
-    Lanes4 k = {};
-    Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
     struct Pair {
         Lanes4 s1 = {};
         Lanes4 s2 = {};
         Lanes4 c = {};
     };
-    Pair pr[kFilterMaxPairs];
+    alignas(64) Pair pr[kFilterMaxPairs];
 };
