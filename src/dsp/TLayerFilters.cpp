@@ -352,6 +352,10 @@ void TBPFilter::runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter&
 
 // --- layer low-pass ------------------------------------------------------------------------
 
+// Both sides of a note share their cutoff, so lanes 0 and 1 of every coefficient are equal
+// (as are lanes 2 and 3): the first note's coefficients are the three values kept in zd.
+void TLPFilter::packNoteCoefficients() { zd = Lanes4{pr[0].a1[0], pr[0].a2[0], pr[0].a3[0], 0.0f}; }
+
 void TLPFilter::init(float sampleRate) {
     rate = layerRate(sampleRate, 196000.0f);
     halfInvRate = 1.0f / (2.0f * rate);
@@ -414,6 +418,7 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
             if (shared || anyLane(idx != entry[p])) {
                 entry[p] = idx;
                 zeroDelayCoefficients(gather(FilterZTan, idx), R, pr[p].a1, pr[p].a2, pr[p].a3);
+                if (p == 0) packNoteCoefficients();
             }
         }
     }
@@ -451,6 +456,7 @@ void TLPFilter::updateNote(float cutoff, float mod, float resonance) {
         if (shared || anyLane(idx != entry[0])) {
             entry[0] = idx;
             zeroDelayCoefficients(splat(FilterZTan[idx[0]]), R, pr[0].a1, pr[0].a2, pr[0].a3);
+            packNoteCoefficients();
         }
     }
     changed |= assignChanged(lastKey, keyFactor);
@@ -499,8 +505,9 @@ void TLPFilter::runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]) {
     scaleIn(lanes, x);
     Lanes4(&y)[2] = lanes;
     Lanes4 t1 = mergeNotes(a.pr[0].s1, b.pr[0].s1), t2 = mergeNotes(a.pr[0].s2, b.pr[0].s2);
-    lowPassKernel(mergeNotes(a.pr[0].a1, b.pr[0].a1), mergeNotes(a.pr[0].a2, b.pr[0].a2),
-                  mergeNotes(a.pr[0].a3, b.pr[0].a3), t1, t2, x, y);
+    // {a1 of a, a1 of b, a2 of a, a2 of b} and {a3, a3, 0, 0}, each value then doubled
+    const Lanes4 lo = unpackLow(a.zd, b.zd), hi = unpackHigh(a.zd, b.zd);
+    lowPassKernel(dupEach(lo, 0), dupEach(lo, 2), dupEach(hi, 0), t1, t2, x, y);
     splitNotes(t1, a.pr[0].s1, b.pr[0].s1);
     splitNotes(t2, a.pr[0].s2, b.pr[0].s2);
 }
@@ -514,9 +521,16 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
     quadIn(ab, cd, x);
     Lanes8 t1 = mergeQuad(a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
     Lanes8 t2 = mergeQuad(a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
-    lowPassKernel(mergeQuad(a.pr[0].a1, b.pr[0].a1, c.pr[0].a1, d.pr[0].a1),
-                  mergeQuad(a.pr[0].a2, b.pr[0].a2, c.pr[0].a2, d.pr[0].a2),
-                  mergeQuad(a.pr[0].a3, b.pr[0].a3, c.pr[0].a3, d.pr[0].a3), t1, t2, x, y);
+    // {a1 a, a1 b, a2 a, a2 b, a1 c, a1 d, a2 c, a2 d} and the same of a3, each value then
+    // doubled within its half (see THPFilter::runNoteQuadWide)
+    const __m256 lo = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm_unpacklo_ps((__m128)a.zd, (__m128)b.zd)),
+        _mm_unpacklo_ps((__m128)c.zd, (__m128)d.zd), 1);
+    const __m256 hi = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm_unpackhi_ps((__m128)a.zd, (__m128)b.zd)),
+        _mm_unpackhi_ps((__m128)c.zd, (__m128)d.zd), 1);
+    lowPassKernel((Lanes8)_mm256_permute_ps(lo, 0x50), (Lanes8)_mm256_permute_ps(lo, 0xFA),
+                  (Lanes8)_mm256_permute_ps(hi, 0x50), t1, t2, x, y);
     splitQuad(t1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
     splitQuad(t2, a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
     quadOut(y, ab, cd);

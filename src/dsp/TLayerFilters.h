@@ -150,22 +150,26 @@ private:
     void update(int n, int pairCount, float cutoff, float mod, float resonance);
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
     void updateNote(float cutoff, float mod, float resonance);
+    void packNoteCoefficients();
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
 #endif
 
     // Grouped by cache line: a one-note voice whose cutoff has settled reads this one
-    // every sample (its memo, and the first envelope value it is given), and its pair
-    // record's first two.
+    // every sample (its memo, its coefficients and the first envelope value it is given),
+    // and its pair record's first (the states).
     alignas(64) filtermath::UpdateMemo<3> memo;  // cutoff, mod, resonance
     float velOffset = 0.0f;
     float keyFactor = 1.0f;
     float lastKey = 1.0f;
+    // the first pair's coefficients of its first note, {a1, a2, a3, 0} (packNoteCoefficients)
+    Lanes4 zd = {};
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+
     float lastQ = -1.0f;  // resonance of the coefficients, -1: none yet
     float R = 0.5f;       // FilterZQ damping of that resonance
     int lastPairs = 0;
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
 
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
@@ -177,15 +181,16 @@ private:
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
-    // Per pair, four lanes each, side by side (a one-note voice reads two cache lines):
-    // the zero-delay coefficients (zeroDelayCoefficients), the two integrator states, the
-    // normalised cutoffs of the last call and the target and used cutoffs.
+    // Per pair, four lanes each, side by side: the two integrator states (first: a
+    // one-note voice reads only them here), the zero-delay coefficients
+    // (zeroDelayCoefficients), the normalised cutoffs of the last call and the target and
+    // used cutoffs.
     struct alignas(64) Pair {
+        Lanes4 s1 = {};
+        Lanes4 s2 = {};
         Lanes4 a1 = {};
         Lanes4 a2 = {};
         Lanes4 a3 = {};
-        Lanes4 s1 = {};
-        Lanes4 s2 = {};
         Lanes4 lastV = {};
         Lanes4 fTarget = {};
         Lanes4 fUsed = {};
