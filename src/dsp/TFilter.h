@@ -652,22 +652,18 @@ private:
     // read on every call sit apart from the values written on every call, and those are
     // written only when they change.
 
-    // rate block
+    // rate block (halfInvRate and the ceiling: below)
     float rate = 44100.0f;
-    float halfInvRate = 1.0f / 88200.0f;
     float tableScale = 262143.0f / 88200.0f;
-    float ceiling = 0.38f * 44100.0f;
 
-    // settings: tracking and mode
+    // settings: tracking (the mode: below)
     float keyFactor = 1.0f;
     filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
     float velOffset = 0.0f;
-    int mode = 0;
     int lastEffectMode = -1;  // mode of the effect kernel's coefficients, -1 when stale
 
-    // inputs of the current call
+    // inputs of the current call (the resonance: below)
     stereoStruct lastMod{0.0f, 0.0f};
-    float res = 0.0f;    // clamp(resonance, 0, 1) x 0.95
     float morph = 0.0f;  // clamp(morph, 0, 1)
     float smoothCutoff[2] = {0.0f, 0.0f};
     bool direct = true;
@@ -690,6 +686,8 @@ private:
     // mode stay until a setter clears this (see unsettle). A call with the same arguments
     // then only maps the envelopes (prepareEnvelopes).
     bool steady = false;
+    int mode = 0;
+    float res = 0.0f;  // clamp(resonance, 0, 1) x 0.95 of the current call
 
     // The kernel's identity for canRunPair: the mode (-1 for the combs, which never pair),
     // then the output taps (zero-delay modes) or the resonance (ring and amplitude
@@ -710,15 +708,19 @@ private:
     // What a call of one note that only follows its envelope reads, in one cache line:
     // the normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
     // velocity + smoothed cutoff) of the last voice call, the side gains {20 k / sep,
-    // 20 k sep, ...} (for the key factor and separation whose bits are kept below), per
-    // pair the resonance its coefficients were computed for, and the first note's
-    // envelope value.
+    // 20 k sep, ...} (for the key factor and separation whose bits are kept below), the
+    // resonance the first pair's coefficients were computed for (entryResOf), the rate
+    // terms, and the first note's envelope value.
     alignas(64) Lanes4 lastCommon = {};
     Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
-    float entryRes[kFilterMaxPairs] = {};
+    float entryRes0 = 0.0f;
+    float ceiling = 0.38f * 44100.0f;
+    float halfInvRate = 1.0f / 88200.0f;
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+    float entryResRest[kFilterMaxPairs - 1] = {};
+    float& entryResOf(int p) { return p == 0 ? entryRes0 : entryResRest[p - 1]; }
     // the key factor and separation the pairs' cutoffs were mapped with (see PairCutoffs)
     float lastKey = 1.0f;
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     float lastSep = 1.0f;
     uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
     uint32_t gainSepBits = 0x3f800000u;  // 1.0f
