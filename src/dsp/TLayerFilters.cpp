@@ -203,8 +203,9 @@ void TBPFilter::mapSides(float sep) {
 void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float sep,
                            float resonance) {
     const CutoffConstants& k = cutoffConstants();
-    if (plain && UpdateMemo<1>::bits(sep) == memo.args[3] &&
-        UpdateMemo<1>::bits(resonance) == memo.args[4]) {
+    if (__builtin_expect(plain && UpdateMemo<1>::bits(sep) == memo.args[3] &&
+                             UpdateMemo<1>::bits(resonance) == memo.args[4],
+                         1)) {
         // The path below with shared false and the same map: only the envelope and the
         // cutoff arguments can have moved.
         const float cl = mod + cutoffLeft + velOffset, cr = mod + cutoffRight + velOffset;
