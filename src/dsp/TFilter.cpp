@@ -228,7 +228,7 @@ inline __attribute__((always_inline)) void TFilter::recomputePair(int p, bool sh
     const Lanes4 nf = (f + k.milli) * halfInvRate + k.guard;
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
-    if (!shared && byTableEntry(mode) && res == cut[p].entryRes &&
+    if (!shared && byTableEntry(mode) && res == entryResOf(p) &&
         !anyLane(idx != cut[p].lastEntry))
         return;
     recomputeCoefficients(p, nf, idx);
@@ -241,7 +241,7 @@ void TFilter::recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx) {
     const Lanes4 f = cut[p].fTarget;
     const float r = res;
     cut[p].lastEntry = idx;
-    cut[p].entryRes = r;
+    entryResOf(p) = r;
     const Lanes4 one = splat(1.0f);
 
     switch (mode) {

@@ -590,10 +590,11 @@ public:
     // eight lanes hold two pairs merged in the AVX2 paths.
     template <class V>
     struct alignas(64) PairT {
+        // state-variable on FilterSine (modes 3-6, 13-16), first: its four fields fill one
+        // cache line
+        V svF, svD, svLow, svBand;
         // one-pole (modes 1, 2, 13, 14)
         V opA, opB, opY;
-        // state-variable on FilterSine (modes 3-6, 13-16)
-        V svF, svD, svLow, svBand;
         // zero-delay state-variable (modes 7-12, 19-24; two sections)
         V zdA1, zdA2, zdA3, zdK;  // see zeroDelayCoefficients; zdK = 2R
         V zdS1[2], zdS2[2];
@@ -651,22 +652,18 @@ private:
     // read on every call sit apart from the values written on every call, and those are
     // written only when they change.
 
-    // rate block
+    // rate block (halfInvRate and the ceiling: below)
     float rate = 44100.0f;
-    float halfInvRate = 1.0f / 88200.0f;
     float tableScale = 262143.0f / 88200.0f;
-    float ceiling = 0.38f * 44100.0f;
 
-    // settings: tracking and mode
+    // settings: tracking (the mode: below)
     float keyFactor = 1.0f;
     filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
     float velOffset = 0.0f;
-    int mode = 0;
     int lastEffectMode = -1;  // mode of the effect kernel's coefficients, -1 when stale
 
-    // inputs of the current call
+    // inputs of the current call (the resonance: below)
     stereoStruct lastMod{0.0f, 0.0f};
-    float res = 0.0f;    // clamp(resonance, 0, 1) x 0.95
     float morph = 0.0f;  // clamp(morph, 0, 1)
     float smoothCutoff[2] = {0.0f, 0.0f};
     bool direct = true;
@@ -677,15 +674,20 @@ private:
     float coefRes = -1.0f;
     float coefMorph = -1.0f;
 
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
-    // cutoff (2), mod (2), separation, resonance, morph of the last prepared voice call
-    filtermath::UpdateMemo<7> memo;
+    // the output weights of the zero-delay modes (see updateShared)
+    float tapLow = 1.0f, tapBand = 0.0f, tapHigh = 0.0f;
+
+    // cutoff (2), mod (2), separation, resonance, morph of the last prepared voice call;
+    // with steady and pairKey in one cache line, which every voice call reads
+    alignas(64) filtermath::UpdateMemo<7> memo;
     // The last voice call left everything but the envelope values where the same arguments
     // would leave it again: the smoothed cutoffs had settled (a smoothing step gave the
     // value it started from), nothing was taken directly, and tracking, separation and
     // mode stay until a setter clears this (see unsettle). A call with the same arguments
     // then only maps the envelopes (prepareEnvelopes).
     bool steady = false;
+    int mode = 0;
+    float res = 0.0f;  // clamp(resonance, 0, 1) x 0.95 of the current call
 
     // The kernel's identity for canRunPair: the mode (-1 for the combs, which never pair),
     // then the output taps (zero-delay modes) or the resonance (ring and amplitude
@@ -695,35 +697,42 @@ private:
 
     // Terms shared by all lanes, from the mode, resonance and morph of the last update: the
     // zero-delay damping R, the formant shifts and vowel frequencies, the formant
-    // resonance terms, the comb feedback, and the output weights of the zero-delay modes.
+    // resonance terms and the comb feedback.
     float sharedR = 0.5f;
     float shifts[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     float vowel[4] = {};
     float formantInv = 0.5f;
     float formantQs = 1.0f;
     float combGain = 0.0f;
-    float tapLow = 1.0f, tapBand = 0.0f, tapHigh = 0.0f;
 
+    // What a call of one note that only follows its envelope reads, in one cache line:
+    // the normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
+    // velocity + smoothed cutoff) of the last voice call, the side gains {20 k / sep,
+    // 20 k sep, ...} (for the key factor and separation whose bits are kept below), the
+    // resonance the first pair's coefficients were computed for (entryResOf), the rate
+    // terms, and the first note's envelope value.
+    alignas(64) Lanes4 lastCommon = {};
+    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
+    float entryRes0 = 0.0f;
+    float ceiling = 0.38f * 44100.0f;
+    float halfInvRate = 1.0f / 88200.0f;
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+    float entryResRest[kFilterMaxPairs - 1] = {};
+    float& entryResOf(int p) { return p == 0 ? entryRes0 : entryResRest[p - 1]; }
     // the key factor and separation the pairs' cutoffs were mapped with (see PairCutoffs)
     float lastKey = 1.0f;
     float lastSep = 1.0f;
-    // The normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
-    // velocity + smoothed cutoff) of the last voice call, and the side gains {20 k / sep,
-    // 20 k sep, ...} for the key factor and separation whose bits are kept beside them.
-    Lanes4 lastCommon = {};
-    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
     uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
     uint32_t gainSepBits = 0x3f800000u;  // 1.0f
     // Per pair, side by side (a one-note voice follows its envelope in one cache line):
     // the normalised cutoffs of the last call (NaN: none yet), the target cutoffs in Hz and
     // the ones the coefficients use (lane = 2 x copy + side within the pair's four), and the
-    // table entries and resonance of the pair's coefficients.
+    // table entries of the pair's coefficients.
     struct alignas(64) PairCutoffs {
         Lanes4 lastV = {};
         Lanes4 fTarget = {};
         Lanes4 fUsed = {};
         LaneInts4 lastEntry = {};
-        float entryRes = 0.0f;
     };
     PairCutoffs cut[kFilterMaxPairs];
 

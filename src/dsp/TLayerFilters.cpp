@@ -79,6 +79,23 @@ inline bool movedBeyond(Lanes4 a, Lanes4 b, const CutoffConstants& k) {
 // x clamped to [0, top]; NaN gives 0 (clampNaN with the bound as an operand).
 inline Lanes4 clampTo(Lanes4 x, Lanes4 top) { return minLanes(maxLanes(x, splat(0.0f)), top); }
 
+// {a0, b0, a1, b1}, {a2, b2, a3, b3}, and {v[i], v[i], v[i + 1], v[i + 1]} (i = 0 or 2).
+inline Lanes4 unpackLow(Lanes4 a, Lanes4 b) {
+#if defined(__clang__)
+    return __builtin_shufflevector(a, b, 0, 4, 1, 5);
+#else
+    return __builtin_shuffle(a, b, LaneInts4{0, 4, 1, 5});
+#endif
+}
+inline Lanes4 unpackHigh(Lanes4 a, Lanes4 b) {
+#if defined(__clang__)
+    return __builtin_shufflevector(a, b, 2, 6, 3, 7);
+#else
+    return __builtin_shuffle(a, b, LaneInts4{2, 6, 3, 7});
+#endif
+}
+inline Lanes4 dupEach(Lanes4 v, int i) { return i == 0 ? unpackLow(v, v) : unpackHigh(v, v); }
+
 // The table entries of a note's left and right side (lanes 0 and 1) in both halves: for one
 // note, lanes 2 and 3 repeat lanes 0 and 1, so two reads do where gather() makes four.
 inline Lanes4 gatherSides(const float* table, LaneInts4 i) {
@@ -112,10 +129,12 @@ void TBPFilter::reset() {
     lastRes = -1.0f;  // coefficients are recomputed on the next call
     lastPairs = 0;
     memo.quiet = false;
+    plain = false;
 }
 
 void TBPFilter::setTrack(float amount, float key) {
     if (!trackMemo.changed(amount, key)) return;
+    plain = false;
     if (assignChanged(keyFactor, std::exp2(amount * key))) memo.quiet = false;
 }
 
@@ -129,6 +148,7 @@ void TBPFilter::update(int n, int pairCount, stereoStruct cutoff, float mod, flo
                        float resonance) {
     const float args[5] = {cutoff.left, cutoff.right, mod, sep, resonance};
     if (memo.skip(args, n)) return;
+    plain = false;
     const float r = clampNaN(resonance, 0.0f, 1.0f) * 0.95f;
     const bool shared = pairCount > lastPairs || std::fabs(r - lastRes) > 1e-5f;
     bool changed = shared;
@@ -182,6 +202,36 @@ void TBPFilter::mapSides(float sep) {
 // within one entry).
 void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float sep,
                            float resonance) {
+    const CutoffConstants& k = cutoffConstants();
+    if (__builtin_expect(plain && UpdateMemo<1>::bits(sep) == memo.args[3] &&
+                             UpdateMemo<1>::bits(resonance) == memo.args[4],
+                         1)) {
+        // The path below with shared false and the same map: only the envelope and the
+        // cutoff arguments can have moved.
+        const float cl = mod + cutoffLeft + velOffset, cr = mod + cutoffRight + velOffset;
+        const Lanes4 v = clampTo(env[0] + Lanes4{cl, cr, cl, cr}, k.one);
+        const bool changed = anyLane(v != pr[0].lastV);
+        if (changed) {
+            pr[0].lastV = v;
+            pr[0].fTarget = clampTo(exp2Cutoff(k.ten * v) * sideGain, ceilingLanes);
+            if (movedBeyond(pr[0].fTarget, pr[0].fUsed, k)) {
+                pr[0].fUsed = pr[0].fTarget;
+                const LaneInts4 idx = __builtin_convertvector(
+                    clampTo((pr[0].fUsed + k.milli) * scaleLanes + k.guard, k.top), LaneInts4);
+                if (anyLane(idx != entry[0])) {
+                    entry[0] = idx;
+                    pr[0].F = gatherSides(FilterSine, idx);
+                }
+                pr[0].D = splat(1.0f - noteR + kGuard);
+            }
+        }
+        // The memo's separation, resonance and note count stay.
+        memo.args[0] = UpdateMemo<1>::bits(cutoffLeft);
+        memo.args[1] = UpdateMemo<1>::bits(cutoffRight);
+        memo.args[2] = UpdateMemo<1>::bits(mod);
+        memo.quiet = !changed;
+        return;
+    }
     const float r = clampNaN(resonance, 0.0f, 1.0f) * 0.95f;
     const bool shared = lastPairs < 1 || std::fabs(r - lastRes) > 1e-5f;
     bool changed = shared;
@@ -190,7 +240,6 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
         lastPairs = 1;
     }
     const float cl = mod + cutoffLeft + velOffset, cr = mod + cutoffRight + velOffset;
-    const CutoffConstants& k = cutoffConstants();
     const Lanes4 v = clampTo(env[0] + Lanes4{cl, cr, cl, cr}, k.one);
     bool moved = shared;
     if (keyFactor != lastKey || sep != lastSep || anyLane(v != pr[0].lastV)) {
@@ -213,6 +262,10 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
     changed |= assignChanged(lastKey, keyFactor);
     changed |= assignChanged(lastSep, sep);
     memo.recordNote(changed, cutoffLeft, cutoffRight, mod, sep, resonance);
+    noteR = r;
+    // (NaN never maps with the same gains: it compares unequal to itself.)
+    plain = gainKeyBits == UpdateMemo<1>::bits(keyFactor) && gainSepBits == UpdateMemo<1>::bits(sep) &&
+            keyFactor == keyFactor && sep == sep;
 }
 
 namespace {
@@ -300,6 +353,10 @@ void TBPFilter::runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter&
 
 // --- layer low-pass ------------------------------------------------------------------------
 
+// Both sides of a note share their cutoff, so lanes 0 and 1 of every coefficient are equal
+// (as are lanes 2 and 3): the first note's coefficients are the three values kept in zd.
+void TLPFilter::packNoteCoefficients() { zd = Lanes4{pr[0].a1[0], pr[0].a2[0], pr[0].a3[0], 0.0f}; }
+
 void TLPFilter::init(float sampleRate) {
     rate = layerRate(sampleRate, 196000.0f);
     halfInvRate = 1.0f / (2.0f * rate);
@@ -362,6 +419,7 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
             if (shared || anyLane(idx != entry[p])) {
                 entry[p] = idx;
                 zeroDelayCoefficients(gather(FilterZTan, idx), R, pr[p].a1, pr[p].a2, pr[p].a3);
+                if (p == 0) packNoteCoefficients();
             }
         }
     }
@@ -399,6 +457,7 @@ void TLPFilter::updateNote(float cutoff, float mod, float resonance) {
         if (shared || anyLane(idx != entry[0])) {
             entry[0] = idx;
             zeroDelayCoefficients(splat(FilterZTan[idx[0]]), R, pr[0].a1, pr[0].a2, pr[0].a3);
+            packNoteCoefficients();
         }
     }
     changed |= assignChanged(lastKey, keyFactor);
@@ -447,8 +506,9 @@ void TLPFilter::runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]) {
     scaleIn(lanes, x);
     Lanes4(&y)[2] = lanes;
     Lanes4 t1 = mergeNotes(a.pr[0].s1, b.pr[0].s1), t2 = mergeNotes(a.pr[0].s2, b.pr[0].s2);
-    lowPassKernel(mergeNotes(a.pr[0].a1, b.pr[0].a1), mergeNotes(a.pr[0].a2, b.pr[0].a2),
-                  mergeNotes(a.pr[0].a3, b.pr[0].a3), t1, t2, x, y);
+    // {a1 of a, a1 of b, a2 of a, a2 of b} and {a3, a3, 0, 0}, each value then doubled
+    const Lanes4 lo = unpackLow(a.zd, b.zd), hi = unpackHigh(a.zd, b.zd);
+    lowPassKernel(dupEach(lo, 0), dupEach(lo, 2), dupEach(hi, 0), t1, t2, x, y);
     splitNotes(t1, a.pr[0].s1, b.pr[0].s1);
     splitNotes(t2, a.pr[0].s2, b.pr[0].s2);
 }
@@ -462,9 +522,16 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
     quadIn(ab, cd, x);
     Lanes8 t1 = mergeQuad(a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
     Lanes8 t2 = mergeQuad(a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
-    lowPassKernel(mergeQuad(a.pr[0].a1, b.pr[0].a1, c.pr[0].a1, d.pr[0].a1),
-                  mergeQuad(a.pr[0].a2, b.pr[0].a2, c.pr[0].a2, d.pr[0].a2),
-                  mergeQuad(a.pr[0].a3, b.pr[0].a3, c.pr[0].a3, d.pr[0].a3), t1, t2, x, y);
+    // {a1 a, a1 b, a2 a, a2 b, a1 c, a1 d, a2 c, a2 d} and the same of a3, each value then
+    // doubled within its half (see THPFilter::runNoteQuadWide)
+    const __m256 lo = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm_unpacklo_ps((__m128)a.zd, (__m128)b.zd)),
+        _mm_unpacklo_ps((__m128)c.zd, (__m128)d.zd), 1);
+    const __m256 hi = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm_unpackhi_ps((__m128)a.zd, (__m128)b.zd)),
+        _mm_unpackhi_ps((__m128)c.zd, (__m128)d.zd), 1);
+    lowPassKernel((Lanes8)_mm256_permute_ps(lo, 0x50), (Lanes8)_mm256_permute_ps(lo, 0xFA),
+                  (Lanes8)_mm256_permute_ps(hi, 0x50), t1, t2, x, y);
     splitQuad(t1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
     splitQuad(t2, a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
     quadOut(y, ab, cd);
@@ -517,8 +584,9 @@ void THPFilter::update(float freq, float mod, float resonance) {
         lastQ = q;
         const float R = FilterZQ[(int)(q * 131071.0f)];
         const float gl = FilterZTan[filterTableIndex((fUsed + 0.001f) * halfInvRate + kGuard)];
+        Lanes4 a1, a2, a3;
         zeroDelayCoefficients(splat(gl), R, a1, a2, a3);
-        k = splat(2.0f * R);
+        zd = Lanes4{a1[0], a2[0], a3[0], 2.0f * R};
     }
     memo.recordNote(changed, freq, mod, resonance);
 }
@@ -560,7 +628,8 @@ void THPFilter::process(float freq, float mod, float resonance, int copies,
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
     for (int p = 0; p < pairCount; ++p)
-        highPassKernel(a1, a2, a3, k, lowCut, pr[p].s1, pr[p].s2, pr[p].c, x[p], y[p]);
+        highPassKernel(splat(zd[0]), splat(zd[1]), splat(zd[2]), splat(zd[3]), lowCut, pr[p].s1,
+                       pr[p].s2, pr[p].c, x[p], y[p]);
     scatterPairs(y, n, out);
 }
 
@@ -570,8 +639,10 @@ void THPFilter::runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]) {
     Lanes4(&y)[2] = lanes;
     Lanes4 t1 = mergeNotes(a.pr[0].s1, b.pr[0].s1), t2 = mergeNotes(a.pr[0].s2, b.pr[0].s2);
     Lanes4 cut = mergeNotes(a.pr[0].c, b.pr[0].c);
-    highPassKernel(mergeNotes(a.a1, b.a1), mergeNotes(a.a2, b.a2), mergeNotes(a.a3, b.a3),
-                   mergeNotes(a.k, b.k), mergeNotes(a.lowCut, b.lowCut), t1, t2, cut, x, y);
+    // {a1 of a, a1 of b, a2 of a, a2 of b} and {a3, a3, 2R, 2R}, each value then doubled
+    const Lanes4 lo = unpackLow(a.zd, b.zd), hi = unpackHigh(a.zd, b.zd);
+    highPassKernel(dupEach(lo, 0), dupEach(lo, 2), dupEach(hi, 0), dupEach(hi, 2),
+                   mergeNotes(a.lowCut, b.lowCut), t1, t2, cut, x, y);
     splitNotes(t1, a.pr[0].s1, b.pr[0].s1);
     splitNotes(t2, a.pr[0].s2, b.pr[0].s2);
     splitNotes(cut, a.pr[0].c, b.pr[0].c);
@@ -589,8 +660,16 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
     Lanes8 t1 = mergeQuad(a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
     Lanes8 t2 = mergeQuad(a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
     Lanes8 cut = mergeQuad(a.pr[0].c, b.pr[0].c, c.pr[0].c, d.pr[0].c);
-    highPassKernel(mergeQuad(a.a1, b.a1, c.a1, d.a1), mergeQuad(a.a2, b.a2, c.a2, d.a2),
-                   mergeQuad(a.a3, b.a3, c.a3, d.a3), mergeQuad(a.k, b.k, c.k, d.k),
+    // The shared coefficients of the four voices: {a1 a, a1 b, a2 a, a2 b, a1 c, a1 d, a2 c,
+    // a2 d} and the same of a3 and 2R, each value then doubled within its half.
+    const __m256 lo = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm_unpacklo_ps((__m128)a.zd, (__m128)b.zd)),
+        _mm_unpacklo_ps((__m128)c.zd, (__m128)d.zd), 1);
+    const __m256 hi = _mm256_insertf128_ps(
+        _mm256_castps128_ps256(_mm_unpackhi_ps((__m128)a.zd, (__m128)b.zd)),
+        _mm_unpackhi_ps((__m128)c.zd, (__m128)d.zd), 1);
+    highPassKernel((Lanes8)_mm256_permute_ps(lo, 0x50), (Lanes8)_mm256_permute_ps(lo, 0xFA),
+                   (Lanes8)_mm256_permute_ps(hi, 0x50), (Lanes8)_mm256_permute_ps(hi, 0xFA),
                    mergeQuad(a.lowCut, b.lowCut, c.lowCut, d.lowCut), t1, t2, cut, x, y);
     splitQuad(t1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
     splitQuad(t2, a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);

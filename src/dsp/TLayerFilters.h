@@ -64,29 +64,41 @@ private:
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
 #endif
 
+    // Grouped by cache line: what a one-note voice reads every sample takes four (this
+    // one, the four-lane one below and its pair record's two).
+    alignas(64) filtermath::UpdateMemo<5> memo;  // cutoff (2), mod, separation, resonance
+    // The last update was one of one note that left the side gains, lastKey and lastSep
+    // those of the key factor and its separation, bit for bit, and noteR its damping term
+    // (clamped resonance x 0.95); nothing since changed lastRes, lastPairs or the key
+    // factor. A note update with the separation and resonance in the memo then shares
+    // nothing and maps with the kept side gains.
+    bool plain = false;
+    float noteR = 0.0f;
+    float velOffset = 0.0f;
+    float keyFactor = 1.0f;
+    // the key factor the pairs' cutoffs were mapped with
+    float lastKey = 1.0f;
+    // per pair: the FilterSine entries F was read from (-1: none)
+    LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
+
     float rate = 44100.0f;
     float tableScale = 262143.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
-    // the two above in four lanes, for the one-note update
-    Lanes4 scaleLanes = filtermath::splat(262143.0f / 88200.0f);
-    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
-    float keyFactor = 1.0f;
     filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
-    float velOffset = 0.0f;
     float lastRes = -1.0f;  // resonance of the coefficients, -1: none yet
     int lastPairs = 0;
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
-    filtermath::UpdateMemo<5> memo;     // cutoff (2), mod, separation, resonance
-    // the key factor and separation the pairs' cutoffs were mapped with
-    float lastKey = 1.0f;
+    // the separation the pairs' cutoffs were mapped with
     float lastSep = 1.0f;
-    // 20 keyFactor / sep and 20 keyFactor sep as left, right, left, right, and the bits of
-    // the key factor and separation they were computed from
-    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
+    // the bits of the key factor and separation sideGain was computed from
     uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
     uint32_t gainSepBits = 0x3f800000u;
-    // per pair: the FilterSine entries F was read from (-1: none)
-    LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
+
+    // tableScale and ceiling in four lanes, for the one-note update; 20 keyFactor / sep and
+    // 20 keyFactor sep as left, right, left, right; the notes' envelope values
+    alignas(64) Lanes4 scaleLanes = filtermath::splat(262143.0f / 88200.0f);
+    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
+    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     // Per pair, four lanes each, side by side: what a one-note voice reads every sample
     // then fills two cache lines rather than one line of each of seven arrays.
     struct alignas(64) Pair {
@@ -138,38 +150,47 @@ private:
     void update(int n, int pairCount, float cutoff, float mod, float resonance);
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
     void updateNote(float cutoff, float mod, float resonance);
+    void packNoteCoefficients();
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
 #endif
 
-    float rate = 44100.0f;
-    float halfInvRate = 1.0f / 88200.0f;
-    float ceiling = 0.4f * 44100.0f;
-    // the two above in four lanes, for the one-note update
-    Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
-    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
-    float keyFactor = 1.0f;
-    filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
+    // Grouped by cache line: a one-note voice whose cutoff has settled reads this one
+    // every sample (its memo, its coefficients and the first envelope value it is given),
+    // and its pair record's first (the states).
+    alignas(64) filtermath::UpdateMemo<3> memo;  // cutoff, mod, resonance
     float velOffset = 0.0f;
+    float keyFactor = 1.0f;
+    float lastKey = 1.0f;
+    // the first pair's coefficients of its first note, {a1, a2, a3, 0} (packNoteCoefficients)
+    Lanes4 zd = {};
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+
     float lastQ = -1.0f;  // resonance of the coefficients, -1: none yet
     float R = 0.5f;       // FilterZQ damping of that resonance
     int lastPairs = 0;
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
-    filtermath::UpdateMemo<3> memo;     // cutoff, mod, resonance
-    float lastKey = 1.0f;
+
+    float rate = 44100.0f;
+    float halfInvRate = 1.0f / 88200.0f;
+    float ceiling = 0.4f * 44100.0f;
+    filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
+    // halfInvRate and the ceiling in four lanes, for the one-note update
+    Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
+    Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
-    // Per pair, four lanes each, side by side (a one-note voice reads two cache lines):
-    // the zero-delay coefficients (zeroDelayCoefficients), the two integrator states, the
-    // normalised cutoffs of the last call and the target and used cutoffs.
+    // Per pair, four lanes each, side by side: the two integrator states (first: a
+    // one-note voice reads only them here), the zero-delay coefficients
+    // (zeroDelayCoefficients), the normalised cutoffs of the last call and the target and
+    // used cutoffs.
     struct alignas(64) Pair {
+        Lanes4 s1 = {};
+        Lanes4 s2 = {};
         Lanes4 a1 = {};
         Lanes4 a2 = {};
         Lanes4 a3 = {};
-        Lanes4 s1 = {};
-        Lanes4 s2 = {};
         Lanes4 lastV = {};
         Lanes4 fTarget = {};
         Lanes4 fUsed = {};
@@ -177,8 +198,7 @@ private:
     Pair pr[kFilterMaxPairs];
 };
 
-// Cache-line aligned, like the other two (their pair records are): what a one-note voice
-// reads every sample then takes three lines.
+// Cache-line aligned, like the other two.
 class alignas(64) THPFilter {
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.
@@ -209,6 +229,13 @@ private:
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
 #endif
 
+    // What a one-note voice reads every sample, in two cache lines: the coefficients of
+    // the zero-delay section (zeroDelayCoefficients), which every lane shares, as {a1, a2,
+    // a3, 2R}, the low-cut coefficient in four lanes and the memo; then the first pair's
+    // states (the two integrators and the low cut).
+    alignas(64) Lanes4 zd = {};
+    Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
+    filtermath::UpdateMemo<3> memo;  // frequency, mod, resonance
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
@@ -216,18 +243,10 @@ private:
     float fTarget = 640.0f;
     float fUsed = 640.0f;
     float lastQ = -1.0f;
-    filtermath::UpdateMemo<3> memo;  // frequency, mod, resonance
-    // the zero-delay coefficients (zeroDelayCoefficients), 2R and the low-cut coefficient in
-    // four lanes; per pair the two integrator states and the low-cut state
-    Lanes4 a1 = {};
-    Lanes4 a2 = {};
-    Lanes4 a3 = {};
-    Lanes4 k = {};
-    Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
     struct Pair {
         Lanes4 s1 = {};
         Lanes4 s2 = {};
         Lanes4 c = {};
     };
-    Pair pr[kFilterMaxPairs];
+    alignas(64) Pair pr[kFilterMaxPairs];
 };
