@@ -7,7 +7,7 @@ void TEnvState::silenceAll() {
     std::memset(&work, 0, sizeof(work));
     for (int v = 0; v < kEnvVoices; ++v) {
         movingCount[v] = 0;  // every step is zero now
-        movingStale[v] = 1;
+        moves[v].stale = 1;
         settled[v] = 0;
     }
     republishAll();
@@ -34,7 +34,7 @@ void TEnvState::setList(const int32_t* envs, int count) {
     listCount = count;
     // An envelope joining the list may still hold a step from before it left, and one
     // leaving it stops moving: the moving lists are rebuilt, and the rows published whole.
-    for (uint8_t& m : movingStale) m = 1;
+    for (VoiceMoves& m : moves) m.stale = 1;
     republishAll();
     listMask = 0;
     for (int i = 0; i < count; ++i) {

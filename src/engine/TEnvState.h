@@ -73,12 +73,28 @@ struct TEnvState {
 
     // Per voice: the listed envelopes with a step other than zero in some sub-element, the
     // only ones whose running levels move between two updates (a held note in its sustain
-    // has none; most notes have one or two). Kept by setEnvs; movingStale (or another
+    // has none; most notes have one or two). Kept by setEnvs; moves[v].stale (or another
     // sub-element count) asks the next advance to rebuild it from the steps.
     int32_t movingList[kEnvVoices][kNumEnvs];
     int32_t movingCount[kEnvVoices];
-    int32_t movingSubs[kEnvVoices];  // the sub-element count the list was built for
-    uint8_t movingStale[kEnvVoices];
+    // Per voice, built with the moving list: what one sample's advance adds, as the step
+    // of each moving envelope's sub-element with a step other than zero and the place of
+    // its running level in the voice's rows of work.run. The steps are copies, so whatever
+    // writes a step without rebuilding the list sets stale. A voice's advance reads its
+    // header and first entries from one cache line.
+    struct MoveEntry {
+        double step;
+        int32_t at;  // sub-element * kNumEnvs + envelope
+        int32_t unused;
+    };
+    struct alignas(64) VoiceMoves {
+        int32_t count;  // entries
+        int32_t subs;   // the sub-element count the list was built for
+        int32_t stale;  // rebuild from the steps at the next advance
+        int32_t unused;
+        MoveEntry entry[kEnvSubs * kNumEnvs];
+    };
+    VoiceMoves moves[kEnvVoices];
     // Publishing: the voice's source row holds the levels of sub-element publishedSub as
     // they were at its last publish, and since then only the moving envelopes changed,
     // unless publishAll is set (an update, a note start or a new list rewrote the levels).

@@ -136,22 +136,31 @@ inline float destOf(const float* dest, int d) {
 
 // The voice's moving list: those of the given envelopes with a step other than zero in some
 // of its first `count` sub-elements. Only these move between two updates.
+// The advance entries skip the zero steps too: adding a zero leaves a running level as it
+// is, since a level is never -0.0.
 void buildMovingListFrom(TEnvState& e, int v, int count, const int32_t* envs, int listed) {
-    int moving = 0;
+    TEnvState::VoiceMoves& m = e.moves[v];
+    int moving = 0, entries = 0;
     for (int li = 0; li < listed; ++li) {
         const int n = envs[li];
         if ((unsigned)n >= (unsigned)kNumEnvs) continue;
         uint64_t any = 0;
         for (int i = 0; i < count; ++i) {
+            const double step = e.work.step[v][i][n];
             uint64_t bits;
-            std::memcpy(&bits, &e.work.step[v][i][n], sizeof bits);
-            any |= bits << 1;  // either zero counts as zero
+            std::memcpy(&bits, &step, sizeof bits);
+            if ((bits << 1) == 0) continue;  // either zero counts as zero
+            any = 1;
+            m.entry[entries].step = step;
+            m.entry[entries].at = i * kNumEnvs + n;
+            ++entries;
         }
         if (any != 0) e.movingList[v][moving++] = n;
     }
     e.movingCount[v] = moving;
-    e.movingSubs[v] = count;
-    e.movingStale[v] = 0;
+    m.count = entries;
+    m.subs = count;
+    m.stale = 0;
 }
 
 // The same over every listed envelope.
@@ -496,6 +505,7 @@ float APlugin::checkRetrigger(int v) {
         }
         if (!fire) continue;
         env.settled[v] = 0;  // the layer's envelopes start over
+        env.moves[v].stale = 1;  // and their steps are zero
         auto& w = env.work;
         for (int k = 0; k < 8; ++k) {
             const int n = 1 + 8 * layer + k;
@@ -655,16 +665,11 @@ void APlugin::skipEnvSources(int v) {
 void APlugin::advanceEnvs(int v) {
     if (!isValidVoice(v)) return;
     const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
-    if (env.movingStale[v] || env.movingSubs[v] != count) buildMovingList(env, v, count);
-    const int moving = env.movingCount[v];
-    if (moving == 0) return;  // a held note in its sustain: nothing moves
-    const int32_t* list = env.movingList[v];
-    auto& w = env.work;
-    for (int i = 0; i < count; ++i) {
-        double* level = w.run[v][i];
-        const double* inc = w.step[v][i];
-        for (int k = 0; k < moving; ++k) level[list[k]] += inc[list[k]];
-    }
+    TEnvState::VoiceMoves& m = env.moves[v];
+    if (m.stale || m.subs != count) buildMovingList(env, v, count);
+    const int entries = m.count;  // none for a held note in its sustain
+    double* level = &env.work.run[v][0][0];
+    for (int k = 0; k < entries; ++k) level[m.entry[k].at] += m.entry[k].step;
 }
 
 // A new note: every envelope of the voice cleared, then the layer envelopes start at full
@@ -689,7 +694,8 @@ void APlugin::startEnvs(int v, int velocity) {
     }
     // Every step is zero now, and every level to be published anew.
     env.movingCount[v] = 0;
-    env.movingStale[v] = 1;  // rebuilt (empty) at the first advance
+    env.moves[v].count = 0;
+    env.moves[v].stale = 1;  // rebuilt (empty) at the first advance
     env.settled[v] = 0;
     env.publishAll[v] = 1;
     if (env.globalFrom == v) env.globalFrom = -1;
