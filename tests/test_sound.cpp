@@ -403,8 +403,8 @@ protected:
     }
     APlugin& p() { return h.plugin(); }
     void rebuild() { p().updateLayerState(), p().buildEnvList(); }
-    double target(int env, int sub = 0) { return p().env.work.target[kVoice][sub][env]; }
-    double phase(int env, int sub = 0) { return p().env.work.phase[kVoice][sub][env]; }
+    double target(int env, int sub = 0) { return p().env.envTarget(env, kVoice, sub); }
+    double phase(int env, int sub = 0) { return p().env.envPhase(env, kVoice, sub); }
     double level(int env, int sub = 0) { return p().env.envLevel(env, kVoice, sub); }
     int stage(int env, int sub = 0) { return p().env.envStage(env, kVoice, sub); }
     void update(int n = 1) { for (int i = 0; i < n; ++i) p().setEnvs(kVoice); }
@@ -520,7 +520,7 @@ TEST_F(Envelopes, StolenVoiceFadesFastAndOtherEnvelopesWait) {
     // 0.5 falls by 0.01 per update: the update that takes it to or below 1e-5 ends it.
     EXPECT_EQ(updates, 50);
     EXPECT_EQ(level(0), 0.0);
-    EXPECT_EQ(p().env.work.step[kVoice][0][0], 0.0);
+    EXPECT_EQ(p().env.envStep(0, kVoice, 0), 0.0);
 }
 
 TEST_F(Envelopes, NoteStartStates) {
@@ -565,7 +565,7 @@ TEST_F(Envelopes, ADecayStandingStillFollowsItsSustainAndCurve) {
     update(4);
     EXPECT_EQ(phase(0), ph);
     EXPECT_NEAR(target(0), expected(f32(0.2), f32(0.3)), 1e-12);
-    EXPECT_EQ(p().env.work.step[kVoice][0][0], 0.0);
+    EXPECT_EQ(p().env.envStep(0, kVoice, 0), 0.0);
     p().modDestVoice[kVoice][7] = 0.1f;
     update();
     EXPECT_NEAR(target(0), expected(f32(0.2), f32(0.1)), 1e-12) << "the curve moved";

@@ -4,7 +4,10 @@
 #include <cstring>
 
 void TEnvState::silenceAll() {
-    std::memset(&work, 0, sizeof(work));
+    // The time factors and the memos of the settings stay.
+    std::memset(work.run, 0, sizeof(work.run));
+    for (auto& row : work.slot)
+        for (Slot& s : row) std::memset(s.sub, 0, sizeof(s.sub));
     for (int v = 0; v < kEnvVoices; ++v) {
         movingCount[v] = 0;  // every step is zero now
         moves[v].stale = 1;
@@ -20,8 +23,8 @@ void TEnvState::republishAll() {
 
 void TEnvState::clearAll() {
     std::memset(this, 0, sizeof(*this));
-    for (auto& row : rate)
-        for (double& r : row) r = 1.0;
+    for (auto& row : work.slot)
+        for (Slot& s : row) s.rate = 1.0;
     const int32_t amp = 0;
     setList(&amp, 1);
 }

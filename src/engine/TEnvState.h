@@ -36,24 +36,39 @@ constexpr int ENV_SOURCE_SLOT[kNumEnvs] = {96, 42, 44, 46, 48, 50, 52, 54, 56, 6
                                            68, 70, 72, 74, 78, 80, 82, 84, 86, 88, 90, 92};
 
 struct TEnvState {
-    // The per-sub-element working values, indexed [voice][sub-element][envelope] so that
-    // one voice's envelopes sit together: the per-sample step of a voice touches a few
-    // cache lines. They sit in one block so that silencing every envelope at once (a
-    // program change, a reset) is one clear. Read a running level with envLevel().
+    // One envelope of one sub-element of a voice, its fields side by side: an update
+    // reads and writes them together.
+    struct Sub {
+        double target;        // level at the end of the block
+        double step;          // per-sample increment
+        double phase;         // position within the stage, 0..1
+        double releasePhase;  // where a release would start
+        double releaseLevel;
+        int32_t stage;  // EnvStage
+        int32_t unused;
+    };
+    // One envelope of a voice: what its updates share, then its sub-elements. An update
+    // of a voice with one sub-element touches the slot's first two cache lines; one that
+    // finds the envelope at a fixed point touches the first alone.
+    struct alignas(64) Slot {
+        // The time factor set at note start (1.0 but for the layer volume envelopes,
+        // which follow key and velocity).
+        double rate;
+        // The last stage time t and 2^(14 t), and the last curve argument c and 2^c, so
+        // that settings standing still cost no exp2 (a power of 0 marks an empty entry).
+        double timeIn, timePow;
+        double curveIn, curvePow;
+        // The sustain level and curve argument a decay standing still was left with
+        // (see settledOnInputs).
+        double heldSustain, heldCurve;
+        Sub sub[kEnvSubs];
+    };
+    // The working values. The running levels sit apart, indexed [voice][sub-element]
+    // [envelope]: the audio path reads them every sample. Read one with envLevel().
     struct Work {
-        double run[kEnvVoices][kEnvSubs][kNumEnvs];     // running level, read per sample
-        double step[kEnvVoices][kEnvSubs][kNumEnvs];    // per-sample increment
-        double target[kEnvVoices][kEnvSubs][kNumEnvs];  // level at the end of the block
-        double prevTarget[kEnvVoices][kEnvSubs][kNumEnvs];
-        double prevTarget2[kEnvVoices][kEnvSubs][kNumEnvs];
-        double phase[kEnvVoices][kEnvSubs][kNumEnvs];         // position within the stage, 0..1
-        double releasePhase[kEnvVoices][kEnvSubs][kNumEnvs];  // where a release would start
-        double releaseLevel[kEnvVoices][kEnvSubs][kNumEnvs];
-        int32_t stage[kEnvVoices][kEnvSubs][kNumEnvs];  // EnvStage
+        double run[kEnvVoices][kEnvSubs][kNumEnvs];  // running level, read per sample
+        Slot slot[kEnvVoices][kNumEnvs];
     } work;
-    // Per envelope and voice: the time factor set at note start (1.0 but for the layer
-    // volume envelopes, which follow key and velocity).
-    double rate[kNumEnvs][kEnvVoices];
 
     // The envelopes updated and advanced: Amp first, then each layer's in use, in order.
     int32_t list[kNumEnvs];
@@ -112,20 +127,11 @@ struct TEnvState {
     // ended while the key is held again), so such an update would rewrite exactly what it
     // holds and is left out. Anything else that writes a voice's envelopes clears its bits.
     // A bit also set in settledOnInputs marks a decay standing still: it stays at its fixed
-    // point only while its step is zero and its sustain level and curve argument are
-    // heldSustain and heldCurve.
+    // point only while its step is zero and its sustain level and curve argument are the
+    // heldSustain and heldCurve of its slot.
     uint32_t settled[kEnvVoices];
     uint32_t settledOnInputs[kEnvVoices];
     int32_t settledSubs[kEnvVoices];
-    double heldSustain[kEnvVoices][kNumEnvs];
-    double heldCurve[kEnvVoices][kNumEnvs];
-    // Per voice and envelope: the last stage time t and 2^(14 t), and the last curve
-    // argument c and 2^c, so that settings standing still cost no exp2 (a power of 0 marks
-    // an empty entry).
-    double timeIn[kEnvVoices][kNumEnvs];
-    double timePow[kEnvVoices][kNumEnvs];
-    double curveIn[kEnvVoices][kNumEnvs];
-    double curvePow[kEnvVoices][kNumEnvs];
 
     // Per envelope: its attack destination is the target of some modulation slot, so it
     // runs an attack from 0 at note start instead of starting at full level.
@@ -152,6 +158,15 @@ struct TEnvState {
     // The running level of one envelope of a voice's sub-element.
     double envLevel(int envNum, int voice, int sub) const { return work.run[voice][sub][envNum]; }
     int32_t envStage(int envNum, int voice, int sub) const {
-        return work.stage[voice][sub][envNum];
+        return work.slot[voice][envNum].sub[sub].stage;
+    }
+    double envTarget(int envNum, int voice, int sub) const {
+        return work.slot[voice][envNum].sub[sub].target;
+    }
+    double envPhase(int envNum, int voice, int sub) const {
+        return work.slot[voice][envNum].sub[sub].phase;
+    }
+    double envStep(int envNum, int voice, int sub) const {
+        return work.slot[voice][envNum].sub[sub].step;
     }
 };

@@ -146,7 +146,7 @@ void buildMovingListFrom(TEnvState& e, int v, int count, const int32_t* envs, in
         if ((unsigned)n >= (unsigned)kNumEnvs) continue;
         uint64_t any = 0;
         for (int i = 0; i < count; ++i) {
-            const double step = e.work.step[v][i][n];
+            const double step = e.work.slot[v][n].sub[i].step;
             uint64_t bits;
             std::memcpy(&bits, &step, sizeof bits);
             if ((bits << 1) == 0) continue;  // either zero counts as zero
@@ -195,7 +195,7 @@ double APlugin::getEnvVar(int voice, int envNum, int stage) {
     const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
     if (stage == kEnvSustain) return clamp01(param(info.sustainTag) + dest[info.sustain]);
     double speed =
-        env.rate[envNum][voice] * (double)dest[23] * (double)dest[24] * (double)dest[info.speed];
+        env.work.slot[voice][envNum].rate * (double)dest[23] * (double)dest[24] * (double)dest[info.speed];
     if (info.layerSpeed) speed *= (double)dest[info.layerSpeed];
     double t;
     switch (stage) {
@@ -241,37 +241,38 @@ double APlugin::getShapedEnv(int envNum, int voice, int stage, bool shapeAttackD
 static void fastRelease(APlugin& p, int v, int count, bool held) {
     TEnvState& e = p.env;
     auto& w = e.work;
+    TEnvState::Slot& slot = w.slot[v][0];
     e.settled[v] = 0;
     const double s = p.getEnvVar(v, 0, kEnvSustain);
     bool done = true;
     for (int i = 0; i < count; ++i) {
-        const double old = w.target[v][i][0];
-        w.prevTarget[v][i][0] = old;
-        w.prevTarget2[v][i][0] = old;
+        TEnvState::Sub& c = slot.sub[i];
+        const double old = c.target;
         w.run[v][i][0] = old;
-        double ph = w.phase[v][i][0] - 0.01;
+        double ph = c.phase - 0.01;
         if (ph < 1e-5) ph = 0.0;
-        w.phase[v][i][0] = ph;
-        const int st = e.work.stage[v][i][0];
+        c.phase = ph;
+        const int st = c.stage;
         double lev;
         if (held)
             lev = (st == kEnvAttack || st == kEnvDecay)
                       ? p.getShapedEnv(0, v, st, true, ph, 0.0, 0.0, s)
                       : ph;
         else
-            lev = p.getShapedEnv(0, v, kEnvRelease, false, ph, w.releasePhase[v][i][0],
-                                 w.releaseLevel[v][i][0], s);
-        w.target[v][i][0] = lev;
-        w.step[v][i][0] = (lev - old) * (1.0 / 16.0);
+            lev = p.getShapedEnv(0, v, kEnvRelease, false, ph, c.releasePhase, c.releaseLevel,
+                                 s);
+        c.target = lev;
+        c.step = (lev - old) * (1.0 / 16.0);
         if (ph > 1e-5) done = false;
     }
     if (!done) return;
     for (int i = 0; i < count; ++i) {
-        e.work.stage[v][i][0] = kEnvRelease;
-        w.phase[v][i][0] = 0.0;
+        TEnvState::Sub& c = slot.sub[i];
+        c.stage = kEnvRelease;
+        c.phase = 0.0;
         w.run[v][i][0] = 0.0;
-        w.target[v][i][0] = 0.0;
-        w.step[v][i][0] = 0.0;
+        c.target = 0.0;
+        c.step = 0.0;
     }
     p.voiceStolen[v] = 0;
 }
@@ -296,10 +297,11 @@ void APlugin::setEnvs(int v) {
     const auto updateEnv = [&](int n) {
         const uint32_t bit = 1u << n;
         const EnvInfo& info = table.e[n];
-        double& timeIn = env.timeIn[v][n];
-        double& timePow = env.timePow[v][n];
-        double& curveIn = env.curveIn[v][n];
-        double& curvePowed = env.curvePow[v][n];
+        TEnvState::Slot& slot = w.slot[v][n];
+        double& timeIn = slot.timeIn;
+        double& timePow = slot.timePow;
+        double& curveIn = slot.curveIn;
+        double& curvePowed = slot.curvePow;
         const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
         // The speed, the sustain level, the stage steps and curve exponents are computed
         // when a sub-element first needs them: a held note in its sustain needs none.
@@ -307,7 +309,7 @@ void APlugin::setEnvs(int v) {
         double speedValue = 0.0, sustainValue = 0.0;
         const auto speedOf = [&]() {
             if (!haveSpeed) {
-                speedValue = env.rate[n][v] * globalSpeed * (double)dest[info.speed];
+                speedValue = slot.rate * globalSpeed * (double)dest[info.speed];
                 if (info.layerSpeed) speedValue *= (double)dest[info.layerSpeed];
                 haveSpeed = true;
             }
@@ -336,8 +338,8 @@ void APlugin::setEnvs(int v) {
             // A decay standing still (a zero step) at a level that no longer changes: the
             // update would write the same values again while its step stays zero and its
             // sustain level and curve are the ones it was computed with.
-            if (decayStepOf() == 0.0 && sameBits(sustainOf(), env.heldSustain[v][n]) &&
-                sameBits(decayCurveOf(), env.heldCurve[v][n])) {
+            if (decayStepOf() == 0.0 && sameBits(sustainOf(), slot.heldSustain) &&
+                sameBits(decayCurveOf(), slot.heldCurve)) {
                 settledNow |= bit;
                 settledOnInputs |= bit;
                 return;
@@ -352,12 +354,11 @@ void APlugin::setEnvs(int v) {
                 fixed = false;
                 continue;
             }
-            const double old = w.target[v][i][n];
-            w.prevTarget[v][i][n] = old;
-            w.prevTarget2[v][i][n] = old;
+            TEnvState::Sub& c = slot.sub[i];
+            const double old = c.target;
             w.run[v][i][n] = old;
-            int32_t& stage = env.work.stage[v][i][n];
-            double& phase = w.phase[v][i][n];
+            int32_t& stage = c.stage;
+            double& phase = c.phase;
             double lev;
 
             if (!held) {
@@ -370,9 +371,9 @@ void APlugin::setEnvs(int v) {
                 if (phase == 0.0) {
                     lev = 0.0;
                 } else {
-                    const double rp = w.releasePhase[v][i][n];
+                    const double rp = c.releasePhase;
                     const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
-                    lev = w.releaseLevel[v][i][n] * curvePowLazy(1.0 - x, [&]() {
+                    lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
                               if (releaseExp < 0.0)
                                   releaseExp = exp2Cached(4.0 * (param(info.curveTag) +
                                                                  destOf(dest, info.releaseCurve)),
@@ -382,7 +383,7 @@ void APlugin::setEnvs(int v) {
                 }
             } else if (stage == kEnvRelease) {
                 // Ended (or fading) while held again: the level stands where it is.
-                w.step[v][i][n] = 0.0;
+                c.step = 0.0;
                 continue;
             } else {
                 if (stage == kEnvAttack) {
@@ -435,18 +436,18 @@ void APlugin::setEnvs(int v) {
                     lev = phase;
                     if (!sameBits(old, phase)) fixed = false;
                 }
-                w.releasePhase[v][i][n] = phase;
-                w.releaseLevel[v][i][n] = lev;
+                c.releasePhase = phase;
+                c.releaseLevel = lev;
             }
-            w.target[v][i][n] = lev;
-            w.step[v][i][n] = (lev - old) * (1.0 / 16.0);
+            c.target = lev;
+            c.step = (lev - old) * (1.0 / 16.0);
         }
         if (fixed) {
             settledNow |= bit;
             if (onInputs) {
                 settledOnInputs |= bit;
-                env.heldSustain[v][n] = sustainOf();
-                env.heldCurve[v][n] = decayCurveOf();
+                slot.heldSustain = sustainOf();
+                slot.heldCurve = decayCurveOf();
             }
         }
     };
@@ -506,16 +507,15 @@ float APlugin::checkRetrigger(int v) {
         if (!fire) continue;
         env.settled[v] = 0;  // the layer's envelopes start over
         env.moves[v].stale = 1;  // and their steps are zero
-        auto& w = env.work;
         for (int k = 0; k < 8; ++k) {
             const int n = 1 + 8 * layer + k;
-            for (int i = 0; i < kEnvSubs; ++i) {
-                env.work.stage[v][i][n] = kEnvDecay;
-                w.target[v][i][n] = 1.0;
-                w.phase[v][i][n] = 1.0;
-                w.releasePhase[v][i][n] = 1.0;
-                w.releaseLevel[v][i][n] = 1.0;
-                w.step[v][i][n] = 0.0;
+            for (TEnvState::Sub& c : env.work.slot[v][n].sub) {
+                c.stage = kEnvDecay;
+                c.target = 1.0;
+                c.phase = 1.0;
+                c.releasePhase = 1.0;
+                c.releaseLevel = 1.0;
+                c.step = 0.0;
             }
         }
         // The string's drift oscillator starts over with the envelopes.
@@ -679,18 +679,18 @@ void APlugin::startEnvs(int v, int velocity) {
     if (!isValidVoice(v)) return;
     auto& w = env.work;
     for (int n = 0; n < kNumEnvs; ++n) {
+        TEnvState::Slot& slot = w.slot[v][n];
         for (int i = 0; i < kEnvSubs; ++i) {
-            env.work.stage[v][i][n] = kEnvAttack;
-            w.target[v][i][n] = 0.0;
-            w.step[v][i][n] = 0.0;
-            w.prevTarget[v][i][n] = 0.0;
-            w.prevTarget2[v][i][n] = 0.0;
+            TEnvState::Sub& c = slot.sub[i];
+            c.stage = kEnvAttack;
+            c.target = 0.0;
+            c.step = 0.0;
             w.run[v][i][n] = 0.0;
-            w.phase[v][i][n] = 0.0;
-            w.releasePhase[v][i][n] = 0.0;
-            w.releaseLevel[v][i][n] = 0.0;
+            c.phase = 0.0;
+            c.releasePhase = 0.0;
+            c.releaseLevel = 0.0;
         }
-        env.rate[n][v] = 1.0;
+        slot.rate = 1.0;
     }
     // Every step is zero now, and every level to be published anew.
     env.movingCount[v] = 0;
@@ -702,15 +702,15 @@ void APlugin::startEnvs(int v, int velocity) {
     const bool ampInstant = paramValue[5] <= 0.0001f && !env.ampAttackModded;
     for (int n = ampInstant ? 0 : 1; n < kNumEnvs; ++n) {
         if (n > 0 && env.attackModded[n]) continue;  // runs its attack from 0
+        TEnvState::Slot& slot = w.slot[v][n];
         for (int i = 0; i < kEnvSubs; ++i) {
-            env.work.stage[v][i][n] = kEnvDecay;
-            w.target[v][i][n] = 1.0;
-            w.prevTarget[v][i][n] = 1.0;
-            w.prevTarget2[v][i][n] = 1.0;
+            TEnvState::Sub& c = slot.sub[i];
+            c.stage = kEnvDecay;
+            c.target = 1.0;
             w.run[v][i][n] = 1.0;
-            w.phase[v][i][n] = 1.0;
-            w.releasePhase[v][i][n] = 1.0;
-            w.releaseLevel[v][i][n] = 1.0;
+            c.phase = 1.0;
+            c.releasePhase = 1.0;
+            c.releaseLevel = 1.0;
         }
     }
     // The layer volume envelopes run faster for higher keys and softer notes (or the
@@ -720,7 +720,7 @@ void APlugin::startEnvs(int v, int velocity) {
     for (int layer = 0; layer < kNumLayers; ++layer) {
         const double k = paramValue[VOL_ENV_KEY_TRACK_TAGS[layer]];
         const double q = paramValue[VOL_ENV_VEL_TRACK_TAGS[layer]];
-        env.rate[ENV_VOL[layer]][v] =
+        w.slot[v][ENV_VOL[layer]].rate =
             exp2Safe((4.0 * q - 2.0) * (1.0 - vel)) * exp2Safe((2.0 * k - 1.0) * pitch);
     }
 }
