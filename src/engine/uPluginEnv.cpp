@@ -277,6 +277,192 @@ static void fastRelease(APlugin& p, int v, int count, bool held) {
     p.voiceStolen[v] = 0;
 }
 
+namespace {
+
+// What one update of a voice's envelopes reads, the same for each of its envelopes.
+struct EnvTick {
+    const float* dest;          // the voice's modulation destinations
+    const SharedFloat* param;   // the parameters' live values
+    const int32_t* elemAge;     // the voice's sub-element ages (< 0: not started yet)
+    double (*run)[kNumEnvs];    // the voice's running levels
+    double rate;                // the sample rate
+    double globalSpeed;         // the two global speed factors
+    int count;                  // sub-elements
+    bool held;                  // key or pedal down
+};
+
+// What updateEnvelope reports: left out (the envelope stands at its fixed point for the same
+// settings), or computed, and then possibly fixed (left at a fixed point of a held update),
+// possibly only for the same decay step, sustain level and curve (onInputs).
+enum : int { kEnvLeftOut = 0, kEnvComputed = 1, kEnvFixed = 2, kEnvOnInputs = 4 };
+
+inline double paramOf(const SharedFloat* param, int tag) {
+    return tag >= 0 ? (double)param[tag] : 0.0;
+}
+
+// One envelope's update in each of the voice's sub-elements; envelopes do not interact, so
+// their order does not matter. wasSettled: the envelope stood at a fixed point of the
+// voice's last (held) update.
+int updateEnvelope(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& info, int n,
+                   bool wasSettled) {
+    const float* const dest = tick.dest;
+    const SharedFloat* const param = tick.param;
+    const int count = tick.count;
+    const bool held = tick.held;
+    const bool holdAtTop = info.holdAtTop;
+    // The speed, the sustain level, the stage steps and curve exponents are computed when
+    // a sub-element first needs them: a held note in its sustain needs none.
+    bool haveSpeed = false, haveSustain = false, haveCurve = false;
+    double speedValue = 0.0, sustainValue = 0.0, curveValue = 0.0;
+    const auto speedOf = [&]() {
+        if (!haveSpeed) {
+            speedValue = slot.rate * tick.globalSpeed * (double)dest[info.speed];
+            if (info.layerSpeed) speedValue *= (double)dest[info.layerSpeed];
+            haveSpeed = true;
+        }
+        return speedValue;
+    };
+    const auto sustainOf = [&]() {
+        if (!haveSustain) {
+            sustainValue = clamp01(paramOf(param, info.sustainTag) + dest[info.sustain]);
+            haveSustain = true;
+        }
+        return sustainValue;
+    };
+    // The decay curve argument (the release curve's is the same for layer envelopes).
+    const auto decayCurveOf = [&]() {
+        if (!haveCurve) {
+            curveValue = paramOf(param, info.curveTag) + destOf(dest, info.decayCurve);
+            haveCurve = true;
+        }
+        return curveValue;
+    };
+    double dAttack = -1.0, dDecay = -1.0, dRelease = -1.0;
+    double attackExp = -1.0, decayExp = -1.0, releaseExp = -1.0;
+    const auto decayStepOf = [&]() {
+        if (dDecay < 0.0)
+            dDecay = stageStepCached(clamp01(paramOf(param, info.decayTag) + dest[info.decay]),
+                                     speedOf(), tick.rate, holdAtTop, slot.timeIn, slot.timePow);
+        return dDecay;
+    };
+
+    if (wasSettled) {
+        // A decay standing still (a zero step) at a level that no longer changes: the update
+        // would write the same values again while its step stays zero and its sustain level
+        // and curve are the ones it was computed with.
+        if (decayStepOf() == 0.0 && sameBits(sustainOf(), slot.heldSustain) &&
+            sameBits(decayCurveOf(), slot.heldCurve))
+            return kEnvLeftOut;
+    }
+    bool fixed = held;      // this update leaves the envelope at a fixed point...
+    bool onInputs = false;  // ...given the same decay step, sustain level and curve
+
+    for (int i = 0; i < count; ++i) {
+        if (tick.elemAge[i] < 0) {  // a strummed note not started yet
+            fixed = false;
+            continue;
+        }
+        TEnvState::Sub& c = slot.sub[i];
+        const double old = c.target;
+        int32_t stage = c.stage;
+        double phase = c.phase;
+        tick.run[i][n] = old;
+        double lev;
+
+        if (!held) {
+            stage = kEnvRelease;
+            if (dRelease < 0.0)
+                dRelease =
+                    stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
+                                    speedOf(), tick.rate, holdAtTop, slot.timeIn, slot.timePow);
+            phase = clamp01(phase - dRelease);
+            if (phase == 0.0) {
+                lev = 0.0;
+            } else {
+                const double rp = c.releasePhase;
+                const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
+                lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
+                          if (releaseExp < 0.0)
+                              releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                                             destOf(dest, info.releaseCurve)),
+                                                      slot.curveIn, slot.curvePow);
+                          return releaseExp;
+                      });
+            }
+            c.stage = stage;
+            c.phase = phase;
+        } else if (stage == kEnvRelease) {
+            // Ended (or fading) while held again: the level stands where it is.
+            c.step = 0.0;
+            continue;
+        } else {
+            if (stage == kEnvAttack) {
+                fixed = false;
+                if (dAttack < 0.0)
+                    dAttack = stageStepCached(
+                        clamp01(paramOf(param, info.attackTag) + dest[info.attack]), speedOf(),
+                        tick.rate, holdAtTop, slot.timeIn, slot.timePow);
+                phase += dAttack;
+                if (phase > 1.0) {
+                    phase = 1.0;
+                    stage = kEnvDecay;
+                    // The decay shape at phase 1 is 1 whatever the curve.
+                    lev = 1.0;
+                } else if (!(phase > 0.0)) {
+                    lev = 0.0;
+                } else {
+                    lev = curvePowLazy(phase, [&]() {
+                        if (attackExp < 0.0)
+                            attackExp = exp2Cached(-4.0 * destOf(dest, info.attackCurve),
+                                                   slot.curveIn, slot.curvePow);
+                        return attackExp;
+                    });
+                }
+            } else if (stage == kEnvDecay) {
+                phase -= decayStepOf();
+                const double sustain = sustainOf();
+                if (sustain > phase) {
+                    phase = sustain;
+                    stage = kEnvSustain;
+                    lev = sustain;
+                    fixed = false;
+                } else {
+                    const double span = 1.0 - sustain;
+                    const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
+                    lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
+                              if (decayExp < 0.0)
+                                  decayExp = exp2Cached(4.0 * decayCurveOf(), slot.curveIn,
+                                                        slot.curvePow);
+                              return decayExp;
+                          });
+                    if (dDecay == 0.0 && sameBits(lev, old))
+                        onInputs = true;
+                    else
+                        fixed = false;
+                }
+            } else {
+                // Sustain: the level frozen when the stage was entered. Once the target
+                // reached it, the next update writes the same values again.
+                lev = phase;
+                if (!sameBits(old, phase)) fixed = false;
+            }
+            c.stage = stage;
+            c.phase = phase;
+            c.releasePhase = phase;
+            c.releaseLevel = lev;
+        }
+        c.target = lev;
+        c.step = (lev - old) * (1.0 / 16.0);
+    }
+    if (!fixed) return kEnvComputed;
+    if (!onInputs) return kEnvComputed | kEnvFixed;
+    slot.heldSustain = sustainOf();
+    slot.heldCurve = decayCurveOf();
+    return kEnvComputed | kEnvFixed | kEnvOnInputs;
+}
+
+}  // namespace
+
 void APlugin::setEnvs(int v) {
     if (!isValidVoice(v)) return;
     const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
@@ -293,163 +479,20 @@ void APlugin::setEnvs(int v) {
     int updated = 0;
     bool stolen = false;
 
-    // One envelope's update; envelopes do not interact, so their order does not matter.
+    const EnvTick tick{dest,           paramValue, voiceElemAge[v], w.run[v],
+                       rate,           globalSpeed, count,          held};
     const auto updateEnv = [&](int n) {
         const uint32_t bit = 1u << n;
-        const EnvInfo& info = table.e[n];
-        TEnvState::Slot& slot = w.slot[v][n];
-        double& timeIn = slot.timeIn;
-        double& timePow = slot.timePow;
-        double& curveIn = slot.curveIn;
-        double& curvePowed = slot.curvePow;
-        const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
-        // The speed, the sustain level, the stage steps and curve exponents are computed
-        // when a sub-element first needs them: a held note in its sustain needs none.
-        bool haveSpeed = false, haveSustain = false;
-        double speedValue = 0.0, sustainValue = 0.0;
-        const auto speedOf = [&]() {
-            if (!haveSpeed) {
-                speedValue = slot.rate * globalSpeed * (double)dest[info.speed];
-                if (info.layerSpeed) speedValue *= (double)dest[info.layerSpeed];
-                haveSpeed = true;
-            }
-            return speedValue;
-        };
-        const auto sustainOf = [&]() {
-            if (!haveSustain) {
-                sustainValue = clamp01(param(info.sustainTag) + dest[info.sustain]);
-                haveSustain = true;
-            }
-            return sustainValue;
-        };
-        double dAttack = -1.0, dDecay = -1.0, dRelease = -1.0;
-        double attackExp = -1.0, decayExp = -1.0, releaseExp = -1.0;
-        const auto decayCurveOf = [&]() {
-            return param(info.curveTag) + destOf(dest, info.decayCurve);
-        };
-        const auto decayStepOf = [&]() {
-            if (dDecay < 0.0)
-                dDecay = stageStepCached(clamp01(param(info.decayTag) + dest[info.decay]),
-                                         speedOf(), rate, info.holdAtTop, timeIn, timePow);
-            return dDecay;
-        };
-
-        if (settledBefore & bit) {
-            // A decay standing still (a zero step) at a level that no longer changes: the
-            // update would write the same values again while its step stays zero and its
-            // sustain level and curve are the ones it was computed with.
-            if (decayStepOf() == 0.0 && sameBits(sustainOf(), slot.heldSustain) &&
-                sameBits(decayCurveOf(), slot.heldCurve)) {
-                settledNow |= bit;
-                settledOnInputs |= bit;
-                return;
-            }
+        const int r =
+            updateEnvelope(tick, w.slot[v][n], table.e[n], n, (settledBefore & bit) != 0);
+        if (r == kEnvLeftOut) {
+            settledNow |= bit;
+            settledOnInputs |= bit;
+            return;
         }
         env.updatedList[v][updated++] = n;
-        bool fixed = held;   // this update leaves the envelope at a fixed point...
-        bool onInputs = false;  // ...given the same decay step, sustain level and curve
-
-        for (int i = 0; i < count; ++i) {
-            if (voiceElemAge[v][i] < 0) {  // a strummed note not started yet
-                fixed = false;
-                continue;
-            }
-            TEnvState::Sub& c = slot.sub[i];
-            const double old = c.target;
-            w.run[v][i][n] = old;
-            int32_t& stage = c.stage;
-            double& phase = c.phase;
-            double lev;
-
-            if (!held) {
-                stage = kEnvRelease;
-                if (dRelease < 0.0)
-                    dRelease =
-                        stageStepCached(clamp01(param(info.releaseTag) + dest[info.release]),
-                                        speedOf(), rate, info.holdAtTop, timeIn, timePow);
-                phase = clamp01(phase - dRelease);
-                if (phase == 0.0) {
-                    lev = 0.0;
-                } else {
-                    const double rp = c.releasePhase;
-                    const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
-                    lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
-                              if (releaseExp < 0.0)
-                                  releaseExp = exp2Cached(4.0 * (param(info.curveTag) +
-                                                                 destOf(dest, info.releaseCurve)),
-                                                          curveIn, curvePowed);
-                              return releaseExp;
-                          });
-                }
-            } else if (stage == kEnvRelease) {
-                // Ended (or fading) while held again: the level stands where it is.
-                c.step = 0.0;
-                continue;
-            } else {
-                if (stage == kEnvAttack) {
-                    fixed = false;
-                    if (dAttack < 0.0)
-                        dAttack =
-                            stageStepCached(clamp01(param(info.attackTag) + dest[info.attack]),
-                                            speedOf(), rate, info.holdAtTop, timeIn, timePow);
-                    phase += dAttack;
-                    if (phase > 1.0) {
-                        phase = 1.0;
-                        stage = kEnvDecay;
-                        // The decay shape at phase 1 is 1 whatever the curve.
-                        lev = 1.0;
-                    } else if (!(phase > 0.0)) {
-                        lev = 0.0;
-                    } else {
-                        lev = curvePowLazy(phase, [&]() {
-                            if (attackExp < 0.0)
-                                attackExp = exp2Cached(-4.0 * destOf(dest, info.attackCurve),
-                                                       curveIn, curvePowed);
-                            return attackExp;
-                        });
-                    }
-                } else if (stage == kEnvDecay) {
-                    phase -= decayStepOf();
-                    const double sustain = sustainOf();
-                    if (sustain > phase) {
-                        phase = sustain;
-                        stage = kEnvSustain;
-                        lev = sustain;
-                        fixed = false;
-                    } else {
-                        const double span = 1.0 - sustain;
-                        const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
-                        lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
-                                  if (decayExp < 0.0)
-                                      decayExp = exp2Cached(4.0 * decayCurveOf(), curveIn,
-                                                            curvePowed);
-                                  return decayExp;
-                              });
-                        if (dDecay == 0.0 && sameBits(lev, old))
-                            onInputs = true;
-                        else
-                            fixed = false;
-                    }
-                } else {
-                    // Sustain: the level frozen when the stage was entered. Once the target
-                    // reached it, the next update writes the same values again.
-                    lev = phase;
-                    if (!sameBits(old, phase)) fixed = false;
-                }
-                c.releasePhase = phase;
-                c.releaseLevel = lev;
-            }
-            c.target = lev;
-            c.step = (lev - old) * (1.0 / 16.0);
-        }
-        if (fixed) {
-            settledNow |= bit;
-            if (onInputs) {
-                settledOnInputs |= bit;
-                slot.heldSustain = sustainOf();
-                slot.heldCurve = decayCurveOf();
-            }
-        }
+        if (r & kEnvFixed) settledNow |= bit;
+        if (r & kEnvOnInputs) settledOnInputs |= bit;
     };
 
     if (voiceStolen[v]) {
