@@ -10,7 +10,7 @@ void TEnvState::silenceAll() {
         for (Slot& s : row) std::memset(s.sub, 0, sizeof(s.sub));
     for (int v = 0; v < kEnvVoices; ++v) {
         movingCount[v] = 0;  // every step is zero now
-        moves[v].stale = 1;
+        moves[v].builtFor = kMovesStale;
         settled[v] = 0;
     }
     republishAll();
@@ -37,7 +37,7 @@ void TEnvState::setList(const int32_t* envs, int count) {
     listCount = count;
     // An envelope joining the list may still hold a step from before it left, and one
     // leaving it stops moving: the moving lists are rebuilt, and the rows published whole.
-    for (VoiceMoves& m : moves) m.stale = 1;
+    for (VoiceMoves& m : moves) m.builtFor = kMovesStale;
     republishAll();
     listMask = 0;
     for (int i = 0; i < count; ++i) {

@@ -88,28 +88,28 @@ struct TEnvState {
 
     // Per voice: the listed envelopes with a step other than zero in some sub-element, the
     // only ones whose running levels move between two updates (a held note in its sustain
-    // has none; most notes have one or two). Kept by setEnvs; moves[v].stale (or another
-    // sub-element count) asks the next advance to rebuild it from the steps.
+    // has none; most notes have one or two). Kept by setEnvs; a stale mark in moves[v] (or
+    // another sub-element count) asks the next advance to rebuild it from the steps.
     int32_t movingList[kEnvVoices][kNumEnvs];
     int32_t movingCount[kEnvVoices];
     // Per voice, built with the moving list: what one sample's advance adds, as the step
     // of each moving envelope's sub-element with a step other than zero and the place of
     // its running level in the voice's rows of work.run. The steps are copies, so whatever
-    // writes a step without rebuilding the list sets stale. A voice's advance reads its
-    // header and first entries from one cache line.
+    // writes a step without rebuilding the list sets builtFor to kMovesStale. A voice's
+    // advance reads its header and first entries from one cache line.
     struct MoveEntry {
         double step;
         int32_t at;  // sub-element * kNumEnvs + envelope
         int32_t unused;
     };
     struct alignas(64) VoiceMoves {
-        int32_t count;  // entries
-        int32_t subs;   // the sub-element count the list was built for
-        int32_t stale;  // rebuild from the steps at the next advance
-        int32_t unused;
+        int32_t count;     // entries
+        int32_t builtFor;  // the voice's sub-element count (unclamped) they were built for
+        int32_t unused[2];
         MoveEntry entry[kEnvSubs * kNumEnvs];
     };
     VoiceMoves moves[kEnvVoices];
+    static constexpr int32_t kMovesStale = INT32_MIN;  // no sub-element count
     // Publishing: the voice's source row holds the levels of sub-element publishedSub as
     // they were at its last publish, and since then only the moving envelopes changed,
     // unless publishAll is set (an update, a note start or a new list rewrote the levels).

@@ -135,10 +135,12 @@ inline float destOf(const float* dest, int d) {
 }
 
 // The voice's moving list: those of the given envelopes with a step other than zero in some
-// of its first `count` sub-elements. Only these move between two updates.
-// The advance entries skip the zero steps too: adding a zero leaves a running level as it
-// is, since a level is never -0.0.
-void buildMovingListFrom(TEnvState& e, int v, int count, const int32_t* envs, int listed) {
+// of its first `count` sub-elements. Only these move between two updates. The advance
+// entries skip the zero steps too: adding a zero leaves a running level as it is, since a
+// level is never -0.0. builtFor: the voice's sub-element count as it holds it.
+__attribute__((noinline)) void buildMovingListFrom(TEnvState& e, int v, int count,
+                                                   int builtFor, const int32_t* envs,
+                                                   int listed) {
     TEnvState::VoiceMoves& m = e.moves[v];
     int moving = 0, entries = 0;
     for (int li = 0; li < listed; ++li) {
@@ -159,13 +161,12 @@ void buildMovingListFrom(TEnvState& e, int v, int count, const int32_t* envs, in
     }
     e.movingCount[v] = moving;
     m.count = entries;
-    m.subs = count;
-    m.stale = 0;
+    m.builtFor = builtFor;
 }
 
 // The same over every listed envelope.
-void buildMovingList(TEnvState& e, int v, int count) {
-    buildMovingListFrom(e, v, count, e.list, e.listCount);
+void buildMovingList(TEnvState& e, int v, int count, int builtFor) {
+    buildMovingListFrom(e, v, count, builtFor, e.list, e.listCount);
 }
 
 }  // namespace
@@ -293,8 +294,10 @@ struct EnvTick {
 
 // What updateEnvelope reports: left out (the envelope stands at its fixed point for the same
 // settings), or computed, and then possibly fixed (left at a fixed point of a held update),
-// possibly only for the same decay step, sustain level and curve (onInputs).
+// possibly only for the same decay step, sustain level and curve (onInputs); above
+// kEnvMovesShift, the number of advance entries it wrote.
 enum : int { kEnvLeftOut = 0, kEnvComputed = 1, kEnvFixed = 2, kEnvOnInputs = 4 };
+constexpr int kEnvMovesShift = 8;
 
 inline double paramOf(const SharedFloat* param, int tag) {
     return tag >= 0 ? (double)param[tag] : 0.0;
@@ -302,9 +305,10 @@ inline double paramOf(const SharedFloat* param, int tag) {
 
 // One envelope's update in each of the voice's sub-elements; envelopes do not interact, so
 // their order does not matter. wasSettled: the envelope stood at a fixed point of the
-// voice's last (held) update.
+// voice's last (held) update. The advance entries of the sub-elements it leaves with a
+// step other than zero go to `moves` (as buildMovingListFrom would write them).
 int updateEnvelope(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& info, int n,
-                   bool wasSettled) {
+                   bool wasSettled, TEnvState::MoveEntry* moves) {
     const float* const dest = tick.dest;
     const SharedFloat* const param = tick.param;
     const int count = tick.count;
@@ -356,13 +360,22 @@ int updateEnvelope(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& in
     }
     bool fixed = held;      // this update leaves the envelope at a fixed point...
     bool onInputs = false;  // ...given the same decay step, sustain level and curve
+    int moved = 0;
+    const auto addMove = [&](int i, double step) {
+        if (step != 0.0) {  // either zero counts as zero; a NaN moves
+            moves[moved].step = step;
+            moves[moved].at = i * kNumEnvs + n;
+            ++moved;
+        }
+    };
 
     for (int i = 0; i < count; ++i) {
-        if (tick.elemAge[i] < 0) {  // a strummed note not started yet
+        TEnvState::Sub& c = slot.sub[i];
+        if (tick.elemAge[i] < 0) {  // a strummed note not started yet: its step stays
             fixed = false;
+            addMove(i, c.step);
             continue;
         }
-        TEnvState::Sub& c = slot.sub[i];
         const double old = c.target;
         int32_t stage = c.stage;
         double phase = c.phase;
@@ -451,14 +464,17 @@ int updateEnvelope(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& in
             c.releasePhase = phase;
             c.releaseLevel = lev;
         }
+        const double step = (lev - old) * (1.0 / 16.0);
         c.target = lev;
-        c.step = (lev - old) * (1.0 / 16.0);
+        c.step = step;
+        addMove(i, step);
     }
-    if (!fixed) return kEnvComputed;
-    if (!onInputs) return kEnvComputed | kEnvFixed;
+    const int movedBits = moved << kEnvMovesShift;
+    if (!fixed) return kEnvComputed | movedBits;
+    if (!onInputs) return kEnvComputed | kEnvFixed | movedBits;
     slot.heldSustain = sustainOf();
     slot.heldCurve = decayCurveOf();
-    return kEnvComputed | kEnvFixed | kEnvOnInputs;
+    return kEnvComputed | kEnvFixed | kEnvOnInputs | movedBits;
 }
 
 }  // namespace
@@ -481,10 +497,15 @@ void APlugin::setEnvs(int v) {
 
     const EnvTick tick{dest,           paramValue, voiceElemAge[v], w.run[v],
                        rate,           globalSpeed, count,          held};
+    // The moving list and the advance entries are written as the envelopes are computed:
+    // an envelope left out has a zero step everywhere.
+    TEnvState::VoiceMoves& moves = env.moves[v];
+    int32_t* movingList = env.movingList[v];
+    int moving = 0, entries = 0;
     const auto updateEnv = [&](int n) {
         const uint32_t bit = 1u << n;
-        const int r =
-            updateEnvelope(tick, w.slot[v][n], table.e[n], n, (settledBefore & bit) != 0);
+        const int r = updateEnvelope(tick, w.slot[v][n], table.e[n], n,
+                                     (settledBefore & bit) != 0, moves.entry + entries);
         if (r == kEnvLeftOut) {
             settledNow |= bit;
             settledOnInputs |= bit;
@@ -493,6 +514,9 @@ void APlugin::setEnvs(int v) {
         env.updatedList[v][updated++] = n;
         if (r & kEnvFixed) settledNow |= bit;
         if (r & kEnvOnInputs) settledOnInputs |= bit;
+        const int moved = r >> kEnvMovesShift;
+        entries += moved;
+        if (moved != 0) movingList[moving++] = n;
     };
 
     if (voiceStolen[v]) {
@@ -518,12 +542,14 @@ void APlugin::setEnvs(int v) {
     env.settled[v] = stolen ? 0u : settledNow;
     env.settledOnInputs[v] = settledOnInputs;
     env.settledSubs[v] = count;
-    // An envelope left out has a zero step everywhere: only the computed ones can move (the
-    // fast fade moved the Amp envelope outside them).
-    if (stolen)
-        buildMovingList(env, v, count);
-    else
-        buildMovingListFrom(env, v, count, env.updatedList[v], updated);
+    // The fast fade moved the Amp envelope outside the computed ones.
+    if (stolen) {
+        buildMovingList(env, v, count, voiceLevelCount[v]);
+    } else {
+        env.movingCount[v] = moving;
+        moves.count = entries;
+        moves.builtFor = voiceLevelCount[v];
+    }
     // The computed envelopes' levels were set anew; two updates without a publish between
     // them ask for a whole one.
     env.updatedCount[v] = updated;
@@ -549,7 +575,7 @@ float APlugin::checkRetrigger(int v) {
         }
         if (!fire) continue;
         env.settled[v] = 0;  // the layer's envelopes start over
-        env.moves[v].stale = 1;  // and their steps are zero
+        env.moves[v].builtFor = TEnvState::kMovesStale;  // and their steps are zero
         for (int k = 0; k < 8; ++k) {
             const int n = 1 + 8 * layer + k;
             for (TEnvState::Sub& c : env.work.slot[v][n].sub) {
@@ -707,9 +733,9 @@ void APlugin::skipEnvSources(int v) {
 // exactly as they are (a running level is never -0.0).
 void APlugin::advanceEnvs(int v) {
     if (!isValidVoice(v)) return;
-    const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
     TEnvState::VoiceMoves& m = env.moves[v];
-    if (m.stale || m.subs != count) buildMovingList(env, v, count);
+    const int subs = voiceLevelCount[v];
+    if (m.builtFor != subs) buildMovingList(env, v, std::clamp(subs, 0, kEnvSubs), subs);
     const int entries = m.count;  // none for a held note in its sustain
     double* level = &env.work.run[v][0][0];
     for (int k = 0; k < entries; ++k) level[m.entry[k].at] += m.entry[k].step;
@@ -738,7 +764,7 @@ void APlugin::startEnvs(int v, int velocity) {
     // Every step is zero now, and every level to be published anew.
     env.movingCount[v] = 0;
     env.moves[v].count = 0;
-    env.moves[v].stale = 1;  // rebuilt (empty) at the first advance
+    env.moves[v].builtFor = TEnvState::kMovesStale;  // rebuilt (empty) at the first advance
     env.settled[v] = 0;
     env.publishAll[v] = 1;
     if (env.globalFrom == v) env.globalFrom = -1;
