@@ -147,6 +147,27 @@ struct TEnvState {
     // when seen.
     uint8_t arpGateMark[kEnvVoices];
 
+    // A sample whose envelope sources nothing reads: the voice's rows are left as they
+    // are, and its next publish writes them whole.
+    void skipSources(int v) {
+        publishAll[v] = 1;
+        publishUpdated[v] = 0;
+        if (globalFrom == v) globalFrom = -1;
+    }
+    // Every moving envelope's running level of voice v takes one step in each
+    // sub-element (subs: the voice's sub-element count). The listed envelopes left out
+    // have a zero step everywhere, and adding it would leave their levels exactly as they
+    // are (a running level is never -0.0).
+    void advance(int v, int subs) {
+        const VoiceMoves& m = moves[v];
+        if (m.builtFor != subs) rebuildMoves(v, subs);
+        double* level = work.run[v][0];
+        const int entries = m.count;  // none for a held note in its sustain
+        for (int k = 0; k < entries; ++k) level[m.entry[k].at] += m.entry[k].step;
+    }
+    // The moving list and advance entries of voice v anew from the steps of every listed
+    // envelope.
+    void rebuildMoves(int v, int subs);
     // Every envelope of every voice at rest and silent (stage Attack, levels 0).
     void silenceAll();
     // Every voice's levels to be published whole at its next publish.

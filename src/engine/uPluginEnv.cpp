@@ -171,6 +171,11 @@ void buildMovingList(TEnvState& e, int v, int count, int builtFor) {
 
 }  // namespace
 
+__attribute__((noinline)) void TEnvState::rebuildMoves(int v, int subs) {
+    if ((unsigned)v >= (unsigned)kEnvVoices) return;
+    buildMovingList(*this, v, std::clamp(subs, 0, kEnvSubs), subs);
+}
+
 // The per-update phase step of a stage with time t: a full 0-to-1 stage lasts
 // (2^(14 t) x rate + 32) / 1000 samples at speed 1.
 static inline double stageStep(double t, double speed, double rate, bool holdAtTop) {
@@ -717,28 +722,6 @@ void APlugin::publishEnvSources(int v) {
     env.publishAll[v] = 0;
     env.publishUpdated[v] = 0;
     env.publishedSub[v] = sub;
-}
-
-// A sample whose envelope sources nothing reads: the rows are left as they are, and the next
-// publish writes them whole.
-void APlugin::skipEnvSources(int v) {
-    if (!isValidVoice(v)) return;
-    env.publishAll[v] = 1;
-    env.publishUpdated[v] = 0;
-    if (env.globalFrom == v) env.globalFrom = -1;
-}
-
-// Every moving envelope's running level takes one step in each sub-element. The listed
-// envelopes left out have a zero step everywhere, and adding it would leave their levels
-// exactly as they are (a running level is never -0.0).
-void APlugin::advanceEnvs(int v) {
-    if (!isValidVoice(v)) return;
-    TEnvState::VoiceMoves& m = env.moves[v];
-    const int subs = voiceLevelCount[v];
-    if (m.builtFor != subs) buildMovingList(env, v, std::clamp(subs, 0, kEnvSubs), subs);
-    const int entries = m.count;  // none for a held note in its sustain
-    double* level = &env.work.run[v][0][0];
-    for (int k = 0; k < entries; ++k) level[m.entry[k].at] += m.entry[k].step;
 }
 
 // A new note: every envelope of the voice cleared, then the layer envelopes start at full
