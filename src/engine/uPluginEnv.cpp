@@ -183,15 +183,17 @@ static inline double stageStep(double t, double speed, double rate, bool holdAtT
     return 16000.0 / (std::exp2(14.0 * t) * rate + 32.0) * speed;
 }
 
-// The same with 2^(14 t) through a one-entry cache.
-static inline double stageStepCached(double t, double speed, double rate, bool holdAtTop,
+// The same with 2^(14 t) through a one-entry cache, asking for the speed only when the
+// step depends on it.
+template <typename Speed>
+static inline double stageStepCached(double t, Speed&& speed, double rate, bool holdAtTop,
                                      double& in, double& out) {
     if (holdAtTop && t > 0.999) return 0.0;
     if (!(t == in && out != 0.0)) {
         out = std::exp2(14.0 * t);
         in = t;
     }
-    return 16000.0 / (out * rate + 32.0) * speed;
+    return 16000.0 / (out * rate + 32.0) * speed();
 }
 
 double APlugin::getEnvVar(int voice, int envNum, int stage) {
@@ -312,8 +314,11 @@ inline double paramOf(const SharedFloat* param, int tag) {
 // their order does not matter. wasSettled: the envelope stood at a fixed point of the
 // voice's last (held) update. The advance entries of the sub-elements it leaves with a
 // step other than zero go to `moves` (as buildMovingListFrom would write them).
-int updateEnvelope(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& info, int n,
-                   bool wasSettled, TEnvState::MoveEntry* moves) {
+__attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
+                                                        TEnvState::Slot& slot,
+                                                        const EnvInfo& info, int n,
+                                                        bool wasSettled,
+                                                        TEnvState::MoveEntry* moves) {
     const float* const dest = tick.dest;
     const SharedFloat* const param = tick.param;
     const int count = tick.count;
@@ -351,7 +356,7 @@ int updateEnvelope(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& in
     const auto decayStepOf = [&]() {
         if (dDecay < 0.0)
             dDecay = stageStepCached(clamp01(paramOf(param, info.decayTag) + dest[info.decay]),
-                                     speedOf(), tick.rate, holdAtTop, slot.timeIn, slot.timePow);
+                                     speedOf, tick.rate, holdAtTop, slot.timeIn, slot.timePow);
         return dDecay;
     };
 
@@ -392,7 +397,7 @@ int updateEnvelope(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& in
             if (dRelease < 0.0)
                 dRelease =
                     stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
-                                    speedOf(), tick.rate, holdAtTop, slot.timeIn, slot.timePow);
+                                    speedOf, tick.rate, holdAtTop, slot.timeIn, slot.timePow);
             phase = clamp01(phase - dRelease);
             if (phase == 0.0) {
                 lev = 0.0;
@@ -418,7 +423,7 @@ int updateEnvelope(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& in
                 fixed = false;
                 if (dAttack < 0.0)
                     dAttack = stageStepCached(
-                        clamp01(paramOf(param, info.attackTag) + dest[info.attack]), speedOf(),
+                        clamp01(paramOf(param, info.attackTag) + dest[info.attack]), speedOf,
                         tick.rate, holdAtTop, slot.timeIn, slot.timePow);
                 phase += dAttack;
                 if (phase > 1.0) {
@@ -524,26 +529,29 @@ void APlugin::setEnvs(int v) {
         if (moved != 0) movingList[moving++] = n;
     };
 
+    uint32_t todo;
     if (voiceStolen[v]) {
+        // A stolen voice moves nothing but its fading Amp envelope (and the envelopes
+        // listed before it, of which there are none: Amp comes first).
+        todo = 0;
         for (int li = 0; li < env.listCount; ++li) {
             const int n = env.list[li];
             if ((unsigned)n >= (unsigned)kNumEnvs) continue;
             if (n == 0) {
-                // A stolen voice moves nothing but its fading Amp envelope.
-                fastRelease(*this, v, count, held);
                 stolen = true;
                 break;
             }
-            updateEnv(n);
+            todo |= 1u << n;
         }
     } else {
         // Only the listed envelopes not standing at a fixed point whatever the settings are
         // looked at.
         const uint32_t still = settledBefore & ~env.settledOnInputs[v] & env.listMask;
         settledNow = still;
-        for (uint32_t todo = env.listMask & ~still; todo != 0; todo &= todo - 1)
-            updateEnv(__builtin_ctz(todo));
+        todo = env.listMask & ~still;
     }
+    for (; todo != 0; todo &= todo - 1) updateEnv(__builtin_ctz(todo));
+    if (stolen) fastRelease(*this, v, count, held);
     env.settled[v] = stolen ? 0u : settledNow;
     env.settledOnInputs[v] = settledOnInputs;
     env.settledSubs[v] = count;
