@@ -47,21 +47,26 @@ struct TEnvState {
         int32_t stage;  // EnvStage
         int32_t unused;
     };
-    // One envelope of a voice: what its updates share, then its sub-elements. An update
-    // of a voice with one sub-element touches the slot's first two cache lines; one that
-    // finds the envelope at a fixed point touches the first alone.
-    struct alignas(64) Slot {
-        // The time factor set at note start (1.0 but for the layer volume envelopes,
-        // which follow key and velocity).
-        double rate;
-        // The last stage time t and 2^(14 t), and the last curve argument c and 2^c, so
-        // that settings standing still cost no exp2 (a power of 0 marks an empty entry).
+    // The last stage time t and 2^(14 t), and the last curve argument c and 2^c, so
+    // that settings standing still cost no exp2 (a power of 0 marks an empty entry).
+    struct Memo {
         double timeIn, timePow;
         double curveIn, curvePow;
-        // The sustain level and curve argument a decay standing still was left with
-        // (see settledOnInputs).
+    };
+    // One envelope of a voice: the sustain level and curve argument a decay standing
+    // still was left with (see settledOnInputs), then its sub-elements; an update of a
+    // voice with one sub-element touches the slot's first cache line alone, unless it
+    // needs the time factor. The tail holds what is read less often.
+    struct alignas(64) Slot {
         double heldSustain, heldCurve;
         Sub sub[kEnvSubs];
+        // The time factor set at note start (1.0 but for the layer volume envelopes,
+        // which follow key and velocity); needed only for a stage step.
+        double rate;
+        // Voice 0's slot of each envelope: the memo of the envelope's settings, shared by
+        // every voice (they mostly have the same settings, and a tick of some voice
+        // keeps the line close at hand). Unused in the other voices' slots.
+        Memo memo;
     };
     // The working values. The running levels sit apart, indexed [voice][sub-element]
     // [envelope]: the audio path reads them every sample. Read one with envLevel().

@@ -26,6 +26,7 @@ struct EnvInfo {
     int decayCurve, releaseCurve;
     int attackTag, decayTag, sustainTag, releaseTag, curveTag;  // -1: none
     bool holdAtTop;  // a stage time above 0.999 never ends (layer envelopes)
+    bool ownRate;    // a layer volume envelope: its time factor is not always 1
 };
 
 struct EnvInfoTable {
@@ -50,6 +51,7 @@ EnvInfoTable makeEnvInfo() {
     a.release = 9;
     a.releaseCurve = 10;
     a.holdAtTop = false;
+    a.ownRate = false;
     for (int layer = 0; layer < 3; ++layer) {
         for (int k = 0; k < 8; ++k) {
             EnvInfo& x = t.e[1 + 8 * layer + k];
@@ -64,6 +66,7 @@ EnvInfoTable makeEnvInfo() {
             x.decayCurve = sd + 5;
             x.releaseCurve = sd + 5;
             x.holdAtTop = true;
+            x.ownRate = k == 2;
         }
     }
     for (int n = 0; n < kNumEnvs; ++n) {
@@ -202,8 +205,8 @@ double APlugin::getEnvVar(int voice, int envNum, int stage) {
     const float* dest = modDestVoice[voice];
     const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
     if (stage == kEnvSustain) return clamp01(param(info.sustainTag) + dest[info.sustain]);
-    double speed =
-        env.work.slot[voice][envNum].rate * (double)dest[23] * (double)dest[24] * (double)dest[info.speed];
+    double speed = env.work.slot[voice][envNum].rate * (double)dest[23] * (double)dest[24] *
+                   (double)dest[info.speed];
     if (info.layerSpeed) speed *= (double)dest[info.layerSpeed];
     double t;
     switch (stage) {
@@ -293,6 +296,7 @@ struct EnvTick {
     const SharedFloat* param;   // the parameters' live values
     const int32_t* elemAge;     // the voice's sub-element ages (< 0: not started yet)
     double (*run)[kNumEnvs];    // the voice's running levels
+    TEnvState::Slot* shared;    // voice 0's slots, holding the settings memos
     double rate;                // the sample rate
     double globalSpeed;         // the two global speed factors
     int count;                  // sub-elements
@@ -324,13 +328,18 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
     const int count = tick.count;
     const bool held = tick.held;
     const bool holdAtTop = info.holdAtTop;
+    TEnvState::Memo& memo = tick.shared[n].memo;
     // The speed, the sustain level, the stage steps and curve exponents are computed when
     // a sub-element first needs them: a held note in its sustain needs none.
     bool haveSpeed = false, haveSustain = false, haveCurve = false;
     double speedValue = 0.0, sustainValue = 0.0, curveValue = 0.0;
     const auto speedOf = [&]() {
         if (!haveSpeed) {
-            speedValue = slot.rate * tick.globalSpeed * (double)dest[info.speed];
+            // (The time factor of the others is 1 from their note start on; read through
+            // a chosen pointer, not a branch.)
+            static const double kOne = 1.0;
+            const double* rate = info.ownRate ? &slot.rate : &kOne;
+            speedValue = *rate * tick.globalSpeed * (double)dest[info.speed];
             if (info.layerSpeed) speedValue *= (double)dest[info.layerSpeed];
             haveSpeed = true;
         }
@@ -356,7 +365,7 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
     const auto decayStepOf = [&]() {
         if (dDecay < 0.0)
             dDecay = stageStepCached(clamp01(paramOf(param, info.decayTag) + dest[info.decay]),
-                                     speedOf, tick.rate, holdAtTop, slot.timeIn, slot.timePow);
+                                     speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
         return dDecay;
     };
 
@@ -397,7 +406,7 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
             if (dRelease < 0.0)
                 dRelease =
                     stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
-                                    speedOf, tick.rate, holdAtTop, slot.timeIn, slot.timePow);
+                                    speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
             phase = clamp01(phase - dRelease);
             if (phase == 0.0) {
                 lev = 0.0;
@@ -408,7 +417,7 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                           if (releaseExp < 0.0)
                               releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
                                                              destOf(dest, info.releaseCurve)),
-                                                      slot.curveIn, slot.curvePow);
+                                                      memo.curveIn, memo.curvePow);
                           return releaseExp;
                       });
             }
@@ -424,7 +433,7 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                 if (dAttack < 0.0)
                     dAttack = stageStepCached(
                         clamp01(paramOf(param, info.attackTag) + dest[info.attack]), speedOf,
-                        tick.rate, holdAtTop, slot.timeIn, slot.timePow);
+                        tick.rate, holdAtTop, memo.timeIn, memo.timePow);
                 phase += dAttack;
                 if (phase > 1.0) {
                     phase = 1.0;
@@ -437,7 +446,7 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                     lev = curvePowLazy(phase, [&]() {
                         if (attackExp < 0.0)
                             attackExp = exp2Cached(-4.0 * destOf(dest, info.attackCurve),
-                                                   slot.curveIn, slot.curvePow);
+                                                   memo.curveIn, memo.curvePow);
                         return attackExp;
                     });
                 }
@@ -454,8 +463,8 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                     const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
                     lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
                               if (decayExp < 0.0)
-                                  decayExp = exp2Cached(4.0 * decayCurveOf(), slot.curveIn,
-                                                        slot.curvePow);
+                                  decayExp = exp2Cached(4.0 * decayCurveOf(), memo.curveIn,
+                                                        memo.curvePow);
                               return decayExp;
                           });
                     if (dDecay == 0.0 && sameBits(lev, old))
@@ -505,8 +514,8 @@ void APlugin::setEnvs(int v) {
     int updated = 0;
     bool stolen = false;
 
-    const EnvTick tick{dest,           paramValue, voiceElemAge[v], w.run[v],
-                       rate,           globalSpeed, count,          held};
+    const EnvTick tick{dest, paramValue,  voiceElemAge[v], w.run[v], w.slot[0],
+                       rate, globalSpeed, count,           held};
     // The moving list and the advance entries are written as the envelopes are computed:
     // an envelope left out has a zero step everywhere.
     TEnvState::VoiceMoves& moves = env.moves[v];
