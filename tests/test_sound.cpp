@@ -577,6 +577,45 @@ TEST_F(Envelopes, ADecayStandingStillFollowsItsSustainAndCurve) {
     EXPECT_NEAR(phase(0), ph - stageStep(0.25), 1e-12) << "the decay moves on with its speed";
 }
 
+TEST_F(Envelopes, EveryRunningLevelStepsTowardItsTargetAndARetriggerStopsIt) {
+    // Three stacked notes, the third not started yet; a retrigger of layer 1 part way.
+    setSlot(0, 19, 128);  // "Note On" -> layer 1 retrigger
+    rebuild();
+    p().paramValue[6] = 0.2f;
+    p().paramValue[VOL_ENV_DEC_TAGS[0]] = 0.25f;
+    p().voiceLevelCount[kVoice] = 3;
+    p().startEnvs(kVoice, 100);
+    p().voiceElemAge[kVoice][2] = -500;
+    float& source = p().modSrcVoice[kVoice][19];
+    source = 0.0f;
+    const int listed[] = {0, 1, 2, 3};
+    double want[4][3];
+    int moving = 0;
+    for (int s = 0; s < 1600; ++s) {
+        if (s % 16 == 0) {
+            update();
+            if (s == 800) source = 1.0f;
+            p().checkRetrigger(kVoice);
+            if (s == 800) ASSERT_EQ(target(3), 1.0) << "the retrigger fired";
+            for (int k = 0; k < 4; ++k)
+                for (int i = 0; i < 3; ++i) want[k][i] = level(listed[k], i);
+        }
+        p().advanceEnvs(kVoice);
+        ++p().voiceElemAge[kVoice][2];
+        for (int k = 0; k < 4; ++k) {
+            for (int i = 0; i < 3; ++i) {
+                // (A retrigger zeroes the layer's steps: its levels stand until the next
+                // update.)
+                const int n = listed[k];
+                want[k][i] += p().env.envStep(n, kVoice, i);
+                ASSERT_EQ(level(n, i), want[k][i]) << "env " << n << " sub " << i << " " << s;
+                if (p().env.envStep(n, kVoice, i) != 0.0) ++moving;
+            }
+        }
+    }
+    EXPECT_GT(moving, 0);
+}
+
 TEST_F(Envelopes, PublishedSourcesFollowTheRunningLevelsThroughEveryChange) {
     // The render order per sample: every 16th an update, then publish, then advance. After
     // every publish each listed envelope's source holds its running level, and the global

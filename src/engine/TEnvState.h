@@ -68,6 +68,8 @@ struct TEnvState {
         // keeps the line close at hand). Unused in the other voices' slots.
         Memo memo;
     };
+    static_assert(2 * sizeof(double) + sizeof(Sub) <= 64 && sizeof(Slot) == 7 * 64,
+                  "a slot's first sub-element shares its first cache line");
     // The working values. The running levels sit apart, indexed [voice][sub-element]
     // [envelope]: the audio path reads them every sample. Read one with envLevel().
     struct Work {
