@@ -403,8 +403,8 @@ protected:
     }
     APlugin& p() { return h.plugin(); }
     void rebuild() { p().updateLayerState(), p().buildEnvList(); }
-    double target(int env, int sub = 0) { return p().env.work.target[kVoice][sub][env]; }
-    double phase(int env, int sub = 0) { return p().env.work.phase[kVoice][sub][env]; }
+    double target(int env, int sub = 0) { return p().env.envTarget(env, kVoice, sub); }
+    double phase(int env, int sub = 0) { return p().env.envPhase(env, kVoice, sub); }
     double level(int env, int sub = 0) { return p().env.envLevel(env, kVoice, sub); }
     int stage(int env, int sub = 0) { return p().env.envStage(env, kVoice, sub); }
     void update(int n = 1) { for (int i = 0; i < n; ++i) p().setEnvs(kVoice); }
@@ -520,7 +520,7 @@ TEST_F(Envelopes, StolenVoiceFadesFastAndOtherEnvelopesWait) {
     // 0.5 falls by 0.01 per update: the update that takes it to or below 1e-5 ends it.
     EXPECT_EQ(updates, 50);
     EXPECT_EQ(level(0), 0.0);
-    EXPECT_EQ(p().env.work.step[kVoice][0][0], 0.0);
+    EXPECT_EQ(p().env.envStep(0, kVoice, 0), 0.0);
 }
 
 TEST_F(Envelopes, NoteStartStates) {
@@ -565,7 +565,7 @@ TEST_F(Envelopes, ADecayStandingStillFollowsItsSustainAndCurve) {
     update(4);
     EXPECT_EQ(phase(0), ph);
     EXPECT_NEAR(target(0), expected(f32(0.2), f32(0.3)), 1e-12);
-    EXPECT_EQ(p().env.work.step[kVoice][0][0], 0.0);
+    EXPECT_EQ(p().env.envStep(0, kVoice, 0), 0.0);
     p().modDestVoice[kVoice][7] = 0.1f;
     update();
     EXPECT_NEAR(target(0), expected(f32(0.2), f32(0.1)), 1e-12) << "the curve moved";
@@ -575,6 +575,45 @@ TEST_F(Envelopes, ADecayStandingStillFollowsItsSustainAndCurve) {
     p().modDestVoice[kVoice][3] = 1.0f;
     update();
     EXPECT_NEAR(phase(0), ph - stageStep(0.25), 1e-12) << "the decay moves on with its speed";
+}
+
+TEST_F(Envelopes, EveryRunningLevelStepsTowardItsTargetAndARetriggerStopsIt) {
+    // Three stacked notes, the third not started yet; a retrigger of layer 1 part way.
+    setSlot(0, 19, 128);  // "Note On" -> layer 1 retrigger
+    rebuild();
+    p().paramValue[6] = 0.2f;
+    p().paramValue[VOL_ENV_DEC_TAGS[0]] = 0.25f;
+    p().voiceLevelCount[kVoice] = 3;
+    p().startEnvs(kVoice, 100);
+    p().voiceElemAge[kVoice][2] = -500;
+    float& source = p().modSrcVoice[kVoice][19];
+    source = 0.0f;
+    const int listed[] = {0, 1, 2, 3};
+    double want[4][3];
+    int moving = 0;
+    for (int s = 0; s < 1600; ++s) {
+        if (s % 16 == 0) {
+            update();
+            if (s == 800) source = 1.0f;
+            p().checkRetrigger(kVoice);
+            if (s == 800) ASSERT_EQ(target(3), 1.0) << "the retrigger fired";
+            for (int k = 0; k < 4; ++k)
+                for (int i = 0; i < 3; ++i) want[k][i] = level(listed[k], i);
+        }
+        p().advanceEnvs(kVoice);
+        ++p().voiceElemAge[kVoice][2];
+        for (int k = 0; k < 4; ++k) {
+            for (int i = 0; i < 3; ++i) {
+                // (A retrigger zeroes the layer's steps: its levels stand until the next
+                // update.)
+                const int n = listed[k];
+                want[k][i] += p().env.envStep(n, kVoice, i);
+                ASSERT_EQ(level(n, i), want[k][i]) << "env " << n << " sub " << i << " " << s;
+                if (p().env.envStep(n, kVoice, i) != 0.0) ++moving;
+            }
+        }
+    }
+    EXPECT_GT(moving, 0);
 }
 
 TEST_F(Envelopes, PublishedSourcesFollowTheRunningLevelsThroughEveryChange) {

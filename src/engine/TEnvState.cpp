@@ -4,10 +4,13 @@
 #include <cstring>
 
 void TEnvState::silenceAll() {
-    std::memset(&work, 0, sizeof(work));
+    // The time factors and the memos of the settings stay.
+    std::memset(work.run, 0, sizeof(work.run));
+    for (auto& row : work.slot)
+        for (Slot& s : row) std::memset(s.sub, 0, sizeof(s.sub));
     for (int v = 0; v < kEnvVoices; ++v) {
         movingCount[v] = 0;  // every step is zero now
-        movingStale[v] = 1;
+        moves[v].builtFor = kMovesStale;
         settled[v] = 0;
     }
     republishAll();
@@ -20,8 +23,8 @@ void TEnvState::republishAll() {
 
 void TEnvState::clearAll() {
     std::memset(this, 0, sizeof(*this));
-    for (auto& row : rate)
-        for (double& r : row) r = 1.0;
+    for (auto& row : work.slot)
+        for (Slot& s : row) s.rate = 1.0;
     const int32_t amp = 0;
     setList(&amp, 1);
 }
@@ -34,7 +37,7 @@ void TEnvState::setList(const int32_t* envs, int count) {
     listCount = count;
     // An envelope joining the list may still hold a step from before it left, and one
     // leaving it stops moving: the moving lists are rebuilt, and the rows published whole.
-    for (uint8_t& m : movingStale) m = 1;
+    for (VoiceMoves& m : moves) m.builtFor = kMovesStale;
     republishAll();
     listMask = 0;
     for (int i = 0; i < count; ++i) {

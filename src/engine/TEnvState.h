@@ -36,24 +36,46 @@ constexpr int ENV_SOURCE_SLOT[kNumEnvs] = {96, 42, 44, 46, 48, 50, 52, 54, 56, 6
                                            68, 70, 72, 74, 78, 80, 82, 84, 86, 88, 90, 92};
 
 struct TEnvState {
-    // The per-sub-element working values, indexed [voice][sub-element][envelope] so that
-    // one voice's envelopes sit together: the per-sample step of a voice touches a few
-    // cache lines. They sit in one block so that silencing every envelope at once (a
-    // program change, a reset) is one clear. Read a running level with envLevel().
+    // One envelope of one sub-element of a voice, its fields side by side: an update
+    // reads and writes them together.
+    struct Sub {
+        double target;        // level at the end of the block
+        double step;          // per-sample increment
+        double phase;         // position within the stage, 0..1
+        double releasePhase;  // where a release would start
+        double releaseLevel;
+        int32_t stage;  // EnvStage
+        int32_t unused;
+    };
+    // The last stage time t and 2^(14 t), and the last curve argument c and 2^c, so
+    // that settings standing still cost no exp2 (a power of 0 marks an empty entry).
+    struct Memo {
+        double timeIn, timePow;
+        double curveIn, curvePow;
+    };
+    // One envelope of a voice: the sustain level and curve argument a decay standing
+    // still was left with (see settledOnInputs), then its sub-elements; an update of a
+    // voice with one sub-element touches the slot's first cache line alone, unless it
+    // needs the time factor. The tail holds what is read less often.
+    struct alignas(64) Slot {
+        double heldSustain, heldCurve;
+        Sub sub[kEnvSubs];
+        // The time factor set at note start (1.0 but for the layer volume envelopes,
+        // which follow key and velocity); needed only for a stage step.
+        double rate;
+        // Voice 0's slot of each envelope: the memo of the envelope's settings, shared by
+        // every voice (they mostly have the same settings, and a tick of some voice
+        // keeps the line close at hand). Unused in the other voices' slots.
+        Memo memo;
+    };
+    static_assert(2 * sizeof(double) + sizeof(Sub) <= 64 && sizeof(Slot) == 7 * 64,
+                  "a slot's first sub-element shares its first cache line");
+    // The working values. The running levels sit apart, indexed [voice][sub-element]
+    // [envelope]: the audio path reads them every sample. Read one with envLevel().
     struct Work {
-        double run[kEnvVoices][kEnvSubs][kNumEnvs];     // running level, read per sample
-        double step[kEnvVoices][kEnvSubs][kNumEnvs];    // per-sample increment
-        double target[kEnvVoices][kEnvSubs][kNumEnvs];  // level at the end of the block
-        double prevTarget[kEnvVoices][kEnvSubs][kNumEnvs];
-        double prevTarget2[kEnvVoices][kEnvSubs][kNumEnvs];
-        double phase[kEnvVoices][kEnvSubs][kNumEnvs];         // position within the stage, 0..1
-        double releasePhase[kEnvVoices][kEnvSubs][kNumEnvs];  // where a release would start
-        double releaseLevel[kEnvVoices][kEnvSubs][kNumEnvs];
-        int32_t stage[kEnvVoices][kEnvSubs][kNumEnvs];  // EnvStage
+        double run[kEnvVoices][kEnvSubs][kNumEnvs];  // running level, read per sample
+        Slot slot[kEnvVoices][kNumEnvs];
     } work;
-    // Per envelope and voice: the time factor set at note start (1.0 but for the layer
-    // volume envelopes, which follow key and velocity).
-    double rate[kNumEnvs][kEnvVoices];
 
     // The envelopes updated and advanced: Amp first, then each layer's in use, in order.
     int32_t list[kNumEnvs];
@@ -73,12 +95,28 @@ struct TEnvState {
 
     // Per voice: the listed envelopes with a step other than zero in some sub-element, the
     // only ones whose running levels move between two updates (a held note in its sustain
-    // has none; most notes have one or two). Kept by setEnvs; movingStale (or another
-    // sub-element count) asks the next advance to rebuild it from the steps.
+    // has none; most notes have one or two). Kept by setEnvs; a stale mark in moves[v] (or
+    // another sub-element count) asks the next advance to rebuild it from the steps.
     int32_t movingList[kEnvVoices][kNumEnvs];
     int32_t movingCount[kEnvVoices];
-    int32_t movingSubs[kEnvVoices];  // the sub-element count the list was built for
-    uint8_t movingStale[kEnvVoices];
+    // Per voice, built with the moving list: what one sample's advance adds, as the step
+    // of each moving envelope's sub-element with a step other than zero and the place of
+    // its running level in the voice's rows of work.run. The steps are copies, so whatever
+    // writes a step without rebuilding the list sets builtFor to kMovesStale. A voice's
+    // advance reads its header and first entries from one cache line.
+    struct MoveEntry {
+        double step;
+        int32_t at;  // sub-element * kNumEnvs + envelope
+        int32_t unused;
+    };
+    struct alignas(64) VoiceMoves {
+        int32_t count;     // entries
+        int32_t builtFor;  // the voice's sub-element count (unclamped) they were built for
+        int32_t unused[2];
+        MoveEntry entry[kEnvSubs * kNumEnvs];
+    };
+    VoiceMoves moves[kEnvVoices];
+    static constexpr int32_t kMovesStale = INT32_MIN;  // no sub-element count
     // Publishing: the voice's source row holds the levels of sub-element publishedSub as
     // they were at its last publish, and since then only the moving envelopes changed,
     // unless publishAll is set (an update, a note start or a new list rewrote the levels).
@@ -96,20 +134,11 @@ struct TEnvState {
     // ended while the key is held again), so such an update would rewrite exactly what it
     // holds and is left out. Anything else that writes a voice's envelopes clears its bits.
     // A bit also set in settledOnInputs marks a decay standing still: it stays at its fixed
-    // point only while its step is zero and its sustain level and curve argument are
-    // heldSustain and heldCurve.
+    // point only while its step is zero and its sustain level and curve argument are the
+    // heldSustain and heldCurve of its slot.
     uint32_t settled[kEnvVoices];
     uint32_t settledOnInputs[kEnvVoices];
     int32_t settledSubs[kEnvVoices];
-    double heldSustain[kEnvVoices][kNumEnvs];
-    double heldCurve[kEnvVoices][kNumEnvs];
-    // Per voice and envelope: the last stage time t and 2^(14 t), and the last curve
-    // argument c and 2^c, so that settings standing still cost no exp2 (a power of 0 marks
-    // an empty entry).
-    double timeIn[kEnvVoices][kNumEnvs];
-    double timePow[kEnvVoices][kNumEnvs];
-    double curveIn[kEnvVoices][kNumEnvs];
-    double curvePow[kEnvVoices][kNumEnvs];
 
     // Per envelope: its attack destination is the target of some modulation slot, so it
     // runs an attack from 0 at note start instead of starting at full level.
@@ -125,6 +154,27 @@ struct TEnvState {
     // when seen.
     uint8_t arpGateMark[kEnvVoices];
 
+    // A sample whose envelope sources nothing reads: the voice's rows are left as they
+    // are, and its next publish writes them whole.
+    void skipSources(int v) {
+        publishAll[v] = 1;
+        publishUpdated[v] = 0;
+        if (globalFrom == v) globalFrom = -1;
+    }
+    // Every moving envelope's running level of voice v takes one step in each
+    // sub-element (subs: the voice's sub-element count). The listed envelopes left out
+    // have a zero step everywhere, and adding it would leave their levels exactly as they
+    // are (a running level is never -0.0).
+    void advance(int v, int subs) {
+        const VoiceMoves& m = moves[v];
+        if (m.builtFor != subs) rebuildMoves(v, subs);
+        double* level = work.run[v][0];
+        const int entries = m.count;  // none for a held note in its sustain
+        for (int k = 0; k < entries; ++k) level[m.entry[k].at] += m.entry[k].step;
+    }
+    // The moving list and advance entries of voice v anew from the steps of every listed
+    // envelope.
+    void rebuildMoves(int v, int subs);
     // Every envelope of every voice at rest and silent (stage Attack, levels 0).
     void silenceAll();
     // Every voice's levels to be published whole at its next publish.
@@ -136,6 +186,15 @@ struct TEnvState {
     // The running level of one envelope of a voice's sub-element.
     double envLevel(int envNum, int voice, int sub) const { return work.run[voice][sub][envNum]; }
     int32_t envStage(int envNum, int voice, int sub) const {
-        return work.stage[voice][sub][envNum];
+        return work.slot[voice][envNum].sub[sub].stage;
+    }
+    double envTarget(int envNum, int voice, int sub) const {
+        return work.slot[voice][envNum].sub[sub].target;
+    }
+    double envPhase(int envNum, int voice, int sub) const {
+        return work.slot[voice][envNum].sub[sub].phase;
+    }
+    double envStep(int envNum, int voice, int sub) const {
+        return work.slot[voice][envNum].sub[sub].step;
     }
 };

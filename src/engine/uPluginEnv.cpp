@@ -26,6 +26,7 @@ struct EnvInfo {
     int decayCurve, releaseCurve;
     int attackTag, decayTag, sustainTag, releaseTag, curveTag;  // -1: none
     bool holdAtTop;  // a stage time above 0.999 never ends (layer envelopes)
+    bool ownRate;    // a layer volume envelope: its time factor is not always 1
 };
 
 struct EnvInfoTable {
@@ -50,6 +51,7 @@ EnvInfoTable makeEnvInfo() {
     a.release = 9;
     a.releaseCurve = 10;
     a.holdAtTop = false;
+    a.ownRate = false;
     for (int layer = 0; layer < 3; ++layer) {
         for (int k = 0; k < 8; ++k) {
             EnvInfo& x = t.e[1 + 8 * layer + k];
@@ -64,6 +66,7 @@ EnvInfoTable makeEnvInfo() {
             x.decayCurve = sd + 5;
             x.releaseCurve = sd + 5;
             x.holdAtTop = true;
+            x.ownRate = k == 2;
         }
     }
     for (int n = 0; n < kNumEnvs; ++n) {
@@ -135,31 +138,46 @@ inline float destOf(const float* dest, int d) {
 }
 
 // The voice's moving list: those of the given envelopes with a step other than zero in some
-// of its first `count` sub-elements. Only these move between two updates.
-void buildMovingListFrom(TEnvState& e, int v, int count, const int32_t* envs, int listed) {
-    int moving = 0;
+// of its first `count` sub-elements. Only these move between two updates. The advance
+// entries skip the zero steps too: adding a zero leaves a running level as it is, since a
+// level is never -0.0. builtFor: the voice's sub-element count as it holds it.
+__attribute__((noinline)) void buildMovingListFrom(TEnvState& e, int v, int count,
+                                                   int builtFor, const int32_t* envs,
+                                                   int listed) {
+    TEnvState::VoiceMoves& m = e.moves[v];
+    int moving = 0, entries = 0;
     for (int li = 0; li < listed; ++li) {
         const int n = envs[li];
         if ((unsigned)n >= (unsigned)kNumEnvs) continue;
         uint64_t any = 0;
         for (int i = 0; i < count; ++i) {
+            const double step = e.work.slot[v][n].sub[i].step;
             uint64_t bits;
-            std::memcpy(&bits, &e.work.step[v][i][n], sizeof bits);
-            any |= bits << 1;  // either zero counts as zero
+            std::memcpy(&bits, &step, sizeof bits);
+            if ((bits << 1) == 0) continue;  // either zero counts as zero
+            any = 1;
+            m.entry[entries].step = step;
+            m.entry[entries].at = i * kNumEnvs + n;
+            ++entries;
         }
         if (any != 0) e.movingList[v][moving++] = n;
     }
     e.movingCount[v] = moving;
-    e.movingSubs[v] = count;
-    e.movingStale[v] = 0;
+    m.count = entries;
+    m.builtFor = builtFor;
 }
 
 // The same over every listed envelope.
-void buildMovingList(TEnvState& e, int v, int count) {
-    buildMovingListFrom(e, v, count, e.list, e.listCount);
+void buildMovingList(TEnvState& e, int v, int count, int builtFor) {
+    buildMovingListFrom(e, v, count, builtFor, e.list, e.listCount);
 }
 
 }  // namespace
+
+__attribute__((noinline)) void TEnvState::rebuildMoves(int v, int subs) {
+    if ((unsigned)v >= (unsigned)kEnvVoices) return;
+    buildMovingList(*this, v, std::clamp(subs, 0, kEnvSubs), subs);
+}
 
 // The per-update phase step of a stage with time t: a full 0-to-1 stage lasts
 // (2^(14 t) x rate + 32) / 1000 samples at speed 1.
@@ -168,15 +186,17 @@ static inline double stageStep(double t, double speed, double rate, bool holdAtT
     return 16000.0 / (std::exp2(14.0 * t) * rate + 32.0) * speed;
 }
 
-// The same with 2^(14 t) through a one-entry cache.
-static inline double stageStepCached(double t, double speed, double rate, bool holdAtTop,
+// The same with 2^(14 t) through a one-entry cache, asking for the speed only when the
+// step depends on it.
+template <typename Speed>
+static inline double stageStepCached(double t, Speed&& speed, double rate, bool holdAtTop,
                                      double& in, double& out) {
     if (holdAtTop && t > 0.999) return 0.0;
     if (!(t == in && out != 0.0)) {
         out = std::exp2(14.0 * t);
         in = t;
     }
-    return 16000.0 / (out * rate + 32.0) * speed;
+    return 16000.0 / (out * rate + 32.0) * speed();
 }
 
 double APlugin::getEnvVar(int voice, int envNum, int stage) {
@@ -185,8 +205,8 @@ double APlugin::getEnvVar(int voice, int envNum, int stage) {
     const float* dest = modDestVoice[voice];
     const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
     if (stage == kEnvSustain) return clamp01(param(info.sustainTag) + dest[info.sustain]);
-    double speed =
-        env.rate[envNum][voice] * (double)dest[23] * (double)dest[24] * (double)dest[info.speed];
+    double speed = env.work.slot[voice][envNum].rate * (double)dest[23] * (double)dest[24] *
+                   (double)dest[info.speed];
     if (info.layerSpeed) speed *= (double)dest[info.layerSpeed];
     double t;
     switch (stage) {
@@ -232,40 +252,251 @@ double APlugin::getShapedEnv(int envNum, int voice, int stage, bool shapeAttackD
 static void fastRelease(APlugin& p, int v, int count, bool held) {
     TEnvState& e = p.env;
     auto& w = e.work;
+    TEnvState::Slot& slot = w.slot[v][0];
     e.settled[v] = 0;
     const double s = p.getEnvVar(v, 0, kEnvSustain);
     bool done = true;
     for (int i = 0; i < count; ++i) {
-        const double old = w.target[v][i][0];
-        w.prevTarget[v][i][0] = old;
-        w.prevTarget2[v][i][0] = old;
+        TEnvState::Sub& c = slot.sub[i];
+        const double old = c.target;
         w.run[v][i][0] = old;
-        double ph = w.phase[v][i][0] - 0.01;
+        double ph = c.phase - 0.01;
         if (ph < 1e-5) ph = 0.0;
-        w.phase[v][i][0] = ph;
-        const int st = e.work.stage[v][i][0];
+        c.phase = ph;
+        const int st = c.stage;
         double lev;
         if (held)
             lev = (st == kEnvAttack || st == kEnvDecay)
                       ? p.getShapedEnv(0, v, st, true, ph, 0.0, 0.0, s)
                       : ph;
         else
-            lev = p.getShapedEnv(0, v, kEnvRelease, false, ph, w.releasePhase[v][i][0],
-                                 w.releaseLevel[v][i][0], s);
-        w.target[v][i][0] = lev;
-        w.step[v][i][0] = (lev - old) * (1.0 / 16.0);
+            lev = p.getShapedEnv(0, v, kEnvRelease, false, ph, c.releasePhase, c.releaseLevel,
+                                 s);
+        c.target = lev;
+        c.step = (lev - old) * (1.0 / 16.0);
         if (ph > 1e-5) done = false;
     }
     if (!done) return;
     for (int i = 0; i < count; ++i) {
-        e.work.stage[v][i][0] = kEnvRelease;
-        w.phase[v][i][0] = 0.0;
+        TEnvState::Sub& c = slot.sub[i];
+        c.stage = kEnvRelease;
+        c.phase = 0.0;
         w.run[v][i][0] = 0.0;
-        w.target[v][i][0] = 0.0;
-        w.step[v][i][0] = 0.0;
+        c.target = 0.0;
+        c.step = 0.0;
     }
     p.voiceStolen[v] = 0;
 }
+
+namespace {
+
+// What one update of a voice's envelopes reads, the same for each of its envelopes.
+struct EnvTick {
+    const float* dest;          // the voice's modulation destinations
+    const SharedFloat* param;   // the parameters' live values
+    const int32_t* elemAge;     // the voice's sub-element ages (< 0: not started yet)
+    double (*run)[kNumEnvs];    // the voice's running levels
+    TEnvState::Slot* shared;    // voice 0's slots, holding the settings memos
+    double rate;                // the sample rate
+    double globalSpeed;         // the two global speed factors
+    int count;                  // sub-elements
+    bool held;                  // key or pedal down
+};
+
+// What updateEnvelope reports: left out (the envelope stands at its fixed point for the same
+// settings), or computed, and then possibly fixed (left at a fixed point of a held update),
+// possibly only for the same decay step, sustain level and curve (onInputs); above
+// kEnvMovesShift, the number of advance entries it wrote.
+enum : int { kEnvLeftOut = 0, kEnvComputed = 1, kEnvFixed = 2, kEnvOnInputs = 4 };
+constexpr int kEnvMovesShift = 8;
+
+inline double paramOf(const SharedFloat* param, int tag) {
+    return tag >= 0 ? (double)param[tag] : 0.0;
+}
+
+// One envelope's update in each of the voice's sub-elements; envelopes do not interact, so
+// their order does not matter. wasSettled: the envelope stood at a fixed point of the
+// voice's last (held) update. The advance entries of the sub-elements it leaves with a
+// step other than zero go to `moves` (as buildMovingListFrom would write them).
+__attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
+                                                        TEnvState::Slot& slot,
+                                                        const EnvInfo& info, int n,
+                                                        bool wasSettled,
+                                                        TEnvState::MoveEntry* moves) {
+    const float* const dest = tick.dest;
+    const SharedFloat* const param = tick.param;
+    const int count = tick.count;
+    const bool held = tick.held;
+    const bool holdAtTop = info.holdAtTop;
+    TEnvState::Memo& memo = tick.shared[n].memo;
+    // The speed, the sustain level, the stage steps and curve exponents are computed when
+    // a sub-element first needs them: a held note in its sustain needs none.
+    bool haveSpeed = false, haveSustain = false, haveCurve = false;
+    double speedValue = 0.0, sustainValue = 0.0, curveValue = 0.0;
+    const auto speedOf = [&]() {
+        if (!haveSpeed) {
+            // (The time factor of the others is 1 from their note start on; read through
+            // a chosen pointer, not a branch.)
+            static const double kOne = 1.0;
+            const double* rate = info.ownRate ? &slot.rate : &kOne;
+            speedValue = *rate * tick.globalSpeed * (double)dest[info.speed];
+            if (info.layerSpeed) speedValue *= (double)dest[info.layerSpeed];
+            haveSpeed = true;
+        }
+        return speedValue;
+    };
+    const auto sustainOf = [&]() {
+        if (!haveSustain) {
+            sustainValue = clamp01(paramOf(param, info.sustainTag) + dest[info.sustain]);
+            haveSustain = true;
+        }
+        return sustainValue;
+    };
+    // The decay curve argument (the release curve's is the same for layer envelopes).
+    const auto decayCurveOf = [&]() {
+        if (!haveCurve) {
+            curveValue = paramOf(param, info.curveTag) + destOf(dest, info.decayCurve);
+            haveCurve = true;
+        }
+        return curveValue;
+    };
+    double dAttack = -1.0, dDecay = -1.0, dRelease = -1.0;
+    double attackExp = -1.0, decayExp = -1.0, releaseExp = -1.0;
+    const auto decayStepOf = [&]() {
+        if (dDecay < 0.0)
+            dDecay = stageStepCached(clamp01(paramOf(param, info.decayTag) + dest[info.decay]),
+                                     speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
+        return dDecay;
+    };
+
+    if (wasSettled) {
+        // A decay standing still (a zero step) at a level that no longer changes: the update
+        // would write the same values again while its step stays zero and its sustain level
+        // and curve are the ones it was computed with.
+        if (decayStepOf() == 0.0 && sameBits(sustainOf(), slot.heldSustain) &&
+            sameBits(decayCurveOf(), slot.heldCurve))
+            return kEnvLeftOut;
+    }
+    bool fixed = held;      // this update leaves the envelope at a fixed point...
+    bool onInputs = false;  // ...given the same decay step, sustain level and curve
+    int moved = 0;
+    const auto addMove = [&](int i, double step) {
+        if (step != 0.0) {  // either zero counts as zero; a NaN moves
+            moves[moved].step = step;
+            moves[moved].at = i * kNumEnvs + n;
+            ++moved;
+        }
+    };
+
+    for (int i = 0; i < count; ++i) {
+        TEnvState::Sub& c = slot.sub[i];
+        if (tick.elemAge[i] < 0) {  // a strummed note not started yet: its step stays
+            fixed = false;
+            addMove(i, c.step);
+            continue;
+        }
+        const double old = c.target;
+        int32_t stage = c.stage;
+        double phase = c.phase;
+        tick.run[i][n] = old;
+        double lev;
+
+        if (!held) {
+            stage = kEnvRelease;
+            if (dRelease < 0.0)
+                dRelease =
+                    stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
+                                    speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
+            phase = clamp01(phase - dRelease);
+            if (phase == 0.0) {
+                lev = 0.0;
+            } else {
+                const double rp = c.releasePhase;
+                const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
+                lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
+                          if (releaseExp < 0.0)
+                              releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                                             destOf(dest, info.releaseCurve)),
+                                                      memo.curveIn, memo.curvePow);
+                          return releaseExp;
+                      });
+            }
+            c.stage = stage;
+            c.phase = phase;
+        } else if (stage == kEnvRelease) {
+            // Ended (or fading) while held again: the level stands where it is.
+            c.step = 0.0;
+            continue;
+        } else {
+            if (stage == kEnvAttack) {
+                fixed = false;
+                if (dAttack < 0.0)
+                    dAttack = stageStepCached(
+                        clamp01(paramOf(param, info.attackTag) + dest[info.attack]), speedOf,
+                        tick.rate, holdAtTop, memo.timeIn, memo.timePow);
+                phase += dAttack;
+                if (phase > 1.0) {
+                    phase = 1.0;
+                    stage = kEnvDecay;
+                    // The decay shape at phase 1 is 1 whatever the curve.
+                    lev = 1.0;
+                } else if (!(phase > 0.0)) {
+                    lev = 0.0;
+                } else {
+                    lev = curvePowLazy(phase, [&]() {
+                        if (attackExp < 0.0)
+                            attackExp = exp2Cached(-4.0 * destOf(dest, info.attackCurve),
+                                                   memo.curveIn, memo.curvePow);
+                        return attackExp;
+                    });
+                }
+            } else if (stage == kEnvDecay) {
+                phase -= decayStepOf();
+                const double sustain = sustainOf();
+                if (sustain > phase) {
+                    phase = sustain;
+                    stage = kEnvSustain;
+                    lev = sustain;
+                    fixed = false;
+                } else {
+                    const double span = 1.0 - sustain;
+                    const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
+                    lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
+                              if (decayExp < 0.0)
+                                  decayExp = exp2Cached(4.0 * decayCurveOf(), memo.curveIn,
+                                                        memo.curvePow);
+                              return decayExp;
+                          });
+                    if (dDecay == 0.0 && sameBits(lev, old))
+                        onInputs = true;
+                    else
+                        fixed = false;
+                }
+            } else {
+                // Sustain: the level frozen when the stage was entered. Once the target
+                // reached it, the next update writes the same values again.
+                lev = phase;
+                if (!sameBits(old, phase)) fixed = false;
+            }
+            c.stage = stage;
+            c.phase = phase;
+            c.releasePhase = phase;
+            c.releaseLevel = lev;
+        }
+        const double step = (lev - old) * (1.0 / 16.0);
+        c.target = lev;
+        c.step = step;
+        addMove(i, step);
+    }
+    const int movedBits = moved << kEnvMovesShift;
+    if (!fixed) return kEnvComputed | movedBits;
+    if (!onInputs) return kEnvComputed | kEnvFixed | movedBits;
+    slot.heldSustain = sustainOf();
+    slot.heldCurve = decayCurveOf();
+    return kEnvComputed | kEnvFixed | kEnvOnInputs | movedBits;
+}
+
+}  // namespace
 
 void APlugin::setEnvs(int v) {
     if (!isValidVoice(v)) return;
@@ -283,194 +514,64 @@ void APlugin::setEnvs(int v) {
     int updated = 0;
     bool stolen = false;
 
-    // One envelope's update; envelopes do not interact, so their order does not matter.
+    const EnvTick tick{dest, paramValue,  voiceElemAge[v], w.run[v], w.slot[0],
+                       rate, globalSpeed, count,           held};
+    // The moving list and the advance entries are written as the envelopes are computed:
+    // an envelope left out has a zero step everywhere.
+    TEnvState::VoiceMoves& moves = env.moves[v];
+    int32_t* movingList = env.movingList[v];
+    int moving = 0, entries = 0;
     const auto updateEnv = [&](int n) {
         const uint32_t bit = 1u << n;
-        const EnvInfo& info = table.e[n];
-        double& timeIn = env.timeIn[v][n];
-        double& timePow = env.timePow[v][n];
-        double& curveIn = env.curveIn[v][n];
-        double& curvePowed = env.curvePow[v][n];
-        const auto param = [&](int tag) { return tag >= 0 ? (double)paramValue[tag] : 0.0; };
-        // The speed, the sustain level, the stage steps and curve exponents are computed
-        // when a sub-element first needs them: a held note in its sustain needs none.
-        bool haveSpeed = false, haveSustain = false;
-        double speedValue = 0.0, sustainValue = 0.0;
-        const auto speedOf = [&]() {
-            if (!haveSpeed) {
-                speedValue = env.rate[n][v] * globalSpeed * (double)dest[info.speed];
-                if (info.layerSpeed) speedValue *= (double)dest[info.layerSpeed];
-                haveSpeed = true;
-            }
-            return speedValue;
-        };
-        const auto sustainOf = [&]() {
-            if (!haveSustain) {
-                sustainValue = clamp01(param(info.sustainTag) + dest[info.sustain]);
-                haveSustain = true;
-            }
-            return sustainValue;
-        };
-        double dAttack = -1.0, dDecay = -1.0, dRelease = -1.0;
-        double attackExp = -1.0, decayExp = -1.0, releaseExp = -1.0;
-        const auto decayCurveOf = [&]() {
-            return param(info.curveTag) + destOf(dest, info.decayCurve);
-        };
-        const auto decayStepOf = [&]() {
-            if (dDecay < 0.0)
-                dDecay = stageStepCached(clamp01(param(info.decayTag) + dest[info.decay]),
-                                         speedOf(), rate, info.holdAtTop, timeIn, timePow);
-            return dDecay;
-        };
-
-        if (settledBefore & bit) {
-            // A decay standing still (a zero step) at a level that no longer changes: the
-            // update would write the same values again while its step stays zero and its
-            // sustain level and curve are the ones it was computed with.
-            if (decayStepOf() == 0.0 && sameBits(sustainOf(), env.heldSustain[v][n]) &&
-                sameBits(decayCurveOf(), env.heldCurve[v][n])) {
-                settledNow |= bit;
-                settledOnInputs |= bit;
-                return;
-            }
+        const int r = updateEnvelope(tick, w.slot[v][n], table.e[n], n,
+                                     (settledBefore & bit) != 0, moves.entry + entries);
+        if (r == kEnvLeftOut) {
+            settledNow |= bit;
+            settledOnInputs |= bit;
+            return;
         }
         env.updatedList[v][updated++] = n;
-        bool fixed = held;   // this update leaves the envelope at a fixed point...
-        bool onInputs = false;  // ...given the same decay step, sustain level and curve
-
-        for (int i = 0; i < count; ++i) {
-            if (voiceElemAge[v][i] < 0) {  // a strummed note not started yet
-                fixed = false;
-                continue;
-            }
-            const double old = w.target[v][i][n];
-            w.prevTarget[v][i][n] = old;
-            w.prevTarget2[v][i][n] = old;
-            w.run[v][i][n] = old;
-            int32_t& stage = env.work.stage[v][i][n];
-            double& phase = w.phase[v][i][n];
-            double lev;
-
-            if (!held) {
-                stage = kEnvRelease;
-                if (dRelease < 0.0)
-                    dRelease =
-                        stageStepCached(clamp01(param(info.releaseTag) + dest[info.release]),
-                                        speedOf(), rate, info.holdAtTop, timeIn, timePow);
-                phase = clamp01(phase - dRelease);
-                if (phase == 0.0) {
-                    lev = 0.0;
-                } else {
-                    const double rp = w.releasePhase[v][i][n];
-                    const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
-                    lev = w.releaseLevel[v][i][n] * curvePowLazy(1.0 - x, [&]() {
-                              if (releaseExp < 0.0)
-                                  releaseExp = exp2Cached(4.0 * (param(info.curveTag) +
-                                                                 destOf(dest, info.releaseCurve)),
-                                                          curveIn, curvePowed);
-                              return releaseExp;
-                          });
-                }
-            } else if (stage == kEnvRelease) {
-                // Ended (or fading) while held again: the level stands where it is.
-                w.step[v][i][n] = 0.0;
-                continue;
-            } else {
-                if (stage == kEnvAttack) {
-                    fixed = false;
-                    if (dAttack < 0.0)
-                        dAttack =
-                            stageStepCached(clamp01(param(info.attackTag) + dest[info.attack]),
-                                            speedOf(), rate, info.holdAtTop, timeIn, timePow);
-                    phase += dAttack;
-                    if (phase > 1.0) {
-                        phase = 1.0;
-                        stage = kEnvDecay;
-                        // The decay shape at phase 1 is 1 whatever the curve.
-                        lev = 1.0;
-                    } else if (!(phase > 0.0)) {
-                        lev = 0.0;
-                    } else {
-                        lev = curvePowLazy(phase, [&]() {
-                            if (attackExp < 0.0)
-                                attackExp = exp2Cached(-4.0 * destOf(dest, info.attackCurve),
-                                                       curveIn, curvePowed);
-                            return attackExp;
-                        });
-                    }
-                } else if (stage == kEnvDecay) {
-                    phase -= decayStepOf();
-                    const double sustain = sustainOf();
-                    if (sustain > phase) {
-                        phase = sustain;
-                        stage = kEnvSustain;
-                        lev = sustain;
-                        fixed = false;
-                    } else {
-                        const double span = 1.0 - sustain;
-                        const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
-                        lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
-                                  if (decayExp < 0.0)
-                                      decayExp = exp2Cached(4.0 * decayCurveOf(), curveIn,
-                                                            curvePowed);
-                                  return decayExp;
-                              });
-                        if (dDecay == 0.0 && sameBits(lev, old))
-                            onInputs = true;
-                        else
-                            fixed = false;
-                    }
-                } else {
-                    // Sustain: the level frozen when the stage was entered. Once the target
-                    // reached it, the next update writes the same values again.
-                    lev = phase;
-                    if (!sameBits(old, phase)) fixed = false;
-                }
-                w.releasePhase[v][i][n] = phase;
-                w.releaseLevel[v][i][n] = lev;
-            }
-            w.target[v][i][n] = lev;
-            w.step[v][i][n] = (lev - old) * (1.0 / 16.0);
-        }
-        if (fixed) {
-            settledNow |= bit;
-            if (onInputs) {
-                settledOnInputs |= bit;
-                env.heldSustain[v][n] = sustainOf();
-                env.heldCurve[v][n] = decayCurveOf();
-            }
-        }
+        if (r & kEnvFixed) settledNow |= bit;
+        if (r & kEnvOnInputs) settledOnInputs |= bit;
+        const int moved = r >> kEnvMovesShift;
+        entries += moved;
+        if (moved != 0) movingList[moving++] = n;
     };
 
+    uint32_t todo;
     if (voiceStolen[v]) {
+        // A stolen voice moves nothing but its fading Amp envelope (and the envelopes
+        // listed before it, of which there are none: Amp comes first).
+        todo = 0;
         for (int li = 0; li < env.listCount; ++li) {
             const int n = env.list[li];
             if ((unsigned)n >= (unsigned)kNumEnvs) continue;
             if (n == 0) {
-                // A stolen voice moves nothing but its fading Amp envelope.
-                fastRelease(*this, v, count, held);
                 stolen = true;
                 break;
             }
-            updateEnv(n);
+            todo |= 1u << n;
         }
     } else {
         // Only the listed envelopes not standing at a fixed point whatever the settings are
         // looked at.
         const uint32_t still = settledBefore & ~env.settledOnInputs[v] & env.listMask;
         settledNow = still;
-        for (uint32_t todo = env.listMask & ~still; todo != 0; todo &= todo - 1)
-            updateEnv(__builtin_ctz(todo));
+        todo = env.listMask & ~still;
     }
+    for (; todo != 0; todo &= todo - 1) updateEnv(__builtin_ctz(todo));
+    if (stolen) fastRelease(*this, v, count, held);
     env.settled[v] = stolen ? 0u : settledNow;
     env.settledOnInputs[v] = settledOnInputs;
     env.settledSubs[v] = count;
-    // An envelope left out has a zero step everywhere: only the computed ones can move (the
-    // fast fade moved the Amp envelope outside them).
-    if (stolen)
-        buildMovingList(env, v, count);
-    else
-        buildMovingListFrom(env, v, count, env.updatedList[v], updated);
+    // The fast fade moved the Amp envelope outside the computed ones.
+    if (stolen) {
+        buildMovingList(env, v, count, voiceLevelCount[v]);
+    } else {
+        env.movingCount[v] = moving;
+        moves.count = entries;
+        moves.builtFor = voiceLevelCount[v];
+    }
     // The computed envelopes' levels were set anew; two updates without a publish between
     // them ask for a whole one.
     env.updatedCount[v] = updated;
@@ -496,16 +597,16 @@ float APlugin::checkRetrigger(int v) {
         }
         if (!fire) continue;
         env.settled[v] = 0;  // the layer's envelopes start over
-        auto& w = env.work;
+        env.moves[v].builtFor = TEnvState::kMovesStale;  // and their steps are zero
         for (int k = 0; k < 8; ++k) {
             const int n = 1 + 8 * layer + k;
-            for (int i = 0; i < kEnvSubs; ++i) {
-                env.work.stage[v][i][n] = kEnvDecay;
-                w.target[v][i][n] = 1.0;
-                w.phase[v][i][n] = 1.0;
-                w.releasePhase[v][i][n] = 1.0;
-                w.releaseLevel[v][i][n] = 1.0;
-                w.step[v][i][n] = 0.0;
+            for (TEnvState::Sub& c : env.work.slot[v][n].sub) {
+                c.stage = kEnvDecay;
+                c.target = 1.0;
+                c.phase = 1.0;
+                c.releasePhase = 1.0;
+                c.releaseLevel = 1.0;
+                c.step = 0.0;
             }
         }
         // The string's drift oscillator starts over with the envelopes.
@@ -640,33 +741,6 @@ void APlugin::publishEnvSources(int v) {
     env.publishedSub[v] = sub;
 }
 
-// A sample whose envelope sources nothing reads: the rows are left as they are, and the next
-// publish writes them whole.
-void APlugin::skipEnvSources(int v) {
-    if (!isValidVoice(v)) return;
-    env.publishAll[v] = 1;
-    env.publishUpdated[v] = 0;
-    if (env.globalFrom == v) env.globalFrom = -1;
-}
-
-// Every moving envelope's running level takes one step in each sub-element. The listed
-// envelopes left out have a zero step everywhere, and adding it would leave their levels
-// exactly as they are (a running level is never -0.0).
-void APlugin::advanceEnvs(int v) {
-    if (!isValidVoice(v)) return;
-    const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
-    if (env.movingStale[v] || env.movingSubs[v] != count) buildMovingList(env, v, count);
-    const int moving = env.movingCount[v];
-    if (moving == 0) return;  // a held note in its sustain: nothing moves
-    const int32_t* list = env.movingList[v];
-    auto& w = env.work;
-    for (int i = 0; i < count; ++i) {
-        double* level = w.run[v][i];
-        const double* inc = w.step[v][i];
-        for (int k = 0; k < moving; ++k) level[list[k]] += inc[list[k]];
-    }
-}
-
 // A new note: every envelope of the voice cleared, then the layer envelopes start at full
 // level in Decay (or from 0 in Attack when a slot modulates their attack), and the Amp
 // envelope likewise when its attack is instant; otherwise it runs its attack from 0.
@@ -674,37 +748,38 @@ void APlugin::startEnvs(int v, int velocity) {
     if (!isValidVoice(v)) return;
     auto& w = env.work;
     for (int n = 0; n < kNumEnvs; ++n) {
+        TEnvState::Slot& slot = w.slot[v][n];
         for (int i = 0; i < kEnvSubs; ++i) {
-            env.work.stage[v][i][n] = kEnvAttack;
-            w.target[v][i][n] = 0.0;
-            w.step[v][i][n] = 0.0;
-            w.prevTarget[v][i][n] = 0.0;
-            w.prevTarget2[v][i][n] = 0.0;
+            TEnvState::Sub& c = slot.sub[i];
+            c.stage = kEnvAttack;
+            c.target = 0.0;
+            c.step = 0.0;
             w.run[v][i][n] = 0.0;
-            w.phase[v][i][n] = 0.0;
-            w.releasePhase[v][i][n] = 0.0;
-            w.releaseLevel[v][i][n] = 0.0;
+            c.phase = 0.0;
+            c.releasePhase = 0.0;
+            c.releaseLevel = 0.0;
         }
-        env.rate[n][v] = 1.0;
+        slot.rate = 1.0;
     }
     // Every step is zero now, and every level to be published anew.
     env.movingCount[v] = 0;
-    env.movingStale[v] = 1;  // rebuilt (empty) at the first advance
+    env.moves[v].count = 0;
+    env.moves[v].builtFor = TEnvState::kMovesStale;  // rebuilt (empty) at the first advance
     env.settled[v] = 0;
     env.publishAll[v] = 1;
     if (env.globalFrom == v) env.globalFrom = -1;
     const bool ampInstant = paramValue[5] <= 0.0001f && !env.ampAttackModded;
     for (int n = ampInstant ? 0 : 1; n < kNumEnvs; ++n) {
         if (n > 0 && env.attackModded[n]) continue;  // runs its attack from 0
+        TEnvState::Slot& slot = w.slot[v][n];
         for (int i = 0; i < kEnvSubs; ++i) {
-            env.work.stage[v][i][n] = kEnvDecay;
-            w.target[v][i][n] = 1.0;
-            w.prevTarget[v][i][n] = 1.0;
-            w.prevTarget2[v][i][n] = 1.0;
+            TEnvState::Sub& c = slot.sub[i];
+            c.stage = kEnvDecay;
+            c.target = 1.0;
             w.run[v][i][n] = 1.0;
-            w.phase[v][i][n] = 1.0;
-            w.releasePhase[v][i][n] = 1.0;
-            w.releaseLevel[v][i][n] = 1.0;
+            c.phase = 1.0;
+            c.releasePhase = 1.0;
+            c.releaseLevel = 1.0;
         }
     }
     // The layer volume envelopes run faster for higher keys and softer notes (or the
@@ -714,7 +789,7 @@ void APlugin::startEnvs(int v, int velocity) {
     for (int layer = 0; layer < kNumLayers; ++layer) {
         const double k = paramValue[VOL_ENV_KEY_TRACK_TAGS[layer]];
         const double q = paramValue[VOL_ENV_VEL_TRACK_TAGS[layer]];
-        env.rate[ENV_VOL[layer]][v] =
+        w.slot[v][ENV_VOL[layer]].rate =
             exp2Safe((4.0 * q - 2.0) * (1.0 - vel)) * exp2Safe((2.0 * k - 1.0) * pitch);
     }
 }

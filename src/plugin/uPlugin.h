@@ -648,8 +648,13 @@ public:
                         double releasePhase, double releaseLevel, double sustain);
     double getEnvVar(int voice, int envNum, int stage);
     void publishEnvSources(int voice);
-    void skipEnvSources(int voice);
-    void advanceEnvs(int voice);
+    // These two run for every voice every sample: inline, in TEnvState.
+    void skipEnvSources(int voice) {
+        if (isValidVoice(voice)) env.skipSources(voice);
+    }
+    void advanceEnvs(int voice) {
+        if (isValidVoice(voice)) env.advance(voice, voiceLevelCount[voice]);
+    }
     void setLayerControls(int voice);
     void renderLayers();
     float getLayerVoiceOutput(int layer, int voice);
