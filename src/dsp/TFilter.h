@@ -360,24 +360,22 @@ inline Lanes4 loadNote(const stereoOverStruct& s) {
 }
 inline void storeNote(stereoOverStruct& s, Lanes4 v) { std::memcpy(&s, &v, sizeof v); }
 
+// Lanes I0..I3 of the eight lanes of a followed by b.
+template <int I0, int I1, int I2, int I3>
+inline Lanes4 pickLanes(Lanes4 a, Lanes4 b) {
+#if defined(__clang__)
+    return __builtin_shufflevector(a, b, I0, I1, I2, I3);
+#else
+    return __builtin_shuffle(a, b, LaneInts4{I0, I1, I2, I3});
+#endif
+}
+
 // Lane shuffles: {a0, a1, b0, b1} and {a2, a3, b2, b3}. A pair's sub-sample s holds its
 // two notes side by side, so these turn two note records into the pair's two sub-samples
 // and back with one shuffle each (movlhps / movhlps), where element-wise moves would take
 // a dozen scalar instructions.
-inline Lanes4 lowHalves(Lanes4 a, Lanes4 b) {
-#if defined(__clang__)
-    return __builtin_shufflevector(a, b, 0, 1, 4, 5);
-#else
-    return __builtin_shuffle(a, b, LaneInts4{0, 1, 4, 5});
-#endif
-}
-inline Lanes4 highHalves(Lanes4 a, Lanes4 b) {
-#if defined(__clang__)
-    return __builtin_shufflevector(a, b, 2, 3, 6, 7);
-#else
-    return __builtin_shuffle(a, b, LaneInts4{2, 3, 6, 7});
-#endif
-}
+inline Lanes4 lowHalves(Lanes4 a, Lanes4 b) { return pickLanes<0, 1, 4, 5>(a, b); }
+inline Lanes4 highHalves(Lanes4 a, Lanes4 b) { return pickLanes<2, 3, 6, 7>(a, b); }
 
 // Two voices of one note each share a four-lane vector: lanes 0 and 1 hold voice a's left
 // and right, lanes 2 and 3 voice b's. A filter of one note keeps its note in lanes 0 and 1

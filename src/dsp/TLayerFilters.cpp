@@ -43,6 +43,15 @@ TAV_WIDE_INLINE void quadOut(const Lanes8 (&y)[2], Lanes4 (&ab)[2], Lanes4 (&cd)
         cd[s] = upperLanes(y[s]);
     }
 }
+// Four voices' coefficient vectors {c0, c1, c2, c3} as {c0 a, c0 b, c1 a, c1 b, c0 c, c0 d,
+// c1 c, c1 d} (lo) and the same of c2 and c3 (hi).
+TAV_WIDE_INLINE void quadCoefficients(Lanes4 a, Lanes4 b, Lanes4 c, Lanes4 d, __m256& lo,
+                                      __m256& hi) {
+    lo = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_unpacklo_ps((__m128)a, (__m128)b)),
+                              _mm_unpacklo_ps((__m128)c, (__m128)d), 1);
+    hi = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_unpackhi_ps((__m128)a, (__m128)b)),
+                              _mm_unpackhi_ps((__m128)c, (__m128)d), 1);
+}
 
 }  // namespace
 #undef TAV_WIDE_INLINE
@@ -80,20 +89,8 @@ inline bool movedBeyond(Lanes4 a, Lanes4 b, const CutoffConstants& k) {
 inline Lanes4 clampTo(Lanes4 x, Lanes4 top) { return minLanes(maxLanes(x, splat(0.0f)), top); }
 
 // {a0, b0, a1, b1}, {a2, b2, a3, b3}, and {v[i], v[i], v[i + 1], v[i + 1]} (i = 0 or 2).
-inline Lanes4 unpackLow(Lanes4 a, Lanes4 b) {
-#if defined(__clang__)
-    return __builtin_shufflevector(a, b, 0, 4, 1, 5);
-#else
-    return __builtin_shuffle(a, b, LaneInts4{0, 4, 1, 5});
-#endif
-}
-inline Lanes4 unpackHigh(Lanes4 a, Lanes4 b) {
-#if defined(__clang__)
-    return __builtin_shufflevector(a, b, 2, 6, 3, 7);
-#else
-    return __builtin_shuffle(a, b, LaneInts4{2, 6, 3, 7});
-#endif
-}
+inline Lanes4 unpackLow(Lanes4 a, Lanes4 b) { return filtermath::pickLanes<0, 4, 1, 5>(a, b); }
+inline Lanes4 unpackHigh(Lanes4 a, Lanes4 b) { return filtermath::pickLanes<2, 6, 3, 7>(a, b); }
 inline Lanes4 dupEach(Lanes4 v, int i) { return i == 0 ? unpackLow(v, v) : unpackHigh(v, v); }
 
 // The table entries of a note's left and right side (lanes 0 and 1) in both halves: for one
@@ -203,6 +200,17 @@ void TBPFilter::mapSides(float sep) {
 void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float sep,
                            float resonance) {
     const CutoffConstants& k = cutoffConstants();
+    // The cutoff in use follows the target: its sine-table entries and the damping.
+    const auto retune = [&](float r) {
+        pr[0].fUsed = pr[0].fTarget;
+        const LaneInts4 idx = __builtin_convertvector(
+            clampTo((pr[0].fUsed + k.milli) * scaleLanes + k.guard, k.top), LaneInts4);
+        if (anyLane(idx != entry[0])) {
+            entry[0] = idx;
+            pr[0].F = gatherSides(FilterSine, idx);
+        }
+        pr[0].D = splat(1.0f - r + kGuard);
+    };
     if (__builtin_expect(plain && UpdateMemo<1>::bits(sep) == memo.args[3] &&
                              UpdateMemo<1>::bits(resonance) == memo.args[4],
                          1)) {
@@ -214,16 +222,7 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
         if (changed) {
             pr[0].lastV = v;
             pr[0].fTarget = clampTo(exp2Cutoff(k.ten * v) * sideGain, ceilingLanes);
-            if (movedBeyond(pr[0].fTarget, pr[0].fUsed, k)) {
-                pr[0].fUsed = pr[0].fTarget;
-                const LaneInts4 idx = __builtin_convertvector(
-                    clampTo((pr[0].fUsed + k.milli) * scaleLanes + k.guard, k.top), LaneInts4);
-                if (anyLane(idx != entry[0])) {
-                    entry[0] = idx;
-                    pr[0].F = gatherSides(FilterSine, idx);
-                }
-                pr[0].D = splat(1.0f - noteR + kGuard);
-            }
+            if (movedBeyond(pr[0].fTarget, pr[0].fUsed, k)) retune(noteR);
         }
         // The memo's separation, resonance and note count stay.
         memo.args[0] = UpdateMemo<1>::bits(cutoffLeft);
@@ -249,16 +248,7 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
         pr[0].fTarget = clampTo(exp2Cutoff(k.ten * v) * sideGain, ceilingLanes);
         moved |= movedBeyond(pr[0].fTarget, pr[0].fUsed, k);
     }
-    if (moved) {
-        pr[0].fUsed = pr[0].fTarget;
-        const LaneInts4 idx = __builtin_convertvector(
-            clampTo((pr[0].fUsed + k.milli) * scaleLanes + k.guard, k.top), LaneInts4);
-        if (anyLane(idx != entry[0])) {
-            entry[0] = idx;
-            pr[0].F = gatherSides(FilterSine, idx);
-        }
-        pr[0].D = splat(1.0f - r + kGuard);
-    }
+    if (moved) retune(r);
     changed |= assignChanged(lastKey, keyFactor);
     changed |= assignChanged(lastSep, sep);
     memo.recordNote(changed, cutoffLeft, cutoffRight, mod, sep, resonance);
@@ -523,13 +513,9 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
     Lanes8 t1 = mergeQuad(a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
     Lanes8 t2 = mergeQuad(a.pr[0].s2, b.pr[0].s2, c.pr[0].s2, d.pr[0].s2);
     // {a1 a, a1 b, a2 a, a2 b, a1 c, a1 d, a2 c, a2 d} and the same of a3, each value then
-    // doubled within its half (see THPFilter::runNoteQuadWide)
-    const __m256 lo = _mm256_insertf128_ps(
-        _mm256_castps128_ps256(_mm_unpacklo_ps((__m128)a.zd, (__m128)b.zd)),
-        _mm_unpacklo_ps((__m128)c.zd, (__m128)d.zd), 1);
-    const __m256 hi = _mm256_insertf128_ps(
-        _mm256_castps128_ps256(_mm_unpackhi_ps((__m128)a.zd, (__m128)b.zd)),
-        _mm_unpackhi_ps((__m128)c.zd, (__m128)d.zd), 1);
+    // doubled within its half
+    __m256 lo, hi;
+    quadCoefficients(a.zd, b.zd, c.zd, d.zd, lo, hi);
     lowPassKernel((Lanes8)_mm256_permute_ps(lo, 0x50), (Lanes8)_mm256_permute_ps(lo, 0xFA),
                   (Lanes8)_mm256_permute_ps(hi, 0x50), t1, t2, x, y);
     splitQuad(t1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
@@ -662,12 +648,8 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
     Lanes8 cut = mergeQuad(a.pr[0].c, b.pr[0].c, c.pr[0].c, d.pr[0].c);
     // The shared coefficients of the four voices: {a1 a, a1 b, a2 a, a2 b, a1 c, a1 d, a2 c,
     // a2 d} and the same of a3 and 2R, each value then doubled within its half.
-    const __m256 lo = _mm256_insertf128_ps(
-        _mm256_castps128_ps256(_mm_unpacklo_ps((__m128)a.zd, (__m128)b.zd)),
-        _mm_unpacklo_ps((__m128)c.zd, (__m128)d.zd), 1);
-    const __m256 hi = _mm256_insertf128_ps(
-        _mm256_castps128_ps256(_mm_unpackhi_ps((__m128)a.zd, (__m128)b.zd)),
-        _mm_unpackhi_ps((__m128)c.zd, (__m128)d.zd), 1);
+    __m256 lo, hi;
+    quadCoefficients(a.zd, b.zd, c.zd, d.zd, lo, hi);
     highPassKernel((Lanes8)_mm256_permute_ps(lo, 0x50), (Lanes8)_mm256_permute_ps(lo, 0xFA),
                    (Lanes8)_mm256_permute_ps(hi, 0x50), (Lanes8)_mm256_permute_ps(hi, 0xFA),
                    mergeQuad(a.lowCut, b.lowCut, c.lowCut, d.lowCut), t1, t2, cut, x, y);

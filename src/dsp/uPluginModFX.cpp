@@ -211,62 +211,7 @@ bool APlugin::modFXWrapsWithin(int samples) {
 }
 
 void APlugin::stepModFXLFO(int type, float rate, float& lfoL, float& lfoR) {
-    const float* d = modDestGlobal;
-    const SharedFloat* p = paramValue;
-    TModFXLFO& lfo = modFXLFO;
-    const bool shaped = type >= kTremolo && type <= kAutoPan;
-
-    // 1-3. Read the wave at the bent positions.
-    const float o = d[344] + 10.0f;
-    const float sym = clamp01((shaped ? p[111] : 0.5f) + d[345]) * 0.998f + 0.001f;
-    const float qL = warp(fractionOf(lfo.phase[0] + o), sym);
-    const float qR = warp(fractionOf(o + lfo.phase[1] + d[343]), sym);
-    const int wave = steppedIndex(clamp01((shaped ? p[109] : 0.0f) + d[340]), 8.99f, 9);
-    float v[2];
-    if (wave < 8) {
-        v[0] = lfoWave[wave][waveIndex(qL)];
-        v[1] = lfoWave[wave][waveIndex(qR)];
-    } else {
-        // Sample and hold swings over the same -1..1 as the other waves.
-        v[0] = v[1] = 2.0f * lfo.random - 1.0f;
-    }
-
-    // 4-7. Advance the phases.
-    advanceModFXPhases(rate);
-
-    // 8. Bias.
-    const float b = clampf(d[346], -1.0f, 1.0f);
-    for (float& x : v) {
-        if (b > 0.0f && x < 0.0f) x *= 1.0f - b;
-        if (b < 0.0f && x > 0.0f) x *= 1.0f - std::fabs(b);
-    }
-
-    // 9. Bits.
-    if (d[347] > 0.001f) {
-        const float n = std::exp2(17.0f - 17.0f * std::fmin(d[347], 1.0f));
-        for (float& x : v) x = clampf(std::floor((x + 1.0f) * (n + 0.999f)) / n - 1.0f, -1.0f, 1.0f);
-    }
-
-    // 10. Hold.
-    lfo.holdCounter += d[348] <= 0.0f ? 1.0f : std::exp2(-16.0f * clamp01(d[348]));
-    if (lfo.holdCounter >= 1.0f) {
-        lfo.held[0] = v[0];
-        lfo.held[1] = v[1];
-        lfo.holdCounter = fractionOf(lfo.holdCounter);
-    }
-
-    // 11. Smoothing.
-    const float s = clamp01((shaped ? p[112] : 0.0f) + d[350]);
-    if (s <= 0.001f) {
-        lfo.out[0] = lfo.held[0];
-        lfo.out[1] = lfo.held[1];
-    } else {
-        const float c = std::exp2(-13.0f * s);
-        lfo.out[0] = (1.0f - c) * lfo.out[0] + c * lfo.held[0];
-        lfo.out[1] = (1.0f - c) * lfo.out[1] + c * lfo.held[1];
-    }
-    lfoL = lfo.out[0];
-    lfoR = lfo.out[1];
+    stepModFXLFORun(type, rate, 1, &lfoL, &lfoR);
 }
 
 void APlugin::setupEnsemble(float rate) {
@@ -395,6 +340,21 @@ void APlugin::stepGator() {
     setModSrc(110, (gateCurrent[0] + gateCurrent[1]) * 0.5f);
 }
 
+stereoStruct APlugin::filterModFXWet(stereoStruct wet, float lowCut, float highCut) {
+    stereoOverStruct s{{wet, wet}};
+    if (lowCut < 0.99f) {
+        stereoOverStruct o;
+        modFXFilter[1].process(lowCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
+        s = o;
+    }
+    if (highCut > 0.01f) {
+        stereoOverStruct o;
+        modFXFilter[2].process(highCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
+        s = o;
+    }
+    return stereoStruct{0.5f * (s.sub[0].left + s.sub[1].left), 0.5f * (s.sub[0].right + s.sub[1].right)};
+}
+
 void APlugin::runModFXStage(stereoStruct x, stereoStruct& wet) {
     const float* d = modDestGlobal;
     const SharedFloat* p = paramValue;
@@ -503,19 +463,7 @@ void APlugin::runModFXStage(stereoStruct x, stereoStruct& wet) {
     const float lowCut = (type == kChorus || type == kRing) ? clamp01(p[112] - d[364]) : clamp01(1.0f - d[364]);
     const float highCut = clamp01(d[365]);
     if (lowCut < 0.99f || highCut > 0.01f) {
-        stereoOverStruct s{{wet, wet}};
-        if (lowCut < 0.99f) {
-            stereoOverStruct o;
-            modFXFilter[1].process(lowCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
-            s = o;
-        }
-        if (highCut > 0.01f) {
-            stereoOverStruct o;
-            modFXFilter[2].process(highCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
-            s = o;
-        }
-        wet.left = 0.5f * (s.sub[0].left + s.sub[1].left);
-        wet.right = 0.5f * (s.sub[0].right + s.sub[1].right);
+        wet = filterModFXWet(wet, lowCut, highCut);
     }
 }
 
@@ -723,20 +671,6 @@ void APlugin::runModFXRun(int n, const stereoStruct* in, stereoStruct* wet) {
     const float lowCut = type == kChorus ? clamp01(p[112] - d[364]) : clamp01(1.0f - d[364]);
     const float highCut = clamp01(d[365]);
     if (lowCut < 0.99f || highCut > 0.01f) {
-        for (int j = 0; j < n; ++j) {
-            stereoOverStruct s{{wet[j], wet[j]}};
-            if (lowCut < 0.99f) {
-                stereoOverStruct o;
-                modFXFilter[1].process(lowCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
-                s = o;
-            }
-            if (highCut > 0.01f) {
-                stereoOverStruct o;
-                modFXFilter[2].process(highCut, 1.0f, stereoStruct{0.0f, 0.0f}, 0.0f, 0.0f, s, o);
-                s = o;
-            }
-            wet[j].left = 0.5f * (s.sub[0].left + s.sub[1].left);
-            wet[j].right = 0.5f * (s.sub[0].right + s.sub[1].right);
-        }
+        for (int j = 0; j < n; ++j) wet[j] = filterModFXWet(wet[j], lowCut, highCut);
     }
 }

@@ -75,45 +75,10 @@ void APlugin::updateMasterFilter() {
 }
 
 void APlugin::runOutputStage(float& left, float& right) {
-    float io[2] = {left, right};
-    for (float& x : io)
-        if (!std::isfinite(x)) x = 0.0f;
-
-    if (brickFilterOn) {
-        TBrickMap& map = brickMap;
-        if (!map.valid || map.g != brickG || map.k != brickK) buildBrickMap(map, brickG, brickK);
-        Lanes column[4];
-        std::memcpy(column, map.column, sizeof(column));
-        Lanes input;
-        std::memcpy(&input, map.input, sizeof(input));
-        for (int ch = 0; ch < 2; ++ch) {
-            Lanes st;
-            std::memcpy(&st, brickState[ch], sizeof(st));
-            const float x = io[ch];
-            const float y = (map.out[0] * st[0] + map.out[1] * st[1]) +
-                            (map.out[2] * st[2] + map.out[3] * st[3]) + map.outInput * x;
-            const Lanes next = (column[0] * st[0] + column[1] * st[1]) +
-                               (column[2] * st[2] + column[3] * st[3]) + input * x;
-            std::memcpy(brickState[ch], &next, sizeof(next));
-            io[ch] = y + 1e-15f;
-        }
-    }
-
-    for (float& x : io) {
-        x *= mainVolGain;
-        if (!std::isfinite(x)) x = 0.0f;
-        x = x > kClip ? kClip : (x < -kClip ? -kClip : x);
-    }
-
-    float w = 1.0f - modDestGlobal[11];
-    w = w < 0.0f ? 0.0f : (w > 1.0f ? 1.0f : w);
-    if (w < 1.0f) {
-        const float m = (1.0f - w) * (io[0] + io[1]) * 0.5f;
-        io[0] = w * io[0] + m;
-        io[1] = w * io[1] + m;
-    }
-    left = io[0];
-    right = io[1];
+    stereoStruct io{left, right};
+    runOutputStageRun(1, &io);
+    left = io.left;
+    right = io.right;
 }
 
 // runOutputStage over n samples in turn, the settings and the brick filter's map taken once.

@@ -1122,6 +1122,8 @@ public:
     void runModFXRun(int n, const stereoStruct* in, stereoStruct* wet);
     void stepModFXLFORun(int type, float rate, int n, float* lfoL, float* lfoR);
     void doLimiterRun(int n, stereoStruct* x);
+    // The Mod FX output's low and high cut on one wet sample (lowCut < 0.99 or highCut > 0.01).
+    stereoStruct filterModFXWet(stereoStruct wet, float lowCut, float highCut);
     void runDelayRun(int n, const stereoStruct* in, stereoStruct* wet);
     void runReverbRun(int n, const stereoStruct* in, stereoStruct* wet);
     // The rate-derived effect constants; setSampleRate calls it before its reset.
