@@ -815,23 +815,38 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
 // velocity gains, its chord gains and the layer pan, summed into the layer's output.
 // The sum is kept as four lanes (left 0, right 0, left 1, right 1) by the caller over all
 // voices of the layer; each lane adds its products in voice order, as one float would.
-void layerTail(VoiceCtx& x, Lanes4& sum) {
-    APlugin& p = x.p;
-    const int L = x.layer;
-    const float pan = clamp01(2.0f * p.paramValue[PAN_TAGS[L]] - 1.0f + p.mainPanSmooth +
-                              x.dest[DEST_PAN] + x.d(51));
+// What stands still over the layer's voices (the pan parameter with the main pan, the
+// layer volume) comes in once per layer: panBase = 2 pan - 1 + main pan, the first two
+// terms of the voice's pan sum in their order.
+struct LayerTailParams {
+    float panBase;
+    float volGain;
+    int dl;      // the layer's offset in the voice destinations
+    int volEnv;  // the layer's volume envelope
+};
+inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, int count,
+                      Lanes4& sum) {
+    const float* dest = p.modDestVoice[v];
+    const float pan = clamp01(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]);
     const float panL = std::min(1.0f, 2.0f - 2.0f * pan);
     const float panR = std::min(1.0f, 2.0f * pan);
-    const float gain = p.layerVolGain[L] * p.layerVelGain[L][x.v] * x.d(50) * x.dest[DEST_VOLUME];
-    const int volEnv = ENV_VOL[L];
-    for (int i = 0; i < x.count; ++i) {
-        if (!x.started(i)) continue;
-        const float amp = x.envLevel(0, i) * x.envLevel(volEnv, i) * gain;
-        const float gl = amp * p.voiceElemGain[x.v][i][0] * panL;
-        const float gr = amp * p.voiceElemGain[x.v][i][1] * panR;
+    const float gain = t.volGain * p.layerVelGain[L][v] * dest[50 + t.dl] * dest[DEST_VOLUME];
+    // gl = amp x chord gain left x pan left, gr the same on the right: per lane the same
+    // two products in the same order.
+    const Lanes4 panLanes{panL, panR, panL, panR};
+    const auto& run = p.env.work.run[v];
+    const int32_t* age = p.voiceElemAge[v];
+    const float(*elemGain)[2] = p.voiceElemGain[v];
+    const stereoOverStruct* out = p.noteOut[L][v];
+    for (int i = 0; i < count; ++i) {
+        if (age[i] < 0) continue;
+        const float amp = (float)run[i][0] * (float)run[i][t.volEnv] * gain;
+        const Lanes4 g = filtermath::splat(amp) *
+                         Lanes4{elemGain[i][0], elemGain[i][1], elemGain[i][0], elemGain[i][1]} *
+                         panLanes;
         Lanes4 r;
-        std::memcpy(&r, &x.out[i], sizeof r);
-        sum += r * Lanes4{gl, gr, gl, gr} + 1e-15f;
+        std::memcpy(&r, &out[i], sizeof r);
+        sum += r * g + 1e-15f;
     }
 }
 
@@ -894,7 +909,10 @@ public:
 
         Lanes4 sum;
         std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
-        for (int k = 0; k < listed; ++k) tail(list[k], counts[k], sum);
+        const LayerTailParams t{2.0f * p_.paramValue[PAN_TAGS[layer_]] - 1.0f + p_.mainPanSmooth,
+                                p_.layerVolGain[layer_], kLayerDestStride * layer_,
+                                ENV_VOL[layer_]};
+        for (int k = 0; k < listed; ++k) layerTail(p_, t, layer_, list[k], counts[k], sum);
         std::memcpy(&p_.layerOut[layer_], &sum, sizeof sum);
     }
 
@@ -999,19 +1017,6 @@ private:
     void prepareHighPass(THPFilter& f, int v) {
         const float* dest = p_.modDestVoice[v];
         f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
-    }
-
-    void tail(int v, int count, Lanes4& sum) {
-        VoiceCtx x{p_,
-                   layer_,
-                   v,
-                   count,
-                   (p_.voiceCounter[v] & 3) == 0,
-                   p_.modDestVoice[v],
-                   p_.layerVoice[layer_][v],
-                   p_.noteOut[layer_][v],
-                   kLayerDestStride * layer_};
-        layerTail(x, sum);
     }
 
     APlugin& p_;
