@@ -888,6 +888,10 @@ public:
             } else {
                 a_[pairs_] = pending;
                 b_[pairs_] = v;
+                recA_[pairs_] = &p_.noteOut[layer_][pending][0];
+                recB_[pairs_] = &p_.noteOut[layer_][v][0];
+                destA_[pairs_] = p_.modDestVoice[pending];
+                destB_[pairs_] = p_.modDestVoice[v];
                 ++pairs_;
                 pending = -1;
             }
@@ -898,13 +902,13 @@ public:
         if (model_ == kSourceWire) {
             if (wireOn_)
                 stage(p_.voiceBPFilter[layer_],
-                      [this](TBPFilter& f, int v) { prepareBandPass(f, v); });
+                      [this](TBPFilter& f, int v, const float* dest) { prepareBandPass(f, v, dest); });
             stage(p_.voiceLPFilter[layer_],
-                  [this](TLPFilter& f, int v) { prepareLowPass(f, v); });
+                  [this](TLPFilter& f, int v, const float* dest) { prepareLowPass(f, v, dest); });
         } else if (model_ != kSourceString && model_ != kSourceFM) {
             multimodeStage();
         }
-        stage(p_.voiceHPFilter[layer_], [this](THPFilter& f, int v) { prepareHighPass(f, v); });
+        stage(p_.voiceHPFilter[layer_], [this](THPFilter& f, int, const float* dest) { prepareHighPass(f, dest); });
         for (int j = 0; j < pairs_; ++j) filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
 
         Lanes4 sum;
@@ -917,13 +921,13 @@ public:
     }
 
 private:
-    stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
-    stereoOverStruct& noteB(int j) { return p_.noteOut[layer_][b_[j]][0]; }
+    stereoOverStruct& noteA(int j) { return *recA_[j]; }
+    stereoOverStruct& noteB(int j) { return *recB_[j]; }
 
     // One layer-filter stage over all pairs (filters: the layer's filters of every voice):
-    // each voice's filter prepared (prepare(filter, voice)), then two pairs at a time
-    // through the filter's quad entry point and a pair left over through its pair entry
-    // point.
+    // each voice's filter prepared (prepare(filter, voice, the voice's destinations)), then
+    // two pairs at a time through the filter's quad entry point and a pair left over
+    // through its pair entry point.
     template <class Filter, class Prepare>
     void stage(Filter (&filters)[kNumVoices], Prepare prepare) {
         int j = 0;
@@ -932,17 +936,17 @@ private:
             Filter& fb = filters[b_[j]];
             Filter& fc = filters[a_[j + 1]];
             Filter& fd = filters[b_[j + 1]];
-            prepare(fa, a_[j]);
-            prepare(fb, b_[j]);
-            prepare(fc, a_[j + 1]);
-            prepare(fd, b_[j + 1]);
+            prepare(fa, a_[j], destA_[j]);
+            prepare(fb, b_[j], destB_[j]);
+            prepare(fc, a_[j + 1], destA_[j + 1]);
+            prepare(fd, b_[j + 1], destB_[j + 1]);
             Filter::runNoteQuad(fa, fb, fc, fd, lanes_[j], lanes_[j + 1]);
         }
         if (j < pairs_) {
             Filter& fa = filters[a_[j]];
             Filter& fb = filters[b_[j]];
-            prepare(fa, a_[j]);
-            prepare(fb, b_[j]);
+            prepare(fa, a_[j], destA_[j]);
+            prepare(fb, b_[j], destB_[j]);
             Filter::runNotePair(fa, fb, lanes_[j]);
         }
     }
@@ -985,8 +989,8 @@ private:
     bool prepareMultimodePair(int j) {
         TFilter& fa = multimode(a_[j]);
         TFilter& fb = multimode(b_[j]);
-        const bool runA = prepareMultimode(fa, a_[j], noteA(j));
-        const bool runB = prepareMultimode(fb, b_[j], noteB(j));
+        const bool runA = prepareMultimode(fa, a_[j], destA_[j], noteA(j));
+        const bool runB = prepareMultimode(fb, b_[j], destB_[j], noteB(j));
         if (runA && runB && TFilter::canRunPair(fa, fb)) return true;
         if (runA || runB) {
             filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
@@ -998,24 +1002,23 @@ private:
     }
 
     TFilter& multimode(int v) { return p_.voiceFilter[layer_][v]; }
-    bool prepareMultimode(TFilter& f, int v, stereoOverStruct& note) {
-        const float mod = p_.modDestVoice[v][DEST_L_FILTER_FREQ[layer_]];
-        const TLayerVoice& c = p_.layerVoice[layer_][v];
+    bool prepareMultimode(TFilter& f, int v, const float* dest, stereoOverStruct& note) {
+        const float mod = dest[filterFreqDest_];
+        const TLayerVoice& c = voices_[v];
         return f.prepareNote({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel, &note,
                              &note);
     }
     // The prepares take the voice's filter from the stage, which keeps it at hand for the
     // run that follows.
-    void prepareBandPass(TBPFilter& f, int v) {
+    void prepareBandPass(TBPFilter& f, int v, const float* dest) {
         const TLayerVoice& c = voices_[v];
-        f.prepareNote({kWireBaseCutoff, kWireBaseCutoff}, p_.modDestVoice[v][wireFreqDest_],
+        f.prepareNote({kWireBaseCutoff, kWireBaseCutoff}, dest[wireFreqDest_],
                       c.wireSep, c.wireQ);
     }
-    void prepareLowPass(TLPFilter& f, int v) {
-        f.prepareNote(cutoff_, p_.modDestVoice[v][filterFreqDest_], voices_[v].filterQ);
+    void prepareLowPass(TLPFilter& f, int v, const float* dest) {
+        f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
     }
-    void prepareHighPass(THPFilter& f, int v) {
-        const float* dest = p_.modDestVoice[v];
+    void prepareHighPass(THPFilter& f, const float* dest) {
         f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
     }
 
@@ -1031,6 +1034,11 @@ private:
     // the pairs of one-note voices and their notes' lanes
     int pairs_ = 0;
     int a_[kNumVoices / 2], b_[kNumVoices / 2];
+    // and their records and destinations
+    stereoOverStruct* recA_[kNumVoices / 2];
+    stereoOverStruct* recB_[kNumVoices / 2];
+    const float* destA_[kNumVoices / 2];
+    const float* destB_[kNumVoices / 2];
     Lanes4 lanes_[kNumVoices / 2][2];
 };
 
