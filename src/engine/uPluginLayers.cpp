@@ -838,8 +838,8 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     const int32_t* age = p.voiceElemAge[v];
     const float(*elemGain)[2] = p.voiceElemGain[v];
     const stereoOverStruct* out = p.noteOut[L][v];
-    for (int i = 0; i < count; ++i) {
-        if (age[i] < 0) continue;
+    const auto note = [&](int i) __attribute__((always_inline)) {
+        if (age[i] < 0) return;
         const float amp = (float)run[i][0] * (float)run[i][t.volEnv] * gain;
         const Lanes4 g = filtermath::splat(amp) *
                          Lanes4{elemGain[i][0], elemGain[i][1], elemGain[i][0], elemGain[i][1]} *
@@ -847,7 +847,12 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
         Lanes4 r;
         std::memcpy(&r, &out[i], sizeof r);
         sum += r * g + 1e-15f;
+    };
+    if (count == 1) {
+        note(0);  // the common case, without the loop
+        return;
     }
+    for (int i = 0; i < count; ++i) note(i);
 }
 
 // The filters and tails of one layer over its rendered voices. A voice of one note pairs
