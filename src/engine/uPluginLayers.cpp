@@ -226,6 +226,19 @@ inline const float* shapeTable(const APlugin& p, int shape, int band) {
     return shape == 0 ? p.sinTable4096 : p.oscWave[shape][band];
 }
 
+// The wavetables of one shape over the bands: band b's table at base + b x stride (the
+// sine's one table for every band: stride 0). The same tables as shapeTable, found by
+// arithmetic rather than by a choice per note.
+struct ShapeRows {
+    const float* base;
+    int stride;
+    const float* table(int band) const { return base + (ptrdiff_t)band * stride; }
+};
+inline ShapeRows shapeRows(const APlugin& p, int shape) {
+    if (shape == 0) return ShapeRows{p.sinTable4096, 0};
+    return ShapeRows{p.oscWave[shape][0], APlugin::kOscWaveSize};
+}
+
 // Level curve of the volume-like controls: 80 dB over 0..1, silence below 1e-5.
 inline float levelGain(float v) {
     if (v < 1e-5f) return 0.0f;
@@ -743,7 +756,9 @@ void renderFM(VoiceCtx& x) {
 // Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
 // symmetry map, phase fed back from its own output) or white/pink noise, plus a
 // sub-oscillator, into the layer's voice filter.
-void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
+// rows1 and rows2: the tables of the layer's two wave shapes.
+void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, ShapeRows rows1,
+                ShapeRows rows2) {
     APlugin& p = x.p;
     const int L = x.layer;
     const int w = p.layerWave[L];
@@ -752,8 +767,6 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const bool noise = w >= 4;
-    const float noiseValue =
-        w == 4 ? white * (1.0f - mix) + pink * mix : pink * (1.0f - mix) + white * mix;
     const float subGain = p.subVolGain[L];
     const bool subOn = subGain > 0.0001f;
     float subL = 0.0f, subR = 0.0f;
@@ -769,7 +782,6 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
         subOffset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
         subWarp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
     }
-    const int g1 = p.layerWaveGroup[L][0], g2 = p.layerWaveGroup[L][1];
     for (int i = 0; i < x.count; ++i) {
         TLayerNote& n = p.layerNote[L][x.v][i];
         if (x.quarter) {
@@ -784,10 +796,11 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
         }
         Lanes4 o;  // the note's record: left 0, right 0, left 1, right 1
         if (noise) {
-            o = filtermath::splat(noiseValue);
+            o = filtermath::splat(w == 4 ? white * (1.0f - mix) + pink * mix
+                                         : pink * (1.0f - mix) + white * mix);
         } else {
             const uint32_t offset = feedOffsetOf(n.feedPrev);
-            const WaveReader osc{warp, shapeTable(p, g1, n.band), shapeTable(p, g2, n.band), mix};
+            const WaveReader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
             const float v0 = osc.read(n.phase + offset);
             const float v1 = osc.read(n.phase + n.inc + offset);
             n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
@@ -1056,6 +1069,12 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
     // the layer's rows of the per-voice arrays
     TLayerVoice* const controls = p.layerVoice[layer];
     stereoOverStruct(*const outs)[kLayerNotes] = p.noteOut[layer];
+    // Wave: the tables of the layer's two shapes
+    ShapeRows rows1{}, rows2{};
+    if constexpr (Model == kSourceWave) {
+        rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
+        rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
+    }
     int listed = 0;
     for (int vi = 0; vi < voices; ++vi) {
         const int v = p.activeVoiceList[vi];
@@ -1088,7 +1107,7 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, p.voiceFilter[layer][v], white, pink);
+            renderWave(x, p.voiceFilter[layer][v], white, pink, rows1, rows2);
         }
         list[listed] = v;
         counts[listed] = count;
