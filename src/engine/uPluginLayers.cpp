@@ -987,26 +987,31 @@ private:
     // side, two such pairs at once when all four voices share it; a pair that cannot runs
     // its voices alone on their records.
     void multimodeStage() {
+        // each pair's two filters, found once
+        TFilter* const filters = p_.voiceFilter[layer_];
+        TFilter* fa[kNumVoices / 2];
+        TFilter* fb[kNumVoices / 2];
         bool together[kNumVoices / 2];
-        for (int j = 0; j < pairs_; ++j) together[j] = prepareMultimodePair(j);
+        for (int j = 0; j < pairs_; ++j) {
+            fa[j] = &filters[a_[j]];
+            fb[j] = &filters[b_[j]];
+            together[j] = prepareMultimodePair(j, *fa[j], *fb[j]);
+        }
         for (int j = 0; j < pairs_; ++j) {
             if (!together[j]) continue;
-            TFilter& fa = multimode(a_[j]);
-            if (j + 1 < pairs_ && together[j + 1] && TFilter::canRunPair(fa, multimode(a_[j + 1]))) {
-                TFilter::runNoteQuad(fa, multimode(b_[j]), multimode(a_[j + 1]),
-                                     multimode(b_[j + 1]), lanes_[j], lanes_[j + 1]);
+            if (j + 1 < pairs_ && together[j + 1] && TFilter::canRunPair(*fa[j], *fa[j + 1])) {
+                TFilter::runNoteQuad(*fa[j], *fb[j], *fa[j + 1], *fb[j + 1], lanes_[j],
+                                     lanes_[j + 1]);
                 ++j;
             } else {
-                TFilter::runNotePair(fa, multimode(b_[j]), lanes_[j]);
+                TFilter::runNotePair(*fa[j], *fb[j], lanes_[j]);
             }
         }
     }
 
-    // Prepares the multimode filters of pair j; true when they can run side by side, else
-    // whichever filters have work run alone here.
-    bool prepareMultimodePair(int j) {
-        TFilter& fa = multimode(a_[j]);
-        TFilter& fb = multimode(b_[j]);
+    // Prepares the multimode filters fa and fb of pair j; true when they can run side by
+    // side, else whichever filters have work run alone here.
+    bool prepareMultimodePair(int j, TFilter& fa, TFilter& fb) {
         const bool runA = prepareMultimode(fa, a_[j], destA_[j], noteA(j));
         const bool runB = prepareMultimode(fb, b_[j], destB_[j], noteB(j));
         if (runA && runB && TFilter::canRunPair(fa, fb)) return true;
@@ -1019,7 +1024,6 @@ private:
         return false;
     }
 
-    TFilter& multimode(int v) { return p_.voiceFilter[layer_][v]; }
     bool prepareMultimode(TFilter& f, int v, const float* dest, stereoOverStruct& note) {
         const float mod = dest[filterFreqDest_];
         const TLayerVoice& c = voices_[v];
