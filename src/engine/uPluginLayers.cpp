@@ -854,9 +854,15 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     const auto note = [&](int i) __attribute__((always_inline)) {
         if (age[i] < 0) return;
         const float amp = (float)run[i][0] * (float)run[i][t.volEnv] * gain;
-        const Lanes4 g = filtermath::splat(amp) *
-                         Lanes4{elemGain[i][0], elemGain[i][1], elemGain[i][0], elemGain[i][1]} *
-                         panLanes;
+        // the note's two chord gains, twice: one 64-bit load, repeated
+#if defined(__SSE2__)
+        double gains;
+        std::memcpy(&gains, elemGain[i], sizeof gains);
+        const Lanes4 chord = (Lanes4)_mm_castpd_ps(_mm_set1_pd(gains));
+#else
+        const Lanes4 chord{elemGain[i][0], elemGain[i][1], elemGain[i][0], elemGain[i][1]};
+#endif
+        const Lanes4 g = filtermath::splat(amp) * chord * panLanes;
         Lanes4 r;
         std::memcpy(&r, &out[i], sizeof r);
         sum += r * g + 1e-15f;
