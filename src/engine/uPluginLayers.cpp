@@ -551,8 +551,17 @@ struct VoiceCtx {
     float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
     float envLevel(int n, int i) const { return (float)p.env.work.run[v][i][n]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
-    // The record of note i while it has not started (a strummed note yet to sound).
-    void rest(int i) const { filtermath::storeNote(out[i], filtermath::splat(1e-15f)); }
+    // The record of note i while it has not started (a strummed note yet to sound). Stored
+    // as a vector: written as a copy of a constant, it would become two 64-bit stores
+    // which the compiler may then share with the models' own record stores, sending their
+    // vectors through the stack into integer registers.
+    void rest(int i) const {
+#if defined(__SSE2__)
+        _mm_storeu_ps(reinterpret_cast<float*>(&out[i]), _mm_set1_ps(1e-15f));
+#else
+        filtermath::storeNote(out[i], filtermath::splat(1e-15f));
+#endif
+    }
     // Pitch-envelope factor of note i.
     double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
