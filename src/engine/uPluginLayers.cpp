@@ -919,19 +919,21 @@ public:
             } else if (pending < 0) {
                 pending = v;
             } else {
+                stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
+                stereoOverStruct& recB = p_.noteOut[layer_][v][0];
                 a_[pairs_] = pending;
                 b_[pairs_] = v;
-                recA_[pairs_] = &p_.noteOut[layer_][pending][0];
-                recB_[pairs_] = &p_.noteOut[layer_][v][0];
+                recA_[pairs_] = &recA;
+                recB_[pairs_] = &recB;
                 destA_[pairs_] = p_.modDestVoice[pending];
                 destB_[pairs_] = p_.modDestVoice[v];
+                filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
                 ++pairs_;
                 pending = -1;
             }
         }
         if (pending >= 0) alone(pending, 1);
 
-        for (int j = 0; j < pairs_; ++j) filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
         if (model_ == kSourceWire) {
             if (wireOn_)
                 stage(p_.voiceBPFilter[layer_],
