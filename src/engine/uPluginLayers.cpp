@@ -580,6 +580,19 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
     const float(*P)[2] = p.noisePairTable;
+    // The envelope contributions of the notes, before the notes' own work (which neither
+    // reads nor writes the filters). Both levels of a note are read before its stores: the
+    // filters live in the plug-in object, so each store would otherwise make the compiler
+    // read everything again.
+    const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
+    const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
+    const auto& run = p.env.work.run[x.v];
+    for (int i = 0; i < x.count; ++i) {
+        const float wire = (float)run[i][wireEnv] * wireAmount;
+        const float filter = (float)run[i][filterEnv] * filterAmount;
+        bandPass.setEnv(i, wire);
+        lowPass.setEnv(i, filter);
+    }
     for (int i = 0; i < x.count; ++i) {
         TLayerNote& n = p.layerNote[x.layer][x.v][i];
         if (x.quarter)
@@ -617,18 +630,6 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
             sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
         }
         storeRecord(x.out[i], sub[0], sub[1]);
-    }
-    // The envelope contributions of the notes. Both levels of a note are read before its
-    // stores: the filters live in the plug-in object, so each store would otherwise make
-    // the compiler read everything again.
-    const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
-    const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
-    const auto& run = p.env.work.run[x.v];
-    for (int i = 0; i < x.count; ++i) {
-        const float wire = (float)run[i][wireEnv] * wireAmount;
-        const float filter = (float)run[i][filterEnv] * filterAmount;
-        bandPass.setEnv(i, wire);
-        lowPass.setEnv(i, filter);
     }
 }
 
@@ -791,6 +792,11 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, ShapeRows
         subOffset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
         subWarp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
     }
+    // The envelope contributions of the notes, first (as in Wire).
+    const int filterEnv = ENV_FILTER[L];
+    const float filterAmount = x.c.filterEnvAmount;
+    const auto& run = p.env.work.run[x.v];
+    for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
     for (int i = 0; i < x.count; ++i) {
         TLayerNote& n = p.layerNote[L][x.v][i];
         if (x.quarter) {
@@ -826,11 +832,6 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, ShapeRows
         }
         filtermath::storeNote(x.out[i], o);
     }
-    // The envelope contributions of the notes (levels read before the stores, as in Wire).
-    const int filterEnv = ENV_FILTER[L];
-    const float filterAmount = x.c.filterEnvAmount;
-    const auto& run = p.env.work.run[x.v];
-    for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
 }
 
 // The tail of every layer, after its filters: each started note times its amp, volume and
