@@ -937,14 +937,17 @@ public:
 
         if (model_ == kSourceWire) {
             if (wireOn_)
-                stage(p_.voiceBPFilter[layer_],
-                      [this](TBPFilter& f, int v, const float* dest) { prepareBandPass(f, v, dest); });
-            stage(p_.voiceLPFilter[layer_],
-                  [this](TLPFilter& f, int v, const float* dest) { prepareLowPass(f, v, dest); });
+                stage(p_.voiceBPFilter[layer_], [this](TBPFilter& f, int v, const float* dest) {
+                    prepareBandPass(f, v, dest);
+                });
+            stage(p_.voiceLPFilter[layer_], [this](TLPFilter& f, int v, const float* dest) {
+                prepareLowPass(f, v, dest);
+            });
         } else if (model_ != kSourceString && model_ != kSourceFM) {
             multimodeStage();
         }
-        stage(p_.voiceHPFilter[layer_], [this](THPFilter& f, int, const float* dest) { prepareHighPass(f, dest); });
+        stage(p_.voiceHPFilter[layer_],
+              [this](THPFilter& f, int, const float* dest) { prepareHighPass(f, dest); });
         for (int j = 0; j < pairs_; ++j) filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
 
         Lanes4 sum;
