@@ -766,12 +766,11 @@ void renderFM(VoiceCtx& x) {
 // Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
 // symmetry map, phase fed back from its own output) or white/pink noise, plus a
 // sub-oscillator, into the layer's voice filter.
-// rows1 and rows2: the tables of the layer's two wave shapes.
-void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, ShapeRows rows1,
+// w: the layer's wave; rows1 and rows2: the tables of its two shapes.
+void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, int w, ShapeRows rows1,
                 ShapeRows rows2) {
     APlugin& p = x.p;
     const int L = x.layer;
-    const int w = p.layerWave[L];
     const float mix = clamp01(x.d(40));
     const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
     const int32_t* warp =
@@ -1094,7 +1093,8 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
     // the layer's rows of the per-voice arrays
     TLayerVoice* const controls = p.layerVoice[layer];
     stereoOverStruct(*const outs)[kLayerNotes] = p.noteOut[layer];
-    // Wave: the tables of the layer's two shapes
+    // Wave: the layer's wave and the tables of its two shapes
+    const int wave = Model == kSourceWave ? p.layerWave[layer] : 0;
     ShapeRows rows1{}, rows2{};
     if constexpr (Model == kSourceWave) {
         rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
@@ -1127,12 +1127,12 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         } else {
             // One noise draw per voice layer and sample, shared by its notes.
             float white = 0.0f, pink = 0.0f;
-            if (p.layerWave[layer] >= 4) {
+            if (wave >= 4) {
                 p.soundRandState = p.soundRandState * 1103515245u + 12345u;
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, p.voiceFilter[layer][v], white, pink, rows1, rows2);
+            renderWave(x, p.voiceFilter[layer][v], white, pink, wave, rows1, rows2);
         }
         list[listed] = v;
         counts[listed] = count;
