@@ -766,17 +766,24 @@ void renderFM(VoiceCtx& x) {
 // Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
 // symmetry map, phase fed back from its own output) or white/pink noise, plus a
 // sub-oscillator, into the layer's voice filter.
-// w: the layer's wave; rows1 and rows2: the tables of its two shapes.
-void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, int w, ShapeRows rows1,
-                ShapeRows rows2) {
+// The settings of a Wave layer that stand still over its voices.
+struct WaveLayer {
+    int wave;
+    float subGain;           // the sub-oscillator's level
+    ShapeRows rows1, rows2;  // the tables of the wave's two shapes
+};
+
+void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, const WaveLayer& wl) {
     APlugin& p = x.p;
     const int L = x.layer;
     const float mix = clamp01(x.d(40));
     const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
+    const int w = wl.wave;
     const bool noise = w >= 4;
-    const float subGain = p.subVolGain[L];
+    const ShapeRows rows1 = wl.rows1, rows2 = wl.rows2;
+    const float subGain = wl.subGain;
     const bool subOn = subGain > 0.0001f;
     float subL = 0.0f, subR = 0.0f;
     ShapeBlend subBlend{0, 1, 0.0f};
@@ -1093,12 +1100,12 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
     // the layer's rows of the per-voice arrays
     TLayerVoice* const controls = p.layerVoice[layer];
     stereoOverStruct(*const outs)[kLayerNotes] = p.noteOut[layer];
-    // Wave: the layer's wave and the tables of its two shapes
-    const int wave = Model == kSourceWave ? p.layerWave[layer] : 0;
-    ShapeRows rows1{}, rows2{};
+    WaveLayer wl{};
     if constexpr (Model == kSourceWave) {
-        rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
-        rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
+        wl.wave = p.layerWave[layer];
+        wl.subGain = p.subVolGain[layer];
+        wl.rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
+        wl.rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
     }
     int listed = 0;
     for (int vi = 0; vi < voices; ++vi) {
@@ -1127,12 +1134,12 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         } else {
             // One noise draw per voice layer and sample, shared by its notes.
             float white = 0.0f, pink = 0.0f;
-            if (wave >= 4) {
+            if (wl.wave >= 4) {
                 p.soundRandState = p.soundRandState * 1103515245u + 12345u;
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, p.voiceFilter[layer][v], white, pink, wave, rows1, rows2);
+            renderWave(x, p.voiceFilter[layer][v], white, pink, wl);
         }
         list[listed] = v;
         counts[listed] = count;
