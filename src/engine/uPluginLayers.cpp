@@ -603,6 +603,18 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
             x.rest(i);
             continue;
         }
+        // Without a restart in all four steps (the common case), both sub-samples read
+        // from the pair table at once: the same reads and arithmetic as the steps below.
+        if ((uint64_t)n.phase + 4u * (uint64_t)n.inc <= kPhaseMask) {
+            const uint32_t pos = (uint32_t)n.wirePos;
+            n.phase += 4u * n.inc;
+            n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
+            const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
+            const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
+            storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
+                        (pair1[0] * keep + pair1[1] * mix) * 0.5f);
+            continue;
+        }
         float sub[2];
         for (int s = 0; s < 2; ++s) {
             // Without a restart in its two steps, a sub-sample reads two neighbouring
