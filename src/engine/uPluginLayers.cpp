@@ -580,6 +580,7 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
     const float(*P)[2] = p.noisePairTable;
+    const Lanes4 weights{keep, mix, keep, mix};  // of a pair table entry's two sums
     // The envelope contributions of the notes, before the notes' own work (which neither
     // reads nor writes the filters). Both levels of a note are read before its stores: the
     // filters live in the plug-in object, so each store would otherwise make the compiler
@@ -611,8 +612,21 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
             n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
             const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
             const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
+#if defined(__SSE2__)
+            // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped:
+            // both lanes of a sub-sample hold its sum (the same two products, added
+            // either way round), which halved is the note's record.
+            const __m128 pairs = _mm_loadh_pi(
+                _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(pair0))),
+                reinterpret_cast<const __m64*>(pair1));
+            const Lanes4 products = (Lanes4)pairs * weights;
+            const Lanes4 swapped =
+                (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
+            filtermath::storeNote(x.out[i], (products + swapped) * 0.5f);
+#else
             storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
                         (pair1[0] * keep + pair1[1] * mix) * 0.5f);
+#endif
             continue;
         }
         float sub[2];
