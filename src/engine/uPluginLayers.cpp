@@ -580,7 +580,9 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
     const float(*P)[2] = p.noisePairTable;
+#if defined(__SSE2__)
     const Lanes4 weights{keep, mix, keep, mix};  // of a pair table entry's two sums
+#endif
     // The envelope contributions of the notes, before the notes' own work (which neither
     // reads nor writes the filters). Both levels of a note are read before its stores: the
     // filters live in the plug-in object, so each store would otherwise make the compiler
