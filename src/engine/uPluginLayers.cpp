@@ -226,6 +226,19 @@ inline const float* shapeTable(const APlugin& p, int shape, int band) {
     return shape == 0 ? p.sinTable4096 : p.oscWave[shape][band];
 }
 
+// The wavetables of one shape over the bands: band b's table at base + b x stride (the
+// sine's one table for every band: stride 0). The same tables as shapeTable, found by
+// arithmetic rather than by a choice per note.
+struct ShapeRows {
+    const float* base;
+    int stride;
+    const float* table(int band) const { return base + (ptrdiff_t)band * stride; }
+};
+inline ShapeRows shapeRows(const APlugin& p, int shape) {
+    if (shape == 0) return ShapeRows{p.sinTable4096, 0};
+    return ShapeRows{p.oscWave[shape][0], APlugin::kOscWaveSize};
+}
+
 // Level curve of the volume-like controls: 80 dB over 0..1, silence below 1e-5.
 inline float levelGain(float v) {
     if (v < 1e-5f) return 0.0f;
@@ -539,8 +552,17 @@ struct VoiceCtx {
     float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
     float envLevel(int n, int i) const { return (float)p.env.work.run[v][i][n]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
-    // The record of note i while it has not started (a strummed note yet to sound).
-    void rest(int i) const { filtermath::storeNote(out[i], filtermath::splat(1e-15f)); }
+    // The record of note i while it has not started (a strummed note yet to sound). Stored
+    // as a vector: written as a copy of a constant, it would become two 64-bit stores
+    // which the compiler may then share with the models' own record stores, sending their
+    // vectors through the stack into integer registers.
+    void rest(int i) const {
+#if defined(__SSE2__)
+        _mm_storeu_ps(reinterpret_cast<float*>(&out[i]), _mm_set1_ps(1e-15f));
+#else
+        filtermath::storeNote(out[i], filtermath::splat(1e-15f));
+#endif
+    }
     // Pitch-envelope factor of note i.
     double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
@@ -559,6 +581,22 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
     const float(*P)[2] = p.noisePairTable;
+#if defined(__SSE2__)
+    const Lanes4 weights{keep, mix, keep, mix};  // of a pair table entry's two sums
+#endif
+    // The envelope contributions of the notes, before the notes' own work (which neither
+    // reads nor writes the filters). Both levels of a note are read before its stores: the
+    // filters live in the plug-in object, so each store would otherwise make the compiler
+    // read everything again.
+    const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
+    const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
+    const auto& run = p.env.work.run[x.v];
+    for (int i = 0; i < x.count; ++i) {
+        const float wire = (float)run[i][wireEnv] * wireAmount;
+        const float filter = (float)run[i][filterEnv] * filterAmount;
+        bandPass.setEnv(i, wire);
+        lowPass.setEnv(i, filter);
+    }
     for (int i = 0; i < x.count; ++i) {
         TLayerNote& n = p.layerNote[x.layer][x.v][i];
         if (x.quarter)
@@ -567,6 +605,31 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
                     2u;
         if (!x.started(i)) {
             x.rest(i);
+            continue;
+        }
+        // Without a restart in all four steps (the common case), both sub-samples read
+        // from the pair table at once: the same reads and arithmetic as the steps below.
+        if ((uint64_t)n.phase + 4u * (uint64_t)n.inc <= kPhaseMask) {
+            const uint32_t pos = (uint32_t)n.wirePos;
+            n.phase += 4u * n.inc;
+            n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
+            const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
+            const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
+#if defined(__SSE2__)
+            // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped:
+            // both lanes of a sub-sample hold its sum (the same two products, added
+            // either way round), which halved is the note's record.
+            const __m128 pairs = _mm_loadh_pi(
+                _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(pair0))),
+                reinterpret_cast<const __m64*>(pair1));
+            const Lanes4 products = (Lanes4)pairs * weights;
+            const Lanes4 swapped =
+                (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
+            filtermath::storeNote(x.out[i], (products + swapped) * 0.5f);
+#else
+            storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
+                        (pair1[0] * keep + pair1[1] * mix) * 0.5f);
+#endif
             continue;
         }
         float sub[2];
@@ -596,18 +659,6 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
             sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
         }
         storeRecord(x.out[i], sub[0], sub[1]);
-    }
-    // The envelope contributions of the notes. Both levels of a note are read before its
-    // stores: the filters live in the plug-in object, so each store would otherwise make
-    // the compiler read everything again.
-    const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
-    const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
-    const auto& run = p.env.work.run[x.v];
-    for (int i = 0; i < x.count; ++i) {
-        const float wire = (float)run[i][wireEnv] * wireAmount;
-        const float filter = (float)run[i][filterEnv] * filterAmount;
-        bandPass.setEnv(i, wire);
-        lowPass.setEnv(i, filter);
     }
 }
 
@@ -744,18 +795,24 @@ void renderFM(VoiceCtx& x) {
 // Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
 // symmetry map, phase fed back from its own output) or white/pink noise, plus a
 // sub-oscillator, into the layer's voice filter.
-void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
+// The settings of a Wave layer that stand still over its voices.
+struct WaveLayer {
+    int wave;
+    float subGain;           // the sub-oscillator's level
+    ShapeRows rows1, rows2;  // the tables of the wave's two shapes
+};
+
+void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, const WaveLayer& wl) {
     APlugin& p = x.p;
     const int L = x.layer;
-    const int w = p.layerWave[L];
     const float mix = clamp01(x.d(40));
     const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
+    const int w = wl.wave;
     const bool noise = w >= 4;
-    const float noiseValue =
-        w == 4 ? white * (1.0f - mix) + pink * mix : pink * (1.0f - mix) + white * mix;
-    const float subGain = p.subVolGain[L];
+    const ShapeRows rows1 = wl.rows1, rows2 = wl.rows2;
+    const float subGain = wl.subGain;
     const bool subOn = subGain > 0.0001f;
     float subL = 0.0f, subR = 0.0f;
     ShapeBlend subBlend{0, 1, 0.0f};
@@ -770,7 +827,11 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
         subOffset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
         subWarp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
     }
-    const int g1 = p.layerWaveGroup[L][0], g2 = p.layerWaveGroup[L][1];
+    // The envelope contributions of the notes, first (as in Wire).
+    const int filterEnv = ENV_FILTER[L];
+    const float filterAmount = x.c.filterEnvAmount;
+    const auto& run = p.env.work.run[x.v];
+    for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
     for (int i = 0; i < x.count; ++i) {
         TLayerNote& n = p.layerNote[L][x.v][i];
         if (x.quarter) {
@@ -785,10 +846,11 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
         }
         Lanes4 o;  // the note's record: left 0, right 0, left 1, right 1
         if (noise) {
-            o = filtermath::splat(noiseValue);
+            o = filtermath::splat(w == 4 ? white * (1.0f - mix) + pink * mix
+                                         : pink * (1.0f - mix) + white * mix);
         } else {
             const uint32_t offset = feedOffsetOf(n.feedPrev);
-            const WaveReader osc{warp, shapeTable(p, g1, n.band), shapeTable(p, g2, n.band), mix};
+            const WaveReader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
             const float v0 = osc.read(n.phase + offset);
             const float v1 = osc.read(n.phase + n.inc + offset);
             n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
@@ -805,35 +867,56 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink) {
         }
         filtermath::storeNote(x.out[i], o);
     }
-    // The envelope contributions of the notes (levels read before the stores, as in Wire).
-    const int filterEnv = ENV_FILTER[L];
-    const float filterAmount = x.c.filterEnvAmount;
-    const auto& run = p.env.work.run[x.v];
-    for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
 }
 
 // The tail of every layer, after its filters: each started note times its amp, volume and
 // velocity gains, its chord gains and the layer pan, summed into the layer's output.
 // The sum is kept as four lanes (left 0, right 0, left 1, right 1) by the caller over all
 // voices of the layer; each lane adds its products in voice order, as one float would.
-void layerTail(VoiceCtx& x, Lanes4& sum) {
-    APlugin& p = x.p;
-    const int L = x.layer;
-    const float pan = clamp01(2.0f * p.paramValue[PAN_TAGS[L]] - 1.0f + p.mainPanSmooth +
-                              x.dest[DEST_PAN] + x.d(51));
+// What stands still over the layer's voices (the pan parameter with the main pan, the
+// layer volume) comes in once per layer: panBase = 2 pan - 1 + main pan, the first two
+// terms of the voice's pan sum in their order.
+struct LayerTailParams {
+    float panBase;
+    float volGain;
+    int dl;      // the layer's offset in the voice destinations
+    int volEnv;  // the layer's volume envelope
+};
+inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, int count,
+                      Lanes4& sum) {
+    const float* dest = p.modDestVoice[v];
+    const float pan = clamp01(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]);
     const float panL = std::min(1.0f, 2.0f - 2.0f * pan);
     const float panR = std::min(1.0f, 2.0f * pan);
-    const float gain = p.layerVolGain[L] * p.layerVelGain[L][x.v] * x.d(50) * x.dest[DEST_VOLUME];
-    const int volEnv = ENV_VOL[L];
-    for (int i = 0; i < x.count; ++i) {
-        if (!x.started(i)) continue;
-        const float amp = x.envLevel(0, i) * x.envLevel(volEnv, i) * gain;
-        const float gl = amp * p.voiceElemGain[x.v][i][0] * panL;
-        const float gr = amp * p.voiceElemGain[x.v][i][1] * panR;
+    const float gain = t.volGain * p.layerVelGain[L][v] * dest[50 + t.dl] * dest[DEST_VOLUME];
+    // gl = amp x chord gain left x pan left, gr the same on the right: per lane the same
+    // two products in the same order.
+    const Lanes4 panLanes{panL, panR, panL, panR};
+    const auto& run = p.env.work.run[v];
+    const int32_t* age = p.voiceElemAge[v];
+    const float(*elemGain)[2] = p.voiceElemGain[v];
+    const stereoOverStruct* out = p.noteOut[L][v];
+    const auto note = [&](int i) __attribute__((always_inline)) {
+        if (age[i] < 0) return;
+        const float amp = (float)run[i][0] * (float)run[i][t.volEnv] * gain;
+        // the note's two chord gains, twice: one 64-bit load, repeated
+#if defined(__SSE2__)
+        double gains;
+        std::memcpy(&gains, elemGain[i], sizeof gains);
+        const Lanes4 chord = (Lanes4)_mm_castpd_ps(_mm_set1_pd(gains));
+#else
+        const Lanes4 chord{elemGain[i][0], elemGain[i][1], elemGain[i][0], elemGain[i][1]};
+#endif
+        const Lanes4 g = filtermath::splat(amp) * chord * panLanes;
         Lanes4 r;
-        std::memcpy(&r, &x.out[i], sizeof r);
-        sum += r * Lanes4{gl, gr, gl, gr} + 1e-15f;
+        std::memcpy(&r, &out[i], sizeof r);
+        sum += r * g + 1e-15f;
+    };
+    if (count == 1) {
+        note(0);  // the common case, without the loop
+        return;
     }
+    for (int i = 0; i < count; ++i) note(i);
 }
 
 // The filters and tails of one layer over its rendered voices. A voice of one note pairs
@@ -872,41 +955,53 @@ public:
             } else if (pending < 0) {
                 pending = v;
             } else {
+                stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
+                stereoOverStruct& recB = p_.noteOut[layer_][v][0];
                 a_[pairs_] = pending;
                 b_[pairs_] = v;
+                recA_[pairs_] = &recA;
+                recB_[pairs_] = &recB;
+                destA_[pairs_] = p_.modDestVoice[pending];
+                destB_[pairs_] = p_.modDestVoice[v];
+                filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
                 ++pairs_;
                 pending = -1;
             }
         }
         if (pending >= 0) alone(pending, 1);
 
-        for (int j = 0; j < pairs_; ++j) filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
         if (model_ == kSourceWire) {
             if (wireOn_)
-                stage(p_.voiceBPFilter[layer_],
-                      [this](TBPFilter& f, int v) { prepareBandPass(f, v); });
-            stage(p_.voiceLPFilter[layer_],
-                  [this](TLPFilter& f, int v) { prepareLowPass(f, v); });
+                stage(p_.voiceBPFilter[layer_], [this](TBPFilter& f, int v, const float* dest) {
+                    prepareBandPass(f, v, dest);
+                });
+            stage(p_.voiceLPFilter[layer_], [this](TLPFilter& f, int v, const float* dest) {
+                prepareLowPass(f, v, dest);
+            });
         } else if (model_ != kSourceString && model_ != kSourceFM) {
             multimodeStage();
         }
-        stage(p_.voiceHPFilter[layer_], [this](THPFilter& f, int v) { prepareHighPass(f, v); });
+        stage(p_.voiceHPFilter[layer_],
+              [this](THPFilter& f, int, const float* dest) { prepareHighPass(f, dest); });
         for (int j = 0; j < pairs_; ++j) filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
 
         Lanes4 sum;
         std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
-        for (int k = 0; k < listed; ++k) tail(list[k], counts[k], sum);
+        const LayerTailParams t{2.0f * p_.paramValue[PAN_TAGS[layer_]] - 1.0f + p_.mainPanSmooth,
+                                p_.layerVolGain[layer_], kLayerDestStride * layer_,
+                                ENV_VOL[layer_]};
+        for (int k = 0; k < listed; ++k) layerTail(p_, t, layer_, list[k], counts[k], sum);
         std::memcpy(&p_.layerOut[layer_], &sum, sizeof sum);
     }
 
 private:
-    stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
-    stereoOverStruct& noteB(int j) { return p_.noteOut[layer_][b_[j]][0]; }
+    stereoOverStruct& noteA(int j) { return *recA_[j]; }
+    stereoOverStruct& noteB(int j) { return *recB_[j]; }
 
     // One layer-filter stage over all pairs (filters: the layer's filters of every voice):
-    // each voice's filter prepared (prepare(filter, voice)), then two pairs at a time
-    // through the filter's quad entry point and a pair left over through its pair entry
-    // point.
+    // each voice's filter prepared (prepare(filter, voice, the voice's destinations)), then
+    // two pairs at a time through the filter's quad entry point and a pair left over
+    // through its pair entry point.
     template <class Filter, class Prepare>
     void stage(Filter (&filters)[kNumVoices], Prepare prepare) {
         int j = 0;
@@ -915,17 +1010,17 @@ private:
             Filter& fb = filters[b_[j]];
             Filter& fc = filters[a_[j + 1]];
             Filter& fd = filters[b_[j + 1]];
-            prepare(fa, a_[j]);
-            prepare(fb, b_[j]);
-            prepare(fc, a_[j + 1]);
-            prepare(fd, b_[j + 1]);
+            prepare(fa, a_[j], destA_[j]);
+            prepare(fb, b_[j], destB_[j]);
+            prepare(fc, a_[j + 1], destA_[j + 1]);
+            prepare(fd, b_[j + 1], destB_[j + 1]);
             Filter::runNoteQuad(fa, fb, fc, fd, lanes_[j], lanes_[j + 1]);
         }
         if (j < pairs_) {
             Filter& fa = filters[a_[j]];
             Filter& fb = filters[b_[j]];
-            prepare(fa, a_[j]);
-            prepare(fb, b_[j]);
+            prepare(fa, a_[j], destA_[j]);
+            prepare(fb, b_[j], destB_[j]);
             Filter::runNotePair(fa, fb, lanes_[j]);
         }
     }
@@ -948,28 +1043,33 @@ private:
     // side, two such pairs at once when all four voices share it; a pair that cannot runs
     // its voices alone on their records.
     void multimodeStage() {
+        // each pair's two filters, found once
+        TFilter* const filters = p_.voiceFilter[layer_];
+        TFilter* fa[kNumVoices / 2];
+        TFilter* fb[kNumVoices / 2];
         bool together[kNumVoices / 2];
-        for (int j = 0; j < pairs_; ++j) together[j] = prepareMultimodePair(j);
+        for (int j = 0; j < pairs_; ++j) {
+            fa[j] = &filters[a_[j]];
+            fb[j] = &filters[b_[j]];
+            together[j] = prepareMultimodePair(j, *fa[j], *fb[j]);
+        }
         for (int j = 0; j < pairs_; ++j) {
             if (!together[j]) continue;
-            TFilter& fa = multimode(a_[j]);
-            if (j + 1 < pairs_ && together[j + 1] && TFilter::canRunPair(fa, multimode(a_[j + 1]))) {
-                TFilter::runNoteQuad(fa, multimode(b_[j]), multimode(a_[j + 1]),
-                                     multimode(b_[j + 1]), lanes_[j], lanes_[j + 1]);
+            if (j + 1 < pairs_ && together[j + 1] && TFilter::canRunPair(*fa[j], *fa[j + 1])) {
+                TFilter::runNoteQuad(*fa[j], *fb[j], *fa[j + 1], *fb[j + 1], lanes_[j],
+                                     lanes_[j + 1]);
                 ++j;
             } else {
-                TFilter::runNotePair(fa, multimode(b_[j]), lanes_[j]);
+                TFilter::runNotePair(*fa[j], *fb[j], lanes_[j]);
             }
         }
     }
 
-    // Prepares the multimode filters of pair j; true when they can run side by side, else
-    // whichever filters have work run alone here.
-    bool prepareMultimodePair(int j) {
-        TFilter& fa = multimode(a_[j]);
-        TFilter& fb = multimode(b_[j]);
-        const bool runA = prepareMultimode(fa, a_[j], noteA(j));
-        const bool runB = prepareMultimode(fb, b_[j], noteB(j));
+    // Prepares the multimode filters fa and fb of pair j; true when they can run side by
+    // side, else whichever filters have work run alone here.
+    bool prepareMultimodePair(int j, TFilter& fa, TFilter& fb) {
+        const bool runA = prepareMultimode(fa, a_[j], destA_[j], noteA(j));
+        const bool runB = prepareMultimode(fb, b_[j], destB_[j], noteB(j));
         if (runA && runB && TFilter::canRunPair(fa, fb)) return true;
         if (runA || runB) {
             filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
@@ -980,39 +1080,24 @@ private:
         return false;
     }
 
-    TFilter& multimode(int v) { return p_.voiceFilter[layer_][v]; }
-    bool prepareMultimode(TFilter& f, int v, stereoOverStruct& note) {
-        const float mod = p_.modDestVoice[v][DEST_L_FILTER_FREQ[layer_]];
-        const TLayerVoice& c = p_.layerVoice[layer_][v];
+    bool prepareMultimode(TFilter& f, int v, const float* dest, stereoOverStruct& note) {
+        const float mod = dest[filterFreqDest_];
+        const TLayerVoice& c = voices_[v];
         return f.prepareNote({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel, &note,
                              &note);
     }
     // The prepares take the voice's filter from the stage, which keeps it at hand for the
     // run that follows.
-    void prepareBandPass(TBPFilter& f, int v) {
+    void prepareBandPass(TBPFilter& f, int v, const float* dest) {
         const TLayerVoice& c = voices_[v];
-        f.prepareNote({kWireBaseCutoff, kWireBaseCutoff}, p_.modDestVoice[v][wireFreqDest_],
+        f.prepareNote({kWireBaseCutoff, kWireBaseCutoff}, dest[wireFreqDest_],
                       c.wireSep, c.wireQ);
     }
-    void prepareLowPass(TLPFilter& f, int v) {
-        f.prepareNote(cutoff_, p_.modDestVoice[v][filterFreqDest_], voices_[v].filterQ);
+    void prepareLowPass(TLPFilter& f, int v, const float* dest) {
+        f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
     }
-    void prepareHighPass(THPFilter& f, int v) {
-        const float* dest = p_.modDestVoice[v];
+    void prepareHighPass(THPFilter& f, const float* dest) {
         f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
-    }
-
-    void tail(int v, int count, Lanes4& sum) {
-        VoiceCtx x{p_,
-                   layer_,
-                   v,
-                   count,
-                   (p_.voiceCounter[v] & 3) == 0,
-                   p_.modDestVoice[v],
-                   p_.layerVoice[layer_][v],
-                   p_.noteOut[layer_][v],
-                   kLayerDestStride * layer_};
-        layerTail(x, sum);
     }
 
     APlugin& p_;
@@ -1027,6 +1112,11 @@ private:
     // the pairs of one-note voices and their notes' lanes
     int pairs_ = 0;
     int a_[kNumVoices / 2], b_[kNumVoices / 2];
+    // and their records and destinations
+    stereoOverStruct* recA_[kNumVoices / 2];
+    stereoOverStruct* recB_[kNumVoices / 2];
+    const float* destA_[kNumVoices / 2];
+    const float* destB_[kNumVoices / 2];
     Lanes4 lanes_[kNumVoices / 2][2];
 };
 
@@ -1039,6 +1129,13 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
     // the layer's rows of the per-voice arrays
     TLayerVoice* const controls = p.layerVoice[layer];
     stereoOverStruct(*const outs)[kLayerNotes] = p.noteOut[layer];
+    WaveLayer wl{};
+    if constexpr (Model == kSourceWave) {
+        wl.wave = p.layerWave[layer];
+        wl.subGain = p.subVolGain[layer];
+        wl.rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
+        wl.rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
+    }
     int listed = 0;
     for (int vi = 0; vi < voices; ++vi) {
         const int v = p.activeVoiceList[vi];
@@ -1066,12 +1163,12 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         } else {
             // One noise draw per voice layer and sample, shared by its notes.
             float white = 0.0f, pink = 0.0f;
-            if (p.layerWave[layer] >= 4) {
+            if (wl.wave >= 4) {
                 p.soundRandState = p.soundRandState * 1103515245u + 12345u;
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, p.voiceFilter[layer][v], white, pink);
+            renderWave(x, p.voiceFilter[layer][v], white, pink, wl);
         }
         list[listed] = v;
         counts[listed] = count;
