@@ -860,9 +860,38 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
         cut[p].lastV = v;
         cut[p].fTarget = boundCutoff(exp2Cutoff(k.ten * v) * sideGain, ceiling);
         const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
-        if (anyLane(d > k.step || d < k.minusStep)) recomputePair(p, false);
+        if (anyLane(d > k.step || d < k.minusStep)) retunePair(p, n);
     }
     memo.quiet = !changed;
+}
+
+// recomputePair(p, false) after an envelope step of n notes. In the state-variable modes of
+// one section the table entries are the only input that moves here: at the resonance the
+// coefficients were computed for, damping (a function of the resonance alone) is already
+// what recomputeCoefficients() would write, so only the tuning is read again.
+__attribute__((always_inline)) inline void TFilter::retunePair(int p, int n) {
+    const CutoffConstants& k = cutoffConstants();
+    const Lanes4 f = cut[p].fTarget;
+    cut[p].fUsed = f;
+    const Lanes4 nf = (f + k.milli) * halfInvRate + k.guard;
+    const LaneInts4 idx =
+        __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
+    if (byTableEntry(mode) && res == entryResOf(p)) {
+        if (!anyLane(idx != cut[p].lastEntry)) return;
+        if (mode >= kFilterLow12 && mode <= kFilterNotch12) {
+            cut[p].lastEntry = idx;
+            // One note: lanes 2 and 3 repeat lanes 0 and 1 (the same envelope and common
+            // lanes), so two reads give all four.
+            if (n == 1) {
+                const float t0 = FilterSine[idx[0]], t1 = FilterSine[idx[1]];
+                pairs[p].svF = Lanes4{t0, t1, t0, t1};
+            } else {
+                pairs[p].svF = gather(FilterSine, idx);
+            }
+            return;
+        }
+    }
+    recomputeCoefficients(p, nf, idx);
 }
 
 // The same for one note, with the count known here.

@@ -633,6 +633,7 @@ private:
     }
     void recomputePair(int p, bool shared);
     void recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx);
+    void retunePair(int p, int n);
     void prepareEnvelopes(int n);
     void prepareNoteEnvelope();
     int prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
