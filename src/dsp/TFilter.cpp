@@ -859,8 +859,10 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
         changed = true;
         cut[p].lastV = v;
         cut[p].fTarget = boundCutoff(exp2Cutoff(k.ten * v) * sideGain, ceiling);
+        // |d| > step, which is d > step || d < -step for every d (NaN included)
         const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
-        if (anyLane(d > k.step || d < k.minusStep)) retunePair(p, n);
+        const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
+        if (anyLane(k.step < size)) retunePair(p, n);
     }
     memo.quiet = !changed;
 }
@@ -1075,17 +1077,29 @@ __attribute__((target("avx2"))) void runMergedQuad(Pair& a, Pair& b, Pair& c, Pa
     }
 }
 
+// The kernel parameters are built in go(), the taps and depth only for the families that
+// read them (the others read the mode alone).
 struct QuadRun {
     Pair& a;
     Pair& b;
     Pair& c;
     Pair& d;
-    const KernelParams& k;
+    int mode;
+    const float& tapLow;
+    const float& tapBand;
+    const float& tapHigh;
+    const float& res;
     Lanes4 (&ab)[2];
     Lanes4 (&cd)[2];
     template <const KernelFields& F, class Family>
     void go() {
-        runMergedQuad<F, Family>(a, b, c, d, k, ab, cd);
+        if constexpr (&F == &kZeroDelay || &F == &kModulate) {
+            const KernelParams k{mode, {tapLow, tapBand, tapHigh}, res + kGuard};
+            runMergedQuad<F, Family>(a, b, c, d, k, ab, cd);
+        } else {
+            const KernelParams k{mode, {0.0f, 0.0f, 0.0f}, 0.0f};
+            runMergedQuad<F, Family>(a, b, c, d, k, ab, cd);
+        }
     }
 };
 
@@ -1107,8 +1121,8 @@ void TFilter::runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4
                           Lanes4 (&cd)[2]) {
 #if TAV_WIDE_LANES
     if (lanes::wide()) {
-        const KernelParams k{a.mode, {a.tapLow, a.tapBand, a.tapHigh}, a.res + kGuard};
-        forFamily(a.mode, QuadRun{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], k, ab, cd});
+        forFamily(a.mode, QuadRun{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], a.mode,
+                                  a.tapLow, a.tapBand, a.tapHigh, a.res, ab, cd});
         return;
     }
 #endif

@@ -175,6 +175,7 @@ inline const T& opaqueConstants(const T& table) {
 
 struct alignas(16) CutoffConstants {
     Lanes4 ten, half, c0, c1, c2, c3, c4, c5, sqrt2, one, step, minusStep, milli, guard, top;
+    LaneInts4 absMask;  // every bit but the sign
 };
 inline constexpr CutoffConstants kCutoffConstants = {
     {10.0f, 10.0f, 10.0f, 10.0f},
@@ -192,6 +193,7 @@ inline constexpr CutoffConstants kCutoffConstants = {
     {0.001f, 0.001f, 0.001f, 0.001f},
     {1e-15f, 1e-15f, 1e-15f, 1e-15f},
     {262143.0f, 262143.0f, 262143.0f, 262143.0f},
+    {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff},
 };
 inline const CutoffConstants& cutoffConstants() { return opaqueConstants(kCutoffConstants); }
 
