@@ -229,7 +229,7 @@ inline __attribute__((always_inline)) void TFilter::recomputePair(int p, bool sh
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
     if (!shared && byTableEntry(mode) && res == entryResOf(p) &&
-        !anyLane(idx != cut[p].lastEntry))
+        sameLanes(idx, cut[p].lastEntry))
         return;
     recomputeCoefficients(p, nf, idx);
 }
@@ -879,7 +879,7 @@ __attribute__((always_inline)) inline void TFilter::retunePair(int p, int n) {
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
     if (byTableEntry(mode) && res == entryResOf(p)) {
-        if (!anyLane(idx != cut[p].lastEntry)) return;
+        if (sameLanes(idx, cut[p].lastEntry)) return;
         if (mode >= kFilterLow12 && mode <= kFilterNotch12) {
             cut[p].lastEntry = idx;
             // One note: lanes 2 and 3 repeat lanes 0 and 1 (the same envelope and common

@@ -121,6 +121,16 @@ inline bool anyLane(LaneInts4 m) {
 #endif
 }
 
+// True when every lane of a equals that of b: one compare and a mask test, where
+// !anyLane(a != b) also inverts the compare.
+inline bool sameLanes(LaneInts4 a, LaneInts4 b) {
+#if defined(__SSE2__)
+    return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32((__m128i)a, (__m128i)b))) == 15;
+#else
+    return !anyLane(a != b);
+#endif
+}
+
 // Four table entries as one vector.
 inline Lanes4 gather(const float* table, LaneInts4 i) {
     return Lanes4{table[i[0]], table[i[1]], table[i[2]], table[i[3]]};
@@ -547,7 +557,7 @@ public:
     // not a comb. The kernel's identity is kept as one key (see updatePairKey), so this is
     // a single vector compare.
     static bool canRunPair(const TFilter& a, const TFilter& b) {
-        return !filtermath::anyLane(a.pairKey != b.pairKey) && a.pairKey[0] >= 0;
+        return filtermath::sameLanes(a.pairKey, b.pairKey) && a.pairKey[0] >= 0;
     }
     static void runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once (canRunPair holding for a with each of b, c and d): the same as
@@ -628,7 +638,7 @@ private:
         const Lanes4 now = {cutoff.left, cutoff.right, mod.left, mod.right};
         LaneInts4 kept;
         std::memcpy(&kept, memo.args, sizeof kept);
-        if (filtermath::anyLane((LaneInts4)now != kept)) return false;
+        if (!filtermath::sameLanes((LaneInts4)now, kept)) return false;
         using M = filtermath::UpdateMemo<7>;
         return ((M::bits(separation) ^ memo.args[4]) | (M::bits(resonance) ^ memo.args[5]) |
                 (M::bits(morphValue) ^ memo.args[6])) == 0;
