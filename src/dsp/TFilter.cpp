@@ -162,6 +162,7 @@ void TFilter::updatePairKey() {
     else if (mode == kFilterRingMod || mode == kFilterAmpMod)
         k[1] = (int32_t)floatBits(res);
     pairKey = k;
+    entryHolds0 = byTableEntry(mode) && res == entryRes0;
 }
 
 
@@ -242,6 +243,7 @@ void TFilter::recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx) {
     const float r = res;
     cut[p].lastEntry = idx;
     entryResOf(p) = r;
+    if (p == 0) entryHolds0 = byTableEntry(mode) && r == r;
     const Lanes4 one = splat(1.0f);
 
     switch (mode) {
@@ -878,7 +880,7 @@ __attribute__((always_inline)) inline void TFilter::retunePair(int p, int n) {
     const Lanes4 nf = (f + k.milli) * halfInvRate + k.guard;
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
-    if (byTableEntry(mode) && res == entryResOf(p)) {
+    if (p == 0 ? entryHolds0 : byTableEntry(mode) && res == entryResOf(p)) {
         if (sameLanes(idx, cut[p].lastEntry)) return;
         if (mode >= kFilterLow12 && mode <= kFilterNotch12) {
             cut[p].lastEntry = idx;

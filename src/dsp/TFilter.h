@@ -697,6 +697,10 @@ private:
     // mode stay until a setter clears this (see unsettle). A call with the same arguments
     // then only maps the envelopes (prepareEnvelopes).
     bool steady = false;
+    // byTableEntry(mode) && res == entryRes0, kept wherever one of them is written (see
+    // updatePairKey and recomputeCoefficients): the first pair's coefficients then depend on
+    // its cutoffs only through their table entries.
+    bool entryHolds0 = false;
     int mode = 0;
     float res = 0.0f;  // clamp(resonance, 0, 1) x 0.95 of the current call
 
