@@ -162,6 +162,7 @@ void TFilter::updatePairKey() {
     else if (mode == kFilterRingMod || mode == kFilterAmpMod)
         k[1] = (int32_t)floatBits(res);
     pairKey = k;
+    entryHolds0 = byTableEntry(mode) && res == entryRes0;
 }
 
 
@@ -229,7 +230,7 @@ inline __attribute__((always_inline)) void TFilter::recomputePair(int p, bool sh
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
     if (!shared && byTableEntry(mode) && res == entryResOf(p) &&
-        !anyLane(idx != cut[p].lastEntry))
+        sameLanes(idx, cut[p].lastEntry))
         return;
     recomputeCoefficients(p, nf, idx);
 }
@@ -242,6 +243,7 @@ void TFilter::recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx) {
     const float r = res;
     cut[p].lastEntry = idx;
     entryResOf(p) = r;
+    if (p == 0) entryHolds0 = byTableEntry(mode) && r == r;
     const Lanes4 one = splat(1.0f);
 
     switch (mode) {
@@ -859,10 +861,41 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
         changed = true;
         cut[p].lastV = v;
         cut[p].fTarget = boundCutoff(exp2Cutoff(k.ten * v) * sideGain, ceiling);
+        // |d| > step, which is d > step || d < -step for every d (NaN included)
         const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
-        if (anyLane(d > k.step || d < k.minusStep)) recomputePair(p, false);
+        const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
+        if (anyLane(k.step < size)) retunePair(p, n);
     }
     memo.quiet = !changed;
+}
+
+// recomputePair(p, false) after an envelope step of n notes. In the state-variable modes of
+// one section the table entries are the only input that moves here: at the resonance the
+// coefficients were computed for, damping (a function of the resonance alone) is already
+// what recomputeCoefficients() would write, so only the tuning is read again.
+__attribute__((always_inline)) inline void TFilter::retunePair(int p, int n) {
+    const CutoffConstants& k = cutoffConstants();
+    const Lanes4 f = cut[p].fTarget;
+    cut[p].fUsed = f;
+    const Lanes4 nf = (f + k.milli) * halfInvRate + k.guard;
+    const LaneInts4 idx =
+        __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
+    if (p == 0 ? entryHolds0 : byTableEntry(mode) && res == entryResOf(p)) {
+        if (sameLanes(idx, cut[p].lastEntry)) return;
+        if (mode >= kFilterLow12 && mode <= kFilterNotch12) {
+            cut[p].lastEntry = idx;
+            // One note: lanes 2 and 3 repeat lanes 0 and 1 (the same envelope and common
+            // lanes), so two reads give all four.
+            if (n == 1) {
+                const float t0 = FilterSine[idx[0]], t1 = FilterSine[idx[1]];
+                pairs[p].svF = Lanes4{t0, t1, t0, t1};
+            } else {
+                pairs[p].svF = gather(FilterSine, idx);
+            }
+            return;
+        }
+    }
+    recomputeCoefficients(p, nf, idx);
 }
 
 // The same for one note, with the count known here.
@@ -1046,17 +1079,29 @@ __attribute__((target("avx2"))) void runMergedQuad(Pair& a, Pair& b, Pair& c, Pa
     }
 }
 
+// The kernel parameters are built in go(), the taps and depth only for the families that
+// read them (the others read the mode alone).
 struct QuadRun {
     Pair& a;
     Pair& b;
     Pair& c;
     Pair& d;
-    const KernelParams& k;
+    int mode;
+    const float& tapLow;
+    const float& tapBand;
+    const float& tapHigh;
+    const float& res;
     Lanes4 (&ab)[2];
     Lanes4 (&cd)[2];
     template <const KernelFields& F, class Family>
     void go() {
-        runMergedQuad<F, Family>(a, b, c, d, k, ab, cd);
+        if constexpr (&F == &kZeroDelay || &F == &kModulate) {
+            const KernelParams k{mode, {tapLow, tapBand, tapHigh}, res + kGuard};
+            runMergedQuad<F, Family>(a, b, c, d, k, ab, cd);
+        } else {
+            const KernelParams k{mode, {0.0f, 0.0f, 0.0f}, 0.0f};
+            runMergedQuad<F, Family>(a, b, c, d, k, ab, cd);
+        }
     }
 };
 
@@ -1078,8 +1123,8 @@ void TFilter::runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4
                           Lanes4 (&cd)[2]) {
 #if TAV_WIDE_LANES
     if (lanes::wide()) {
-        const KernelParams k{a.mode, {a.tapLow, a.tapBand, a.tapHigh}, a.res + kGuard};
-        forFamily(a.mode, QuadRun{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], k, ab, cd});
+        forFamily(a.mode, QuadRun{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], a.mode,
+                                  a.tapLow, a.tapBand, a.tapHigh, a.res, ab, cd});
         return;
     }
 #endif

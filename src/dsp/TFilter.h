@@ -121,6 +121,16 @@ inline bool anyLane(LaneInts4 m) {
 #endif
 }
 
+// True when every lane of a equals that of b: one compare and a mask test, where
+// !anyLane(a != b) also inverts the compare.
+inline bool sameLanes(LaneInts4 a, LaneInts4 b) {
+#if defined(__SSE2__)
+    return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32((__m128i)a, (__m128i)b))) == 15;
+#else
+    return !anyLane(a != b);
+#endif
+}
+
 // Four table entries as one vector.
 inline Lanes4 gather(const float* table, LaneInts4 i) {
     return Lanes4{table[i[0]], table[i[1]], table[i[2]], table[i[3]]};
@@ -175,6 +185,7 @@ inline const T& opaqueConstants(const T& table) {
 
 struct alignas(16) CutoffConstants {
     Lanes4 ten, half, c0, c1, c2, c3, c4, c5, sqrt2, one, step, minusStep, milli, guard, top;
+    LaneInts4 absMask;  // every bit but the sign
 };
 inline constexpr CutoffConstants kCutoffConstants = {
     {10.0f, 10.0f, 10.0f, 10.0f},
@@ -192,6 +203,7 @@ inline constexpr CutoffConstants kCutoffConstants = {
     {0.001f, 0.001f, 0.001f, 0.001f},
     {1e-15f, 1e-15f, 1e-15f, 1e-15f},
     {262143.0f, 262143.0f, 262143.0f, 262143.0f},
+    {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff},
 };
 inline const CutoffConstants& cutoffConstants() { return opaqueConstants(kCutoffConstants); }
 
@@ -545,7 +557,7 @@ public:
     // not a comb. The kernel's identity is kept as one key (see updatePairKey), so this is
     // a single vector compare.
     static bool canRunPair(const TFilter& a, const TFilter& b) {
-        return !filtermath::anyLane(a.pairKey != b.pairKey) && a.pairKey[0] >= 0;
+        return filtermath::sameLanes(a.pairKey, b.pairKey) && a.pairKey[0] >= 0;
     }
     static void runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once (canRunPair holding for a with each of b, c and d): the same as
@@ -626,13 +638,14 @@ private:
         const Lanes4 now = {cutoff.left, cutoff.right, mod.left, mod.right};
         LaneInts4 kept;
         std::memcpy(&kept, memo.args, sizeof kept);
-        if (filtermath::anyLane((LaneInts4)now != kept)) return false;
+        if (!filtermath::sameLanes((LaneInts4)now, kept)) return false;
         using M = filtermath::UpdateMemo<7>;
         return ((M::bits(separation) ^ memo.args[4]) | (M::bits(resonance) ^ memo.args[5]) |
                 (M::bits(morphValue) ^ memo.args[6])) == 0;
     }
     void recomputePair(int p, bool shared);
     void recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx);
+    void retunePair(int p, int n);
     void prepareEnvelopes(int n);
     void prepareNoteEnvelope();
     int prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
@@ -684,6 +697,10 @@ private:
     // mode stay until a setter clears this (see unsettle). A call with the same arguments
     // then only maps the envelopes (prepareEnvelopes).
     bool steady = false;
+    // byTableEntry(mode) && res == entryRes0, kept wherever one of them is written (see
+    // updatePairKey and recomputeCoefficients): the first pair's coefficients then depend on
+    // its cutoffs only through their table entries.
+    bool entryHolds0 = false;
     int mode = 0;
     float res = 0.0f;  // clamp(resonance, 0, 1) x 0.95 of the current call
 
