@@ -259,6 +259,7 @@ void APlugin::renderEngineVoices() {
 
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
+        if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         const bool tick = (voiceCounter[v] & 0xf) == 0;
         if (tick) runVoiceControls(v);
         if (publishEnvs)
@@ -272,25 +273,29 @@ void APlugin::renderEngineVoices() {
 
     renderLayers();
 
+    // The layers' outputs of each voice's first note (getLayerVoiceOutput, inlined); a layer
+    // that is off gives 0.
+    const bool on0 = layerOn[0] != 0, on1 = layerOn[1] != 0, on2 = layerOn[2] != 0;
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
-        // The layers' outputs of the voice's first note (getLayerVoiceOutput, inlined).
+        if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         int first = voiceFirstElement[v];
         if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
-        float out[kNumLayers];
-        for (int layer = 0; layer < kNumLayers; ++layer)
-            out[layer] = layerOn[layer] ? noteRecordLevel(noteOut[layer][v][first]) : 0.0f;
+        const float out0 = on0 ? noteRecordLevel(noteOut[0][v][first]) : 0.0f;
+        const float out1 = on1 ? noteRecordLevel(noteOut[1][v][first]) : 0.0f;
+        const float out2 = on2 ? noteRecordLevel(noteOut[2][v][first]) : 0.0f;
         float* src = modSrcVoice[v];
-        src[118] = out[0];
-        src[119] = out[1];
-        src[121] = out[2];
-        src[120] = out[0] + out[1];
-        src[122] = out[0] + out[2];
-        src[123] = out[1] + out[2];
-        src[124] = out[0] + out[1] + out[2];
+        src[118] = out0;
+        src[119] = out1;
+        src[121] = out2;
+        src[120] = out0 + out1;
+        src[122] = out0 + out2;
+        src[123] = out1 + out2;
+        src[124] = out0 + out1 + out2;
 
         const int count = voiceLevelCount[v];
-        for (int k = 0; k < count; ++k) ++voiceElemAge[v][k];
+        int32_t* age = voiceElemAge[v];
+        for (int k = 0; k < count; ++k) ++age[k];
         advanceEnvs(v);
         voiceNew[v] = 0;
         ++voiceCounter[v];
