@@ -156,7 +156,15 @@ void APlugin::captureScopes() {
     SharedFloat* ring0 = scopeBuffer;
     SharedFloat* ring1 = scopeBuffer + kScopeRingSize;
     SharedFloat* ring2 = scopeBuffer + 2 * kScopeRingSize;
-    if (lastVoice < 0 || lastVoice >= kNumVoices || !getIsAnyVoicePlaying()) {
+    // Whether any voice sounds: the active voices are asked first, since one of them almost
+    // always does; the others only when none of them does.
+    bool playing = false;
+    if (lastVoice >= 0 && lastVoice < kNumVoices) {
+        for (int a = 0; a < activeVoiceCount && !playing; ++a)
+            playing = isVoiceSounding(activeVoiceList[a]);
+        if (!playing) playing = getIsAnyVoicePlaying();
+    }
+    if (!playing) {
         ring0[pos] = ring1[pos] = ring2[pos] = 0.0f;
         for (int s = 118; s <= 124; ++s) modSrcGlobal[s] = 0.0f;
         return;

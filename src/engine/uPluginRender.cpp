@@ -259,6 +259,7 @@ void APlugin::renderEngineVoices() {
 
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
+        if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         const bool tick = (voiceCounter[v] & 0xf) == 0;
         if (tick) runVoiceControls(v);
         if (publishEnvs)
@@ -272,25 +273,62 @@ void APlugin::renderEngineVoices() {
 
     renderLayers();
 
+    // The layers' outputs of each voice's first note (getLayerVoiceOutput, inlined); a layer
+    // that is off gives 0.
+    const bool on0 = layerOn[0] != 0, on1 = layerOn[1] != 0, on2 = layerOn[2] != 0;
+#if defined(__SSE__) || defined(__x86_64__)
+    // One lane per layer: each lane sums its record's four values in the scalar order, and
+    // the pair and triple sums are the same single adds.
+    alignas(16) const uint32_t onBits[4] = {on0 ? ~0u : 0u, on1 ? ~0u : 0u, on2 ? ~0u : 0u, 0u};
+    const __m128 onMask = _mm_load_ps(reinterpret_cast<const float*>(onBits));
+    const __m128 quarter = _mm_set1_ps(0.25f);
+#endif
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
-        // The layers' outputs of the voice's first note (getLayerVoiceOutput, inlined).
+        if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         int first = voiceFirstElement[v];
         if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
-        float out[kNumLayers];
-        for (int layer = 0; layer < kNumLayers; ++layer)
-            out[layer] = layerOn[layer] ? noteRecordLevel(noteOut[layer][v][first]) : 0.0f;
         float* src = modSrcVoice[v];
-        src[118] = out[0];
-        src[119] = out[1];
-        src[121] = out[2];
-        src[120] = out[0] + out[1];
-        src[122] = out[0] + out[2];
-        src[123] = out[1] + out[2];
-        src[124] = out[0] + out[1] + out[2];
+#if defined(__SSE__) || defined(__x86_64__)
+        __m128 r0 = _mm_load_ps(&noteOut[0][v][first].sub[0].left);
+        __m128 r1 = _mm_load_ps(&noteOut[1][v][first].sub[0].left);
+        __m128 r2 = _mm_load_ps(&noteOut[2][v][first].sub[0].left);
+        __m128 r3 = _mm_setzero_ps();
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        // [out0, out1, out2, 0]
+        const __m128 o = _mm_and_ps(
+            _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(r0, r1), r2), r3), quarter), onMask);
+        const __m128 o2 = _mm_shuffle_ps(o, o, _MM_SHUFFLE(2, 2, 2, 2));
+        const __m128 s01 = _mm_add_ps(o, _mm_shuffle_ps(o, o, _MM_SHUFFLE(1, 1, 1, 1)));
+        // [118 119 120 121] = [out0, out1, out0 + out1, out2]
+        const __m128 x = _mm_movelh_ps(o, _mm_unpacklo_ps(s01, o2));
+        // [out0 + out2, out1 + out2, out0 + out1 + out2, -]
+        const __m128 y = _mm_add_ps(x, o2);
+        // [121 122 123 124] = [out2, out0 + out2, out1 + out2, out0 + out1 + out2]
+        const __m128 q = _mm_shuffle_ps(x, y, _MM_SHUFFLE(0, 0, 3, 3));
+        _mm_storeu_ps(src + 118, x);
+        _mm_storeu_ps(src + 121, _mm_shuffle_ps(q, y, _MM_SHUFFLE(2, 1, 2, 0)));
+#else
+        const float out0 = on0 ? noteRecordLevel(noteOut[0][v][first]) : 0.0f;
+        const float out1 = on1 ? noteRecordLevel(noteOut[1][v][first]) : 0.0f;
+        const float out2 = on2 ? noteRecordLevel(noteOut[2][v][first]) : 0.0f;
+        src[118] = out0;
+        src[119] = out1;
+        src[121] = out2;
+        src[120] = out0 + out1;
+        src[122] = out0 + out2;
+        src[123] = out1 + out2;
+        src[124] = out0 + out1 + out2;
+#endif
 
         const int count = voiceLevelCount[v];
-        for (int k = 0; k < count; ++k) ++voiceElemAge[v][k];
+        int32_t* age = voiceElemAge[v];
+        // A voice holds one to a few notes: a plain loop, since the vector one's set-up costs
+        // more than the increments (the empty asm keeps the compiler from vectorizing it).
+        for (int k = 0; k < count; ++k) {
+            ++age[k];
+            asm("" : "+r"(k));
+        }
         advanceEnvs(v);
         voiceNew[v] = 0;
         ++voiceCounter[v];

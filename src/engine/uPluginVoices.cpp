@@ -30,16 +30,6 @@ float APlugin::getVoiceLevel(int voice) {
     return (float)best;
 }
 
-bool APlugin::isVoiceSounding(int voice) {
-    if (!isValidVoice(voice)) return false;
-    if (voiceKeyOn[voice]) return true;
-    int count = voiceLevelCount[voice];
-    if (count > kVoiceElements) count = kVoiceElements;
-    for (int k = 0; k < count; ++k)
-        if (env.envLevel(0, voice, k) > kSilent) return true;
-    return false;
-}
-
 int APlugin::getNotesPlaying() {
     int n = 0;
     for (int v = 0; v < kNumVoices; ++v)

@@ -402,8 +402,18 @@ public:
     int getNotesOn();
     int getPortMode();
     static bool isValidVoice(int voice) { return (unsigned)voice < (unsigned)kNumVoices; }
-    // Key on, or an Amp-envelope level of one of its stacked notes above 1e-5.
-    bool isVoiceSounding(int voice);
+    // Key on, or an Amp-envelope level of one of its stacked notes above 1e-5. Inline: the
+    // active-list rebuild and the scope capture ask it every few samples.
+    static constexpr double kVoiceSilentLevel = 1e-5;
+    bool isVoiceSounding(int voice) const {
+        if (!isValidVoice(voice)) return false;
+        if (voiceKeyOn[voice]) return true;
+        int count = voiceLevelCount[voice];
+        if (count > kVoiceElements) count = kVoiceElements;
+        for (int k = 0; k < count; ++k)
+            if (env.envLevel(0, voice, k) > kVoiceSilentLevel) return true;
+        return false;
+    }
     float getVoiceLevel(int voice);
     bool isPolyPlayMode() const;  // Poly, Poly MPE and Arp: one voice per key
     bool anyVoiceKeyOn();
