@@ -177,6 +177,97 @@ RevLanes TComb::update(RevLanes evenIn, RevLanes oddIn, float damp, float room) 
     return sums[batchPos++];
 }
 
+void TComb::run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp, float room,
+               RevLanes* out) {
+    // A batch the per-sample path left half done: its done rows are written, the rest is
+    // worked out again here with the same operations.
+    flush();
+    int most = kBlock;
+    for (int k = 0; k < kPerLane; ++k)
+        for (int lane = 0; lane < kLanes; ++lane)
+            if (length[k][lane] < most) most = length[k][lane];
+    const float oneMinusDamp = 1.0f - damp;
+    for (int from = 0; from < n;) {
+        const int m = n - from < most ? n - from : most;
+        const int32_t first = (row + 1) & kRowMask;
+        RevLanes* sum = out + from;
+        for (int i = 0; i < m; ++i) sum[i] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
+        for (int k = 0; k < kPerLane; ++k) {
+            const RevLanes* in = (k & 1) ? oddIn + from : evenIn + from;
+            const float* src[kLanes];
+            float* dst[kLanes];
+            for (int lane = 0; lane < kLanes; ++lane) {
+                dst[lane] = lines[lane * kPerLane + k];
+                src[lane] = dst[lane] + ((first - length[k][lane]) & kRowMask);
+            }
+            RevLanes s = state[k];
+            int i = 0;
+            if (first >= kBlock && first + m - 1 <= kRowMask) {
+                // No written row wraps or has a copy past the end (all but two pieces in
+                // 1024): the four lanes' rows are one pointer and a fixed stride apart.
+                float* const w0 = reinterpret_cast<float*>(lines) + k * (kRows + kLinePad) + first;
+                constexpr int kStride = kPerLane * (kRows + kLinePad);
+                const float* const r0 = src[0];
+                const float* const r1 = src[1];
+                const float* const r2 = src[2];
+                const float* const r3 = src[3];
+                for (; i + 4 <= m; i += 4) {
+                    RevLanes v[4];
+                    std::memcpy(&v[0], r0 + i, sizeof(v[0]));
+                    std::memcpy(&v[1], r1 + i, sizeof(v[1]));
+                    std::memcpy(&v[2], r2 + i, sizeof(v[2]));
+                    std::memcpy(&v[3], r3 + i, sizeof(v[3]));
+                    transpose(v);
+                    for (int q = 0; q < 4; ++q) {
+                        s = s * damp + v[q] * oneMinusDamp + kDenormal;
+                        sum[i + q] += v[q];
+                        v[q] = s * room + in[i + q];
+                    }
+                    transpose(v);
+                    for (int lane = 0; lane < kLanes; ++lane)
+                        std::memcpy(w0 + lane * kStride + i, &v[lane], sizeof(v[lane]));
+                }
+                for (; i < m; ++i) {
+                    const RevLanes v = {r0[i], r1[i], r2[i], r3[i]};
+                    s = s * damp + v * oneMinusDamp + kDenormal;
+                    sum[i] += v;
+                    const RevLanes w = s * room + in[i];
+                    for (int lane = 0; lane < kLanes; ++lane) w0[lane * kStride + i] = w[lane];
+                }
+                state[k] = s;
+                continue;
+            }
+            for (; i + 4 <= m; i += 4) {
+                RevLanes v[4];
+                for (int lane = 0; lane < kLanes; ++lane) std::memcpy(&v[lane], src[lane] + i, sizeof(v[lane]));
+                transpose(v);
+                RevLanes w[4];
+                for (int q = 0; q < 4; ++q) {
+                    s = s * damp + v[q] * oneMinusDamp + kDenormal;
+                    sum[i + q] += v[q];
+                    w[q] = s * room + in[i + q];
+                }
+                const int32_t r = (first + i) & kRowMask;
+                if (r + 3 > kRowMask || r < kBlock) {
+                    for (int q = 0; q < 4; ++q) writeRow(dst, (r + q) & kRowMask, w[q]);
+                    continue;
+                }
+                transpose(w);
+                for (int lane = 0; lane < kLanes; ++lane) std::memcpy(dst[lane] + r, &w[lane], sizeof(w[lane]));
+            }
+            for (; i < m; ++i) {
+                const RevLanes v = {src[0][i], src[1][i], src[2][i], src[3][i]};
+                s = s * damp + v * oneMinusDamp + kDenormal;
+                sum[i] += v;
+                writeRow(dst, (first + i) & kRowMask, s * room + in[i]);
+            }
+            state[k] = s;
+        }
+        row = (row + m) & kRowMask;
+        from += m;
+    }
+}
+
 // --- TAllpass -------------------------------------------------------------------------
 
 void TAllpass::init(int leftLength, int rightLength) {
@@ -405,21 +496,32 @@ void TBasicReverb::processRun(int n, const float* inL, const float* inR, RevLane
     RevLanes low = lowState, high = highState;
     float* ringL = ring[0];
     float* ringR = ring[1];
-    for (int j = 0; j < n; ++j) {
-        pos = (pos + 1) & kRingMask;
-        ringL[pos] = inL[j];
-        ringR[pos] = inR[j];
-        const float tap1 = ringL[(pos + w0) & kRingMask];
-        const float tap2 = ringR[(pos + w1) & kRingMask];
-        const float tap3 = ringL[(pos + w2) & kRingMask];
-        const float tap4 = ringR[(pos + w3) & kRingMask];
-        const RevLanes evenIn = {inL[j], tap2, inL[j], tap4};
-        const RevLanes oddIn = {tap1, inR[j], tap3, inR[j]};
-        const RevLanes sums = comb_.update(evenIn, oddIn, dampL, roomL);
-        low = low * fA1 + sums * fA;
-        high = high * fB1 + low * fB;
-        const RevLanes band = low - high;
-        out[j] = RevLanes{band[0], band[2], band[1], band[3]};
+    for (int from = 0; from < n; from += kMaxRun) {
+        const int m = n - from < kMaxRun ? n - from : kMaxRun;
+        // The comb inputs depend on the input and the ring alone, so they are all gathered
+        // first (each tap reads the ring as it stands at its own sample), then the combs run
+        // over the whole piece.
+        RevLanes evenIn[kMaxRun], oddIn[kMaxRun];
+        for (int j = 0; j < m; ++j) {
+            const float l = inL[from + j], r = inR[from + j];
+            pos = (pos + 1) & kRingMask;
+            ringL[pos] = l;
+            ringR[pos] = r;
+            const float tap1 = ringL[(pos + w0) & kRingMask];
+            const float tap2 = ringR[(pos + w1) & kRingMask];
+            const float tap3 = ringL[(pos + w2) & kRingMask];
+            const float tap4 = ringR[(pos + w3) & kRingMask];
+            evenIn[j] = RevLanes{l, tap2, l, tap4};
+            oddIn[j] = RevLanes{tap1, r, tap3, r};
+        }
+        RevLanes* o = out + from;
+        comb_.run(m, evenIn, oddIn, dampL, roomL, o);
+        for (int j = 0; j < m; ++j) {
+            low = low * fA1 + o[j] * fA;
+            high = high * fB1 + low * fB;
+            const RevLanes band = low - high;
+            o[j] = RevLanes{band[0], band[2], band[1], band[3]};
+        }
     }
     ringPos = pos;
     lowState = low;
