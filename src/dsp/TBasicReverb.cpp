@@ -305,7 +305,28 @@ void TAllpass::processRun(int n, RevLanes* x) {
     int32_t p0 = pos[0], p1 = pos[1];
     const int32_t len0 = length[0], len1 = length[1];
     const float fb = feedback;
-    for (int j = 0; j < n; ++j) {
+    for (int j = 0; j < n;) {
+        // Samples before either position wraps run without the wrap tests.
+        int32_t m = n - j;
+        if (len0 - 1 - p0 < m) m = len0 - 1 - p0;
+        if (len1 - 1 - p1 < m) m = len1 - 1 - p1;
+        if (m > 0) {
+            float* l = line[0][p0 + 1];
+            float* r = line[1][p1 + 1];
+            for (int q = 0; q < m; ++q) {
+                const RevLanes y = {l[2 * q], l[2 * q + 1], r[2 * q], r[2 * q + 1]};
+                const RevLanes w = fb * y + x[j + q] + 1e-8f;
+                l[2 * q] = w[0];
+                l[2 * q + 1] = w[1];
+                r[2 * q] = w[2];
+                r[2 * q + 1] = w[3];
+                x[j + q] = y - x[j + q];
+            }
+            p0 += m;
+            p1 += m;
+            j += m;
+            continue;
+        }
         if (++p0 >= len0) p0 = 0;
         if (++p1 >= len1) p1 = 0;
         float* l = line[0][p0];
@@ -317,6 +338,7 @@ void TAllpass::processRun(int n, RevLanes* x) {
         r[0] = w[2];
         r[1] = w[3];
         x[j] = y - x[j];
+        ++j;
     }
     pos[0] = p0;
     pos[1] = p1;
