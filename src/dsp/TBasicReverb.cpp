@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 namespace {
 
 constexpr float kRefRate = 44100.0f;
@@ -454,13 +456,29 @@ void TBasicReverb::setSize(float sizeA, float sizeB) {
         update();
     }
     int32_t lengths[TComb::kCombs];
+    static_assert(kCombsPerSide == 10, "three vectors of four cover a side, the last two overlapping");
+    const RevLanes limit = {(float)TComb::kRowMask, (float)TComb::kRowMask, (float)TComb::kRowMask,
+                            (float)TComb::kRowMask};
+    static constexpr int kStarts[3] = {0, 4, 6};
+    const RevSelect limitInt = {TComb::kRowMask, TComb::kRowMask, TComb::kRowMask, TComb::kRowMask};
     for (int bank = 0; bank < 2; ++bank) {
         float scale = sizes[bank] * rate / kRefRate;
         if (fit < 1.0f) scale *= fit;
         for (int ch = 0; ch < 2; ++ch)
-            for (int j = 0; j < kCombsPerSide; ++j) {
-                const float len = scale * (float)kCombBase[ch][j] * lengthFactor[bank][j] + 0.5f;
-                lengths[bank * 20 + ch * 10 + j] = saturateLength(len, TComb::kRowMask);
+            for (int j : kStarts) {
+                // saturateLength(scale * base * factor + 0.5f) of four combs at once.
+                RevSelect base;
+                RevLanes factor;
+                std::memcpy(&base, &kCombBase[ch][j], sizeof(base));
+                std::memcpy(&factor, &lengthFactor[bank][j], sizeof(factor));
+                const RevLanes len = scale * __builtin_convertvector(base, RevLanes) * factor + 0.5f;
+                RevSelect whole;
+                const __m128i t = _mm_cvttps_epi32((__m128)len);
+                std::memcpy(&whole, &t, sizeof(whole));
+                const RevSelect atLimit = len >= limit;
+                const RevSelect positive = len > RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
+                const RevSelect r = ((whole & ~atLimit) | (limitInt & atLimit)) & positive;
+                std::memcpy(&lengths[bank * 20 + ch * 10 + j], &r, sizeof(r));
             }
     }
     comb_.setSize(lengths);
