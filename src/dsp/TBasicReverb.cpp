@@ -31,6 +31,9 @@ int32_t saturateLength(float len, int32_t limit) {
 
 typedef int32_t RevSelect __attribute__((vector_size(16)));
 
+// Whether two values hold the same bits (NaNs and signed zeros included).
+inline bool sameBits(const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; }
+
 // Rows to columns: a[0..3] become, in place, the vectors of their first, second, third
 // and fourth elements.
 inline void transpose(RevLanes a[4]) {
@@ -358,6 +361,7 @@ void TBasicReverb::create() {
     rate = kRefRate;
     room = 0.9099097f;
     damp = 0.275f;
+    roomKeyValid = dampKeyValid = false;
     update();
     init();
     ringPos = 0;
@@ -371,6 +375,7 @@ void TBasicReverb::init() {
     const float k = combFit < 1.0f ? rate / kRefRate * combFit : rate / kRefRate;
     for (int bank = 0; bank < 2; ++bank)
         for (int j = 0; j < kCombsPerSide; ++j) lengthFactor[bank][j] = 1.0f;
+    sizeKeyValid = false;  // lengths and combFit set here, not by setSize
     int32_t lengths[TComb::kCombs];
     for (int bank = 0; bank < 2; ++bank)
         for (int ch = 0; ch < 2; ++ch)
@@ -419,6 +424,9 @@ void TBasicReverb::update() {
 void TBasicReverb::setRoomSize(float x) {
     if (!(x >= 0.0f)) x = 0.0f;
     if (x > 1.0f) x = 1.0f;
+    if (roomKeyValid && sameBits(&x, &roomKey, sizeof(x))) return;
+    roomKey = x;
+    roomKeyValid = true;
     room = std::log10(20.0f * x + 1.0f) * 0.249579f + 0.65f;
     update();
 }
@@ -426,6 +434,9 @@ void TBasicReverb::setRoomSize(float x) {
 void TBasicReverb::setDamp(float x) {
     if (!(x >= 0.0f)) x = 0.0f;
     if (x > 1.0f) x = 1.0f;
+    if (dampKeyValid && sameBits(&x, &dampKey, sizeof(x))) return;
+    dampKey = x;
+    dampKeyValid = true;
     damp = 0.55f * x;
     update();
 }
@@ -448,6 +459,15 @@ void TBasicReverb::setMod(float a, float b, float c, float d) {
 }
 
 void TBasicReverb::setSize(float sizeA, float sizeB) {
+    // Lengths and combFit follow from the sizes, the rate and the length factors alone.
+    SizeKey key;
+    key.sizeA = sizeA;
+    key.sizeB = sizeB;
+    key.rate = rate;
+    std::memcpy(key.factor, lengthFactor, sizeof(key.factor));
+    if (sizeKeyValid && sameBits(&key, &sizeKey, sizeof(key))) return;
+    sizeKey = key;
+    sizeKeyValid = true;
     const float sizes[2] = {sizeA, sizeB};
     // One share for both banks keeps their ratio.
     const float fit = combFitFor(std::fmax(sizeA, sizeB) * rate / kRefRate, longestCombBase());
@@ -485,6 +505,10 @@ void TBasicReverb::setSize(float sizeA, float sizeB) {
 }
 
 void TBasicReverb::setFilter(float low, float high) {
+    const float key[3] = {low, high, rate};
+    if (filterKeyValid && sameBits(key, filterKey, sizeof(key))) return;
+    std::memcpy(filterKey, key, sizeof(key));
+    filterKeyValid = true;
     const float fl = 20.0f * std::exp2(10.0f * low) / rate;
     const float fh = 20.0f * std::exp2(10.0f * high) / rate;
     float a = fl > 0.3f ? 0.6f : 2.0f * fl;

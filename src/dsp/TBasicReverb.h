@@ -174,4 +174,18 @@ private:
     RevLanes highState = {0, 0, 0, 0};
     float filterA = 1.0f, filterB = 0.0f, filterOneMinusA = 0.0f, filterOneMinusB = 1.0f;
     TAllpass allpass[kAllpassStages];
+
+    // The inputs (bit for bit) of the last setSize, setRoomSize, setDamp and setFilter: the
+    // control update calls them every 16 samples, mostly with the same inputs, and what
+    // they set is still what those inputs give while the key is valid.
+    struct SizeKey {
+        float sizeA, sizeB, rate;
+        float factor[2][kCombsPerSide];
+    };
+    SizeKey sizeKey = {};
+    bool sizeKeyValid = false;
+    float roomKey = 0.0f, dampKey = 0.0f;
+    bool roomKeyValid = false, dampKeyValid = false;
+    float filterKey[3] = {0.0f, 0.0f, 0.0f};
+    bool filterKeyValid = false;
 };
