@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 namespace {
 
 constexpr float kRefRate = 44100.0f;
@@ -28,6 +30,9 @@ int32_t saturateLength(float len, int32_t limit) {
 }
 
 typedef int32_t RevSelect __attribute__((vector_size(16)));
+
+// Whether two values hold the same bits (NaNs and signed zeros included).
+inline bool sameBits(const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; }
 
 // Rows to columns: a[0..3] become, in place, the vectors of their first, second, third
 // and fourth elements.
@@ -177,6 +182,97 @@ RevLanes TComb::update(RevLanes evenIn, RevLanes oddIn, float damp, float room) 
     return sums[batchPos++];
 }
 
+void TComb::run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp, float room,
+               RevLanes* out) {
+    // A batch the per-sample path left half done: its done rows are written, the rest is
+    // worked out again here with the same operations.
+    flush();
+    int most = kBlock;
+    for (int k = 0; k < kPerLane; ++k)
+        for (int lane = 0; lane < kLanes; ++lane)
+            if (length[k][lane] < most) most = length[k][lane];
+    const float oneMinusDamp = 1.0f - damp;
+    for (int from = 0; from < n;) {
+        const int m = n - from < most ? n - from : most;
+        const int32_t first = (row + 1) & kRowMask;
+        RevLanes* sum = out + from;
+        for (int i = 0; i < m; ++i) sum[i] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
+        for (int k = 0; k < kPerLane; ++k) {
+            const RevLanes* in = (k & 1) ? oddIn + from : evenIn + from;
+            const float* src[kLanes];
+            float* dst[kLanes];
+            for (int lane = 0; lane < kLanes; ++lane) {
+                dst[lane] = lines[lane * kPerLane + k];
+                src[lane] = dst[lane] + ((first - length[k][lane]) & kRowMask);
+            }
+            RevLanes s = state[k];
+            int i = 0;
+            if (first >= kBlock && first + m - 1 <= kRowMask) {
+                // No written row wraps or has a copy past the end (all but two pieces in
+                // 1024): the four lanes' rows are one pointer and a fixed stride apart.
+                float* const w0 = reinterpret_cast<float*>(lines) + k * (kRows + kLinePad) + first;
+                constexpr int kStride = kPerLane * (kRows + kLinePad);
+                const float* const r0 = src[0];
+                const float* const r1 = src[1];
+                const float* const r2 = src[2];
+                const float* const r3 = src[3];
+                for (; i + 4 <= m; i += 4) {
+                    RevLanes v[4];
+                    std::memcpy(&v[0], r0 + i, sizeof(v[0]));
+                    std::memcpy(&v[1], r1 + i, sizeof(v[1]));
+                    std::memcpy(&v[2], r2 + i, sizeof(v[2]));
+                    std::memcpy(&v[3], r3 + i, sizeof(v[3]));
+                    transpose(v);
+                    for (int q = 0; q < 4; ++q) {
+                        s = s * damp + v[q] * oneMinusDamp + kDenormal;
+                        sum[i + q] += v[q];
+                        v[q] = s * room + in[i + q];
+                    }
+                    transpose(v);
+                    for (int lane = 0; lane < kLanes; ++lane)
+                        std::memcpy(w0 + lane * kStride + i, &v[lane], sizeof(v[lane]));
+                }
+                for (; i < m; ++i) {
+                    const RevLanes v = {r0[i], r1[i], r2[i], r3[i]};
+                    s = s * damp + v * oneMinusDamp + kDenormal;
+                    sum[i] += v;
+                    const RevLanes w = s * room + in[i];
+                    for (int lane = 0; lane < kLanes; ++lane) w0[lane * kStride + i] = w[lane];
+                }
+                state[k] = s;
+                continue;
+            }
+            for (; i + 4 <= m; i += 4) {
+                RevLanes v[4];
+                for (int lane = 0; lane < kLanes; ++lane) std::memcpy(&v[lane], src[lane] + i, sizeof(v[lane]));
+                transpose(v);
+                RevLanes w[4];
+                for (int q = 0; q < 4; ++q) {
+                    s = s * damp + v[q] * oneMinusDamp + kDenormal;
+                    sum[i + q] += v[q];
+                    w[q] = s * room + in[i + q];
+                }
+                const int32_t r = (first + i) & kRowMask;
+                if (r + 3 > kRowMask || r < kBlock) {
+                    for (int q = 0; q < 4; ++q) writeRow(dst, (r + q) & kRowMask, w[q]);
+                    continue;
+                }
+                transpose(w);
+                for (int lane = 0; lane < kLanes; ++lane) std::memcpy(dst[lane] + r, &w[lane], sizeof(w[lane]));
+            }
+            for (; i < m; ++i) {
+                const RevLanes v = {src[0][i], src[1][i], src[2][i], src[3][i]};
+                s = s * damp + v * oneMinusDamp + kDenormal;
+                sum[i] += v;
+                writeRow(dst, (first + i) & kRowMask, s * room + in[i]);
+            }
+            state[k] = s;
+        }
+        row = (row + m) & kRowMask;
+        from += m;
+    }
+}
+
 // --- TAllpass -------------------------------------------------------------------------
 
 void TAllpass::init(int leftLength, int rightLength) {
@@ -214,7 +310,28 @@ void TAllpass::processRun(int n, RevLanes* x) {
     int32_t p0 = pos[0], p1 = pos[1];
     const int32_t len0 = length[0], len1 = length[1];
     const float fb = feedback;
-    for (int j = 0; j < n; ++j) {
+    for (int j = 0; j < n;) {
+        // Samples before either position wraps run without the wrap tests.
+        int32_t m = n - j;
+        if (len0 - 1 - p0 < m) m = len0 - 1 - p0;
+        if (len1 - 1 - p1 < m) m = len1 - 1 - p1;
+        if (m > 0) {
+            float* l = line[0][p0 + 1];
+            float* r = line[1][p1 + 1];
+            for (int q = 0; q < m; ++q) {
+                const RevLanes y = {l[2 * q], l[2 * q + 1], r[2 * q], r[2 * q + 1]};
+                const RevLanes w = fb * y + x[j + q] + 1e-8f;
+                l[2 * q] = w[0];
+                l[2 * q + 1] = w[1];
+                r[2 * q] = w[2];
+                r[2 * q + 1] = w[3];
+                x[j + q] = y - x[j + q];
+            }
+            p0 += m;
+            p1 += m;
+            j += m;
+            continue;
+        }
         if (++p0 >= len0) p0 = 0;
         if (++p1 >= len1) p1 = 0;
         float* l = line[0][p0];
@@ -226,6 +343,7 @@ void TAllpass::processRun(int n, RevLanes* x) {
         r[0] = w[2];
         r[1] = w[3];
         x[j] = y - x[j];
+        ++j;
     }
     pos[0] = p0;
     pos[1] = p1;
@@ -243,6 +361,7 @@ void TBasicReverb::create() {
     rate = kRefRate;
     room = 0.9099097f;
     damp = 0.275f;
+    roomKeyValid = dampKeyValid = false;
     update();
     init();
     ringPos = 0;
@@ -256,6 +375,7 @@ void TBasicReverb::init() {
     const float k = combFit < 1.0f ? rate / kRefRate * combFit : rate / kRefRate;
     for (int bank = 0; bank < 2; ++bank)
         for (int j = 0; j < kCombsPerSide; ++j) lengthFactor[bank][j] = 1.0f;
+    sizeKeyValid = false;  // lengths and combFit set here, not by setSize
     int32_t lengths[TComb::kCombs];
     for (int bank = 0; bank < 2; ++bank)
         for (int ch = 0; ch < 2; ++ch)
@@ -304,6 +424,9 @@ void TBasicReverb::update() {
 void TBasicReverb::setRoomSize(float x) {
     if (!(x >= 0.0f)) x = 0.0f;
     if (x > 1.0f) x = 1.0f;
+    if (roomKeyValid && sameBits(&x, &roomKey, sizeof(x))) return;
+    roomKey = x;
+    roomKeyValid = true;
     room = std::log10(20.0f * x + 1.0f) * 0.249579f + 0.65f;
     update();
 }
@@ -311,6 +434,9 @@ void TBasicReverb::setRoomSize(float x) {
 void TBasicReverb::setDamp(float x) {
     if (!(x >= 0.0f)) x = 0.0f;
     if (x > 1.0f) x = 1.0f;
+    if (dampKeyValid && sameBits(&x, &dampKey, sizeof(x))) return;
+    dampKey = x;
+    dampKeyValid = true;
     damp = 0.55f * x;
     update();
 }
@@ -333,6 +459,15 @@ void TBasicReverb::setMod(float a, float b, float c, float d) {
 }
 
 void TBasicReverb::setSize(float sizeA, float sizeB) {
+    // Lengths and combFit follow from the sizes, the rate and the length factors alone.
+    SizeKey key;
+    key.sizeA = sizeA;
+    key.sizeB = sizeB;
+    key.rate = rate;
+    std::memcpy(key.factor, lengthFactor, sizeof(key.factor));
+    if (sizeKeyValid && sameBits(&key, &sizeKey, sizeof(key))) return;
+    sizeKey = key;
+    sizeKeyValid = true;
     const float sizes[2] = {sizeA, sizeB};
     // One share for both banks keeps their ratio.
     const float fit = combFitFor(std::fmax(sizeA, sizeB) * rate / kRefRate, longestCombBase());
@@ -341,19 +476,39 @@ void TBasicReverb::setSize(float sizeA, float sizeB) {
         update();
     }
     int32_t lengths[TComb::kCombs];
+    static_assert(kCombsPerSide == 10, "three vectors of four cover a side, the last two overlapping");
+    const RevLanes limit = {(float)TComb::kRowMask, (float)TComb::kRowMask, (float)TComb::kRowMask,
+                            (float)TComb::kRowMask};
+    static constexpr int kStarts[3] = {0, 4, 6};
+    const RevSelect limitInt = {TComb::kRowMask, TComb::kRowMask, TComb::kRowMask, TComb::kRowMask};
     for (int bank = 0; bank < 2; ++bank) {
         float scale = sizes[bank] * rate / kRefRate;
         if (fit < 1.0f) scale *= fit;
         for (int ch = 0; ch < 2; ++ch)
-            for (int j = 0; j < kCombsPerSide; ++j) {
-                const float len = scale * (float)kCombBase[ch][j] * lengthFactor[bank][j] + 0.5f;
-                lengths[bank * 20 + ch * 10 + j] = saturateLength(len, TComb::kRowMask);
+            for (int j : kStarts) {
+                // saturateLength(scale * base * factor + 0.5f) of four combs at once.
+                RevSelect base;
+                RevLanes factor;
+                std::memcpy(&base, &kCombBase[ch][j], sizeof(base));
+                std::memcpy(&factor, &lengthFactor[bank][j], sizeof(factor));
+                const RevLanes len = scale * __builtin_convertvector(base, RevLanes) * factor + 0.5f;
+                RevSelect whole;
+                const __m128i t = _mm_cvttps_epi32((__m128)len);
+                std::memcpy(&whole, &t, sizeof(whole));
+                const RevSelect atLimit = len >= limit;
+                const RevSelect positive = len > RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
+                const RevSelect r = ((whole & ~atLimit) | (limitInt & atLimit)) & positive;
+                std::memcpy(&lengths[bank * 20 + ch * 10 + j], &r, sizeof(r));
             }
     }
     comb_.setSize(lengths);
 }
 
 void TBasicReverb::setFilter(float low, float high) {
+    const float key[3] = {low, high, rate};
+    if (filterKeyValid && sameBits(key, filterKey, sizeof(key))) return;
+    std::memcpy(filterKey, key, sizeof(key));
+    filterKeyValid = true;
     const float fl = 20.0f * std::exp2(10.0f * low) / rate;
     const float fh = 20.0f * std::exp2(10.0f * high) / rate;
     float a = fl > 0.3f ? 0.6f : 2.0f * fl;
@@ -405,21 +560,32 @@ void TBasicReverb::processRun(int n, const float* inL, const float* inR, RevLane
     RevLanes low = lowState, high = highState;
     float* ringL = ring[0];
     float* ringR = ring[1];
-    for (int j = 0; j < n; ++j) {
-        pos = (pos + 1) & kRingMask;
-        ringL[pos] = inL[j];
-        ringR[pos] = inR[j];
-        const float tap1 = ringL[(pos + w0) & kRingMask];
-        const float tap2 = ringR[(pos + w1) & kRingMask];
-        const float tap3 = ringL[(pos + w2) & kRingMask];
-        const float tap4 = ringR[(pos + w3) & kRingMask];
-        const RevLanes evenIn = {inL[j], tap2, inL[j], tap4};
-        const RevLanes oddIn = {tap1, inR[j], tap3, inR[j]};
-        const RevLanes sums = comb_.update(evenIn, oddIn, dampL, roomL);
-        low = low * fA1 + sums * fA;
-        high = high * fB1 + low * fB;
-        const RevLanes band = low - high;
-        out[j] = RevLanes{band[0], band[2], band[1], band[3]};
+    for (int from = 0; from < n; from += kMaxRun) {
+        const int m = n - from < kMaxRun ? n - from : kMaxRun;
+        // The comb inputs depend on the input and the ring alone, so they are all gathered
+        // first (each tap reads the ring as it stands at its own sample), then the combs run
+        // over the whole piece.
+        RevLanes evenIn[kMaxRun], oddIn[kMaxRun];
+        for (int j = 0; j < m; ++j) {
+            const float l = inL[from + j], r = inR[from + j];
+            pos = (pos + 1) & kRingMask;
+            ringL[pos] = l;
+            ringR[pos] = r;
+            const float tap1 = ringL[(pos + w0) & kRingMask];
+            const float tap2 = ringR[(pos + w1) & kRingMask];
+            const float tap3 = ringL[(pos + w2) & kRingMask];
+            const float tap4 = ringR[(pos + w3) & kRingMask];
+            evenIn[j] = RevLanes{l, tap2, l, tap4};
+            oddIn[j] = RevLanes{tap1, r, tap3, r};
+        }
+        RevLanes* o = out + from;
+        comb_.run(m, evenIn, oddIn, dampL, roomL, o);
+        for (int j = 0; j < m; ++j) {
+            low = low * fA1 + o[j] * fA;
+            high = high * fB1 + low * fB;
+            const RevLanes band = low - high;
+            o[j] = RevLanes{band[0], band[2], band[1], band[3]};
+        }
     }
     ringPos = pos;
     lowState = low;

@@ -47,6 +47,11 @@ public:
     // of each lane; damp and room are the comb damping and feedback. Returns the four
     // lanes' sums.
     RevLanes update(RevLanes evenIn, RevLanes oddIn, float damp, float room);
+    // update() over n samples whose inputs are all known: sums[i] gets sample i's result.
+    // Each comb reads, damps and writes back its rows in one pass, runs of up to the
+    // shortest length at a time (so no row is read after this run wrote it).
+    void run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp, float room,
+             RevLanes* sums);
     int32_t getLength(int comb) const;
 
 private:
@@ -107,6 +112,8 @@ public:
     static constexpr int kRingMask = kRingSize - 1;
     static constexpr int kCombsPerSide = 10;
     static constexpr int kAllpassStages = 4;
+    // processRun gathers the comb inputs of this many samples at a time.
+    static constexpr int kMaxRun = 16;
 
     TBasicReverb();
 
@@ -167,4 +174,18 @@ private:
     RevLanes highState = {0, 0, 0, 0};
     float filterA = 1.0f, filterB = 0.0f, filterOneMinusA = 0.0f, filterOneMinusB = 1.0f;
     TAllpass allpass[kAllpassStages];
+
+    // The inputs (bit for bit) of the last setSize, setRoomSize, setDamp and setFilter: the
+    // control update calls them every 16 samples, mostly with the same inputs, and what
+    // they set is still what those inputs give while the key is valid.
+    struct SizeKey {
+        float sizeA, sizeB, rate;
+        float factor[2][kCombsPerSide];
+    };
+    SizeKey sizeKey = {};
+    bool sizeKeyValid = false;
+    float roomKey = 0.0f, dampKey = 0.0f;
+    bool roomKeyValid = false, dampKeyValid = false;
+    float filterKey[3] = {0.0f, 0.0f, 0.0f};
+    bool filterKeyValid = false;
 };

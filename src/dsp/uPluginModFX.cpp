@@ -4,6 +4,7 @@
 // low-pass and high-pass.
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "engine/RandSeed.h"
 #include "plugin/uPlugin.h"
@@ -570,54 +571,69 @@ void APlugin::stepModFXLFORun(int type, float rate, int n, float* lfoL, float* l
     float hold = lfo.holdCounter;
     float held0 = lfo.held[0], held1 = lfo.held[1];
     float out0 = lfo.out[0], out1 = lfo.out[1];
-    for (int j = 0; j < n; ++j) {
-        const float qL = warp(fractionOf(ph0 + o), sym);
-        const float qR = warp(fractionOf(o + ph1 + offsetR), sym);
-        float v[2];
-        if (table) {
-            v[0] = table[waveIndex(qL)];
-            v[1] = table[waveIndex(qR)];
-        } else {
-            v[0] = v[1] = 2.0f * random - 1.0f;
-        }
+    // The usual run reads a wave table and has no bend, bit reduction or smoothing: its loop
+    // is made without their tests (each would skip its step); any other takes the loop with
+    // all tests.
+    auto loop = [&](auto tests) {
+        for (int j = 0; j < n; ++j) {
+            const float qL = warp(fractionOf(ph0 + o), sym);
+            const float qR = warp(fractionOf(o + ph1 + offsetR), sym);
+            float v[2];
+            if (!decltype(tests)::value || table) {
+                v[0] = table[waveIndex(qL)];
+                v[1] = table[waveIndex(qR)];
+            } else {
+                v[0] = v[1] = 2.0f * random - 1.0f;
+            }
 
-        ph0 += hum0 * r;
-        ph1 += spread * r * hum1;
-        if (ph0 >= 1.0f || ph0 < 0.0f) {
-            ph0 = fractionOf(ph0);
-            if (!(ph0 < 1.0f)) ph0 = 0.0f;
-            const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
-            hum0 = hum1 = std::exp2(u * d[349]);
-            random = (RandSeed.next() + 1.0f) * 0.5f;
-        }
-        ph1 = fractionOf(ph1);
-        if (!(ph1 < 1.0f)) ph1 = 0.0f;
+            ph0 += hum0 * r;
+            ph1 += spread * r * hum1;
+            if (ph0 >= 1.0f || ph0 < 0.0f) {
+                ph0 = fractionOf(ph0);
+                if (!(ph0 < 1.0f)) ph0 = 0.0f;
+                const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
+                hum0 = hum1 = std::exp2(u * d[349]);
+                random = (RandSeed.next() + 1.0f) * 0.5f;
+            }
+            ph1 = fractionOf(ph1);
+            if (!(ph1 < 1.0f)) ph1 = 0.0f;
 
-        for (float& x : v) {
-            if (b > 0.0f && x < 0.0f) x *= bNeg;
-            if (b < 0.0f && x > 0.0f) x *= bPos;
-        }
-        if (bits)
-            for (float& x : v)
-                x = clampf(std::floor((x + 1.0f) * (levels + 0.999f)) / levels - 1.0f, -1.0f, 1.0f);
+            if constexpr (decltype(tests)::value) {
+                for (float& x : v) {
+                    if (b > 0.0f && x < 0.0f) x *= bNeg;
+                    if (b < 0.0f && x > 0.0f) x *= bPos;
+                }
+            }
+            if constexpr (decltype(tests)::value) {
+                if (bits)
+                    for (float& x : v)
+                        x = clampf(std::floor((x + 1.0f) * (levels + 0.999f)) / levels - 1.0f, -1.0f, 1.0f);
+            }
 
-        hold += holdStep;
-        if (hold >= 1.0f) {
-            held0 = v[0];
-            held1 = v[1];
-            hold = fractionOf(hold);
-        }
+            hold += holdStep;
+            if (hold >= 1.0f) {
+                held0 = v[0];
+                held1 = v[1];
+                hold = fractionOf(hold);
+            }
 
-        if (!smooth) {
-            out0 = held0;
-            out1 = held1;
-        } else {
-            out0 = (1.0f - c) * out0 + c * held0;
-            out1 = (1.0f - c) * out1 + c * held1;
+            if (!decltype(tests)::value || !smooth) {
+                out0 = held0;
+                out1 = held1;
+            } else {
+                out0 = (1.0f - c) * out0 + c * held0;
+                out1 = (1.0f - c) * out1 + c * held1;
+            }
+            lfoL[j] = out0;
+            lfoR[j] = out1;
         }
-        lfoL[j] = out0;
-        lfoR[j] = out1;
-    }
+    };
+    // b is never NaN (clampf gives -1 for it); at 0 (either sign) neither bend applies.
+    const bool bend = b != 0.0f;
+    if (table && !bend && !bits && !smooth)
+        loop(std::false_type{});
+    else
+        loop(std::true_type{});
     lfo.phase[0] = ph0;
     lfo.phase[1] = ph1;
     lfo.hum[0] = hum0;
