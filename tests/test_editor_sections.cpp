@@ -29,7 +29,6 @@ std::string readAll(const fs::path& f) {
 
 TEST(EditorSections, CopyPasteAndSwapMoveWholeSectionsAndTouchNothingElse) {
     Bench b(kBare | kClosed);
-    APlugin& p = b.h.plugin();
     for (int s = 0; s < uEditor::kNumSections; ++s) {
         SCOPED_TRACE(s);
         EXPECT_EQ(b.ed->getUndoIndex(s), -1);

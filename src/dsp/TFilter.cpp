@@ -220,15 +220,21 @@ void TFilter::updateShared(int pairCount) {
 // leaves them as they are, unless `shared` (mode, resonance, morph or a reset) asks for all.
 //
 // The entry check is inlined into the voice calls; the update itself is not.
-inline __attribute__((always_inline)) void TFilter::recomputePair(int p, bool shared) {
+// The pair's cutoff in use takes its target; returns the target's table entries, and its
+// normalised frequency in nf.
+inline __attribute__((always_inline)) LaneInts4 TFilter::useTargetEntries(int p, Lanes4& nf) {
     // The vector constants as memory operands (see opaqueConstants); the values and so the
     // results are those of (f + 0.001f) * halfInvRate + kGuard and tableIndexes(nf).
     const CutoffConstants& k = cutoffConstants();
     const Lanes4 f = cut[p].fTarget;
     cut[p].fUsed = f;
-    const Lanes4 nf = (f + k.milli) * halfInvRate + k.guard;
-    const LaneInts4 idx =
-        __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
+    nf = (f + k.milli) * halfInvRate + k.guard;
+    return __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
+}
+
+inline __attribute__((always_inline)) void TFilter::recomputePair(int p, bool shared) {
+    Lanes4 nf;
+    const LaneInts4 idx = useTargetEntries(p, nf);
     if (!shared && byTableEntry(mode) && res == entryResOf(p) &&
         sameLanes(idx, cut[p].lastEntry))
         return;
@@ -874,12 +880,8 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
 // coefficients were computed for, damping (a function of the resonance alone) is already
 // what recomputeCoefficients() would write, so only the tuning is read again.
 __attribute__((always_inline)) inline void TFilter::retunePair(int p, int n) {
-    const CutoffConstants& k = cutoffConstants();
-    const Lanes4 f = cut[p].fTarget;
-    cut[p].fUsed = f;
-    const Lanes4 nf = (f + k.milli) * halfInvRate + k.guard;
-    const LaneInts4 idx =
-        __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
+    Lanes4 nf;
+    const LaneInts4 idx = useTargetEntries(p, nf);
     if (p == 0 ? entryHolds0 : byTableEntry(mode) && res == entryResOf(p)) {
         if (sameLanes(idx, cut[p].lastEntry)) return;
         if (mode >= kFilterLow12 && mode <= kFilterNotch12) {

@@ -643,6 +643,7 @@ private:
         return ((M::bits(separation) ^ memo.args[4]) | (M::bits(resonance) ^ memo.args[5]) |
                 (M::bits(morphValue) ^ memo.args[6])) == 0;
     }
+    LaneInts4 useTargetEntries(int p, Lanes4& nf);
     void recomputePair(int p, bool shared);
     void recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx);
     void retunePair(int p, int n);
