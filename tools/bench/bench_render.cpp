@@ -8,7 +8,7 @@
 // both render silence with their start-up sounds (the idle cost of an instance).
 //
 // usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
-//                               [--chord] [--idle] [--ratio] [--callgrind]
+//                               [--chord] [--idle] [--ratio] [--callgrind] [--burst-child]
 //   --model NAME  only that layer model ("Wire", "String", "FM" or "Wave")
 //   --main        only the per-model table (no full patch, modulation or peer runs)
 //   --chord       only the 8-note chord beside the peer, the burst and the idle figures
@@ -20,6 +20,8 @@
 //                 ours and the peer's, from callgrind's cache simulation (valgrind must be
 //                 installed; --seconds defaults to 1 here); collection covers the rendering
 //                 alone, not loading, program application or the pre-roll
+//   --burst-child the burst figures alone; run under valgrind --tool=callgrind
+//                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -377,6 +379,8 @@ void benchIdle(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<Vst
 // The start-up sound at block 64 with a burst of sixteen note-ons in one block every
 // second (released 0.7 s later): the dearest block against the median block, each timed
 // on its own (thread CPU time). The quickest of three runs is kept for each figure.
+bool burstCounts = false;
+
 void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, double seconds) {
     constexpr int block = 64;
     const int64_t blocks = (int64_t)(seconds * kRate) / block;
@@ -399,8 +403,12 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
             if (b % period == release)
                 for (int i = 0; i < 16; ++i) events.add(0x80, 36 + 3 * i + (int)(burst % 3), 0);
             const double start = threadSeconds();
+            // Under callgrind (--burst-child) only the burst blocks are counted.
+            const bool counted = burstCounts && b % period == 0;
+            if (counted) TAV_COLLECT();
             if (!events.empty()) plugin->dispatch(effProcessEvents, 0, 0, events.get());
             plugin->processReplacing(in, out, block);
+            if (counted) TAV_COLLECT();
             cost[(size_t)b] = threadSeconds() - start;
         }
         plugin->suspend();
@@ -570,6 +578,8 @@ int main(int argc, char** argv) {
             callgrind = true;
         } else if (a == "--callgrind-child") {
             callgrindChildRun = true;
+        } else if (a == "--burst-child") {
+            burstCounts = true;
         } else if (a == "--model" && i + 1 < argc) {
             onlyModel = argv[++i];
         } else if (a == "--main") {
@@ -612,6 +622,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (callgrindChildRun) return callgrindChild(ours, seconds);
+    if (burstCounts) {
+        benchBursts(ours, "ours", seconds);
+        return 0;
+    }
     std::printf("Render cost: %.0f s at %.0f Hz, held notes, one per voice\n", seconds, kRate);
     std::printf("plug-in: %s\n\n", pluginPath.c_str());
 
