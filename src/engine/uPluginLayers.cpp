@@ -619,9 +619,11 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
             // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped:
             // both lanes of a sub-sample hold its sum (the same two products, added
             // either way round), which halved is the note's record.
-            const __m128 pairs = _mm_loadh_pi(
-                _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(pair0))),
-                reinterpret_cast<const __m64*>(pair1));
+            // The table's entries are only float-aligned: each pair is copied as 64 bits.
+            long long bits0, bits1;
+            std::memcpy(&bits0, pair0, sizeof bits0);
+            std::memcpy(&bits1, pair1, sizeof bits1);
+            const __m128 pairs = _mm_castsi128_ps(_mm_set_epi64x(bits1, bits0));
             const Lanes4 products = (Lanes4)pairs * weights;
             const Lanes4 swapped =
                 (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
