@@ -58,6 +58,24 @@ inline float fractionOf(float x) {
     return x - std::floor(x);
 }
 
+// The effect LFO's phases moved on by one sample of step r (the second one spread times as
+// fast); a wrap of the first draws a new humanize factor (by `humanize` octaves at most) and
+// sample-and-hold value from the shared generator.
+inline void stepModFXPhases(float& ph0, float& ph1, float& hum0, float& hum1, float& random,
+                            float r, float spread, float humanize) {
+    ph0 += hum0 * r;
+    ph1 += spread * r * hum1;
+    if (ph0 >= 1.0f || ph0 < 0.0f) {
+        ph0 = fractionOf(ph0);
+        if (!(ph0 < 1.0f)) ph0 = 0.0f;
+        const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
+        hum0 = hum1 = std::exp2(u * humanize);
+        random = (RandSeed.next() + 1.0f) * 0.5f;
+    }
+    ph1 = fractionOf(ph1);
+    if (!(ph1 < 1.0f)) ph1 = 0.0f;
+}
+
 // APlugin::getSteppedValue(value, range, count), here where the LFO asks for it every
 // sample.
 inline int steppedIndex(float value, float range, int count) {
@@ -189,17 +207,7 @@ inline void APlugin::advanceModFXPhases(float rate) {
     TModFXLFO& lfo = modFXLFO;
     const float r = rate * getModFXSpeedFactor();
     const float spread = clamp01(d[342]) * 3.0f + 1.0f;  // 1 .. 4
-    lfo.phase[0] += lfo.hum[0] * r;
-    lfo.phase[1] += spread * r * lfo.hum[1];
-    if (lfo.phase[0] >= 1.0f || lfo.phase[0] < 0.0f) {
-        lfo.phase[0] = fractionOf(lfo.phase[0]);
-        if (!(lfo.phase[0] < 1.0f)) lfo.phase[0] = 0.0f;
-        const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
-        lfo.hum[0] = lfo.hum[1] = std::exp2(u * d[349]);
-        lfo.random = (RandSeed.next() + 1.0f) * 0.5f;
-    }
-    lfo.phase[1] = fractionOf(lfo.phase[1]);
-    if (!(lfo.phase[1] < 1.0f)) lfo.phase[1] = 0.0f;
+    stepModFXPhases(lfo.phase[0], lfo.phase[1], lfo.hum[0], lfo.hum[1], lfo.random, r, spread, d[349]);
 }
 
 // Whether the effect LFO's first phase may wrap (and draw from the shared generator) within
@@ -586,17 +594,7 @@ void APlugin::stepModFXLFORun(int type, float rate, int n, float* lfoL, float* l
                 v[0] = v[1] = 2.0f * random - 1.0f;
             }
 
-            ph0 += hum0 * r;
-            ph1 += spread * r * hum1;
-            if (ph0 >= 1.0f || ph0 < 0.0f) {
-                ph0 = fractionOf(ph0);
-                if (!(ph0 < 1.0f)) ph0 = 0.0f;
-                const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
-                hum0 = hum1 = std::exp2(u * d[349]);
-                random = (RandSeed.next() + 1.0f) * 0.5f;
-            }
-            ph1 = fractionOf(ph1);
-            if (!(ph1 < 1.0f)) ph1 = 0.0f;
+            stepModFXPhases(ph0, ph1, hum0, hum1, random, r, spread, d[349]);
 
             if constexpr (decltype(tests)::value) {
                 for (float& x : v) {

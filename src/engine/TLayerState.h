@@ -7,6 +7,8 @@
 
 #include "dsp/StereoTypes.h"
 
+constexpr int kNumLayers = 3;
+
 // The sound model of a layer (parameter "Source" of the layer).
 enum SourceMode : int32_t {
     kSourceWire = 0,

@@ -1,5 +1,5 @@
 // What the editor shows of the running engine, published by the audio thread at the end of
-// each render call for the UI thread's idle (see APlugin::TEngineView).
+// each render call for the UI thread's idle (see TEngineView).
 #include "plugin/uPlugin.h"
 
 void APlugin::publishEngineView() {

@@ -428,7 +428,7 @@ struct LiveState {
 
 // The view the audio thread published, for every other thread.
 struct ViewState {
-    const APlugin::TEngineView& v;
+    const TEngineView& v;
     int modFXMode() const { return v.modFXMode.load(std::memory_order_relaxed); }
     int voice() const { return v.lastVoice.load(std::memory_order_relaxed); }
     bool playing() const { return v.anyVoicePlaying.load(std::memory_order_relaxed) != 0; }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/ModRoute.h"
+#include "engine/TEngineView.h"
 #include "engine/TEnvState.h"
 #include "engine/TLayerState.h"
 #include "dsp/TBasicReverb.h"
@@ -22,12 +24,8 @@
 constexpr int kNumParams = 1024;
 constexpr int kNumPrograms = 1;
 constexpr int kNumVoices = 16;
-constexpr int kNumLayers = 3;
 constexpr int kMidiQueueSize = 251;
 constexpr int kMaxArpEntries = 256;
-constexpr int kNumModSources = 137;
-constexpr int kNumModDests = 401;
-constexpr int kModDestSlots = 512;
 
 // Tag 1022 is the program trigger: a write to it asks the audio thread to apply the
 // program record at its next 4096-sample boundary.
@@ -986,24 +984,6 @@ public:
     // above (getModValue, getTagDest, getCurChord, the arp, gate and scope readers) take it
     // from here when another thread renders, so the UI's idle never reads state the audio
     // thread is writing. Every field is written and read whole with relaxed atomics.
-    struct TEngineView {
-        std::atomic<uint32_t> sampleCounter{0};  // the scope rings are written up to here
-        std::atomic<int32_t> lastVoice{0};
-        std::atomic<int32_t> curChord{-1};
-        std::atomic<int32_t> modFXMode{0};
-        std::atomic<int32_t> arpLedPos{-1};
-        std::atomic<int32_t> arpSeq{0};
-        std::atomic<int32_t> arpNumOfSteps{1};
-        std::atomic<int32_t> arpLoopStart{0};
-        std::atomic<int32_t> gaterPos{0};
-        std::atomic<uint8_t> anyVoicePlaying{0};
-        std::atomic<uint8_t> arpPlaying{0};
-        // The last voice's modulation destinations and the level gains the knobs show.
-        SharedFloat modDest[kModDestSlots];
-        SharedFloat mainVolGain;
-        SharedFloat layerVolGain[kNumLayers], impVolGain[kNumLayers], subVolGain[kNumLayers];
-        SharedFloat fm1VolGain[kNumLayers], fm2VolGain[kNumLayers];
-    };
     TEngineView engineView;
     // Audio thread, at the end of a render call.
     void publishEngineView();
@@ -1034,21 +1014,7 @@ public:
     uint8_t modSlotSrcGlobal[kModSlots] = {};  // a source only the global row carries
     int32_t modActiveSlots[kModSlots] = {};
     int32_t modActiveCount = 0;
-    // The active slots again, with everything the per-sample passes need in one record,
-    // grouped by destination (the groups in the order their destinations first appear,
-    // each in slot order). Destinations do not interact, so each is reset, moved by its
-    // routes and checked in one go.
-    struct ModRoute {
-        int32_t dest;
-        int32_t kind;         // the destination's kind (add, factor, pitch, stepped, multiply)
-        int32_t src;          // 0: none
-        int32_t amountTag;    // the slot's amount parameter
-        int32_t amountDest;   // the destination that modulates the slot's amount
-        uint8_t fromGlobal;   // the source only the global row carries
-        uint8_t bipolar;      // the source is bipolar
-        uint8_t first;        // the first route of its destination's group
-        uint8_t last;         // the last one
-    };
+    // The active slots again, one record each, grouped by destination (see ModRoute).
     ModRoute modRoutes[kModSlots] = {};
     // Per voice (the last row: the global pass) and route of a factor destination: the
     // last exponent and its power of two, so that a source standing still costs no exp2.
@@ -1061,21 +1027,9 @@ public:
     // Whether an active route or a layer's retrigger reads an envelope source (42-97): only
     // then are the voices' envelope levels published every sample (set by the control block).
     uint8_t envSourcesRead = 0;
-    // Per voice (and, last, the global pass): where every input of its last modulation pass
-    // lies (each route's amount parameter, amount destination and source value) with the
-    // bits it read there, then where each value it wrote lies with the bits it wrote. A pass
-    // whose inputs and outputs all stand as they were would write the same values, and is
-    // skipped. Locations are byte offsets into the engine, so the check is one loop of loads
-    // over one or two cache lines. Valid while `generation` equals modRouteGeneration.
-    struct alignas(64) ModPassMemo {
-        uint32_t generation;
-        uint16_t inputs;  // entries read before the pass; its outputs follow up to `count`
-        uint16_t count;   // (up to seven entries share the header's cache line)
-        struct Watch {
-            uint32_t offset;
-            uint32_t bits;
-        } watch[kModSlots * 4];
-    };
+    // Per voice (and, last, the global pass): what its last modulation pass read and wrote
+    // (see ModPassMemo). Valid while its generation equals modRouteGeneration.
+    static_assert(kModPassWatches >= kModSlots * 4, "three inputs and one output per route");
     ModPassMemo modPassMemo[kNumVoices + 1] = {};
     uint32_t modRouteGeneration = 1;
     bool modPassStands(const ModPassMemo& memo) const;

@@ -1,0 +1,41 @@
+// The modulation matrix's per-sample records: an active route, and the memo that lets a pass
+// whose inputs and outputs all stand be skipped.
+#pragma once
+
+#include <cstdint>
+
+constexpr int kNumModSources = 137;
+constexpr int kNumModDests = 401;
+constexpr int kModDestSlots = 512;  // a destination row, with room to spare
+
+// An active slot with everything the per-sample passes need. The routes are grouped by
+// destination (the groups in the order their destinations first appear, each in slot
+// order): destinations do not interact, so each is reset, moved by its routes and checked
+// in one go.
+struct ModRoute {
+    int32_t dest;
+    int32_t kind;        // the destination's kind (add, factor, pitch, stepped, multiply)
+    int32_t src;         // 0: none
+    int32_t amountTag;   // the slot's amount parameter
+    int32_t amountDest;  // the destination that modulates the slot's amount
+    uint8_t fromGlobal;  // the source only the global row carries
+    uint8_t bipolar;     // the source is bipolar
+    uint8_t first;       // the first route of its destination's group
+    uint8_t last;        // the last one
+};
+
+// Where every input of a modulation pass lies (each route's amount parameter, amount
+// destination and source value) with the bits it read there, then where each value it
+// wrote lies with the bits it wrote. A pass whose inputs and outputs all stand as they were
+// would write the same values, and is skipped. Locations are byte offsets into the engine,
+// so the check is one loop of loads over one or two cache lines.
+constexpr int kModPassWatches = 32;  // eight routes: three inputs and one output each
+struct alignas(64) ModPassMemo {
+    uint32_t generation;  // the route generation the locations belong to
+    uint16_t inputs;      // entries read before the pass; its outputs follow up to `count`
+    uint16_t count;       // (up to seven entries share the header's cache line)
+    struct Watch {
+        uint32_t offset;
+        uint32_t bits;
+    } watch[kModPassWatches];
+};
