@@ -16,7 +16,9 @@
 //   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs: the
 //                 8-note chord against the peer's, and 16 voices x 3 layers of each model
 //                 against the peer's 16-note chord
-//   --callgrind   only instruction and cache counts per output sample of the 8-note chord,
+//   --callgrind   only instruction and cache counts per output sample of the 8-note chord
+//                 (with --model NAME: of 16 voices x 3 layers of that model, beside the
+//                 peer's 16-note chord),
 //                 ours and the peer's, from callgrind's cache simulation (valgrind must be
 //                 installed; --seconds defaults to 1 here); collection covers the rendering
 //                 alone, not loading, program application or the pre-roll
@@ -463,9 +465,22 @@ void benchRatios(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<V
 
 // --- callgrind counts ----------------------------------------------------------------------
 
-// The child side: render the chord once with collection switched on around it alone.
-int callgrindChild(const std::shared_ptr<VstModule>& module, double seconds) {
-    const Run run = renderHeld(module, Params(), kChord, 512, seconds, 0.0, true);
+// The index of a model name ("Wire", "String", "FM", "Wave"), -1 for none.
+int modelIndex(const std::string& name) {
+    const char* models[4] = {"Wire", "String", "FM", "Wave"};
+    for (int m = 0; m < 4; ++m)
+        if (name == models[m]) return m;
+    return -1;
+}
+
+// The child side: render the chord (or, given a model, 16 voices x 3 layers of it; the peer
+// gets 16 notes of its own start-up sound) once with collection switched on around it alone.
+int callgrindChild(const std::shared_ptr<VstModule>& module, double seconds, int model,
+                   bool peer) {
+    const Run run =
+        model < 0 ? renderHeld(module, Params(), kChord, 512, seconds, 0.0, true)
+                  : renderHeld(module, peer ? Params() : modelPatch(model), spreadNotes(16), 512,
+                               seconds, 0.0, true);
     return run.ok ? 0 : 1;
 }
 
@@ -475,7 +490,8 @@ struct Counts {
 };
 
 // Runs this program under callgrind for one plug-in and reads the totals of its output.
-Counts callgrindCounts(const std::string& self, const std::string& plugin, double seconds) {
+Counts callgrindCounts(const std::string& self, const std::string& plugin, double seconds,
+                       const std::string& model, bool peer) {
     Counts c;
     char out[] = "/tmp/tavrolune-callgrind-XXXXXX";
     const int fd = mkstemp(out);
@@ -487,7 +503,9 @@ Counts callgrindCounts(const std::string& self, const std::string& plugin, doubl
         const std::string file = std::string("--callgrind-out-file=") + out;
         execlp("valgrind", "valgrind", "--tool=callgrind", "--cache-sim=yes", "--branch-sim=yes",
                "--collect-atstart=no", "-q", file.c_str(), self.c_str(), plugin.c_str(),
-               "--callgrind-child", "--seconds", secs.c_str(), (char*)nullptr);
+               "--callgrind-child", "--seconds", secs.c_str(), "--model",
+               model.empty() ? "-" : model.c_str(), peer ? "--as-peer" : "--as-ours",
+               (char*)nullptr);
         _exit(127);
     }
     int status = 0;
@@ -535,15 +553,20 @@ Counts callgrindCounts(const std::string& self, const std::string& plugin, doubl
 }
 
 void benchCallgrind(const std::string& self, const std::string& ours, const std::string& peer,
-                    double seconds) {
-    std::printf("8-note chord, start-up sounds, block 512, %.2f s: callgrind counts per output "
-                "sample (collection around the rendering only)\n", seconds);
+                    double seconds, const std::string& model) {
+    if (model.empty())
+        std::printf("8-note chord, start-up sounds, block 512, %.2f s: callgrind counts per "
+                    "output sample (collection around the rendering only)\n", seconds);
+    else
+        std::printf("16 voices x 3 layers of %s (peer: 16 notes), block 512, %.2f s: callgrind "
+                    "counts per output sample (collection around the rendering only)\n",
+                    model.c_str(), seconds);
     std::printf("%-6s %12s %12s %12s %12s\n", "", "instr", "L1D misses", "L1I misses",
                 "mispredicts");
     const std::pair<const char*, std::string> runs[2] = {{"ours", ours}, {"peer", peer}};
     for (const auto& r : runs) {
         if (r.second.empty() || !std::filesystem::exists(r.second)) continue;
-        const Counts c = callgrindCounts(self, r.second, seconds);
+        const Counts c = callgrindCounts(self, r.second, seconds, model, &r == &runs[1]);
         if (!c.ok) {
             std::printf("%-6s callgrind failed (is valgrind installed?)\n", r.first);
             continue;
@@ -566,6 +589,7 @@ int main(int argc, char** argv) {
     bool callgrind = false;
     bool callgrindChildRun = false;
     bool secondsGiven = false;
+    bool asPeer = false;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -582,6 +606,8 @@ int main(int argc, char** argv) {
             burstCounts = true;
         } else if (a == "--model" && i + 1 < argc) {
             onlyModel = argv[++i];
+        } else if (a == "--as-peer" || a == "--as-ours") {
+            asPeer = a == "--as-peer";
         } else if (a == "--main") {
             mainOnly = true;
         } else if (a == "--chord") {
@@ -612,8 +638,13 @@ int main(int argc, char** argv) {
     std::string error;
     if (callgrind) {
         const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+        if (!onlyModel.empty() && modelIndex(onlyModel) < 0) {
+            std::fprintf(stderr, "unknown model %s\n", onlyModel.c_str());
+            return 1;
+        }
         benchCallgrind(self, pluginPath,
-                       std::filesystem::exists(peerPath) ? peerPath : std::string(), seconds);
+                       std::filesystem::exists(peerPath) ? peerPath : std::string(), seconds,
+                       onlyModel);
         return 0;
     }
     std::shared_ptr<VstModule> ours = VstModule::open(pluginPath, error);
@@ -621,7 +652,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s: %s\n", pluginPath.c_str(), error.c_str());
         return 1;
     }
-    if (callgrindChildRun) return callgrindChild(ours, seconds);
+    if (callgrindChildRun) return callgrindChild(ours, seconds, modelIndex(onlyModel), asPeer);
     if (burstCounts) {
         benchBursts(ours, "ours", seconds);
         return 0;
