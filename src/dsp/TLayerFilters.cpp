@@ -316,18 +316,36 @@ namespace {
 
 #define TAV_WIDE_INLINE __attribute__((always_inline, target("avx2"))) inline
 
+// The constants of the eight-lane note update, read as memory operands (see
+// opaqueConstants): the values of cutoffConstants() and of the other literals there.
+typedef int32_t LaneInts8 __attribute__((vector_size(32)));
+struct alignas(32) WideCutoffConstants {
+    Lanes8 one, ten, half, c0, c1, c2, c3, c4, c5, sqrt2, step, minusStep, milli, guard, top;
+    LaneInts8 bias;
+};
+#define TAV_ALL8(v) {v, v, v, v, v, v, v, v}
+inline constexpr WideCutoffConstants kWideCutoffConstants = {
+    TAV_ALL8(1.0f),          TAV_ALL8(10.0f),        TAV_ALL8(0.5f),
+    TAV_ALL8(1.00000008f),   TAV_ALL8(0.693147188f), TAV_ALL8(0.240221075f),
+    TAV_ALL8(0.0555035711f), TAV_ALL8(0.00967603192f), TAV_ALL8(0.00133908634f),
+    TAV_ALL8(1.41421356f),   TAV_ALL8(1e-5f),        TAV_ALL8(-1e-5f),
+    TAV_ALL8(0.001f),        TAV_ALL8(1e-15f),       TAV_ALL8(262143.0f),
+    TAV_ALL8(127),
+};
+#undef TAV_ALL8
+
 // exp2Cutoff() on eight lanes: every lane the same operations in the same order.
-TAV_WIDE_INLINE __m256 exp2Cutoff8(__m256 x) {
-    x = _mm256_min_ps(_mm256_max_ps(x, _mm256_setzero_ps()), _mm256_set1_ps(10.0f));
+TAV_WIDE_INLINE __m256 exp2Cutoff8(__m256 x, const WideCutoffConstants& k) {
+    x = _mm256_min_ps(_mm256_max_ps(x, _mm256_setzero_ps()), (__m256)k.ten);
     const __m256i i = _mm256_cvttps_epi32(x);
-    const Lanes8 t = ((Lanes8)_mm256_sub_ps(x, _mm256_cvtepi32_ps(i))) - 0.5f;
-    const Lanes8 t2 = t * t;
-    const Lanes8 lo = 1.00000008f + 0.693147188f * t;
-    const Lanes8 mid = 0.240221075f + 0.0555035711f * t;
-    const Lanes8 hi = 0.00967603192f + 0.00133908634f * t;
-    const Lanes8 p = lo + t2 * (mid + t2 * hi);
-    const __m256i bits = _mm256_slli_epi32(_mm256_add_epi32(i, _mm256_set1_epi32(127)), 23);
-    return (__m256)(p * 1.41421356f * (Lanes8)_mm256_castsi256_ps(bits));
+    const __m256 t = _mm256_sub_ps(_mm256_sub_ps(x, _mm256_cvtepi32_ps(i)), (__m256)k.half);
+    const __m256 t2 = _mm256_mul_ps(t, t);
+    const __m256 lo = _mm256_add_ps((__m256)k.c0, _mm256_mul_ps((__m256)k.c1, t));
+    const __m256 mid = _mm256_add_ps((__m256)k.c2, _mm256_mul_ps((__m256)k.c3, t));
+    const __m256 hi = _mm256_add_ps((__m256)k.c4, _mm256_mul_ps((__m256)k.c5, t));
+    const __m256 p = _mm256_add_ps(lo, _mm256_mul_ps(t2, _mm256_add_ps(mid, _mm256_mul_ps(t2, hi))));
+    const __m256i bits = _mm256_slli_epi32(_mm256_add_epi32(i, (__m256i)k.bias), 23);
+    return _mm256_mul_ps(_mm256_mul_ps(p, (__m256)k.sqrt2), _mm256_castsi256_ps(bits));
 }
 // x clamped to [0, top]; NaN gives 0 (as clampTo).
 TAV_WIDE_INLINE __m256 clampTo8(__m256 x, __m256 top) {
@@ -372,23 +390,24 @@ __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TB
     const __m128 vel4 = _mm_setr_ps(a.velOffset, b.velOffset, c.velOffset, d.velOffset);
     const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(vel4), dup);
     const __m256 env = quadHalves(a.env[0], b.env[0], c.env[0], d.env[0]);
-    const __m256 one = _mm256_set1_ps(1.0f);
-    const __m256 v = clampTo8(_mm256_add_ps(env, _mm256_add_ps(_mm256_add_ps(m, cut), vel)), one);
+    const WideCutoffConstants& k = opaqueConstants(kWideCutoffConstants);
+    const __m256 v =
+        clampTo8(_mm256_add_ps(env, _mm256_add_ps(_mm256_add_ps(m, cut), vel)), (__m256)k.one);
     const int changed = _mm256_movemask_ps(_mm256_cmp_ps(
         v, quadHalves(a.pr[0].lastV, b.pr[0].lastV, c.pr[0].lastV, d.pr[0].lastV), _CMP_NEQ_UQ));
     const __m256 target = clampTo8(
-        _mm256_mul_ps(exp2Cutoff8(_mm256_mul_ps(_mm256_set1_ps(10.0f), v)),
+        _mm256_mul_ps(exp2Cutoff8(_mm256_mul_ps((__m256)k.ten, v), k),
                       quadHalves(a.sideGain, b.sideGain, c.sideGain, d.sideGain)),
         quadHalves(a.ceilingLanes, b.ceilingLanes, c.ceilingLanes, d.ceilingLanes));
     const __m256 diff =
         _mm256_sub_ps(target, quadHalves(a.pr[0].fUsed, b.pr[0].fUsed, c.pr[0].fUsed, d.pr[0].fUsed));
     const int moved = _mm256_movemask_ps(
-        _mm256_or_ps(_mm256_cmp_ps(diff, _mm256_set1_ps(1e-5f), _CMP_GT_OQ),
-                     _mm256_cmp_ps(diff, _mm256_set1_ps(-1e-5f), _CMP_LT_OQ)));
+        _mm256_or_ps(_mm256_cmp_ps(diff, (__m256)k.step, _CMP_GT_OQ),
+                     _mm256_cmp_ps(diff, (__m256)k.minusStep, _CMP_LT_OQ)));
     const __m256 scale = quadHalves(a.scaleLanes, b.scaleLanes, c.scaleLanes, d.scaleLanes);
     const __m256 pos = _mm256_add_ps(
-        _mm256_mul_ps(_mm256_add_ps(target, _mm256_set1_ps(0.001f)), scale), _mm256_set1_ps(1e-15f));
-    const __m256i idx = _mm256_cvttps_epi32(clampTo8(pos, _mm256_set1_ps(262143.0f)));
+        _mm256_mul_ps(_mm256_add_ps(target, (__m256)k.milli), scale), (__m256)k.guard);
+    const __m256i idx = _mm256_cvttps_epi32(clampTo8(pos, (__m256)k.top));
     const __m256 held = quadHalves(a.entry[0], b.entry[0], c.entry[0], d.entry[0]);
     const int entries = _mm256_movemask_ps(
         _mm256_castsi256_ps(_mm256_cmpeq_epi32(idx, _mm256_castps_si256(held)))) ^ 0xff;
