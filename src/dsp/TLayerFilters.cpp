@@ -524,17 +524,6 @@ __attribute__((target("avx2"))) void TBPFilter::runNoteQuadWide(TBPFilter& a, TB
 }
 #endif
 
-void TBPFilter::runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
-#if TAV_WIDE_LANES
-    if (lanes::wide()) {
-        runNoteQuadWide(a, b, c, d, ab, cd);
-        return;
-    }
-#endif
-    runNotePair(a, b, ab);
-    runNotePair(c, d, cd);
-}
 
 
 // --- layer low-pass ------------------------------------------------------------------------
@@ -720,17 +709,6 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
 }
 #endif
 
-void TLPFilter::runNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
-                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
-#if TAV_WIDE_LANES
-    if (lanes::wide()) {
-        runNoteQuadWide(a, b, c, d, ab, cd);
-        return;
-    }
-#endif
-    runNotePair(a, b, ab);
-    runNotePair(c, d, cd);
-}
 
 
 // --- layer high-pass -----------------------------------------------------------------------
@@ -856,15 +834,4 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
 }
 #endif
 
-void THPFilter::runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d,
-                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
-#if TAV_WIDE_LANES
-    if (lanes::wide()) {
-        runNoteQuadWide(a, b, c, d, ab, cd);
-        return;
-    }
-#endif
-    runNotePair(a, b, ab);
-    runNotePair(c, d, cd);
-}
 

@@ -17,6 +17,7 @@
 // those of process() on each: every lane does the same arithmetic in the same order.
 #pragma once
 
+#include "dsp/LaneDispatch.h"
 #include "dsp/StereoTypes.h"
 #include "dsp/TFilter.h"
 
@@ -53,7 +54,16 @@ public:
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
     // processor with AVX2 one eight-lane run.
     static void runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d, Lanes4 (&ab)[2],
-                            Lanes4 (&cd)[2]);
+                            Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+        if (lanes::wide()) {
+            runNoteQuadWide(a, b, c, d, ab, cd);
+            return;
+        }
+#endif
+        runNotePair(a, b, ab);
+        runNotePair(c, d, cd);
+    }
 
     float getRate() const { return rate; }
     float getLaneCutoff(int lane) const {
@@ -169,7 +179,16 @@ public:
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
     // processor with AVX2 one eight-lane run.
     static void runNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d, Lanes4 (&ab)[2],
-                            Lanes4 (&cd)[2]);
+                            Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+        if (lanes::wide()) {
+            runNoteQuadWide(a, b, c, d, ab, cd);
+            return;
+        }
+#endif
+        runNotePair(a, b, ab);
+        runNotePair(c, d, cd);
+    }
 
     float getRate() const { return rate; }
     float getCopyCutoff(int copy) const {
@@ -246,8 +265,17 @@ public:
     static void runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
     // processor with AVX2 one eight-lane run.
-    static void runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d,
-                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    static void runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d, Lanes4 (&ab)[2],
+                            Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+        if (lanes::wide()) {
+            runNoteQuadWide(a, b, c, d, ab, cd);
+            return;
+        }
+#endif
+        runNotePair(a, b, ab);
+        runNotePair(c, d, cd);
+    }
 
     float getRate() const { return rate; }
     float getCutoff() const { return fUsed; }
