@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "dsp/LaneDispatch.h"
 #include "test_engine_util.h"
 #include "test_filters_util.h"
 
@@ -728,6 +729,8 @@ TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
         }
     double energy = 0.0;
     for (int n = 0; n < 4000; ++n) {
+        // both lane widths, taking over each other's state
+        lanes::setWidth((n / 450) % 2 ? lanes::Width::Baseline : lanes::widest());
         const bool twoNotes = (n / 170) % 5 == 4;
         const float zero = (n & 1) ? -0.0f : 0.0f;
         Args args[kVoices];
@@ -771,7 +774,12 @@ TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
             stereoOverStruct* out = io[1];
             Lanes4 lanes[3][2];
             for (int p = 0; p < 3; ++p) filtermath::loadNotePair(out[2 * p], out[2 * p + 1], lanes[p]);
-            for (int v = 0; v < 6; ++v) bp[1][v].prepareNote({0.15f, 0.15f}, args[v].mod, args[v].sep, args[v].q);
+            const float mods[4] = {args[0].mod, args[1].mod, args[2].mod, args[3].mod};
+            const float sepsNow[4] = {args[0].sep, args[1].sep, args[2].sep, args[3].sep};
+            const float qs[4] = {args[0].q, args[1].q, args[2].q, args[3].q};
+            TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3], {0.15f, 0.15f}, mods,
+                                       sepsNow, qs);
+            for (int v = 4; v < 6; ++v) bp[1][v].prepareNote({0.15f, 0.15f}, args[v].mod, args[v].sep, args[v].q);
             TBPFilter::runNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3], lanes[0], lanes[1]);
             TBPFilter::runNotePair(bp[1][4], bp[1][5], lanes[2]);
             for (int v = 0; v < 6; ++v) lp[1][v].prepareNote(args[v].cutoff, args[v].mod, args[v].q);
@@ -799,6 +807,7 @@ TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
             EXPECT_NEAR(right / left, sep * sep, 1e-4f * sep * sep) << "sample " << n;
         }
     }
+    lanes::setWidth(lanes::widest());
     EXPECT_GT(energy / (kVoices * 4000), 1e-4);
 }
 

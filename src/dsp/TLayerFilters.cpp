@@ -211,9 +211,7 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
         }
         pr[0].D = splat(1.0f - r + kGuard);
     };
-    if (__builtin_expect(plain && UpdateMemo<1>::bits(sep) == memo.args[3] &&
-                             UpdateMemo<1>::bits(resonance) == memo.args[4],
-                         1)) {
+    if (__builtin_expect(keepsMap(sep, resonance), 1)) {
         // The path below with shared false and the same map: only the envelope and the
         // cutoff arguments can have moved.
         const float cl = mod + cutoffLeft + velOffset, cr = mod + cutoffRight + velOffset;
@@ -253,9 +251,207 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
     changed |= assignChanged(lastSep, sep);
     memo.recordNote(changed, cutoffLeft, cutoffRight, mod, sep, resonance);
     noteR = r;
-    // (NaN never maps with the same gains: it compares unequal to itself.)
+    // (NaN never maps with the same gains: it compares unequal to itself.) An update of
+    // two notes may have left the second one's cutoff in use and entries in lanes 2 and 3.
     plain = gainKeyBits == UpdateMemo<1>::bits(keyFactor) && gainSepBits == UpdateMemo<1>::bits(sep) &&
-            keyFactor == keyFactor && sep == sep;
+            keyFactor == keyFactor && sep == sep &&
+            sameLanes((LaneInts4)pr[0].fUsed, (LaneInts4)dupLow(pr[0].fUsed)) &&
+            sameLanes(entry[0], (LaneInts4)dupLow((Lanes4)entry[0]));
+}
+
+void TBPFilter::keepNote(int lanes, int changed, int moved, int entries, Lanes4 v,
+                         Lanes4 target, LaneInts4 idx, stereoStruct cutoff, float mod) {
+    if (changed & lanes) {
+        pr[0].lastV = v;
+        pr[0].fTarget = target;
+        if (moved & lanes) {
+            pr[0].fUsed = target;
+            if (entries & lanes) {
+                entry[0] = idx;
+                pr[0].F = gatherSides(FilterSine, idx);
+            }
+            pr[0].D = splat(1.0f - noteR + kGuard);
+        }
+    }
+    memo.args[0] = UpdateMemo<1>::bits(cutoff.left);
+    memo.args[1] = UpdateMemo<1>::bits(cutoff.right);
+    memo.args[2] = UpdateMemo<1>::bits(mod);
+    memo.quiet = (changed & lanes) == 0;
+}
+
+namespace {
+
+inline int laneMask(LaneInts4 m) { return _mm_movemask_ps((__m128)m); }
+
+}  // namespace
+
+// updateNote()'s first path of voices a and b, side by side: {a left, a right, b left,
+// b right}, every lane as the lanes of one filter there.
+void TBPFilter::mapNotePair(TBPFilter& a, TBPFilter& b, stereoStruct cutoff, float modA,
+                            float modB) {
+    const CutoffConstants& k = cutoffConstants();
+    const Lanes4 cut = {cutoff.left, cutoff.right, cutoff.left, cutoff.right};
+    const Lanes4 mod = {modA, modA, modB, modB};
+    const Lanes4 vel = {a.velOffset, a.velOffset, b.velOffset, b.velOffset};
+    const Lanes4 v = clampTo(mergeNotes(a.env[0], b.env[0]) + ((mod + cut) + vel), k.one);
+    const int changed = laneMask(v != mergeNotes(a.pr[0].lastV, b.pr[0].lastV));
+    const Lanes4 target = clampTo(exp2Cutoff(k.ten * v) * mergeNotes(a.sideGain, b.sideGain),
+                                  mergeNotes(a.ceilingLanes, b.ceilingLanes));
+    const Lanes4 d = target - mergeNotes(a.pr[0].fUsed, b.pr[0].fUsed);
+    const int moved = laneMask(d > k.step || d < k.minusStep);
+    const LaneInts4 idx = __builtin_convertvector(
+        clampTo((target + k.milli) * mergeNotes(a.scaleLanes, b.scaleLanes) + k.guard, k.top),
+        LaneInts4);
+    const LaneInts4 held = (LaneInts4)mergeNotes((Lanes4)a.entry[0], (Lanes4)b.entry[0]);
+    const int entries = laneMask(idx != held);
+    const Lanes4 idxLanes = (Lanes4)idx;
+    a.keepNote(3, changed, moved, entries, dupLow(v), dupLow(target),
+               (LaneInts4)dupLow(idxLanes), cutoff, modA);
+    b.keepNote(12, changed, moved, entries, dupHigh(v), dupHigh(target),
+               (LaneInts4)dupHigh(idxLanes), cutoff, modB);
+}
+
+#if TAV_WIDE_LANES
+namespace {
+
+#define TAV_WIDE_INLINE __attribute__((always_inline, target("avx2"))) inline
+
+// The constants of the eight-lane note update, read as memory operands (see
+// opaqueConstants): the values of cutoffConstants() and of the other literals there.
+typedef int32_t LaneInts8 __attribute__((vector_size(32)));
+struct alignas(32) WideCutoffConstants {
+    Lanes8 one, ten, half, c0, c1, c2, c3, c4, c5, sqrt2, step, minusStep, milli, guard, top;
+    LaneInts8 bias;
+};
+#define TAV_ALL8(v) {v, v, v, v, v, v, v, v}
+inline constexpr WideCutoffConstants kWideCutoffConstants = {
+    TAV_ALL8(1.0f),          TAV_ALL8(10.0f),        TAV_ALL8(0.5f),
+    TAV_ALL8(1.00000008f),   TAV_ALL8(0.693147188f), TAV_ALL8(0.240221075f),
+    TAV_ALL8(0.0555035711f), TAV_ALL8(0.00967603192f), TAV_ALL8(0.00133908634f),
+    TAV_ALL8(1.41421356f),   TAV_ALL8(1e-5f),        TAV_ALL8(-1e-5f),
+    TAV_ALL8(0.001f),        TAV_ALL8(1e-15f),       TAV_ALL8(262143.0f),
+    TAV_ALL8(127),
+};
+#undef TAV_ALL8
+
+// exp2Cutoff() on eight lanes: every lane the same operations in the same order.
+TAV_WIDE_INLINE __m256 exp2Cutoff8(__m256 x, const WideCutoffConstants& k) {
+    x = _mm256_min_ps(_mm256_max_ps(x, _mm256_setzero_ps()), (__m256)k.ten);
+    const __m256i i = _mm256_cvttps_epi32(x);
+    const __m256 t = _mm256_sub_ps(_mm256_sub_ps(x, _mm256_cvtepi32_ps(i)), (__m256)k.half);
+    const __m256 t2 = _mm256_mul_ps(t, t);
+    const __m256 lo = _mm256_add_ps((__m256)k.c0, _mm256_mul_ps((__m256)k.c1, t));
+    const __m256 mid = _mm256_add_ps((__m256)k.c2, _mm256_mul_ps((__m256)k.c3, t));
+    const __m256 hi = _mm256_add_ps((__m256)k.c4, _mm256_mul_ps((__m256)k.c5, t));
+    const __m256 p = _mm256_add_ps(lo, _mm256_mul_ps(t2, _mm256_add_ps(mid, _mm256_mul_ps(t2, hi))));
+    const __m256i bits = _mm256_slli_epi32(_mm256_add_epi32(i, (__m256i)k.bias), 23);
+    return _mm256_mul_ps(_mm256_mul_ps(p, (__m256)k.sqrt2), _mm256_castsi256_ps(bits));
+}
+// x clamped to [0, top]; NaN gives 0 (as clampTo).
+TAV_WIDE_INLINE __m256 clampTo8(__m256 x, __m256 top) {
+    return _mm256_min_ps(_mm256_max_ps(x, _mm256_setzero_ps()), top);
+}
+TAV_WIDE_INLINE __m256 quadHalves(const Lanes4& a, const Lanes4& b, const Lanes4& c,
+                                  const Lanes4& d) {
+    Lanes8 v;
+    loadNoteHalves(v, a, b, c, d);
+    return (__m256)v;
+}
+// The same of table entries (loadNoteHalves' loads).
+TAV_WIDE_INLINE __m256 quadHalves(const LaneInts4& a, const LaneInts4& b, const LaneInts4& c,
+                                  const LaneInts4& d) {
+    double first[2];
+    std::memcpy(&first[0], &a, sizeof(double));
+    std::memcpy(&first[1], &c, sizeof(double));
+    const __m128 lo = _mm_loadh_pi(_mm_castpd_ps(_mm_set_sd(first[0])), reinterpret_cast<const __m64*>(&b));
+    const __m128 hi = _mm_loadh_pi(_mm_castpd_ps(_mm_set_sd(first[1])), reinterpret_cast<const __m64*>(&d));
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(lo), hi, 1);
+}
+// Voice `voice`'s two lanes of v, in lanes 0 and 1 and again in 2 and 3.
+TAV_WIDE_INLINE Lanes4 voiceLanes(__m256 v, int voice) {
+    const __m128 h = voice < 2 ? _mm256_castps256_ps128(v) : _mm256_extractf128_ps(v, 1);
+    return (voice & 1) ? dupHigh((Lanes4)h) : dupLow((Lanes4)h);
+}
+
+#undef TAV_WIDE_INLINE
+
+}  // namespace
+
+// mapNotePair() of two pairs in the eight lanes {a left, a right, b left, ..., d right}.
+__attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TBPFilter& b,
+                                                                TBPFilter& c, TBPFilter& d,
+                                                                stereoStruct cutoff,
+                                                                const float (&mod)[4]) {
+    double sides;
+    std::memcpy(&sides, &cutoff, sizeof sides);
+    const __m256 cut = _mm256_castpd_ps(_mm256_set1_pd(sides));
+    const __m256i dup = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    const __m256 m = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(_mm_loadu_ps(mod)), dup);
+    const __m128 vel4 = _mm_setr_ps(a.velOffset, b.velOffset, c.velOffset, d.velOffset);
+    const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(vel4), dup);
+    const __m256 env = quadHalves(a.env[0], b.env[0], c.env[0], d.env[0]);
+    const WideCutoffConstants& k = opaqueConstants(kWideCutoffConstants);
+    const __m256 v =
+        clampTo8(_mm256_add_ps(env, _mm256_add_ps(_mm256_add_ps(m, cut), vel)), (__m256)k.one);
+    const int changed = _mm256_movemask_ps(_mm256_cmp_ps(
+        v, quadHalves(a.pr[0].lastV, b.pr[0].lastV, c.pr[0].lastV, d.pr[0].lastV), _CMP_NEQ_UQ));
+    const __m256 target = clampTo8(
+        _mm256_mul_ps(exp2Cutoff8(_mm256_mul_ps((__m256)k.ten, v), k),
+                      quadHalves(a.sideGain, b.sideGain, c.sideGain, d.sideGain)),
+        quadHalves(a.ceilingLanes, b.ceilingLanes, c.ceilingLanes, d.ceilingLanes));
+    const __m256 diff =
+        _mm256_sub_ps(target, quadHalves(a.pr[0].fUsed, b.pr[0].fUsed, c.pr[0].fUsed, d.pr[0].fUsed));
+    const int moved = _mm256_movemask_ps(
+        _mm256_or_ps(_mm256_cmp_ps(diff, (__m256)k.step, _CMP_GT_OQ),
+                     _mm256_cmp_ps(diff, (__m256)k.minusStep, _CMP_LT_OQ)));
+    const __m256 scale = quadHalves(a.scaleLanes, b.scaleLanes, c.scaleLanes, d.scaleLanes);
+    const __m256 pos = _mm256_add_ps(
+        _mm256_mul_ps(_mm256_add_ps(target, (__m256)k.milli), scale), (__m256)k.guard);
+    const __m256i idx = _mm256_cvttps_epi32(clampTo8(pos, (__m256)k.top));
+    const __m256 held = quadHalves(a.entry[0], b.entry[0], c.entry[0], d.entry[0]);
+    const int entries = _mm256_movemask_ps(
+        _mm256_castsi256_ps(_mm256_cmpeq_epi32(idx, _mm256_castps_si256(held)))) ^ 0xff;
+    const __m256 idxLanes = _mm256_castsi256_ps(idx);
+    TBPFilter* const f[4] = {&a, &b, &c, &d};
+    for (int i = 0; i < 4; ++i)
+        f[i]->keepNote(3 << (2 * i), changed, moved, entries, voiceLanes(v, i),
+                       voiceLanes(target, i), (LaneInts4)voiceLanes(idxLanes, i), cutoff, mod[i]);
+}
+#endif
+
+void TBPFilter::prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                                stereoStruct cutoff, const float (&mod)[4],
+                                const float (&sep)[4], const float (&resonance)[4]) {
+    // keepsMap() of all four without a branch for each
+    TBPFilter* const f[4] = {&a, &b, &c, &d};
+    uint32_t diff = 0;
+    bool plainAll = true;
+    for (int i = 0; i < 4; ++i) {
+        diff |= (UpdateMemo<1>::bits(sep[i]) ^ f[i]->memo.args[3]) |
+                (UpdateMemo<1>::bits(resonance[i]) ^ f[i]->memo.args[4]);
+        plainAll &= f[i]->plain;
+    }
+    if (__builtin_expect(diff == 0 && plainAll, 1)) {
+#if TAV_WIDE_LANES
+        if (lanes::wide()) {
+            mapNoteQuadWide(a, b, c, d, cutoff, mod);
+            return;
+        }
+#endif
+        mapNotePair(a, b, cutoff, mod[0], mod[1]);
+        mapNotePair(c, d, cutoff, mod[2], mod[3]);
+        return;
+    }
+    prepareNotesApart(a, b, c, d, cutoff, mod, sep, resonance);
+}
+
+void TBPFilter::prepareNotesApart(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                                  stereoStruct cutoff, const float (&mod)[4],
+                                  const float (&sep)[4], const float (&resonance)[4]) {
+    a.prepareNote(cutoff, mod[0], sep[0], resonance[0]);
+    b.prepareNote(cutoff, mod[1], sep[1], resonance[1]);
+    c.prepareNote(cutoff, mod[2], sep[2], resonance[2]);
+    d.prepareNote(cutoff, mod[3], sep[3], resonance[3]);
 }
 
 namespace {
@@ -328,17 +524,6 @@ __attribute__((target("avx2"))) void TBPFilter::runNoteQuadWide(TBPFilter& a, TB
 }
 #endif
 
-void TBPFilter::runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
-#if TAV_WIDE_LANES
-    if (lanes::wide()) {
-        runNoteQuadWide(a, b, c, d, ab, cd);
-        return;
-    }
-#endif
-    runNotePair(a, b, ab);
-    runNotePair(c, d, cd);
-}
 
 
 // --- layer low-pass ------------------------------------------------------------------------
@@ -524,17 +709,6 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
 }
 #endif
 
-void TLPFilter::runNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
-                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
-#if TAV_WIDE_LANES
-    if (lanes::wide()) {
-        runNoteQuadWide(a, b, c, d, ab, cd);
-        return;
-    }
-#endif
-    runNotePair(a, b, ab);
-    runNotePair(c, d, cd);
-}
 
 
 // --- layer high-pass -----------------------------------------------------------------------
@@ -660,15 +834,4 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
 }
 #endif
 
-void THPFilter::runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d,
-                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
-#if TAV_WIDE_LANES
-    if (lanes::wide()) {
-        runNoteQuadWide(a, b, c, d, ab, cd);
-        return;
-    }
-#endif
-    runNotePair(a, b, ab);
-    runNotePair(c, d, cd);
-}
 

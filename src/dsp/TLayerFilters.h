@@ -17,6 +17,7 @@
 // those of process() on each: every lane does the same arithmetic in the same order.
 #pragma once
 
+#include "dsp/LaneDispatch.h"
 #include "dsp/StereoTypes.h"
 #include "dsp/TFilter.h"
 
@@ -41,11 +42,28 @@ public:
         if (memo.skipNote(cutoff.left, cutoff.right, mod, separation, resonance)) return;
         updateNote(cutoff.left, cutoff.right, mod, separation, resonance);
     }
+    // prepareNote() of four distinct filters with one cutoff and each its own modulation,
+    // separation and resonance, with the same results. While all four keep the separation
+    // and resonance of their last update (a sounding note whose envelope moves), their
+    // cutoffs are mapped side by side: two voices in four lanes, or on a processor with
+    // AVX2 all four in eight.
+    static void prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                                stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
+                                const float (&resonance)[4]);
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
     // processor with AVX2 one eight-lane run.
     static void runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d, Lanes4 (&ab)[2],
-                            Lanes4 (&cd)[2]);
+                            Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+        if (lanes::wide()) {
+            runNoteQuadWide(a, b, c, d, ab, cd);
+            return;
+        }
+#endif
+        runNotePair(a, b, ab);
+        runNotePair(c, d, cd);
+    }
 
     float getRate() const { return rate; }
     float getLaneCutoff(int lane) const {
@@ -59,9 +77,31 @@ private:
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
     void updateNote(float cutoffLeft, float cutoffRight, float mod, float sep, float resonance);
     void mapSides(float sep);
+    // Whether updateNote() would take its first path: nothing but the envelope and the
+    // cutoff arguments can have moved.
+    bool keepsMap(float sep, float resonance) const {
+        return plain && filtermath::UpdateMemo<1>::bits(sep) == memo.args[3] &&
+               filtermath::UpdateMemo<1>::bits(resonance) == memo.args[4];
+    }
+    // That path's stores for one filter: v, the target and the table entries of its note in
+    // lanes 0 and 1 (and again in 2 and 3), computed side by side with other voices. Its
+    // lanes of the masks tell whether v changed, whether the target moved beyond the cutoff
+    // in use (when v changed, the cutoff in use follows it) and whether the entries differ.
+    void keepNote(int lanes, int changed, int moved, int entries, Lanes4 v, Lanes4 target,
+                  LaneInts4 idx, stereoStruct cutoff, float mod);
+    __attribute__((noinline)) static void prepareNotesApart(TBPFilter& a, TBPFilter& b,
+                                                            TBPFilter& c, TBPFilter& d,
+                                                            stereoStruct cutoff,
+                                                            const float (&mod)[4],
+                                                            const float (&sep)[4],
+                                                            const float (&resonance)[4]);
+    static void mapNotePair(TBPFilter& a, TBPFilter& b, stereoStruct cutoff, float modA,
+                            float modB);
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    static void mapNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                                stereoStruct cutoff, const float (&mod)[4]);
 #endif
 
     // Grouped by cache line: what a one-note voice reads every sample takes four (this
@@ -71,7 +111,9 @@ private:
     // those of the key factor and its separation, bit for bit, and noteR its damping term
     // (clamped resonance x 0.95); nothing since changed lastRes, lastPairs or the key
     // factor. A note update with the separation and resonance in the memo then shares
-    // nothing and maps with the kept side gains.
+    // nothing and maps with the kept side gains. The first pair's cutoffs in use and table
+    // entries then repeat lanes 0 and 1 in lanes 2 and 3 (as do its other fields), so two
+    // lanes of each tell all about the note.
     bool plain = false;
     float noteR = 0.0f;
     float velOffset = 0.0f;
@@ -137,7 +179,16 @@ public:
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
     // processor with AVX2 one eight-lane run.
     static void runNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d, Lanes4 (&ab)[2],
-                            Lanes4 (&cd)[2]);
+                            Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+        if (lanes::wide()) {
+            runNoteQuadWide(a, b, c, d, ab, cd);
+            return;
+        }
+#endif
+        runNotePair(a, b, ab);
+        runNotePair(c, d, cd);
+    }
 
     float getRate() const { return rate; }
     float getCopyCutoff(int copy) const {
@@ -214,8 +265,17 @@ public:
     static void runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]);
     // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
     // processor with AVX2 one eight-lane run.
-    static void runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d,
-                            Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    static void runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d, Lanes4 (&ab)[2],
+                            Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+        if (lanes::wide()) {
+            runNoteQuadWide(a, b, c, d, ab, cd);
+            return;
+        }
+#endif
+        runNotePair(a, b, ab);
+        runNotePair(c, d, cd);
+    }
 
     float getRate() const { return rate; }
     float getCutoff() const { return fUsed; }

@@ -1012,10 +1012,14 @@ private:
             Filter& fb = filters[b_[j]];
             Filter& fc = filters[a_[j + 1]];
             Filter& fd = filters[b_[j + 1]];
-            prepare(fa, a_[j], destA_[j]);
-            prepare(fb, b_[j], destB_[j]);
-            prepare(fc, a_[j + 1], destA_[j + 1]);
-            prepare(fd, b_[j + 1], destB_[j + 1]);
+            if constexpr (std::is_same_v<Filter, TBPFilter>) {
+                prepareBandPassQuad(fa, fb, fc, fd, j);
+            } else {
+                prepare(fa, a_[j], destA_[j]);
+                prepare(fb, b_[j], destB_[j]);
+                prepare(fc, a_[j + 1], destA_[j + 1]);
+                prepare(fd, b_[j + 1], destB_[j + 1]);
+            }
             Filter::runNoteQuad(fa, fb, fc, fd, lanes_[j], lanes_[j + 1]);
         }
         if (j < pairs_) {
@@ -1094,6 +1098,19 @@ private:
         const TLayerVoice& c = voices_[v];
         f.prepareNote({kWireBaseCutoff, kWireBaseCutoff}, dest[wireFreqDest_],
                       c.wireSep, c.wireQ);
+    }
+    // prepareBandPass() of pairs j and j + 1 in one call.
+    void prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
+        const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
+        const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
+        float mod[4], sep[4], q[4];
+        for (int i = 0; i < 4; ++i) {
+            mod[i] = dest[i][wireFreqDest_];
+            sep[i] = voices_[v[i]].wireSep;
+            q[i] = voices_[v[i]].wireQ;
+        }
+        TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod, sep,
+                                   q);
     }
     void prepareLowPass(TLPFilter& f, int v, const float* dest) {
         f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
