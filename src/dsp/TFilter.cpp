@@ -2,9 +2,11 @@
 // and the kernels of the 35 modes on four-lane copy pairs.
 #include "dsp/TFilter.h"
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "dsp/FilterTables.h"
 #include "dsp/LaneDispatch.h"
@@ -1009,31 +1011,36 @@ inline void runMerged(Pair& a, Pair& b, const KernelParams& k, const Lanes4 (&x)
     for (int i = 0; i < F.stateCount; ++i) splitNotes(m[F.state[i]], wa[F.state[i]], wb[F.state[i]]);
 }
 
-// Calls run.template go<F, Family>() for the family of a mode.
+// Calls run.template go<F, Family>() for the family of a mode. (A macro, so that the AVX2
+// functions below expand it in their own body: a function of the baseline target in
+// between could not inline their eight-lane kernels.)
+#define TAV_FOR_FAMILY(mode, run)                                                           \
+    switch (mode) {                                                                         \
+        case kFilterLow6:                                                                   \
+        case kFilterHigh6: run.template go<kOnePole, OnePoleFamily>(); break;               \
+        case kFilterLow12:                                                                  \
+        case kFilterHigh12:                                                                 \
+        case kFilterBand12:                                                                 \
+        case kFilterNotch12: run.template go<kStateVariable, StateVariableFamily>(); break; \
+        case kFilterLow18:                                                                  \
+        case kFilterHigh18: run.template go<k18, Family18>(); break;                        \
+        case kFilterLow24: run.template go<k24, FamilyLow24>(); break;                      \
+        case kFilterHigh24: run.template go<k24, FamilyHigh24>(); break;                    \
+        case kFilterBand24:                                                                 \
+        case kFilterNotch24: run.template go<kLadder, LadderFamily>(); break;               \
+        case kFilterLow36:                                                                  \
+        case kFilterHigh36: run.template go<k36, Family36>(); break;                        \
+        case kFilterVocal:                                                                  \
+        case kFilterFormant1:                                                               \
+        case kFilterFormant2: run.template go<kResonators, ResonatorFamily>(); break;       \
+        case kFilterRingMod:                                                                \
+        case kFilterAmpMod: run.template go<kModulate, ModulateFamily>(); break;            \
+        default: run.template go<kZeroDelay, ZeroDelayFamily>(); break;                     \
+    }
+
 template <class Run>
 inline void forFamily(int mode, Run&& run) {
-    switch (mode) {
-        case kFilterLow6:
-        case kFilterHigh6: run.template go<kOnePole, OnePoleFamily>(); break;
-        case kFilterLow12:
-        case kFilterHigh12:
-        case kFilterBand12:
-        case kFilterNotch12: run.template go<kStateVariable, StateVariableFamily>(); break;
-        case kFilterLow18:
-        case kFilterHigh18: run.template go<k18, Family18>(); break;
-        case kFilterLow24: run.template go<k24, FamilyLow24>(); break;
-        case kFilterHigh24: run.template go<k24, FamilyHigh24>(); break;
-        case kFilterBand24:
-        case kFilterNotch24: run.template go<kLadder, LadderFamily>(); break;
-        case kFilterLow36:
-        case kFilterHigh36: run.template go<k36, Family36>(); break;
-        case kFilterVocal:
-        case kFilterFormant1:
-        case kFilterFormant2: run.template go<kResonators, ResonatorFamily>(); break;
-        case kFilterRingMod:
-        case kFilterAmpMod: run.template go<kModulate, ModulateFamily>(); break;
-        default: run.template go<kZeroDelay, ZeroDelayFamily>(); break;
-    }
+    TAV_FOR_FAMILY(mode, run)
 }
 
 struct PairRun {
@@ -1052,7 +1059,7 @@ struct PairRun {
 // Four pairs' fields merged into eight lanes (a, b, c, d, two lanes each), one kernel run,
 // the states split back: runMerged for two pairs of pairs at once.
 template <const KernelFields& F, class Family>
-__attribute__((target("avx2"))) void runMergedQuad(Pair& a, Pair& b, Pair& c, Pair& d,
+__attribute__((always_inline, target("avx2"))) inline void runMergedQuad(Pair& a, Pair& b, Pair& c, Pair& d,
                                                    const KernelParams& k, Lanes4 (&ab)[2],
                                                    Lanes4 (&cd)[2]) {
     TFilter::PairT<Lanes8> merged;
@@ -1096,7 +1103,7 @@ struct QuadRun {
     Lanes4 (&ab)[2];
     Lanes4 (&cd)[2];
     template <const KernelFields& F, class Family>
-    void go() {
+    __attribute__((always_inline, target("avx2"))) void go() {
         if constexpr (&F == &kZeroDelay || &F == &kModulate) {
             const KernelParams k{mode, {tapLow, tapBand, tapHigh}, res + kGuard};
             runMergedQuad<F, Family>(a, b, c, d, k, ab, cd);
@@ -1110,6 +1117,34 @@ struct QuadRun {
 #endif
 
 }  // namespace
+
+#if TAV_WIDE_LANES
+// The eight-lane run of one mode, the mode known to the kernel (its output weights and
+// branches fold away); picked from a table by the mode, so a quad run is one indirect call.
+// The taps and depth are read only by the families that use them.
+struct TFilterQuadRuns {
+    using Fn = void (*)(TFilter&, TFilter&, TFilter&, TFilter&, Lanes4 (&)[2], Lanes4 (&)[2]);
+
+    template <int Mode>
+    __attribute__((target("avx2"))) static void run(TFilter& a, TFilter& b, TFilter& c, TFilter& d,
+                                                    Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+        QuadRun q{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], Mode,
+                  a.tapLow,   a.tapBand,  a.tapHigh,  a.res,      ab, cd};
+        TAV_FOR_FAMILY(Mode, q)
+    }
+
+    template <int... M>
+    static constexpr std::array<Fn, sizeof...(M)> table(std::integer_sequence<int, M...>) {
+        return {&run<M>...};
+    }
+};
+
+namespace {
+constexpr auto kQuadRuns =
+    TFilterQuadRuns::table(std::make_integer_sequence<int, kFilterModeCount>{});
+}  // namespace
+#endif
+#undef TAV_FOR_FAMILY
 
 // Two prepared voices of one note each and the same kernel (mode, output taps and depth)
 // through one run: the fields of their pairs that the kernel uses are merged into one pair,
@@ -1125,8 +1160,8 @@ void TFilter::runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4
                           Lanes4 (&cd)[2]) {
 #if TAV_WIDE_LANES
     if (lanes::wide()) {
-        forFamily(a.mode, QuadRun{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], a.mode,
-                                  a.tapLow, a.tapBand, a.tapHigh, a.res, ab, cd});
+        // a.mode is a valid mode (setType clamps it)
+        kQuadRuns[a.mode](a, b, c, d, ab, cd);
         return;
     }
 #endif

@@ -624,6 +624,7 @@ public:
     using Pair = PairT<Lanes4>;
 
 private:
+    friend struct TFilterQuadRuns;  // the eight-lane runs of runNoteQuad()
     void updateShared(int pairCount);
     void updatePairKey();
     void unsettle() {
