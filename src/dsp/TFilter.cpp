@@ -70,6 +70,24 @@ Taps zeroDelayTaps(int mode, float m) {
     }
 }
 
+// The resonant state-variable modes of one section (coefficients: tuning and damping).
+bool isStateVariable(int mode) { return mode >= kFilterLow12 && mode <= kFilterNotch12; }
+
+// exp2Cutoff(x) for x already in [0, 10], where its clamp changes nothing: the arithmetic
+// after the clamp, the same operations in the same order.
+inline Lanes4 exp2CutoffInRange(Lanes4 x) {
+    const CutoffConstants& k = cutoffConstants();
+    const LaneInts4 i = __builtin_convertvector(x, LaneInts4);  // x >= 0: the floor
+    const Lanes4 t = (x - __builtin_convertvector(i, Lanes4)) - k.half;
+    const Lanes4 t2 = t * t;
+    const Lanes4 lo = k.c0 + k.c1 * t;
+    const Lanes4 mid = k.c2 + k.c3 * t;
+    const Lanes4 hi = k.c4 + k.c5 * t;
+    const Lanes4 p = lo + t2 * (mid + t2 * hi);
+    const LaneInts4 bits = (i + 127) << 23;
+    return p * k.sqrt2 * (Lanes4)bits;
+}
+
 bool isComb(int mode) { return mode >= kFilterCombPositive && mode <= kFilterCombPingPong; }
 
 bool isZeroDelay(int mode) {
@@ -165,6 +183,7 @@ void TFilter::updatePairKey() {
         k[1] = (int32_t)floatBits(res);
     pairKey = k;
     entryHolds0 = byTableEntry(mode) && res == entryRes0;
+    sineHolds0 = entryHolds0 && isStateVariable(mode);
 }
 
 
@@ -251,7 +270,10 @@ void TFilter::recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx) {
     const float r = res;
     cut[p].lastEntry = idx;
     entryResOf(p) = r;
-    if (p == 0) entryHolds0 = byTableEntry(mode) && r == r;
+    if (p == 0) {
+        entryHolds0 = byTableEntry(mode) && r == r;
+        sineHolds0 = entryHolds0 && isStateVariable(mode);
+    }
     const Lanes4 one = splat(1.0f);
 
     switch (mode) {
@@ -864,11 +886,14 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
     const int pairCount = UNI_SPLIT_NUM[n];
     bool changed = false;
     for (int p = 0; p < pairCount; ++p) {
-        const Lanes4 v = minLanes(maxLanes(pairEnvelopes(env, p, n) + lastCommon, Lanes4{}), k.one);
+        // One note: its envelope slot holds its value in every lane, which is already
+        // pairEnvelopes(env, 0, 1).
+        const Lanes4 e = n == 1 ? env[0] : pairEnvelopes(env, p, n);
+        const Lanes4 v = minLanes(maxLanes(e + lastCommon, Lanes4{}), k.one);
         if (!anyLane(v != cut[p].lastV)) continue;
         changed = true;
         cut[p].lastV = v;
-        cut[p].fTarget = boundCutoff(exp2Cutoff(k.ten * v) * sideGain, ceiling);
+        cut[p].fTarget = boundCutoff(exp2CutoffInRange(k.ten * v) * sideGain, ceiling);
         // |d| > step, which is d > step || d < -step for every d (NaN included)
         const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
         const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
@@ -886,12 +911,13 @@ __attribute__((always_inline)) inline void TFilter::retunePair(int p, int n) {
     const LaneInts4 idx = useTargetEntries(p, nf);
     if (p == 0 ? entryHolds0 : byTableEntry(mode) && res == entryResOf(p)) {
         if (sameLanes(idx, cut[p].lastEntry)) return;
-        if (mode >= kFilterLow12 && mode <= kFilterNotch12) {
+        if (p == 0 ? sineHolds0 : mode >= kFilterLow12 && mode <= kFilterNotch12) {
             cut[p].lastEntry = idx;
             // One note: lanes 2 and 3 repeat lanes 0 and 1 (the same envelope and common
-            // lanes), so two reads give all four.
+            // lanes), so two reads give all four. (The entries are 0..262143: read as
+            // unsigned, they need no sign extension.)
             if (n == 1) {
-                const float t0 = FilterSine[idx[0]], t1 = FilterSine[idx[1]];
+                const float t0 = FilterSine[(uint32_t)idx[0]], t1 = FilterSine[(uint32_t)idx[1]];
                 pairs[p].svF = Lanes4{t0, t1, t0, t1};
             } else {
                 pairs[p].svF = gather(FilterSine, idx);

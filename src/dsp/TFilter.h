@@ -703,6 +703,9 @@ private:
     // updatePairKey and recomputeCoefficients): the first pair's coefficients then depend on
     // its cutoffs only through their table entries.
     bool entryHolds0 = false;
+    // entryHolds0 in a state-variable mode of one section (whose retuning reads the tuning
+    // table alone), kept with it.
+    bool sineHolds0 = false;
     int mode = 0;
     float res = 0.0f;  // clamp(resonance, 0, 1) x 0.95 of the current call
 
