@@ -1182,6 +1182,16 @@ void TFilter::runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]) {
     forFamily(a.mode, PairRun{a.pairs[0], b.pairs[0], k, x, lanes});
 }
 
+namespace {
+// The four-lane form of a quad run: two pair runs. Kept out of line, so that the eight-lane
+// form is a plain jump.
+__attribute__((noinline)) void runTwoPairs(TFilter& a, TFilter& b, TFilter& c, TFilter& d,
+                                           Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+    TFilter::runNotePair(a, b, ab);
+    TFilter::runNotePair(c, d, cd);
+}
+}  // namespace
+
 void TFilter::runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4 (&ab)[2],
                           Lanes4 (&cd)[2]) {
 #if TAV_WIDE_LANES
@@ -1191,8 +1201,7 @@ void TFilter::runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4
         return;
     }
 #endif
-    runNotePair(a, b, ab);
-    runNotePair(c, d, cd);
+    runTwoPairs(a, b, c, d, ab, cd);
 }
 
 
