@@ -931,6 +931,62 @@ __attribute__((always_inline)) inline void TFilter::retunePair(int p, int n) {
 // The same for one note, with the count known here.
 void TFilter::prepareNoteEnvelope() { prepareEnvelopes(1); }
 
+// --- the envelope steps of two voices ----------------------------------------------------
+//
+// A one-note voice's cutoff lanes 2 and 3 repeat lanes 0 and 1 in the step (its envelope
+// slot holds one value, its common lanes and side gains are {left, right, left, right}), so
+// two voices' lanes 0 and 1 side by side go through the mapping of prepareEnvelopes() in
+// one vector, lane for lane the same arithmetic; each voice then takes its half back in
+// both places for the comparisons and stores of its own.
+
+// The rest of prepareEnvelopes(1) from the mapped lanes: v (the normalised cutoff), f (the
+// target in Hz), and f's normalised position nf and table entries idx (what
+// useTargetEntries() finds).
+__attribute__((always_inline)) inline void TFilter::followEnvelope(Lanes4 v, Lanes4 f, Lanes4 nf,
+                                                                   LaneInts4 idx) {
+    const CutoffConstants& k = cutoffConstants();
+    if (!anyLane(v != cut[0].lastV)) {
+        memo.quiet = true;
+        return;
+    }
+    cut[0].lastV = v;
+    cut[0].fTarget = f;
+    const Lanes4 d = f - cut[0].fUsed;
+    const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
+    if (anyLane(k.step < size)) retuneNote(nf, idx);
+    memo.quiet = false;
+}
+
+// retunePair(0, 1) with the target's position and entries already found.
+__attribute__((always_inline)) inline void TFilter::retuneNote(Lanes4 nf, LaneInts4 idx) {
+    cut[0].fUsed = cut[0].fTarget;
+    if (entryHolds0) {
+        if (sameLanes(idx, cut[0].lastEntry)) return;
+        if (sineHolds0) {
+            cut[0].lastEntry = idx;
+            const float t0 = FilterSine[(uint32_t)idx[0]], t1 = FilterSine[(uint32_t)idx[1]];
+            pairs[0].svF = Lanes4{t0, t1, t0, t1};
+            return;
+        }
+    }
+    recomputeCoefficients(0, nf, idx);
+}
+
+void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
+    const CutoffConstants& k = cutoffConstants();
+    const Lanes4 common = lowHalves(a.lastCommon, b.lastCommon);
+    const Lanes4 v = minLanes(maxLanes(lowHalves(a.env[0], b.env[0]) + common, Lanes4{}), k.one);
+    const Lanes4 gain = lowHalves(a.sideGain, b.sideGain);
+    const Lanes4 ceilings = {a.ceiling, a.ceiling, b.ceiling, b.ceiling};
+    const Lanes4 f = minLanes(maxLanes(exp2CutoffInRange(k.ten * v) * gain, Lanes4{}), ceilings);
+    const Lanes4 halfInv = {a.halfInvRate, a.halfInvRate, b.halfInvRate, b.halfInvRate};
+    const Lanes4 nf = (f + k.milli) * halfInv + k.guard;
+    const LaneInts4 idx =
+        __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
+    a.followEnvelope(dupLow(v), dupLow(f), dupLow(nf), (LaneInts4)dupLow((Lanes4)idx));
+    b.followEnvelope(dupHigh(v), dupHigh(f), dupHigh(nf), (LaneInts4)dupHigh((Lanes4)idx));
+}
+
 // The filtering of a prepared call of n notes.
 void TFilter::run(int n, const stereoOverStruct* in, stereoOverStruct* out) {
     const int pairCount = UNI_SPLIT_NUM[n];
