@@ -2,9 +2,11 @@
 // and the kernels of the 35 modes on four-lane copy pairs.
 #include "dsp/TFilter.h"
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "dsp/FilterTables.h"
 #include "dsp/LaneDispatch.h"
@@ -66,6 +68,24 @@ Taps zeroDelayTaps(int mode, float m) {
             return {0.0f, 2.0f - 2.0f * m, 2.0f * m - 1.0f};
         default: return {1.0f, 0.0f, 0.0f};
     }
+}
+
+// The resonant state-variable modes of one section (coefficients: tuning and damping).
+bool isStateVariable(int mode) { return mode >= kFilterLow12 && mode <= kFilterNotch12; }
+
+// exp2Cutoff(x) for x already in [0, 10], where its clamp changes nothing: the arithmetic
+// after the clamp, the same operations in the same order.
+inline Lanes4 exp2CutoffInRange(Lanes4 x) {
+    const CutoffConstants& k = cutoffConstants();
+    const LaneInts4 i = __builtin_convertvector(x, LaneInts4);  // x >= 0: the floor
+    const Lanes4 t = (x - __builtin_convertvector(i, Lanes4)) - k.half;
+    const Lanes4 t2 = t * t;
+    const Lanes4 lo = k.c0 + k.c1 * t;
+    const Lanes4 mid = k.c2 + k.c3 * t;
+    const Lanes4 hi = k.c4 + k.c5 * t;
+    const Lanes4 p = lo + t2 * (mid + t2 * hi);
+    const LaneInts4 bits = (i + 127) << 23;
+    return p * k.sqrt2 * (Lanes4)bits;
 }
 
 bool isComb(int mode) { return mode >= kFilterCombPositive && mode <= kFilterCombPingPong; }
@@ -163,6 +183,7 @@ void TFilter::updatePairKey() {
         k[1] = (int32_t)floatBits(res);
     pairKey = k;
     entryHolds0 = byTableEntry(mode) && res == entryRes0;
+    sineHolds0 = entryHolds0 && isStateVariable(mode);
 }
 
 
@@ -249,7 +270,10 @@ void TFilter::recomputeCoefficients(int p, Lanes4 nf, LaneInts4 idx) {
     const float r = res;
     cut[p].lastEntry = idx;
     entryResOf(p) = r;
-    if (p == 0) entryHolds0 = byTableEntry(mode) && r == r;
+    if (p == 0) {
+        entryHolds0 = byTableEntry(mode) && r == r;
+        sineHolds0 = entryHolds0 && isStateVariable(mode);
+    }
     const Lanes4 one = splat(1.0f);
 
     switch (mode) {
@@ -862,11 +886,14 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
     const int pairCount = UNI_SPLIT_NUM[n];
     bool changed = false;
     for (int p = 0; p < pairCount; ++p) {
-        const Lanes4 v = minLanes(maxLanes(pairEnvelopes(env, p, n) + lastCommon, Lanes4{}), k.one);
+        // One note: its envelope slot holds its value in every lane, which is already
+        // pairEnvelopes(env, 0, 1).
+        const Lanes4 e = n == 1 ? env[0] : pairEnvelopes(env, p, n);
+        const Lanes4 v = minLanes(maxLanes(e + lastCommon, Lanes4{}), k.one);
         if (!anyLane(v != cut[p].lastV)) continue;
         changed = true;
         cut[p].lastV = v;
-        cut[p].fTarget = boundCutoff(exp2Cutoff(k.ten * v) * sideGain, ceiling);
+        cut[p].fTarget = boundCutoff(exp2CutoffInRange(k.ten * v) * sideGain, ceiling);
         // |d| > step, which is d > step || d < -step for every d (NaN included)
         const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
         const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
@@ -884,12 +911,13 @@ __attribute__((always_inline)) inline void TFilter::retunePair(int p, int n) {
     const LaneInts4 idx = useTargetEntries(p, nf);
     if (p == 0 ? entryHolds0 : byTableEntry(mode) && res == entryResOf(p)) {
         if (sameLanes(idx, cut[p].lastEntry)) return;
-        if (mode >= kFilterLow12 && mode <= kFilterNotch12) {
+        if (p == 0 ? sineHolds0 : mode >= kFilterLow12 && mode <= kFilterNotch12) {
             cut[p].lastEntry = idx;
             // One note: lanes 2 and 3 repeat lanes 0 and 1 (the same envelope and common
-            // lanes), so two reads give all four.
+            // lanes), so two reads give all four. (The entries are 0..262143: read as
+            // unsigned, they need no sign extension.)
             if (n == 1) {
-                const float t0 = FilterSine[idx[0]], t1 = FilterSine[idx[1]];
+                const float t0 = FilterSine[(uint32_t)idx[0]], t1 = FilterSine[(uint32_t)idx[1]];
                 pairs[p].svF = Lanes4{t0, t1, t0, t1};
             } else {
                 pairs[p].svF = gather(FilterSine, idx);
@@ -902,6 +930,62 @@ __attribute__((always_inline)) inline void TFilter::retunePair(int p, int n) {
 
 // The same for one note, with the count known here.
 void TFilter::prepareNoteEnvelope() { prepareEnvelopes(1); }
+
+// --- the envelope steps of two voices ----------------------------------------------------
+//
+// A one-note voice's cutoff lanes 2 and 3 repeat lanes 0 and 1 in the step (its envelope
+// slot holds one value, its common lanes and side gains are {left, right, left, right}), so
+// two voices' lanes 0 and 1 side by side go through the mapping of prepareEnvelopes() in
+// one vector, lane for lane the same arithmetic; each voice then takes its half back in
+// both places for the comparisons and stores of its own.
+
+// The rest of prepareEnvelopes(1) from the mapped lanes: v (the normalised cutoff), f (the
+// target in Hz), and f's normalised position nf and table entries idx (what
+// useTargetEntries() finds).
+__attribute__((always_inline)) inline void TFilter::followEnvelope(Lanes4 v, Lanes4 f, Lanes4 nf,
+                                                                   LaneInts4 idx) {
+    const CutoffConstants& k = cutoffConstants();
+    if (!anyLane(v != cut[0].lastV)) {
+        memo.quiet = true;
+        return;
+    }
+    cut[0].lastV = v;
+    cut[0].fTarget = f;
+    const Lanes4 d = f - cut[0].fUsed;
+    const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
+    if (anyLane(k.step < size)) retuneNote(nf, idx);
+    memo.quiet = false;
+}
+
+// retunePair(0, 1) with the target's position and entries already found.
+__attribute__((always_inline)) inline void TFilter::retuneNote(Lanes4 nf, LaneInts4 idx) {
+    cut[0].fUsed = cut[0].fTarget;
+    if (entryHolds0) {
+        if (sameLanes(idx, cut[0].lastEntry)) return;
+        if (sineHolds0) {
+            cut[0].lastEntry = idx;
+            const float t0 = FilterSine[(uint32_t)idx[0]], t1 = FilterSine[(uint32_t)idx[1]];
+            pairs[0].svF = Lanes4{t0, t1, t0, t1};
+            return;
+        }
+    }
+    recomputeCoefficients(0, nf, idx);
+}
+
+void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
+    const CutoffConstants& k = cutoffConstants();
+    const Lanes4 common = lowHalves(a.lastCommon, b.lastCommon);
+    const Lanes4 v = minLanes(maxLanes(lowHalves(a.env[0], b.env[0]) + common, Lanes4{}), k.one);
+    const Lanes4 gain = lowHalves(a.sideGain, b.sideGain);
+    const Lanes4 ceilings = {a.ceiling, a.ceiling, b.ceiling, b.ceiling};
+    const Lanes4 f = minLanes(maxLanes(exp2CutoffInRange(k.ten * v) * gain, Lanes4{}), ceilings);
+    const Lanes4 halfInv = {a.halfInvRate, a.halfInvRate, b.halfInvRate, b.halfInvRate};
+    const Lanes4 nf = (f + k.milli) * halfInv + k.guard;
+    const LaneInts4 idx =
+        __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
+    a.followEnvelope(dupLow(v), dupLow(f), dupLow(nf), (LaneInts4)dupLow((Lanes4)idx));
+    b.followEnvelope(dupHigh(v), dupHigh(f), dupHigh(nf), (LaneInts4)dupHigh((Lanes4)idx));
+}
 
 // The filtering of a prepared call of n notes.
 void TFilter::run(int n, const stereoOverStruct* in, stereoOverStruct* out) {
@@ -1009,31 +1093,36 @@ inline void runMerged(Pair& a, Pair& b, const KernelParams& k, const Lanes4 (&x)
     for (int i = 0; i < F.stateCount; ++i) splitNotes(m[F.state[i]], wa[F.state[i]], wb[F.state[i]]);
 }
 
-// Calls run.template go<F, Family>() for the family of a mode.
+// Calls run.template go<F, Family>() for the family of a mode. (A macro, so that the AVX2
+// functions below expand it in their own body: a function of the baseline target in
+// between could not inline their eight-lane kernels.)
+#define TAV_FOR_FAMILY(mode, run)                                                           \
+    switch (mode) {                                                                         \
+        case kFilterLow6:                                                                   \
+        case kFilterHigh6: run.template go<kOnePole, OnePoleFamily>(); break;               \
+        case kFilterLow12:                                                                  \
+        case kFilterHigh12:                                                                 \
+        case kFilterBand12:                                                                 \
+        case kFilterNotch12: run.template go<kStateVariable, StateVariableFamily>(); break; \
+        case kFilterLow18:                                                                  \
+        case kFilterHigh18: run.template go<k18, Family18>(); break;                        \
+        case kFilterLow24: run.template go<k24, FamilyLow24>(); break;                      \
+        case kFilterHigh24: run.template go<k24, FamilyHigh24>(); break;                    \
+        case kFilterBand24:                                                                 \
+        case kFilterNotch24: run.template go<kLadder, LadderFamily>(); break;               \
+        case kFilterLow36:                                                                  \
+        case kFilterHigh36: run.template go<k36, Family36>(); break;                        \
+        case kFilterVocal:                                                                  \
+        case kFilterFormant1:                                                               \
+        case kFilterFormant2: run.template go<kResonators, ResonatorFamily>(); break;       \
+        case kFilterRingMod:                                                                \
+        case kFilterAmpMod: run.template go<kModulate, ModulateFamily>(); break;            \
+        default: run.template go<kZeroDelay, ZeroDelayFamily>(); break;                     \
+    }
+
 template <class Run>
 inline void forFamily(int mode, Run&& run) {
-    switch (mode) {
-        case kFilterLow6:
-        case kFilterHigh6: run.template go<kOnePole, OnePoleFamily>(); break;
-        case kFilterLow12:
-        case kFilterHigh12:
-        case kFilterBand12:
-        case kFilterNotch12: run.template go<kStateVariable, StateVariableFamily>(); break;
-        case kFilterLow18:
-        case kFilterHigh18: run.template go<k18, Family18>(); break;
-        case kFilterLow24: run.template go<k24, FamilyLow24>(); break;
-        case kFilterHigh24: run.template go<k24, FamilyHigh24>(); break;
-        case kFilterBand24:
-        case kFilterNotch24: run.template go<kLadder, LadderFamily>(); break;
-        case kFilterLow36:
-        case kFilterHigh36: run.template go<k36, Family36>(); break;
-        case kFilterVocal:
-        case kFilterFormant1:
-        case kFilterFormant2: run.template go<kResonators, ResonatorFamily>(); break;
-        case kFilterRingMod:
-        case kFilterAmpMod: run.template go<kModulate, ModulateFamily>(); break;
-        default: run.template go<kZeroDelay, ZeroDelayFamily>(); break;
-    }
+    TAV_FOR_FAMILY(mode, run)
 }
 
 struct PairRun {
@@ -1052,7 +1141,7 @@ struct PairRun {
 // Four pairs' fields merged into eight lanes (a, b, c, d, two lanes each), one kernel run,
 // the states split back: runMerged for two pairs of pairs at once.
 template <const KernelFields& F, class Family>
-__attribute__((target("avx2"))) void runMergedQuad(Pair& a, Pair& b, Pair& c, Pair& d,
+__attribute__((always_inline, target("avx2"))) inline void runMergedQuad(Pair& a, Pair& b, Pair& c, Pair& d,
                                                    const KernelParams& k, Lanes4 (&ab)[2],
                                                    Lanes4 (&cd)[2]) {
     TFilter::PairT<Lanes8> merged;
@@ -1096,7 +1185,7 @@ struct QuadRun {
     Lanes4 (&ab)[2];
     Lanes4 (&cd)[2];
     template <const KernelFields& F, class Family>
-    void go() {
+    __attribute__((always_inline, target("avx2"))) void go() {
         if constexpr (&F == &kZeroDelay || &F == &kModulate) {
             const KernelParams k{mode, {tapLow, tapBand, tapHigh}, res + kGuard};
             runMergedQuad<F, Family>(a, b, c, d, k, ab, cd);
@@ -1111,6 +1200,34 @@ struct QuadRun {
 
 }  // namespace
 
+#if TAV_WIDE_LANES
+// The eight-lane run of one mode, the mode known to the kernel (its output weights and
+// branches fold away); picked from a table by the mode, so a quad run is one indirect call.
+// The taps and depth are read only by the families that use them.
+struct TFilterQuadRuns {
+    using Fn = void (*)(TFilter&, TFilter&, TFilter&, TFilter&, Lanes4 (&)[2], Lanes4 (&)[2]);
+
+    template <int Mode>
+    __attribute__((target("avx2"))) static void run(TFilter& a, TFilter& b, TFilter& c, TFilter& d,
+                                                    Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+        QuadRun q{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], Mode,
+                  a.tapLow,   a.tapBand,  a.tapHigh,  a.res,      ab, cd};
+        TAV_FOR_FAMILY(Mode, q)
+    }
+
+    template <int... M>
+    static constexpr std::array<Fn, sizeof...(M)> table(std::integer_sequence<int, M...>) {
+        return {&run<M>...};
+    }
+};
+
+namespace {
+constexpr auto kQuadRuns =
+    TFilterQuadRuns::table(std::make_integer_sequence<int, kFilterModeCount>{});
+}  // namespace
+#endif
+#undef TAV_FOR_FAMILY
+
 // Two prepared voices of one note each and the same kernel (mode, output taps and depth)
 // through one run: the fields of their pairs that the kernel uses are merged into one pair,
 // voice a in lanes 0 and 1, voice b in lanes 2 and 3, run, and the states split again.
@@ -1121,17 +1238,26 @@ void TFilter::runNotePair(TFilter& a, TFilter& b, Lanes4 (&lanes)[2]) {
     forFamily(a.mode, PairRun{a.pairs[0], b.pairs[0], k, x, lanes});
 }
 
+namespace {
+// The four-lane form of a quad run: two pair runs. Kept out of line, so that the eight-lane
+// form is a plain jump.
+__attribute__((noinline)) void runTwoPairs(TFilter& a, TFilter& b, TFilter& c, TFilter& d,
+                                           Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+    TFilter::runNotePair(a, b, ab);
+    TFilter::runNotePair(c, d, cd);
+}
+}  // namespace
+
 void TFilter::runNoteQuad(TFilter& a, TFilter& b, TFilter& c, TFilter& d, Lanes4 (&ab)[2],
                           Lanes4 (&cd)[2]) {
 #if TAV_WIDE_LANES
     if (lanes::wide()) {
-        forFamily(a.mode, QuadRun{a.pairs[0], b.pairs[0], c.pairs[0], d.pairs[0], a.mode,
-                                  a.tapLow, a.tapBand, a.tapHigh, a.res, ab, cd});
+        // a.mode is a valid mode (setType clamps it)
+        kQuadRuns[a.mode](a, b, c, d, ab, cd);
         return;
     }
 #endif
-    runNotePair(a, b, ab);
-    runNotePair(c, d, cd);
+    runTwoPairs(a, b, c, d, ab, cd);
 }
 
 

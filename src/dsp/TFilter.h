@@ -553,6 +553,34 @@ public:
         }
         return prepare(cutoff, mod, separation, resonance, morph, 1, in, out) > 0;
     }
+    // prepareNote() in two halves, for two voices whose envelope steps can share one vector:
+    // prepareNoteLater() leaves the step where prepareNote() would only follow the envelope
+    // (kNoteFollow; otherwise kNoteBypass: passed through, nothing to filter, or
+    // kNoteReady), and followNotePair() then takes the steps left on two filters (distinct)
+    // before they run. Together they do exactly what prepareNote() does on each.
+    enum NoteState : int { kNoteBypass = 0, kNoteReady = 1, kNoteFollow = 2 };
+    NoteState prepareNoteLater(stereoStruct cutoff, stereoStruct mod, float separation,
+                               float resonance, float morph, const stereoOverStruct* in,
+                               stereoOverStruct* out) {
+        if (mode == kFilterBypass) {
+            if (out != in) *out = *in;
+            return kNoteBypass;
+        }
+        if ((memo.quiet || steady) && sameNoteArgs(cutoff, mod, separation, resonance, morph))
+            return memo.quiet ? kNoteReady : kNoteFollow;
+        return prepare(cutoff, mod, separation, resonance, morph, 1, in, out) > 0 ? kNoteReady
+                                                                                   : kNoteBypass;
+    }
+    static void followNotePair(TFilter& a, NoteState sa, TFilter& b, NoteState sb) {
+        if (sa == kNoteFollow) {
+            if (sb == kNoteFollow)
+                followTwoEnvelopes(a, b);
+            else
+                a.prepareNoteEnvelope();
+        } else if (sb == kNoteFollow) {
+            b.prepareNoteEnvelope();
+        }
+    }
     // Whether two prepared filters (a and b distinct) can run as a pair: the same kernel,
     // not a comb. The kernel's identity is kept as one key (see updatePairKey), so this is
     // a single vector compare.
@@ -624,6 +652,7 @@ public:
     using Pair = PairT<Lanes4>;
 
 private:
+    friend struct TFilterQuadRuns;  // the eight-lane runs of runNoteQuad()
     void updateShared(int pairCount);
     void updatePairKey();
     void unsettle() {
@@ -649,6 +678,9 @@ private:
     void retunePair(int p, int n);
     void prepareEnvelopes(int n);
     void prepareNoteEnvelope();
+    static void followTwoEnvelopes(TFilter& a, TFilter& b);
+    void followEnvelope(Lanes4 v, Lanes4 f, Lanes4 nf, LaneInts4 idx);
+    void retuneNote(Lanes4 nf, LaneInts4 idx);
     int prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                 float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
     void run(int n, const stereoOverStruct* in, stereoOverStruct* out);
@@ -702,6 +734,9 @@ private:
     // updatePairKey and recomputeCoefficients): the first pair's coefficients then depend on
     // its cutoffs only through their table entries.
     bool entryHolds0 = false;
+    // entryHolds0 in a state-variable mode of one section (whose retuning reads the tuning
+    // table alone), kept with it.
+    bool sineHolds0 = false;
     int mode = 0;
     float res = 0.0f;  // clamp(resonance, 0, 1) x 0.95 of the current call
 

@@ -1074,8 +1074,11 @@ private:
     // Prepares the multimode filters fa and fb of pair j; true when they can run side by
     // side, else whichever filters have work run alone here.
     bool prepareMultimodePair(int j, TFilter& fa, TFilter& fb) {
-        const bool runA = prepareMultimode(fa, a_[j], destA_[j], noteA(j));
-        const bool runB = prepareMultimode(fb, b_[j], destB_[j], noteB(j));
+        const TFilter::NoteState sa = prepareMultimode(fa, a_[j], destA_[j], noteA(j));
+        const TFilter::NoteState sb = prepareMultimode(fb, b_[j], destB_[j], noteB(j));
+        TFilter::followNotePair(fa, sa, fb, sb);
+        const bool runA = sa != TFilter::kNoteBypass;
+        const bool runB = sb != TFilter::kNoteBypass;
         if (runA && runB && TFilter::canRunPair(fa, fb)) return true;
         if (runA || runB) {
             filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
@@ -1086,11 +1089,12 @@ private:
         return false;
     }
 
-    bool prepareMultimode(TFilter& f, int v, const float* dest, stereoOverStruct& note) {
+    TFilter::NoteState prepareMultimode(TFilter& f, int v, const float* dest,
+                                        stereoOverStruct& note) {
         const float mod = dest[filterFreqDest_];
         const TLayerVoice& c = voices_[v];
-        return f.prepareNote({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel, &note,
-                             &note);
+        return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
+                                  &note, &note);
     }
     // The prepares take the voice's filter from the stage, which keeps it at hand for the
     // run that follows.
