@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dsp/LaneDispatch.h"
 #include "engine/RandSeed.h"
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginTags.h"
@@ -950,24 +951,28 @@ public:
     __attribute__((noinline)) void run(int listed, const int* list, const int* counts) {
         int pending = -1;  // a voice of one note waiting for a partner
         pairs_ = 0;
-        for (int k = 0; k < listed; ++k) {
-            const int v = list[k];
-            if (counts[k] != 1) {
-                alone(v, counts[k]);
-            } else if (pending < 0) {
-                pending = v;
-            } else {
-                stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
-                stereoOverStruct& recB = p_.noteOut[layer_][v][0];
-                a_[pairs_] = pending;
-                b_[pairs_] = v;
-                recA_[pairs_] = &recA;
-                recB_[pairs_] = &recB;
-                destA_[pairs_] = p_.modDestVoice[pending];
-                destB_[pairs_] = p_.modDestVoice[v];
-                filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
-                ++pairs_;
-                pending = -1;
+        if (highPassOnly() && lanes::wide()) {
+            // Mono notes: the one-note voices eight at a time through the high-pass in one
+            // lane each; the voices of a group that is not mono pair up as below.
+            int ones[kNumVoices];
+            int n = 0;
+            for (int k = 0; k < listed; ++k) {
+                if (counts[k] != 1)
+                    alone(list[k], counts[k]);
+                else
+                    ones[n++] = list[k];
+            }
+            for (int g = 0; g < n; g += 8) {
+                const int c = std::min(8, n - g);
+                if (monoOctet(ones + g, c)) continue;
+                for (int i = 0; i < c; ++i) pairUp(pending, ones[g + i]);
+            }
+        } else {
+            for (int k = 0; k < listed; ++k) {
+                if (counts[k] != 1)
+                    alone(list[k], counts[k]);
+                else
+                    pairUp(pending, list[k]);
             }
         }
         if (pending >= 0) alone(pending, 1);
@@ -997,6 +1002,50 @@ public:
     }
 
 private:
+    // String and FM: the high-pass is the layer's only filter.
+    bool highPassOnly() const { return model_ == kSourceString || model_ == kSourceFM; }
+
+    // The next voice of one note: it waits for a partner (pending) or pairs up with the
+    // waiting one.
+    void pairUp(int& pending, int v) {
+        if (pending < 0) {
+            pending = v;
+            return;
+        }
+        stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
+        stereoOverStruct& recB = p_.noteOut[layer_][v][0];
+        a_[pairs_] = pending;
+        b_[pairs_] = v;
+        recA_[pairs_] = &recA;
+        recB_[pairs_] = &recB;
+        destA_[pairs_] = p_.modDestVoice[pending];
+        destB_[pairs_] = p_.modDestVoice[v];
+        filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
+        ++pairs_;
+        pending = -1;
+    }
+
+    // Up to eight voices of one note (count of them) through their high-passes in one lane
+    // each (see THPFilter::runNoteOctetMono); false, with nothing done, where they are not
+    // mono.
+    bool monoOctet(const int* voices, int count) {
+        THPFilter* f[8];
+        stereoOverStruct* rec[8];
+        float mod[8] = {}, res[8] = {};
+        THPFilter* const filters = p_.voiceHPFilter[layer_];
+        for (int i = 0; i < 8; ++i) {
+            const int v = voices[i < count ? i : count - 1];
+            f[i] = &filters[v];
+            rec[i] = &p_.noteOut[layer_][v][0];
+        }
+        for (int i = 0; i < count; ++i) {
+            const float* dest = p_.modDestVoice[voices[i]];
+            mod[i] = dest[hpFreqDest_];
+            res[i] = dest[hpQDest_];
+        }
+        return THPFilter::runNoteOctetMono(f, rec, count, hpFreq_, mod, res);
+    }
+
     stereoOverStruct& noteA(int j) { return *recA_[j]; }
     stereoOverStruct& noteB(int j) { return *recB_[j]; }
 
