@@ -757,7 +757,10 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetMono(
     const Lanes8 lc = monoField(f, [](THPFilter& h) -> Lanes4& { return h.lowCut; }, same);
     if (_mm256_movemask_epi8(same) != -1) return false;
 
-    for (int i = 0; i < count; ++i) f[i]->prepareNote(freq, mod[i], resonance[i]);
+    // (unrolled: eight voices is the common case, and a loop's exit costs a mispredict)
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i)
+        if (i < count) f[i]->prepareNote(freq, mod[i], resonance[i]);
 
     // the coefficients {a1, a2, a3, 2R} of voices i and i + 4, transposed into one vector of
     // each term

@@ -1066,15 +1066,14 @@ private:
     bool monoOctet(const int* voices, int count) {
         THPFilter* f[8];
         stereoOverStruct* rec[8];
-        float mod[8] = {}, res[8] = {};
+        float mod[8], res[8];
         THPFilter* const filters = p_.voiceHPFilter[layer_];
+#pragma GCC unroll 8
         for (int i = 0; i < 8; ++i) {
             const int v = voices[i < count ? i : count - 1];
             f[i] = &filters[v];
             rec[i] = &p_.noteOut[layer_][v][0];
-        }
-        for (int i = 0; i < count; ++i) {
-            const float* dest = p_.modDestVoice[voices[i]];
+            const float* dest = p_.modDestVoice[v];
             mod[i] = dest[hpFreqDest_];
             res[i] = dest[hpQDest_];
         }
