@@ -965,7 +965,7 @@ public:
     __attribute__((noinline)) void run(int listed, const int* list, const int* counts) {
         int pending = -1;  // a voice of one note waiting for a partner
         pairs_ = 0;
-        if (highPassOnly() && lanes::wide()) {
+        if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
             pending = monoVoices(listed, list, counts);
         } else {
             for (int k = 0; k < listed; ++k) {
