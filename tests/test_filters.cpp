@@ -811,6 +811,66 @@ TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
     EXPECT_GT(energy / (kVoices * 4000), 1e-4);
 }
 
+// Eleven voices of mono notes through the high-pass eight lanes at a time (eight, then
+// three with the last repeated) against process() one voice at a time; a stretch of
+// stereo input into voice 9 leaves its state with two sides, and its group must then be
+// declined untouched (and run through process() instead) until the sides agree again.
+TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
+    struct WideLanes {  // the eight-lane paths for this test only
+        lanes::Width saved = lanes::width();
+        WideLanes() { lanes::setWidth(lanes::Width::Wide); }
+        ~WideLanes() { lanes::setWidth(saved); }
+    } wideLanes;
+    if (!TAV_WIDE_LANES || !lanes::wide()) GTEST_SKIP() << "four lanes only here";
+    initFilterTables();
+    constexpr int kVoices = 11;
+    THPFilter hp[2][kVoices];
+    std::vector<Source> src;
+    for (int v = 0; v < kVoices; ++v) {
+        hp[0][v].init(kRate);
+        hp[1][v].init(kRate);
+        src.emplace_back(v);
+    }
+    int ran = 0, declined = 0;
+    for (int n = 0; n < 3000; ++n) {
+        stereoOverStruct io[2][kVoices];
+        float mod[16] = {}, q[16] = {};
+        for (int v = 0; v < kVoices; ++v) {
+            stereoOverStruct x = src[v].next();
+            if (v != 9 || n < 1000 || n >= 1100)
+                for (int s = 0; s < 2; ++s) x.sub[s].right = x.sub[s].left;
+            io[0][v] = io[1][v] = x;
+            mod[v] = 0.1f * (float)((n / 400 + v) % 4);
+            q[v] = (n / 250 + v) % 2 ? 0.3f : 0.9f;
+        }
+        for (int v = 0; v < kVoices; ++v) hp[0][v].process(0.2f, mod[v], q[v], 1, &io[0][v], &io[0][v]);
+        for (int g = 0; g < kVoices; g += 8) {
+            const int count = std::min(8, kVoices - g);
+            THPFilter* f[8];
+            stereoOverStruct* rec[8];
+            for (int i = 0; i < 8; ++i) {
+                f[i] = &hp[1][g + std::min(i, count - 1)];
+                rec[i] = &io[1][g + std::min(i, count - 1)];
+            }
+            const stereoOverStruct before = *rec[1];
+            const float m[8] = {mod[g], mod[g + 1], mod[g + 2], mod[g + 3], mod[g + 4], mod[g + 5], mod[g + 6], mod[g + 7]};
+            const float r[8] = {q[g], q[g + 1], q[g + 2], q[g + 3], q[g + 4], q[g + 5], q[g + 6], q[g + 7]};
+            if (THPFilter::runNoteOctetMono(f, rec, count, 0.2f, m, r)) {
+                ++ran;
+                continue;
+            }
+            ++declined;
+            ASSERT_TRUE(g == 8 && n >= 1000) << "sample " << n << " group " << g;
+            ASSERT_TRUE(sameBits(before, *rec[1]));
+            for (int i = 0; i < count; ++i) f[i]->process(0.2f, m[i], r[i], 1, rec[i], rec[i]);
+        }
+        for (int v = 0; v < kVoices; ++v)
+            ASSERT_TRUE(sameBits(io[0][v], io[1][v])) << "voice " << v << " sample " << n;
+    }
+    EXPECT_GE(declined, 100);
+    EXPECT_GT(ran, 3000);
+}
+
 // Voices 0-3 as a quad when they can, 4-5 as a pair, against process() one voice at a time,
 // whose zero modulation alternates its sign so that it never skips an update. Tracking,
 // velocity and mode steps, direct takes, resets, effect calls (the wah and the talk box are

@@ -835,3 +835,136 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
 #endif
 
 
+
+#if TAV_WIDE_LANES
+namespace {
+
+// Lanes 0 and 1 of a field of four filters as {a0, b0, c0, d0} (left) and {a1, b1, c1, d1}
+// (right): two 64-bit loads into each half of a vector, then two shuffles.
+__attribute__((always_inline, target("avx2"))) inline void sidesOf4(const Lanes4& a,
+                                                                   const Lanes4& b,
+                                                                   const Lanes4& c,
+                                                                   const Lanes4& d, __m128& left,
+                                                                   __m128& right) {
+    const __m128 ab = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&a))),
+                                   reinterpret_cast<const __m64*>(&b));
+    const __m128 cd = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&c))),
+                                   reinterpret_cast<const __m64*>(&d));
+    left = _mm_shuffle_ps(ab, cd, _MM_SHUFFLE(2, 0, 2, 0));
+    right = _mm_shuffle_ps(ab, cd, _MM_SHUFFLE(3, 1, 3, 1));
+}
+
+__attribute__((always_inline, target("avx2"))) inline __m256 join8(__m128 lo, __m128 hi) {
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(lo), hi, 1);
+}
+
+// The left lanes of one field of eight filters, and in `same` the lanes whose right side
+// differs cleared.
+template <class Field>
+__attribute__((always_inline, target("avx2"))) inline Lanes8 monoField(
+    THPFilter* const (&f)[8], Field field, __m256i& same) {
+    __m128 l0, r0, l1, r1;
+    sidesOf4(field(*f[0]), field(*f[1]), field(*f[2]), field(*f[3]), l0, r0);
+    sidesOf4(field(*f[4]), field(*f[5]), field(*f[6]), field(*f[7]), l1, r1);
+    const __m256 left = join8(l0, l1), right = join8(r0, r1);
+    same = _mm256_and_si256(same, _mm256_cmpeq_epi32(_mm256_castps_si256(left),
+                                                     _mm256_castps_si256(right)));
+    return (Lanes8)left;
+}
+
+// Each voice's lane of an eight-lane field back into its four lanes.
+template <class Field>
+__attribute__((always_inline, target("avx2"))) inline void storeMonoField(
+    THPFilter* const (&f)[8], Field field, Lanes8 v) {
+    const __m256 w = (__m256)v;
+    const __m256 b0 = _mm256_permute_ps(w, 0x00), b1 = _mm256_permute_ps(w, 0x55);
+    const __m256 b2 = _mm256_permute_ps(w, 0xAA), b3 = _mm256_permute_ps(w, 0xFF);
+    _mm_store_ps(reinterpret_cast<float*>(&field(*f[0])), _mm256_castps256_ps128(b0));
+    _mm_store_ps(reinterpret_cast<float*>(&field(*f[1])), _mm256_castps256_ps128(b1));
+    _mm_store_ps(reinterpret_cast<float*>(&field(*f[2])), _mm256_castps256_ps128(b2));
+    _mm_store_ps(reinterpret_cast<float*>(&field(*f[3])), _mm256_castps256_ps128(b3));
+    _mm_store_ps(reinterpret_cast<float*>(&field(*f[4])), _mm256_extractf128_ps(b0, 1));
+    _mm_store_ps(reinterpret_cast<float*>(&field(*f[5])), _mm256_extractf128_ps(b1, 1));
+    _mm_store_ps(reinterpret_cast<float*>(&field(*f[6])), _mm256_extractf128_ps(b2, 1));
+    _mm_store_ps(reinterpret_cast<float*>(&field(*f[7])), _mm256_extractf128_ps(b3, 1));
+}
+
+__attribute__((always_inline, target("avx2"))) inline __m256 loadRecords(
+    stereoOverStruct* const (&rec)[8], int lo, int hi) {
+    return join8(_mm_loadu_ps(reinterpret_cast<const float*>(rec[lo])),
+                 _mm_loadu_ps(reinterpret_cast<const float*>(rec[hi])));
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) bool THPFilter::runNoteOctetMono(
+    THPFilter* const (&f)[8], stereoOverStruct* const (&rec)[8], int count, float freq,
+    const float (&mod)[8], const float (&resonance)[8]) {
+    if (!lanes::wide()) return false;
+    __m256i same = _mm256_set1_epi32(-1);
+    // the records {left 0, right 0, left 1, right 1}, voice i and i + 4 in one vector: the
+    // sub-samples' left lanes in voice order, the right lanes compared with them
+    const __m256 r04 = loadRecords(rec, 0, 4), r15 = loadRecords(rec, 1, 5);
+    const __m256 r26 = loadRecords(rec, 2, 6), r37 = loadRecords(rec, 3, 7);
+    const __m256 l01 = _mm256_shuffle_ps(r04, r15, _MM_SHUFFLE(2, 0, 2, 0));
+    const __m256 l23 = _mm256_shuffle_ps(r26, r37, _MM_SHUFFLE(2, 0, 2, 0));
+    same = _mm256_and_si256(
+        same, _mm256_cmpeq_epi32(_mm256_castps_si256(l01),
+                                 _mm256_castps_si256(_mm256_shuffle_ps(r04, r15, _MM_SHUFFLE(3, 1, 3, 1)))));
+    same = _mm256_and_si256(
+        same, _mm256_cmpeq_epi32(_mm256_castps_si256(l23),
+                                 _mm256_castps_si256(_mm256_shuffle_ps(r26, r37, _MM_SHUFFLE(3, 1, 3, 1)))));
+    Lanes8 t1 = monoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s1; }, same);
+    Lanes8 t2 = monoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s2; }, same);
+    Lanes8 cut = monoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].c; }, same);
+    const Lanes8 lc = monoField(f, [](THPFilter& h) -> Lanes4& { return h.lowCut; }, same);
+    if (_mm256_movemask_epi8(same) != -1) return false;
+
+    // (unrolled: eight voices is the common case, and a loop's exit costs a mispredict)
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i)
+        if (i < count) f[i]->prepareNote(freq, mod[i], resonance[i]);
+
+    // the coefficients {a1, a2, a3, 2R} of voices i and i + 4, transposed into one vector of
+    // each term
+    const __m256 z04 = join8((__m128)f[0]->zd, (__m128)f[4]->zd);
+    const __m256 z15 = join8((__m128)f[1]->zd, (__m128)f[5]->zd);
+    const __m256 z26 = join8((__m128)f[2]->zd, (__m128)f[6]->zd);
+    const __m256 z37 = join8((__m128)f[3]->zd, (__m128)f[7]->zd);
+    const __m256 u01 = _mm256_unpacklo_ps(z04, z15), u23 = _mm256_unpacklo_ps(z26, z37);
+    const __m256 h01 = _mm256_unpackhi_ps(z04, z15), h23 = _mm256_unpackhi_ps(z26, z37);
+    const Lanes8 c1 = (Lanes8)_mm256_shuffle_ps(u01, u23, _MM_SHUFFLE(1, 0, 1, 0));
+    const Lanes8 c2 = (Lanes8)_mm256_shuffle_ps(u01, u23, _MM_SHUFFLE(3, 2, 3, 2));
+    const Lanes8 c3 = (Lanes8)_mm256_shuffle_ps(h01, h23, _MM_SHUFFLE(1, 0, 1, 0));
+    const Lanes8 k2 = (Lanes8)_mm256_shuffle_ps(h01, h23, _MM_SHUFFLE(3, 2, 3, 2));
+
+    // the sub-samples: {left 0 of voices 0, 1, 2, 3 | 4, 5, 6, 7} and the same of left 1
+    Lanes8 x[2], y[2];
+    x[0] = (Lanes8)_mm256_shuffle_ps(l01, l23, _MM_SHUFFLE(2, 0, 2, 0)) * 0.1f + kGuard;
+    x[1] = (Lanes8)_mm256_shuffle_ps(l01, l23, _MM_SHUFFLE(3, 1, 3, 1)) * 0.1f + kGuard;
+    highPassKernel(c1, c2, c3, k2, lc, t1, t2, cut, x, y);
+
+    storeMonoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s1; }, t1);
+    storeMonoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s2; }, t2);
+    storeMonoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].c; }, cut);
+    // the records {y0, y0, y1, y1} of each voice
+    const __m256 y01 = _mm256_unpacklo_ps((__m256)y[0], (__m256)y[1]);  // voices 0, 1 | 4, 5
+    const __m256 y23 = _mm256_unpackhi_ps((__m256)y[0], (__m256)y[1]);  // voices 2, 3 | 6, 7
+    const __m256 o0 = _mm256_unpacklo_ps(y01, y01), o1 = _mm256_unpackhi_ps(y01, y01);
+    const __m256 o2 = _mm256_unpacklo_ps(y23, y23), o3 = _mm256_unpackhi_ps(y23, y23);
+    _mm_storeu_ps(reinterpret_cast<float*>(rec[0]), _mm256_castps256_ps128(o0));
+    _mm_storeu_ps(reinterpret_cast<float*>(rec[1]), _mm256_castps256_ps128(o1));
+    _mm_storeu_ps(reinterpret_cast<float*>(rec[2]), _mm256_castps256_ps128(o2));
+    _mm_storeu_ps(reinterpret_cast<float*>(rec[3]), _mm256_castps256_ps128(o3));
+    _mm_storeu_ps(reinterpret_cast<float*>(rec[4]), _mm256_extractf128_ps(o0, 1));
+    _mm_storeu_ps(reinterpret_cast<float*>(rec[5]), _mm256_extractf128_ps(o1, 1));
+    _mm_storeu_ps(reinterpret_cast<float*>(rec[6]), _mm256_extractf128_ps(o2, 1));
+    _mm_storeu_ps(reinterpret_cast<float*>(rec[7]), _mm256_extractf128_ps(o3, 1));
+    return true;
+}
+#else
+bool THPFilter::runNoteOctetMono(THPFilter* const (&)[8], stereoOverStruct* const (&)[8], int,
+                                 float, const float (&)[8], const float (&)[8]) {
+    return false;
+}
+#endif

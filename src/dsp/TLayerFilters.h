@@ -309,4 +309,17 @@ private:
         Lanes4 c = {};
     };
     alignas(64) Pair pr[kFilterMaxPairs];
+
+public:
+    // Mono entry point for up to eight voices of one note each (filters f[0 .. count - 1],
+    // distinct, and their notes' records): where both sides of every record, state and
+    // low-cut lane hold the same bits, one lane per voice does what the pair entry points do
+    // on its left and right lanes, so eight voices run in one eight-lane vector; each filter
+    // is prepared with (freq, mod[i], resonance[i]) and the records are filtered in place.
+    // Returns false, having touched nothing, where a side differs or the processor runs
+    // four lanes; the caller then takes the pair entry points. Slots from count on repeat
+    // the last voice.
+    static bool runNoteOctetMono(THPFilter* const (&f)[8], stereoOverStruct* const (&rec)[8],
+                                 int count, float freq, const float (&mod)[8],
+                                 const float (&resonance)[8]);
 };

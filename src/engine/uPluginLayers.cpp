@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dsp/LaneDispatch.h"
 #include "engine/RandSeed.h"
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginTags.h"
@@ -887,13 +888,27 @@ struct LayerTailParams {
 inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, int count,
                       Lanes4& sum) {
     const float* dest = p.modDestVoice[v];
-    const float pan = clamp01(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]);
-    const float panL = std::min(1.0f, 2.0f - 2.0f * pan);
-    const float panR = std::min(1.0f, 2.0f * pan);
     const float gain = t.volGain * p.layerVelGain[L][v] * dest[50 + t.dl] * dest[DEST_VOLUME];
     // gl = amp x chord gain left x pan left, gr the same on the right: per lane the same
     // two products in the same order.
+#if defined(__SSE2__)
+    // clamp01 as maxss and minss (x > 0 ? x : 0, then < 1 ? : 1: NaN and -0 give +0 as
+    // there), and the sides min(1, 2 - 2 pan) and min(1, 2 pan) in one vector: 0 - (-2 pan)
+    // is 2 pan exactly.
+    const __m128 pan = _mm_min_ss(
+        _mm_max_ss(_mm_set_ss(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]), _mm_setzero_ps()),
+        _mm_set_ss(1.0f));
+    const __m128 twice = _mm_add_ss(pan, pan);
+    const __m128 sides = _mm_sub_ps(_mm_setr_ps(2.0f, 0.0f, 2.0f, 0.0f),
+                                    _mm_xor_ps(_mm_shuffle_ps(twice, twice, 0),
+                                               _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
+    const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
+#else
+    const float pan = clamp01(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]);
+    const float panL = std::min(1.0f, 2.0f - 2.0f * pan);
+    const float panR = std::min(1.0f, 2.0f * pan);
     const Lanes4 panLanes{panL, panR, panL, panR};
+#endif
     const auto& run = p.env.work.run[v];
     const int32_t* age = p.voiceElemAge[v];
     const float(*elemGain)[2] = p.voiceElemGain[v];
@@ -950,24 +965,28 @@ public:
     __attribute__((noinline)) void run(int listed, const int* list, const int* counts) {
         int pending = -1;  // a voice of one note waiting for a partner
         pairs_ = 0;
-        for (int k = 0; k < listed; ++k) {
-            const int v = list[k];
-            if (counts[k] != 1) {
-                alone(v, counts[k]);
-            } else if (pending < 0) {
-                pending = v;
-            } else {
-                stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
-                stereoOverStruct& recB = p_.noteOut[layer_][v][0];
-                a_[pairs_] = pending;
-                b_[pairs_] = v;
-                recA_[pairs_] = &recA;
-                recB_[pairs_] = &recB;
-                destA_[pairs_] = p_.modDestVoice[pending];
-                destB_[pairs_] = p_.modDestVoice[v];
-                filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
-                ++pairs_;
-                pending = -1;
+        if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
+            pending = monoVoices(listed, list, counts);
+        } else {
+            for (int k = 0; k < listed; ++k) {
+                const int v = list[k];
+                if (counts[k] != 1) {
+                    alone(v, counts[k]);
+                } else if (pending < 0) {
+                    pending = v;
+                } else {
+                    stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
+                    stereoOverStruct& recB = p_.noteOut[layer_][v][0];
+                    a_[pairs_] = pending;
+                    b_[pairs_] = v;
+                    recA_[pairs_] = &recA;
+                    recB_[pairs_] = &recB;
+                    destA_[pairs_] = p_.modDestVoice[pending];
+                    destB_[pairs_] = p_.modDestVoice[v];
+                    filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
+                    ++pairs_;
+                    pending = -1;
+                }
             }
         }
         if (pending >= 0) alone(pending, 1);
@@ -997,6 +1016,70 @@ public:
     }
 
 private:
+    // String and FM: the high-pass is the layer's only filter.
+    bool highPassOnly() const { return model_ == kSourceString || model_ == kSourceFM; }
+
+    // The next voice of one note: it waits for a partner (pending) or pairs up with the
+    // waiting one.
+    void pairUp(int& pending, int v) {
+        if (pending < 0) {
+            pending = v;
+            return;
+        }
+        stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
+        stereoOverStruct& recB = p_.noteOut[layer_][v][0];
+        a_[pairs_] = pending;
+        b_[pairs_] = v;
+        recA_[pairs_] = &recA;
+        recB_[pairs_] = &recB;
+        destA_[pairs_] = p_.modDestVoice[pending];
+        destB_[pairs_] = p_.modDestVoice[v];
+        filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
+        ++pairs_;
+        pending = -1;
+    }
+
+    // Mono notes (String and FM): the one-note voices eight at a time through the
+    // high-pass in one lane each; the voices of a group that is not mono pair up, and the
+    // one left without a partner is returned (-1: none). Others run alone.
+    __attribute__((noinline)) int monoVoices(int listed, const int* list, const int* counts) {
+        int ones[kNumVoices];
+        int n = 0;
+        for (int k = 0; k < listed; ++k) {
+            if (counts[k] != 1)
+                alone(list[k], counts[k]);
+            else
+                ones[n++] = list[k];
+        }
+        int pending = -1;
+        for (int g = 0; g < n; g += 8) {
+            const int c = std::min(8, n - g);
+            if (monoOctet(ones + g, c)) continue;
+            for (int i = 0; i < c; ++i) pairUp(pending, ones[g + i]);
+        }
+        return pending;
+    }
+
+    // Up to eight voices of one note (count of them) through their high-passes in one lane
+    // each (see THPFilter::runNoteOctetMono); false, with nothing done, where they are not
+    // mono.
+    bool monoOctet(const int* voices, int count) {
+        THPFilter* f[8];
+        stereoOverStruct* rec[8];
+        float mod[8], res[8];
+        THPFilter* const filters = p_.voiceHPFilter[layer_];
+#pragma GCC unroll 8
+        for (int i = 0; i < 8; ++i) {
+            const int v = voices[i < count ? i : count - 1];
+            f[i] = &filters[v];
+            rec[i] = &p_.noteOut[layer_][v][0];
+            const float* dest = p_.modDestVoice[v];
+            mod[i] = dest[hpFreqDest_];
+            res[i] = dest[hpQDest_];
+        }
+        return THPFilter::runNoteOctetMono(f, rec, count, hpFreq_, mod, res);
+    }
+
     stereoOverStruct& noteA(int j) { return *recA_[j]; }
     stereoOverStruct& noteB(int j) { return *recB_[j]; }
 
