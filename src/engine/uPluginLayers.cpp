@@ -245,9 +245,15 @@ inline float levelGain(float v) {
     return (float)std::pow(10.0, (80.0 * (double)v - 60.0) / 20.0);
 }
 
-inline float smoothLevel(float& smooth, float value) {
-    smooth = 0.1f * value + 0.9f * smooth;
-    return levelGain(smooth);
+// One step of a level smoother; whether the smoothed level moved (in any bit). A gain taken
+// from a level that stands is the gain it gave last time, so the power is skipped then.
+inline bool stepLevel(float& smooth, float value) {
+    const float next = 0.1f * value + 0.9f * smooth;
+    uint32_t a, b;
+    std::memcpy(&a, &next, sizeof a);
+    std::memcpy(&b, &smooth, sizeof b);
+    smooth = next;
+    return a != b;
 }
 
 // Semitones of a 96-step "Semi" value, in octaves.
@@ -284,17 +290,21 @@ void APlugin::updateLayerState() {
     }
 }
 
-// Every 16 samples: the smoothed levels and the pitches of each layer.
+// Every 16 samples: the smoothed levels and the pitches of each layer. Each gain is the
+// level curve of its smoother's value (resetLayerLevels and the zero start keep it so), so
+// it is taken anew only when that value moved.
 void APlugin::updateLayerLevels() {
     for (int layer = 0; layer < kNumLayers; ++layer) {
-        layerVolGain[layer] = smoothLevel(layerVolSmooth[layer], paramValue[VOL_TAGS[layer]]);
-        impVolGain[layer] =
-            smoothLevel(impVolSmooth[layer], paramValue[STRING_IMP_VOL_TAGS[layer]]);
-        fm1VolGain[layer] =
-            smoothLevel(fm1VolSmooth[layer], paramValue[FM_1_VOL_TAGS[layer]]) * (float)kPhaseScale;
-        fm2VolGain[layer] =
-            smoothLevel(fm2VolSmooth[layer], paramValue[FM_2_VOL_TAGS[layer]]) * (float)kPhaseScale;
-        subVolGain[layer] = smoothLevel(subVolSmooth[layer], paramValue[SUB_VOL_TAGS[layer]]);
+        if (stepLevel(layerVolSmooth[layer], paramValue[VOL_TAGS[layer]]))
+            layerVolGain[layer] = levelGain(layerVolSmooth[layer]);
+        if (stepLevel(impVolSmooth[layer], paramValue[STRING_IMP_VOL_TAGS[layer]]))
+            impVolGain[layer] = levelGain(impVolSmooth[layer]);
+        if (stepLevel(fm1VolSmooth[layer], paramValue[FM_1_VOL_TAGS[layer]]))
+            fm1VolGain[layer] = levelGain(fm1VolSmooth[layer]) * (float)kPhaseScale;
+        if (stepLevel(fm2VolSmooth[layer], paramValue[FM_2_VOL_TAGS[layer]]))
+            fm2VolGain[layer] = levelGain(fm2VolSmooth[layer]) * (float)kPhaseScale;
+        if (stepLevel(subVolSmooth[layer], paramValue[SUB_VOL_TAGS[layer]]))
+            subVolGain[layer] = levelGain(subVolSmooth[layer]);
         layerSemi[layer] = semiOctaves(paramValue[SEMI_TAGS[layer]]);
         layerFine[layer] = layerSource[layer] == kSourceFM
                                ? 0.0f
