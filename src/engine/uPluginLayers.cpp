@@ -145,6 +145,21 @@ inline double exp2Memo(TLayerVoice& c, int slot, double x) {
     return c.memoOut[slot];
 }
 
+// Whether a voice layer's filters (pair 0: multimode and low-pass, 1: band-pass) would take
+// a new key tracking from these arguments: they keep the last bits they took and ignore the
+// same bits again, so a call with them can be spared (and the filters' lines with it).
+inline bool trackMoved(TLayerVoice& c, int pair, float amount, float key) {
+    uint32_t a, k;
+    std::memcpy(&a, &amount, sizeof a);
+    std::memcpy(&k, &key, sizeof k);
+    if (c.trackKnown[pair] && c.trackBits[pair][0] == a && c.trackBits[pair][1] == k)
+        return false;
+    c.trackBits[pair][0] = a;
+    c.trackBits[pair][1] = k;
+    c.trackKnown[pair] = 1;
+    return true;
+}
+
 // A note's record written whole (one store, which the filters' wider loads can take
 // straight from the store queue): sub-sample 0 and 1 on both sides.
 inline void storeRecord(stereoOverStruct& r, float s0, float s1) {
@@ -322,8 +337,13 @@ void APlugin::updateLayerLevels() {
     }
 }
 
-// After a reset the level smoothers start at the live values, so nothing fades in.
+// After a reset the level smoothers start at the live values, so nothing fades in. The
+// engine reset sets the voice filters up anew right after this, and they forget the key
+// tracking they took: so do the voice layers' records of it.
 void APlugin::resetLayerLevels() {
+    for (int layer = 0; layer < kNumLayers; ++layer)
+        for (int v = 0; v < kNumVoices; ++v)
+            layerVoice[layer][v].trackKnown[0] = layerVoice[layer][v].trackKnown[1] = 0;
     for (int layer = 0; layer < kNumLayers; ++layer) {
         layerVolSmooth[layer] = paramValue[VOL_TAGS[layer]];
         layerVolGain[layer] = levelGain(layerVolSmooth[layer]);
@@ -373,7 +393,8 @@ void APlugin::setLayerControls(int v) {
         c.layerIncMod = c.layerInc * (double)c.layerFineSemi;
 
         const float filterTrack = 2.0f * val(FILTER_KEY_TRACK_TAGS) - 1.0f;
-        filterSetTrack(*this, layer, v, filterTrack, voicePitch[v]);
+        if (trackMoved(c, 0, filterTrack, voicePitch[v]))
+            filterSetTrack(*this, layer, v, filterTrack, voicePitch[v]);
         c.filterEnvAmount = 2.0f * val(FILTER_ENV_AMT_TAGS) - 1.0f + d(108);
         const double keyBase = (semi + octave + bend + glide) * 12.0 + 57.0;
         for (int i = 0; i < count; ++i) {
@@ -384,8 +405,9 @@ void APlugin::setLayerControls(int v) {
 
         switch (layerSource[layer]) {
             case kSourceWire: {
-                bandPassSetTrack(*this, layer, v, 2.0f * val(WIRE_KEY_TRACK_TAGS) - 1.0f,
-                                 voicePitch[v]);
+                const float wireTrack = 2.0f * val(WIRE_KEY_TRACK_TAGS) - 1.0f;
+                if (trackMoved(c, 1, wireTrack, voicePitch[v]))
+                    bandPassSetTrack(*this, layer, v, wireTrack, voicePitch[v]);
                 c.wireSep = (float)exp2Memo(c, 2, 2.0 * val(WIRE_SEP_TAGS) - 1.0 + d(53));
                 c.wireQ = clamp01(val(WIRE_Q_TAGS) + d(54));
                 c.wireEnvAmount = val(WIRE_ENV_AMT_TAGS) + d(55);
