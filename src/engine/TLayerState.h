@@ -119,4 +119,8 @@ struct TLayerVoice {
     int32_t blendB[2];
     float blendF[2];
     bool blendValid[2];
+    // The key-tracking arguments (amount, key) the voice's filters last took since the
+    // engine set them up: 0 the multimode and low-pass pair, 1 the Wire band-pass.
+    uint8_t trackKnown[2];
+    uint32_t trackBits[2][2];
 };

@@ -262,21 +262,27 @@ void APlugin::setGlobalLFOS() {
     }
 }
 
+// A voice's LFOs moved on (or silenced); out of line, so the usual case with both LFOs
+// unused and silent is a check without a frame.
+__attribute__((noinline)) static void stepVoiceLFOs(APlugin& p, int voice) {
+    const bool slow = (p.voiceCounter[voice] & 15) == 0;
+    for (int n = 0; n < APlugin::kNumLFOs; ++n) {
+        APlugin::TLFOState& s = p.voiceLFO[voice][n];
+        if (!p.lfoUsed[n]) {
+            // (Advancing a silenced LFO adds +0 to +0: it stays silent.)
+            if (!p.voiceLFOSilent[voice][n]) silenceLFO(s);
+            p.voiceLFOSilent[voice][n] = 1;
+            continue;
+        }
+        p.voiceLFOSilent[voice][n] = 0;
+        runLFO(p, s, n, p.modDestVoice[voice], p.modSrcVoice[voice][kSrcCentreNote], slow);
+    }
+}
+
 void APlugin::setVoiceLFOS(int voice) {
     if (!isValidVoice(voice)) return;
     if (!(lfoUsed[0] | lfoUsed[1]) && (voiceLFOSilent[voice][0] & voiceLFOSilent[voice][1])) return;
-    const bool slow = (voiceCounter[voice] & 15) == 0;
-    for (int n = 0; n < kNumLFOs; ++n) {
-        TLFOState& s = voiceLFO[voice][n];
-        if (!lfoUsed[n]) {
-            // (Advancing a silenced LFO adds +0 to +0: it stays silent.)
-            if (!voiceLFOSilent[voice][n]) silenceLFO(s);
-            voiceLFOSilent[voice][n] = 1;
-            continue;
-        }
-        voiceLFOSilent[voice][n] = 0;
-        runLFO(*this, s, n, modDestVoice[voice], modSrcVoice[voice][kSrcCentreNote], slow);
-    }
+    stepVoiceLFOs(*this, voice);
 }
 
 void APlugin::initGlobalLFO(int lfo) {

@@ -146,6 +146,21 @@ inline double exp2Memo(TLayerVoice& c, int slot, double x) {
     return c.memoOut[slot];
 }
 
+// Whether a voice layer's filters (pair 0: multimode and low-pass, 1: band-pass) would take
+// a new key tracking from these arguments: they keep the last bits they took and ignore the
+// same bits again, so a call with them can be spared (and the filters' lines with it).
+inline bool trackMoved(TLayerVoice& c, int pair, float amount, float key) {
+    uint32_t a, k;
+    std::memcpy(&a, &amount, sizeof a);
+    std::memcpy(&k, &key, sizeof k);
+    if (c.trackKnown[pair] && c.trackBits[pair][0] == a && c.trackBits[pair][1] == k)
+        return false;
+    c.trackBits[pair][0] = a;
+    c.trackBits[pair][1] = k;
+    c.trackKnown[pair] = 1;
+    return true;
+}
+
 // A note's record written whole (one store, which the filters' wider loads can take
 // straight from the store queue): sub-sample 0 and 1 on both sides.
 inline void storeRecord(stereoOverStruct& r, float s0, float s1) {
@@ -246,9 +261,15 @@ inline float levelGain(float v) {
     return (float)std::pow(10.0, (80.0 * (double)v - 60.0) / 20.0);
 }
 
-inline float smoothLevel(float& smooth, float value) {
-    smooth = 0.1f * value + 0.9f * smooth;
-    return levelGain(smooth);
+// One step of a level smoother; whether the smoothed level moved (in any bit). A gain taken
+// from a level that stands is the gain it gave last time, so the power is skipped then.
+inline bool stepLevel(float& smooth, float value) {
+    const float next = 0.1f * value + 0.9f * smooth;
+    uint32_t a, b;
+    std::memcpy(&a, &next, sizeof a);
+    std::memcpy(&b, &smooth, sizeof b);
+    smooth = next;
+    return a != b;
 }
 
 // Semitones of a 96-step "Semi" value, in octaves.
@@ -285,17 +306,21 @@ void APlugin::updateLayerState() {
     }
 }
 
-// Every 16 samples: the smoothed levels and the pitches of each layer.
+// Every 16 samples: the smoothed levels and the pitches of each layer. Each gain is the
+// level curve of its smoother's value (resetLayerLevels and the zero start keep it so), so
+// it is taken anew only when that value moved.
 void APlugin::updateLayerLevels() {
     for (int layer = 0; layer < kNumLayers; ++layer) {
-        layerVolGain[layer] = smoothLevel(layerVolSmooth[layer], paramValue[VOL_TAGS[layer]]);
-        impVolGain[layer] =
-            smoothLevel(impVolSmooth[layer], paramValue[STRING_IMP_VOL_TAGS[layer]]);
-        fm1VolGain[layer] =
-            smoothLevel(fm1VolSmooth[layer], paramValue[FM_1_VOL_TAGS[layer]]) * (float)kPhaseScale;
-        fm2VolGain[layer] =
-            smoothLevel(fm2VolSmooth[layer], paramValue[FM_2_VOL_TAGS[layer]]) * (float)kPhaseScale;
-        subVolGain[layer] = smoothLevel(subVolSmooth[layer], paramValue[SUB_VOL_TAGS[layer]]);
+        if (stepLevel(layerVolSmooth[layer], paramValue[VOL_TAGS[layer]]))
+            layerVolGain[layer] = levelGain(layerVolSmooth[layer]);
+        if (stepLevel(impVolSmooth[layer], paramValue[STRING_IMP_VOL_TAGS[layer]]))
+            impVolGain[layer] = levelGain(impVolSmooth[layer]);
+        if (stepLevel(fm1VolSmooth[layer], paramValue[FM_1_VOL_TAGS[layer]]))
+            fm1VolGain[layer] = levelGain(fm1VolSmooth[layer]) * (float)kPhaseScale;
+        if (stepLevel(fm2VolSmooth[layer], paramValue[FM_2_VOL_TAGS[layer]]))
+            fm2VolGain[layer] = levelGain(fm2VolSmooth[layer]) * (float)kPhaseScale;
+        if (stepLevel(subVolSmooth[layer], paramValue[SUB_VOL_TAGS[layer]]))
+            subVolGain[layer] = levelGain(subVolSmooth[layer]);
         layerSemi[layer] = semiOctaves(paramValue[SEMI_TAGS[layer]]);
         layerFine[layer] = layerSource[layer] == kSourceFM
                                ? 0.0f
@@ -313,8 +338,13 @@ void APlugin::updateLayerLevels() {
     }
 }
 
-// After a reset the level smoothers start at the live values, so nothing fades in.
+// After a reset the level smoothers start at the live values, so nothing fades in. The
+// engine reset sets the voice filters up anew right after this, and they forget the key
+// tracking they took: so do the voice layers' records of it.
 void APlugin::resetLayerLevels() {
+    for (int layer = 0; layer < kNumLayers; ++layer)
+        for (int v = 0; v < kNumVoices; ++v)
+            layerVoice[layer][v].trackKnown[0] = layerVoice[layer][v].trackKnown[1] = 0;
     for (int layer = 0; layer < kNumLayers; ++layer) {
         layerVolSmooth[layer] = paramValue[VOL_TAGS[layer]];
         layerVolGain[layer] = levelGain(layerVolSmooth[layer]);
@@ -364,7 +394,8 @@ void APlugin::setLayerControls(int v) {
         c.layerIncMod = c.layerInc * (double)c.layerFineSemi;
 
         const float filterTrack = 2.0f * val(FILTER_KEY_TRACK_TAGS) - 1.0f;
-        filterSetTrack(*this, layer, v, filterTrack, voicePitch[v]);
+        if (trackMoved(c, 0, filterTrack, voicePitch[v]))
+            filterSetTrack(*this, layer, v, filterTrack, voicePitch[v]);
         c.filterEnvAmount = 2.0f * val(FILTER_ENV_AMT_TAGS) - 1.0f + d(108);
         const double keyBase = (semi + octave + bend + glide) * 12.0 + 57.0;
         for (int i = 0; i < count; ++i) {
@@ -375,8 +406,9 @@ void APlugin::setLayerControls(int v) {
 
         switch (layerSource[layer]) {
             case kSourceWire: {
-                bandPassSetTrack(*this, layer, v, 2.0f * val(WIRE_KEY_TRACK_TAGS) - 1.0f,
-                                 voicePitch[v]);
+                const float wireTrack = 2.0f * val(WIRE_KEY_TRACK_TAGS) - 1.0f;
+                if (trackMoved(c, 1, wireTrack, voicePitch[v]))
+                    bandPassSetTrack(*this, layer, v, wireTrack, voicePitch[v]);
                 c.wireSep = (float)exp2Memo(c, 2, 2.0 * val(WIRE_SEP_TAGS) - 1.0 + d(53));
                 c.wireQ = clamp01(val(WIRE_Q_TAGS) + d(54));
                 c.wireEnvAmount = val(WIRE_ENV_AMT_TAGS) + d(55);

@@ -214,11 +214,27 @@ void APlugin::runGlobalModulation() {
     runGlobalModPass();
 }
 
+namespace {
+// A voice's pass run anew (its memo taken with it), and the same after publishing the
+// voice's LFO sources: kept out of line, so the per-sample check that usually finds the
+// last pass standing needs no frame of its own.
+__attribute__((noinline)) void rerunVoiceModPass(APlugin& p, int voice, bool whole) {
+    p.runModPassMemo(p.modPassMemo[voice], p.modDestVoice[voice], p.modSrcVoice[voice], true,
+                     whole, p.modFactorExp[voice], p.modFactorValue[voice]);
+}
+__attribute__((noinline)) void runVoiceModulationWithLFOs(APlugin& p, int voice) {
+    p.publishVoiceLFOs(voice);
+    p.runVoiceModPass(voice);
+}
+}  // namespace
+
 void APlugin::runVoiceModulation(int voice) {
     if (!isValidVoice(voice)) return;
     // (Neither LFO in use: nothing to publish.)
-    if (lfoUsed[0] | lfoUsed[1]) publishVoiceLFOs(voice);
-    runVoiceModPass(voice);
+    if (lfoUsed[0] | lfoUsed[1]) return runVoiceModulationWithLFOs(*this, voice);
+    const bool whole = (voiceCounter[voice] & 0x7f) == 0;
+    if (!whole && modPassStands(modPassMemo[voice])) return;
+    rerunVoiceModPass(*this, voice, whole);
 }
 
 // Only the sources that are used (and those used since the last clear) can hold anything
