@@ -495,6 +495,27 @@ TEST_F(EngineOutput, SampleRateChangesOnlyForRealRates) {
     EXPECT_EQ(p.getNotesOn(), 0);
 }
 
+TEST_F(EngineOutput, LayerOutputSourcesOfEveryVoiceAreCurrentAfterEachBlock) {
+    // Unrouted, they are written for most voices only where a later pass could read them;
+    // a host block's end (here of odd lengths) is such a place.
+    Engine e(plainWave(1));
+    APlugin& p = e.p();
+    e.noteOn(48);
+    e.noteOn(55);
+    e.noteOn(64);
+    for (int block : {37, 5, 64, 13}) {
+        e.render(block, block);
+        ASSERT_GE(p.activeVoiceCount, 3);
+        for (int a = 0; a < p.activeVoiceCount; ++a) {
+            const int v = p.activeVoiceList[a];
+            const float* src = p.modSrcVoice[v];
+            EXPECT_EQ(src[118], p.layerOn[0] ? p.getLayerVoiceOutput(0, v) : 0.0f) << block;
+            EXPECT_EQ(src[119], p.layerOn[1] ? p.getLayerVoiceOutput(1, v) : 0.0f) << block;
+            EXPECT_EQ(src[120], src[118] + src[119]) << block;
+        }
+    }
+}
+
 TEST_F(EngineOutput, ScopeRingsHoldTheLastVoiceAndReadOutAsDisplayPoints) {
     float pts[2];
     Engine e(plainWave(1));
