@@ -7,6 +7,7 @@
 
 #if defined(__SSE__) || defined(__x86_64__)
 #include <xmmintrin.h>
+#include <emmintrin.h>
 #define TAV_HAVE_MXCSR 1
 #endif
 
@@ -78,15 +79,14 @@ void processDeprecatedEntry(AEffect* effect, float** inputs, float** outputs, Vs
 // (getLayerVoiceOutput, inlined); a layer that is off gives 0.
 struct LayerOutWriter {
     explicit LayerOutWriter(const APlugin& p) : p_(p) {
-        const bool on0 = p.layerOn[0] != 0, on1 = p.layerOn[1] != 0, on2 = p.layerOn[2] != 0;
 #if defined(__SSE__) || defined(__x86_64__)
-        alignas(16) const uint32_t onBits[4] = {on0 ? ~0u : 0u, on1 ? ~0u : 0u,
-                                                on2 ? ~0u : 0u, 0u};
-        onMask_ = _mm_load_ps(reinterpret_cast<const float*>(onBits));
+        // All ones in the lane of each layer that is on.
+        const __m128i on = _mm_setr_epi32(p.layerOn[0], p.layerOn[1], p.layerOn[2], 0);
+        onMask_ = _mm_castsi128_ps(_mm_cmpgt_epi32(on, _mm_setzero_si128()));
 #else
-        on_[0] = on0;
-        on_[1] = on1;
-        on_[2] = on2;
+        on_[0] = p.layerOn[0] != 0;
+        on_[1] = p.layerOn[1] != 0;
+        on_[2] = p.layerOn[2] != 0;
 #endif
     }
     void write(float* src, int v, int first) const {
