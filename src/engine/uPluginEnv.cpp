@@ -417,6 +417,39 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
         slot.heldSustain = sustain;
         slot.heldCurve = decayCurveOf();
         return kEnvComputed | kEnvFixed | kEnvOnInputs | movedBits;
+    } else if (count == 1 && !held && tick.elemAge[0] >= 0) {
+        // A released note's single sub-element: the general loop's release, straight.
+        TEnvState::Sub& c = slot.sub[0];
+        const double old = c.target;
+        tick.run[0][n] = old;
+        const double d =
+            stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
+                            speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
+        const double phase = clamp01(c.phase - d);
+        double lev;
+        if (phase == 0.0) {
+            lev = 0.0;
+        } else {
+            const double rp = c.releasePhase;
+            const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
+            lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
+                      return exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                               destOf(dest, info.releaseCurve)),
+                                        memo.curveIn, memo.curvePow);
+                  });
+        }
+        c.stage = kEnvRelease;
+        c.phase = phase;
+        const double step = (lev - old) * (1.0 / 16.0);
+        c.target = lev;
+        c.step = step;
+        int moved = 0;
+        if (step != 0.0) {  // as addMove below
+            moves[0].step = step;
+            moves[0].at = n;
+            moved = 1;
+        }
+        return kEnvComputed | moved << kEnvMovesShift;
     }
     bool fixed = held;      // this update leaves the envelope at a fixed point...
     bool onInputs = false;  // ...given the same decay step, sustain level and curve
