@@ -317,7 +317,14 @@ void APlugin::renderEngineSound() {
 
 void APlugin::renderEngineVoices() {
     // --- voices ---
-    if ((sampleCounter & 3) == 0) rebuildActiveVoices();
+    if ((sampleCounter & 3) == 0) {
+        // The voices about to leave the list keep the layer-output sources of their last
+        // pass; a pass that left them unwritten wrote its records, and the layer switches
+        // are the same (no control block runs inside a run but at a 16-sample cadence,
+        // which writes them all before it).
+        if (layerOutStale) writeLeavingLayerOutSources();
+        rebuildActiveVoices();
+    }
     // Envelope sources are published when something reads them, and on the last sample
     // before a control block, which may route one: its first pass then reads the levels the
     // sample before it would have published.
@@ -342,11 +349,11 @@ void APlugin::renderEngineVoices() {
     // The layers' outputs of each voice's first note as its layer-output sources. Unless a
     // route or retrigger reads them, only lastVoice's are read (by the scopes and the global
     // row) before the next voice pass, so inside a run of the render loop the others are
-    // written only before a sample that may rebuild the voice list or run a control block,
-    // and at the run's end (then the voice list, records and layer switches are still the
-    // ones of this pass).
+    // written only before a 16-sample cadence (which may run a control block), at the run's
+    // end and for the voices leaving the list (then the voice list, records and layer
+    // switches are still the ones of this pass).
     const LayerOutWriter layerOuts(*this);
-    const bool allRows = !layerOutDeferred || layerOutRead || ((sampleCounter + 1) & 3) == 0;
+    const bool allRows = !layerOutDeferred || layerOutRead || ((sampleCounter + 1) & 15) == 0;
     layerOutStale = allRows ? 0 : 1;
     bool lastListed = false;
     if (allRows) {
@@ -393,6 +400,18 @@ void APlugin::writeLayerOutSources() {
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) continue;
+        int first = voiceFirstElement[v];
+        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
+        layerOuts.write(modSrcVoice[v], v, first);
+    }
+}
+
+// The same for the listed voices that no longer sound (the next list leaves them out).
+void APlugin::writeLeavingLayerOutSources() {
+    const LayerOutWriter layerOuts(*this);
+    for (int a = 0; a < activeVoiceCount; ++a) {
+        const int v = activeVoiceList[a];
+        if (!isValidVoice(v) || isVoiceSounding(v)) continue;
         int first = voiceFirstElement[v];
         if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
         layerOuts.write(modSrcVoice[v], v, first);

@@ -1030,8 +1030,8 @@ public:
     // Whether an active route or a layer's retrigger reads a layer-output source (118-124),
     // set by the control block. While the render loop's run of samples allows it
     // (layerOutDeferred), a voice pass writes those sources of the voices other than
-    // lastVoice only before a sample that rebuilds the voice list; layerOutStale marks a
-    // pass that left them, and the loop writes them at the end of its run.
+    // lastVoice only before a 16-sample cadence; layerOutStale marks a pass that left them:
+    // the list rebuild writes those of the voices it drops, the loop all at its run's end.
     uint8_t layerOutRead = 0;
     uint8_t layerOutDeferred = 0;
     uint8_t layerOutStale = 0;
@@ -1419,8 +1419,10 @@ public:
     // chain (sources cleared, mixEffectsToOutput).
     void renderEngineVoices();
     void renderEngineEffects();
-    // Every listed voice's layer-output sources from the last voice pass (see layerOutStale).
+    // Every listed voice's layer-output sources from the last voice pass (see layerOutStale),
+    // or those of the listed voices that no longer sound.
     void writeLayerOutSources();
+    void writeLeavingLayerOutSources();
 
     // --- sub-blocks ------------------------------------------------------------------------
     // The render loop runs the voices of up to kSubBlock samples, then the effect chain and
