@@ -372,11 +372,16 @@ void APlugin::renderEngineVoices() {
 
         const int count = voiceLevelCount[v];
         int32_t* age = voiceElemAge[v];
-        // A voice holds one to a few notes: a plain loop, since the vector one's set-up costs
-        // more than the increments (the empty asm keeps the compiler from vectorizing it).
-        for (int k = 0; k < count; ++k) {
-            ++age[k];
-            asm("" : "+r"(k));
+        // A voice holds one to a few notes, most often one: a plain loop, since the vector
+        // one's set-up costs more than the increments (the empty asm keeps the compiler from
+        // vectorizing it).
+        if (count == 1) {
+            ++age[0];
+        } else {
+            for (int k = 0; k < count; ++k) {
+                ++age[k];
+                asm("" : "+r"(k));
+            }
         }
         advanceEnvs(v);
         voiceNew[v] = 0;
