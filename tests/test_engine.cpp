@@ -495,6 +495,38 @@ TEST_F(EngineOutput, SampleRateChangesOnlyForRealRates) {
     EXPECT_EQ(p.getNotesOn(), 0);
 }
 
+TEST_F(EngineOutput, LayerOutputSourcesOfEveryVoiceAreCurrentAfterEachBlock) {
+    // Unrouted, they are written for most voices only where a later pass could read them;
+    // a host block's end (here of odd lengths) is such a place, and so is a voice's end (a
+    // release long enough to leave it sounding until the list drops it).
+    Engine e(with(plainWave(1), {{ENV_TAGS[3][0], 0.45f}}));
+    APlugin& p = e.p();
+    e.render(5);  // the voices' 16-sample steps off the engine's
+    e.noteOn(48);
+    e.noteOn(55);
+    e.noteOn(64);
+    for (int block : {37, 5, 64, 13}) {
+        e.render(block, block);
+        ASSERT_GE(p.activeVoiceCount, 3);
+        for (int a = 0; a < p.activeVoiceCount; ++a) {
+            const int v = p.activeVoiceList[a];
+            const float* src = p.modSrcVoice[v];
+            EXPECT_EQ(src[118], p.layerOn[0] ? p.getLayerVoiceOutput(0, v) : 0.0f) << block;
+            EXPECT_EQ(src[119], p.layerOn[1] ? p.getLayerVoiceOutput(1, v) : 0.0f) << block;
+            EXPECT_EQ(src[120], src[118] + src[119]) << block;
+        }
+    }
+    // Voices that end inside a block keep those of their last sample.
+    const std::vector<int> voices(p.activeVoiceList, p.activeVoiceList + p.activeVoiceCount);
+    for (int note : {48, 55, 64}) e.noteOff(note);
+    e.render(96000, 512);
+    ASSERT_EQ(p.activeVoiceCount, 0);
+    for (int v : voices) {
+        EXPECT_EQ(p.modSrcVoice[v][118], p.layerOn[0] ? p.getLayerVoiceOutput(0, v) : 0.0f);
+        EXPECT_EQ(p.modSrcVoice[v][119], p.layerOn[1] ? p.getLayerVoiceOutput(1, v) : 0.0f);
+    }
+}
+
 TEST_F(EngineOutput, ScopeRingsHoldTheLastVoiceAndReadOutAsDisplayPoints) {
     float pts[2];
     Engine e(plainWave(1));

@@ -376,6 +376,80 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
         if (decayStepOf() == 0.0 && sameBits(sustainOf(), slot.heldSustain) &&
             sameBits(decayCurveOf(), slot.heldCurve))
             return kEnvLeftOut;
+    } else if (count == 1 && held && tick.elemAge[0] >= 0 && slot.sub[0].stage == kEnvDecay) {
+        // The most common update, a held note's single sub-element in its decay: the general
+        // loop below, straight (what each step needs is known here, not looked up).
+        TEnvState::Sub& c = slot.sub[0];
+        const double old = c.target;
+        tick.run[0][n] = old;
+        const double d = decayStepOf();
+        double phase = c.phase - d;
+        const double sustain = sustainOf();
+        double lev;
+        bool settles;  // the decay stands still: fixed for the same inputs
+        if (sustain > phase) {
+            phase = sustain;
+            c.stage = kEnvSustain;
+            lev = sustain;
+            settles = false;
+        } else {
+            const double span = 1.0 - sustain;
+            const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
+            lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
+                      return exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
+                  });
+            settles = d == 0.0 && sameBits(lev, old);
+        }
+        c.phase = phase;
+        c.releasePhase = phase;
+        c.releaseLevel = lev;
+        const double step = (lev - old) * (1.0 / 16.0);
+        c.target = lev;
+        c.step = step;
+        int moved = 0;
+        if (step != 0.0) {  // as addMove below
+            moves[0].step = step;
+            moves[0].at = n;
+            moved = 1;
+        }
+        const int movedBits = moved << kEnvMovesShift;
+        if (!settles) return kEnvComputed | movedBits;
+        slot.heldSustain = sustain;
+        slot.heldCurve = decayCurveOf();
+        return kEnvComputed | kEnvFixed | kEnvOnInputs | movedBits;
+    } else if (count == 1 && !held && tick.elemAge[0] >= 0) {
+        // A released note's single sub-element: the general loop's release, straight.
+        TEnvState::Sub& c = slot.sub[0];
+        const double old = c.target;
+        tick.run[0][n] = old;
+        const double d =
+            stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
+                            speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
+        const double phase = clamp01(c.phase - d);
+        double lev;
+        if (phase == 0.0) {
+            lev = 0.0;
+        } else {
+            const double rp = c.releasePhase;
+            const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
+            lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
+                      return exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                               destOf(dest, info.releaseCurve)),
+                                        memo.curveIn, memo.curvePow);
+                  });
+        }
+        c.stage = kEnvRelease;
+        c.phase = phase;
+        const double step = (lev - old) * (1.0 / 16.0);
+        c.target = lev;
+        c.step = step;
+        int moved = 0;
+        if (step != 0.0) {  // as addMove below
+            moves[0].step = step;
+            moves[0].at = n;
+            moved = 1;
+        }
+        return kEnvComputed | moved << kEnvMovesShift;
     }
     bool fixed = held;      // this update leaves the envelope at a fixed point...
     bool onInputs = false;  // ...given the same decay step, sustain level and curve
@@ -523,7 +597,9 @@ void APlugin::setEnvs(int v) {
     int moving = 0, entries = 0;
     const auto updateEnv = [&](int n) {
         const uint32_t bit = 1u << n;
-        const int r = updateEnvelope(tick, w.slot[v][n], table.e[n], n,
+        // (A copy: its fields are then one load each where they are read.)
+        const EnvInfo info = table.e[n];
+        const int r = updateEnvelope(tick, w.slot[v][n], info, n,
                                      (settledBefore & bit) != 0, moves.entry + entries);
         if (r == kEnvLeftOut) {
             settledNow |= bit;

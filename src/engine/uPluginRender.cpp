@@ -7,6 +7,7 @@
 
 #if defined(__SSE__) || defined(__x86_64__)
 #include <xmmintrin.h>
+#include <emmintrin.h>
 #define TAV_HAVE_MXCSR 1
 #endif
 
@@ -73,6 +74,66 @@ void processDeprecatedEntry(AEffect* effect, float** inputs, float** outputs, Vs
     auto* plugin = static_cast<APlugin*>(static_cast<AudioEffect*>(effect->object));
     plugin->__processDeprecated(inputs, outputs, frames);
 }
+
+// The layer-output sources of a voice from its first note's records of this sample
+// (getLayerVoiceOutput, inlined); a layer that is off gives 0.
+struct LayerOutWriter {
+    explicit LayerOutWriter(const APlugin& p) : p_(p) {
+#if defined(__SSE__) || defined(__x86_64__)
+        // All ones in the lane of each layer that is on.
+        const __m128i on = _mm_setr_epi32(p.layerOn[0], p.layerOn[1], p.layerOn[2], 0);
+        onMask_ = _mm_castsi128_ps(_mm_cmpgt_epi32(on, _mm_setzero_si128()));
+#else
+        on_[0] = p.layerOn[0] != 0;
+        on_[1] = p.layerOn[1] != 0;
+        on_[2] = p.layerOn[2] != 0;
+#endif
+    }
+    void write(float* src, int v, int first) const {
+#if defined(__SSE__) || defined(__x86_64__)
+        // One lane per layer: each lane sums its record's four values in the scalar order,
+        // and the pair and triple sums are the same single adds.
+        __m128 r0 = _mm_load_ps(&p_.noteOut[0][v][first].sub[0].left);
+        __m128 r1 = _mm_load_ps(&p_.noteOut[1][v][first].sub[0].left);
+        __m128 r2 = _mm_load_ps(&p_.noteOut[2][v][first].sub[0].left);
+        __m128 r3 = _mm_setzero_ps();
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        // [out0, out1, out2, 0]
+        const __m128 o = _mm_and_ps(
+            _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(r0, r1), r2), r3), _mm_set1_ps(0.25f)),
+            onMask_);
+        const __m128 o2 = _mm_shuffle_ps(o, o, _MM_SHUFFLE(2, 2, 2, 2));
+        const __m128 s01 = _mm_add_ps(o, _mm_shuffle_ps(o, o, _MM_SHUFFLE(1, 1, 1, 1)));
+        // [118 119 120 121] = [out0, out1, out0 + out1, out2]
+        const __m128 x = _mm_movelh_ps(o, _mm_unpacklo_ps(s01, o2));
+        // [out0 + out2, out1 + out2, out0 + out1 + out2, -]
+        const __m128 y = _mm_add_ps(x, o2);
+        // [121 122 123 124] = [out2, out0 + out2, out1 + out2, out0 + out1 + out2]
+        const __m128 q = _mm_shuffle_ps(x, y, _MM_SHUFFLE(0, 0, 3, 3));
+        _mm_storeu_ps(src + 118, x);
+        _mm_storeu_ps(src + 121, _mm_shuffle_ps(q, y, _MM_SHUFFLE(2, 1, 2, 0)));
+#else
+        const float out0 = on_[0] ? noteRecordLevel(p_.noteOut[0][v][first]) : 0.0f;
+        const float out1 = on_[1] ? noteRecordLevel(p_.noteOut[1][v][first]) : 0.0f;
+        const float out2 = on_[2] ? noteRecordLevel(p_.noteOut[2][v][first]) : 0.0f;
+        src[118] = out0;
+        src[119] = out1;
+        src[121] = out2;
+        src[120] = out0 + out1;
+        src[122] = out0 + out2;
+        src[123] = out1 + out2;
+        src[124] = out0 + out1 + out2;
+#endif
+    }
+
+private:
+    const APlugin& p_;
+#if defined(__SSE__) || defined(__x86_64__)
+    __m128 onMask_;
+#else
+    bool on_[3];
+#endif
+};
 
 }  // namespace
 
@@ -142,6 +203,9 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         VstInt32 end = i;
         VstInt32 limit = i + 1;
         bool deferred = false;
+        // Each voice pass of the run but its last is followed by the next one's, which is all
+        // that reads the layer-output sources; the run's end writes what its last pass left.
+        layerOutDeferred = 1;
         do {
             if (end > i) {
                 forceControlUpdate = 0;
@@ -159,6 +223,8 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
             if (deferred) std::memcpy(subLayerOut[end - i], layerOut, sizeof(layerOut));
             ++end;
         } while (end < limit && !midiDueNow() && !presetPending && !presetApplying && !applyRetry);
+        layerOutDeferred = 0;
+        if (layerOutStale) writeLayerOutSources();
         sampleCounter -= (uint32_t)(end - 1 - i);
         blockCounter -= (uint32_t)(end - 1 - i);
         if (end > i + 1) {
@@ -251,7 +317,14 @@ void APlugin::renderEngineSound() {
 
 void APlugin::renderEngineVoices() {
     // --- voices ---
-    if ((sampleCounter & 3) == 0) rebuildActiveVoices();
+    if ((sampleCounter & 3) == 0) {
+        // The voices about to leave the list keep the layer-output sources of their last
+        // pass; a pass that left them unwritten wrote its records, and the layer switches
+        // are the same (no control block runs inside a run but at a 16-sample cadence,
+        // which writes them all before it).
+        if (layerOutStale) writeLeavingLayerOutSources();
+        rebuildActiveVoices();
+    }
     // Envelope sources are published when something reads them, and on the last sample
     // before a control block, which may route one: its first pass then reads the levels the
     // sample before it would have published.
@@ -273,68 +346,81 @@ void APlugin::renderEngineVoices() {
 
     renderLayers();
 
-    // The layers' outputs of each voice's first note (getLayerVoiceOutput, inlined); a layer
-    // that is off gives 0.
-    const bool on0 = layerOn[0] != 0, on1 = layerOn[1] != 0, on2 = layerOn[2] != 0;
-#if defined(__SSE__) || defined(__x86_64__)
-    // One lane per layer: each lane sums its record's four values in the scalar order, and
-    // the pair and triple sums are the same single adds.
-    alignas(16) const uint32_t onBits[4] = {on0 ? ~0u : 0u, on1 ? ~0u : 0u, on2 ? ~0u : 0u, 0u};
-    const __m128 onMask = _mm_load_ps(reinterpret_cast<const float*>(onBits));
-    const __m128 quarter = _mm_set1_ps(0.25f);
-#endif
+    // The layers' outputs of each voice's first note as its layer-output sources. Unless a
+    // route or retrigger reads them, only lastVoice's are read (by the scopes and the global
+    // row) before the next voice pass, so inside a run of the render loop the others are
+    // written only before a 16-sample cadence (which may run a control block), at the run's
+    // end and for the voices leaving the list (then the voice list, records and layer
+    // switches are still the ones of this pass).
+    const LayerOutWriter layerOuts(*this);
+    const bool allRows = !layerOutDeferred || layerOutRead || ((sampleCounter + 1) & 15) == 0;
+    layerOutStale = allRows ? 0 : 1;
+    bool lastListed = false;
+    if (allRows) {
+        for (int a = 0; a < activeVoiceCount; ++a) {
+            const int v = activeVoiceList[a];
+            if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+            int first = voiceFirstElement[v];
+            if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
+            layerOuts.write(modSrcVoice[v], v, first);
+        }
+    }
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        int first = voiceFirstElement[v];
-        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
-        float* src = modSrcVoice[v];
-#if defined(__SSE__) || defined(__x86_64__)
-        __m128 r0 = _mm_load_ps(&noteOut[0][v][first].sub[0].left);
-        __m128 r1 = _mm_load_ps(&noteOut[1][v][first].sub[0].left);
-        __m128 r2 = _mm_load_ps(&noteOut[2][v][first].sub[0].left);
-        __m128 r3 = _mm_setzero_ps();
-        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        // [out0, out1, out2, 0]
-        const __m128 o = _mm_and_ps(
-            _mm_mul_ps(_mm_add_ps(_mm_add_ps(_mm_add_ps(r0, r1), r2), r3), quarter), onMask);
-        const __m128 o2 = _mm_shuffle_ps(o, o, _MM_SHUFFLE(2, 2, 2, 2));
-        const __m128 s01 = _mm_add_ps(o, _mm_shuffle_ps(o, o, _MM_SHUFFLE(1, 1, 1, 1)));
-        // [118 119 120 121] = [out0, out1, out0 + out1, out2]
-        const __m128 x = _mm_movelh_ps(o, _mm_unpacklo_ps(s01, o2));
-        // [out0 + out2, out1 + out2, out0 + out1 + out2, -]
-        const __m128 y = _mm_add_ps(x, o2);
-        // [121 122 123 124] = [out2, out0 + out2, out1 + out2, out0 + out1 + out2]
-        const __m128 q = _mm_shuffle_ps(x, y, _MM_SHUFFLE(0, 0, 3, 3));
-        _mm_storeu_ps(src + 118, x);
-        _mm_storeu_ps(src + 121, _mm_shuffle_ps(q, y, _MM_SHUFFLE(2, 1, 2, 0)));
-#else
-        const float out0 = on0 ? noteRecordLevel(noteOut[0][v][first]) : 0.0f;
-        const float out1 = on1 ? noteRecordLevel(noteOut[1][v][first]) : 0.0f;
-        const float out2 = on2 ? noteRecordLevel(noteOut[2][v][first]) : 0.0f;
-        src[118] = out0;
-        src[119] = out1;
-        src[121] = out2;
-        src[120] = out0 + out1;
-        src[122] = out0 + out2;
-        src[123] = out1 + out2;
-        src[124] = out0 + out1 + out2;
-#endif
+        lastListed |= v == lastVoice;
 
         const int count = voiceLevelCount[v];
         int32_t* age = voiceElemAge[v];
-        // A voice holds one to a few notes: a plain loop, since the vector one's set-up costs
-        // more than the increments (the empty asm keeps the compiler from vectorizing it).
-        for (int k = 0; k < count; ++k) {
-            ++age[k];
-            asm("" : "+r"(k));
+        // A voice holds one to a few notes, most often one: a plain loop, since the vector
+        // one's set-up costs more than the increments (the empty asm keeps the compiler from
+        // vectorizing it).
+        if (count == 1) {
+            ++age[0];
+        } else {
+            for (int k = 0; k < count; ++k) {
+                ++age[k];
+                asm("" : "+r"(k));
+            }
         }
         advanceEnvs(v);
         voiceNew[v] = 0;
         ++voiceCounter[v];
     }
+    if (!allRows && lastListed) {
+        const int v = lastVoice;
+        if (!isValidVoice(v)) __builtin_unreachable();  // a listed voice
+        int first = voiceFirstElement[v];
+        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
+        layerOuts.write(modSrcVoice[v], v, first);
+    }
 
     captureScopes();
+}
+
+// The layer-output sources of every listed voice, from the records of the last voice pass.
+void APlugin::writeLayerOutSources() {
+    layerOutStale = 0;
+    const LayerOutWriter layerOuts(*this);
+    for (int a = 0; a < activeVoiceCount; ++a) {
+        const int v = activeVoiceList[a];
+        if (!isValidVoice(v)) continue;
+        int first = voiceFirstElement[v];
+        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
+        layerOuts.write(modSrcVoice[v], v, first);
+    }
+}
+
+// The same for the listed voices that no longer sound (the next list leaves them out).
+void APlugin::writeLeavingLayerOutSources() {
+    const LayerOutWriter layerOuts(*this);
+    for (int a = 0; a < activeVoiceCount; ++a) {
+        const int v = activeVoiceList[a];
+        if (!isValidVoice(v) || isVoiceSounding(v)) continue;
+        int first = voiceFirstElement[v];
+        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
+        layerOuts.write(modSrcVoice[v], v, first);
+    }
 }
 
 void APlugin::renderEngineEffects() {
@@ -472,6 +558,12 @@ void APlugin::runControlBlock() {
     for (int layer = 0; layer < kEnvLayers; ++layer)
         if (env.retrigSource[layer] >= kFirstEnvSource && env.retrigSource[layer] <= kLastEnvSource)
             envSourcesRead = 1;
+    const auto layerOutSource = [](int src) { return src >= 118 && src <= 124; };
+    layerOutRead = 0;
+    for (int i = 0; i < modActiveCount; ++i)
+        if (layerOutSource(modRoutes[i].src)) layerOutRead = 1;
+    for (int layer = 0; layer < kEnvLayers; ++layer)
+        if (layerOutSource(env.retrigSource[layer])) layerOutRead = 1;
 }
 
 // --- tempo, transport and levels, every 16 samples -----------------------------------------
@@ -553,7 +645,8 @@ void APlugin::checkTransport() {
 
 void APlugin::runVoiceControls(int v) {
     setEnvs(v);
-    checkRetrigger(v);
+    // (No layer's retrigger driven by a source, the usual case: all three are negative.)
+    if ((env.retrigSource[0] & env.retrigSource[1] & env.retrigSource[2]) >= 0) checkRetrigger(v);
 
     float* src = modSrcVoice[v];
     const float* cc = modSrcVoiceCC[v];

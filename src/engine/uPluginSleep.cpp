@@ -186,23 +186,25 @@ int32_t APlugin::runAsleep(int32_t from, int32_t count, const float* inL, const 
 // After samples rendered awake: whether the stretch stays quiet, and once it has lasted
 // the chain's reach, the engine goes to sleep.
 void APlugin::watchSleep(int32_t from, int32_t count, const float* outL, const float* outR) {
-    float chainPeak = fxQuietPeak;
+    const float chainPeak = fxQuietPeak;
     fxQuietPeak = 0.0f;
+    const uint32_t signature = sleepSignature();
+    const auto notQuiet = [&]() {
+        quietSamples = 0;
+        quietSignature = signature;
+        sleeping = 0;
+    };
+    // A voice in the list sounds: no need to look at the output.
+    if (activeVoiceCount > 0) return notQuiet();
     float outPeak = 0.0f;
     for (int32_t i = from; i < from + count; ++i) {
         if (outL) outPeak = std::fmax(outPeak, std::fabs(outL[i]));
         if (outR) outPeak = std::fmax(outPeak, std::fabs(outR[i]));
     }
     const float gain = mainVolGain > 1.0f ? mainVolGain : 1.0f;
-    const uint32_t signature = sleepSignature();
     if (!(outPeak < kQuietLevel) || !(chainPeak * gain < kQuietLevel) ||
-        signature != quietSignature || activeVoiceCount > 0 || !sleepConfigSupported() ||
-        getIsAnyVoicePlaying()) {
-        quietSamples = 0;
-        quietSignature = signature;
-        sleeping = 0;
-        return;
-    }
+        signature != quietSignature || !sleepConfigSupported() || getIsAnyVoicePlaying())
+        return notQuiet();
     const uint32_t room = 0xffffffffu - quietSamples;
     quietSamples += (uint32_t)count < room ? (uint32_t)count : room;
     if (quietSamples >= sleepWindow()) sleeping = 1;

@@ -1027,6 +1027,14 @@ public:
     // Whether an active route or a layer's retrigger reads an envelope source (42-97): only
     // then are the voices' envelope levels published every sample (set by the control block).
     uint8_t envSourcesRead = 0;
+    // Whether an active route or a layer's retrigger reads a layer-output source (118-124),
+    // set by the control block. While the render loop's run of samples allows it
+    // (layerOutDeferred), a voice pass writes those sources of the voices other than
+    // lastVoice only before a 16-sample cadence; layerOutStale marks a pass that left them:
+    // the list rebuild writes those of the voices it drops, the loop all at its run's end.
+    uint8_t layerOutRead = 0;
+    uint8_t layerOutDeferred = 0;
+    uint8_t layerOutStale = 0;
     // Per voice (and, last, the global pass): what its last modulation pass read and wrote
     // (see ModPassMemo). Valid while its generation equals modRouteGeneration.
     static_assert(kModPassWatches >= kModSlots * 4, "three inputs and one output per route");
@@ -1411,6 +1419,10 @@ public:
     // chain (sources cleared, mixEffectsToOutput).
     void renderEngineVoices();
     void renderEngineEffects();
+    // Every listed voice's layer-output sources from the last voice pass (see layerOutStale),
+    // or those of the listed voices that no longer sound.
+    void writeLayerOutSources();
+    void writeLeavingLayerOutSources();
 
     // --- sub-blocks ------------------------------------------------------------------------
     // The render loop runs the voices of up to kSubBlock samples, then the effect chain and
