@@ -111,8 +111,15 @@ inline uint32_t wrapTrunc(double x, uint32_t mask) {
 
 // The same for a float of ordinary size, without the trip through 64 bits.
 inline uint32_t wrapTruncF(float x, uint32_t mask) {
+#if defined(__SSE2__) && defined(__x86_64__)
+    // One 64-bit truncation covers every float: below 2^63 it is exact (and a float of
+    // 9e18 or more is a multiple of 2^39, so its low 32 bits are 0, as wrapTrunc gives),
+    // and NaN or 2^63 and beyond give 2^63, whose low 32 bits are 0 too.
+    return (uint32_t)_mm_cvttss_si64(_mm_set_ss(x)) & mask;
+#else
     if (std::fabs(x) < 2147483520.0f) return (uint32_t)(int32_t)x & mask;
     return wrapTrunc((double)x, mask);
+#endif
 }
 
 // int(x) limited to lo..hi; NaN gives lo.
@@ -218,6 +225,39 @@ struct WaveReader {
         return f == 0.0f ? va : va * (1.0f - f) + b[idx] * f;
     }
 };
+// The same reader with both choices made beforehand (Warp: warp is not null; Blend: f is
+// not 0), for loops whose every read makes the same ones.
+template <bool Warp, bool Blend>
+struct FixedWaveReader {
+    const int32_t* warp;
+    const float* a;
+    const float* b;
+    float f;
+    float read(uint32_t phase) const {
+        const uint32_t j = (phase & kPhaseMask) >> 12;
+        const int32_t idx = Warp ? warp[j] : (int32_t)j;
+        const float va = a[idx];
+        if constexpr (Blend)
+            return va * (1.0f - f) + b[idx] * f;
+        else
+            return va;
+    }
+};
+// Calls fn with a FixedWaveReader value of the kind that reads as WaveReader{warp, .., f}.
+template <class Fn>
+__attribute__((always_inline)) inline void withWaveReaderKind(const int32_t* warp, float f, Fn&& fn) {
+    if (warp) {
+        if (f == 0.0f)
+            fn(FixedWaveReader<true, false>{});
+        else
+            fn(FixedWaveReader<true, true>{});
+    } else {
+        if (f == 0.0f)
+            fn(FixedWaveReader<false, false>{});
+        else
+            fn(FixedWaveReader<false, true>{});
+    }
+}
 constexpr int kIdentityWarpRow = 255;
 
 // The wavetable of a shape for a band. A sine has no harmonics to limit: every band of it is
@@ -736,7 +776,7 @@ void renderString(VoiceCtx& x) {
 
 // FM: two sine operators modulating a wavetable carrier, either both into the carrier
 // ("1+2>3") or in a chain ("1>2>3"); phases are 24-bit, the operators read the short sine.
-void renderFM(VoiceCtx& x) {
+__attribute__((always_inline)) inline void renderFM(VoiceCtx& x) {
     APlugin& p = x.p;
     const int L = x.layer;
     const ShapeBlend sb = shapeBlendMemo(p.layerVoice[L][x.v], 0, x.d(40));
@@ -749,49 +789,53 @@ void renderFM(VoiceCtx& x) {
     const float a2Base = p.fmVelGain[L][x.v][1] * p.fm2VolGain[L] * x.d(93);
     const int e1p = ENV_FM_1_PITCH[L], e2p = ENV_FM_2_PITCH[L];
     const int e1v = ENV_FM_1_VOL[L], e2v = ENV_FM_2_VOL[L];
-    for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[L][x.v][i];
-        if (x.quarter) {
-            const double pef = x.pitchEnvFactor(i);
-            const double f1 =
-                x.c.op1PitchEnvAmount == 0.0f
-                    ? 1.0
-                    : exp2NoteMemo(n, 1, (double)x.envLevel(e1p, i) * x.c.op1PitchEnvAmount);
-            const double f2 =
-                x.c.op2PitchEnvAmount == 0.0f
-                    ? 1.0
-                    : exp2NoteMemo(n, 2, (double)x.envLevel(e2p, i) * x.c.op2PitchEnvAmount);
-            n.opInc[0] = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
-            n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
-            n.inc = toStep(x.c.layerIncMod * pef * (double)p.voiceElemRatio[x.v][i]);
+    auto notes = [&](auto kind) __attribute__((always_inline)) {
+        using Reader = decltype(kind);
+        for (int i = 0; i < x.count; ++i) {
+            TLayerNote& n = p.layerNote[L][x.v][i];
+            if (x.quarter) {
+                const double pef = x.pitchEnvFactor(i);
+                const double f1 =
+                    x.c.op1PitchEnvAmount == 0.0f
+                        ? 1.0
+                        : exp2NoteMemo(n, 1, (double)x.envLevel(e1p, i) * x.c.op1PitchEnvAmount);
+                const double f2 =
+                    x.c.op2PitchEnvAmount == 0.0f
+                        ? 1.0
+                        : exp2NoteMemo(n, 2, (double)x.envLevel(e2p, i) * x.c.op2PitchEnvAmount);
+                n.opInc[0] = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
+                n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
+                n.inc = toStep(x.c.layerIncMod * pef * (double)p.voiceElemRatio[x.v][i]);
+            }
+            if (!x.started(i)) {
+                x.rest(i);
+                continue;
+            }
+            const float a1 = x.envLevel(e1v, i) * a1Base;
+            const float a2 = x.envLevel(e2v, i) * a2Base;
+            const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
+            const Reader carrier{warp, shapeTable(p, sb.a, n.band),
+                                 shapeTable(p, sb.b, n.band), sb.f};
+            float val[2];
+            for (int s = 0; s < 2; ++s) {
+                const uint32_t ph1 = (n.opPhase[0] + (s ? n.opInc[0] : 0u)) & kPhaseMask;
+                const uint32_t ph2 = (n.opPhase[1] + (s ? n.opInc[1] : 0u)) & kPhaseMask;
+                const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, kPhaseMask);
+                const uint32_t ph2m = chain ? ((ph2 + o1) & kPhaseMask) : ph2;
+                const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], kPhaseMask);
+                uint32_t ph = n.phase + (s ? n.inc : 0u) + feedOffset + o2;
+                if (!chain) ph += o1;
+                val[s] = carrier.read(ph);
+            }
+            n.opPhase[0] = (n.opPhase[0] + 2u * n.opInc[0]) & kPhaseMask;
+            n.opPhase[1] = (n.opPhase[1] + 2u * n.opInc[1]) & kPhaseMask;
+            n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+            const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
+            n.feedPrev = v0 * v1 * 0.5f;
+            storeRecord(x.out[i], v0, v1);
         }
-        if (!x.started(i)) {
-            x.rest(i);
-            continue;
-        }
-        const float a1 = x.envLevel(e1v, i) * a1Base;
-        const float a2 = x.envLevel(e2v, i) * a2Base;
-        const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
-        const WaveReader carrier{warp, shapeTable(p, sb.a, n.band), shapeTable(p, sb.b, n.band),
-                                 sb.f};
-        float val[2];
-        for (int s = 0; s < 2; ++s) {
-            const uint32_t ph1 = (n.opPhase[0] + (s ? n.opInc[0] : 0u)) & kPhaseMask;
-            const uint32_t ph2 = (n.opPhase[1] + (s ? n.opInc[1] : 0u)) & kPhaseMask;
-            const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, kPhaseMask);
-            const uint32_t ph2m = chain ? ((ph2 + o1) & kPhaseMask) : ph2;
-            const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], kPhaseMask);
-            uint32_t ph = n.phase + (s ? n.inc : 0u) + feedOffset + o2;
-            if (!chain) ph += o1;
-            val[s] = carrier.read(ph);
-        }
-        n.opPhase[0] = (n.opPhase[0] + 2u * n.opInc[0]) & kPhaseMask;
-        n.opPhase[1] = (n.opPhase[1] + 2u * n.opInc[1]) & kPhaseMask;
-        n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
-        const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
-        n.feedPrev = v0 * v1 * 0.5f;
-        storeRecord(x.out[i], v0, v1);
-    }
+    };
+    withWaveReaderKind(warp, sb.f, notes);
 }
 
 // Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
@@ -804,7 +848,8 @@ struct WaveLayer {
     ShapeRows rows1, rows2;  // the tables of the wave's two shapes
 };
 
-void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, const WaveLayer& wl) {
+__attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
+                                                    float pink, const WaveLayer& wl) {
     APlugin& p = x.p;
     const int L = x.layer;
     const float mix = clamp01(x.d(40));
@@ -834,41 +879,49 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, const Wav
     const float filterAmount = x.c.filterEnvAmount;
     const auto& run = p.env.work.run[x.v];
     for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
-    for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[L][x.v][i];
-        if (x.quarter) {
-            const double pef = x.pitchEnvFactor(i);
-            const double ratio = p.voiceElemRatio[x.v][i];
-            n.inc = toStep(x.c.layerIncMod * pef * ratio);
-            n.subInc = toStep(ratio * pef * (double)x.c.subRatio * x.c.layerIncMod);
+    auto notes = [&](auto kind) __attribute__((always_inline)) {
+        using Reader = decltype(kind);
+        for (int i = 0; i < x.count; ++i) {
+            TLayerNote& n = p.layerNote[L][x.v][i];
+            if (x.quarter) {
+                const double pef = x.pitchEnvFactor(i);
+                const double ratio = p.voiceElemRatio[x.v][i];
+                n.inc = toStep(x.c.layerIncMod * pef * ratio);
+                n.subInc = toStep(ratio * pef * (double)x.c.subRatio * x.c.layerIncMod);
+            }
+            if (!x.started(i)) {
+                x.rest(i);
+                continue;
+            }
+            Lanes4 o;  // the note's record: left 0, right 0, left 1, right 1
+            if (noise) {
+                o = filtermath::splat(w == 4 ? white * (1.0f - mix) + pink * mix
+                                             : pink * (1.0f - mix) + white * mix);
+            } else {
+                const uint32_t offset = feedOffsetOf(n.feedPrev);
+                const Reader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
+                const float v0 = osc.read(n.phase + offset);
+                const float v1 = osc.read(n.phase + n.inc + offset);
+                n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+                n.feedPrev = v0 * v1 * 0.5f;
+                o = Lanes4{v0, v0, v1, v1};
+            }
+            if (subOn) {
+                const WaveReader sub{subWarp, shapeTable(p, subBlend.a, n.subBand),
+                                     shapeTable(p, subBlend.b, n.subBand), subBlend.f};
+                const float s0 = sub.read(n.subPhase + subOffset);
+                const float s1 = sub.read(n.subPhase + n.subInc + subOffset);
+                n.subPhase = (n.subPhase + 2u * n.subInc) & kPhaseMask;
+                o += Lanes4{s0 * subL, s0 * subR, s1 * subL, s1 * subR};
+            }
+            filtermath::storeNote(x.out[i], o);
         }
-        if (!x.started(i)) {
-            x.rest(i);
-            continue;
-        }
-        Lanes4 o;  // the note's record: left 0, right 0, left 1, right 1
-        if (noise) {
-            o = filtermath::splat(w == 4 ? white * (1.0f - mix) + pink * mix
-                                         : pink * (1.0f - mix) + white * mix);
-        } else {
-            const uint32_t offset = feedOffsetOf(n.feedPrev);
-            const WaveReader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
-            const float v0 = osc.read(n.phase + offset);
-            const float v1 = osc.read(n.phase + n.inc + offset);
-            n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
-            n.feedPrev = v0 * v1 * 0.5f;
-            o = Lanes4{v0, v0, v1, v1};
-        }
-        if (subOn) {
-            const WaveReader sub{subWarp, shapeTable(p, subBlend.a, n.subBand),
-                                 shapeTable(p, subBlend.b, n.subBand), subBlend.f};
-            const float s0 = sub.read(n.subPhase + subOffset);
-            const float s1 = sub.read(n.subPhase + n.subInc + subOffset);
-            n.subPhase = (n.subPhase + 2u * n.subInc) & kPhaseMask;
-            o += Lanes4{s0 * subL, s0 * subR, s1 * subL, s1 * subR};
-        }
-        filtermath::storeNote(x.out[i], o);
-    }
+    };
+    // Noise reads no table: any one kind serves it.
+    if (noise)
+        notes(FixedWaveReader<false, false>{});
+    else
+        withWaveReaderKind(warp, mix, notes);
 }
 
 // The tail of every layer, after its filters: each started note times its amp, volume and
