@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "engine/RandSeed.h"
 #include "plugin/uPlugin.h"
@@ -257,6 +258,15 @@ __attribute__((always_inline)) inline void withWaveReaderKind(const int32_t* war
         else
             fn(FixedWaveReader<false, true>{});
     }
+}
+// Calls fn with the voice's note count: a constant for the common single note (whose loops
+// then become straight code), a run-time value otherwise.
+template <class Fn>
+__attribute__((always_inline)) inline void withNoteCount(int count, Fn&& fn) {
+    if (count == 1)
+        fn(std::integral_constant<int, 1>{});
+    else
+        fn(count);
 }
 constexpr int kIdentityWarpRow = 255;
 
@@ -613,7 +623,8 @@ struct VoiceCtx {
 
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
-void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
+__attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& bandPass,
+                                                    TLPFilter& lowPass) {
     APlugin& p = x.p;
     const float mix = clamp01(x.d(40));
     const float keep = 1.0f - mix;
@@ -630,84 +641,86 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
     // read everything again.
     const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
     const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
-    const auto& run = p.env.work.run[x.v];
-    for (int i = 0; i < x.count; ++i) {
-        const float wire = (float)run[i][wireEnv] * wireAmount;
-        const float filter = (float)run[i][filterEnv] * filterAmount;
-        bandPass.setEnv(i, wire);
-        lowPass.setEnv(i, filter);
-    }
-    for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[x.layer][x.v][i];
-        if (x.quarter)
-            n.inc = toStep(x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc *
-                           (double)p.voiceElemRatio[x.v][i]) /
-                    2u;
-        if (!x.started(i)) {
-            x.rest(i);
-            continue;
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        const auto& run = p.env.work.run[x.v];
+        for (int i = 0; i < count; ++i) {
+            const float wire = (float)run[i][wireEnv] * wireAmount;
+            const float filter = (float)run[i][filterEnv] * filterAmount;
+            bandPass.setEnv(i, wire);
+            lowPass.setEnv(i, filter);
         }
-        // Without a restart in all four steps (the common case), both sub-samples read
-        // from the pair table at once: the same reads and arithmetic as the steps below.
-        if ((uint64_t)n.phase + 4u * (uint64_t)n.inc <= kPhaseMask) {
-            const uint32_t pos = (uint32_t)n.wirePos;
-            n.phase += 4u * n.inc;
-            n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
-            const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
-            const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
-#if defined(__SSE2__)
-            // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped:
-            // both lanes of a sub-sample hold its sum (the same two products, added
-            // either way round), which halved is the note's record.
-            // The table's entries are only float-aligned: each pair is copied as 64 bits.
-            long long bits0, bits1;
-            std::memcpy(&bits0, pair0, sizeof bits0);
-            std::memcpy(&bits1, pair1, sizeof bits1);
-            const __m128 pairs = _mm_castsi128_ps(_mm_set_epi64x(bits1, bits0));
-            const Lanes4 products = (Lanes4)pairs * weights;
-            const Lanes4 swapped =
-                (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
-            filtermath::storeNote(x.out[i], (products + swapped) * 0.5f);
-#else
-            storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
-                        (pair1[0] * keep + pair1[1] * mix) * 0.5f);
-#endif
-            continue;
-        }
-        float sub[2];
-        for (int s = 0; s < 2; ++s) {
-            // Without a restart in its two steps, a sub-sample reads two neighbouring
-            // entries: their sums are in the pair table.
-            const uint32_t stepped = n.phase + 2u * n.inc;  // no overflow: inc < 2^30
-            if (stepped <= kPhaseMask) {
-                n.phase = stepped;
-                const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
-                n.wirePos = (n.wirePos + 2) & 0xFFFF;
-                const float* pair = P[first];
-                sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
+        for (int i = 0; i < count; ++i) {
+            TLayerNote& n = p.layerNote[x.layer][x.v][i];
+            if (x.quarter)
+                n.inc = toStep(x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc *
+                               (double)p.voiceElemRatio[x.v][i]) /
+                        2u;
+            if (!x.started(i)) {
+                x.rest(i);
                 continue;
             }
-            uint32_t idx[2];
-            for (int k = 0; k < 2; ++k) {
-                n.phase += n.inc;
-                if (n.phase > kPhaseMask) {
-                    n.phase &= kPhaseMask;
-                    n.wirePos = n.wireStart;
-                } else {
-                    n.wirePos = (n.wirePos + 1) & 0xFFFF;
-                }
-                idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
+            // Without a restart in all four steps (the common case), both sub-samples read
+            // from the pair table at once: the same reads and arithmetic as the steps below.
+            if ((uint64_t)n.phase + 4u * (uint64_t)n.inc <= kPhaseMask) {
+                const uint32_t pos = (uint32_t)n.wirePos;
+                n.phase += 4u * n.inc;
+                n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
+                const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
+                const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
+    #if defined(__SSE2__)
+                // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped:
+                // both lanes of a sub-sample hold its sum (the same two products, added
+                // either way round), which halved is the note's record.
+                // The table's entries are only float-aligned: each pair is copied as 64 bits.
+                long long bits0, bits1;
+                std::memcpy(&bits0, pair0, sizeof bits0);
+                std::memcpy(&bits1, pair1, sizeof bits1);
+                const __m128 pairs = _mm_castsi128_ps(_mm_set_epi64x(bits1, bits0));
+                const Lanes4 products = (Lanes4)pairs * weights;
+                const Lanes4 swapped =
+                    (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
+                filtermath::storeNote(x.out[i], (products + swapped) * 0.5f);
+    #else
+                storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
+                            (pair1[0] * keep + pair1[1] * mix) * 0.5f);
+    #endif
+                continue;
             }
-            sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
+            float sub[2];
+            for (int s = 0; s < 2; ++s) {
+                // Without a restart in its two steps, a sub-sample reads two neighbouring
+                // entries: their sums are in the pair table.
+                const uint32_t stepped = n.phase + 2u * n.inc;  // no overflow: inc < 2^30
+                if (stepped <= kPhaseMask) {
+                    n.phase = stepped;
+                    const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
+                    n.wirePos = (n.wirePos + 2) & 0xFFFF;
+                    const float* pair = P[first];
+                    sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
+                    continue;
+                }
+                uint32_t idx[2];
+                for (int k = 0; k < 2; ++k) {
+                    n.phase += n.inc;
+                    if (n.phase > kPhaseMask) {
+                        n.phase &= kPhaseMask;
+                        n.wirePos = n.wireStart;
+                    } else {
+                        n.wirePos = (n.wirePos + 1) & 0xFFFF;
+                    }
+                    idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
+                }
+                sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
+            }
+            storeRecord(x.out[i], sub[0], sub[1]);
         }
-        storeRecord(x.out[i], sub[0], sub[1]);
-    }
+    });
 }
 
 // String: a noise burst shaped by the impulse settings and a pluck-position comb excites a
 // delay line of one period with a damped, inverting feedback loop. One value per host
 // sample, copied to both sub-samples and both channels.
-void renderString(VoiceCtx& x) {
+__attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
     APlugin& p = x.p;
     const float mix = clamp01(x.d(40));
     const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
@@ -879,9 +892,9 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     const float filterAmount = x.c.filterEnvAmount;
     const auto& run = p.env.work.run[x.v];
     for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
-    auto notes = [&](auto kind) __attribute__((always_inline)) {
+    auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
-        for (int i = 0; i < x.count; ++i) {
+        for (int i = 0; i < count; ++i) {
             TLayerNote& n = p.layerNote[L][x.v][i];
             if (x.quarter) {
                 const double pef = x.pitchEnvFactor(i);
@@ -918,10 +931,14 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
         }
     };
     // Noise reads no table: any one kind serves it.
-    if (noise)
-        notes(FixedWaveReader<false, false>{});
-    else
-        withWaveReaderKind(warp, mix, notes);
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        if (noise)
+            notes(FixedWaveReader<false, false>{}, count);
+        else
+            withWaveReaderKind(warp, mix, [&](auto kind) __attribute__((always_inline)) {
+                notes(kind, count);
+            });
+    });
 }
 
 // The tail of every layer, after its filters: each started note times its amp, volume and
