@@ -730,61 +730,63 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
     const float damp = x.c.damping;
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
-    for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[x.layer][x.v][i];
-        if (x.quarter) {
-            const double step = x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.stringInc *
-                                (double)p.voiceElemRatio[x.v][i];
-            double period = step > 0.0 ? 1.0 / step : 16383.0;
-            if (!(period < 16383.0)) period = 16383.0;  // NaN too
-            n.period = (float)period;
-            if (drift) {
-                n.drift = (n.period + 1.0f) / 1024.0f * p.sinTable[n.driftPhase & 0xFFFFu];
-                n.driftPhase = (n.driftPhase + n.driftStep) & 0xFFFFu;
-            } else {
-                n.drift = 0.0f;
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        for (int i = 0; i < count; ++i) {
+            TLayerNote& n = p.layerNote[x.layer][x.v][i];
+            if (x.quarter) {
+                const double step = x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.stringInc *
+                                    (double)p.voiceElemRatio[x.v][i];
+                double period = step > 0.0 ? 1.0 / step : 16383.0;
+                if (!(period < 16383.0)) period = 16383.0;  // NaN too
+                n.period = (float)period;
+                if (drift) {
+                    n.drift = (n.period + 1.0f) / 1024.0f * p.sinTable[n.driftPhase & 0xFFFFu];
+                    n.driftPhase = (n.driftPhase + n.driftStep) & 0xFFFFu;
+                } else {
+                    n.drift = 0.0f;
+                }
             }
+            const int32_t age = p.voiceElemAge[x.v][i];
+            if (age < 0) {
+                x.rest(i);
+                continue;
+            }
+            const float D = n.period;
+            float* line = p.stringLine[x.layer][x.v][i];
+            float* hist = p.stringHist[x.layer][x.v][i];
+
+            // Excitation.
+            float e = 0.0f;
+            const float impulse = x.c.impulseLength * D;
+            if ((float)age < impulse) {
+                const uint32_t idx = ((uint32_t)n.excitePos + k) & 0xFFFFu;
+                n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
+                const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
+                const float shaped = x.c.impulseShape == 1.0f ? base : std::pow(base, x.c.impulseShape);
+                e = shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f;
+            }
+            // Pluck position: the excitation less itself a fraction of a period later.
+            hist[age & (kStringHistSize - 1)] = e;
+            const int32_t pluckDelay = clampInt((double)x.c.pluck * (double)D, 0, kStringHistSize - 1);
+            if (age >= pluckDelay) e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
+
+            // Fractional delay read. Slots this note has not written yet read as 0.
+            const float L = D + n.drift;
+            const int32_t iL = clampInt((double)L, 0, kStringLineSize + 64);
+            const int32_t t = age - iL;
+            float y0 = 0.0f, y1 = 0.0f;
+            if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
+            if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
+            const float y = y0 + (y1 - y0) * (L - std::floor(L));
+
+            // Loop filter.
+            n.loopState = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * n.loopState + 1e-15f;
+            line[age & (kStringLineSize - 1)] = n.loopState;
+
+            const float outv = (e * impGain + y) * 10.0f;
+            storeRecord(x.out[i], outv, outv);
         }
-        const int32_t age = p.voiceElemAge[x.v][i];
-        if (age < 0) {
-            x.rest(i);
-            continue;
-        }
-        const float D = n.period;
-        float* line = p.stringLine[x.layer][x.v][i];
-        float* hist = p.stringHist[x.layer][x.v][i];
-
-        // Excitation.
-        float e = 0.0f;
-        const float impulse = x.c.impulseLength * D;
-        if ((float)age < impulse) {
-            const uint32_t idx = ((uint32_t)n.excitePos + k) & 0xFFFFu;
-            n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
-            const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
-            const float shaped = x.c.impulseShape == 1.0f ? base : std::pow(base, x.c.impulseShape);
-            e = shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f;
-        }
-        // Pluck position: the excitation less itself a fraction of a period later.
-        hist[age & (kStringHistSize - 1)] = e;
-        const int32_t pluckDelay = clampInt((double)x.c.pluck * (double)D, 0, kStringHistSize - 1);
-        if (age >= pluckDelay) e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
-
-        // Fractional delay read. Slots this note has not written yet read as 0.
-        const float L = D + n.drift;
-        const int32_t iL = clampInt((double)L, 0, kStringLineSize + 64);
-        const int32_t t = age - iL;
-        float y0 = 0.0f, y1 = 0.0f;
-        if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
-        if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
-        const float y = y0 + (y1 - y0) * (L - std::floor(L));
-
-        // Loop filter.
-        n.loopState = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * n.loopState + 1e-15f;
-        line[age & (kStringLineSize - 1)] = n.loopState;
-
-        const float outv = (e * impGain + y) * 10.0f;
-        storeRecord(x.out[i], outv, outv);
-    }
+    });
 }
 
 // FM: two sine operators modulating a wavetable carrier, either both into the carrier
@@ -802,9 +804,9 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x) {
     const float a2Base = p.fmVelGain[L][x.v][1] * p.fm2VolGain[L] * x.d(93);
     const int e1p = ENV_FM_1_PITCH[L], e2p = ENV_FM_2_PITCH[L];
     const int e1v = ENV_FM_1_VOL[L], e2v = ENV_FM_2_VOL[L];
-    auto notes = [&](auto kind) __attribute__((always_inline)) {
+    auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
-        for (int i = 0; i < x.count; ++i) {
+        for (int i = 0; i < count; ++i) {
             TLayerNote& n = p.layerNote[L][x.v][i];
             if (x.quarter) {
                 const double pef = x.pitchEnvFactor(i);
@@ -848,7 +850,11 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x) {
             storeRecord(x.out[i], v0, v1);
         }
     };
-    withWaveReaderKind(warp, sb.f, notes);
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        withWaveReaderKind(warp, sb.f, [&](auto kind) __attribute__((always_inline)) {
+            notes(kind, count);
+        });
+    });
 }
 
 // Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
