@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "dsp/LaneDispatch.h"
 #include "engine/RandSeed.h"
@@ -112,8 +113,15 @@ inline uint32_t wrapTrunc(double x, uint32_t mask) {
 
 // The same for a float of ordinary size, without the trip through 64 bits.
 inline uint32_t wrapTruncF(float x, uint32_t mask) {
+#if defined(__SSE2__) && defined(__x86_64__)
+    // One 64-bit truncation covers every float: below 2^63 it is exact (and a float of
+    // 9e18 or more is a multiple of 2^39, so its low 32 bits are 0, as wrapTrunc gives),
+    // and NaN or 2^63 and beyond give 2^63, whose low 32 bits are 0 too.
+    return (uint32_t)_mm_cvttss_si64(_mm_set_ss(x)) & mask;
+#else
     if (std::fabs(x) < 2147483520.0f) return (uint32_t)(int32_t)x & mask;
     return wrapTrunc((double)x, mask);
+#endif
 }
 
 // int(x) limited to lo..hi; NaN gives lo.
@@ -234,6 +242,48 @@ struct WaveReader {
         return f == 0.0f ? va : va * (1.0f - f) + b[idx] * f;
     }
 };
+// The same reader with both choices made beforehand (Warp: warp is not null; Blend: f is
+// not 0), for loops whose every read makes the same ones.
+template <bool Warp, bool Blend>
+struct FixedWaveReader {
+    const int32_t* warp;
+    const float* a;
+    const float* b;
+    float f;
+    float read(uint32_t phase) const {
+        const uint32_t j = (phase & kPhaseMask) >> 12;
+        const int32_t idx = Warp ? warp[j] : (int32_t)j;
+        const float va = a[idx];
+        if constexpr (Blend)
+            return va * (1.0f - f) + b[idx] * f;
+        else
+            return va;
+    }
+};
+// Calls fn with a FixedWaveReader value of the kind that reads as WaveReader{warp, .., f}.
+template <class Fn>
+__attribute__((always_inline)) inline void withWaveReaderKind(const int32_t* warp, float f, Fn&& fn) {
+    if (warp) {
+        if (f == 0.0f)
+            fn(FixedWaveReader<true, false>{});
+        else
+            fn(FixedWaveReader<true, true>{});
+    } else {
+        if (f == 0.0f)
+            fn(FixedWaveReader<false, false>{});
+        else
+            fn(FixedWaveReader<false, true>{});
+    }
+}
+// Calls fn with the voice's note count: a constant for the common single note (whose loops
+// then become straight code), a run-time value otherwise.
+template <class Fn>
+__attribute__((always_inline)) inline void withNoteCount(int count, Fn&& fn) {
+    if (count == 1)
+        fn(std::integral_constant<int, 1>{});
+    else
+        fn(count);
+}
 constexpr int kIdentityWarpRow = 255;
 
 // The wavetable of a shape for a band. A sine has no harmonics to limit: every band of it is
@@ -606,7 +656,8 @@ struct VoiceCtx {
 
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
-void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
+__attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& bandPass,
+                                                    TLPFilter& lowPass) {
     APlugin& p = x.p;
     const float mix = clamp01(x.d(40));
     const float keep = 1.0f - mix;
@@ -623,84 +674,86 @@ void renderWire(VoiceCtx& x, TBPFilter& bandPass, TLPFilter& lowPass) {
     // read everything again.
     const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
     const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
-    const auto& run = p.env.work.run[x.v];
-    for (int i = 0; i < x.count; ++i) {
-        const float wire = (float)run[i][wireEnv] * wireAmount;
-        const float filter = (float)run[i][filterEnv] * filterAmount;
-        bandPass.setEnv(i, wire);
-        lowPass.setEnv(i, filter);
-    }
-    for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[x.layer][x.v][i];
-        if (x.quarter)
-            n.inc = toStep(x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc *
-                           (double)p.voiceElemRatio[x.v][i]) /
-                    2u;
-        if (!x.started(i)) {
-            x.rest(i);
-            continue;
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        const auto& run = p.env.work.run[x.v];
+        for (int i = 0; i < count; ++i) {
+            const float wire = (float)run[i][wireEnv] * wireAmount;
+            const float filter = (float)run[i][filterEnv] * filterAmount;
+            bandPass.setEnv(i, wire);
+            lowPass.setEnv(i, filter);
         }
-        // Without a restart in all four steps (the common case), both sub-samples read
-        // from the pair table at once: the same reads and arithmetic as the steps below.
-        if ((uint64_t)n.phase + 4u * (uint64_t)n.inc <= kPhaseMask) {
-            const uint32_t pos = (uint32_t)n.wirePos;
-            n.phase += 4u * n.inc;
-            n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
-            const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
-            const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
-#if defined(__SSE2__)
-            // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped:
-            // both lanes of a sub-sample hold its sum (the same two products, added
-            // either way round), which halved is the note's record.
-            // The table's entries are only float-aligned: each pair is copied as 64 bits.
-            long long bits0, bits1;
-            std::memcpy(&bits0, pair0, sizeof bits0);
-            std::memcpy(&bits1, pair1, sizeof bits1);
-            const __m128 pairs = _mm_castsi128_ps(_mm_set_epi64x(bits1, bits0));
-            const Lanes4 products = (Lanes4)pairs * weights;
-            const Lanes4 swapped =
-                (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
-            filtermath::storeNote(x.out[i], (products + swapped) * 0.5f);
-#else
-            storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
-                        (pair1[0] * keep + pair1[1] * mix) * 0.5f);
-#endif
-            continue;
-        }
-        float sub[2];
-        for (int s = 0; s < 2; ++s) {
-            // Without a restart in its two steps, a sub-sample reads two neighbouring
-            // entries: their sums are in the pair table.
-            const uint32_t stepped = n.phase + 2u * n.inc;  // no overflow: inc < 2^30
-            if (stepped <= kPhaseMask) {
-                n.phase = stepped;
-                const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
-                n.wirePos = (n.wirePos + 2) & 0xFFFF;
-                const float* pair = P[first];
-                sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
+        for (int i = 0; i < count; ++i) {
+            TLayerNote& n = p.layerNote[x.layer][x.v][i];
+            if (x.quarter)
+                n.inc = toStep(x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc *
+                               (double)p.voiceElemRatio[x.v][i]) /
+                        2u;
+            if (!x.started(i)) {
+                x.rest(i);
                 continue;
             }
-            uint32_t idx[2];
-            for (int k = 0; k < 2; ++k) {
-                n.phase += n.inc;
-                if (n.phase > kPhaseMask) {
-                    n.phase &= kPhaseMask;
-                    n.wirePos = n.wireStart;
-                } else {
-                    n.wirePos = (n.wirePos + 1) & 0xFFFF;
-                }
-                idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
+            // Without a restart in all four steps (the common case), both sub-samples read
+            // from the pair table at once: the same reads and arithmetic as the steps below.
+            if ((uint64_t)n.phase + 4u * (uint64_t)n.inc <= kPhaseMask) {
+                const uint32_t pos = (uint32_t)n.wirePos;
+                n.phase += 4u * n.inc;
+                n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
+                const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
+                const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
+    #if defined(__SSE2__)
+                // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped:
+                // both lanes of a sub-sample hold its sum (the same two products, added
+                // either way round), which halved is the note's record.
+                // The table's entries are only float-aligned: each pair is copied as 64 bits.
+                long long bits0, bits1;
+                std::memcpy(&bits0, pair0, sizeof bits0);
+                std::memcpy(&bits1, pair1, sizeof bits1);
+                const __m128 pairs = _mm_castsi128_ps(_mm_set_epi64x(bits1, bits0));
+                const Lanes4 products = (Lanes4)pairs * weights;
+                const Lanes4 swapped =
+                    (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
+                filtermath::storeNote(x.out[i], (products + swapped) * 0.5f);
+    #else
+                storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
+                            (pair1[0] * keep + pair1[1] * mix) * 0.5f);
+    #endif
+                continue;
             }
-            sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
+            float sub[2];
+            for (int s = 0; s < 2; ++s) {
+                // Without a restart in its two steps, a sub-sample reads two neighbouring
+                // entries: their sums are in the pair table.
+                const uint32_t stepped = n.phase + 2u * n.inc;  // no overflow: inc < 2^30
+                if (stepped <= kPhaseMask) {
+                    n.phase = stepped;
+                    const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
+                    n.wirePos = (n.wirePos + 2) & 0xFFFF;
+                    const float* pair = P[first];
+                    sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
+                    continue;
+                }
+                uint32_t idx[2];
+                for (int k = 0; k < 2; ++k) {
+                    n.phase += n.inc;
+                    if (n.phase > kPhaseMask) {
+                        n.phase &= kPhaseMask;
+                        n.wirePos = n.wireStart;
+                    } else {
+                        n.wirePos = (n.wirePos + 1) & 0xFFFF;
+                    }
+                    idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
+                }
+                sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
+            }
+            storeRecord(x.out[i], sub[0], sub[1]);
         }
-        storeRecord(x.out[i], sub[0], sub[1]);
-    }
+    });
 }
 
 // String: a noise burst shaped by the impulse settings and a pluck-position comb excites a
 // delay line of one period with a damped, inverting feedback loop. One value per host
 // sample, copied to both sub-samples and both channels.
-void renderString(VoiceCtx& x) {
+__attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
     APlugin& p = x.p;
     const float mix = clamp01(x.d(40));
     const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
@@ -710,66 +763,68 @@ void renderString(VoiceCtx& x) {
     const float damp = x.c.damping;
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
-    for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[x.layer][x.v][i];
-        if (x.quarter) {
-            const double step = x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.stringInc *
-                                (double)p.voiceElemRatio[x.v][i];
-            double period = step > 0.0 ? 1.0 / step : 16383.0;
-            if (!(period < 16383.0)) period = 16383.0;  // NaN too
-            n.period = (float)period;
-            if (drift) {
-                n.drift = (n.period + 1.0f) / 1024.0f * p.sinTable[n.driftPhase & 0xFFFFu];
-                n.driftPhase = (n.driftPhase + n.driftStep) & 0xFFFFu;
-            } else {
-                n.drift = 0.0f;
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        for (int i = 0; i < count; ++i) {
+            TLayerNote& n = p.layerNote[x.layer][x.v][i];
+            if (x.quarter) {
+                const double step = x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.stringInc *
+                                    (double)p.voiceElemRatio[x.v][i];
+                double period = step > 0.0 ? 1.0 / step : 16383.0;
+                if (!(period < 16383.0)) period = 16383.0;  // NaN too
+                n.period = (float)period;
+                if (drift) {
+                    n.drift = (n.period + 1.0f) / 1024.0f * p.sinTable[n.driftPhase & 0xFFFFu];
+                    n.driftPhase = (n.driftPhase + n.driftStep) & 0xFFFFu;
+                } else {
+                    n.drift = 0.0f;
+                }
             }
+            const int32_t age = p.voiceElemAge[x.v][i];
+            if (age < 0) {
+                x.rest(i);
+                continue;
+            }
+            const float D = n.period;
+            float* line = p.stringLine[x.layer][x.v][i];
+            float* hist = p.stringHist[x.layer][x.v][i];
+
+            // Excitation.
+            float e = 0.0f;
+            const float impulse = x.c.impulseLength * D;
+            if ((float)age < impulse) {
+                const uint32_t idx = ((uint32_t)n.excitePos + k) & 0xFFFFu;
+                n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
+                const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
+                const float shaped = x.c.impulseShape == 1.0f ? base : std::pow(base, x.c.impulseShape);
+                e = shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f;
+            }
+            // Pluck position: the excitation less itself a fraction of a period later.
+            hist[age & (kStringHistSize - 1)] = e;
+            const int32_t pluckDelay = clampInt((double)x.c.pluck * (double)D, 0, kStringHistSize - 1);
+            if (age >= pluckDelay) e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
+
+            // Fractional delay read. Slots this note has not written yet read as 0.
+            const float L = D + n.drift;
+            const int32_t iL = clampInt((double)L, 0, kStringLineSize + 64);
+            const int32_t t = age - iL;
+            float y0 = 0.0f, y1 = 0.0f;
+            if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
+            if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
+            const float y = y0 + (y1 - y0) * (L - std::floor(L));
+
+            // Loop filter.
+            n.loopState = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * n.loopState + 1e-15f;
+            line[age & (kStringLineSize - 1)] = n.loopState;
+
+            const float outv = (e * impGain + y) * 10.0f;
+            storeRecord(x.out[i], outv, outv);
         }
-        const int32_t age = p.voiceElemAge[x.v][i];
-        if (age < 0) {
-            x.rest(i);
-            continue;
-        }
-        const float D = n.period;
-        float* line = p.stringLine[x.layer][x.v][i];
-        float* hist = p.stringHist[x.layer][x.v][i];
-
-        // Excitation.
-        float e = 0.0f;
-        const float impulse = x.c.impulseLength * D;
-        if ((float)age < impulse) {
-            const uint32_t idx = ((uint32_t)n.excitePos + k) & 0xFFFFu;
-            n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
-            const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
-            const float shaped = x.c.impulseShape == 1.0f ? base : std::pow(base, x.c.impulseShape);
-            e = shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f;
-        }
-        // Pluck position: the excitation less itself a fraction of a period later.
-        hist[age & (kStringHistSize - 1)] = e;
-        const int32_t pluckDelay = clampInt((double)x.c.pluck * (double)D, 0, kStringHistSize - 1);
-        if (age >= pluckDelay) e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
-
-        // Fractional delay read. Slots this note has not written yet read as 0.
-        const float L = D + n.drift;
-        const int32_t iL = clampInt((double)L, 0, kStringLineSize + 64);
-        const int32_t t = age - iL;
-        float y0 = 0.0f, y1 = 0.0f;
-        if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
-        if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
-        const float y = y0 + (y1 - y0) * (L - std::floor(L));
-
-        // Loop filter.
-        n.loopState = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * n.loopState + 1e-15f;
-        line[age & (kStringLineSize - 1)] = n.loopState;
-
-        const float outv = (e * impGain + y) * 10.0f;
-        storeRecord(x.out[i], outv, outv);
-    }
+    });
 }
 
 // FM: two sine operators modulating a wavetable carrier, either both into the carrier
 // ("1+2>3") or in a chain ("1>2>3"); phases are 24-bit, the operators read the short sine.
-void renderFM(VoiceCtx& x) {
+__attribute__((always_inline)) inline void renderFM(VoiceCtx& x) {
     APlugin& p = x.p;
     const int L = x.layer;
     const ShapeBlend sb = shapeBlendMemo(p.layerVoice[L][x.v], 0, x.d(40));
@@ -782,49 +837,57 @@ void renderFM(VoiceCtx& x) {
     const float a2Base = p.fmVelGain[L][x.v][1] * p.fm2VolGain[L] * x.d(93);
     const int e1p = ENV_FM_1_PITCH[L], e2p = ENV_FM_2_PITCH[L];
     const int e1v = ENV_FM_1_VOL[L], e2v = ENV_FM_2_VOL[L];
-    for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[L][x.v][i];
-        if (x.quarter) {
-            const double pef = x.pitchEnvFactor(i);
-            const double f1 =
-                x.c.op1PitchEnvAmount == 0.0f
-                    ? 1.0
-                    : exp2NoteMemo(n, 1, (double)x.envLevel(e1p, i) * x.c.op1PitchEnvAmount);
-            const double f2 =
-                x.c.op2PitchEnvAmount == 0.0f
-                    ? 1.0
-                    : exp2NoteMemo(n, 2, (double)x.envLevel(e2p, i) * x.c.op2PitchEnvAmount);
-            n.opInc[0] = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
-            n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
-            n.inc = toStep(x.c.layerIncMod * pef * (double)p.voiceElemRatio[x.v][i]);
+    auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
+        using Reader = decltype(kind);
+        for (int i = 0; i < count; ++i) {
+            TLayerNote& n = p.layerNote[L][x.v][i];
+            if (x.quarter) {
+                const double pef = x.pitchEnvFactor(i);
+                const double f1 =
+                    x.c.op1PitchEnvAmount == 0.0f
+                        ? 1.0
+                        : exp2NoteMemo(n, 1, (double)x.envLevel(e1p, i) * x.c.op1PitchEnvAmount);
+                const double f2 =
+                    x.c.op2PitchEnvAmount == 0.0f
+                        ? 1.0
+                        : exp2NoteMemo(n, 2, (double)x.envLevel(e2p, i) * x.c.op2PitchEnvAmount);
+                n.opInc[0] = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
+                n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
+                n.inc = toStep(x.c.layerIncMod * pef * (double)p.voiceElemRatio[x.v][i]);
+            }
+            if (!x.started(i)) {
+                x.rest(i);
+                continue;
+            }
+            const float a1 = x.envLevel(e1v, i) * a1Base;
+            const float a2 = x.envLevel(e2v, i) * a2Base;
+            const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
+            const Reader carrier{warp, shapeTable(p, sb.a, n.band),
+                                 shapeTable(p, sb.b, n.band), sb.f};
+            float val[2];
+            for (int s = 0; s < 2; ++s) {
+                const uint32_t ph1 = (n.opPhase[0] + (s ? n.opInc[0] : 0u)) & kPhaseMask;
+                const uint32_t ph2 = (n.opPhase[1] + (s ? n.opInc[1] : 0u)) & kPhaseMask;
+                const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, kPhaseMask);
+                const uint32_t ph2m = chain ? ((ph2 + o1) & kPhaseMask) : ph2;
+                const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], kPhaseMask);
+                uint32_t ph = n.phase + (s ? n.inc : 0u) + feedOffset + o2;
+                if (!chain) ph += o1;
+                val[s] = carrier.read(ph);
+            }
+            n.opPhase[0] = (n.opPhase[0] + 2u * n.opInc[0]) & kPhaseMask;
+            n.opPhase[1] = (n.opPhase[1] + 2u * n.opInc[1]) & kPhaseMask;
+            n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+            const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
+            n.feedPrev = v0 * v1 * 0.5f;
+            storeRecord(x.out[i], v0, v1);
         }
-        if (!x.started(i)) {
-            x.rest(i);
-            continue;
-        }
-        const float a1 = x.envLevel(e1v, i) * a1Base;
-        const float a2 = x.envLevel(e2v, i) * a2Base;
-        const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
-        const WaveReader carrier{warp, shapeTable(p, sb.a, n.band), shapeTable(p, sb.b, n.band),
-                                 sb.f};
-        float val[2];
-        for (int s = 0; s < 2; ++s) {
-            const uint32_t ph1 = (n.opPhase[0] + (s ? n.opInc[0] : 0u)) & kPhaseMask;
-            const uint32_t ph2 = (n.opPhase[1] + (s ? n.opInc[1] : 0u)) & kPhaseMask;
-            const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, kPhaseMask);
-            const uint32_t ph2m = chain ? ((ph2 + o1) & kPhaseMask) : ph2;
-            const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], kPhaseMask);
-            uint32_t ph = n.phase + (s ? n.inc : 0u) + feedOffset + o2;
-            if (!chain) ph += o1;
-            val[s] = carrier.read(ph);
-        }
-        n.opPhase[0] = (n.opPhase[0] + 2u * n.opInc[0]) & kPhaseMask;
-        n.opPhase[1] = (n.opPhase[1] + 2u * n.opInc[1]) & kPhaseMask;
-        n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
-        const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
-        n.feedPrev = v0 * v1 * 0.5f;
-        storeRecord(x.out[i], v0, v1);
-    }
+    };
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        withWaveReaderKind(warp, sb.f, [&](auto kind) __attribute__((always_inline)) {
+            notes(kind, count);
+        });
+    });
 }
 
 // Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
@@ -837,7 +900,8 @@ struct WaveLayer {
     ShapeRows rows1, rows2;  // the tables of the wave's two shapes
 };
 
-void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, const WaveLayer& wl) {
+__attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
+                                                    float pink, const WaveLayer& wl) {
     APlugin& p = x.p;
     const int L = x.layer;
     const float mix = clamp01(x.d(40));
@@ -867,41 +931,53 @@ void renderWave(VoiceCtx& x, TFilter& filter, float white, float pink, const Wav
     const float filterAmount = x.c.filterEnvAmount;
     const auto& run = p.env.work.run[x.v];
     for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
-    for (int i = 0; i < x.count; ++i) {
-        TLayerNote& n = p.layerNote[L][x.v][i];
-        if (x.quarter) {
-            const double pef = x.pitchEnvFactor(i);
-            const double ratio = p.voiceElemRatio[x.v][i];
-            n.inc = toStep(x.c.layerIncMod * pef * ratio);
-            n.subInc = toStep(ratio * pef * (double)x.c.subRatio * x.c.layerIncMod);
+    auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
+        using Reader = decltype(kind);
+        for (int i = 0; i < count; ++i) {
+            TLayerNote& n = p.layerNote[L][x.v][i];
+            if (x.quarter) {
+                const double pef = x.pitchEnvFactor(i);
+                const double ratio = p.voiceElemRatio[x.v][i];
+                n.inc = toStep(x.c.layerIncMod * pef * ratio);
+                n.subInc = toStep(ratio * pef * (double)x.c.subRatio * x.c.layerIncMod);
+            }
+            if (!x.started(i)) {
+                x.rest(i);
+                continue;
+            }
+            Lanes4 o;  // the note's record: left 0, right 0, left 1, right 1
+            if (noise) {
+                o = filtermath::splat(w == 4 ? white * (1.0f - mix) + pink * mix
+                                             : pink * (1.0f - mix) + white * mix);
+            } else {
+                const uint32_t offset = feedOffsetOf(n.feedPrev);
+                const Reader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
+                const float v0 = osc.read(n.phase + offset);
+                const float v1 = osc.read(n.phase + n.inc + offset);
+                n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+                n.feedPrev = v0 * v1 * 0.5f;
+                o = Lanes4{v0, v0, v1, v1};
+            }
+            if (subOn) {
+                const WaveReader sub{subWarp, shapeTable(p, subBlend.a, n.subBand),
+                                     shapeTable(p, subBlend.b, n.subBand), subBlend.f};
+                const float s0 = sub.read(n.subPhase + subOffset);
+                const float s1 = sub.read(n.subPhase + n.subInc + subOffset);
+                n.subPhase = (n.subPhase + 2u * n.subInc) & kPhaseMask;
+                o += Lanes4{s0 * subL, s0 * subR, s1 * subL, s1 * subR};
+            }
+            filtermath::storeNote(x.out[i], o);
         }
-        if (!x.started(i)) {
-            x.rest(i);
-            continue;
-        }
-        Lanes4 o;  // the note's record: left 0, right 0, left 1, right 1
-        if (noise) {
-            o = filtermath::splat(w == 4 ? white * (1.0f - mix) + pink * mix
-                                         : pink * (1.0f - mix) + white * mix);
-        } else {
-            const uint32_t offset = feedOffsetOf(n.feedPrev);
-            const WaveReader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
-            const float v0 = osc.read(n.phase + offset);
-            const float v1 = osc.read(n.phase + n.inc + offset);
-            n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
-            n.feedPrev = v0 * v1 * 0.5f;
-            o = Lanes4{v0, v0, v1, v1};
-        }
-        if (subOn) {
-            const WaveReader sub{subWarp, shapeTable(p, subBlend.a, n.subBand),
-                                 shapeTable(p, subBlend.b, n.subBand), subBlend.f};
-            const float s0 = sub.read(n.subPhase + subOffset);
-            const float s1 = sub.read(n.subPhase + n.subInc + subOffset);
-            n.subPhase = (n.subPhase + 2u * n.subInc) & kPhaseMask;
-            o += Lanes4{s0 * subL, s0 * subR, s1 * subL, s1 * subR};
-        }
-        filtermath::storeNote(x.out[i], o);
-    }
+    };
+    // Noise reads no table: any one kind serves it.
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        if (noise)
+            notes(FixedWaveReader<false, false>{}, count);
+        else
+            withWaveReaderKind(warp, mix, [&](auto kind) __attribute__((always_inline)) {
+                notes(kind, count);
+            });
+    });
 }
 
 // The tail of every layer, after its filters: each started note times its amp, volume and
