@@ -403,6 +403,28 @@ RevLanes TAllpass::process(RevLanes x) {
     return y - x;
 }
 
+// The rows of a piece are distinct, so no sample of it reads a row another one wrote: the
+// samples are independent, and two run side by side, each with the one-sample operations.
+__attribute__((target("avx2"))) int TAllpass::runPieceWide(int m, float* l, float* r, float fb, RevLanes* x) {
+    const __m256 fbV = _mm256_set1_ps(fb);
+    const __m256 offsetV = _mm256_set1_ps(1e-8f);
+    float* const xf = reinterpret_cast<float*>(x);
+    int q = 0;
+    for (; q + 2 <= m; q += 2) {
+        // Rows q, q + 1 of the left line (A, B each), then of the right: reordered into
+        // sample q's (A left, B left, A right, B right), then sample q + 1's.
+        const __m256 rows = _mm256_set_m128(_mm_loadu_ps(r + 2 * q), _mm_loadu_ps(l + 2 * q));
+        const __m256 y = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(rows), 0xd8));
+        const __m256 in = _mm256_loadu_ps(xf + 4 * q);
+        const __m256 w = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(fbV, y), in), offsetV);
+        const __m256 back = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(w), 0xd8));
+        _mm_storeu_ps(l + 2 * q, _mm256_castps256_ps128(back));
+        _mm_storeu_ps(r + 2 * q, _mm256_extractf128_ps(back, 1));
+        _mm256_storeu_ps(xf + 4 * q, _mm256_sub_ps(y, in));
+    }
+    return q;
+}
+
 void TAllpass::processRun(int n, RevLanes* x) {
     int32_t p0 = pos[0], p1 = pos[1];
     const int32_t len0 = length[0], len1 = length[1];
@@ -415,7 +437,9 @@ void TAllpass::processRun(int n, RevLanes* x) {
         if (m > 0) {
             float* l = line[0][p0 + 1];
             float* r = line[1][p1 + 1];
-            for (int q = 0; q < m; ++q) {
+            int q = 0;
+            if (lanes::wide()) q = runPieceWide(m, l, r, fb, x + j);
+            for (; q < m; ++q) {
                 const RevLanes y = {l[2 * q], l[2 * q + 1], r[2 * q], r[2 * q + 1]};
                 const RevLanes w = fb * y + x[j + q] + 1e-8f;
                 l[2 * q] = w[0];

@@ -105,6 +105,10 @@ public:
     int getLength(int channel) const { return length[channel & 1]; }
 
 private:
+    // The first samples of a piece of processRun (rows l, r onward, inputs x) two at a time
+    // on eight lanes; returns how many it ran.
+    static int runPieceWide(int m, float* l, float* r, float fb, RevLanes* x);
+
     int32_t length[2] = {1, 1};
     int32_t pos[2] = {0, 0};
     float feedback = 0.5f;
