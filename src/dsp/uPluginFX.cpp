@@ -492,8 +492,9 @@ void APlugin::runReverbRun(int n, const stereoStruct* in, stereoStruct* wet) {
     for (int from = 0; from < n;) {
         const uint32_t start = c0 + (uint32_t)from;
         if ((start & 15) == 0) updateReverbControls();
-        int to = from + 1;
-        while (to < n && ((c0 + (uint32_t)to) & 15) != 0) ++to;
+        // Up to the next multiple of 16 of the counter.
+        int to = from + 16 - (int)(start & 15);
+        if (to > n) to = n;
         const uint32_t preL = (uint32_t)rc.preDelayL, preR = (uint32_t)rc.preDelayR;
         const float feed = rc.preFeed;
         float pL[kSubBlock], pR[kSubBlock];
