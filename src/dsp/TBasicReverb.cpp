@@ -78,12 +78,16 @@ void TComb::clear() {
         for (int lane = 0; lane < kLanes; ++lane) length[k][lane] = 1;
         state[k] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
     }
+    lastLengthsValid = false;
     std::memset(lines, 0, sizeof(lines));
 }
 
 void TComb::setSize(const int32_t lengths[kCombs]) {
     // The prepared batch read with the old lengths: finish it where it stands.
     flush();
+    if (lastLengthsValid && std::memcmp(lengths, lastLengths, sizeof(lastLengths)) == 0) return;
+    std::memcpy(lastLengths, lengths, sizeof(lastLengths));
+    lastLengthsValid = true;
     for (int lane = 0; lane < kLanes; ++lane)
         for (int k = 0; k < kPerLane; ++k) {
             int32_t len = lengths[lane * kPerLane + k];

@@ -82,6 +82,10 @@ private:
     float batchDamp = 0.0f;
     float batchRoom = 0.0f;
     int32_t length[kPerLane][kLanes];  // [comb index][lane], 1..kRowMask
+    // The lengths setSize was last given (valid until clear()): the reverb's control update
+    // sets them every 16 samples, mostly to the same values.
+    int32_t lastLengths[kCombs];
+    bool lastLengthsValid = false;
     RevLanes state[kPerLane];          // damped state after the last written sample
     RevLanes ahead[kPerLane][kBlock];  // states of the batch's samples
     RevLanes sums[kBlock];             // outputs of the batch's samples
