@@ -691,17 +691,41 @@ void TBasicReverb::processRun(int n, const float* inL, const float* inR, RevLane
         // first (each tap reads the ring as it stands at its own sample), then the combs run
         // over the whole piece.
         RevLanes combIn[kMaxRun][2];
-        for (int j = 0; j < m; ++j) {
-            const float l = inL[from + j], r = inR[from + j];
-            pos = (pos + 1) & kRingMask;
-            ringL[pos] = l;
-            ringR[pos] = r;
-            const float tap1 = ringL[(pos + w0) & kRingMask];
-            const float tap2 = ringR[(pos + w1) & kRingMask];
-            const float tap3 = ringL[(pos + w2) & kRingMask];
-            const float tap4 = ringR[(pos + w3) & kRingMask];
-            combIn[j][0] = RevLanes{l, tap2, l, tap4};
-            combIn[j][1] = RevLanes{tap1, r, tap3, r};
+        // Where neither the written rows nor any tap's rows wrap within the piece, the rows
+        // are plain offsets from the first ones (each tap still reads the ring as it stands
+        // at its own sample).
+        const int32_t first = (pos + 1) & kRingMask;
+        const int32_t t0 = (first + w0) & kRingMask, t1 = (first + w1) & kRingMask;
+        const int32_t t2 = (first + w2) & kRingMask, t3 = (first + w3) & kRingMask;
+        const int32_t last = kRingMask - (m - 1);
+        if (first <= last && t0 <= last && t1 <= last && t2 <= last && t3 <= last) {
+            float* const wl = ringL + first;
+            float* const wr = ringR + first;
+            const float* const r0 = ringL + t0;
+            const float* const r1 = ringR + t1;
+            const float* const r2 = ringL + t2;
+            const float* const r3 = ringR + t3;
+            for (int j = 0; j < m; ++j) {
+                const float l = inL[from + j], r = inR[from + j];
+                wl[j] = l;
+                wr[j] = r;
+                combIn[j][0] = RevLanes{l, r1[j], l, r3[j]};
+                combIn[j][1] = RevLanes{r0[j], r, r2[j], r};
+            }
+            pos = (pos + m) & kRingMask;
+        } else {
+            for (int j = 0; j < m; ++j) {
+                const float l = inL[from + j], r = inR[from + j];
+                pos = (pos + 1) & kRingMask;
+                ringL[pos] = l;
+                ringR[pos] = r;
+                const float tap1 = ringL[(pos + w0) & kRingMask];
+                const float tap2 = ringR[(pos + w1) & kRingMask];
+                const float tap3 = ringL[(pos + w2) & kRingMask];
+                const float tap4 = ringR[(pos + w3) & kRingMask];
+                combIn[j][0] = RevLanes{l, tap2, l, tap4};
+                combIn[j][1] = RevLanes{tap1, r, tap3, r};
+            }
         }
         RevLanes* o = out + from;
         comb_.run(m, combIn, dampL, roomL, o);
