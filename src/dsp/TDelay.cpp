@@ -310,7 +310,6 @@ void TDelay::process(stereoStruct in, stereoStruct& out) {
 constexpr double kMaxIncrement = 100.0 / 5.0;
 static_assert(TDelay::kMinLength == 5.0f, "kMaxIncrement follows kMinLength");
 
-template <bool kFilter>
 void TDelay::runSteady(int n, const stereoStruct* in, const float* lenL, const float* lenR,
                        stereoStruct* out) {
     Entry* const d0 = history[0].data.get();
@@ -378,12 +377,8 @@ void TDelay::runSteady(int n, const stereoStruct* in, const float* lenL, const f
         wt1 += inc1;
         read(d1, h1, n1, wt1 - kReadDistance, y1);
 
-        float w0 = limit(in[j].left + fb0 * y0 + cf0 * y1 + kDenormal);
-        float w1 = limit(in[j].right + fb1 * y1 + cf1 * y0 + kDenormal);
-        if (kFilter) {
-            w0 = doFeedFilter(0, w0);
-            w1 = doFeedFilter(1, w1);
-        }
+        const float w0 = limit(in[j].left + fb0 * y0 + cf0 * y1 + kDenormal);
+        const float w1 = limit(in[j].right + fb1 * y1 + cf1 * y0 + kDenormal);
         push(d0, h0, n0, wt0, w0);
         push(d1, h1, n1, wt1, w1);
         out[j] = stereoStruct{y0, y1};
@@ -406,12 +401,9 @@ void TDelay::processRun(int n, const stereoStruct* in, const float* lenL, const 
     // Past the first delay length the write times only grow; below the rebase point by more
     // than the run can add, no rebase falls within it.
     const double steadyBelow = kRebaseAbove - 2.0 * kMaxIncrement * (double)n;
-    if (!silent && n > 0 && writeTime[0] >= kReadDistance && writeTime[1] >= kReadDistance &&
-        writeTime[0] < steadyBelow && writeTime[1] < steadyBelow) {
-        if (feedFilterOn)
-            runSteady<true>(n, in, lenL, lenR, out);
-        else
-            runSteady<false>(n, in, lenL, lenR, out);
+    if (!silent && n > 0 && !feedFilterOn && writeTime[0] >= kReadDistance &&
+        writeTime[1] >= kReadDistance && writeTime[0] < steadyBelow && writeTime[1] < steadyBelow) {
+        runSteady(n, in, lenL, lenR, out);
         return;
     }
     for (int j = 0; j < n; ++j) {

@@ -124,10 +124,9 @@ private:
 
     // process() once it is known to run: the history is there and not being rebuilt.
     void step(stereoStruct in, stereoStruct& out);
-    // processRun() once both channels are past their first delay length and no rebase of
-    // the times can fall within the run: step() without those tests, the histories' ends
-    // kept in registers; kFilter is feedFilterOn.
-    template <bool kFilter>
+    // processRun() once both channels are past their first delay length, no rebase of the
+    // times can fall within the run and the feedback filter is off: step() without those
+    // tests, the histories' ends kept in registers.
     void runSteady(int n, const stereoStruct* in, const float* lenL, const float* lenR, stereoStruct* out);
     float lengthFromValue(float v) const;
     float doFeedFilter(int channel, float x);
