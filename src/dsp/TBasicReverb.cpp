@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstring>
 
-#include <emmintrin.h>
+#include <immintrin.h>
+
+#include "dsp/LaneDispatch.h"
 
 namespace {
 
@@ -76,12 +78,16 @@ void TComb::clear() {
         for (int lane = 0; lane < kLanes; ++lane) length[k][lane] = 1;
         state[k] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
     }
+    lastLengthsValid = false;
     std::memset(lines, 0, sizeof(lines));
 }
 
 void TComb::setSize(const int32_t lengths[kCombs]) {
     // The prepared batch read with the old lengths: finish it where it stands.
     flush();
+    if (lastLengthsValid && std::memcmp(lengths, lastLengths, sizeof(lastLengths)) == 0) return;
+    std::memcpy(lastLengths, lengths, sizeof(lastLengths));
+    lastLengthsValid = true;
     for (int lane = 0; lane < kLanes; ++lane)
         for (int k = 0; k < kPerLane; ++k) {
             int32_t len = lengths[lane * kPerLane + k];
@@ -182,8 +188,7 @@ RevLanes TComb::update(RevLanes evenIn, RevLanes oddIn, float damp, float room) 
     return sums[batchPos++];
 }
 
-void TComb::run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp, float room,
-               RevLanes* out) {
+void TComb::run(int n, const RevLanes (*input)[2], float damp, float room, RevLanes* out) {
     // A batch the per-sample path left half done: its done rows are written, the rest is
     // worked out again here with the same operations.
     flush();
@@ -197,8 +202,15 @@ void TComb::run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp
         const int32_t first = (row + 1) & kRowMask;
         RevLanes* sum = out + from;
         for (int i = 0; i < m; ++i) sum[i] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
+        if (first >= kBlock && first + m - 1 <= kRowMask && lanes::wide()) {
+            runPieceWide(m, first, input + from, damp, room, sum);
+            row = (row + m) & kRowMask;
+            from += m;
+            continue;
+        }
         for (int k = 0; k < kPerLane; ++k) {
-            const RevLanes* in = (k & 1) ? oddIn + from : evenIn + from;
+            // Even combs take the first input, odd ones the second: sample i's is in[2 * i].
+            const RevLanes* in = &input[from][k & 1];
             const float* src[kLanes];
             float* dst[kLanes];
             for (int lane = 0; lane < kLanes; ++lane) {
@@ -226,7 +238,7 @@ void TComb::run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp
                     for (int q = 0; q < 4; ++q) {
                         s = s * damp + v[q] * oneMinusDamp + kDenormal;
                         sum[i + q] += v[q];
-                        v[q] = s * room + in[i + q];
+                        v[q] = s * room + in[2 * (i + q)];
                     }
                     transpose(v);
                     for (int lane = 0; lane < kLanes; ++lane)
@@ -236,7 +248,7 @@ void TComb::run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp
                     const RevLanes v = {r0[i], r1[i], r2[i], r3[i]};
                     s = s * damp + v * oneMinusDamp + kDenormal;
                     sum[i] += v;
-                    const RevLanes w = s * room + in[i];
+                    const RevLanes w = s * room + in[2 * i];
                     for (int lane = 0; lane < kLanes; ++lane) w0[lane * kStride + i] = w[lane];
                 }
                 state[k] = s;
@@ -250,7 +262,7 @@ void TComb::run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp
                 for (int q = 0; q < 4; ++q) {
                     s = s * damp + v[q] * oneMinusDamp + kDenormal;
                     sum[i + q] += v[q];
-                    w[q] = s * room + in[i + q];
+                    w[q] = s * room + in[2 * (i + q)];
                 }
                 const int32_t r = (first + i) & kRowMask;
                 if (r + 3 > kRowMask || r < kBlock) {
@@ -264,12 +276,101 @@ void TComb::run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp
                 const RevLanes v = {src[0][i], src[1][i], src[2][i], src[3][i]};
                 s = s * damp + v * oneMinusDamp + kDenormal;
                 sum[i] += v;
-                writeRow(dst, (first + i) & kRowMask, s * room + in[i]);
+                writeRow(dst, (first + i) & kRowMask, s * room + in[2 * i]);
             }
             state[k] = s;
         }
         row = (row + m) & kRowMask;
         from += m;
+    }
+}
+
+namespace {
+
+// transpose() on both halves of four eight-lane vectors at once.
+__attribute__((always_inline, target("avx2"))) inline void transposeHalves(__m256 a[4]) {
+    const __m256 t0 = _mm256_unpacklo_ps(a[0], a[1]);
+    const __m256 t1 = _mm256_unpacklo_ps(a[2], a[3]);
+    const __m256 t2 = _mm256_unpackhi_ps(a[0], a[1]);
+    const __m256 t3 = _mm256_unpackhi_ps(a[2], a[3]);
+    a[0] = _mm256_shuffle_ps(t0, t1, 0x44);
+    a[1] = _mm256_shuffle_ps(t0, t1, 0xee);
+    a[2] = _mm256_shuffle_ps(t2, t3, 0x44);
+    a[3] = _mm256_shuffle_ps(t2, t3, 0xee);
+}
+
+__attribute__((always_inline, target("avx2"))) inline __m128 toM128(RevLanes v) {
+    __m128 r;
+    std::memcpy(&r, &v, sizeof(r));
+    return r;
+}
+
+__attribute__((always_inline, target("avx2"))) inline RevLanes fromM128(__m128 v) {
+    RevLanes r;
+    std::memcpy(&r, &v, sizeof(r));
+    return r;
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) void TComb::runPieceWide(int m, int32_t first, const RevLanes (*in)[2],
+                                                          float damp, float room, RevLanes* sum) {
+    static_assert(kPerLane % 2 == 0, "the comb indexes pair up");
+    constexpr int kLine = kRows + kLinePad;
+    constexpr int kStride = kPerLane * kLine;
+    const __m256 dampV = _mm256_set1_ps(damp);
+    const __m256 keepV = _mm256_set1_ps(1.0f - damp);
+    const __m256 roomV = _mm256_set1_ps(room);
+    const __m256 denormalV = _mm256_set1_ps(kDenormal);
+    const float* const in0 = reinterpret_cast<const float*>(in);
+    for (int k = 0; k < kPerLane; k += 2) {
+        const float* a[kLanes];  // rows of comb index k
+        const float* b[kLanes];  // rows of comb index k + 1
+        for (int lane = 0; lane < kLanes; ++lane) {
+            a[lane] = lines[lane * kPerLane + k] + ((first - length[k][lane]) & kRowMask);
+            b[lane] = lines[lane * kPerLane + k + 1] + ((first - length[k + 1][lane]) & kRowMask);
+        }
+        // Row `first` of comb index k in lane 0; index k + 1 is one line further, each lane
+        // kStride further.
+        float* const w0 = reinterpret_cast<float*>(lines) + k * kLine + first;
+        __m256 s = _mm256_set_m128(toM128(state[k + 1]), toM128(state[k]));
+        int i = 0;
+        for (; i + 4 <= m; i += 4) {
+            __m256 v[4];
+            for (int lane = 0; lane < kLanes; ++lane)
+                v[lane] = _mm256_set_m128(_mm_loadu_ps(b[lane] + i), _mm_loadu_ps(a[lane] + i));
+            transposeHalves(v);
+            for (int q = 0; q < 4; ++q) {
+                s = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(s, dampV), _mm256_mul_ps(v[q], keepV)), denormalV);
+                float* const sq = reinterpret_cast<float*>(sum + i + q);
+                const __m128 t = _mm_add_ps(_mm_loadu_ps(sq), _mm256_castps256_ps128(v[q]));
+                _mm_storeu_ps(sq, _mm_add_ps(t, _mm256_extractf128_ps(v[q], 1)));
+                v[q] = _mm256_add_ps(_mm256_mul_ps(s, roomV), _mm256_loadu_ps(in0 + 8 * (i + q)));
+            }
+            transposeHalves(v);
+            for (int lane = 0; lane < kLanes; ++lane) {
+                _mm_storeu_ps(w0 + lane * kStride + i, _mm256_castps256_ps128(v[lane]));
+                _mm_storeu_ps(w0 + lane * kStride + kLine + i, _mm256_extractf128_ps(v[lane], 1));
+            }
+        }
+        RevLanes sa = fromM128(_mm256_castps256_ps128(s));
+        RevLanes sb = fromM128(_mm256_extractf128_ps(s, 1));
+        for (; i < m; ++i) {
+            const RevLanes va = {a[0][i], a[1][i], a[2][i], a[3][i]};
+            sa = sa * damp + va * (1.0f - damp) + kDenormal;
+            sum[i] += va;
+            const RevLanes wa = sa * room + in[i][0];
+            const RevLanes vb = {b[0][i], b[1][i], b[2][i], b[3][i]};
+            sb = sb * damp + vb * (1.0f - damp) + kDenormal;
+            sum[i] += vb;
+            const RevLanes wb = sb * room + in[i][1];
+            for (int lane = 0; lane < kLanes; ++lane) {
+                w0[lane * kStride + i] = wa[lane];
+                w0[lane * kStride + kLine + i] = wb[lane];
+            }
+        }
+        state[k] = sa;
+        state[k + 1] = sb;
     }
 }
 
@@ -306,6 +407,28 @@ RevLanes TAllpass::process(RevLanes x) {
     return y - x;
 }
 
+// The rows of a piece are distinct, so no sample of it reads a row another one wrote: the
+// samples are independent, and two run side by side, each with the one-sample operations.
+__attribute__((target("avx2"))) int TAllpass::runPieceWide(int m, float* l, float* r, float fb, RevLanes* x) {
+    const __m256 fbV = _mm256_set1_ps(fb);
+    const __m256 offsetV = _mm256_set1_ps(1e-8f);
+    float* const xf = reinterpret_cast<float*>(x);
+    int q = 0;
+    for (; q + 2 <= m; q += 2) {
+        // Rows q, q + 1 of the left line (A, B each), then of the right: reordered into
+        // sample q's (A left, B left, A right, B right), then sample q + 1's.
+        const __m256 rows = _mm256_set_m128(_mm_loadu_ps(r + 2 * q), _mm_loadu_ps(l + 2 * q));
+        const __m256 y = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(rows), 0xd8));
+        const __m256 in = _mm256_loadu_ps(xf + 4 * q);
+        const __m256 w = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(fbV, y), in), offsetV);
+        const __m256 back = _mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(w), 0xd8));
+        _mm_storeu_ps(l + 2 * q, _mm256_castps256_ps128(back));
+        _mm_storeu_ps(r + 2 * q, _mm256_extractf128_ps(back, 1));
+        _mm256_storeu_ps(xf + 4 * q, _mm256_sub_ps(y, in));
+    }
+    return q;
+}
+
 void TAllpass::processRun(int n, RevLanes* x) {
     int32_t p0 = pos[0], p1 = pos[1];
     const int32_t len0 = length[0], len1 = length[1];
@@ -318,7 +441,9 @@ void TAllpass::processRun(int n, RevLanes* x) {
         if (m > 0) {
             float* l = line[0][p0 + 1];
             float* r = line[1][p1 + 1];
-            for (int q = 0; q < m; ++q) {
+            int q = 0;
+            if (lanes::wide()) q = runPieceWide(m, l, r, fb, x + j);
+            for (; q < m; ++q) {
                 const RevLanes y = {l[2 * q], l[2 * q + 1], r[2 * q], r[2 * q + 1]};
                 const RevLanes w = fb * y + x[j + q] + 1e-8f;
                 l[2 * q] = w[0];
@@ -565,21 +690,45 @@ void TBasicReverb::processRun(int n, const float* inL, const float* inR, RevLane
         // The comb inputs depend on the input and the ring alone, so they are all gathered
         // first (each tap reads the ring as it stands at its own sample), then the combs run
         // over the whole piece.
-        RevLanes evenIn[kMaxRun], oddIn[kMaxRun];
-        for (int j = 0; j < m; ++j) {
-            const float l = inL[from + j], r = inR[from + j];
-            pos = (pos + 1) & kRingMask;
-            ringL[pos] = l;
-            ringR[pos] = r;
-            const float tap1 = ringL[(pos + w0) & kRingMask];
-            const float tap2 = ringR[(pos + w1) & kRingMask];
-            const float tap3 = ringL[(pos + w2) & kRingMask];
-            const float tap4 = ringR[(pos + w3) & kRingMask];
-            evenIn[j] = RevLanes{l, tap2, l, tap4};
-            oddIn[j] = RevLanes{tap1, r, tap3, r};
+        RevLanes combIn[kMaxRun][2];
+        // Where neither the written rows nor any tap's rows wrap within the piece, the rows
+        // are plain offsets from the first ones (each tap still reads the ring as it stands
+        // at its own sample).
+        const int32_t first = (pos + 1) & kRingMask;
+        const int32_t t0 = (first + w0) & kRingMask, t1 = (first + w1) & kRingMask;
+        const int32_t t2 = (first + w2) & kRingMask, t3 = (first + w3) & kRingMask;
+        const int32_t last = kRingMask - (m - 1);
+        if (first <= last && t0 <= last && t1 <= last && t2 <= last && t3 <= last) {
+            float* const wl = ringL + first;
+            float* const wr = ringR + first;
+            const float* const r0 = ringL + t0;
+            const float* const r1 = ringR + t1;
+            const float* const r2 = ringL + t2;
+            const float* const r3 = ringR + t3;
+            for (int j = 0; j < m; ++j) {
+                const float l = inL[from + j], r = inR[from + j];
+                wl[j] = l;
+                wr[j] = r;
+                combIn[j][0] = RevLanes{l, r1[j], l, r3[j]};
+                combIn[j][1] = RevLanes{r0[j], r, r2[j], r};
+            }
+            pos = (pos + m) & kRingMask;
+        } else {
+            for (int j = 0; j < m; ++j) {
+                const float l = inL[from + j], r = inR[from + j];
+                pos = (pos + 1) & kRingMask;
+                ringL[pos] = l;
+                ringR[pos] = r;
+                const float tap1 = ringL[(pos + w0) & kRingMask];
+                const float tap2 = ringR[(pos + w1) & kRingMask];
+                const float tap3 = ringL[(pos + w2) & kRingMask];
+                const float tap4 = ringR[(pos + w3) & kRingMask];
+                combIn[j][0] = RevLanes{l, tap2, l, tap4};
+                combIn[j][1] = RevLanes{tap1, r, tap3, r};
+            }
         }
         RevLanes* o = out + from;
-        comb_.run(m, evenIn, oddIn, dampL, roomL, o);
+        comb_.run(m, combIn, dampL, roomL, o);
         for (int j = 0; j < m; ++j) {
             low = low * fA1 + o[j] * fA;
             high = high * fB1 + low * fB;

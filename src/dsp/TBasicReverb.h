@@ -47,11 +47,11 @@ public:
     // of each lane; damp and room are the comb damping and feedback. Returns the four
     // lanes' sums.
     RevLanes update(RevLanes evenIn, RevLanes oddIn, float damp, float room);
-    // update() over n samples whose inputs are all known: sums[i] gets sample i's result.
-    // Each comb reads, damps and writes back its rows in one pass, runs of up to the
-    // shortest length at a time (so no row is read after this run wrote it).
-    void run(int n, const RevLanes* evenIn, const RevLanes* oddIn, float damp, float room,
-             RevLanes* sums);
+    // update() over n samples whose inputs are all known: in[i] holds sample i's evenIn and
+    // oddIn, sums[i] gets its result. Each comb reads, damps and writes back its rows in one
+    // pass, runs of up to the shortest length at a time (so no row is read after this run
+    // wrote it).
+    void run(int n, const RevLanes (*in)[2], float damp, float room, RevLanes* sums);
     int32_t getLength(int comb) const;
 
 private:
@@ -69,6 +69,11 @@ private:
     void prepare(int32_t first, float damp, float room);
     // Row r of the four lines of one comb index (and its copy past the end, if any).
     static void writeRow(float* const l[kLanes], int32_t r, RevLanes w);
+    // One piece of run() whose written rows neither wrap nor have a copy past the end, on
+    // eight lanes: an even comb index and the odd one after it side by side, each half doing
+    // what the four-lane loop does for its index.
+    void runPieceWide(int m, int32_t first, const RevLanes (*in)[2], float damp, float room,
+                      RevLanes* sum);
 
     int32_t row = 0;        // row of the latest sample
     int32_t batchRow = 0;   // row of the batch's first sample
@@ -77,6 +82,10 @@ private:
     float batchDamp = 0.0f;
     float batchRoom = 0.0f;
     int32_t length[kPerLane][kLanes];  // [comb index][lane], 1..kRowMask
+    // The lengths setSize was last given (valid until clear()): the reverb's control update
+    // sets them every 16 samples, mostly to the same values.
+    int32_t lastLengths[kCombs];
+    bool lastLengthsValid = false;
     RevLanes state[kPerLane];          // damped state after the last written sample
     RevLanes ahead[kPerLane][kBlock];  // states of the batch's samples
     RevLanes sums[kBlock];             // outputs of the batch's samples
@@ -100,6 +109,10 @@ public:
     int getLength(int channel) const { return length[channel & 1]; }
 
 private:
+    // The first samples of a piece of processRun (rows l, r onward, inputs x) two at a time
+    // on eight lanes; returns how many it ran.
+    static int runPieceWide(int m, float* l, float* r, float fb, RevLanes* x);
+
     int32_t length[2] = {1, 1};
     int32_t pos[2] = {0, 0};
     float feedback = 0.5f;

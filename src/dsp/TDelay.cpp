@@ -306,9 +306,106 @@ void TDelay::process(stereoStruct in, stereoStruct& out) {
     step(in, out);
 }
 
+// The write time moves on by at most kReadDistance / kMinLength per sample.
+constexpr double kMaxIncrement = 100.0 / 5.0;
+static_assert(TDelay::kMinLength == 5.0f, "kMaxIncrement follows kMinLength");
+
+void TDelay::runSteady(int n, const stereoStruct* in, const float* lenL, const float* lenR,
+                       stereoStruct* out) {
+    Entry* const d0 = history[0].data.get();
+    Entry* const d1 = history[1].data.get();
+    int h0 = history[0].head, n0 = history[0].count;
+    int h1 = history[1].head, n1 = history[1].count;
+    double wt0 = writeTime[0], wt1 = writeTime[1];
+    const float fb0 = feedback[0], fb1 = feedback[1];
+    const float cf0 = crossFeedback[0], cf1 = crossFeedback[1];
+    float len0 = 0.0f, len1 = 0.0f;
+    double inc0 = 0.0, inc1 = 0.0;
+    // History::readAt on a head and count in registers.
+    auto read = [](const Entry* d, int& h, int& cnt, double r, float& v) {
+        int next = h + 1 == kHistoryCapacity ? 0 : h + 1;
+        while (cnt >= 3 && r >= d[next].time) {
+            h = next;
+            next = h + 1 == kHistoryCapacity ? 0 : h + 1;
+            --cnt;
+        }
+        if (cnt < 3) return;
+        const Entry& e0 = d[h];
+        const Entry& e1 = d[next];
+        const double span = e1.time - e0.time;
+        double x;
+        if (span > 0.0) {
+            double frac = (r - e0.time) / span;
+            if (frac < 0.0) frac = 0.0;
+            x = e0.value + frac * (e1.value - e0.value);
+        } else {
+            x = e1.value;
+        }
+        v = (float)x;
+    };
+    // History::pushBack likewise.
+    auto push = [](Entry* d, int& h, int& cnt, double time, double value) {
+        if (cnt == kHistoryCapacity) {
+            if (++h == kHistoryCapacity) h = 0;
+            --cnt;
+        }
+        int pos = h + cnt;
+        if (pos >= kHistoryCapacity) pos -= kHistoryCapacity;
+        d[pos].time = time;
+        d[pos].value = value;
+        ++cnt;
+    };
+    auto limit = [](float v) {
+        if (!(v > -100.0f)) v = (v != v) ? 0.0f : -100.0f;
+        if (v > 100.0f) v = 100.0f;
+        return v;
+    };
+    for (int j = 0; j < n; ++j) {
+        // setDelayLenDirect(lenL[j], lenR[j]).
+        len0 = lenL[j];
+        if (!(len0 >= kMinLength)) len0 = kMinLength;
+        if (len0 > kMaxLength) len0 = kMaxLength;
+        inc0 = kReadDistance / (double)len0;
+        len1 = lenR[j];
+        if (!(len1 >= kMinLength)) len1 = kMinLength;
+        if (len1 > kMaxLength) len1 = kMaxLength;
+        inc1 = kReadDistance / (double)len1;
+
+        float y0 = 0.0f, y1 = 0.0f;
+        wt0 += inc0;
+        read(d0, h0, n0, wt0 - kReadDistance, y0);
+        wt1 += inc1;
+        read(d1, h1, n1, wt1 - kReadDistance, y1);
+
+        const float w0 = limit(in[j].left + fb0 * y0 + cf0 * y1 + kDenormal);
+        const float w1 = limit(in[j].right + fb1 * y1 + cf1 * y0 + kDenormal);
+        push(d0, h0, n0, wt0, w0);
+        push(d1, h1, n1, wt1, w1);
+        out[j] = stereoStruct{y0, y1};
+    }
+    history[0].head = h0;
+    history[0].count = n0;
+    history[1].head = h1;
+    history[1].count = n1;
+    writeTime[0] = wt0;
+    writeTime[1] = wt1;
+    nominalLen[0] = actualLen[0] = len0;
+    nominalLen[1] = actualLen[1] = len1;
+    increment[0] = inc0;
+    increment[1] = inc1;
+}
+
 void TDelay::processRun(int n, const stereoStruct* in, const float* lenL, const float* lenR,
                         stereoStruct* out) {
     const bool silent = busy.load(std::memory_order_acquire) || history[0].empty() || history[1].empty();
+    // Past the first delay length the write times only grow; below the rebase point by more
+    // than the run can add, no rebase falls within it.
+    const double steadyBelow = kRebaseAbove - 2.0 * kMaxIncrement * (double)n;
+    if (!silent && n > 0 && !feedFilterOn && writeTime[0] >= kReadDistance &&
+        writeTime[1] >= kReadDistance && writeTime[0] < steadyBelow && writeTime[1] < steadyBelow) {
+        runSteady(n, in, lenL, lenR, out);
+        return;
+    }
     for (int j = 0; j < n; ++j) {
         setDelayLenDirect(lenL[j], lenR[j]);
         out[j] = stereoStruct{0.0f, 0.0f};

@@ -116,6 +116,7 @@ private:
         void readAt(double r, float& v);
 
     private:
+        friend class TDelay;
         std::unique_ptr<Entry[]> data;
         int head = 0;
         int count = 0;
@@ -123,6 +124,10 @@ private:
 
     // process() once it is known to run: the history is there and not being rebuilt.
     void step(stereoStruct in, stereoStruct& out);
+    // processRun() once both channels are past their first delay length, no rebase of the
+    // times can fall within the run and the feedback filter is off: step() without those
+    // tests, the histories' ends kept in registers.
+    void runSteady(int n, const stereoStruct* in, const float* lenL, const float* lenR, stereoStruct* out);
     float lengthFromValue(float v) const;
     float doFeedFilter(int channel, float x);
     void computeIncrement(int channel);

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "plugin/uPlugin.h"
 
 namespace {
@@ -339,14 +341,38 @@ namespace {
 // NaN included (the peaks compared here are never -0).
 inline float peakOf(float a, float b) { return b != b ? a : (a > b ? a : b); }
 
+// peak taken through peakOf with the magnitudes of both sides of x[0..n) in turn: the
+// largest of peak and every magnitude that is not NaN. From a peak that is neither NaN nor
+// negative (-0 included), the order of the comparisons cannot change that largest value,
+// so it is found four values at a time.
+float runPeakOf(float peak, const stereoStruct* x, int n) {
+    if (!(peak >= 0.0f) || std::signbit(peak)) {
+        for (int j = 0; j < n; ++j) peak = peakOf(peak, peakOf(std::fabs(x[j].left), std::fabs(x[j].right)));
+        return peak;
+    }
+    static_assert(sizeof(stereoStruct) == 2 * sizeof(float), "a run of pairs is a run of floats");
+    const float* f = reinterpret_cast<const float*>(x);
+    const int count = 2 * n;
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+    __m128 acc = _mm_set1_ps(peak);
+    int i = 0;
+    // maxps takes its second operand when the first is NaN.
+    for (; i + 4 <= count; i += 4) acc = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(f + i), absMask), acc);
+    float lanes[4];
+    _mm_storeu_ps(lanes, acc);
+    float m = peak;
+    for (float v : lanes) m = v > m ? v : m;
+    for (; i < count; ++i) m = peakOf(m, std::fabs(f[i]));
+    return m;
+}
+
 }  // namespace
 
 void APlugin::mixEffectsRun(int n, stereoStruct* out) {
     clearFXOutSources();
     stereoStruct bus[kSubBlock];
     doDistortRun(n, bus);
-    float peak = fxQuietPeak;
-    for (int j = 0; j < n; ++j) peak = peakOf(peak, peakOf(std::fabs(bus[j].left), std::fabs(bus[j].right)));
+    float peak = runPeakOf(fxQuietPeak, bus, n);
     if (!bypassAllFX) {
         doFXRun(n, bus, peak);
         fxBusIn = bus[n - 1];
@@ -402,7 +428,7 @@ void APlugin::doFXRun(int n, stereoStruct* bus, float& peak) {
             runDelayRun(n, bus, wet);
         else
             runReverbRun(n, bus, wet);
-        for (int j = 0; j < n; ++j) peak = peakOf(peak, peakOf(std::fabs(wet[j].left), std::fabs(wet[j].right)));
+        peak = runPeakOf(peak, wet, n);
 
         const StageInfo& info = kStages[s];
         const float take = paramValue[info.mixParam];
@@ -411,6 +437,19 @@ void APlugin::doFXRun(int n, stereoStruct* bus, float& peak) {
         const float panL = min1(2.0f - 2.0f * pan);
         const float panR = min1(2.0f * pan);
         float m0 = *mixSmooth[s];
+        const float next = m0 * kMixKeep + take * kMixTake + kDenormal;
+        if (std::memcmp(&next, &m0, sizeof(m0)) == 0) {
+            // The smoothing has settled: every sample of the run takes the same mix.
+            const float m = clamp01(m0 + mixDest);
+            const float wetGain = clamp01(2.0f * m);
+            const float dryGain = clamp01(2.0f - 2.0f * m);
+            for (int j = 0; j < n; ++j) {
+                bus[j].left = wet[j].left * panL * wetGain + bus[j].left * dryGain;
+                bus[j].right = wet[j].right * panR * wetGain + bus[j].right * dryGain;
+            }
+            if (fxOutSrcUsed[s + 1]) setModSrc(info.outSource, (bus[n - 1].left + bus[n - 1].right) * 4.0f);
+            continue;
+        }
         for (int j = 0; j < n; ++j) {
             m0 = m0 * kMixKeep + take * kMixTake + kDenormal;
             const float m = clamp01(m0 + mixDest);
@@ -453,8 +492,9 @@ void APlugin::runReverbRun(int n, const stereoStruct* in, stereoStruct* wet) {
     for (int from = 0; from < n;) {
         const uint32_t start = c0 + (uint32_t)from;
         if ((start & 15) == 0) updateReverbControls();
-        int to = from + 1;
-        while (to < n && ((c0 + (uint32_t)to) & 15) != 0) ++to;
+        // Up to the next multiple of 16 of the counter.
+        int to = from + 16 - (int)(start & 15);
+        if (to > n) to = n;
         const uint32_t preL = (uint32_t)rc.preDelayL, preR = (uint32_t)rc.preDelayR;
         const float feed = rc.preFeed;
         float pL[kSubBlock], pR[kSubBlock];

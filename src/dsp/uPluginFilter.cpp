@@ -505,15 +505,22 @@ void APlugin::doDistortRun(int n, stereoStruct* bus) {
     const float coef = distortDCCoef;
     float s0 = distortDCState[0];
     float s1 = distortDCState[1];
-    for (int j = 0; j < n; ++j) {
-        stereoOverStruct x{{{kDenormal, kDenormal}, {kDenormal, kDenormal}}};
-        for (int i = 0; i < count; ++i) {
-            const stereoOverStruct& o = subLayerOut[j][layers[i]];
+    // The routed layers' sums of the whole run first, layer by layer (each sum still takes
+    // the layers in order).
+    stereoOverStruct sums[kSubBlock];
+    for (int j = 0; j < n; ++j) sums[j] = stereoOverStruct{{{kDenormal, kDenormal}, {kDenormal, kDenormal}}};
+    for (int i = 0; i < count; ++i) {
+        const int layer = layers[i];
+        for (int j = 0; j < n; ++j) {
+            const stereoOverStruct& o = subLayerOut[j][layer];
             for (int k = 0; k < 2; ++k) {
-                x.sub[k].left += o.sub[k].left;
-                x.sub[k].right += o.sub[k].right;
+                sums[j].sub[k].left += o.sub[k].left;
+                sums[j].sub[k].right += o.sub[k].right;
             }
         }
+    }
+    for (int j = 0; j < n; ++j) {
+        const stereoOverStruct& x = sums[j];
         stereoStruct out[2];
         for (int k = 0; k < 2; ++k) {
             float wl = Q * (P * x.sub[k].left);

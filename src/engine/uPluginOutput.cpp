@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstring>
 
+#include <immintrin.h>
+
+#include "dsp/LaneDispatch.h"
 #include "plugin/uPlugin.h"
 
 namespace {
@@ -40,6 +43,72 @@ double brickSample(double g, double k, double st[4], double x) {
         sum += in;
     }
     return sum * 0.25;
+}
+
+// x where it is finite, +0 elsewhere.
+__attribute__((always_inline, target("avx2"))) inline __m256 finite(__m256 x) {
+    const __m256 magnitude = _mm256_and_ps(x, _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff)));
+    return _mm256_and_ps(x, _mm256_cmp_ps(magnitude, _mm256_set1_ps(3.40282347e38f), _CMP_LE_OQ));
+}
+
+// The finite test, the brick filter (when map is given) and the gain and clip of the output
+// stage on eight lanes: the tests and the clip four samples at a time, the filter's two
+// channels side by side, every lane of a channel's half doing that channel's operations.
+__attribute__((target("avx2"))) void outputStageWide(int n, stereoStruct* io, const APlugin::TBrickMap* map,
+                                                     float* state, float gain) {
+    float* const f = reinterpret_cast<float*>(io);
+    const int floats = 2 * n;
+    int i = 0;
+    for (; i + 8 <= floats; i += 8) _mm256_storeu_ps(f + i, finite(_mm256_loadu_ps(f + i)));
+    for (; i < floats; ++i)
+        if (!std::isfinite(f[i])) f[i] = 0.0f;
+
+    if (map) {
+        const __m256 c0 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(map->column[0]));
+        const __m256 c1 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(map->column[1]));
+        const __m256 c2 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(map->column[2]));
+        const __m256 c3 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(map->column[3]));
+        const __m256 cIn = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(map->input));
+        const __m256 o0 = _mm256_set1_ps(map->out[0]), o1 = _mm256_set1_ps(map->out[1]);
+        const __m256 o2 = _mm256_set1_ps(map->out[2]), o3 = _mm256_set1_ps(map->out[3]);
+        const __m256 oIn = _mm256_set1_ps(map->outInput);
+        const __m256 tiny = _mm256_set1_ps(1e-15f);
+        const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+        const __m256i gather = _mm256_setr_epi32(0, 4, 0, 4, 0, 4, 0, 4);
+        __m256 st = _mm256_loadu_ps(state);  // left's s1, s2, s1, s2, then right's
+        for (int j = 0; j < n; ++j) {
+            // Left's input in the first half, right's in the second.
+            const __m256 x = _mm256_permutevar8x32_ps(
+                _mm256_castpd_ps(_mm256_broadcast_sd(reinterpret_cast<const double*>(f + 2 * j))), spread);
+            const __m256 b0 = _mm256_permute_ps(st, 0x00);
+            const __m256 b1 = _mm256_permute_ps(st, 0x55);
+            const __m256 b2 = _mm256_permute_ps(st, 0xaa);
+            const __m256 b3 = _mm256_permute_ps(st, 0xff);
+            const __m256 y = _mm256_add_ps(
+                _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(o0, b0), _mm256_mul_ps(o1, b1)),
+                              _mm256_add_ps(_mm256_mul_ps(o2, b2), _mm256_mul_ps(o3, b3))),
+                _mm256_mul_ps(oIn, x));
+            st = _mm256_add_ps(_mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(c0, b0), _mm256_mul_ps(c1, b1)),
+                                             _mm256_add_ps(_mm256_mul_ps(c2, b2), _mm256_mul_ps(c3, b3))),
+                               _mm256_mul_ps(cIn, x));
+            const __m256 out = _mm256_permutevar8x32_ps(_mm256_add_ps(y, tiny), gather);
+            _mm_storel_pi(reinterpret_cast<__m64*>(f + 2 * j), _mm256_castps256_ps128(out));
+        }
+        _mm256_storeu_ps(state, st);
+    }
+
+    const __m256 gainV = _mm256_set1_ps(gain);
+    const __m256 clipHigh = _mm256_set1_ps(kClip), clipLow = _mm256_set1_ps(-kClip);
+    i = 0;
+    for (; i + 8 <= floats; i += 8) {
+        const __m256 x = finite(_mm256_mul_ps(_mm256_loadu_ps(f + i), gainV));
+        _mm256_storeu_ps(f + i, _mm256_min_ps(_mm256_max_ps(x, clipLow), clipHigh));
+    }
+    for (; i < floats; ++i) {
+        float x = f[i] * gain;
+        if (!std::isfinite(x)) x = 0.0f;
+        f[i] = x > kClip ? kClip : (x < -kClip ? -kClip : x);
+    }
 }
 
 }  // namespace
@@ -83,6 +152,30 @@ void APlugin::runOutputStage(float& left, float& right) {
 
 // runOutputStage over n samples in turn, the settings and the brick filter's map taken once.
 void APlugin::runOutputStageRun(int n, stereoStruct* io) {
+    if (lanes::wide()) {
+        const TBrickMap* map = nullptr;
+        if (brickFilterOn) {
+            if (!brickMap.valid || brickMap.g != brickG || brickMap.k != brickK) buildBrickMap(brickMap, brickG, brickK);
+            map = &brickMap;
+        }
+        static_assert(sizeof(brickState) == 8 * sizeof(float), "both channels' states are eight floats");
+        outputStageWide(n, io, map, &brickState[0][0][0], mainVolGain);
+    } else {
+        runOutputStageBaseline(n, io);
+    }
+    float w = 1.0f - modDestGlobal[11];
+    w = w < 0.0f ? 0.0f : (w > 1.0f ? 1.0f : w);
+    if (w < 1.0f) {
+        for (int j = 0; j < n; ++j) {
+            const float m = (1.0f - w) * (io[j].left + io[j].right) * 0.5f;
+            io[j].left = w * io[j].left + m;
+            io[j].right = w * io[j].right + m;
+        }
+    }
+}
+
+// The finite test, brick filter, gain and clip of runOutputStageRun on four lanes.
+void APlugin::runOutputStageBaseline(int n, stereoStruct* io) {
     for (int j = 0; j < n; ++j) {
         if (!std::isfinite(io[j].left)) io[j].left = 0.0f;
         if (!std::isfinite(io[j].right)) io[j].right = 0.0f;
@@ -118,16 +211,6 @@ void APlugin::runOutputStageRun(int n, stereoStruct* io) {
             float x = *px * gain;
             if (!std::isfinite(x)) x = 0.0f;
             *px = x > kClip ? kClip : (x < -kClip ? -kClip : x);
-        }
-    }
-
-    float w = 1.0f - modDestGlobal[11];
-    w = w < 0.0f ? 0.0f : (w > 1.0f ? 1.0f : w);
-    if (w < 1.0f) {
-        for (int j = 0; j < n; ++j) {
-            const float m = (1.0f - w) * (io[j].left + io[j].right) * 0.5f;
-            io[j].left = w * io[j].left + m;
-            io[j].right = w * io[j].right + m;
         }
     }
 }

@@ -367,6 +367,7 @@ public:
     void runOutputStageRun(int n, stereoStruct* io);
     struct TBrickMap;
     static void buildBrickMap(TBrickMap& map, float g, float k);
+    void runOutputStageBaseline(int n, stereoStruct* io);
     void captureScopes();
     void getWaveDisplay(int ring, int n, float zoom, float* out);
 
