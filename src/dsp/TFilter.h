@@ -5,8 +5,8 @@
 //
 // Copies are processed two at a time in four float lanes (copy a left, copy a right, copy b
 // left, copy b right). Every kernel keeps its coefficients and states as arrays of four
-// lanes inside one block per copy pair; these blocks sit at the front of the object and
-// the large comb lines at its end, so the per-lane loops stay in cache and vectorise.
+// lanes inside one block per copy pair; these blocks sit in the object and the large comb
+// lines in storage of their own, so the per-lane loops stay in cache and vectorise.
 //
 // Levels: the kernels work at a tenth of the signal level (input 0.1 x in + 1e-15) and
 // write 10 x their result, so output and input levels match. Coefficients come from the
@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "dsp/StereoTypes.h"
 
@@ -795,7 +796,14 @@ private:
     uint32_t combDelay[kFilterLanes] = {};
     int32_t combWritten[kFilterLanes] = {};
 
-    // comb lines, last: [copy][frame][side]
-    float combFeed[kFilterMaxCopies][kCombFrames][2] = {};
-    float combBack[kFilterMaxCopies][kCombFrames][2] = {};
+    // comb lines, [copy][frame][side], kept apart from the filter: only the comb modes
+    // touch them, and inside the object their 786 KB would lie between the hot states of
+    // neighbouring filters. Allocated (zeroed) with the filter.
+    struct CombLines {
+        float feed[kFilterMaxCopies][kCombFrames][2];
+        float back[kFilterMaxCopies][kCombFrames][2];
+    };
+    const std::unique_ptr<CombLines> combLines = std::make_unique<CombLines>();
+    float (*const combFeed)[kCombFrames][2] = combLines->feed;
+    float (*const combBack)[kCombFrames][2] = combLines->back;
 };
