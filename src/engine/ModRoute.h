@@ -6,7 +6,10 @@
 
 constexpr int kNumModSources = 137;
 constexpr int kNumModDests = 401;
-constexpr int kModDestSlots = 512;  // a destination row, with room to spare
+// A destination row, with room to spare. Not a power of two: rows 2 KB apart would put
+// the same destination of every other voice into one cache set, where the voices' rows
+// evict each other and whatever else maps there.
+constexpr int kModDestSlots = 528;
 
 // An active slot with everything the per-sample passes need. The routes are grouped by
 // destination (the groups in the order their destinations first appear, each in slot
