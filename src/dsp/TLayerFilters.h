@@ -21,7 +21,28 @@
 #include "dsp/StereoTypes.h"
 #include "dsp/TFilter.h"
 
-class TBPFilter {
+// The quad entry point of the three filters below (Filter names the class itself): two pairs
+// at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a processor with
+// AVX2 one eight-lane run (the filter's runNoteQuadWide). Defined here, so the choice of
+// width is inline at the caller.
+template <class Filter>
+struct NoteQuadRun {
+    static void runNoteQuad(Filter& a, Filter& b, Filter& c, Filter& d, Lanes4 (&ab)[2],
+                            Lanes4 (&cd)[2]) {
+#if TAV_WIDE_LANES
+        if (lanes::wide()) {
+            Filter::runNoteQuadWide(a, b, c, d, ab, cd);
+            return;
+        }
+#endif
+        Filter::runNotePair(a, b, ab);
+        Filter::runNotePair(c, d, cd);
+    }
+};
+
+class TBPFilter : public NoteQuadRun<TBPFilter> {
+    friend struct NoteQuadRun<TBPFilter>;
+
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 196000 as 196000.
     void init(float sampleRate);
@@ -51,19 +72,6 @@ public:
                                 stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
                                 const float (&resonance)[4]);
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
-    // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
-    // processor with AVX2 one eight-lane run.
-    static void runNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d, Lanes4 (&ab)[2],
-                            Lanes4 (&cd)[2]) {
-#if TAV_WIDE_LANES
-        if (lanes::wide()) {
-            runNoteQuadWide(a, b, c, d, ab, cd);
-            return;
-        }
-#endif
-        runNotePair(a, b, ab);
-        runNotePair(c, d, cd);
-    }
 
     float getRate() const { return rate; }
     float getLaneCutoff(int lane) const {
@@ -155,7 +163,9 @@ private:
     Pair pr[kFilterMaxPairs];
 };
 
-class TLPFilter {
+class TLPFilter : public NoteQuadRun<TLPFilter> {
+    friend struct NoteQuadRun<TLPFilter>;
+
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 196000 as 196000.
     void init(float sampleRate);
@@ -176,19 +186,6 @@ public:
         updateNote(cutoff, mod, resonance);
     }
     static void runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]);
-    // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
-    // processor with AVX2 one eight-lane run.
-    static void runNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d, Lanes4 (&ab)[2],
-                            Lanes4 (&cd)[2]) {
-#if TAV_WIDE_LANES
-        if (lanes::wide()) {
-            runNoteQuadWide(a, b, c, d, ab, cd);
-            return;
-        }
-#endif
-        runNotePair(a, b, ab);
-        runNotePair(c, d, cd);
-    }
 
     float getRate() const { return rate; }
     float getCopyCutoff(int copy) const {
@@ -250,7 +247,9 @@ private:
 };
 
 // Cache-line aligned, like the other two.
-class alignas(64) THPFilter {
+class alignas(64) THPFilter : public NoteQuadRun<THPFilter> {
+    friend struct NoteQuadRun<THPFilter>;
+
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.
     void init(float sampleRate);
@@ -263,19 +262,6 @@ public:
         if (!memo.skipNote(freq, mod, resonance)) update(freq, mod, resonance);
     }
     static void runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]);
-    // Two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
-    // processor with AVX2 one eight-lane run.
-    static void runNoteQuad(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d, Lanes4 (&ab)[2],
-                            Lanes4 (&cd)[2]) {
-#if TAV_WIDE_LANES
-        if (lanes::wide()) {
-            runNoteQuadWide(a, b, c, d, ab, cd);
-            return;
-        }
-#endif
-        runNotePair(a, b, ab);
-        runNotePair(c, d, cd);
-    }
 
     float getRate() const { return rate; }
     float getCutoff() const { return fUsed; }
