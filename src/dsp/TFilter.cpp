@@ -73,21 +73,6 @@ Taps zeroDelayTaps(int mode, float m) {
 // The resonant state-variable modes of one section (coefficients: tuning and damping).
 bool isStateVariable(int mode) { return mode >= kFilterLow12 && mode <= kFilterNotch12; }
 
-// exp2Cutoff(x) for x already in [0, 10], where its clamp changes nothing: the arithmetic
-// after the clamp, the same operations in the same order.
-inline Lanes4 exp2CutoffInRange(Lanes4 x) {
-    const CutoffConstants& k = cutoffConstants();
-    const LaneInts4 i = __builtin_convertvector(x, LaneInts4);  // x >= 0: the floor
-    const Lanes4 t = (x - __builtin_convertvector(i, Lanes4)) - k.half;
-    const Lanes4 t2 = t * t;
-    const Lanes4 lo = k.c0 + k.c1 * t;
-    const Lanes4 mid = k.c2 + k.c3 * t;
-    const Lanes4 hi = k.c4 + k.c5 * t;
-    const Lanes4 p = lo + t2 * (mid + t2 * hi);
-    const LaneInts4 bits = (i + 127) << 23;
-    return p * k.sqrt2 * (Lanes4)bits;
-}
-
 bool isComb(int mode) { return mode >= kFilterCombPositive && mode <= kFilterCombPingPong; }
 
 bool isZeroDelay(int mode) {
@@ -893,7 +878,7 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
         if (!anyLane(v != cut[p].lastV)) continue;
         changed = true;
         cut[p].lastV = v;
-        cut[p].fTarget = boundCutoff(exp2CutoffInRange(k.ten * v) * sideGain, ceiling);
+        cut[p].fTarget = boundCutoff(exp2CutoffInRange(k.ten * v, k) * sideGain, ceiling);
         // |d| > step, which is d > step || d < -step for every d (NaN included)
         const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
         const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
@@ -978,7 +963,7 @@ void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
     const Lanes4 v = minLanes(maxLanes(lowHalves(a.env[0], b.env[0]) + common, Lanes4{}), k.one);
     const Lanes4 gain = lowHalves(a.sideGain, b.sideGain);
     const Lanes4 ceilings = {a.ceiling, a.ceiling, b.ceiling, b.ceiling};
-    const Lanes4 f = minLanes(maxLanes(exp2CutoffInRange(k.ten * v) * gain, Lanes4{}), ceilings);
+    const Lanes4 f = minLanes(maxLanes(exp2CutoffInRange(k.ten * v, k) * gain, Lanes4{}), ceilings);
     const Lanes4 halfInv = {a.halfInvRate, a.halfInvRate, b.halfInvRate, b.halfInvRate};
     const Lanes4 nf = (f + k.milli) * halfInv + k.guard;
     const LaneInts4 idx =

@@ -210,11 +210,9 @@ inline const CutoffConstants& cutoffConstants() { return opaqueConstants(kCutoff
 
 // 2^x for x in [0, 10] (the cutoff exponent), relative error about 2e-7: the integer part
 // goes to the exponent bits, the fraction through a degree-5 polynomial about 0.5 (fitted
-// at Chebyshev nodes, evaluated in two halves for a short dependency chain). Arguments
-// outside [0, 10] (and NaN, taken as 0) are clamped.
-inline Lanes4 exp2Cutoff(Lanes4 x) {
-    const CutoffConstants& k = cutoffConstants();
-    x = minLanes(maxLanes(x, splat(0.0f)), k.ten);
+// at Chebyshev nodes, evaluated in two halves for a short dependency chain). Here x must
+// already lie in [0, 10]; exp2Cutoff() clamps it first.
+inline Lanes4 exp2CutoffInRange(Lanes4 x, const CutoffConstants& k) {
     const LaneInts4 i = __builtin_convertvector(x, LaneInts4);  // x >= 0: the floor
     const Lanes4 t = (x - __builtin_convertvector(i, Lanes4)) - k.half;
     const Lanes4 t2 = t * t;
@@ -224,6 +222,11 @@ inline Lanes4 exp2Cutoff(Lanes4 x) {
     const Lanes4 p = lo + t2 * (mid + t2 * hi);
     const LaneInts4 bits = (i + 127) << 23;
     return p * k.sqrt2 * (Lanes4)bits;
+}
+// The same for any x: arguments outside [0, 10] (and NaN, taken as 0) are clamped.
+inline Lanes4 exp2Cutoff(Lanes4 x) {
+    const CutoffConstants& k = cutoffConstants();
+    return exp2CutoffInRange(minLanes(maxLanes(x, splat(0.0f)), k.ten), k);
 }
 inline float exp2Cutoff(float x) { return exp2Cutoff(splat(x))[0]; }
 
