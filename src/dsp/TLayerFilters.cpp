@@ -353,19 +353,14 @@ TAV_WIDE_INLINE __m256 clampTo8(__m256 x, __m256 top) {
 }
 TAV_WIDE_INLINE __m256 quadHalves(const Lanes4& a, const Lanes4& b, const Lanes4& c,
                                   const Lanes4& d) {
-    Lanes8 v;
-    loadNoteHalves(v, a, b, c, d);
-    return (__m256)v;
+    return (__m256)mergeQuad(a, b, c, d);
 }
-// The same of table entries (loadNoteHalves' loads).
+// The same of table entries: loadNoteHalves moves bits (memcpy and __m64 loads, which may
+// alias anything), so it serves them as they are.
 TAV_WIDE_INLINE __m256 quadHalves(const LaneInts4& a, const LaneInts4& b, const LaneInts4& c,
                                   const LaneInts4& d) {
-    double first[2];
-    std::memcpy(&first[0], &a, sizeof(double));
-    std::memcpy(&first[1], &c, sizeof(double));
-    const __m128 lo = _mm_loadh_pi(_mm_castpd_ps(_mm_set_sd(first[0])), reinterpret_cast<const __m64*>(&b));
-    const __m128 hi = _mm_loadh_pi(_mm_castpd_ps(_mm_set_sd(first[1])), reinterpret_cast<const __m64*>(&d));
-    return _mm256_insertf128_ps(_mm256_castps128_ps256(lo), hi, 1);
+    return quadHalves(reinterpret_cast<const Lanes4&>(a), reinterpret_cast<const Lanes4&>(b),
+                      reinterpret_cast<const Lanes4&>(c), reinterpret_cast<const Lanes4&>(d));
 }
 // Voice `voice`'s two lanes of v, in lanes 0 and 1 and again in 2 and 3.
 TAV_WIDE_INLINE Lanes4 voiceLanes(__m256 v, int voice) {
