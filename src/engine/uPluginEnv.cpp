@@ -314,6 +314,23 @@ inline double paramOf(const SharedFloat* param, int tag) {
     return tag >= 0 ? (double)param[tag] : 0.0;
 }
 
+// The straight paths' end for a single sub-element: its new target and step from the level
+// it moves to, and its advance entry if the step is not zero (as the general loop's addMove
+// writes it); returns the number of entries written.
+__attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double old, double lev,
+                                                      int n, TEnvState::MoveEntry* moves) {
+    const double step = (lev - old) * (1.0 / 16.0);
+    c.target = lev;
+    c.step = step;
+    int moved = 0;
+    if (step != 0.0) {  // either zero counts as zero; a NaN moves
+        moves[0].step = step;
+        moves[0].at = n;
+        moved = 1;
+    }
+    return moved;
+}
+
 // One envelope's update in each of the voice's sub-elements; envelopes do not interact, so
 // their order does not matter. wasSettled: the envelope stood at a fixed point of the
 // voice's last (held) update. The advance entries of the sub-elements it leaves with a
@@ -403,15 +420,7 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
         c.phase = phase;
         c.releasePhase = phase;
         c.releaseLevel = lev;
-        const double step = (lev - old) * (1.0 / 16.0);
-        c.target = lev;
-        c.step = step;
-        int moved = 0;
-        if (step != 0.0) {  // as addMove below
-            moves[0].step = step;
-            moves[0].at = n;
-            moved = 1;
-        }
+        const int moved = settleSingle(c, old, lev, n, moves);
         const int movedBits = moved << kEnvMovesShift;
         if (!settles) return kEnvComputed | movedBits;
         slot.heldSustain = sustain;
@@ -440,15 +449,7 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
         }
         c.stage = kEnvRelease;
         c.phase = phase;
-        const double step = (lev - old) * (1.0 / 16.0);
-        c.target = lev;
-        c.step = step;
-        int moved = 0;
-        if (step != 0.0) {  // as addMove below
-            moves[0].step = step;
-            moves[0].at = n;
-            moved = 1;
-        }
+        const int moved = settleSingle(c, old, lev, n, moves);
         return kEnvComputed | moved << kEnvMovesShift;
     }
     bool fixed = held;      // this update leaves the envelope at a fixed point...
