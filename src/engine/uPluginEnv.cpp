@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -314,6 +315,26 @@ inline double paramOf(const SharedFloat* param, int tag) {
     return tag >= 0 ? (double)param[tag] : 0.0;
 }
 
+// A decay's level at `phase` (not below the sustain level): the span above the sustain level
+// shaped by the curve whose exponent `exponent` gives when it is needed.
+template <typename Exponent>
+__attribute__((always_inline)) inline double decayLevel(double phase, double sustain,
+                                                    Exponent&& exponent) {
+    const double span = 1.0 - sustain;
+    const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
+    return sustain + span * curvePowLazy(std::fabs(x), std::forward<Exponent>(exponent));
+}
+
+// A release's level at `phase`: the level the release started from, shaped likewise.
+template <typename Exponent>
+__attribute__((always_inline)) inline double releaseLevel(const TEnvState::Sub& c, double phase,
+                                                      Exponent&& exponent) {
+    if (phase == 0.0) return 0.0;
+    const double rp = c.releasePhase;
+    const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
+    return c.releaseLevel * curvePowLazy(1.0 - x, std::forward<Exponent>(exponent));
+}
+
 // The straight paths' end for a single sub-element: its new target and step from the level
 // it moves to, and its advance entry if the step is not zero (as the general loop's addMove
 // writes it); returns the number of entries written.
@@ -410,11 +431,9 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
             lev = sustain;
             settles = false;
         } else {
-            const double span = 1.0 - sustain;
-            const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
-            lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
-                      return exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
-                  });
+            lev = decayLevel(phase, sustain, [&]() {
+                return exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
+            });
             settles = d == 0.0 && sameBits(lev, old);
         }
         c.phase = phase;
@@ -435,18 +454,11 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
             stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
                             speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
         const double phase = clamp01(c.phase - d);
-        double lev;
-        if (phase == 0.0) {
-            lev = 0.0;
-        } else {
-            const double rp = c.releasePhase;
-            const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
-            lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
-                      return exp2Cached(4.0 * (paramOf(param, info.curveTag) +
-                                               destOf(dest, info.releaseCurve)),
-                                        memo.curveIn, memo.curvePow);
-                  });
-        }
+        const double lev = releaseLevel(c, phase, [&]() {
+            return exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                     destOf(dest, info.releaseCurve)),
+                              memo.curveIn, memo.curvePow);
+        });
         c.stage = kEnvRelease;
         c.phase = phase;
         const int moved = settleSingle(c, old, lev, n, moves);
@@ -483,19 +495,13 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                     stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
                                     speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
             phase = clamp01(phase - dRelease);
-            if (phase == 0.0) {
-                lev = 0.0;
-            } else {
-                const double rp = c.releasePhase;
-                const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
-                lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
-                          if (releaseExp < 0.0)
-                              releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
-                                                             destOf(dest, info.releaseCurve)),
-                                                      memo.curveIn, memo.curvePow);
-                          return releaseExp;
-                      });
-            }
+            lev = releaseLevel(c, phase, [&]() {
+                if (releaseExp < 0.0)
+                    releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                                   destOf(dest, info.releaseCurve)),
+                                            memo.curveIn, memo.curvePow);
+                return releaseExp;
+            });
             c.stage = stage;
             c.phase = phase;
         } else if (stage == kEnvRelease) {
@@ -534,14 +540,12 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                     lev = sustain;
                     fixed = false;
                 } else {
-                    const double span = 1.0 - sustain;
-                    const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
-                    lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
-                              if (decayExp < 0.0)
-                                  decayExp = exp2Cached(4.0 * decayCurveOf(), memo.curveIn,
-                                                        memo.curvePow);
-                              return decayExp;
-                          });
+                    lev = decayLevel(phase, sustain, [&]() {
+                        if (decayExp < 0.0)
+                            decayExp =
+                                exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
+                        return decayExp;
+                    });
                     if (dDecay == 0.0 && sameBits(lev, old))
                         onInputs = true;
                     else
