@@ -27,13 +27,21 @@ const float TDelay::DELAY_LEN_ARRAY[TDelay::kDelayLenCount] = {
 // not first on the audio thread.
 TDelay::History::History() : data(new Entry[kHistoryCapacity]()) {}
 
-void TDelay::History::pushBack(double time, double value) {
-    if (count == kHistoryCapacity) popFront();  // full: the oldest entry goes
-    int pos = head + count;
+__attribute__((always_inline)) inline void TDelay::History::pushAt(Entry* d, int& h, int& n,
+                                                                   double time, double value) {
+    if (n == kHistoryCapacity) {  // full: the oldest entry goes
+        if (++h == kHistoryCapacity) h = 0;
+        --n;
+    }
+    int pos = h + n;
     if (pos >= kHistoryCapacity) pos -= kHistoryCapacity;
-    data[pos].time = time;
-    data[pos].value = value;
-    ++count;
+    d[pos].time = time;
+    d[pos].value = value;
+    ++n;
+}
+
+void TDelay::History::pushBack(double time, double value) {
+    pushAt(data.get(), head, count, time, value);
 }
 
 void TDelay::History::popFront() {
@@ -42,20 +50,14 @@ void TDelay::History::popFront() {
     --count;
 }
 
-__attribute__((always_inline)) inline void TDelay::History::readAt(double r, float& v) {
-    // popFront() while size() >= 3 && r >= (*this)[1].time, with the head and count kept
-    // in registers: the read runs every sample on both channels.
-    const Entry* d = data.get();
-    int h = head;
-    int n = count;
+__attribute__((always_inline)) inline void TDelay::History::readAt(const Entry* d, int& h, int& n,
+                                                                   double r, float& v) {
     int next = h + 1 == kHistoryCapacity ? 0 : h + 1;
     while (n >= 3 && r >= d[next].time) {
         h = next;
         next = h + 1 == kHistoryCapacity ? 0 : h + 1;
         --n;
     }
-    head = h;
-    count = n;
     if (n < 3) return;
     const Entry& e0 = d[h];
     const Entry& e1 = d[next];
@@ -71,6 +73,15 @@ __attribute__((always_inline)) inline void TDelay::History::readAt(double r, flo
         x = e1.value;  // two entries at one time: no division by zero
     }
     v = (float)x;
+}
+
+__attribute__((always_inline)) inline void TDelay::History::readAt(double r, float& v) {
+    // With the head and count in registers: the read runs every sample on both channels.
+    int h = head;
+    int n = count;
+    readAt(data.get(), h, n, r, v);
+    head = h;
+    count = n;
 }
 
 void TDelay::History::shiftTimes(double offset) {
@@ -321,40 +332,6 @@ void TDelay::runSteady(int n, const stereoStruct* in, const float* lenL, const f
     const float cf0 = crossFeedback[0], cf1 = crossFeedback[1];
     float len0 = 0.0f, len1 = 0.0f;
     double inc0 = 0.0, inc1 = 0.0;
-    // History::readAt on a head and count in registers.
-    auto read = [](const Entry* d, int& h, int& cnt, double r, float& v) {
-        int next = h + 1 == kHistoryCapacity ? 0 : h + 1;
-        while (cnt >= 3 && r >= d[next].time) {
-            h = next;
-            next = h + 1 == kHistoryCapacity ? 0 : h + 1;
-            --cnt;
-        }
-        if (cnt < 3) return;
-        const Entry& e0 = d[h];
-        const Entry& e1 = d[next];
-        const double span = e1.time - e0.time;
-        double x;
-        if (span > 0.0) {
-            double frac = (r - e0.time) / span;
-            if (frac < 0.0) frac = 0.0;
-            x = e0.value + frac * (e1.value - e0.value);
-        } else {
-            x = e1.value;
-        }
-        v = (float)x;
-    };
-    // History::pushBack likewise.
-    auto push = [](Entry* d, int& h, int& cnt, double time, double value) {
-        if (cnt == kHistoryCapacity) {
-            if (++h == kHistoryCapacity) h = 0;
-            --cnt;
-        }
-        int pos = h + cnt;
-        if (pos >= kHistoryCapacity) pos -= kHistoryCapacity;
-        d[pos].time = time;
-        d[pos].value = value;
-        ++cnt;
-    };
     auto limit = [](float v) {
         if (!(v > -100.0f)) v = (v != v) ? 0.0f : -100.0f;
         if (v > 100.0f) v = 100.0f;
@@ -373,14 +350,14 @@ void TDelay::runSteady(int n, const stereoStruct* in, const float* lenL, const f
 
         float y0 = 0.0f, y1 = 0.0f;
         wt0 += inc0;
-        read(d0, h0, n0, wt0 - kReadDistance, y0);
+        History::readAt(d0, h0, n0, wt0 - kReadDistance, y0);
         wt1 += inc1;
-        read(d1, h1, n1, wt1 - kReadDistance, y1);
+        History::readAt(d1, h1, n1, wt1 - kReadDistance, y1);
 
         const float w0 = limit(in[j].left + fb0 * y0 + cf0 * y1 + kDenormal);
         const float w1 = limit(in[j].right + fb1 * y1 + cf1 * y0 + kDenormal);
-        push(d0, h0, n0, wt0, w0);
-        push(d1, h1, n1, wt1, w1);
+        History::pushAt(d0, h0, n0, wt0, w0);
+        History::pushAt(d1, h1, n1, wt1, w1);
         out[j] = stereoStruct{y0, y1};
     }
     history[0].head = h0;

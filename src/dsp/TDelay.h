@@ -114,6 +114,10 @@ private:
         // interpolated between the two oldest entries, to v; with fewer than three
         // entries left v is untouched.
         void readAt(double r, float& v);
+        // readAt and pushBack on a history's entries, head and count passed in (kept in
+        // registers by a loop over many samples).
+        static void readAt(const Entry* d, int& h, int& n, double r, float& v);
+        static void pushAt(Entry* d, int& h, int& n, double time, double value);
 
     private:
         friend class TDelay;

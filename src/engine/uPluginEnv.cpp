@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -314,6 +315,43 @@ inline double paramOf(const SharedFloat* param, int tag) {
     return tag >= 0 ? (double)param[tag] : 0.0;
 }
 
+// A decay's level at `phase` (not below the sustain level): the span above the sustain level
+// shaped by the curve whose exponent `exponent` gives when it is needed.
+template <typename Exponent>
+__attribute__((always_inline)) inline double decayLevel(double phase, double sustain,
+                                                    Exponent&& exponent) {
+    const double span = 1.0 - sustain;
+    const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
+    return sustain + span * curvePowLazy(std::fabs(x), std::forward<Exponent>(exponent));
+}
+
+// A release's level at `phase`: the level the release started from, shaped likewise.
+template <typename Exponent>
+__attribute__((always_inline)) inline double releaseLevel(const TEnvState::Sub& c, double phase,
+                                                      Exponent&& exponent) {
+    if (phase == 0.0) return 0.0;
+    const double rp = c.releasePhase;
+    const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
+    return c.releaseLevel * curvePowLazy(1.0 - x, std::forward<Exponent>(exponent));
+}
+
+// The straight paths' end for a single sub-element: its new target and step from the level
+// it moves to, and its advance entry if the step is not zero (as the general loop's addMove
+// writes it); returns the number of entries written.
+__attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double old, double lev,
+                                                      int n, TEnvState::MoveEntry* moves) {
+    const double step = (lev - old) * (1.0 / 16.0);
+    c.target = lev;
+    c.step = step;
+    int moved = 0;
+    if (step != 0.0) {  // either zero counts as zero; a NaN moves
+        moves[0].step = step;
+        moves[0].at = n;
+        moved = 1;
+    }
+    return moved;
+}
+
 // One envelope's update in each of the voice's sub-elements; envelopes do not interact, so
 // their order does not matter. wasSettled: the envelope stood at a fixed point of the
 // voice's last (held) update. The advance entries of the sub-elements it leaves with a
@@ -393,25 +431,15 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
             lev = sustain;
             settles = false;
         } else {
-            const double span = 1.0 - sustain;
-            const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
-            lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
-                      return exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
-                  });
+            lev = decayLevel(phase, sustain, [&]() {
+                return exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
+            });
             settles = d == 0.0 && sameBits(lev, old);
         }
         c.phase = phase;
         c.releasePhase = phase;
         c.releaseLevel = lev;
-        const double step = (lev - old) * (1.0 / 16.0);
-        c.target = lev;
-        c.step = step;
-        int moved = 0;
-        if (step != 0.0) {  // as addMove below
-            moves[0].step = step;
-            moves[0].at = n;
-            moved = 1;
-        }
+        const int moved = settleSingle(c, old, lev, n, moves);
         const int movedBits = moved << kEnvMovesShift;
         if (!settles) return kEnvComputed | movedBits;
         slot.heldSustain = sustain;
@@ -426,29 +454,14 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
             stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
                             speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
         const double phase = clamp01(c.phase - d);
-        double lev;
-        if (phase == 0.0) {
-            lev = 0.0;
-        } else {
-            const double rp = c.releasePhase;
-            const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
-            lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
-                      return exp2Cached(4.0 * (paramOf(param, info.curveTag) +
-                                               destOf(dest, info.releaseCurve)),
-                                        memo.curveIn, memo.curvePow);
-                  });
-        }
+        const double lev = releaseLevel(c, phase, [&]() {
+            return exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                     destOf(dest, info.releaseCurve)),
+                              memo.curveIn, memo.curvePow);
+        });
         c.stage = kEnvRelease;
         c.phase = phase;
-        const double step = (lev - old) * (1.0 / 16.0);
-        c.target = lev;
-        c.step = step;
-        int moved = 0;
-        if (step != 0.0) {  // as addMove below
-            moves[0].step = step;
-            moves[0].at = n;
-            moved = 1;
-        }
+        const int moved = settleSingle(c, old, lev, n, moves);
         return kEnvComputed | moved << kEnvMovesShift;
     }
     bool fixed = held;      // this update leaves the envelope at a fixed point...
@@ -482,19 +495,13 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                     stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
                                     speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
             phase = clamp01(phase - dRelease);
-            if (phase == 0.0) {
-                lev = 0.0;
-            } else {
-                const double rp = c.releasePhase;
-                const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
-                lev = c.releaseLevel * curvePowLazy(1.0 - x, [&]() {
-                          if (releaseExp < 0.0)
-                              releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
-                                                             destOf(dest, info.releaseCurve)),
-                                                      memo.curveIn, memo.curvePow);
-                          return releaseExp;
-                      });
-            }
+            lev = releaseLevel(c, phase, [&]() {
+                if (releaseExp < 0.0)
+                    releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                                   destOf(dest, info.releaseCurve)),
+                                            memo.curveIn, memo.curvePow);
+                return releaseExp;
+            });
             c.stage = stage;
             c.phase = phase;
         } else if (stage == kEnvRelease) {
@@ -533,14 +540,12 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                     lev = sustain;
                     fixed = false;
                 } else {
-                    const double span = 1.0 - sustain;
-                    const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
-                    lev = sustain + span * curvePowLazy(std::fabs(x), [&]() {
-                              if (decayExp < 0.0)
-                                  decayExp = exp2Cached(4.0 * decayCurveOf(), memo.curveIn,
-                                                        memo.curvePow);
-                              return decayExp;
-                          });
+                    lev = decayLevel(phase, sustain, [&]() {
+                        if (decayExp < 0.0)
+                            decayExp =
+                                exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
+                        return decayExp;
+                    });
                     if (dDecay == 0.0 && sameBits(lev, old))
                         onInputs = true;
                     else

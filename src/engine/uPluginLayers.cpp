@@ -1078,23 +1078,10 @@ public:
         } else {
             for (int k = 0; k < listed; ++k) {
                 const int v = list[k];
-                if (counts[k] != 1) {
+                if (counts[k] != 1)
                     alone(v, counts[k]);
-                } else if (pending < 0) {
-                    pending = v;
-                } else {
-                    stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
-                    stereoOverStruct& recB = p_.noteOut[layer_][v][0];
-                    a_[pairs_] = pending;
-                    b_[pairs_] = v;
-                    recA_[pairs_] = &recA;
-                    recB_[pairs_] = &recB;
-                    destA_[pairs_] = p_.modDestVoice[pending];
-                    destB_[pairs_] = p_.modDestVoice[v];
-                    filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
-                    ++pairs_;
-                    pending = -1;
-                }
+                else
+                    pairUp(pending, v);
             }
         }
         if (pending >= 0) alone(pending, 1);
@@ -1128,23 +1115,24 @@ private:
     bool highPassOnly() const { return model_ == kSourceString || model_ == kSourceFM; }
 
     // The next voice of one note: it waits for a partner (pending) or pairs up with the
-    // waiting one.
-    void pairUp(int& pending, int v) {
+    // waiting one. Forced inline and without an early return: so run()'s loop compiles to
+    // what it was when written out there (out of line it cost mispredicts).
+    __attribute__((always_inline)) void pairUp(int& pending, int v) {
         if (pending < 0) {
             pending = v;
-            return;
+        } else {
+            stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
+            stereoOverStruct& recB = p_.noteOut[layer_][v][0];
+            a_[pairs_] = pending;
+            b_[pairs_] = v;
+            recA_[pairs_] = &recA;
+            recB_[pairs_] = &recB;
+            destA_[pairs_] = p_.modDestVoice[pending];
+            destB_[pairs_] = p_.modDestVoice[v];
+            filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
+            ++pairs_;
+            pending = -1;
         }
-        stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
-        stereoOverStruct& recB = p_.noteOut[layer_][v][0];
-        a_[pairs_] = pending;
-        b_[pairs_] = v;
-        recA_[pairs_] = &recA;
-        recB_[pairs_] = &recB;
-        destA_[pairs_] = p_.modDestVoice[pending];
-        destB_[pairs_] = p_.modDestVoice[v];
-        filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
-        ++pairs_;
-        pending = -1;
     }
 
     // Mono notes (String and FM): the one-note voices eight at a time through the
