@@ -700,7 +700,7 @@ Args argsAt(int voice, int n) {
     a.mod = n < 2000 ? 0.0f : 0.05f * (float)(voice % 3);
     a.q = voice % 2 ? 0.3f : 0.8f;
     a.sep = 1.0f + 0.1f * (float)voice;
-    a.cutoff = 0.4f + 0.05f * (float)voice;
+    a.cutoff = voice < 4 ? 0.45f : 0.4f + 0.05f * (float)voice;  // shared by a quad
     return a;
 }
 
@@ -744,11 +744,13 @@ TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
             if (n == 1333) {
                 bp[k][2].reset();
                 lp[k][5].reset();
+                lp[k][1].reset();
                 hp[k][6].reset();
             }
             if (n % 700 == 350) {
                 bp[k][1].setTrack(0.9f, 0.05f * (float)(n / 700));
                 lp[k][4].setVel(0.5f, 0.05f * (float)(n / 700));
+                lp[k][2].setTrack(0.2f, 0.05f * (float)(n / 700));
             }
             for (int v = 0; v < kVoices; ++v) {
                 bp[k][v].setEnv(0, args[v].env);
@@ -782,7 +784,8 @@ TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
             for (int v = 4; v < 6; ++v) bp[1][v].prepareNote({0.15f, 0.15f}, args[v].mod, args[v].sep, args[v].q);
             TBPFilter::runNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3], lanes[0], lanes[1]);
             TBPFilter::runNotePair(bp[1][4], bp[1][5], lanes[2]);
-            for (int v = 0; v < 6; ++v) lp[1][v].prepareNote(args[v].cutoff, args[v].mod, args[v].q);
+            TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], args[0].cutoff, mods, qs);
+            for (int v = 4; v < 6; ++v) lp[1][v].prepareNote(args[v].cutoff, args[v].mod, args[v].q);
             TLPFilter::runNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], lanes[0], lanes[1]);
             TLPFilter::runNotePair(lp[1][4], lp[1][5], lanes[2]);
             for (int v = 0; v < 6; ++v) hp[1][v].prepareNote(0.2f, args[v].mod, args[v].q);

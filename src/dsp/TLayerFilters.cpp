@@ -549,10 +549,12 @@ void TLPFilter::reset() {
     lastQ = -1.0f;
     lastPairs = 0;
     memo.quiet = false;
+    plain = false;
 }
 
 void TLPFilter::setTrack(float amount, float key) {
     if (!trackMemo.changed(amount, key)) return;
+    plain = false;
     if (assignChanged(keyFactor, std::exp2(amount * key))) memo.quiet = false;
 }
 
@@ -563,6 +565,7 @@ void TLPFilter::setVel(float amount, float velocity) {
 void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float resonance) {
     const float args[3] = {cutoff, mod, resonance};
     if (memo.skip(args, n)) return;
+    plain = false;
     const float q = layerQ(resonance);
     const bool shared = pairCount > lastPairs || std::fabs(q - lastQ) > 1e-5f;
     bool changed = shared;
@@ -632,6 +635,98 @@ void TLPFilter::updateNote(float cutoff, float mod, float resonance) {
     }
     changed |= assignChanged(lastKey, keyFactor);
     memo.recordNote(changed, cutoff, mod, resonance);
+    // An update of two notes may have left the second one's values in lanes 2 and 3 (and
+    // NaN never maps with the same key factor: it compares unequal to itself).
+    const LaneInts4 used = (LaneInts4)pr[0].fUsed, last = (LaneInts4)pr[0].lastV;
+    plain = keyFactor == lastKey && sameLanes(used, used[0] + LaneInts4{}) &&
+            sameLanes(last, last[0] + LaneInts4{}) &&
+            sameLanes(entry[0], entry[0][0] + LaneInts4{});
+}
+
+// Lane 0 of four vectors, side by side.
+static inline Lanes4 firstLanes(const Lanes4& a, const Lanes4& b, const Lanes4& c,
+                                const Lanes4& d) {
+    return lowHalves(unpackLow(a, b), unpackLow(c, d));
+}
+
+void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
+    const CutoffConstants& k = cutoffConstants();
+    const TLPFilter &a = *f[0], &b = *f[1], &c = *f[2], &d = *f[3];
+    const Lanes4 vel = {a.velOffset, b.velOffset, c.velOffset, d.velOffset};
+    const Lanes4 v =
+        clampTo(firstLanes(a.env[0], b.env[0], c.env[0], d.env[0]) + ((vel + cutoff) + m), k.one);
+    const int changed =
+        laneMask(v != firstLanes(a.pr[0].lastV, b.pr[0].lastV, c.pr[0].lastV, d.pr[0].lastV));
+    const Lanes4 key = {a.keyFactor, b.keyFactor, c.keyFactor, d.keyFactor};
+    const Lanes4 target =
+        clampTo(exp2Cutoff(k.ten * v) * (20.0f * key),
+                firstLanes(a.ceilingLanes, b.ceilingLanes, c.ceilingLanes, d.ceilingLanes));
+    const Lanes4 diff =
+        target - firstLanes(a.pr[0].fUsed, b.pr[0].fUsed, c.pr[0].fUsed, d.pr[0].fUsed);
+    const int moved = changed & laneMask(diff > k.step || diff < k.minusStep);
+    const Lanes4 scale = firstLanes(a.scaleLanes, b.scaleLanes, c.scaleLanes, d.scaleLanes);
+    const LaneInts4 idx = __builtin_convertvector(
+        clampTo(((target + k.milli) * scale + k.guard) * k.top, k.top), LaneInts4);
+    const LaneInts4 held = (LaneInts4)firstLanes((Lanes4)a.entry[0], (Lanes4)b.entry[0],
+                                                 (Lanes4)c.entry[0], (Lanes4)d.entry[0]);
+    const int entries = moved & laneMask(idx != held);
+    // zeroDelayCoefficients() of every lane's entry and damping
+    Lanes4 a1 = {}, a2 = {}, a3 = {};
+    if (entries) {
+        const Lanes4 g = gather(FilterZTan, idx);
+        const Lanes4 R = {a.R, b.R, c.R, d.R};
+        a1 = splat(1.0f) / (1.0f + 2.0f * R * g + g * g);
+        a2 = g * a1;
+        a3 = g * a2;
+    }
+    for (int i = 0; i < 4; ++i) {
+        TLPFilter& x = *f[i];
+        const int lane = 1 << i;
+        if (changed & lane) {
+            x.pr[0].lastV = splat(v[i]);
+            x.pr[0].fTarget = splat(target[i]);
+            if (moved & lane) {
+                x.pr[0].fUsed = splat(target[i]);
+                if (entries & lane) {
+                    x.entry[0] = idx[i] + LaneInts4{};
+                    x.pr[0].a1 = splat(a1[i]);
+                    x.pr[0].a2 = splat(a2[i]);
+                    x.pr[0].a3 = splat(a3[i]);
+                    x.zd = Lanes4{a1[i], a2[i], a3[i], 0.0f};
+                }
+            }
+        }
+        // The memo's resonance and note count stay.
+        x.memo.args[0] = UpdateMemo<1>::bits(cutoff);
+        x.memo.args[1] = UpdateMemo<1>::bits(m[i]);
+        x.memo.quiet = (changed & lane) == 0;
+    }
+}
+
+void TLPFilter::updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
+                               float cutoff, Lanes4 mod, Lanes4 resonance) {
+    // plain and the resonance of the last update for all four, without a branch for each;
+    // a note whose memo would skip maps to what it holds (its update would change nothing)
+    TLPFilter* const f[4] = {&a, &b, &c, &d};
+    uint32_t diff = 0;
+    bool plainAll = true;
+    for (int i = 0; i < 4; ++i) {
+        diff |= UpdateMemo<1>::bits(resonance[i]) ^ f[i]->memo.args[2];
+        plainAll &= f[i]->plain;
+    }
+    if (__builtin_expect(diff == 0 && plainAll, 1)) {
+        mapNoteQuad(f, cutoff, mod);
+        return;
+    }
+    prepareNotesApart(a, b, c, d, cutoff, mod, resonance);
+}
+
+void TLPFilter::prepareNotesApart(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
+                                  float cutoff, Lanes4 mod, Lanes4 resonance) {
+    a.prepareNote(cutoff, mod[0], resonance[0]);
+    b.prepareNote(cutoff, mod[1], resonance[1]);
+    c.prepareNote(cutoff, mod[2], resonance[2]);
+    d.prepareNote(cutoff, mod[3], resonance[3]);
 }
 
 namespace {

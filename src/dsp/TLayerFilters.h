@@ -185,6 +185,22 @@ public:
         if (memo.skipNote(cutoff, mod, resonance)) return;
         updateNote(cutoff, mod, resonance);
     }
+    // prepareNote() of four distinct filters with one cutoff and each its own modulation and
+    // resonance, with the same results. While all four keep the resonance of their last
+    // update (a sounding note whose envelope moves), the four notes' cutoffs are mapped side
+    // by side, one voice in each lane (a note's lanes all hold the same values).
+    static void prepareNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
+                                float cutoff, const float (&mod)[4], const float (&resonance)[4]) {
+        // Four settled notes are the common case, decided here without the call.
+        if (a.memo.skipNote(cutoff, mod[0], resonance[0]) &&
+            b.memo.skipNote(cutoff, mod[1], resonance[1]) &&
+            c.memo.skipNote(cutoff, mod[2], resonance[2]) &&
+            d.memo.skipNote(cutoff, mod[3], resonance[3]))
+            return;
+        // (by value: the caller's arrays need not be stored for the common case)
+        updateNoteQuad(a, b, c, d, cutoff, Lanes4{mod[0], mod[1], mod[2], mod[3]},
+                       Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
+    }
     static void runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]);
 
     float getRate() const { return rate; }
@@ -199,6 +215,16 @@ private:
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
     void updateNote(float cutoff, float mod, float resonance);
     void packNoteCoefficients();
+    // prepareNoteQuad() where some memo does not skip.
+    static void updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
+                               float cutoff, Lanes4 mod, Lanes4 resonance);
+    // updateNote()'s steps of four filters whose `plain` holds and whose resonance is that
+    // of their last update (so the damping and key factor stay), one lane per filter.
+    static void mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
+    __attribute__((noinline)) static void prepareNotesApart(TLPFilter& a, TLPFilter& b,
+                                                            TLPFilter& c, TLPFilter& d,
+                                                            float cutoff, Lanes4 mod,
+                                                            Lanes4 resonance);
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
@@ -226,6 +252,11 @@ private:
     // halfInvRate and the ceiling in four lanes, for the one-note update
     Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
+    // The last update was one of one note that left the key factor of its mapping (not
+    // NaN), lastPairs >= 1 and a lastQ within the tolerance of its resonance's, and every
+    // lane of the first pair's last cutoffs, cutoff in use and table entries alike; nothing
+    // since changed the key factor. Its lane 0 then tells all about the note.
+    bool plain = false;
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};

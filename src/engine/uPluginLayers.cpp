@@ -1193,6 +1193,8 @@ private:
             Filter& fd = filters[b_[j + 1]];
             if constexpr (std::is_same_v<Filter, TBPFilter>) {
                 prepareBandPassQuad(fa, fb, fc, fd, j);
+            } else if constexpr (std::is_same_v<Filter, TLPFilter>) {
+                prepareLowPassQuad(fa, fb, fc, fd, j);
             } else {
                 prepare(fa, a_[j], destA_[j]);
                 prepare(fb, b_[j], destB_[j]);
@@ -1297,6 +1299,14 @@ private:
     }
     void prepareLowPass(TLPFilter& f, int v, const float* dest) {
         f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
+    }
+    // prepareLowPass() of pairs j and j + 1 in one call.
+    void prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
+        const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
+                              destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
+        const float q[4] = {voices_[a_[j]].filterQ, voices_[b_[j]].filterQ,
+                            voices_[a_[j + 1]].filterQ, voices_[b_[j + 1]].filterQ};
+        TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q);
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
         f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
