@@ -78,7 +78,7 @@ void processDeprecatedEntry(AEffect* effect, float** inputs, float** outputs, Vs
 // The layer-output sources of a voice from its first note's records of this sample
 // (getLayerVoiceOutput, inlined); a layer that is off gives 0.
 struct LayerOutWriter {
-    explicit LayerOutWriter(const APlugin& p) : p_(p) {
+    explicit LayerOutWriter(APlugin& p) : p_(p) {
 #if defined(__SSE__) || defined(__x86_64__)
         // All ones in the lane of each layer that is on.
         const __m128i on = _mm_setr_epi32(p.layerOn[0], p.layerOn[1], p.layerOn[2], 0);
@@ -89,7 +89,11 @@ struct LayerOutWriter {
         on_[2] = p.layerOn[2] != 0;
 #endif
     }
-    void write(float* src, int v, int first) const {
+    // Voice v's sources, from its first note's records.
+    void write(int v) const {
+        int first = p_.voiceFirstElement[v];
+        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
+        float* const src = p_.modSrcVoice[v];
 #if defined(__SSE__) || defined(__x86_64__)
         // One lane per layer: each lane sums its record's four values in the scalar order,
         // and the pair and triple sums are the same single adds.
@@ -127,7 +131,7 @@ struct LayerOutWriter {
     }
 
 private:
-    const APlugin& p_;
+    APlugin& p_;
 #if defined(__SSE__) || defined(__x86_64__)
     __m128 onMask_;
 #else
@@ -322,7 +326,7 @@ void APlugin::renderEngineVoices() {
         // pass; a pass that left them unwritten wrote its records, and the layer switches
         // are the same (no control block runs inside a run but at a 16-sample cadence,
         // which writes them all before it).
-        if (layerOutStale) writeLeavingLayerOutSources();
+        if (layerOutStale) writeLayerOutSources(true);
         rebuildActiveVoices();
     }
     // Envelope sources are published when something reads them, and on the last sample
@@ -360,9 +364,7 @@ void APlugin::renderEngineVoices() {
         for (int a = 0; a < activeVoiceCount; ++a) {
             const int v = activeVoiceList[a];
             if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-            int first = voiceFirstElement[v];
-            if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
-            layerOuts.write(modSrcVoice[v], v, first);
+            layerOuts.write(v);
         }
     }
     for (int a = 0; a < activeVoiceCount; ++a) {
@@ -390,36 +392,21 @@ void APlugin::renderEngineVoices() {
     if (!allRows && lastListed) {
         const int v = lastVoice;
         if (!isValidVoice(v)) __builtin_unreachable();  // a listed voice
-        int first = voiceFirstElement[v];
-        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
-        layerOuts.write(modSrcVoice[v], v, first);
+        layerOuts.write(v);
     }
 
     captureScopes();
 }
 
-// The layer-output sources of every listed voice, from the records of the last voice pass.
-void APlugin::writeLayerOutSources() {
-    layerOutStale = 0;
+// The layer-output sources of every listed voice (or of those that no longer sound, which
+// the next list leaves out), from the records of the last voice pass.
+void APlugin::writeLayerOutSources(bool leavingOnly) {
+    if (!leavingOnly) layerOutStale = 0;
     const LayerOutWriter layerOuts(*this);
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
-        if (!isValidVoice(v)) continue;
-        int first = voiceFirstElement[v];
-        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
-        layerOuts.write(modSrcVoice[v], v, first);
-    }
-}
-
-// The same for the listed voices that no longer sound (the next list leaves them out).
-void APlugin::writeLeavingLayerOutSources() {
-    const LayerOutWriter layerOuts(*this);
-    for (int a = 0; a < activeVoiceCount; ++a) {
-        const int v = activeVoiceList[a];
-        if (!isValidVoice(v) || isVoiceSounding(v)) continue;
-        int first = voiceFirstElement[v];
-        if ((unsigned)first >= (unsigned)kLayerNotes) first = 0;
-        layerOuts.write(modSrcVoice[v], v, first);
+        if (!isValidVoice(v) || (leavingOnly && isVoiceSounding(v))) continue;
+        layerOuts.write(v);
     }
 }
 

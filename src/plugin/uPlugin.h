@@ -1422,8 +1422,7 @@ public:
     void renderEngineEffects();
     // Every listed voice's layer-output sources from the last voice pass (see layerOutStale),
     // or those of the listed voices that no longer sound.
-    void writeLayerOutSources();
-    void writeLeavingLayerOutSources();
+    void writeLayerOutSources(bool leavingOnly = false);
 
     // --- sub-blocks ------------------------------------------------------------------------
     // The render loop runs the voices of up to kSubBlock samples, then the effect chain and
