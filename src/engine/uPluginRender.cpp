@@ -344,7 +344,12 @@ void APlugin::renderEngineVoices() {
         else
             skipEnvSources(v);
         if ((voiceCounter[v] & 3) == 0) setVoiceLFOS(v);
-        runVoiceModulation(v);
+        // The modulation pass: its memo is looked at here, since a pass left standing (the
+        // rule between two of the voice's ticks) then costs no call.
+        if ((lfoUsed[0] | lfoUsed[1]) != 0 || (voiceCounter[v] & 0x7f) == 0 ||
+            !modPassMemoStands(reinterpret_cast<const char*>(this), modRouteGeneration,
+                               modPassMemo[v]))
+            runVoiceModulation(v);
         if (tick) runVoicePitch(v);
     }
 
@@ -367,10 +372,14 @@ void APlugin::renderEngineVoices() {
             layerOuts.write(v);
         }
     }
-    for (int a = 0; a < activeVoiceCount; ++a) {
+    // (The list, its length and lastVoice stand through the loop: copies, which the stores
+    // below would otherwise make the compiler load again for each voice.)
+    const int listed = activeVoiceCount;
+    const int last = lastVoice;
+    for (int a = 0; a < listed; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        lastListed |= v == lastVoice;
+        lastListed |= v == last;
 
         const int count = voiceLevelCount[v];
         int32_t* age = voiceElemAge[v];
@@ -385,7 +394,7 @@ void APlugin::renderEngineVoices() {
                 asm("" : "+r"(k));
             }
         }
-        advanceEnvs(v);
+        env.advance(v, count);
         voiceNew[v] = 0;
         ++voiceCounter[v];
     }
