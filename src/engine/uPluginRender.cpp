@@ -337,16 +337,18 @@ void APlugin::renderEngineVoices() {
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        const bool tick = (voiceCounter[v] & 0xf) == 0;
+        // (Only a note start or a reset sets a voice's counter, never a step of its pass.)
+        const int32_t counter = voiceCounter[v];
+        const bool tick = (counter & 0xf) == 0;
         if (tick) runVoiceControls(v);
         if (publishEnvs)
             publishEnvSources(v);
         else
             skipEnvSources(v);
-        if ((voiceCounter[v] & 3) == 0) setVoiceLFOS(v);
+        if ((counter & 3) == 0) setVoiceLFOS(v);
         // The modulation pass: its memo is looked at here, since a pass left standing (the
         // rule between two of the voice's ticks) then costs no call.
-        if ((lfoUsed[0] | lfoUsed[1]) != 0 || (voiceCounter[v] & 0x7f) == 0 ||
+        if ((lfoUsed[0] | lfoUsed[1]) != 0 || (counter & 0x7f) == 0 ||
             !modPassMemoStands(reinterpret_cast<const char*>(this), modRouteGeneration,
                                modPassMemo[v]))
             runVoiceModulation(v);
@@ -395,7 +397,6 @@ void APlugin::renderEngineVoices() {
             }
         }
         env.advance(v, count);
-        voiceNew[v] = 0;
         ++voiceCounter[v];
     }
     if (!allRows && lastListed) {
@@ -646,7 +647,10 @@ void APlugin::runVoiceControls(int v) {
 
     float* src = modSrcVoice[v];
     const float* cc = modSrcVoiceCC[v];
+    // A note start marks its voice new and sets its counter to 0, so the voice's first pass
+    // after it comes here; nothing else reads the mark.
     if (voiceNew[v]) {
+        voiceNew[v] = 0;
         voiceModWheelSmoothed[v] = voiceModWheel[v];
         voicePolyPressureSmoothed[v] = voicePolyPressure[v];
         voiceChannelPressureSmoothed[v] = voiceChannelPressure[v];
