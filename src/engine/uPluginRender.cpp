@@ -345,10 +345,13 @@ void APlugin::renderEngineVoices() {
             publishEnvSources(v);
         else
             skipEnvSources(v);
-        if ((counter & 3) == 0) setVoiceLFOS(v);
+        // (Both LFOs unused and the voice's silent, the rule: nothing to step, and no call.)
+        const bool lfosUsed = (lfoUsed[0] | lfoUsed[1]) != 0;
+        if ((counter & 3) == 0 && (lfosUsed || !(voiceLFOSilent[v][0] & voiceLFOSilent[v][1])))
+            setVoiceLFOS(v);
         // The modulation pass: its memo is looked at here, since a pass left standing (the
         // rule between two of the voice's ticks) then costs no call.
-        if ((lfoUsed[0] | lfoUsed[1]) != 0 || (counter & 0x7f) == 0 ||
+        if (lfosUsed || (counter & 0x7f) == 0 ||
             !modPassMemoStands(reinterpret_cast<const char*>(this), modRouteGeneration,
                                modPassMemo[v]))
             runVoiceModulation(v);
