@@ -42,3 +42,35 @@ struct alignas(64) ModPassMemo {
         uint32_t bits;
     } watch[kModPassWatches];
 };
+
+// Whether every location a memo watches holds the bits its pass read or wrote there, the
+// route generation included; base is the engine the offsets count from. Parameter values
+// are written by other threads too: every location is read as one relaxed atomic access, a
+// plain move on x86.
+inline bool modPassMemoStands(const char* base, uint32_t routeGeneration,
+                              const ModPassMemo& memo) {
+    typedef uint32_t __attribute__((may_alias)) WordAlias;
+    uint32_t changed = memo.generation ^ routeGeneration;
+    const ModPassMemo::Watch* w = memo.watch;
+    const auto moved = [base, w](int k) {
+        return __atomic_load_n(reinterpret_cast<const WordAlias*>(base + w[k].offset),
+                               __ATOMIC_RELAXED) ^
+               w[k].bits;
+    };
+    // A few routes are the rule: their entries unrolled, longer lists in a loop.
+    switch (memo.count) {
+        case 8: changed |= moved(7); [[fallthrough]];
+        case 7: changed |= moved(6); [[fallthrough]];
+        case 6: changed |= moved(5); [[fallthrough]];
+        case 5: changed |= moved(4); [[fallthrough]];
+        case 4: changed |= moved(3); [[fallthrough]];
+        case 3: changed |= moved(2); [[fallthrough]];
+        case 2: changed |= moved(1); [[fallthrough]];
+        case 1: changed |= moved(0); [[fallthrough]];
+        case 0: break;
+        default:
+            for (int k = 0; k < memo.count; ++k) changed |= moved(k);
+            break;
+    }
+    return changed == 0;
+}

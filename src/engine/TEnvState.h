@@ -166,20 +166,17 @@ struct TEnvState {
     // have a zero step everywhere, and adding it would leave their levels exactly as they
     // are (a running level is never -0.0).
     void advance(int v, int subs) {
+        if (moves[v].builtFor != subs) rebuildMoves(v, subs);
         const VoiceMoves& m = moves[v];
-        if (m.builtFor != subs) rebuildMoves(v, subs);
         double* level = work.run[v][0];
         // (The row's address in one register: each entry then costs a load, an add and a
         // store.)
         asm("" : "+r"(level));
         const MoveEntry* entry = m.entry;
-        const int entries = m.count;  // none for a held note in its sustain
-        int k = 0;
-        for (; k + 2 <= entries; k += 2) {
-            level[entry[k].at] += entry[k].step;
-            level[entry[k + 1].at] += entry[k + 1].step;
-        }
-        if (k < entries) level[entry[k].at] += entry[k].step;
+        const MoveEntry* const end = entry + m.count;  // none for a held note in its sustain
+        // One entry a turn: a voice has a few, and the pairs' set-up and tail cost more
+        // than the turns they save.
+        for (; entry != end; ++entry) level[entry->at] += entry->step;
     }
     // The moving list and advance entries of voice v anew from the steps of every listed
     // envelope.

@@ -356,11 +356,18 @@ __attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double
 // their order does not matter. wasSettled: the envelope stood at a fixed point of the
 // voice's last (held) update. The advance entries of the sub-elements it leaves with a
 // step other than zero go to `moves` (as buildMovingListFrom would write them).
-__attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
-                                                        TEnvState::Slot& slot,
-                                                        const EnvInfo& info, int n,
-                                                        bool wasSettled,
-                                                        TEnvState::MoveEntry* moves) {
+// The update in the general loop alone, kept out of line: the straight paths below are
+// what most updates take, and without this loop's values live around them they keep
+// theirs in registers.
+int updateEnvelopeGeneral(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& info,
+                          int n, TEnvState::MoveEntry* moves);
+
+template <bool kStraight>
+__attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick,
+                                                            TEnvState::Slot& slot,
+                                                            const EnvInfo& info, int n,
+                                                            bool wasSettled,
+                                                            TEnvState::MoveEntry* moves) {
     const float* const dest = tick.dest;
     const SharedFloat* const param = tick.param;
     const int count = tick.count;
@@ -407,172 +414,193 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
         return dDecay;
     };
 
-    if (wasSettled) {
-        // A decay standing still (a zero step) at a level that no longer changes: the update
-        // would write the same values again while its step stays zero and its sustain level
-        // and curve are the ones it was computed with.
-        if (decayStepOf() == 0.0 && sameBits(sustainOf(), slot.heldSustain) &&
-            sameBits(decayCurveOf(), slot.heldCurve))
-            return kEnvLeftOut;
-    } else if (count == 1 && held && tick.elemAge[0] >= 0 && slot.sub[0].stage == kEnvDecay) {
-        // The most common update, a held note's single sub-element in its decay: the general
-        // loop below, straight (what each step needs is known here, not looked up).
-        TEnvState::Sub& c = slot.sub[0];
-        const double old = c.target;
-        tick.run[0][n] = old;
-        const double d = decayStepOf();
-        double phase = c.phase - d;
-        const double sustain = sustainOf();
-        double lev;
-        bool settles;  // the decay stands still: fixed for the same inputs
-        if (sustain > phase) {
-            phase = sustain;
-            c.stage = kEnvSustain;
-            lev = sustain;
-            settles = false;
-        } else {
-            lev = decayLevel(phase, sustain, [&]() {
-                return exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
-            });
-            settles = d == 0.0 && sameBits(lev, old);
-        }
-        c.phase = phase;
-        c.releasePhase = phase;
-        c.releaseLevel = lev;
-        const int moved = settleSingle(c, old, lev, n, moves);
-        const int movedBits = moved << kEnvMovesShift;
-        if (!settles) return kEnvComputed | movedBits;
-        slot.heldSustain = sustain;
-        slot.heldCurve = decayCurveOf();
-        return kEnvComputed | kEnvFixed | kEnvOnInputs | movedBits;
-    } else if (count == 1 && !held && tick.elemAge[0] >= 0) {
-        // A released note's single sub-element: the general loop's release, straight.
-        TEnvState::Sub& c = slot.sub[0];
-        const double old = c.target;
-        tick.run[0][n] = old;
-        const double d =
-            stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
-                            speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
-        const double phase = clamp01(c.phase - d);
-        const double lev = releaseLevel(c, phase, [&]() {
-            return exp2Cached(4.0 * (paramOf(param, info.curveTag) +
-                                     destOf(dest, info.releaseCurve)),
-                              memo.curveIn, memo.curvePow);
-        });
-        c.stage = kEnvRelease;
-        c.phase = phase;
-        const int moved = settleSingle(c, old, lev, n, moves);
-        return kEnvComputed | moved << kEnvMovesShift;
-    }
-    bool fixed = held;      // this update leaves the envelope at a fixed point...
-    bool onInputs = false;  // ...given the same decay step, sustain level and curve
-    int moved = 0;
-    const auto addMove = [&](int i, double step) {
-        if (step != 0.0) {  // either zero counts as zero; a NaN moves
-            moves[moved].step = step;
-            moves[moved].at = i * kNumEnvs + n;
-            ++moved;
-        }
-    };
-
-    for (int i = 0; i < count; ++i) {
-        TEnvState::Sub& c = slot.sub[i];
-        if (tick.elemAge[i] < 0) {  // a strummed note not started yet: its step stays
-            fixed = false;
-            addMove(i, c.step);
-            continue;
-        }
-        const double old = c.target;
-        int32_t stage = c.stage;
-        double phase = c.phase;
-        tick.run[i][n] = old;
-        double lev;
-
-        if (!held) {
-            stage = kEnvRelease;
-            if (dRelease < 0.0)
-                dRelease =
-                    stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
-                                    speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
-            phase = clamp01(phase - dRelease);
-            lev = releaseLevel(c, phase, [&]() {
-                if (releaseExp < 0.0)
-                    releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
-                                                   destOf(dest, info.releaseCurve)),
-                                            memo.curveIn, memo.curvePow);
-                return releaseExp;
-            });
-            c.stage = stage;
-            c.phase = phase;
-        } else if (stage == kEnvRelease) {
-            // Ended (or fading) while held again: the level stands where it is.
-            c.step = 0.0;
-            continue;
-        } else {
-            if (stage == kEnvAttack) {
-                fixed = false;
-                if (dAttack < 0.0)
-                    dAttack = stageStepCached(
-                        clamp01(paramOf(param, info.attackTag) + dest[info.attack]), speedOf,
-                        tick.rate, holdAtTop, memo.timeIn, memo.timePow);
-                phase += dAttack;
-                if (phase > 1.0) {
-                    phase = 1.0;
-                    stage = kEnvDecay;
-                    // The decay shape at phase 1 is 1 whatever the curve.
-                    lev = 1.0;
-                } else if (!(phase > 0.0)) {
-                    lev = 0.0;
-                } else {
-                    lev = curvePowLazy(phase, [&]() {
-                        if (attackExp < 0.0)
-                            attackExp = exp2Cached(-4.0 * destOf(dest, info.attackCurve),
-                                                   memo.curveIn, memo.curvePow);
-                        return attackExp;
-                    });
-                }
-            } else if (stage == kEnvDecay) {
-                phase -= decayStepOf();
-                const double sustain = sustainOf();
-                if (sustain > phase) {
-                    phase = sustain;
-                    stage = kEnvSustain;
-                    lev = sustain;
-                    fixed = false;
-                } else {
-                    lev = decayLevel(phase, sustain, [&]() {
-                        if (decayExp < 0.0)
-                            decayExp =
-                                exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
-                        return decayExp;
-                    });
-                    if (dDecay == 0.0 && sameBits(lev, old))
-                        onInputs = true;
-                    else
-                        fixed = false;
-                }
+    if constexpr (kStraight) {
+        if (wasSettled) {
+            // A decay standing still (a zero step) at a level that no longer changes: the
+            // update would write the same values again while its step stays zero and its
+            // sustain level and curve are the ones it was computed with.
+            if (decayStepOf() == 0.0 && sameBits(sustainOf(), slot.heldSustain) &&
+                sameBits(decayCurveOf(), slot.heldCurve))
+                return kEnvLeftOut;
+        } else if (count == 1 && held && tick.elemAge[0] >= 0 && slot.sub[0].stage == kEnvDecay) {
+            // The most common update, a held note's single sub-element in its decay: the
+            // general loop's decay, straight (what each step needs is known here, not looked
+            // up).
+            TEnvState::Sub& c = slot.sub[0];
+            const double old = c.target;
+            tick.run[0][n] = old;
+            const double d = decayStepOf();
+            double phase = c.phase - d;
+            const double sustain = sustainOf();
+            double lev;
+            bool settles;  // the decay stands still: fixed for the same inputs
+            if (sustain > phase) {
+                phase = sustain;
+                c.stage = kEnvSustain;
+                lev = sustain;
+                settles = false;
             } else {
-                // Sustain: the level frozen when the stage was entered. Once the target
-                // reached it, the next update writes the same values again.
-                lev = phase;
-                if (!sameBits(old, phase)) fixed = false;
+                lev = decayLevel(phase, sustain, [&]() {
+                    return exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
+                });
+                settles = d == 0.0 && sameBits(lev, old);
             }
-            c.stage = stage;
             c.phase = phase;
             c.releasePhase = phase;
             c.releaseLevel = lev;
+            const int moved = settleSingle(c, old, lev, n, moves);
+            const int movedBits = moved << kEnvMovesShift;
+            if (!settles) return kEnvComputed | movedBits;
+            slot.heldSustain = sustain;
+            slot.heldCurve = decayCurveOf();
+            return kEnvComputed | kEnvFixed | kEnvOnInputs | movedBits;
+        } else if (count == 1 && !held && tick.elemAge[0] >= 0) {
+            // A released note's single sub-element: the general loop's release, straight.
+            TEnvState::Sub& c = slot.sub[0];
+            const double old = c.target;
+            tick.run[0][n] = old;
+            const double d =
+                stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
+                                speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
+            const double phase = clamp01(c.phase - d);
+            const double lev = releaseLevel(c, phase, [&]() {
+                return exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                         destOf(dest, info.releaseCurve)),
+                                  memo.curveIn, memo.curvePow);
+            });
+            c.stage = kEnvRelease;
+            c.phase = phase;
+            const int moved = settleSingle(c, old, lev, n, moves);
+            return kEnvComputed | moved << kEnvMovesShift;
         }
-        const double step = (lev - old) * (1.0 / 16.0);
-        c.target = lev;
-        c.step = step;
-        addMove(i, step);
+        // (Recomputed there, the values the check above took come out the same.)
+        return updateEnvelopeGeneral(tick, slot, info, n, moves);
+    } else {
+        bool fixed = held;      // this update leaves the envelope at a fixed point...
+        bool onInputs = false;  // ...given the same decay step, sustain level and curve
+        int moved = 0;
+        const auto addMove = [&](int i, double step) {
+            if (step != 0.0) {  // either zero counts as zero; a NaN moves
+                moves[moved].step = step;
+                moves[moved].at = i * kNumEnvs + n;
+                ++moved;
+            }
+        };
+
+        for (int i = 0; i < count; ++i) {
+            TEnvState::Sub& c = slot.sub[i];
+            if (tick.elemAge[i] < 0) {  // a strummed note not started yet: its step stays
+                fixed = false;
+                addMove(i, c.step);
+                continue;
+            }
+            const double old = c.target;
+            int32_t stage = c.stage;
+            double phase = c.phase;
+            tick.run[i][n] = old;
+            double lev;
+
+            if (!held) {
+                stage = kEnvRelease;
+                if (dRelease < 0.0)
+                    dRelease = stageStepCached(
+                        clamp01(paramOf(param, info.releaseTag) + dest[info.release]), speedOf,
+                        tick.rate, holdAtTop, memo.timeIn, memo.timePow);
+                phase = clamp01(phase - dRelease);
+                lev = releaseLevel(c, phase, [&]() {
+                    if (releaseExp < 0.0)
+                        releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
+                                                       destOf(dest, info.releaseCurve)),
+                                                memo.curveIn, memo.curvePow);
+                    return releaseExp;
+                });
+                c.stage = stage;
+                c.phase = phase;
+            } else if (stage == kEnvRelease) {
+                // Ended (or fading) while held again: the level stands where it is.
+                c.step = 0.0;
+                continue;
+            } else {
+                if (stage == kEnvAttack) {
+                    fixed = false;
+                    if (dAttack < 0.0)
+                        dAttack = stageStepCached(
+                            clamp01(paramOf(param, info.attackTag) + dest[info.attack]), speedOf,
+                            tick.rate, holdAtTop, memo.timeIn, memo.timePow);
+                    phase += dAttack;
+                    if (phase > 1.0) {
+                        phase = 1.0;
+                        stage = kEnvDecay;
+                        // The decay shape at phase 1 is 1 whatever the curve.
+                        lev = 1.0;
+                    } else if (!(phase > 0.0)) {
+                        lev = 0.0;
+                    } else {
+                        lev = curvePowLazy(phase, [&]() {
+                            if (attackExp < 0.0)
+                                attackExp = exp2Cached(-4.0 * destOf(dest, info.attackCurve),
+                                                       memo.curveIn, memo.curvePow);
+                            return attackExp;
+                        });
+                    }
+                } else if (stage == kEnvDecay) {
+                    phase -= decayStepOf();
+                    const double sustain = sustainOf();
+                    if (sustain > phase) {
+                        phase = sustain;
+                        stage = kEnvSustain;
+                        lev = sustain;
+                        fixed = false;
+                    } else {
+                        lev = decayLevel(phase, sustain, [&]() {
+                            if (decayExp < 0.0)
+                                decayExp =
+                                    exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
+                            return decayExp;
+                        });
+                        if (dDecay == 0.0 && sameBits(lev, old))
+                            onInputs = true;
+                        else
+                            fixed = false;
+                    }
+                } else {
+                    // Sustain: the level frozen when the stage was entered. Once the target
+                    // reached it, the next update writes the same values again.
+                    lev = phase;
+                    if (!sameBits(old, phase)) fixed = false;
+                }
+                c.stage = stage;
+                c.phase = phase;
+                c.releasePhase = phase;
+                c.releaseLevel = lev;
+            }
+            const double step = (lev - old) * (1.0 / 16.0);
+            c.target = lev;
+            c.step = step;
+            addMove(i, step);
+        }
+        const int movedBits = moved << kEnvMovesShift;
+        if (!fixed) return kEnvComputed | movedBits;
+        if (!onInputs) return kEnvComputed | kEnvFixed | movedBits;
+        slot.heldSustain = sustainOf();
+        slot.heldCurve = decayCurveOf();
+        return kEnvComputed | kEnvFixed | kEnvOnInputs | movedBits;
     }
-    const int movedBits = moved << kEnvMovesShift;
-    if (!fixed) return kEnvComputed | movedBits;
-    if (!onInputs) return kEnvComputed | kEnvFixed | movedBits;
-    slot.heldSustain = sustainOf();
-    slot.heldCurve = decayCurveOf();
-    return kEnvComputed | kEnvFixed | kEnvOnInputs | movedBits;
+}
+
+__attribute__((noinline)) int updateEnvelopeGeneral(const EnvTick& tick, TEnvState::Slot& slot,
+                                                    const EnvInfo& info, int n,
+                                                    TEnvState::MoveEntry* moves) {
+    return updateEnvelopeBody<false>(tick, slot, info, n, false, moves);
+}
+
+// One envelope's update: the straight paths here, the general loop out of line.
+__attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
+                                                        TEnvState::Slot& slot,
+                                                        const EnvInfo& info, int n,
+                                                        bool wasSettled,
+                                                        TEnvState::MoveEntry* moves) {
+    return updateEnvelopeBody<true>(tick, slot, info, n, wasSettled, moves);
 }
 
 }  // namespace

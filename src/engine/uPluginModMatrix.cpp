@@ -288,26 +288,7 @@ inline uint32_t bitsAt(const char* base, uint32_t offset) {
 
 // Whether every watched location holds the bits the memo's pass read or wrote there.
 inline bool APlugin::modPassStands(const ModPassMemo& memo) const {
-    const char* base = reinterpret_cast<const char*>(this);
-    uint32_t changed = memo.generation ^ modRouteGeneration;
-    const ModPassMemo::Watch* w = memo.watch;
-    const auto moved = [base, w](int k) { return bitsAt(base, w[k].offset) ^ w[k].bits; };
-    // A few routes are the rule: their entries unrolled, longer lists in a loop.
-    switch (memo.count) {
-        case 8: changed |= moved(7); [[fallthrough]];
-        case 7: changed |= moved(6); [[fallthrough]];
-        case 6: changed |= moved(5); [[fallthrough]];
-        case 5: changed |= moved(4); [[fallthrough]];
-        case 4: changed |= moved(3); [[fallthrough]];
-        case 3: changed |= moved(2); [[fallthrough]];
-        case 2: changed |= moved(1); [[fallthrough]];
-        case 1: changed |= moved(0); [[fallthrough]];
-        case 0: break;
-        default:
-            for (int k = 0; k < memo.count; ++k) changed |= moved(k);
-            break;
-    }
-    return changed == 0;
+    return modPassMemoStands(reinterpret_cast<const char*>(this), modRouteGeneration, memo);
 }
 
 void APlugin::runGlobalModPass() {

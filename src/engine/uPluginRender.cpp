@@ -337,14 +337,24 @@ void APlugin::renderEngineVoices() {
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        const bool tick = (voiceCounter[v] & 0xf) == 0;
+        // (Only a note start or a reset sets a voice's counter, never a step of its pass.)
+        const int32_t counter = voiceCounter[v];
+        const bool tick = (counter & 0xf) == 0;
         if (tick) runVoiceControls(v);
         if (publishEnvs)
             publishEnvSources(v);
         else
             skipEnvSources(v);
-        if ((voiceCounter[v] & 3) == 0) setVoiceLFOS(v);
-        runVoiceModulation(v);
+        // (Both LFOs unused and the voice's silent, the rule: nothing to step, and no call.)
+        const bool lfosUsed = (lfoUsed[0] | lfoUsed[1]) != 0;
+        if ((counter & 3) == 0 && (lfosUsed || !(voiceLFOSilent[v][0] & voiceLFOSilent[v][1])))
+            setVoiceLFOS(v);
+        // The modulation pass: its memo is looked at here, since a pass left standing (the
+        // rule between two of the voice's ticks) then costs no call.
+        if (lfosUsed || (counter & 0x7f) == 0 ||
+            !modPassMemoStands(reinterpret_cast<const char*>(this), modRouteGeneration,
+                               modPassMemo[v]))
+            runVoiceModulation(v);
         if (tick) runVoicePitch(v);
     }
 
@@ -367,10 +377,14 @@ void APlugin::renderEngineVoices() {
             layerOuts.write(v);
         }
     }
-    for (int a = 0; a < activeVoiceCount; ++a) {
+    // (The list, its length and lastVoice stand through the loop: copies, which the stores
+    // below would otherwise make the compiler load again for each voice.)
+    const int listed = activeVoiceCount;
+    const int last = lastVoice;
+    for (int a = 0; a < listed; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        lastListed |= v == lastVoice;
+        lastListed |= v == last;
 
         const int count = voiceLevelCount[v];
         int32_t* age = voiceElemAge[v];
@@ -385,8 +399,7 @@ void APlugin::renderEngineVoices() {
                 asm("" : "+r"(k));
             }
         }
-        advanceEnvs(v);
-        voiceNew[v] = 0;
+        env.advance(v, count);
         ++voiceCounter[v];
     }
     if (!allRows && lastListed) {
@@ -637,7 +650,10 @@ void APlugin::runVoiceControls(int v) {
 
     float* src = modSrcVoice[v];
     const float* cc = modSrcVoiceCC[v];
+    // A note start marks its voice new and sets its counter to 0, so the voice's first pass
+    // after it comes here; nothing else reads the mark.
     if (voiceNew[v]) {
+        voiceNew[v] = 0;
         voiceModWheelSmoothed[v] = voiceModWheel[v];
         voicePolyPressureSmoothed[v] = voicePolyPressure[v];
         voiceChannelPressureSmoothed[v] = voiceChannelPressure[v];
