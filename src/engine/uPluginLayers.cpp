@@ -753,11 +753,9 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
 // String: a noise burst shaped by the impulse settings and a pluck-position comb excites a
 // delay line of one period with a damped, inverting feedback loop. One value per host
 // sample, copied to both sub-samples and both channels.
-__attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
+// drift: the layer's drift switch, the same for all its voices.
+__attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift) {
     APlugin& p = x.p;
-    const float mix = clamp01(x.d(40));
-    const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
-    const bool drift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[x.layer]]);
     const float impGain = p.impVolGain[x.layer] * x.d(63);
     const float fb = x.c.feedback;
     const float damp = x.c.damping;
@@ -792,6 +790,9 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
             float e = 0.0f;
             const float impulse = x.c.impulseLength * D;
             if ((float)age < impulse) {
+                // Read only while the burst lasts (most samples of a note have none).
+                const float mix = clamp01(x.d(40));
+                const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
                 const uint32_t idx = ((uint32_t)n.excitePos + k) & 0xFFFFu;
                 n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
                 const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
@@ -805,12 +806,22 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
 
             // Fractional delay read. Slots this note has not written yet read as 0.
             const float L = D + n.drift;
-            const int32_t iL = clampInt((double)L, 0, kStringLineSize + 64);
+            // Inside the clamp range L is positive: its truncation is its floor, and the
+            // fraction L - floor(L) comes from the index already at hand.
+            int32_t iL;
+            float frac;
+            if (L > 0.0f && L < (float)(kStringLineSize + 64)) {
+                iL = (int32_t)L;
+                frac = L - (float)iL;
+            } else {
+                iL = clampInt((double)L, 0, kStringLineSize + 64);
+                frac = L - std::floor(L);
+            }
             const int32_t t = age - iL;
             float y0 = 0.0f, y1 = 0.0f;
             if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
             if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
-            const float y = y0 + (y1 - y0) * (L - std::floor(L));
+            const float y = y0 + (y1 - y0) * frac;
 
             // Loop filter.
             n.loopState = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * n.loopState + 1e-15f;
@@ -1348,6 +1359,9 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         wl.rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
         wl.rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
     }
+    bool stringDrift = false;
+    if constexpr (Model == kSourceString)
+        stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
     int listed = 0;
     for (int vi = 0; vi < voices; ++vi) {
         const int v = p.activeVoiceList[vi];
@@ -1369,7 +1383,7 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         if constexpr (Model == kSourceWire) {
             renderWire(x, p.voiceBPFilter[layer][v], p.voiceLPFilter[layer][v]);
         } else if constexpr (Model == kSourceString) {
-            renderString(x);
+            renderString(x, stringDrift);
         } else if constexpr (Model == kSourceFM) {
             renderFM(x);
         } else {
