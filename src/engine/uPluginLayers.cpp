@@ -835,19 +835,34 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
 
 // FM: two sine operators modulating a wavetable carrier, either both into the carrier
 // ("1+2>3") or in a chain ("1>2>3"); phases are 24-bit, the operators read the short sine.
-__attribute__((always_inline)) inline void renderFM(VoiceCtx& x) {
+// The settings of an FM layer that stand still over its voices.
+struct FMLayer {
+    uint32_t chainMask;  // all ones for "1>2>3", else 0
+    float vol1, vol2;    // the operators' level gains
+    int e1p, e2p, e1v, e2v;  // the operators' pitch and volume envelopes
+    FMLayer(const APlugin& p, int L)
+        : chainMask(p.layerFMChain[L] != 0 ? ~0u : 0u),
+          vol1(p.fm1VolGain[L]),
+          vol2(p.fm2VolGain[L]),
+          e1p(ENV_FM_1_PITCH[L]),
+          e2p(ENV_FM_2_PITCH[L]),
+          e1v(ENV_FM_1_VOL[L]),
+          e2v(ENV_FM_2_VOL[L]) {}
+};
+
+__attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
     APlugin& p = x.p;
     const int L = x.layer;
     const ShapeBlend sb = shapeBlendMemo(p.layerVoice[L][x.v], 0, x.d(40));
     const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
-    const bool chain = p.layerFMChain[L] != 0;
+    const uint32_t chainMask = fl.chainMask;
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const float* sine = p.sinTable4096;
-    const float a1Base = p.fmVelGain[L][x.v][0] * p.fm1VolGain[L] * x.d(77);
-    const float a2Base = p.fmVelGain[L][x.v][1] * p.fm2VolGain[L] * x.d(93);
-    const int e1p = ENV_FM_1_PITCH[L], e2p = ENV_FM_2_PITCH[L];
-    const int e1v = ENV_FM_1_VOL[L], e2v = ENV_FM_2_VOL[L];
+    const float a1Base = p.fmVelGain[L][x.v][0] * fl.vol1 * x.d(77);
+    const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.d(93);
+    const int e1p = fl.e1p, e2p = fl.e2p;
+    const int e1v = fl.e1v, e2v = fl.e2v;
     auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
         for (int i = 0; i < count; ++i) {
@@ -872,23 +887,28 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x) {
             }
             const float a1 = x.envLevel(e1v, i) * a1Base;
             const float a2 = x.envLevel(e2v, i) * a2Base;
+            // The note's state in locals, stored once below.
+            const uint32_t phase = n.phase, inc = n.inc;
+            const uint32_t op1 = n.opPhase[0], op2 = n.opPhase[1];
+            const uint32_t inc1 = n.opInc[0], inc2 = n.opInc[1];
             const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
             const Reader carrier{warp, shapeTable(p, sb.a, n.band),
                                  shapeTable(p, sb.b, n.band), sb.f};
             float val[2];
             for (int s = 0; s < 2; ++s) {
-                const uint32_t ph1 = (n.opPhase[0] + (s ? n.opInc[0] : 0u)) & kPhaseMask;
-                const uint32_t ph2 = (n.opPhase[1] + (s ? n.opInc[1] : 0u)) & kPhaseMask;
+                const uint32_t ph1 = (op1 + (s ? inc1 : 0u)) & kPhaseMask;
+                const uint32_t ph2 = (op2 + (s ? inc2 : 0u)) & kPhaseMask;
                 const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, kPhaseMask);
-                const uint32_t ph2m = chain ? ((ph2 + o1) & kPhaseMask) : ph2;
+                // Chained, operator 1 moves operator 2's phase; else it adds to the carrier's
+                // (phase sums wrap, so the order of the terms does not matter).
+                const uint32_t ph2m = (ph2 + (o1 & chainMask)) & kPhaseMask;
                 const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], kPhaseMask);
-                uint32_t ph = n.phase + (s ? n.inc : 0u) + feedOffset + o2;
-                if (!chain) ph += o1;
+                const uint32_t ph = phase + (s ? inc : 0u) + feedOffset + o2 + (o1 & ~chainMask);
                 val[s] = carrier.read(ph);
             }
-            n.opPhase[0] = (n.opPhase[0] + 2u * n.opInc[0]) & kPhaseMask;
-            n.opPhase[1] = (n.opPhase[1] + 2u * n.opInc[1]) & kPhaseMask;
-            n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+            n.opPhase[0] = (op1 + 2u * inc1) & kPhaseMask;
+            n.opPhase[1] = (op2 + 2u * inc2) & kPhaseMask;
+            n.phase = (phase + 2u * inc) & kPhaseMask;
             const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
             n.feedPrev = v0 * v1 * 0.5f;
             storeRecord(x.out[i], v0, v1);
@@ -1359,6 +1379,7 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         wl.rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
         wl.rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
     }
+    const FMLayer fmLayer(p, layer);
     bool stringDrift = false;
     if constexpr (Model == kSourceString)
         stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
@@ -1385,7 +1406,7 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         } else if constexpr (Model == kSourceString) {
             renderString(x, stringDrift);
         } else if constexpr (Model == kSourceFM) {
-            renderFM(x);
+            renderFM(x, fmLayer);
         } else {
             // One noise draw per voice layer and sample, shared by its notes.
             float white = 0.0f, pink = 0.0f;
