@@ -929,6 +929,7 @@ struct WaveLayer {
     int wave;
     float subGain;           // the sub-oscillator's level
     ShapeRows rows1, rows2;  // the tables of the wave's two shapes
+    int filterEnv;           // the layer's filter envelope
 };
 
 __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
@@ -957,15 +958,14 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
         subOffset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
         subWarp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
     }
-    // The envelope contributions of the notes, first (as in Wire).
-    const int filterEnv = ENV_FILTER[L];
+    const int filterEnv = wl.filterEnv;
     const float filterAmount = x.c.filterEnvAmount;
     const auto& run = p.env.work.run[x.v];
-    for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
+    TLayerNote* const notesOf = p.layerNote[L][x.v];
     auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
         for (int i = 0; i < count; ++i) {
-            TLayerNote& n = p.layerNote[L][x.v][i];
+            TLayerNote& n = notesOf[i];
             if (x.quarter) {
                 const double pef = x.pitchEnvFactor(i);
                 const double ratio = p.voiceElemRatio[x.v][i];
@@ -981,11 +981,12 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
                 o = filtermath::splat(w == 4 ? white * (1.0f - mix) + pink * mix
                                              : pink * (1.0f - mix) + white * mix);
             } else {
+                const uint32_t phase = n.phase, inc = n.inc;
                 const uint32_t offset = feedOffsetOf(n.feedPrev);
                 const Reader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
-                const float v0 = osc.read(n.phase + offset);
-                const float v1 = osc.read(n.phase + n.inc + offset);
-                n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+                const float v0 = osc.read(phase + offset);
+                const float v1 = osc.read(phase + inc + offset);
+                n.phase = (phase + 2u * inc) & kPhaseMask;
                 n.feedPrev = v0 * v1 * 0.5f;
                 o = Lanes4{v0, v0, v1, v1};
             }
@@ -1002,6 +1003,9 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     };
     // Noise reads no table: any one kind serves it.
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        // The envelope contributions of the notes, first (as in Wire).
+        for (int i = 0; i < count; ++i)
+            filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
         if (noise)
             notes(FixedWaveReader<false, false>{}, count);
         else
@@ -1378,6 +1382,7 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         wl.subGain = p.subVolGain[layer];
         wl.rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
         wl.rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
+        wl.filterEnv = ENV_FILTER[layer];
     }
     const FMLayer fmLayer(p, layer);
     bool stringDrift = false;
