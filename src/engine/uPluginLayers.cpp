@@ -656,8 +656,10 @@ struct VoiceCtx {
 
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
+// wireEnv, filterEnv: the layer's Wire and filter envelopes.
 __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& bandPass,
-                                                    TLPFilter& lowPass) {
+                                                    TLPFilter& lowPass, int wireEnv,
+                                                    int filterEnv) {
     APlugin& p = x.p;
     const float mix = clamp01(x.d(40));
     const float keep = 1.0f - mix;
@@ -672,7 +674,6 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     // reads nor writes the filters). Both levels of a note are read before its stores: the
     // filters live in the plug-in object, so each store would otherwise make the compiler
     // read everything again.
-    const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
     const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
         const auto& run = p.env.work.run[x.v];
@@ -682,8 +683,9 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
             bandPass.setEnv(i, wire);
             lowPass.setEnv(i, filter);
         }
+        TLayerNote* const notesOf = p.layerNote[x.layer][x.v];
         for (int i = 0; i < count; ++i) {
-            TLayerNote& n = p.layerNote[x.layer][x.v][i];
+            TLayerNote& n = notesOf[i];
             if (x.quarter)
                 n.inc = toStep(x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc *
                                (double)p.voiceElemRatio[x.v][i]) /
@@ -694,9 +696,10 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
             }
             // Without a restart in all four steps (the common case), both sub-samples read
             // from the pair table at once: the same reads and arithmetic as the steps below.
-            if ((uint64_t)n.phase + 4u * (uint64_t)n.inc <= kPhaseMask) {
+            const uint32_t phase = n.phase, inc = n.inc;
+            if ((uint64_t)phase + 4u * (uint64_t)inc <= kPhaseMask) {
                 const uint32_t pos = (uint32_t)n.wirePos;
-                n.phase += 4u * n.inc;
+                n.phase = phase + 4u * inc;
                 n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
                 const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
                 const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
@@ -1385,6 +1388,7 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         wl.filterEnv = ENV_FILTER[layer];
     }
     const FMLayer fmLayer(p, layer);
+    const int wireEnv = ENV_WIRE[layer], wireFilterEnv = ENV_FILTER[layer];
     bool stringDrift = false;
     if constexpr (Model == kSourceString)
         stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
@@ -1407,7 +1411,8 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
                    out,
                    kLayerDestStride * layer};
         if constexpr (Model == kSourceWire) {
-            renderWire(x, p.voiceBPFilter[layer][v], p.voiceLPFilter[layer][v]);
+            renderWire(x, p.voiceBPFilter[layer][v], p.voiceLPFilter[layer][v], wireEnv,
+                       wireFilterEnv);
         } else if constexpr (Model == kSourceString) {
             renderString(x, stringDrift);
         } else if constexpr (Model == kSourceFM) {
