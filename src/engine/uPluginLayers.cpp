@@ -901,11 +901,13 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
             for (int s = 0; s < 2; ++s) {
                 const uint32_t ph1 = (op1 + (s ? inc1 : 0u)) & kPhaseMask;
                 const uint32_t ph2 = (op2 + (s ? inc2 : 0u)) & kPhaseMask;
-                const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, kPhaseMask);
+                // The operators' offsets keep all 32 bits: every sum they enter is cut to the
+                // phase bits before it is read, and the bits above never reach those.
+                const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, ~0u);
                 // Chained, operator 1 moves operator 2's phase; else it adds to the carrier's
                 // (phase sums wrap, so the order of the terms does not matter).
                 const uint32_t ph2m = (ph2 + (o1 & chainMask)) & kPhaseMask;
-                const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], kPhaseMask);
+                const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], ~0u);
                 const uint32_t ph = phase + (s ? inc : 0u) + feedOffset + o2 + (o1 & ~chainMask);
                 val[s] = carrier.read(ph);
             }
