@@ -764,9 +764,12 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
     const float damp = x.c.damping;
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
+    TLayerNote* const notesOf = p.layerNote[x.layer][x.v];
+    float(*const lines)[kStringLineSize + kStringLinePad] = p.stringLine[x.layer][x.v];
+    float(*const hists)[kStringHistSize + kStringLinePad] = p.stringHist[x.layer][x.v];
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
         for (int i = 0; i < count; ++i) {
-            TLayerNote& n = p.layerNote[x.layer][x.v][i];
+            TLayerNote& n = notesOf[i];
             if (x.quarter) {
                 const double step = x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.stringInc *
                                     (double)p.voiceElemRatio[x.v][i];
@@ -786,8 +789,8 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
                 continue;
             }
             const float D = n.period;
-            float* line = p.stringLine[x.layer][x.v][i];
-            float* hist = p.stringHist[x.layer][x.v][i];
+            float* line = lines[i];
+            float* hist = hists[i];
 
             // Excitation.
             float e = 0.0f;
@@ -866,10 +869,11 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
     const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.d(93);
     const int e1p = fl.e1p, e2p = fl.e2p;
     const int e1v = fl.e1v, e2v = fl.e2v;
+    TLayerNote* const notesOf = p.layerNote[L][x.v];
     auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
         for (int i = 0; i < count; ++i) {
-            TLayerNote& n = p.layerNote[L][x.v][i];
+            TLayerNote& n = notesOf[i];
             if (x.quarter) {
                 const double pef = x.pitchEnvFactor(i);
                 const double f1 =
