@@ -169,6 +169,13 @@ inline bool trackMoved(TLayerVoice& c, int pair, float amount, float key) {
     return true;
 }
 
+// Makes the compiler hold a pointer as it is rather than work it out again from its
+// indices at each use (which, short of registers, it prefers to a reload).
+template <class T>
+__attribute__((always_inline)) inline void keepPointer(T*& ptr) {
+    asm("" : "+r"(ptr));
+}
+
 // A note's record written whole (one store, which the filters' wider loads can take
 // straight from the store queue): sub-sample 0 and 1 on both sides.
 inline void storeRecord(stereoOverStruct& r, float s0, float s1) {
@@ -1417,8 +1424,11 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
                    out,
                    kLayerDestStride * layer};
         if constexpr (Model == kSourceWire) {
-            renderWire(x, p.voiceBPFilter[layer][v], p.voiceLPFilter[layer][v], wireEnv,
-                       wireFilterEnv);
+            TBPFilter* bandPass = &p.voiceBPFilter[layer][v];
+            TLPFilter* lowPass = &p.voiceLPFilter[layer][v];
+            keepPointer(bandPass);
+            keepPointer(lowPass);
+            renderWire(x, *bandPass, *lowPass, wireEnv, wireFilterEnv);
         } else if constexpr (Model == kSourceString) {
             renderString(x, stringDrift);
         } else if constexpr (Model == kSourceFM) {
