@@ -1405,10 +1405,9 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
     bool stringDrift = false;
     if constexpr (Model == kSourceString)
         stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
-    int listed = 0;
     for (int vi = 0; vi < voices; ++vi) {
         const int v = p.activeVoiceList[vi];
-        if (!APlugin::isValidVoice(v)) continue;
+        if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         const int count = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
         // A layer switched on or to another model since the voice's last control
         // update gets its controls now rather than at the voice's next 16th sample.
@@ -1443,11 +1442,10 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
             }
             renderWave(x, p.voiceFilter[layer][v], white, pink, wl);
         }
-        list[listed] = v;
-        counts[listed] = count;
-        ++listed;
+        list[vi] = v;
+        counts[vi] = count;
     }
-    return listed;
+    return voices;
 }
 
 }  // namespace
