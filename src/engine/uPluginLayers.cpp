@@ -671,8 +671,6 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     const float mix = clamp01(x.d(40));
     const float keep = 1.0f - mix;
     const uint32_t offset = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
-    const float* A = p.pinkNoiseTable;
-    const float* B = p.whiteNoiseTable;
     const float(*P)[2] = p.noisePairTable;
 #if defined(__SSE2__)
     const Lanes4 weights{keep, mix, keep, mix};  // of a pair table entry's two sums
@@ -753,6 +751,8 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                     }
                     idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
                 }
+                const float* A = p.pinkNoiseTable;
+                const float* B = p.whiteNoiseTable;
                 sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
             }
             storeRecord(x.out[i], sub[0], sub[1]);
