@@ -636,7 +636,7 @@ struct VoiceCtx {
     int count;
     bool quarter;  // voice counter & 3 == 0: rescale the notes' steps
     const float* dest;
-    const TLayerVoice& c;
+    TLayerVoice& c;  // the voice layer's controls (the models keep memos in them)
     stereoOverStruct* out;
     int dl;
     float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
@@ -866,7 +866,7 @@ struct FMLayer {
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
     APlugin& p = x.p;
     const int L = x.layer;
-    const ShapeBlend sb = shapeBlendMemo(p.layerVoice[L][x.v], 0, x.d(40));
+    const ShapeBlend sb = shapeBlendMemo(x.c, 0, x.d(40));
     const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
     const uint32_t chainMask = fl.chainMask;
     const int32_t* warp =
@@ -970,7 +970,7 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
         const float pan = clamp01(x.d(103) + 0.5f);
         subL = g * std::min(1.0f, 2.0f - 2.0f * pan);
         subR = g * std::min(1.0f, 2.0f * pan);
-        subBlend = shapeBlendMemo(p.layerVoice[L][x.v], 1, x.d(104));
+        subBlend = shapeBlendMemo(x.c, 1, x.d(104));
         subOffset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
         subWarp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
     }
