@@ -1408,7 +1408,10 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
     for (int vi = 0; vi < voices; ++vi) {
         const int v = p.activeVoiceList[vi];
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        const int count = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
+        int count = p.voiceLevelCount[v];
+        // (clamped to 0..kLayerNotes; a count outside never occurs)
+        if (__builtin_expect((unsigned)count > (unsigned)kLayerNotes, 0))
+            count = count < 0 ? 0 : kLayerNotes;
         // A layer switched on or to another model since the voice's last control
         // update gets its controls now rather than at the voice's next 16th sample.
         if (controls[v].model != (int32_t)Model + 1) p.setLayerControls(v);
