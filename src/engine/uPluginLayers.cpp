@@ -961,25 +961,32 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     const ShapeRows rows1 = wl.rows1, rows2 = wl.rows2;
     const float subGain = wl.subGain;
     const bool subOn = subGain > 0.0001f;
-    float subL = 0.0f, subR = 0.0f;
-    ShapeBlend subBlend{0, 1, 0.0f};
-    uint32_t subOffset = 0;
-    const int32_t* subWarp = warp;
-    if (subOn) {
+    // The sub-oscillator's settings for the voice, worked out at its first sounding note.
+    struct SubSettings {
+        float l, r;  // gains left and right
+        ShapeBlend blend;
+        uint32_t offset;
+        const int32_t* warp;
+    };
+    const auto subSettings = [&]() __attribute__((always_inline)) {
         const float g = subGain * x.d(102);
         const float pan = clamp01(x.d(103) + 0.5f);
-        subL = g * std::min(1.0f, 2.0f - 2.0f * pan);
-        subR = g * std::min(1.0f, 2.0f * pan);
-        subBlend = shapeBlendMemo(x.c, 1, x.d(104));
-        subOffset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
-        subWarp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
-    }
+        SubSettings s;
+        s.l = g * std::min(1.0f, 2.0f - 2.0f * pan);
+        s.r = g * std::min(1.0f, 2.0f * pan);
+        s.blend = shapeBlendMemo(x.c, 1, x.d(104));
+        s.offset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
+        s.warp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
+        return s;
+    };
     const int filterEnv = wl.filterEnv;
     const float filterAmount = x.c.filterEnvAmount;
     const auto& run = p.env.work.run[x.v];
     TLayerNote* const notesOf = p.layerNote[L][x.v];
     auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
+        SubSettings sub{};
+        bool subReady = false;
         for (int i = 0; i < count; ++i) {
             TLayerNote& n = notesOf[i];
             if (x.quarter) {
@@ -1007,12 +1014,16 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
                 o = Lanes4{v0, v0, v1, v1};
             }
             if (subOn) {
-                const WaveReader sub{subWarp, shapeTable(p, subBlend.a, n.subBand),
-                                     shapeTable(p, subBlend.b, n.subBand), subBlend.f};
-                const float s0 = sub.read(n.subPhase + subOffset);
-                const float s1 = sub.read(n.subPhase + n.subInc + subOffset);
+                if (!subReady) {
+                    sub = subSettings();
+                    subReady = true;
+                }
+                const WaveReader subOsc{sub.warp, shapeTable(p, sub.blend.a, n.subBand),
+                                        shapeTable(p, sub.blend.b, n.subBand), sub.blend.f};
+                const float s0 = subOsc.read(n.subPhase + sub.offset);
+                const float s1 = subOsc.read(n.subPhase + n.subInc + sub.offset);
                 n.subPhase = (n.subPhase + 2u * n.subInc) & kPhaseMask;
-                o += Lanes4{s0 * subL, s0 * subR, s1 * subL, s1 * subR};
+                o += Lanes4{s0 * sub.l, s0 * sub.r, s1 * sub.l, s1 * sub.r};
             }
             filtermath::storeNote(x.out[i], o);
         }
