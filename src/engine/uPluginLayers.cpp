@@ -169,6 +169,13 @@ inline bool trackMoved(TLayerVoice& c, int pair, float amount, float key) {
     return true;
 }
 
+// Makes the compiler hold a pointer as it is rather than work it out again from its
+// indices at each use (which, short of registers, it prefers to a reload).
+template <class T>
+__attribute__((always_inline)) inline void keepPointer(T*& ptr) {
+    asm("" : "+r"(ptr));
+}
+
 // A note's record written whole (one store, which the filters' wider loads can take
 // straight from the store queue): sub-sample 0 and 1 on both sides.
 inline void storeRecord(stereoOverStruct& r, float s0, float s1) {
@@ -629,7 +636,7 @@ struct VoiceCtx {
     int count;
     bool quarter;  // voice counter & 3 == 0: rescale the notes' steps
     const float* dest;
-    const TLayerVoice& c;
+    TLayerVoice& c;  // the voice layer's controls (the models keep memos in them)
     stereoOverStruct* out;
     int dl;
     float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
@@ -656,14 +663,14 @@ struct VoiceCtx {
 
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
+// wireEnv, filterEnv: the layer's Wire and filter envelopes.
 __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& bandPass,
-                                                    TLPFilter& lowPass) {
+                                                    TLPFilter& lowPass, int wireEnv,
+                                                    int filterEnv) {
     APlugin& p = x.p;
     const float mix = clamp01(x.d(40));
     const float keep = 1.0f - mix;
     const uint32_t offset = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
-    const float* A = p.pinkNoiseTable;
-    const float* B = p.whiteNoiseTable;
     const float(*P)[2] = p.noisePairTable;
 #if defined(__SSE2__)
     const Lanes4 weights{keep, mix, keep, mix};  // of a pair table entry's two sums
@@ -672,7 +679,6 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     // reads nor writes the filters). Both levels of a note are read before its stores: the
     // filters live in the plug-in object, so each store would otherwise make the compiler
     // read everything again.
-    const int wireEnv = ENV_WIRE[x.layer], filterEnv = ENV_FILTER[x.layer];
     const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
         const auto& run = p.env.work.run[x.v];
@@ -682,8 +688,9 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
             bandPass.setEnv(i, wire);
             lowPass.setEnv(i, filter);
         }
+        TLayerNote* const notesOf = p.layerNote[x.layer][x.v];
         for (int i = 0; i < count; ++i) {
-            TLayerNote& n = p.layerNote[x.layer][x.v][i];
+            TLayerNote& n = notesOf[i];
             if (x.quarter)
                 n.inc = toStep(x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc *
                                (double)p.voiceElemRatio[x.v][i]) /
@@ -694,9 +701,10 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
             }
             // Without a restart in all four steps (the common case), both sub-samples read
             // from the pair table at once: the same reads and arithmetic as the steps below.
-            if ((uint64_t)n.phase + 4u * (uint64_t)n.inc <= kPhaseMask) {
+            const uint32_t phase = n.phase, inc = n.inc;
+            if ((uint64_t)phase + 4u * (uint64_t)inc <= kPhaseMask) {
                 const uint32_t pos = (uint32_t)n.wirePos;
-                n.phase += 4u * n.inc;
+                n.phase = phase + 4u * inc;
                 n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
                 const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
                 const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
@@ -743,6 +751,8 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                     }
                     idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
                 }
+                const float* A = p.pinkNoiseTable;
+                const float* B = p.whiteNoiseTable;
                 sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
             }
             storeRecord(x.out[i], sub[0], sub[1]);
@@ -753,19 +763,20 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
 // String: a noise burst shaped by the impulse settings and a pluck-position comb excites a
 // delay line of one period with a damped, inverting feedback loop. One value per host
 // sample, copied to both sub-samples and both channels.
-__attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
+// drift: the layer's drift switch, the same for all its voices.
+__attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift) {
     APlugin& p = x.p;
-    const float mix = clamp01(x.d(40));
-    const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
-    const bool drift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[x.layer]]);
     const float impGain = p.impVolGain[x.layer] * x.d(63);
     const float fb = x.c.feedback;
     const float damp = x.c.damping;
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
+    TLayerNote* const notesOf = p.layerNote[x.layer][x.v];
+    float(*const lines)[kStringLineSize + kStringLinePad] = p.stringLine[x.layer][x.v];
+    float(*const hists)[kStringHistSize + kStringLinePad] = p.stringHist[x.layer][x.v];
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
         for (int i = 0; i < count; ++i) {
-            TLayerNote& n = p.layerNote[x.layer][x.v][i];
+            TLayerNote& n = notesOf[i];
             if (x.quarter) {
                 const double step = x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.stringInc *
                                     (double)p.voiceElemRatio[x.v][i];
@@ -785,13 +796,16 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
                 continue;
             }
             const float D = n.period;
-            float* line = p.stringLine[x.layer][x.v][i];
-            float* hist = p.stringHist[x.layer][x.v][i];
+            float* line = lines[i];
+            float* hist = hists[i];
 
             // Excitation.
             float e = 0.0f;
             const float impulse = x.c.impulseLength * D;
             if ((float)age < impulse) {
+                // Read only while the burst lasts (most samples of a note have none).
+                const float mix = clamp01(x.d(40));
+                const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
                 const uint32_t idx = ((uint32_t)n.excitePos + k) & 0xFFFFu;
                 n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
                 const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
@@ -805,12 +819,22 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
 
             // Fractional delay read. Slots this note has not written yet read as 0.
             const float L = D + n.drift;
-            const int32_t iL = clampInt((double)L, 0, kStringLineSize + 64);
+            // Inside the clamp range L is positive: its truncation is its floor, and the
+            // fraction L - floor(L) comes from the index already at hand.
+            int32_t iL;
+            float frac;
+            if (L > 0.0f && L < (float)(kStringLineSize + 64)) {
+                iL = (int32_t)L;
+                frac = L - (float)iL;
+            } else {
+                iL = clampInt((double)L, 0, kStringLineSize + 64);
+                frac = L - std::floor(L);
+            }
             const int32_t t = age - iL;
             float y0 = 0.0f, y1 = 0.0f;
             if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
             if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
-            const float y = y0 + (y1 - y0) * (L - std::floor(L));
+            const float y = y0 + (y1 - y0) * frac;
 
             // Loop filter.
             n.loopState = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * n.loopState + 1e-15f;
@@ -824,23 +848,39 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x) {
 
 // FM: two sine operators modulating a wavetable carrier, either both into the carrier
 // ("1+2>3") or in a chain ("1>2>3"); phases are 24-bit, the operators read the short sine.
-__attribute__((always_inline)) inline void renderFM(VoiceCtx& x) {
+// The settings of an FM layer that stand still over its voices.
+struct FMLayer {
+    uint32_t chainMask;  // all ones for "1>2>3", else 0
+    float vol1, vol2;    // the operators' level gains
+    int e1p, e2p, e1v, e2v;  // the operators' pitch and volume envelopes
+    FMLayer(const APlugin& p, int L)
+        : chainMask(p.layerFMChain[L] != 0 ? ~0u : 0u),
+          vol1(p.fm1VolGain[L]),
+          vol2(p.fm2VolGain[L]),
+          e1p(ENV_FM_1_PITCH[L]),
+          e2p(ENV_FM_2_PITCH[L]),
+          e1v(ENV_FM_1_VOL[L]),
+          e2v(ENV_FM_2_VOL[L]) {}
+};
+
+__attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
     APlugin& p = x.p;
     const int L = x.layer;
-    const ShapeBlend sb = shapeBlendMemo(p.layerVoice[L][x.v], 0, x.d(40));
+    const ShapeBlend sb = shapeBlendMemo(x.c, 0, x.d(40));
     const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
-    const bool chain = p.layerFMChain[L] != 0;
+    const uint32_t chainMask = fl.chainMask;
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const float* sine = p.sinTable4096;
-    const float a1Base = p.fmVelGain[L][x.v][0] * p.fm1VolGain[L] * x.d(77);
-    const float a2Base = p.fmVelGain[L][x.v][1] * p.fm2VolGain[L] * x.d(93);
-    const int e1p = ENV_FM_1_PITCH[L], e2p = ENV_FM_2_PITCH[L];
-    const int e1v = ENV_FM_1_VOL[L], e2v = ENV_FM_2_VOL[L];
+    const float a1Base = p.fmVelGain[L][x.v][0] * fl.vol1 * x.d(77);
+    const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.d(93);
+    const int e1p = fl.e1p, e2p = fl.e2p;
+    const int e1v = fl.e1v, e2v = fl.e2v;
+    TLayerNote* const notesOf = p.layerNote[L][x.v];
     auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
         for (int i = 0; i < count; ++i) {
-            TLayerNote& n = p.layerNote[L][x.v][i];
+            TLayerNote& n = notesOf[i];
             if (x.quarter) {
                 const double pef = x.pitchEnvFactor(i);
                 const double f1 =
@@ -861,23 +901,30 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x) {
             }
             const float a1 = x.envLevel(e1v, i) * a1Base;
             const float a2 = x.envLevel(e2v, i) * a2Base;
+            // The note's state in locals, stored once below.
+            const uint32_t phase = n.phase, inc = n.inc;
+            const uint32_t op1 = n.opPhase[0], op2 = n.opPhase[1];
+            const uint32_t inc1 = n.opInc[0], inc2 = n.opInc[1];
             const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
             const Reader carrier{warp, shapeTable(p, sb.a, n.band),
                                  shapeTable(p, sb.b, n.band), sb.f};
             float val[2];
             for (int s = 0; s < 2; ++s) {
-                const uint32_t ph1 = (n.opPhase[0] + (s ? n.opInc[0] : 0u)) & kPhaseMask;
-                const uint32_t ph2 = (n.opPhase[1] + (s ? n.opInc[1] : 0u)) & kPhaseMask;
-                const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, kPhaseMask);
-                const uint32_t ph2m = chain ? ((ph2 + o1) & kPhaseMask) : ph2;
-                const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], kPhaseMask);
-                uint32_t ph = n.phase + (s ? n.inc : 0u) + feedOffset + o2;
-                if (!chain) ph += o1;
+                const uint32_t ph1 = (op1 + (s ? inc1 : 0u)) & kPhaseMask;
+                const uint32_t ph2 = (op2 + (s ? inc2 : 0u)) & kPhaseMask;
+                // The operators' offsets keep all 32 bits: every sum they enter is cut to the
+                // phase bits before it is read, and the bits above never reach those.
+                const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, ~0u);
+                // Chained, operator 1 moves operator 2's phase; else it adds to the carrier's
+                // (phase sums wrap, so the order of the terms does not matter).
+                const uint32_t ph2m = (ph2 + (o1 & chainMask)) & kPhaseMask;
+                const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], ~0u);
+                const uint32_t ph = phase + (s ? inc : 0u) + feedOffset + o2 + (o1 & ~chainMask);
                 val[s] = carrier.read(ph);
             }
-            n.opPhase[0] = (n.opPhase[0] + 2u * n.opInc[0]) & kPhaseMask;
-            n.opPhase[1] = (n.opPhase[1] + 2u * n.opInc[1]) & kPhaseMask;
-            n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+            n.opPhase[0] = (op1 + 2u * inc1) & kPhaseMask;
+            n.opPhase[1] = (op2 + 2u * inc2) & kPhaseMask;
+            n.phase = (phase + 2u * inc) & kPhaseMask;
             const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
             n.feedPrev = v0 * v1 * 0.5f;
             storeRecord(x.out[i], v0, v1);
@@ -898,6 +945,7 @@ struct WaveLayer {
     int wave;
     float subGain;           // the sub-oscillator's level
     ShapeRows rows1, rows2;  // the tables of the wave's two shapes
+    int filterEnv;           // the layer's filter envelope
 };
 
 __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
@@ -913,28 +961,34 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     const ShapeRows rows1 = wl.rows1, rows2 = wl.rows2;
     const float subGain = wl.subGain;
     const bool subOn = subGain > 0.0001f;
-    float subL = 0.0f, subR = 0.0f;
-    ShapeBlend subBlend{0, 1, 0.0f};
-    uint32_t subOffset = 0;
-    const int32_t* subWarp = warp;
-    if (subOn) {
+    // The sub-oscillator's settings for the voice, worked out at its first sounding note.
+    struct SubSettings {
+        float l, r;  // gains left and right
+        ShapeBlend blend;
+        uint32_t offset;
+        const int32_t* warp;
+    };
+    const auto subSettings = [&]() __attribute__((always_inline)) {
         const float g = subGain * x.d(102);
         const float pan = clamp01(x.d(103) + 0.5f);
-        subL = g * std::min(1.0f, 2.0f - 2.0f * pan);
-        subR = g * std::min(1.0f, 2.0f * pan);
-        subBlend = shapeBlendMemo(p.layerVoice[L][x.v], 1, x.d(104));
-        subOffset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
-        subWarp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
-    }
-    // The envelope contributions of the notes, first (as in Wire).
-    const int filterEnv = ENV_FILTER[L];
+        SubSettings s;
+        s.l = g * std::min(1.0f, 2.0f - 2.0f * pan);
+        s.r = g * std::min(1.0f, 2.0f * pan);
+        s.blend = shapeBlendMemo(x.c, 1, x.d(104));
+        s.offset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
+        s.warp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
+        return s;
+    };
+    const int filterEnv = wl.filterEnv;
     const float filterAmount = x.c.filterEnvAmount;
     const auto& run = p.env.work.run[x.v];
-    for (int i = 0; i < x.count; ++i) filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
+    TLayerNote* const notesOf = p.layerNote[L][x.v];
     auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
+        SubSettings sub{};
+        bool subReady = false;
         for (int i = 0; i < count; ++i) {
-            TLayerNote& n = p.layerNote[L][x.v][i];
+            TLayerNote& n = notesOf[i];
             if (x.quarter) {
                 const double pef = x.pitchEnvFactor(i);
                 const double ratio = p.voiceElemRatio[x.v][i];
@@ -950,27 +1004,35 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
                 o = filtermath::splat(w == 4 ? white * (1.0f - mix) + pink * mix
                                              : pink * (1.0f - mix) + white * mix);
             } else {
+                const uint32_t phase = n.phase, inc = n.inc;
                 const uint32_t offset = feedOffsetOf(n.feedPrev);
                 const Reader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
-                const float v0 = osc.read(n.phase + offset);
-                const float v1 = osc.read(n.phase + n.inc + offset);
-                n.phase = (n.phase + 2u * n.inc) & kPhaseMask;
+                const float v0 = osc.read(phase + offset);
+                const float v1 = osc.read(phase + inc + offset);
+                n.phase = (phase + 2u * inc) & kPhaseMask;
                 n.feedPrev = v0 * v1 * 0.5f;
                 o = Lanes4{v0, v0, v1, v1};
             }
             if (subOn) {
-                const WaveReader sub{subWarp, shapeTable(p, subBlend.a, n.subBand),
-                                     shapeTable(p, subBlend.b, n.subBand), subBlend.f};
-                const float s0 = sub.read(n.subPhase + subOffset);
-                const float s1 = sub.read(n.subPhase + n.subInc + subOffset);
+                if (!subReady) {
+                    sub = subSettings();
+                    subReady = true;
+                }
+                const WaveReader subOsc{sub.warp, shapeTable(p, sub.blend.a, n.subBand),
+                                        shapeTable(p, sub.blend.b, n.subBand), sub.blend.f};
+                const float s0 = subOsc.read(n.subPhase + sub.offset);
+                const float s1 = subOsc.read(n.subPhase + n.subInc + sub.offset);
                 n.subPhase = (n.subPhase + 2u * n.subInc) & kPhaseMask;
-                o += Lanes4{s0 * subL, s0 * subR, s1 * subL, s1 * subR};
+                o += Lanes4{s0 * sub.l, s0 * sub.r, s1 * sub.l, s1 * sub.r};
             }
             filtermath::storeNote(x.out[i], o);
         }
     };
     // Noise reads no table: any one kind serves it.
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        // The envelope contributions of the notes, first (as in Wire).
+        for (int i = 0; i < count; ++i)
+            filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
         if (noise)
             notes(FixedWaveReader<false, false>{}, count);
         else
@@ -1347,12 +1409,20 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         wl.subGain = p.subVolGain[layer];
         wl.rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
         wl.rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
+        wl.filterEnv = ENV_FILTER[layer];
     }
-    int listed = 0;
+    const FMLayer fmLayer(p, layer);
+    const int wireEnv = ENV_WIRE[layer], wireFilterEnv = ENV_FILTER[layer];
+    bool stringDrift = false;
+    if constexpr (Model == kSourceString)
+        stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
     for (int vi = 0; vi < voices; ++vi) {
         const int v = p.activeVoiceList[vi];
-        if (!APlugin::isValidVoice(v)) continue;
-        const int count = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
+        if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+        int count = p.voiceLevelCount[v];
+        // (clamped to 0..kLayerNotes; a count outside never occurs)
+        if (__builtin_expect((unsigned)count > (unsigned)kLayerNotes, 0))
+            count = count < 0 ? 0 : kLayerNotes;
         // A layer switched on or to another model since the voice's last control
         // update gets its controls now rather than at the voice's next 16th sample.
         if (controls[v].model != (int32_t)Model + 1) p.setLayerControls(v);
@@ -1367,11 +1437,15 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
                    out,
                    kLayerDestStride * layer};
         if constexpr (Model == kSourceWire) {
-            renderWire(x, p.voiceBPFilter[layer][v], p.voiceLPFilter[layer][v]);
+            TBPFilter* bandPass = &p.voiceBPFilter[layer][v];
+            TLPFilter* lowPass = &p.voiceLPFilter[layer][v];
+            keepPointer(bandPass);
+            keepPointer(lowPass);
+            renderWire(x, *bandPass, *lowPass, wireEnv, wireFilterEnv);
         } else if constexpr (Model == kSourceString) {
-            renderString(x);
+            renderString(x, stringDrift);
         } else if constexpr (Model == kSourceFM) {
-            renderFM(x);
+            renderFM(x, fmLayer);
         } else {
             // One noise draw per voice layer and sample, shared by its notes.
             float white = 0.0f, pink = 0.0f;
@@ -1382,11 +1456,10 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
             }
             renderWave(x, p.voiceFilter[layer][v], white, pink, wl);
         }
-        list[listed] = v;
-        counts[listed] = count;
-        ++listed;
+        list[vi] = v;
+        counts[vi] = count;
     }
-    return listed;
+    return voices;
 }
 
 }  // namespace
