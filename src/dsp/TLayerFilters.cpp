@@ -259,17 +259,18 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
             sameLanes(entry[0], (LaneInts4)dupLow((Lanes4)entry[0]));
 }
 
-void TBPFilter::keepNote(int lanes, int changed, int moved, int entries, Lanes4 v,
-                         Lanes4 target, LaneInts4 idx, stereoStruct cutoff, float mod) {
+void TBPFilter::keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target,
+                         LaneInts4 idx, stereoStruct cutoff, float mod) {
     if (changed & lanes) {
         pr[0].lastV = v;
         pr[0].fTarget = target;
         if (moved & lanes) {
             pr[0].fUsed = target;
-            if (entries & lanes) {
-                entry[0] = idx;
-                pr[0].F = gatherSides(FilterSine, idx);
-            }
+            // Stored whether or not the entries differ: F holds FilterSine at the entries
+            // (in every lane, since they repeat in lanes 2 and 3 here), so where they are the
+            // same these are the values held, and no branch waits on the entries' compare.
+            entry[0] = idx;
+            pr[0].F = gatherSides(FilterSine, idx);
             pr[0].D = splat(1.0f - noteR + kGuard);
         }
     }
@@ -302,13 +303,11 @@ void TBPFilter::mapNotePair(TBPFilter& a, TBPFilter& b, stereoStruct cutoff, flo
     const LaneInts4 idx = __builtin_convertvector(
         clampTo((target + k.milli) * mergeNotes(a.scaleLanes, b.scaleLanes) + k.guard, k.top),
         LaneInts4);
-    const LaneInts4 held = (LaneInts4)mergeNotes((Lanes4)a.entry[0], (Lanes4)b.entry[0]);
-    const int entries = laneMask(idx != held);
     const Lanes4 idxLanes = (Lanes4)idx;
-    a.keepNote(3, changed, moved, entries, dupLow(v), dupLow(target),
-               (LaneInts4)dupLow(idxLanes), cutoff, modA);
-    b.keepNote(12, changed, moved, entries, dupHigh(v), dupHigh(target),
-               (LaneInts4)dupHigh(idxLanes), cutoff, modB);
+    a.keepNote(3, changed, moved, dupLow(v), dupLow(target), (LaneInts4)dupLow(idxLanes), cutoff,
+               modA);
+    b.keepNote(12, changed, moved, dupHigh(v), dupHigh(target), (LaneInts4)dupHigh(idxLanes),
+               cutoff, modB);
 }
 
 #if TAV_WIDE_LANES
@@ -355,13 +354,6 @@ TAV_WIDE_INLINE __m256 quadHalves(const Lanes4& a, const Lanes4& b, const Lanes4
                                   const Lanes4& d) {
     return (__m256)mergeQuad(a, b, c, d);
 }
-// The same of table entries: loadNoteHalves moves bits (memcpy and __m64 loads, which may
-// alias anything), so it serves them as they are.
-TAV_WIDE_INLINE __m256 quadHalves(const LaneInts4& a, const LaneInts4& b, const LaneInts4& c,
-                                  const LaneInts4& d) {
-    return quadHalves(reinterpret_cast<const Lanes4&>(a), reinterpret_cast<const Lanes4&>(b),
-                      reinterpret_cast<const Lanes4&>(c), reinterpret_cast<const Lanes4&>(d));
-}
 // Voice `voice`'s two lanes of v, in lanes 0 and 1 and again in 2 and 3.
 TAV_WIDE_INLINE Lanes4 voiceLanes(__m256 v, int voice) {
     const __m128 h = voice < 2 ? _mm256_castps256_ps128(v) : _mm256_extractf128_ps(v, 1);
@@ -376,12 +368,12 @@ TAV_WIDE_INLINE Lanes4 voiceLanes(__m256 v, int voice) {
 __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TBPFilter& b,
                                                                 TBPFilter& c, TBPFilter& d,
                                                                 stereoStruct cutoff,
-                                                                const float (&mod)[4]) {
+                                                                Lanes4 mod) {
     double sides;
     std::memcpy(&sides, &cutoff, sizeof sides);
     const __m256 cut = _mm256_castpd_ps(_mm256_set1_pd(sides));
     const __m256i dup = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-    const __m256 m = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(_mm_loadu_ps(mod)), dup);
+    const __m256 m = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)mod), dup);
     const __m128 vel4 = _mm_setr_ps(a.velOffset, b.velOffset, c.velOffset, d.velOffset);
     const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(vel4), dup);
     const __m256 env = quadHalves(a.env[0], b.env[0], c.env[0], d.env[0]);
@@ -403,46 +395,23 @@ __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TB
     const __m256 pos = _mm256_add_ps(
         _mm256_mul_ps(_mm256_add_ps(target, (__m256)k.milli), scale), (__m256)k.guard);
     const __m256i idx = _mm256_cvttps_epi32(clampTo8(pos, (__m256)k.top));
-    const __m256 held = quadHalves(a.entry[0], b.entry[0], c.entry[0], d.entry[0]);
-    const int entries = _mm256_movemask_ps(
-        _mm256_castsi256_ps(_mm256_cmpeq_epi32(idx, _mm256_castps_si256(held)))) ^ 0xff;
     const __m256 idxLanes = _mm256_castsi256_ps(idx);
     TBPFilter* const f[4] = {&a, &b, &c, &d};
     for (int i = 0; i < 4; ++i)
-        f[i]->keepNote(3 << (2 * i), changed, moved, entries, voiceLanes(v, i),
-                       voiceLanes(target, i), (LaneInts4)voiceLanes(idxLanes, i), cutoff, mod[i]);
+        f[i]->keepNote(3 << (2 * i), changed, moved, voiceLanes(v, i), voiceLanes(target, i),
+                       (LaneInts4)voiceLanes(idxLanes, i), cutoff, mod[i]);
 }
 #endif
 
-void TBPFilter::prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                                stereoStruct cutoff, const float (&mod)[4],
-                                const float (&sep)[4], const float (&resonance)[4]) {
-    // keepsMap() of all four without a branch for each
-    TBPFilter* const f[4] = {&a, &b, &c, &d};
-    uint32_t diff = 0;
-    bool plainAll = true;
-    for (int i = 0; i < 4; ++i) {
-        diff |= (UpdateMemo<1>::bits(sep[i]) ^ f[i]->memo.args[3]) |
-                (UpdateMemo<1>::bits(resonance[i]) ^ f[i]->memo.args[4]);
-        plainAll &= f[i]->plain;
-    }
-    if (__builtin_expect(diff == 0 && plainAll, 1)) {
-#if TAV_WIDE_LANES
-        if (lanes::wide()) {
-            mapNoteQuadWide(a, b, c, d, cutoff, mod);
-            return;
-        }
-#endif
-        mapNotePair(a, b, cutoff, mod[0], mod[1]);
-        mapNotePair(c, d, cutoff, mod[2], mod[3]);
-        return;
-    }
-    prepareNotesApart(a, b, c, d, cutoff, mod, sep, resonance);
+void TBPFilter::mapNotePairs(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                             stereoStruct cutoff, Lanes4 mod) {
+    mapNotePair(a, b, cutoff, mod[0], mod[1]);
+    mapNotePair(c, d, cutoff, mod[2], mod[3]);
 }
 
 void TBPFilter::prepareNotesApart(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                                  stereoStruct cutoff, const float (&mod)[4],
-                                  const float (&sep)[4], const float (&resonance)[4]) {
+                                  stereoStruct cutoff, Lanes4 mod, Lanes4 sep,
+                                  Lanes4 resonance) {
     a.prepareNote(cutoff, mod[0], sep[0], resonance[0]);
     b.prepareNote(cutoff, mod[1], sep[1], resonance[1]);
     c.prepareNote(cutoff, mod[2], sep[2], resonance[2]);

@@ -70,7 +70,32 @@ public:
     // AVX2 all four in eight.
     static void prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                 stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
-                                const float (&resonance)[4]);
+                                const float (&resonance)[4]) {
+        // keepsMap() of all four without a branch for each, decided here without a call; the
+        // arguments go on by value, so the caller's arrays need not be stored (a vector load
+        // of four values just stored one by one waits for the stores to reach the cache)
+        const TBPFilter* const f[4] = {&a, &b, &c, &d};
+        uint32_t diff = 0;
+        bool plainAll = true;
+        for (int i = 0; i < 4; ++i) {
+            diff |= (filtermath::UpdateMemo<1>::bits(sep[i]) ^ f[i]->memo.args[3]) |
+                    (filtermath::UpdateMemo<1>::bits(resonance[i]) ^ f[i]->memo.args[4]);
+            plainAll &= f[i]->plain;
+        }
+        const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
+        if (__builtin_expect(diff == 0 && plainAll, 1)) {
+#if TAV_WIDE_LANES
+            if (lanes::wide()) {
+                mapNoteQuadWide(a, b, c, d, cutoff, m);
+                return;
+            }
+#endif
+            mapNotePairs(a, b, c, d, cutoff, m);
+            return;
+        }
+        prepareNotesApart(a, b, c, d, cutoff, m, Lanes4{sep[0], sep[1], sep[2], sep[3]},
+                          Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
+    }
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
 
     float getRate() const { return rate; }
@@ -93,23 +118,24 @@ private:
     }
     // That path's stores for one filter: v, the target and the table entries of its note in
     // lanes 0 and 1 (and again in 2 and 3), computed side by side with other voices. Its
-    // lanes of the masks tell whether v changed, whether the target moved beyond the cutoff
-    // in use (when v changed, the cutoff in use follows it) and whether the entries differ.
-    void keepNote(int lanes, int changed, int moved, int entries, Lanes4 v, Lanes4 target,
-                  LaneInts4 idx, stereoStruct cutoff, float mod);
+    // lanes of the masks tell whether v changed and whether the target moved beyond the
+    // cutoff in use (when v changed, the cutoff in use and its entries follow it).
+    void keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target, LaneInts4 idx,
+                  stereoStruct cutoff, float mod);
     __attribute__((noinline)) static void prepareNotesApart(TBPFilter& a, TBPFilter& b,
                                                             TBPFilter& c, TBPFilter& d,
-                                                            stereoStruct cutoff,
-                                                            const float (&mod)[4],
-                                                            const float (&sep)[4],
-                                                            const float (&resonance)[4]);
+                                                            stereoStruct cutoff, Lanes4 mod,
+                                                            Lanes4 sep, Lanes4 resonance);
     static void mapNotePair(TBPFilter& a, TBPFilter& b, stereoStruct cutoff, float modA,
                             float modB);
+    // mapNotePair() of a and b, then of c and d.
+    static void mapNotePairs(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                             stereoStruct cutoff, Lanes4 mod);
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
     static void mapNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                                stereoStruct cutoff, const float (&mod)[4]);
+                                stereoStruct cutoff, Lanes4 mod);
 #endif
 
     // Grouped by cache line: what a one-note voice reads every sample takes four (this
