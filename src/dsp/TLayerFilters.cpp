@@ -636,12 +636,12 @@ void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
     const Lanes4 scale = firstLanes(a.scaleLanes, b.scaleLanes, c.scaleLanes, d.scaleLanes);
     const LaneInts4 idx = __builtin_convertvector(
         clampTo(((target + k.milli) * scale + k.guard) * k.top, k.top), LaneInts4);
-    const LaneInts4 held = (LaneInts4)firstLanes((Lanes4)a.entry[0], (Lanes4)b.entry[0],
-                                                 (Lanes4)c.entry[0], (Lanes4)d.entry[0]);
-    const int entries = moved & laneMask(idx != held);
-    // zeroDelayCoefficients() of every lane's entry and damping
+    // zeroDelayCoefficients() of every lane's entry and damping. A filter whose cutoff moved
+    // stores them whether or not its entry differs: its coefficients are those of its entry
+    // and damping (the damping changes only with the resonance, which here stays), so where
+    // the entry is the same these are the values held, and no branch waits on its compare.
     Lanes4 a1 = {}, a2 = {}, a3 = {};
-    if (entries) {
+    if (moved) {
         const Lanes4 g = gather(FilterZTan, idx);
         const Lanes4 R = {a.R, b.R, c.R, d.R};
         a1 = splat(1.0f) / (1.0f + 2.0f * R * g + g * g);
@@ -656,13 +656,11 @@ void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
             x.pr[0].fTarget = splat(target[i]);
             if (moved & lane) {
                 x.pr[0].fUsed = splat(target[i]);
-                if (entries & lane) {
-                    x.entry[0] = idx[i] + LaneInts4{};
-                    x.pr[0].a1 = splat(a1[i]);
-                    x.pr[0].a2 = splat(a2[i]);
-                    x.pr[0].a3 = splat(a3[i]);
-                    x.zd = Lanes4{a1[i], a2[i], a3[i], 0.0f};
-                }
+                x.entry[0] = idx[i] + LaneInts4{};
+                x.pr[0].a1 = splat(a1[i]);
+                x.pr[0].a2 = splat(a2[i]);
+                x.pr[0].a3 = splat(a3[i]);
+                x.zd = Lanes4{a1[i], a2[i], a3[i], 0.0f};
             }
         }
         // The memo's resonance and note count stay.
