@@ -783,7 +783,7 @@ void THPFilter::reset() {
     for (Pair& q : pr) q.s1 = q.s2 = q.c = splat(0.0f);
     lastX = -1.0f;
     lastQ = -1.0f;
-    memo.quiet = false;
+    memo.moving = 1;
 }
 
 void THPFilter::update(float freq, float mod, float resonance) {
@@ -805,7 +805,7 @@ void THPFilter::update(float freq, float mod, float resonance) {
         zeroDelayCoefficients(splat(gl), R, a1, a2, a3);
         zd = Lanes4{a1[0], a2[0], a3[0], 2.0f * R};
     }
-    memo.recordNote(changed, freq, mod, resonance);
+    memo.record(changed, freq, mod, resonance);
 }
 
 namespace {

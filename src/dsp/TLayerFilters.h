@@ -303,6 +303,25 @@ private:
     Pair pr[kFilterMaxPairs];
 };
 
+// The high-pass's memo: the arguments of its last update, bit for bit, and whether that
+// update changed anything, in four words, so that a settled filter is told by one test.
+struct HighPassMemo {
+    uint32_t args[3] = {};
+    uint32_t moving = 1;  // 0: the last update changed nothing (1 until there is one)
+    bool skip(float freq, float mod, float resonance) const {
+        using Bits = filtermath::UpdateMemo<1>;
+        return ((Bits::bits(freq) ^ args[0]) | (Bits::bits(mod) ^ args[1]) |
+                (Bits::bits(resonance) ^ args[2]) | moving) == 0;
+    }
+    void record(bool changed, float freq, float mod, float resonance) {
+        using Bits = filtermath::UpdateMemo<1>;
+        args[0] = Bits::bits(freq);
+        args[1] = Bits::bits(mod);
+        args[2] = Bits::bits(resonance);
+        moving = changed;
+    }
+};
+
 // Cache-line aligned, like the other two.
 class alignas(64) THPFilter : public NoteQuadRun<THPFilter> {
     friend struct NoteQuadRun<THPFilter>;
@@ -316,7 +335,7 @@ public:
 
     // Pair entry points for calls of one note (a and b distinct filters).
     void prepareNote(float freq, float mod, float resonance) {
-        if (!memo.skipNote(freq, mod, resonance)) update(freq, mod, resonance);
+        if (!memo.skip(freq, mod, resonance)) update(freq, mod, resonance);
     }
     static void runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]);
 
@@ -338,7 +357,7 @@ private:
     // states (the two integrators and the low cut).
     alignas(64) Lanes4 zd = {};
     Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
-    filtermath::UpdateMemo<3> memo;  // frequency, mod, resonance
+    HighPassMemo memo;  // frequency, mod, resonance
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
