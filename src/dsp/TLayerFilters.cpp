@@ -946,6 +946,14 @@ __attribute__((always_inline, target("avx2"))) inline void storeMonoField(
     _mm_store_ps(reinterpret_cast<float*>(&field(*f[7])), _mm256_extractf128_ps(b3, 1));
 }
 
+// The memos of two filters, four words each, as the halves of one vector.
+__attribute__((always_inline, target("avx2"))) inline __m256i memoPair(const HighPassMemo& lo,
+                                                                      const HighPassMemo& hi) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&lo))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(&hi)), 1);
+}
+
 __attribute__((always_inline, target("avx2"))) inline __m256 loadRecords(
     stereoOverStruct* const (&rec)[8], int lo, int hi) {
     return join8(_mm_loadu_ps(reinterpret_cast<const float*>(rec[lo])),
@@ -977,10 +985,30 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetMono(
     const Lanes8 lc = monoField(f, [](THPFilter& h) -> Lanes4& { return h.lowCut; }, same);
     if (_mm256_movemask_epi8(same) != -1) return false;
 
-    // (unrolled: eight voices is the common case, and a loop's exit costs a mispredict)
-#pragma GCC unroll 8
-    for (int i = 0; i < 8; ++i)
-        if (i < count) f[i]->prepareNote(freq, mod[i], resonance[i]);
+    // prepareNote() of the first count filters: their memos, four words each, transposed
+    // into one vector of each word and compared at once; the filters whose memo does not
+    // skip are updated (distinct filters: the order does not matter)
+    const __m256i m04 = memoPair(f[0]->memo, f[4]->memo), m15 = memoPair(f[1]->memo, f[5]->memo);
+    const __m256i m26 = memoPair(f[2]->memo, f[6]->memo), m37 = memoPair(f[3]->memo, f[7]->memo);
+    const __m256 p01 = _mm256_unpacklo_ps((__m256)m04, (__m256)m15);
+    const __m256 p23 = _mm256_unpacklo_ps((__m256)m26, (__m256)m37);
+    const __m256 q01 = _mm256_unpackhi_ps((__m256)m04, (__m256)m15);
+    const __m256 q23 = _mm256_unpackhi_ps((__m256)m26, (__m256)m37);
+    const __m256i freqs = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256i mods = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m256i qs = (__m256i)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256i moving = (__m256i)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(3, 2, 3, 2));
+    __m256i held = _mm256_cmpeq_epi32(freqs, _mm256_set1_epi32((int)UpdateMemo<1>::bits(freq)));
+    held = _mm256_and_si256(held, _mm256_cmpeq_epi32(mods, _mm256_loadu_si256(
+                                                              reinterpret_cast<const __m256i*>(mod))));
+    held = _mm256_and_si256(held, _mm256_cmpeq_epi32(qs, _mm256_loadu_si256(
+                                                            reinterpret_cast<const __m256i*>(resonance))));
+    held = _mm256_and_si256(held, _mm256_cmpeq_epi32(moving, _mm256_setzero_si256()));
+    for (unsigned todo = ~(unsigned)_mm256_movemask_ps((__m256)held) & ((1u << count) - 1u); todo;
+         todo &= todo - 1) {
+        const int i = __builtin_ctz(todo);
+        f[i]->update(freq, mod[i], resonance[i]);
+    }
 
     // the coefficients {a1, a2, a3, 2R} of voices i and i + 4, transposed into one vector of
     // each term

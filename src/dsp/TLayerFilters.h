@@ -305,7 +305,7 @@ private:
 
 // The high-pass's memo: the arguments of its last update, bit for bit, and whether that
 // update changed anything, in four words, so that a settled filter is told by one test.
-struct HighPassMemo {
+struct alignas(16) HighPassMemo {
     uint32_t args[3] = {};
     uint32_t moving = 1;  // 0: the last update changed nothing (1 until there is one)
     bool skip(float freq, float mod, float resonance) const {
