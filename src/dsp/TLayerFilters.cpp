@@ -963,15 +963,9 @@ __attribute__((always_inline, target("avx2"))) inline __m256 loadRecords(
 }  // namespace
 
 __attribute__((target("avx2"))) bool THPFilter::runNoteOctetMono(
-    THPFilter* const (&filters)[8], stereoOverStruct* const (&records)[8], int count,
-    float freq, const float (&mod)[8], const float (&resonance)[8]) {
+    THPFilter* const (&f)[8], stereoOverStruct* const (&rec)[8], int count, float freq,
+    const float (&mod)[8], const float (&resonance)[8]) {
     if (!lanes::wide()) return false;
-    // Local copies of the pointers: the stores below cannot change them, so they are not
-    // read again after each one.
-    THPFilter* const f[8] = {filters[0], filters[1], filters[2], filters[3],
-                             filters[4], filters[5], filters[6], filters[7]};
-    stereoOverStruct* const rec[8] = {records[0], records[1], records[2], records[3],
-                                      records[4], records[5], records[6], records[7]};
     __m256i same = _mm256_set1_epi32(-1);
     // the records {left 0, right 0, left 1, right 1}, voice i and i + 4 in one vector: the
     // sub-samples' left lanes in voice order, the right lanes compared with them
