@@ -268,21 +268,22 @@ private:
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
 
     float lastQ = -1.0f;  // resonance of the coefficients, -1: none yet
-    float R = 0.5f;       // FilterZQ damping of that resonance
     int lastPairs = 0;
 
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
     filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
-    // halfInvRate and the ceiling in four lanes, for the one-note update
-    Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
+    // halfInvRate and the ceiling in four lanes, for the one-note update; this cache line
+    // holds all that the four-voice map reads besides the first one and the pair record
+    alignas(64) Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     // The last update was one of one note that left the key factor of its mapping (not
     // NaN), lastPairs >= 1 and a lastQ within the tolerance of its resonance's, and every
     // lane of the first pair's last cutoffs, cutoff in use and table entries alike; nothing
     // since changed the key factor. Its lane 0 then tells all about the note.
     bool plain = false;
+    float R = 0.5f;  // FilterZQ damping of lastQ
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
