@@ -259,17 +259,18 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
             sameLanes(entry[0], (LaneInts4)dupLow((Lanes4)entry[0]));
 }
 
-void TBPFilter::keepNote(int lanes, int changed, int moved, int entries, Lanes4 v,
-                         Lanes4 target, LaneInts4 idx, stereoStruct cutoff, float mod) {
+void TBPFilter::keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target,
+                         LaneInts4 idx, stereoStruct cutoff, float mod) {
     if (changed & lanes) {
         pr[0].lastV = v;
         pr[0].fTarget = target;
         if (moved & lanes) {
             pr[0].fUsed = target;
-            if (entries & lanes) {
-                entry[0] = idx;
-                pr[0].F = gatherSides(FilterSine, idx);
-            }
+            // Stored whether or not the entries differ: F holds FilterSine at the entries
+            // (in every lane, since they repeat in lanes 2 and 3 here), so where they are the
+            // same these are the values held, and no branch waits on the entries' compare.
+            entry[0] = idx;
+            pr[0].F = gatherSides(FilterSine, idx);
             pr[0].D = splat(1.0f - noteR + kGuard);
         }
     }
@@ -302,13 +303,11 @@ void TBPFilter::mapNotePair(TBPFilter& a, TBPFilter& b, stereoStruct cutoff, flo
     const LaneInts4 idx = __builtin_convertvector(
         clampTo((target + k.milli) * mergeNotes(a.scaleLanes, b.scaleLanes) + k.guard, k.top),
         LaneInts4);
-    const LaneInts4 held = (LaneInts4)mergeNotes((Lanes4)a.entry[0], (Lanes4)b.entry[0]);
-    const int entries = laneMask(idx != held);
     const Lanes4 idxLanes = (Lanes4)idx;
-    a.keepNote(3, changed, moved, entries, dupLow(v), dupLow(target),
-               (LaneInts4)dupLow(idxLanes), cutoff, modA);
-    b.keepNote(12, changed, moved, entries, dupHigh(v), dupHigh(target),
-               (LaneInts4)dupHigh(idxLanes), cutoff, modB);
+    a.keepNote(3, changed, moved, dupLow(v), dupLow(target), (LaneInts4)dupLow(idxLanes), cutoff,
+               modA);
+    b.keepNote(12, changed, moved, dupHigh(v), dupHigh(target), (LaneInts4)dupHigh(idxLanes),
+               cutoff, modB);
 }
 
 #if TAV_WIDE_LANES
@@ -355,13 +354,6 @@ TAV_WIDE_INLINE __m256 quadHalves(const Lanes4& a, const Lanes4& b, const Lanes4
                                   const Lanes4& d) {
     return (__m256)mergeQuad(a, b, c, d);
 }
-// The same of table entries: loadNoteHalves moves bits (memcpy and __m64 loads, which may
-// alias anything), so it serves them as they are.
-TAV_WIDE_INLINE __m256 quadHalves(const LaneInts4& a, const LaneInts4& b, const LaneInts4& c,
-                                  const LaneInts4& d) {
-    return quadHalves(reinterpret_cast<const Lanes4&>(a), reinterpret_cast<const Lanes4&>(b),
-                      reinterpret_cast<const Lanes4&>(c), reinterpret_cast<const Lanes4&>(d));
-}
 // Voice `voice`'s two lanes of v, in lanes 0 and 1 and again in 2 and 3.
 TAV_WIDE_INLINE Lanes4 voiceLanes(__m256 v, int voice) {
     const __m128 h = voice < 2 ? _mm256_castps256_ps128(v) : _mm256_extractf128_ps(v, 1);
@@ -376,12 +368,12 @@ TAV_WIDE_INLINE Lanes4 voiceLanes(__m256 v, int voice) {
 __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TBPFilter& b,
                                                                 TBPFilter& c, TBPFilter& d,
                                                                 stereoStruct cutoff,
-                                                                const float (&mod)[4]) {
+                                                                Lanes4 mod) {
     double sides;
     std::memcpy(&sides, &cutoff, sizeof sides);
     const __m256 cut = _mm256_castpd_ps(_mm256_set1_pd(sides));
     const __m256i dup = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-    const __m256 m = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(_mm_loadu_ps(mod)), dup);
+    const __m256 m = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)mod), dup);
     const __m128 vel4 = _mm_setr_ps(a.velOffset, b.velOffset, c.velOffset, d.velOffset);
     const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(vel4), dup);
     const __m256 env = quadHalves(a.env[0], b.env[0], c.env[0], d.env[0]);
@@ -403,46 +395,23 @@ __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TB
     const __m256 pos = _mm256_add_ps(
         _mm256_mul_ps(_mm256_add_ps(target, (__m256)k.milli), scale), (__m256)k.guard);
     const __m256i idx = _mm256_cvttps_epi32(clampTo8(pos, (__m256)k.top));
-    const __m256 held = quadHalves(a.entry[0], b.entry[0], c.entry[0], d.entry[0]);
-    const int entries = _mm256_movemask_ps(
-        _mm256_castsi256_ps(_mm256_cmpeq_epi32(idx, _mm256_castps_si256(held)))) ^ 0xff;
     const __m256 idxLanes = _mm256_castsi256_ps(idx);
     TBPFilter* const f[4] = {&a, &b, &c, &d};
     for (int i = 0; i < 4; ++i)
-        f[i]->keepNote(3 << (2 * i), changed, moved, entries, voiceLanes(v, i),
-                       voiceLanes(target, i), (LaneInts4)voiceLanes(idxLanes, i), cutoff, mod[i]);
+        f[i]->keepNote(3 << (2 * i), changed, moved, voiceLanes(v, i), voiceLanes(target, i),
+                       (LaneInts4)voiceLanes(idxLanes, i), cutoff, mod[i]);
 }
 #endif
 
-void TBPFilter::prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                                stereoStruct cutoff, const float (&mod)[4],
-                                const float (&sep)[4], const float (&resonance)[4]) {
-    // keepsMap() of all four without a branch for each
-    TBPFilter* const f[4] = {&a, &b, &c, &d};
-    uint32_t diff = 0;
-    bool plainAll = true;
-    for (int i = 0; i < 4; ++i) {
-        diff |= (UpdateMemo<1>::bits(sep[i]) ^ f[i]->memo.args[3]) |
-                (UpdateMemo<1>::bits(resonance[i]) ^ f[i]->memo.args[4]);
-        plainAll &= f[i]->plain;
-    }
-    if (__builtin_expect(diff == 0 && plainAll, 1)) {
-#if TAV_WIDE_LANES
-        if (lanes::wide()) {
-            mapNoteQuadWide(a, b, c, d, cutoff, mod);
-            return;
-        }
-#endif
-        mapNotePair(a, b, cutoff, mod[0], mod[1]);
-        mapNotePair(c, d, cutoff, mod[2], mod[3]);
-        return;
-    }
-    prepareNotesApart(a, b, c, d, cutoff, mod, sep, resonance);
+void TBPFilter::mapNotePairs(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                             stereoStruct cutoff, Lanes4 mod) {
+    mapNotePair(a, b, cutoff, mod[0], mod[1]);
+    mapNotePair(c, d, cutoff, mod[2], mod[3]);
 }
 
 void TBPFilter::prepareNotesApart(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                                  stereoStruct cutoff, const float (&mod)[4],
-                                  const float (&sep)[4], const float (&resonance)[4]) {
+                                  stereoStruct cutoff, Lanes4 mod, Lanes4 sep,
+                                  Lanes4 resonance) {
     a.prepareNote(cutoff, mod[0], sep[0], resonance[0]);
     b.prepareNote(cutoff, mod[1], sep[1], resonance[1]);
     c.prepareNote(cutoff, mod[2], sep[2], resonance[2]);
@@ -667,12 +636,12 @@ void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
     const Lanes4 scale = firstLanes(a.scaleLanes, b.scaleLanes, c.scaleLanes, d.scaleLanes);
     const LaneInts4 idx = __builtin_convertvector(
         clampTo(((target + k.milli) * scale + k.guard) * k.top, k.top), LaneInts4);
-    const LaneInts4 held = (LaneInts4)firstLanes((Lanes4)a.entry[0], (Lanes4)b.entry[0],
-                                                 (Lanes4)c.entry[0], (Lanes4)d.entry[0]);
-    const int entries = moved & laneMask(idx != held);
-    // zeroDelayCoefficients() of every lane's entry and damping
+    // zeroDelayCoefficients() of every lane's entry and damping. A filter whose cutoff moved
+    // stores them whether or not its entry differs: its coefficients are those of its entry
+    // and damping (the damping changes only with the resonance, which here stays), so where
+    // the entry is the same these are the values held, and no branch waits on its compare.
     Lanes4 a1 = {}, a2 = {}, a3 = {};
-    if (entries) {
+    if (moved) {
         const Lanes4 g = gather(FilterZTan, idx);
         const Lanes4 R = {a.R, b.R, c.R, d.R};
         a1 = splat(1.0f) / (1.0f + 2.0f * R * g + g * g);
@@ -687,13 +656,11 @@ void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
             x.pr[0].fTarget = splat(target[i]);
             if (moved & lane) {
                 x.pr[0].fUsed = splat(target[i]);
-                if (entries & lane) {
-                    x.entry[0] = idx[i] + LaneInts4{};
-                    x.pr[0].a1 = splat(a1[i]);
-                    x.pr[0].a2 = splat(a2[i]);
-                    x.pr[0].a3 = splat(a3[i]);
-                    x.zd = Lanes4{a1[i], a2[i], a3[i], 0.0f};
-                }
+                x.entry[0] = idx[i] + LaneInts4{};
+                x.pr[0].a1 = splat(a1[i]);
+                x.pr[0].a2 = splat(a2[i]);
+                x.pr[0].a3 = splat(a3[i]);
+                x.zd = Lanes4{a1[i], a2[i], a3[i], 0.0f};
             }
         }
         // The memo's resonance and note count stay.
@@ -816,7 +783,7 @@ void THPFilter::reset() {
     for (Pair& q : pr) q.s1 = q.s2 = q.c = splat(0.0f);
     lastX = -1.0f;
     lastQ = -1.0f;
-    memo.quiet = false;
+    memo.moving = 1;
 }
 
 void THPFilter::update(float freq, float mod, float resonance) {
@@ -838,7 +805,7 @@ void THPFilter::update(float freq, float mod, float resonance) {
         zeroDelayCoefficients(splat(gl), R, a1, a2, a3);
         zd = Lanes4{a1[0], a2[0], a3[0], 2.0f * R};
     }
-    memo.recordNote(changed, freq, mod, resonance);
+    memo.record(changed, freq, mod, resonance);
 }
 
 namespace {
@@ -979,6 +946,14 @@ __attribute__((always_inline, target("avx2"))) inline void storeMonoField(
     _mm_store_ps(reinterpret_cast<float*>(&field(*f[7])), _mm256_extractf128_ps(b3, 1));
 }
 
+// The memos of two filters, four words each, as the halves of one vector.
+__attribute__((always_inline, target("avx2"))) inline __m256i memoPair(const HighPassMemo& lo,
+                                                                      const HighPassMemo& hi) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&lo))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(&hi)), 1);
+}
+
 __attribute__((always_inline, target("avx2"))) inline __m256 loadRecords(
     stereoOverStruct* const (&rec)[8], int lo, int hi) {
     return join8(_mm_loadu_ps(reinterpret_cast<const float*>(rec[lo])),
@@ -1010,10 +985,30 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetMono(
     const Lanes8 lc = monoField(f, [](THPFilter& h) -> Lanes4& { return h.lowCut; }, same);
     if (_mm256_movemask_epi8(same) != -1) return false;
 
-    // (unrolled: eight voices is the common case, and a loop's exit costs a mispredict)
-#pragma GCC unroll 8
-    for (int i = 0; i < 8; ++i)
-        if (i < count) f[i]->prepareNote(freq, mod[i], resonance[i]);
+    // prepareNote() of the first count filters: their memos, four words each, transposed
+    // into one vector of each word and compared at once; the filters whose memo does not
+    // skip are updated (distinct filters: the order does not matter)
+    const __m256i m04 = memoPair(f[0]->memo, f[4]->memo), m15 = memoPair(f[1]->memo, f[5]->memo);
+    const __m256i m26 = memoPair(f[2]->memo, f[6]->memo), m37 = memoPair(f[3]->memo, f[7]->memo);
+    const __m256 p01 = _mm256_unpacklo_ps((__m256)m04, (__m256)m15);
+    const __m256 p23 = _mm256_unpacklo_ps((__m256)m26, (__m256)m37);
+    const __m256 q01 = _mm256_unpackhi_ps((__m256)m04, (__m256)m15);
+    const __m256 q23 = _mm256_unpackhi_ps((__m256)m26, (__m256)m37);
+    const __m256i freqs = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256i mods = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m256i qs = (__m256i)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256i moving = (__m256i)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(3, 2, 3, 2));
+    __m256i held = _mm256_cmpeq_epi32(freqs, _mm256_set1_epi32((int)UpdateMemo<1>::bits(freq)));
+    held = _mm256_and_si256(held, _mm256_cmpeq_epi32(mods, _mm256_loadu_si256(
+                                                              reinterpret_cast<const __m256i*>(mod))));
+    held = _mm256_and_si256(held, _mm256_cmpeq_epi32(qs, _mm256_loadu_si256(
+                                                            reinterpret_cast<const __m256i*>(resonance))));
+    held = _mm256_and_si256(held, _mm256_cmpeq_epi32(moving, _mm256_setzero_si256()));
+    for (unsigned todo = ~(unsigned)_mm256_movemask_ps((__m256)held) & ((1u << count) - 1u); todo;
+         todo &= todo - 1) {
+        const int i = __builtin_ctz(todo);
+        f[i]->update(freq, mod[i], resonance[i]);
+    }
 
     // the coefficients {a1, a2, a3, 2R} of voices i and i + 4, transposed into one vector of
     // each term

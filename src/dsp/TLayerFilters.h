@@ -70,7 +70,32 @@ public:
     // AVX2 all four in eight.
     static void prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                 stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
-                                const float (&resonance)[4]);
+                                const float (&resonance)[4]) {
+        // keepsMap() of all four without a branch for each, decided here without a call; the
+        // arguments go on by value, so the caller's arrays need not be stored (a vector load
+        // of four values just stored one by one waits for the stores to reach the cache)
+        const TBPFilter* const f[4] = {&a, &b, &c, &d};
+        uint32_t diff = 0;
+        bool plainAll = true;
+        for (int i = 0; i < 4; ++i) {
+            diff |= (filtermath::UpdateMemo<1>::bits(sep[i]) ^ f[i]->memo.args[3]) |
+                    (filtermath::UpdateMemo<1>::bits(resonance[i]) ^ f[i]->memo.args[4]);
+            plainAll &= f[i]->plain;
+        }
+        const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
+        if (__builtin_expect(diff == 0 && plainAll, 1)) {
+#if TAV_WIDE_LANES
+            if (lanes::wide()) {
+                mapNoteQuadWide(a, b, c, d, cutoff, m);
+                return;
+            }
+#endif
+            mapNotePairs(a, b, c, d, cutoff, m);
+            return;
+        }
+        prepareNotesApart(a, b, c, d, cutoff, m, Lanes4{sep[0], sep[1], sep[2], sep[3]},
+                          Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
+    }
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
 
     float getRate() const { return rate; }
@@ -93,23 +118,24 @@ private:
     }
     // That path's stores for one filter: v, the target and the table entries of its note in
     // lanes 0 and 1 (and again in 2 and 3), computed side by side with other voices. Its
-    // lanes of the masks tell whether v changed, whether the target moved beyond the cutoff
-    // in use (when v changed, the cutoff in use follows it) and whether the entries differ.
-    void keepNote(int lanes, int changed, int moved, int entries, Lanes4 v, Lanes4 target,
-                  LaneInts4 idx, stereoStruct cutoff, float mod);
+    // lanes of the masks tell whether v changed and whether the target moved beyond the
+    // cutoff in use (when v changed, the cutoff in use and its entries follow it).
+    void keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target, LaneInts4 idx,
+                  stereoStruct cutoff, float mod);
     __attribute__((noinline)) static void prepareNotesApart(TBPFilter& a, TBPFilter& b,
                                                             TBPFilter& c, TBPFilter& d,
-                                                            stereoStruct cutoff,
-                                                            const float (&mod)[4],
-                                                            const float (&sep)[4],
-                                                            const float (&resonance)[4]);
+                                                            stereoStruct cutoff, Lanes4 mod,
+                                                            Lanes4 sep, Lanes4 resonance);
     static void mapNotePair(TBPFilter& a, TBPFilter& b, stereoStruct cutoff, float modA,
                             float modB);
+    // mapNotePair() of a and b, then of c and d.
+    static void mapNotePairs(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                             stereoStruct cutoff, Lanes4 mod);
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
     static void mapNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                                stereoStruct cutoff, const float (&mod)[4]);
+                                stereoStruct cutoff, Lanes4 mod);
 #endif
 
     // Grouped by cache line: what a one-note voice reads every sample takes four (this
@@ -242,21 +268,22 @@ private:
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
 
     float lastQ = -1.0f;  // resonance of the coefficients, -1: none yet
-    float R = 0.5f;       // FilterZQ damping of that resonance
     int lastPairs = 0;
 
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
     filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
-    // halfInvRate and the ceiling in four lanes, for the one-note update
-    Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
+    // halfInvRate and the ceiling in four lanes, for the one-note update; this cache line
+    // holds all that the four-voice map reads besides the first one and the pair record
+    alignas(64) Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     // The last update was one of one note that left the key factor of its mapping (not
     // NaN), lastPairs >= 1 and a lastQ within the tolerance of its resonance's, and every
     // lane of the first pair's last cutoffs, cutoff in use and table entries alike; nothing
     // since changed the key factor. Its lane 0 then tells all about the note.
     bool plain = false;
+    float R = 0.5f;  // FilterZQ damping of lastQ
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
@@ -277,6 +304,25 @@ private:
     Pair pr[kFilterMaxPairs];
 };
 
+// The high-pass's memo: the arguments of its last update, bit for bit, and whether that
+// update changed anything, in four words, so that a settled filter is told by one test.
+struct alignas(16) HighPassMemo {
+    uint32_t args[3] = {};
+    uint32_t moving = 1;  // 0: the last update changed nothing (1 until there is one)
+    bool skip(float freq, float mod, float resonance) const {
+        using Bits = filtermath::UpdateMemo<1>;
+        return ((Bits::bits(freq) ^ args[0]) | (Bits::bits(mod) ^ args[1]) |
+                (Bits::bits(resonance) ^ args[2]) | moving) == 0;
+    }
+    void record(bool changed, float freq, float mod, float resonance) {
+        using Bits = filtermath::UpdateMemo<1>;
+        args[0] = Bits::bits(freq);
+        args[1] = Bits::bits(mod);
+        args[2] = Bits::bits(resonance);
+        moving = changed;
+    }
+};
+
 // Cache-line aligned, like the other two.
 class alignas(64) THPFilter : public NoteQuadRun<THPFilter> {
     friend struct NoteQuadRun<THPFilter>;
@@ -290,7 +336,7 @@ public:
 
     // Pair entry points for calls of one note (a and b distinct filters).
     void prepareNote(float freq, float mod, float resonance) {
-        if (!memo.skipNote(freq, mod, resonance)) update(freq, mod, resonance);
+        if (!memo.skip(freq, mod, resonance)) update(freq, mod, resonance);
     }
     static void runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]);
 
@@ -312,7 +358,7 @@ private:
     // states (the two integrators and the low cut).
     alignas(64) Lanes4 zd = {};
     Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
-    filtermath::UpdateMemo<3> memo;  // frequency, mod, resonance
+    HighPassMemo memo;  // frequency, mod, resonance
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
