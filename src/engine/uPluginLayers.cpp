@@ -1000,16 +1000,15 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     // gl = amp x chord gain left x pan left, gr the same on the right: per lane the same
     // two products in the same order.
 #if defined(__SSE2__)
-    // clamp01 as maxss and minss (x > 0 ? x : 0, then < 1 ? : 1: NaN and -0 give +0 as
-    // there), and the sides min(1, 2 - 2 pan) and min(1, 2 pan) in one vector: 0 - (-2 pan)
-    // is 2 pan exactly.
-    const __m128 pan = _mm_min_ss(
-        _mm_max_ss(_mm_set_ss(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]), _mm_setzero_ps()),
-        _mm_set_ss(1.0f));
-    const __m128 twice = _mm_add_ss(pan, pan);
+    // clamp01 as maxps and minps in every lane (x > 0 ? x : 0, then < 1 ? : 1: NaN and -0
+    // give +0 as there), and the sides min(1, 2 - 2 pan) and min(1, 2 pan) in one vector:
+    // 0 - (-2 pan) is 2 pan exactly.
+    const __m128 pan = _mm_min_ps(
+        _mm_max_ps(_mm_set1_ps(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]), _mm_setzero_ps()),
+        _mm_set1_ps(1.0f));
+    const __m128 twice = _mm_add_ps(pan, pan);
     const __m128 sides = _mm_sub_ps(_mm_setr_ps(2.0f, 0.0f, 2.0f, 0.0f),
-                                    _mm_xor_ps(_mm_shuffle_ps(twice, twice, 0),
-                                               _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
+                                    _mm_xor_ps(twice, _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
     const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
 #else
     const float pan = clamp01(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]);
@@ -1163,7 +1162,17 @@ public:
         }
         stage(p_.voiceHPFilter[layer_],
               [this](THPFilter& f, int, const float* dest) { prepareHighPass(f, dest); });
-        tails(listed, list, counts);
+        if (pairs_ > 0) {
+            tails(listed, list, counts);
+            return;
+        }
+        Lanes4 sum;
+        std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
+        const LayerTailParams t{2.0f * p_.paramValue[PAN_TAGS[layer_]] - 1.0f + p_.mainPanSmooth,
+                                p_.layerVolGain[layer_], kLayerDestStride * layer_,
+                                ENV_VOL[layer_]};
+        for (int k = 0; k < listed; ++k) layerTail(p_, t, layer_, list[k], counts[k], sum);
+        std::memcpy(&p_.layerOut[layer_], &sum, sizeof sum);
     }
 
 private:
@@ -1179,9 +1188,7 @@ private:
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer], sizeof sum);
-        if (pairs == 0) {
-            for (int k = 0; k < listed; ++k) layerTail(p, t, layer, list[k], counts[k], sum);
-        } else if (2 * pairs == listed) {
+        if (2 * pairs == listed) {
             // every voice in a pair, the pairs in list order: the terms go straight in
             for (int j = 0; j < pairs; ++j) {
                 const int a = a_[j], b = b_[j];
