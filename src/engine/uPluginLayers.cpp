@@ -1139,7 +1139,11 @@ public:
         if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
             pending = monoVoices(listed, list, counts);
         } else {
-            for (int k = 0; k < listed; ++k) {
+            // while the voices come two of one note at a time, they pair up as they come
+            int k = 0;
+            for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2)
+                addPair(list[k], list[k + 1]);
+            for (; k < listed; ++k) {
                 const int v = list[k];
                 if (counts[k] != 1)
                     alone(v, counts[k]);
@@ -1233,15 +1237,19 @@ private:
         if (pending < 0) {
             pending = v;
         } else {
-            a_[pairs_] = pending;
-            b_[pairs_] = v;
-            destA_[pairs_] = p_.modDestVoice[pending];
-            destB_[pairs_] = p_.modDestVoice[v];
-            filtermath::loadNotePair(p_.noteOut[layer_][pending][0], p_.noteOut[layer_][v][0],
-                                     lanes_[pairs_]);
-            ++pairs_;
+            addPair(pending, v);
             pending = -1;
         }
+    }
+    // The next pair: voices a and b, of one note each.
+    __attribute__((always_inline)) void addPair(int a, int b) {
+        a_[pairs_] = a;
+        b_[pairs_] = b;
+        destA_[pairs_] = p_.modDestVoice[a];
+        destB_[pairs_] = p_.modDestVoice[b];
+        filtermath::loadNotePair(p_.noteOut[layer_][a][0], p_.noteOut[layer_][b][0],
+                                 lanes_[pairs_]);
+        ++pairs_;
     }
 
     // Mono notes (String and FM): the one-note voices eight at a time through the
