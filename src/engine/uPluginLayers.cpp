@@ -1141,8 +1141,20 @@ public:
         } else {
             // while the voices come two of one note at a time, they pair up as they come
             int k = 0;
-            for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2)
-                addPair(list[k], list[k + 1]);
+            {
+                APlugin& p = p_;
+                stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
+                int j = 0;
+                for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2, ++j) {
+                    const int a = list[k], b = list[k + 1];
+                    a_[j] = a;
+                    b_[j] = b;
+                    destA_[j] = p.modDestVoice[a];
+                    destB_[j] = p.modDestVoice[b];
+                    filtermath::loadNotePair(notes[a][0], notes[b][0], lanes_[j]);
+                }
+                pairs_ = j;
+            }
             for (; k < listed; ++k) {
                 const int v = list[k];
                 if (counts[k] != 1)
