@@ -1187,8 +1187,23 @@ public:
         const LayerTailParams t{2.0f * p_.paramValue[PAN_TAGS[layer_]] - 1.0f + p_.mainPanSmooth,
                                 p_.layerVolGain[layer_], kLayerDestStride * layer_,
                                 ENV_VOL[layer_]};
-        for (int k = 0; k < listed; ++k) layerTail(p_, t, layer_, list[k], counts[k], sum);
-        std::memcpy(&p_.layerOut[layer_], &sum, sizeof sum);
+        // While the voices come two of one note at a time, each two take their terms
+        // together from their records.
+        APlugin& p = p_;
+        const int layer = layer_;
+        stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
+        int k = 0;
+        for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2) {
+            const int a = list[k], b = list[k + 1];
+            Lanes4 s[2];
+            filtermath::loadNotePair(notes[a][0], notes[b][0], s);
+            Lanes4 ca, cb;
+            pairTail(p, t, layer, a, b, p.modDestVoice[a], p.modDestVoice[b], s, ca, cb);
+            if (p.voiceElemAge[a][0] >= 0) sum += ca;
+            if (p.voiceElemAge[b][0] >= 0) sum += cb;
+        }
+        for (; k < listed; ++k) layerTail(p, t, layer, list[k], counts[k], sum);
+        std::memcpy(&p.layerOut[layer], &sum, sizeof sum);
     }
 
 private:
