@@ -1283,13 +1283,20 @@ private:
     // high-pass in one lane each; the voices of a group that is not mono pair up, and the
     // one left without a partner is returned (-1: none). Others run alone.
     __attribute__((noinline)) int monoVoices(int listed, const int* list, const int* counts) {
-        int ones[kNumVoices];
+        // the voices of one note: the list itself while every voice has one note
         int n = 0;
-        for (int k = 0; k < listed; ++k) {
-            if (counts[k] != 1)
-                alone(list[k], counts[k]);
-            else
-                ones[n++] = list[k];
+        while (n < listed && counts[n] == 1) ++n;
+        const int* ones = list;
+        int others[kNumVoices];
+        if (n < listed) {
+            std::copy(list, list + n, others);
+            for (int k = n; k < listed; ++k) {
+                if (counts[k] != 1)
+                    alone(list[k], counts[k]);
+                else
+                    others[n++] = list[k];
+            }
+            ones = others;
         }
         int pending = -1;
         for (int g = 0; g < n; g += 8) {
