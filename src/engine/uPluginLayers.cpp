@@ -1062,16 +1062,15 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     // gl = amp x chord gain left x pan left, gr the same on the right: per lane the same
     // two products in the same order.
 #if defined(__SSE2__)
-    // clamp01 as maxss and minss (x > 0 ? x : 0, then < 1 ? : 1: NaN and -0 give +0 as
-    // there), and the sides min(1, 2 - 2 pan) and min(1, 2 pan) in one vector: 0 - (-2 pan)
-    // is 2 pan exactly.
-    const __m128 pan = _mm_min_ss(
-        _mm_max_ss(_mm_set_ss(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]), _mm_setzero_ps()),
-        _mm_set_ss(1.0f));
-    const __m128 twice = _mm_add_ss(pan, pan);
+    // clamp01 as maxps and minps in every lane (x > 0 ? x : 0, then < 1 ? : 1: NaN and -0
+    // give +0 as there), and the sides min(1, 2 - 2 pan) and min(1, 2 pan) in one vector:
+    // 0 - (-2 pan) is 2 pan exactly.
+    const __m128 pan = _mm_min_ps(
+        _mm_max_ps(_mm_set1_ps(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]), _mm_setzero_ps()),
+        _mm_set1_ps(1.0f));
+    const __m128 twice = _mm_add_ps(pan, pan);
     const __m128 sides = _mm_sub_ps(_mm_setr_ps(2.0f, 0.0f, 2.0f, 0.0f),
-                                    _mm_xor_ps(_mm_shuffle_ps(twice, twice, 0),
-                                               _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
+                                    _mm_xor_ps(twice, _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
     const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
 #else
     const float pan = clamp01(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]);
@@ -1106,6 +1105,70 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     for (int i = 0; i < count; ++i) note(i);
 }
 
+// layerTail() of two voices of one note (a and b) whose filtered sub-samples are still in
+// their pair's lanes (s[k] = {a left, a right, b left, b right} of sub-sample k): each
+// voice's term r x g + 1e-15 lane by lane (ca, cb), ready to add to the sum in its place.
+// The two voices' gains share one vector (a's in the low lanes, b's in the high ones) and
+// every lane forms the products layerTail() forms, in its order.
+// da and db: the voices' destinations.
+inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, int b,
+                     const float* da, const float* db, const Lanes4 (&s)[2], Lanes4& ca,
+                     Lanes4& cb) {
+    const double* runA = p.env.work.run[a][0];
+    const double* runB = p.env.work.run[b][0];
+#if defined(__SSE2__)
+    // {a, b} of one value from each voice, in lanes 0 and 1
+    const auto two = [](const float* x, const float* y) __attribute__((always_inline)) {
+        return _mm_unpacklo_ps(_mm_load_ss(x), _mm_load_ss(y));
+    };
+    const auto twoDoubles = [](const double* x, const double* y)
+                                __attribute__((always_inline)) {
+        return _mm_cvtpd_ps(_mm_loadh_pd(_mm_load_sd(x), y));
+    };
+    const __m128 gain = _mm_mul_ps(
+        _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(t.volGain),
+                              two(&p.layerVelGain[L][a], &p.layerVelGain[L][b])),
+                   two(&da[50 + t.dl], &db[50 + t.dl])),
+        two(&da[DEST_VOLUME], &db[DEST_VOLUME]));
+    const __m128 amps = _mm_mul_ps(
+        _mm_mul_ps(twoDoubles(&runA[0], &runB[0]), twoDoubles(&runA[t.volEnv], &runB[t.volEnv])),
+        gain);
+    const Lanes4 amp = (Lanes4)_mm_unpacklo_ps(amps, amps);
+    // the pans clamped as in layerTail(), then each voice's two sides
+    const __m128 pan = _mm_min_ps(
+        _mm_max_ps(_mm_add_ps(_mm_add_ps(_mm_set1_ps(t.panBase),
+                                         two(&da[DEST_PAN], &db[DEST_PAN])),
+                              two(&da[51 + t.dl], &db[51 + t.dl])),
+                   _mm_setzero_ps()),
+        _mm_set1_ps(1.0f));
+    const __m128 twice = _mm_add_ps(pan, pan);
+    const __m128 sides = _mm_sub_ps(_mm_setr_ps(2.0f, 0.0f, 2.0f, 0.0f),
+                                    _mm_xor_ps(_mm_unpacklo_ps(twice, twice),
+                                               _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
+    const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
+    const Lanes4 chord = (Lanes4)_mm_loadh_pi(
+        _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p.voiceElemGain[a][0]))),
+        reinterpret_cast<const __m64*>(p.voiceElemGain[b][0]));
+#else
+    const float gainA = t.volGain * p.layerVelGain[L][a] * da[50 + t.dl] * da[DEST_VOLUME];
+    const float gainB = t.volGain * p.layerVelGain[L][b] * db[50 + t.dl] * db[DEST_VOLUME];
+    const float ampA = (float)runA[0] * (float)runA[t.volEnv] * gainA;
+    const float ampB = (float)runB[0] * (float)runB[t.volEnv] * gainB;
+    const float panA = clamp01(t.panBase + da[DEST_PAN] + da[51 + t.dl]);
+    const float panB = clamp01(t.panBase + db[DEST_PAN] + db[51 + t.dl]);
+    const Lanes4 panLanes{std::min(1.0f, 2.0f - 2.0f * panA), std::min(1.0f, 2.0f * panA),
+                          std::min(1.0f, 2.0f - 2.0f * panB), std::min(1.0f, 2.0f * panB)};
+    const Lanes4 amp{ampA, ampA, ampB, ampB};
+    const Lanes4 chord{p.voiceElemGain[a][0][0], p.voiceElemGain[a][0][1],
+                       p.voiceElemGain[b][0][0], p.voiceElemGain[b][0][1]};
+#endif
+    const Lanes4 g = amp * chord * panLanes;
+    const Lanes4 t0 = s[0] * g + 1e-15f;
+    const Lanes4 t1 = s[1] * g + 1e-15f;
+    ca = filtermath::lowHalves(t0, t1);
+    cb = filtermath::highHalves(t0, t1);
+}
+
 // The filters and tails of one layer over its rendered voices. A voice of one note pairs
 // up with the next such voice in the list: the pair's notes run through the layer's
 // filters side by side in one vector (the filters' pair entry points). Each filter stage
@@ -1138,7 +1201,23 @@ public:
         if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
             pending = monoVoices(listed, list, counts);
         } else {
-            for (int k = 0; k < listed; ++k) {
+            // while the voices come two of one note at a time, they pair up as they come
+            int k = 0;
+            {
+                APlugin& p = p_;
+                stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
+                int j = 0;
+                for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2, ++j) {
+                    const int a = list[k], b = list[k + 1];
+                    a_[j] = a;
+                    b_[j] = b;
+                    destA_[j] = p.modDestVoice[a];
+                    destB_[j] = p.modDestVoice[b];
+                    filtermath::loadNotePair(notes[a][0], notes[b][0], lanes_[j]);
+                }
+                pairs_ = j;
+            }
+            for (; k < listed; ++k) {
                 const int v = list[k];
                 if (counts[k] != 1)
                     alone(v, counts[k]);
@@ -1161,18 +1240,82 @@ public:
         }
         stage(p_.voiceHPFilter[layer_],
               [this](THPFilter& f, int, const float* dest) { prepareHighPass(f, dest); });
-        for (int j = 0; j < pairs_; ++j) filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
-
+        if (pairs_ > 0) {
+            tails(listed, list, counts);
+            return;
+        }
         Lanes4 sum;
         std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
         const LayerTailParams t{2.0f * p_.paramValue[PAN_TAGS[layer_]] - 1.0f + p_.mainPanSmooth,
                                 p_.layerVolGain[layer_], kLayerDestStride * layer_,
                                 ENV_VOL[layer_]};
-        for (int k = 0; k < listed; ++k) layerTail(p_, t, layer_, list[k], counts[k], sum);
-        std::memcpy(&p_.layerOut[layer_], &sum, sizeof sum);
+        // While the voices come two of one note at a time, each two take their terms
+        // together from their records.
+        APlugin& p = p_;
+        const int layer = layer_;
+        stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
+        int k = 0;
+        for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2) {
+            const int a = list[k], b = list[k + 1];
+            Lanes4 s[2];
+            filtermath::loadNotePair(notes[a][0], notes[b][0], s);
+            Lanes4 ca, cb;
+            pairTail(p, t, layer, a, b, p.modDestVoice[a], p.modDestVoice[b], s, ca, cb);
+            if (p.voiceElemAge[a][0] >= 0) sum += ca;
+            if (p.voiceElemAge[b][0] >= 0) sum += cb;
+        }
+        for (; k < listed; ++k) layerTail(p, t, layer, list[k], counts[k], sum);
+        std::memcpy(&p.layerOut[layer], &sum, sizeof sum);
     }
 
 private:
+    // The pairs' records written back from their lanes, and every voice's tail added to the
+    // layer's sum in list order. A pair's two terms come from its lanes, both at once,
+    // before the adds, which stay in order.
+    __attribute__((always_inline)) void tails(int listed, const int* list, const int* counts) {
+        APlugin& p = p_;
+        const int layer = layer_;
+        const int pairs = pairs_;
+        const LayerTailParams t{2.0f * p.paramValue[PAN_TAGS[layer]] - 1.0f + p.mainPanSmooth,
+                                p.layerVolGain[layer], kLayerDestStride * layer, ENV_VOL[layer]};
+        stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
+        Lanes4 sum;
+        std::memcpy(&sum, &p.layerOut[layer], sizeof sum);
+        if (2 * pairs == listed) {
+            // every voice in a pair, the pairs in list order: the terms go straight in
+            for (int j = 0; j < pairs; ++j) {
+                const int a = a_[j], b = b_[j];
+                filtermath::storeNotePair(lanes_[j], notes[a][0], notes[b][0]);
+                Lanes4 ca, cb;
+                pairTail(p, t, layer, a, b, destA_[j], destB_[j], lanes_[j], ca, cb);
+                if (p.voiceElemAge[a][0] >= 0) sum += ca;
+                if (p.voiceElemAge[b][0] >= 0) sum += cb;
+            }
+        } else {
+            Lanes4 terms[kNumVoices];
+            for (int j = 0; j < pairs; ++j) {
+                const int a = a_[j], b = b_[j];
+                filtermath::storeNotePair(lanes_[j], notes[a][0], notes[b][0]);
+                pairTail(p, t, layer, a, b, destA_[j], destB_[j], lanes_[j], terms[2 * j],
+                         terms[2 * j + 1]);
+            }
+            // The paired voices come in the list in the order a0, b0, a1, b1, ... (a voice
+            // is listed once).
+            int next = 0;
+            const int paired = 2 * pairs;
+            for (int k = 0; k < listed; ++k) {
+                const int v = list[k];
+                if (next < paired && v == ((next & 1) ? b_[next >> 1] : a_[next >> 1])) {
+                    if (p.voiceElemAge[v][0] >= 0) sum += terms[next];
+                    ++next;
+                } else {
+                    layerTail(p, t, layer, v, counts[k], sum);
+                }
+            }
+        }
+        std::memcpy(&p.layerOut[layer], &sum, sizeof sum);
+    }
+
     // String and FM: the high-pass is the layer's only filter.
     bool highPassOnly() const { return model_ == kSourceString || model_ == kSourceFM; }
 
@@ -1183,31 +1326,39 @@ private:
         if (pending < 0) {
             pending = v;
         } else {
-            stereoOverStruct& recA = p_.noteOut[layer_][pending][0];
-            stereoOverStruct& recB = p_.noteOut[layer_][v][0];
-            a_[pairs_] = pending;
-            b_[pairs_] = v;
-            recA_[pairs_] = &recA;
-            recB_[pairs_] = &recB;
-            destA_[pairs_] = p_.modDestVoice[pending];
-            destB_[pairs_] = p_.modDestVoice[v];
-            filtermath::loadNotePair(recA, recB, lanes_[pairs_]);
-            ++pairs_;
+            addPair(pending, v);
             pending = -1;
         }
+    }
+    // The next pair: voices a and b, of one note each.
+    __attribute__((always_inline)) void addPair(int a, int b) {
+        a_[pairs_] = a;
+        b_[pairs_] = b;
+        destA_[pairs_] = p_.modDestVoice[a];
+        destB_[pairs_] = p_.modDestVoice[b];
+        filtermath::loadNotePair(p_.noteOut[layer_][a][0], p_.noteOut[layer_][b][0],
+                                 lanes_[pairs_]);
+        ++pairs_;
     }
 
     // Mono notes (String and FM): the one-note voices eight at a time through the
     // high-pass in one lane each; the voices of a group that is not mono pair up, and the
     // one left without a partner is returned (-1: none). Others run alone.
     __attribute__((noinline)) int monoVoices(int listed, const int* list, const int* counts) {
-        int ones[kNumVoices];
+        // the voices of one note: the list itself while every voice has one note
         int n = 0;
-        for (int k = 0; k < listed; ++k) {
-            if (counts[k] != 1)
-                alone(list[k], counts[k]);
-            else
-                ones[n++] = list[k];
+        while (n < listed && counts[n] == 1) ++n;
+        const int* ones = list;
+        int others[kNumVoices];
+        if (n < listed) {
+            std::copy(list, list + n, others);
+            for (int k = n; k < listed; ++k) {
+                if (counts[k] != 1)
+                    alone(list[k], counts[k]);
+                else
+                    others[n++] = list[k];
+            }
+            ones = others;
         }
         int pending = -1;
         for (int g = 0; g < n; g += 8) {
@@ -1238,8 +1389,8 @@ private:
         return THPFilter::runNoteOctetMono(f, rec, count, hpFreq_, mod, res);
     }
 
-    stereoOverStruct& noteA(int j) { return *recA_[j]; }
-    stereoOverStruct& noteB(int j) { return *recB_[j]; }
+    stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
+    stereoOverStruct& noteB(int j) { return p_.noteOut[layer_][b_[j]][0]; }
 
     // One layer-filter stage over all pairs (filters: the layer's filters of every voice):
     // each voice's filter prepared (prepare(filter, voice, the voice's destinations)), then
@@ -1386,9 +1537,7 @@ private:
     // the pairs of one-note voices and their notes' lanes
     int pairs_ = 0;
     int a_[kNumVoices / 2], b_[kNumVoices / 2];
-    // and their records and destinations
-    stereoOverStruct* recA_[kNumVoices / 2];
-    stereoOverStruct* recB_[kNumVoices / 2];
+    // and their destinations
     const float* destA_[kNumVoices / 2];
     const float* destB_[kNumVoices / 2];
     Lanes4 lanes_[kNumVoices / 2][2];
