@@ -1272,6 +1272,9 @@ private:
 
     TFilter::NoteState prepareMultimode(TFilter& f, int v, const float* dest,
                                         stereoOverStruct& note) {
+        // A bypassed filter leaves its note as it is (its input is its output): decided
+        // before any argument is fetched.
+        if (f.getType() == kFilterBypass) return TFilter::kNoteBypass;
         const float mod = dest[filterFreqDest_];
         const TLayerVoice& c = voices_[v];
         return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
