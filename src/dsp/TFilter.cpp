@@ -109,6 +109,7 @@ void TFilter::init(float sampleRate) {
     halfInvRate = 1.0f / (2.0f * rate);
     tableScale = 262143.0f / (2.0f * rate);
     ceiling = 0.38f * rate;
+    rateLanes = Lanes4{ceiling, ceiling, halfInvRate, halfInvRate};
     keyFactor = 1.0f;
     trackMemo.known = false;
     velOffset = 0.0f;
@@ -234,7 +235,7 @@ inline __attribute__((always_inline)) LaneInts4 TFilter::useTargetEntries(int p,
     const CutoffConstants& k = cutoffConstants();
     const Lanes4 f = cut[p].fTarget;
     cut[p].fUsed = f;
-    nf = (f + k.milli) * halfInvRate + k.guard;
+    nf = (f + k.milli) * rateLanes[2] + k.guard;  // halfInvRate, from the line read here
     return __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
 }
 
@@ -878,7 +879,7 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
         if (!anyLane(v != cut[p].lastV)) continue;
         changed = true;
         cut[p].lastV = v;
-        cut[p].fTarget = boundCutoff(exp2CutoffInRange(k.ten * v, k) * sideGain, ceiling);
+        cut[p].fTarget = boundCutoff(exp2CutoffInRange(k.ten * v, k) * sideGain, rateLanes[0]);
         // |d| > step, which is d > step || d < -step for every d (NaN included)
         const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
         const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
@@ -962,9 +963,9 @@ void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
     const Lanes4 common = lowHalves(a.lastCommon, b.lastCommon);
     const Lanes4 v = minLanes(maxLanes(lowHalves(a.env[0], b.env[0]) + common, Lanes4{}), k.one);
     const Lanes4 gain = lowHalves(a.sideGain, b.sideGain);
-    const Lanes4 ceilings = {a.ceiling, a.ceiling, b.ceiling, b.ceiling};
+    const Lanes4 ceilings = lowHalves(a.rateLanes, b.rateLanes);
     const Lanes4 f = minLanes(maxLanes(exp2CutoffInRange(k.ten * v, k) * gain, Lanes4{}), ceilings);
-    const Lanes4 halfInv = {a.halfInvRate, a.halfInvRate, b.halfInvRate, b.halfInvRate};
+    const Lanes4 halfInv = highHalves(a.rateLanes, b.rateLanes);
     const Lanes4 nf = (f + k.milli) * halfInv + k.guard;
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);

@@ -764,14 +764,17 @@ private:
     // the normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
     // velocity + smoothed cutoff) of the last voice call, the side gains {20 k / sep,
     // 20 k sep, ...} (for the key factor and separation whose bits are kept below), the
-    // resonance the first pair's coefficients were computed for (entryResOf), the rate
-    // terms, and the first note's envelope value.
+    // rate terms as a note's lanes, {ceiling, ceiling, halfInvRate, halfInvRate} (two
+    // voices' steps take theirs side by side with one shuffle each), and the first note's
+    // envelope value.
     alignas(64) Lanes4 lastCommon = {};
     Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
-    float entryRes0 = 0.0f;
-    float ceiling = 0.38f * 44100.0f;
-    float halfInvRate = 1.0f / 88200.0f;
+    Lanes4 rateLanes = {0.38f * 44100.0f, 0.38f * 44100.0f, 1.0f / 88200.0f, 1.0f / 88200.0f};
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+    float ceiling = 0.38f * 44100.0f;    // = rateLanes[0]
+    float halfInvRate = 1.0f / 88200.0f;  // = rateLanes[2]
+    // the resonance the first pair's coefficients were computed for (entryResOf)
+    float entryRes0 = 0.0f;
     float entryResRest[kFilterMaxPairs - 1] = {};
     float& entryResOf(int p) { return p == 0 ? entryRes0 : entryResRest[p - 1]; }
     // the key factor and separation the pairs' cutoffs were mapped with (see PairCutoffs)
