@@ -928,6 +928,7 @@ void TFilter::prepareNoteEnvelope() { prepareEnvelopes(1); }
 // The rest of prepareEnvelopes(1) from the mapped lanes: v (the normalised cutoff), f (the
 // target in Hz), and f's normalised position nf and table entries idx (what
 // useTargetEntries() finds).
+template <bool Gather>
 __attribute__((always_inline)) inline void TFilter::followEnvelope(Lanes4 v, Lanes4 f, Lanes4 nf,
                                                                    LaneInts4 idx) {
     const CutoffConstants& k = cutoffConstants();
@@ -939,13 +940,32 @@ __attribute__((always_inline)) inline void TFilter::followEnvelope(Lanes4 v, Lan
     cut[0].fTarget = f;
     const Lanes4 d = f - cut[0].fUsed;
     const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
-    if (anyLane(k.step < size)) retuneNote(nf, idx);
+    if (anyLane(k.step < size)) retuneNote<Gather>(nf, idx);
     memo.quiet = false;
 }
 
-// retunePair(0, 1) with the target's position and entries already found.
+// retunePair(0, 1) with the target's position and entries already found. With Gather (only
+// where the processor has AVX2), the tuning of the state-variable modes of one section is
+// read without a branch: one masked gather reads the table where an entry moved and keeps
+// the tuning where it did not. While sineHolds0 holds, the tuning is the table read at the
+// kept entries (every write of either writes both, and whatever breaks that - a reset, a
+// mode change - sends the next call through prepare(), which recomputes), so the lanes it
+// keeps are what a read would give: the result is that of the test below, whose outcome
+// goes either way from one sample to the next as the envelope crosses entries.
+template <bool Gather>
 __attribute__((always_inline)) inline void TFilter::retuneNote(Lanes4 nf, LaneInts4 idx) {
     cut[0].fUsed = cut[0].fTarget;
+    if (Gather && sineHolds0) {
+        LaneInts4 moved = idx != cut[0].lastEntry;  // all bits set where an entry moved
+        Lanes4 tuning = pairs[0].svF;
+        asm("vgatherdps %[moved], (%[table],%[idx],4), %[tuning]"
+            : [tuning] "+&x"(tuning), [moved] "+&x"(moved)
+            : [table] "r"(FilterSine), [idx] "x"(idx),
+              "m"(*reinterpret_cast<const float(*)[kFilterTableSize]>(FilterSine)));
+        cut[0].lastEntry = idx;
+        pairs[0].svF = tuning;
+        return;
+    }
     if (entryHolds0) {
         if (sameLanes(idx, cut[0].lastEntry)) return;
         if (sineHolds0) {
@@ -958,7 +978,8 @@ __attribute__((always_inline)) inline void TFilter::retuneNote(Lanes4 nf, LaneIn
     recomputeCoefficients(0, nf, idx);
 }
 
-void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
+template <bool Gather>
+__attribute__((always_inline)) inline void TFilter::followTwo(TFilter& a, TFilter& b) {
     const CutoffConstants& k = cutoffConstants();
     const Lanes4 common = lowHalves(a.lastCommon, b.lastCommon);
     const Lanes4 v = minLanes(maxLanes(lowHalves(a.env[0], b.env[0]) + common, Lanes4{}), k.one);
@@ -969,8 +990,15 @@ void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
     const Lanes4 nf = (f + k.milli) * halfInv + k.guard;
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
-    a.followEnvelope(dupLow(v), dupLow(f), dupLow(nf), (LaneInts4)dupLow((Lanes4)idx));
-    b.followEnvelope(dupHigh(v), dupHigh(f), dupHigh(nf), (LaneInts4)dupHigh((Lanes4)idx));
+    a.followEnvelope<Gather>(dupLow(v), dupLow(f), dupLow(nf), (LaneInts4)dupLow((Lanes4)idx));
+    b.followEnvelope<Gather>(dupHigh(v), dupHigh(f), dupHigh(nf), (LaneInts4)dupHigh((Lanes4)idx));
+}
+
+void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
+#if TAV_WIDE_LANES
+    if (lanes::wide()) return followTwo<true>(a, b);
+#endif
+    followTwo<false>(a, b);
 }
 
 // The filtering of a prepared call of n notes.

@@ -683,7 +683,11 @@ private:
     void prepareEnvelopes(int n);
     void prepareNoteEnvelope();
     static void followTwoEnvelopes(TFilter& a, TFilter& b);
+    template <bool Gather>
+    static void followTwo(TFilter& a, TFilter& b);
+    template <bool Gather>
     void followEnvelope(Lanes4 v, Lanes4 f, Lanes4 nf, LaneInts4 idx);
+    template <bool Gather>
     void retuneNote(Lanes4 nf, LaneInts4 idx);
     int prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                 float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
