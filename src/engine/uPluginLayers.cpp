@@ -1232,6 +1232,14 @@ private:
     void multimodeStage() {
         // each pair's two filters, found once
         TFilter* const filters = p_.voiceFilter[layer_];
+        // A layer whose filters are all bypassed leaves its notes as they are (each filter's
+        // input is its output): found without fetching any voice's arguments.
+        static_assert(kFilterBypass == 0, "the test below ors the modes");
+        int first = 0;
+        while (first < pairs_ &&
+               (filters[a_[first]].getType() | filters[b_[first]].getType()) == 0)
+            ++first;
+        if (first == pairs_) return;
         TFilter* fa[kNumVoices / 2];
         TFilter* fb[kNumVoices / 2];
         bool together[kNumVoices / 2];
