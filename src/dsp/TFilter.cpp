@@ -928,20 +928,23 @@ void TFilter::prepareNoteEnvelope() { prepareEnvelopes(1); }
 // The rest of prepareEnvelopes(1) from the mapped lanes: v (the normalised cutoff), f (the
 // target in Hz), and f's normalised position nf and table entries idx (what
 // useTargetEntries() finds).
+// Returns whether the coefficients are left to recompute (recomputeCoefficients(0, nf,
+// idx), which reads nothing written after it here): two voices' steps take their common
+// parts first and the rare recomputations last, so the common path makes no call.
 template <bool Gather>
-__attribute__((always_inline)) inline void TFilter::followEnvelope(Lanes4 v, Lanes4 f, Lanes4 nf,
+__attribute__((always_inline)) inline bool TFilter::followEnvelope(Lanes4 v, Lanes4 f,
                                                                    LaneInts4 idx) {
     const CutoffConstants& k = cutoffConstants();
     if (!anyLane(v != cut[0].lastV)) {
         memo.quiet = true;
-        return;
+        return false;
     }
     cut[0].lastV = v;
     cut[0].fTarget = f;
     const Lanes4 d = f - cut[0].fUsed;
     const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
-    if (anyLane(k.step < size)) retuneNote<Gather>(nf, idx);
     memo.quiet = false;
+    return anyLane(k.step < size) && retuneNote<Gather>(idx);
 }
 
 // retunePair(0, 1) with the target's position and entries already found. With Gather (only
@@ -953,7 +956,7 @@ __attribute__((always_inline)) inline void TFilter::followEnvelope(Lanes4 v, Lan
 // keeps are what a read would give: the result is that of the test below, whose outcome
 // goes either way from one sample to the next as the envelope crosses entries.
 template <bool Gather>
-__attribute__((always_inline)) inline void TFilter::retuneNote(Lanes4 nf, LaneInts4 idx) {
+__attribute__((always_inline)) inline bool TFilter::retuneNote(LaneInts4 idx) {
     cut[0].fUsed = cut[0].fTarget;
     if (Gather && sineHolds0) {
         LaneInts4 moved = idx != cut[0].lastEntry;  // all bits set where an entry moved
@@ -964,18 +967,18 @@ __attribute__((always_inline)) inline void TFilter::retuneNote(Lanes4 nf, LaneIn
               "m"(*reinterpret_cast<const float(*)[kFilterTableSize]>(FilterSine)));
         cut[0].lastEntry = idx;
         pairs[0].svF = tuning;
-        return;
+        return false;
     }
     if (entryHolds0) {
-        if (sameLanes(idx, cut[0].lastEntry)) return;
+        if (sameLanes(idx, cut[0].lastEntry)) return false;
         if (sineHolds0) {
             cut[0].lastEntry = idx;
             const float t0 = FilterSine[(uint32_t)idx[0]], t1 = FilterSine[(uint32_t)idx[1]];
             pairs[0].svF = Lanes4{t0, t1, t0, t1};
-            return;
+            return false;
         }
     }
-    recomputeCoefficients(0, nf, idx);
+    return true;
 }
 
 template <bool Gather>
@@ -990,8 +993,11 @@ __attribute__((always_inline)) inline void TFilter::followTwo(TFilter& a, TFilte
     const Lanes4 nf = (f + k.milli) * halfInv + k.guard;
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
-    a.followEnvelope<Gather>(dupLow(v), dupLow(f), dupLow(nf), (LaneInts4)dupLow((Lanes4)idx));
-    b.followEnvelope<Gather>(dupHigh(v), dupHigh(f), dupHigh(nf), (LaneInts4)dupHigh((Lanes4)idx));
+    const LaneInts4 idxA = (LaneInts4)dupLow((Lanes4)idx), idxB = (LaneInts4)dupHigh((Lanes4)idx);
+    const bool recomputeA = a.followEnvelope<Gather>(dupLow(v), dupLow(f), idxA);
+    const bool recomputeB = b.followEnvelope<Gather>(dupHigh(v), dupHigh(f), idxB);
+    if (__builtin_expect(recomputeA, 0)) a.recomputeCoefficients(0, dupLow(nf), idxA);
+    if (__builtin_expect(recomputeB, 0)) b.recomputeCoefficients(0, dupHigh(nf), idxB);
 }
 
 void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {

@@ -686,9 +686,9 @@ private:
     template <bool Gather>
     static void followTwo(TFilter& a, TFilter& b);
     template <bool Gather>
-    void followEnvelope(Lanes4 v, Lanes4 f, Lanes4 nf, LaneInts4 idx);
+    bool followEnvelope(Lanes4 v, Lanes4 f, LaneInts4 idx);
     template <bool Gather>
-    void retuneNote(Lanes4 nf, LaneInts4 idx);
+    bool retuneNote(LaneInts4 idx);
     int prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                 float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
     void run(int n, const stereoOverStruct* in, stereoOverStruct* out);
