@@ -1221,6 +1221,24 @@ struct QuadRun {
 }  // namespace
 
 #if TAV_WIDE_LANES
+// Helpers of the eight-lane envelope steps, forced inline into them: a Lanes4 in both
+// halves, the halves, and maxps / minps (maxLanes, minLanes) on eight lanes.
+#define TAV_WIDE_HELPER __attribute__((always_inline, target("avx2"))) inline
+namespace {
+TAV_WIDE_HELPER Lanes8 wide(const Lanes4& v) {
+    return (Lanes8)_mm256_broadcast_ps(reinterpret_cast<const __m128*>(&v));
+}
+TAV_WIDE_HELPER Lanes4 low(const Lanes8& v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+TAV_WIDE_HELPER Lanes4 high(const Lanes8& v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+TAV_WIDE_HELPER Lanes8 maxW(const Lanes8& x, const Lanes8& y) {
+    return (Lanes8)_mm256_max_ps((__m256)x, (__m256)y);
+}
+TAV_WIDE_HELPER Lanes8 minW(const Lanes8& x, const Lanes8& y) {
+    return (Lanes8)_mm256_min_ps((__m256)x, (__m256)y);
+}
+}  // namespace
+#undef TAV_WIDE_HELPER
+
 // The eight-lane run of one mode, the mode known to the kernel (its output weights and
 // branches fold away); picked from a table by the mode, so a quad run is one indirect call.
 // The taps and depth are read only by the families that use them.
@@ -1235,6 +1253,68 @@ struct TFilterQuadRuns {
         TAV_FOR_FAMILY(Mode, q)
     }
 
+    // The rare recomputations after follow(), out of line.
+    __attribute__((noinline)) static void recompute(TFilter& a, TFilter& b, TFilter& c,
+                                                    TFilter& d, bool ra, bool rb, bool rc,
+                                                    bool rd, Lanes4 n0, Lanes4 n1,
+                                                    LaneInts4 ia, LaneInts4 ib, LaneInts4 ic,
+                                                    LaneInts4 id) {
+        using filtermath::dupLow;
+        using filtermath::dupHigh;
+        if (ra) a.recomputeCoefficients(0, dupLow(n0), ia);
+        if (rb) b.recomputeCoefficients(0, dupHigh(n0), ib);
+        if (rc) c.recomputeCoefficients(0, dupLow(n1), ic);
+        if (rd) d.recomputeCoefficients(0, dupHigh(n1), id);
+    }
+
+    // followTwoEnvelopes(a, b) and (c, d) in one: the four voices' note lanes side by side
+    // (as loadNoteHalves places them) through the same arithmetic, lane for lane, then each
+    // voice's half back in both places for the steps of its own.
+    __attribute__((target("avx2"))) static void follow(TFilter& a, TFilter& b, TFilter& c,
+                                                       TFilter& d) {
+        using namespace filtermath;
+        using Ints8 = decltype(Lanes8{} < Lanes8{});
+        const CutoffConstants& k = cutoffConstants();
+        Lanes8 common, env, gain;
+        loadNoteHalves(common, a.lastCommon, b.lastCommon, c.lastCommon, d.lastCommon);
+        loadNoteHalves(env, a.env[0], b.env[0], c.env[0], d.env[0]);
+        loadNoteHalves(gain, a.sideGain, b.sideGain, c.sideGain, d.sideGain);
+        Lanes8 ceilings;
+        loadNoteHalves(ceilings, a.rateLanes, b.rateLanes, c.rateLanes, d.rateLanes);
+        // the high halves of the rate lanes: {halfInvRate, halfInvRate} of each voice
+        const Lanes4 ha = highHalves(a.rateLanes, b.rateLanes);
+        const Lanes4 hc = highHalves(c.rateLanes, d.rateLanes);
+        const Lanes8 halfInv = __builtin_shufflevector(ha, hc, 0, 1, 2, 3, 4, 5, 6, 7);
+        const Lanes8 zero = {};
+        const Lanes8 v = minW(maxW(env + common, zero), wide(k.one));
+        // exp2CutoffInRange(k.ten * v, k), operation for operation
+        const Lanes8 x = wide(k.ten) * v;
+        const Ints8 i = __builtin_convertvector(x, Ints8);
+        const Lanes8 t = (x - __builtin_convertvector(i, Lanes8)) - wide(k.half);
+        const Lanes8 t2 = t * t;
+        const Lanes8 lo = wide(k.c0) + wide(k.c1) * t;
+        const Lanes8 mid = wide(k.c2) + wide(k.c3) * t;
+        const Lanes8 hi = wide(k.c4) + wide(k.c5) * t;
+        const Lanes8 poly = lo + t2 * (mid + t2 * hi);
+        const Ints8 bits = (i + 127) << 23;
+        const Lanes8 e = poly * wide(k.sqrt2) * (Lanes8)bits;
+        const Lanes8 f = minW(maxW(e * gain, zero), ceilings);
+        const Lanes8 nf = (f + wide(k.milli)) * halfInv + wide(k.guard);
+        const Ints8 idx = __builtin_convertvector(minW(maxW(nf * wide(k.top), zero), wide(k.top)),
+                                                  Ints8);
+        const Lanes4 v0 = low(v), v1 = high(v), f0 = low(f), f1 = high(f);
+        const Lanes4 n0 = low(nf), n1 = high(nf);
+        const Lanes4 i0 = low((Lanes8)idx), i1 = high((Lanes8)idx);
+        const LaneInts4 ia = (LaneInts4)dupLow(i0), ib = (LaneInts4)dupHigh(i0);
+        const LaneInts4 ic = (LaneInts4)dupLow(i1), id = (LaneInts4)dupHigh(i1);
+        const bool ra = a.followEnvelope<true>(dupLow(v0), dupLow(f0), ia);
+        const bool rb = b.followEnvelope<true>(dupHigh(v0), dupHigh(f0), ib);
+        const bool rc = c.followEnvelope<true>(dupLow(v1), dupLow(f1), ic);
+        const bool rd = d.followEnvelope<true>(dupHigh(v1), dupHigh(f1), id);
+        if (__builtin_expect(ra | rb | rc | rd, 0))
+            recompute(a, b, c, d, ra, rb, rc, rd, n0, n1, ia, ib, ic, id);
+    }
+
     template <int... M>
     static constexpr std::array<Fn, sizeof...(M)> table(std::integer_sequence<int, M...>) {
         return {&run<M>...};
@@ -1247,6 +1327,22 @@ constexpr auto kQuadRuns =
 }  // namespace
 #endif
 #undef TAV_FOR_FAMILY
+
+// followTwoEnvelopes(a, b) and (c, d); with AVX2 one eight-lane mapping (TFilterQuadRuns).
+namespace {
+// The four-lane form, kept out of line so that the eight-lane one is a plain jump.
+__attribute__((noinline)) void followTwoPairs(TFilter& a, TFilter& b, TFilter& c, TFilter& d) {
+    TFilter::followNotePair(a, TFilter::kNoteFollow, b, TFilter::kNoteFollow);
+    TFilter::followNotePair(c, TFilter::kNoteFollow, d, TFilter::kNoteFollow);
+}
+}  // namespace
+
+void TFilter::followFourEnvelopes(TFilter& a, TFilter& b, TFilter& c, TFilter& d) {
+#if TAV_WIDE_LANES
+    if (lanes::wide()) return TFilterQuadRuns::follow(a, b, c, d);
+#endif
+    followTwoPairs(a, b, c, d);
+}
 
 // Two prepared voices of one note each and the same kernel (mode, output taps and depth)
 // through one run: the fields of their pairs that the kernel uses are merged into one pair,

@@ -585,6 +585,9 @@ public:
             b.prepareNoteEnvelope();
         }
     }
+    // followNotePair() of (a, b) and of (c, d) where all four are kNoteFollow (four distinct
+    // filters): the four steps share one vector (eight lanes with AVX2).
+    static void followFourEnvelopes(TFilter& a, TFilter& b, TFilter& c, TFilter& d);
     // Whether two prepared filters (a and b distinct) can run as a pair: the same kernel,
     // not a comb. The kernel's identity is kept as one key (see updatePairKey), so this is
     // a single vector compare.
