@@ -109,6 +109,7 @@ void TFilter::init(float sampleRate) {
     halfInvRate = 1.0f / (2.0f * rate);
     tableScale = 262143.0f / (2.0f * rate);
     ceiling = 0.38f * rate;
+    rateLanes = Lanes4{ceiling, ceiling, halfInvRate, halfInvRate};
     keyFactor = 1.0f;
     trackMemo.known = false;
     velOffset = 0.0f;
@@ -234,7 +235,7 @@ inline __attribute__((always_inline)) LaneInts4 TFilter::useTargetEntries(int p,
     const CutoffConstants& k = cutoffConstants();
     const Lanes4 f = cut[p].fTarget;
     cut[p].fUsed = f;
-    nf = (f + k.milli) * halfInvRate + k.guard;
+    nf = (f + k.milli) * rateLanes[2] + k.guard;  // halfInvRate, from the line read here
     return __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
 }
 
@@ -878,7 +879,7 @@ __attribute__((always_inline)) inline void TFilter::prepareEnvelopes(int n) {
         if (!anyLane(v != cut[p].lastV)) continue;
         changed = true;
         cut[p].lastV = v;
-        cut[p].fTarget = boundCutoff(exp2CutoffInRange(k.ten * v, k) * sideGain, ceiling);
+        cut[p].fTarget = boundCutoff(exp2CutoffInRange(k.ten * v, k) * sideGain, rateLanes[0]);
         // |d| > step, which is d > step || d < -step for every d (NaN included)
         const Lanes4 d = cut[p].fTarget - cut[p].fUsed;
         const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
@@ -927,49 +928,83 @@ void TFilter::prepareNoteEnvelope() { prepareEnvelopes(1); }
 // The rest of prepareEnvelopes(1) from the mapped lanes: v (the normalised cutoff), f (the
 // target in Hz), and f's normalised position nf and table entries idx (what
 // useTargetEntries() finds).
-__attribute__((always_inline)) inline void TFilter::followEnvelope(Lanes4 v, Lanes4 f, Lanes4 nf,
+// Returns whether the coefficients are left to recompute (recomputeCoefficients(0, nf,
+// idx), which reads nothing written after it here): two voices' steps take their common
+// parts first and the rare recomputations last, so the common path makes no call.
+template <bool Gather>
+__attribute__((always_inline)) inline bool TFilter::followEnvelope(Lanes4 v, Lanes4 f,
                                                                    LaneInts4 idx) {
     const CutoffConstants& k = cutoffConstants();
     if (!anyLane(v != cut[0].lastV)) {
         memo.quiet = true;
-        return;
+        return false;
     }
     cut[0].lastV = v;
     cut[0].fTarget = f;
     const Lanes4 d = f - cut[0].fUsed;
     const Lanes4 size = (Lanes4)((LaneInts4)d & (LaneInts4)k.absMask);
-    if (anyLane(k.step < size)) retuneNote(nf, idx);
     memo.quiet = false;
+    return anyLane(k.step < size) && retuneNote<Gather>(idx);
 }
 
-// retunePair(0, 1) with the target's position and entries already found.
-__attribute__((always_inline)) inline void TFilter::retuneNote(Lanes4 nf, LaneInts4 idx) {
+// retunePair(0, 1) with the target's position and entries already found. With Gather (only
+// where the processor has AVX2), the tuning of the state-variable modes of one section is
+// read without a branch: one masked gather reads the table where an entry moved and keeps
+// the tuning where it did not. While sineHolds0 holds, the tuning is the table read at the
+// kept entries (every write of either writes both, and whatever breaks that - a reset, a
+// mode change - sends the next call through prepare(), which recomputes), so the lanes it
+// keeps are what a read would give: the result is that of the test below, whose outcome
+// goes either way from one sample to the next as the envelope crosses entries.
+template <bool Gather>
+__attribute__((always_inline)) inline bool TFilter::retuneNote(LaneInts4 idx) {
     cut[0].fUsed = cut[0].fTarget;
+    if (Gather && sineHolds0) {
+        LaneInts4 moved = idx != cut[0].lastEntry;  // all bits set where an entry moved
+        Lanes4 tuning = pairs[0].svF;
+        asm("vgatherdps %[moved], (%[table],%[idx],4), %[tuning]"
+            : [tuning] "+&x"(tuning), [moved] "+&x"(moved)
+            : [table] "r"(FilterSine), [idx] "x"(idx),
+              "m"(*reinterpret_cast<const float(*)[kFilterTableSize]>(FilterSine)));
+        cut[0].lastEntry = idx;
+        pairs[0].svF = tuning;
+        return false;
+    }
     if (entryHolds0) {
-        if (sameLanes(idx, cut[0].lastEntry)) return;
+        if (sameLanes(idx, cut[0].lastEntry)) return false;
         if (sineHolds0) {
             cut[0].lastEntry = idx;
             const float t0 = FilterSine[(uint32_t)idx[0]], t1 = FilterSine[(uint32_t)idx[1]];
             pairs[0].svF = Lanes4{t0, t1, t0, t1};
-            return;
+            return false;
         }
     }
-    recomputeCoefficients(0, nf, idx);
+    return true;
 }
 
-void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
+template <bool Gather>
+__attribute__((always_inline)) inline void TFilter::followTwo(TFilter& a, TFilter& b) {
     const CutoffConstants& k = cutoffConstants();
     const Lanes4 common = lowHalves(a.lastCommon, b.lastCommon);
     const Lanes4 v = minLanes(maxLanes(lowHalves(a.env[0], b.env[0]) + common, Lanes4{}), k.one);
     const Lanes4 gain = lowHalves(a.sideGain, b.sideGain);
-    const Lanes4 ceilings = {a.ceiling, a.ceiling, b.ceiling, b.ceiling};
+    const Lanes4 ceilings = lowHalves(a.rateLanes, b.rateLanes);
     const Lanes4 f = minLanes(maxLanes(exp2CutoffInRange(k.ten * v, k) * gain, Lanes4{}), ceilings);
-    const Lanes4 halfInv = {a.halfInvRate, a.halfInvRate, b.halfInvRate, b.halfInvRate};
+    const Lanes4 halfInv = highHalves(a.rateLanes, b.rateLanes);
     const Lanes4 nf = (f + k.milli) * halfInv + k.guard;
     const LaneInts4 idx =
         __builtin_convertvector(minLanes(maxLanes(nf * k.top, Lanes4{}), k.top), LaneInts4);
-    a.followEnvelope(dupLow(v), dupLow(f), dupLow(nf), (LaneInts4)dupLow((Lanes4)idx));
-    b.followEnvelope(dupHigh(v), dupHigh(f), dupHigh(nf), (LaneInts4)dupHigh((Lanes4)idx));
+    const LaneInts4 idxA = (LaneInts4)dupLow((Lanes4)idx), idxB = (LaneInts4)dupHigh((Lanes4)idx);
+    const bool recomputeA = a.followEnvelope<Gather>(dupLow(v), dupLow(f), idxA);
+    const bool recomputeB = b.followEnvelope<Gather>(dupHigh(v), dupHigh(f), idxB);
+    if (__builtin_expect(recomputeA, 0)) a.recomputeCoefficients(0, dupLow(nf), idxA);
+    if (__builtin_expect(recomputeB, 0)) b.recomputeCoefficients(0, dupHigh(nf), idxB);
+}
+
+void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
+#if TAV_WIDE_LANES
+    if (lanes::wide()) return followTwo<true>(a, b);
+#endif
+    followTwo<false>(a, b);
 }
 
 // The filtering of a prepared call of n notes.
@@ -1186,6 +1221,24 @@ struct QuadRun {
 }  // namespace
 
 #if TAV_WIDE_LANES
+// Helpers of the eight-lane envelope steps, forced inline into them: a Lanes4 in both
+// halves, the halves, and maxps / minps (maxLanes, minLanes) on eight lanes.
+#define TAV_WIDE_HELPER __attribute__((always_inline, target("avx2"))) inline
+namespace {
+TAV_WIDE_HELPER Lanes8 wide(const Lanes4& v) {
+    return (Lanes8)_mm256_broadcast_ps(reinterpret_cast<const __m128*>(&v));
+}
+TAV_WIDE_HELPER Lanes4 low(const Lanes8& v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+TAV_WIDE_HELPER Lanes4 high(const Lanes8& v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+TAV_WIDE_HELPER Lanes8 maxW(const Lanes8& x, const Lanes8& y) {
+    return (Lanes8)_mm256_max_ps((__m256)x, (__m256)y);
+}
+TAV_WIDE_HELPER Lanes8 minW(const Lanes8& x, const Lanes8& y) {
+    return (Lanes8)_mm256_min_ps((__m256)x, (__m256)y);
+}
+}  // namespace
+#undef TAV_WIDE_HELPER
+
 // The eight-lane run of one mode, the mode known to the kernel (its output weights and
 // branches fold away); picked from a table by the mode, so a quad run is one indirect call.
 // The taps and depth are read only by the families that use them.
@@ -1200,6 +1253,68 @@ struct TFilterQuadRuns {
         TAV_FOR_FAMILY(Mode, q)
     }
 
+    // The rare recomputations after follow(), out of line.
+    __attribute__((noinline)) static void recompute(TFilter& a, TFilter& b, TFilter& c,
+                                                    TFilter& d, bool ra, bool rb, bool rc,
+                                                    bool rd, Lanes4 n0, Lanes4 n1,
+                                                    LaneInts4 ia, LaneInts4 ib, LaneInts4 ic,
+                                                    LaneInts4 id) {
+        using filtermath::dupLow;
+        using filtermath::dupHigh;
+        if (ra) a.recomputeCoefficients(0, dupLow(n0), ia);
+        if (rb) b.recomputeCoefficients(0, dupHigh(n0), ib);
+        if (rc) c.recomputeCoefficients(0, dupLow(n1), ic);
+        if (rd) d.recomputeCoefficients(0, dupHigh(n1), id);
+    }
+
+    // followTwoEnvelopes(a, b) and (c, d) in one: the four voices' note lanes side by side
+    // (as loadNoteHalves places them) through the same arithmetic, lane for lane, then each
+    // voice's half back in both places for the steps of its own.
+    __attribute__((target("avx2"))) static void follow(TFilter& a, TFilter& b, TFilter& c,
+                                                       TFilter& d) {
+        using namespace filtermath;
+        using Ints8 = decltype(Lanes8{} < Lanes8{});
+        const CutoffConstants& k = cutoffConstants();
+        Lanes8 common, env, gain;
+        loadNoteHalves(common, a.lastCommon, b.lastCommon, c.lastCommon, d.lastCommon);
+        loadNoteHalves(env, a.env[0], b.env[0], c.env[0], d.env[0]);
+        loadNoteHalves(gain, a.sideGain, b.sideGain, c.sideGain, d.sideGain);
+        Lanes8 ceilings;
+        loadNoteHalves(ceilings, a.rateLanes, b.rateLanes, c.rateLanes, d.rateLanes);
+        // the high halves of the rate lanes: {halfInvRate, halfInvRate} of each voice
+        const Lanes4 ha = highHalves(a.rateLanes, b.rateLanes);
+        const Lanes4 hc = highHalves(c.rateLanes, d.rateLanes);
+        const Lanes8 halfInv = __builtin_shufflevector(ha, hc, 0, 1, 2, 3, 4, 5, 6, 7);
+        const Lanes8 zero = {};
+        const Lanes8 v = minW(maxW(env + common, zero), wide(k.one));
+        // exp2CutoffInRange(k.ten * v, k), operation for operation
+        const Lanes8 x = wide(k.ten) * v;
+        const Ints8 i = __builtin_convertvector(x, Ints8);
+        const Lanes8 t = (x - __builtin_convertvector(i, Lanes8)) - wide(k.half);
+        const Lanes8 t2 = t * t;
+        const Lanes8 lo = wide(k.c0) + wide(k.c1) * t;
+        const Lanes8 mid = wide(k.c2) + wide(k.c3) * t;
+        const Lanes8 hi = wide(k.c4) + wide(k.c5) * t;
+        const Lanes8 poly = lo + t2 * (mid + t2 * hi);
+        const Ints8 bits = (i + 127) << 23;
+        const Lanes8 e = poly * wide(k.sqrt2) * (Lanes8)bits;
+        const Lanes8 f = minW(maxW(e * gain, zero), ceilings);
+        const Lanes8 nf = (f + wide(k.milli)) * halfInv + wide(k.guard);
+        const Ints8 idx = __builtin_convertvector(minW(maxW(nf * wide(k.top), zero), wide(k.top)),
+                                                  Ints8);
+        const Lanes4 v0 = low(v), v1 = high(v), f0 = low(f), f1 = high(f);
+        const Lanes4 n0 = low(nf), n1 = high(nf);
+        const Lanes4 i0 = low((Lanes8)idx), i1 = high((Lanes8)idx);
+        const LaneInts4 ia = (LaneInts4)dupLow(i0), ib = (LaneInts4)dupHigh(i0);
+        const LaneInts4 ic = (LaneInts4)dupLow(i1), id = (LaneInts4)dupHigh(i1);
+        const bool ra = a.followEnvelope<true>(dupLow(v0), dupLow(f0), ia);
+        const bool rb = b.followEnvelope<true>(dupHigh(v0), dupHigh(f0), ib);
+        const bool rc = c.followEnvelope<true>(dupLow(v1), dupLow(f1), ic);
+        const bool rd = d.followEnvelope<true>(dupHigh(v1), dupHigh(f1), id);
+        if (__builtin_expect(ra | rb | rc | rd, 0))
+            recompute(a, b, c, d, ra, rb, rc, rd, n0, n1, ia, ib, ic, id);
+    }
+
     template <int... M>
     static constexpr std::array<Fn, sizeof...(M)> table(std::integer_sequence<int, M...>) {
         return {&run<M>...};
@@ -1212,6 +1327,22 @@ constexpr auto kQuadRuns =
 }  // namespace
 #endif
 #undef TAV_FOR_FAMILY
+
+// followTwoEnvelopes(a, b) and (c, d); with AVX2 one eight-lane mapping (TFilterQuadRuns).
+namespace {
+// The four-lane form, kept out of line so that the eight-lane one is a plain jump.
+__attribute__((noinline)) void followTwoPairs(TFilter& a, TFilter& b, TFilter& c, TFilter& d) {
+    TFilter::followNotePair(a, TFilter::kNoteFollow, b, TFilter::kNoteFollow);
+    TFilter::followNotePair(c, TFilter::kNoteFollow, d, TFilter::kNoteFollow);
+}
+}  // namespace
+
+void TFilter::followFourEnvelopes(TFilter& a, TFilter& b, TFilter& c, TFilter& d) {
+#if TAV_WIDE_LANES
+    if (lanes::wide()) return TFilterQuadRuns::follow(a, b, c, d);
+#endif
+    followTwoPairs(a, b, c, d);
+}
 
 // Two prepared voices of one note each and the same kernel (mode, output taps and depth)
 // through one run: the fields of their pairs that the kernel uses are merged into one pair,

@@ -585,6 +585,9 @@ public:
             b.prepareNoteEnvelope();
         }
     }
+    // followNotePair() of (a, b) and of (c, d) where all four are kNoteFollow (four distinct
+    // filters): the four steps share one vector (eight lanes with AVX2).
+    static void followFourEnvelopes(TFilter& a, TFilter& b, TFilter& c, TFilter& d);
     // Whether two prepared filters (a and b distinct) can run as a pair: the same kernel,
     // not a comb. The kernel's identity is kept as one key (see updatePairKey), so this is
     // a single vector compare.
@@ -683,8 +686,12 @@ private:
     void prepareEnvelopes(int n);
     void prepareNoteEnvelope();
     static void followTwoEnvelopes(TFilter& a, TFilter& b);
-    void followEnvelope(Lanes4 v, Lanes4 f, Lanes4 nf, LaneInts4 idx);
-    void retuneNote(Lanes4 nf, LaneInts4 idx);
+    template <bool Gather>
+    static void followTwo(TFilter& a, TFilter& b);
+    template <bool Gather>
+    bool followEnvelope(Lanes4 v, Lanes4 f, LaneInts4 idx);
+    template <bool Gather>
+    bool retuneNote(LaneInts4 idx);
     int prepare(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                 float morph, int copies, const stereoOverStruct* in, stereoOverStruct* out);
     void run(int n, const stereoOverStruct* in, stereoOverStruct* out);
@@ -764,14 +771,17 @@ private:
     // the normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
     // velocity + smoothed cutoff) of the last voice call, the side gains {20 k / sep,
     // 20 k sep, ...} (for the key factor and separation whose bits are kept below), the
-    // resonance the first pair's coefficients were computed for (entryResOf), the rate
-    // terms, and the first note's envelope value.
+    // rate terms as a note's lanes, {ceiling, ceiling, halfInvRate, halfInvRate} (two
+    // voices' steps take theirs side by side with one shuffle each), and the first note's
+    // envelope value.
     alignas(64) Lanes4 lastCommon = {};
     Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
-    float entryRes0 = 0.0f;
-    float ceiling = 0.38f * 44100.0f;
-    float halfInvRate = 1.0f / 88200.0f;
+    Lanes4 rateLanes = {0.38f * 44100.0f, 0.38f * 44100.0f, 1.0f / 88200.0f, 1.0f / 88200.0f};
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+    float ceiling = 0.38f * 44100.0f;    // = rateLanes[0]
+    float halfInvRate = 1.0f / 88200.0f;  // = rateLanes[2]
+    // the resonance the first pair's coefficients were computed for (entryResOf)
+    float entryRes0 = 0.0f;
     float entryResRest[kFilterMaxPairs - 1] = {};
     float& entryResOf(int p) { return p == 0 ? entryRes0 : entryResRest[p - 1]; }
     // the key factor and separation the pairs' cutoffs were mapped with (see PairCutoffs)

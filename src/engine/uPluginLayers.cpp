@@ -1445,14 +1445,33 @@ private:
     void multimodeStage() {
         // each pair's two filters, found once
         TFilter* const filters = p_.voiceFilter[layer_];
+        // A layer whose filters are all bypassed leaves its notes as they are (each filter's
+        // input is its output): found without fetching any voice's arguments.
+        static_assert(kFilterBypass == 0, "the test below ors the modes");
+        int first = 0;
+        while (first < pairs_ &&
+               (filters[a_[first]].getType() | filters[b_[first]].getType()) == 0)
+            ++first;
+        if (first == pairs_) return;
         TFilter* fa[kNumVoices / 2];
         TFilter* fb[kNumVoices / 2];
         bool together[kNumVoices / 2];
+        int follow[kNumVoices / 2];  // the pairs whose envelope steps were left to take
+        int following = 0;
         for (int j = 0; j < pairs_; ++j) {
             fa[j] = &filters[a_[j]];
             fb[j] = &filters[b_[j]];
-            together[j] = prepareMultimodePair(j, *fa[j], *fb[j]);
+            together[j] = prepareMultimodePair(j, *fa[j], *fb[j], follow, following);
         }
+        // two such pairs' steps at a time in one vector
+        int k = 0;
+        for (; k + 1 < following; k += 2) {
+            const int j = follow[k], n = follow[k + 1];
+            TFilter::followFourEnvelopes(*fa[j], *fb[j], *fa[n], *fb[n]);
+        }
+        if (k < following)
+            TFilter::followNotePair(*fa[follow[k]], TFilter::kNoteFollow, *fb[follow[k]],
+                                    TFilter::kNoteFollow);
         for (int j = 0; j < pairs_; ++j) {
             if (!together[j]) continue;
             if (j + 1 < pairs_ && together[j + 1] && TFilter::canRunPair(*fa[j], *fa[j + 1])) {
@@ -1465,19 +1484,30 @@ private:
         }
     }
 
-    // Prepares the multimode filters fa and fb of pair j; true when they can run side by
-    // side, else whichever filters have work run alone here.
-    bool prepareMultimodePair(int j, TFilter& fa, TFilter& fb) {
-        const TFilter::NoteState sa = prepareMultimode(fa, a_[j], destA_[j], noteA(j));
-        const TFilter::NoteState sb = prepareMultimode(fb, b_[j], destB_[j], noteB(j));
-        TFilter::followNotePair(fa, sa, fb, sb);
+    // Prepares the multimode filters a and b of pair j; true when they can run side by side,
+    // else whichever filters have work run alone here. Where both only follow their
+    // envelopes and run side by side, their envelope steps are left for later (j joins the
+    // follow list), so that two such pairs' steps can share one vector. (Following an
+    // envelope leaves the kernel's identity as it is: whether a pair runs side by side is
+    // known before.)
+    bool prepareMultimodePair(int j, TFilter& a, TFilter& b, int* follow, int& following) {
+        const TFilter::NoteState sa = prepareMultimode(a, a_[j], destA_[j], noteA(j));
+        const TFilter::NoteState sb = prepareMultimode(b, b_[j], destB_[j], noteB(j));
         const bool runA = sa != TFilter::kNoteBypass;
         const bool runB = sb != TFilter::kNoteBypass;
-        if (runA && runB && TFilter::canRunPair(fa, fb)) return true;
+        const bool together = runA && runB && TFilter::canRunPair(a, b);
+        // kNoteFollow is the one state with its bit: the and keeps it only when both follow
+        static_assert((TFilter::kNoteFollow & (TFilter::kNoteReady | TFilter::kNoteBypass)) == 0);
+        if (together && (sa & sb) == TFilter::kNoteFollow) {
+            follow[following++] = j;
+            return true;
+        }
+        TFilter::followNotePair(a, sa, b, sb);
+        if (together) return true;
         if (runA || runB) {
             filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
-            if (runA) fa.runNote(&noteA(j), &noteA(j));
-            if (runB) fb.runNote(&noteB(j), &noteB(j));
+            if (runA) a.runNote(&noteA(j), &noteA(j));
+            if (runB) b.runNote(&noteB(j), &noteB(j));
             filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
         }
         return false;
@@ -1485,6 +1515,9 @@ private:
 
     TFilter::NoteState prepareMultimode(TFilter& f, int v, const float* dest,
                                         stereoOverStruct& note) {
+        // A bypassed filter leaves its note as it is (its input is its output): decided
+        // before any argument is fetched.
+        if (f.getType() == kFilterBypass) return TFilter::kNoteBypass;
         const float mod = dest[filterFreqDest_];
         const TLayerVoice& c = voices_[v];
         return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
