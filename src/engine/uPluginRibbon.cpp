@@ -3,6 +3,7 @@
 // the player lets go it can spring back to its rest position over a tempo-synced time; the
 // spring moves the parameter itself, so the slider follows it.
 #include <cmath>
+#include <cstring>
 
 #include "plugin/uPlugin.h"
 
@@ -112,5 +113,11 @@ void APlugin::runRibbonSample() {
     if (ribbonQuantIndex != 0) v = std::floor(v * ribbonQuantDivisor + 0.5f) / ribbonQuantDivisor;
     const double k = ribbonSmoothCoef;
     ribbonSmoothed = k * ribbonSmoothed + (1.0 - k) * (double)v;
-    setModSrc(kSrcRibbon, clampf((float)ribbonSmoothed + modDestGlobal[kDestRibbonValue], -1.0f, 1.0f));
+    const float value = clampf((float)ribbonSmoothed + modDestGlobal[kDestRibbonValue], -1.0f, 1.0f);
+    // Nothing else writes the source: while its bits stand, every row already holds them.
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof(bits));
+    if (bits == ribbonSourceBits) return;
+    ribbonSourceBits = bits;
+    setModSrc(kSrcRibbon, value);
 }

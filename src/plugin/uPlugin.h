@@ -1387,6 +1387,8 @@ public:
     double ribbonSpringSpeed = 0.0;
     double ribbonSpringPos = 0.0;
     double ribbonSmoothed = 0.0;
+    // The bits of the ribbon source every row holds (above 32 bits: not written yet).
+    uint64_t ribbonSourceBits = ~0ull;
     int32_t ribbonCountdown = -1;
 
     TEnvState env;
