@@ -600,8 +600,14 @@ void APlugin::runSlowControls() {
         }
     }
 
-    mainVolSmooth = 0.100000024f * loadValue(paramValue[1]) + 0.9f * mainVolSmooth;
-    mainVolGain = levelGain(mainVolSmooth);
+    // The gain is the level curve of the smoothed volume wherever either is set: a volume
+    // that stands keeps its gain.
+    const float volume = 0.100000024f * loadValue(paramValue[1]) + 0.9f * mainVolSmooth;
+    uint32_t volumeBits, smoothBits;
+    std::memcpy(&volumeBits, &volume, sizeof(volumeBits));
+    std::memcpy(&smoothBits, &mainVolSmooth, sizeof(smoothBits));
+    mainVolSmooth = volume;
+    if (volumeBits != smoothBits) mainVolGain = levelGain(mainVolSmooth);
     mainPanSmooth = 0.100000024f * loadValue(paramValue[3]) + 0.9f * mainPanSmooth;
     tunedIncrement = baseNoteIncrement * std::exp2(2.0 * loadValue(paramValue[1017]) - 1.0);
     updateLayerLevels();

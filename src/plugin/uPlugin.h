@@ -1485,6 +1485,9 @@ public:
     uint32_t quietSignature = 0;   // what the stretch was measured with
     uint64_t sleptSamples = 0;
     float fxQuietPeak = 0.0f;      // largest effect output and bus value since the last block
+    // The bits of the six pitch values and the FM flag updateLayerLevels last took each
+    // layer's pitches from (an FM flag of all ones: not taken yet).
+    uint32_t layerPitchKey[kNumLayers][7] = {{0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}};
 
 private:
     void detectHost();
