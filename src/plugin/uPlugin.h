@@ -1389,6 +1389,12 @@ public:
     double ribbonSmoothed = 0.0;
     // The bits of the ribbon source every row holds (above 32 bits: not written yet).
     uint64_t ribbonSourceBits = ~0ull;
+    // The ribbon's last step left its smoothed value as it found it, from these bits of the
+    // value parameter, the value destination and the smoothed value, with the settings it
+    // still has: the same step gives the same again.
+    uint8_t ribbonSettled = 0;
+    uint32_t ribbonSettledValue = 0, ribbonSettledDest = 0;
+    uint64_t ribbonSettledSmoothed = 0;
     int32_t ribbonCountdown = -1;
 
     TEnvState env;
