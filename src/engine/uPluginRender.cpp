@@ -153,6 +153,18 @@ __attribute__((always_inline)) inline void beginRunSample(APlugin& p, VstInt32 i
     p.modSrcGlobal[117] = (p.inSample.left + p.inSample.right) * 4.0f;
 }
 
+// runEngineControls where it has nothing to do but the 4-sample cadence and the global
+// modulation (no cadence of 16 or more samples is due and no update is forced), as on the
+// later samples of a run; the full step otherwise.
+__attribute__((always_inline)) inline void runRunSampleControls(APlugin& p) {
+    if (p.forceControlUpdate || (p.sampleCounter & 15) == 0) {
+        p.runEngineControls();
+        return;
+    }
+    if ((p.sampleCounter & 3) == 0) p.setGlobalLFOS();
+    p.runGlobalModulation();
+}
+
 }  // namespace
 
 bool APlugin::onAudioThread() const { return tlsRenderingPlugin == this; }
@@ -230,8 +242,10 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
                 ++sampleCounter;
                 ++blockCounter;
                 beginRunSample(*this, end, inL, inR);
+                runRunSampleControls(*this);
+            } else {
+                runEngineControls();
             }
-            runEngineControls();
             renderEngineVoices();
             if (end == i && !renderPerSample && effectsCanFollow()) {
                 const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
