@@ -671,16 +671,25 @@ void APlugin::stepModFXLFORun(int type, float rate, int n, float* lfoL, float* l
             pre1[j] = ph1;
             stepModFXPhases(ph0, ph1, hum0, hum1, random, r, spread, d[349]);
         }
-        modFXWaveWide(n, pre0, pre1, o, offsetR, sym, table, v0, v1);
-        for (int j = 0; j < n; ++j) {
-            hold += holdStep;
-            if (hold >= 1.0f) {
-                held0 = v0[j];
-                held1 = v1[j];
-                hold = fractionOf(hold);
+        if (holdStep == 1.0f && hold == 0.0f) {
+            // No hold: the counter steps from 0 to 1 and back to +0 on every sample, and every
+            // sample takes its wave values.
+            modFXWaveWide(n, pre0, pre1, o, offsetR, sym, table, lfoL, lfoR);
+            held0 = lfoL[n - 1];
+            held1 = lfoR[n - 1];
+            hold = 0.0f;
+        } else {
+            modFXWaveWide(n, pre0, pre1, o, offsetR, sym, table, v0, v1);
+            for (int j = 0; j < n; ++j) {
+                hold += holdStep;
+                if (hold >= 1.0f) {
+                    held0 = v0[j];
+                    held1 = v1[j];
+                    hold = fractionOf(hold);
+                }
+                lfoL[j] = held0;
+                lfoR[j] = held1;
             }
-            lfoL[j] = held0;
-            lfoR[j] = held1;
         }
         out0 = held0;
         out1 = held1;
