@@ -139,23 +139,21 @@ private:
 #endif
 };
 
-// beginSample for a sample after the first of a run of the render loop. The run goes on only
-// while no program waits or is being applied and no retry is due, and it ends before the
-// next 16-sample cadence, so none of its later samples is on a slow-task boundary: of
-// beginSample there remain the MIDI, the inputs and the cleared output.
-// The inputs (cleaned as in beginSample) come from RunInputs.
+// The host inputs of a run's later samples, taken when the run starts.
 struct RunInputs {
     float left[APlugin::kSubBlock], right[APlugin::kSubBlock], source[APlugin::kSubBlock];
 
     // Samples first .. first + count - 1 of the host inputs as beginSample takes them: a
     // missing channel or a value that is not finite gives +0; then the audio-in source.
     void take(const float* inL, const float* inR, VstInt32 first, int count) {
+        int j = 0;
+#if defined(__SSE__) || defined(__x86_64__)
         const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
         const __m128 largest = _mm_set1_ps(3.40282347e38f), four = _mm_set1_ps(4.0f);
+        // x where its magnitude is finite, +0 elsewhere.
         const auto clean = [&](__m128 x) {
             return _mm_and_ps(x, _mm_cmple_ps(_mm_and_ps(x, magnitude), largest));
         };
-        int j = 0;
         for (; j + 4 <= count; j += 4) {
             const __m128 l = inL ? clean(_mm_loadu_ps(inL + first + j)) : _mm_setzero_ps();
             const __m128 r = inR ? clean(_mm_loadu_ps(inR + first + j)) : _mm_setzero_ps();
@@ -163,6 +161,7 @@ struct RunInputs {
             _mm_storeu_ps(right + j, r);
             _mm_storeu_ps(source + j, _mm_mul_ps(_mm_add_ps(l, r), four));
         }
+#endif
         for (; j < count; ++j) {
             left[j] = inL && std::isfinite(inL[first + j]) ? inL[first + j] : 0.0f;
             right[j] = inR && std::isfinite(inR[first + j]) ? inR[first + j] : 0.0f;
@@ -171,6 +170,10 @@ struct RunInputs {
     }
 };
 
+// beginSample for a sample after the first of a run of the render loop, its inputs at k in
+// `in`. The run goes on only while no program waits or is being applied and no retry is due,
+// and it ends before the next 16-sample cadence, so none of its later samples is on a
+// slow-task boundary: of beginSample there remain the MIDI, the inputs and the cleared output.
 __attribute__((always_inline)) inline void beginRunSample(APlugin& p, VstInt32 i, const RunInputs& in, int k) {
     p.outSample.left = 0.0f;
     p.outSample.right = 0.0f;
