@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -453,6 +454,45 @@ TEST(Delay, FeedbackCrossFeedbackAndTheFeedbackFilter) {
     EXPECT_NEAR(open, std::sqrt(0.5), 0.01);
     EXPECT_LT(level(0.99f, 0.8f, 60.0), open * 0.1);   // high-pass corner near 1.8 kHz
     EXPECT_LT(level(0.3f, 0.0f, 5000.0), open * 0.1);  // low-pass corner near 50 Hz
+}
+
+TEST(Delay, ARunGivesProcessSamplesBitForBitAlsoWhereTheHistoryWraps) {
+    // Past the history's capacity, so its indices wrap within some run; moving lengths with
+    // nonsense among them, cross-feedback, and inputs that are not numbers now and then.
+    auto one = makeDelay(0.0f, 0.7f, -0.25f);
+    auto run = makeDelay(0.0f, 0.7f, -0.25f);
+    const long total = TDelay::kHistoryCapacity + 40000;
+    uint32_t noise = 12345u;
+    auto next = [&noise] { return (noise = noise * 1664525u + 1013904223u) >> 8; };
+    long mismatches = 0;
+    for (long i = 0; i < total;) {
+        const int n = 1 + (int)(next() % 16);
+        stereoStruct in[16], ran[16];
+        float lenL[16], lenR[16];
+        for (int j = 0; j < n; ++j) {
+            const double t = (double)(i + j);
+            lenL[j] = (float)(9.0 + 6.0 * std::sin(t * 1e-3));
+            lenR[j] = (float)(40.0 + 36.0 * std::sin(t * 7e-4));
+            if (next() % 5000 == 0) lenL[j] = NAN;
+            if (next() % 5000 == 0) lenR[j] = 1e9f;
+            in[j] = {(float)(next() % 2001) * 1e-3f - 1.0f, (float)(next() % 2001) * 1e-3f - 1.0f};
+            if (next() % 7000 == 0) in[j].left = NAN;
+            if (next() % 7000 == 0) in[j].right = INFINITY;
+        }
+        run->processRun(n, in, lenL, lenR, ran);
+        for (int j = 0; j < n; ++j) {
+            stereoStruct out;
+            one->setDelayLenDirect(lenL[j], lenR[j]);
+            one->process(in[j], out);
+            mismatches += std::memcmp(&out, &ran[j], sizeof(out)) != 0;
+        }
+        i += n;
+    }
+    EXPECT_EQ(mismatches, 0);
+    for (int c = 0; c < 2; ++c) {
+        EXPECT_EQ(one->getHistorySize(c), run->getHistorySize(c));
+        EXPECT_EQ(one->getActualLength(c), run->getActualLength(c));
+    }
 }
 
 // --- the two-band equaliser of the "EQ" distortion model ------------------------------------

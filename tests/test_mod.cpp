@@ -343,6 +343,40 @@ TEST_F(ModMatrix, FactorOverflowStaysFiniteAndSourceNumbersAreChecked) {
     EXPECT_EQ(b.p().modSrcGlobal[0], 0.0f);
 }
 
+TEST_F(ModMatrix, TheInputSourceIsTheSameInOneBlockAsSampleBySample) {
+    // The input (with values that are not finite and denormal ones among them) moves a layer
+    // cutoff: one host block and blocks of one sample give the same bits.
+    const Params lowPass = {{FILTER_FREQ_TAGS[0], 0.25f}, {FILTER_MODE_TAGS[0], stepped(3, 34.99f)}};
+    const Params patch = with(dryPatch(1), with(lowPass, slot(0, 117, kDestLayer1Cutoff, 0.5f)));
+    Bench whole(patch), single(patch);
+    // The note starts off the 16-sample cadence, so its control steps fall inside runs.
+    whole.e.render(5, 5);
+    single.e.render(5, 1);
+    whole.e.noteOn(57, 100);
+    single.e.noteOn(57, 100);
+    constexpr int kFrames = 1024;
+    std::vector<float> inL(kFrames), inR(kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        inL[i] = 0.3f * std::sin(0.05f * (float)i);
+        inR[i] = i % 41 == 2 ? 1e-40f : -0.2f * std::cos(0.07f * (float)i);
+        if (i % 37 == 5) inL[i] = NAN;
+        if (i % 53 == 7) inR[i] = INFINITY;
+        if (i % 61 == 3) inL[i] = -INFINITY;
+    }
+    std::vector<float> wholeL(kFrames), wholeR(kFrames), singleL(kFrames), singleR(kFrames);
+    float* ins[2] = {inL.data(), inR.data()};
+    float* outs[2] = {wholeL.data(), wholeR.data()};
+    whole.p().processReplacing(ins, outs, kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        float* in1[2] = {inL.data() + i, inR.data() + i};
+        float* out1[2] = {singleL.data() + i, singleR.data() + i};
+        single.p().processReplacing(in1, out1, 1);
+    }
+    EXPECT_EQ(std::memcmp(wholeL.data(), singleL.data(), sizeof(float) * kFrames), 0);
+    EXPECT_EQ(std::memcmp(wholeR.data(), singleR.data(), sizeof(float) * kFrames), 0);
+    EXPECT_EQ(whole.p().modSrcGlobal[117], single.p().modSrcGlobal[117]);
+}
+
 TEST_F(ModMatrix, EffectOutputsReachTheMatrix) {
     // The reverb's output as a source: the control block marks it used and the stage
     // fills it; the passes read the previous sample's value.

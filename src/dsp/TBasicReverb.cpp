@@ -705,7 +705,33 @@ void TBasicReverb::processRun(int n, const float* inL, const float* inR, RevLane
             const float* const r1 = ringR + t1;
             const float* const r2 = ringL + t2;
             const float* const r3 = ringR + t3;
-            for (int j = 0; j < m; ++j) {
+            int j = 0;
+            // Four samples at a time: their rows written first, then the taps read. A tap
+            // one to three rows ahead of the written row would read a row the block writes
+            // later; any other reads what the sample by sample loop reads.
+            const auto ahead = [first](int32_t t) { return t - first >= 1 && t - first <= 3; };
+            if (!ahead(t0) && !ahead(t1) && !ahead(t2) && !ahead(t3)) {
+                for (; j + 4 <= m; j += 4) {
+                    RevLanes l, r, a[4], b[4];
+                    std::memcpy(&l, inL + from + j, sizeof(l));
+                    std::memcpy(&r, inR + from + j, sizeof(r));
+                    std::memcpy(wl + j, &l, sizeof(l));
+                    std::memcpy(wr + j, &r, sizeof(r));
+                    a[0] = a[2] = l;
+                    b[1] = b[3] = r;
+                    std::memcpy(&a[1], r1 + j, sizeof(a[1]));
+                    std::memcpy(&a[3], r3 + j, sizeof(a[3]));
+                    std::memcpy(&b[0], r0 + j, sizeof(b[0]));
+                    std::memcpy(&b[2], r2 + j, sizeof(b[2]));
+                    transpose(a);
+                    transpose(b);
+                    for (int q = 0; q < 4; ++q) {
+                        combIn[j + q][0] = a[q];
+                        combIn[j + q][1] = b[q];
+                    }
+                }
+            }
+            for (; j < m; ++j) {
                 const float l = inL[from + j], r = inR[from + j];
                 wl[j] = l;
                 wr[j] = r;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include <emmintrin.h>
+
 namespace {
 
 constexpr float kDenormal = 1e-15f;
@@ -323,6 +325,13 @@ static_assert(TDelay::kMinLength == 5.0f, "kMaxIncrement follows kMinLength");
 
 void TDelay::runSteady(int n, const stereoStruct* in, const float* lenL, const float* lenR,
                        stereoStruct* out) {
+    // Where neither history's end can reach the end of its storage within the run, no index
+    // wraps and no push finds it full: the plain loop below.
+    const int room = kHistoryCapacity - n;
+    if (history[0].head + history[0].count < room && history[1].head + history[1].count < room) {
+        runSteadyFlat(n, in, lenL, lenR, out);
+        return;
+    }
     Entry* const d0 = history[0].data.get();
     Entry* const d1 = history[1].data.get();
     int h0 = history[0].head, n0 = history[0].count;
@@ -370,6 +379,79 @@ void TDelay::runSteady(int n, const stereoStruct* in, const float* lenL, const f
     nominalLen[1] = actualLen[1] = len1;
     increment[0] = inc0;
     increment[1] = inc1;
+}
+
+// runSteady's loop with the two channels side by side in the lanes of one register wherever
+// they do the same operations (the lengths and increments, the write times, the interpolation,
+// the feedback and its limits), each lane doing its channel's operations in their order; only
+// the walks over passed entries stay per channel.
+void TDelay::runSteadyFlat(int n, const stereoStruct* in, const float* lenL, const float* lenR,
+                           stereoStruct* out) {
+    Entry* const d0 = history[0].data.get();
+    Entry* const d1 = history[1].data.get();
+    const Entry* p0 = d0 + history[0].head;
+    const Entry* p1 = d1 + history[1].head;
+    Entry* end0 = d0 + history[0].head + history[0].count;
+    Entry* end1 = d1 + history[1].head + history[1].count;
+    __m128d wt = _mm_loadu_pd(writeTime);
+    const __m128 fb = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(feedback)));
+    const __m128 cf = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(crossFeedback)));
+    const __m128 minLen = _mm_set1_ps(kMinLength), maxLen = _mm_set1_ps(kMaxLength);
+    const __m128d distance = _mm_set1_pd(kReadDistance), zero = _mm_setzero_pd();
+    const __m128 denormal = _mm_set1_ps(kDenormal);
+    const __m128 low = _mm_set1_ps(-100.0f), high = _mm_set1_ps(100.0f);
+    __m128 len = _mm_setzero_ps();
+    __m128d inc = _mm_setzero_pd();
+    for (int j = 0; j < n; ++j) {
+        // setDelayLenDirect(lenL[j], lenR[j]): maxps gives the minimum for NaN too.
+        len = _mm_min_ps(_mm_max_ps(_mm_unpacklo_ps(_mm_load_ss(lenL + j), _mm_load_ss(lenR + j)), minLen),
+                         maxLen);
+        inc = _mm_div_pd(distance, _mm_cvtps_pd(len));
+        wt = _mm_add_pd(wt, inc);
+        const __m128d r = _mm_sub_pd(wt, distance);
+        const double r0 = _mm_cvtsd_f64(r);
+        const double r1 = _mm_cvtsd_f64(_mm_unpackhi_pd(r, r));
+        // Drop the passed entries while three remain (History::readAt).
+        while (end0 - p0 >= 3 && r0 >= p0[1].time) ++p0;
+        while (end1 - p1 >= 3 && r1 >= p1[1].time) ++p1;
+        const __m128d a0 = _mm_loadu_pd(&p0[0].time), b0 = _mm_loadu_pd(&p0[1].time);
+        const __m128d a1 = _mm_loadu_pd(&p1[0].time), b1 = _mm_loadu_pd(&p1[1].time);
+        const __m128d t0 = _mm_unpacklo_pd(a0, a1), v0 = _mm_unpackhi_pd(a0, a1);
+        const __m128d t1 = _mm_unpacklo_pd(b0, b1), v1 = _mm_unpackhi_pd(b0, b1);
+        const __m128d span = _mm_sub_pd(t1, t0);
+        __m128d frac = _mm_div_pd(_mm_sub_pd(r, t0), span);
+        frac = _mm_andnot_pd(_mm_cmplt_pd(frac, zero), frac);
+        const __m128d x = _mm_add_pd(v0, _mm_mul_pd(frac, _mm_sub_pd(v1, v0)));
+        const __m128d spread = _mm_cmpgt_pd(span, zero);
+        __m128 y = _mm_cvtpd_ps(_mm_or_pd(_mm_and_pd(spread, x), _mm_andnot_pd(spread, v1)));
+        if (__builtin_expect(end0 - p0 < 3 || end1 - p1 < 3, 0)) {
+            // Fewer than three entries: that channel reads nothing.
+            const __m128 keep = _mm_castsi128_ps(_mm_setr_epi32(end0 - p0 < 3 ? 0 : -1, end1 - p1 < 3 ? 0 : -1, 0, 0));
+            y = _mm_and_ps(y, keep);
+        }
+
+        const __m128 crossed = _mm_shuffle_ps(y, y, _MM_SHUFFLE(3, 2, 0, 1));
+        const __m128 feed = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in + j)));
+        __m128 w = _mm_add_ps(_mm_add_ps(_mm_add_ps(feed, _mm_mul_ps(fb, y)), _mm_mul_ps(cf, crossed)), denormal);
+        // Above -100 it stays, else -100 (0 for NaN); then at most 100.
+        const __m128 above = _mm_cmpgt_ps(w, low);
+        const __m128 floor = _mm_andnot_ps(_mm_cmpunord_ps(w, w), low);
+        w = _mm_min_ps(_mm_or_ps(_mm_and_ps(above, w), _mm_andnot_ps(above, floor)), high);
+        const __m128d wd = _mm_cvtps_pd(w);
+        _mm_storeu_pd(&end0->time, _mm_unpacklo_pd(wt, wd));
+        _mm_storeu_pd(&end1->time, _mm_unpackhi_pd(wt, wd));
+        ++end0;
+        ++end1;
+        _mm_storel_pi(reinterpret_cast<__m64*>(out + j), y);
+    }
+    history[0].head = (int)(p0 - d0);
+    history[0].count = (int)(end0 - p0);
+    history[1].head = (int)(p1 - d1);
+    history[1].count = (int)(end1 - p1);
+    _mm_storeu_pd(writeTime, wt);
+    _mm_storel_pi(reinterpret_cast<__m64*>(nominalLen), len);
+    _mm_storel_pi(reinterpret_cast<__m64*>(actualLen), len);
+    _mm_storeu_pd(increment, inc);
 }
 
 void TDelay::processRun(int n, const stereoStruct* in, const float* lenL, const float* lenR,

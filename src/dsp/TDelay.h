@@ -132,6 +132,8 @@ private:
     // times can fall within the run and the feedback filter is off: step() without those
     // tests, the histories' ends kept in registers.
     void runSteady(int n, const stereoStruct* in, const float* lenL, const float* lenR, stereoStruct* out);
+    // runSteady where no history index wraps within the run.
+    void runSteadyFlat(int n, const stereoStruct* in, const float* lenL, const float* lenR, stereoStruct* out);
     float lengthFromValue(float v) const;
     float doFeedFilter(int channel, float x);
     void computeIncrement(int channel);

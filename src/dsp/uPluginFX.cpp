@@ -498,6 +498,34 @@ void APlugin::runReverbRun(int n, const stereoStruct* in, stereoStruct* wet) {
         const uint32_t preL = (uint32_t)rc.preDelayL, preR = (uint32_t)rc.preDelayR;
         const float feed = rc.preFeed;
         float pL[kSubBlock], pR[kSubBlock];
+        const uint32_t first = start & kLineMask;
+        const uint32_t m = (uint32_t)(to - from);
+        const uint32_t readL = (start - preL) & kLineMask, readR = (start - preR) & kLineMask;
+        if (preL >= m && preR >= m && first + m <= (uint32_t)kPreDelaySize && readL + m <= (uint32_t)kPreDelaySize &&
+            readR + m <= (uint32_t)kPreDelaySize) {
+            // No row of the piece is read after the piece writes it and no row wraps: four
+            // samples at a time, each value taking the operations of the loop below.
+            const __m128 feedV = _mm_set1_ps(feed);
+            const float* const inF = reinterpret_cast<const float*>(in + from);
+            uint32_t q = 0;
+            for (; q + 4 <= m; q += 4) {
+                const __m128 a = _mm_loadu_ps(inF + 2 * q), b = _mm_loadu_ps(inF + 2 * q + 4);
+                const __m128 inLeft = _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+                const __m128 inRight = _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+                const __m128 l = _mm_loadu_ps(lineL + readL + q), r = _mm_loadu_ps(lineR + readR + q);
+                _mm_storeu_ps(lineL + first + q, _mm_sub_ps(inLeft, _mm_mul_ps(feedV, l)));
+                _mm_storeu_ps(lineR + first + q, _mm_sub_ps(inRight, _mm_mul_ps(feedV, r)));
+                _mm_storeu_ps(pL + q, l);
+                _mm_storeu_ps(pR + q, r);
+            }
+            for (; q < m; ++q) {
+                const float l = lineL[readL + q], r = lineR[readR + q];
+                lineL[first + q] = in[from + (int)q].left - feed * l;
+                lineR[first + q] = in[from + (int)q].right - feed * r;
+                pL[q] = l;
+                pR[q] = r;
+            }
+        } else {
         for (int j = from; j < to; ++j) {
             const uint32_t c = c0 + (uint32_t)j;
             const float l = lineL[(c - preL) & kLineMask];
@@ -506,6 +534,7 @@ void APlugin::runReverbRun(int n, const stereoStruct* in, stereoStruct* wet) {
             lineR[c & kLineMask] = in[j].right - feed * r;
             pL[j - from] = l;
             pR[j - from] = r;
+        }
         }
         RevLanes x[kSubBlock];
         fxReverb.processRun(to - from, pL, pR, x);

@@ -64,17 +64,21 @@ inline float fractionOf(float x) {
 // The effect LFO's phases moved on by one sample of step r (the second one spread times as
 // fast); a wrap of the first draws a new humanize factor (by `humanize` octaves at most) and
 // sample-and-hold value from the shared generator.
+// The first phase's wrap (it has left 0..1): back into 0..1, new humanize factor and
+// sample-and-hold value.
+inline void wrapModFXPhase(float& ph0, float& hum0, float& hum1, float& random, float humanize) {
+    ph0 = fractionOf(ph0);
+    if (!(ph0 < 1.0f)) ph0 = 0.0f;
+    const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
+    hum0 = hum1 = std::exp2(u * humanize);
+    random = (RandSeed.next() + 1.0f) * 0.5f;
+}
+
 inline void stepModFXPhases(float& ph0, float& ph1, float& hum0, float& hum1, float& random,
                             float r, float spread, float humanize) {
     ph0 += hum0 * r;
     ph1 += spread * r * hum1;
-    if (ph0 >= 1.0f || ph0 < 0.0f) {
-        ph0 = fractionOf(ph0);
-        if (!(ph0 < 1.0f)) ph0 = 0.0f;
-        const float u = (RandSeed.next() + 1.0f) * 0.5f * 4.0f - 2.0f;
-        hum0 = hum1 = std::exp2(u * humanize);
-        random = (RandSeed.next() + 1.0f) * 0.5f;
-    }
+    if (ph0 >= 1.0f || ph0 < 0.0f) wrapModFXPhase(ph0, hum0, hum1, random, humanize);
     ph1 = fractionOf(ph1);
     if (!(ph1 < 1.0f)) ph1 = 0.0f;
 }
@@ -666,21 +670,40 @@ void APlugin::stepModFXLFORun(int type, float rate, int n, float* lfoL, float* l
         // The phases first (they do not depend on the wave), the wave values of all the
         // samples at once, then the hold.
         float pre0[kSubBlock], pre1[kSubBlock], v0[kSubBlock], v1[kSubBlock];
+        // stepModFXPhases with its steps taken anew only where a wrap changes the factors.
+        float step0 = hum0 * r, step1 = spread * r * hum1;
         for (int j = 0; j < n; ++j) {
             pre0[j] = ph0;
             pre1[j] = ph1;
-            stepModFXPhases(ph0, ph1, hum0, hum1, random, r, spread, d[349]);
-        }
-        modFXWaveWide(n, pre0, pre1, o, offsetR, sym, table, v0, v1);
-        for (int j = 0; j < n; ++j) {
-            hold += holdStep;
-            if (hold >= 1.0f) {
-                held0 = v0[j];
-                held1 = v1[j];
-                hold = fractionOf(hold);
+            ph0 += step0;
+            ph1 += step1;
+            if (ph0 >= 1.0f || ph0 < 0.0f) {
+                wrapModFXPhase(ph0, hum0, hum1, random, d[349]);
+                step0 = hum0 * r;
+                step1 = spread * r * hum1;
             }
-            lfoL[j] = held0;
-            lfoR[j] = held1;
+            ph1 = fractionOf(ph1);
+            if (!(ph1 < 1.0f)) ph1 = 0.0f;
+        }
+        if (holdStep == 1.0f && hold == 0.0f) {
+            // No hold: the counter steps from 0 to 1 and back to +0 on every sample, and every
+            // sample takes its wave values.
+            modFXWaveWide(n, pre0, pre1, o, offsetR, sym, table, lfoL, lfoR);
+            held0 = lfoL[n - 1];
+            held1 = lfoR[n - 1];
+            hold = 0.0f;
+        } else {
+            modFXWaveWide(n, pre0, pre1, o, offsetR, sym, table, v0, v1);
+            for (int j = 0; j < n; ++j) {
+                hold += holdStep;
+                if (hold >= 1.0f) {
+                    held0 = v0[j];
+                    held1 = v1[j];
+                    hold = fractionOf(hold);
+                }
+                lfoL[j] = held0;
+                lfoR[j] = held1;
+            }
         }
         out0 = held0;
         out1 = held1;

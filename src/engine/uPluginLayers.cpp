@@ -378,20 +378,21 @@ void APlugin::updateLayerLevels() {
             fm2VolGain[layer] = levelGain(fm2VolSmooth[layer]) * (float)kPhaseScale;
         if (stepLevel(subVolSmooth[layer], paramValue[SUB_VOL_TAGS[layer]]))
             subVolGain[layer] = levelGain(subVolSmooth[layer]);
-        layerSemi[layer] = semiOctaves(paramValue[SEMI_TAGS[layer]]);
-        layerFine[layer] = layerSource[layer] == kSourceFM
-                               ? 0.0f
-                               : (2.0f * paramValue[FINE_TAGS[layer]] - 1.0f) / 12.0f;
-        fm1Pitch[layer] =
-            (2.0f * paramValue[FM_1_FINE_TAGS[layer]] +
-             (float)clampInt((double)paramValue[FM_1_SEMI_TAGS[layer]] * 96.99, 0, 96) - 48.0f -
-             1.0f) /
-            12.0f;
-        fm2Pitch[layer] =
-            (2.0f * paramValue[FM_2_FINE_TAGS[layer]] +
-             (float)clampInt((double)paramValue[FM_2_SEMI_TAGS[layer]] * 96.99, 0, 96) - 48.0f -
-             1.0f) /
-            12.0f;
+        // The pitches are functions of these values alone, each read once: taken anew only
+        // when one of them moved.
+        const float in[6] = {paramValue[SEMI_TAGS[layer]],      paramValue[FINE_TAGS[layer]],
+                             paramValue[FM_1_FINE_TAGS[layer]], paramValue[FM_1_SEMI_TAGS[layer]],
+                             paramValue[FM_2_FINE_TAGS[layer]], paramValue[FM_2_SEMI_TAGS[layer]]};
+        const bool fm = layerSource[layer] == kSourceFM;
+        uint32_t key[7];
+        std::memcpy(key, in, sizeof(in));
+        key[6] = fm ? 1u : 0u;
+        if (std::memcmp(key, layerPitchKey[layer], sizeof(key)) == 0) continue;
+        std::memcpy(layerPitchKey[layer], key, sizeof(key));
+        layerSemi[layer] = semiOctaves(in[0]);
+        layerFine[layer] = fm ? 0.0f : (2.0f * in[1] - 1.0f) / 12.0f;
+        fm1Pitch[layer] = (2.0f * in[2] + (float)clampInt((double)in[3] * 96.99, 0, 96) - 48.0f - 1.0f) / 12.0f;
+        fm2Pitch[layer] = (2.0f * in[4] + (float)clampInt((double)in[5] * 96.99, 0, 96) - 48.0f - 1.0f) / 12.0f;
     }
 }
 

@@ -204,7 +204,8 @@ void APlugin::updateModSlots() {
 // --- per sample -----------------------------------------------------------------------------
 
 void APlugin::runGlobalModulation() {
-    publishGlobalLFOs();
+    // (Neither LFO in use: nothing to publish.)
+    if (lfoUsed[0] | lfoUsed[1]) publishGlobalLFOs();
     if (modNoiseUsed) {
         const float u = RandSeed.nextUnipolar();
         modSrcGlobal[kSrcWhiteNoise] = 2.0f * u - 1.0f;

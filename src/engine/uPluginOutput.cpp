@@ -234,29 +234,51 @@ void APlugin::finishRun(VstInt32 first, int n, float* outL, float* outR) {
     blockCounter += (uint32_t)n;
 }
 
-void APlugin::captureScopes() {
-    const uint32_t pos = sampleCounter & kScopeMask;
-    SharedFloat* ring0 = scopeBuffer;
-    SharedFloat* ring1 = scopeBuffer + kScopeRingSize;
-    SharedFloat* ring2 = scopeBuffer + 2 * kScopeRingSize;
-    // Whether any voice sounds: the active voices are asked first, since one of them almost
-    // always does; the others only when none of them does.
-    bool playing = false;
-    if (lastVoice >= 0 && lastVoice < kNumVoices) {
-        for (int a = 0; a < activeVoiceCount && !playing; ++a)
-            playing = isVoiceSounding(activeVoiceList[a]);
-        if (!playing) playing = getIsAnyVoicePlaying();
-    }
-    if (!playing) {
+namespace {
+
+// The scope rings' sample and the global layer-output sources from the last voice's row, or
+// silence when no voice sounds (voice -1).
+__attribute__((always_inline)) inline void writeScopes(APlugin& p, int voice) {
+    const uint32_t pos = p.sampleCounter & kScopeMask;
+    SharedFloat* ring0 = p.scopeBuffer;
+    SharedFloat* ring1 = p.scopeBuffer + APlugin::kScopeRingSize;
+    SharedFloat* ring2 = p.scopeBuffer + 2 * APlugin::kScopeRingSize;
+    if (voice < 0) {
         ring0[pos] = ring1[pos] = ring2[pos] = 0.0f;
-        for (int s = 118; s <= 124; ++s) modSrcGlobal[s] = 0.0f;
+        for (int s = 118; s <= 124; ++s) p.modSrcGlobal[s] = 0.0f;
         return;
     }
-    const float* src = modSrcVoice[lastVoice];
-    for (int s = 118; s <= 124; ++s) modSrcGlobal[s] = src[s];
+    const float* src = p.modSrcVoice[voice];
+    // Sources 118 .. 124 as two overlapping runs of four.
+    std::memcpy(&p.modSrcGlobal[118], &src[118], 4 * sizeof(float));
+    std::memcpy(&p.modSrcGlobal[121], &src[121], 4 * sizeof(float));
     ring0[pos] = src[118];
     ring1[pos] = src[119];
     ring2[pos] = src[121];
+}
+
+// captureScopes where the first listed voice is not held: whether any voice sounds, the
+// active voices asked first, since one of them almost always does.
+__attribute__((noinline)) void captureScopesAsking(APlugin& p) {
+    const int last = p.lastVoice;
+    bool playing = false;
+    if (last >= 0 && last < kNumVoices) {
+        for (int a = 0; a < p.activeVoiceCount && !playing; ++a) playing = p.isVoiceSounding(p.activeVoiceList[a]);
+        if (!playing) playing = p.getIsAnyVoicePlaying();
+    }
+    writeScopes(p, playing ? last : -1);
+}
+
+}  // namespace
+
+void APlugin::captureScopes() {
+    // Most often the first listed voice is held: then a voice sounds.
+    const int last = lastVoice;
+    const int first = activeVoiceCount > 0 ? activeVoiceList[0] : -1;
+    if (isValidVoice(last) && isValidVoice(first) && voiceKeyOn[first])
+        writeScopes(*this, last);
+    else
+        captureScopesAsking(*this);
 }
 
 void APlugin::getWaveDisplay(int ring, int n, float zoom, float* out) {

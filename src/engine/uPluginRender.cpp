@@ -139,6 +139,62 @@ private:
 #endif
 };
 
+// The host inputs of a run's later samples, taken when the run starts.
+struct RunInputs {
+    float left[APlugin::kSubBlock], right[APlugin::kSubBlock], source[APlugin::kSubBlock];
+
+    // Samples first .. first + count - 1 of the host inputs as beginSample takes them: a
+    // missing channel or a value that is not finite gives +0; then the audio-in source.
+    void take(const float* inL, const float* inR, VstInt32 first, int count) {
+        int j = 0;
+#if defined(__SSE__) || defined(__x86_64__)
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        const __m128 largest = _mm_set1_ps(3.40282347e38f), four = _mm_set1_ps(4.0f);
+        // x where its magnitude is finite, +0 elsewhere.
+        const auto clean = [&](__m128 x) {
+            return _mm_and_ps(x, _mm_cmple_ps(_mm_and_ps(x, magnitude), largest));
+        };
+        for (; j + 4 <= count; j += 4) {
+            const __m128 l = inL ? clean(_mm_loadu_ps(inL + first + j)) : _mm_setzero_ps();
+            const __m128 r = inR ? clean(_mm_loadu_ps(inR + first + j)) : _mm_setzero_ps();
+            _mm_storeu_ps(left + j, l);
+            _mm_storeu_ps(right + j, r);
+            _mm_storeu_ps(source + j, _mm_mul_ps(_mm_add_ps(l, r), four));
+        }
+#endif
+        for (; j < count; ++j) {
+            left[j] = inL && std::isfinite(inL[first + j]) ? inL[first + j] : 0.0f;
+            right[j] = inR && std::isfinite(inR[first + j]) ? inR[first + j] : 0.0f;
+            source[j] = (left[j] + right[j]) * 4.0f;
+        }
+    }
+};
+
+// beginSample for a sample after the first of a run of the render loop, its inputs at k in
+// `in`. The run goes on only while no program waits or is being applied and no retry is due,
+// and it ends before the next 16-sample cadence, so none of its later samples is on a
+// slow-task boundary: of beginSample there remain the MIDI, the inputs and the cleared output.
+__attribute__((always_inline)) inline void beginRunSample(APlugin& p, VstInt32 i, const RunInputs& in, int k) {
+    p.outSample.left = 0.0f;
+    p.outSample.right = 0.0f;
+    if (p.midiQueueCount > 0) p.processMidi(i);
+    p.inSample.left = in.left[k];
+    p.inSample.right = in.right[k];
+    p.modSrcGlobal[117] = in.source[k];
+}
+
+// runEngineControls where it has nothing to do but the 4-sample cadence and the global
+// modulation (no cadence of 16 or more samples is due and no update is forced), as on the
+// later samples of a run; the full step otherwise.
+__attribute__((always_inline)) inline void runRunSampleControls(APlugin& p) {
+    if (p.forceControlUpdate || (p.sampleCounter & 15) == 0) {
+        p.runEngineControls();
+        return;
+    }
+    if ((p.sampleCounter & 3) == 0) p.setGlobalLFOS();
+    p.runGlobalModulation();
+}
+
 }  // namespace
 
 bool APlugin::onAudioThread() const { return tlsRenderingPlugin == this; }
@@ -210,23 +266,28 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         // Each voice pass of the run but its last is followed by the next one's, which is all
         // that reads the layer-output sources; the run's end writes what its last pass left.
         layerOutDeferred = 1;
+        RunInputs runIn;
         do {
             if (end > i) {
                 forceControlUpdate = 0;
                 ++sampleCounter;
                 ++blockCounter;
-                beginSample(end, inL, inR, roomy, stagesRun);
+                beginRunSample(*this, end, runIn, end - i - 1);
+                runRunSampleControls(*this);
+            } else {
+                runEngineControls();
             }
-            runEngineControls();
             renderEngineVoices();
             if (end == i && !renderPerSample && effectsCanFollow()) {
                 const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
                 limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
                 deferred = true;
+                runIn.take(inL, inR, i + 1, limit - i - 1);
             }
             if (deferred) std::memcpy(subLayerOut[end - i], layerOut, sizeof(layerOut));
             ++end;
-        } while (end < limit && !midiDueNow() && !presetPending && !presetApplying && !applyRetry);
+        } while (end < limit && !(midiQueueCount > 0 && midiDueNow()) && !presetPending && !presetApplying &&
+                 !applyRetry);
         layerOutDeferred = 0;
         if (layerOutStale) writeLayerOutSources();
         sampleCounter -= (uint32_t)(end - 1 - i);
@@ -598,8 +659,14 @@ void APlugin::runSlowControls() {
         }
     }
 
-    mainVolSmooth = 0.100000024f * loadValue(paramValue[1]) + 0.9f * mainVolSmooth;
-    mainVolGain = levelGain(mainVolSmooth);
+    // The gain is the level curve of the smoothed volume wherever either is set: a volume
+    // that stands keeps its gain.
+    const float volume = 0.100000024f * loadValue(paramValue[1]) + 0.9f * mainVolSmooth;
+    uint32_t volumeBits, smoothBits;
+    std::memcpy(&volumeBits, &volume, sizeof(volumeBits));
+    std::memcpy(&smoothBits, &mainVolSmooth, sizeof(smoothBits));
+    mainVolSmooth = volume;
+    if (volumeBits != smoothBits) mainVolGain = levelGain(mainVolSmooth);
     mainPanSmooth = 0.100000024f * loadValue(paramValue[3]) + 0.9f * mainPanSmooth;
     tunedIncrement = baseNoteIncrement * std::exp2(2.0 * loadValue(paramValue[1017]) - 1.0);
     updateLayerLevels();

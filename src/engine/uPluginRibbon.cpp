@@ -3,6 +3,7 @@
 // the player lets go it can spring back to its rest position over a tempo-synced time; the
 // spring moves the parameter itself, so the slider follows it.
 #include <cmath>
+#include <cstring>
 
 #include "plugin/uPlugin.h"
 
@@ -88,29 +89,69 @@ void APlugin::updateRibbonSettings() {
     // Held to 0..1: below 0 the coefficient would leave 0..1 and the smoother would run away.
     const float k = clampf(modDestGlobal[kDestSmoothing], 0.0f, 1.0f);
     ribbonSmoothCoef = (1.0f - std::exp2(-10.0f * k)) * 0.1f + 0.9f;
+    ribbonSettled = 0;
 }
 
 void APlugin::runRibbonSample() {
-    const double speed = ribbonSpringSpeed;
-    if (std::fabs(speed) < 1e-10) {
-        ribbonSpringOn = 0;
-    } else if (ribbonSpringOn) {
-        const double rest = ribbonBipolar ? 0.5 : 0.0;
-        double next = ribbonSpringPos +
-                      speed * (double)modDestGlobal[kDestSpringSpeed] * (double)modDestGlobal[kDestGlobalSpeed];
-        const bool arrived = speed < 0.0 ? !(next > rest) : !(next < rest);
-        if (arrived) {
-            next = rest;
-            ribbonSpringOn = 0;
-        }
-        ribbonSpringPos = next;
-        setParameter(kRibbonValueTag, (float)next);
+    // With the spring at rest, the step of a settled ribbon whose inputs stand would be the
+    // last one again: only the check is inline, the step is out of line.
+    if (ribbonSettled && !ribbonSpringOn) {
+        const float raw = paramValue[kRibbonValueTag];
+        const float dest = modDestGlobal[kDestRibbonValue];
+        uint32_t rawBits, destBits;
+        uint64_t smoothedBits;
+        std::memcpy(&rawBits, &raw, sizeof(rawBits));
+        std::memcpy(&destBits, &dest, sizeof(destBits));
+        std::memcpy(&smoothedBits, &ribbonSmoothed, sizeof(smoothedBits));
+        if (rawBits == ribbonSettledValue && destBits == ribbonSettledDest && smoothedBits == ribbonSettledSmoothed)
+            return;
     }
+    [this]() __attribute__((noinline)) {
+        const double speed = ribbonSpringSpeed;
+        if (std::fabs(speed) < 1e-10) {
+            ribbonSpringOn = 0;
+        } else if (ribbonSpringOn) {
+            const double rest = ribbonBipolar ? 0.5 : 0.0;
+            double next = ribbonSpringPos +
+                          speed * (double)modDestGlobal[kDestSpringSpeed] * (double)modDestGlobal[kDestGlobalSpeed];
+            const bool arrived = speed < 0.0 ? !(next > rest) : !(next < rest);
+            if (arrived) {
+                next = rest;
+                ribbonSpringOn = 0;
+            }
+            ribbonSpringPos = next;
+            setParameter(kRibbonValueTag, (float)next);
+        }
 
-    float v = paramValue[kRibbonValueTag];
-    if (ribbonBipolar) v = clampf(2.0f * v - 1.0f, -1.0f, 1.0f);
-    if (ribbonQuantIndex != 0) v = std::floor(v * ribbonQuantDivisor + 0.5f) / ribbonQuantDivisor;
-    const double k = ribbonSmoothCoef;
-    ribbonSmoothed = k * ribbonSmoothed + (1.0 - k) * (double)v;
-    setModSrc(kSrcRibbon, clampf((float)ribbonSmoothed + modDestGlobal[kDestRibbonValue], -1.0f, 1.0f));
+        const float raw = paramValue[kRibbonValueTag];
+        const float dest = modDestGlobal[kDestRibbonValue];
+        uint32_t rawBits, destBits;
+        uint64_t smoothedBits;
+        std::memcpy(&rawBits, &raw, sizeof(rawBits));
+        std::memcpy(&destBits, &dest, sizeof(destBits));
+        std::memcpy(&smoothedBits, &ribbonSmoothed, sizeof(smoothedBits));
+        // With the spring at rest and the settings unchanged (their update clears the flag).
+        if (ribbonSettled && !ribbonSpringOn && rawBits == ribbonSettledValue && destBits == ribbonSettledDest &&
+            smoothedBits == ribbonSettledSmoothed)
+            return;
+
+        float v = raw;
+        if (ribbonBipolar) v = clampf(2.0f * v - 1.0f, -1.0f, 1.0f);
+        if (ribbonQuantIndex != 0) v = std::floor(v * ribbonQuantDivisor + 0.5f) / ribbonQuantDivisor;
+        const double k = ribbonSmoothCoef;
+        ribbonSmoothed = k * ribbonSmoothed + (1.0 - k) * (double)v;
+        const float value = clampf((float)ribbonSmoothed + dest, -1.0f, 1.0f);
+        uint64_t nextBits;
+        std::memcpy(&nextBits, &ribbonSmoothed, sizeof(nextBits));
+        ribbonSettled = !ribbonSpringOn && nextBits == smoothedBits;
+        ribbonSettledValue = rawBits;
+        ribbonSettledDest = destBits;
+        ribbonSettledSmoothed = nextBits;
+        // Nothing else writes the source: while its bits stand, every row already holds them.
+        uint32_t bits;
+        std::memcpy(&bits, &value, sizeof(bits));
+        if (bits == ribbonSourceBits) return;
+        ribbonSourceBits = bits;
+        setModSrc(kSrcRibbon, value);
+    }();
 }

@@ -1387,6 +1387,14 @@ public:
     double ribbonSpringSpeed = 0.0;
     double ribbonSpringPos = 0.0;
     double ribbonSmoothed = 0.0;
+    // The bits of the ribbon source every row holds (above 32 bits: not written yet).
+    uint64_t ribbonSourceBits = ~0ull;
+    // The ribbon's last step left its smoothed value as it found it, from these bits of the
+    // value parameter, the value destination and the smoothed value, with the settings it
+    // still has: the same step gives the same again.
+    uint8_t ribbonSettled = 0;
+    uint32_t ribbonSettledValue = 0, ribbonSettledDest = 0;
+    uint64_t ribbonSettledSmoothed = 0;
     int32_t ribbonCountdown = -1;
 
     TEnvState env;
@@ -1483,6 +1491,9 @@ public:
     uint32_t quietSignature = 0;   // what the stretch was measured with
     uint64_t sleptSamples = 0;
     float fxQuietPeak = 0.0f;      // largest effect output and bus value since the last block
+    // The bits of the six pitch values and the FM flag updateLayerLevels last took each
+    // layer's pitches from (an FM flag of all ones: not taken yet).
+    uint32_t layerPitchKey[kNumLayers][7] = {{0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}};
 
 private:
     void detectHost();
