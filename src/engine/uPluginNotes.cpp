@@ -101,7 +101,7 @@ inline void prefetchForWrite(const T& object) {
 
 }  // namespace
 
-// A (re)triggered note writes some 25 KB of the voice's state: its filters, note records,
+// A (re)triggered note writes some 22 KB of the voice's state: its filters, note records,
 // envelopes and modulation rows, most of which the sounding notes leave untouched, so it
 // has left the caches since the voice's last start. Written in order, every line would be
 // fetched in turn; asked for together, they arrive together.
@@ -112,15 +112,17 @@ void APlugin::prefetchVoiceStart(int voice) {
         prefetchForWrite(voiceBPFilter[layer][voice]);
         prefetchForWrite(voiceHPFilter[layer][voice]);
         prefetchForWrite(voiceLPFilter[layer][voice]);
-        prefetchForWrite(layerNote[layer][voice]);
     }
 }
 
-// The envelope state a start writes: that of the voice's sub-elements (known once the
-// chord is laid out).
-void APlugin::prefetchEnvStart(int voice) {
+// The note records and envelope state a start writes: those of the voice's sub-elements
+// (known once the chord is laid out).
+void APlugin::prefetchElementStart(int voice) {
     const int subs = std::clamp(voiceLevelCount[voice], 0, kEnvSubs);
     if (subs == 0) return;
+    const size_t notes = (size_t)std::min(subs, kLayerNotes);
+    for (int layer = 0; layer < kNumLayers; ++layer)
+        prefetchForWrite(layerNote[layer][voice], notes * sizeof(TLayerNote));
     prefetchForWrite(env.work.run[voice], (size_t)subs * sizeof(env.work.run[voice][0]));
     for (const TEnvState::Slot& slot : env.work.slot[voice]) {
         prefetchForWrite(&slot.sub[0], (size_t)subs * sizeof(slot.sub[0]));
@@ -198,7 +200,7 @@ void APlugin::setNotePressed(int voice, int note, int velocity, float semitoneOf
     setVelocitySplit(voice, velocity, base);
 
     layoutChord(voice, arpChord, fromArp);
-    prefetchEnvStart(voice);
+    prefetchElementStart(voice);
     startLayerSound(voice, velocity);
     startEnvs(voice, velocity);
 

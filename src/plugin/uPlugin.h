@@ -427,7 +427,7 @@ public:
 
     // --- note start ------------------------------------------------------------------------
     void prefetchVoiceStart(int voice);
-    void prefetchEnvStart(int voice);
+    void prefetchElementStart(int voice);
     void setNotePressed(int voice, int note, int velocity, float semitoneOffset, int arpChord,
                         bool retrigger, bool fromArp, bool glide);
     void layoutChord(int voice, int arpChord, bool fromArp);
