@@ -856,9 +856,13 @@ void APlugin::publishEnvSources(int v) {
 void APlugin::startEnvs(int v, int velocity) {
     if (!isValidVoice(v)) return;
     auto& w = env.work;
+    // Only the voice's sub-elements: every reader stops at its count, which changes only
+    // with a new start, so the others keep whatever they held (mostly lines long gone
+    // from the caches: a note start would fetch them only to write them).
+    const int subs = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
     for (int n = 0; n < kNumEnvs; ++n) {
         TEnvState::Slot& slot = w.slot[v][n];
-        for (int i = 0; i < kEnvSubs; ++i) {
+        for (int i = 0; i < subs; ++i) {
             TEnvState::Sub& c = slot.sub[i];
             c.stage = kEnvAttack;
             c.target = 0.0;
@@ -881,7 +885,7 @@ void APlugin::startEnvs(int v, int velocity) {
     for (int n = ampInstant ? 0 : 1; n < kNumEnvs; ++n) {
         if (n > 0 && env.attackModded[n]) continue;  // runs its attack from 0
         TEnvState::Slot& slot = w.slot[v][n];
-        for (int i = 0; i < kEnvSubs; ++i) {
+        for (int i = 0; i < subs; ++i) {
             TEnvState::Sub& c = slot.sub[i];
             c.stage = kEnvDecay;
             c.target = 1.0;

@@ -566,6 +566,9 @@ void APlugin::startLayerSound(int v, int velocity) {
     velocity = std::clamp(velocity, 0, 127);
     const float vel = (float)velocity / 127.0f;
     const float pitch = voicePitch[v];
+    // The records of the voice's notes alone: every reader stops at the voice's count,
+    // which changes only with a new start.
+    const int notes = std::clamp(voiceLevelCount[v], 0, kLayerNotes);
     for (int layer = 0; layer < kNumLayers; ++layer) {
         const auto val = [&](const int32_t* tags) { return paramValue[tags[layer]]; };
         const float f = val(FILTER_VEL_TRACK_TAGS);
@@ -606,7 +609,7 @@ void APlugin::startLayerSound(int v, int velocity) {
                 const uint32_t r = (soundRandState >> 16) & 0x7FFFu;
                 phase = (uint32_t)((double)r / 32767.0 * kPhaseScale);
             }
-            if (i >= kLayerNotes) continue;
+            if (i >= notes) continue;
             TLayerNote& n = layerNote[layer][v][i];
             const int32_t band = n.band, subBand = n.subBand;
             std::memset(&n, 0, sizeof(n));

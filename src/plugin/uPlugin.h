@@ -426,6 +426,8 @@ public:
     int engineRand();
 
     // --- note start ------------------------------------------------------------------------
+    void prefetchVoiceStart(int voice);
+    void prefetchElementStart(int voice);
     void setNotePressed(int voice, int note, int velocity, float semitoneOffset, int arpChord,
                         bool retrigger, bool fromArp, bool glide);
     void layoutChord(int voice, int arpChord, bool fromArp);
