@@ -831,22 +831,10 @@ public:
     uint8_t arpRestart = 1;
     uint8_t arpChordFirst = 1;   // the pattern is in its first step: new keys sound at once
     uint8_t arpNewKey[128] = {}; // per note: the key joined since the pattern's last chord
-    int32_t arpLoopStart = 0;
-    int32_t arpOctave = 0;
-    int32_t arpOctaveCount = 1;
-    int32_t arpPassParity = 0;
-    int32_t arpStep = -1;
-    int32_t arpStepDir = 1;
-    int32_t arpNoteCounter = 0;
-    int32_t arpSwingParity = 0;
-    int32_t arpModSwingParity = 0;
-    int32_t arpModStep = 0;
-    int32_t arpModStepDir = 1;
-    int32_t arpModPassParity = 0;
-    int32_t arpNoteIndex = 0;
-    int32_t arpPassCounter = 0;
-    int32_t arpRatchetCount = 0;
-    int32_t arpCurNote = 0;
+    int32_t arpLoopStart = 0, arpOctave = 0, arpOctaveCount = 1, arpPassParity = 0;
+    int32_t arpStep = -1, arpStepDir = 1, arpNoteCounter = 0, arpSwingParity = 0;
+    int32_t arpModSwingParity = 0, arpModStep = 0, arpModStepDir = 1, arpModPassParity = 0;
+    int32_t arpNoteIndex = 0, arpPassCounter = 0, arpRatchetCount = 0, arpCurNote = 0;
     int32_t arpVoiceStep[kNumVoices] = {};
     int32_t arpSortedNotes[kArpHeldNotes] = {};  // the held keys by pitch
     int32_t arpSortedVels[kArpHeldNotes] = {};
@@ -1386,9 +1374,7 @@ public:
 
     // Ribbon run state.
     uint8_t ribbonSpringOn = 0;
-    double ribbonSpringSpeed = 0.0;
-    double ribbonSpringPos = 0.0;
-    double ribbonSmoothed = 0.0;
+    double ribbonSpringSpeed = 0.0, ribbonSpringPos = 0.0, ribbonSmoothed = 0.0;
     // The bits of the ribbon source every row holds (above 32 bits: not written yet).
     uint64_t ribbonSourceBits = ~0ull;
     // The ribbon's last step left its smoothed value as it found it, from these bits of the
@@ -1495,7 +1481,8 @@ public:
     float fxQuietPeak = 0.0f;      // largest effect output and bus value since the last block
     // The bits of the six pitch values and the FM flag updateLayerLevels last took each
     // layer's pitches from (an FM flag of all ones: not taken yet).
-    uint32_t layerPitchKey[kNumLayers][7] = {{0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}};
+    uint32_t layerPitchKey[kNumLayers][7] = {
+        {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}};
 
 private:
     void detectHost();
