@@ -77,6 +77,15 @@ TEST(PluginIdentity, HostSeesNameVendorIdLayoutAndCapabilities) {
     EXPECT_EQ(std::memcmp(&untouched, &copy, sizeof(copy)), 0);
 }
 
+// The object is laid on whole large pages (and asks for them), and the host's close gives
+// that memory back through the object's own release.
+TEST(PluginMemory, TheObjectStartsOnALargePageBoundary) {
+    for (int i = 0; i < 2; ++i) {
+        PluginHarness h;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(&h.plugin()) % (uintptr_t(2) << 20), 0u);
+    }
+}
+
 TEST(PluginHostDetection, FlagsFollowProductAndVendorStrings) {
     // The flags in order: Reaper, Solena, Propellerhead, Kore, Komplete or Maschine.
     const struct { std::string product, vendor, flags; } cases[] = {

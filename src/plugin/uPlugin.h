@@ -44,6 +44,9 @@ class APlugin : public AudioEffectX {
 public:
     explicit APlugin(audioMasterCallback audioMaster);
     ~APlugin() override;
+    // The object asks for large pages: every block walks tens of megabytes of it.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* p) noexcept;
 
     // --- lifecycle and host boundary -------------------------------------------------
     void suspend() override;
@@ -586,11 +589,7 @@ public:
     float mainPanSmooth = {};
     double tunedIncrement = {};
     // Effect switches cached by the control block.
-    uint8_t bypassAllFX = 0;
-    uint8_t distortOn = 0;
-    uint8_t modFXOn = 0;
-    uint8_t delayOn = 0;
-    uint8_t reverbOn = 0;
+    uint8_t bypassAllFX = 0, distortOn = 0, modFXOn = 0, delayOn = 0, reverbOn = 0;
     // The effect path as the control block decoded it (decodeFXPath): the stage at each
     // position and the layers entering the chain just before it, in layer order.
     uint8_t fxPathStage[3] = {0, 1, 2};
