@@ -33,6 +33,21 @@ inline float clampf(float x, float lo, float hi) {
     return x < hi ? x : hi;
 }
 
+// The bits of what the ribbon's step reads: the value parameter, its destination and the
+// smoothed value.
+struct RibbonBits {
+    uint32_t raw, dest;
+    uint64_t smoothed;
+};
+
+RibbonBits ribbonBits(float raw, float dest, double smoothed) {
+    RibbonBits b;
+    std::memcpy(&b.raw, &raw, sizeof(b.raw));
+    std::memcpy(&b.dest, &dest, sizeof(b.dest));
+    std::memcpy(&b.smoothed, &smoothed, sizeof(b.smoothed));
+    return b;
+}
+
 }  // namespace
 
 int APlugin::getRibbonSpringTime() { return getSteppedValue(kTagSpringTime); }
@@ -93,20 +108,18 @@ void APlugin::updateRibbonSettings() {
 }
 
 void APlugin::runRibbonSample() {
-    // With the spring at rest, the step of a settled ribbon whose inputs stand would be the
-    // last one again: only the check is inline, the step is out of line.
-    if (ribbonSettled && !ribbonSpringOn) {
-        const float raw = paramValue[kRibbonValueTag];
-        const float dest = modDestGlobal[kDestRibbonValue];
-        uint32_t rawBits, destBits;
-        uint64_t smoothedBits;
-        std::memcpy(&rawBits, &raw, sizeof(rawBits));
-        std::memcpy(&destBits, &dest, sizeof(destBits));
-        std::memcpy(&smoothedBits, &ribbonSmoothed, sizeof(smoothedBits));
-        if (rawBits == ribbonSettledValue && destBits == ribbonSettledDest && smoothedBits == ribbonSettledSmoothed)
-            return;
-    }
-    [this]() __attribute__((noinline)) {
+    const auto inputs = [this] {
+        return ribbonBits(paramValue[kRibbonValueTag], modDestGlobal[kDestRibbonValue], ribbonSmoothed);
+    };
+    // With the spring at rest and the settings unchanged (their update clears the flag), the
+    // step of a settled ribbon whose inputs stand would be the last one again.
+    const auto stands = [this](const RibbonBits& b) {
+        return ribbonSettled && !ribbonSpringOn && b.raw == ribbonSettledValue &&
+               b.dest == ribbonSettledDest && b.smoothed == ribbonSettledSmoothed;
+    };
+    // Only the check is inline, the step is out of line.
+    if (stands(inputs())) return;
+    [this, &inputs, &stands]() __attribute__((noinline)) {
         const double speed = ribbonSpringSpeed;
         if (std::fabs(speed) < 1e-10) {
             ribbonSpringOn = 0;
@@ -123,18 +136,10 @@ void APlugin::runRibbonSample() {
             setParameter(kRibbonValueTag, (float)next);
         }
 
+        const RibbonBits in = inputs();
+        if (stands(in)) return;
         const float raw = paramValue[kRibbonValueTag];
         const float dest = modDestGlobal[kDestRibbonValue];
-        uint32_t rawBits, destBits;
-        uint64_t smoothedBits;
-        std::memcpy(&rawBits, &raw, sizeof(rawBits));
-        std::memcpy(&destBits, &dest, sizeof(destBits));
-        std::memcpy(&smoothedBits, &ribbonSmoothed, sizeof(smoothedBits));
-        // With the spring at rest and the settings unchanged (their update clears the flag).
-        if (ribbonSettled && !ribbonSpringOn && rawBits == ribbonSettledValue && destBits == ribbonSettledDest &&
-            smoothedBits == ribbonSettledSmoothed)
-            return;
-
         float v = raw;
         if (ribbonBipolar) v = clampf(2.0f * v - 1.0f, -1.0f, 1.0f);
         if (ribbonQuantIndex != 0) v = std::floor(v * ribbonQuantDivisor + 0.5f) / ribbonQuantDivisor;
@@ -143,9 +148,9 @@ void APlugin::runRibbonSample() {
         const float value = clampf((float)ribbonSmoothed + dest, -1.0f, 1.0f);
         uint64_t nextBits;
         std::memcpy(&nextBits, &ribbonSmoothed, sizeof(nextBits));
-        ribbonSettled = !ribbonSpringOn && nextBits == smoothedBits;
-        ribbonSettledValue = rawBits;
-        ribbonSettledDest = destBits;
+        ribbonSettled = !ribbonSpringOn && nextBits == in.smoothed;
+        ribbonSettledValue = in.raw;
+        ribbonSettledDest = in.dest;
         ribbonSettledSmoothed = nextBits;
         // Nothing else writes the source: while its bits stand, every row already holds them.
         uint32_t bits;

@@ -33,6 +33,31 @@ struct Counts {
     std::atomic<long long> locks{0}, heap{0}, blocks{0};
 };
 
+// An event list of up to 16 notes, as a host passes to effProcessEvents.
+struct NoteList {
+    VstInt32 numEvents = 0;
+    VstIntPtr reserved = 0;
+    VstEvent* events[16] = {};
+    VstMidiEvent notes[16] = {};
+
+    // count notes from key first, step keys apart and spaced frames after each other: on at
+    // velocity, or off.
+    void* set(int count, bool on, int first, int step, int velocity, int spaced) {
+        for (int i = 0; i < count; ++i) {
+            notes[i] = VstMidiEvent{};
+            notes[i].type = kVstMidiType;
+            notes[i].byteSize = sizeof(VstMidiEvent);
+            notes[i].deltaFrames = spaced * i;
+            notes[i].midiData[0] = (char)(on ? 0x90 : 0x80);
+            notes[i].midiData[1] = (char)(first + step * i);
+            notes[i].midiData[2] = (char)(on ? velocity : 0);
+            events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
+        }
+        numEvents = count;
+        return this;
+    }
+};
+
 // One worker thread's share of the audio: notes, automation on the audio thread, a program
 // change after the first program boundary and another as its last call. Only the calls into
 // the plug-in are counted.
@@ -40,12 +65,7 @@ void audioHop(VstPlugin& p, int hop, Counts& counts) {
     std::vector<float> buffers(4 * kBlock, 0.0f);
     float* inputs[2] = {&buffers[0], &buffers[kBlock]};
     float* outputs[2] = {&buffers[2 * kBlock], &buffers[3 * kBlock]};
-    struct {
-        VstInt32 numEvents;
-        VstIntPtr reserved;
-        VstEvent* events[4];
-    } list = {};
-    VstMidiEvent notes[4] = {};
+    NoteList list;
     const int32_t params = p.numParams();
     const bool countLocks = tavhost_thread_locks != nullptr;
     const bool countHeap = tavhost_thread_allocations != nullptr;
@@ -53,23 +73,10 @@ void audioHop(VstPlugin& p, int hop, Counts& counts) {
     for (int b = 0; b < kBlocksPerHop; ++b) {
         // A chord on, bent and released over the hop, then silence.
         const int phase = b % 10;
-        list.numEvents = 0;
-        if (phase == 0 || phase == 6) {
-            for (int i = 0; i < 4; ++i) {
-                notes[i] = VstMidiEvent{};
-                notes[i].type = kVstMidiType;
-                notes[i].byteSize = sizeof(VstMidiEvent);
-                notes[i].deltaFrames = 17 * i;
-                notes[i].midiData[0] = (char)(phase == 0 ? 0x90 : 0x80);
-                notes[i].midiData[1] = (char)(48 + 4 * i + hop);
-                notes[i].midiData[2] = phase == 0 ? 100 : 0;
-                list.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
-            }
-            list.numEvents = 4;
-        }
+        void* events = phase == 0 || phase == 6 ? list.set(4, phase == 0, 48 + hop, 4, 100, 17) : nullptr;
         if (countLocks) tavhost_thread_locks(1);
         if (countHeap) tavhost_thread_allocations(1);
-        if (list.numEvents > 0) p.dispatch(effProcessEvents, 0, 0, &list);
+        if (events) p.dispatch(effProcessEvents, 0, 0, events);
         if (params > 0) p.setParameter((b * 37 + hop * 11) % params, (float)((b + hop) % 8) / 7.0f);
         p.processReplacing(inputs, outputs, kBlock);
         if (b == 20 || b == kBlocksPerHop - 1) p.dispatch(effSetProgram, 0, 0);
@@ -214,30 +221,13 @@ void checkWarmFaults(CheckContext& ctx) {
     std::vector<float> buffers(4 * kBlock, 0.0f);
     float* inputs[2] = {&buffers[0], &buffers[kBlock]};
     float* outputs[2] = {&buffers[2 * kBlock], &buffers[3 * kBlock]};
-    struct {
-        VstInt32 numEvents;
-        VstIntPtr reserved;
-        VstEvent* events[16];
-    } list = {};
-    VstMidiEvent notes[16] = {};
+    NoteList list;
     const int blocksPerSecond = kRate / kBlock;
     auto play = [&](int seconds) {
         for (int b = 0; b < seconds * blocksPerSecond; ++b) {
             const int at = b % blocksPerSecond;
-            list.numEvents = 0;
-            if (at == 0 || at == blocksPerSecond / 2) {
-                for (int i = 0; i < 16; ++i) {
-                    notes[i] = VstMidiEvent{};
-                    notes[i].type = kVstMidiType;
-                    notes[i].byteSize = sizeof(VstMidiEvent);
-                    notes[i].midiData[0] = (char)(at == 0 ? 0x90 : 0x80);
-                    notes[i].midiData[1] = (char)(36 + 3 * i);
-                    notes[i].midiData[2] = at == 0 ? 100 : 0;
-                    list.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
-                }
-                list.numEvents = 16;
-                p->dispatch(effProcessEvents, 0, 0, &list);
-            }
+            if (at == 0 || at == blocksPerSecond / 2)
+                p->dispatch(effProcessEvents, 0, 0, list.set(16, at == 0, 36, 3, 100, 0));
             p->processReplacing(inputs, outputs, kBlock);
         }
     };
