@@ -394,8 +394,9 @@ void TDelay::runSteadyFlat(int n, const stereoStruct* in, const float* lenL, con
     Entry* end0 = d0 + history[0].head + history[0].count;
     Entry* end1 = d1 + history[1].head + history[1].count;
     __m128d wt = _mm_loadu_pd(writeTime);
-    const __m128 fb = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(feedback)));
-    const __m128 cf = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(crossFeedback)));
+    // (Pairs of floats, four-byte aligned: 64-bit loads that ask no alignment.)
+    const __m128 fb = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(feedback)));
+    const __m128 cf = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(crossFeedback)));
     const __m128 minLen = _mm_set1_ps(kMinLength), maxLen = _mm_set1_ps(kMaxLength);
     const __m128d distance = _mm_set1_pd(kReadDistance), zero = _mm_setzero_pd();
     const __m128 denormal = _mm_set1_ps(kDenormal);
@@ -431,7 +432,7 @@ void TDelay::runSteadyFlat(int n, const stereoStruct* in, const float* lenL, con
         }
 
         const __m128 crossed = _mm_shuffle_ps(y, y, _MM_SHUFFLE(3, 2, 0, 1));
-        const __m128 feed = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in + j)));
+        const __m128 feed = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + j)));
         __m128 w = _mm_add_ps(_mm_add_ps(_mm_add_ps(feed, _mm_mul_ps(fb, y)), _mm_mul_ps(cf, crossed)), denormal);
         // Above -100 it stays, else -100 (0 for NaN); then at most 100.
         const __m128 above = _mm_cmpgt_ps(w, low);

@@ -1151,7 +1151,7 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
                                                _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
     const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
     const Lanes4 chord = (Lanes4)_mm_loadh_pi(
-        _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p.voiceElemGain[a][0]))),
+        _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.voiceElemGain[a][0]))),
         reinterpret_cast<const __m64*>(p.voiceElemGain[b][0]));
 #else
     const float gainA = t.volGain * p.layerVelGain[L][a] * da[50 + t.dl] * da[DEST_VOLUME];
