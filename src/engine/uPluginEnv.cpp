@@ -37,7 +37,6 @@ struct EnvInfoTable {
 // The speed destination of each layer-1 envelope, in envelope order; the attack, decay,
 // sustain, release and curve destinations follow it. Layer L adds 92 L.
 constexpr int kLayerEnvSpeed[8] = {109, 116, 122, 56, 71, 78, 87, 94};
-constexpr int kLayerDestStride = 92;
 
 EnvInfoTable makeEnvInfo() {
     EnvInfoTable t{};

@@ -334,8 +334,6 @@ inline float semiOctaves(float value) {
     return (float)(clampInt((double)value * 96.99, 0, 96) - 48) / 12.0f;
 }
 
-
-constexpr int kLayerDestStride = 92;
 constexpr int DEST_VOLUME = 1;
 constexpr int DEST_PAN = 12;
 constexpr int SRC_VEL_SPLIT[3] = {58, 76, 94};  // the inverse split follows each

@@ -6,6 +6,7 @@
 #include "dsp/FilterTables.h"
 #include "platform/platform.h"
 #include "plugin/uPlugin.h"
+#include "plugin/uPluginTags.h"
 
 namespace {
 
@@ -19,7 +20,6 @@ struct FolderPref {
 
 // Destination kinds: 2 speed factor, 3 semitones, 4 octave, 5 volume; 1 for the rest.
 // Per-layer entries are given for layer 1 and repeat 92 and 184 rows further on.
-constexpr int kLayerDestStride = 92;
 struct DestKinds {
     int32_t type;
     std::initializer_list<int> global;

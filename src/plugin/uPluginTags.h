@@ -96,7 +96,9 @@ extern const int32_t FREE_ON_TAGS[3];
 extern const int32_t DRIFT_ON_TAGS[3];
 extern const int32_t PAN_TAGS[3];
 
-// Modulation destinations fed by the layer members (layer stride 92).
+// Modulation destinations fed by the layer members: layer L's copy of a layer destination
+// d of layer 0 is d + kLayerDestStride * L.
+constexpr int kLayerDestStride = 92;
 extern const int32_t DEST_L_SEMI[3];
 extern const int32_t DEST_L_FINE[3];
 extern const int32_t DEST_L_WIRE_Q[3];
