@@ -667,6 +667,7 @@ public:
     }
     void setLayerControls(int voice);
     void renderLayers();
+    void finishLayer(int layer, SourceMode model, int listed, const int* list, const int* counts);
     float getLayerVoiceOutput(int layer, int voice);
     void setVelocitySplit(int voice, int velocity, float base);
     void startLayerSound(int voice, int velocity);

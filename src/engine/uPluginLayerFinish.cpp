@@ -1,0 +1,602 @@
+// The render loop's layer filters and tails: after a layer's sound models have written every
+// voice's note records, its filters run over them (voices of one note side by side, the
+// others alone), then each voice's tail (amp, volume, chord gains and pan) adds it into the
+// layer's output.
+#include <algorithm>
+#include <cstring>
+#include <type_traits>
+
+#include "dsp/LaneDispatch.h"
+#include "plugin/uPlugin.h"
+#include "plugin/uPluginTags.h"
+
+namespace {
+
+// The normalised cutoff pair of the Wire band-pass; its destination moves it from there.
+constexpr float kWireBaseCutoff = 0.15f;
+
+// The voice destinations of the main volume and pan.
+constexpr int DEST_VOLUME = 1;
+constexpr int DEST_PAN = 12;
+
+inline float clamp01(float x) {
+    if (!(x > 0.0f)) return 0.0f;  // NaN too
+    return x < 1.0f ? x : 1.0f;
+}
+
+// Wire: the band-pass (its on/off switch, base cutoff, frequency destination, separation and
+// Q) from the notes into a scratch buffer, then the low-pass (filter frequency, its
+// destination and the filter Q) back into the notes.
+inline void wireBandPass(APlugin& p, int layer, int v, bool on, int count,
+                         const stereoOverStruct* notes, stereoOverStruct* band) {
+    const TLayerVoice& c = p.layerVoice[layer][v];
+    p.voiceBPFilter[layer][v].process(on, {kWireBaseCutoff, kWireBaseCutoff},
+                                      p.modDestVoice[v][DEST_L_WIRE_FREQ[layer]], c.wireSep,
+                                      c.wireQ, count, notes, band);
+}
+inline void wireLowPass(APlugin& p, int layer, int v, int count, const stereoOverStruct* band,
+                        stereoOverStruct* notes) {
+    p.voiceLPFilter[layer][v].process(p.paramValue[FILTER_FREQ_TAGS[layer]],
+                                      p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]],
+                                      p.layerVoice[layer][v].filterQ, count, band, notes);
+}
+// Wave: the multimode filter at the layer's filter frequency (both sides), its destination,
+// separation, Q and vowel / mix, in place.
+inline void multimodeFilter(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
+    const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
+    const float mod = p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]];
+    const TLayerVoice& c = p.layerVoice[layer][v];
+    p.voiceFilter[layer][v].process({cutoff, cutoff}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
+                                    count, notes, notes);
+}
+// Every layer: the high-pass at the layer's HP frequency, its destination and the HP Q
+// destination, in place.
+inline void highPass(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
+    const float* dest = p.modDestVoice[v];
+    p.voiceHPFilter[layer][v].process(p.paramValue[HP_FREQ_TAGS[layer]],
+                                      dest[DEST_L_HP_FREQ[layer]], dest[DEST_L_HP_Q[layer]],
+                                      count, notes, notes);
+}
+
+// The tail of every layer, after its filters: each started note times its amp, volume and
+// velocity gains, its chord gains and the layer pan, summed into the layer's output.
+// The sum is kept as four lanes (left 0, right 0, left 1, right 1) by the caller over all
+// voices of the layer; each lane adds its products in voice order, as one float would.
+// What stands still over the layer's voices (the pan parameter with the main pan, the
+// layer volume) comes in once per layer: panBase = 2 pan - 1 + main pan, the first two
+// terms of the voice's pan sum in their order.
+struct LayerTailParams {
+    float panBase;
+    float volGain;
+    int dl;      // the layer's offset in the voice destinations
+    int volEnv;  // the layer's volume envelope
+};
+inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, int count,
+                      Lanes4& sum) {
+    const float* dest = p.modDestVoice[v];
+    const float gain = t.volGain * p.layerVelGain[L][v] * dest[50 + t.dl] * dest[DEST_VOLUME];
+    // gl = amp x chord gain left x pan left, gr the same on the right: per lane the same
+    // two products in the same order.
+#if defined(__SSE2__)
+    // clamp01 as maxps and minps in every lane (x > 0 ? x : 0, then < 1 ? : 1: NaN and -0
+    // give +0 as there), and the sides min(1, 2 - 2 pan) and min(1, 2 pan) in one vector:
+    // 0 - (-2 pan) is 2 pan exactly.
+    const __m128 pan = _mm_min_ps(
+        _mm_max_ps(_mm_set1_ps(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]), _mm_setzero_ps()),
+        _mm_set1_ps(1.0f));
+    const __m128 twice = _mm_add_ps(pan, pan);
+    const __m128 sides = _mm_sub_ps(_mm_setr_ps(2.0f, 0.0f, 2.0f, 0.0f),
+                                    _mm_xor_ps(twice, _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
+    const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
+#else
+    const float pan = clamp01(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]);
+    const float panL = std::min(1.0f, 2.0f - 2.0f * pan);
+    const float panR = std::min(1.0f, 2.0f * pan);
+    const Lanes4 panLanes{panL, panR, panL, panR};
+#endif
+    const auto& run = p.env.work.run[v];
+    const int32_t* age = p.voiceElemAge[v];
+    const float(*elemGain)[2] = p.voiceElemGain[v];
+    const stereoOverStruct* out = p.noteOut[L][v];
+    const auto note = [&](int i) __attribute__((always_inline)) {
+        if (age[i] < 0) return;
+        const float amp = (float)run[i][0] * (float)run[i][t.volEnv] * gain;
+        // the note's two chord gains, twice: one 64-bit load, repeated
+#if defined(__SSE2__)
+        double gains;
+        std::memcpy(&gains, elemGain[i], sizeof gains);
+        const Lanes4 chord = (Lanes4)_mm_castpd_ps(_mm_set1_pd(gains));
+#else
+        const Lanes4 chord{elemGain[i][0], elemGain[i][1], elemGain[i][0], elemGain[i][1]};
+#endif
+        const Lanes4 g = filtermath::splat(amp) * chord * panLanes;
+        Lanes4 r;
+        std::memcpy(&r, &out[i], sizeof r);
+        sum += r * g + 1e-15f;
+    };
+    if (count == 1) {
+        note(0);  // the common case, without the loop
+        return;
+    }
+    for (int i = 0; i < count; ++i) note(i);
+}
+
+// layerTail() of two voices of one note (a and b) whose filtered sub-samples are still in
+// their pair's lanes (s[k] = {a left, a right, b left, b right} of sub-sample k): each
+// voice's term r x g + 1e-15 lane by lane (ca, cb), ready to add to the sum in its place.
+// The two voices' gains share one vector (a's in the low lanes, b's in the high ones) and
+// every lane forms the products layerTail() forms, in its order.
+// da and db: the voices' destinations.
+inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, int b,
+                     const float* da, const float* db, const Lanes4 (&s)[2], Lanes4& ca,
+                     Lanes4& cb) {
+    const double* runA = p.env.work.run[a][0];
+    const double* runB = p.env.work.run[b][0];
+#if defined(__SSE2__)
+    // {a, b} of one value from each voice, in lanes 0 and 1
+    const auto two = [](const float* x, const float* y) __attribute__((always_inline)) {
+        return _mm_unpacklo_ps(_mm_load_ss(x), _mm_load_ss(y));
+    };
+    const auto twoDoubles = [](const double* x, const double* y)
+                                __attribute__((always_inline)) {
+        return _mm_cvtpd_ps(_mm_loadh_pd(_mm_load_sd(x), y));
+    };
+    const __m128 gain = _mm_mul_ps(
+        _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(t.volGain),
+                              two(&p.layerVelGain[L][a], &p.layerVelGain[L][b])),
+                   two(&da[50 + t.dl], &db[50 + t.dl])),
+        two(&da[DEST_VOLUME], &db[DEST_VOLUME]));
+    const __m128 amps = _mm_mul_ps(
+        _mm_mul_ps(twoDoubles(&runA[0], &runB[0]), twoDoubles(&runA[t.volEnv], &runB[t.volEnv])),
+        gain);
+    const Lanes4 amp = (Lanes4)_mm_unpacklo_ps(amps, amps);
+    // the pans clamped as in layerTail(), then each voice's two sides
+    const __m128 pan = _mm_min_ps(
+        _mm_max_ps(_mm_add_ps(_mm_add_ps(_mm_set1_ps(t.panBase),
+                                         two(&da[DEST_PAN], &db[DEST_PAN])),
+                              two(&da[51 + t.dl], &db[51 + t.dl])),
+                   _mm_setzero_ps()),
+        _mm_set1_ps(1.0f));
+    const __m128 twice = _mm_add_ps(pan, pan);
+    const __m128 sides = _mm_sub_ps(_mm_setr_ps(2.0f, 0.0f, 2.0f, 0.0f),
+                                    _mm_xor_ps(_mm_unpacklo_ps(twice, twice),
+                                               _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
+    const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
+    const Lanes4 chord = (Lanes4)_mm_loadh_pi(
+        _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.voiceElemGain[a][0]))),
+        reinterpret_cast<const __m64*>(p.voiceElemGain[b][0]));
+#else
+    const float gainA = t.volGain * p.layerVelGain[L][a] * da[50 + t.dl] * da[DEST_VOLUME];
+    const float gainB = t.volGain * p.layerVelGain[L][b] * db[50 + t.dl] * db[DEST_VOLUME];
+    const float ampA = (float)runA[0] * (float)runA[t.volEnv] * gainA;
+    const float ampB = (float)runB[0] * (float)runB[t.volEnv] * gainB;
+    const float panA = clamp01(t.panBase + da[DEST_PAN] + da[51 + t.dl]);
+    const float panB = clamp01(t.panBase + db[DEST_PAN] + db[51 + t.dl]);
+    const Lanes4 panLanes{std::min(1.0f, 2.0f - 2.0f * panA), std::min(1.0f, 2.0f * panA),
+                          std::min(1.0f, 2.0f - 2.0f * panB), std::min(1.0f, 2.0f * panB)};
+    const Lanes4 amp{ampA, ampA, ampB, ampB};
+    const Lanes4 chord{p.voiceElemGain[a][0][0], p.voiceElemGain[a][0][1],
+                       p.voiceElemGain[b][0][0], p.voiceElemGain[b][0][1]};
+#endif
+    const Lanes4 g = amp * chord * panLanes;
+    const Lanes4 t0 = s[0] * g + 1e-15f;
+    const Lanes4 t1 = s[1] * g + 1e-15f;
+    ca = filtermath::lowHalves(t0, t1);
+    cb = filtermath::highHalves(t0, t1);
+}
+
+// The filters and tails of one layer over its rendered voices. A voice of one note pairs
+// up with the next such voice in the list: the pair's notes run through the layer's
+// filters side by side in one vector (the filters' pair entry points). Each filter stage
+// runs over all pairs before the next one starts: a filter is a recursion whose every step
+// waits for the one before, and back-to-back stages of independent pairs let the processor
+// overlap those waits. Other voices run alone. The tails follow in list order, which the
+// layer sum depends on.
+class LayerFinisher {
+public:
+    LayerFinisher(APlugin& p, int layer, SourceMode model)
+        : p_(p),
+          layer_(layer),
+          model_(model),
+          wireOn_(model == kSourceWire && APlugin::getOnOff(p.paramValue[WIRE_ON_TAGS[layer]])),
+          cutoff_(p.paramValue[FILTER_FREQ_TAGS[layer]]),
+          hpFreq_(p.paramValue[HP_FREQ_TAGS[layer]]),
+          voices_(p.layerVoice[layer]),
+          wireFreqDest_(DEST_L_WIRE_FREQ[layer]),
+          filterFreqDest_(DEST_L_FILTER_FREQ[layer]),
+          hpFreqDest_(DEST_L_HP_FREQ[layer]),
+          hpQDest_(DEST_L_HP_Q[layer]) {}
+    LayerFinisher(const LayerFinisher&) = delete;
+    LayerFinisher& operator=(const LayerFinisher&) = delete;
+
+    // Kept out of line: inlined into renderLayers it would crowd the registers of the sound
+    // models' loops.
+    __attribute__((noinline)) void run(int listed, const int* list, const int* counts) {
+        int pending = -1;  // a voice of one note waiting for a partner
+        pairs_ = 0;
+        if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
+            pending = monoVoices(listed, list, counts);
+        } else {
+            // while the voices come two of one note at a time, they pair up as they come
+            int k = 0;
+            {
+                APlugin& p = p_;
+                stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
+                int j = 0;
+                for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2, ++j) {
+                    const int a = list[k], b = list[k + 1];
+                    a_[j] = a;
+                    b_[j] = b;
+                    destA_[j] = p.modDestVoice[a];
+                    destB_[j] = p.modDestVoice[b];
+                    filtermath::loadNotePair(notes[a][0], notes[b][0], lanes_[j]);
+                }
+                pairs_ = j;
+            }
+            for (; k < listed; ++k) {
+                const int v = list[k];
+                if (counts[k] != 1)
+                    alone(v, counts[k]);
+                else
+                    pairUp(pending, v);
+            }
+        }
+        if (pending >= 0) alone(pending, 1);
+
+        if (model_ == kSourceWire) {
+            if (wireOn_)
+                stage(p_.voiceBPFilter[layer_], [this](TBPFilter& f, int v, const float* dest) {
+                    prepareBandPass(f, v, dest);
+                });
+            stage(p_.voiceLPFilter[layer_], [this](TLPFilter& f, int v, const float* dest) {
+                prepareLowPass(f, v, dest);
+            });
+        } else if (model_ != kSourceString && model_ != kSourceFM) {
+            multimodeStage();
+        }
+        stage(p_.voiceHPFilter[layer_],
+              [this](THPFilter& f, int, const float* dest) { prepareHighPass(f, dest); });
+        if (pairs_ > 0) {
+            tails(listed, list, counts);
+            return;
+        }
+        Lanes4 sum;
+        std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
+        const LayerTailParams t{2.0f * p_.paramValue[PAN_TAGS[layer_]] - 1.0f + p_.mainPanSmooth,
+                                p_.layerVolGain[layer_], kLayerDestStride * layer_,
+                                ENV_VOL[layer_]};
+        // While the voices come two of one note at a time, each two take their terms
+        // together from their records.
+        APlugin& p = p_;
+        const int layer = layer_;
+        stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
+        int k = 0;
+        for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2) {
+            const int a = list[k], b = list[k + 1];
+            Lanes4 s[2];
+            filtermath::loadNotePair(notes[a][0], notes[b][0], s);
+            Lanes4 ca, cb;
+            pairTail(p, t, layer, a, b, p.modDestVoice[a], p.modDestVoice[b], s, ca, cb);
+            if (p.voiceElemAge[a][0] >= 0) sum += ca;
+            if (p.voiceElemAge[b][0] >= 0) sum += cb;
+        }
+        for (; k < listed; ++k) layerTail(p, t, layer, list[k], counts[k], sum);
+        std::memcpy(&p.layerOut[layer], &sum, sizeof sum);
+    }
+
+private:
+    // The pairs' records written back from their lanes, and every voice's tail added to the
+    // layer's sum in list order. A pair's two terms come from its lanes, both at once,
+    // before the adds, which stay in order.
+    __attribute__((always_inline)) void tails(int listed, const int* list, const int* counts) {
+        APlugin& p = p_;
+        const int layer = layer_;
+        const int pairs = pairs_;
+        const LayerTailParams t{2.0f * p.paramValue[PAN_TAGS[layer]] - 1.0f + p.mainPanSmooth,
+                                p.layerVolGain[layer], kLayerDestStride * layer, ENV_VOL[layer]};
+        stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
+        Lanes4 sum;
+        std::memcpy(&sum, &p.layerOut[layer], sizeof sum);
+        if (2 * pairs == listed) {
+            // every voice in a pair, the pairs in list order: the terms go straight in
+            for (int j = 0; j < pairs; ++j) {
+                const int a = a_[j], b = b_[j];
+                filtermath::storeNotePair(lanes_[j], notes[a][0], notes[b][0]);
+                Lanes4 ca, cb;
+                pairTail(p, t, layer, a, b, destA_[j], destB_[j], lanes_[j], ca, cb);
+                if (p.voiceElemAge[a][0] >= 0) sum += ca;
+                if (p.voiceElemAge[b][0] >= 0) sum += cb;
+            }
+        } else {
+            Lanes4 terms[kNumVoices];
+            for (int j = 0; j < pairs; ++j) {
+                const int a = a_[j], b = b_[j];
+                filtermath::storeNotePair(lanes_[j], notes[a][0], notes[b][0]);
+                pairTail(p, t, layer, a, b, destA_[j], destB_[j], lanes_[j], terms[2 * j],
+                         terms[2 * j + 1]);
+            }
+            // The paired voices come in the list in the order a0, b0, a1, b1, ... (a voice
+            // is listed once).
+            int next = 0;
+            const int paired = 2 * pairs;
+            for (int k = 0; k < listed; ++k) {
+                const int v = list[k];
+                if (next < paired && v == ((next & 1) ? b_[next >> 1] : a_[next >> 1])) {
+                    if (p.voiceElemAge[v][0] >= 0) sum += terms[next];
+                    ++next;
+                } else {
+                    layerTail(p, t, layer, v, counts[k], sum);
+                }
+            }
+        }
+        std::memcpy(&p.layerOut[layer], &sum, sizeof sum);
+    }
+
+    // String and FM: the high-pass is the layer's only filter.
+    bool highPassOnly() const { return model_ == kSourceString || model_ == kSourceFM; }
+
+    // The next voice of one note: it waits for a partner (pending) or pairs up with the
+    // waiting one. Forced inline and without an early return: so run()'s loop compiles to
+    // what it was when written out there (out of line it cost mispredicts).
+    __attribute__((always_inline)) void pairUp(int& pending, int v) {
+        if (pending < 0) {
+            pending = v;
+        } else {
+            addPair(pending, v);
+            pending = -1;
+        }
+    }
+    // The next pair: voices a and b, of one note each.
+    __attribute__((always_inline)) void addPair(int a, int b) {
+        a_[pairs_] = a;
+        b_[pairs_] = b;
+        destA_[pairs_] = p_.modDestVoice[a];
+        destB_[pairs_] = p_.modDestVoice[b];
+        filtermath::loadNotePair(p_.noteOut[layer_][a][0], p_.noteOut[layer_][b][0],
+                                 lanes_[pairs_]);
+        ++pairs_;
+    }
+
+    // Mono notes (String and FM): the one-note voices eight at a time through the
+    // high-pass in one lane each; the voices of a group that is not mono pair up, and the
+    // one left without a partner is returned (-1: none). Others run alone.
+    __attribute__((noinline)) int monoVoices(int listed, const int* list, const int* counts) {
+        // the voices of one note: the list itself while every voice has one note
+        int n = 0;
+        while (n < listed && counts[n] == 1) ++n;
+        const int* ones = list;
+        int others[kNumVoices];
+        if (n < listed) {
+            std::copy(list, list + n, others);
+            for (int k = n; k < listed; ++k) {
+                if (counts[k] != 1)
+                    alone(list[k], counts[k]);
+                else
+                    others[n++] = list[k];
+            }
+            ones = others;
+        }
+        int pending = -1;
+        for (int g = 0; g < n; g += 8) {
+            const int c = std::min(8, n - g);
+            if (monoOctet(ones + g, c)) continue;
+            for (int i = 0; i < c; ++i) pairUp(pending, ones[g + i]);
+        }
+        return pending;
+    }
+
+    // Up to eight voices of one note (count of them) through their high-passes in one lane
+    // each (see THPFilter::runNoteOctetMono); false, with nothing done, where they are not
+    // mono.
+    bool monoOctet(const int* voices, int count) {
+        THPFilter* f[8];
+        stereoOverStruct* rec[8];
+        float mod[8], res[8];
+        THPFilter* const filters = p_.voiceHPFilter[layer_];
+#pragma GCC unroll 8
+        for (int i = 0; i < 8; ++i) {
+            const int v = voices[i < count ? i : count - 1];
+            f[i] = &filters[v];
+            rec[i] = &p_.noteOut[layer_][v][0];
+            const float* dest = p_.modDestVoice[v];
+            mod[i] = dest[hpFreqDest_];
+            res[i] = dest[hpQDest_];
+        }
+        return THPFilter::runNoteOctetMono(f, rec, count, hpFreq_, mod, res);
+    }
+
+    stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
+    stereoOverStruct& noteB(int j) { return p_.noteOut[layer_][b_[j]][0]; }
+
+    // One layer-filter stage over all pairs (filters: the layer's filters of every voice):
+    // each voice's filter prepared (prepare(filter, voice, the voice's destinations)), then
+    // two pairs at a time through the filter's quad entry point and a pair left over
+    // through its pair entry point.
+    template <class Filter, class Prepare>
+    void stage(Filter (&filters)[kNumVoices], Prepare prepare) {
+        int j = 0;
+        for (; j + 1 < pairs_; j += 2) {
+            Filter& fa = filters[a_[j]];
+            Filter& fb = filters[b_[j]];
+            Filter& fc = filters[a_[j + 1]];
+            Filter& fd = filters[b_[j + 1]];
+            if constexpr (std::is_same_v<Filter, TBPFilter>) {
+                prepareBandPassQuad(fa, fb, fc, fd, j);
+            } else if constexpr (std::is_same_v<Filter, TLPFilter>) {
+                prepareLowPassQuad(fa, fb, fc, fd, j);
+            } else {
+                prepare(fa, a_[j], destA_[j]);
+                prepare(fb, b_[j], destB_[j]);
+                prepare(fc, a_[j + 1], destA_[j + 1]);
+                prepare(fd, b_[j + 1], destB_[j + 1]);
+            }
+            Filter::runNoteQuad(fa, fb, fc, fd, lanes_[j], lanes_[j + 1]);
+        }
+        if (j < pairs_) {
+            Filter& fa = filters[a_[j]];
+            Filter& fb = filters[b_[j]];
+            prepare(fa, a_[j], destA_[j]);
+            prepare(fb, b_[j], destB_[j]);
+            Filter::runNotePair(fa, fb, lanes_[j]);
+        }
+    }
+
+    // One voice through its filters with their process() calls.
+    __attribute__((noinline)) void alone(int v, int count) {
+        count = std::clamp(count, 0, kLayerNotes);  // the band records below hold that many
+        stereoOverStruct* notes = p_.noteOut[layer_][v];
+        if (model_ == kSourceWire) {
+            stereoOverStruct band[kLayerNotes];
+            wireBandPass(p_, layer_, v, wireOn_, count, notes, band);
+            wireLowPass(p_, layer_, v, count, band, notes);
+        } else if (model_ != kSourceString && model_ != kSourceFM) {
+            multimodeFilter(p_, layer_, v, count, notes);
+        }
+        highPass(p_, layer_, v, count, notes);
+    }
+
+    // The multimode filters. A pair whose two filters run the same kernel runs side by
+    // side, two such pairs at once when all four voices share it; a pair that cannot runs
+    // its voices alone on their records.
+    void multimodeStage() {
+        // each pair's two filters, found once
+        TFilter* const filters = p_.voiceFilter[layer_];
+        // A layer whose filters are all bypassed leaves its notes as they are (each filter's
+        // input is its output): found without fetching any voice's arguments.
+        static_assert(kFilterBypass == 0, "the test below ors the modes");
+        int first = 0;
+        while (first < pairs_ &&
+               (filters[a_[first]].getType() | filters[b_[first]].getType()) == 0)
+            ++first;
+        if (first == pairs_) return;
+        TFilter* fa[kNumVoices / 2];
+        TFilter* fb[kNumVoices / 2];
+        bool together[kNumVoices / 2];
+        int follow[kNumVoices / 2];  // the pairs whose envelope steps were left to take
+        int following = 0;
+        for (int j = 0; j < pairs_; ++j) {
+            fa[j] = &filters[a_[j]];
+            fb[j] = &filters[b_[j]];
+            together[j] = prepareMultimodePair(j, *fa[j], *fb[j], follow, following);
+        }
+        // two such pairs' steps at a time in one vector
+        int k = 0;
+        for (; k + 1 < following; k += 2) {
+            const int j = follow[k], n = follow[k + 1];
+            TFilter::followFourEnvelopes(*fa[j], *fb[j], *fa[n], *fb[n]);
+        }
+        if (k < following)
+            TFilter::followNotePair(*fa[follow[k]], TFilter::kNoteFollow, *fb[follow[k]],
+                                    TFilter::kNoteFollow);
+        for (int j = 0; j < pairs_; ++j) {
+            if (!together[j]) continue;
+            if (j + 1 < pairs_ && together[j + 1] && TFilter::canRunPair(*fa[j], *fa[j + 1])) {
+                TFilter::runNoteQuad(*fa[j], *fb[j], *fa[j + 1], *fb[j + 1], lanes_[j],
+                                     lanes_[j + 1]);
+                ++j;
+            } else {
+                TFilter::runNotePair(*fa[j], *fb[j], lanes_[j]);
+            }
+        }
+    }
+
+    // Prepares the multimode filters a and b of pair j; true when they can run side by side,
+    // else whichever filters have work run alone here. Where both only follow their
+    // envelopes and run side by side, their envelope steps are left for later (j joins the
+    // follow list), so that two such pairs' steps can share one vector. (Following an
+    // envelope leaves the kernel's identity as it is: whether a pair runs side by side is
+    // known before.)
+    bool prepareMultimodePair(int j, TFilter& a, TFilter& b, int* follow, int& following) {
+        const TFilter::NoteState sa = prepareMultimode(a, a_[j], destA_[j], noteA(j));
+        const TFilter::NoteState sb = prepareMultimode(b, b_[j], destB_[j], noteB(j));
+        const bool runA = sa != TFilter::kNoteBypass;
+        const bool runB = sb != TFilter::kNoteBypass;
+        const bool together = runA && runB && TFilter::canRunPair(a, b);
+        // kNoteFollow is the one state with its bit: the and keeps it only when both follow
+        static_assert((TFilter::kNoteFollow & (TFilter::kNoteReady | TFilter::kNoteBypass)) == 0);
+        if (together && (sa & sb) == TFilter::kNoteFollow) {
+            follow[following++] = j;
+            return true;
+        }
+        TFilter::followNotePair(a, sa, b, sb);
+        if (together) return true;
+        if (runA || runB) {
+            filtermath::storeNotePair(lanes_[j], noteA(j), noteB(j));
+            if (runA) a.runNote(&noteA(j), &noteA(j));
+            if (runB) b.runNote(&noteB(j), &noteB(j));
+            filtermath::loadNotePair(noteA(j), noteB(j), lanes_[j]);
+        }
+        return false;
+    }
+
+    TFilter::NoteState prepareMultimode(TFilter& f, int v, const float* dest,
+                                        stereoOverStruct& note) {
+        // A bypassed filter leaves its note as it is (its input is its output): decided
+        // before any argument is fetched.
+        if (f.getType() == kFilterBypass) return TFilter::kNoteBypass;
+        const float mod = dest[filterFreqDest_];
+        const TLayerVoice& c = voices_[v];
+        return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
+                                  &note, &note);
+    }
+    // The prepares take the voice's filter from the stage, which keeps it at hand for the
+    // run that follows.
+    void prepareBandPass(TBPFilter& f, int v, const float* dest) {
+        const TLayerVoice& c = voices_[v];
+        f.prepareNote({kWireBaseCutoff, kWireBaseCutoff}, dest[wireFreqDest_],
+                      c.wireSep, c.wireQ);
+    }
+    // prepareBandPass() of pairs j and j + 1 in one call.
+    void prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
+        const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
+        const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
+        float mod[4], sep[4], q[4];
+        for (int i = 0; i < 4; ++i) {
+            mod[i] = dest[i][wireFreqDest_];
+            sep[i] = voices_[v[i]].wireSep;
+            q[i] = voices_[v[i]].wireQ;
+        }
+        TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod, sep,
+                                   q);
+    }
+    void prepareLowPass(TLPFilter& f, int v, const float* dest) {
+        f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
+    }
+    // prepareLowPass() of pairs j and j + 1 in one call.
+    void prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
+        const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
+                              destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
+        const float q[4] = {voices_[a_[j]].filterQ, voices_[b_[j]].filterQ,
+                            voices_[a_[j + 1]].filterQ, voices_[b_[j + 1]].filterQ};
+        TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q);
+    }
+    void prepareHighPass(THPFilter& f, const float* dest) {
+        f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
+    }
+
+    APlugin& p_;
+    const int layer_;
+    const SourceMode model_;
+    const bool wireOn_;
+    const float cutoff_;  // the layer's filter frequency (multimode filter, Wire low-pass)
+    const float hpFreq_;
+    const TLayerVoice* const voices_;  // the layer's controls of every voice
+    // the layer's destinations of the filter arguments
+    const int wireFreqDest_, filterFreqDest_, hpFreqDest_, hpQDest_;
+    // the pairs of one-note voices and their notes' lanes
+    int pairs_ = 0;
+    int a_[kNumVoices / 2], b_[kNumVoices / 2];
+    // and their destinations
+    const float* destA_[kNumVoices / 2];
+    const float* destB_[kNumVoices / 2];
+    Lanes4 lanes_[kNumVoices / 2][2];
+};
+
+}  // namespace
+
+// One layer's filters and tails over the voices its model rendered (listed of them, with
+// their note counts), in list order.
+void APlugin::finishLayer(int layer, SourceMode model, int listed, const int* list,
+                          const int* counts) {
+    LayerFinisher(*this, layer, model).run(listed, list, counts);
+}
