@@ -22,9 +22,13 @@ void installOnce() {
         XSetErrorHandler(quietErrors);
         // An X server whose last client leaves resets itself, and refuses a connection made
         // meanwhile: between two windows (the host's and the editor's both closed) the
-        // next one could find no display. This connection stays open for the process's life.
-        static Display* const keeper = XOpenDisplay(nullptr);
-        (void)keeper;
+        // next one could find no display. This connection stays open until the process ends.
+        static const struct Keeper {
+            Display* display = XOpenDisplay(nullptr);
+            ~Keeper() {
+                if (display) XCloseDisplay(display);
+            }
+        } keeper;
     });
 }
 
