@@ -8,7 +8,8 @@
 // both render silence with their start-up sounds (the idle cost of an instance).
 //
 // usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
-//                               [--chord] [--idle] [--ratio] [--callgrind] [--burst-child]
+//                               [--chord] [--idle] [--ratio] [--callgrind [--d1 KB,WAYS]]
+//                               [--burst-child]
 //   --model NAME  only that layer model ("Wire", "String", "FM" or "Wave")
 //   --main        only the per-model table (no full patch, modulation or peer runs)
 //   --chord       only the 8-note chord beside the peer, the burst and the idle figures
@@ -21,7 +22,9 @@
 //                 peer's 16-note chord),
 //                 ours and the peer's, from callgrind's cache simulation (valgrind must be
 //                 installed; --seconds defaults to 1 here); collection covers the rendering
-//                 alone, not loading, program application or the pre-roll
+//                 alone, not loading, program application or the pre-roll; the simulated
+//                 L1 data cache is this machine's unless --d1 KB,WAYS sets it (the miss
+//                 count depends on it: compare figures of one geometry only)
 //   --burst-child the burst figures alone; run under valgrind --tool=callgrind
 //                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 //                 (three runs: divide by three times the bursts; with --steady, the block
@@ -491,11 +494,12 @@ int callgrindChild(const std::shared_ptr<VstModule>& module, double seconds, int
 struct Counts {
     bool ok = false;
     double ir = 0, d1 = 0, i1 = 0, bm = 0;
+    std::string d1Cache;  // the simulated L1 data cache, as callgrind describes it
 };
 
 // Runs this program under callgrind for one plug-in and reads the totals of its output.
 Counts callgrindCounts(const std::string& self, const std::string& plugin, double seconds,
-                       const std::string& model, bool peer) {
+                       const std::string& model, bool peer, const std::string& d1) {
     Counts c;
     char out[] = "/tmp/tavrolune-callgrind-XXXXXX";
     const int fd = mkstemp(out);
@@ -505,8 +509,11 @@ Counts callgrindCounts(const std::string& self, const std::string& plugin, doubl
     const pid_t pid = fork();
     if (pid == 0) {
         const std::string file = std::string("--callgrind-out-file=") + out;
-        execlp("valgrind", "valgrind", "--tool=callgrind", "--cache-sim=yes", "--branch-sim=yes",
-               "--collect-atstart=no", "-q", file.c_str(), self.c_str(), plugin.c_str(),
+        // (an empty --D1 would be refused: the cache option is repeated instead)
+        const std::string cache = d1.empty() ? "--cache-sim=yes" : "--D1=" + d1;
+        execlp("valgrind", "valgrind", "--tool=callgrind", "--cache-sim=yes", cache.c_str(),
+               "--branch-sim=yes", "--collect-atstart=no", "-q", file.c_str(), self.c_str(),
+               plugin.c_str(),
                "--callgrind-child", "--seconds", secs.c_str(), "--model",
                model.empty() ? "-" : model.c_str(), peer ? "--as-peer" : "--as-ours",
                (char*)nullptr);
@@ -523,6 +530,7 @@ Counts callgrindCounts(const std::string& self, const std::string& plugin, doubl
     char line[4096];
     while (f && std::fgets(line, sizeof line, f)) {
         const std::string l = line;
+        if (l.rfind("desc: D1 cache:", 0) == 0) c.d1Cache = l.substr(16, l.find('\n') - 16);
         const bool events = l.rfind("events:", 0) == 0;
         const bool sums = l.rfind("totals:", 0) == 0 || l.rfind("summary:", 0) == 0;
         if (!events && !sums) continue;
@@ -557,7 +565,7 @@ Counts callgrindCounts(const std::string& self, const std::string& plugin, doubl
 }
 
 void benchCallgrind(const std::string& self, const std::string& ours, const std::string& peer,
-                    double seconds, const std::string& model) {
+                    double seconds, const std::string& model, const std::string& d1) {
     if (model.empty())
         std::printf("8-note chord, start-up sounds, block 512, %.2f s: callgrind counts per "
                     "output sample (collection around the rendering only)\n", seconds);
@@ -568,15 +576,18 @@ void benchCallgrind(const std::string& self, const std::string& ours, const std:
     std::printf("%-6s %12s %12s %12s %12s\n", "", "instr", "L1D misses", "L1I misses",
                 "mispredicts");
     const std::pair<const char*, std::string> runs[2] = {{"ours", ours}, {"peer", peer}};
+    std::string cache;
     for (const auto& r : runs) {
         if (r.second.empty() || !std::filesystem::exists(r.second)) continue;
-        const Counts c = callgrindCounts(self, r.second, seconds, model, &r == &runs[1]);
+        const Counts c = callgrindCounts(self, r.second, seconds, model, &r == &runs[1], d1);
         if (!c.ok) {
             std::printf("%-6s callgrind failed (is valgrind installed?)\n", r.first);
             continue;
         }
         std::printf("%-6s %12.0f %12.1f %12.1f %12.1f\n", r.first, c.ir, c.d1, c.i1, c.bm);
+        cache = c.d1Cache;
     }
+    if (!cache.empty()) std::printf("simulated L1 data cache: %s\n", cache.c_str());
     std::printf("\n");
 }
 }  // namespace
@@ -592,6 +603,7 @@ int main(int argc, char** argv) {
     bool ratioOnly = false;
     bool callgrind = false;
     bool callgrindChildRun = false;
+    std::string d1Spec;  // --d1: the simulated L1 data cache, callgrind's SIZE,ASSOC,LINE
     bool secondsGiven = false;
     bool asPeer = false;
     int positional = 0;
@@ -604,6 +616,17 @@ int main(int argc, char** argv) {
             ratioOnly = true;
         } else if (a == "--callgrind") {
             callgrind = true;
+        } else if (a == "--d1" && i + 1 < argc) {
+            // KB,WAYS as callgrind's SIZE,ASSOC,LINE
+            const std::string spec = argv[++i];
+            const size_t comma = spec.find(',');
+            const long kb = std::atol(spec.c_str());
+            const long ways = comma == std::string::npos ? 0 : std::atol(spec.c_str() + comma + 1);
+            if (kb <= 0 || ways <= 0) {
+                std::fprintf(stderr, "--d1 wants KB,WAYS (e.g. 48,12)\n");
+                return 1;
+            }
+            d1Spec = std::to_string(kb * 1024) + "," + std::to_string(ways) + ",64";
         } else if (a == "--callgrind-child") {
             callgrindChildRun = true;
         } else if (a == "--burst-child") {
@@ -650,7 +673,7 @@ int main(int argc, char** argv) {
         }
         benchCallgrind(self, pluginPath,
                        std::filesystem::exists(peerPath) ? peerPath : std::string(), seconds,
-                       onlyModel);
+                       onlyModel, d1Spec);
         return 0;
     }
     std::shared_ptr<VstModule> ours = VstModule::open(pluginPath, error);
