@@ -1,0 +1,162 @@
+// Which cache lines the render loop touches per output sample, and which of them miss.
+//
+//   tavrolune-cache-lines record OUT.bin COUNTER_OFFSET SKIP < lackey-trace
+//   tavrolune-cache-lines report OUT.bin MEMBERS OBJECT_SIZE [SETS WAYS]
+//
+// record reads valgrind lackey's --trace-mem output, finds the plug-in object by the stores
+// to its sample counter (at COUNTER_OFFSET in the object, which starts on a 2 MB boundary),
+// and keeps, after SKIP samples, every data access as its 64-byte line, with a mark at each
+// sample (a store to the counter). report reads MEMBERS (lines "offset size name" of the
+// object's members) and prints, per sample and per member: the distinct lines touched and the
+// misses of a simulated LRU L1 data cache (default 64 sets x 8 ways: 32 KB). Lines outside
+// the object are grouped by 64 KB ("other@" the address / 65536): the stack, the tables of
+// the shared object.
+// scripts/cache-lines.sh runs the whole chain.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+constexpr uint64_t kMark = ~0ull;
+constexpr uint64_t kLargePage = 2u << 20;
+
+int record(const char* path, uint64_t counter, long skip) {
+    FILE* out = std::fopen(path, "wb");
+    if (!out) return 1;
+    std::map<uint64_t, int> candidates;
+    uint64_t base = 0;
+    long samples = 0;
+    char line[256];
+    const auto put = [&](uint64_t v) { std::fwrite(&v, sizeof v, 1, out); };
+    while (std::fgets(line, sizeof line, stdin)) {
+        // " L addr,size", " S ...", " M ..." (a modify: a load and a store); "I ..." is code
+        if (line[0] != ' ') continue;
+        const char kind = line[1];
+        const uint64_t addr = std::strtoull(line + 3, nullptr, 16);
+        const char* comma = std::strchr(line, ',');
+        const long size = comma ? std::atol(comma + 1) : 1;
+        const bool store = kind == 'S' || kind == 'M';
+        if (!base) {
+            // the counter's stores (4 bytes, or 8 with its neighbour) at the right offset
+            // from a large-page boundary; one seen often enough is taken
+            if (store && (size == 4 || size == 8) && addr > counter &&
+                (addr - counter) % kLargePage == 0 && ++candidates[addr] > 50) {
+                base = addr - counter;
+                put(base);
+            }
+            continue;
+        }
+        if (store && addr == base + counter) {
+            if (++samples > skip) put(kMark);
+            continue;
+        }
+        if (samples <= skip) continue;
+        for (uint64_t a = addr & ~63ull; a < addr + (uint64_t)size; a += 64) put(a);
+    }
+    std::fclose(out);
+    std::fprintf(stderr, "%ld samples, object at %llx\n", samples, (unsigned long long)base);
+    return base ? 0 : 1;
+}
+
+struct Member {
+    uint64_t off, size;
+    std::string name;
+};
+
+int report(const char* path, const char* membersPath, uint64_t objectSize, int sets, int ways) {
+    std::vector<Member> members;
+    if (FILE* f = std::fopen(membersPath, "r")) {
+        unsigned long long o, s;
+        char name[256];
+        while (std::fscanf(f, "%llu %llu %255s", &o, &s, name) == 3) members.push_back({o, s, name});
+        std::fclose(f);
+    }
+    std::sort(members.begin(), members.end(),
+              [](const Member& a, const Member& b) { return a.off < b.off; });
+    FILE* f = std::fopen(path, "rb");
+    uint64_t base = 0;
+    if (!f || std::fread(&base, sizeof base, 1, f) != 1) return 1;
+    std::unordered_map<uint64_t, std::string> owners;
+    const auto owner = [&](uint64_t a) -> const std::string& {
+        auto it = owners.find(a);
+        if (it != owners.end()) return it->second;
+        std::string name;
+        if (a >= base && a < base + objectSize) {
+            const uint64_t off = a - base;
+            auto m = std::upper_bound(members.begin(), members.end(), off,
+                                      [](uint64_t x, const Member& mm) { return x < mm.off; });
+            if (m == members.begin()) {
+                name = "(object head)";
+            } else {
+                --m;
+                name = off < m->off + m->size + 64 ? m->name : "(between members)";
+            }
+        } else {
+            char b[64];
+            std::snprintf(b, sizeof b, "other@%llx", (unsigned long long)(a >> 16));
+            name = b;
+        }
+        return owners[a] = name;
+    };
+    std::vector<std::vector<uint64_t>> cache((size_t)sets);  // each set's lines, LRU first
+    std::map<std::string, double> misses, lines;
+    std::unordered_set<uint64_t> sample;
+    long samples = 0;
+    double missTotal = 0, lineTotal = 0;
+    uint64_t e;
+    while (std::fread(&e, sizeof e, 1, f) == 1) {
+        if (e == kMark) {
+            ++samples;
+            for (uint64_t l : sample) lines[owner(l)] += 1;
+            lineTotal += (double)sample.size();
+            sample.clear();
+            continue;
+        }
+        sample.insert(e);
+        std::vector<uint64_t>& set = cache[(e >> 6) % (uint64_t)sets];
+        auto it = std::find(set.begin(), set.end(), e);
+        if (it != set.end()) {
+            set.erase(it);
+        } else {
+            misses[owner(e)] += 1;
+            missTotal += 1;
+            if ((int)set.size() >= ways) set.erase(set.begin());
+        }
+        set.push_back(e);
+    }
+    std::fclose(f);
+    if (samples == 0) return 1;
+    std::printf("%ld samples; per sample: %.1f lines touched, %.1f misses of a %d KB %d-way L1D\n",
+                samples, lineTotal / samples, missTotal / samples, sets * ways * 64 / 1024, ways);
+    std::vector<std::pair<double, std::string>> rows;
+    for (const auto& kv : lines) rows.push_back({kv.second, kv.first});
+    std::sort(rows.rbegin(), rows.rend());
+    std::printf("%8s %8s  %s\n", "lines", "misses", "member");
+    for (const auto& r : rows)
+        if (r.first / samples >= 0.5 || misses[r.second] / samples >= 0.5)
+            std::printf("%8.1f %8.1f  %s\n", r.first / samples, misses[r.second] / samples,
+                        r.second.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "record") == 0)
+        return record(argv[2], std::strtoull(argv[3], nullptr, 10), std::atol(argv[4]));
+    if ((argc == 5 || argc == 7) && std::strcmp(argv[1], "report") == 0)
+        return report(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10),
+                      argc == 7 ? std::atoi(argv[5]) : 64, argc == 7 ? std::atoi(argv[6]) : 8);
+    std::fprintf(stderr,
+                 "usage: tavrolune-cache-lines record OUT.bin COUNTER_OFFSET SKIP < lackey-trace\n"
+                 "       tavrolune-cache-lines report OUT.bin MEMBERS OBJECT_SIZE [SETS WAYS]\n");
+    return 2;
+}
