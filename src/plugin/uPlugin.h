@@ -536,7 +536,7 @@ public:
     // Raw controller sources per voice and per channel; per-voice destinations.
     float modSrcVoiceCC[kNumVoices][kNumModSources] = {};
     float modSrcChannel[kMidiChannels][kNumModSources] = {};
-    float modDestVoice[kNumVoices][kModDestSlots] = {};
+    alignas(64) float modDestVoice[kNumVoices][kModDestSlots] = {};
     // Preferences cached for the audio thread.
     uint8_t midiCaptureOn = 1;
     uint8_t midiSpringOn = 1;
@@ -1055,7 +1055,7 @@ public:
     int32_t modActiveSlots[kModSlots] = {};
     int32_t modActiveCount = 0;
     // The active slots again, one record each, grouped by destination (see ModRoute).
-    ModRoute modRoutes[kModSlots] = {};
+    alignas(64) ModRoute modRoutes[kModSlots] = {};
     // Per voice (the last row: the global pass) and route of a factor destination: the
     // last exponent and its power of two, so that a source standing still costs no exp2.
     // A value of 0 (never a power of two here) marks an empty entry.
