@@ -482,24 +482,14 @@ public:
     int getArpLoopMode();
 
     // --- voice state ---------------------------------------------------------------------------
-    uint8_t voiceKeyOn[kNumVoices] = {};
-    uint8_t voiceStolen[kNumVoices] = {};
+    alignas(64) int32_t voiceLevelCount[kNumVoices] = {};  // stacked notes used, 1..kMaxChordNotes
+    int32_t voiceCounter[kNumVoices] = {};      // the voice's own sample counter
+    int32_t voiceFirstElement[kNumVoices] = {};
+    float voicePitch[kNumVoices] = {};          // octaves from MIDI note 57
     int32_t voiceStartStamp[kNumVoices] = {};
     int32_t voiceNote[kNumVoices] = {};
     int32_t voiceChannel[kNumVoices] = {};      // Poly MPE: channel that started the voice, -1 none
     int32_t channelVoice[kMidiChannels] = {};   // Poly MPE: last voice started per channel, -1 none
-    float voicePitch[kNumVoices] = {};          // octaves from MIDI note 57
-    int32_t curVoice = {};
-    int32_t lastVoice = {};
-    int32_t notesPlaying = {};
-    uint8_t noKeyHeld = {};
-    uint8_t monoNoteHeld = {};
-    uint8_t sustainPedal = {};
-    int32_t playMode = {};                      // 0 Poly .. 8 Arp
-    int32_t portMode = {};                      // 0 Off .. 4 Held Time
-    int32_t chordMode = {};
-    int32_t voiceLevelCount[kNumVoices] = {};   // stacked notes in use, 1..kMaxChordNotes
-    int32_t voiceCounter[kNumVoices] = {};      // the voice's own sample counter
     uint8_t voiceNew[kNumVoices] = {};
     float glidePitch[kNumVoices] = {};
     float glideStep[kNumVoices] = {};
@@ -508,17 +498,13 @@ public:
     // 2^(global fine, octave, semitone destinations) x tunedIncrement, every 16 samples.
     double voicePitchFactor[kNumVoices] = {};
     int32_t voiceChord[kNumVoices] = {};
-    int32_t voiceFirstElement[kNumVoices] = {};
     float lastPitch = {};
     // Per stacked note: samples since it started (negative while a strummed note waits),
     // pitch ratio, semitone offset and its left/right gains from the chord table.
-    int32_t voiceElemAge[kNumVoices][kVoiceElements] = {};
+    alignas(64) int32_t voiceElemAge[kNumVoices][kVoiceElements] = {};
     float voiceElemRatio[kNumVoices][kVoiceElements] = {};
     float voiceElemSemi[kNumVoices][kVoiceElements] = {};
     float voiceElemGain[kNumVoices][kVoiceElements][2] = {};
-    // Voices rendered this sample, rebuilt every 4 samples.
-    int32_t activeVoiceList[kNumVoices] = {};
-    int32_t activeVoiceCount = {};
 
     // Held notes of the mono and legato modes.
     int32_t noteStack[kNoteStackSize] = {};
@@ -550,7 +536,7 @@ public:
     // Raw controller sources per voice and per channel; per-voice destinations.
     float modSrcVoiceCC[kNumVoices][kNumModSources] = {};
     float modSrcChannel[kMidiChannels][kNumModSources] = {};
-    float modDestVoice[kNumVoices][kModDestSlots] = {};
+    alignas(64) float modDestVoice[kNumVoices][kModDestSlots] = {};
     // Preferences cached for the audio thread.
     uint8_t midiCaptureOn = 1;
     uint8_t midiSpringOn = 1;
@@ -570,24 +556,17 @@ public:
     int32_t arpHeldCount = 0;
     uint8_t arpRunning = 0;
     uint8_t arpSeqReset = 0;
-    int32_t arpMode = {};
     int32_t arpLoopMode = {};
     uint8_t arpOn = {};
     uint8_t arpLatchLast = {};
     uint8_t arpKeyEntryLast = {};
 
     // --- render loop state ---------------------------------------------------------------------
-    stereoStruct inSample = {};
-    stereoStruct outSample = {};
     float tempoScale = {};
     double sampleRateOverTempo = {};
     double samplesPerBar = {};
     double barSamplesAtOneBPM = {};
     uint8_t hostPlaying = {};
-    float mainVolSmooth = {};
-    float mainVolGain = {};
-    float mainPanSmooth = {};
-    double tunedIncrement = {};
     // Effect switches cached by the control block.
     uint8_t bypassAllFX = 0, distortOn = 0, modFXOn = 0, delayOn = 0, reverbOn = 0;
     // The effect path as the control block decoded it (decodeFXPath): the stage at each
@@ -616,17 +595,6 @@ public:
     // Written by the audio thread, read by the editor's scopes: whole values only.
     SharedFloat scopeBuffer[kNumLayers * kScopeRingSize];
 
-    // --- hand-over from the UI thread ------------------------------------------------------------
-    // Set by resume, cleared by suspend: while clear, UI requests run at once.
-    volatile uint8_t engineRunning = 0;
-    volatile uint8_t resetRequest = 0;
-    volatile uint8_t everythingOffRequest = 0;
-    volatile uint8_t previewOnRequest = 0;
-    volatile uint8_t previewOffRequest = 0;
-    // The editor's ribbon let go (spring on) or taken (spring off): the latest wins.
-    enum : uint8_t { kRibbonSpringOnRequest = 1, kRibbonSpringOffRequest = 2 };
-    std::atomic<uint8_t> ribbonSpringRequest{0};
-    void performRibbonSpringOn();
     // === end section: engine core =========================================================
 
     // === section: engine sound: layer models and envelopes (engine-sound work) =============
@@ -676,20 +644,8 @@ public:
     // sub-elements (0 when there are none).
     double getVoiceAmpLevel(int voice);
 
-    // Layer state (refreshed every 128 samples) and the layers' output of this sample.
-    uint8_t layerOn[kNumLayers] = {};
-    int32_t activeLayers[kNumLayers] = {};
-    int32_t activeLayerCount = 0;
-    SourceMode layerSource[kNumLayers] = {};
-    LayerDest layerDest[kNumLayers] = {};
-    int32_t layerWave[kNumLayers] = {};          // 0..5: Sine, Saw, Square, Triangle, White, Pink
-    int32_t layerWaveGroup[kNumLayers][2] = {};  // the two wavetable shapes the wave mix blends
-    uint8_t layerFMChain[kNumLayers] = {};       // FM routing "1>2>3" (else "1+2>3")
-    stereoOverStruct layerOut[kNumLayers] = {};
-
     // Smoothed levels and pitches of each layer, every 16 samples.
     float layerVolSmooth[kNumLayers] = {};
-    float layerVolGain[kNumLayers] = {};
     float impVolSmooth[kNumLayers] = {};
     float impVolGain[kNumLayers] = {};
     float fm1VolSmooth[kNumLayers] = {};
@@ -697,7 +653,6 @@ public:
     float fm2VolSmooth[kNumLayers] = {};
     float fm2VolGain[kNumLayers] = {};
     float subVolSmooth[kNumLayers] = {};
-    float subVolGain[kNumLayers] = {};
     float layerSemi[kNumLayers] = {};  // octaves
     float layerFine[kNumLayers] = {};  // octaves, 0 for an FM layer
     float fm1Pitch[kNumLayers] = {};   // octaves
@@ -986,32 +941,13 @@ public:
     // LFOs.
     TLFOState globalLFO[kNumLFOs] = {};
     TLFOState voiceLFO[kNumVoices][kNumLFOs] = {};
+    // What the render loop reads or writes on every sample, gathered from the sections above and
+    // below so that it shares a few cache lines (each keeps its own comments).
     // A voice LFO no slot uses, already silenced (every output 0): silencing it again would
     // store the same zeros. Cleared by whatever else writes the state.
-    uint8_t voiceLFOSilent[kNumVoices][kNumLFOs] = {};
-    int32_t lfoWaveSel[kNumLFOs] = {};
-    int32_t lfoModeSel[kNumLFOs] = {};  // 0 Poly, 1 Free, 2 Mono, 3 Legato
-    double lfoBaseIncrement[kNumLFOs] = {};
+    alignas(64) uint8_t voiceLFOSilent[kNumVoices][kNumLFOs] = {};
     // LFO 1, LFO 2, a combination of both (which also marks both) used by some slot.
     uint8_t lfoUsed[3] = {};
-    // The "Sample and Hold" draws: a 15-bit generator of our own, no library lock.
-    uint32_t lfoRandomState = 1;
-
-    // Matrix: the slot cache of the control block and the active slots in slot order.
-    int32_t modSlotSrc[kModSlots] = {};
-    int32_t modSlotDest[kModSlots] = {};
-    int32_t modSlotType[kModSlots] = {};
-    uint8_t modSlotBypass[kModSlots] = {};
-    uint8_t modSlotSrcGlobal[kModSlots] = {};  // a source only the global row carries
-    int32_t modActiveSlots[kModSlots] = {};
-    int32_t modActiveCount = 0;
-    // The active slots again, one record each, grouped by destination (see ModRoute).
-    ModRoute modRoutes[kModSlots] = {};
-    // Per voice (the last row: the global pass) and route of a factor destination: the
-    // last exponent and its power of two, so that a source standing still costs no exp2.
-    // A value of 0 (never a power of two here) marks an empty entry.
-    float modFactorExp[kNumVoices + 1][kModSlots] = {};
-    float modFactorValue[kNumVoices + 1][kModSlots] = {};
     uint8_t modInputUsed = 0;
     uint8_t modOutputUsed = 0;
     uint8_t modNoiseUsed = 0;
@@ -1026,11 +962,109 @@ public:
     uint8_t layerOutRead = 0;
     uint8_t layerOutDeferred = 0;
     uint8_t layerOutStale = 0;
+    uint32_t modRouteGeneration = 1;
+    uint8_t voiceKeyOn[kNumVoices] = {};
+    uint8_t voiceStolen[kNumVoices] = {};
+    int32_t curVoice = {};
+    int32_t lastVoice = {};
+    int32_t notesPlaying = {};
+    uint8_t noKeyHeld = {};
+    uint8_t monoNoteHeld = {};
+    uint8_t sustainPedal = {};
+    int32_t playMode = {};                      // 0 Poly .. 8 Arp
+    int32_t portMode = {};                      // 0 Off .. 4 Held Time
+    int32_t chordMode = {};
+    // Voices rendered this sample, rebuilt every 4 samples.
+    int32_t activeVoiceList[kNumVoices] = {};
+    int32_t activeVoiceCount = {};
+    int32_t arpMode = {};
+    stereoStruct inSample = {};
+    stereoStruct outSample = {};
+    float mainVolSmooth = {};
+    float mainVolGain = {};
+    float mainPanSmooth = {};
+    double tunedIncrement = {};
+    // --- hand-over from the UI thread ------------------------------------------------------------
+    // Set by resume, cleared by suspend: while clear, UI requests run at once.
+    volatile uint8_t engineRunning = 0;
+    volatile uint8_t resetRequest = 0;
+    volatile uint8_t everythingOffRequest = 0;
+    volatile uint8_t previewOnRequest = 0;
+    volatile uint8_t previewOffRequest = 0;
+    // The editor's ribbon let go (spring on) or taken (spring off): the latest wins.
+    enum : uint8_t { kRibbonSpringOnRequest = 1, kRibbonSpringOffRequest = 2 };
+    std::atomic<uint8_t> ribbonSpringRequest{0};
+    void performRibbonSpringOn();
+    // Layer state (refreshed every 128 samples) and the layers' output of this sample.
+    uint8_t layerOn[kNumLayers] = {};
+    int32_t activeLayers[kNumLayers] = {};
+    int32_t activeLayerCount = 0;
+    SourceMode layerSource[kNumLayers] = {};
+    LayerDest layerDest[kNumLayers] = {};
+    int32_t layerWave[kNumLayers] = {};          // 0..5: Sine, Saw, Square, Triangle, White, Pink
+    int32_t layerWaveGroup[kNumLayers][2] = {};  // the two wavetable shapes the wave mix blends
+    uint8_t layerFMChain[kNumLayers] = {};       // FM routing "1>2>3" (else "1+2>3")
+    stereoOverStruct layerOut[kNumLayers] = {};
+    float layerVolGain[kNumLayers] = {};
+    float subVolGain[kNumLayers] = {};
+    uint32_t applySeq = 0;      // recordSeq the copy was taken at
+    int32_t applyStage = 0;     // next stage of the program application under way
+    uint8_t startupApplied = 0;  // the first application has ended (audio thread)
+    uint8_t applyRetry = 0;     // the last copy was overlapped: try on the next sample
+    // --- hand-over flags between the threads (bytes written whole) --------------------
+    std::atomic<uint8_t> presetPending{0};
+    std::atomic<uint8_t> presetApplying{0};
+    std::atomic<uint8_t> editorRefreshRequest{0};
+    std::atomic<uint8_t> editorRedrawRequest{0};
+    volatile uint8_t forceControlUpdate = 0;
+    // The editor's own state pair (written on the UI thread) and, derived from it by
+    // publishEditorState, the one open state that other threads read.
+    std::atomic<uint8_t> editorOpen{0};
+    std::atomic<uint8_t> editorOpening{0};
+    std::atomic<uint8_t> editorShown{0};
+    std::atomic<uint8_t> editChanged{0};
+    uint8_t presetLoading = 0;
+    uint8_t editorBusy = 0;
+    int32_t midiQueueCount = 0;
+    uint32_t sampleCounter = 0;  // advances while the engine renders
+    uint32_t blockCounter = 0;   // advances on every sample: program application, refresh
+    // Ribbon run state.
+    uint8_t ribbonSpringOn = 0;
+    double ribbonSpringSpeed = 0.0, ribbonSpringPos = 0.0, ribbonSmoothed = 0.0;
+    // The bits of the ribbon source every row holds (above 32 bits: not written yet).
+    uint64_t ribbonSourceBits = ~0ull;
+    // The ribbon's last step left its smoothed value as it found it, from these bits of the
+    // value parameter, the value destination and the smoothed value, with the settings it
+    // still has: the same step gives the same again.
+    uint8_t ribbonSettled = 0;
+    uint32_t ribbonSettledValue = 0, ribbonSettledDest = 0;
+    uint64_t ribbonSettledSmoothed = 0;
+    int32_t ribbonCountdown = -1;
+    int32_t lfoWaveSel[kNumLFOs] = {};
+    int32_t lfoModeSel[kNumLFOs] = {};  // 0 Poly, 1 Free, 2 Mono, 3 Legato
+    double lfoBaseIncrement[kNumLFOs] = {};
+    // The "Sample and Hold" draws: a 15-bit generator of our own, no library lock.
+    uint32_t lfoRandomState = 1;
+
+    // Matrix: the slot cache of the control block and the active slots in slot order.
+    int32_t modSlotSrc[kModSlots] = {};
+    int32_t modSlotDest[kModSlots] = {};
+    int32_t modSlotType[kModSlots] = {};
+    uint8_t modSlotBypass[kModSlots] = {};
+    uint8_t modSlotSrcGlobal[kModSlots] = {};  // a source only the global row carries
+    int32_t modActiveSlots[kModSlots] = {};
+    int32_t modActiveCount = 0;
+    // The active slots again, one record each, grouped by destination (see ModRoute).
+    alignas(64) ModRoute modRoutes[kModSlots] = {};
+    // Per voice (the last row: the global pass) and route of a factor destination: the
+    // last exponent and its power of two, so that a source standing still costs no exp2.
+    // A value of 0 (never a power of two here) marks an empty entry.
+    float modFactorExp[kNumVoices + 1][kModSlots] = {};
+    float modFactorValue[kNumVoices + 1][kModSlots] = {};
     // Per voice (and, last, the global pass): what its last modulation pass read and wrote
     // (see ModPassMemo). Valid while its generation equals modRouteGeneration.
     static_assert(kModPassWatches >= kModSlots * 4, "three inputs and one output per route");
     ModPassMemo modPassMemo[kNumVoices + 1] = {};
-    uint32_t modRouteGeneration = 1;
     bool modPassStands(const ModPassMemo& memo) const;
     void watchModPass(ModPassMemo& memo, const float* dest, const float* row) const;
     void runModPassMemo(ModPassMemo& memo, float* dest, const float* row, bool voicePass, bool whole,
@@ -1267,10 +1301,6 @@ public:
     std::atomic<uint32_t> recordSeq{0};
     std::atomic<uint8_t> recordWriter{0};  // whole-record writers take turns
     float applyValues[kNumParams] = {};
-    uint32_t applySeq = 0;      // recordSeq the copy was taken at
-    int32_t applyStage = 0;     // next stage of the program application under way
-    uint8_t startupApplied = 0;  // the first application has ended (audio thread)
-    uint8_t applyRetry = 0;     // the last copy was overlapped: try on the next sample
     // The sound of the program being replaced fades out before the application begins:
     // samples of the fade still to run, -1 while none has begun for the waiting request.
     int32_t programFadeLeft = -1;
@@ -1300,24 +1330,9 @@ public:
     // thread, which must not wait for it.
     bool storeProgramRecord(const TProgramRecord& record);
 
-    // --- hand-over flags between the threads (bytes written whole) --------------------
-    std::atomic<uint8_t> presetPending{0};
-    std::atomic<uint8_t> presetApplying{0};
-    std::atomic<uint8_t> editorRefreshRequest{0};
-    std::atomic<uint8_t> editorRedrawRequest{0};
-    volatile uint8_t forceControlUpdate = 0;
-    // The editor's own state pair (written on the UI thread) and, derived from it by
-    // publishEditorState, the one open state that other threads read.
-    std::atomic<uint8_t> editorOpen{0};
-    std::atomic<uint8_t> editorOpening{0};
-    std::atomic<uint8_t> editorShown{0};
-    std::atomic<uint8_t> editChanged{0};
-    uint8_t presetLoading = 0;
-    uint8_t editorBusy = 0;
-
     // --- host flags, set once by the constructor ---------------------------------------
     // In a word of their own: the compiler may read several of them at once, and that read
-    // must not cover the hand-over flags above, which other threads write.
+    // must not cover the hand-over flags, which other threads write.
     alignas(8) uint8_t isHostReaper = 0;
     uint8_t isHostSolena = 0;
     uint8_t isHostVendorProp = 0;
@@ -1330,7 +1345,6 @@ public:
     // held back while a program is applied, are dispatched in this order.
     uint32_t midiQueueSeq[kMidiQueueSize] = {};
     uint32_t midiSeqNext = 0;
-    int32_t midiQueueCount = 0;
     int32_t midiCCMap[128];
     int32_t midiChannel = -1;
     int32_t midiLearnTag = -1;
@@ -1354,8 +1368,6 @@ public:
     float overSampleRate = 88200.0f;
     float overSampleRateInv = 1.0f / 88200.0f;
     double baseNoteIncrement = 0.0;
-    uint32_t sampleCounter = 0;  // advances while the engine renders
-    uint32_t blockCounter = 0;   // advances on every sample: program application, refresh
     double hostPPQ = 0.0;
     float tempo = 120.0f;
     double tempoD = 120.0;
@@ -1371,19 +1383,6 @@ public:
     float modDestGlobal[kModDestSlots];
     float modSrcGlobal[kNumModSources];
     float modSrcVoice[kNumVoices][kNumModSources];
-
-    // Ribbon run state.
-    uint8_t ribbonSpringOn = 0;
-    double ribbonSpringSpeed = 0.0, ribbonSpringPos = 0.0, ribbonSmoothed = 0.0;
-    // The bits of the ribbon source every row holds (above 32 bits: not written yet).
-    uint64_t ribbonSourceBits = ~0ull;
-    // The ribbon's last step left its smoothed value as it found it, from these bits of the
-    // value parameter, the value destination and the smoothed value, with the settings it
-    // still has: the same step gives the same again.
-    uint8_t ribbonSettled = 0;
-    uint32_t ribbonSettledValue = 0, ribbonSettledDest = 0;
-    uint64_t ribbonSettledSmoothed = 0;
-    int32_t ribbonCountdown = -1;
 
     TEnvState env;
 
