@@ -184,28 +184,38 @@ inline const T& opaqueConstants(const T& table) {
     return *p;
 }
 
-struct alignas(16) CutoffConstants {
-    Lanes4 ten, half, c0, c1, c2, c3, c4, c5, sqrt2, one, step, minusStep, milli, guard, top;
+// Every constant is kept in eight lanes, the four-lane paths reading the first four (the
+// fields named here) and the eight-lane ones the whole (as the table of the same layout in
+// TLayerFilters.cpp, which adds 127 in eight lanes as `bias`): both share one table, whose
+// nine cache lines are then all the constants the cutoff mappings read.
+struct alignas(64) CutoffConstants {
+    Lanes4 one, oneUpper, ten, tenUpper, half, halfUpper, c0, c0Upper, c1, c1Upper, c2, c2Upper,
+        c3, c3Upper, c4, c4Upper, c5, c5Upper, sqrt2, sqrt2Upper, step, stepUpper, minusStep,
+        minusStepUpper, milli, milliUpper, guard, guardUpper, top, topUpper;
+    LaneInts4 bias, biasUpper;
     LaneInts4 absMask;  // every bit but the sign
 };
+#define TAV_CUTOFF_CONSTANT(v) {v, v, v, v}, {v, v, v, v}
 inline constexpr CutoffConstants kCutoffConstants = {
-    {10.0f, 10.0f, 10.0f, 10.0f},
-    {0.5f, 0.5f, 0.5f, 0.5f},
-    {1.00000008f, 1.00000008f, 1.00000008f, 1.00000008f},
-    {0.693147188f, 0.693147188f, 0.693147188f, 0.693147188f},
-    {0.240221075f, 0.240221075f, 0.240221075f, 0.240221075f},
-    {0.0555035711f, 0.0555035711f, 0.0555035711f, 0.0555035711f},
-    {0.00967603192f, 0.00967603192f, 0.00967603192f, 0.00967603192f},
-    {0.00133908634f, 0.00133908634f, 0.00133908634f, 0.00133908634f},
-    {1.41421356f, 1.41421356f, 1.41421356f, 1.41421356f},
-    {1.0f, 1.0f, 1.0f, 1.0f},
-    {1e-5f, 1e-5f, 1e-5f, 1e-5f},
-    {-1e-5f, -1e-5f, -1e-5f, -1e-5f},
-    {0.001f, 0.001f, 0.001f, 0.001f},
-    {1e-15f, 1e-15f, 1e-15f, 1e-15f},
-    {262143.0f, 262143.0f, 262143.0f, 262143.0f},
+    TAV_CUTOFF_CONSTANT(1.0f),
+    TAV_CUTOFF_CONSTANT(10.0f),
+    TAV_CUTOFF_CONSTANT(0.5f),
+    TAV_CUTOFF_CONSTANT(1.00000008f),
+    TAV_CUTOFF_CONSTANT(0.693147188f),
+    TAV_CUTOFF_CONSTANT(0.240221075f),
+    TAV_CUTOFF_CONSTANT(0.0555035711f),
+    TAV_CUTOFF_CONSTANT(0.00967603192f),
+    TAV_CUTOFF_CONSTANT(0.00133908634f),
+    TAV_CUTOFF_CONSTANT(1.41421356f),
+    TAV_CUTOFF_CONSTANT(1e-5f),
+    TAV_CUTOFF_CONSTANT(-1e-5f),
+    TAV_CUTOFF_CONSTANT(0.001f),
+    TAV_CUTOFF_CONSTANT(1e-15f),
+    TAV_CUTOFF_CONSTANT(262143.0f),
+    TAV_CUTOFF_CONSTANT(127),
     {0x7fffffff, 0x7fffffff, 0x7fffffff, 0x7fffffff},
 };
+#undef TAV_CUTOFF_CONSTANT
 inline const CutoffConstants& cutoffConstants() { return opaqueConstants(kCutoffConstants); }
 
 // 2^x for x in [0, 10] (the cutoff exponent), relative error about 2e-7: the integer part

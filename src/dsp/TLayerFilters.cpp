@@ -2,6 +2,7 @@
 #include "dsp/TLayerFilters.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "dsp/FilterTables.h"
@@ -316,22 +317,37 @@ namespace {
 #define TAV_WIDE_INLINE __attribute__((always_inline, target("avx2"))) inline
 
 // The constants of the eight-lane note update, read as memory operands (see
-// opaqueConstants): the values of cutoffConstants() and of the other literals there.
+// opaqueConstants): cutoffConstants() read whole, each value in eight lanes.
 typedef int32_t LaneInts8 __attribute__((vector_size(32)));
 struct alignas(32) WideCutoffConstants {
     Lanes8 one, ten, half, c0, c1, c2, c3, c4, c5, sqrt2, step, minusStep, milli, guard, top;
     LaneInts8 bias;
 };
-#define TAV_ALL8(v) {v, v, v, v, v, v, v, v}
-inline constexpr WideCutoffConstants kWideCutoffConstants = {
-    TAV_ALL8(1.0f),          TAV_ALL8(10.0f),        TAV_ALL8(0.5f),
-    TAV_ALL8(1.00000008f),   TAV_ALL8(0.693147188f), TAV_ALL8(0.240221075f),
-    TAV_ALL8(0.0555035711f), TAV_ALL8(0.00967603192f), TAV_ALL8(0.00133908634f),
-    TAV_ALL8(1.41421356f),   TAV_ALL8(1e-5f),        TAV_ALL8(-1e-5f),
-    TAV_ALL8(0.001f),        TAV_ALL8(1e-15f),       TAV_ALL8(262143.0f),
-    TAV_ALL8(127),
-};
-#undef TAV_ALL8
+#define TAV_SAME_PLACE(f) static_assert(offsetof(WideCutoffConstants, f) == offsetof(CutoffConstants, f))
+TAV_SAME_PLACE(one);
+TAV_SAME_PLACE(ten);
+TAV_SAME_PLACE(half);
+TAV_SAME_PLACE(c0);
+TAV_SAME_PLACE(c1);
+TAV_SAME_PLACE(c2);
+TAV_SAME_PLACE(c3);
+TAV_SAME_PLACE(c4);
+TAV_SAME_PLACE(c5);
+TAV_SAME_PLACE(sqrt2);
+TAV_SAME_PLACE(step);
+TAV_SAME_PLACE(minusStep);
+TAV_SAME_PLACE(milli);
+TAV_SAME_PLACE(guard);
+TAV_SAME_PLACE(top);
+TAV_SAME_PLACE(bias);
+#undef TAV_SAME_PLACE
+// The table as eight-lane values; the pointer passes through an empty asm (as in
+// opaqueConstants), so the compiler knows nothing of what it points to.
+inline const WideCutoffConstants& wideCutoffConstants() {
+    const void* p = &kCutoffConstants;
+    asm("" : "+r"(p));
+    return *static_cast<const WideCutoffConstants*>(p);
+}
 
 // exp2Cutoff() on eight lanes: every lane the same operations in the same order.
 TAV_WIDE_INLINE __m256 exp2Cutoff8(__m256 x, const WideCutoffConstants& k) {
@@ -377,7 +393,7 @@ __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TB
     const __m128 vel4 = _mm_setr_ps(a.velOffset, b.velOffset, c.velOffset, d.velOffset);
     const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(vel4), dup);
     const __m256 env = quadHalves(a.env[0], b.env[0], c.env[0], d.env[0]);
-    const WideCutoffConstants& k = opaqueConstants(kWideCutoffConstants);
+    const WideCutoffConstants& k = wideCutoffConstants();
     const __m256 v =
         clampTo8(_mm256_add_ps(env, _mm256_add_ps(_mm256_add_ps(m, cut), vel)), (__m256)k.one);
     const int changed = _mm256_movemask_ps(_mm256_cmp_ps(
