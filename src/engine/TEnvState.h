@@ -101,19 +101,30 @@ struct TEnvState {
     int32_t movingCount[kEnvVoices];
     // Per voice, built with the moving list: what one sample's advance adds, as the step
     // of each moving envelope's sub-element with a step other than zero and the place of
-    // its running level in the voice's rows of work.run. The steps are copies, so whatever
-    // writes a step without rebuilding the list sets builtFor to kMovesStale. A voice's
-    // advance reads its header and first entries from one cache line.
-    struct MoveEntry {
-        double step;
-        int32_t at;  // sub-element * kNumEnvs + envelope
-        int32_t unused;
-    };
+    // its running level in the voice's rows of work.run (sub-element * kNumEnvs +
+    // envelope, below 200). The steps are copies, so whatever writes a step without
+    // rebuilding the list sets builtFor to kMovesStale. A voice's advance reads its header,
+    // the places of its first eight entries and the first six steps from one cache line.
     struct alignas(64) VoiceMoves {
         int32_t count;     // entries
         int32_t builtFor;  // the voice's sub-element count (unclamped) they were built for
-        int32_t unused[2];
-        MoveEntry entry[kEnvSubs * kNumEnvs];
+        uint8_t at[8];     // the places of entries 0 to 7
+        double step[kEnvSubs * kNumEnvs];
+        uint8_t atMore[kEnvSubs * kNumEnvs - 8];  // those of entries 8 on
+        void set(int k, double s, int place) {
+            step[k] = s;
+            if (k < 8)
+                at[k] = (uint8_t)place;
+            else
+                atMore[k - 8] = (uint8_t)place;
+        }
+    };
+    static_assert(kEnvSubs * kNumEnvs <= 256, "a place fits a byte");
+    // Where an update writes its advance entries: from entry `first` of a voice's on.
+    struct MoveSlots {
+        VoiceMoves* m;
+        int first;
+        void put(int k, double s, int place) const { m->set(first + k, s, place); }
     };
     VoiceMoves moves[kEnvVoices];
     static constexpr int32_t kMovesStale = INT32_MIN;  // no sub-element count
@@ -121,14 +132,16 @@ struct TEnvState {
     // they were at its last publish, and since then only the moving envelopes changed,
     // unless publishAll is set (an update, a note start or a new list rewrote the levels).
     // globalFrom is the voice whose levels the global row holds that way, -1 for none.
-    uint8_t publishAll[kEnvVoices];
-    int32_t publishedSub[kEnvVoices];
+    // Per voice: the envelopes the last update computed are to be published at the next
+    // publish (publishUpdated, see updatedList). What a sample reads and writes of these
+    // sits in one cache line.
+    alignas(64) uint8_t publishAll[kEnvVoices];
+    uint8_t publishUpdated[kEnvVoices];
     int32_t globalFrom;
-    // Per voice: the envelopes the last update computed (the others kept their levels), to
-    // be published at the next publish when publishUpdated is set.
+    int32_t publishedSub[kEnvVoices];
+    // Per voice: the envelopes the last update computed (the others kept their levels).
     int32_t updatedList[kEnvVoices][kNumEnvs];
     int32_t updatedCount[kEnvVoices];
-    uint8_t publishUpdated[kEnvVoices];
     // Per voice, bit n: envelope n stands at a fixed point of a held update in each of the
     // voice's settledSubs sub-elements (in its sustain with the level it entered it at, or
     // ended while the key is held again), so such an update would rewrite exactly what it
@@ -172,11 +185,13 @@ struct TEnvState {
         // (The row's address in one register: each entry then costs a load, an add and a
         // store.)
         asm("" : "+r"(level));
-        const MoveEntry* entry = m.entry;
-        const MoveEntry* const end = entry + m.count;  // none for a held note in its sustain
+        const int count = m.count;  // none for a held note in its sustain
+        const int head = count < 8 ? count : 8;
         // One entry a turn: a voice has a few, and the pairs' set-up and tail cost more
         // than the turns they save.
-        for (; entry != end; ++entry) level[entry->at] += entry->step;
+        int k = 0;
+        for (; k < head; ++k) level[m.at[k]] += m.step[k];
+        for (; k < count; ++k) level[m.atMore[k - 8]] += m.step[k];
     }
     // The moving list and advance entries of voice v anew from the steps of every listed
     // envelope.

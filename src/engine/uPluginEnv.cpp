@@ -156,8 +156,7 @@ __attribute__((noinline)) void buildMovingListFrom(TEnvState& e, int v, int coun
             std::memcpy(&bits, &step, sizeof bits);
             if ((bits << 1) == 0) continue;  // either zero counts as zero
             any = 1;
-            m.entry[entries].step = step;
-            m.entry[entries].at = i * kNumEnvs + n;
+            m.set(entries, step, i * kNumEnvs + n);
             ++entries;
         }
         if (any != 0) e.movingList[v][moving++] = n;
@@ -338,14 +337,13 @@ __attribute__((always_inline)) inline double releaseLevel(const TEnvState::Sub& 
 // it moves to, and its advance entry if the step is not zero (as the general loop's addMove
 // writes it); returns the number of entries written.
 __attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double old, double lev,
-                                                      int n, TEnvState::MoveEntry* moves) {
+                                                      int n, const TEnvState::MoveSlots& moves) {
     const double step = (lev - old) * (1.0 / 16.0);
     c.target = lev;
     c.step = step;
     int moved = 0;
     if (step != 0.0) {  // either zero counts as zero; a NaN moves
-        moves[0].step = step;
-        moves[0].at = n;
+        moves.put(0, step, n);
         moved = 1;
     }
     return moved;
@@ -359,14 +357,14 @@ __attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double
 // what most updates take, and without this loop's values live around them they keep
 // theirs in registers.
 int updateEnvelopeGeneral(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& info,
-                          int n, TEnvState::MoveEntry* moves);
+                          int n, const TEnvState::MoveSlots& moves);
 
 template <bool kStraight>
 __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick,
                                                             TEnvState::Slot& slot,
                                                             const EnvInfo& info, int n,
                                                             bool wasSettled,
-                                                            TEnvState::MoveEntry* moves) {
+                                                            const TEnvState::MoveSlots& moves) {
     const float* const dest = tick.dest;
     const SharedFloat* const param = tick.param;
     const int count = tick.count;
@@ -480,8 +478,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
         int moved = 0;
         const auto addMove = [&](int i, double step) {
             if (step != 0.0) {  // either zero counts as zero; a NaN moves
-                moves[moved].step = step;
-                moves[moved].at = i * kNumEnvs + n;
+                moves.put(moved, step, i * kNumEnvs + n);
                 ++moved;
             }
         };
@@ -589,7 +586,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
 
 __attribute__((noinline)) int updateEnvelopeGeneral(const EnvTick& tick, TEnvState::Slot& slot,
                                                     const EnvInfo& info, int n,
-                                                    TEnvState::MoveEntry* moves) {
+                                                    const TEnvState::MoveSlots& moves) {
     return updateEnvelopeBody<false>(tick, slot, info, n, false, moves);
 }
 
@@ -598,7 +595,7 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                                                         TEnvState::Slot& slot,
                                                         const EnvInfo& info, int n,
                                                         bool wasSettled,
-                                                        TEnvState::MoveEntry* moves) {
+                                                        const TEnvState::MoveSlots& moves) {
     return updateEnvelopeBody<true>(tick, slot, info, n, wasSettled, moves);
 }
 
@@ -632,7 +629,8 @@ void APlugin::setEnvs(int v) {
         // (A copy: its fields are then one load each where they are read.)
         const EnvInfo info = table.e[n];
         const int r = updateEnvelope(tick, w.slot[v][n], info, n,
-                                     (settledBefore & bit) != 0, moves.entry + entries);
+                                     (settledBefore & bit) != 0,
+                                     TEnvState::MoveSlots{&moves, entries});
         if (r == kEnvLeftOut) {
             settledNow |= bit;
             settledOnInputs |= bit;
