@@ -156,7 +156,7 @@ __attribute__((noinline)) void buildMovingListFrom(TEnvState& e, int v, int coun
             std::memcpy(&bits, &step, sizeof bits);
             if ((bits << 1) == 0) continue;  // either zero counts as zero
             any = 1;
-            m.set(entries, step, i * kNumEnvs + n);
+            m.set(entries, step, i * kNumEnvs + ENV_RUN_PLACE[n]);
             ++entries;
         }
         if (any != 0) e.movingList[v][moving++] = n;
@@ -258,7 +258,7 @@ static void fastRelease(APlugin& p, int v, int count, bool held) {
     for (int i = 0; i < count; ++i) {
         TEnvState::Sub& c = slot.sub[i];
         const double old = c.target;
-        w.run[v][i][0] = old;
+        w.run[v][i][kAmpRunPlace] = old;
         double ph = c.phase - 0.01;
         if (ph < 1e-5) ph = 0.0;
         c.phase = ph;
@@ -280,7 +280,7 @@ static void fastRelease(APlugin& p, int v, int count, bool held) {
         TEnvState::Sub& c = slot.sub[i];
         c.stage = kEnvRelease;
         c.phase = 0.0;
-        w.run[v][i][0] = 0.0;
+        w.run[v][i][kAmpRunPlace] = 0.0;
         c.target = 0.0;
         c.step = 0.0;
     }
@@ -343,7 +343,7 @@ __attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double
     c.step = step;
     int moved = 0;
     if (step != 0.0) {  // either zero counts as zero; a NaN moves
-        moves.put(0, step, n);
+        moves.put(0, step, ENV_RUN_PLACE[n]);
         moved = 1;
     }
     return moved;
@@ -425,7 +425,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             // up).
             TEnvState::Sub& c = slot.sub[0];
             const double old = c.target;
-            tick.run[0][n] = old;
+            tick.run[0][ENV_RUN_PLACE[n]] = old;
             const double d = decayStepOf();
             double phase = c.phase - d;
             const double sustain = sustainOf();
@@ -455,7 +455,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             // A released note's single sub-element: the general loop's release, straight.
             TEnvState::Sub& c = slot.sub[0];
             const double old = c.target;
-            tick.run[0][n] = old;
+            tick.run[0][ENV_RUN_PLACE[n]] = old;
             const double d =
                 stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
                                 speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
@@ -478,7 +478,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
         int moved = 0;
         const auto addMove = [&](int i, double step) {
             if (step != 0.0) {  // either zero counts as zero; a NaN moves
-                moves.put(moved, step, i * kNumEnvs + n);
+                moves.put(moved, step, i * kNumEnvs + ENV_RUN_PLACE[n]);
                 ++moved;
             }
         };
@@ -493,7 +493,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             const double old = c.target;
             int32_t stage = c.stage;
             double phase = c.phase;
-            tick.run[i][n] = old;
+            tick.run[i][ENV_RUN_PLACE[n]] = old;
             double lev;
 
             if (!held) {
@@ -805,7 +805,7 @@ inline void publishLevels(const TEnvState& e, const double* run, float* src) {
 inline void publishListed(const int32_t* list, int count, const double* run, float* src) {
     for (int k = 0; k < count; ++k) {
         const int n = list[k];
-        const float level = (float)run[n];
+        const float level = (float)run[ENV_RUN_PLACE[n]];
         float* out = src + ENV_SOURCE_SLOT[n];
         out[0] = level;
         out[1] = 1.0f - level;
@@ -864,7 +864,7 @@ void APlugin::startEnvs(int v, int velocity) {
             c.stage = kEnvAttack;
             c.target = 0.0;
             c.step = 0.0;
-            w.run[v][i][n] = 0.0;
+            w.run[v][i][ENV_RUN_PLACE[n]] = 0.0;
             c.phase = 0.0;
             c.releasePhase = 0.0;
             c.releaseLevel = 0.0;
@@ -886,7 +886,7 @@ void APlugin::startEnvs(int v, int velocity) {
             TEnvState::Sub& c = slot.sub[i];
             c.stage = kEnvDecay;
             c.target = 1.0;
-            w.run[v][i][n] = 1.0;
+            w.run[v][i][ENV_RUN_PLACE[n]] = 1.0;
             c.phase = 1.0;
             c.releasePhase = 1.0;
             c.releaseLevel = 1.0;
@@ -908,6 +908,6 @@ double APlugin::getVoiceAmpLevel(int v) {
     if (!isValidVoice(v)) return 0.0;
     const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
     double best = 0.0;
-    for (int i = 0; i < count; ++i) best = std::max(best, env.work.run[v][i][0]);
+    for (int i = 0; i < count; ++i) best = std::max(best, env.work.run[v][i][kAmpRunPlace]);
     return best;
 }

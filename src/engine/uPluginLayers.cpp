@@ -606,7 +606,8 @@ struct VoiceCtx {
     stereoOverStruct* out;
     int dl;
     float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
-    float envLevel(int n, int i) const { return (float)p.env.work.run[v][i][n]; }
+    // The level of note i's envelope at `place` (ENV_RUN_PLACE).
+    float envLevel(int place, int i) const { return (float)p.env.work.run[v][i][place]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
     // The record of note i while it has not started (a strummed note yet to sound). Stored
     // as a vector: written as a copy of a constant, it would become two 64-bit stores
@@ -623,13 +624,13 @@ struct VoiceCtx {
     double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
         return exp2NoteMemo(p.layerNote[layer][v][i], 0,
-                            (double)envLevel(ENV_PITCH[layer], i) * (double)c.pitchEnvAmount);
+                            (double)envLevel(ENV_RUN_PLACE[ENV_PITCH[layer]], i) * (double)c.pitchEnvAmount);
     }
 };
 
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
-// wireEnv, filterEnv: the layer's Wire and filter envelopes.
+// wireEnv, filterEnv: the places (ENV_RUN_PLACE) of the layer's Wire and filter envelopes.
 __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& bandPass,
                                                     TLPFilter& lowPass, int wireEnv,
                                                     int filterEnv) {
@@ -823,10 +824,10 @@ struct FMLayer {
         : chainMask(p.layerFMChain[L] != 0 ? ~0u : 0u),
           vol1(p.fm1VolGain[L]),
           vol2(p.fm2VolGain[L]),
-          e1p(ENV_FM_1_PITCH[L]),
-          e2p(ENV_FM_2_PITCH[L]),
-          e1v(ENV_FM_1_VOL[L]),
-          e2v(ENV_FM_2_VOL[L]) {}
+          e1p(ENV_RUN_PLACE[ENV_FM_1_PITCH[L]]),
+          e2p(ENV_RUN_PLACE[ENV_FM_2_PITCH[L]]),
+          e1v(ENV_RUN_PLACE[ENV_FM_1_VOL[L]]),
+          e2v(ENV_RUN_PLACE[ENV_FM_2_VOL[L]]) {}
 };
 
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
@@ -911,7 +912,7 @@ struct WaveLayer {
     int wave;
     float subGain;           // the sub-oscillator's level
     ShapeRows rows1, rows2;  // the tables of the wave's two shapes
-    int filterEnv;           // the layer's filter envelope
+    int filterEnv;           // the place of the layer's filter envelope
 };
 
 __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
@@ -1023,10 +1024,11 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         wl.subGain = p.subVolGain[layer];
         wl.rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
         wl.rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
-        wl.filterEnv = ENV_FILTER[layer];
+        wl.filterEnv = ENV_RUN_PLACE[ENV_FILTER[layer]];
     }
     const FMLayer fmLayer(p, layer);
-    const int wireEnv = ENV_WIRE[layer], wireFilterEnv = ENV_FILTER[layer];
+    const int wireEnv = ENV_RUN_PLACE[ENV_WIRE[layer]],
+              wireFilterEnv = ENV_RUN_PLACE[ENV_FILTER[layer]];
     bool stringDrift = false;
     if constexpr (Model == kSourceString)
         stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
