@@ -48,9 +48,10 @@ void TEnvState::setList(const int32_t* envs, int count) {
     for (int i = 0; i < count; ++i) {
         const int n = list[i];
         if ((unsigned)n >= (unsigned)kNumEnvs) continue;
-        PublishGroup g{n, ENV_SOURCE_SLOT[n], 1};
+        PublishGroup g{ENV_RUN_PLACE[n], ENV_SOURCE_SLOT[n], 1};
         if (i + 1 < count && list[i + 1] == n + 1 && n + 1 < kNumEnvs &&
-            ENV_SOURCE_SLOT[n + 1] == ENV_SOURCE_SLOT[n] + 2) {
+            ENV_SOURCE_SLOT[n + 1] == ENV_SOURCE_SLOT[n] + 2 &&
+            ENV_RUN_PLACE[n + 1] == ENV_RUN_PLACE[n] + 1) {
             g.count = 2;
             ++i;
         }

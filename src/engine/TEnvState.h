@@ -35,6 +35,15 @@ constexpr int ENV_FM_2_VOL[3] = {8, 16, 24};
 constexpr int ENV_SOURCE_SLOT[kNumEnvs] = {96, 42, 44, 46, 48, 50, 52, 54, 56, 60, 62, 64, 66,
                                            68, 70, 72, 74, 78, 80, 82, 84, 86, 88, 90, 92};
 
+// The place of each envelope's running level in a sub-element's row of them. What a voice
+// reads every sample sits in the row's first cache line: the filter, pitch, volume and wire
+// envelopes of layer 1, the Amp envelope, then those of layer 3, whose wire envelope opens
+// the next line with layer 2's four; the operator envelopes follow. (The pairs that publish
+// together, 2k - 1 and 2k, stay neighbours.)
+constexpr int ENV_RUN_PLACE[kNumEnvs] = {4,  0,  1,  2,  3,  13, 14, 15, 16, 9,  10, 11, 12,
+                                         17, 18, 19, 20, 5,  6,  7,  8,  21, 22, 23, 24};
+constexpr int kAmpRunPlace = 4;
+
 struct TEnvState {
     // One envelope of one sub-element of a voice, its fields side by side: an update
     // reads and writes them together.
@@ -71,7 +80,8 @@ struct TEnvState {
     static_assert(2 * sizeof(double) + sizeof(Sub) <= 64 && sizeof(Slot) == 7 * 64,
                   "a slot's first sub-element shares its first cache line");
     // The working values. The running levels sit apart, indexed [voice][sub-element]
-    // [envelope]: the audio path reads them every sample. Read one with envLevel().
+    // [place of the envelope, ENV_RUN_PLACE]: the audio path reads them every sample. Read
+    // one with envLevel().
     struct Work {
         double run[kEnvVoices][kEnvSubs][kNumEnvs];  // running level, read per sample
         Slot slot[kEnvVoices][kNumEnvs];
@@ -86,7 +96,7 @@ struct TEnvState {
     // (Not char-sized: the float stores of publishing could otherwise alias these fields and
     // make the compiler reload them after every store.)
     struct PublishGroup {
-        int32_t env;    // first envelope of the group
+        int32_t env;    // the place of the group's first envelope's running level
         int32_t slot;   // its source slot; level and 1 - level go to slot and slot + 1
         int32_t count;  // 1 or 2 (then the next envelope's level goes to slot + 2 and + 3)
     };
@@ -101,19 +111,30 @@ struct TEnvState {
     int32_t movingCount[kEnvVoices];
     // Per voice, built with the moving list: what one sample's advance adds, as the step
     // of each moving envelope's sub-element with a step other than zero and the place of
-    // its running level in the voice's rows of work.run. The steps are copies, so whatever
-    // writes a step without rebuilding the list sets builtFor to kMovesStale. A voice's
-    // advance reads its header and first entries from one cache line.
-    struct MoveEntry {
-        double step;
-        int32_t at;  // sub-element * kNumEnvs + envelope
-        int32_t unused;
-    };
+    // its running level in the voice's rows of work.run (sub-element * kNumEnvs + place,
+    // below 200). The steps are copies, so whatever writes a step without
+    // rebuilding the list sets builtFor to kMovesStale. A voice's advance reads its header,
+    // the places of its first eight entries and the first six steps from one cache line.
     struct alignas(64) VoiceMoves {
         int32_t count;     // entries
         int32_t builtFor;  // the voice's sub-element count (unclamped) they were built for
-        int32_t unused[2];
-        MoveEntry entry[kEnvSubs * kNumEnvs];
+        uint8_t at[8];     // the places of entries 0 to 7
+        double step[kEnvSubs * kNumEnvs];
+        uint8_t atMore[kEnvSubs * kNumEnvs - 8];  // those of entries 8 on
+        void set(int k, double s, int place) {
+            step[k] = s;
+            if (k < 8)
+                at[k] = (uint8_t)place;
+            else
+                atMore[k - 8] = (uint8_t)place;
+        }
+    };
+    static_assert(kEnvSubs * kNumEnvs <= 256, "a place fits a byte");
+    // Where an update writes its advance entries: from entry `first` of a voice's on.
+    struct MoveSlots {
+        VoiceMoves* m;
+        int first;
+        void put(int k, double s, int place) const { m->set(first + k, s, place); }
     };
     VoiceMoves moves[kEnvVoices];
     static constexpr int32_t kMovesStale = INT32_MIN;  // no sub-element count
@@ -121,14 +142,16 @@ struct TEnvState {
     // they were at its last publish, and since then only the moving envelopes changed,
     // unless publishAll is set (an update, a note start or a new list rewrote the levels).
     // globalFrom is the voice whose levels the global row holds that way, -1 for none.
-    uint8_t publishAll[kEnvVoices];
-    int32_t publishedSub[kEnvVoices];
+    // Per voice: the envelopes the last update computed are to be published at the next
+    // publish (publishUpdated, see updatedList). What a sample reads and writes of these
+    // sits in one cache line.
+    alignas(64) uint8_t publishAll[kEnvVoices];
+    uint8_t publishUpdated[kEnvVoices];
     int32_t globalFrom;
-    // Per voice: the envelopes the last update computed (the others kept their levels), to
-    // be published at the next publish when publishUpdated is set.
+    int32_t publishedSub[kEnvVoices];
+    // Per voice: the envelopes the last update computed (the others kept their levels).
     int32_t updatedList[kEnvVoices][kNumEnvs];
     int32_t updatedCount[kEnvVoices];
-    uint8_t publishUpdated[kEnvVoices];
     // Per voice, bit n: envelope n stands at a fixed point of a held update in each of the
     // voice's settledSubs sub-elements (in its sustain with the level it entered it at, or
     // ended while the key is held again), so such an update would rewrite exactly what it
@@ -172,11 +195,13 @@ struct TEnvState {
         // (The row's address in one register: each entry then costs a load, an add and a
         // store.)
         asm("" : "+r"(level));
-        const MoveEntry* entry = m.entry;
-        const MoveEntry* const end = entry + m.count;  // none for a held note in its sustain
+        const int count = m.count;  // none for a held note in its sustain
+        const int head = count < 8 ? count : 8;
         // One entry a turn: a voice has a few, and the pairs' set-up and tail cost more
         // than the turns they save.
-        for (; entry != end; ++entry) level[entry->at] += entry->step;
+        int k = 0;
+        for (; k < head; ++k) level[m.at[k]] += m.step[k];
+        for (; k < count; ++k) level[m.atMore[k - 8]] += m.step[k];
     }
     // The moving list and advance entries of voice v anew from the steps of every listed
     // envelope.
@@ -190,7 +215,9 @@ struct TEnvState {
     // Everything, the per-voice time factors included, to its start-up state.
     void clearAll();
     // The running level of one envelope of a voice's sub-element.
-    double envLevel(int envNum, int voice, int sub) const { return work.run[voice][sub][envNum]; }
+    double envLevel(int envNum, int voice, int sub) const {
+        return work.run[voice][sub][ENV_RUN_PLACE[envNum]];
+    }
     int32_t envStage(int envNum, int voice, int sub) const {
         return work.slot[voice][envNum].sub[sub].stage;
     }

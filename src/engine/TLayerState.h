@@ -3,6 +3,7 @@
 // the running state of every stacked note (chord note or unison copy) of a voice layer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "dsp/StereoTypes.h"
@@ -81,50 +82,70 @@ struct alignas(64) TLayerNote {
     uint32_t driftStep;
 };
 
-// Control values of one voice layer, refreshed every 16 samples of the voice.
-struct TLayerVoice {
+// Control values of one voice layer, refreshed every 16 samples of the voice. The first
+// cache line holds everything a model and its filters read every sample (or every fourth):
+// the values all models share, then those of the layer's model, which share their places
+// with the other models' (each model reads only its own, and a change of model writes them
+// anew before its first sample). The memos the refresh reads follow in the next lines.
+struct alignas(64) TLayerVoice {
     int32_t model;         // SourceMode + 1 the values were computed for, 0 none
+    float pitchEnvAmount;  // octaves at full pitch envelope
     double layerInc;       // oscillator step per sub-sample, 2^24 per cycle
     double layerIncMod;    // the same with the layer semi/fine destinations applied
-    double stringInc;      // String: cycles per host sample
-    float pitchEnvAmount;  // octaves at full pitch envelope
     float filterEnvAmount;
     float layerFineSemi;  // 2^(destination fine / 12 + destination semi)
-    // Wire
-    float wireSep;
-    float wireQ;
-    float wireEnvAmount;
-    float filterQ;
-    // String
-    float feedback;
-    float damping;
-    float impulseLength;
-    float impulseShape;
-    float pluck;
-    // FM
-    float op1PitchEnvAmount;
-    float op2PitchEnvAmount;
-    // FM and Wave
-    int32_t symIndex;
-    float feed;
-    // Wave
-    float filterSep;
-    float vowel;
-    int32_t subSymIndex;
-    float subRatio;
+    // The model's own values. Wave uses the first seven, FM the first four, Wire four from
+    // filterQ on, String the first five and stringInc.
+    union {
+        int32_t symIndex;  // FM and Wave
+        float feedback;    // String
+    };
+    union {
+        float feed;  // FM and Wave
+        float damping;
+    };
+    union {
+        float filterSep;  // Wave
+        float op1PitchEnvAmount;
+        float impulseLength;
+    };
+    union {
+        float filterQ;  // Wave and Wire
+        float op2PitchEnvAmount;
+        float impulseShape;
+    };
+    union {
+        float vowel;  // Wave
+        float wireSep;
+        float pluck;
+    };
+    union {
+        int32_t subSymIndex;  // Wave
+        float wireQ;
+    };
+    union {
+        double stringInc;  // String: cycles per host sample
+        float subRatio;    // Wave
+        float wireEnvAmount;
+    };
+
+    // The key-tracking arguments (amount, key) the voice's filters last took since the
+    // engine set them up: 0 the multimode and low-pass pair, 1 the Wire band-pass.
+    uint8_t trackKnown[2];
+    // (Of the wave-mix memo below.)
+    bool blendValid[2];
+    uint32_t trackBits[2][2];
     // The last argument and result of each exponential above: a held note without
-    // modulation recomputes none of them (a result of 0 marks an empty slot).
-    double memoIn[14];
-    double memoOut[14];
+    // modulation recomputes none of them (a result of 0 marks an empty slot). The slots
+    // every model uses come first, then Wire's and Wave's, then String's and FM's.
+    struct Memo {
+        double in, out;
+    } memo[14];
     // The last wave-mix value of the oscillator (0) and the sub-oscillator (1) and the two
     // shapes and weight it blends: the split into whole and fraction runs once per change.
     float blendIn[2];
     int32_t blendA[2];
     int32_t blendB[2];
     float blendF[2];
-    bool blendValid[2];
-    // The key-tracking arguments (amount, key) the voice's filters last took since the
-    // engine set them up: 0 the multimode and low-pass pair, 1 the Wire band-pass.
-    uint8_t trackKnown[2];
-    uint32_t trackBits[2][2];
 };
+static_assert(offsetof(TLayerVoice, trackKnown) == 64, "the per-sample values fill one line");

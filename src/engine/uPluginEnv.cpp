@@ -156,8 +156,7 @@ __attribute__((noinline)) void buildMovingListFrom(TEnvState& e, int v, int coun
             std::memcpy(&bits, &step, sizeof bits);
             if ((bits << 1) == 0) continue;  // either zero counts as zero
             any = 1;
-            m.entry[entries].step = step;
-            m.entry[entries].at = i * kNumEnvs + n;
+            m.set(entries, step, i * kNumEnvs + ENV_RUN_PLACE[n]);
             ++entries;
         }
         if (any != 0) e.movingList[v][moving++] = n;
@@ -259,7 +258,7 @@ static void fastRelease(APlugin& p, int v, int count, bool held) {
     for (int i = 0; i < count; ++i) {
         TEnvState::Sub& c = slot.sub[i];
         const double old = c.target;
-        w.run[v][i][0] = old;
+        w.run[v][i][kAmpRunPlace] = old;
         double ph = c.phase - 0.01;
         if (ph < 1e-5) ph = 0.0;
         c.phase = ph;
@@ -281,7 +280,7 @@ static void fastRelease(APlugin& p, int v, int count, bool held) {
         TEnvState::Sub& c = slot.sub[i];
         c.stage = kEnvRelease;
         c.phase = 0.0;
-        w.run[v][i][0] = 0.0;
+        w.run[v][i][kAmpRunPlace] = 0.0;
         c.target = 0.0;
         c.step = 0.0;
     }
@@ -338,14 +337,13 @@ __attribute__((always_inline)) inline double releaseLevel(const TEnvState::Sub& 
 // it moves to, and its advance entry if the step is not zero (as the general loop's addMove
 // writes it); returns the number of entries written.
 __attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double old, double lev,
-                                                      int n, TEnvState::MoveEntry* moves) {
+                                                      int n, const TEnvState::MoveSlots& moves) {
     const double step = (lev - old) * (1.0 / 16.0);
     c.target = lev;
     c.step = step;
     int moved = 0;
     if (step != 0.0) {  // either zero counts as zero; a NaN moves
-        moves[0].step = step;
-        moves[0].at = n;
+        moves.put(0, step, ENV_RUN_PLACE[n]);
         moved = 1;
     }
     return moved;
@@ -359,14 +357,14 @@ __attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double
 // what most updates take, and without this loop's values live around them they keep
 // theirs in registers.
 int updateEnvelopeGeneral(const EnvTick& tick, TEnvState::Slot& slot, const EnvInfo& info,
-                          int n, TEnvState::MoveEntry* moves);
+                          int n, const TEnvState::MoveSlots& moves);
 
 template <bool kStraight>
 __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick,
                                                             TEnvState::Slot& slot,
                                                             const EnvInfo& info, int n,
                                                             bool wasSettled,
-                                                            TEnvState::MoveEntry* moves) {
+                                                            const TEnvState::MoveSlots& moves) {
     const float* const dest = tick.dest;
     const SharedFloat* const param = tick.param;
     const int count = tick.count;
@@ -427,7 +425,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             // up).
             TEnvState::Sub& c = slot.sub[0];
             const double old = c.target;
-            tick.run[0][n] = old;
+            tick.run[0][ENV_RUN_PLACE[n]] = old;
             const double d = decayStepOf();
             double phase = c.phase - d;
             const double sustain = sustainOf();
@@ -457,7 +455,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             // A released note's single sub-element: the general loop's release, straight.
             TEnvState::Sub& c = slot.sub[0];
             const double old = c.target;
-            tick.run[0][n] = old;
+            tick.run[0][ENV_RUN_PLACE[n]] = old;
             const double d =
                 stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
                                 speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
@@ -480,8 +478,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
         int moved = 0;
         const auto addMove = [&](int i, double step) {
             if (step != 0.0) {  // either zero counts as zero; a NaN moves
-                moves[moved].step = step;
-                moves[moved].at = i * kNumEnvs + n;
+                moves.put(moved, step, i * kNumEnvs + ENV_RUN_PLACE[n]);
                 ++moved;
             }
         };
@@ -496,7 +493,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             const double old = c.target;
             int32_t stage = c.stage;
             double phase = c.phase;
-            tick.run[i][n] = old;
+            tick.run[i][ENV_RUN_PLACE[n]] = old;
             double lev;
 
             if (!held) {
@@ -589,7 +586,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
 
 __attribute__((noinline)) int updateEnvelopeGeneral(const EnvTick& tick, TEnvState::Slot& slot,
                                                     const EnvInfo& info, int n,
-                                                    TEnvState::MoveEntry* moves) {
+                                                    const TEnvState::MoveSlots& moves) {
     return updateEnvelopeBody<false>(tick, slot, info, n, false, moves);
 }
 
@@ -598,7 +595,7 @@ __attribute__((always_inline)) inline int updateEnvelope(const EnvTick& tick,
                                                         TEnvState::Slot& slot,
                                                         const EnvInfo& info, int n,
                                                         bool wasSettled,
-                                                        TEnvState::MoveEntry* moves) {
+                                                        const TEnvState::MoveSlots& moves) {
     return updateEnvelopeBody<true>(tick, slot, info, n, wasSettled, moves);
 }
 
@@ -632,7 +629,8 @@ void APlugin::setEnvs(int v) {
         // (A copy: its fields are then one load each where they are read.)
         const EnvInfo info = table.e[n];
         const int r = updateEnvelope(tick, w.slot[v][n], info, n,
-                                     (settledBefore & bit) != 0, moves.entry + entries);
+                                     (settledBefore & bit) != 0,
+                                     TEnvState::MoveSlots{&moves, entries});
         if (r == kEnvLeftOut) {
             settledNow |= bit;
             settledOnInputs |= bit;
@@ -807,7 +805,7 @@ inline void publishLevels(const TEnvState& e, const double* run, float* src) {
 inline void publishListed(const int32_t* list, int count, const double* run, float* src) {
     for (int k = 0; k < count; ++k) {
         const int n = list[k];
-        const float level = (float)run[n];
+        const float level = (float)run[ENV_RUN_PLACE[n]];
         float* out = src + ENV_SOURCE_SLOT[n];
         out[0] = level;
         out[1] = 1.0f - level;
@@ -866,7 +864,7 @@ void APlugin::startEnvs(int v, int velocity) {
             c.stage = kEnvAttack;
             c.target = 0.0;
             c.step = 0.0;
-            w.run[v][i][n] = 0.0;
+            w.run[v][i][ENV_RUN_PLACE[n]] = 0.0;
             c.phase = 0.0;
             c.releasePhase = 0.0;
             c.releaseLevel = 0.0;
@@ -888,7 +886,7 @@ void APlugin::startEnvs(int v, int velocity) {
             TEnvState::Sub& c = slot.sub[i];
             c.stage = kEnvDecay;
             c.target = 1.0;
-            w.run[v][i][n] = 1.0;
+            w.run[v][i][ENV_RUN_PLACE[n]] = 1.0;
             c.phase = 1.0;
             c.releasePhase = 1.0;
             c.releaseLevel = 1.0;
@@ -910,6 +908,6 @@ double APlugin::getVoiceAmpLevel(int v) {
     if (!isValidVoice(v)) return 0.0;
     const int count = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
     double best = 0.0;
-    for (int i = 0; i < count; ++i) best = std::max(best, env.work.run[v][i][0]);
+    for (int i = 0; i < count; ++i) best = std::max(best, env.work.run[v][i][kAmpRunPlace]);
     return best;
 }

@@ -69,7 +69,7 @@ struct LayerTailParams {
     float panBase;
     float volGain;
     int dl;      // the layer's offset in the voice destinations
-    int volEnv;  // the layer's volume envelope
+    int volEnv;  // the place of the layer's volume envelope (ENV_RUN_PLACE)
 };
 inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, int count,
                       Lanes4& sum) {
@@ -100,7 +100,7 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     const stereoOverStruct* out = p.noteOut[L][v];
     const auto note = [&](int i) __attribute__((always_inline)) {
         if (age[i] < 0) return;
-        const float amp = (float)run[i][0] * (float)run[i][t.volEnv] * gain;
+        const float amp = (float)run[i][kAmpRunPlace] * (float)run[i][t.volEnv] * gain;
         // the note's two chord gains, twice: one 64-bit load, repeated
 #if defined(__SSE2__)
         double gains;
@@ -147,7 +147,7 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
                    two(&da[50 + t.dl], &db[50 + t.dl])),
         two(&da[DEST_VOLUME], &db[DEST_VOLUME]));
     const __m128 amps = _mm_mul_ps(
-        _mm_mul_ps(twoDoubles(&runA[0], &runB[0]), twoDoubles(&runA[t.volEnv], &runB[t.volEnv])),
+        _mm_mul_ps(twoDoubles(&runA[kAmpRunPlace], &runB[kAmpRunPlace]), twoDoubles(&runA[t.volEnv], &runB[t.volEnv])),
         gain);
     const Lanes4 amp = (Lanes4)_mm_unpacklo_ps(amps, amps);
     // the pans clamped as in layerTail(), then each voice's two sides
@@ -168,8 +168,8 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
 #else
     const float gainA = t.volGain * p.layerVelGain[L][a] * da[50 + t.dl] * da[DEST_VOLUME];
     const float gainB = t.volGain * p.layerVelGain[L][b] * db[50 + t.dl] * db[DEST_VOLUME];
-    const float ampA = (float)runA[0] * (float)runA[t.volEnv] * gainA;
-    const float ampB = (float)runB[0] * (float)runB[t.volEnv] * gainB;
+    const float ampA = (float)runA[kAmpRunPlace] * (float)runA[t.volEnv] * gainA;
+    const float ampB = (float)runB[kAmpRunPlace] * (float)runB[t.volEnv] * gainB;
     const float panA = clamp01(t.panBase + da[DEST_PAN] + da[51 + t.dl]);
     const float panB = clamp01(t.panBase + db[DEST_PAN] + db[51 + t.dl]);
     const Lanes4 panLanes{std::min(1.0f, 2.0f - 2.0f * panA), std::min(1.0f, 2.0f * panA),
@@ -264,7 +264,7 @@ public:
         std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
         const LayerTailParams t{2.0f * p_.paramValue[PAN_TAGS[layer_]] - 1.0f + p_.mainPanSmooth,
                                 p_.layerVolGain[layer_], kLayerDestStride * layer_,
-                                ENV_VOL[layer_]};
+                                ENV_RUN_PLACE[ENV_VOL[layer_]]};
         // While the voices come two of one note at a time, each two take their terms
         // together from their records.
         APlugin& p = p_;
@@ -293,7 +293,8 @@ private:
         const int layer = layer_;
         const int pairs = pairs_;
         const LayerTailParams t{2.0f * p.paramValue[PAN_TAGS[layer]] - 1.0f + p.mainPanSmooth,
-                                p.layerVolGain[layer], kLayerDestStride * layer, ENV_VOL[layer]};
+                                p.layerVolGain[layer], kLayerDestStride * layer,
+                                ENV_RUN_PLACE[ENV_VOL[layer]]};
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer], sizeof sum);

@@ -113,10 +113,11 @@ inline double exp2NoteMemo(TLayerNote& n, int slot, double x) {
 
 // 2^x through one memo slot of a voice layer's controls.
 inline double exp2Memo(TLayerVoice& c, int slot, double x) {
-    if (c.memoOut[slot] != 0.0 && c.memoIn[slot] == x) return c.memoOut[slot];
-    c.memoIn[slot] = x;
-    c.memoOut[slot] = exp2Safe(x);
-    return c.memoOut[slot];
+    TLayerVoice::Memo& m = c.memo[slot];
+    if (m.out != 0.0 && m.in == x) return m.out;
+    m.in = x;
+    m.out = exp2Safe(x);
+    return m.out;
 }
 
 // Whether a voice layer's filters (pair 0: multimode and low-pass, 1: band-pass) would take
@@ -435,18 +436,18 @@ void APlugin::setLayerControls(int v) {
                 break;
             }
             case kSourceString: {
-                c.stringInc = exp2Memo(c, 3, semi + octave + fine + bend + glide) * pitchFactor;
+                c.stringInc = exp2Memo(c, 5, semi + octave + fine + bend + glide) * pitchFactor;
                 const float len = clamp01(val(STRING_LEN_TAGS) + d(65) + stringLenMod[layer][v]);
                 c.feedback = (float)(std::sqrt(std::sqrt((double)len)) * 0.999999);
                 const float damp = clamp01(val(STRING_DAMP_TAGS) + d(67) + stringDampMod[layer][v]);
-                c.damping = clamp01((float)(exp2Memo(c, 4, 12.0 - 5.0 * damp) * 20.0 / rate));
+                c.damping = clamp01((float)(exp2Memo(c, 6, 12.0 - 5.0 * damp) * 20.0 / rate));
                 c.impulseLength =
-                    (float)(exp2Memo(c, 5, 3.6 * clamp01(val(STRING_IMP_LEN_TAGS) + d(62)) + 0.4) -
+                    (float)(exp2Memo(c, 7, 3.6 * clamp01(val(STRING_IMP_LEN_TAGS) + d(62)) + 0.4) -
                             1.0);
                 c.impulseShape =
-                    (float)exp2Memo(c, 6, 2.0 * clamp01(val(STRING_IMP_SHP_TAGS) + d(64)));
+                    (float)exp2Memo(c, 8, 2.0 * clamp01(val(STRING_IMP_SHP_TAGS) + d(64)));
                 c.pluck = (float)exp2Memo(
-                    c, 7,
+                    c, 9,
                     5.0 * clamp01(val(STRING_PLUCK_TAGS) + d(66) + stringPluckMod[layer][v]) - 6.0);
                 break;
             }
@@ -455,12 +456,12 @@ void APlugin::setLayerControls(int v) {
                 c.op2PitchEnvAmount = (2.0f * val(FM_2_PITCH_ENV_AMT_TAGS) - 1.0f + d(86)) * 4.0f;
                 const double layerShift = (double)d(39) / 12.0 + (double)d(38);
                 const double base1 =
-                    exp2Memo(c, 8, fm1Pitch[layer] + bend + glide) *
-                    exp2Memo(c, 9, (double)d(69) / 12.0 + (double)d(68) + layerShift) *
+                    exp2Memo(c, 10, fm1Pitch[layer] + bend + glide) *
+                    exp2Memo(c, 11, (double)d(69) / 12.0 + (double)d(68) + layerShift) *
                     pitchFactor * 0.5;
                 const double base2 =
-                    exp2Memo(c, 10, fm2Pitch[layer] + bend + glide) *
-                    exp2Memo(c, 11, (double)d(85) / 12.0 + (double)d(84) + layerShift) *
+                    exp2Memo(c, 12, fm2Pitch[layer] + bend + glide) *
+                    exp2Memo(c, 13, (double)d(85) / 12.0 + (double)d(84) + layerShift) *
                     pitchFactor * 0.5;
                 for (int i = 0; i < count; ++i) {
                     const double ratio = voiceElemRatio[v][i];
@@ -475,11 +476,11 @@ void APlugin::setLayerControls(int v) {
             default: {
                 c.symIndex = symRow(val(WAVE_SYM_TAGS) + d(41));
                 c.feed = clamp01(val(WAVE_FEED_TAGS) + d(42)) * 0.75f;
-                c.filterSep = (float)exp2Memo(c, 12, 2.0 * val(FILTER_SEP_TAGS) - 1.0 + d(45));
+                c.filterSep = (float)exp2Memo(c, 3, 2.0 * val(FILTER_SEP_TAGS) - 1.0 + d(45));
                 c.filterQ = clamp01(val(FILTER_Q_TAGS) + d(46));
                 c.vowel = clamp01(val(FILTER_VOWEL_TAGS) + d(47));
                 c.subSymIndex = symRow(d(105) + 0.5f);
-                c.subRatio = (float)(exp2Memo(c, 13, (double)d(101) / 12.0 + (double)d(100)) * 0.5);
+                c.subRatio = (float)(exp2Memo(c, 4, (double)d(101) / 12.0 + (double)d(100)) * 0.5);
                 break;
             }
         }
@@ -605,7 +606,8 @@ struct VoiceCtx {
     stereoOverStruct* out;
     int dl;
     float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
-    float envLevel(int n, int i) const { return (float)p.env.work.run[v][i][n]; }
+    // The level of note i's envelope at `place` (ENV_RUN_PLACE).
+    float envLevel(int place, int i) const { return (float)p.env.work.run[v][i][place]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
     // The record of note i while it has not started (a strummed note yet to sound). Stored
     // as a vector: written as a copy of a constant, it would become two 64-bit stores
@@ -622,13 +624,13 @@ struct VoiceCtx {
     double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
         return exp2NoteMemo(p.layerNote[layer][v][i], 0,
-                            (double)envLevel(ENV_PITCH[layer], i) * (double)c.pitchEnvAmount);
+                            (double)envLevel(ENV_RUN_PLACE[ENV_PITCH[layer]], i) * (double)c.pitchEnvAmount);
     }
 };
 
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
-// wireEnv, filterEnv: the layer's Wire and filter envelopes.
+// wireEnv, filterEnv: the places (ENV_RUN_PLACE) of the layer's Wire and filter envelopes.
 __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& bandPass,
                                                     TLPFilter& lowPass, int wireEnv,
                                                     int filterEnv) {
@@ -822,10 +824,10 @@ struct FMLayer {
         : chainMask(p.layerFMChain[L] != 0 ? ~0u : 0u),
           vol1(p.fm1VolGain[L]),
           vol2(p.fm2VolGain[L]),
-          e1p(ENV_FM_1_PITCH[L]),
-          e2p(ENV_FM_2_PITCH[L]),
-          e1v(ENV_FM_1_VOL[L]),
-          e2v(ENV_FM_2_VOL[L]) {}
+          e1p(ENV_RUN_PLACE[ENV_FM_1_PITCH[L]]),
+          e2p(ENV_RUN_PLACE[ENV_FM_2_PITCH[L]]),
+          e1v(ENV_RUN_PLACE[ENV_FM_1_VOL[L]]),
+          e2v(ENV_RUN_PLACE[ENV_FM_2_VOL[L]]) {}
 };
 
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
@@ -910,7 +912,7 @@ struct WaveLayer {
     int wave;
     float subGain;           // the sub-oscillator's level
     ShapeRows rows1, rows2;  // the tables of the wave's two shapes
-    int filterEnv;           // the layer's filter envelope
+    int filterEnv;           // the place of the layer's filter envelope
 };
 
 __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
@@ -1022,10 +1024,11 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         wl.subGain = p.subVolGain[layer];
         wl.rows1 = shapeRows(p, p.layerWaveGroup[layer][0]);
         wl.rows2 = shapeRows(p, p.layerWaveGroup[layer][1]);
-        wl.filterEnv = ENV_FILTER[layer];
+        wl.filterEnv = ENV_RUN_PLACE[ENV_FILTER[layer]];
     }
     const FMLayer fmLayer(p, layer);
-    const int wireEnv = ENV_WIRE[layer], wireFilterEnv = ENV_FILTER[layer];
+    const int wireEnv = ENV_RUN_PLACE[ENV_WIRE[layer]],
+              wireFilterEnv = ENV_RUN_PLACE[ENV_FILTER[layer]];
     bool stringDrift = false;
     if constexpr (Model == kSourceString)
         stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
