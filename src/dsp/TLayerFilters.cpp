@@ -323,7 +323,8 @@ struct alignas(32) WideCutoffConstants {
     Lanes8 one, ten, half, c0, c1, c2, c3, c4, c5, sqrt2, step, minusStep, milli, guard, top;
     LaneInts8 bias;
 };
-#define TAV_SAME_PLACE(f) static_assert(offsetof(WideCutoffConstants, f) == offsetof(CutoffConstants, f))
+#define TAV_SAME_PLACE(f) \
+    static_assert(offsetof(WideCutoffConstants, f) == offsetof(CutoffConstants, f))
 TAV_SAME_PLACE(one);
 TAV_SAME_PLACE(ten);
 TAV_SAME_PLACE(half);
@@ -341,12 +342,10 @@ TAV_SAME_PLACE(guard);
 TAV_SAME_PLACE(top);
 TAV_SAME_PLACE(bias);
 #undef TAV_SAME_PLACE
-// The table as eight-lane values; the pointer passes through an empty asm (as in
-// opaqueConstants), so the compiler knows nothing of what it points to.
+// The table as eight-lane values.
 inline const WideCutoffConstants& wideCutoffConstants() {
-    const void* p = &kCutoffConstants;
-    asm("" : "+r"(p));
-    return *static_cast<const WideCutoffConstants*>(p);
+    const void* table = &cutoffConstants();
+    return *static_cast<const WideCutoffConstants*>(table);
 }
 
 // exp2Cutoff() on eight lanes: every lane the same operations in the same order.

@@ -147,7 +147,8 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
                    two(&da[50 + t.dl], &db[50 + t.dl])),
         two(&da[DEST_VOLUME], &db[DEST_VOLUME]));
     const __m128 amps = _mm_mul_ps(
-        _mm_mul_ps(twoDoubles(&runA[kAmpRunPlace], &runB[kAmpRunPlace]), twoDoubles(&runA[t.volEnv], &runB[t.volEnv])),
+        _mm_mul_ps(twoDoubles(&runA[kAmpRunPlace], &runB[kAmpRunPlace]),
+                   twoDoubles(&runA[t.volEnv], &runB[t.volEnv])),
         gain);
     const Lanes4 amp = (Lanes4)_mm_unpacklo_ps(amps, amps);
     // the pans clamped as in layerTail(), then each voice's two sides

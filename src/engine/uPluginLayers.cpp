@@ -624,7 +624,8 @@ struct VoiceCtx {
     double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
         return exp2NoteMemo(p.layerNote[layer][v][i], 0,
-                            (double)envLevel(ENV_RUN_PLACE[ENV_PITCH[layer]], i) * (double)c.pitchEnvAmount);
+                            (double)envLevel(ENV_RUN_PLACE[ENV_PITCH[layer]], i) *
+                                (double)c.pitchEnvAmount);
     }
 };
 

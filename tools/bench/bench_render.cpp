@@ -618,10 +618,10 @@ int main(int argc, char** argv) {
             callgrind = true;
         } else if (a == "--d1" && i + 1 < argc) {
             // KB,WAYS as callgrind's SIZE,ASSOC,LINE
-            const std::string spec = argv[++i];
-            const size_t comma = spec.find(',');
-            const long kb = std::atol(spec.c_str());
-            const long ways = comma == std::string::npos ? 0 : std::atol(spec.c_str() + comma + 1);
+            const std::string geometry = argv[++i];
+            const size_t comma = geometry.find(',');
+            const long kb = std::atol(geometry.c_str());
+            const long ways = comma == std::string::npos ? 0 : std::atol(geometry.c_str() + comma + 1);
             if (kb <= 0 || ways <= 0) {
                 std::fprintf(stderr, "--d1 wants KB,WAYS (e.g. 48,12)\n");
                 return 1;
