@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Where the render loop's instructions (or cache misses) go per output sample: by function
+# with what is inlined into it, and by source line, for the 8-note chord or 16 x 3 of a model.
+#
+# usage: scripts/profile-lines.sh BUILD_DIR [MODEL] [SECONDS] [EVENT] [ROWS]
+#   BUILD_DIR  a build with debug information, e.g. configured with
+#              -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-gdwarf-4 (the same code)
+#   MODEL      - for the 8-note chord (default), or Wire, String, FM, Wave for 16 x 3
+#   SECONDS    rendered (default 1)
+#   EVENT      Ir (default), or a cache event: D1mr, D1mw, I1mr (runs the cache simulation)
+#   ROWS       rows of each table (default 60)
+# Runs under callgrind: about a minute per second rendered. Needs valgrind, binutils, python3.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:?usage: scripts/profile-lines.sh BUILD_DIR [MODEL] [SECONDS] [EVENT] [ROWS]}"
+model="${2:--}"
+seconds="${3:-1}"
+event="${4:-Ir}"
+rows="${5:-60}"
+cmake --build "$build" -j4 --target Tavrolune tavrolune-bench-render >/dev/null
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+cache=()
+[ "$event" = Ir ] || cache=(--cache-sim=yes)
+valgrind --tool=callgrind "${cache[@]}" --dump-instr=yes --collect-atstart=no -q \
+    --callgrind-out-file="$scratch/profile" "$build/bin/tavrolune-bench-render" \
+    "$build/plugin/Tavrolune.so" --callgrind-child --seconds "$seconds" --model "$model" \
+    --as-ours >/dev/null
+# the samples the collection covers: the benchmark renders whole blocks of 512 at 48 kHz
+# until the seconds are reached
+samples=$(awk -v s="$seconds" 'BEGIN { f = int(s * 48000); print int((f + 511) / 512) * 512 }')
+python3 tools/bench/callgrind_lines.py "$scratch/profile" "$build/plugin/Tavrolune.so" \
+    "$samples" "$event" "$rows"
