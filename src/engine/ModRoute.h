@@ -32,16 +32,25 @@ struct ModRoute {
 // wrote lies with the bits it wrote. A pass whose inputs and outputs all stand as they were
 // would write the same values, and is skipped. Locations are byte offsets into the engine,
 // so the check is one loop of loads over one or two cache lines.
+//
+// A voice's destination row is written by its own passes alone, but for a note start or a
+// reset (which also start the voice's counter over, so that a whole pass follows without a
+// check) and for what drops its memo: there, the amount destinations a pass read are
+// compared once, after it, and the memo dropped if the pass itself moved them; the check
+// then looks at the parameters and sources alone. The global row is watched whole.
 constexpr int kModPassWatches = 32;  // eight routes: three inputs and one output each
 struct alignas(64) ModPassMemo {
-    uint32_t generation;  // the route generation the locations belong to
-    uint16_t inputs;      // entries read before the pass; its outputs follow up to `count`
-    uint16_t count;       // (up to seven entries share the header's cache line)
+    uint32_t generation;  // the route generation the locations belong to (0: none)
+    uint8_t count;        // entries the check looks at (up to seven share the header's line)
+    uint8_t inputs;       // entries read before the pass
+    uint8_t total;        // entries in all: those from `inputs` on were written by the pass
+    uint8_t unused;
     struct Watch {
         uint32_t offset;
         uint32_t bits;
     } watch[kModPassWatches];
 };
+static_assert(kModPassWatches <= 255, "an entry count fits a byte");
 
 // Whether every location a memo watches holds the bits its pass read or wrote there, the
 // route generation included; base is the engine the offsets count from. Parameter values
