@@ -51,6 +51,9 @@ struct alignas(64) ModPassMemo {
     } watch[kModPassWatches];
 };
 static_assert(kModPassWatches <= 255, "an entry count fits a byte");
+// The entries every check looks at: those past a memo's count then hold what keeps them
+// standing (see watchModPass), or more of its own (which stand as long as the pass does).
+constexpr int kModPassFixed = 4;
 
 // Whether every location a memo watches holds the bits its pass read or wrote there, the
 // route generation included; base is the engine the offsets count from. Parameter values
@@ -66,20 +69,11 @@ inline bool modPassMemoStands(const char* base, uint32_t routeGeneration,
                                __ATOMIC_RELAXED) ^
                w[k].bits;
     };
-    // A few routes are the rule: their entries unrolled, longer lists in a loop.
-    switch (memo.count) {
-        case 8: changed |= moved(7); [[fallthrough]];
-        case 7: changed |= moved(6); [[fallthrough]];
-        case 6: changed |= moved(5); [[fallthrough]];
-        case 5: changed |= moved(4); [[fallthrough]];
-        case 4: changed |= moved(3); [[fallthrough]];
-        case 3: changed |= moved(2); [[fallthrough]];
-        case 2: changed |= moved(1); [[fallthrough]];
-        case 1: changed |= moved(0); [[fallthrough]];
-        case 0: break;
-        default:
-            for (int k = 0; k < memo.count; ++k) changed |= moved(k);
-            break;
-    }
+    // A route or two is the rule: the first kModPassFixed entries are looked at whatever
+    // the count (a memo with fewer fills the others with entries that watch their own
+    // bits), the others in a loop.
+    static_assert(kModPassFixed == 4, "four entries unrolled");
+    changed |= moved(0) | moved(1) | moved(2) | moved(3);
+    for (int k = kModPassFixed; k < memo.count; ++k) changed |= moved(k);
     return changed == 0;
 }

@@ -341,13 +341,16 @@ void APlugin::watchModPass(ModPassMemo& memo, const float* dest, const float* ro
         from = n;
         for (int i = 0; i < count; ++i) watch(offsetOf(&dest[modRoutes[i].amountDest]));
         memo.inputs = memo.total = (uint8_t)n;
-        return;
+    } else {
+        memo.inputs = (uint8_t)n;
+        from = n;
+        for (int i = 0; i < count; ++i)
+            if (modRoutes[i].last) watch(offsetOf(&dest[modRoutes[i].dest]));
+        memo.count = memo.total = (uint8_t)n;
     }
-    memo.inputs = (uint8_t)n;
-    from = n;
-    for (int i = 0; i < count; ++i)
-        if (modRoutes[i].last) watch(offsetOf(&dest[modRoutes[i].dest]));
-    memo.count = memo.total = (uint8_t)n;
+    // The entries every check looks at beyond these watch their own bits, which nothing
+    // else writes: they always stand.
+    for (int k = n; k < kModPassFixed; ++k) memo.watch[k].offset = offsetOf(&memo.watch[k].bits);
 }
 
 // A pass over a destination row with its memo taken anew: the inputs as the pass reads them
