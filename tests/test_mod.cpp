@@ -423,8 +423,9 @@ TEST_F(ModMatrix, AVoiceFactorFollowsEachNotesVelocity) {
 }
 
 TEST_F(ModMatrix, AStandingVoicePassStillFollowsItsSourceAndRestoresItsDestination) {
-    // A held note whose pass has nothing new to do: whatever moves one of its inputs or
-    // overwrites its output is seen on the next sample.
+    // A held note whose pass has nothing new to do: whatever moves one of its inputs, or
+    // sets the voices' rows back to their defaults while they sound on, is seen on the next
+    // sample.
     Bench b(with(dryPatch(0), slot(0, kSrcModWheel, kDestLayer1Cutoff, 1.0f)));
     APlugin& p = b.p();
     b.e.noteOn(81, 64);
@@ -434,12 +435,13 @@ TEST_F(ModMatrix, AStandingVoicePassStillFollowsItsSourceAndRestoresItsDestinati
     const float* dest = p.modDestVoice[v];
     const auto expected = [&] { return p.modDestDefault[kDestLayer1Cutoff] + p.modSrcVoice[v][kSrcModWheel]; };
     EXPECT_EQ(dest[kDestLayer1Cutoff], expected());
-    p.modDestVoice[v][kDestLayer1Cutoff] = 123.0f;
-    b.e.render(1, 1);
-    EXPECT_EQ(dest[kDestLayer1Cutoff], expected());
     p.modSrcVoice[v][kSrcModWheel] = 0.375f;
     b.e.render(1, 1);
     EXPECT_NE(dest[kDestLayer1Cutoff], p.modDestDefault[kDestLayer1Cutoff]);
+    EXPECT_EQ(dest[kDestLayer1Cutoff], expected());
+    p.setEverythingOff(false);
+    ASSERT_TRUE(p.isVoiceSounding(v)) << "released, not silent";
+    b.e.render(1, 1);
     EXPECT_EQ(dest[kDestLayer1Cutoff], expected());
 }
 

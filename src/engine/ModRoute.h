@@ -32,16 +32,28 @@ struct ModRoute {
 // wrote lies with the bits it wrote. A pass whose inputs and outputs all stand as they were
 // would write the same values, and is skipped. Locations are byte offsets into the engine,
 // so the check is one loop of loads over one or two cache lines.
+//
+// A voice's destination row is written by its own passes alone, but for a note start or a
+// reset (which also start the voice's counter over, so that a whole pass follows without a
+// check) and for what drops its memo: there, the amount destinations a pass read are
+// compared once, after it, and the memo dropped if the pass itself moved them; the check
+// then looks at the parameters and sources alone. The global row is watched whole.
 constexpr int kModPassWatches = 32;  // eight routes: three inputs and one output each
 struct alignas(64) ModPassMemo {
-    uint32_t generation;  // the route generation the locations belong to
-    uint16_t inputs;      // entries read before the pass; its outputs follow up to `count`
-    uint16_t count;       // (up to seven entries share the header's cache line)
+    uint32_t generation;  // the route generation the locations belong to (0: none)
+    uint8_t count;        // entries the check looks at (up to seven share the header's line)
+    uint8_t inputs;       // entries read before the pass
+    uint8_t total;        // entries in all: those from `inputs` on were written by the pass
+    uint8_t unused;
     struct Watch {
         uint32_t offset;
         uint32_t bits;
     } watch[kModPassWatches];
 };
+static_assert(kModPassWatches <= 255, "an entry count fits a byte");
+// The entries every check looks at: those past a memo's count then hold what keeps them
+// standing (see watchModPass), or more of its own (which stand as long as the pass does).
+constexpr int kModPassFixed = 4;
 
 // Whether every location a memo watches holds the bits its pass read or wrote there, the
 // route generation included; base is the engine the offsets count from. Parameter values
@@ -57,20 +69,11 @@ inline bool modPassMemoStands(const char* base, uint32_t routeGeneration,
                                __ATOMIC_RELAXED) ^
                w[k].bits;
     };
-    // A few routes are the rule: their entries unrolled, longer lists in a loop.
-    switch (memo.count) {
-        case 8: changed |= moved(7); [[fallthrough]];
-        case 7: changed |= moved(6); [[fallthrough]];
-        case 6: changed |= moved(5); [[fallthrough]];
-        case 5: changed |= moved(4); [[fallthrough]];
-        case 4: changed |= moved(3); [[fallthrough]];
-        case 3: changed |= moved(2); [[fallthrough]];
-        case 2: changed |= moved(1); [[fallthrough]];
-        case 1: changed |= moved(0); [[fallthrough]];
-        case 0: break;
-        default:
-            for (int k = 0; k < memo.count; ++k) changed |= moved(k);
-            break;
-    }
+    // A route or two is the rule: the first kModPassFixed entries are looked at whatever
+    // the count (a memo with fewer fills the others with entries that watch their own
+    // bits), the others in a loop.
+    static_assert(kModPassFixed == 4, "four entries unrolled");
+    changed |= moved(0) | moved(1) | moved(2) | moved(3);
+    for (int k = kModPassFixed; k < memo.count; ++k) changed |= moved(k);
     return changed == 0;
 }

@@ -25,6 +25,7 @@ void TEnvState::clearAll() {
     std::memset(this, 0, sizeof(*this));
     for (auto& row : work.slot)
         for (Slot& s : row) s.rate = 1.0;
+    for (VoiceMoves& m : moves) m.builtFor = kMovesStale;  // (a line of +0.0 is no line)
     const int32_t amp = 0;
     setList(&amp, 1);
 }

@@ -6,6 +6,9 @@
 // level moves linearly toward the new target by one increment per sample.
 #pragma once
 
+#include <emmintrin.h>
+
+#include <cstddef>
 #include <cstdint>
 
 constexpr int kNumEnvs = 25;
@@ -113,22 +116,44 @@ struct TEnvState {
     // of each moving envelope's sub-element with a step other than zero and the place of
     // its running level in the voice's rows of work.run (sub-element * kNumEnvs + place,
     // below 200). The steps are copies, so whatever writes a step without
-    // rebuilding the list sets builtFor to kMovesStale. A voice's advance reads its header,
-    // the places of its first eight entries and the first six steps from one cache line.
+    // rebuilding the list sets builtFor to kMovesStale. Those of sub-element 0's first
+    // kLinePlaces places (where the Amp envelope and most moving ones run) sit in `line`,
+    // -0.0 in the others, and are added to all of those places as three pairs: a sum with
+    // -0.0 is its other term, bit for bit, whatever it is. The entries hold the rest. A
+    // voice's advance reads the line, its header and its first entry from one cache line.
+    static constexpr int kLinePlaces = 6;
+    static constexpr int kLineEntries = 3;  // entries whose places sit in the header
     struct alignas(64) VoiceMoves {
-        int32_t count;     // entries
+        alignas(16) double line[kLinePlaces];
         int32_t builtFor;  // the voice's sub-element count (unclamped) they were built for
-        uint8_t at[8];     // the places of entries 0 to 7
+        uint8_t count;     // entries
+        uint8_t at[kLineEntries];  // the places of the first entries
         double step[kEnvSubs * kNumEnvs];
-        uint8_t atMore[kEnvSubs * kNumEnvs - 8];  // those of entries 8 on
+        uint8_t atMore[kEnvSubs * kNumEnvs - kLineEntries];  // those of the others
         void set(int k, double s, int place) {
             step[k] = s;
-            if (k < 8)
+            if (k < kLineEntries)
                 at[k] = (uint8_t)place;
             else
-                atMore[k - 8] = (uint8_t)place;
+                atMore[k - kLineEntries] = (uint8_t)place;
+        }
+        // The first `entries` entries as written by the updates, those of the line moved
+        // into it.
+        void split(int entries) {
+            for (double& s : line) s = -0.0;
+            int kept = 0;
+            for (int k = 0; k < entries; ++k) {
+                const int place = k < kLineEntries ? at[k] : atMore[k - kLineEntries];
+                if (place < kLinePlaces)
+                    line[place] = step[k];
+                else
+                    set(kept++, step[k], place);
+            }
+            count = (uint8_t)kept;
         }
     };
+    static_assert(offsetof(VoiceMoves, step) + sizeof(double) <= 64,
+                  "the line, the header and the first step share a cache line");
     static_assert(kEnvSubs * kNumEnvs <= 256, "a place fits a byte");
     // Where an update writes its advance entries: from entry `first` of a voice's on.
     struct MoveSlots {
@@ -195,13 +220,15 @@ struct TEnvState {
         // (The row's address in one register: each entry then costs a load, an add and a
         // store.)
         asm("" : "+r"(level));
+        static_assert(kLinePlaces % 2 == 0, "the line is added in pairs");
+        for (int i = 0; i < kLinePlaces; i += 2)
+            _mm_store_pd(level + i, _mm_add_pd(_mm_load_pd(level + i), _mm_load_pd(m.line + i)));
         const int count = m.count;  // none for a held note in its sustain
-        const int head = count < 8 ? count : 8;
-        // One entry a turn: a voice has a few, and the pairs' set-up and tail cost more
-        // than the turns they save.
+        const int head = count < kLineEntries ? count : kLineEntries;
+        // One entry a turn: a voice has few, most often none.
         int k = 0;
         for (; k < head; ++k) level[m.at[k]] += m.step[k];
-        for (; k < count; ++k) level[m.atMore[k - 8]] += m.step[k];
+        for (; k < count; ++k) level[m.atMore[k - kLineEntries]] += m.step[k];
     }
     // The moving list and advance entries of voice v anew from the steps of every listed
     // envelope.

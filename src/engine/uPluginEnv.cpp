@@ -162,7 +162,7 @@ __attribute__((noinline)) void buildMovingListFrom(TEnvState& e, int v, int coun
         if (any != 0) e.movingList[v][moving++] = n;
     }
     e.movingCount[v] = moving;
-    m.count = entries;
+    m.split(entries);
     m.builtFor = builtFor;
 }
 
@@ -675,7 +675,7 @@ void APlugin::setEnvs(int v) {
         buildMovingList(env, v, count, voiceLevelCount[v]);
     } else {
         env.movingCount[v] = moving;
-        moves.count = entries;
+        moves.split(entries);
         moves.builtFor = voiceLevelCount[v];
     }
     // The computed envelopes' levels were set anew; two updates without a publish between

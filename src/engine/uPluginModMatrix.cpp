@@ -191,8 +191,9 @@ void APlugin::updateModSlots() {
         modRoutes[placed - 1].last = 1;
     }
     // Other routes: no voice's last pass stands for the next one.
+    // (0 is no generation: a memo holding it stands for nothing.)
     if (active != previousCount || std::memcmp(previous, modRoutes, sizeof(previous)) != 0)
-        ++modRouteGeneration;
+        if (++modRouteGeneration == 0) modRouteGeneration = 1;
 
     for (int n = 0; n < kNumLFOs; ++n) {
         lfoWaveSel[n] = clampIndex(getSteppedValue(LFO_WAVE_TAGS[n]), 8);
@@ -312,13 +313,16 @@ void APlugin::runVoiceModPass(int voice) {
 }
 
 // Where the pass over a destination row reads (each route's amount parameter, amount
-// destination and source) and then writes (each destination group); each location once.
+// destination and source) and then writes (each destination group); each location once. A
+// voice's row (see ModPassMemo) leaves its amount destinations out of the check and its
+// outputs out of the memo.
 void APlugin::watchModPass(ModPassMemo& memo, const float* dest, const float* row) const {
     const char* base = reinterpret_cast<const char*>(this);
     const auto offsetOf = [base](const void* p) {
         return (uint32_t)(reinterpret_cast<const char*>(p) - base);
     };
     const int count = modActiveCount;
+    const bool ownRow = dest != modDestGlobal;
     int n = 0;
     int from = 0;  // duplicates are looked for among the entries taken at the same time
     const auto watch = [&memo, &n, &from](uint32_t offset) {
@@ -329,31 +333,46 @@ void APlugin::watchModPass(ModPassMemo& memo, const float* dest, const float* ro
     for (int i = 0; i < count; ++i) {
         const ModRoute& r = modRoutes[i];
         watch(offsetOf(&paramValue[r.amountTag]));
-        watch(offsetOf(&dest[r.amountDest]));
+        if (!ownRow) watch(offsetOf(&dest[r.amountDest]));
         if (r.src > 0) watch(offsetOf(r.fromGlobal ? &modSrcGlobal[r.src] : &row[r.src]));
     }
-    memo.inputs = (uint16_t)n;
-    from = n;
-    for (int i = 0; i < count; ++i)
-        if (modRoutes[i].last) watch(offsetOf(&dest[modRoutes[i].dest]));
-    memo.count = (uint16_t)n;
+    if (ownRow) {
+        memo.count = (uint8_t)n;
+        from = n;
+        for (int i = 0; i < count; ++i) watch(offsetOf(&dest[modRoutes[i].amountDest]));
+        memo.inputs = memo.total = (uint8_t)n;
+    } else {
+        memo.inputs = (uint8_t)n;
+        from = n;
+        for (int i = 0; i < count; ++i)
+            if (modRoutes[i].last) watch(offsetOf(&dest[modRoutes[i].dest]));
+        memo.count = memo.total = (uint8_t)n;
+    }
+    // The entries every check looks at beyond these watch their own bits, which nothing
+    // else writes: they always stand.
+    for (int k = n; k < kModPassFixed; ++k) memo.watch[k].offset = offsetOf(&memo.watch[k].bits);
 }
 
 // A pass over a destination row with its memo taken anew: the inputs as the pass reads them
 // (the amount destinations before it writes any), then the values it wrote. The locations
-// stand while the routes do.
+// stand while the routes do. A voice's pass that moved an amount destination it read
+// leaves no memo: the next pass reads another value.
 __attribute__((noinline)) void APlugin::runModPassMemo(ModPassMemo& memo, float* dest,
                                                        const float* row, bool voicePass,
                                                        bool whole, float* cacheExp,
                                                        float* cacheValue) {
     if (memo.generation != modRouteGeneration) watchModPass(memo, dest, row);
     const char* base = reinterpret_cast<const char*>(this);
+    const int checked = memo.count;
     const int inputs = memo.inputs;
-    const int count = memo.count;
+    const int total = memo.total;
     for (int k = 0; k < inputs; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
     runModPass(dest, row, voicePass, whole, cacheExp, cacheValue);
-    memo.generation = modRouteGeneration;
-    for (int k = inputs; k < count; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
+    uint32_t moved = 0;
+    for (int k = checked; k < inputs; ++k)
+        moved |= bitsAt(base, memo.watch[k].offset) ^ memo.watch[k].bits;
+    memo.generation = moved == 0 ? modRouteGeneration : 0u;
+    for (int k = inputs; k < total; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
 }
 
 // --- slot and destination queries -------------------------------------------------------------

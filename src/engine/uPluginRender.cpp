@@ -394,12 +394,25 @@ void APlugin::renderEngineVoices() {
     // before a control block, which may route one: its first pass then reads the levels the
     // sample before it would have published.
     const bool publishEnvs = envSourcesRead || ((sampleCounter + 1) & 0x7f) == 0;
+    // (Only a control block changes the routes and the LFOs in use: copies, which the
+    // stores below would otherwise make the compiler load again for each voice.)
+    const bool lfosUsed = (lfoUsed[0] | lfoUsed[1]) != 0;
+    const uint32_t routeGeneration = modRouteGeneration;
+    const char* const base = reinterpret_cast<const char*>(this);
+    const bool plain = !lfosUsed && !publishEnvs;
 
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         // (Only a note start or a reset sets a voice's counter, never a step of its pass.)
         const int32_t counter = voiceCounter[v];
+        // Three samples in four of a voice, the rule: no controls, LFO step or pitch, and
+        // (no LFO in use) only the memo of its pass to look at.
+        if (plain && (counter & 3) != 0) {
+            skipEnvSources(v);
+            if (!modPassMemoStands(base, routeGeneration, modPassMemo[v])) runVoiceModulation(v);
+            continue;
+        }
         const bool tick = (counter & 0xf) == 0;
         if (tick) runVoiceControls(v);
         if (publishEnvs)
@@ -407,14 +420,12 @@ void APlugin::renderEngineVoices() {
         else
             skipEnvSources(v);
         // (Both LFOs unused and the voice's silent, the rule: nothing to step, and no call.)
-        const bool lfosUsed = (lfoUsed[0] | lfoUsed[1]) != 0;
         if ((counter & 3) == 0 && (lfosUsed || !(voiceLFOSilent[v][0] & voiceLFOSilent[v][1])))
             setVoiceLFOS(v);
         // The modulation pass: its memo is looked at here, since a pass left standing (the
         // rule between two of the voice's ticks) then costs no call.
         if (lfosUsed || (counter & 0x7f) == 0 ||
-            !modPassMemoStands(reinterpret_cast<const char*>(this), modRouteGeneration,
-                               modPassMemo[v]))
+            !modPassMemoStands(base, routeGeneration, modPassMemo[v]))
             runVoiceModulation(v);
         if (tick) runVoicePitch(v);
     }

@@ -439,8 +439,11 @@ void APlugin::setEverythingOff(bool forgetPitch) {
     clearNoteStack();
     if (forgetPitch) lastPitch = kPitchNone;
     monoNoteHeld = 0;
-    for (int v = 0; v < kNumVoices; ++v)
+    // The voices' rows start over while their counters run on: their memos no longer stand.
+    for (int v = 0; v < kNumVoices; ++v) {
         std::memcpy(modDestVoice[v], modDestDefault, sizeof(float) * kNumModDests);
+        modPassMemo[v].generation = 0;
+    }
 }
 
 // A 15-bit pseudo-random value for the note-level random sources and the chord humanizing:
