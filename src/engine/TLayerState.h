@@ -91,23 +91,29 @@ struct alignas(64) TLayerVoice {
     int32_t model;         // SourceMode + 1 the values were computed for, 0 none
     float pitchEnvAmount;  // octaves at full pitch envelope
     double layerInc;       // oscillator step per sub-sample, 2^24 per cycle
-    double layerIncMod;    // the same with the layer semi/fine destinations applied
+    union {
+        double layerIncMod;  // the same with the layer semi/fine destinations applied
+        uint32_t wireKey[2];  // Wire: the bits of the mix and offset destinations below
+    };
     float filterEnvAmount;
     float layerFineSemi;  // 2^(destination fine / 12 + destination semi)
-    // The model's own values. Wave uses the first seven, FM the first four, Wire four from
-    // filterQ on, String the first five and stringInc.
+    // The model's own values. Wave uses the first seven, FM the first four, Wire all (the
+    // first three from its destinations, per sample), String the first five and stringInc.
     union {
         int32_t symIndex;  // FM and Wave
         float feedback;    // String
+        float wireMix;     // Wire: the noise mix and its complement, and the table offset
     };
     union {
         float feed;  // FM and Wave
         float damping;
+        float wireKeep;
     };
     union {
         float filterSep;  // Wave
         float op1PitchEnvAmount;
         float impulseLength;
+        uint32_t wireOffset;
     };
     union {
         float filterQ;  // Wave and Wire

@@ -120,6 +120,19 @@ inline double exp2Memo(TLayerVoice& c, int slot, double x) {
     return m.out;
 }
 
+// Wire's noise mix (and its complement) and excitation table offset, from the mix and
+// offset destinations, kept in the voice layer's controls with the bits they came from: a
+// destination that stands (the usual case) costs a comparison instead of the clamp and the
+// conversions.
+inline void wireTakeDests(TLayerVoice& c, float mixDest, float offsetDest) {
+    std::memcpy(&c.wireKey[0], &mixDest, sizeof(uint32_t));
+    std::memcpy(&c.wireKey[1], &offsetDest, sizeof(uint32_t));
+    const float mix = clamp01(mixDest);
+    c.wireMix = mix;
+    c.wireKeep = 1.0f - mix;
+    c.wireOffset = wrapTrunc((double)offsetDest * 65535.99, 0xFFFFu);
+}
+
 // Whether a voice layer's filters (pair 0: multimode and low-pass, 1: band-pass) would take
 // a new key tracking from these arguments: they keep the last bits they took and ignore the
 // same bits again, so a call with them can be spared (and the filters' lines with it).
@@ -433,6 +446,7 @@ void APlugin::setLayerControls(int v) {
                 c.wireQ = clamp01(val(WIRE_Q_TAGS) + d(54));
                 c.wireEnvAmount = val(WIRE_ENV_AMT_TAGS) + d(55);
                 c.filterQ = clamp01(d(46));
+                wireTakeDests(c, d(40), d(43));
                 break;
             }
             case kSourceString: {
@@ -636,9 +650,17 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                                                     TLPFilter& lowPass, int wireEnv,
                                                     int filterEnv) {
     APlugin& p = x.p;
-    const float mix = clamp01(x.d(40));
-    const float keep = 1.0f - mix;
-    const uint32_t offset = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
+    {
+        const float mixDest = x.d(40), offsetDest = x.d(43);
+        uint32_t mixBits, offsetBits;
+        std::memcpy(&mixBits, &mixDest, sizeof mixBits);
+        std::memcpy(&offsetBits, &offsetDest, sizeof offsetBits);
+        if (__builtin_expect(mixBits != x.c.wireKey[0] || offsetBits != x.c.wireKey[1], 0))
+            wireTakeDests(x.c, mixDest, offsetDest);
+    }
+    const float mix = x.c.wireMix;
+    const float keep = x.c.wireKeep;
+    const uint32_t offset = x.c.wireOffset;
     const float(*P)[2] = p.noisePairTable;
 #if defined(__SSE2__)
     const Lanes4 weights{keep, mix, keep, mix};  // of a pair table entry's two sums
