@@ -634,8 +634,8 @@ struct VoiceCtx {
         filtermath::storeNote(out[i], filtermath::splat(1e-15f));
 #endif
     }
-    // Pitch-envelope factor of note i.
-    double pitchEnvFactor(int i) const {
+    // Pitch-envelope factor of note i. (Inline: a call would need the context in memory.)
+    __attribute__((always_inline)) double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
         return exp2NoteMemo(p.layerNote[layer][v][i], 0,
                             (double)envLevel(ENV_RUN_PLACE[ENV_PITCH[layer]], i) *
@@ -1032,12 +1032,14 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     });
 }
 
-// The sound model of one layer over the active voices, in voice order (the shared noise
-// generators depend on it); lists the voices rendered and their note counts, returns how
-// many. One instance per model keeps the choice of model out of the voice loop.
+// The sound model of one layer over the listed voices (the active ones, in voice order,
+// which the shared noise generators depend on) with their note counts. single: every count
+// is 1, the usual case, rendered by a loop of its own with the count a constant (the loop
+// then keeps what it needs in registers). One instance per model keeps the choice of model
+// out of the voice loop.
 template <SourceMode Model>
-int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
-    const int voices = std::clamp(p.activeVoiceCount, 0, kNumVoices);
+void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
+                       bool single) {
     // the layer's rows of the per-voice arrays
     TLayerVoice* const controls = p.layerVoice[layer];
     stereoOverStruct(*const outs)[kLayerNotes] = p.noteOut[layer];
@@ -1055,13 +1057,8 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
     bool stringDrift = false;
     if constexpr (Model == kSourceString)
         stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
-    for (int vi = 0; vi < voices; ++vi) {
-        const int v = p.activeVoiceList[vi];
+    const auto voice = [&](int v, int count) __attribute__((always_inline)) {
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        int count = p.voiceLevelCount[v];
-        // (clamped to 0..kLayerNotes; a count outside never occurs)
-        if (__builtin_expect((unsigned)count > (unsigned)kLayerNotes, 0))
-            count = count < 0 ? 0 : kLayerNotes;
         // A layer switched on or to another model since the voice's last control
         // update gets its controls now rather than at the voice's next 16th sample.
         if (controls[v].model != (int32_t)Model + 1) p.setLayerControls(v);
@@ -1095,10 +1092,12 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
             }
             renderWave(x, p.voiceFilter[layer][v], white, pink, wl);
         }
-        list[vi] = v;
-        counts[vi] = count;
+    };
+    if (single) {
+        for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1);
+    } else {
+        for (int vi = 0; vi < voices; ++vi) voice(list[vi], counts[vi]);
     }
-    return voices;
 }
 
 }  // namespace
@@ -1109,29 +1108,41 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
 // by side.
 void APlugin::renderLayers() {
     std::memset(layerOut, 0, sizeof(layerOut));
-    int list[kNumVoices];    // the voices rendered in this layer, in order
-    int counts[kNumVoices];  // and their note counts
+    if (activeLayerCount <= 0) return;
+    // The voices rendered in every layer, in order, and their note counts (clamped to
+    // 0..kLayerNotes; a count outside never occurs).
+    int list[kNumVoices];
+    int counts[kNumVoices];
+    const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
+    bool single = true;
+    for (int vi = 0; vi < voices; ++vi) {
+        const int v = activeVoiceList[vi];
+        if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+        const int count = std::clamp(voiceLevelCount[v], 0, kLayerNotes);
+        list[vi] = v;
+        counts[vi] = count;
+        single &= count == 1;
+    }
     for (int li = 0; li < activeLayerCount; ++li) {
         const int layer = activeLayers[li];
         if ((unsigned)layer >= (unsigned)kNumLayers) continue;
         const SourceMode model = layerSource[layer];
-        int listed;
         switch (model) {
             case kSourceWire:
-                listed = renderModelVoices<kSourceWire>(*this, layer, list, counts);
+                renderModelVoices<kSourceWire>(*this, layer, voices, list, counts, single);
                 break;
             case kSourceString:
-                listed = renderModelVoices<kSourceString>(*this, layer, list, counts);
+                renderModelVoices<kSourceString>(*this, layer, voices, list, counts, single);
                 break;
             case kSourceFM:
-                listed = renderModelVoices<kSourceFM>(*this, layer, list, counts);
+                renderModelVoices<kSourceFM>(*this, layer, voices, list, counts, single);
                 break;
             case kSourceWave:
             default:
-                listed = renderModelVoices<kSourceWave>(*this, layer, list, counts);
+                renderModelVoices<kSourceWave>(*this, layer, voices, list, counts, single);
                 break;
         }
-        finishLayer(layer, model, listed, list, counts);
+        finishLayer(layer, model, voices, list, counts);
     }
 }
 
