@@ -90,10 +90,17 @@ struct alignas(64) TLayerNote {
 struct alignas(64) TLayerVoice {
     int32_t model;         // SourceMode + 1 the values were computed for, 0 none
     float pitchEnvAmount;  // octaves at full pitch envelope
-    double layerInc;       // oscillator step per sub-sample, 2^24 per cycle
+    // Wire: the oscillator step per sub-sample (2^24 per cycle) before the layer semi/fine
+    // destinations; Wave: the bits of the phase destination and the phase offset they give.
     union {
-        double layerIncMod;  // the same with the layer semi/fine destinations applied
-        uint32_t wireKey[2];  // Wire: the bits of the mix and offset destinations below
+        double layerInc;
+        uint32_t waveOffset[2];
+    };
+    // FM and Wave: the step with the semi/fine destinations applied; Wire: the bits of the
+    // mix and offset destinations its values below came from.
+    union {
+        double layerIncMod;
+        uint32_t wireKey[2];
     };
     float filterEnvAmount;
     float layerFineSemi;  // 2^(destination fine / 12 + destination semi)

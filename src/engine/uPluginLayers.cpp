@@ -133,6 +133,12 @@ inline void wireTakeDests(TLayerVoice& c, float mixDest, float offsetDest) {
     c.wireOffset = wrapTrunc((double)offsetDest * 65535.99, 0xFFFFu);
 }
 
+// The same for Wave's phase offset (without feedback) from its phase destination.
+inline void waveTakeOffset(TLayerVoice& c, float phaseDest) {
+    std::memcpy(&c.waveOffset[0], &phaseDest, sizeof(uint32_t));
+    c.waveOffset[1] = wrapTrunc((double)phaseDest * kPhaseScale, kPhaseMask);
+}
+
 // Whether a voice layer's filters (pair 0: multimode and low-pass, 1: band-pass) would take
 // a new key tracking from these arguments: they keep the last bits they took and ignore the
 // same bits again, so a call with them can be spared (and the filters' lines with it).
@@ -172,6 +178,9 @@ struct FeedOffset {
         : feed(feedAmount),
           dest(phaseDest),
           fixed(wrapTrunc((double)phaseDest * kPhaseScale, kPhaseMask)) {}
+    // With the fixed offset of phaseDest already at hand.
+    FeedOffset(float feedAmount, float phaseDest, uint32_t fixedOffset)
+        : feed(feedAmount), dest(phaseDest), fixed(fixedOffset) {}
     uint32_t operator()(float feedPrev) const {
         if (feed == 0.0) return fixed;  // feedPrev * 0 + dest is dest: the same value
         return wrapTrunc(((double)feedPrev * feed + dest) * kPhaseScale, kPhaseMask);
@@ -417,14 +426,17 @@ void APlugin::setLayerControls(int v) {
         if (!(octaveValue > -64.0)) octaveValue = -64.0;
         if (octaveValue > 64.0) octaveValue = 64.0;
         const int octave = (int)octaveValue;  // truncates toward zero
+        // (The values a model keeps from its destinations are taken at a change of model;
+        // after that the model takes them anew when the destinations move.)
+        const bool fresh = c.model != (int32_t)layerSource[layer] + 1;
         c.model = (int32_t)layerSource[layer] + 1;
         c.pitchEnvAmount = (2.0f * val(PITCH_ENV_AMT_TAGS) - 1.0f + d(115)) * 4.0f;
         const double semi = layerSemi[layer];
         const double fine = layerFine[layer];
-        c.layerInc =
+        const double layerInc =
             exp2Memo(c, 0, octave + semi + fine + bend + glide) * pitchFactor * kPhaseScale * 0.5;
         c.layerFineSemi = (float)exp2Memo(c, 1, (double)d(39) / 12.0 + (double)d(38));
-        c.layerIncMod = c.layerInc * (double)c.layerFineSemi;
+        const double layerIncMod = layerInc * (double)c.layerFineSemi;
 
         const float filterTrack = 2.0f * val(FILTER_KEY_TRACK_TAGS) - 1.0f;
         if (trackMoved(c, 0, filterTrack, voicePitch[v]))
@@ -446,7 +458,8 @@ void APlugin::setLayerControls(int v) {
                 c.wireQ = clamp01(val(WIRE_Q_TAGS) + d(54));
                 c.wireEnvAmount = val(WIRE_ENV_AMT_TAGS) + d(55);
                 c.filterQ = clamp01(d(46));
-                wireTakeDests(c, d(40), d(43));
+                c.layerInc = layerInc;
+                if (fresh) wireTakeDests(c, d(40), d(43));
                 break;
             }
             case kSourceString: {
@@ -466,6 +479,7 @@ void APlugin::setLayerControls(int v) {
                 break;
             }
             case kSourceFM: {
+                c.layerIncMod = layerIncMod;
                 c.op1PitchEnvAmount = (2.0f * val(FM_1_PITCH_ENV_AMT_TAGS) - 1.0f + d(70)) * 4.0f;
                 c.op2PitchEnvAmount = (2.0f * val(FM_2_PITCH_ENV_AMT_TAGS) - 1.0f + d(86)) * 4.0f;
                 const double layerShift = (double)d(39) / 12.0 + (double)d(38);
@@ -488,6 +502,8 @@ void APlugin::setLayerControls(int v) {
             }
             case kSourceWave:
             default: {
+                c.layerIncMod = layerIncMod;
+                if (fresh) waveTakeOffset(c, d(43));
                 c.symIndex = symRow(val(WAVE_SYM_TAGS) + d(41));
                 c.feed = clamp01(val(WAVE_FEED_TAGS) + d(42)) * 0.75f;
                 c.filterSep = (float)exp2Memo(c, 3, 2.0 * val(FILTER_SEP_TAGS) - 1.0 + d(45));
@@ -943,7 +959,13 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     APlugin& p = x.p;
     const int L = x.layer;
     const float mix = clamp01(x.d(40));
-    const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
+    const float phaseDest = x.d(43);
+    {
+        uint32_t phaseBits;
+        std::memcpy(&phaseBits, &phaseDest, sizeof phaseBits);
+        if (__builtin_expect(phaseBits != x.c.waveOffset[0], 0)) waveTakeOffset(x.c, phaseDest);
+    }
+    const FeedOffset feedOffsetOf(x.c.feed, phaseDest, x.c.waveOffset[1]);
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const int w = wl.wave;
