@@ -91,10 +91,11 @@ struct alignas(64) TLayerVoice {
     int32_t model;         // SourceMode + 1 the values were computed for, 0 none
     float pitchEnvAmount;  // octaves at full pitch envelope
     // Wire: the oscillator step per sub-sample (2^24 per cycle) before the layer semi/fine
-    // destinations; Wave: the bits of the phase destination and the phase offset they give.
+    // destinations; Wave and FM: the bits of the phase destination and the phase offset
+    // they give.
     union {
         double layerInc;
-        uint32_t waveOffset[2];
+        uint32_t phaseOffset[2];
     };
     // FM and Wave: the step with the semi/fine destinations applied; Wire: the bits of the
     // mix and offset destinations its values below came from.

@@ -133,10 +133,18 @@ inline void wireTakeDests(TLayerVoice& c, float mixDest, float offsetDest) {
     c.wireOffset = wrapTrunc((double)offsetDest * 65535.99, 0xFFFFu);
 }
 
-// The same for Wave's phase offset (without feedback) from its phase destination.
-inline void waveTakeOffset(TLayerVoice& c, float phaseDest) {
-    std::memcpy(&c.waveOffset[0], &phaseDest, sizeof(uint32_t));
-    c.waveOffset[1] = wrapTrunc((double)phaseDest * kPhaseScale, kPhaseMask);
+// The same for the phase offset (without feedback) of Wave's or FM's oscillator from its
+// phase destination.
+inline void takePhaseOffset(TLayerVoice& c, float phaseDest) {
+    std::memcpy(&c.phaseOffset[0], &phaseDest, sizeof(uint32_t));
+    c.phaseOffset[1] = wrapTrunc((double)phaseDest * kPhaseScale, kPhaseMask);
+}
+// The phase offset of a Wave or FM voice layer (phaseDest: its phase destination).
+inline uint32_t fixedPhaseOffset(TLayerVoice& c, float phaseDest) {
+    uint32_t bits;
+    std::memcpy(&bits, &phaseDest, sizeof bits);
+    if (__builtin_expect(bits != c.phaseOffset[0], 0)) takePhaseOffset(c, phaseDest);
+    return c.phaseOffset[1];
 }
 
 // Whether a voice layer's filters (pair 0: multimode and low-pass, 1: band-pass) would take
@@ -174,11 +182,7 @@ struct FeedOffset {
     double feed;
     float dest;
     uint32_t fixed;
-    FeedOffset(float feedAmount, float phaseDest)
-        : feed(feedAmount),
-          dest(phaseDest),
-          fixed(wrapTrunc((double)phaseDest * kPhaseScale, kPhaseMask)) {}
-    // With the fixed offset of phaseDest already at hand.
+    // fixedOffset: wrapTrunc(phaseDest x kPhaseScale) (see fixedPhaseOffset).
     FeedOffset(float feedAmount, float phaseDest, uint32_t fixedOffset)
         : feed(feedAmount), dest(phaseDest), fixed(fixedOffset) {}
     uint32_t operator()(float feedPrev) const {
@@ -480,6 +484,7 @@ void APlugin::setLayerControls(int v) {
             }
             case kSourceFM: {
                 c.layerIncMod = layerIncMod;
+                if (fresh) takePhaseOffset(c, d(43));
                 c.op1PitchEnvAmount = (2.0f * val(FM_1_PITCH_ENV_AMT_TAGS) - 1.0f + d(70)) * 4.0f;
                 c.op2PitchEnvAmount = (2.0f * val(FM_2_PITCH_ENV_AMT_TAGS) - 1.0f + d(86)) * 4.0f;
                 const double layerShift = (double)d(39) / 12.0 + (double)d(38);
@@ -503,7 +508,7 @@ void APlugin::setLayerControls(int v) {
             case kSourceWave:
             default: {
                 c.layerIncMod = layerIncMod;
-                if (fresh) waveTakeOffset(c, d(43));
+                if (fresh) takePhaseOffset(c, d(43));
                 c.symIndex = symRow(val(WAVE_SYM_TAGS) + d(41));
                 c.feed = clamp01(val(WAVE_FEED_TAGS) + d(42)) * 0.75f;
                 c.filterSep = (float)exp2Memo(c, 3, 2.0 * val(FILTER_SEP_TAGS) - 1.0 + d(45));
@@ -873,7 +878,9 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
     APlugin& p = x.p;
     const int L = x.layer;
     const ShapeBlend sb = shapeBlendMemo(x.c, 0, x.d(40));
-    const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
+    const float phaseDest = x.d(43);
+    const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
+    const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
     const uint32_t chainMask = fl.chainMask;
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
@@ -960,12 +967,8 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     const int L = x.layer;
     const float mix = clamp01(x.d(40));
     const float phaseDest = x.d(43);
-    {
-        uint32_t phaseBits;
-        std::memcpy(&phaseBits, &phaseDest, sizeof phaseBits);
-        if (__builtin_expect(phaseBits != x.c.waveOffset[0], 0)) waveTakeOffset(x.c, phaseDest);
-    }
-    const FeedOffset feedOffsetOf(x.c.feed, phaseDest, x.c.waveOffset[1]);
+    const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
+    const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const int w = wl.wave;
