@@ -214,17 +214,32 @@ inline ShapeBlend shapeBlend(float mix) {
     return s;
 }
 
-// shapeBlend through one memo slot of a voice layer's controls.
-inline ShapeBlend shapeBlendMemo(TLayerVoice& c, int slot, float mix) {
-    if (!(c.blendValid[slot] && c.blendIn[slot] == mix)) {
+// shapeBlend of the sub-oscillator's wave mix through its memo in a voice layer's controls.
+inline ShapeBlend subShapeBlend(TLayerVoice& c, float mix) {
+    if (!(c.subBlendValid && c.subBlendIn == mix)) {
         const ShapeBlend s = shapeBlend(mix);
-        c.blendIn[slot] = mix;
-        c.blendA[slot] = s.a;
-        c.blendB[slot] = s.b;
-        c.blendF[slot] = s.f;
-        c.blendValid[slot] = true;
+        c.subBlendIn = mix;
+        c.subBlendA = s.a;
+        c.subBlendB = s.b;
+        c.subBlendF = s.f;
+        c.subBlendValid = true;
     }
-    return ShapeBlend{c.blendA[slot], c.blendB[slot], c.blendF[slot]};
+    return ShapeBlend{c.subBlendA, c.subBlendB, c.subBlendF};
+}
+
+// FM's carrier blend from its wave-mix destination, kept in the voice layer's controls
+// with the destination's bits (the second shape is the one after the first).
+inline void fmTakeBlend(TLayerVoice& c, float mixDest) {
+    const ShapeBlend s = shapeBlend(mixDest);
+    std::memcpy(&c.fmBlendKey, &mixDest, sizeof(uint32_t));
+    c.fmBlendA = s.a;
+    c.fmBlendF = s.f;
+}
+inline ShapeBlend fmShapeBlend(TLayerVoice& c, float mixDest) {
+    uint32_t bits;
+    std::memcpy(&bits, &mixDest, sizeof bits);
+    if (__builtin_expect(bits != c.fmBlendKey, 0)) fmTakeBlend(c, mixDest);
+    return ShapeBlend{c.fmBlendA, (c.fmBlendA + 1) & 3, c.fmBlendF};
 }
 
 // Reads a wavetable oscillator: a 24-bit phase through a symmetry row (skipped for the
@@ -484,7 +499,10 @@ void APlugin::setLayerControls(int v) {
             }
             case kSourceFM: {
                 c.layerIncMod = layerIncMod;
-                if (fresh) takePhaseOffset(c, d(43));
+                if (fresh) {
+                    takePhaseOffset(c, d(43));
+                    fmTakeBlend(c, d(40));
+                }
                 c.op1PitchEnvAmount = (2.0f * val(FM_1_PITCH_ENV_AMT_TAGS) - 1.0f + d(70)) * 4.0f;
                 c.op2PitchEnvAmount = (2.0f * val(FM_2_PITCH_ENV_AMT_TAGS) - 1.0f + d(86)) * 4.0f;
                 const double layerShift = (double)d(39) / 12.0 + (double)d(38);
@@ -508,7 +526,10 @@ void APlugin::setLayerControls(int v) {
             case kSourceWave:
             default: {
                 c.layerIncMod = layerIncMod;
-                if (fresh) takePhaseOffset(c, d(43));
+                if (fresh) {
+                    takePhaseOffset(c, d(43));
+                    fmTakeBlend(c, d(40));
+                }
                 c.symIndex = symRow(val(WAVE_SYM_TAGS) + d(41));
                 c.feed = clamp01(val(WAVE_FEED_TAGS) + d(42)) * 0.75f;
                 c.filterSep = (float)exp2Memo(c, 3, 2.0 * val(FILTER_SEP_TAGS) - 1.0 + d(45));
@@ -877,7 +898,7 @@ struct FMLayer {
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
     APlugin& p = x.p;
     const int L = x.layer;
-    const ShapeBlend sb = shapeBlendMemo(x.c, 0, x.d(40));
+    const ShapeBlend sb = fmShapeBlend(x.c, x.d(40));
     const float phaseDest = x.d(43);
     const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
     const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
@@ -989,7 +1010,7 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
         SubSettings s;
         s.l = g * std::min(1.0f, 2.0f - 2.0f * pan);
         s.r = g * std::min(1.0f, 2.0f * pan);
-        s.blend = shapeBlendMemo(x.c, 1, x.d(104));
+        s.blend = subShapeBlend(x.c, x.d(104));
         s.offset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
         s.warp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
         return s;
