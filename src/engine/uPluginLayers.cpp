@@ -989,8 +989,9 @@ struct WaveLayer {
     int filterEnv;           // the place of the layer's filter envelope
 };
 
+// noise: wl.wave >= 4 (given by the caller, which may know it beforehand).
 __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
-                                                    float pink, const WaveLayer& wl) {
+                                                    float pink, const WaveLayer& wl, bool noise) {
     APlugin& p = x.p;
     const int L = x.layer;
     const float mix = clamp01(x.d(40));
@@ -1000,7 +1001,6 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const int w = wl.wave;
-    const bool noise = w >= 4;
     const ShapeRows rows1 = wl.rows1, rows2 = wl.rows2;
     const float subGain = wl.subGain;
     const bool subOn = subGain > 0.0001f;
@@ -1110,7 +1110,8 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
     bool stringDrift = false;
     if constexpr (Model == kSourceString)
         stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
-    const auto voice = [&](int v, int count) __attribute__((always_inline)) {
+    // noise: Wave's choice of noise (wl.wave >= 4), a constant in the loops of Wave.
+    const auto voice = [&](int v, int count, bool noise) __attribute__((always_inline)) {
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         // A layer switched on or to another model since the voice's last control
         // update gets its controls now rather than at the voice's next 16th sample.
@@ -1138,18 +1139,26 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         } else {
             // One noise draw per voice layer and sample, shared by its notes.
             float white = 0.0f, pink = 0.0f;
-            if (wl.wave >= 4) {
+            if (noise) {
                 p.soundRandState = p.soundRandState * 1103515245u + 12345u;
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, p.voiceFilter[layer][v], white, pink, wl);
+            renderWave(x, p.voiceFilter[layer][v], white, pink, wl, noise);
         }
     };
-    if (single) {
-        for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1);
+    const bool noise = wl.wave >= 4;
+    if (Model == kSourceWave && single) {
+        // (Wave's choice of noise out of the loop too.)
+        if (noise) {
+            for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, true);
+        } else {
+            for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, false);
+        }
+    } else if (single) {
+        for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, noise);
     } else {
-        for (int vi = 0; vi < voices; ++vi) voice(list[vi], counts[vi]);
+        for (int vi = 0; vi < voices; ++vi) voice(list[vi], counts[vi], noise);
     }
 }
 
