@@ -1180,7 +1180,9 @@ void APlugin::renderLayers() {
     for (int vi = 0; vi < voices; ++vi) {
         const int v = activeVoiceList[vi];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        const int count = std::clamp(voiceLevelCount[v], 0, kLayerNotes);
+        int count = voiceLevelCount[v];
+        if (__builtin_expect((unsigned)count > (unsigned)kLayerNotes, 0))
+            count = count < 0 ? 0 : kLayerNotes;
         list[vi] = v;
         counts[vi] = count;
         single &= count == 1;
