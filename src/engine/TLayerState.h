@@ -90,24 +90,39 @@ struct alignas(64) TLayerNote {
 struct alignas(64) TLayerVoice {
     int32_t model;         // SourceMode + 1 the values were computed for, 0 none
     float pitchEnvAmount;  // octaves at full pitch envelope
-    double layerInc;       // oscillator step per sub-sample, 2^24 per cycle
-    double layerIncMod;    // the same with the layer semi/fine destinations applied
+    // Wire: the oscillator step per sub-sample (2^24 per cycle) before the layer semi/fine
+    // destinations; Wave and FM: the bits of the phase destination and the phase offset
+    // they give.
+    union {
+        double layerInc;
+        uint32_t phaseOffset[2];
+    };
+    // FM and Wave: the step with the semi/fine destinations applied; Wire: the bits of the
+    // mix and offset destinations its values below came from.
+    union {
+        double layerIncMod;
+        uint32_t wireKey[2];
+    };
     float filterEnvAmount;
     float layerFineSemi;  // 2^(destination fine / 12 + destination semi)
-    // The model's own values. Wave uses the first seven, FM the first four, Wire four from
-    // filterQ on, String the first five and stringInc.
+    // The model's own values. Wave uses the first seven, FM all (the last three from its
+    // wave-mix destination, per sample), Wire all (the first three from its destinations,
+    // per sample), String the first five and stringInc.
     union {
         int32_t symIndex;  // FM and Wave
         float feedback;    // String
+        float wireMix;     // Wire: the noise mix and its complement, and the table offset
     };
     union {
         float feed;  // FM and Wave
         float damping;
+        float wireKeep;
     };
     union {
         float filterSep;  // Wave
         float op1PitchEnvAmount;
         float impulseLength;
+        uint32_t wireOffset;
     };
     union {
         float filterQ;  // Wave and Wire
@@ -118,22 +133,25 @@ struct alignas(64) TLayerVoice {
         float vowel;  // Wave
         float wireSep;
         float pluck;
-    };
+        uint32_t fmBlendKey;  // FM: the bits of the wave-mix destination, and the first of
+    };                        // the two shapes and the weight of the second it gives
     union {
         int32_t subSymIndex;  // Wave
         float wireQ;
+        int32_t fmBlendA;
     };
     union {
         double stringInc;  // String: cycles per host sample
         float subRatio;    // Wave
         float wireEnvAmount;
+        float fmBlendF;
     };
 
     // The key-tracking arguments (amount, key) the voice's filters last took since the
     // engine set them up: 0 the multimode and low-pass pair, 1 the Wire band-pass.
     uint8_t trackKnown[2];
-    // (Of the wave-mix memo below.)
-    bool blendValid[2];
+    // (Of the sub-oscillator's wave-mix memo below.)
+    bool subBlendValid;
     uint32_t trackBits[2][2];
     // The last argument and result of each exponential above: a held note without
     // modulation recomputes none of them (a result of 0 marks an empty slot). The slots
@@ -141,11 +159,11 @@ struct alignas(64) TLayerVoice {
     struct Memo {
         double in, out;
     } memo[14];
-    // The last wave-mix value of the oscillator (0) and the sub-oscillator (1) and the two
-    // shapes and weight it blends: the split into whole and fraction runs once per change.
-    float blendIn[2];
-    int32_t blendA[2];
-    int32_t blendB[2];
-    float blendF[2];
+    // The last wave-mix value of the sub-oscillator and the two shapes and weight it
+    // blends: the split into whole and fraction runs once per change.
+    float subBlendIn;
+    int32_t subBlendA;
+    int32_t subBlendB;
+    float subBlendF;
 };
 static_assert(offsetof(TLayerVoice, trackKnown) == 64, "the per-sample values fill one line");

@@ -64,10 +64,17 @@ inline float clamp01(float x) {
 }
 
 // A phase step from a double: 0 for NaN or negative, saturated below 2^31.
+// Without branches where SSE2 is at hand: a max with 0 (which gives 0 for NaN and -0) and a
+// min with the saturation value; a value between truncates exactly as before.
 inline uint32_t toStep(double x) {
+#if defined(__SSE2__)
+    const __m128d low = _mm_max_sd(_mm_set_sd(x), _mm_setzero_pd());
+    return (uint32_t)_mm_cvttsd_si32(_mm_min_sd(low, _mm_set_sd(2147483647.0)));
+#else
     if (!(x > 0.0)) return 0u;
     if (x >= 2147483647.0) return 2147483647u;
     return (uint32_t)x;
+#endif
 }
 
 // int(x) wrapped into mask (a power of two minus one); NaN and absurd values give 0.
@@ -120,6 +127,33 @@ inline double exp2Memo(TLayerVoice& c, int slot, double x) {
     return m.out;
 }
 
+// Wire's noise mix (and its complement) and excitation table offset, from the mix and
+// offset destinations, kept in the voice layer's controls with the bits they came from: a
+// destination that stands (the usual case) costs a comparison instead of the clamp and the
+// conversions.
+inline void wireTakeDests(TLayerVoice& c, float mixDest, float offsetDest) {
+    std::memcpy(&c.wireKey[0], &mixDest, sizeof(uint32_t));
+    std::memcpy(&c.wireKey[1], &offsetDest, sizeof(uint32_t));
+    const float mix = clamp01(mixDest);
+    c.wireMix = mix;
+    c.wireKeep = 1.0f - mix;
+    c.wireOffset = wrapTrunc((double)offsetDest * 65535.99, 0xFFFFu);
+}
+
+// The same for the phase offset (without feedback) of Wave's or FM's oscillator from its
+// phase destination.
+inline void takePhaseOffset(TLayerVoice& c, float phaseDest) {
+    std::memcpy(&c.phaseOffset[0], &phaseDest, sizeof(uint32_t));
+    c.phaseOffset[1] = wrapTrunc((double)phaseDest * kPhaseScale, kPhaseMask);
+}
+// The phase offset of a Wave or FM voice layer (phaseDest: its phase destination).
+inline uint32_t fixedPhaseOffset(TLayerVoice& c, float phaseDest) {
+    uint32_t bits;
+    std::memcpy(&bits, &phaseDest, sizeof bits);
+    if (__builtin_expect(bits != c.phaseOffset[0], 0)) takePhaseOffset(c, phaseDest);
+    return c.phaseOffset[1];
+}
+
 // Whether a voice layer's filters (pair 0: multimode and low-pass, 1: band-pass) would take
 // a new key tracking from these arguments: they keep the last bits they took and ignore the
 // same bits again, so a call with them can be spared (and the filters' lines with it).
@@ -155,10 +189,9 @@ struct FeedOffset {
     double feed;
     float dest;
     uint32_t fixed;
-    FeedOffset(float feedAmount, float phaseDest)
-        : feed(feedAmount),
-          dest(phaseDest),
-          fixed(wrapTrunc((double)phaseDest * kPhaseScale, kPhaseMask)) {}
+    // fixedOffset: wrapTrunc(phaseDest x kPhaseScale) (see fixedPhaseOffset).
+    FeedOffset(float feedAmount, float phaseDest, uint32_t fixedOffset)
+        : feed(feedAmount), dest(phaseDest), fixed(fixedOffset) {}
     uint32_t operator()(float feedPrev) const {
         if (feed == 0.0) return fixed;  // feedPrev * 0 + dest is dest: the same value
         return wrapTrunc(((double)feedPrev * feed + dest) * kPhaseScale, kPhaseMask);
@@ -188,17 +221,32 @@ inline ShapeBlend shapeBlend(float mix) {
     return s;
 }
 
-// shapeBlend through one memo slot of a voice layer's controls.
-inline ShapeBlend shapeBlendMemo(TLayerVoice& c, int slot, float mix) {
-    if (!(c.blendValid[slot] && c.blendIn[slot] == mix)) {
+// shapeBlend of the sub-oscillator's wave mix through its memo in a voice layer's controls.
+inline ShapeBlend subShapeBlend(TLayerVoice& c, float mix) {
+    if (!(c.subBlendValid && c.subBlendIn == mix)) {
         const ShapeBlend s = shapeBlend(mix);
-        c.blendIn[slot] = mix;
-        c.blendA[slot] = s.a;
-        c.blendB[slot] = s.b;
-        c.blendF[slot] = s.f;
-        c.blendValid[slot] = true;
+        c.subBlendIn = mix;
+        c.subBlendA = s.a;
+        c.subBlendB = s.b;
+        c.subBlendF = s.f;
+        c.subBlendValid = true;
     }
-    return ShapeBlend{c.blendA[slot], c.blendB[slot], c.blendF[slot]};
+    return ShapeBlend{c.subBlendA, c.subBlendB, c.subBlendF};
+}
+
+// FM's carrier blend from its wave-mix destination, kept in the voice layer's controls
+// with the destination's bits (the second shape is the one after the first).
+inline void fmTakeBlend(TLayerVoice& c, float mixDest) {
+    const ShapeBlend s = shapeBlend(mixDest);
+    std::memcpy(&c.fmBlendKey, &mixDest, sizeof(uint32_t));
+    c.fmBlendA = s.a;
+    c.fmBlendF = s.f;
+}
+inline ShapeBlend fmShapeBlend(TLayerVoice& c, float mixDest) {
+    uint32_t bits;
+    std::memcpy(&bits, &mixDest, sizeof bits);
+    if (__builtin_expect(bits != c.fmBlendKey, 0)) fmTakeBlend(c, mixDest);
+    return ShapeBlend{c.fmBlendA, (c.fmBlendA + 1) & 3, c.fmBlendF};
 }
 
 // Reads a wavetable oscillator: a 24-bit phase through a symmetry row (skipped for the
@@ -404,14 +452,17 @@ void APlugin::setLayerControls(int v) {
         if (!(octaveValue > -64.0)) octaveValue = -64.0;
         if (octaveValue > 64.0) octaveValue = 64.0;
         const int octave = (int)octaveValue;  // truncates toward zero
+        // (The values a model keeps from its destinations are taken at a change of model;
+        // after that the model takes them anew when the destinations move.)
+        const bool fresh = c.model != (int32_t)layerSource[layer] + 1;
         c.model = (int32_t)layerSource[layer] + 1;
         c.pitchEnvAmount = (2.0f * val(PITCH_ENV_AMT_TAGS) - 1.0f + d(115)) * 4.0f;
         const double semi = layerSemi[layer];
         const double fine = layerFine[layer];
-        c.layerInc =
+        const double layerInc =
             exp2Memo(c, 0, octave + semi + fine + bend + glide) * pitchFactor * kPhaseScale * 0.5;
         c.layerFineSemi = (float)exp2Memo(c, 1, (double)d(39) / 12.0 + (double)d(38));
-        c.layerIncMod = c.layerInc * (double)c.layerFineSemi;
+        const double layerIncMod = layerInc * (double)c.layerFineSemi;
 
         const float filterTrack = 2.0f * val(FILTER_KEY_TRACK_TAGS) - 1.0f;
         if (trackMoved(c, 0, filterTrack, voicePitch[v]))
@@ -433,6 +484,8 @@ void APlugin::setLayerControls(int v) {
                 c.wireQ = clamp01(val(WIRE_Q_TAGS) + d(54));
                 c.wireEnvAmount = val(WIRE_ENV_AMT_TAGS) + d(55);
                 c.filterQ = clamp01(d(46));
+                c.layerInc = layerInc;
+                if (fresh) wireTakeDests(c, d(40), d(43));
                 break;
             }
             case kSourceString: {
@@ -452,6 +505,11 @@ void APlugin::setLayerControls(int v) {
                 break;
             }
             case kSourceFM: {
+                c.layerIncMod = layerIncMod;
+                if (fresh) {
+                    takePhaseOffset(c, d(43));
+                    fmTakeBlend(c, d(40));
+                }
                 c.op1PitchEnvAmount = (2.0f * val(FM_1_PITCH_ENV_AMT_TAGS) - 1.0f + d(70)) * 4.0f;
                 c.op2PitchEnvAmount = (2.0f * val(FM_2_PITCH_ENV_AMT_TAGS) - 1.0f + d(86)) * 4.0f;
                 const double layerShift = (double)d(39) / 12.0 + (double)d(38);
@@ -474,6 +532,11 @@ void APlugin::setLayerControls(int v) {
             }
             case kSourceWave:
             default: {
+                c.layerIncMod = layerIncMod;
+                if (fresh) {
+                    takePhaseOffset(c, d(43));
+                    fmTakeBlend(c, d(40));
+                }
                 c.symIndex = symRow(val(WAVE_SYM_TAGS) + d(41));
                 c.feed = clamp01(val(WAVE_FEED_TAGS) + d(42)) * 0.75f;
                 c.filterSep = (float)exp2Memo(c, 3, 2.0 * val(FILTER_SEP_TAGS) - 1.0 + d(45));
@@ -620,8 +683,8 @@ struct VoiceCtx {
         filtermath::storeNote(out[i], filtermath::splat(1e-15f));
 #endif
     }
-    // Pitch-envelope factor of note i.
-    double pitchEnvFactor(int i) const {
+    // Pitch-envelope factor of note i. (Inline: a call would need the context in memory.)
+    __attribute__((always_inline)) double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
         return exp2NoteMemo(p.layerNote[layer][v][i], 0,
                             (double)envLevel(ENV_RUN_PLACE[ENV_PITCH[layer]], i) *
@@ -636,9 +699,17 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                                                     TLPFilter& lowPass, int wireEnv,
                                                     int filterEnv) {
     APlugin& p = x.p;
-    const float mix = clamp01(x.d(40));
-    const float keep = 1.0f - mix;
-    const uint32_t offset = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
+    {
+        const float mixDest = x.d(40), offsetDest = x.d(43);
+        uint32_t mixBits, offsetBits;
+        std::memcpy(&mixBits, &mixDest, sizeof mixBits);
+        std::memcpy(&offsetBits, &offsetDest, sizeof offsetBits);
+        if (__builtin_expect(mixBits != x.c.wireKey[0] || offsetBits != x.c.wireKey[1], 0))
+            wireTakeDests(x.c, mixDest, offsetDest);
+    }
+    const float mix = x.c.wireMix;
+    const float keep = x.c.wireKeep;
+    const uint32_t offset = x.c.wireOffset;
     const float(*P)[2] = p.noisePairTable;
 #if defined(__SSE2__)
     const Lanes4 weights{keep, mix, keep, mix};  // of a pair table entry's two sums
@@ -834,8 +905,10 @@ struct FMLayer {
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
     APlugin& p = x.p;
     const int L = x.layer;
-    const ShapeBlend sb = shapeBlendMemo(x.c, 0, x.d(40));
-    const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
+    const ShapeBlend sb = fmShapeBlend(x.c, x.d(40));
+    const float phaseDest = x.d(43);
+    const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
+    const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
     const uint32_t chainMask = fl.chainMask;
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
@@ -916,16 +989,18 @@ struct WaveLayer {
     int filterEnv;           // the place of the layer's filter envelope
 };
 
+// noise: wl.wave >= 4 (given by the caller, which may know it beforehand).
 __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
-                                                    float pink, const WaveLayer& wl) {
+                                                    float pink, const WaveLayer& wl, bool noise) {
     APlugin& p = x.p;
     const int L = x.layer;
     const float mix = clamp01(x.d(40));
-    const FeedOffset feedOffsetOf(x.c.feed, x.d(43));
+    const float phaseDest = x.d(43);
+    const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
+    const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const int w = wl.wave;
-    const bool noise = w >= 4;
     const ShapeRows rows1 = wl.rows1, rows2 = wl.rows2;
     const float subGain = wl.subGain;
     const bool subOn = subGain > 0.0001f;
@@ -942,7 +1017,7 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
         SubSettings s;
         s.l = g * std::min(1.0f, 2.0f - 2.0f * pan);
         s.r = g * std::min(1.0f, 2.0f * pan);
-        s.blend = shapeBlendMemo(x.c, 1, x.d(104));
+        s.blend = subShapeBlend(x.c, x.d(104));
         s.offset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
         s.warp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
         return s;
@@ -1010,12 +1085,14 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     });
 }
 
-// The sound model of one layer over the active voices, in voice order (the shared noise
-// generators depend on it); lists the voices rendered and their note counts, returns how
-// many. One instance per model keeps the choice of model out of the voice loop.
+// The sound model of one layer over the listed voices (the active ones, in voice order,
+// which the shared noise generators depend on) with their note counts. single: every count
+// is 1, the usual case, rendered by a loop of its own with the count a constant (the loop
+// then keeps what it needs in registers). One instance per model keeps the choice of model
+// out of the voice loop.
 template <SourceMode Model>
-int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
-    const int voices = std::clamp(p.activeVoiceCount, 0, kNumVoices);
+void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
+                       bool single) {
     // the layer's rows of the per-voice arrays
     TLayerVoice* const controls = p.layerVoice[layer];
     stereoOverStruct(*const outs)[kLayerNotes] = p.noteOut[layer];
@@ -1033,13 +1110,9 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
     bool stringDrift = false;
     if constexpr (Model == kSourceString)
         stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
-    for (int vi = 0; vi < voices; ++vi) {
-        const int v = p.activeVoiceList[vi];
+    // noise: Wave's choice of noise (wl.wave >= 4), a constant in the loops of Wave.
+    const auto voice = [&](int v, int count, bool noise) __attribute__((always_inline)) {
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        int count = p.voiceLevelCount[v];
-        // (clamped to 0..kLayerNotes; a count outside never occurs)
-        if (__builtin_expect((unsigned)count > (unsigned)kLayerNotes, 0))
-            count = count < 0 ? 0 : kLayerNotes;
         // A layer switched on or to another model since the voice's last control
         // update gets its controls now rather than at the voice's next 16th sample.
         if (controls[v].model != (int32_t)Model + 1) p.setLayerControls(v);
@@ -1066,17 +1139,27 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
         } else {
             // One noise draw per voice layer and sample, shared by its notes.
             float white = 0.0f, pink = 0.0f;
-            if (wl.wave >= 4) {
+            if (noise) {
                 p.soundRandState = p.soundRandState * 1103515245u + 12345u;
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, p.voiceFilter[layer][v], white, pink, wl);
+            renderWave(x, p.voiceFilter[layer][v], white, pink, wl, noise);
         }
-        list[vi] = v;
-        counts[vi] = count;
+    };
+    const bool noise = wl.wave >= 4;
+    if (Model == kSourceWave && single) {
+        // (Wave's choice of noise out of the loop too.)
+        if (noise) {
+            for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, true);
+        } else {
+            for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, false);
+        }
+    } else if (single) {
+        for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, noise);
+    } else {
+        for (int vi = 0; vi < voices; ++vi) voice(list[vi], counts[vi], noise);
     }
-    return voices;
 }
 
 }  // namespace
@@ -1087,29 +1170,43 @@ int renderModelVoices(APlugin& p, int layer, int* list, int* counts) {
 // by side.
 void APlugin::renderLayers() {
     std::memset(layerOut, 0, sizeof(layerOut));
-    int list[kNumVoices];    // the voices rendered in this layer, in order
-    int counts[kNumVoices];  // and their note counts
+    if (activeLayerCount <= 0) return;
+    // The voices rendered in every layer, in order, and their note counts (clamped to
+    // 0..kLayerNotes; a count outside never occurs).
+    int list[kNumVoices];
+    int counts[kNumVoices];
+    const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
+    bool single = true;
+    for (int vi = 0; vi < voices; ++vi) {
+        const int v = activeVoiceList[vi];
+        if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+        int count = voiceLevelCount[v];
+        if (__builtin_expect((unsigned)count > (unsigned)kLayerNotes, 0))
+            count = count < 0 ? 0 : kLayerNotes;
+        list[vi] = v;
+        counts[vi] = count;
+        single &= count == 1;
+    }
     for (int li = 0; li < activeLayerCount; ++li) {
         const int layer = activeLayers[li];
         if ((unsigned)layer >= (unsigned)kNumLayers) continue;
         const SourceMode model = layerSource[layer];
-        int listed;
         switch (model) {
             case kSourceWire:
-                listed = renderModelVoices<kSourceWire>(*this, layer, list, counts);
+                renderModelVoices<kSourceWire>(*this, layer, voices, list, counts, single);
                 break;
             case kSourceString:
-                listed = renderModelVoices<kSourceString>(*this, layer, list, counts);
+                renderModelVoices<kSourceString>(*this, layer, voices, list, counts, single);
                 break;
             case kSourceFM:
-                listed = renderModelVoices<kSourceFM>(*this, layer, list, counts);
+                renderModelVoices<kSourceFM>(*this, layer, voices, list, counts, single);
                 break;
             case kSourceWave:
             default:
-                listed = renderModelVoices<kSourceWave>(*this, layer, list, counts);
+                renderModelVoices<kSourceWave>(*this, layer, voices, list, counts, single);
                 break;
         }
-        finishLayer(layer, model, listed, list, counts);
+        finishLayer(layer, model, voices, list, counts);
     }
 }
 
