@@ -19,6 +19,21 @@ constexpr float kWireBaseCutoff = 0.15f;
 constexpr int DEST_VOLUME = 1;
 constexpr int DEST_PAN = 12;
 
+// How many of the first `listed` voices have one note each before one that has not: four
+// counts to a compare.
+inline int leadingOnes(int listed, const int* counts) {
+    int n = 0;
+#if defined(__SSE2__)
+    for (; n + 4 <= listed; n += 4) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + n));
+        const int ones = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(c, _mm_set1_epi32(1))));
+        if (ones != 0xf) return n + __builtin_ctz(~ones);
+    }
+#endif
+    while (n < listed && counts[n] == 1) ++n;
+    return n;
+}
+
 inline float clamp01(float x) {
     if (!(x > 0.0f)) return 0.0f;  // NaN too
     return x < 1.0f ? x : 1.0f;
@@ -215,16 +230,19 @@ public:
     __attribute__((noinline)) void run(int listed, const int* list, const int* counts) {
         int pending = -1;  // a voice of one note waiting for a partner
         pairs_ = 0;
+        // the voices of one note before any other: most often all of them
+        const int ones = leadingOnes(listed, counts);
         if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
-            pending = monoVoices(listed, list, counts);
+            pending = monoVoices(listed, list, counts, ones);
         } else {
             // while the voices come two of one note at a time, they pair up as they come
+            const int paired = ones >> 1;
             int k = 0;
             {
                 APlugin& p = p_;
                 stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
                 int j = 0;
-                for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2, ++j) {
+                for (; j < paired; k += 2, ++j) {
                     const int a = list[k], b = list[k + 1];
                     a_[j] = a;
                     b_[j] = b;
@@ -271,8 +289,9 @@ public:
         APlugin& p = p_;
         const int layer = layer_;
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
+        const int pairable = ones & ~1;
         int k = 0;
-        for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2) {
+        for (; k < pairable; k += 2) {
             const int a = list[k], b = list[k + 1];
             Lanes4 s[2];
             filtermath::loadNotePair(notes[a][0], notes[b][0], s);
@@ -362,11 +381,12 @@ private:
     // Mono notes (String and FM): the one-note voices eight at a time through the
     // high-pass in one lane each; the voices of a group that is not mono pair up, and the
     // one left without a partner is returned (-1: none). Others run alone.
-    __attribute__((noinline)) int monoVoices(int listed, const int* list, const int* counts) {
+    // (ones: the voices of one note before any other)
+    __attribute__((noinline)) int monoVoices(int listed, const int* list, const int* counts,
+                                             int ones) {
         // the voices of one note: the list itself while every voice has one note
-        int n = 0;
-        while (n < listed && counts[n] == 1) ++n;
-        const int* ones = list;
+        int n = ones;
+        const int* mono = list;
         int others[kNumVoices];
         if (n < listed) {
             std::copy(list, list + n, others);
@@ -376,13 +396,13 @@ private:
                 else
                     others[n++] = list[k];
             }
-            ones = others;
+            mono = others;
         }
         int pending = -1;
         for (int g = 0; g < n; g += 8) {
             const int c = std::min(8, n - g);
-            if (monoOctet(ones + g, c)) continue;
-            for (int i = 0; i < c; ++i) pairUp(pending, ones[g + i]);
+            if (monoOctet(mono + g, c)) continue;
+            for (int i = 0; i < c; ++i) pairUp(pending, mono[g + i]);
         }
         return pending;
     }
