@@ -136,15 +136,12 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     for (int i = 0; i < count; ++i) note(i);
 }
 
-// layerTail() of two voices of one note (a and b) whose filtered sub-samples are still in
-// their pair's lanes (s[k] = {a left, a right, b left, b right} of sub-sample k): each
-// voice's term r x g + 1e-15 lane by lane (ca, cb), ready to add to the sum in its place.
-// The two voices' gains share one vector (a's in the low lanes, b's in the high ones) and
-// every lane forms the products layerTail() forms, in its order.
-// da and db: the voices' destinations.
-inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, int b,
-                     const float* da, const float* db, const Lanes4 (&s)[2], Lanes4& ca,
-                     Lanes4& cb) {
+// layerTail()'s gains of two voices of one note (a and b), side by side: {a left, a right,
+// b left, b right}, each lane the product layerTail() forms, in its order. The two voices'
+// gains share one vector (a's in the low lanes, b's in the high ones). da and db: the
+// voices' destinations.
+inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a, int b,
+                        const float* da, const float* db) {
     const double* runA = p.env.work.run[a][0];
     const double* runB = p.env.work.run[b][0];
 #if defined(__SSE2__)
@@ -156,10 +153,16 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
                                 __attribute__((always_inline)) {
         return _mm_cvtpd_ps(_mm_loadh_pd(_mm_load_sd(x), y));
     };
+    // the layer's two neighbouring destinations of each voice, one eight-byte load each:
+    // {a 50, b 50, a 51, b 51} (the lanes past the first two of the products below are
+    // not used)
+    const __m128 d50 =
+        _mm_unpacklo_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&da[50 + t.dl]))),
+                        _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&db[50 + t.dl]))));
     const __m128 gain = _mm_mul_ps(
         _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(t.volGain),
                               two(&p.layerVelGain[L][a], &p.layerVelGain[L][b])),
-                   two(&da[50 + t.dl], &db[50 + t.dl])),
+                   d50),
         two(&da[DEST_VOLUME], &db[DEST_VOLUME]));
     const __m128 amps = _mm_mul_ps(
         _mm_mul_ps(twoDoubles(&runA[kAmpRunPlace], &runB[kAmpRunPlace]),
@@ -170,7 +173,7 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
     const __m128 pan = _mm_min_ps(
         _mm_max_ps(_mm_add_ps(_mm_add_ps(_mm_set1_ps(t.panBase),
                                          two(&da[DEST_PAN], &db[DEST_PAN])),
-                              two(&da[51 + t.dl], &db[51 + t.dl])),
+                              _mm_movehl_ps(d50, d50)),
                    _mm_setzero_ps()),
         _mm_set1_ps(1.0f));
     const __m128 twice = _mm_add_ps(pan, pan);
@@ -194,11 +197,15 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
     const Lanes4 chord{p.voiceElemGain[a][0][0], p.voiceElemGain[a][0][1],
                        p.voiceElemGain[b][0][0], p.voiceElemGain[b][0][1]};
 #endif
-    const Lanes4 g = amp * chord * panLanes;
-    const Lanes4 t0 = s[0] * g + 1e-15f;
-    const Lanes4 t1 = s[1] * g + 1e-15f;
-    ca = filtermath::lowHalves(t0, t1);
-    cb = filtermath::highHalves(t0, t1);
+    return amp * chord * panLanes;
+}
+
+// layerTail()'s terms of two voices of one note from their filtered records ra and rb
+// (left, right of each sub-sample) and their gains g (pairGains): r x g + 1e-15 lane by
+// lane (ca, cb), ready to add to the sum in its place.
+inline void pairTerms(Lanes4 g, Lanes4 ra, Lanes4 rb, Lanes4& ca, Lanes4& cb) {
+    ca = ra * filtermath::dupLow(g) + 1e-15f;
+    cb = rb * filtermath::dupHigh(g) + 1e-15f;
 }
 
 // The filters and tails of one layer over its rendered voices. A voice of one note pairs
@@ -293,10 +300,12 @@ public:
         int k = 0;
         for (; k < pairable; k += 2) {
             const int a = list[k], b = list[k + 1];
-            Lanes4 s[2];
-            filtermath::loadNotePair(notes[a][0], notes[b][0], s);
+            Lanes4 ra, rb;
+            std::memcpy(&ra, &notes[a][0], sizeof ra);
+            std::memcpy(&rb, &notes[b][0], sizeof rb);
             Lanes4 ca, cb;
-            pairTail(p, t, layer, a, b, p.modDestVoice[a], p.modDestVoice[b], s, ca, cb);
+            pairTerms(pairGains(p, t, layer, a, b, p.modDestVoice[a], p.modDestVoice[b]), ra, rb,
+                      ca, cb);
             if (p.voiceElemAge[a][0] >= 0) sum += ca;
             if (p.voiceElemAge[b][0] >= 0) sum += cb;
         }
@@ -322,9 +331,12 @@ private:
             // every voice in a pair, the pairs in list order: the terms go straight in
             for (int j = 0; j < pairs; ++j) {
                 const int a = a_[j], b = b_[j];
-                filtermath::storeNotePair(lanes_[j], notes[a][0], notes[b][0]);
+                const Lanes4 ra = filtermath::lowHalves(lanes_[j][0], lanes_[j][1]);
+                const Lanes4 rb = filtermath::highHalves(lanes_[j][0], lanes_[j][1]);
+                filtermath::storeNote(notes[a][0], ra);
+                filtermath::storeNote(notes[b][0], rb);
                 Lanes4 ca, cb;
-                pairTail(p, t, layer, a, b, destA_[j], destB_[j], lanes_[j], ca, cb);
+                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j]), ra, rb, ca, cb);
                 if (p.voiceElemAge[a][0] >= 0) sum += ca;
                 if (p.voiceElemAge[b][0] >= 0) sum += cb;
             }
@@ -332,9 +344,12 @@ private:
             Lanes4 terms[kNumVoices];
             for (int j = 0; j < pairs; ++j) {
                 const int a = a_[j], b = b_[j];
-                filtermath::storeNotePair(lanes_[j], notes[a][0], notes[b][0]);
-                pairTail(p, t, layer, a, b, destA_[j], destB_[j], lanes_[j], terms[2 * j],
-                         terms[2 * j + 1]);
+                const Lanes4 ra = filtermath::lowHalves(lanes_[j][0], lanes_[j][1]);
+                const Lanes4 rb = filtermath::highHalves(lanes_[j][0], lanes_[j][1]);
+                filtermath::storeNote(notes[a][0], ra);
+                filtermath::storeNote(notes[b][0], rb);
+                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j]), ra, rb,
+                          terms[2 * j], terms[2 * j + 1]);
             }
             // The paired voices come in the list in the order a0, b0, a1, b1, ... (a voice
             // is listed once).
