@@ -426,13 +426,19 @@ private:
     // each (see THPFilter::runNoteOctetMono); false, with nothing done, where they are not
     // mono.
     bool monoOctet(const int* voices, int count) {
+        // a full octet as it is (the common case), a short one with its last voice repeated
+        int padded[8];
+        if (count < 8) {
+            padOctet(voices, count, padded);
+            voices = padded;
+        }
         THPFilter* f[8];
         stereoOverStruct* rec[8];
         float mod[8], res[8];
         THPFilter* const filters = p_.voiceHPFilter[layer_];
 #pragma GCC unroll 8
         for (int i = 0; i < 8; ++i) {
-            const int v = voices[i < count ? i : count - 1];
+            const int v = voices[i];
             f[i] = &filters[v];
             rec[i] = &p_.noteOut[layer_][v][0];
             const float* dest = p_.modDestVoice[v];
@@ -440,6 +446,11 @@ private:
             res[i] = dest[hpQDest_];
         }
         return THPFilter::runNoteOctetMono(f, rec, count, hpFreq_, mod, res);
+    }
+
+    __attribute__((noinline, cold)) static void padOctet(const int* voices, int count,
+                                                        int (&padded)[8]) {
+        for (int i = 0; i < 8; ++i) padded[i] = voices[i < count ? i : count - 1];
     }
 
     stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
