@@ -522,10 +522,12 @@ private:
         bool together[kNumVoices / 2];
         int follow[kNumVoices / 2];  // the pairs whose envelope steps were left to take
         int following = 0;
+        // (the layer's records found once, not for each voice)
+        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
         for (int j = 0; j < pairs_; ++j) {
             fa[j] = &filters[a_[j]];
             fb[j] = &filters[b_[j]];
-            together[j] = prepareMultimodePair(j, *fa[j], *fb[j], follow, following);
+            together[j] = prepareMultimodePair(j, *fa[j], *fb[j], notes, follow, following);
         }
         // two such pairs' steps at a time in one vector
         int k = 0;
@@ -554,9 +556,12 @@ private:
     // follow list), so that two such pairs' steps can share one vector. (Following an
     // envelope leaves the kernel's identity as it is: whether a pair runs side by side is
     // known before.)
-    bool prepareMultimodePair(int j, TFilter& a, TFilter& b, int* follow, int& following) {
-        const TFilter::NoteState sa = prepareMultimode(a, a_[j], destA_[j], noteA(j));
-        const TFilter::NoteState sb = prepareMultimode(b, b_[j], destB_[j], noteB(j));
+    // (notes: the layer's records)
+    bool prepareMultimodePair(int j, TFilter& a, TFilter& b,
+                              stereoOverStruct (*notes)[kLayerNotes], int* follow,
+                              int& following) {
+        const TFilter::NoteState sa = prepareMultimode(a, a_[j], destA_[j], notes);
+        const TFilter::NoteState sb = prepareMultimode(b, b_[j], destB_[j], notes);
         const bool runA = sa != TFilter::kNoteBypass;
         const bool runB = sb != TFilter::kNoteBypass;
         const bool together = runA && runB && TFilter::canRunPair(a, b);
@@ -578,14 +583,16 @@ private:
     }
 
     TFilter::NoteState prepareMultimode(TFilter& f, int v, const float* dest,
-                                        stereoOverStruct& note) {
+                                        stereoOverStruct (*notes)[kLayerNotes]) {
         // A bypassed filter leaves its note as it is (its input is its output): decided
         // before any argument is fetched.
         if (f.getType() == kFilterBypass) return TFilter::kNoteBypass;
         const float mod = dest[filterFreqDest_];
         const TLayerVoice& c = voices_[v];
+        // (the record's place is wanted only where the arguments moved)
+        stereoOverStruct* const note = &notes[v][0];
         return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
-                                  &note, &note);
+                                  note, note);
     }
     // The prepares take the voice's filter from the stage, which keeps it at hand for the
     // run that follows.
