@@ -34,6 +34,25 @@ inline int leadingOnes(int listed, const int* counts) {
     return n;
 }
 
+// The size of a row of rows as a multiplier the compiler does not see: a row of an array
+// indexed by voice is then one multiply, where the constant would take a chain of shifts and
+// adds (worth it where a loop has a register to keep it in).
+template <class Row>
+inline intptr_t opaqueStride(const Row*) {
+    intptr_t size = sizeof(Row);
+    asm("" : "+r"(size));
+    return size;
+}
+// Row v of rows, stride: opaqueStride(rows).
+template <class Row>
+inline Row* rowAt(Row* rows, intptr_t stride, int v) {
+    return reinterpret_cast<Row*>(reinterpret_cast<char*>(rows) + v * stride);
+}
+template <class Row>
+inline const Row* rowAt(const Row* rows, intptr_t stride, int v) {
+    return reinterpret_cast<const Row*>(reinterpret_cast<const char*>(rows) + v * stride);
+}
+
 inline float clamp01(float x) {
     if (!(x > 0.0f)) return 0.0f;  // NaN too
     return x < 1.0f ? x : 1.0f;
@@ -248,13 +267,14 @@ public:
             {
                 APlugin& p = p_;
                 stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
+                const intptr_t destRow = opaqueStride(p.modDestVoice);
                 int j = 0;
                 for (; j < paired; k += 2, ++j) {
                     const int a = list[k], b = list[k + 1];
                     a_[j] = a;
                     b_[j] = b;
-                    destA_[j] = p.modDestVoice[a];
-                    destB_[j] = p.modDestVoice[b];
+                    destA_[j] = *rowAt(p.modDestVoice, destRow, a);
+                    destB_[j] = *rowAt(p.modDestVoice, destRow, b);
                     filtermath::loadNotePair(notes[a][0], notes[b][0], lanes_[j]);
                 }
                 pairs_ = j;
@@ -436,12 +456,16 @@ private:
         stereoOverStruct* rec[8];
         float mod[8], res[8];
         THPFilter* const filters = p_.voiceHPFilter[layer_];
+        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
+        const intptr_t filterRow = opaqueStride(filters);
+        const intptr_t noteRow = opaqueStride(notes);
+        const intptr_t destRow = opaqueStride(p_.modDestVoice);
 #pragma GCC unroll 8
         for (int i = 0; i < 8; ++i) {
             const int v = voices[i];
-            f[i] = &filters[v];
-            rec[i] = &p_.noteOut[layer_][v][0];
-            const float* dest = p_.modDestVoice[v];
+            f[i] = rowAt(filters, filterRow, v);
+            rec[i] = *rowAt(notes, noteRow, v);
+            const float* dest = *rowAt(p_.modDestVoice, destRow, v);
             mod[i] = dest[hpFreqDest_];
             res[i] = dest[hpQDest_];
         }
