@@ -486,12 +486,13 @@ private:
     // through its pair entry point.
     template <class Filter, class Prepare>
     void stage(Filter (&filters)[kNumVoices], Prepare prepare) {
+        const intptr_t row = opaqueStride(filters);
         int j = 0;
         for (; j + 1 < pairs_; j += 2) {
-            Filter& fa = filters[a_[j]];
-            Filter& fb = filters[b_[j]];
-            Filter& fc = filters[a_[j + 1]];
-            Filter& fd = filters[b_[j + 1]];
+            Filter& fa = *rowAt(filters, row, a_[j]);
+            Filter& fb = *rowAt(filters, row, b_[j]);
+            Filter& fc = *rowAt(filters, row, a_[j + 1]);
+            Filter& fd = *rowAt(filters, row, b_[j + 1]);
             if constexpr (std::is_same_v<Filter, TBPFilter>) {
                 prepareBandPassQuad(fa, fb, fc, fd, j);
             } else if constexpr (std::is_same_v<Filter, TLPFilter>) {
