@@ -317,6 +317,7 @@ public:
         const int layer = layer_;
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
         const int pairable = ones & ~1;
+        const intptr_t destRow = opaqueStride(p.modDestVoice);
         int k = 0;
         for (; k < pairable; k += 2) {
             const int a = list[k], b = list[k + 1];
@@ -324,8 +325,9 @@ public:
             std::memcpy(&ra, &notes[a][0], sizeof ra);
             std::memcpy(&rb, &notes[b][0], sizeof rb);
             Lanes4 ca, cb;
-            pairTerms(pairGains(p, t, layer, a, b, p.modDestVoice[a], p.modDestVoice[b]), ra, rb,
-                      ca, cb);
+            pairTerms(pairGains(p, t, layer, a, b, *rowAt(p.modDestVoice, destRow, a),
+                                *rowAt(p.modDestVoice, destRow, b)),
+                      ra, rb, ca, cb);
             if (p.voiceElemAge[a][0] >= 0) sum += ca;
             if (p.voiceElemAge[b][0] >= 0) sum += cb;
         }
