@@ -268,6 +268,7 @@ public:
                 APlugin& p = p_;
                 stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
                 const intptr_t destRow = opaqueStride(p.modDestVoice);
+                const intptr_t noteRow = opaqueStride(notes);
                 int j = 0;
                 for (; j < paired; k += 2, ++j) {
                     const int a = list[k], b = list[k + 1];
@@ -275,7 +276,8 @@ public:
                     b_[j] = b;
                     destA_[j] = *rowAt(p.modDestVoice, destRow, a);
                     destB_[j] = *rowAt(p.modDestVoice, destRow, b);
-                    filtermath::loadNotePair(notes[a][0], notes[b][0], lanes_[j]);
+                    filtermath::loadNotePair((*rowAt(notes, noteRow, a))[0],
+                                             (*rowAt(notes, noteRow, b))[0], lanes_[j]);
                 }
                 pairs_ = j;
             }
@@ -632,11 +634,13 @@ private:
     void prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
         const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
         const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
+        const intptr_t row = opaqueStride(voices_);
         float mod[4], sep[4], q[4];
         for (int i = 0; i < 4; ++i) {
+            const TLayerVoice& c = *rowAt(voices_, row, v[i]);
             mod[i] = dest[i][wireFreqDest_];
-            sep[i] = voices_[v[i]].wireSep;
-            q[i] = voices_[v[i]].wireQ;
+            sep[i] = c.wireSep;
+            q[i] = c.wireQ;
         }
         TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod, sep,
                                    q);
@@ -648,8 +652,10 @@ private:
     void prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
         const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
                               destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
-        const float q[4] = {voices_[a_[j]].filterQ, voices_[b_[j]].filterQ,
-                            voices_[a_[j + 1]].filterQ, voices_[b_[j + 1]].filterQ};
+        const intptr_t row = opaqueStride(voices_);
+        const float q[4] = {rowAt(voices_, row, a_[j])->filterQ, rowAt(voices_, row, b_[j])->filterQ,
+                            rowAt(voices_, row, a_[j + 1])->filterQ,
+                            rowAt(voices_, row, b_[j + 1])->filterQ};
         TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q);
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
