@@ -175,9 +175,10 @@ inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a
     // the layer's two neighbouring destinations of each voice, one eight-byte load each:
     // {a 50, b 50, a 51, b 51} (the lanes past the first two of the products below are
     // not used)
-    const __m128 d50 =
-        _mm_unpacklo_ps(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&da[50 + t.dl]))),
-                        _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(&db[50 + t.dl]))));
+    const auto neighbours = [](const float* x) __attribute__((always_inline)) {
+        return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(x)));
+    };
+    const __m128 d50 = _mm_unpacklo_ps(neighbours(&da[50 + t.dl]), neighbours(&db[50 + t.dl]));
     const __m128 gain = _mm_mul_ps(
         _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(t.volGain),
                               two(&p.layerVelGain[L][a], &p.layerVelGain[L][b])),
@@ -653,9 +654,9 @@ private:
         const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
                               destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
         const intptr_t row = opaqueStride(voices_);
-        const float q[4] = {rowAt(voices_, row, a_[j])->filterQ, rowAt(voices_, row, b_[j])->filterQ,
-                            rowAt(voices_, row, a_[j + 1])->filterQ,
-                            rowAt(voices_, row, b_[j + 1])->filterQ};
+        const float q[4] = {
+            rowAt(voices_, row, a_[j])->filterQ, rowAt(voices_, row, b_[j])->filterQ,
+            rowAt(voices_, row, a_[j + 1])->filterQ, rowAt(voices_, row, b_[j + 1])->filterQ};
         TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q);
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
