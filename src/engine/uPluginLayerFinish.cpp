@@ -19,6 +19,40 @@ constexpr float kWireBaseCutoff = 0.15f;
 constexpr int DEST_VOLUME = 1;
 constexpr int DEST_PAN = 12;
 
+// How many of the first `listed` voices have one note each before one that has not: four
+// counts to a compare.
+inline int leadingOnes(int listed, const int* counts) {
+    int n = 0;
+#if defined(__SSE2__)
+    for (; n + 4 <= listed; n += 4) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(counts + n));
+        const int ones = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(c, _mm_set1_epi32(1))));
+        if (ones != 0xf) return n + __builtin_ctz(~ones);
+    }
+#endif
+    while (n < listed && counts[n] == 1) ++n;
+    return n;
+}
+
+// The size of a row of rows as a multiplier the compiler does not see: a row of an array
+// indexed by voice is then one multiply, where the constant would take a chain of shifts and
+// adds (worth it where a loop has a register to keep it in).
+template <class Row>
+inline intptr_t opaqueStride(const Row*) {
+    intptr_t size = sizeof(Row);
+    asm("" : "+r"(size));
+    return size;
+}
+// Row v of rows, stride: opaqueStride(rows).
+template <class Row>
+inline Row* rowAt(Row* rows, intptr_t stride, int v) {
+    return reinterpret_cast<Row*>(reinterpret_cast<char*>(rows) + v * stride);
+}
+template <class Row>
+inline const Row* rowAt(const Row* rows, intptr_t stride, int v) {
+    return reinterpret_cast<const Row*>(reinterpret_cast<const char*>(rows) + v * stride);
+}
+
 inline float clamp01(float x) {
     if (!(x > 0.0f)) return 0.0f;  // NaN too
     return x < 1.0f ? x : 1.0f;
@@ -121,15 +155,12 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     for (int i = 0; i < count; ++i) note(i);
 }
 
-// layerTail() of two voices of one note (a and b) whose filtered sub-samples are still in
-// their pair's lanes (s[k] = {a left, a right, b left, b right} of sub-sample k): each
-// voice's term r x g + 1e-15 lane by lane (ca, cb), ready to add to the sum in its place.
-// The two voices' gains share one vector (a's in the low lanes, b's in the high ones) and
-// every lane forms the products layerTail() forms, in its order.
-// da and db: the voices' destinations.
-inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, int b,
-                     const float* da, const float* db, const Lanes4 (&s)[2], Lanes4& ca,
-                     Lanes4& cb) {
+// layerTail()'s gains of two voices of one note (a and b), side by side: {a left, a right,
+// b left, b right}, each lane the product layerTail() forms, in its order. The two voices'
+// gains share one vector (a's in the low lanes, b's in the high ones). da and db: the
+// voices' destinations.
+inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a, int b,
+                        const float* da, const float* db) {
     const double* runA = p.env.work.run[a][0];
     const double* runB = p.env.work.run[b][0];
 #if defined(__SSE2__)
@@ -141,10 +172,17 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
                                 __attribute__((always_inline)) {
         return _mm_cvtpd_ps(_mm_loadh_pd(_mm_load_sd(x), y));
     };
+    // the layer's two neighbouring destinations of each voice, one eight-byte load each:
+    // {a 50, b 50, a 51, b 51} (the lanes past the first two of the products below are
+    // not used)
+    const auto neighbours = [](const float* x) __attribute__((always_inline)) {
+        return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(x)));
+    };
+    const __m128 d50 = _mm_unpacklo_ps(neighbours(&da[50 + t.dl]), neighbours(&db[50 + t.dl]));
     const __m128 gain = _mm_mul_ps(
         _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(t.volGain),
                               two(&p.layerVelGain[L][a], &p.layerVelGain[L][b])),
-                   two(&da[50 + t.dl], &db[50 + t.dl])),
+                   d50),
         two(&da[DEST_VOLUME], &db[DEST_VOLUME]));
     const __m128 amps = _mm_mul_ps(
         _mm_mul_ps(twoDoubles(&runA[kAmpRunPlace], &runB[kAmpRunPlace]),
@@ -155,7 +193,7 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
     const __m128 pan = _mm_min_ps(
         _mm_max_ps(_mm_add_ps(_mm_add_ps(_mm_set1_ps(t.panBase),
                                          two(&da[DEST_PAN], &db[DEST_PAN])),
-                              two(&da[51 + t.dl], &db[51 + t.dl])),
+                              _mm_movehl_ps(d50, d50)),
                    _mm_setzero_ps()),
         _mm_set1_ps(1.0f));
     const __m128 twice = _mm_add_ps(pan, pan);
@@ -179,11 +217,15 @@ inline void pairTail(const APlugin& p, const LayerTailParams& t, int L, int a, i
     const Lanes4 chord{p.voiceElemGain[a][0][0], p.voiceElemGain[a][0][1],
                        p.voiceElemGain[b][0][0], p.voiceElemGain[b][0][1]};
 #endif
-    const Lanes4 g = amp * chord * panLanes;
-    const Lanes4 t0 = s[0] * g + 1e-15f;
-    const Lanes4 t1 = s[1] * g + 1e-15f;
-    ca = filtermath::lowHalves(t0, t1);
-    cb = filtermath::highHalves(t0, t1);
+    return amp * chord * panLanes;
+}
+
+// layerTail()'s terms of two voices of one note from their filtered records ra and rb
+// (left, right of each sub-sample) and their gains g (pairGains): r x g + 1e-15 lane by
+// lane (ca, cb), ready to add to the sum in its place.
+inline void pairTerms(Lanes4 g, Lanes4 ra, Lanes4 rb, Lanes4& ca, Lanes4& cb) {
+    ca = ra * filtermath::dupLow(g) + 1e-15f;
+    cb = rb * filtermath::dupHigh(g) + 1e-15f;
 }
 
 // The filters and tails of one layer over its rendered voices. A voice of one note pairs
@@ -215,22 +257,28 @@ public:
     __attribute__((noinline)) void run(int listed, const int* list, const int* counts) {
         int pending = -1;  // a voice of one note waiting for a partner
         pairs_ = 0;
+        // the voices of one note before any other: most often all of them
+        const int ones = leadingOnes(listed, counts);
         if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
-            pending = monoVoices(listed, list, counts);
+            pending = monoVoices(listed, list, counts, ones);
         } else {
             // while the voices come two of one note at a time, they pair up as they come
+            const int paired = ones >> 1;
             int k = 0;
             {
                 APlugin& p = p_;
                 stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
+                const intptr_t destRow = opaqueStride(p.modDestVoice);
+                const intptr_t noteRow = opaqueStride(notes);
                 int j = 0;
-                for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2, ++j) {
+                for (; j < paired; k += 2, ++j) {
                     const int a = list[k], b = list[k + 1];
                     a_[j] = a;
                     b_[j] = b;
-                    destA_[j] = p.modDestVoice[a];
-                    destB_[j] = p.modDestVoice[b];
-                    filtermath::loadNotePair(notes[a][0], notes[b][0], lanes_[j]);
+                    destA_[j] = *rowAt(p.modDestVoice, destRow, a);
+                    destB_[j] = *rowAt(p.modDestVoice, destRow, b);
+                    filtermath::loadNotePair((*rowAt(notes, noteRow, a))[0],
+                                             (*rowAt(notes, noteRow, b))[0], lanes_[j]);
                 }
                 pairs_ = j;
             }
@@ -271,13 +319,18 @@ public:
         APlugin& p = p_;
         const int layer = layer_;
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
+        const int pairable = ones & ~1;
+        const intptr_t destRow = opaqueStride(p.modDestVoice);
         int k = 0;
-        for (; k + 1 < listed && (counts[k] == 1) & (counts[k + 1] == 1); k += 2) {
+        for (; k < pairable; k += 2) {
             const int a = list[k], b = list[k + 1];
-            Lanes4 s[2];
-            filtermath::loadNotePair(notes[a][0], notes[b][0], s);
+            Lanes4 ra, rb;
+            std::memcpy(&ra, &notes[a][0], sizeof ra);
+            std::memcpy(&rb, &notes[b][0], sizeof rb);
             Lanes4 ca, cb;
-            pairTail(p, t, layer, a, b, p.modDestVoice[a], p.modDestVoice[b], s, ca, cb);
+            pairTerms(pairGains(p, t, layer, a, b, *rowAt(p.modDestVoice, destRow, a),
+                                *rowAt(p.modDestVoice, destRow, b)),
+                      ra, rb, ca, cb);
             if (p.voiceElemAge[a][0] >= 0) sum += ca;
             if (p.voiceElemAge[b][0] >= 0) sum += cb;
         }
@@ -303,9 +356,12 @@ private:
             // every voice in a pair, the pairs in list order: the terms go straight in
             for (int j = 0; j < pairs; ++j) {
                 const int a = a_[j], b = b_[j];
-                filtermath::storeNotePair(lanes_[j], notes[a][0], notes[b][0]);
+                const Lanes4 ra = filtermath::lowHalves(lanes_[j][0], lanes_[j][1]);
+                const Lanes4 rb = filtermath::highHalves(lanes_[j][0], lanes_[j][1]);
+                filtermath::storeNote(notes[a][0], ra);
+                filtermath::storeNote(notes[b][0], rb);
                 Lanes4 ca, cb;
-                pairTail(p, t, layer, a, b, destA_[j], destB_[j], lanes_[j], ca, cb);
+                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j]), ra, rb, ca, cb);
                 if (p.voiceElemAge[a][0] >= 0) sum += ca;
                 if (p.voiceElemAge[b][0] >= 0) sum += cb;
             }
@@ -313,9 +369,12 @@ private:
             Lanes4 terms[kNumVoices];
             for (int j = 0; j < pairs; ++j) {
                 const int a = a_[j], b = b_[j];
-                filtermath::storeNotePair(lanes_[j], notes[a][0], notes[b][0]);
-                pairTail(p, t, layer, a, b, destA_[j], destB_[j], lanes_[j], terms[2 * j],
-                         terms[2 * j + 1]);
+                const Lanes4 ra = filtermath::lowHalves(lanes_[j][0], lanes_[j][1]);
+                const Lanes4 rb = filtermath::highHalves(lanes_[j][0], lanes_[j][1]);
+                filtermath::storeNote(notes[a][0], ra);
+                filtermath::storeNote(notes[b][0], rb);
+                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j]), ra, rb,
+                          terms[2 * j], terms[2 * j + 1]);
             }
             // The paired voices come in the list in the order a0, b0, a1, b1, ... (a voice
             // is listed once).
@@ -362,11 +421,12 @@ private:
     // Mono notes (String and FM): the one-note voices eight at a time through the
     // high-pass in one lane each; the voices of a group that is not mono pair up, and the
     // one left without a partner is returned (-1: none). Others run alone.
-    __attribute__((noinline)) int monoVoices(int listed, const int* list, const int* counts) {
+    // (ones: the voices of one note before any other)
+    __attribute__((noinline)) int monoVoices(int listed, const int* list, const int* counts,
+                                             int ones) {
         // the voices of one note: the list itself while every voice has one note
-        int n = 0;
-        while (n < listed && counts[n] == 1) ++n;
-        const int* ones = list;
+        int n = ones;
+        const int* mono = list;
         int others[kNumVoices];
         if (n < listed) {
             std::copy(list, list + n, others);
@@ -376,13 +436,13 @@ private:
                 else
                     others[n++] = list[k];
             }
-            ones = others;
+            mono = others;
         }
         int pending = -1;
         for (int g = 0; g < n; g += 8) {
             const int c = std::min(8, n - g);
-            if (monoOctet(ones + g, c)) continue;
-            for (int i = 0; i < c; ++i) pairUp(pending, ones[g + i]);
+            if (monoOctet(mono + g, c)) continue;
+            for (int i = 0; i < c; ++i) pairUp(pending, mono[g + i]);
         }
         return pending;
     }
@@ -391,20 +451,35 @@ private:
     // each (see THPFilter::runNoteOctetMono); false, with nothing done, where they are not
     // mono.
     bool monoOctet(const int* voices, int count) {
+        // a full octet as it is (the common case), a short one with its last voice repeated
+        int padded[8];
+        if (count < 8) {
+            padOctet(voices, count, padded);
+            voices = padded;
+        }
         THPFilter* f[8];
         stereoOverStruct* rec[8];
         float mod[8], res[8];
         THPFilter* const filters = p_.voiceHPFilter[layer_];
+        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
+        const intptr_t filterRow = opaqueStride(filters);
+        const intptr_t noteRow = opaqueStride(notes);
+        const intptr_t destRow = opaqueStride(p_.modDestVoice);
 #pragma GCC unroll 8
         for (int i = 0; i < 8; ++i) {
-            const int v = voices[i < count ? i : count - 1];
-            f[i] = &filters[v];
-            rec[i] = &p_.noteOut[layer_][v][0];
-            const float* dest = p_.modDestVoice[v];
+            const int v = voices[i];
+            f[i] = rowAt(filters, filterRow, v);
+            rec[i] = *rowAt(notes, noteRow, v);
+            const float* dest = *rowAt(p_.modDestVoice, destRow, v);
             mod[i] = dest[hpFreqDest_];
             res[i] = dest[hpQDest_];
         }
         return THPFilter::runNoteOctetMono(f, rec, count, hpFreq_, mod, res);
+    }
+
+    __attribute__((noinline, cold)) static void padOctet(const int* voices, int count,
+                                                        int (&padded)[8]) {
+        for (int i = 0; i < 8; ++i) padded[i] = voices[i < count ? i : count - 1];
     }
 
     stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
@@ -416,12 +491,13 @@ private:
     // through its pair entry point.
     template <class Filter, class Prepare>
     void stage(Filter (&filters)[kNumVoices], Prepare prepare) {
+        const intptr_t row = opaqueStride(filters);
         int j = 0;
         for (; j + 1 < pairs_; j += 2) {
-            Filter& fa = filters[a_[j]];
-            Filter& fb = filters[b_[j]];
-            Filter& fc = filters[a_[j + 1]];
-            Filter& fd = filters[b_[j + 1]];
+            Filter& fa = *rowAt(filters, row, a_[j]);
+            Filter& fb = *rowAt(filters, row, b_[j]);
+            Filter& fc = *rowAt(filters, row, a_[j + 1]);
+            Filter& fd = *rowAt(filters, row, b_[j + 1]);
             if constexpr (std::is_same_v<Filter, TBPFilter>) {
                 prepareBandPassQuad(fa, fb, fc, fd, j);
             } else if constexpr (std::is_same_v<Filter, TLPFilter>) {
@@ -476,10 +552,12 @@ private:
         bool together[kNumVoices / 2];
         int follow[kNumVoices / 2];  // the pairs whose envelope steps were left to take
         int following = 0;
+        // (the layer's records found once, not for each voice)
+        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
         for (int j = 0; j < pairs_; ++j) {
             fa[j] = &filters[a_[j]];
             fb[j] = &filters[b_[j]];
-            together[j] = prepareMultimodePair(j, *fa[j], *fb[j], follow, following);
+            together[j] = prepareMultimodePair(j, *fa[j], *fb[j], notes, follow, following);
         }
         // two such pairs' steps at a time in one vector
         int k = 0;
@@ -508,9 +586,12 @@ private:
     // follow list), so that two such pairs' steps can share one vector. (Following an
     // envelope leaves the kernel's identity as it is: whether a pair runs side by side is
     // known before.)
-    bool prepareMultimodePair(int j, TFilter& a, TFilter& b, int* follow, int& following) {
-        const TFilter::NoteState sa = prepareMultimode(a, a_[j], destA_[j], noteA(j));
-        const TFilter::NoteState sb = prepareMultimode(b, b_[j], destB_[j], noteB(j));
+    // (notes: the layer's records)
+    bool prepareMultimodePair(int j, TFilter& a, TFilter& b,
+                              stereoOverStruct (*notes)[kLayerNotes], int* follow,
+                              int& following) {
+        const TFilter::NoteState sa = prepareMultimode(a, a_[j], destA_[j], notes);
+        const TFilter::NoteState sb = prepareMultimode(b, b_[j], destB_[j], notes);
         const bool runA = sa != TFilter::kNoteBypass;
         const bool runB = sb != TFilter::kNoteBypass;
         const bool together = runA && runB && TFilter::canRunPair(a, b);
@@ -532,14 +613,16 @@ private:
     }
 
     TFilter::NoteState prepareMultimode(TFilter& f, int v, const float* dest,
-                                        stereoOverStruct& note) {
+                                        stereoOverStruct (*notes)[kLayerNotes]) {
         // A bypassed filter leaves its note as it is (its input is its output): decided
         // before any argument is fetched.
         if (f.getType() == kFilterBypass) return TFilter::kNoteBypass;
         const float mod = dest[filterFreqDest_];
         const TLayerVoice& c = voices_[v];
+        // (the record's place is wanted only where the arguments moved)
+        stereoOverStruct* const note = &notes[v][0];
         return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
-                                  &note, &note);
+                                  note, note);
     }
     // The prepares take the voice's filter from the stage, which keeps it at hand for the
     // run that follows.
@@ -552,11 +635,13 @@ private:
     void prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
         const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
         const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
+        const intptr_t row = opaqueStride(voices_);
         float mod[4], sep[4], q[4];
         for (int i = 0; i < 4; ++i) {
+            const TLayerVoice& c = *rowAt(voices_, row, v[i]);
             mod[i] = dest[i][wireFreqDest_];
-            sep[i] = voices_[v[i]].wireSep;
-            q[i] = voices_[v[i]].wireQ;
+            sep[i] = c.wireSep;
+            q[i] = c.wireQ;
         }
         TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod, sep,
                                    q);
@@ -568,8 +653,10 @@ private:
     void prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
         const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
                               destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
-        const float q[4] = {voices_[a_[j]].filterQ, voices_[b_[j]].filterQ,
-                            voices_[a_[j + 1]].filterQ, voices_[b_[j + 1]].filterQ};
+        const intptr_t row = opaqueStride(voices_);
+        const float q[4] = {
+            rowAt(voices_, row, a_[j])->filterQ, rowAt(voices_, row, b_[j])->filterQ,
+            rowAt(voices_, row, a_[j + 1])->filterQ, rowAt(voices_, row, b_[j + 1])->filterQ};
         TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q);
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
