@@ -14,6 +14,7 @@
 // the morph value or the mode moved.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -217,6 +218,39 @@ inline constexpr CutoffConstants kCutoffConstants = {
 };
 #undef TAV_CUTOFF_CONSTANT
 inline const CutoffConstants& cutoffConstants() { return opaqueConstants(kCutoffConstants); }
+#if TAV_WIDE_LANES
+// The constants of the eight-lane cutoff mappings, read as memory operands (see
+// opaqueConstants): cutoffConstants() read whole, each value in eight lanes.
+typedef int32_t LaneInts8 __attribute__((vector_size(32)));
+struct alignas(32) WideCutoffConstants {
+    Lanes8 one, ten, half, c0, c1, c2, c3, c4, c5, sqrt2, step, minusStep, milli, guard, top;
+    LaneInts8 bias;
+};
+#define TAV_SAME_PLACE(f) \
+    static_assert(offsetof(WideCutoffConstants, f) == offsetof(CutoffConstants, f))
+TAV_SAME_PLACE(one);
+TAV_SAME_PLACE(ten);
+TAV_SAME_PLACE(half);
+TAV_SAME_PLACE(c0);
+TAV_SAME_PLACE(c1);
+TAV_SAME_PLACE(c2);
+TAV_SAME_PLACE(c3);
+TAV_SAME_PLACE(c4);
+TAV_SAME_PLACE(c5);
+TAV_SAME_PLACE(sqrt2);
+TAV_SAME_PLACE(step);
+TAV_SAME_PLACE(minusStep);
+TAV_SAME_PLACE(milli);
+TAV_SAME_PLACE(guard);
+TAV_SAME_PLACE(top);
+TAV_SAME_PLACE(bias);
+#undef TAV_SAME_PLACE
+// The table as eight-lane values.
+inline const WideCutoffConstants& wideCutoffConstants() {
+    const void* table = &cutoffConstants();
+    return *static_cast<const WideCutoffConstants*>(table);
+}
+#endif
 
 // 2^x for x in [0, 10] (the cutoff exponent), relative error about 2e-7: the integer part
 // goes to the exponent bits, the fraction through a degree-5 polynomial about 0.5 (fitted

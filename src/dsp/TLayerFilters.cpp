@@ -253,15 +253,20 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
     memo.recordNote(changed, cutoffLeft, cutoffRight, mod, sep, resonance);
     noteR = r;
     // (NaN never maps with the same gains: it compares unequal to itself.) An update of
-    // two notes may have left the second one's cutoff in use and entries in lanes 2 and 3.
+    // two notes may have left the second one's cutoff in use and entries in lanes 2 and 3,
+    // and one whose resonance moved within the tolerance the damping of an earlier one.
     plain = gainKeyBits == UpdateMemo<1>::bits(keyFactor) && gainSepBits == UpdateMemo<1>::bits(sep) &&
             keyFactor == keyFactor && sep == sep &&
             sameLanes((LaneInts4)pr[0].fUsed, (LaneInts4)dupLow(pr[0].fUsed)) &&
-            sameLanes(entry[0], (LaneInts4)dupLow((Lanes4)entry[0]));
+            sameLanes(entry[0], (LaneInts4)dupLow((Lanes4)entry[0])) &&
+            sameLanes((LaneInts4)pr[0].D, (LaneInts4)splat(1.0f - r + kGuard));
 }
 
-void TBPFilter::keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target,
-                         LaneInts4 idx, stereoStruct cutoff, float mod) {
+template <class Tuning>
+__attribute__((always_inline)) inline void TBPFilter::keepNote(int lanes, int changed, int moved,
+                                                               Lanes4 v, Lanes4 target,
+                                                               LaneInts4 idx, Tuning tuning,
+                                                               stereoStruct cutoff, float mod) {
     if (changed & lanes) {
         pr[0].lastV = v;
         pr[0].fTarget = target;
@@ -270,9 +275,9 @@ void TBPFilter::keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 tar
             // Stored whether or not the entries differ: F holds FilterSine at the entries
             // (in every lane, since they repeat in lanes 2 and 3 here), so where they are the
             // same these are the values held, and no branch waits on the entries' compare.
+            // The damping stays: while plain holds, D is already 1 - noteR + kGuard.
             entry[0] = idx;
-            pr[0].F = gatherSides(FilterSine, idx);
-            pr[0].D = splat(1.0f - noteR + kGuard);
+            pr[0].F = tuning();
         }
     }
     memo.args[0] = UpdateMemo<1>::bits(cutoff.left);
@@ -305,10 +310,11 @@ void TBPFilter::mapNotePair(TBPFilter& a, TBPFilter& b, stereoStruct cutoff, flo
         clampTo((target + k.milli) * mergeNotes(a.scaleLanes, b.scaleLanes) + k.guard, k.top),
         LaneInts4);
     const Lanes4 idxLanes = (Lanes4)idx;
-    a.keepNote(3, changed, moved, dupLow(v), dupLow(target), (LaneInts4)dupLow(idxLanes), cutoff,
-               modA);
-    b.keepNote(12, changed, moved, dupHigh(v), dupHigh(target), (LaneInts4)dupHigh(idxLanes),
-               cutoff, modB);
+    const LaneInts4 idxA = (LaneInts4)dupLow(idxLanes), idxB = (LaneInts4)dupHigh(idxLanes);
+    a.keepNote(3, changed, moved, dupLow(v), dupLow(target), idxA,
+               [&] { return gatherSides(FilterSine, idxA); }, cutoff, modA);
+    b.keepNote(12, changed, moved, dupHigh(v), dupHigh(target), idxB,
+               [&] { return gatherSides(FilterSine, idxB); }, cutoff, modB);
 }
 
 #if TAV_WIDE_LANES
@@ -316,37 +322,6 @@ namespace {
 
 #define TAV_WIDE_INLINE __attribute__((always_inline, target("avx2"))) inline
 
-// The constants of the eight-lane note update, read as memory operands (see
-// opaqueConstants): cutoffConstants() read whole, each value in eight lanes.
-typedef int32_t LaneInts8 __attribute__((vector_size(32)));
-struct alignas(32) WideCutoffConstants {
-    Lanes8 one, ten, half, c0, c1, c2, c3, c4, c5, sqrt2, step, minusStep, milli, guard, top;
-    LaneInts8 bias;
-};
-#define TAV_SAME_PLACE(f) \
-    static_assert(offsetof(WideCutoffConstants, f) == offsetof(CutoffConstants, f))
-TAV_SAME_PLACE(one);
-TAV_SAME_PLACE(ten);
-TAV_SAME_PLACE(half);
-TAV_SAME_PLACE(c0);
-TAV_SAME_PLACE(c1);
-TAV_SAME_PLACE(c2);
-TAV_SAME_PLACE(c3);
-TAV_SAME_PLACE(c4);
-TAV_SAME_PLACE(c5);
-TAV_SAME_PLACE(sqrt2);
-TAV_SAME_PLACE(step);
-TAV_SAME_PLACE(minusStep);
-TAV_SAME_PLACE(milli);
-TAV_SAME_PLACE(guard);
-TAV_SAME_PLACE(top);
-TAV_SAME_PLACE(bias);
-#undef TAV_SAME_PLACE
-// The table as eight-lane values.
-inline const WideCutoffConstants& wideCutoffConstants() {
-    const void* table = &cutoffConstants();
-    return *static_cast<const WideCutoffConstants*>(table);
-}
 
 // exp2Cutoff() on eight lanes: every lane the same operations in the same order.
 TAV_WIDE_INLINE __m256 exp2Cutoff8(__m256 x, const WideCutoffConstants& k) {
@@ -411,10 +386,16 @@ __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TB
         _mm256_mul_ps(_mm256_add_ps(target, (__m256)k.milli), scale), (__m256)k.guard);
     const __m256i idx = _mm256_cvttps_epi32(clampTo8(pos, (__m256)k.top));
     const __m256 idxLanes = _mm256_castsi256_ps(idx);
+    // FilterSine at every lane's entry (0 to 262143 after the clamp), read at once; each
+    // voice whose cutoff moved takes its two lanes
+    const __m256 tuning = _mm256_i32gather_ps(FilterSine, idx, 4);
     TBPFilter* const f[4] = {&a, &b, &c, &d};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
+        const Lanes4 sine = voiceLanes(tuning, i);
         f[i]->keepNote(3 << (2 * i), changed, moved, voiceLanes(v, i), voiceLanes(target, i),
-                       (LaneInts4)voiceLanes(idxLanes, i), cutoff, mod[i]);
+                       (LaneInts4)voiceLanes(idxLanes, i), [sine] { return sine; }, cutoff,
+                       mod[i]);
+    }
 }
 #endif
 

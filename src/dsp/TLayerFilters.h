@@ -117,11 +117,13 @@ private:
                filtermath::UpdateMemo<1>::bits(resonance) == memo.args[4];
     }
     // That path's stores for one filter: v, the target and the table entries of its note in
-    // lanes 0 and 1 (and again in 2 and 3), computed side by side with other voices. Its
-    // lanes of the masks tell whether v changed and whether the target moved beyond the
-    // cutoff in use (when v changed, the cutoff in use and its entries follow it).
+    // lanes 0 and 1 (and again in 2 and 3), computed side by side with other voices, and
+    // tuning() the FilterSine values at those entries, read only where stored. Its lanes of
+    // the masks tell whether v changed and whether the target moved beyond the cutoff in
+    // use (when v changed, the cutoff in use and its entries follow it).
+    template <class Tuning>
     void keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target, LaneInts4 idx,
-                  stereoStruct cutoff, float mod);
+                  Tuning tuning, stereoStruct cutoff, float mod);
     __attribute__((noinline)) static void prepareNotesApart(TBPFilter& a, TBPFilter& b,
                                                             TBPFilter& c, TBPFilter& d,
                                                             stereoStruct cutoff, Lanes4 mod,
@@ -142,9 +144,9 @@ private:
     // one, the four-lane one below and its pair record's two).
     alignas(64) filtermath::UpdateMemo<5> memo;  // cutoff (2), mod, separation, resonance
     // The last update was one of one note that left the side gains, lastKey and lastSep
-    // those of the key factor and its separation, bit for bit, and noteR its damping term
-    // (clamped resonance x 0.95); nothing since changed lastRes, lastPairs or the key
-    // factor. A note update with the separation and resonance in the memo then shares
+    // those of the key factor and its separation, bit for bit, noteR its damping term
+    // (clamped resonance x 0.95) and the first pair's damping 1 - noteR + 1e-15 in every
+    // lane; nothing since changed lastRes, lastPairs or the key factor. A note update with the separation and resonance in the memo then shares
     // nothing and maps with the kept side gains. The first pair's cutoffs in use and table
     // entries then repeat lanes 0 and 1 in lanes 2 and 3 (as do its other fields), so two
     // lanes of each tell all about the note.
