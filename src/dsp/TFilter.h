@@ -710,18 +710,29 @@ private:
         memo.quiet = false;
         steady = false;
     }
-    // memo.same() for a call of one note: the two stereo arguments, which arrive as one
-    // register each, compared as one vector.
+    // memo.same() for a call of one note: the memo's seven arguments and note count are
+    // two vectors, {cutoff (2), mod (2)} and {separation, resonance, morph, notes}, each
+    // compared with the call's at once (the stereo arguments arrive as one register each).
     bool sameNoteArgs(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                       float morphValue) const {
-        if (memo.notes != 1) return false;
-        const Lanes4 now = {cutoff.left, cutoff.right, mod.left, mod.right};
-        LaneInts4 kept;
-        std::memcpy(&kept, memo.args, sizeof kept);
-        if (!filtermath::sameLanes((LaneInts4)now, kept)) return false;
         using M = filtermath::UpdateMemo<7>;
-        return ((M::bits(separation) ^ memo.args[4]) | (M::bits(resonance) ^ memo.args[5]) |
-                (M::bits(morphValue) ^ memo.args[6])) == 0;
+        static_assert(offsetof(M, notes) == 7 * sizeof(uint32_t), "notes follows the arguments");
+        const Lanes4 now = {cutoff.left, cutoff.right, mod.left, mod.right};
+        const LaneInts4 rest = {(int32_t)M::bits(separation), (int32_t)M::bits(resonance),
+                                (int32_t)M::bits(morphValue), 1};
+#if defined(__SSE2__)
+        // (the memo starts a cache line: both loads are aligned)
+        const __m128i* kept = reinterpret_cast<const __m128i*>(&memo);
+        const __m128i same =
+            _mm_and_si128(_mm_cmpeq_epi32((__m128i)now, _mm_load_si128(kept)),
+                          _mm_cmpeq_epi32((__m128i)rest, _mm_load_si128(kept + 1)));
+        return _mm_movemask_ps(_mm_castsi128_ps(same)) == 15;
+#else
+        LaneInts4 kept[2];
+        std::memcpy(kept, &memo, sizeof kept);
+        return filtermath::sameLanes((LaneInts4)now, kept[0]) &&
+               filtermath::sameLanes(rest, kept[1]);
+#endif
     }
     LaneInts4 useTargetEntries(int p, Lanes4& nf);
     void recomputePair(int p, bool shared);
