@@ -74,16 +74,31 @@ public:
         // keepsMap() of all four without a branch for each, decided here without a call; the
         // arguments go on by value, so the caller's arrays need not be stored (a vector load
         // of four values just stored one by one waits for the stores to reach the cache)
+        const bool plainAll = a.plain & b.plain & c.plain & d.plain;
+#if defined(__SSE2__)
+        // two filters' separation and resonance ({sep, res, sep, res}) against their memos'
+        // at once
+        const auto kept = [](const TBPFilter& x, const TBPFilter& y) __attribute__((always_inline)) {
+            const auto half = [](const TBPFilter& f) {
+                return reinterpret_cast<const __m64*>(&f.memo.args[3]);
+            };
+            return _mm_castps_si128(_mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), half(x)), half(y)));
+        };
+        const Lanes4 now0 = {sep[0], resonance[0], sep[1], resonance[1]};
+        const Lanes4 now1 = {sep[2], resonance[2], sep[3], resonance[3]};
+        const __m128i same = _mm_and_si128(_mm_cmpeq_epi32((__m128i)now0, kept(a, b)),
+                                           _mm_cmpeq_epi32((__m128i)now1, kept(c, d)));
+        const bool held = _mm_movemask_ps(_mm_castsi128_ps(same)) == 15;
+#else
         const TBPFilter* const f[4] = {&a, &b, &c, &d};
         uint32_t diff = 0;
-        bool plainAll = true;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 4; ++i)
             diff |= (filtermath::UpdateMemo<1>::bits(sep[i]) ^ f[i]->memo.args[3]) |
                     (filtermath::UpdateMemo<1>::bits(resonance[i]) ^ f[i]->memo.args[4]);
-            plainAll &= f[i]->plain;
-        }
+        const bool held = diff == 0;
+#endif
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
-        if (__builtin_expect(diff == 0 && plainAll, 1)) {
+        if (__builtin_expect(held && plainAll, 1)) {
 #if TAV_WIDE_LANES
             if (lanes::wide()) {
                 mapNoteQuadWide(a, b, c, d, cutoff, m);
