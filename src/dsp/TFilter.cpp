@@ -384,7 +384,8 @@ struct KernelParams {
 
 template <class V>
 TAV_KERNEL V scaleOut(const V& v) {
-    return 10.0f * v + kGuard;
+    const KernelConstants& k = kernelConstants();
+    return lanesOf<V>(k.ten) * v + lanesOf<V>(k.guard);
 }
 
 // The one-pole low-pass: y = a x + b y + guard.
@@ -410,9 +411,11 @@ struct StateVariable {
         : f(P.svF), d(P.svD), low(P.svLow), band(P.svBand) {}
     // One step; returns the high-pass output (low and band are the states after it).
     TAV_KERNEL V step(const V& x) {
+        static_assert(kBandLimit == 18.2574186f, "the limit of the kernel constants");
+        const KernelConstants& k = kernelConstants();
         V b = band;
-        clampLanes(b, -kBandLimit, kBandLimit);
-        b = b - (0.001f * b) * (b * b);
+        clampLanes(b, lanesOf<V>(k.minusLimit), lanesOf<V>(k.limit));
+        b = b - (lanesOf<V>(k.milli) * b) * (b * b);
         const V high = x - low - d * b;
         b = f * high + b;
         low = f * b + low;
@@ -1178,7 +1181,9 @@ __attribute__((always_inline, target("avx2"))) inline void runMergedQuad(Pair& a
     }
     Lanes8 x[2], y[2];
     for (int s = 0; s < 2; ++s)
-        x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) * 0.1f + 1e-15f;
+        x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) *
+                   lanesOf<Lanes8>(kernelConstants().tenth) +
+               lanesOf<Lanes8>(kernelConstants().guard);
     Family::go(merged, k, x, y);
     for (int i = 0; i < F.stateCount; ++i) {
         const int f = F.state[i];

@@ -173,6 +173,16 @@ __attribute__((always_inline)) inline void clampLanes(V& x, float lo, float hi) 
         asm("vminps %2, %1, %0" : "=x"(x) : "x"(x), "x"(vh));
     }
 }
+// The same with the bounds as vectors of x's width (read from memory where they lie there).
+template <class V>
+__attribute__((always_inline)) inline void clampLanes(V& x, const V& lo, const V& hi) {
+    if constexpr (sizeof(V) == sizeof(Lanes4)) {
+        x = minLanes(maxLanes(x, lo), hi);
+    } else {
+        asm("vmaxps %2, %1, %0" : "=x"(x) : "x"(x), "xm"(lo));
+        asm("vminps %2, %1, %0" : "=x"(x) : "x"(x), "xm"(hi));
+    }
+}
 
 // Vector constants as memory operands. GCC 12 builds a four-lane constant of one value as a
 // scalar load and a shuffle wherever it is used; read through a pointer the compiler cannot
@@ -390,6 +400,30 @@ inline bool storeEnvelope(Lanes4& slot, float value) {
 // the subnormal range, flush-to-zero or not.
 constexpr float kStateFloor = 1e-30f;
 
+// The constants of the layer filters' kernels and of the state floor, each in eight lanes and
+// read as memory operands (see opaqueConstants), so that no kernel call builds them anew: an
+// eight-lane kernel reads a whole row (lanesOf), a four-lane one its first four values.
+struct alignas(32) KernelConstants {
+    float tenth[8], guard[8], ten[8], twenty[8], milli[8], limit[8], minusLimit[8], floor[8];
+    int32_t absMask[8];
+};
+#define TAV_KERNEL_CONSTANT(v) {v, v, v, v, v, v, v, v}
+inline constexpr KernelConstants kKernelConstants = {
+    TAV_KERNEL_CONSTANT(0.1f),        TAV_KERNEL_CONSTANT(1e-15f),
+    TAV_KERNEL_CONSTANT(10.0f),       TAV_KERNEL_CONSTANT(20.0f),
+    TAV_KERNEL_CONSTANT(0.001f),      TAV_KERNEL_CONSTANT(18.2574186f),
+    TAV_KERNEL_CONSTANT(-18.2574186f), TAV_KERNEL_CONSTANT(kStateFloor),
+    TAV_KERNEL_CONSTANT(0x7fffffff),
+};
+#undef TAV_KERNEL_CONSTANT
+inline const KernelConstants& kernelConstants() { return opaqueConstants(kKernelConstants); }
+// A row of the table as a vector of V's width (its element type that of the row).
+template <class V, class T>
+__attribute__((always_inline)) inline const V& lanesOf(const T (&row)[8]) {
+    static_assert(sizeof(V) <= sizeof row, "a row holds eight lanes");
+    return *reinterpret_cast<const V*>(row);
+}
+
 inline void dropTiny(Lanes4& v) {
     // |v| > floor by clearing the sign bit; NaN compares false and drops too.
     const LaneInts4 magnitude = (LaneInts4)v & 0x7fffffff;
@@ -399,8 +433,9 @@ inline void dropTiny(Lanes4& v) {
 template <class V>
 inline void dropTinyLanes(V& v) {
     using Ints = decltype(v > v);
-    const Ints magnitude = (Ints)v & 0x7fffffff;
-    v = (V)((Ints)v & ((V)magnitude > kStateFloor));
+    const KernelConstants& k = kernelConstants();
+    const Ints magnitude = (Ints)v & lanesOf<Ints>(k.absMask);
+    v = (V)((Ints)v & ((V)magnitude > lanesOf<V>(k.floor)));
 }
 inline void dropTiny(Lanes4* v, int n) {
     for (int i = 0; i < n; ++i) dropTiny(v[i]);
@@ -472,7 +507,8 @@ inline void storeNotePair(const Lanes4 (&s)[2], stereoOverStruct& a, stereoOverS
 
 // The kernels' input: a tenth of the signal plus the guard.
 inline void scaleIn(const Lanes4 (&s)[2], Lanes4 (&x)[2]) {
-    for (int k = 0; k < 2; ++k) x[k] = s[k] * 0.1f + 1e-15f;
+    const KernelConstants& c = kernelConstants();
+    for (int k = 0; k < 2; ++k) x[k] = s[k] * lanesOf<Lanes4>(c.tenth) + lanesOf<Lanes4>(c.guard);
 }
 
 // The envelope values of the two notes of pair p (an odd count repeats its last note) as

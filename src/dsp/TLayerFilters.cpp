@@ -36,7 +36,9 @@ TAV_WIDE_INLINE void splitQuad(Lanes8 v, Lanes4& a, Lanes4& b, Lanes4& c, Lanes4
 // The two pairs' sub-samples as one kernel input (a tenth plus the guard, as scaleIn), and
 // the kernel's output back into the pairs.
 TAV_WIDE_INLINE void quadIn(const Lanes4 (&ab)[2], const Lanes4 (&cd)[2], Lanes8 (&x)[2]) {
-    for (int s = 0; s < 2; ++s) x[s] = joinLanes(ab[s], cd[s]) * 0.1f + 1e-15f;
+    const KernelConstants& k = kernelConstants();
+    for (int s = 0; s < 2; ++s)
+        x[s] = joinLanes(ab[s], cd[s]) * lanesOf<Lanes8>(k.tenth) + lanesOf<Lanes8>(k.guard);
 }
 TAV_WIDE_INLINE void quadOut(const Lanes8 (&y)[2], Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
     for (int s = 0; s < 2; ++s) {
@@ -421,16 +423,17 @@ namespace {
 template <class V>
 __attribute__((always_inline)) inline void bandPassKernel(const V& f, const V& d, V& bs, V& ls,
                                                           const V (&x)[2], V (&y)[2]) {
+    const KernelConstants& k = kernelConstants();
     for (int s = 0; s < 2; ++s) {
         // b - 0.001 b^3 limits only while |b| < sqrt(1000 / 3); the state is held there.
         V b = bs;
-        clampLanes(b, -18.2574186f, 18.2574186f);
-        b = b - (0.001f * b) * (b * b);
+        clampLanes(b, lanesOf<V>(k.minusLimit), lanesOf<V>(k.limit));
+        b = b - (lanesOf<V>(k.milli) * b) * (b * b);
         const V high = x[s] - ls - d * b;
         b = f * high + b;
         ls = f * b + ls;
         bs = b;
-        y[s] = 20.0f * b + kGuard;
+        y[s] = lanesOf<V>(k.twenty) * b + lanesOf<V>(k.guard);
     }
     dropTinyLanes(bs);
     dropTinyLanes(ls);
@@ -700,13 +703,14 @@ template <class V>
 __attribute__((always_inline)) inline void lowPassKernel(const V& c1, const V& c2, const V& c3,
                                                          V& t1, V& t2, const V (&x)[2],
                                                          V (&y)[2]) {
+    const KernelConstants& k = kernelConstants();
     for (int s = 0; s < 2; ++s) {
         const V v3 = x[s] - t2;
         const V band = c1 * t1 + c2 * v3;
         const V low = t2 + c2 * t1 + c3 * v3;
         t1 = 2.0f * band - t1;
         t2 = 2.0f * low - t2;
-        y[s] = 10.0f * low + kGuard;
+        y[s] = lanesOf<V>(k.ten) * low + lanesOf<V>(k.guard);
     }
     dropTinyLanes(t1);
     dropTinyLanes(t2);
@@ -812,6 +816,7 @@ template <class V>
 __attribute__((always_inline)) inline void highPassKernel(const V& c1, const V& c2, const V& c3,
                                                           const V& k2, const V& lc, V& t1, V& t2,
                                                           V& cut, const V (&x)[2], V (&y)[2]) {
+    const KernelConstants& k = kernelConstants();
     for (int s = 0; s < 2; ++s) {
         const V v3 = x[s] - t2;
         const V band = c1 * t1 + c2 * v3;
@@ -821,7 +826,7 @@ __attribute__((always_inline)) inline void highPassKernel(const V& c1, const V& 
         t2 = 2.0f * low - t2;
         // A one-pole low-pass of the high-pass signal, subtracted: a gentle low cut.
         cut = cut + (high - cut) * lc;
-        y[s] = 10.0f * (high - cut) + kGuard;
+        y[s] = lanesOf<V>(k.ten) * (high - cut) + lanesOf<V>(k.guard);
     }
     dropTinyLanes(t1);
     dropTinyLanes(t2);
