@@ -814,6 +814,45 @@ TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
     EXPECT_GT(energy / (kVoices * 4000), 1e-4);
 }
 
+// A band-pass resonance nudged within the tolerance of its coefficients while the cutoff
+// stands still leaves the damping of the update before; once the envelope moves, the quad
+// path must damp with the new resonance, as process() does.
+TEST(FilterPairs, BandPassQuadAfterAResonanceNudgeMatchesProcess) {
+    initFilterTables();
+    for (const lanes::Width width : {lanes::Width::Baseline, lanes::widest()}) {
+        lanes::setWidth(width);
+        TBPFilter ref[4], quad[4];
+        std::vector<Source> src;
+        for (int k = 0; k < 4; ++k) {
+            ref[k].init(kRate);
+            quad[k].init(kRate);
+            src.emplace_back(k);
+        }
+        const float mods[4] = {0.1f, 0.2f, 0.3f, 0.4f}, seps[4] = {1.0f, 1.2f, 0.8f, 1.0f};
+        for (int n = 0; n < 60; ++n) {
+            const float q = n < 20 ? 0.5f : 0.5f + 1e-5f;  // damping terms 9.5e-6 apart
+            const float qs[4] = {q, q, q, q};
+            const float env = n < 30 ? 0.2f : 0.2f + 0.002f * (float)n;  // still, then moving
+            stereoOverStruct want[4], got[4];
+            for (int k = 0; k < 4; ++k) {
+                ref[k].setEnv(0, env);
+                quad[k].setEnv(0, env);
+                got[k] = src[k].next();
+                ref[k].process(true, {0.15f, 0.15f}, mods[k], seps[k], q, 1, &got[k], &want[k]);
+            }
+            Lanes4 lanes[2][2];
+            for (int p = 0; p < 2; ++p) filtermath::loadNotePair(got[2 * p], got[2 * p + 1], lanes[p]);
+            TBPFilter::prepareNoteQuad(quad[0], quad[1], quad[2], quad[3], {0.15f, 0.15f}, mods,
+                                       seps, qs);
+            TBPFilter::runNoteQuad(quad[0], quad[1], quad[2], quad[3], lanes[0], lanes[1]);
+            for (int p = 0; p < 2; ++p) filtermath::storeNotePair(lanes[p], got[2 * p], got[2 * p + 1]);
+            for (int k = 0; k < 4; ++k)
+                ASSERT_TRUE(sameBits(want[k], got[k])) << "voice " << k << " sample " << n;
+        }
+    }
+    lanes::setWidth(lanes::widest());
+}
+
 // Eleven voices of mono notes through the high-pass eight lanes at a time (eight, then
 // three with the last repeated) against process() one voice at a time; a stretch of
 // stereo input into voice 9 leaves its state with two sides, and its group must then be

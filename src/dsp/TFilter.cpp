@@ -384,7 +384,8 @@ struct KernelParams {
 
 template <class V>
 TAV_KERNEL V scaleOut(const V& v) {
-    return 10.0f * v + kGuard;
+    const KernelConstants& k = kernelConstants();
+    return lanesOf<V>(k.ten) * v + lanesOf<V>(k.guard);
 }
 
 // The one-pole low-pass: y = a x + b y + guard.
@@ -410,9 +411,11 @@ struct StateVariable {
         : f(P.svF), d(P.svD), low(P.svLow), band(P.svBand) {}
     // One step; returns the high-pass output (low and band are the states after it).
     TAV_KERNEL V step(const V& x) {
+        static_assert(kBandLimit == 18.2574186f, "the limit of the kernel constants");
+        const KernelConstants& k = kernelConstants();
         V b = band;
-        clampLanes(b, -kBandLimit, kBandLimit);
-        b = b - (0.001f * b) * (b * b);
+        clampLanes(b, lanesOf<V>(k.minusLimit), lanesOf<V>(k.limit));
+        b = b - (lanesOf<V>(k.milli) * b) * (b * b);
         const V high = x - low - d * b;
         b = f * high + b;
         low = f * b + low;
@@ -1178,7 +1181,9 @@ __attribute__((always_inline, target("avx2"))) inline void runMergedQuad(Pair& a
     }
     Lanes8 x[2], y[2];
     for (int s = 0; s < 2; ++s)
-        x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) * 0.1f + 1e-15f;
+        x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) *
+                   lanesOf<Lanes8>(kernelConstants().tenth) +
+               lanesOf<Lanes8>(kernelConstants().guard);
     Family::go(merged, k, x, y);
     for (int i = 0; i < F.stateCount; ++i) {
         const int f = F.state[i];
@@ -1221,13 +1226,10 @@ struct QuadRun {
 }  // namespace
 
 #if TAV_WIDE_LANES
-// Helpers of the eight-lane envelope steps, forced inline into them: a Lanes4 in both
-// halves, the halves, and maxps / minps (maxLanes, minLanes) on eight lanes.
+// Helpers of the eight-lane envelope steps, forced inline into them: the halves, and
+// maxps / minps (maxLanes, minLanes) on eight lanes.
 #define TAV_WIDE_HELPER __attribute__((always_inline, target("avx2"))) inline
 namespace {
-TAV_WIDE_HELPER Lanes8 wide(const Lanes4& v) {
-    return (Lanes8)_mm256_broadcast_ps(reinterpret_cast<const __m128*>(&v));
-}
 TAV_WIDE_HELPER Lanes4 low(const Lanes8& v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
 TAV_WIDE_HELPER Lanes4 high(const Lanes8& v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
 TAV_WIDE_HELPER Lanes8 maxW(const Lanes8& x, const Lanes8& y) {
@@ -1274,7 +1276,6 @@ struct TFilterQuadRuns {
                                                        TFilter& d) {
         using namespace filtermath;
         using Ints8 = decltype(Lanes8{} < Lanes8{});
-        const CutoffConstants& k = cutoffConstants();
         Lanes8 common, env, gain;
         loadNoteHalves(common, a.lastCommon, b.lastCommon, c.lastCommon, d.lastCommon);
         loadNoteHalves(env, a.env[0], b.env[0], c.env[0], d.env[0]);
@@ -1286,22 +1287,23 @@ struct TFilterQuadRuns {
         const Lanes4 hc = highHalves(c.rateLanes, d.rateLanes);
         const Lanes8 halfInv = __builtin_shufflevector(ha, hc, 0, 1, 2, 3, 4, 5, 6, 7);
         const Lanes8 zero = {};
-        const Lanes8 v = minW(maxW(env + common, zero), wide(k.one));
+        // the constants in eight lanes, each an operand of the instruction that uses it
+        const WideCutoffConstants& w = wideCutoffConstants();
+        const Lanes8 v = minW(maxW(env + common, zero), w.one);
         // exp2CutoffInRange(k.ten * v, k), operation for operation
-        const Lanes8 x = wide(k.ten) * v;
+        const Lanes8 x = w.ten * v;
         const Ints8 i = __builtin_convertvector(x, Ints8);
-        const Lanes8 t = (x - __builtin_convertvector(i, Lanes8)) - wide(k.half);
+        const Lanes8 t = (x - __builtin_convertvector(i, Lanes8)) - w.half;
         const Lanes8 t2 = t * t;
-        const Lanes8 lo = wide(k.c0) + wide(k.c1) * t;
-        const Lanes8 mid = wide(k.c2) + wide(k.c3) * t;
-        const Lanes8 hi = wide(k.c4) + wide(k.c5) * t;
+        const Lanes8 lo = w.c0 + w.c1 * t;
+        const Lanes8 mid = w.c2 + w.c3 * t;
+        const Lanes8 hi = w.c4 + w.c5 * t;
         const Lanes8 poly = lo + t2 * (mid + t2 * hi);
-        const Ints8 bits = (i + 127) << 23;
-        const Lanes8 e = poly * wide(k.sqrt2) * (Lanes8)bits;
+        const Ints8 bits = (i + w.bias) << 23;
+        const Lanes8 e = poly * w.sqrt2 * (Lanes8)bits;
         const Lanes8 f = minW(maxW(e * gain, zero), ceilings);
-        const Lanes8 nf = (f + wide(k.milli)) * halfInv + wide(k.guard);
-        const Ints8 idx = __builtin_convertvector(minW(maxW(nf * wide(k.top), zero), wide(k.top)),
-                                                  Ints8);
+        const Lanes8 nf = (f + w.milli) * halfInv + w.guard;
+        const Ints8 idx = __builtin_convertvector(minW(maxW(nf * w.top, zero), w.top), Ints8);
         const Lanes4 v0 = low(v), v1 = high(v), f0 = low(f), f1 = high(f);
         const Lanes4 n0 = low(nf), n1 = high(nf);
         const Lanes4 i0 = low((Lanes8)idx), i1 = high((Lanes8)idx);

@@ -14,6 +14,7 @@
 // the morph value or the mode moved.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -172,6 +173,16 @@ __attribute__((always_inline)) inline void clampLanes(V& x, float lo, float hi) 
         asm("vminps %2, %1, %0" : "=x"(x) : "x"(x), "x"(vh));
     }
 }
+// The same with the bounds as vectors of x's width (read from memory where they lie there).
+template <class V>
+__attribute__((always_inline)) inline void clampLanes(V& x, const V& lo, const V& hi) {
+    if constexpr (sizeof(V) == sizeof(Lanes4)) {
+        x = minLanes(maxLanes(x, lo), hi);
+    } else {
+        asm("vmaxps %2, %1, %0" : "=x"(x) : "x"(x), "xm"(lo));
+        asm("vminps %2, %1, %0" : "=x"(x) : "x"(x), "xm"(hi));
+    }
+}
 
 // Vector constants as memory operands. GCC 12 builds a four-lane constant of one value as a
 // scalar load and a shuffle wherever it is used; read through a pointer the compiler cannot
@@ -217,6 +228,39 @@ inline constexpr CutoffConstants kCutoffConstants = {
 };
 #undef TAV_CUTOFF_CONSTANT
 inline const CutoffConstants& cutoffConstants() { return opaqueConstants(kCutoffConstants); }
+#if TAV_WIDE_LANES
+// The constants of the eight-lane cutoff mappings, read as memory operands (see
+// opaqueConstants): cutoffConstants() read whole, each value in eight lanes.
+typedef int32_t LaneInts8 __attribute__((vector_size(32)));
+struct alignas(32) WideCutoffConstants {
+    Lanes8 one, ten, half, c0, c1, c2, c3, c4, c5, sqrt2, step, minusStep, milli, guard, top;
+    LaneInts8 bias;
+};
+#define TAV_SAME_PLACE(f) \
+    static_assert(offsetof(WideCutoffConstants, f) == offsetof(CutoffConstants, f))
+TAV_SAME_PLACE(one);
+TAV_SAME_PLACE(ten);
+TAV_SAME_PLACE(half);
+TAV_SAME_PLACE(c0);
+TAV_SAME_PLACE(c1);
+TAV_SAME_PLACE(c2);
+TAV_SAME_PLACE(c3);
+TAV_SAME_PLACE(c4);
+TAV_SAME_PLACE(c5);
+TAV_SAME_PLACE(sqrt2);
+TAV_SAME_PLACE(step);
+TAV_SAME_PLACE(minusStep);
+TAV_SAME_PLACE(milli);
+TAV_SAME_PLACE(guard);
+TAV_SAME_PLACE(top);
+TAV_SAME_PLACE(bias);
+#undef TAV_SAME_PLACE
+// The table as eight-lane values.
+inline const WideCutoffConstants& wideCutoffConstants() {
+    const void* table = &cutoffConstants();
+    return *static_cast<const WideCutoffConstants*>(table);
+}
+#endif
 
 // 2^x for x in [0, 10] (the cutoff exponent), relative error about 2e-7: the integer part
 // goes to the exponent bits, the fraction through a degree-5 polynomial about 0.5 (fitted
@@ -356,6 +400,30 @@ inline bool storeEnvelope(Lanes4& slot, float value) {
 // the subnormal range, flush-to-zero or not.
 constexpr float kStateFloor = 1e-30f;
 
+// The constants of the layer filters' kernels and of the state floor, each in eight lanes and
+// read as memory operands (see opaqueConstants), so that no kernel call builds them anew: an
+// eight-lane kernel reads a whole row (lanesOf), a four-lane one its first four values.
+struct alignas(32) KernelConstants {
+    float tenth[8], guard[8], ten[8], twenty[8], milli[8], limit[8], minusLimit[8], floor[8];
+    int32_t absMask[8];
+};
+#define TAV_KERNEL_CONSTANT(v) {v, v, v, v, v, v, v, v}
+inline constexpr KernelConstants kKernelConstants = {
+    TAV_KERNEL_CONSTANT(0.1f),        TAV_KERNEL_CONSTANT(1e-15f),
+    TAV_KERNEL_CONSTANT(10.0f),       TAV_KERNEL_CONSTANT(20.0f),
+    TAV_KERNEL_CONSTANT(0.001f),      TAV_KERNEL_CONSTANT(18.2574186f),
+    TAV_KERNEL_CONSTANT(-18.2574186f), TAV_KERNEL_CONSTANT(kStateFloor),
+    TAV_KERNEL_CONSTANT(0x7fffffff),
+};
+#undef TAV_KERNEL_CONSTANT
+inline const KernelConstants& kernelConstants() { return opaqueConstants(kKernelConstants); }
+// A row of the table as a vector of V's width (its element type that of the row).
+template <class V, class T>
+__attribute__((always_inline)) inline const V& lanesOf(const T (&row)[8]) {
+    static_assert(sizeof(V) <= sizeof row, "a row holds eight lanes");
+    return *reinterpret_cast<const V*>(row);
+}
+
 inline void dropTiny(Lanes4& v) {
     // |v| > floor by clearing the sign bit; NaN compares false and drops too.
     const LaneInts4 magnitude = (LaneInts4)v & 0x7fffffff;
@@ -365,8 +433,9 @@ inline void dropTiny(Lanes4& v) {
 template <class V>
 inline void dropTinyLanes(V& v) {
     using Ints = decltype(v > v);
-    const Ints magnitude = (Ints)v & 0x7fffffff;
-    v = (V)((Ints)v & ((V)magnitude > kStateFloor));
+    const KernelConstants& k = kernelConstants();
+    const Ints magnitude = (Ints)v & lanesOf<Ints>(k.absMask);
+    v = (V)((Ints)v & ((V)magnitude > lanesOf<V>(k.floor)));
 }
 inline void dropTiny(Lanes4* v, int n) {
     for (int i = 0; i < n; ++i) dropTiny(v[i]);
@@ -438,7 +507,8 @@ inline void storeNotePair(const Lanes4 (&s)[2], stereoOverStruct& a, stereoOverS
 
 // The kernels' input: a tenth of the signal plus the guard.
 inline void scaleIn(const Lanes4 (&s)[2], Lanes4 (&x)[2]) {
-    for (int k = 0; k < 2; ++k) x[k] = s[k] * 0.1f + 1e-15f;
+    const KernelConstants& c = kernelConstants();
+    for (int k = 0; k < 2; ++k) x[k] = s[k] * lanesOf<Lanes4>(c.tenth) + lanesOf<Lanes4>(c.guard);
 }
 
 // The envelope values of the two notes of pair p (an odd count repeats its last note) as
@@ -676,18 +746,29 @@ private:
         memo.quiet = false;
         steady = false;
     }
-    // memo.same() for a call of one note: the two stereo arguments, which arrive as one
-    // register each, compared as one vector.
+    // memo.same() for a call of one note: the memo's seven arguments and note count are
+    // two vectors, {cutoff (2), mod (2)} and {separation, resonance, morph, notes}, each
+    // compared with the call's at once (the stereo arguments arrive as one register each).
     bool sameNoteArgs(stereoStruct cutoff, stereoStruct mod, float separation, float resonance,
                       float morphValue) const {
-        if (memo.notes != 1) return false;
-        const Lanes4 now = {cutoff.left, cutoff.right, mod.left, mod.right};
-        LaneInts4 kept;
-        std::memcpy(&kept, memo.args, sizeof kept);
-        if (!filtermath::sameLanes((LaneInts4)now, kept)) return false;
         using M = filtermath::UpdateMemo<7>;
-        return ((M::bits(separation) ^ memo.args[4]) | (M::bits(resonance) ^ memo.args[5]) |
-                (M::bits(morphValue) ^ memo.args[6])) == 0;
+        static_assert(offsetof(M, notes) == 7 * sizeof(uint32_t), "notes follows the arguments");
+        const Lanes4 now = {cutoff.left, cutoff.right, mod.left, mod.right};
+        const LaneInts4 rest = {(int32_t)M::bits(separation), (int32_t)M::bits(resonance),
+                                (int32_t)M::bits(morphValue), 1};
+#if defined(__SSE2__)
+        // (the memo starts a cache line: both loads are aligned)
+        const __m128i* kept = reinterpret_cast<const __m128i*>(&memo);
+        const __m128i same =
+            _mm_and_si128(_mm_cmpeq_epi32((__m128i)now, _mm_load_si128(kept)),
+                          _mm_cmpeq_epi32((__m128i)rest, _mm_load_si128(kept + 1)));
+        return _mm_movemask_ps(_mm_castsi128_ps(same)) == 15;
+#else
+        LaneInts4 kept[2];
+        std::memcpy(kept, &memo, sizeof kept);
+        return filtermath::sameLanes((LaneInts4)now, kept[0]) &&
+               filtermath::sameLanes(rest, kept[1]);
+#endif
     }
     LaneInts4 useTargetEntries(int p, Lanes4& nf);
     void recomputePair(int p, bool shared);

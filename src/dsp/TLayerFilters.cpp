@@ -36,7 +36,9 @@ TAV_WIDE_INLINE void splitQuad(Lanes8 v, Lanes4& a, Lanes4& b, Lanes4& c, Lanes4
 // The two pairs' sub-samples as one kernel input (a tenth plus the guard, as scaleIn), and
 // the kernel's output back into the pairs.
 TAV_WIDE_INLINE void quadIn(const Lanes4 (&ab)[2], const Lanes4 (&cd)[2], Lanes8 (&x)[2]) {
-    for (int s = 0; s < 2; ++s) x[s] = joinLanes(ab[s], cd[s]) * 0.1f + 1e-15f;
+    const KernelConstants& k = kernelConstants();
+    for (int s = 0; s < 2; ++s)
+        x[s] = joinLanes(ab[s], cd[s]) * lanesOf<Lanes8>(k.tenth) + lanesOf<Lanes8>(k.guard);
 }
 TAV_WIDE_INLINE void quadOut(const Lanes8 (&y)[2], Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
     for (int s = 0; s < 2; ++s) {
@@ -253,15 +255,20 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
     memo.recordNote(changed, cutoffLeft, cutoffRight, mod, sep, resonance);
     noteR = r;
     // (NaN never maps with the same gains: it compares unequal to itself.) An update of
-    // two notes may have left the second one's cutoff in use and entries in lanes 2 and 3.
+    // two notes may have left the second one's cutoff in use and entries in lanes 2 and 3,
+    // and one whose resonance moved within the tolerance the damping of an earlier one.
     plain = gainKeyBits == UpdateMemo<1>::bits(keyFactor) && gainSepBits == UpdateMemo<1>::bits(sep) &&
             keyFactor == keyFactor && sep == sep &&
             sameLanes((LaneInts4)pr[0].fUsed, (LaneInts4)dupLow(pr[0].fUsed)) &&
-            sameLanes(entry[0], (LaneInts4)dupLow((Lanes4)entry[0]));
+            sameLanes(entry[0], (LaneInts4)dupLow((Lanes4)entry[0])) &&
+            sameLanes((LaneInts4)pr[0].D, (LaneInts4)splat(1.0f - r + kGuard));
 }
 
-void TBPFilter::keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target,
-                         LaneInts4 idx, stereoStruct cutoff, float mod) {
+template <class Tuning>
+__attribute__((always_inline)) inline void TBPFilter::keepNote(int lanes, int changed, int moved,
+                                                               Lanes4 v, Lanes4 target,
+                                                               LaneInts4 idx, Tuning tuning,
+                                                               stereoStruct cutoff, float mod) {
     if (changed & lanes) {
         pr[0].lastV = v;
         pr[0].fTarget = target;
@@ -270,9 +277,9 @@ void TBPFilter::keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 tar
             // Stored whether or not the entries differ: F holds FilterSine at the entries
             // (in every lane, since they repeat in lanes 2 and 3 here), so where they are the
             // same these are the values held, and no branch waits on the entries' compare.
+            // The damping stays: while plain holds, D is already 1 - noteR + kGuard.
             entry[0] = idx;
-            pr[0].F = gatherSides(FilterSine, idx);
-            pr[0].D = splat(1.0f - noteR + kGuard);
+            pr[0].F = tuning();
         }
     }
     memo.args[0] = UpdateMemo<1>::bits(cutoff.left);
@@ -305,10 +312,11 @@ void TBPFilter::mapNotePair(TBPFilter& a, TBPFilter& b, stereoStruct cutoff, flo
         clampTo((target + k.milli) * mergeNotes(a.scaleLanes, b.scaleLanes) + k.guard, k.top),
         LaneInts4);
     const Lanes4 idxLanes = (Lanes4)idx;
-    a.keepNote(3, changed, moved, dupLow(v), dupLow(target), (LaneInts4)dupLow(idxLanes), cutoff,
-               modA);
-    b.keepNote(12, changed, moved, dupHigh(v), dupHigh(target), (LaneInts4)dupHigh(idxLanes),
-               cutoff, modB);
+    const LaneInts4 idxA = (LaneInts4)dupLow(idxLanes), idxB = (LaneInts4)dupHigh(idxLanes);
+    a.keepNote(3, changed, moved, dupLow(v), dupLow(target), idxA,
+               [&] { return gatherSides(FilterSine, idxA); }, cutoff, modA);
+    b.keepNote(12, changed, moved, dupHigh(v), dupHigh(target), idxB,
+               [&] { return gatherSides(FilterSine, idxB); }, cutoff, modB);
 }
 
 #if TAV_WIDE_LANES
@@ -316,37 +324,6 @@ namespace {
 
 #define TAV_WIDE_INLINE __attribute__((always_inline, target("avx2"))) inline
 
-// The constants of the eight-lane note update, read as memory operands (see
-// opaqueConstants): cutoffConstants() read whole, each value in eight lanes.
-typedef int32_t LaneInts8 __attribute__((vector_size(32)));
-struct alignas(32) WideCutoffConstants {
-    Lanes8 one, ten, half, c0, c1, c2, c3, c4, c5, sqrt2, step, minusStep, milli, guard, top;
-    LaneInts8 bias;
-};
-#define TAV_SAME_PLACE(f) \
-    static_assert(offsetof(WideCutoffConstants, f) == offsetof(CutoffConstants, f))
-TAV_SAME_PLACE(one);
-TAV_SAME_PLACE(ten);
-TAV_SAME_PLACE(half);
-TAV_SAME_PLACE(c0);
-TAV_SAME_PLACE(c1);
-TAV_SAME_PLACE(c2);
-TAV_SAME_PLACE(c3);
-TAV_SAME_PLACE(c4);
-TAV_SAME_PLACE(c5);
-TAV_SAME_PLACE(sqrt2);
-TAV_SAME_PLACE(step);
-TAV_SAME_PLACE(minusStep);
-TAV_SAME_PLACE(milli);
-TAV_SAME_PLACE(guard);
-TAV_SAME_PLACE(top);
-TAV_SAME_PLACE(bias);
-#undef TAV_SAME_PLACE
-// The table as eight-lane values.
-inline const WideCutoffConstants& wideCutoffConstants() {
-    const void* table = &cutoffConstants();
-    return *static_cast<const WideCutoffConstants*>(table);
-}
 
 // exp2Cutoff() on eight lanes: every lane the same operations in the same order.
 TAV_WIDE_INLINE __m256 exp2Cutoff8(__m256 x, const WideCutoffConstants& k) {
@@ -411,10 +388,16 @@ __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TB
         _mm256_mul_ps(_mm256_add_ps(target, (__m256)k.milli), scale), (__m256)k.guard);
     const __m256i idx = _mm256_cvttps_epi32(clampTo8(pos, (__m256)k.top));
     const __m256 idxLanes = _mm256_castsi256_ps(idx);
+    // FilterSine at every lane's entry (0 to 262143 after the clamp), read at once; each
+    // voice whose cutoff moved takes its two lanes
+    const __m256 tuning = _mm256_i32gather_ps(FilterSine, idx, 4);
     TBPFilter* const f[4] = {&a, &b, &c, &d};
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
+        const Lanes4 sine = voiceLanes(tuning, i);
         f[i]->keepNote(3 << (2 * i), changed, moved, voiceLanes(v, i), voiceLanes(target, i),
-                       (LaneInts4)voiceLanes(idxLanes, i), cutoff, mod[i]);
+                       (LaneInts4)voiceLanes(idxLanes, i), [sine] { return sine; }, cutoff,
+                       mod[i]);
+    }
 }
 #endif
 
@@ -440,16 +423,17 @@ namespace {
 template <class V>
 __attribute__((always_inline)) inline void bandPassKernel(const V& f, const V& d, V& bs, V& ls,
                                                           const V (&x)[2], V (&y)[2]) {
+    const KernelConstants& k = kernelConstants();
     for (int s = 0; s < 2; ++s) {
         // b - 0.001 b^3 limits only while |b| < sqrt(1000 / 3); the state is held there.
         V b = bs;
-        clampLanes(b, -18.2574186f, 18.2574186f);
-        b = b - (0.001f * b) * (b * b);
+        clampLanes(b, lanesOf<V>(k.minusLimit), lanesOf<V>(k.limit));
+        b = b - (lanesOf<V>(k.milli) * b) * (b * b);
         const V high = x[s] - ls - d * b;
         b = f * high + b;
         ls = f * b + ls;
         bs = b;
-        y[s] = 20.0f * b + kGuard;
+        y[s] = lanesOf<V>(k.twenty) * b + lanesOf<V>(k.guard);
     }
     dropTinyLanes(bs);
     dropTinyLanes(ls);
@@ -719,13 +703,14 @@ template <class V>
 __attribute__((always_inline)) inline void lowPassKernel(const V& c1, const V& c2, const V& c3,
                                                          V& t1, V& t2, const V (&x)[2],
                                                          V (&y)[2]) {
+    const KernelConstants& k = kernelConstants();
     for (int s = 0; s < 2; ++s) {
         const V v3 = x[s] - t2;
         const V band = c1 * t1 + c2 * v3;
         const V low = t2 + c2 * t1 + c3 * v3;
         t1 = 2.0f * band - t1;
         t2 = 2.0f * low - t2;
-        y[s] = 10.0f * low + kGuard;
+        y[s] = lanesOf<V>(k.ten) * low + lanesOf<V>(k.guard);
     }
     dropTinyLanes(t1);
     dropTinyLanes(t2);
@@ -831,6 +816,7 @@ template <class V>
 __attribute__((always_inline)) inline void highPassKernel(const V& c1, const V& c2, const V& c3,
                                                           const V& k2, const V& lc, V& t1, V& t2,
                                                           V& cut, const V (&x)[2], V (&y)[2]) {
+    const KernelConstants& k = kernelConstants();
     for (int s = 0; s < 2; ++s) {
         const V v3 = x[s] - t2;
         const V band = c1 * t1 + c2 * v3;
@@ -840,7 +826,7 @@ __attribute__((always_inline)) inline void highPassKernel(const V& c1, const V& 
         t2 = 2.0f * low - t2;
         // A one-pole low-pass of the high-pass signal, subtracted: a gentle low cut.
         cut = cut + (high - cut) * lc;
-        y[s] = 10.0f * (high - cut) + kGuard;
+        y[s] = lanesOf<V>(k.ten) * (high - cut) + lanesOf<V>(k.guard);
     }
     dropTinyLanes(t1);
     dropTinyLanes(t2);

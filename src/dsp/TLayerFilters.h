@@ -74,16 +74,31 @@ public:
         // keepsMap() of all four without a branch for each, decided here without a call; the
         // arguments go on by value, so the caller's arrays need not be stored (a vector load
         // of four values just stored one by one waits for the stores to reach the cache)
+        const bool plainAll = a.plain & b.plain & c.plain & d.plain;
+#if defined(__SSE2__)
+        // two filters' separation and resonance ({sep, res, sep, res}) against their memos'
+        // at once
+        const auto kept = [](const TBPFilter& x, const TBPFilter& y) __attribute__((always_inline)) {
+            const auto half = [](const TBPFilter& f) {
+                return reinterpret_cast<const __m64*>(&f.memo.args[3]);
+            };
+            return _mm_castps_si128(_mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), half(x)), half(y)));
+        };
+        const Lanes4 now0 = {sep[0], resonance[0], sep[1], resonance[1]};
+        const Lanes4 now1 = {sep[2], resonance[2], sep[3], resonance[3]};
+        const __m128i same = _mm_and_si128(_mm_cmpeq_epi32((__m128i)now0, kept(a, b)),
+                                           _mm_cmpeq_epi32((__m128i)now1, kept(c, d)));
+        const bool held = _mm_movemask_ps(_mm_castsi128_ps(same)) == 15;
+#else
         const TBPFilter* const f[4] = {&a, &b, &c, &d};
         uint32_t diff = 0;
-        bool plainAll = true;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 4; ++i)
             diff |= (filtermath::UpdateMemo<1>::bits(sep[i]) ^ f[i]->memo.args[3]) |
                     (filtermath::UpdateMemo<1>::bits(resonance[i]) ^ f[i]->memo.args[4]);
-            plainAll &= f[i]->plain;
-        }
+        const bool held = diff == 0;
+#endif
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
-        if (__builtin_expect(diff == 0 && plainAll, 1)) {
+        if (__builtin_expect(held && plainAll, 1)) {
 #if TAV_WIDE_LANES
             if (lanes::wide()) {
                 mapNoteQuadWide(a, b, c, d, cutoff, m);
@@ -117,11 +132,13 @@ private:
                filtermath::UpdateMemo<1>::bits(resonance) == memo.args[4];
     }
     // That path's stores for one filter: v, the target and the table entries of its note in
-    // lanes 0 and 1 (and again in 2 and 3), computed side by side with other voices. Its
-    // lanes of the masks tell whether v changed and whether the target moved beyond the
-    // cutoff in use (when v changed, the cutoff in use and its entries follow it).
+    // lanes 0 and 1 (and again in 2 and 3), computed side by side with other voices, and
+    // tuning() the FilterSine values at those entries, read only where stored. Its lanes of
+    // the masks tell whether v changed and whether the target moved beyond the cutoff in
+    // use (when v changed, the cutoff in use and its entries follow it).
+    template <class Tuning>
     void keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target, LaneInts4 idx,
-                  stereoStruct cutoff, float mod);
+                  Tuning tuning, stereoStruct cutoff, float mod);
     __attribute__((noinline)) static void prepareNotesApart(TBPFilter& a, TBPFilter& b,
                                                             TBPFilter& c, TBPFilter& d,
                                                             stereoStruct cutoff, Lanes4 mod,
@@ -142,9 +159,9 @@ private:
     // one, the four-lane one below and its pair record's two).
     alignas(64) filtermath::UpdateMemo<5> memo;  // cutoff (2), mod, separation, resonance
     // The last update was one of one note that left the side gains, lastKey and lastSep
-    // those of the key factor and its separation, bit for bit, and noteR its damping term
-    // (clamped resonance x 0.95); nothing since changed lastRes, lastPairs or the key
-    // factor. A note update with the separation and resonance in the memo then shares
+    // those of the key factor and its separation, bit for bit, noteR its damping term
+    // (clamped resonance x 0.95) and the first pair's damping 1 - noteR + 1e-15 in every
+    // lane; nothing since changed lastRes, lastPairs or the key factor. A note update with the separation and resonance in the memo then shares
     // nothing and maps with the kept side gains. The first pair's cutoffs in use and table
     // entries then repeat lanes 0 and 1 in lanes 2 and 3 (as do its other fields), so two
     // lanes of each tell all about the note.
@@ -218,11 +235,29 @@ public:
     static void prepareNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                 float cutoff, const float (&mod)[4], const float (&resonance)[4]) {
         // Four settled notes are the common case, decided here without the call.
+#if defined(__SSE2__)
+        // memo.skipNote() of all four: each memo's arguments and note count (its first four
+        // words) against the call's and one at once, the four results and their quiet flags
+        // anded
+        static_assert(offsetof(filtermath::UpdateMemo<3>, notes) == 12, "notes follows");
+        const float one = __builtin_bit_cast(float, 1);
+        const auto held = [&](const TLPFilter& f, int i) __attribute__((always_inline)) {
+            const Lanes4 now = {cutoff, mod[i], resonance[i], one};
+            return _mm_cmpeq_epi32((__m128i)now,
+                                   _mm_load_si128(reinterpret_cast<const __m128i*>(&f.memo)));
+        };
+        const __m128i all = _mm_and_si128(_mm_and_si128(held(a, 0), held(b, 1)),
+                                          _mm_and_si128(held(c, 2), held(d, 3)));
+        if ((a.memo.quiet & b.memo.quiet & c.memo.quiet & d.memo.quiet) &&
+            _mm_movemask_ps(_mm_castsi128_ps(all)) == 15)
+            return;
+#else
         if (a.memo.skipNote(cutoff, mod[0], resonance[0]) &&
             b.memo.skipNote(cutoff, mod[1], resonance[1]) &&
             c.memo.skipNote(cutoff, mod[2], resonance[2]) &&
             d.memo.skipNote(cutoff, mod[3], resonance[3]))
             return;
+#endif
         // (by value: the caller's arrays need not be stored for the common case)
         updateNoteQuad(a, b, c, d, cutoff, Lanes4{mod[0], mod[1], mod[2], mod[3]},
                        Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
