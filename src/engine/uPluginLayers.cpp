@@ -13,6 +13,7 @@
 
 #include "dsp/LaneDispatch.h"
 #include "engine/RandSeed.h"
+#include "engine/RowStride.h"
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginTags.h"
 
@@ -668,9 +669,11 @@ struct VoiceCtx {
     TLayerVoice& c;  // the voice layer's controls (the models keep memos in them)
     stereoOverStruct* out;
     int dl;
+    TLayerNote* notes;              // the voice layer's notes
+    const double (*run)[kNumEnvs];  // the voice's envelope levels by note
     float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
     // The level of note i's envelope at `place` (ENV_RUN_PLACE).
-    float envLevel(int place, int i) const { return (float)p.env.work.run[v][i][place]; }
+    float envLevel(int place, int i) const { return (float)run[i][place]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
     // The record of note i while it has not started (a strummed note yet to sound). Stored
     // as a vector: written as a copy of a constant, it would become two 64-bit stores
@@ -686,7 +689,7 @@ struct VoiceCtx {
     // Pitch-envelope factor of note i. (Inline: a call would need the context in memory.)
     __attribute__((always_inline)) double pitchEnvFactor(int i) const {
         if (c.pitchEnvAmount == 0.0f) return 1.0;
-        return exp2NoteMemo(p.layerNote[layer][v][i], 0,
+        return exp2NoteMemo(notes[i], 0,
                             (double)envLevel(ENV_RUN_PLACE[ENV_PITCH[layer]], i) *
                                 (double)c.pitchEnvAmount);
     }
@@ -720,14 +723,14 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     // read everything again.
     const float wireAmount = x.c.wireEnvAmount, filterAmount = x.c.filterEnvAmount;
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
-        const auto& run = p.env.work.run[x.v];
+        const auto run = x.run;
         for (int i = 0; i < count; ++i) {
             const float wire = (float)run[i][wireEnv] * wireAmount;
             const float filter = (float)run[i][filterEnv] * filterAmount;
             bandPass.setEnv(i, wire);
             lowPass.setEnv(i, filter);
         }
-        TLayerNote* const notesOf = p.layerNote[x.layer][x.v];
+        TLayerNote* const notesOf = x.notes;
         for (int i = 0; i < count; ++i) {
             TLayerNote& n = notesOf[i];
             if (x.quarter)
@@ -810,7 +813,7 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
     const float damp = x.c.damping;
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
-    TLayerNote* const notesOf = p.layerNote[x.layer][x.v];
+    TLayerNote* const notesOf = x.notes;
     float(*const lines)[kStringLineSize + kStringLinePad] = p.stringLine[x.layer][x.v];
     float(*const hists)[kStringHistSize + kStringLinePad] = p.stringHist[x.layer][x.v];
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
@@ -917,7 +920,7 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
     const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.d(93);
     const int e1p = fl.e1p, e2p = fl.e2p;
     const int e1v = fl.e1v, e2v = fl.e2v;
-    TLayerNote* const notesOf = p.layerNote[L][x.v];
+    TLayerNote* const notesOf = x.notes;
     auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
         for (int i = 0; i < count; ++i) {
@@ -993,7 +996,6 @@ struct WaveLayer {
 __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
                                                     float pink, const WaveLayer& wl, bool noise) {
     APlugin& p = x.p;
-    const int L = x.layer;
     const float mix = clamp01(x.d(40));
     const float phaseDest = x.d(43);
     const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
@@ -1024,8 +1026,8 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     };
     const int filterEnv = wl.filterEnv;
     const float filterAmount = x.c.filterEnvAmount;
-    const auto& run = p.env.work.run[x.v];
-    TLayerNote* const notesOf = p.layerNote[L][x.v];
+    const auto run = x.run;
+    TLayerNote* const notesOf = x.notes;
     auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
         using Reader = decltype(kind);
         SubSettings sub{};
@@ -1094,8 +1096,14 @@ template <SourceMode Model>
 void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
                        bool single) {
     // the layer's rows of the per-voice arrays
-    TLayerVoice* const controls = p.layerVoice[layer];
-    stereoOverStruct(*const outs)[kLayerNotes] = p.noteOut[layer];
+    // (Found from the voice layer's place among all layers' voices, whose start the
+    // compiler does not see: each row is then a fixed offset from the plug-in object rather
+    // than from a start of its own kept per layer.)
+    int layerStart = layer * kNumVoices;
+    asm("" : "+r"(layerStart));
+    TLayerVoice* const controls = &p.layerVoice[0][0];
+    stereoOverStruct(*const outs)[kLayerNotes] = &p.noteOut[0][0];
+    TLayerNote(*const notes)[kLayerNotes] = &p.layerNote[0][0];
     WaveLayer wl{};
     if constexpr (Model == kSourceWave) {
         wl.wave = p.layerWave[layer];
@@ -1115,20 +1123,23 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         // A layer switched on or to another model since the voice's last control
         // update gets its controls now rather than at the voice's next 16th sample.
-        if (controls[v].model != (int32_t)Model + 1) p.setLayerControls(v);
-        stereoOverStruct* out = outs[v];
+        const int lv = layerStart + v;
+        TLayerVoice& c = controls[lv];
+        if (c.model != (int32_t)Model + 1) p.setLayerControls(v);
         VoiceCtx x{p,
                    layer,
                    v,
                    count,
                    (p.voiceCounter[v] & 3) == 0,
                    p.modDestVoice[v],
-                   controls[v],
-                   out,
-                   kLayerDestStride * layer};
+                   c,
+                   outs[lv],
+                   kLayerDestStride * layer,
+                   notes[lv],
+                   p.env.work.run[v]};
         if constexpr (Model == kSourceWire) {
-            TBPFilter* bandPass = &p.voiceBPFilter[layer][v];
-            TLPFilter* lowPass = &p.voiceLPFilter[layer][v];
+            TBPFilter* bandPass = &p.voiceBPFilter[0][0] + lv;
+            TLPFilter* lowPass = &p.voiceLPFilter[0][0] + lv;
             keepPointer(bandPass);
             keepPointer(lowPass);
             renderWire(x, *bandPass, *lowPass, wireEnv, wireFilterEnv);
@@ -1144,7 +1155,7 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, p.voiceFilter[layer][v], white, pink, wl, noise);
+            renderWave(x, (&p.voiceFilter[0][0])[lv], white, pink, wl, noise);
         }
     };
     const bool noise = wl.wave >= 4;
