@@ -1101,9 +1101,6 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
     // than from a start of its own kept per layer.)
     int layerStart = layer * kNumVoices;
     asm("" : "+r"(layerStart));
-    TLayerVoice* const controls = &p.layerVoice[0][0];
-    stereoOverStruct(*const outs)[kLayerNotes] = &p.noteOut[0][0];
-    TLayerNote(*const notes)[kLayerNotes] = &p.layerNote[0][0];
     WaveLayer wl{};
     if constexpr (Model == kSourceWave) {
         wl.wave = p.layerWave[layer];
@@ -1124,7 +1121,16 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         // A layer switched on or to another model since the voice's last control
         // update gets its controls now rather than at the voice's next 16th sample.
         const int lv = layerStart + v;
-        TLayerVoice& c = controls[lv];
+        // The arrays' starts as offsets from the plug-in object, which the compiler takes for
+        // a new value each voice: it then adds them into the addresses rather than keeping
+        // each start in a register of its own (or, short of registers, on the stack).
+        char* self = reinterpret_cast<char*>(&p);
+        asm("" : "+r"(self));
+        const auto start = [&](auto* array) __attribute__((always_inline)) {
+            return reinterpret_cast<decltype(array)>(
+                self + (reinterpret_cast<char*>(array) - reinterpret_cast<char*>(&p)));
+        };
+        TLayerVoice& c = start(&p.layerVoice[0][0])[lv];
         if (c.model != (int32_t)Model + 1) p.setLayerControls(v);
         VoiceCtx x{p,
                    layer,
@@ -1133,13 +1139,13 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
                    (p.voiceCounter[v] & 3) == 0,
                    p.modDestVoice[v],
                    c,
-                   outs[lv],
+                   start(&p.noteOut[0][0])[lv],
                    kLayerDestStride * layer,
-                   notes[lv],
+                   start(&p.layerNote[0][0])[lv],
                    p.env.work.run[v]};
         if constexpr (Model == kSourceWire) {
-            TBPFilter* bandPass = &p.voiceBPFilter[0][0] + lv;
-            TLPFilter* lowPass = &p.voiceLPFilter[0][0] + lv;
+            TBPFilter* bandPass = start(&p.voiceBPFilter[0][0]) + lv;
+            TLPFilter* lowPass = start(&p.voiceLPFilter[0][0]) + lv;
             keepPointer(bandPass);
             keepPointer(lowPass);
             renderWire(x, *bandPass, *lowPass, wireEnv, wireFilterEnv);
@@ -1155,7 +1161,7 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, (&p.voiceFilter[0][0])[lv], white, pink, wl, noise);
+            renderWave(x, start(&p.voiceFilter[0][0])[lv], white, pink, wl, noise);
         }
     };
     const bool noise = wl.wave >= 4;
