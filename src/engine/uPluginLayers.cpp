@@ -665,13 +665,13 @@ struct VoiceCtx {
     int v;
     int count;
     bool quarter;  // voice counter & 3 == 0: rescale the notes' steps
-    const float* dest;
+    const float* dest;  // the voice's destinations from the layer's first
     TLayerVoice& c;  // the voice layer's controls (the models keep memos in them)
     stereoOverStruct* out;
-    int dl;
     TLayerNote* notes;              // the voice layer's notes
     const double (*run)[kNumEnvs];  // the voice's envelope levels by note
-    float d(int layer1Dest) const { return dest[layer1Dest + dl]; }
+    // A destination of the layer by its number for layer 1.
+    float d(int layer1Dest) const { return dest[layer1Dest]; }
     // The level of note i's envelope at `place` (ENV_RUN_PLACE).
     float envLevel(int place, int i) const { return (float)run[i][place]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
@@ -1095,12 +1095,12 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
 template <SourceMode Model>
 void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
                        bool single) {
-    // the layer's rows of the per-voice arrays
-    // (Found from the voice layer's place among all layers' voices, whose start the
-    // compiler does not see: each row is then a fixed offset from the plug-in object rather
-    // than from a start of its own kept per layer.)
+    // A voice layer's rows of the per-layer voice arrays are found from its place among all
+    // layers' voices, whose start the compiler does not see: each row is then a fixed offset
+    // from the plug-in object rather than from a start of its own kept per layer.
     int layerStart = layer * kNumVoices;
     asm("" : "+r"(layerStart));
+    const int dl = kLayerDestStride * layer;  // the layer's first destination
     WaveLayer wl{};
     if constexpr (Model == kSourceWave) {
         wl.wave = p.layerWave[layer];
@@ -1137,10 +1137,9 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
                    v,
                    count,
                    (p.voiceCounter[v] & 3) == 0,
-                   p.modDestVoice[v],
+                   p.modDestVoice[v] + dl,
                    c,
                    start(&p.noteOut[0][0])[lv],
-                   kLayerDestStride * layer,
                    start(&p.layerNote[0][0])[lv],
                    p.env.work.run[v]};
         if constexpr (Model == kSourceWire) {
