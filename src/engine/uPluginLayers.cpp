@@ -13,7 +13,6 @@
 
 #include "dsp/LaneDispatch.h"
 #include "engine/RandSeed.h"
-#include "engine/RowStride.h"
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginTags.h"
 
