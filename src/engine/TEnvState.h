@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 constexpr int kNumEnvs = 25;
 constexpr int kEnvSubs = 8;
@@ -208,6 +209,12 @@ struct TEnvState {
         publishAll[v] = 1;
         publishUpdated[v] = 0;
         if (globalFrom == v) globalFrom = -1;
+    }
+    // skipSources for every voice.
+    void skipAllSources() {
+        std::memset(publishAll, 1, sizeof(publishAll));
+        std::memset(publishUpdated, 0, sizeof(publishUpdated));
+        globalFrom = -1;
     }
     // Every moving envelope's running level of voice v takes one step in each
     // sub-element (subs: the voice's sub-element count). The listed envelopes left out

@@ -400,6 +400,10 @@ void APlugin::renderEngineVoices() {
     const uint32_t routeGeneration = modRouteGeneration;
     const char* const base = reinterpret_cast<const char*>(this);
     const bool plain = !lfosUsed && !publishEnvs;
+    // Unread envelope sources: every voice's are left as they are at once (for a voice off
+    // the list that only asks its next publish for a whole row), and a voice's own update
+    // on this sample, which asks for a publish, is skipped again after it.
+    if (!publishEnvs) env.skipAllSources();
 
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
@@ -409,7 +413,6 @@ void APlugin::renderEngineVoices() {
         // Three samples in four of a voice, the rule: no controls, LFO step or pitch, and
         // (no LFO in use) only the memo of its pass to look at.
         if (plain && (counter & 3) != 0) {
-            skipEnvSources(v);
             if (!modPassMemoStands(base, routeGeneration, modPassMemo[v])) runVoiceModulation(v);
             continue;
         }
