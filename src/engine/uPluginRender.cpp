@@ -139,6 +139,20 @@ private:
 #endif
 };
 
+// A row size kept from the compiler (an empty asm): a row indexed by voice is then one
+// multiply by a register, where the constant would take a chain of shifts and adds.
+template <class Row>
+inline intptr_t opaqueStride(const Row*) {
+    intptr_t size = sizeof(Row);
+    asm("" : "+r"(size));
+    return size;
+}
+// Row v of rows, stride: opaqueStride(rows).
+template <class Row>
+inline Row* rowAt(Row* rows, intptr_t stride, int v) {
+    return reinterpret_cast<Row*>(reinterpret_cast<char*>(rows) + v * stride);
+}
+
 // The host inputs of a run's later samples, taken when the run starts.
 struct RunInputs {
     float left[APlugin::kSubBlock], right[APlugin::kSubBlock], source[APlugin::kSubBlock];
@@ -456,6 +470,8 @@ void APlugin::renderEngineVoices() {
     // below would otherwise make the compiler load again for each voice.)
     const int listed = activeVoiceCount;
     const int last = lastVoice;
+    const intptr_t movesRow = opaqueStride(env.moves);
+    const intptr_t levelRow = opaqueStride(env.work.run);
     for (int a = 0; a < listed; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
@@ -474,7 +490,8 @@ void APlugin::renderEngineVoices() {
                 asm("" : "+r"(k));
             }
         }
-        env.advance(v, count);
+        env.advanceRows(v, count, *rowAt(env.moves, movesRow, v),
+                        (*rowAt(env.work.run, levelRow, v))[0]);
         ++voiceCounter[v];
     }
     if (!allRows && lastListed) {
