@@ -420,15 +420,23 @@ void APlugin::renderEngineVoices() {
     if (!publishEnvs) env.skipAllSources();
 
     for (int a = 0; a < activeVoiceCount; ++a) {
-        const int v = activeVoiceList[a];
+        int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         // (Only a note start or a reset sets a voice's counter, never a step of its pass.)
-        const int32_t counter = voiceCounter[v];
+        int32_t counter = voiceCounter[v];
         // Three samples in four of a voice, the rule: no controls, LFO step or pitch, and
-        // (no LFO in use) only the memo of its pass to look at.
-        if (plain && (counter & 3) != 0) {
-            if (!modPassMemoStands(base, routeGeneration, modPassMemo[v])) runVoiceModulation(v);
-            continue;
+        // (no LFO in use) only the memo of its pass to look at. Such voices are gone through
+        // in a loop of their own, which needs few registers.
+        if (plain) {
+            while ((counter & 3) != 0) {
+                if (!modPassMemoStands(base, routeGeneration, modPassMemo[v]))
+                    runVoiceModulation(v);
+                if (++a >= activeVoiceCount) break;
+                v = activeVoiceList[a];
+                if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+                counter = voiceCounter[v];
+            }
+            if (a >= activeVoiceCount) break;
         }
         const bool tick = (counter & 0xf) == 0;
         if (tick) runVoiceControls(v);
