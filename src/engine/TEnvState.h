@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 constexpr int kNumEnvs = 25;
 constexpr int kEnvSubs = 8;
@@ -209,14 +210,21 @@ struct TEnvState {
         publishUpdated[v] = 0;
         if (globalFrom == v) globalFrom = -1;
     }
+    // skipSources for every voice.
+    void skipAllSources() {
+        std::memset(publishAll, 1, sizeof(publishAll));
+        std::memset(publishUpdated, 0, sizeof(publishUpdated));
+        globalFrom = -1;
+    }
     // Every moving envelope's running level of voice v takes one step in each
     // sub-element (subs: the voice's sub-element count). The listed envelopes left out
     // have a zero step everywhere, and adding it would leave their levels exactly as they
     // are (a running level is never -0.0).
-    void advance(int v, int subs) {
-        if (moves[v].builtFor != subs) rebuildMoves(v, subs);
-        const VoiceMoves& m = moves[v];
-        double* level = work.run[v][0];
+    void advance(int v, int subs) { advanceRows(v, subs, moves[v], work.run[v][0]); }
+    // advance with the voice's rows found by the caller: its moves m and its running levels'
+    // first row.
+    void advanceRows(int v, int subs, const VoiceMoves& m, double* level) {
+        if (m.builtFor != subs) rebuildMoves(v, subs);
         // (The row's address in one register: each entry then costs a load, an add and a
         // store.)
         asm("" : "+r"(level));

@@ -139,6 +139,20 @@ private:
 #endif
 };
 
+// A row size kept from the compiler (an empty asm): a row indexed by voice is then one
+// multiply by a register, where the constant would take a chain of shifts and adds.
+template <class Row>
+inline intptr_t opaqueStride(const Row*) {
+    intptr_t size = sizeof(Row);
+    asm("" : "+r"(size));
+    return size;
+}
+// Row v of rows, stride: opaqueStride(rows).
+template <class Row>
+inline Row* rowAt(Row* rows, intptr_t stride, int v) {
+    return reinterpret_cast<Row*>(reinterpret_cast<char*>(rows) + v * stride);
+}
+
 // The host inputs of a run's later samples, taken when the run starts.
 struct RunInputs {
     float left[APlugin::kSubBlock], right[APlugin::kSubBlock], source[APlugin::kSubBlock];
@@ -400,18 +414,29 @@ void APlugin::renderEngineVoices() {
     const uint32_t routeGeneration = modRouteGeneration;
     const char* const base = reinterpret_cast<const char*>(this);
     const bool plain = !lfosUsed && !publishEnvs;
+    // Unread envelope sources: every voice's are left as they are at once (for a voice off
+    // the list that only asks its next publish for a whole row), and a voice's own update
+    // on this sample, which asks for a publish, is skipped again after it.
+    if (!publishEnvs) env.skipAllSources();
 
     for (int a = 0; a < activeVoiceCount; ++a) {
-        const int v = activeVoiceList[a];
+        int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         // (Only a note start or a reset sets a voice's counter, never a step of its pass.)
-        const int32_t counter = voiceCounter[v];
+        int32_t counter = voiceCounter[v];
         // Three samples in four of a voice, the rule: no controls, LFO step or pitch, and
-        // (no LFO in use) only the memo of its pass to look at.
-        if (plain && (counter & 3) != 0) {
-            skipEnvSources(v);
-            if (!modPassMemoStands(base, routeGeneration, modPassMemo[v])) runVoiceModulation(v);
-            continue;
+        // (no LFO in use) only the memo of its pass to look at. Such voices are gone through
+        // in a loop of their own, which needs few registers.
+        if (plain) {
+            while ((counter & 3) != 0) {
+                if (!modPassMemoStands(base, routeGeneration, modPassMemo[v]))
+                    runVoiceModulation(v);
+                if (++a >= activeVoiceCount) break;
+                v = activeVoiceList[a];
+                if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+                counter = voiceCounter[v];
+            }
+            if (a >= activeVoiceCount) break;
         }
         const bool tick = (counter & 0xf) == 0;
         if (tick) runVoiceControls(v);
@@ -453,6 +478,8 @@ void APlugin::renderEngineVoices() {
     // below would otherwise make the compiler load again for each voice.)
     const int listed = activeVoiceCount;
     const int last = lastVoice;
+    const intptr_t movesRow = opaqueStride(env.moves);
+    const intptr_t levelRow = opaqueStride(env.work.run);
     for (int a = 0; a < listed; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
@@ -471,7 +498,8 @@ void APlugin::renderEngineVoices() {
                 asm("" : "+r"(k));
             }
         }
-        env.advance(v, count);
+        env.advanceRows(v, count, *rowAt(env.moves, movesRow, v),
+                        (*rowAt(env.work.run, levelRow, v))[0]);
         ++voiceCounter[v];
     }
     if (!allRows && lastListed) {
