@@ -502,6 +502,8 @@ private:
                 prepareBandPassQuad(fa, fb, fc, fd, j);
             } else if constexpr (std::is_same_v<Filter, TLPFilter>) {
                 prepareLowPassQuad(fa, fb, fc, fd, j);
+            } else if constexpr (std::is_same_v<Filter, THPFilter>) {
+                prepareHighPassQuad(fa, fb, fc, fd, j);
             } else {
                 prepare(fa, a_[j], destA_[j]);
                 prepare(fb, b_[j], destB_[j]);
@@ -661,6 +663,26 @@ private:
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
         f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
+    }
+    // prepareHighPass() of pairs j and j + 1 in one call: the four memos tested at once, and
+    // only where one would not skip the four prepares (out of line, so that the test keeps
+    // nothing at hand for them).
+    void prepareHighPassQuad(THPFilter& fa, THPFilter& fb, THPFilter& fc, THPFilter& fd, int j) {
+        const int fq = hpFreqDest_, q = hpQDest_;
+        const float *da = destA_[j], *db = destB_[j];
+        const float *dc = destA_[j + 1], *dd = destB_[j + 1];
+        if (__builtin_expect(THPFilter::quadHeld(fa, fb, fc, fd, hpFreq_, da[fq], da[q], db[fq],
+                                                 db[q], dc[fq], dc[q], dd[fq], dd[q]),
+                             1))
+            return;
+        prepareHighPassApart(fa, fb, fc, fd, j);
+    }
+    __attribute__((noinline)) void prepareHighPassApart(THPFilter& fa, THPFilter& fb,
+                                                        THPFilter& fc, THPFilter& fd, int j) {
+        prepareHighPass(fa, destA_[j]);
+        prepareHighPass(fb, destB_[j]);
+        prepareHighPass(fc, destA_[j + 1]);
+        prepareHighPass(fd, destB_[j + 1]);
     }
 
     APlugin& p_;
