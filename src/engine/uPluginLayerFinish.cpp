@@ -3,6 +3,7 @@
 // others alone), then each voice's tail (amp, volume, chord gains and pan) adds it into the
 // layer's output.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <type_traits>
 
@@ -623,8 +624,11 @@ private:
         const TLayerVoice& c = voices_[v];
         // (the record's place is wanted only where the arguments moved)
         stereoOverStruct* const note = &notes[v][0];
-        return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
-                                  note, note);
+        // (separation, resonance and vowel in a row, read as one vector with the word after)
+        static_assert(offsetof(TLayerVoice, filterQ) == offsetof(TLayerVoice, filterSep) + 4 &&
+                      offsetof(TLayerVoice, vowel) == offsetof(TLayerVoice, filterSep) + 8 &&
+                      offsetof(TLayerVoice, vowel) + 8 <= sizeof(TLayerVoice));
+        return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, &c.filterSep, note, note);
     }
     // The prepares take the voice's filter from the stage, which keeps it at hand for the
     // run that follows.
