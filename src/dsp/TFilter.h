@@ -655,6 +655,19 @@ public:
         return prepare(cutoff, mod, separation, resonance, morph, 1, in, out) > 0 ? kNoteReady
                                                                                    : kNoteBypass;
     }
+    // The same with separation, resonance and morph in three words in a row (args, a fourth
+    // readable word after them): tested with one load of the four.
+    NoteState prepareNoteLater(stereoStruct cutoff, stereoStruct mod, const float* args,
+                               const stereoOverStruct* in, stereoOverStruct* out) {
+        if (mode == kFilterBypass) {
+            if (out != in) *out = *in;
+            return kNoteBypass;
+        }
+        if ((memo.quiet || steady) && sameNoteArgs(cutoff, mod, args))
+            return memo.quiet ? kNoteReady : kNoteFollow;
+        return prepare(cutoff, mod, args[0], args[1], args[2], 1, in, out) > 0 ? kNoteReady
+                                                                               : kNoteBypass;
+    }
     static void followNotePair(TFilter& a, NoteState sa, TFilter& b, NoteState sb) {
         if (sa == kNoteFollow) {
             if (sb == kNoteFollow)
@@ -768,6 +781,26 @@ private:
         std::memcpy(kept, &memo, sizeof kept);
         return filtermath::sameLanes((LaneInts4)now, kept[0]) &&
                filtermath::sameLanes(rest, kept[1]);
+#endif
+    }
+    // sameNoteArgs() with the last three arguments in a row (see prepareNoteLater).
+    bool sameNoteArgs(stereoStruct cutoff, stereoStruct mod, const float* args) const {
+#if defined(__SSE2__)
+        using M = filtermath::UpdateMemo<7>;
+        static_assert(offsetof(M, notes) == 7 * sizeof(uint32_t), "notes follows the arguments");
+        const Lanes4 now = {cutoff.left, cutoff.right, mod.left, mod.right};
+        // the fourth word replaced by the note count, 1
+        const __m128i rest = _mm_or_si128(
+            _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(args)),
+                          _mm_set_epi32(0, -1, -1, -1)),
+            _mm_set_epi32(1, 0, 0, 0));
+        const __m128i* kept = reinterpret_cast<const __m128i*>(&memo);
+        const __m128i same =
+            _mm_and_si128(_mm_cmpeq_epi32((__m128i)now, _mm_load_si128(kept)),
+                          _mm_cmpeq_epi32(rest, _mm_load_si128(kept + 1)));
+        return _mm_movemask_ps(_mm_castsi128_ps(same)) == 15;
+#else
+        return sameNoteArgs(cutoff, mod, args[0], args[1], args[2]);
 #endif
     }
     LaneInts4 useTargetEntries(int p, Lanes4& nf);

@@ -995,9 +995,9 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetMono(
     const __m256 p23 = _mm256_unpacklo_ps((__m256)m26, (__m256)m37);
     const __m256 q01 = _mm256_unpackhi_ps((__m256)m04, (__m256)m15);
     const __m256 q23 = _mm256_unpackhi_ps((__m256)m26, (__m256)m37);
-    const __m256i freqs = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256i mods = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256i qs = (__m256i)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256i mods = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(1, 0, 1, 0));
+    const __m256i qs = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 2, 3, 2));
+    const __m256i freqs = (__m256i)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(1, 0, 1, 0));
     const __m256i moving = (__m256i)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(3, 2, 3, 2));
     __m256i held = _mm256_cmpeq_epi32(freqs, _mm256_set1_epi32((int)UpdateMemo<1>::bits(freq)));
     held = _mm256_and_si256(held, _mm256_cmpeq_epi32(mods, _mm256_loadu_si256(

@@ -340,21 +340,37 @@ private:
 };
 
 // The high-pass's memo: the arguments of its last update, bit for bit, and whether that
-// update changed anything, in four words, so that a settled filter is told by one test.
+// update changed anything, in four words, so that a settled filter is told by one test. The
+// words are {mod, resonance, frequency, moving}: the order in which a key of them is built
+// from two scalars and the layer's frequency lane (see key()) in two instructions.
 struct alignas(16) HighPassMemo {
-    uint32_t args[3] = {};
-    uint32_t moving = 1;  // 0: the last update changed nothing (1 until there is one)
+    uint32_t args[3] = {};  // mod, resonance, frequency
+    uint32_t moving = 1;    // 0: the last update changed nothing (1 until there is one)
     bool skip(float freq, float mod, float resonance) const {
         using Bits = filtermath::UpdateMemo<1>;
-        return ((Bits::bits(freq) ^ args[0]) | (Bits::bits(mod) ^ args[1]) |
-                (Bits::bits(resonance) ^ args[2]) | moving) == 0;
+        return ((Bits::bits(mod) ^ args[0]) | (Bits::bits(resonance) ^ args[1]) |
+                (Bits::bits(freq) ^ args[2]) | moving) == 0;
     }
     void record(bool changed, float freq, float mod, float resonance) {
         using Bits = filtermath::UpdateMemo<1>;
-        args[0] = Bits::bits(freq);
-        args[1] = Bits::bits(mod);
-        args[2] = Bits::bits(resonance);
+        args[0] = Bits::bits(mod);
+        args[1] = Bits::bits(resonance);
+        args[2] = Bits::bits(freq);
         moving = changed;
+    }
+    // The frequency in the lane of its word, the others zero.
+    static __m128 freqLane(float freq) {
+        return _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(_mm_set_ss(freq)), 8));
+    }
+    // The words a memo that skips holds: {mod, resonance, frequency, 0}.
+    // (the arguments by reference: each is loaded straight into a vector)
+    static __m128 key(__m128 freqLane, const float& mod, const float& resonance) {
+        return _mm_or_ps(_mm_unpacklo_ps(_mm_load_ss(&mod), _mm_load_ss(&resonance)), freqLane);
+    }
+    // All ones in each word that holds the key's.
+    __m128i held(__m128 key) const {
+        return _mm_cmpeq_epi32(_mm_castps_si128(key),
+                               _mm_load_si128(reinterpret_cast<const __m128i*>(this)));
     }
 };
 
@@ -374,6 +390,20 @@ public:
         if (!memo.skip(freq, mod, resonance)) update(freq, mod, resonance);
     }
     static void runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]);
+    // Whether prepareNote() of each of four filters would skip (the mods and resonances in
+    // filter order): their memos compared in one vector each.
+    static bool quadHeld(const THPFilter& a, const THPFilter& b, const THPFilter& c,
+                         const THPFilter& d, float freq, const float& ma, const float& ra,
+                         const float& mb, const float& rb, const float& mc, const float& rc,
+                         const float& md, const float& rd) {
+        const __m128 f = HighPassMemo::freqLane(freq);
+        const __m128i held = _mm_and_si128(
+            _mm_and_si128(a.memo.held(HighPassMemo::key(f, ma, ra)),
+                          b.memo.held(HighPassMemo::key(f, mb, rb))),
+            _mm_and_si128(c.memo.held(HighPassMemo::key(f, mc, rc)),
+                          d.memo.held(HighPassMemo::key(f, md, rd))));
+        return _mm_movemask_epi8(held) == 0xFFFF;
+    }
 
     float getRate() const { return rate; }
     float getCutoff() const { return fUsed; }

@@ -3,6 +3,7 @@
 // others alone), then each voice's tail (amp, volume, chord gains and pan) adds it into the
 // layer's output.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <type_traits>
 
@@ -502,6 +503,8 @@ private:
                 prepareBandPassQuad(fa, fb, fc, fd, j);
             } else if constexpr (std::is_same_v<Filter, TLPFilter>) {
                 prepareLowPassQuad(fa, fb, fc, fd, j);
+            } else if constexpr (std::is_same_v<Filter, THPFilter>) {
+                prepareHighPassQuad(fa, fb, fc, fd, j);
             } else {
                 prepare(fa, a_[j], destA_[j]);
                 prepare(fb, b_[j], destB_[j]);
@@ -621,8 +624,11 @@ private:
         const TLayerVoice& c = voices_[v];
         // (the record's place is wanted only where the arguments moved)
         stereoOverStruct* const note = &notes[v][0];
-        return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
-                                  note, note);
+        // (separation, resonance and vowel in a row, read as one vector with the word after)
+        static_assert(offsetof(TLayerVoice, filterQ) == offsetof(TLayerVoice, filterSep) + 4 &&
+                      offsetof(TLayerVoice, vowel) == offsetof(TLayerVoice, filterSep) + 8 &&
+                      offsetof(TLayerVoice, vowel) + 8 <= sizeof(TLayerVoice));
+        return f.prepareNoteLater({cutoff_, cutoff_}, {mod, mod}, &c.filterSep, note, note);
     }
     // The prepares take the voice's filter from the stage, which keeps it at hand for the
     // run that follows.
@@ -661,6 +667,26 @@ private:
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
         f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
+    }
+    // prepareHighPass() of pairs j and j + 1 in one call: the four memos tested at once, and
+    // only where one would not skip the four prepares (out of line, so that the test keeps
+    // nothing at hand for them).
+    void prepareHighPassQuad(THPFilter& fa, THPFilter& fb, THPFilter& fc, THPFilter& fd, int j) {
+        const int fq = hpFreqDest_, q = hpQDest_;
+        const float *da = destA_[j], *db = destB_[j];
+        const float *dc = destA_[j + 1], *dd = destB_[j + 1];
+        if (__builtin_expect(THPFilter::quadHeld(fa, fb, fc, fd, hpFreq_, da[fq], da[q], db[fq],
+                                                 db[q], dc[fq], dc[q], dd[fq], dd[q]),
+                             1))
+            return;
+        prepareHighPassApart(fa, fb, fc, fd, j);
+    }
+    __attribute__((noinline)) void prepareHighPassApart(THPFilter& fa, THPFilter& fb,
+                                                        THPFilter& fc, THPFilter& fd, int j) {
+        prepareHighPass(fa, destA_[j]);
+        prepareHighPass(fb, destB_[j]);
+        prepareHighPass(fc, destA_[j + 1]);
+        prepareHighPass(fd, destB_[j + 1]);
     }
 
     APlugin& p_;
