@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "dsp/LaneDispatch.h"
+#include "engine/RowStride.h"
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginTags.h"
 
@@ -33,25 +34,6 @@ inline int leadingOnes(int listed, const int* counts) {
 #endif
     while (n < listed && counts[n] == 1) ++n;
     return n;
-}
-
-// The size of a row of rows as a multiplier the compiler does not see: a row of an array
-// indexed by voice is then one multiply, where the constant would take a chain of shifts and
-// adds (worth it where a loop has a register to keep it in).
-template <class Row>
-inline intptr_t opaqueStride(const Row*) {
-    intptr_t size = sizeof(Row);
-    asm("" : "+r"(size));
-    return size;
-}
-// Row v of rows, stride: opaqueStride(rows).
-template <class Row>
-inline Row* rowAt(Row* rows, intptr_t stride, int v) {
-    return reinterpret_cast<Row*>(reinterpret_cast<char*>(rows) + v * stride);
-}
-template <class Row>
-inline const Row* rowAt(const Row* rows, intptr_t stride, int v) {
-    return reinterpret_cast<const Row*>(reinterpret_cast<const char*>(rows) + v * stride);
 }
 
 inline float clamp01(float x) {

@@ -11,6 +11,7 @@
 #define TAV_HAVE_MXCSR 1
 #endif
 
+#include "engine/RowStride.h"
 #include "plugin/uPlugin.h"
 
 namespace {
@@ -138,20 +139,6 @@ private:
     bool on_[3];
 #endif
 };
-
-// A row size kept from the compiler (an empty asm): a row indexed by voice is then one
-// multiply by a register, where the constant would take a chain of shifts and adds.
-template <class Row>
-inline intptr_t opaqueStride(const Row*) {
-    intptr_t size = sizeof(Row);
-    asm("" : "+r"(size));
-    return size;
-}
-// Row v of rows, stride: opaqueStride(rows).
-template <class Row>
-inline Row* rowAt(Row* rows, intptr_t stride, int v) {
-    return reinterpret_cast<Row*>(reinterpret_cast<char*>(rows) + v * stride);
-}
 
 // The host inputs of a run's later samples, taken when the run starts.
 struct RunInputs {
