@@ -78,7 +78,8 @@ public:
 #if defined(__SSE2__)
         // two filters' separation and resonance ({sep, res, sep, res}) against their memos'
         // at once
-        const auto kept = [](const TBPFilter& x, const TBPFilter& y) __attribute__((always_inline)) {
+        const auto kept = [](const TBPFilter& x, const TBPFilter& y)
+                              __attribute__((always_inline)) {
             const auto half = [](const TBPFilter& f) {
                 return reinterpret_cast<const __m64*>(&f.memo.args[3]);
             };
@@ -161,10 +162,11 @@ private:
     // The last update was one of one note that left the side gains, lastKey and lastSep
     // those of the key factor and its separation, bit for bit, noteR its damping term
     // (clamped resonance x 0.95) and the first pair's damping 1 - noteR + 1e-15 in every
-    // lane; nothing since changed lastRes, lastPairs or the key factor. A note update with the separation and resonance in the memo then shares
-    // nothing and maps with the kept side gains. The first pair's cutoffs in use and table
-    // entries then repeat lanes 0 and 1 in lanes 2 and 3 (as do its other fields), so two
-    // lanes of each tell all about the note.
+    // lane; nothing since changed lastRes, lastPairs or the key factor. A note update with
+    // the separation and resonance in the memo then shares nothing and maps with the kept
+    // side gains. The first pair's cutoffs in use and table entries then repeat lanes 0 and
+    // 1 in lanes 2 and 3 (as do its other fields), so two lanes of each tell all about the
+    // note.
     bool plain = false;
     float noteR = 0.0f;
     float velOffset = 0.0f;

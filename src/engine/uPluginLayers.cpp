@@ -533,10 +533,7 @@ void APlugin::setLayerControls(int v) {
             case kSourceWave:
             default: {
                 c.layerIncMod = layerIncMod;
-                if (fresh) {
-                    takePhaseOffset(c, d(43));
-                    fmTakeBlend(c, d(40));
-                }
+                if (fresh) takePhaseOffset(c, d(43));
                 c.symIndex = symRow(val(WAVE_SYM_TAGS) + d(41));
                 c.feed = clamp01(val(WAVE_FEED_TAGS) + d(42)) * 0.75f;
                 c.filterSep = (float)exp2Memo(c, 3, 2.0 * val(FILTER_SEP_TAGS) - 1.0 + d(45));

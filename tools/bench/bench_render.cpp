@@ -423,7 +423,8 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
             plugin->processReplacing(in, out, block);
             if (counted) TAV_COLLECT();
             cost[(size_t)b] = threadSeconds() - start;
-            if (run == 0 || cost[(size_t)b] < quickest[(size_t)b]) quickest[(size_t)b] = cost[(size_t)b];
+            double& q = quickest[(size_t)b];
+            if (run == 0 || cost[(size_t)b] < q) q = cost[(size_t)b];
         }
         plugin->suspend();
         plugin->close();
@@ -441,7 +442,8 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
     std::nth_element(sorted.begin(), sorted.begin() + (long)(sorted.size() / 2), sorted.end());
     const double m = sorted[sorted.size() / 2];
     const double w = *std::max_element(quickest.begin(), quickest.end());
-    std::printf("%-5s each block's quickest of 3: worst %7.1f us, median %7.1f us, worst / median %.2f\n",
+    std::printf("%-5s each block's quickest of 3: worst %7.1f us, median %7.1f us, "
+                "worst / median %.2f\n",
                 name, 1e6 * w, 1e6 * m, m > 0.0 ? w / m : 0.0);
 }
 
