@@ -988,11 +988,13 @@ struct WaveLayer {
     int filterEnv;           // the place of the layer's filter envelope
 };
 
-// noise: wl.wave >= 4 (given by the caller, which may know it beforehand).
+// noise: wl.wave >= 4; subOn: wl.subGain > 0.0001 (given by the caller, which may know them
+// beforehand).
 __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
-                                                    float pink, const WaveLayer& wl, bool noise) {
+                                                    float pink, const WaveLayer& wl, bool noise,
+                                                    bool subOn) {
     APlugin& p = x.p;
-    const float mix = clamp01(x.d(40));
+    const float mixDest = x.d(40);
     const float phaseDest = x.d(43);
     const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
     const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
@@ -1001,7 +1003,6 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     const int w = wl.wave;
     const ShapeRows rows1 = wl.rows1, rows2 = wl.rows2;
     const float subGain = wl.subGain;
-    const bool subOn = subGain > 0.0001f;
     // The sub-oscillator's settings for the voice, worked out at its first sounding note.
     struct SubSettings {
         float l, r;  // gains left and right
@@ -1024,7 +1025,7 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     const float filterAmount = x.c.filterEnvAmount;
     const auto run = x.run;
     TLayerNote* const notesOf = x.notes;
-    auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
+    auto notes = [&](auto kind, auto count, float mix) __attribute__((always_inline)) {
         using Reader = decltype(kind);
         SubSettings sub{};
         bool subReady = false;
@@ -1074,12 +1075,21 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
         // The envelope contributions of the notes, first (as in Wire).
         for (int i = 0; i < count; ++i)
             filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
-        if (noise)
-            notes(FixedWaveReader<false, false>{}, count);
-        else
-            withWaveReaderKind(warp, mix, [&](auto kind) __attribute__((always_inline)) {
-                notes(kind, count);
-            });
+        if (noise) {
+            notes(FixedWaveReader<false, false>{}, count, clamp01(mixDest));
+        } else if (!(mixDest > 0.0f)) {
+            // clamp01 gives 0 (NaN too): the first shape alone, chosen by the one comparison.
+            if (warp)
+                notes(FixedWaveReader<true, false>{}, count, 0.0f);
+            else
+                notes(FixedWaveReader<false, false>{}, count, 0.0f);
+        } else {
+            const float mix = mixDest < 1.0f ? mixDest : 1.0f;
+            if (warp)
+                notes(FixedWaveReader<true, true>{}, count, mix);
+            else
+                notes(FixedWaveReader<false, true>{}, count, mix);
+        }
     });
 }
 
@@ -1112,7 +1122,9 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
     if constexpr (Model == kSourceString)
         stringDrift = APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]]);
     // noise: Wave's choice of noise (wl.wave >= 4), a constant in the loops of Wave.
-    const auto voice = [&](int v, int count, bool noise) __attribute__((always_inline)) {
+    // subOn: Wave's sub-oscillator is on (wl.subGain > 0.0001), likewise.
+    const auto voice = [&](int v, int count, bool noise, bool subOn)
+                           __attribute__((always_inline)) {
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         // A layer switched on or to another model since the voice's last control
         // update gets its controls now rather than at the voice's next 16th sample.
@@ -1156,21 +1168,24 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, start(&p.voiceFilter[0][0])[lv], white, pink, wl, noise);
+            renderWave(x, start(&p.voiceFilter[0][0])[lv], white, pink, wl, noise, subOn);
         }
     };
     const bool noise = wl.wave >= 4;
+    const bool subOn = wl.subGain > 0.0001f;
     if (Model == kSourceWave && single) {
-        // (Wave's choice of noise out of the loop too.)
+        // (Wave's choices of noise and sub-oscillator out of the loop too.)
         if (noise) {
-            for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, true);
+            for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, true, subOn);
+        } else if (subOn) {
+            for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, false, true);
         } else {
-            for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, false);
+            for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, false, false);
         }
     } else if (single) {
-        for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, noise);
+        for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, noise, subOn);
     } else {
-        for (int vi = 0; vi < voices; ++vi) voice(list[vi], counts[vi], noise);
+        for (int vi = 0; vi < voices; ++vi) voice(list[vi], counts[vi], noise, subOn);
     }
 }
 
