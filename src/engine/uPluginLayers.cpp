@@ -176,6 +176,15 @@ __attribute__((always_inline)) inline void keepPointer(T*& ptr) {
     asm("" : "+r"(ptr));
 }
 
+// i x Size as one multiply by an immediate (which the compiler would build from shifts and
+// adds, three or four instructions for the row sizes of the voice arrays).
+template <long Size>
+__attribute__((always_inline)) inline long rowBytes(int i) {
+    long r;
+    asm("imul %2, %1, %0" : "=r"(r) : "r"((long)i), "i"(Size) : "cc");
+    return r;
+}
+
 // A note's record written whole (one store, which the filters' wider loads can take
 // straight from the store queue): sub-sample 0 and 1 on both sides.
 inline void storeRecord(stereoOverStruct& r, float s0, float s1) {
@@ -1138,18 +1147,24 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
             return reinterpret_cast<decltype(array)>(
                 self + (reinterpret_cast<char*>(array) - reinterpret_cast<char*>(&p)));
         };
-        TLayerVoice& c = start(&p.layerVoice[0][0])[lv];
+        // Row i of an array from its start: the row's offset as one multiply by an
+        // immediate, where the compiler would build each product from shifts and adds.
+        const auto row = [&](auto* array, int i) __attribute__((always_inline)) {
+            return reinterpret_cast<decltype(array)>(
+                reinterpret_cast<char*>(start(array)) + rowBytes<sizeof *array>(i));
+        };
+        TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
         if (c.model != (int32_t)Model + 1) p.setLayerControls(v);
         VoiceCtx x{p,
                    layer,
                    v,
                    count,
                    (p.voiceCounter[v] & 3) == 0,
-                   p.modDestVoice[v] + dl,
+                   *row(&p.modDestVoice[0], v) + dl,
                    c,
-                   start(&p.noteOut[0][0])[lv],
-                   start(&p.layerNote[0][0])[lv],
-                   p.env.work.run[v]};
+                   *row(&p.noteOut[0][0], lv),
+                   *row(&p.layerNote[0][0], lv),
+                   *row(&p.env.work.run[0], v)};
         if constexpr (Model == kSourceWire) {
             TBPFilter* bandPass = start(&p.voiceBPFilter[0][0]) + lv;
             TLPFilter* lowPass = start(&p.voiceLPFilter[0][0]) + lv;
@@ -1168,7 +1183,7 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
                 white = (float)((p.soundRandState >> 16) & 0x7FFFu) / 32767.0f * 2.0f - 1.0f;
                 pink = p.doPinkNoise(v);
             }
-            renderWave(x, start(&p.voiceFilter[0][0])[lv], white, pink, wl, noise, subOn);
+            renderWave(x, *row(&p.voiceFilter[0][0], lv), white, pink, wl, noise, subOn);
         }
     };
     const bool noise = wl.wave >= 4;
