@@ -1006,7 +1006,11 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
     const float mixDest = x.d(40);
     const float phaseDest = x.d(43);
     const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
-    const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
+    // Feedback off: its bits are those of +0 or -0 (one integer test, the conversion to
+    // double left to the notes that use it).
+    uint32_t feedBits;
+    std::memcpy(&feedBits, &x.c.feed, sizeof feedBits);
+    const bool fed = (feedBits << 1) != 0u;
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const int w = wl.wave;
@@ -1056,7 +1060,8 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
                                              : pink * (1.0f - mix) + white * mix);
             } else {
                 const uint32_t phase = n.phase, inc = n.inc;
-                const uint32_t offset = feedOffsetOf(n.feedPrev);
+                const uint32_t offset =
+                    fed ? FeedOffset(x.c.feed, phaseDest, fixedOffset)(n.feedPrev) : fixedOffset;
                 const Reader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
                 const float v0 = osc.read(phase + offset);
                 const float v1 = osc.read(phase + inc + offset);
