@@ -180,9 +180,13 @@ __attribute__((always_inline)) inline void keepPointer(T*& ptr) {
 // adds, three or four instructions for the row sizes of the voice arrays).
 template <long Size>
 __attribute__((always_inline)) inline long rowBytes(int i) {
+#if defined(__x86_64__)
     long r;
     asm("imul %2, %1, %0" : "=r"(r) : "r"((long)i), "i"(Size) : "cc");
     return r;
+#else
+    return (long)i * Size;
+#endif
 }
 
 // A note's record written whole (one store, which the filters' wider loads can take
