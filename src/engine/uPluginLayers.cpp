@@ -174,10 +174,11 @@ template <int N>
 inline bool sameWords(const uint32_t* a, const uint32_t* b) {
     static_assert(N % 4 == 0, "whole vectors");
 #if defined(__SSE2__)
+    const auto at = [](const uint32_t* x) {
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(x));
+    };
     __m128i diff = _mm_setzero_si128();
-    for (int i = 0; i < N; i += 4)
-        diff = _mm_or_si128(diff, _mm_xor_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(a + i)),
-                                                _mm_load_si128(reinterpret_cast<const __m128i*>(b + i))));
+    for (int i = 0; i < N; i += 4) diff = _mm_or_si128(diff, _mm_xor_si128(at(a + i), at(b + i)));
     return _mm_movemask_epi8(_mm_cmpeq_epi8(diff, _mm_setzero_si128())) == 0xFFFF;
 #else
     return std::memcmp(a, b, N * sizeof(uint32_t)) == 0;
@@ -496,66 +497,36 @@ void APlugin::setLayerControls(int v) {
         float* const m = in + 10;
         switch (source) {
             case kSourceWire:  // key tracking, separation, Q, envelope amount; 53, 54, 55, 46
-                m[0] = val(WIRE_KEY_TRACK_TAGS);
-                m[1] = val(WIRE_SEP_TAGS);
-                m[2] = val(WIRE_Q_TAGS);
-                m[3] = val(WIRE_ENV_AMT_TAGS);
-                m[4] = d(53);
-                m[5] = d(54);
-                m[6] = d(55);
+                m[0] = val(WIRE_KEY_TRACK_TAGS); m[1] = val(WIRE_SEP_TAGS); m[2] = val(WIRE_Q_TAGS);
+                m[3] = val(WIRE_ENV_AMT_TAGS); m[4] = d(53); m[5] = d(54); m[6] = d(55);
                 m[7] = d(46);
                 break;
             case kSourceString:  // length, damping, impulse length and shape, pluck; their
                                  // destinations; the note start's length, damping, pluck
-                m[0] = val(STRING_LEN_TAGS);
-                m[1] = val(STRING_DAMP_TAGS);
-                m[2] = val(STRING_IMP_LEN_TAGS);
-                m[3] = val(STRING_IMP_SHP_TAGS);
-                m[4] = val(STRING_PLUCK_TAGS);
-                m[5] = d(65);
-                m[6] = d(67);
-                m[7] = d(62);
-                m[8] = d(64);
-                m[9] = d(66);
-                m[10] = stringLenMod[layer][v];
-                m[11] = stringDampMod[layer][v];
-                m[12] = stringPluckMod[layer][v];
+                m[0] = val(STRING_LEN_TAGS); m[1] = val(STRING_DAMP_TAGS);
+                m[2] = val(STRING_IMP_LEN_TAGS); m[3] = val(STRING_IMP_SHP_TAGS);
+                m[4] = val(STRING_PLUCK_TAGS); m[5] = d(65); m[6] = d(67); m[7] = d(62);
+                m[8] = d(64); m[9] = d(66); m[10] = stringLenMod[layer][v];
+                m[11] = stringDampMod[layer][v]; m[12] = stringPluckMod[layer][v];
                 break;
             case kSourceFM:  // the operators' pitch envelope amounts; 70, 86, 69, 68, 85, 84,
                              // 41, 42; the operators' pitches
-                m[0] = val(FM_1_PITCH_ENV_AMT_TAGS);
-                m[1] = val(FM_2_PITCH_ENV_AMT_TAGS);
-                m[2] = d(70);
-                m[3] = d(86);
-                m[4] = d(69);
-                m[5] = d(68);
-                m[6] = d(85);
-                m[7] = d(84);
-                m[8] = d(41);
-                m[9] = d(42);
-                m[10] = fm1Pitch[layer];
-                m[11] = fm2Pitch[layer];
+                m[0] = val(FM_1_PITCH_ENV_AMT_TAGS); m[1] = val(FM_2_PITCH_ENV_AMT_TAGS);
+                m[2] = d(70); m[3] = d(86); m[4] = d(69); m[5] = d(68); m[6] = d(85); m[7] = d(84);
+                m[8] = d(41); m[9] = d(42); m[10] = fm1Pitch[layer]; m[11] = fm2Pitch[layer];
                 break;
             case kSourceWave:  // symmetry, feedback, filter separation, Q, vowel; 41, 42, 45,
             default:           // 46, 47, 105, 101, 100
-                m[0] = val(WAVE_SYM_TAGS);
-                m[1] = val(WAVE_FEED_TAGS);
-                m[2] = val(FILTER_SEP_TAGS);
-                m[3] = val(FILTER_Q_TAGS);
-                m[4] = val(FILTER_VOWEL_TAGS);
-                m[5] = d(41);
-                m[6] = d(42);
-                m[7] = d(45);
-                m[8] = d(46);
-                m[9] = d(47);
-                m[10] = d(105);
-                m[11] = d(101);
-                m[12] = d(100);
+                m[0] = val(WAVE_SYM_TAGS); m[1] = val(WAVE_FEED_TAGS); m[2] = val(FILTER_SEP_TAGS);
+                m[3] = val(FILTER_Q_TAGS); m[4] = val(FILTER_VOWEL_TAGS); m[5] = d(41);
+                m[6] = d(42); m[7] = d(45); m[8] = d(46); m[9] = d(47); m[10] = d(105);
+                m[11] = d(101); m[12] = d(100);
                 break;
         }
         // (The filters' key tracking stands while they keep what they took.)
         if (!fresh && c.ctlKeyKnown && c.trackKnown[0] &&
-            (source != kSourceWire || c.trackKnown[1]) && sameWords<kVoiceKey>(voiceKey, c.ctlKey) &&
+            (source != kSourceWire || c.trackKnown[1]) &&
+            sameWords<kVoiceKey>(voiceKey, c.ctlKey) &&
             sameWords<kLayerKey>(reinterpret_cast<const uint32_t*>(in), c.ctlKey + kVoiceKey))
             continue;
 
@@ -573,7 +544,8 @@ void APlugin::setLayerControls(int v) {
         const double layerIncMod = layerInc * (double)c.layerFineSemi;
 
         const float filterTrack = 2.0f * in[6] - 1.0f;
-        if (trackMoved(c, 0, filterTrack, pitch)) filterSetTrack(*this, layer, v, filterTrack, pitch);
+        if (trackMoved(c, 0, filterTrack, pitch))
+            filterSetTrack(*this, layer, v, filterTrack, pitch);
         c.filterEnvAmount = 2.0f * in[7] - 1.0f + in[3];
         const double keyBase = (semi + octave + bend + glide) * 12.0 + 57.0;
         for (int i = 0; i < count; ++i) {
@@ -614,12 +586,14 @@ void APlugin::setLayerControls(int v) {
                 }
                 c.op1PitchEnvAmount = (2.0f * m[0] - 1.0f + m[2]) * 4.0f;
                 c.op2PitchEnvAmount = (2.0f * m[1] - 1.0f + m[3]) * 4.0f;
-                const double base1 = exp2Memo(c, 10, m[10] + bend + glide) *
-                                     exp2Memo(c, 11, (double)m[4] / 12.0 + (double)m[5] + layerShift) *
-                                     pitchFactor * 0.5;
-                const double base2 = exp2Memo(c, 12, m[11] + bend + glide) *
-                                     exp2Memo(c, 13, (double)m[6] / 12.0 + (double)m[7] + layerShift) *
-                                     pitchFactor * 0.5;
+                const double base1 =
+                    exp2Memo(c, 10, m[10] + bend + glide) *
+                    exp2Memo(c, 11, (double)m[4] / 12.0 + (double)m[5] + layerShift) *
+                    pitchFactor * 0.5;
+                const double base2 =
+                    exp2Memo(c, 12, m[11] + bend + glide) *
+                    exp2Memo(c, 13, (double)m[6] / 12.0 + (double)m[7] + layerShift) *
+                    pitchFactor * 0.5;
                 for (int i = 0; i < count; ++i) {
                     const double ratio = voiceElemRatio[v][i];
                     layerNote[layer][v][i].opBase[0] = ratio * base1;
