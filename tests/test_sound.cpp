@@ -369,6 +369,54 @@ TEST_F(Layers, ModelSwitchTakesFreshControls) {
     EXPECT_GT(p().layerVoice[0][kVoice].stringInc, 0.0);
 }
 
+// A refresh of the voice controls after one input moved gives what a full refresh gives:
+// every destination, parameter and voice or layer value of the refresh moved in turn.
+TEST_F(Layers, RefreshTakesEveryMovedInput) {
+    APlugin& q = p();
+    for (int l = 0; l < 3; ++l) q.paramValue[LAYER_ON_TAGS[l]] = 1.0f;
+    q.voiceLevelCount[kVoice] = 2;
+    const auto controls = [&] {  // the voice's layer controls and notes, as bytes
+        std::vector<char> out;
+        const auto add = [&](const auto& x) {
+            out.insert(out.end(), (const char*)&x, (const char*)&x + sizeof x);
+        };
+        for (int l = 0; l < 3; ++l) add(q.layerVoice[l][kVoice]), add(q.layerNote[l][kVoice]);
+        return out;
+    };
+    std::vector<float*> inputs{&q.voicePitch[kVoice], &q.glidePitch[kVoice],
+                               &q.voicePitchBend[kVoice], &q.voiceElemSemi[kVoice][1],
+                               &q.voiceElemRatio[kVoice][1]};
+    for (float& d : q.modDestVoice[kVoice]) inputs.push_back(&d);
+    for (int l = 0; l < 3; ++l)
+        for (float* x : {&q.layerSemi[l], &q.layerFine[l], &q.fm1Pitch[l], &q.fm2Pitch[l],
+                         &q.stringLenMod[l][kVoice], &q.stringDampMod[l][kVoice],
+                         &q.stringPluckMod[l][kVoice]})
+            inputs.push_back(x);
+    for (int m = 0; m < 4; ++m) {
+        for (int l = 0; l < 3; ++l) model(l, m);
+        startNote();
+        q.setLayerControls(kVoice);
+        const auto moved = [&](const char* what, int i, auto move) {
+            move(0.0137f);
+            q.setLayerControls(kVoice);
+            const std::vector<char> kept = controls();
+            for (int l = 0; l < 3; ++l) q.layerVoice[l][kVoice].ctlKeyKnown = 0;
+            q.setLayerControls(kVoice);
+            EXPECT_EQ(kept, controls()) << "model " << m << ", " << what << " " << i;
+            move(-0.0137f);
+            q.setLayerControls(kVoice);
+        };
+        startNote();  // (which clears the notes' operator steps)
+        moved("note start", 0, [](float) {});
+        for (size_t i = 0; i < inputs.size(); ++i)
+            moved("input", (int)i, [&](float by) { *inputs[i] += by; });
+        q.voicePitchFactor[kVoice] *= 1.5;
+        moved("pitch factor", 0, [&](float by) { q.voicePitchFactor[kVoice] *= by > 0 ? 2 : 0.5; });
+        for (int j = 0; j < kNumParams; ++j)
+            moved("parameter", j, [&](float by) { q.paramValue[j] = (float)q.paramValue[j] + by; });
+    }
+}
+
 }  // namespace
 }  // namespace part_sound_layers
 

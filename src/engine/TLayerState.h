@@ -152,6 +152,9 @@ struct alignas(64) TLayerVoice {
     uint8_t trackKnown[2];
     // (Of the sub-oscillator's wave-mix memo below.)
     bool subBlendValid;
+    // Whether ctlKey holds the inputs the values above were computed from (a note start
+    // clears it: it clears the notes' operator steps).
+    uint8_t ctlKeyKnown;
     uint32_t trackBits[2][2];
     // The last argument and result of each exponential above: a held note without
     // modulation recomputes none of them (a result of 0 marks an empty slot). The slots
@@ -165,5 +168,11 @@ struct alignas(64) TLayerVoice {
     int32_t subBlendA;
     int32_t subBlendB;
     float subBlendF;
+    // The bits of every input the last refresh read: the voice's (kCtlVoiceKey words), then
+    // the layer's (kCtlLayerKey). A refresh whose inputs all stand writes what is there.
+    static constexpr int kCtlVoiceKey = 20;
+    static constexpr int kCtlLayerKey = 24;
+    alignas(16) uint32_t ctlKey[kCtlVoiceKey + kCtlLayerKey];
 };
 static_assert(offsetof(TLayerVoice, trackKnown) == 64, "the per-sample values fill one line");
+static_assert(sizeof(TLayerVoice) == 512, "the refresh's key fills the room to the eighth line");
