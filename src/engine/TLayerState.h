@@ -80,7 +80,16 @@ struct alignas(64) TLayerNote {
     int32_t wireStart;
     uint32_t driftPhase;
     uint32_t driftStep;
+    // String: the whole and fractional part of the loop read's delay (period plus drift),
+    // set with them; and what its excitation history is known to hold: ages histClear + 1
+    // to histAge were written in turn, all with +0 (histClear kHistAllZero: every slot
+    // holds +0, histAge unused). All 0 from the note start is consistent.
+    int32_t lineDelay;
+    float lineFrac;
+    int32_t histAge;
+    int32_t histClear;
 };
+constexpr int32_t kHistAllZero = INT32_MIN;
 
 // Control values of one voice layer, refreshed every 16 samples of the voice. The first
 // cache line holds everything a model and its filters read every sample (or every fourth):

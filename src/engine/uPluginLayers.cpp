@@ -801,6 +801,47 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
 // String: a noise burst shaped by the impulse settings and a pluck-position comb excites a
 // delay line of one period with a damped, inverting feedback loop. One value per host
 // sample, copied to both sub-samples and both channels.
+
+// The loop read's delay from the period and drift, kept in the note with them (they change
+// only every fourth sample). Inside the clamp range L is positive: its truncation is its
+// floor, and the fraction L - floor(L) comes from the index already at hand.
+inline void stringTakeDelay(TLayerNote& n) {
+    const float L = n.period + n.drift;
+    if (L > 0.0f && L < (float)(kStringLineSize + 64)) {
+        n.lineDelay = (int32_t)L;
+        n.lineFrac = L - (float)n.lineDelay;
+    } else {
+        n.lineDelay = clampInt((double)L, 0, kStringLineSize + 64);
+        n.lineFrac = L - std::floor(L);
+    }
+}
+
+// The excitation of one sample with its pluck-position comb, the history written as it
+// goes. raw: the burst's value (+0 outside the burst). The history is tracked in the note:
+// once every slot is known to hold +0, writing +0 changes nothing and any read gives +0,
+// so a note past its burst does neither.
+__attribute__((always_inline)) inline float stringComb(TLayerNote& n, float* hist, int32_t age,
+                                                      float raw, float pluck, float D) {
+    uint32_t rawBits;
+    std::memcpy(&rawBits, &raw, sizeof rawBits);
+    if (n.histClear == kHistAllZero) {
+        if (rawBits == 0u) return raw;  // the slot and the one the comb reads hold +0
+        n.histClear = age;  // one slot written with other than +0
+    } else {
+        if ((uint32_t)age != (uint32_t)n.histAge + 1u) n.histClear = age - 1;  // a new run
+        if (rawBits != 0u) n.histClear = age;
+        // A run of +0 over every slot: all of them hold +0.
+        if ((uint32_t)age - (uint32_t)n.histClear >= (uint32_t)kStringHistSize)
+            n.histClear = kHistAllZero;
+    }
+    n.histAge = age;
+    float e = raw;
+    hist[age & (kStringHistSize - 1)] = e;
+    const int32_t pluckDelay = clampInt((double)pluck * (double)D, 0, kStringHistSize - 1);
+    if (age >= pluckDelay) e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
+    return e;
+}
+
 // drift: the layer's drift switch, the same for all its voices.
 __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift) {
     APlugin& p = x.p;
@@ -827,6 +868,7 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
                 } else {
                     n.drift = 0.0f;
                 }
+                stringTakeDelay(n);
             }
             const int32_t age = p.voiceElemAge[x.v][i];
             if (age < 0) {
@@ -835,12 +877,11 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
             }
             const float D = n.period;
             float* line = lines[i];
-            float* hist = hists[i];
 
             // Excitation.
             float e = 0.0f;
             const float impulse = x.c.impulseLength * D;
-            if ((float)age < impulse) {
+            if (__builtin_expect((float)age < impulse, 0)) {
                 // Read only while the burst lasts (most samples of a note have none).
                 const float mix = clamp01(x.d(40));
                 const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
@@ -848,27 +889,16 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
                 n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
                 const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
                 const float shaped = x.c.impulseShape == 1.0f ? base : std::pow(base, x.c.impulseShape);
-                e = shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f;
+                e = stringComb(n, hists[i], age,
+                               shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f, x.c.pluck,
+                               D);
+            } else if (__builtin_expect(n.histClear != kHistAllZero, 0)) {
+                e = stringComb(n, hists[i], age, 0.0f, x.c.pluck, D);
             }
-            // Pluck position: the excitation less itself a fraction of a period later.
-            hist[age & (kStringHistSize - 1)] = e;
-            const int32_t pluckDelay = clampInt((double)x.c.pluck * (double)D, 0, kStringHistSize - 1);
-            if (age >= pluckDelay) e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
 
             // Fractional delay read. Slots this note has not written yet read as 0.
-            const float L = D + n.drift;
-            // Inside the clamp range L is positive: its truncation is its floor, and the
-            // fraction L - floor(L) comes from the index already at hand.
-            int32_t iL;
-            float frac;
-            if (L > 0.0f && L < (float)(kStringLineSize + 64)) {
-                iL = (int32_t)L;
-                frac = L - (float)iL;
-            } else {
-                iL = clampInt((double)L, 0, kStringLineSize + 64);
-                frac = L - std::floor(L);
-            }
-            const int32_t t = age - iL;
+            const int32_t t = age - n.lineDelay;
+            const float frac = n.lineFrac;
             float y0 = 0.0f, y1 = 0.0f;
             if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
             if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
