@@ -852,7 +852,6 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
     const float* B = p.whiteNoiseTable;
     TLayerNote* const notesOf = x.notes;
     float(*const lines)[kStringLineSize + kStringLinePad] = p.stringLine[x.layer][x.v];
-    float(*const hists)[kStringHistSize + kStringLinePad] = p.stringHist[x.layer][x.v];
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
         for (int i = 0; i < count; ++i) {
             TLayerNote& n = notesOf[i];
@@ -889,19 +888,25 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
                 n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
                 const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
                 const float shaped = x.c.impulseShape == 1.0f ? base : std::pow(base, x.c.impulseShape);
-                e = stringComb(n, hists[i], age,
+                e = stringComb(n, p.stringHist[x.layer][x.v][i], age,
                                shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f, x.c.pluck,
                                D);
             } else if (__builtin_expect(n.histClear != kHistAllZero, 0)) {
-                e = stringComb(n, hists[i], age, 0.0f, x.c.pluck, D);
+                e = stringComb(n, p.stringHist[x.layer][x.v][i], age, 0.0f, x.c.pluck, D);
             }
 
             // Fractional delay read. Slots this note has not written yet read as 0.
             const int32_t t = age - n.lineDelay;
             const float frac = n.lineFrac;
             float y0 = 0.0f, y1 = 0.0f;
-            if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
-            if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
+            if (__builtin_expect(t > 0 && n.lineDelay > 0, 1)) {  // both written (t < age)
+                y0 = line[t & (kStringLineSize - 1)];
+                y1 = line[(t - 1) & (kStringLineSize - 1)];
+            } else {
+                if (t >= 0 && (t < age || age >= kStringLineSize))
+                    y0 = line[t & (kStringLineSize - 1)];
+                if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
+            }
             const float y = y0 + (y1 - y0) * frac;
 
             // Loop filter.
