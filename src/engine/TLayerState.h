@@ -88,6 +88,12 @@ struct alignas(64) TLayerNote {
     float lineFrac;
     int32_t histAge;
     int32_t histClear;
+    // String: the pluck delay and the bits of the pluck setting and period it came from;
+    // the bits of the step the period came from, known (1) while the drift is off.
+    uint32_t pluckKey[2];
+    int32_t pluckDelay;
+    uint64_t stepKey;
+    int32_t stepKnown;
 };
 constexpr int32_t kHistAllZero = INT32_MIN;
 

@@ -816,6 +816,26 @@ inline void stringTakeDelay(TLayerNote& n) {
     }
 }
 
+// The period of a note from its step (every fourth sample), its drift and the loop read's
+// delay. Without drift, the same step gives the same period, drift and delay as last time.
+inline void stringTakeStep(TLayerNote& n, double step, bool drift, const float* sinTable) {
+    uint64_t stepBits;
+    std::memcpy(&stepBits, &step, sizeof stepBits);
+    if (!drift && n.stepKnown && stepBits == n.stepKey) return;
+    n.stepKey = stepBits;
+    n.stepKnown = !drift;
+    double period = step > 0.0 ? 1.0 / step : 16383.0;
+    if (!(period < 16383.0)) period = 16383.0;  // NaN too
+    n.period = (float)period;
+    if (drift) {
+        n.drift = (n.period + 1.0f) / 1024.0f * sinTable[n.driftPhase & 0xFFFFu];
+        n.driftPhase = (n.driftPhase + n.driftStep) & 0xFFFFu;
+    } else {
+        n.drift = 0.0f;
+    }
+    stringTakeDelay(n);
+}
+
 // The excitation of one sample with its pluck-position comb, the history written as it
 // goes. raw: the burst's value (+0 outside the burst). The history is tracked in the note:
 // once every slot is known to hold +0, writing +0 changes nothing and any read gives +0,
@@ -837,8 +857,19 @@ __attribute__((always_inline)) inline float stringComb(TLayerNote& n, float* his
     n.histAge = age;
     float e = raw;
     hist[age & (kStringHistSize - 1)] = e;
-    const int32_t pluckDelay = clampInt((double)pluck * (double)D, 0, kStringHistSize - 1);
-    if (age >= pluckDelay) e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
+    // The pluck delay through the note's memo of it (the note start's zeros agree).
+    uint32_t keys[2];
+    std::memcpy(&keys[0], &pluck, sizeof keys[0]);
+    std::memcpy(&keys[1], &D, sizeof keys[1]);
+    if (__builtin_expect(keys[0] != n.pluckKey[0] || keys[1] != n.pluckKey[1], 0)) {
+        n.pluckKey[0] = keys[0];
+        n.pluckKey[1] = keys[1];
+        n.pluckDelay = clampInt((double)pluck * (double)D, 0, kStringHistSize - 1);
+    }
+    const int32_t pluckDelay = n.pluckDelay;
+    // A slot written in the run of +0 holds +0, and e - (+0) is e.
+    if (age >= pluckDelay && age - pluckDelay <= n.histClear)
+        e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
     return e;
 }
 
@@ -858,16 +889,7 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
             if (x.quarter) {
                 const double step = x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.stringInc *
                                     (double)p.voiceElemRatio[x.v][i];
-                double period = step > 0.0 ? 1.0 / step : 16383.0;
-                if (!(period < 16383.0)) period = 16383.0;  // NaN too
-                n.period = (float)period;
-                if (drift) {
-                    n.drift = (n.period + 1.0f) / 1024.0f * p.sinTable[n.driftPhase & 0xFFFFu];
-                    n.driftPhase = (n.driftPhase + n.driftStep) & 0xFFFFu;
-                } else {
-                    n.drift = 0.0f;
-                }
-                stringTakeDelay(n);
+                stringTakeStep(n, step, drift, p.sinTable);
             }
             const int32_t age = p.voiceElemAge[x.v][i];
             if (age < 0) {
