@@ -80,7 +80,22 @@ struct alignas(64) TLayerNote {
     int32_t wireStart;
     uint32_t driftPhase;
     uint32_t driftStep;
+    // String: the whole and fractional part of the loop read's delay (period plus drift),
+    // set with them; and what its excitation history is known to hold: ages histClear + 1
+    // to histAge were written in turn, all with +0 (histClear kHistAllZero: every slot
+    // holds +0, histAge unused). All 0 from the note start is consistent.
+    int32_t lineDelay;
+    float lineFrac;
+    int32_t histAge;
+    int32_t histClear;
+    // String: the pluck delay and the bits of the pluck setting and period it came from;
+    // the bits of the step the period came from, known (1) while the drift is off.
+    uint32_t pluckKey[2];
+    int32_t pluckDelay;
+    uint64_t stepKey;
+    int32_t stepKnown;
 };
+constexpr int32_t kHistAllZero = INT32_MIN;
 
 // Control values of one voice layer, refreshed every 16 samples of the voice. The first
 // cache line holds everything a model and its filters read every sample (or every fourth):
