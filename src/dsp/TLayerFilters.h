@@ -482,6 +482,7 @@ struct alignas(32) HighPassOctet {
     Lanes8 t1, t2, cut;             // the states, one lane per voice
     Lanes8 lc, c1, c2, c3, k2;      // the low cut and the coefficients {a1, a2, a3, 2R}
     Lanes8 mods, qs, freqs, moving;  // the memos' words, bit for bit
+    int32_t voice[8];  // the caller's names of the voices (for it to tell whether they stand)
     THPFilter* f[8];
     stereoOverStruct* rec[8];
     int count = 0;  // the voices held (0: none; the lanes from count on repeat the last)

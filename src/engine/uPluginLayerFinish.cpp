@@ -446,13 +446,30 @@ private:
     // Each octet that holds states but not those of the voices in its place among the n
     // listed (mono) releases them.
     void settleOctets(HighPassOctets& held, const int* mono, int n) {
-        const THPFilter* const filters = p_.voiceHPFilter[layer_];
+#pragma GCC unroll 2
         for (int s = 0; s < HighPassOctets::kOctets; ++s) {
             const HighPassOctet& o = held.octet[s];
             if (o.count == 0) continue;
             const int g = 8 * s;
-            bool stands = o.count == (g < n ? std::min(8, n - g) : 0);
-            for (int i = 0; stands && i < o.count; ++i) stands = o.f[i] == &filters[mono[g + i]];
+            const int want = g < n ? std::min(8, n - g) : 0;
+            bool stands = o.count == want;
+#if defined(__SSE2__)
+            if (stands && want == 8) {
+                // a full octet's voices in two compares
+                const __m128i lo = _mm_cmpeq_epi32(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(mono + g)),
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(o.voice)));
+                const __m128i hi = _mm_cmpeq_epi32(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(mono + g + 4)),
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(o.voice + 4)));
+                stands = _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(lo, hi))) == 0xf;
+                if (!stands) held.release(s);
+                continue;
+            }
+#endif
+            {
+                for (int i = 0; stands && i < want; ++i) stands = o.voice[i] == mono[g + i];
+            }
             if (!stands) held.release(s);
         }
     }
@@ -477,6 +494,7 @@ private:
             const intptr_t filterRow = opaqueStride(filters);
             const intptr_t noteRow = opaqueStride(notes);
             for (int i = 0; i < 8; ++i) {
+                o.voice[i] = voices[i];
                 o.f[i] = rowAt(filters, filterRow, voices[i]);
                 o.rec[i] = *rowAt(notes, noteRow, voices[i]);
             }
