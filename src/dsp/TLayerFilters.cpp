@@ -982,8 +982,8 @@ __attribute__((always_inline, target("avx2"))) inline void takeCoefficients(High
 
 __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets& bank, int s,
                                                                  int count, float freq,
-                                                                 const float (&mod)[8],
-                                                                 const float (&resonance)[8]) {
+                                                                 const float* mods,
+                                                                 const float* resonances) {
     if (!lanes::wide()) return false;
     HighPassOctet& o = bank.octet[s];
     stereoOverStruct* const(&rec)[8] = o.rec;
@@ -1024,18 +1024,21 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets&
     // prepareNote() of the first count filters: their memos' words compared at once; the
     // filters whose memo does not skip are updated (distinct filters: the order does not
     // matter), and the octet takes their memos and coefficients again
+    // (the arguments of the eight voices gathered, each from its place)
+    const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(o.at));
+    const __m256 mod = _mm256_i32gather_ps(mods, at, 4);
+    const __m256 resonance = _mm256_i32gather_ps(resonances, at, 4);
     __m256i held = _mm256_cmpeq_epi32((__m256i)o.freqs,
                                       _mm256_set1_epi32((int)UpdateMemo<1>::bits(freq)));
-    held = _mm256_and_si256(held, _mm256_cmpeq_epi32((__m256i)o.mods, _mm256_loadu_si256(
-                                                              reinterpret_cast<const __m256i*>(mod))));
-    held = _mm256_and_si256(held, _mm256_cmpeq_epi32((__m256i)o.qs, _mm256_loadu_si256(
-                                                            reinterpret_cast<const __m256i*>(resonance))));
+    held = _mm256_and_si256(held, _mm256_cmpeq_epi32((__m256i)o.mods, _mm256_castps_si256(mod)));
+    held = _mm256_and_si256(held,
+                            _mm256_cmpeq_epi32((__m256i)o.qs, _mm256_castps_si256(resonance)));
     held = _mm256_and_si256(held, _mm256_cmpeq_epi32((__m256i)o.moving, _mm256_setzero_si256()));
     const unsigned todo = ~(unsigned)_mm256_movemask_ps((__m256)held) & ((1u << count) - 1u);
     if (__builtin_expect(todo != 0, 0)) {
         for (unsigned left = todo; left; left &= left - 1) {
             const int i = __builtin_ctz(left);
-            o.f[i]->update(freq, mod[i], resonance[i]);
+            o.f[i]->update(freq, mods[o.at[i]], resonances[o.at[i]]);
         }
         takeMemos(o);
         takeCoefficients(o);
@@ -1066,8 +1069,8 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets&
     return true;
 }
 #else
-bool THPFilter::runNoteOctetHeld(HighPassOctets&, int, int, float, const float (&)[8],
-                                 const float (&)[8]) {
+bool THPFilter::runNoteOctetHeld(HighPassOctets&, int, int, float, const float*,
+                                 const float*) {
     return false;
 }
 #endif

@@ -461,11 +461,12 @@ public:
     static bool runNoteOctetMono(THPFilter* const (&f)[8], stereoOverStruct* const (&rec)[8],
                                  int count, float freq, const float (&mod)[8],
                                  const float (&resonance)[8]);
-    // The same for octet s of `bank`, whose filters and records (count of them, padded as
-    // above) the caller has set where the octet holds nothing; having run, the octet keeps
-    // the states in its lanes for the next sample's call (see HighPassOctets).
+    // The same for octet s of `bank`, whose filters, records and places of the arguments
+    // (count of them, padded as above) the caller has set where the octet holds nothing;
+    // voice i's mod is mods[at[i]], its resonance resonances[at[i]]. Having run, the octet
+    // keeps the states in its lanes for the next sample's call (see HighPassOctets).
     static bool runNoteOctetHeld(HighPassOctets& bank, int s, int count, float freq,
-                                 const float (&mod)[8], const float (&resonance)[8]);
+                                 const float* mods, const float* resonances);
 };
 
 // The high-pass states of up to two mono octets of a layer (see runNoteOctetMono), kept in
@@ -483,6 +484,7 @@ struct alignas(32) HighPassOctet {
     Lanes8 lc, c1, c2, c3, k2;      // the low cut and the coefficients {a1, a2, a3, 2R}
     Lanes8 mods, qs, freqs, moving;  // the memos' words, bit for bit
     int32_t voice[8];  // the caller's names of the voices (for it to tell whether they stand)
+    int32_t at[8];     // the places of their arguments (see runNoteOctetHeld)
     THPFilter* f[8];
     stereoOverStruct* rec[8];
     int count = 0;  // the voices held (0: none; the lanes from count on repeat the last)

@@ -486,26 +486,23 @@ private:
         }
         HighPassOctets& held = p_.hpOctets[layer_];
         HighPassOctet& o = held.octet[s];
-        float mod[8], res[8];
-        const intptr_t destRow = opaqueStride(p_.modDestVoice);
+        // the voices' destinations as places from the first voice's
+        const float* const dest = p_.modDestVoice[0];
         if (o.count == 0) {
             THPFilter* const filters = p_.voiceHPFilter[layer_];
             stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
             const intptr_t filterRow = opaqueStride(filters);
             const intptr_t noteRow = opaqueStride(notes);
+            const intptr_t destRow = opaqueStride(p_.modDestVoice);
             for (int i = 0; i < 8; ++i) {
                 o.voice[i] = voices[i];
                 o.f[i] = rowAt(filters, filterRow, voices[i]);
                 o.rec[i] = *rowAt(notes, noteRow, voices[i]);
+                o.at[i] = (int32_t)(*rowAt(p_.modDestVoice, destRow, voices[i]) - dest);
             }
         }
-#pragma GCC unroll 8
-        for (int i = 0; i < 8; ++i) {
-            const float* dest = *rowAt(p_.modDestVoice, destRow, voices[i]);
-            mod[i] = dest[hpFreqDest_];
-            res[i] = dest[hpQDest_];
-        }
-        return THPFilter::runNoteOctetHeld(held, s, count, hpFreq_, mod, res);
+        return THPFilter::runNoteOctetHeld(held, s, count, hpFreq_, dest + hpFreqDest_,
+                                           dest + hpQDest_);
     }
 
     __attribute__((noinline, cold)) static void padOctet(const int* voices, int count,
