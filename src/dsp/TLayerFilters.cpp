@@ -1089,3 +1089,7 @@ void HighPassOctets::release(int s) {
     }
     o.count = 0;
 }
+
+void HighPassOctets::release() {
+    for (int s = 0; s < kOctets; ++s) release(s);
+}
