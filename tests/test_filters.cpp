@@ -856,7 +856,9 @@ TEST(FilterPairs, BandPassQuadAfterAResonanceNudgeMatchesProcess) {
 // Eleven voices of mono notes through the high-pass eight lanes at a time (eight, then
 // three with the last repeated) against process() one voice at a time; a stretch of
 // stereo input into voice 9 leaves its state with two sides, and its group must then be
-// declined untouched (and run through process() instead) until the sides agree again.
+// declined untouched (and run through process() instead, its states given back) until
+// the sides agree again. The octets hold their states between calls; a reset in a held
+// octet gives them back first.
 TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
     struct WideLanes {  // the eight-lane paths for this test only
         lanes::Width saved = lanes::width();
@@ -873,9 +875,14 @@ TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
         hp[1][v].init(kRate);
         src.emplace_back(v);
     }
+    HighPassOctets bank;
+    stereoOverStruct io[2][kVoices];
     int ran = 0, declined = 0;
     for (int n = 0; n < 3000; ++n) {
-        stereoOverStruct io[2][kVoices];
+        if (n == 2000) {
+            hp[0][3].reset();
+            hp[1][3].reset();
+        }
         float mod[16] = {}, q[16] = {};
         for (int v = 0; v < kVoices; ++v) {
             stereoOverStruct x = src[v].next();
@@ -888,27 +895,33 @@ TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
         for (int v = 0; v < kVoices; ++v) hp[0][v].process(0.2f, mod[v], q[v], 1, &io[0][v], &io[0][v]);
         for (int g = 0; g < kVoices; g += 8) {
             const int count = std::min(8, kVoices - g);
-            THPFilter* f[8];
-            stereoOverStruct* rec[8];
-            for (int i = 0; i < 8; ++i) {
-                f[i] = &hp[1][g + std::min(i, count - 1)];
-                rec[i] = &io[1][g + std::min(i, count - 1)];
-            }
+            HighPassOctet& o = bank.octet[g / 8];
+            if (o.count == 0)
+                for (int i = 0; i < 8; ++i) {
+                    o.f[i] = &hp[1][g + std::min(i, count - 1)];
+                    o.rec[i] = &io[1][g + std::min(i, count - 1)];
+                    o.at[i] = g + std::min(i, count - 1);
+                }
+            THPFilter* const(&f)[8] = o.f;
+            stereoOverStruct* const(&rec)[8] = o.rec;
             const stereoOverStruct before = *rec[1];
-            const float m[8] = {mod[g], mod[g + 1], mod[g + 2], mod[g + 3], mod[g + 4], mod[g + 5], mod[g + 6], mod[g + 7]};
-            const float r[8] = {q[g], q[g + 1], q[g + 2], q[g + 3], q[g + 4], q[g + 5], q[g + 6], q[g + 7]};
-            if (THPFilter::runNoteOctetMono(f, rec, count, 0.2f, m, r)) {
+            if (THPFilter::runNoteOctetHeld(bank, g / 8, count, 0.2f, mod, q)) {
                 ++ran;
                 continue;
             }
             ++declined;
             ASSERT_TRUE(g == 8 && n >= 1000) << "sample " << n << " group " << g;
             ASSERT_TRUE(sameBits(before, *rec[1]));
-            for (int i = 0; i < count; ++i) f[i]->process(0.2f, m[i], r[i], 1, rec[i], rec[i]);
+            bank.release(g / 8);
+            for (int i = 0; i < count; ++i) f[i]->process(0.2f, mod[g + i], q[g + i], 1, rec[i], rec[i]);
         }
         for (int v = 0; v < kVoices; ++v)
             ASSERT_TRUE(sameBits(io[0][v], io[1][v])) << "voice " << v << " sample " << n;
     }
+    bank.release();  // the held states back where process() keeps its own
+    for (int v = 0; v < kVoices; ++v)
+        EXPECT_EQ(0, std::memcmp(hp[0][v].stateBegin(), hp[1][v].stateBegin(),
+                                 sizeof(float) * (hp[0][v].stateEnd() - hp[0][v].stateBegin())));
     EXPECT_GE(declined, 100);
     EXPECT_GT(ran, 3000);
 }

@@ -780,6 +780,7 @@ void THPFilter::init(float sampleRate) {
 }
 
 void THPFilter::reset() {
+    if (holder) holder->release();
     for (Pair& q : pr) q.s1 = q.s2 = q.c = splat(0.0f);
     lastX = -1.0f;
     lastQ = -1.0f;
@@ -930,23 +931,6 @@ __attribute__((always_inline, target("avx2"))) inline Lanes8 monoField(
     return (Lanes8)left;
 }
 
-// Each voice's lane of an eight-lane field back into its four lanes.
-template <class Field>
-__attribute__((always_inline, target("avx2"))) inline void storeMonoField(
-    THPFilter* const (&f)[8], Field field, Lanes8 v) {
-    const __m256 w = (__m256)v;
-    const __m256 b0 = _mm256_permute_ps(w, 0x00), b1 = _mm256_permute_ps(w, 0x55);
-    const __m256 b2 = _mm256_permute_ps(w, 0xAA), b3 = _mm256_permute_ps(w, 0xFF);
-    _mm_store_ps(reinterpret_cast<float*>(&field(*f[0])), _mm256_castps256_ps128(b0));
-    _mm_store_ps(reinterpret_cast<float*>(&field(*f[1])), _mm256_castps256_ps128(b1));
-    _mm_store_ps(reinterpret_cast<float*>(&field(*f[2])), _mm256_castps256_ps128(b2));
-    _mm_store_ps(reinterpret_cast<float*>(&field(*f[3])), _mm256_castps256_ps128(b3));
-    _mm_store_ps(reinterpret_cast<float*>(&field(*f[4])), _mm256_extractf128_ps(b0, 1));
-    _mm_store_ps(reinterpret_cast<float*>(&field(*f[5])), _mm256_extractf128_ps(b1, 1));
-    _mm_store_ps(reinterpret_cast<float*>(&field(*f[6])), _mm256_extractf128_ps(b2, 1));
-    _mm_store_ps(reinterpret_cast<float*>(&field(*f[7])), _mm256_extractf128_ps(b3, 1));
-}
-
 // The memos of two filters, four words each, as the halves of one vector.
 __attribute__((always_inline, target("avx2"))) inline __m256i memoPair(const HighPassMemo& lo,
                                                                       const HighPassMemo& hi) {
@@ -961,12 +945,48 @@ __attribute__((always_inline, target("avx2"))) inline __m256 loadRecords(
                  _mm_loadu_ps(reinterpret_cast<const float*>(rec[hi])));
 }
 
+// The memos' words and the coefficients of an octet's filters, transposed into one vector
+// of each: taken when the octet starts and again after an update in it.
+__attribute__((always_inline, target("avx2"))) inline void takeMemos(HighPassOctet& o) {
+    THPFilter* const(&f)[8] = o.f;
+    const __m256i m04 = memoPair(f[0]->memoWords(), f[4]->memoWords()),
+                  m15 = memoPair(f[1]->memoWords(), f[5]->memoWords());
+    const __m256i m26 = memoPair(f[2]->memoWords(), f[6]->memoWords()),
+                  m37 = memoPair(f[3]->memoWords(), f[7]->memoWords());
+    const __m256 p01 = _mm256_unpacklo_ps((__m256)m04, (__m256)m15);
+    const __m256 p23 = _mm256_unpacklo_ps((__m256)m26, (__m256)m37);
+    const __m256 q01 = _mm256_unpackhi_ps((__m256)m04, (__m256)m15);
+    const __m256 q23 = _mm256_unpackhi_ps((__m256)m26, (__m256)m37);
+    o.mods = (Lanes8)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(1, 0, 1, 0));
+    o.qs = (Lanes8)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 2, 3, 2));
+    o.freqs = (Lanes8)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(1, 0, 1, 0));
+    o.moving = (Lanes8)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(3, 2, 3, 2));
+}
+__attribute__((always_inline, target("avx2"))) inline void takeCoefficients(HighPassOctet& o) {
+    // the coefficients {a1, a2, a3, 2R} of voices i and i + 4, transposed into one vector of
+    // each term
+    THPFilter* const(&f)[8] = o.f;
+    const __m256 z04 = join8((__m128)f[0]->coefficients(), (__m128)f[4]->coefficients());
+    const __m256 z15 = join8((__m128)f[1]->coefficients(), (__m128)f[5]->coefficients());
+    const __m256 z26 = join8((__m128)f[2]->coefficients(), (__m128)f[6]->coefficients());
+    const __m256 z37 = join8((__m128)f[3]->coefficients(), (__m128)f[7]->coefficients());
+    const __m256 u01 = _mm256_unpacklo_ps(z04, z15), u23 = _mm256_unpacklo_ps(z26, z37);
+    const __m256 h01 = _mm256_unpackhi_ps(z04, z15), h23 = _mm256_unpackhi_ps(z26, z37);
+    o.c1 = (Lanes8)_mm256_shuffle_ps(u01, u23, _MM_SHUFFLE(1, 0, 1, 0));
+    o.c2 = (Lanes8)_mm256_shuffle_ps(u01, u23, _MM_SHUFFLE(3, 2, 3, 2));
+    o.c3 = (Lanes8)_mm256_shuffle_ps(h01, h23, _MM_SHUFFLE(1, 0, 1, 0));
+    o.k2 = (Lanes8)_mm256_shuffle_ps(h01, h23, _MM_SHUFFLE(3, 2, 3, 2));
+}
+
 }  // namespace
 
-__attribute__((target("avx2"))) bool THPFilter::runNoteOctetMono(
-    THPFilter* const (&f)[8], stereoOverStruct* const (&rec)[8], int count, float freq,
-    const float (&mod)[8], const float (&resonance)[8]) {
+__attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets& bank, int s,
+                                                                 int count, float freq,
+                                                                 const float* mods,
+                                                                 const float* resonances) {
     if (!lanes::wide()) return false;
+    HighPassOctet& o = bank.octet[s];
+    stereoOverStruct* const(&rec)[8] = o.rec;
     __m256i same = _mm256_set1_epi32(-1);
     // the records {left 0, right 0, left 1, right 1}, voice i and i + 4 in one vector: the
     // sub-samples' left lanes in voice order, the right lanes compared with them
@@ -980,59 +1000,59 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetMono(
     same = _mm256_and_si256(
         same, _mm256_cmpeq_epi32(_mm256_castps_si256(l23),
                                  _mm256_castps_si256(_mm256_shuffle_ps(r26, r37, _MM_SHUFFLE(3, 1, 3, 1)))));
-    Lanes8 t1 = monoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s1; }, same);
-    Lanes8 t2 = monoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s2; }, same);
-    Lanes8 cut = monoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].c; }, same);
-    const Lanes8 lc = monoField(f, [](THPFilter& h) -> Lanes4& { return h.lowCut; }, same);
-    if (_mm256_movemask_epi8(same) != -1) return false;
-
-    // prepareNote() of the first count filters: their memos, four words each, transposed
-    // into one vector of each word and compared at once; the filters whose memo does not
-    // skip are updated (distinct filters: the order does not matter)
-    const __m256i m04 = memoPair(f[0]->memo, f[4]->memo), m15 = memoPair(f[1]->memo, f[5]->memo);
-    const __m256i m26 = memoPair(f[2]->memo, f[6]->memo), m37 = memoPair(f[3]->memo, f[7]->memo);
-    const __m256 p01 = _mm256_unpacklo_ps((__m256)m04, (__m256)m15);
-    const __m256 p23 = _mm256_unpacklo_ps((__m256)m26, (__m256)m37);
-    const __m256 q01 = _mm256_unpackhi_ps((__m256)m04, (__m256)m15);
-    const __m256 q23 = _mm256_unpackhi_ps((__m256)m26, (__m256)m37);
-    const __m256i mods = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256i qs = (__m256i)_mm256_shuffle_ps(p01, p23, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256i freqs = (__m256i)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256i moving = (__m256i)_mm256_shuffle_ps(q01, q23, _MM_SHUFFLE(3, 2, 3, 2));
-    __m256i held = _mm256_cmpeq_epi32(freqs, _mm256_set1_epi32((int)UpdateMemo<1>::bits(freq)));
-    held = _mm256_and_si256(held, _mm256_cmpeq_epi32(mods, _mm256_loadu_si256(
-                                                              reinterpret_cast<const __m256i*>(mod))));
-    held = _mm256_and_si256(held, _mm256_cmpeq_epi32(qs, _mm256_loadu_si256(
-                                                            reinterpret_cast<const __m256i*>(resonance))));
-    held = _mm256_and_si256(held, _mm256_cmpeq_epi32(moving, _mm256_setzero_si256()));
-    for (unsigned todo = ~(unsigned)_mm256_movemask_ps((__m256)held) & ((1u << count) - 1u); todo;
-         todo &= todo - 1) {
-        const int i = __builtin_ctz(todo);
-        f[i]->update(freq, mod[i], resonance[i]);
+    if (o.count == 0) {
+        // the octet starts: its filters' states and low cut, which must be mono too, and
+        // their memos and coefficients
+        THPFilter* const(&f)[8] = o.f;
+        const Lanes8 t1 = monoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s1; }, same);
+        const Lanes8 t2 = monoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s2; }, same);
+        const Lanes8 cut = monoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].c; }, same);
+        const Lanes8 lc = monoField(f, [](THPFilter& h) -> Lanes4& { return h.lowCut; }, same);
+        if (_mm256_movemask_epi8(same) != -1) return false;
+        o.t1 = t1;
+        o.t2 = t2;
+        o.cut = cut;
+        o.lc = lc;
+        takeMemos(o);
+        takeCoefficients(o);
+        o.count = count;
+        for (THPFilter* h : f) h->holder = &bank;
+    } else if (_mm256_movemask_epi8(same) != -1) {
+        return false;
     }
 
-    // the coefficients {a1, a2, a3, 2R} of voices i and i + 4, transposed into one vector of
-    // each term
-    const __m256 z04 = join8((__m128)f[0]->zd, (__m128)f[4]->zd);
-    const __m256 z15 = join8((__m128)f[1]->zd, (__m128)f[5]->zd);
-    const __m256 z26 = join8((__m128)f[2]->zd, (__m128)f[6]->zd);
-    const __m256 z37 = join8((__m128)f[3]->zd, (__m128)f[7]->zd);
-    const __m256 u01 = _mm256_unpacklo_ps(z04, z15), u23 = _mm256_unpacklo_ps(z26, z37);
-    const __m256 h01 = _mm256_unpackhi_ps(z04, z15), h23 = _mm256_unpackhi_ps(z26, z37);
-    const Lanes8 c1 = (Lanes8)_mm256_shuffle_ps(u01, u23, _MM_SHUFFLE(1, 0, 1, 0));
-    const Lanes8 c2 = (Lanes8)_mm256_shuffle_ps(u01, u23, _MM_SHUFFLE(3, 2, 3, 2));
-    const Lanes8 c3 = (Lanes8)_mm256_shuffle_ps(h01, h23, _MM_SHUFFLE(1, 0, 1, 0));
-    const Lanes8 k2 = (Lanes8)_mm256_shuffle_ps(h01, h23, _MM_SHUFFLE(3, 2, 3, 2));
+    // prepareNote() of the first count filters: their memos' words compared at once; the
+    // filters whose memo does not skip are updated (distinct filters: the order does not
+    // matter), and the octet takes their memos and coefficients again
+    // (the arguments of the eight voices gathered, each from its place)
+    const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(o.at));
+    const __m256 mod = _mm256_i32gather_ps(mods, at, 4);
+    const __m256 resonance = _mm256_i32gather_ps(resonances, at, 4);
+    __m256i held = _mm256_cmpeq_epi32((__m256i)o.freqs,
+                                      _mm256_set1_epi32((int)UpdateMemo<1>::bits(freq)));
+    held = _mm256_and_si256(held, _mm256_cmpeq_epi32((__m256i)o.mods, _mm256_castps_si256(mod)));
+    held = _mm256_and_si256(held,
+                            _mm256_cmpeq_epi32((__m256i)o.qs, _mm256_castps_si256(resonance)));
+    held = _mm256_and_si256(held, _mm256_cmpeq_epi32((__m256i)o.moving, _mm256_setzero_si256()));
+    const unsigned todo = ~(unsigned)_mm256_movemask_ps((__m256)held) & ((1u << count) - 1u);
+    if (__builtin_expect(todo != 0, 0)) {
+        for (unsigned left = todo; left; left &= left - 1) {
+            const int i = __builtin_ctz(left);
+            o.f[i]->update(freq, mods[o.at[i]], resonances[o.at[i]]);
+        }
+        takeMemos(o);
+        takeCoefficients(o);
+    }
 
     // the sub-samples: {left 0 of voices 0, 1, 2, 3 | 4, 5, 6, 7} and the same of left 1
     Lanes8 x[2], y[2];
     x[0] = (Lanes8)_mm256_shuffle_ps(l01, l23, _MM_SHUFFLE(2, 0, 2, 0)) * 0.1f + kGuard;
     x[1] = (Lanes8)_mm256_shuffle_ps(l01, l23, _MM_SHUFFLE(3, 1, 3, 1)) * 0.1f + kGuard;
-    highPassKernel(c1, c2, c3, k2, lc, t1, t2, cut, x, y);
-
-    storeMonoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s1; }, t1);
-    storeMonoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].s2; }, t2);
-    storeMonoField(f, [](THPFilter& h) -> Lanes4& { return h.pr[0].c; }, cut);
+    Lanes8 t1 = o.t1, t2 = o.t2, cut = o.cut;
+    highPassKernel(o.c1, o.c2, o.c3, o.k2, o.lc, t1, t2, cut, x, y);
+    o.t1 = t1;
+    o.t2 = t2;
+    o.cut = cut;
     // the records {y0, y0, y1, y1} of each voice
     const __m256 y01 = _mm256_unpacklo_ps((__m256)y[0], (__m256)y[1]);  // voices 0, 1 | 4, 5
     const __m256 y23 = _mm256_unpackhi_ps((__m256)y[0], (__m256)y[1]);  // voices 2, 3 | 6, 7
@@ -1049,8 +1069,27 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetMono(
     return true;
 }
 #else
-bool THPFilter::runNoteOctetMono(THPFilter* const (&)[8], stereoOverStruct* const (&)[8], int,
-                                 float, const float (&)[8], const float (&)[8]) {
+bool THPFilter::runNoteOctetHeld(HighPassOctets&, int, int, float, const float*,
+                                 const float*) {
     return false;
 }
 #endif
+
+// Each voice's lane written back into all four lanes of its filter's states, as the runs
+// store them (a padded lane repeats the last voice: the same values again).
+void HighPassOctets::release(int s) {
+    HighPassOctet& o = octet[s];
+    if (o.count == 0) return;
+    for (int i = 0; i < 8; ++i) {
+        THPFilter& h = *o.f[i];
+        h.pr[0].s1 = splat(o.t1[i]);
+        h.pr[0].s2 = splat(o.t2[i]);
+        h.pr[0].c = splat(o.cut[i]);
+        h.holder = nullptr;
+    }
+    o.count = 0;
+}
+
+void HighPassOctets::release() {
+    for (int s = 0; s < kOctets; ++s) release(s);
+}

@@ -376,9 +376,12 @@ struct alignas(16) HighPassMemo {
     }
 };
 
+class HighPassOctets;
+
 // Cache-line aligned, like the other two.
 class alignas(64) THPFilter : public NoteQuadRun<THPFilter> {
     friend struct NoteQuadRun<THPFilter>;
+    friend class HighPassOctets;
 
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.
@@ -411,6 +414,9 @@ public:
     float getCutoff() const { return fUsed; }
     const float* stateBegin() const { return reinterpret_cast<const float*>(pr); }
     const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
+    // The memo and the coefficients {a1, a2, a3, 2R} (see zd below).
+    const HighPassMemo& memoWords() const { return memo; }
+    const Lanes4& coefficients() const { return zd; }
 
 private:
     void update(float freq, float mod, float resonance);
@@ -426,6 +432,9 @@ private:
     alignas(64) Lanes4 zd = {};
     Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
     HighPassMemo memo;  // frequency, mod, resonance
+    // Where the first pair's states are held while the filter runs in a held octet (see
+    // HighPassOctets): then those here are stale. reset() and init() release them first.
+    HighPassOctets* holder = nullptr;
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
@@ -452,4 +461,41 @@ public:
     static bool runNoteOctetMono(THPFilter* const (&f)[8], stereoOverStruct* const (&rec)[8],
                                  int count, float freq, const float (&mod)[8],
                                  const float (&resonance)[8]);
+    // The same for octet s of `bank`, whose filters, records and places of the arguments
+    // (count of them, padded as above) the caller has set where the octet holds nothing;
+    // voice i's mod is mods[at[i]], its resonance resonances[at[i]]. Having run, the octet
+    // keeps the states in its lanes for the next sample's call (see HighPassOctets).
+    static bool runNoteOctetHeld(HighPassOctets& bank, int s, int count, float freq,
+                                 const float* mods, const float* resonances);
+};
+
+// The high-pass states of up to two mono octets of a layer (see runNoteOctetMono), kept in
+// their lanes from one sample to the next, with the octet's low cut, coefficients and memos
+// as the kernel and the memo test take them: so that a standing octet neither gathers nor
+// scatters its voices' filters every sample. A filter whose states an octet holds has its
+// first pair's states only there (its `holder` points here). The rules that keep this whole:
+// only runNoteOctetHeld() runs or updates a held filter; reset() and init() release the
+// bank first; whoever would run a held filter otherwise (its process(), the pair and quad
+// entry points) releases it before: its octet's states written back, as the runs would
+// have left them. The memos and coefficients are the filters' own (taken again whenever an
+// update runs in the octet), since only the held run updates a held filter.
+struct alignas(32) HighPassOctet {
+    Lanes8 t1, t2, cut;             // the states, one lane per voice
+    Lanes8 lc, c1, c2, c3, k2;      // the low cut and the coefficients {a1, a2, a3, 2R}
+    Lanes8 mods, qs, freqs, moving;  // the memos' words, bit for bit
+    int32_t voice[8];  // the caller's names of the voices (for it to tell whether they stand)
+    int32_t at[8];     // the places of their arguments (see runNoteOctetHeld)
+    THPFilter* f[8];
+    stereoOverStruct* rec[8];
+    int count = 0;  // the voices held (0: none; the lanes from count on repeat the last)
+};
+class HighPassOctets {
+public:
+    static constexpr int kOctets = 2;
+    HighPassOctet octet[kOctets];
+    // Whether an octet holds states.
+    bool live() const { return (octet[0].count | octet[1].count) != 0; }
+    // Octet s's states written back into its filters, which then hold them again.
+    void release(int s);
+    __attribute__((cold)) void release();  // all of them
 };

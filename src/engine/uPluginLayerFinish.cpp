@@ -245,6 +245,9 @@ public:
         if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
             pending = monoVoices(listed, list, counts, ones);
         } else {
+            // no octet holds its voices' high-pass states past this point (see
+            // HighPassOctets): every filter is run through its own entry points
+            if (__builtin_expect(p_.hpOctets[layer_].live(), 0)) p_.hpOctets[layer_].release();
             // while the voices come two of one note at a time, they pair up as they come
             const int paired = ones >> 1;
             int k = 0;
@@ -402,7 +405,8 @@ private:
     }
 
     // Mono notes (String and FM): the one-note voices eight at a time through the
-    // high-pass in one lane each; the voices of a group that is not mono pair up, and the
+    // high-pass in one lane each, their states held in the octet's lanes from one sample to
+    // the next (see HighPassOctets); the voices of a group that is not mono pair up, and the
     // one left without a partner is returned (-1: none). Others run alone.
     // (ones: the voices of one note before any other)
     __attribute__((noinline)) int monoVoices(int listed, const int* list, const int* counts,
@@ -411,53 +415,94 @@ private:
         int n = ones;
         const int* mono = list;
         int others[kNumVoices];
+        int many[kNumVoices];  // the places of the others in the list
+        int manyCount = 0;
         if (n < listed) {
             std::copy(list, list + n, others);
             for (int k = n; k < listed; ++k) {
                 if (counts[k] != 1)
-                    alone(list[k], counts[k]);
+                    many[manyCount++] = k;
                 else
                     others[n++] = list[k];
             }
             mono = others;
         }
+        // Before any filter runs, the octets that no longer stand give their states back,
+        // so that a filter run otherwise below (alone, in a pair) holds its own.
+        HighPassOctets& held = p_.hpOctets[layer_];
+        if (held.live()) settleOctets(held, mono, n);
+        for (int i = 0; i < manyCount; ++i) alone(list[many[i]], counts[many[i]]);
         int pending = -1;
         for (int g = 0; g < n; g += 8) {
             const int c = std::min(8, n - g);
-            if (monoOctet(mono + g, c)) continue;
+            if (monoOctet(mono + g, c, g >> 3)) continue;
+            held.release(g >> 3);
             for (int i = 0; i < c; ++i) pairUp(pending, mono[g + i]);
         }
         return pending;
     }
+    static_assert(kNumVoices <= 8 * HighPassOctets::kOctets, "an octet for every eight voices");
+
+    // Each octet that holds states but not those of the voices in its place among the n
+    // listed (mono) releases them.
+    void settleOctets(HighPassOctets& held, const int* mono, int n) {
+#pragma GCC unroll 2
+        for (int s = 0; s < HighPassOctets::kOctets; ++s) {
+            const HighPassOctet& o = held.octet[s];
+            if (o.count == 0) continue;
+            const int g = 8 * s;
+            const int want = g < n ? std::min(8, n - g) : 0;
+            bool stands = o.count == want;
+#if defined(__SSE2__)
+            if (stands && want == 8) {
+                // a full octet's voices in two compares
+                const __m128i lo = _mm_cmpeq_epi32(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(mono + g)),
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(o.voice)));
+                const __m128i hi = _mm_cmpeq_epi32(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(mono + g + 4)),
+                    _mm_load_si128(reinterpret_cast<const __m128i*>(o.voice + 4)));
+                stands = _mm_movemask_ps(_mm_castsi128_ps(_mm_and_si128(lo, hi))) == 0xf;
+                if (!stands) held.release(s);
+                continue;
+            }
+#endif
+            {
+                for (int i = 0; stands && i < want; ++i) stands = o.voice[i] == mono[g + i];
+            }
+            if (!stands) held.release(s);
+        }
+    }
 
     // Up to eight voices of one note (count of them) through their high-passes in one lane
-    // each (see THPFilter::runNoteOctetMono); false, with nothing done, where they are not
-    // mono.
-    bool monoOctet(const int* voices, int count) {
+    // each, held in octet s (see THPFilter::runNoteOctetHeld); false, with nothing done,
+    // where they are not mono.
+    bool monoOctet(const int* voices, int count, int s) {
         // a full octet as it is (the common case), a short one with its last voice repeated
         int padded[8];
         if (count < 8) {
             padOctet(voices, count, padded);
             voices = padded;
         }
-        THPFilter* f[8];
-        stereoOverStruct* rec[8];
-        float mod[8], res[8];
-        THPFilter* const filters = p_.voiceHPFilter[layer_];
-        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
-        const intptr_t filterRow = opaqueStride(filters);
-        const intptr_t noteRow = opaqueStride(notes);
-        const intptr_t destRow = opaqueStride(p_.modDestVoice);
-#pragma GCC unroll 8
-        for (int i = 0; i < 8; ++i) {
-            const int v = voices[i];
-            f[i] = rowAt(filters, filterRow, v);
-            rec[i] = *rowAt(notes, noteRow, v);
-            const float* dest = *rowAt(p_.modDestVoice, destRow, v);
-            mod[i] = dest[hpFreqDest_];
-            res[i] = dest[hpQDest_];
+        HighPassOctets& held = p_.hpOctets[layer_];
+        HighPassOctet& o = held.octet[s];
+        // the voices' destinations as places from the first voice's
+        const float* const dest = p_.modDestVoice[0];
+        if (o.count == 0) {
+            THPFilter* const filters = p_.voiceHPFilter[layer_];
+            stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
+            const intptr_t filterRow = opaqueStride(filters);
+            const intptr_t noteRow = opaqueStride(notes);
+            const intptr_t destRow = opaqueStride(p_.modDestVoice);
+            for (int i = 0; i < 8; ++i) {
+                o.voice[i] = voices[i];
+                o.f[i] = rowAt(filters, filterRow, voices[i]);
+                o.rec[i] = *rowAt(notes, noteRow, voices[i]);
+                o.at[i] = (int32_t)(*rowAt(p_.modDestVoice, destRow, voices[i]) - dest);
+            }
         }
-        return THPFilter::runNoteOctetMono(f, rec, count, hpFreq_, mod, res);
+        return THPFilter::runNoteOctetHeld(held, s, count, hpFreq_, dest + hpFreqDest_,
+                                           dest + hpQDest_);
     }
 
     __attribute__((noinline, cold)) static void padOctet(const int* voices, int count,
