@@ -268,7 +268,9 @@ public:
 
     float getRate() const { return rate; }
     float getCopyCutoff(int copy) const {
-        return (copy >= 0 && copy < kFilterMaxCopies) ? pr[copy >> 1].fUsed[(copy & 1) * 2] : 0.0f;
+        if (copy < 0 || copy >= kFilterMaxCopies) return 0.0f;
+        // (lane 0 where the other lanes of the first pair are yet to be filled)
+        return pr[copy >> 1].fUsed[copy < 2 && lanesDue ? 0 : (copy & 1) * 2];
     }
     const float* stateBegin() const { return reinterpret_cast<const float*>(pr); }
     const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
@@ -278,12 +280,33 @@ private:
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
     void updateNote(float cutoff, float mod, float resonance);
     void packNoteCoefficients();
+    // The first pair's lanes filled from lane 0 where the four-voice map left them to do
+    // (see lanesDue): before anything but that map reads them.
+    void spreadLanes() {
+        if (__builtin_expect(lanesDue, 0)) spreadLanesNow();
+    }
+    void spreadLanesNow();
     // prepareNoteQuad() where some memo does not skip.
     static void updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                float cutoff, Lanes4 mod, Lanes4 resonance);
     // updateNote()'s steps of four filters whose `plain` holds and whose resonance is that
     // of their last update (so the damping and key factor stay), one lane per filter.
     static void mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
+    // Its steps, inlined into both forms of it: the mapped cutoffs, then (with FilterZTan
+    // at every lane's entry, read where a cutoff moved) the coefficients and the stores.
+    struct QuadTargets {
+        Lanes4 v, target;
+        LaneInts4 idx;  // the FilterZTan entries
+        int changed, moved;  // lane masks
+    };
+    static QuadTargets mapNoteQuadTargets(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
+    static void mapNoteQuadKeep(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod,
+                                const QuadTargets& q, Lanes4 tangent);
+#if TAV_WIDE_LANES
+    // mapNoteQuad() compiled for a processor with AVX2 (whose three-operand forms and lane
+    // extracts to memory take fewer instructions), with the same results.
+    static void mapNoteQuadWide(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
+#endif
     __attribute__((noinline)) static void prepareNotesApart(TLPFilter& a, TLPFilter& b,
                                                             TLPFilter& c, TLPFilter& d,
                                                             float cutoff, Lanes4 mod,
@@ -320,6 +343,12 @@ private:
     // lane of the first pair's last cutoffs, cutoff in use and table entries alike; nothing
     // since changed the key factor. Its lane 0 then tells all about the note.
     bool plain = false;
+    // The four-voice map (mapNoteQuad) stores only lane 0 of the first pair's last cutoffs,
+    // target and used cutoffs and table entries, and of its coefficients only zd: a voice
+    // whose envelope moves is mapped there every sample, and the other lanes (which repeat
+    // lane 0 while plain holds) are filled only where something else reads them. True
+    // while they are to be filled.
+    bool lanesDue = false;
     float R = 0.5f;  // FilterZQ damping of lastQ
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
