@@ -107,7 +107,17 @@ inline Lanes4 gatherSides(const float* table, LaneInts4 i) {
 
 // --- Wire band-pass ------------------------------------------------------------------------
 
+void TBPFilter::spreadLanesNow() {
+    lanesDue = false;
+    pr[0].lastV = dupLow(pr[0].lastV);
+    pr[0].fTarget = dupLow(pr[0].fTarget);
+    pr[0].fUsed = dupLow(pr[0].fUsed);
+    entry[0] = (LaneInts4)dupLow((Lanes4)entry[0]);
+    pr[0].F = dupLow(pr[0].F);
+}
+
 void TBPFilter::init(float sampleRate) {
+    spreadLanes();
     rate = layerRate(sampleRate, 196000.0f);
     tableScale = 262143.0f / (2.0f * rate);
     ceiling = 0.4f * rate;
@@ -122,6 +132,7 @@ void TBPFilter::init(float sampleRate) {
 }
 
 void TBPFilter::reset() {
+    spreadLanes();
     for (Pair& q : pr) {
         q.band = q.low = splat(0.0f);
         q.lastV = splat(std::nanf(""));
@@ -202,6 +213,7 @@ void TBPFilter::mapSides(float sep) {
 // within one entry).
 void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float sep,
                            float resonance) {
+    spreadLanes();
     const CutoffConstants& k = cutoffConstants();
     // The cutoff in use follows the target: its sine-table entries and the damping.
     const auto retune = [&](float r) {
@@ -346,15 +358,37 @@ TAV_WIDE_INLINE __m256 quadHalves(const Lanes4& a, const Lanes4& b, const Lanes4
                                   const Lanes4& d) {
     return (__m256)mergeQuad(a, b, c, d);
 }
-// Voice `voice`'s two lanes of v, in lanes 0 and 1 and again in 2 and 3.
-TAV_WIDE_INLINE Lanes4 voiceLanes(__m256 v, int voice) {
-    const __m128 h = voice < 2 ? _mm256_castps256_ps128(v) : _mm256_extractf128_ps(v, 1);
-    return (voice & 1) ? dupHigh((Lanes4)h) : dupLow((Lanes4)h);
-}
 
 #undef TAV_WIDE_INLINE
 
 }  // namespace
+
+// keepNote() with the stores of lanes 0 and 1 only.
+__attribute__((always_inline, target("avx2"))) inline void TBPFilter::keepNoteHalves(
+    bool upper, int lanes, int changed, int moved, __m128 v, __m128 target, __m128 idx,
+    __m128 sine, stereoStruct cutoff, float mod) {
+    const auto store = [upper](auto& field, __m128 x) __attribute__((always_inline)) {
+        __m64* const to = reinterpret_cast<__m64*>(&field);
+        if (upper)
+            _mm_storeh_pi(to, x);
+        else
+            _mm_storel_pi(to, x);
+    };
+    if (changed & lanes) {
+        store(pr[0].lastV, v);
+        store(pr[0].fTarget, target);
+        if (moved & lanes) {
+            store(pr[0].fUsed, target);
+            store(entry[0], idx);
+            store(pr[0].F, sine);
+        }
+        lanesDue = true;
+    }
+    memo.args[0] = UpdateMemo<1>::bits(cutoff.left);
+    memo.args[1] = UpdateMemo<1>::bits(cutoff.right);
+    memo.args[2] = UpdateMemo<1>::bits(mod);
+    memo.quiet = (changed & lanes) == 0;
+}
 
 // mapNotePair() of two pairs in the eight lanes {a left, a right, b left, ..., d right}.
 __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TBPFilter& b,
@@ -392,13 +426,18 @@ __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TB
     // voice whose cutoff moved takes its two lanes
     const __m256 tuning = _mm256_i32gather_ps(FilterSine, idx, 4);
     TBPFilter* const f[4] = {&a, &b, &c, &d};
-    for (int i = 0; i < 4; ++i) {
-        const Lanes4 sine = voiceLanes(tuning, i);
-        f[i]->keepNote(3 << (2 * i), changed, moved, voiceLanes(v, i), voiceLanes(target, i),
-                       (LaneInts4)voiceLanes(idxLanes, i), [sine] { return sine; }, cutoff,
-                       mod[i]);
-    }
+    // each field's two halves of four lanes: a voice's two lanes are in one of them
+    const __m128 vs[2] = {_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1)};
+    const __m128 targets[2] = {_mm256_castps256_ps128(target), _mm256_extractf128_ps(target, 1)};
+    const __m128 entries[2] = {_mm256_castps256_ps128(idxLanes),
+                               _mm256_extractf128_ps(idxLanes, 1)};
+    const __m128 sines[2] = {_mm256_castps256_ps128(tuning), _mm256_extractf128_ps(tuning, 1)};
+    for (int i = 0; i < 4; ++i)
+        f[i]->keepNoteHalves(i & 1, 3 << (2 * i), changed, moved, vs[i >> 1], targets[i >> 1],
+                             entries[i >> 1], sines[i >> 1], cutoff, mod[i]);
 }
+
+
 #endif
 
 void TBPFilter::mapNotePairs(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
@@ -449,6 +488,7 @@ void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, floa
             for (int c = 0; c < copies; ++c) out[c] = in[c];
         return;
     }
+    spreadLanes();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
     update(n, pairCount, cutoff, mod, sep, resonance);

@@ -116,7 +116,9 @@ public:
 
     float getRate() const { return rate; }
     float getLaneCutoff(int lane) const {
-        return (lane >= 0 && lane < kFilterLanes) ? pr[lane >> 2].fUsed[lane & 3] : 0.0f;
+        if (lane < 0 || lane >= kFilterLanes) return 0.0f;
+        // (lanes 2 and 3 of the first pair repeat 0 and 1 where they are yet to be filled)
+        return pr[lane >> 2].fUsed[lane < 4 && lanesDue ? lane & 1 : lane & 3];
     }
     const float* stateBegin() const { return reinterpret_cast<const float*>(pr); }
     const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
@@ -137,6 +139,19 @@ private:
     // tuning() the FilterSine values at those entries, read only where stored. Its lanes of
     // the masks tell whether v changed and whether the target moved beyond the cutoff in
     // use (when v changed, the cutoff in use and its entries follow it).
+    // The first pair's lanes 2 and 3 filled from 0 and 1 where the AVX2 map left them to do
+    // (see lanesDue): before anything but the maps and the pair kernels reads them.
+    void spreadLanes() {
+        if (__builtin_expect(lanesDue, 0)) spreadLanesNow();
+    }
+    void spreadLanesNow();
+#if TAV_WIDE_LANES
+    // keepNote() of the AVX2 map for one voice, from the halves of its eight lanes that hold
+    // the voice (upper: in lanes 2 and 3 there; else in 0 and 1): only lanes 0 and 1 of the
+    // fields are stored.
+    void keepNoteHalves(bool upper, int lanes, int changed, int moved, __m128 v, __m128 target,
+                        __m128 idx, __m128 sine, stereoStruct cutoff, float mod);
+#endif
     template <class Tuning>
     void keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target, LaneInts4 idx,
                   Tuning tuning, stereoStruct cutoff, float mod);
@@ -168,6 +183,10 @@ private:
     // 1 in lanes 2 and 3 (as do its other fields), so two lanes of each tell all about the
     // note.
     bool plain = false;
+    // The AVX2 map (mapNoteQuadWide) stores only lanes 0 and 1 of the first pair's last
+    // cutoffs, target and used cutoffs, table entries and F (the pair kernels read no more):
+    // true while lanes 2 and 3 of those are still to repeat them (spreadLanes()).
+    bool lanesDue = false;
     float noteR = 0.0f;
     float velOffset = 0.0f;
     float keyFactor = 1.0f;
