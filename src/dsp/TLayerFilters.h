@@ -310,7 +310,8 @@ private:
                                float cutoff, Lanes4 mod, Lanes4 resonance);
     // updateNote()'s steps of four filters whose `plain` holds and whose resonance is that
     // of their last update (so the damping and key factor stay), one lane per filter.
-    static void mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
+    __attribute__((noinline)) static void mapNoteQuad(TLPFilter* const (&f)[4], float cutoff,
+                                                      Lanes4 mod);
     // Its steps, inlined into both forms of it: the mapped cutoffs, then (with FilterZTan
     // at every lane's entry, read where a cutoff moved) the coefficients and the stores.
     struct QuadTargets {
