@@ -798,6 +798,8 @@ TEST(FilterPairs, LayerFiltersInPairsAndQuadsMatchProcessBitForBit) {
             ASSERT_TRUE(sameBits(io[0][v], io[1][v])) << "voice " << v << " sample " << n;
             for (int l = 0; l < kFilterLanes; ++l)
                 ASSERT_EQ(bp[0][v].getLaneCutoff(l), bp[1][v].getLaneCutoff(l)) << "lane " << l;
+            for (int c = 0; c < 2; ++c)
+                ASSERT_EQ(lp[0][v].getCopyCutoff(c), lp[1][v].getCopyCutoff(c)) << "copy " << c;
             if (std::isfinite(io[0][v].sub[1].right)) energy += std::pow(io[0][v].sub[1].right, 2.0);
         }
         // The side gains follow the separation, also where only its sign changed: the left

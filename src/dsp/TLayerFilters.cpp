@@ -107,7 +107,17 @@ inline Lanes4 gatherSides(const float* table, LaneInts4 i) {
 
 // --- Wire band-pass ------------------------------------------------------------------------
 
+void TBPFilter::spreadLanesNow() {
+    lanesDue = false;
+    pr[0].lastV = dupLow(pr[0].lastV);
+    pr[0].fTarget = dupLow(pr[0].fTarget);
+    pr[0].fUsed = dupLow(pr[0].fUsed);
+    entry[0] = (LaneInts4)dupLow((Lanes4)entry[0]);
+    pr[0].F = dupLow(pr[0].F);
+}
+
 void TBPFilter::init(float sampleRate) {
+    spreadLanes();
     rate = layerRate(sampleRate, 196000.0f);
     tableScale = 262143.0f / (2.0f * rate);
     ceiling = 0.4f * rate;
@@ -122,6 +132,7 @@ void TBPFilter::init(float sampleRate) {
 }
 
 void TBPFilter::reset() {
+    spreadLanes();
     for (Pair& q : pr) {
         q.band = q.low = splat(0.0f);
         q.lastV = splat(std::nanf(""));
@@ -202,6 +213,7 @@ void TBPFilter::mapSides(float sep) {
 // within one entry).
 void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float sep,
                            float resonance) {
+    spreadLanes();
     const CutoffConstants& k = cutoffConstants();
     // The cutoff in use follows the target: its sine-table entries and the damping.
     const auto retune = [&](float r) {
@@ -346,15 +358,37 @@ TAV_WIDE_INLINE __m256 quadHalves(const Lanes4& a, const Lanes4& b, const Lanes4
                                   const Lanes4& d) {
     return (__m256)mergeQuad(a, b, c, d);
 }
-// Voice `voice`'s two lanes of v, in lanes 0 and 1 and again in 2 and 3.
-TAV_WIDE_INLINE Lanes4 voiceLanes(__m256 v, int voice) {
-    const __m128 h = voice < 2 ? _mm256_castps256_ps128(v) : _mm256_extractf128_ps(v, 1);
-    return (voice & 1) ? dupHigh((Lanes4)h) : dupLow((Lanes4)h);
-}
 
 #undef TAV_WIDE_INLINE
 
 }  // namespace
+
+// keepNote() with the stores of lanes 0 and 1 only.
+__attribute__((always_inline, target("avx2"))) inline void TBPFilter::keepNoteHalves(
+    bool upper, int lanes, int changed, int moved, __m128 v, __m128 target, __m128 idx,
+    __m128 sine, stereoStruct cutoff, float mod) {
+    const auto store = [upper](auto& field, __m128 x) __attribute__((always_inline)) {
+        __m64* const to = reinterpret_cast<__m64*>(&field);
+        if (upper)
+            _mm_storeh_pi(to, x);
+        else
+            _mm_storel_pi(to, x);
+    };
+    if (changed & lanes) {
+        store(pr[0].lastV, v);
+        store(pr[0].fTarget, target);
+        if (moved & lanes) {
+            store(pr[0].fUsed, target);
+            store(entry[0], idx);
+            store(pr[0].F, sine);
+        }
+        lanesDue = true;
+    }
+    memo.args[0] = UpdateMemo<1>::bits(cutoff.left);
+    memo.args[1] = UpdateMemo<1>::bits(cutoff.right);
+    memo.args[2] = UpdateMemo<1>::bits(mod);
+    memo.quiet = (changed & lanes) == 0;
+}
 
 // mapNotePair() of two pairs in the eight lanes {a left, a right, b left, ..., d right}.
 __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TBPFilter& b,
@@ -392,13 +426,18 @@ __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TB
     // voice whose cutoff moved takes its two lanes
     const __m256 tuning = _mm256_i32gather_ps(FilterSine, idx, 4);
     TBPFilter* const f[4] = {&a, &b, &c, &d};
-    for (int i = 0; i < 4; ++i) {
-        const Lanes4 sine = voiceLanes(tuning, i);
-        f[i]->keepNote(3 << (2 * i), changed, moved, voiceLanes(v, i), voiceLanes(target, i),
-                       (LaneInts4)voiceLanes(idxLanes, i), [sine] { return sine; }, cutoff,
-                       mod[i]);
-    }
+    // each field's two halves of four lanes: a voice's two lanes are in one of them
+    const __m128 vs[2] = {_mm256_castps256_ps128(v), _mm256_extractf128_ps(v, 1)};
+    const __m128 targets[2] = {_mm256_castps256_ps128(target), _mm256_extractf128_ps(target, 1)};
+    const __m128 entries[2] = {_mm256_castps256_ps128(idxLanes),
+                               _mm256_extractf128_ps(idxLanes, 1)};
+    const __m128 sines[2] = {_mm256_castps256_ps128(tuning), _mm256_extractf128_ps(tuning, 1)};
+    for (int i = 0; i < 4; ++i)
+        f[i]->keepNoteHalves(i & 1, 3 << (2 * i), changed, moved, vs[i >> 1], targets[i >> 1],
+                             entries[i >> 1], sines[i >> 1], cutoff, mod[i]);
 }
+
+
 #endif
 
 void TBPFilter::mapNotePairs(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
@@ -449,6 +488,7 @@ void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, floa
             for (int c = 0; c < copies; ++c) out[c] = in[c];
         return;
     }
+    spreadLanes();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
     update(n, pairCount, cutoff, mod, sep, resonance);
@@ -495,7 +535,20 @@ __attribute__((target("avx2"))) void TBPFilter::runNoteQuadWide(TBPFilter& a, TB
 // (as are lanes 2 and 3): the first note's coefficients are the three values kept in zd.
 void TLPFilter::packNoteCoefficients() { zd = Lanes4{pr[0].a1[0], pr[0].a2[0], pr[0].a3[0], 0.0f}; }
 
+void TLPFilter::spreadLanesNow() {
+    lanesDue = false;
+    pr[0].lastV = splat(pr[0].lastV[0]);
+    pr[0].fTarget = splat(pr[0].fTarget[0]);
+    pr[0].fUsed = splat(pr[0].fUsed[0]);
+    entry[0] = entry[0][0] + LaneInts4{};
+    // zd holds lane 0 of the coefficients (packNoteCoefficients)
+    pr[0].a1 = splat(zd[0]);
+    pr[0].a2 = splat(zd[1]);
+    pr[0].a3 = splat(zd[2]);
+}
+
 void TLPFilter::init(float sampleRate) {
+    spreadLanes();
     rate = layerRate(sampleRate, 196000.0f);
     halfInvRate = 1.0f / (2.0f * rate);
     ceiling = 0.4f * rate;
@@ -510,6 +563,7 @@ void TLPFilter::init(float sampleRate) {
 }
 
 void TLPFilter::reset() {
+    spreadLanes();
     for (Pair& q : pr) {
         q.s1 = q.s2 = splat(0.0f);
         q.lastV = splat(std::nanf(""));
@@ -573,6 +627,7 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
 // one FilterZTan read does. The coefficients are recomputed only when the damping or the
 // table entry changed.
 void TLPFilter::updateNote(float cutoff, float mod, float resonance) {
+    spreadLanes();
     const float q = layerQ(resonance);
     const bool shared = lastPairs < 1 || std::fabs(q - lastQ) > 1e-5f;
     bool changed = shared;
@@ -617,7 +672,8 @@ static inline Lanes4 firstLanes(const Lanes4& a, const Lanes4& b, const Lanes4& 
     return lowHalves(unpackLow(a, b), unpackLow(c, d));
 }
 
-void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
+__attribute__((always_inline)) inline TLPFilter::QuadTargets TLPFilter::mapNoteQuadTargets(
+    TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
     const CutoffConstants& k = cutoffConstants();
     const TLPFilter &a = *f[0], &b = *f[1], &c = *f[2], &d = *f[3];
     const Lanes4 vel = {a.velOffset, b.velOffset, c.velOffset, d.velOffset};
@@ -635,32 +691,51 @@ void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
     const Lanes4 scale = firstLanes(a.scaleLanes, b.scaleLanes, c.scaleLanes, d.scaleLanes);
     const LaneInts4 idx = __builtin_convertvector(
         clampTo(((target + k.milli) * scale + k.guard) * k.top, k.top), LaneInts4);
+    return {v, target, idx, changed, moved};
+}
+
+// g: FilterZTan at the entries (read only where a cutoff moved).
+__attribute__((always_inline)) inline void TLPFilter::mapNoteQuadKeep(TLPFilter* const (&f)[4],
+                                                                      float cutoff, Lanes4 m,
+                                                                      const QuadTargets& q,
+                                                                      Lanes4 g) {
+    const TLPFilter &a = *f[0], &b = *f[1], &c = *f[2], &d = *f[3];
+    const Lanes4 v = q.v, target = q.target;
+    const LaneInts4 idx = q.idx;
+    const int changed = q.changed, moved = q.moved;
     // zeroDelayCoefficients() of every lane's entry and damping. A filter whose cutoff moved
     // stores them whether or not its entry differs: its coefficients are those of its entry
     // and damping (the damping changes only with the resonance, which here stays), so where
     // the entry is the same these are the values held, and no branch waits on its compare.
     Lanes4 a1 = {}, a2 = {}, a3 = {};
     if (moved) {
-        const Lanes4 g = gather(FilterZTan, idx);
         const Lanes4 R = {a.R, b.R, c.R, d.R};
         a1 = splat(1.0f) / (1.0f + 2.0f * R * g + g * g);
         a2 = g * a1;
         a3 = g * a2;
     }
+    // every filter's zd, {a1, a2, a3, 0} of its lane: the four transposed
+    const Lanes4 t0 = unpackLow(a1, a2), t1 = unpackLow(a3, splat(0.0f));
+    const Lanes4 t2 = unpackHigh(a1, a2), t3 = unpackHigh(a3, splat(0.0f));
+    const Lanes4 zd[4] = {lowHalves(t0, t1), highHalves(t0, t1), lowHalves(t2, t3),
+                          highHalves(t2, t3)};
+    // lane 0 of a field (the others are left to spreadLanes())
+    const auto first = [](auto& field, auto x) __attribute__((always_inline)) {
+        static_assert(sizeof x == 4, "one lane");
+        std::memcpy(&field, &x, sizeof x);
+    };
     for (int i = 0; i < 4; ++i) {
         TLPFilter& x = *f[i];
         const int lane = 1 << i;
         if (changed & lane) {
-            x.pr[0].lastV = splat(v[i]);
-            x.pr[0].fTarget = splat(target[i]);
+            first(x.pr[0].lastV, v[i]);
+            first(x.pr[0].fTarget, target[i]);
             if (moved & lane) {
-                x.pr[0].fUsed = splat(target[i]);
-                x.entry[0] = idx[i] + LaneInts4{};
-                x.pr[0].a1 = splat(a1[i]);
-                x.pr[0].a2 = splat(a2[i]);
-                x.pr[0].a3 = splat(a3[i]);
-                x.zd = Lanes4{a1[i], a2[i], a3[i], 0.0f};
+                first(x.pr[0].fUsed, target[i]);
+                first(x.entry[0], idx[i]);
+                x.zd = zd[i];
             }
+            x.lanesDue = true;
         }
         // The memo's resonance and note count stay.
         x.memo.args[0] = UpdateMemo<1>::bits(cutoff);
@@ -668,6 +743,21 @@ void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
         x.memo.quiet = (changed & lane) == 0;
     }
 }
+
+void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
+    const QuadTargets q = mapNoteQuadTargets(f, cutoff, m);
+    mapNoteQuadKeep(f, cutoff, m, q, q.moved ? gather(FilterZTan, q.idx) : Lanes4{});
+}
+
+#if TAV_WIDE_LANES
+__attribute__((target("avx2"))) void TLPFilter::mapNoteQuadWide(TLPFilter* const (&f)[4],
+                                                                float cutoff, Lanes4 m) {
+    const QuadTargets q = mapNoteQuadTargets(f, cutoff, m);
+    // (every entry is within the table after the clamp to its top)
+    mapNoteQuadKeep(f, cutoff, m, q,
+                    q.moved ? (Lanes4)_mm_i32gather_ps(FilterZTan, (__m128i)q.idx, 4) : Lanes4{});
+}
+#endif
 
 void TLPFilter::updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                float cutoff, Lanes4 mod, Lanes4 resonance) {
@@ -681,6 +771,12 @@ void TLPFilter::updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilt
         plainAll &= f[i]->plain;
     }
     if (__builtin_expect(diff == 0 && plainAll, 1)) {
+#if TAV_WIDE_LANES
+        if (lanes::wide()) {
+            mapNoteQuadWide(f, cutoff, mod);
+            return;
+        }
+#endif
         mapNoteQuad(f, cutoff, mod);
         return;
     }
@@ -721,6 +817,7 @@ __attribute__((always_inline)) inline void lowPassKernel(const V& c1, const V& c
 void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
                         const stereoOverStruct* in, stereoOverStruct* out) {
     if (copies <= 0) return;
+    spreadLanes();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
     update(n, pairCount, cutoff, mod, resonance);

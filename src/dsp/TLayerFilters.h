@@ -116,7 +116,9 @@ public:
 
     float getRate() const { return rate; }
     float getLaneCutoff(int lane) const {
-        return (lane >= 0 && lane < kFilterLanes) ? pr[lane >> 2].fUsed[lane & 3] : 0.0f;
+        if (lane < 0 || lane >= kFilterLanes) return 0.0f;
+        // (lanes 2 and 3 of the first pair repeat 0 and 1 where they are yet to be filled)
+        return pr[lane >> 2].fUsed[lane < 4 && lanesDue ? lane & 1 : lane & 3];
     }
     const float* stateBegin() const { return reinterpret_cast<const float*>(pr); }
     const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
@@ -137,6 +139,19 @@ private:
     // tuning() the FilterSine values at those entries, read only where stored. Its lanes of
     // the masks tell whether v changed and whether the target moved beyond the cutoff in
     // use (when v changed, the cutoff in use and its entries follow it).
+    // The first pair's lanes 2 and 3 filled from 0 and 1 where the AVX2 map left them to do
+    // (see lanesDue): before anything but the maps and the pair kernels reads them.
+    void spreadLanes() {
+        if (__builtin_expect(lanesDue, 0)) spreadLanesNow();
+    }
+    void spreadLanesNow();
+#if TAV_WIDE_LANES
+    // keepNote() of the AVX2 map for one voice, from the halves of its eight lanes that hold
+    // the voice (upper: in lanes 2 and 3 there; else in 0 and 1): only lanes 0 and 1 of the
+    // fields are stored.
+    void keepNoteHalves(bool upper, int lanes, int changed, int moved, __m128 v, __m128 target,
+                        __m128 idx, __m128 sine, stereoStruct cutoff, float mod);
+#endif
     template <class Tuning>
     void keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target, LaneInts4 idx,
                   Tuning tuning, stereoStruct cutoff, float mod);
@@ -168,6 +183,10 @@ private:
     // 1 in lanes 2 and 3 (as do its other fields), so two lanes of each tell all about the
     // note.
     bool plain = false;
+    // The AVX2 map (mapNoteQuadWide) stores only lanes 0 and 1 of the first pair's last
+    // cutoffs, target and used cutoffs, table entries and F (the pair kernels read no more):
+    // true while lanes 2 and 3 of those are still to repeat them (spreadLanes()).
+    bool lanesDue = false;
     float noteR = 0.0f;
     float velOffset = 0.0f;
     float keyFactor = 1.0f;
@@ -268,7 +287,9 @@ public:
 
     float getRate() const { return rate; }
     float getCopyCutoff(int copy) const {
-        return (copy >= 0 && copy < kFilterMaxCopies) ? pr[copy >> 1].fUsed[(copy & 1) * 2] : 0.0f;
+        if (copy < 0 || copy >= kFilterMaxCopies) return 0.0f;
+        // (lane 0 where the other lanes of the first pair are yet to be filled)
+        return pr[copy >> 1].fUsed[copy < 2 && lanesDue ? 0 : (copy & 1) * 2];
     }
     const float* stateBegin() const { return reinterpret_cast<const float*>(pr); }
     const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
@@ -278,12 +299,34 @@ private:
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
     void updateNote(float cutoff, float mod, float resonance);
     void packNoteCoefficients();
+    // The first pair's lanes filled from lane 0 where the four-voice map left them to do
+    // (see lanesDue): before anything but that map reads them.
+    void spreadLanes() {
+        if (__builtin_expect(lanesDue, 0)) spreadLanesNow();
+    }
+    void spreadLanesNow();
     // prepareNoteQuad() where some memo does not skip.
     static void updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                float cutoff, Lanes4 mod, Lanes4 resonance);
     // updateNote()'s steps of four filters whose `plain` holds and whose resonance is that
     // of their last update (so the damping and key factor stay), one lane per filter.
-    static void mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
+    __attribute__((noinline)) static void mapNoteQuad(TLPFilter* const (&f)[4], float cutoff,
+                                                      Lanes4 mod);
+    // Its steps, inlined into both forms of it: the mapped cutoffs, then (with FilterZTan
+    // at every lane's entry, read where a cutoff moved) the coefficients and the stores.
+    struct QuadTargets {
+        Lanes4 v, target;
+        LaneInts4 idx;  // the FilterZTan entries
+        int changed, moved;  // lane masks
+    };
+    static QuadTargets mapNoteQuadTargets(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
+    static void mapNoteQuadKeep(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod,
+                                const QuadTargets& q, Lanes4 tangent);
+#if TAV_WIDE_LANES
+    // mapNoteQuad() compiled for a processor with AVX2 (whose three-operand forms and lane
+    // extracts to memory take fewer instructions), with the same results.
+    static void mapNoteQuadWide(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
+#endif
     __attribute__((noinline)) static void prepareNotesApart(TLPFilter& a, TLPFilter& b,
                                                             TLPFilter& c, TLPFilter& d,
                                                             float cutoff, Lanes4 mod,
@@ -320,6 +363,12 @@ private:
     // lane of the first pair's last cutoffs, cutoff in use and table entries alike; nothing
     // since changed the key factor. Its lane 0 then tells all about the note.
     bool plain = false;
+    // The four-voice map (mapNoteQuad) stores only lane 0 of the first pair's last cutoffs,
+    // target and used cutoffs and table entries, and of its coefficients only zd: a voice
+    // whose envelope moves is mapped there every sample, and the other lanes (which repeat
+    // lane 0 while plain holds) are filled only where something else reads them. True
+    // while they are to be filled.
+    bool lanesDue = false;
     float R = 0.5f;  // FilterZQ damping of lastQ
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
