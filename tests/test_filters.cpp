@@ -915,7 +915,8 @@ TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
             ASSERT_TRUE(g == 8 && n >= 1000) << "sample " << n << " group " << g;
             ASSERT_TRUE(sameBits(before, *rec[1]));
             bank.release(g / 8);
-            for (int i = 0; i < count; ++i) f[i]->process(0.2f, mod[g + i], q[g + i], 1, rec[i], rec[i]);
+            for (int i = 0; i < count; ++i)
+                f[i]->process(0.2f, mod[g + i], q[g + i], 1, rec[i], rec[i]);
         }
         for (int v = 0; v < kVoices; ++v)
             ASSERT_TRUE(sameBits(io[0][v], io[1][v])) << "voice " << v << " sample " << n;
