@@ -276,6 +276,15 @@ void TBPFilter::updateNote(float cutoffLeft, float cutoffRight, float mod, float
             sameLanes((LaneInts4)pr[0].D, (LaneInts4)splat(1.0f - r + kGuard));
 }
 
+// The memo of a note map: the arguments it took, and whether its cutoff stayed.
+__attribute__((always_inline)) inline void TBPFilter::keepMemo(stereoStruct cutoff, float mod,
+                                                               bool quiet) {
+    memo.args[0] = UpdateMemo<1>::bits(cutoff.left);
+    memo.args[1] = UpdateMemo<1>::bits(cutoff.right);
+    memo.args[2] = UpdateMemo<1>::bits(mod);
+    memo.quiet = quiet;
+}
+
 template <class Tuning>
 __attribute__((always_inline)) inline void TBPFilter::keepNote(int lanes, int changed, int moved,
                                                                Lanes4 v, Lanes4 target,
@@ -294,10 +303,7 @@ __attribute__((always_inline)) inline void TBPFilter::keepNote(int lanes, int ch
             pr[0].F = tuning();
         }
     }
-    memo.args[0] = UpdateMemo<1>::bits(cutoff.left);
-    memo.args[1] = UpdateMemo<1>::bits(cutoff.right);
-    memo.args[2] = UpdateMemo<1>::bits(mod);
-    memo.quiet = (changed & lanes) == 0;
+    keepMemo(cutoff, mod, (changed & lanes) == 0);
 }
 
 namespace {
@@ -384,10 +390,7 @@ __attribute__((always_inline, target("avx2"))) inline void TBPFilter::keepNoteHa
         }
         lanesDue = true;
     }
-    memo.args[0] = UpdateMemo<1>::bits(cutoff.left);
-    memo.args[1] = UpdateMemo<1>::bits(cutoff.right);
-    memo.args[2] = UpdateMemo<1>::bits(mod);
-    memo.quiet = (changed & lanes) == 0;
+    keepMemo(cutoff, mod, (changed & lanes) == 0);
 }
 
 // mapNotePair() of two pairs in the eight lanes {a left, a right, b left, ..., d right}.

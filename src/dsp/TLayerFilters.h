@@ -152,6 +152,7 @@ private:
     void keepNoteHalves(bool upper, int lanes, int changed, int moved, __m128 v, __m128 target,
                         __m128 idx, __m128 sine, stereoStruct cutoff, float mod);
 #endif
+    void keepMemo(stereoStruct cutoff, float mod, bool quiet);
     template <class Tuning>
     void keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target, LaneInts4 idx,
                   Tuning tuning, stereoStruct cutoff, float mod);
@@ -499,26 +500,21 @@ private:
     alignas(64) Pair pr[kFilterMaxPairs];
 
 public:
-    // Mono entry point for up to eight voices of one note each (filters f[0 .. count - 1],
-    // distinct, and their notes' records): where both sides of every record, state and
-    // low-cut lane hold the same bits, one lane per voice does what the pair entry points do
-    // on its left and right lanes, so eight voices run in one eight-lane vector; each filter
-    // is prepared with (freq, mod[i], resonance[i]) and the records are filtered in place.
-    // Returns false, having touched nothing, where a side differs or the processor runs
-    // four lanes; the caller then takes the pair entry points. Slots from count on repeat
-    // the last voice.
-    static bool runNoteOctetMono(THPFilter* const (&f)[8], stereoOverStruct* const (&rec)[8],
-                                 int count, float freq, const float (&mod)[8],
-                                 const float (&resonance)[8]);
-    // The same for octet s of `bank`, whose filters, records and places of the arguments
-    // (count of them, padded as above) the caller has set where the octet holds nothing;
-    // voice i's mod is mods[at[i]], its resonance resonances[at[i]]. Having run, the octet
-    // keeps the states in its lanes for the next sample's call (see HighPassOctets).
+    // Mono entry point for up to eight voices of one note each, held in octet s of `bank`
+    // (see HighPassOctets): where both sides of every record, state and low-cut lane hold
+    // the same bits, one lane per voice does what the pair entry points do on its left and
+    // right lanes, so eight voices run in one eight-lane vector; each filter is prepared
+    // with (freq, mods[at[i]], resonances[at[i]]) and the records are filtered in place.
+    // The caller sets the octet's filters (distinct), records and places of the arguments
+    // where it holds nothing; slots from count on repeat the last voice. Returns false,
+    // having touched nothing, where a side differs or the processor runs four lanes; the
+    // caller then takes the pair entry points. Having run, the octet keeps the states in its
+    // lanes for the next sample's call.
     static bool runNoteOctetHeld(HighPassOctets& bank, int s, int count, float freq,
                                  const float* mods, const float* resonances);
 };
 
-// The high-pass states of up to two mono octets of a layer (see runNoteOctetMono), kept in
+// The high-pass states of up to two mono octets of a layer (see runNoteOctetHeld), kept in
 // their lanes from one sample to the next, with the octet's low cut, coefficients and memos
 // as the kernel and the memo test take them: so that a standing octet neither gathers nor
 // scatters its voices' filters every sample. A filter whose states an octet holds has its
