@@ -22,7 +22,10 @@ struct CommandResult {
     std::string output;
 };
 
+// Every command runs with this test process's own home: the host's validation writes
+// preferences and files there, which tests running beside it must not share.
 CommandResult runCommand(const std::string& command) {
+    useScratchHome();
     CommandResult r;
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
     if (!pipe) return r;
