@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <xmmintrin.h>
+
 #include "dsp/TAmpModels.h"
 #include "engine/RandSeed.h"
 #include "plugin/uPlugin.h"
@@ -502,40 +504,30 @@ void APlugin::doDistortRun(int n, stereoStruct* bus) {
     const float* d = modDestGlobal;
     const float P = distortPreBoost.get(d[317], boostGain);
     const float Q = distortPostBoost.get(d[318], boostGain);
-    const float coef = distortDCCoef;
-    float s0 = distortDCState[0];
-    float s1 = distortDCState[1];
-    // The routed layers' sums of the whole run first, layer by layer (each sum still takes
-    // the layers in order).
-    stereoOverStruct sums[kSubBlock];
-    for (int j = 0; j < n; ++j) sums[j] = stereoOverStruct{{{kDenormal, kDenormal}, {kDenormal, kDenormal}}};
-    for (int i = 0; i < count; ++i) {
-        const int layer = layers[i];
-        for (int j = 0; j < n; ++j) {
-            const stereoOverStruct& o = subLayerOut[j][layer];
-            for (int k = 0; k < 2; ++k) {
-                sums[j].sub[k].left += o.sub[k].left;
-                sums[j].sub[k].right += o.sub[k].right;
-            }
-        }
-    }
+    // Left and right side by side in the two low lanes: the DC blocker's two channels take
+    // the same operations, each lane its channel's, in their order; the routed layers' sum
+    // of a sample is its four values in one register, the layers taken in order.
+    const __m128 dn = _mm_set1_ps(kDenormal), half = _mm_set1_ps(0.5f);
+    const __m128 pre = _mm_set1_ps(P), post = _mm_set1_ps(Q), coef = _mm_set1_ps(distortDCCoef);
+    __m128 s = _mm_setr_ps(distortDCState[0], distortDCState[1], 0.0f, 0.0f);
+    static_assert(sizeof(stereoOverStruct) == 4 * sizeof(float), "a layer's output is four floats");
     for (int j = 0; j < n; ++j) {
-        const stereoOverStruct& x = sums[j];
-        stereoStruct out[2];
-        for (int k = 0; k < 2; ++k) {
-            float wl = Q * (P * x.sub[k].left);
-            float wr = Q * (P * x.sub[k].right);
-            s0 = s0 + (wl - s0) * coef + kDenormal;
-            wl -= s0;
-            s1 = s1 + (wr - s1) * coef + kDenormal;
-            wr -= s1;
-            out[k] = stereoStruct{wl, wr};
-        }
-        bus[j].left = (out[0].left + out[1].left) * 0.5f + kDenormal;
-        bus[j].right = (out[0].right + out[1].right) * 0.5f + kDenormal;
+        __m128 x = dn;
+        for (int i = 0; i < count; ++i)
+            x = _mm_add_ps(x, _mm_loadu_ps(&subLayerOut[j][layers[i]].sub[0].left));
+        // (wl, wr) of both halves.
+        const __m128 w = _mm_mul_ps(post, _mm_mul_ps(pre, x));
+        const __m128 w1 = _mm_movehl_ps(w, w);
+        s = _mm_add_ps(_mm_add_ps(s, _mm_mul_ps(_mm_sub_ps(w, s), coef)), dn);
+        const __m128 out0 = _mm_sub_ps(w, s);
+        s = _mm_add_ps(_mm_add_ps(s, _mm_mul_ps(_mm_sub_ps(w1, s), coef)), dn);
+        const __m128 out1 = _mm_sub_ps(w1, s);
+        _mm_storel_pi(reinterpret_cast<__m64*>(bus + j), _mm_add_ps(_mm_mul_ps(_mm_add_ps(out0, out1), half), dn));
     }
-    distortDCState[0] = s0;
-    distortDCState[1] = s1;
+    float st[4];
+    _mm_storeu_ps(st, s);
+    distortDCState[0] = st[0];
+    distortDCState[1] = st[1];
     fxBusIn = fxBusOut = bus[n - 1];
 }
 

@@ -515,8 +515,7 @@ public:
     float chordRatio[kNumChords][kMaxChordNotes] = {};
     float chordSemi[kNumChords][kMaxChordNotes] = {};
     float chordGain[kNumChords][kMaxChordNotes][2] = {};
-    int32_t curChord = {};
-    int32_t chordStep = {};
+    int32_t curChord = {}, chordStep = {};
     int32_t alternateCounter = {};
     uint32_t noteRandState = 1;  // engineRand
 
@@ -1483,6 +1482,7 @@ public:
     // layer's pitches from (an FM flag of all ones: not taken yet).
     uint32_t layerPitchKey[kNumLayers][7] = {
         {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}};
+    uint32_t chordTableKey[4 * kNumChords * kMaxChordNotes + 1] = {};  // the chord table's parameter bits, then 1
 
 private:
     void detectHost();
