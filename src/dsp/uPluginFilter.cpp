@@ -4,8 +4,9 @@
 // sample on the effect bus.
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 #include "dsp/TAmpModels.h"
 #include "engine/RandSeed.h"
@@ -511,19 +512,31 @@ void APlugin::doDistortRun(int n, stereoStruct* bus) {
     const __m128 pre = _mm_set1_ps(P), post = _mm_set1_ps(Q), coef = _mm_set1_ps(distortDCCoef);
     __m128 s = _mm_setr_ps(distortDCState[0], distortDCState[1], 0.0f, 0.0f);
     static_assert(sizeof(stereoOverStruct) == 4 * sizeof(float), "a layer's output is four floats");
-    for (int j = 0; j < n; ++j) {
-        __m128 x = dn;
-        for (int i = 0; i < count; ++i)
-            x = _mm_add_ps(x, _mm_loadu_ps(&subLayerOut[j][layers[i]].sub[0].left));
-        // (wl, wr) of both halves.
-        const __m128 w = _mm_mul_ps(post, _mm_mul_ps(pre, x));
-        const __m128 w1 = _mm_movehl_ps(w, w);
-        s = _mm_add_ps(_mm_add_ps(s, _mm_mul_ps(_mm_sub_ps(w, s), coef)), dn);
-        const __m128 out0 = _mm_sub_ps(w, s);
-        s = _mm_add_ps(_mm_add_ps(s, _mm_mul_ps(_mm_sub_ps(w1, s), coef)), dn);
-        const __m128 out1 = _mm_sub_ps(w1, s);
-        _mm_storel_pi(reinterpret_cast<__m64*>(bus + j), _mm_add_ps(_mm_mul_ps(_mm_add_ps(out0, out1), half), dn));
-    }
+    // (The layer count a constant of each loop: no loop inside it to leave on every sample.)
+    const auto run = [&](auto layerCount) {
+        for (int j = 0; j < n; ++j) {
+            __m128 x = dn;
+            for (int i = 0; i < decltype(layerCount)::value; ++i)
+                x = _mm_add_ps(x, _mm_loadu_ps(&subLayerOut[j][layers[i]].sub[0].left));
+            // (wl, wr) of both halves.
+            const __m128 w = _mm_mul_ps(post, _mm_mul_ps(pre, x));
+            const __m128 w1 = _mm_movehl_ps(w, w);
+            s = _mm_add_ps(_mm_add_ps(s, _mm_mul_ps(_mm_sub_ps(w, s), coef)), dn);
+            const __m128 out0 = _mm_sub_ps(w, s);
+            s = _mm_add_ps(_mm_add_ps(s, _mm_mul_ps(_mm_sub_ps(w1, s), coef)), dn);
+            const __m128 out1 = _mm_sub_ps(w1, s);
+            _mm_storel_pi(reinterpret_cast<__m64*>(bus + j), _mm_add_ps(_mm_mul_ps(_mm_add_ps(out0, out1), half), dn));
+        }
+    };
+    static_assert(kNumLayers == 3, "a loop per layer count");
+    if (count == 0)
+        run(std::integral_constant<int, 0>{});
+    else if (count == 1)
+        run(std::integral_constant<int, 1>{});
+    else if (count == 2)
+        run(std::integral_constant<int, 2>{});
+    else
+        run(std::integral_constant<int, 3>{});
     float st[4];
     _mm_storeu_ps(st, s);
     distortDCState[0] = st[0];
@@ -533,16 +546,34 @@ void APlugin::doDistortRun(int n, stereoStruct* bus) {
 
 // doLimiter on each of n samples in turn.
 void APlugin::doLimiterRun(int n, stereoStruct* x) {
+    // Each sample's share of its peak does not depend on the level: those of a piece of the
+    // run first, four samples at a time, then the level's steps in turn.
+    // std::fmax(a, b) without the library call (the same value, NaN included).
+    const auto peakOf = [](float a, float b) { return b != b ? a : (a > b ? a : b); };
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)), take = _mm_set1_ps(kMixTake);
     float level = limiterLevel;
-    for (int j = 0; j < n; ++j) {
-        const float a = std::fabs(x[j].left), b = std::fabs(x[j].right);
-        // std::fmax(a, b) without the library call (the same value, NaN included).
-        const float peak = b != b ? a : (a > b ? a : b);
-        level = kMixKeep * level + kMixTake * peak + kDenormal;
-        if (!(level < 1e30f)) level = 1e30f;
-        if (level >= 1.2f) {
-            x[j].left = x[j].left / level * 1.2f + kDenormal;
-            x[j].right = x[j].right / level * 1.2f + kDenormal;
+    for (int from = 0; from < n; from += kSubBlock, x += kSubBlock) {
+        const int m = n - from < kSubBlock ? n - from : kSubBlock;
+        float share[kSubBlock];
+        const float* const f = reinterpret_cast<const float*>(x);
+        int j = 0;
+        for (; j + 4 <= m; j += 4) {
+            const __m128 p0 = _mm_loadu_ps(f + 2 * j), p1 = _mm_loadu_ps(f + 2 * j + 4);
+            const __m128 a = _mm_and_ps(_mm_shuffle_ps(p0, p1, _MM_SHUFFLE(2, 0, 2, 0)), magnitude);
+            const __m128 b = _mm_and_ps(_mm_shuffle_ps(p0, p1, _MM_SHUFFLE(3, 1, 3, 1)), magnitude);
+            // maxps gives b where either is NaN: a where b is.
+            const __m128 bNaN = _mm_cmpunord_ps(b, b);
+            const __m128 peak = _mm_or_ps(_mm_and_ps(bNaN, a), _mm_andnot_ps(bNaN, _mm_max_ps(a, b)));
+            _mm_storeu_ps(share + j, _mm_mul_ps(take, peak));
+        }
+        for (; j < m; ++j) share[j] = kMixTake * peakOf(std::fabs(x[j].left), std::fabs(x[j].right));
+        for (j = 0; j < m; ++j) {
+            level = kMixKeep * level + share[j] + kDenormal;
+            if (!(level < 1e30f)) level = 1e30f;
+            if (level >= 1.2f) {
+                x[j].left = x[j].left / level * 1.2f + kDenormal;
+                x[j].right = x[j].right / level * 1.2f + kDenormal;
+            }
         }
     }
     limiterLevel = level;
