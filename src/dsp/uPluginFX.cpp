@@ -145,7 +145,9 @@ void APlugin::advanceReverbPhases() {
     const float ms = curSampleRate / 1000.0f;
     for (int i = 0; i < 4; ++i) {
         float ph = rc.widenPhase[i] + rc.widenIncrement[i];
-        ph -= std::floor(ph);
+        // Above 0 and below 2^23, where the phases live, truncation is the floor and both
+        // conversions are exact.
+        ph -= ph > 0.0f && ph < 8388608.0f ? (float)(int32_t)ph : std::floor(ph);
         rc.widenPhase[i] = ph;
         const float tri = 1.0f - std::fabs(2.0f * ph - 1.0f);
         const float depth = rc.widenDepth[i];
@@ -156,7 +158,7 @@ void APlugin::advanceReverbPhases() {
     // on the sample counter, so they keep full precision however long the host runs.
     for (int i = 0; i < 2; ++i) {
         double ph = rc.modPhase[i] + 16.0 * (double)rc.modRate[i];
-        ph -= std::floor(ph);
+        ph -= ph > 0.0 && ph < 4503599627370496.0 ? (double)(int64_t)ph : std::floor(ph);
         rc.modPhase[i] = ph;
     }
 }
