@@ -567,12 +567,29 @@ void APlugin::doLimiterRun(int n, stereoStruct* x) {
             _mm_storeu_ps(share + j, _mm_mul_ps(take, peak));
         }
         for (; j < m; ++j) share[j] = kMixTake * peakOf(std::fabs(x[j].left), std::fabs(x[j].right));
+        // The levels in turn (into share), then the samples they hold down, four at a time.
         for (j = 0; j < m; ++j) {
             level = kMixKeep * level + share[j] + kDenormal;
             if (!(level < 1e30f)) level = 1e30f;
-            if (level >= 1.2f) {
-                x[j].left = x[j].left / level * 1.2f + kDenormal;
-                x[j].right = x[j].right / level * 1.2f + kDenormal;
+            share[j] = level;
+        }
+        const __m128 limit = _mm_set1_ps(1.2f), denormal = _mm_set1_ps(kDenormal);
+        float* const g = reinterpret_cast<float*>(x);
+        j = 0;
+        for (; j + 4 <= m; j += 4) {
+            const __m128 l = _mm_loadu_ps(share + j);
+            const __m128 lo = _mm_unpacklo_ps(l, l), hi = _mm_unpackhi_ps(l, l);
+            const __m128 p0 = _mm_loadu_ps(g + 2 * j), p1 = _mm_loadu_ps(g + 2 * j + 4);
+            const __m128 held0 = _mm_cmpge_ps(lo, limit), held1 = _mm_cmpge_ps(hi, limit);
+            const __m128 y0 = _mm_add_ps(_mm_mul_ps(_mm_div_ps(p0, lo), limit), denormal);
+            const __m128 y1 = _mm_add_ps(_mm_mul_ps(_mm_div_ps(p1, hi), limit), denormal);
+            _mm_storeu_ps(g + 2 * j, _mm_or_ps(_mm_and_ps(held0, y0), _mm_andnot_ps(held0, p0)));
+            _mm_storeu_ps(g + 2 * j + 4, _mm_or_ps(_mm_and_ps(held1, y1), _mm_andnot_ps(held1, p1)));
+        }
+        for (; j < m; ++j) {
+            if (share[j] >= 1.2f) {
+                x[j].left = x[j].left / share[j] * 1.2f + kDenormal;
+                x[j].right = x[j].right / share[j] * 1.2f + kDenormal;
             }
         }
     }
