@@ -278,6 +278,20 @@ TEST_F(EngineNotes, ChordModeAlternatesForwardAndReverseStrums) {
     EXPECT_EQ(p.voiceFirstElement[p.curVoice], 0);
 }
 
+TEST_F(EngineNotes, ChordTableFollowsEachOfItsParametersOnceBuilt) {
+    Engine e(chordPatch({0, 4, 7}, 0.0f));
+    APlugin& p = e.p();
+    const float ratio = p.chordRatio[3][2], gain = p.chordGain[3][2][1];
+    e.set({{CHORD_SEMI_TAGS[3] + 2, stepped(55, 96.99f)}, {CHORD_PAN_TAGS[3] + 2, 0.25f}});
+    e.render(16);
+    EXPECT_NE(p.chordRatio[3][2], ratio);
+    EXPECT_FLOAT_EQ(p.chordSemi[3][2], 7.0f);
+    EXPECT_NE(p.chordGain[3][2][1], gain);
+    e.set({{CHORD_FINE_TAGS[0] + 1, 1.0f}});
+    e.render(16);
+    EXPECT_FLOAT_EQ(p.chordRatio[0][1], std::exp2(1.0f / 12.0f + p.chordSemi[0][1] / 12.0f));
+}
+
 TEST_F(EngineNotes, EveryChordModeCyclesThroughItsChords) {
     // The longest cycle, "12344321 ALT": chords 1-4-1 forward, then the same reversed.
     Params patch = chordPatch({0, 7}, 0.2f, 22);

@@ -78,6 +78,7 @@ void TComb::clear() {
         for (int lane = 0; lane < kLanes; ++lane) length[k][lane] = 1;
         state[k] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
     }
+    shortest = 1;
     lastLengthsValid = false;
     std::memset(lines, 0, sizeof(lines));
 }
@@ -95,6 +96,10 @@ void TComb::setSize(const int32_t lengths[kCombs]) {
             // A length of 0 (or less) reads the previous row, as a length of 1.
             length[k][lane] = len <= 0 ? 1 : len;
         }
+    shortest = length[0][0];
+    for (int k = 0; k < kPerLane; ++k)
+        for (int lane = 0; lane < kLanes; ++lane)
+            if (length[k][lane] < shortest) shortest = length[k][lane];
 }
 
 int32_t TComb::getLength(int comb) const {
@@ -140,10 +145,7 @@ void TComb::writeRow(float* const l[kLanes], int32_t r, RevLanes w) {
 }
 
 void TComb::prepare(int32_t first, float damp, float room) {
-    int n = kBlock;
-    for (int k = 0; k < kPerLane; ++k)
-        for (int lane = 0; lane < kLanes; ++lane)
-            if (length[k][lane] < n) n = length[k][lane];
+    const int n = shortest < kBlock ? shortest : kBlock;
     batchRow = first;
     batchSize = n;
     batchPos = 0;
@@ -192,10 +194,7 @@ void TComb::run(int n, const RevLanes (*input)[2], float damp, float room, RevLa
     // A batch the per-sample path left half done: its done rows are written, the rest is
     // worked out again here with the same operations.
     flush();
-    int most = kBlock;
-    for (int k = 0; k < kPerLane; ++k)
-        for (int lane = 0; lane < kLanes; ++lane)
-            if (length[k][lane] < most) most = length[k][lane];
+    const int most = shortest < kBlock ? shortest : kBlock;
     const float oneMinusDamp = 1.0f - damp;
     for (int from = 0; from < n;) {
         const int m = n - from < most ? n - from : most;

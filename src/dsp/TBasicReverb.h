@@ -82,6 +82,7 @@ private:
     float batchDamp = 0.0f;
     float batchRoom = 0.0f;
     int32_t length[kPerLane][kLanes];  // [comb index][lane], 1..kRowMask
+    int32_t shortest = 1;              // the least of them
     // The lengths setSize was last given (valid until clear()): the reverb's control update
     // sets them every 16 samples, mostly to the same values.
     int32_t lastLengths[kCombs];

@@ -44,6 +44,16 @@ inline float clampf(float x, float lo, float hi) { return x > lo ? (x < hi ? x :
 inline float min1(float x) { return x < 1.0f ? x : 1.0f; }
 
 // A float truncated toward zero into lo..hi (NaN gives lo).
+// std::exp2(x) through a memo of the last argument and its power: the settings that the
+// reverb's control update takes the powers of mostly stand.
+inline float exp2Memo(float (&memo)[2], float x) {
+    if (std::memcmp(&x, &memo[0], sizeof(x)) != 0) {
+        memo[0] = x;
+        memo[1] = std::exp2(x);
+    }
+    return memo[1];
+}
+
 inline int32_t saturate(float x, int32_t lo, int32_t hi) {
     if (!(x > (float)lo)) return lo;
     if (x >= (float)hi) return hi;
@@ -135,7 +145,9 @@ void APlugin::advanceReverbPhases() {
     const float ms = curSampleRate / 1000.0f;
     for (int i = 0; i < 4; ++i) {
         float ph = rc.widenPhase[i] + rc.widenIncrement[i];
-        ph -= std::floor(ph);
+        // Above 0 and below 2^23, where the phases live, truncation is the floor and both
+        // conversions are exact.
+        ph -= ph > 0.0f && ph < 8388608.0f ? (float)(int32_t)ph : std::floor(ph);
         rc.widenPhase[i] = ph;
         const float tri = 1.0f - std::fabs(2.0f * ph - 1.0f);
         const float depth = rc.widenDepth[i];
@@ -146,7 +158,7 @@ void APlugin::advanceReverbPhases() {
     // on the sample counter, so they keep full precision however long the host runs.
     for (int i = 0; i < 2; ++i) {
         double ph = rc.modPhase[i] + 16.0 * (double)rc.modRate[i];
-        ph -= std::floor(ph);
+        ph -= ph > 0.0 && ph < 4503599627370496.0 ? (double)(int64_t)ph : std::floor(ph);
         rc.modPhase[i] = ph;
     }
 }
@@ -167,7 +179,7 @@ void APlugin::applyReverbControls(const TReverbInputs& in) {
     fxReverb.setRoomSize(clamp01(p[1] + d[3]));
     fxReverb.setDamp(clamp01(p[3] + d[5]));
     fxReverb.setFilter(1.0f, clamp01(p[4] + d[6]));
-    const float z = std::exp2(8.0f * clamp01(p[2] + d[4]) - 6.0f);
+    const float z = exp2Memo(reverbExp2[0], 8.0f * clamp01(p[2] + d[4]) - 6.0f);
     fxReverb.setSize(z, 1.1f * z);
 
     // Pre-delay: 0.5 ms .. 0.512 s plus one sample, the right side one sample (or the
@@ -175,8 +187,8 @@ void APlugin::applyReverbControls(const TReverbInputs& in) {
     float pre = p[0] + d[0];
     if (!(pre > 0.0f)) pre = 0.0f;
     if (pre > 2.0f) pre = 2.0f;
-    rc.preDelayL = saturate(std::exp2(10.0f * pre) / 2000.0f * rate + 1.0f, 1, kLineMask);
-    const int32_t widen = saturate(std::exp2(clampf(d[2], -64.0f, 64.0f)), 0, kLineMask);
+    rc.preDelayL = saturate(exp2Memo(reverbExp2[1], 10.0f * pre) / 2000.0f * rate + 1.0f, 1, kLineMask);
+    const int32_t widen = saturate(exp2Memo(reverbExp2[2], clampf(d[2], -64.0f, 64.0f)), 0, kLineMask);
     const int64_t right = (int64_t)rc.preDelayL + widen;
     rc.preDelayR = right > kLineMask ? kLineMask : (int32_t)right;
     rc.preFeed = -0.95f * clampf(d[1], -1.0f, 1.0f);

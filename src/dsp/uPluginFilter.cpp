@@ -4,6 +4,9 @@
 // sample on the effect bus.
 #include <cmath>
 #include <cstring>
+#include <type_traits>
+
+#include <emmintrin.h>
 
 #include "dsp/TAmpModels.h"
 #include "engine/RandSeed.h"
@@ -502,55 +505,92 @@ void APlugin::doDistortRun(int n, stereoStruct* bus) {
     const float* d = modDestGlobal;
     const float P = distortPreBoost.get(d[317], boostGain);
     const float Q = distortPostBoost.get(d[318], boostGain);
-    const float coef = distortDCCoef;
-    float s0 = distortDCState[0];
-    float s1 = distortDCState[1];
-    // The routed layers' sums of the whole run first, layer by layer (each sum still takes
-    // the layers in order).
-    stereoOverStruct sums[kSubBlock];
-    for (int j = 0; j < n; ++j) sums[j] = stereoOverStruct{{{kDenormal, kDenormal}, {kDenormal, kDenormal}}};
-    for (int i = 0; i < count; ++i) {
-        const int layer = layers[i];
+    // Left and right side by side in the two low lanes: the DC blocker's two channels take
+    // the same operations, each lane its channel's, in their order; the routed layers' sum
+    // of a sample is its four values in one register, the layers taken in order.
+    const __m128 dn = _mm_set1_ps(kDenormal), half = _mm_set1_ps(0.5f);
+    const __m128 pre = _mm_set1_ps(P), post = _mm_set1_ps(Q), coef = _mm_set1_ps(distortDCCoef);
+    __m128 s = _mm_setr_ps(distortDCState[0], distortDCState[1], 0.0f, 0.0f);
+    static_assert(sizeof(stereoOverStruct) == 4 * sizeof(float), "a layer's output is four floats");
+    // (The layer count a constant of each loop: no loop inside it to leave on every sample.)
+    const auto run = [&](auto layerCount) {
         for (int j = 0; j < n; ++j) {
-            const stereoOverStruct& o = subLayerOut[j][layer];
-            for (int k = 0; k < 2; ++k) {
-                sums[j].sub[k].left += o.sub[k].left;
-                sums[j].sub[k].right += o.sub[k].right;
-            }
+            __m128 x = dn;
+            for (int i = 0; i < decltype(layerCount)::value; ++i)
+                x = _mm_add_ps(x, _mm_loadu_ps(&subLayerOut[j][layers[i]].sub[0].left));
+            // (wl, wr) of both halves.
+            const __m128 w = _mm_mul_ps(post, _mm_mul_ps(pre, x));
+            const __m128 w1 = _mm_movehl_ps(w, w);
+            s = _mm_add_ps(_mm_add_ps(s, _mm_mul_ps(_mm_sub_ps(w, s), coef)), dn);
+            const __m128 out0 = _mm_sub_ps(w, s);
+            s = _mm_add_ps(_mm_add_ps(s, _mm_mul_ps(_mm_sub_ps(w1, s), coef)), dn);
+            const __m128 out1 = _mm_sub_ps(w1, s);
+            _mm_storel_pi(reinterpret_cast<__m64*>(bus + j), _mm_add_ps(_mm_mul_ps(_mm_add_ps(out0, out1), half), dn));
         }
-    }
-    for (int j = 0; j < n; ++j) {
-        const stereoOverStruct& x = sums[j];
-        stereoStruct out[2];
-        for (int k = 0; k < 2; ++k) {
-            float wl = Q * (P * x.sub[k].left);
-            float wr = Q * (P * x.sub[k].right);
-            s0 = s0 + (wl - s0) * coef + kDenormal;
-            wl -= s0;
-            s1 = s1 + (wr - s1) * coef + kDenormal;
-            wr -= s1;
-            out[k] = stereoStruct{wl, wr};
-        }
-        bus[j].left = (out[0].left + out[1].left) * 0.5f + kDenormal;
-        bus[j].right = (out[0].right + out[1].right) * 0.5f + kDenormal;
-    }
-    distortDCState[0] = s0;
-    distortDCState[1] = s1;
+    };
+    static_assert(kNumLayers == 3, "a loop per layer count");
+    if (count == 0)
+        run(std::integral_constant<int, 0>{});
+    else if (count == 1)
+        run(std::integral_constant<int, 1>{});
+    else if (count == 2)
+        run(std::integral_constant<int, 2>{});
+    else
+        run(std::integral_constant<int, 3>{});
+    float st[4];
+    _mm_storeu_ps(st, s);
+    distortDCState[0] = st[0];
+    distortDCState[1] = st[1];
     fxBusIn = fxBusOut = bus[n - 1];
 }
 
 // doLimiter on each of n samples in turn.
 void APlugin::doLimiterRun(int n, stereoStruct* x) {
+    // Each sample's share of its peak does not depend on the level: those of a piece of the
+    // run first, four samples at a time, then the level's steps in turn.
+    // std::fmax(a, b) without the library call (the same value, NaN included).
+    const auto peakOf = [](float a, float b) { return b != b ? a : (a > b ? a : b); };
+    const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)), take = _mm_set1_ps(kMixTake);
     float level = limiterLevel;
-    for (int j = 0; j < n; ++j) {
-        const float a = std::fabs(x[j].left), b = std::fabs(x[j].right);
-        // std::fmax(a, b) without the library call (the same value, NaN included).
-        const float peak = b != b ? a : (a > b ? a : b);
-        level = kMixKeep * level + kMixTake * peak + kDenormal;
-        if (!(level < 1e30f)) level = 1e30f;
-        if (level >= 1.2f) {
-            x[j].left = x[j].left / level * 1.2f + kDenormal;
-            x[j].right = x[j].right / level * 1.2f + kDenormal;
+    for (int from = 0; from < n; from += kSubBlock, x += kSubBlock) {
+        const int m = n - from < kSubBlock ? n - from : kSubBlock;
+        float share[kSubBlock];
+        const float* const f = reinterpret_cast<const float*>(x);
+        int j = 0;
+        for (; j + 4 <= m; j += 4) {
+            const __m128 p0 = _mm_loadu_ps(f + 2 * j), p1 = _mm_loadu_ps(f + 2 * j + 4);
+            const __m128 a = _mm_and_ps(_mm_shuffle_ps(p0, p1, _MM_SHUFFLE(2, 0, 2, 0)), magnitude);
+            const __m128 b = _mm_and_ps(_mm_shuffle_ps(p0, p1, _MM_SHUFFLE(3, 1, 3, 1)), magnitude);
+            // maxps gives b where either is NaN: a where b is.
+            const __m128 bNaN = _mm_cmpunord_ps(b, b);
+            const __m128 peak = _mm_or_ps(_mm_and_ps(bNaN, a), _mm_andnot_ps(bNaN, _mm_max_ps(a, b)));
+            _mm_storeu_ps(share + j, _mm_mul_ps(take, peak));
+        }
+        for (; j < m; ++j) share[j] = kMixTake * peakOf(std::fabs(x[j].left), std::fabs(x[j].right));
+        // The levels in turn (into share), then the samples they hold down, four at a time.
+        for (j = 0; j < m; ++j) {
+            level = kMixKeep * level + share[j] + kDenormal;
+            if (!(level < 1e30f)) level = 1e30f;
+            share[j] = level;
+        }
+        const __m128 limit = _mm_set1_ps(1.2f), denormal = _mm_set1_ps(kDenormal);
+        float* const g = reinterpret_cast<float*>(x);
+        j = 0;
+        for (; j + 4 <= m; j += 4) {
+            const __m128 l = _mm_loadu_ps(share + j);
+            const __m128 lo = _mm_unpacklo_ps(l, l), hi = _mm_unpackhi_ps(l, l);
+            const __m128 p0 = _mm_loadu_ps(g + 2 * j), p1 = _mm_loadu_ps(g + 2 * j + 4);
+            const __m128 held0 = _mm_cmpge_ps(lo, limit), held1 = _mm_cmpge_ps(hi, limit);
+            const __m128 y0 = _mm_add_ps(_mm_mul_ps(_mm_div_ps(p0, lo), limit), denormal);
+            const __m128 y1 = _mm_add_ps(_mm_mul_ps(_mm_div_ps(p1, hi), limit), denormal);
+            _mm_storeu_ps(g + 2 * j, _mm_or_ps(_mm_and_ps(held0, y0), _mm_andnot_ps(held0, p0)));
+            _mm_storeu_ps(g + 2 * j + 4, _mm_or_ps(_mm_and_ps(held1, y1), _mm_andnot_ps(held1, p1)));
+        }
+        for (; j < m; ++j) {
+            if (share[j] >= 1.2f) {
+                x[j].left = x[j].left / share[j] * 1.2f + kDenormal;
+                x[j].right = x[j].right / share[j] * 1.2f + kDenormal;
+            }
         }
     }
     limiterLevel = level;

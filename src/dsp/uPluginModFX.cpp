@@ -682,8 +682,11 @@ void APlugin::stepModFXLFORun(int type, float rate, int n, float* lfoL, float* l
                 step0 = hum0 * r;
                 step1 = spread * r * hum1;
             }
-            ph1 = fractionOf(ph1);
-            if (!(ph1 < 1.0f)) ph1 = 0.0f;
+            // (Inside 0..1, where the phase mostly stays, the fraction is the phase itself.)
+            if (!(ph1 > 0.0f && ph1 < 1.0f)) {
+                ph1 = fractionOf(ph1);
+                if (!(ph1 < 1.0f)) ph1 = 0.0f;
+            }
         }
         if (holdStep == 1.0f && hold == 0.0f) {
             // No hold: the counter steps from 0 to 1 and back to +0 on every sample, and every

@@ -131,17 +131,42 @@ void APlugin::prefetchElementStart(int voice) {
 }
 
 // The chord table, rebuilt by the control block: per chord and note its pitch ratio, its
-// semitone offset and its left/right gains.
+// semitone offset and its left/right gains. It follows from its parameters alone, so while
+// every one of them keeps its bits the table stands as it was built.
 void APlugin::updateChordTable() {
+    constexpr int kWords = 4 * kNumChords * kMaxChordNotes;
+    static_assert(sizeof(chordTableKey) == (kWords + 1) * sizeof(uint32_t), "a word per parameter and a flag");
+    const int32_t* const tags[4] = {CHORD_SEMI_TAGS, CHORD_FINE_TAGS, CHORD_VEL_TAGS, CHORD_PAN_TAGS};
+    // The key holds each chord's four rows of parameters in turn, each value read once, as
+    // one access; its last word is 1 once the table is built.
+    uint32_t diff = chordTableKey[kWords] ^ 1u;
+    uint32_t* k = chordTableKey;
+    for (int c = 0; c < kNumChords; ++c)
+        for (int row = 0; row < 4; ++row, k += kMaxChordNotes) {
+            const SharedWord* const src = reinterpret_cast<const SharedWord*>(&paramValue[tags[row][c]]);
+#pragma GCC unroll 8
+            for (int n = 0; n < kMaxChordNotes; ++n) {
+                const uint32_t w = __atomic_load_n(src + n, __ATOMIC_RELAXED);
+                diff |= w ^ k[n];
+                k[n] = w;
+            }
+        }
+    chordTableKey[kWords] = 1;
+    if (diff == 0) return;
+    const auto value = [this](int c, int row, int n) {
+        float v;
+        std::memcpy(&v, &chordTableKey[(c * 4 + row) * kMaxChordNotes + n], sizeof(v));
+        return v;
+    };
     for (int c = 0; c < kNumChords; ++c) {
         for (int n = 0; n < kMaxChordNotes; ++n) {
-            const float semiValue = paramValue[CHORD_SEMI_TAGS[c] + n];
+            const float semiValue = value(c, 0, n);
             const float semi = n == 0 ? 0.0f : (float)((int)(semiValue * 96.99f) - 48) / 12.0f;
-            const float fine = paramValue[CHORD_FINE_TAGS[c] + n];
+            const float fine = value(c, 1, n);
             chordRatio[c][n] = std::exp2((2.0f * fine - 1.0f) / 12.0f + semi);
             chordSemi[c][n] = semi * 12.0f;
-            const float volume = paramValue[CHORD_VEL_TAGS[c] + n];
-            const float pan = paramValue[CHORD_PAN_TAGS[c] + n];
+            const float volume = value(c, 2, n);
+            const float pan = value(c, 3, n);
             chordGain[c][n][0] = volume * (2.0f - 2.0f * pan);
             chordGain[c][n][1] = volume * 2.0f * pan;
         }

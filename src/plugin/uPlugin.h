@@ -515,8 +515,7 @@ public:
     float chordRatio[kNumChords][kMaxChordNotes] = {};
     float chordSemi[kNumChords][kMaxChordNotes] = {};
     float chordGain[kNumChords][kMaxChordNotes][2] = {};
-    int32_t curChord = {};
-    int32_t chordStep = {};
+    int32_t curChord = {}, chordStep = {};
     int32_t alternateCounter = {};
     uint32_t noteRandState = 1;  // engineRand
 
@@ -1458,8 +1457,7 @@ public:
     void advanceReverbPhases();
     void applyReverbControls(const TReverbInputs& in);
     void applyPendingReverbControls();
-    TReverbInputs sleepReverbInputs = {};
-    uint8_t sleepReverbPending = 0;
+    TReverbInputs sleepReverbInputs = {}; uint8_t sleepReverbPending = 0;
     void stepGator();
     bool modFXCanSleep();
     void advanceModFXPhases(float rate);
@@ -1483,6 +1481,8 @@ public:
     // layer's pitches from (an FM flag of all ones: not taken yet).
     uint32_t layerPitchKey[kNumLayers][7] = {
         {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}};
+    uint32_t chordTableKey[4 * kNumChords * kMaxChordNotes + 1] = {};  // the chord table's parameter bits, then 1
+    float reverbExp2[3][2] = {{0.0f, 1.0f}, {0.0f, 1.0f}, {0.0f, 1.0f}};  // the reverb's last powers of 2: x, 2^x
 
 private:
     void detectHost();
