@@ -427,9 +427,10 @@ void APlugin::renderEngineVoices() {
         }
         const bool tick = (counter & 0xf) == 0;
         if (tick) runVoiceControls(v);
+        // (Unread, every voice's were skipped above: only an update asks again.)
         if (publishEnvs)
             publishEnvSources(v);
-        else
+        else if (tick)
             skipEnvSources(v);
         // (Both LFOs unused and the voice's silent, the rule: nothing to step, and no call.)
         if ((counter & 3) == 0 && (lfosUsed || !(voiceLFOSilent[v][0] & voiceLFOSilent[v][1])))
