@@ -781,6 +781,8 @@ struct VoiceCtx {
     }
 };
 
+alignas(16) constexpr Lanes4 kWireHalves = {0.5f, 0.5f, 0.5f, 0.5f};
+
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
 // wireEnv, filterEnv: the places (ENV_RUN_PLACE) of the layer's Wire and filter envelopes.
@@ -796,12 +798,22 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
         if (__builtin_expect(mixBits != x.c.wireKey[0] || offsetBits != x.c.wireKey[1], 0))
             wireTakeDests(x.c, mixDest, offsetDest);
     }
-    const float mix = x.c.wireMix;
-    const float keep = x.c.wireKeep;
     const uint32_t offset = x.c.wireOffset;
     const float(*P)[2] = p.noisePairTable;
 #if defined(__SSE2__)
-    const Lanes4 weights{keep, mix, keep, mix};  // of a pair table entry's two sums
+    // {keep, mix, keep, mix}, the weights of a pair table entry's two sums: one load of the
+    // adjacent mix and keep, spread
+    static_assert(offsetof(TLayerVoice, wireKeep) == offsetof(TLayerVoice, wireMix) + 4, "");
+    const __m128 mixKeep =
+        _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&x.c.wireMix)));
+    const Lanes4 weights = (Lanes4)_mm_shuffle_ps(mixKeep, mixKeep, 0x11);
+    const float mix = weights[1], keep = weights[0];
+    // (a memory operand: a halving built in a register is built again for every voice)
+    const Lanes4* halves = &kWireHalves;
+    keepPointer(halves);
+#else
+    const float mix = x.c.wireMix;
+    const float keep = x.c.wireKeep;
 #endif
     // The envelope contributions of the notes, before the notes' own work (which neither
     // reads nor writes the filters). Both levels of a note are read before its stores: the
@@ -848,7 +860,7 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                 const Lanes4 products = (Lanes4)pairs * weights;
                 const Lanes4 swapped =
                     (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
-                filtermath::storeNote(x.out[i], (products + swapped) * 0.5f);
+                filtermath::storeNote(x.out[i], (products + swapped) * *halves);
     #else
                 storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
                             (pair1[0] * keep + pair1[1] * mix) * 0.5f);
