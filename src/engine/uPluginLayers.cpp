@@ -791,12 +791,12 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                                                     int filterEnv) {
     APlugin& p = x.p;
     {
-        const float mixDest = x.d(40), offsetDest = x.d(43);
+        // (compared as bits loaded as such, the values taken only when they moved)
         uint32_t mixBits, offsetBits;
-        std::memcpy(&mixBits, &mixDest, sizeof mixBits);
-        std::memcpy(&offsetBits, &offsetDest, sizeof offsetBits);
+        std::memcpy(&mixBits, &x.dest[40], sizeof mixBits);
+        std::memcpy(&offsetBits, &x.dest[43], sizeof offsetBits);
         if (__builtin_expect(mixBits != x.c.wireKey[0] || offsetBits != x.c.wireKey[1], 0))
-            wireTakeDests(x.c, mixDest, offsetDest);
+            wireTakeDests(x.c, x.d(40), x.d(43));
     }
     const uint32_t offset = x.c.wireOffset;
     const float(*P)[2] = p.noisePairTable;
@@ -841,10 +841,11 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
             }
             // Without a restart in all four steps (the common case), both sub-samples read
             // from the pair table at once: the same reads and arithmetic as the steps below.
-            const uint32_t phase = n.phase, inc = n.inc;
-            if ((uint64_t)phase + 4u * (uint64_t)inc <= kPhaseMask) {
+            // (The sum that decides is the phase stored: one sum, not two.)
+            const uint64_t stepped4 = (uint64_t)n.phase + 4u * (uint64_t)n.inc;
+            if (stepped4 <= kPhaseMask) {
                 const uint32_t pos = (uint32_t)n.wirePos;
-                n.phase = phase + 4u * inc;
+                n.phase = (uint32_t)stepped4;
                 n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
                 const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
                 const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
@@ -1321,8 +1322,8 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
                    *row(&p.layerNote[0][0], lv),
                    *row(&p.env.work.run[0], v)};
         if constexpr (Model == kSourceWire) {
-            TBPFilter* bandPass = start(&p.voiceBPFilter[0][0]) + lv;
-            TLPFilter* lowPass = start(&p.voiceLPFilter[0][0]) + lv;
+            TBPFilter* bandPass = row(&p.voiceBPFilter[0][0], lv);
+            TLPFilter* lowPass = row(&p.voiceLPFilter[0][0], lv);
             keepPointer(bandPass);
             keepPointer(lowPass);
             renderWire(x, *bandPass, *lowPass, wireEnv, wireFilterEnv);
