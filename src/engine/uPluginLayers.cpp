@@ -781,14 +781,51 @@ struct VoiceCtx {
     }
 };
 
+// A Wire note's host sample with a restart in its four steps (once a period): out of line,
+// so that the common path keeps its values in registers.
+__attribute__((noinline)) void wireStepsRestarting(const APlugin& p, TLayerNote& n,
+                                                   uint32_t offset, float keep, float mix,
+                                                   stereoOverStruct& out) {
+    float sub[2];
+    for (int s = 0; s < 2; ++s) {
+        // Without a restart in its two steps, a sub-sample reads two neighbouring
+        // entries: their sums are in the pair table.
+        const uint32_t stepped = n.phase + 2u * n.inc;  // no overflow: inc < 2^30
+        if (stepped <= kPhaseMask) {
+            n.phase = stepped;
+            const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
+            n.wirePos = (n.wirePos + 2) & 0xFFFF;
+            const float* pair = p.noisePairTable[first];
+            sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
+            continue;
+        }
+        uint32_t idx[2];
+        for (int k = 0; k < 2; ++k) {
+            n.phase += n.inc;
+            if (n.phase > kPhaseMask) {
+                n.phase &= kPhaseMask;
+                n.wirePos = n.wireStart;
+            } else {
+                n.wirePos = (n.wirePos + 1) & 0xFFFF;
+            }
+            idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
+        }
+        const float* A = p.pinkNoiseTable;
+        const float* B = p.whiteNoiseTable;
+        sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
+    }
+    storeRecord(out, sub[0], sub[1]);
+}
+
 alignas(16) constexpr Lanes4 kWireHalves = {0.5f, 0.5f, 0.5f, 0.5f};
 
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
 // wireEnv, filterEnv: the places (ENV_RUN_PLACE) of the layer's Wire and filter envelopes.
+// P: the plug-in's noisePairTable as the caller finds it (see renderModelVoices' start).
 __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& bandPass,
                                                     TLPFilter& lowPass, int wireEnv,
-                                                    int filterEnv) {
+                                                    int filterEnv, const float (*P)[2]) {
     APlugin& p = x.p;
     {
         // (compared as bits loaded as such, the values taken only when they moved)
@@ -799,7 +836,6 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
             wireTakeDests(x.c, x.d(40), x.d(43));
     }
     const uint32_t offset = x.c.wireOffset;
-    const float(*P)[2] = p.noisePairTable;
 #if defined(__SSE2__)
     // {keep, mix, keep, mix}, the weights of a pair table entry's two sums: one load of the
     // adjacent mix and keep, spread
@@ -868,35 +904,7 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     #endif
                 continue;
             }
-            float sub[2];
-            for (int s = 0; s < 2; ++s) {
-                // Without a restart in its two steps, a sub-sample reads two neighbouring
-                // entries: their sums are in the pair table.
-                const uint32_t stepped = n.phase + 2u * n.inc;  // no overflow: inc < 2^30
-                if (stepped <= kPhaseMask) {
-                    n.phase = stepped;
-                    const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
-                    n.wirePos = (n.wirePos + 2) & 0xFFFF;
-                    const float* pair = P[first];
-                    sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
-                    continue;
-                }
-                uint32_t idx[2];
-                for (int k = 0; k < 2; ++k) {
-                    n.phase += n.inc;
-                    if (n.phase > kPhaseMask) {
-                        n.phase &= kPhaseMask;
-                        n.wirePos = n.wireStart;
-                    } else {
-                        n.wirePos = (n.wirePos + 1) & 0xFFFF;
-                    }
-                    idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
-                }
-                const float* A = p.pinkNoiseTable;
-                const float* B = p.whiteNoiseTable;
-                sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
-            }
-            storeRecord(x.out[i], sub[0], sub[1]);
+            wireStepsRestarting(p, n, offset, keep, mix, x.out[i]);
         }
     });
 }
@@ -1326,7 +1334,7 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
             TLPFilter* lowPass = row(&p.voiceLPFilter[0][0], lv);
             keepPointer(bandPass);
             keepPointer(lowPass);
-            renderWire(x, *bandPass, *lowPass, wireEnv, wireFilterEnv);
+            renderWire(x, *bandPass, *lowPass, wireEnv, wireFilterEnv, start(p.noisePairTable));
         } else if constexpr (Model == kSourceString) {
             renderString(x, stringDrift);
         } else if constexpr (Model == kSourceFM) {
