@@ -782,10 +782,10 @@ struct VoiceCtx {
 };
 
 // A Wire note's host sample with a restart in its four steps (once a period): out of line,
-// so that the common path keeps its values in registers.
-__attribute__((noinline)) void wireStepsRestarting(const APlugin& p, TLayerNote& n,
-                                                   uint32_t offset, float keep, float mix,
-                                                   stereoOverStruct& out) {
+// so that the common path keeps its values in registers, and away from the hot code.
+__attribute__((noinline, cold)) void wireStepsRestarting(const APlugin& p, TLayerNote& n,
+                                                         uint32_t offset, float keep, float mix,
+                                                         stereoOverStruct& out) {
     float sub[2];
     for (int s = 0; s < 2; ++s) {
         // Without a restart in its two steps, a sub-sample reads two neighbouring
