@@ -837,11 +837,12 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     }
     const uint32_t offset = x.c.wireOffset;
 #if defined(__SSE2__)
-    // {keep, mix, keep, mix}, the weights of a pair table entry's two sums: one load of the
-    // adjacent mix and keep, spread
-    static_assert(offsetof(TLayerVoice, wireKeep) == offsetof(TLayerVoice, wireMix) + 4, "");
-    const __m128 mixKeep =
-        _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&x.c.wireMix)));
+    // {keep, mix, keep, mix}, the weights of a pair table entry's two sums: one aligned load
+    // of the adjacent mix and keep (and the two values after them), spread
+    static_assert(offsetof(TLayerVoice, wireKeep) == offsetof(TLayerVoice, wireMix) + 4 &&
+                      offsetof(TLayerVoice, wireMix) % 16 == 0,
+                  "");
+    const __m128 mixKeep = _mm_load_ps(&x.c.wireMix);
     const Lanes4 weights = (Lanes4)_mm_shuffle_ps(mixKeep, mixKeep, 0x11);
     const float mix = weights[1], keep = weights[0];
     // (a memory operand: a halving built in a register is built again for every voice)
