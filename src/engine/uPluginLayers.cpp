@@ -817,7 +817,9 @@ __attribute__((noinline, cold)) void wireStepsRestarting(const APlugin& p, TLaye
     storeRecord(out, sub[0], sub[1]);
 }
 
+#if defined(__SSE2__)
 alignas(16) constexpr Lanes4 kWireHalves = {0.5f, 0.5f, 0.5f, 0.5f};
+#endif
 
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
@@ -841,7 +843,7 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     // of the adjacent mix and keep (and the two values after them), spread
     static_assert(offsetof(TLayerVoice, wireKeep) == offsetof(TLayerVoice, wireMix) + 4 &&
                       offsetof(TLayerVoice, wireMix) % 16 == 0,
-                  "");
+                  "mix and keep side by side in one aligned vector");
     const __m128 mixKeep = _mm_load_ps(&x.c.wireMix);
     const Lanes4 weights = (Lanes4)_mm_shuffle_ps(mixKeep, mixKeep, 0x11);
     const float mix = weights[1], keep = weights[0];
@@ -877,7 +879,8 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                 continue;
             }
             // Without a restart in all four steps (the common case), both sub-samples read
-            // from the pair table at once: the same reads and arithmetic as the steps below.
+            // from the pair table at once: the same reads and arithmetic as the steps of
+            // wireStepsRestarting.
             // (The sum that decides is the phase stored: one sum, not two.)
             const uint64_t stepped4 = (uint64_t)n.phase + 4u * (uint64_t)n.inc;
             if (stepped4 <= kPhaseMask) {
