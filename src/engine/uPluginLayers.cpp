@@ -781,27 +781,78 @@ struct VoiceCtx {
     }
 };
 
+// A Wire note's host sample with a restart in its four steps (once a period): out of line,
+// so that the common path keeps its values in registers, and away from the hot code.
+__attribute__((noinline, cold)) void wireStepsRestarting(const APlugin& p, TLayerNote& n,
+                                                         uint32_t offset, float keep, float mix,
+                                                         stereoOverStruct& out) {
+    float sub[2];
+    for (int s = 0; s < 2; ++s) {
+        // Without a restart in its two steps, a sub-sample reads two neighbouring
+        // entries: their sums are in the pair table.
+        const uint32_t stepped = n.phase + 2u * n.inc;  // no overflow: inc < 2^30
+        if (stepped <= kPhaseMask) {
+            n.phase = stepped;
+            const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
+            n.wirePos = (n.wirePos + 2) & 0xFFFF;
+            const float* pair = p.noisePairTable[first];
+            sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
+            continue;
+        }
+        uint32_t idx[2];
+        for (int k = 0; k < 2; ++k) {
+            n.phase += n.inc;
+            if (n.phase > kPhaseMask) {
+                n.phase &= kPhaseMask;
+                n.wirePos = n.wireStart;
+            } else {
+                n.wirePos = (n.wirePos + 1) & 0xFFFF;
+            }
+            idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
+        }
+        const float* A = p.pinkNoiseTable;
+        const float* B = p.whiteNoiseTable;
+        sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
+    }
+    storeRecord(out, sub[0], sub[1]);
+}
+
+#if defined(__SSE2__)
+alignas(16) constexpr Lanes4 kWireHalves = {0.5f, 0.5f, 0.5f, 0.5f};
+#endif
+
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
 // wireEnv, filterEnv: the places (ENV_RUN_PLACE) of the layer's Wire and filter envelopes.
+// P: the plug-in's noisePairTable as the caller finds it (see renderModelVoices' start).
 __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& bandPass,
                                                     TLPFilter& lowPass, int wireEnv,
-                                                    int filterEnv) {
+                                                    int filterEnv, const float (*P)[2]) {
     APlugin& p = x.p;
     {
-        const float mixDest = x.d(40), offsetDest = x.d(43);
+        // (compared as bits loaded as such, the values taken only when they moved)
         uint32_t mixBits, offsetBits;
-        std::memcpy(&mixBits, &mixDest, sizeof mixBits);
-        std::memcpy(&offsetBits, &offsetDest, sizeof offsetBits);
+        std::memcpy(&mixBits, &x.dest[40], sizeof mixBits);
+        std::memcpy(&offsetBits, &x.dest[43], sizeof offsetBits);
         if (__builtin_expect(mixBits != x.c.wireKey[0] || offsetBits != x.c.wireKey[1], 0))
-            wireTakeDests(x.c, mixDest, offsetDest);
+            wireTakeDests(x.c, x.d(40), x.d(43));
     }
+    const uint32_t offset = x.c.wireOffset;
+#if defined(__SSE2__)
+    // {keep, mix, keep, mix}, the weights of a pair table entry's two sums: one aligned load
+    // of the adjacent mix and keep (and the two values after them), spread
+    static_assert(offsetof(TLayerVoice, wireKeep) == offsetof(TLayerVoice, wireMix) + 4 &&
+                      offsetof(TLayerVoice, wireMix) % 16 == 0,
+                  "mix and keep side by side in one aligned vector");
+    const __m128 mixKeep = _mm_load_ps(&x.c.wireMix);
+    const Lanes4 weights = (Lanes4)_mm_shuffle_ps(mixKeep, mixKeep, 0x11);
+    const float mix = weights[1], keep = weights[0];
+    // (a memory operand: a halving built in a register is built again for every voice)
+    const Lanes4* halves = &kWireHalves;
+    keepPointer(halves);
+#else
     const float mix = x.c.wireMix;
     const float keep = x.c.wireKeep;
-    const uint32_t offset = x.c.wireOffset;
-    const float(*P)[2] = p.noisePairTable;
-#if defined(__SSE2__)
-    const Lanes4 weights{keep, mix, keep, mix};  // of a pair table entry's two sums
 #endif
     // The envelope contributions of the notes, before the notes' own work (which neither
     // reads nor writes the filters). Both levels of a note are read before its stores: the
@@ -828,11 +879,13 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                 continue;
             }
             // Without a restart in all four steps (the common case), both sub-samples read
-            // from the pair table at once: the same reads and arithmetic as the steps below.
-            const uint32_t phase = n.phase, inc = n.inc;
-            if ((uint64_t)phase + 4u * (uint64_t)inc <= kPhaseMask) {
+            // from the pair table at once: the same reads and arithmetic as the steps of
+            // wireStepsRestarting.
+            // (The sum that decides is the phase stored: one sum, not two.)
+            const uint64_t stepped4 = (uint64_t)n.phase + 4u * (uint64_t)n.inc;
+            if (stepped4 <= kPhaseMask) {
                 const uint32_t pos = (uint32_t)n.wirePos;
-                n.phase = phase + 4u * inc;
+                n.phase = (uint32_t)stepped4;
                 n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
                 const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
                 const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
@@ -848,42 +901,14 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                 const Lanes4 products = (Lanes4)pairs * weights;
                 const Lanes4 swapped =
                     (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
-                filtermath::storeNote(x.out[i], (products + swapped) * 0.5f);
+                filtermath::storeNote(x.out[i], (products + swapped) * *halves);
     #else
                 storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
                             (pair1[0] * keep + pair1[1] * mix) * 0.5f);
     #endif
                 continue;
             }
-            float sub[2];
-            for (int s = 0; s < 2; ++s) {
-                // Without a restart in its two steps, a sub-sample reads two neighbouring
-                // entries: their sums are in the pair table.
-                const uint32_t stepped = n.phase + 2u * n.inc;  // no overflow: inc < 2^30
-                if (stepped <= kPhaseMask) {
-                    n.phase = stepped;
-                    const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
-                    n.wirePos = (n.wirePos + 2) & 0xFFFF;
-                    const float* pair = P[first];
-                    sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
-                    continue;
-                }
-                uint32_t idx[2];
-                for (int k = 0; k < 2; ++k) {
-                    n.phase += n.inc;
-                    if (n.phase > kPhaseMask) {
-                        n.phase &= kPhaseMask;
-                        n.wirePos = n.wireStart;
-                    } else {
-                        n.wirePos = (n.wirePos + 1) & 0xFFFF;
-                    }
-                    idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
-                }
-                const float* A = p.pinkNoiseTable;
-                const float* B = p.whiteNoiseTable;
-                sub[s] = ((A[idx[0]] + A[idx[1]]) * keep + (B[idx[0]] + B[idx[1]]) * mix) * 0.5f;
-            }
-            storeRecord(x.out[i], sub[0], sub[1]);
+            wireStepsRestarting(p, n, offset, keep, mix, x.out[i]);
         }
     });
 }
@@ -1309,11 +1334,11 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
                    *row(&p.layerNote[0][0], lv),
                    *row(&p.env.work.run[0], v)};
         if constexpr (Model == kSourceWire) {
-            TBPFilter* bandPass = start(&p.voiceBPFilter[0][0]) + lv;
-            TLPFilter* lowPass = start(&p.voiceLPFilter[0][0]) + lv;
+            TBPFilter* bandPass = row(&p.voiceBPFilter[0][0], lv);
+            TLPFilter* lowPass = row(&p.voiceLPFilter[0][0], lv);
             keepPointer(bandPass);
             keepPointer(lowPass);
-            renderWire(x, *bandPass, *lowPass, wireEnv, wireFilterEnv);
+            renderWire(x, *bandPass, *lowPass, wireEnv, wireFilterEnv, start(p.noisePairTable));
         } else if constexpr (Model == kSourceString) {
             renderString(x, stringDrift);
         } else if constexpr (Model == kSourceFM) {
