@@ -1333,7 +1333,8 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
     // no noise or sub-oscillator; the same steps as renderWave's for it, with less to
     // choose. False (having refreshed the controls alone) for a voice that needs the rest.
     const int pitchEnv = ENV_RUN_PLACE[ENV_PITCH[layer]];
-    const auto plainWave = [&](int v) __attribute__((always_inline)) {
+    // sine: the first shape is the sine, whose one table serves every band.
+    const auto plainWave = [&](int v, auto sine) __attribute__((always_inline)) {
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();
         const int lv = layerStart + v;
         char* self = reinterpret_cast<char*>(&p);
@@ -1344,31 +1345,34 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
                 rowBytes<sizeof *array>(i));
         };
         TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
-        if (c.model != (int32_t)kSourceWave + 1) p.setLayerControls(v);
+        if (__builtin_expect(c.model != (int32_t)kSourceWave + 1, 0)) p.setLayerControls(v);
         const float* dest = *row(&p.modDestVoice[0], v) + dl;
         uint32_t feedBits;
         std::memcpy(&feedBits, &c.feed, sizeof feedBits);
-        if ((feedBits << 1) != 0u || dest[40] > 0.0f) return false;
+        if (__builtin_expect((feedBits << 1) != 0u || dest[40] > 0.0f, 0)) return false;
         const uint32_t offset = fixedPhaseOffset(c, dest[43]);
         const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], v);
         row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)run[0][wl.filterEnv] * c.filterEnvAmount);
         TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
         if ((p.voiceCounter[v] & 3) == 0) {
-            double pef = 1.0;
-            if (c.pitchEnvAmount != 0.0f)
-                pef = exp2NoteMemo(n, 0, (double)(float)run[0][pitchEnv] *
-                                             (double)c.pitchEnvAmount);
             const double ratio = p.voiceElemRatio[v][0];
-            n.inc = toStep(c.layerIncMod * pef * ratio);
-            n.subInc = toStep(ratio * pef * (double)c.subRatio * c.layerIncMod);
+            if (c.pitchEnvAmount != 0.0f) {
+                const double pef = exp2NoteMemo(n, 0, (double)(float)run[0][pitchEnv] *
+                                                          (double)c.pitchEnvAmount);
+                n.inc = toStep(c.layerIncMod * pef * ratio);
+                n.subInc = toStep(ratio * pef * (double)c.subRatio * c.layerIncMod);
+            } else {  // x 1.0 changes no value (none here is a signalling NaN)
+                n.inc = toStep(c.layerIncMod * ratio);
+                n.subInc = toStep(ratio * (double)c.subRatio * c.layerIncMod);
+            }
         }
         stereoOverStruct& out = (*row(&p.noteOut[0][0], lv))[0];
-        if (p.voiceElemAge[v][0] < 0) {
+        if (__builtin_expect(p.voiceElemAge[v][0] < 0, 0)) {
             VoiceCtx{p, layer, v, 1, false, dest, c, &out, &n, run}.rest(0);
             return true;
         }
         const uint32_t phase = n.phase, inc = n.inc;
-        const float* table = wl.rows1.table(n.band);
+        const float* table = sine ? wl.rows1.base : wl.rows1.table(n.band);
         const auto read = [&](const auto kind) __attribute__((always_inline)) {
             const decltype(kind) osc{p.phaseWarpTable[c.symIndex], table, nullptr, 0.0f};
             const float v0 = osc.read(phase + offset), v1 = osc.read(phase + inc + offset);
@@ -1391,8 +1395,13 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         } else if (subOn) {
             for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, false, true);
         } else {
-            for (int vi = 0; vi < voices; ++vi)
-                if (!plainWave(list[vi])) voice(list[vi], 1, false, false);
+            if (wl.rows1.stride == 0) {
+                for (int vi = 0; vi < voices; ++vi)
+                    if (!plainWave(list[vi], std::true_type{})) voice(list[vi], 1, false, false);
+            } else {
+                for (int vi = 0; vi < voices; ++vi)
+                    if (!plainWave(list[vi], std::false_type{})) voice(list[vi], 1, false, false);
+            }
         }
     } else if (single) {
         for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, noise, subOn);
