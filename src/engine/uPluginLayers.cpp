@@ -1394,7 +1394,7 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
             for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, true, subOn);
         } else if (subOn) {
             for (int vi = 0; vi < voices; ++vi) voice(list[vi], 1, false, true);
-        } else {
+        } else if constexpr (Model == kSourceWave) {
             if (wl.rows1.stride == 0) {
                 for (int vi = 0; vi < voices; ++vi)
                     if (!plainWave(list[vi], std::true_type{})) voice(list[vi], 1, false, false);
