@@ -1254,13 +1254,16 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         }
         const uint32_t phase = n.phase, inc = n.inc;
         const float* table = sine ? wl.rows1.base : wl.rows1.table(n.band);
-        withWaveReaderKind(c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[c.symIndex],
-                           0.0f, [&](auto kind) __attribute__((always_inline)) {
+        const auto read = [&](const auto kind) __attribute__((always_inline)) {
             const decltype(kind) osc{p.phaseWarpTable[c.symIndex], table, nullptr, 0.0f};
             const float v0 = osc.read(phase + offset), v1 = osc.read(phase + inc + offset);
             n.feedPrev = v0 * v1 * 0.5f;
             filtermath::storeNote(out, Lanes4{v0, v0, v1, v1});
-        });
+        };
+        if (c.symIndex == kIdentityWarpRow)
+            read(FixedWaveReader<false, false>{});
+        else
+            read(FixedWaveReader<true, false>{});
         n.phase = (phase + 2u * inc) & kPhaseMask;
         return true;
     };
