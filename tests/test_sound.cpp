@@ -369,6 +369,28 @@ TEST_F(Layers, ModelSwitchTakesFreshControls) {
     EXPECT_GT(p().layerVoice[0][kVoice].stringInc, 0.0);
 }
 
+// A Wave voice without feedback still keeps the product that feedback turned on at the next
+// sample would take: its two sub-samples' table values x 0.5.
+TEST_F(Layers, WaveWithoutFeedbackKeepsWhatFeedbackWouldTake) {
+    APlugin& q = p();
+    startNote();
+    const TLayerVoice& c = q.layerVoice[0][kVoice];
+    const TLayerNote& n = q.layerNote[0][kVoice][0];
+    for (int s = 0; s < 40; ++s) {
+        const uint32_t phase = n.phase;
+        step();
+        ASSERT_TRUE(c.feed == 0.0f && q.layerWave[0] < 4 && q.subVolGain[0] <= 0.0001f);
+        const int shape = q.layerWaveGroup[0][0];
+        const float* table = shape == 0 ? q.sinTable4096 : q.oscWave[shape][n.band];
+        const auto read = [&](uint32_t x) {
+            const uint32_t j = (x & kPhaseMask) >> 12;
+            return table[c.symIndex == 255 ? (int32_t)j : q.phaseWarpTable[c.symIndex][j]];
+        };
+        const uint32_t at = phase + c.phaseOffset[1];
+        EXPECT_EQ(n.feedPrev, read(at) * read(at + n.inc) * 0.5f) << s;
+    }
+}
+
 // A refresh of the voice controls after one input moved gives what a full refresh gives:
 // every destination, parameter and voice or layer value of the refresh moved in turn.
 TEST_F(Layers, RefreshTakesEveryMovedInput) {

@@ -1,0 +1,125 @@
+// The Wave sound model's per-sample rendering, part of uPluginLayers.cpp: included there,
+// inside its unnamed namespace, after the helpers it uses (VoiceCtx, the wavetable readers,
+// the phase offsets), which it shares with the other models.
+#pragma once
+
+// Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
+// symmetry map, phase fed back from its own output) or white/pink noise, plus a
+// sub-oscillator, into the layer's voice filter.
+// The settings of a Wave layer that stand still over its voices.
+struct WaveLayer {
+    int wave;
+    float subGain;           // the sub-oscillator's level
+    ShapeRows rows1, rows2;  // the tables of the wave's two shapes
+    int filterEnv;           // the place of the layer's filter envelope
+};
+
+// noise: wl.wave >= 4; subOn: wl.subGain > 0.0001 (given by the caller, which may know them
+// beforehand).
+__attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filter, float white,
+                                                    float pink, const WaveLayer& wl, bool noise,
+                                                    bool subOn) {
+    APlugin& p = x.p;
+    const float mixDest = x.d(40);
+    const float phaseDest = x.d(43);
+    const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
+    // Feedback off: its bits are those of +0 or -0 (one integer test, the conversion to
+    // double left to the notes that use it).
+    uint32_t feedBits;
+    std::memcpy(&feedBits, &x.c.feed, sizeof feedBits);
+    const bool fed = (feedBits << 1) != 0u;
+    const int32_t* warp =
+        x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
+    const int w = wl.wave;
+    const ShapeRows rows1 = wl.rows1, rows2 = wl.rows2;
+    const float subGain = wl.subGain;
+    // The sub-oscillator's settings for the voice, worked out at its first sounding note.
+    struct SubSettings {
+        float l, r;  // gains left and right
+        ShapeBlend blend;
+        uint32_t offset;
+        const int32_t* warp;
+    };
+    const auto subSettings = [&]() __attribute__((always_inline)) {
+        const float g = subGain * x.d(102);
+        const float pan = clamp01(x.d(103) + 0.5f);
+        SubSettings s;
+        s.l = g * std::min(1.0f, 2.0f - 2.0f * pan);
+        s.r = g * std::min(1.0f, 2.0f * pan);
+        s.blend = subShapeBlend(x.c, x.d(104));
+        s.offset = wrapTrunc((double)x.d(106) * kPhaseScale, kPhaseMask);
+        s.warp = x.c.subSymIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.subSymIndex];
+        return s;
+    };
+    const int filterEnv = wl.filterEnv;
+    const float filterAmount = x.c.filterEnvAmount;
+    const auto run = x.run;
+    TLayerNote* const notesOf = x.notes;
+    auto notes = [&](auto kind, auto count, float mix) __attribute__((always_inline)) {
+        using Reader = decltype(kind);
+        SubSettings sub{};
+        bool subReady = false;
+        for (int i = 0; i < count; ++i) {
+            TLayerNote& n = notesOf[i];
+            if (x.quarter) {
+                const double pef = x.pitchEnvFactor(i);
+                const double ratio = p.voiceElemRatio[x.v][i];
+                n.inc = toStep(x.c.layerIncMod * pef * ratio);
+                n.subInc = toStep(ratio * pef * (double)x.c.subRatio * x.c.layerIncMod);
+            }
+            if (!x.started(i)) {
+                x.rest(i);
+                continue;
+            }
+            Lanes4 o;  // the note's record: left 0, right 0, left 1, right 1
+            if (noise) {
+                o = filtermath::splat(w == 4 ? white * (1.0f - mix) + pink * mix
+                                             : pink * (1.0f - mix) + white * mix);
+            } else {
+                const uint32_t phase = n.phase, inc = n.inc;
+                const uint32_t offset =
+                    fed ? FeedOffset(x.c.feed, phaseDest, fixedOffset)(n.feedPrev) : fixedOffset;
+                const Reader osc{warp, rows1.table(n.band), rows2.table(n.band), mix};
+                const float v0 = osc.read(phase + offset);
+                const float v1 = osc.read(phase + inc + offset);
+                n.phase = (phase + 2u * inc) & kPhaseMask;
+                n.feedPrev = v0 * v1 * 0.5f;
+                o = Lanes4{v0, v0, v1, v1};
+            }
+            if (subOn) {
+                if (!subReady) {
+                    sub = subSettings();
+                    subReady = true;
+                }
+                const WaveReader subOsc{sub.warp, shapeTable(p, sub.blend.a, n.subBand),
+                                        shapeTable(p, sub.blend.b, n.subBand), sub.blend.f};
+                const float s0 = subOsc.read(n.subPhase + sub.offset);
+                const float s1 = subOsc.read(n.subPhase + n.subInc + sub.offset);
+                n.subPhase = (n.subPhase + 2u * n.subInc) & kPhaseMask;
+                o += Lanes4{s0 * sub.l, s0 * sub.r, s1 * sub.l, s1 * sub.r};
+            }
+            filtermath::storeNote(x.out[i], o);
+        }
+    };
+    // Noise reads no table: any one kind serves it.
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        // The envelope contributions of the notes, first (as in Wire).
+        for (int i = 0; i < count; ++i)
+            filter.setEnv(i, (float)run[i][filterEnv] * filterAmount);
+        if (noise) {
+            notes(FixedWaveReader<false, false>{}, count, clamp01(mixDest));
+        } else if (!(mixDest > 0.0f)) {
+            // clamp01 gives 0 (NaN too): the first shape alone, chosen by the one comparison.
+            if (warp)
+                notes(FixedWaveReader<true, false>{}, count, 0.0f);
+            else
+                notes(FixedWaveReader<false, false>{}, count, 0.0f);
+        } else {
+            const float mix = mixDest < 1.0f ? mixDest : 1.0f;
+            if (warp)
+                notes(FixedWaveReader<true, true>{}, count, mix);
+            else
+                notes(FixedWaveReader<false, true>{}, count, mix);
+        }
+    });
+}
