@@ -551,20 +551,20 @@ private:
                 const bool moved = prepareBandPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
                 held.runBandPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
             }
-            stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
+            if (pairs_ & 1) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
         }
         for (int s = 0; s < quads; ++s) {
             TLPFilter* const(&f)[4] = held.quad[s].lp;
             const bool moved = prepareLowPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
             held.runLowPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
         }
-        stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
+        if (pairs_ & 1) stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
         for (int s = 0; s < quads; ++s) {
             THPFilter* const(&f)[4] = held.quad[s].hp;
             const bool moved = prepareHighPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
             held.runHighPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
         }
-        stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, 2 * quads);
+        if (pairs_ & 1) stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, 2 * quads);
     }
     static_assert(kNumVoices <= 4 * WireQuads::kQuads, "a quad for every four voices");
     // Whether quad q holds the voices of pairs j and j + 1 (as WireQuad::voice orders them).
