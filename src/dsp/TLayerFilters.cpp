@@ -438,7 +438,8 @@ __attribute__((target("avx2"))) int TBPFilter::mapNoteQuadWide(TBPFilter& a, TBP
     for (int i = 0; i < 4; ++i)
         f[i]->keepNoteHalves(i & 1, 3 << (2 * i), changed, moved, vs[i >> 1], targets[i >> 1],
                              entries[i >> 1], sines[i >> 1], cutoff, mod[i]);
-    return changed & moved;
+    // (a voice stores F only where one of its lanes moved)
+    return moved;
 }
 
 

@@ -168,7 +168,7 @@ private:
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
-    // (returns the lanes whose coefficient F it changed)
+    // (returns the lanes whose cutoff moved: no other voice's coefficient F changed)
     static int mapNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                stereoStruct cutoff, Lanes4 mod);
 #endif
