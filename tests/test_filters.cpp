@@ -1255,3 +1255,82 @@ TEST_F(FilterRobustness, ResetGivesTheOutputOfClearedLines) {
 }
 
 }  // namespace
+
+// Four voices' Wire chains held in a quad's lanes from one sample to the next against
+// process() one voice at a time, with envelopes, modulation and resonance moving; a reset
+// and a process() call on held filters give the states back first, and the quad takes
+// them again.
+TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
+    struct WideLanes {  // the eight-lane paths for this test only
+        lanes::Width saved = lanes::width();
+        WideLanes() { lanes::setWidth(lanes::Width::Wide); }
+        ~WideLanes() { lanes::setWidth(saved); }
+    } wideLanes;
+    if (!TAV_WIDE_LANES || !lanes::wide()) GTEST_SKIP() << "four lanes only here";
+    initFilterTables();
+    TBPFilter bp[2][4];
+    TLPFilter lp[2][4];
+    THPFilter hp[2][4];
+    std::vector<Source> src;
+    for (int v = 0; v < 4; ++v) {
+        for (int k = 0; k < 2; ++k) {
+            bp[k][v].init(kRate);
+            lp[k][v].init(kRate);
+            hp[k][v].init(kRate);
+        }
+        src.emplace_back(v);
+    }
+    WireQuads held;
+    const int32_t voices[4] = {0, 2, 1, 3};
+    TBPFilter* const bpq[4] = {&bp[1][0], &bp[1][1], &bp[1][2], &bp[1][3]};
+    TLPFilter* const lpq[4] = {&lp[1][0], &lp[1][1], &lp[1][2], &lp[1][3]};
+    THPFilter* const hpq[4] = {&hp[1][0], &hp[1][1], &hp[1][2], &hp[1][3]};
+    const float seps[4] = {1.0f, 1.2f, 0.8f, 1.0f};
+    int takes = 0;
+    for (int n = 0; n < 1600; ++n) {
+        float mods[4], qs[4];
+        stereoOverStruct io[2][4];
+        for (int v = 0; v < 4; ++v) {
+            mods[v] = 0.05f * (float)v + 0.1f * (float)(n / 400);
+            qs[v] = (n / 300 + v) % 2 ? 0.2f : 0.9f;
+            io[0][v] = io[1][v] = src[v].next();
+            for (int k = 0; k < 2; ++k) {
+                if (n == 700 && v == 2) bp[k][v].reset();
+                bp[k][v].setEnv(0, 0.3f * std::sin(0.01f * (float)(n + 50 * v)));
+                lp[k][v].setEnv(0, n < 1000 ? 0.1f : 0.2f * std::sin(0.02f * (float)n));
+            }
+        }
+        const auto chain = [&](int k, int v) {
+            stereoOverStruct band, low;
+            bp[k][v].process(true, {0.15f, 0.15f}, mods[v], seps[v], qs[v], 1, &io[k][v], &band);
+            lp[k][v].process(0.4f, mods[v], qs[v], 1, &band, &low);
+            hp[k][v].process(0.2f, mods[v], qs[v], 1, &low, &io[k][v]);
+        };
+        for (int v = 0; v < 4; ++v) chain(0, v);
+        if (n == 1200 || n >= 1500) {
+            for (int v = 0; v < 4; ++v) chain(1, v);  // alone, as voices of many notes
+            ASSERT_FALSE(held.live());
+        } else {
+            if (!held.live()) {
+                held.take(0, voices, bpq, lpq, hpq);
+                ++takes;
+            }
+            Lanes4 lanes[2][2];
+            for (int p = 0; p < 2; ++p)
+                filtermath::loadNotePair(io[1][2 * p], io[1][2 * p + 1], lanes[p]);
+            const bool bpMoved = TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
+                                                            {0.15f, 0.15f}, mods, seps, qs);
+            held.runBandPass(0, bpMoved, lanes[0], lanes[1]);
+            const bool lpMoved =
+                TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs);
+            held.runLowPass(0, lpMoved, lanes[0], lanes[1]);
+            for (int v = 0; v < 4; ++v) hp[1][v].prepareNote(0.2f, mods[v], qs[v]);
+            held.runHighPass(0, true, lanes[0], lanes[1]);
+            for (int p = 0; p < 2; ++p)
+                filtermath::storeNotePair(lanes[p], io[1][2 * p], io[1][2 * p + 1]);
+        }
+        for (int v = 0; v < 4; ++v)
+            ASSERT_TRUE(sameBits(io[0][v], io[1][v])) << "voice " << v << " sample " << n;
+    }
+    EXPECT_EQ(3, takes);  // at the start, after the reset and after the lone run
+}

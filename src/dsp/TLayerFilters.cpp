@@ -132,6 +132,7 @@ void TBPFilter::init(float sampleRate) {
 }
 
 void TBPFilter::reset() {
+    if (holder) holder->release();
     spreadLanes();
     for (Pair& q : pr) {
         q.band = q.low = splat(0.0f);
@@ -394,10 +395,9 @@ __attribute__((always_inline, target("avx2"))) inline void TBPFilter::keepNoteHa
 }
 
 // mapNotePair() of two pairs in the eight lanes {a left, a right, b left, ..., d right}.
-__attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TBPFilter& b,
-                                                                TBPFilter& c, TBPFilter& d,
-                                                                stereoStruct cutoff,
-                                                                Lanes4 mod) {
+__attribute__((target("avx2"))) int TBPFilter::mapNoteQuadWide(TBPFilter& a, TBPFilter& b,
+                                                               TBPFilter& c, TBPFilter& d,
+                                                               stereoStruct cutoff, Lanes4 mod) {
     double sides;
     std::memcpy(&sides, &cutoff, sizeof sides);
     const __m256 cut = _mm256_castpd_ps(_mm256_set1_pd(sides));
@@ -438,6 +438,8 @@ __attribute__((target("avx2"))) void TBPFilter::mapNoteQuadWide(TBPFilter& a, TB
     for (int i = 0; i < 4; ++i)
         f[i]->keepNoteHalves(i & 1, 3 << (2 * i), changed, moved, vs[i >> 1], targets[i >> 1],
                              entries[i >> 1], sines[i >> 1], cutoff, mod[i]);
+    // (a voice stores F only where one of its lanes moved)
+    return moved;
 }
 
 
@@ -486,6 +488,7 @@ __attribute__((always_inline)) inline void bandPassKernel(const V& f, const V& d
 void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, float resonance,
                         int copies, const stereoOverStruct* in, stereoOverStruct* out) {
     if (copies <= 0) return;
+    if (holder) holder->release();
     if (!on) {
         if (out != in)
             for (int c = 0; c < copies; ++c) out[c] = in[c];
@@ -566,6 +569,7 @@ void TLPFilter::init(float sampleRate) {
 }
 
 void TLPFilter::reset() {
+    if (holder) holder->release();
     spreadLanes();
     for (Pair& q : pr) {
         q.s1 = q.s2 = splat(0.0f);
@@ -753,16 +757,17 @@ void TLPFilter::mapNoteQuad(TLPFilter* const (&f)[4], float cutoff, Lanes4 m) {
 }
 
 #if TAV_WIDE_LANES
-__attribute__((target("avx2"))) void TLPFilter::mapNoteQuadWide(TLPFilter* const (&f)[4],
+__attribute__((target("avx2"))) bool TLPFilter::mapNoteQuadWide(TLPFilter* const (&f)[4],
                                                                 float cutoff, Lanes4 m) {
     const QuadTargets q = mapNoteQuadTargets(f, cutoff, m);
     // (every entry is within the table after the clamp to its top)
     mapNoteQuadKeep(f, cutoff, m, q,
                     q.moved ? (Lanes4)_mm_i32gather_ps(FilterZTan, (__m128i)q.idx, 4) : Lanes4{});
+    return q.moved != 0;
 }
 #endif
 
-void TLPFilter::updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
+bool TLPFilter::updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                float cutoff, Lanes4 mod, Lanes4 resonance) {
     // plain and the resonance of the last update for all four, without a branch for each;
     // a note whose memo would skip maps to what it holds (its update would change nothing)
@@ -775,15 +780,13 @@ void TLPFilter::updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilt
     }
     if (__builtin_expect(diff == 0 && plainAll, 1)) {
 #if TAV_WIDE_LANES
-        if (lanes::wide()) {
-            mapNoteQuadWide(f, cutoff, mod);
-            return;
-        }
+        if (lanes::wide()) return mapNoteQuadWide(f, cutoff, mod);
 #endif
         mapNoteQuad(f, cutoff, mod);
-        return;
+        return true;
     }
     prepareNotesApart(a, b, c, d, cutoff, mod, resonance);
+    return true;
 }
 
 void TLPFilter::prepareNotesApart(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
@@ -820,6 +823,7 @@ __attribute__((always_inline)) inline void lowPassKernel(const V& c1, const V& c
 void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
                         const stereoOverStruct* in, stereoOverStruct* out) {
     if (copies <= 0) return;
+    if (holder) holder->release();
     spreadLanes();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
@@ -939,6 +943,7 @@ __attribute__((always_inline)) inline void highPassKernel(const V& c1, const V& 
 void THPFilter::process(float freq, float mod, float resonance, int copies,
                         const stereoOverStruct* in, stereoOverStruct* out) {
     if (copies <= 0) return;
+    if (holder) holder->release();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
     update(freq, mod, resonance);
@@ -1192,4 +1197,141 @@ void HighPassOctets::release(int s) {
 
 void HighPassOctets::release() {
     for (int s = 0; s < kOctets; ++s) release(s);
+}
+
+// --- the Wire chain held in lanes ------------------------------------------------------------
+
+#if TAV_WIDE_LANES
+namespace {
+
+#define TAV_WIDE_INLINE __attribute__((always_inline, target("avx2"))) inline
+
+// A field of the quad's four filters in its lanes (see mergeQuad).
+template <class Filter, class Field>
+TAV_WIDE_INLINE Lanes8 quadField(Filter* const (&f)[4], Field field) {
+    return mergeQuad(field(*f[0]), field(*f[1]), field(*f[2]), field(*f[3]));
+}
+template <class Filter, class Field>
+TAV_WIDE_INLINE void splitField(const Lanes8& v, Filter* const (&f)[4], Field field) {
+    splitQuad(v, field(*f[0]), field(*f[1]), field(*f[2]), field(*f[3]));
+}
+#undef TAV_WIDE_INLINE
+
+}  // namespace
+
+// The coefficients as the quad entry points take them (see runNoteQuadWide).
+__attribute__((always_inline, target("avx2"))) inline void WireQuads::takeBandPass(WireQuad& q) {
+    TBPFilter* const(&f)[4] = q.bp;
+    q.F = mergeQuad(f[0]->pr[0].F, f[1]->pr[0].F, f[2]->pr[0].F, f[3]->pr[0].F);
+    q.D = mergeQuad(f[0]->pr[0].D, f[1]->pr[0].D, f[2]->pr[0].D, f[3]->pr[0].D);
+}
+__attribute__((always_inline, target("avx2"))) inline void WireQuads::takeLowPass(WireQuad& q) {
+    TLPFilter* const(&f)[4] = q.lp;
+    __m256 lo, hi;
+    quadCoefficients(f[0]->zd, f[1]->zd, f[2]->zd, f[3]->zd, lo, hi);
+    q.l1 = (Lanes8)_mm256_permute_ps(lo, 0x50);
+    q.l2 = (Lanes8)_mm256_permute_ps(lo, 0xFA);
+    q.l3 = (Lanes8)_mm256_permute_ps(hi, 0x50);
+}
+__attribute__((always_inline, target("avx2"))) inline void WireQuads::takeHighPass(WireQuad& q) {
+    THPFilter* const(&f)[4] = q.hp;
+    __m256 lo, hi;
+    quadCoefficients(f[0]->zd, f[1]->zd, f[2]->zd, f[3]->zd, lo, hi);
+    q.h1 = (Lanes8)_mm256_permute_ps(lo, 0x50);
+    q.h2 = (Lanes8)_mm256_permute_ps(lo, 0xFA);
+    q.h3 = (Lanes8)_mm256_permute_ps(hi, 0x50);
+    q.k2 = (Lanes8)_mm256_permute_ps(hi, 0xFA);
+}
+
+__attribute__((target("avx2"))) void WireQuads::take(int s, const int32_t (&voice)[4],
+                                                     TBPFilter* const (&bp)[4],
+                                                     TLPFilter* const (&lp)[4],
+                                                     THPFilter* const (&hp)[4]) {
+    WireQuad& q = quad[s];
+    for (int i = 0; i < 4; ++i) {
+        q.voice[i] = voice[i];
+        q.bp[i] = bp[i];
+        q.lp[i] = lp[i];
+        q.hp[i] = hp[i];
+        bp[i]->holder = lp[i]->holder = hp[i]->holder = this;
+    }
+    q.band = quadField(bp, [](TBPFilter& f) -> Lanes4& { return f.pr[0].band; });
+    q.low = quadField(bp, [](TBPFilter& f) -> Lanes4& { return f.pr[0].low; });
+    q.s1 = quadField(lp, [](TLPFilter& f) -> Lanes4& { return f.pr[0].s1; });
+    q.s2 = quadField(lp, [](TLPFilter& f) -> Lanes4& { return f.pr[0].s2; });
+    q.t1 = quadField(hp, [](THPFilter& f) -> Lanes4& { return f.pr[0].s1; });
+    q.t2 = quadField(hp, [](THPFilter& f) -> Lanes4& { return f.pr[0].s2; });
+    q.cut = quadField(hp, [](THPFilter& f) -> Lanes4& { return f.pr[0].c; });
+    q.lc = quadField(hp, [](THPFilter& f) -> Lanes4& { return f.lowCut; });
+    takeBandPass(q);
+    takeLowPass(q);
+    takeHighPass(q);
+    held |= 1u << s;
+}
+
+__attribute__((target("avx2"))) void WireQuads::release(int s) {
+    if (!(held & (1u << s))) return;
+    WireQuad& q = quad[s];
+    splitField(q.band, q.bp, [](TBPFilter& f) -> Lanes4& { return f.pr[0].band; });
+    splitField(q.low, q.bp, [](TBPFilter& f) -> Lanes4& { return f.pr[0].low; });
+    splitField(q.s1, q.lp, [](TLPFilter& f) -> Lanes4& { return f.pr[0].s1; });
+    splitField(q.s2, q.lp, [](TLPFilter& f) -> Lanes4& { return f.pr[0].s2; });
+    splitField(q.t1, q.hp, [](THPFilter& f) -> Lanes4& { return f.pr[0].s1; });
+    splitField(q.t2, q.hp, [](THPFilter& f) -> Lanes4& { return f.pr[0].s2; });
+    splitField(q.cut, q.hp, [](THPFilter& f) -> Lanes4& { return f.pr[0].c; });
+    for (int i = 0; i < 4; ++i) q.bp[i]->holder = q.lp[i]->holder = q.hp[i]->holder = nullptr;
+    held &= ~(1u << s);
+}
+
+__attribute__((target("avx2"))) void WireQuads::runBandPass(int s, bool retake, Lanes4 (&ab)[2],
+                                                            Lanes4 (&cd)[2]) {
+    WireQuad& q = quad[s];
+    if (retake) takeBandPass(q);
+    Lanes8 x[2], y[2];
+    quadIn(ab, cd, x);
+    Lanes8 bs = q.band, ls = q.low;
+    bandPassKernel(q.F, q.D, bs, ls, x, y);
+    q.band = bs;
+    q.low = ls;
+    quadOut(y, ab, cd);
+}
+
+__attribute__((target("avx2"))) void WireQuads::runLowPass(int s, bool retake, Lanes4 (&ab)[2],
+                                                           Lanes4 (&cd)[2]) {
+    WireQuad& q = quad[s];
+    if (retake) takeLowPass(q);
+    Lanes8 x[2], y[2];
+    quadIn(ab, cd, x);
+    Lanes8 t1 = q.s1, t2 = q.s2;
+    lowPassKernel(q.l1, q.l2, q.l3, t1, t2, x, y);
+    q.s1 = t1;
+    q.s2 = t2;
+    quadOut(y, ab, cd);
+}
+
+__attribute__((target("avx2"))) void WireQuads::runHighPass(int s, bool retake, Lanes4 (&ab)[2],
+                                                            Lanes4 (&cd)[2]) {
+    WireQuad& q = quad[s];
+    if (retake) takeHighPass(q);
+    Lanes8 x[2], y[2];
+    quadIn(ab, cd, x);
+    Lanes8 t1 = q.t1, t2 = q.t2, cut = q.cut;
+    highPassKernel(q.h1, q.h2, q.h3, q.k2, q.lc, t1, t2, cut, x, y);
+    q.t1 = t1;
+    q.t2 = t2;
+    q.cut = cut;
+    quadOut(y, ab, cd);
+}
+#else
+// Without the eight-lane paths no quad ever holds.
+void WireQuads::take(int, const int32_t (&)[4], TBPFilter* const (&)[4],
+                     TLPFilter* const (&)[4], THPFilter* const (&)[4]) {}
+void WireQuads::release(int) {}
+void WireQuads::runBandPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+void WireQuads::runLowPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+void WireQuads::runHighPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+#endif
+
+void WireQuads::release() {
+    for (int s = 0; s < kQuads; ++s) release(s);
 }

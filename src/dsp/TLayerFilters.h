@@ -20,6 +20,7 @@
 #include "dsp/LaneDispatch.h"
 #include "dsp/StereoTypes.h"
 #include "dsp/TFilter.h"
+#include "dsp/WireQuads.h"
 
 // The quad entry point of the three filters below (Filter names the class itself): two pairs
 // at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a processor with
@@ -42,6 +43,7 @@ struct NoteQuadRun {
 
 class TBPFilter : public NoteQuadRun<TBPFilter> {
     friend struct NoteQuadRun<TBPFilter>;
+    friend class WireQuads;
 
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 196000 as 196000.
@@ -67,8 +69,8 @@ public:
     // separation and resonance, with the same results. While all four keep the separation
     // and resonance of their last update (a sounding note whose envelope moves), their
     // cutoffs are mapped side by side: two voices in four lanes, or on a processor with
-    // AVX2 all four in eight.
-    static void prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+    // AVX2 all four in eight. Returns whether any filter's coefficients may have changed.
+    static bool prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                 stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
                                 const float (&resonance)[4]) {
         // keepsMap() of all four without a branch for each, decided here without a call; the
@@ -101,16 +103,14 @@ public:
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
         if (__builtin_expect(held && plainAll, 1)) {
 #if TAV_WIDE_LANES
-            if (lanes::wide()) {
-                mapNoteQuadWide(a, b, c, d, cutoff, m);
-                return;
-            }
+            if (lanes::wide()) return mapNoteQuadWide(a, b, c, d, cutoff, m) != 0;
 #endif
             mapNotePairs(a, b, c, d, cutoff, m);
-            return;
+            return true;
         }
         prepareNotesApart(a, b, c, d, cutoff, m, Lanes4{sep[0], sep[1], sep[2], sep[3]},
                           Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
+        return true;
     }
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
 
@@ -168,8 +168,9 @@ private:
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                 Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
-    static void mapNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                                stereoStruct cutoff, Lanes4 mod);
+    // (returns the lanes whose cutoff moved: no other voice's coefficient F changed)
+    static int mapNoteQuadWide(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                               stereoStruct cutoff, Lanes4 mod);
 #endif
 
     // Grouped by cache line: what a one-note voice reads every sample takes four (this
@@ -207,6 +208,9 @@ private:
     // the bits of the key factor and separation sideGain was computed from
     uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
     uint32_t gainSepBits = 0x3f800000u;
+    // Where the first pair's states are held while the filter runs in a held group (see
+    // WireQuads): then those here are stale. reset(), init() and process() release them.
+    LaneHolder* holder = nullptr;
 
     // tableScale and ceiling in four lanes, for the one-note update; 20 keyFactor / sep and
     // 20 keyFactor sep as left, right, left, right; the notes' envelope values
@@ -230,6 +234,7 @@ private:
 
 class TLPFilter : public NoteQuadRun<TLPFilter> {
     friend struct NoteQuadRun<TLPFilter>;
+    friend class WireQuads;
 
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 196000 as 196000.
@@ -253,8 +258,9 @@ public:
     // prepareNote() of four distinct filters with one cutoff and each its own modulation and
     // resonance, with the same results. While all four keep the resonance of their last
     // update (a sounding note whose envelope moves), the four notes' cutoffs are mapped side
-    // by side, one voice in each lane (a note's lanes all hold the same values).
-    static void prepareNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
+    // by side, one voice in each lane (a note's lanes all hold the same values). Returns
+    // whether any filter's coefficients may have changed.
+    static bool prepareNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                 float cutoff, const float (&mod)[4], const float (&resonance)[4]) {
         // Four settled notes are the common case, decided here without the call.
 #if defined(__SSE2__)
@@ -272,16 +278,16 @@ public:
                                           _mm_and_si128(held(c, 2), held(d, 3)));
         if ((a.memo.quiet & b.memo.quiet & c.memo.quiet & d.memo.quiet) &&
             _mm_movemask_ps(_mm_castsi128_ps(all)) == 15)
-            return;
+            return false;
 #else
         if (a.memo.skipNote(cutoff, mod[0], resonance[0]) &&
             b.memo.skipNote(cutoff, mod[1], resonance[1]) &&
             c.memo.skipNote(cutoff, mod[2], resonance[2]) &&
             d.memo.skipNote(cutoff, mod[3], resonance[3]))
-            return;
+            return false;
 #endif
         // (by value: the caller's arrays need not be stored for the common case)
-        updateNoteQuad(a, b, c, d, cutoff, Lanes4{mod[0], mod[1], mod[2], mod[3]},
+        return updateNoteQuad(a, b, c, d, cutoff, Lanes4{mod[0], mod[1], mod[2], mod[3]},
                        Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
     }
     static void runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]);
@@ -307,7 +313,7 @@ private:
     }
     void spreadLanesNow();
     // prepareNoteQuad() where some memo does not skip.
-    static void updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
+    static bool updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
                                float cutoff, Lanes4 mod, Lanes4 resonance);
     // updateNote()'s steps of four filters whose `plain` holds and whose resonance is that
     // of their last update (so the damping and key factor stay), one lane per filter.
@@ -326,7 +332,8 @@ private:
 #if TAV_WIDE_LANES
     // mapNoteQuad() compiled for a processor with AVX2 (whose three-operand forms and lane
     // extracts to memory take fewer instructions), with the same results.
-    static void mapNoteQuadWide(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
+    // (returns whether a cutoff moved, so that coefficients changed)
+    static bool mapNoteQuadWide(TLPFilter* const (&f)[4], float cutoff, Lanes4 mod);
 #endif
     __attribute__((noinline)) static void prepareNotesApart(TLPFilter& a, TLPFilter& b,
                                                             TLPFilter& c, TLPFilter& d,
@@ -355,6 +362,8 @@ private:
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
     filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
+    // see TBPFilter::holder
+    LaneHolder* holder = nullptr;
     // halfInvRate and the ceiling in four lanes, for the one-note update; this cache line
     // holds all that the four-voice map reads besides the first one and the pair record
     alignas(64) Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
@@ -432,6 +441,7 @@ class HighPassOctets;
 class alignas(64) THPFilter : public NoteQuadRun<THPFilter> {
     friend struct NoteQuadRun<THPFilter>;
     friend class HighPassOctets;
+    friend class WireQuads;
 
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.
@@ -484,7 +494,7 @@ private:
     HighPassMemo memo;  // frequency, mod, resonance
     // Where the first pair's states are held while the filter runs in a held octet (see
     // HighPassOctets): then those here are stale. reset() and init() release them first.
-    HighPassOctets* holder = nullptr;
+    LaneHolder* holder = nullptr;
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
@@ -534,7 +544,7 @@ struct alignas(32) HighPassOctet {
     stereoOverStruct* rec[8];
     int count = 0;  // the voices held (0: none; the lanes from count on repeat the last)
 };
-class HighPassOctets {
+class HighPassOctets final : public LaneHolder {
 public:
     static constexpr int kOctets = 2;
     HighPassOctet octet[kOctets];
@@ -542,5 +552,5 @@ public:
     bool live() const { return (octet[0].count | octet[1].count) != 0; }
     // Octet s's states written back into its filters, which then hold them again.
     void release(int s);
-    __attribute__((cold)) void release();  // all of them
+    __attribute__((cold)) void release() override;  // all of them
 };

@@ -220,6 +220,24 @@ inline void pairTerms(Lanes4 g, Lanes4 ra, Lanes4 rb, Lanes4& ca, Lanes4& cb) {
 // layer sum depends on.
 class LayerFinisher {
 public:
+    // The prepares of the stages' pairs.
+    struct BandPassPrepare {
+        LayerFinisher* f;
+        void operator()(TBPFilter& x, int v, const float* dest) const {
+            f->prepareBandPass(x, v, dest);
+        }
+    };
+    struct LowPassPrepare {
+        LayerFinisher* f;
+        void operator()(TLPFilter& x, int v, const float* dest) const {
+            f->prepareLowPass(x, v, dest);
+        }
+    };
+    struct HighPassPrepare {
+        LayerFinisher* f;
+        void operator()(THPFilter& x, int, const float* dest) const { f->prepareHighPass(x, dest); }
+    };
+
     LayerFinisher(APlugin& p, int layer, SourceMode model)
         : p_(p),
           layer_(layer),
@@ -240,6 +258,11 @@ public:
     __attribute__((noinline)) void run(int listed, const int* list, const int* counts) {
         int pending = -1;  // a voice of one note waiting for a partner
         pairs_ = 0;
+        // Wire quads hold their chains' states only while the Wire stages below run them
+        // (see WireQuads): else every filter is run through its own entry points.
+        const bool heldWire = TAV_WIDE_LANES && model_ == kSourceWire && lanes::wide();
+        if (!heldWire && __builtin_expect(p_.wireQuads[layer_].live(), 0))
+            p_.wireQuads[layer_].release();
         // the voices of one note before any other: most often all of them
         const int ones = leadingOnes(listed, counts);
         if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
@@ -278,19 +301,17 @@ public:
         }
         if (pending >= 0) alone(pending, 1);
 
-        if (model_ == kSourceWire) {
-            if (wireOn_)
-                stage(p_.voiceBPFilter[layer_], [this](TBPFilter& f, int v, const float* dest) {
-                    prepareBandPass(f, v, dest);
-                });
-            stage(p_.voiceLPFilter[layer_], [this](TLPFilter& f, int v, const float* dest) {
-                prepareLowPass(f, v, dest);
-            });
-        } else if (model_ != kSourceString && model_ != kSourceFM) {
-            multimodeStage();
+        if (heldWire) {
+            heldWireStages();
+        } else {
+            if (model_ == kSourceWire) {
+                if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this});
+                stage(p_.voiceLPFilter[layer_], LowPassPrepare{this});
+            } else if (model_ != kSourceString && model_ != kSourceFM) {
+                multimodeStage();
+            }
+            stage(p_.voiceHPFilter[layer_], HighPassPrepare{this});
         }
-        stage(p_.voiceHPFilter[layer_],
-              [this](THPFilter& f, int, const float* dest) { prepareHighPass(f, dest); });
         if (pairs_ > 0) {
             tails(listed, list, counts);
             return;
@@ -510,17 +531,76 @@ private:
         for (int i = 0; i < 8; ++i) padded[i] = voices[i < count ? i : count - 1];
     }
 
+    // Wire on a processor with AVX2: every two pairs (j and j + 1) as a quad whose chain
+    // states the layer's WireQuads hold from one sample to the next while the quad's voices
+    // stand (one compare per quad), each stage over all quads before the next; a pair left
+    // over runs as in stage().
+    void heldWireStages() {
+        WireQuads& held = p_.wireQuads[layer_];
+        const int quads = pairs_ >> 1;
+        // Before any filter runs here, the quads that no longer stand give their states back.
+        for (unsigned m = held.held; m; m &= m - 1) {
+            const int s = __builtin_ctz(m);
+            if (s >= quads || !quadStands(held.quad[s], 2 * s)) held.release(s);
+        }
+        for (int s = 0; s < quads; ++s)
+            if (!(held.held & (1u << s))) takeQuad(held, s);
+        if (wireOn_) {
+            for (int s = 0; s < quads; ++s) {
+                TBPFilter* const(&f)[4] = held.quad[s].bp;
+                const bool moved = prepareBandPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
+                held.runBandPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
+            }
+            if (pairs_ & 1) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
+        }
+        for (int s = 0; s < quads; ++s) {
+            TLPFilter* const(&f)[4] = held.quad[s].lp;
+            const bool moved = prepareLowPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
+            held.runLowPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
+        }
+        if (pairs_ & 1) stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
+        for (int s = 0; s < quads; ++s) {
+            THPFilter* const(&f)[4] = held.quad[s].hp;
+            const bool moved = prepareHighPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
+            held.runHighPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
+        }
+        if (pairs_ & 1) stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, 2 * quads);
+    }
+    static_assert(kNumVoices <= 4 * WireQuads::kQuads, "a quad for every four voices");
+    // Whether quad q holds the voices of pairs j and j + 1 (as WireQuad::voice orders them).
+    bool quadStands(const WireQuad& q, int j) const {
+        const __m128i now = _mm_unpacklo_epi64(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a_ + j)),
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b_ + j)));
+        const __m128i was = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q.voice));
+        return _mm_movemask_epi8(_mm_cmpeq_epi32(now, was)) == 0xFFFF;
+    }
+    __attribute__((noinline)) void takeQuad(WireQuads& held, int s) {
+        const int j = 2 * s;
+        const int32_t voice[4] = {a_[j], a_[j + 1], b_[j], b_[j + 1]};
+        const int lane[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
+        TBPFilter* bp[4];
+        TLPFilter* lp[4];
+        THPFilter* hp[4];
+        for (int i = 0; i < 4; ++i) {
+            bp[i] = &p_.voiceBPFilter[layer_][lane[i]];
+            lp[i] = &p_.voiceLPFilter[layer_][lane[i]];
+            hp[i] = &p_.voiceHPFilter[layer_][lane[i]];
+        }
+        held.take(s, voice, bp, lp, hp);
+    }
+
     stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
     stereoOverStruct& noteB(int j) { return p_.noteOut[layer_][b_[j]][0]; }
 
     // One layer-filter stage over all pairs (filters: the layer's filters of every voice):
     // each voice's filter prepared (prepare(filter, voice, the voice's destinations)), then
     // two pairs at a time through the filter's quad entry point and a pair left over
-    // through its pair entry point.
+    // through its pair entry point (from pair `from` on).
     template <class Filter, class Prepare>
-    void stage(Filter (&filters)[kNumVoices], Prepare prepare) {
+    void stage(Filter (&filters)[kNumVoices], Prepare prepare, int from = 0) {
         const intptr_t row = opaqueStride(filters);
-        int j = 0;
+        int j = from;
         for (; j + 1 < pairs_; j += 2) {
             Filter& fa = *rowAt(filters, row, a_[j]);
             Filter& fb = *rowAt(filters, row, b_[j]);
@@ -664,8 +744,9 @@ private:
         f.prepareNote({kWireBaseCutoff, kWireBaseCutoff}, dest[wireFreqDest_],
                       c.wireSep, c.wireQ);
     }
-    // prepareBandPass() of pairs j and j + 1 in one call.
-    void prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
+    // prepareBandPass() of pairs j and j + 1 in one call; whether coefficients may have
+    // changed (as the prepares of the other two).
+    bool prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
         const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
         const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
         const intptr_t row = opaqueStride(voices_);
@@ -676,21 +757,21 @@ private:
             sep[i] = c.wireSep;
             q[i] = c.wireQ;
         }
-        TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod, sep,
-                                   q);
+        return TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod,
+                                          sep, q);
     }
     void prepareLowPass(TLPFilter& f, int v, const float* dest) {
         f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
     }
     // prepareLowPass() of pairs j and j + 1 in one call.
-    void prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
+    bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
         const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
                               destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
         const intptr_t row = opaqueStride(voices_);
         const float q[4] = {
             rowAt(voices_, row, a_[j])->filterQ, rowAt(voices_, row, b_[j])->filterQ,
             rowAt(voices_, row, a_[j + 1])->filterQ, rowAt(voices_, row, b_[j + 1])->filterQ};
-        TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q);
+        return TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q);
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
         f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
@@ -698,15 +779,16 @@ private:
     // prepareHighPass() of pairs j and j + 1 in one call: the four memos tested at once, and
     // only where one would not skip the four prepares (out of line, so that the test keeps
     // nothing at hand for them).
-    void prepareHighPassQuad(THPFilter& fa, THPFilter& fb, THPFilter& fc, THPFilter& fd, int j) {
+    bool prepareHighPassQuad(THPFilter& fa, THPFilter& fb, THPFilter& fc, THPFilter& fd, int j) {
         const int fq = hpFreqDest_, q = hpQDest_;
         const float *da = destA_[j], *db = destB_[j];
         const float *dc = destA_[j + 1], *dd = destB_[j + 1];
         if (__builtin_expect(THPFilter::quadHeld(fa, fb, fc, fd, hpFreq_, da[fq], da[q], db[fq],
                                                  db[q], dc[fq], dc[q], dd[fq], dd[q]),
                              1))
-            return;
+            return false;
         prepareHighPassApart(fa, fb, fc, fd, j);
+        return true;
     }
     __attribute__((noinline)) void prepareHighPassApart(THPFilter& fa, THPFilter& fb,
                                                         THPFilter& fc, THPFilter& fd, int j) {

@@ -1078,13 +1078,13 @@ public:
 
     // === section: voice filters (filters work) ============================================
     // Per layer and voice: the multimode filter of a "Wave" layer, the band-pass and low-pass
-    // of a "Wire" layer, and the high-pass every layer passes last (and per layer its mono
-    // octets' high-pass states, see HighPassOctets). Default construction leaves each as
-    // init(44100) does; initFilters() prepares them for the current rate. About 37 MiB.
+    // of a "Wire" layer and the high-pass every layer passes last, each as init(44100) until
+    // initFilters(); per layer the states held in lanes (HighPassOctets, WireQuads). 37 MiB.
     TFilter voiceFilter[kNumLayers][kNumVoices];
     TBPFilter voiceBPFilter[kNumLayers][kNumVoices];
     THPFilter voiceHPFilter[kNumLayers][kNumVoices];
     HighPassOctets hpOctets[kNumLayers];
+    WireQuads wireQuads[kNumLayers];
     TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
     // === end section: voice filters =======================================================
 

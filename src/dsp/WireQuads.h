@@ -1,0 +1,59 @@
+// The Wire chain's states held in lanes: see WireQuads.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/HeldQuads.h"
+#include "dsp/TFilter.h"
+
+class TBPFilter;
+class TLPFilter;
+class THPFilter;
+
+// The band-pass, low-pass and high-pass of four voices of one note each (a, b, c, d), in
+// the eight lanes their quad entry points run ({a left, a right, b left, ..., d right}):
+// the states, and the coefficients as the kernels take them, copied from the filters
+// (taken again where a prepare may have changed them).
+struct alignas(32) WireQuad {
+    Lanes8 band, low, F, D;                   // band-pass
+    Lanes8 s1, s2, l1, l2, l3;                // low-pass
+    Lanes8 t1, t2, cut, h1, h2, h3, k2, lc;   // high-pass and its low cut
+    int32_t voice[4] = {};  // the caller's names of a, c, b, d (for it to tell they stand)
+    TBPFilter* bp[4] = {};  // the filters of a, b, c, d
+    TLPFilter* lp[4] = {};
+    THPFilter* hp[4] = {};
+};
+
+// The Wire chains of up to four quads of a layer, kept in their lanes from one sample to
+// the next while the quads' voices stay, so that a standing quad neither gathers nor
+// scatters its twelve filters' states every sample. A filter whose states a quad holds has
+// its first pair's states only there (its `holder` points here). Only the runs below run a
+// held filter; the prepares and updates of the filters still work on the filters
+// themselves (the coefficients are copies), and a run whose prepare may have changed some
+// takes them again. Everything else releases the quads first (see LaneHolder).
+class WireQuads final : public LaneHolder {
+public:
+    static constexpr int kQuads = 4;
+    WireQuad quad[kQuads];
+    // The quads that hold, one bit each.
+    unsigned held = 0;
+    bool live() const { return held != 0; }
+    // Quad s takes the states and coefficients of its filters (not held by anyone) and
+    // holds them; `voice` as in WireQuad.
+    void take(int s, const int32_t (&voice)[4], TBPFilter* const (&bp)[4],
+              TLPFilter* const (&lp)[4], THPFilter* const (&hp)[4]);
+    // Quad s's states written back into its filters, as the quad entry points leave them.
+    void release(int s);
+    __attribute__((cold)) void release() override;  // all of them
+    // The quad entry points' runs of quad s (processor with AVX2 only) on the notes of a and
+    // b (ab) and of c and d (cd), the coefficients taken again first where `retake`.
+    void runBandPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    void runLowPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    void runHighPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+
+private:
+    // A quad's coefficients taken from its filters.
+    static void takeBandPass(WireQuad& q);
+    static void takeLowPass(WireQuad& q);
+    static void takeHighPass(WireQuad& q);
+};
