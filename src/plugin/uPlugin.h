@@ -12,6 +12,7 @@
 #include "engine/TEnvState.h"
 #include "engine/TLayerState.h"
 #include "dsp/TBasicReverb.h"
+#include "dsp/HeldMultimode.h"
 #include "dsp/TDelay.h"
 #include "dsp/TFilter.h"
 #include "dsp/TLayerFilters.h"
@@ -1078,14 +1079,13 @@ public:
     // === end section: modulation ===========================================================
 
     // === section: voice filters (filters work) ============================================
-    // Per layer and voice: the multimode filter of a "Wave" layer, the band-pass and low-pass
-    // of a "Wire" layer, and the high-pass every layer passes last (and per layer its mono
-    // octets' high-pass states, see HighPassOctets). Default construction leaves each as
-    // init(44100) does; initFilters() prepares them for the current rate. About 37 MiB.
+    // Per layer and voice: the Wave multimode filter, the Wire band-pass and low-pass, the last
+    // high-pass; per layer what its quads and octets hold. As init(44100) until initFilters().
     TFilter voiceFilter[kNumLayers][kNumVoices];
     TBPFilter voiceBPFilter[kNumLayers][kNumVoices];
     THPFilter voiceHPFilter[kNumLayers][kNumVoices];
     HighPassOctets hpOctets[kNumLayers];
+    HeldMultimode mmQuads[kNumLayers];
     TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
     // === end section: voice filters =======================================================
 
