@@ -71,8 +71,13 @@ struct HeldMultimodeRuns {
             // followEnvelope(): a voice whose lanes moved takes them
             const Ints8 moved = eitherOfVoice(v != h.lastV) & following;
             const unsigned movedBits = (unsigned)_mm256_movemask_ps((__m256)moved);
-            for (int k = 0; k < 4; ++k)
-                if ((follow >> k) & 1) f[k]->memo.quiet = ((movedBits >> (2 * k)) & 1) == 0;
+            // (every filter following, the common case: four plain stores)
+            if (follow == 15) {
+                for (int k = 0; k < 4; ++k) f[k]->memo.quiet = ((movedBits >> (2 * k)) & 1) == 0;
+            } else {
+                for (int k = 0; k < 4; ++k)
+                    if ((follow >> k) & 1) f[k]->memo.quiet = ((movedBits >> (2 * k)) & 1) == 0;
+            }
             if (movedBits != 0) {
                 h.lastV = pick(moved, v, h.lastV);
                 h.fTarget = pick(moved, fv, h.fTarget);

@@ -567,7 +567,7 @@ private:
     // side, two such pairs at once when all four voices share it; a pair that cannot runs
     // its voices alone on their records. Where the processor has AVX2, two pairs of one
     // kernel that stand from one sample to the next run held (see HeldMultimode).
-    void multimodeStage() {
+    __attribute__((noinline)) void multimodeStage() {
         // each pair's two filters, found once
         TFilter* const filters = p_.voiceFilter[layer_];
         // A layer whose filters are all bypassed leaves its notes as they are (each filter's
@@ -586,27 +586,8 @@ private:
         // (the layer's records found once, not for each voice)
         stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
         int j = 0;
-        if (TAV_WIDE_LANES && lanes::wide()) {
-            for (; j + 1 < pairs_; j += 2) {
-                fa[j] = &filters[a_[j]];
-                fb[j] = &filters[b_[j]];
-                fa[j + 1] = &filters[a_[j + 1]];
-                fb[j + 1] = &filters[b_[j + 1]];
-                const TFilter::NoteState sa = prepareMultimode(*fa[j], a_[j], destA_[j], notes);
-                const TFilter::NoteState sb = prepareMultimode(*fb[j], b_[j], destB_[j], notes);
-                const TFilter::NoteState sc =
-                    prepareMultimode(*fa[j + 1], a_[j + 1], destA_[j + 1], notes);
-                const TFilter::NoteState sd =
-                    prepareMultimode(*fb[j + 1], b_[j + 1], destB_[j + 1], notes);
-                if (heldQuad(j, fa, fb, sa, sb, sc, sd)) {
-                    together[j] = together[j + 1] = false;
-                    continue;
-                }
-                together[j] = settlePair(j, *fa[j], *fb[j], sa, sb, follow, following);
-                together[j + 1] =
-                    settlePair(j + 1, *fa[j + 1], *fb[j + 1], sc, sd, follow, following);
-            }
-        }
+        if (TAV_WIDE_LANES && lanes::wide())
+            j = multimodeQuads(fa, fb, together, follow, following);
         for (; j < pairs_; ++j) {
             fa[j] = &filters[a_[j]];
             fb[j] = &filters[b_[j]];
@@ -634,6 +615,36 @@ private:
                 TFilter::runNotePair(*fa[j], *fb[j], lanes_[j]);
             }
         }
+    }
+
+    // multimodeStage() of the pairs two at a time, each two through their held quad where
+    // they can run held (see heldQuad), the others prepared as alone; returns the pairs
+    // done. Out of line: inlined, its registers would crowd the other layers' stages.
+    __attribute__((noinline)) int multimodeQuads(TFilter** fa, TFilter** fb, bool* together,
+                                                 int* follow, int& following) {
+        TFilter* const filters = p_.voiceFilter[layer_];
+        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
+        int j = 0;
+        for (; j + 1 < pairs_; j += 2) {
+            fa[j] = &filters[a_[j]];
+            fb[j] = &filters[b_[j]];
+            fa[j + 1] = &filters[a_[j + 1]];
+            fb[j + 1] = &filters[b_[j + 1]];
+            const TFilter::NoteState sa = prepareMultimode(*fa[j], a_[j], destA_[j], notes);
+            const TFilter::NoteState sb = prepareMultimode(*fb[j], b_[j], destB_[j], notes);
+            const TFilter::NoteState sc =
+                prepareMultimode(*fa[j + 1], a_[j + 1], destA_[j + 1], notes);
+            const TFilter::NoteState sd =
+                prepareMultimode(*fb[j + 1], b_[j + 1], destB_[j + 1], notes);
+            if (heldQuad(j, fa, fb, sa, sb, sc, sd)) {
+                together[j] = together[j + 1] = false;
+                continue;
+            }
+            together[j] = settlePair(j, *fa[j], *fb[j], sa, sb, follow, following);
+            together[j + 1] =
+                settlePair(j + 1, *fa[j + 1], *fb[j + 1], sc, sd, follow, following);
+        }
+        return j;
     }
 
     // Pairs j and j + 1 (prepared: states sa to sd) through their quad held from the last
