@@ -125,6 +125,10 @@ struct HeldMultimodeRuns {
         for (TFilter* g : f) g->releaseHeld();
         for (TFilter* g : f) {
             if (!g->sineHolds0 || g->mode != f[0]->mode) return false;
+            // a memo of one note whose sides are alike, as the caller's calls record them
+            const uint32_t* m = g->memo.args;
+            if (g->memo.notes != 1 || m[0] != m[1] || m[2] != m[3] || m[0] != f[0]->memo.args[0])
+                return false;
             const auto& c = g->cut[0];
             const auto& P = g->pairs[0];
             if (!(mono(P.svF) && mono(P.svD) && mono(P.svLow) && mono(P.svBand) &&
@@ -155,7 +159,12 @@ struct HeldMultimodeRuns {
         const Lanes4 ha = filtermath::highHalves(a.rateLanes, b.rateLanes);
         const Lanes4 hc = filtermath::highHalves(c.rateLanes, d.rateLanes);
         h.halfInv = __builtin_shufflevector(ha, hc, 0, 1, 2, 3, 4, 5, 6, 7);
-        h.mode = a.mode;
+        h.cutoff = (int32_t)a.memo.args[0];
+        for (int i = 0; i < 4; ++i) {
+            const uint32_t* m = f[i]->memo.args;
+            h.mods[i] = (int32_t)m[2];
+            h.args[i] = LaneInts4{(int32_t)m[4], (int32_t)m[5], (int32_t)m[6], 0};
+        }
         for (TFilter* g : f) g->holder = &bank;
         return true;
     }
@@ -194,32 +203,24 @@ constexpr HeldMultimodeRuns::Fn kHeldSteps[4] = {
 static_assert(kFilterNotch12 == kFilterLow12 + 3, "the held modes in a row");
 }  // namespace
 
-bool HeldMultimode::take(int q, TFilter* const (&f)[4], const int32_t (&voice)[4]) {
+bool HeldMultimode::take(int q, TFilter* const (&f)[4], int32_t voices) {
     HeldMultimodeQuad& h = quad[q];
-    if (h.live) release(q);
+    release(q);
     if (!lanes::wide() || !HeldMultimodeRuns::take(h, *this, f)) return false;
-    for (int i = 0; i < 4; ++i) {
-        h.filter[i] = f[i];
-        h.voice[i] = voice[i];
-    }
-    h.live = true;
+    for (int i = 0; i < 4; ++i) h.filter[i] = f[i];
+    h.run = kHeldSteps[f[0]->mode - kFilterLow12];
+    h.voices = voices;
     return true;
-}
-
-void HeldMultimode::step(int q, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
-    HeldMultimodeQuad& h = quad[q];
-    kHeldSteps[h.mode - kFilterLow12](h, follow, ab, cd);
 }
 
 void HeldMultimode::release(int q) {
     HeldMultimodeQuad& h = quad[q];
-    if (!h.live) return;
+    if (h.voices == -1) return;
     HeldMultimodeRuns::release(h);
-    h.live = false;
+    h.voices = -1;
 }
 #else
-bool HeldMultimode::take(int, TFilter* const (&)[4], const int32_t (&)[4]) { return false; }
-void HeldMultimode::step(int, unsigned, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+bool HeldMultimode::take(int, TFilter* const (&)[4], int32_t) { return false; }
 void HeldMultimode::release(int) {}
 #endif
 

@@ -624,8 +624,26 @@ private:
                                                  int* follow, int& following) {
         TFilter* const filters = p_.voiceFilter[layer_];
         stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
+        HeldMultimode& held = p_.mmQuads[layer_];
+        const intptr_t voiceRow = opaqueStride(voices_);
         int j = 0;
         for (; j + 1 < pairs_; j += 2) {
+            // a quad that stands: its voices, their arguments and filters as the last sample
+            // left them, tested at once (no filter need be found for it)
+            static_assert(kNumVoices <= 256, "a voice to a byte of the key");
+            const int q = j >> 1;
+            unsigned steps;
+            if (held.holds(q, HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1])) &&
+                held.stands(q, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
+                            destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
+                            &rowAt(voices_, voiceRow, a_[j])->filterSep,
+                            &rowAt(voices_, voiceRow, b_[j])->filterSep,
+                            &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
+                            &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps)) {
+                held.step(q, steps, lanes_[j], lanes_[j + 1]);
+                together[j] = together[j + 1] = false;
+                continue;
+            }
             fa[j] = &filters[a_[j]];
             fb[j] = &filters[b_[j]];
             fa[j + 1] = &filters[a_[j + 1]];
@@ -658,7 +676,7 @@ private:
         static_assert(kNumVoices <= 4 * HeldMultimode::kQuads, "a quad for every four voices");
         HeldMultimode& held = p_.mmQuads[layer_];
         const int q = j >> 1;
-        const int32_t voice[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
+        const int32_t voice = HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]);
         if (!held.holds(q, voice)) {
             TFilter* const f[4] = {fa[j], fb[j], fa[j + 1], fb[j + 1]};
             if (!TFilter::canRunPair(*f[0], *f[1]) || !TFilter::canRunPair(*f[2], *f[3]) ||
