@@ -978,6 +978,7 @@ TEST(FilterPairs, MultimodeFilterInPairsAndQuadsMatchesProcessInEveryMode) {
             bool run[kN];
             TFilter::NoteState state[kN] = {};
             Lanes4 lanesHeld[2][2];
+            float rows[4][4] = {}, mods[4] = {}, cut = 0.0f;
             for (int v = 0; v < kN; ++v) {
                 const Args a = argsAt(v, n + 1000);  // the envelopes held still for n in 500-1500
                 const float m = a.mod == 0.0f ? zero : a.mod;
@@ -993,18 +994,31 @@ TEST(FilterPairs, MultimodeFilterInPairsAndQuadsMatchesProcessInEveryMode) {
                     batch[v]->process({a.cutoff, a.cutoff}, {a.mod, a.mod}, a.sep, a.q, morph[v], 2, in, two);
                     o[v] = two[0];
                 }
-                if (holding && v < 4 && !twoNotes) {
-                    const float args[4] = {a.sep, a.q, morph[v], 0.0f};
-                    state[v] = batch[v]->prepareNoteLater({a.cutoff, a.cutoff}, {a.mod, a.mod}, args, &o[v], &o[v]);
-                    run[v] = state[v] != TFilter::kNoteBypass;
+                if (holding && v < 4 && !twoNotes) {  // prepared below
+                    rows[v][0] = a.sep, rows[v][1] = a.q, rows[v][2] = morph[v], mods[v] = a.mod, cut = a.cutoff;
                     continue;
                 }
                 run[v] = !twoNotes && batch[v]->prepareNote({a.cutoff, a.cutoff}, {a.mod, a.mod}, a.sep, a.q,
                                                             morph[v], &o[v], &o[v]);
             }
             bool quadHeld = false;
-            if (holding && run[0] && run[1] && run[2] && run[3]) {
-                const int32_t ids = HeldMultimode::key(0, 1, 2, 3);
+            const int32_t ids = HeldMultimode::key(0, 1, 2, 3);
+            unsigned steps = 0;
+            if (holding && !twoNotes && held.holds(0, ids) &&
+                held.stands(0, cut, &mods[0], &mods[1], &mods[2], &mods[3], rows[0], rows[1], rows[2], rows[3], steps)) {
+                filtermath::loadNotePair(o[0], o[1], lanesHeld[0]);
+                filtermath::loadNotePair(o[2], o[3], lanesHeld[1]);
+                held.step(0, steps, lanesHeld[0], lanesHeld[1]);
+                quadHeld = true;
+                ++heldSteps;
+                run[0] = run[1] = run[2] = run[3] = false;
+            } else if (holding && !twoNotes) {
+                for (int v = 0; v < 4; ++v) {
+                    state[v] = batch[v]->prepareNoteLater({cut, cut}, {mods[v], mods[v]}, rows[v], &o[v], &o[v]);
+                    run[v] = state[v] != TFilter::kNoteBypass;
+                }
+            }
+            if (!quadHeld && holding && run[0] && run[1] && run[2] && run[3]) {
                 TFilter* const f[4] = {batch[0].get(), batch[1].get(), batch[2].get(), batch[3].get()};
                 quadHeld = held.holds(0, ids) ||
                            (TFilter::canRunPair(*f[0], *f[1]) && TFilter::canRunPair(*f[2], *f[3]) &&
@@ -1012,7 +1026,6 @@ TEST(FilterPairs, MultimodeFilterInPairsAndQuadsMatchesProcessInEveryMode) {
                 if (quadHeld) {
                     filtermath::loadNotePair(o[0], o[1], lanesHeld[0]);
                     filtermath::loadNotePair(o[2], o[3], lanesHeld[1]);
-                    unsigned steps = 0;
                     for (int v = 0; v < 4; ++v) steps |= (state[v] == TFilter::kNoteFollow ? 1u : 0u) << v;
                     held.step(0, steps, lanesHeld[0], lanesHeld[1]);
                     ++heldSteps;
