@@ -575,6 +575,8 @@ __attribute__((always_inline, target("avx2"))) inline void storeNoteHalves(const
 constexpr int kCombFrames = 8192;
 constexpr uint32_t kCombPositionMask = (uint32_t)kCombFrames * 256u - 1u;  // wraps at 2^21
 
+class HeldMultimode;
+
 class TFilter {
 public:
     TFilter() = default;
@@ -753,6 +755,23 @@ public:
 
 private:
     friend struct TFilterQuadRuns;  // the eight-lane runs of runNoteQuad()
+    friend class HeldMultimode;     // the quads that hold a layer's filters (see there)
+    friend struct HeldMultimodeRuns;
+    // Every entry point that reads or writes what a holder keeps releases it first.
+    void releaseHeld() {
+        if (__builtin_expect(holder != nullptr, 0)) releaseHolder();
+    }
+    __attribute__((noinline, cold)) void releaseHolder();
+    static void releaseFour(TFilter& a, TFilter& b, TFilter& c, TFilter& d) {
+        if (__builtin_expect(((uintptr_t)a.holder | (uintptr_t)b.holder | (uintptr_t)c.holder |
+                              (uintptr_t)d.holder) != 0,
+                             0)) {
+            a.releaseHeld();
+            b.releaseHeld();
+            c.releaseHeld();
+            d.releaseHeld();
+        }
+    }
     void updateShared(int pairCount);
     void updatePairKey();
     void unsettle() {
@@ -880,6 +899,9 @@ private:
     // modulation) as bits, zeros otherwise. None of these is ever NaN or -0, so equal bits
     // are equal values.
     LaneInts4 pairKey = {};
+    // Where the first pair's cutoffs and state-variable tuning and states are held while the
+    // filter runs in a held quad (see HeldMultimode): then those here are stale.
+    HeldMultimode* holder = nullptr;
 
     // Terms shared by all lanes, from the mode, resonance and morph of the last update: the
     // zero-delay damping R, the formant shifts and vowel frequencies, the formant

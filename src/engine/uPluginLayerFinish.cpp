@@ -645,8 +645,9 @@ private:
 
     // The multimode filters. A pair whose two filters run the same kernel runs side by
     // side, two such pairs at once when all four voices share it; a pair that cannot runs
-    // its voices alone on their records.
-    void multimodeStage() {
+    // its voices alone on their records. Where the processor has AVX2, two pairs of one
+    // kernel that stand from one sample to the next run held (see HeldMultimode).
+    __attribute__((noinline)) void multimodeStage() {
         // each pair's two filters, found once
         TFilter* const filters = p_.voiceFilter[layer_];
         // A layer whose filters are all bypassed leaves its notes as they are (each filter's
@@ -664,21 +665,27 @@ private:
         int following = 0;
         // (the layer's records found once, not for each voice)
         stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
-        for (int j = 0; j < pairs_; ++j) {
+        int j = 0;
+        if (TAV_WIDE_LANES && lanes::wide())
+            j = multimodeQuads(fa, fb, together, follow, following);
+        for (; j < pairs_; ++j) {
             fa[j] = &filters[a_[j]];
             fb[j] = &filters[b_[j]];
-            together[j] = prepareMultimodePair(j, *fa[j], *fb[j], notes, follow, following);
+            together[j] = settlePair(j, *fa[j], *fb[j],
+                                     prepareMultimode(*fa[j], a_[j], destA_[j], notes),
+                                     prepareMultimode(*fb[j], b_[j], destB_[j], notes), follow,
+                                     following);
         }
         // two such pairs' steps at a time in one vector
         int k = 0;
         for (; k + 1 < following; k += 2) {
-            const int j = follow[k], n = follow[k + 1];
-            TFilter::followFourEnvelopes(*fa[j], *fb[j], *fa[n], *fb[n]);
+            const int i = follow[k], n = follow[k + 1];
+            TFilter::followFourEnvelopes(*fa[i], *fb[i], *fa[n], *fb[n]);
         }
         if (k < following)
             TFilter::followNotePair(*fa[follow[k]], TFilter::kNoteFollow, *fb[follow[k]],
                                     TFilter::kNoteFollow);
-        for (int j = 0; j < pairs_; ++j) {
+        for (j = 0; j < pairs_; ++j) {
             if (!together[j]) continue;
             if (j + 1 < pairs_ && together[j + 1] && TFilter::canRunPair(*fa[j], *fa[j + 1])) {
                 TFilter::runNoteQuad(*fa[j], *fb[j], *fa[j + 1], *fb[j + 1], lanes_[j],
@@ -690,18 +697,88 @@ private:
         }
     }
 
-    // Prepares the multimode filters a and b of pair j; true when they can run side by side,
-    // else whichever filters have work run alone here. Where both only follow their
-    // envelopes and run side by side, their envelope steps are left for later (j joins the
-    // follow list), so that two such pairs' steps can share one vector. (Following an
-    // envelope leaves the kernel's identity as it is: whether a pair runs side by side is
-    // known before.)
-    // (notes: the layer's records)
-    bool prepareMultimodePair(int j, TFilter& a, TFilter& b,
-                              stereoOverStruct (*notes)[kLayerNotes], int* follow,
-                              int& following) {
-        const TFilter::NoteState sa = prepareMultimode(a, a_[j], destA_[j], notes);
-        const TFilter::NoteState sb = prepareMultimode(b, b_[j], destB_[j], notes);
+    // multimodeStage() of the pairs two at a time, each two through their held quad where
+    // they can run held (see heldQuad), the others prepared as alone; returns the pairs
+    // done. Out of line: inlined, its registers would crowd the other layers' stages.
+    __attribute__((noinline)) int multimodeQuads(TFilter** fa, TFilter** fb, bool* together,
+                                                 int* follow, int& following) {
+        TFilter* const filters = p_.voiceFilter[layer_];
+        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
+        HeldMultimode& held = p_.mmQuads[layer_];
+        const intptr_t voiceRow = opaqueStride(voices_);
+        int j = 0;
+        for (; j + 1 < pairs_; j += 2) {
+            // a quad that stands: its voices, their arguments and filters as the last sample
+            // left them, tested at once (no filter need be found for it)
+            static_assert(kNumVoices <= 256, "a voice to a byte of the key");
+            const int q = j >> 1;
+            unsigned steps;
+            if (held.holds(q, HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1])) &&
+                held.stands(q, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
+                            destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
+                            &rowAt(voices_, voiceRow, a_[j])->filterSep,
+                            &rowAt(voices_, voiceRow, b_[j])->filterSep,
+                            &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
+                            &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps)) {
+                held.step(q, steps, lanes_[j], lanes_[j + 1]);
+                together[j] = together[j + 1] = false;
+                continue;
+            }
+            fa[j] = &filters[a_[j]];
+            fb[j] = &filters[b_[j]];
+            fa[j + 1] = &filters[a_[j + 1]];
+            fb[j + 1] = &filters[b_[j + 1]];
+            const TFilter::NoteState sa = prepareMultimode(*fa[j], a_[j], destA_[j], notes);
+            const TFilter::NoteState sb = prepareMultimode(*fb[j], b_[j], destB_[j], notes);
+            const TFilter::NoteState sc =
+                prepareMultimode(*fa[j + 1], a_[j + 1], destA_[j + 1], notes);
+            const TFilter::NoteState sd =
+                prepareMultimode(*fb[j + 1], b_[j + 1], destB_[j + 1], notes);
+            if (heldQuad(j, fa, fb, sa, sb, sc, sd)) {
+                together[j] = together[j + 1] = false;
+                continue;
+            }
+            together[j] = settlePair(j, *fa[j], *fb[j], sa, sb, follow, following);
+            together[j + 1] =
+                settlePair(j + 1, *fa[j + 1], *fb[j + 1], sc, sd, follow, following);
+        }
+        return j;
+    }
+
+    // Pairs j and j + 1 (prepared: states sa to sd) through their quad held from the last
+    // sample, or through the quad taken now where all four filters follow their envelopes or
+    // have settled and share a kernel it holds; false, with nothing done, where they do not.
+    bool heldQuad(int j, TFilter* const* fa, TFilter* const* fb, TFilter::NoteState sa,
+                  TFilter::NoteState sb, TFilter::NoteState sc, TFilter::NoteState sd) {
+        if (sa == TFilter::kNoteBypass || sb == TFilter::kNoteBypass ||
+            sc == TFilter::kNoteBypass || sd == TFilter::kNoteBypass)
+            return false;
+        static_assert(kNumVoices <= 4 * HeldMultimode::kQuads, "a quad for every four voices");
+        HeldMultimode& held = p_.mmQuads[layer_];
+        const int q = j >> 1;
+        const int32_t voice = HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]);
+        if (!held.holds(q, voice)) {
+            TFilter* const f[4] = {fa[j], fb[j], fa[j + 1], fb[j + 1]};
+            if (!TFilter::canRunPair(*f[0], *f[1]) || !TFilter::canRunPair(*f[2], *f[3]) ||
+                !TFilter::canRunPair(*f[0], *f[2]) || !held.take(q, f, voice))
+                return false;
+        }
+        const unsigned steps = (sa == TFilter::kNoteFollow ? 1u : 0u) |
+                               (sb == TFilter::kNoteFollow ? 2u : 0u) |
+                               (sc == TFilter::kNoteFollow ? 4u : 0u) |
+                               (sd == TFilter::kNoteFollow ? 8u : 0u);
+        held.step(q, steps, lanes_[j], lanes_[j + 1]);
+        return true;
+    }
+
+    // The rest of the preparing of the multimode filters a and b of pair j (states sa and
+    // sb); true when they can run side by side, else whichever filters have work run alone
+    // here. Where both only follow their envelopes and run side by side, their envelope
+    // steps are left for later (j joins the follow list), so that two such pairs' steps can
+    // share one vector. (Following an envelope leaves the kernel's identity as it is:
+    // whether a pair runs side by side is known before.)
+    bool settlePair(int j, TFilter& a, TFilter& b, TFilter::NoteState sa,
+                    TFilter::NoteState sb, int* follow, int& following) {
         const bool runA = sa != TFilter::kNoteBypass;
         const bool runB = sb != TFilter::kNoteBypass;
         const bool together = runA && runB && TFilter::canRunPair(a, b);

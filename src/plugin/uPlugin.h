@@ -12,6 +12,7 @@
 #include "engine/TEnvState.h"
 #include "engine/TLayerState.h"
 #include "dsp/TBasicReverb.h"
+#include "dsp/HeldMultimode.h"
 #include "dsp/TDelay.h"
 #include "dsp/TFilter.h"
 #include "dsp/TLayerFilters.h"
@@ -1072,19 +1073,18 @@ public:
     // Ribbon settings of the control block.
     uint8_t ribbonBipolar = 0;
     int32_t ribbonQuantIndex = 0;
-    float ribbonQuantDivisor = 0.0f;
-    float ribbonSmoothCoef = 0.9f;
+    float ribbonQuantDivisor = 0.0f, ribbonSmoothCoef = 0.9f;
     // === end section: modulation ===========================================================
 
     // === section: voice filters (filters work) ============================================
-    // Per layer and voice: the multimode filter of a "Wave" layer, the band-pass and low-pass
-    // of a "Wire" layer and the high-pass every layer passes last, each as init(44100) until
-    // initFilters(); per layer the states held in lanes (HighPassOctets, WireQuads). 37 MiB.
+    // Per layer and voice: the Wave multimode filter, the Wire band-pass and low-pass, the last
+    // high-pass; per layer what its quads and octets hold. As init(44100) until initFilters().
     TFilter voiceFilter[kNumLayers][kNumVoices];
     TBPFilter voiceBPFilter[kNumLayers][kNumVoices];
     THPFilter voiceHPFilter[kNumLayers][kNumVoices];
     HighPassOctets hpOctets[kNumLayers];
     WireQuads wireQuads[kNumLayers];
+    HeldMultimode mmQuads[kNumLayers];
     TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
     // === end section: voice filters =======================================================
 

@@ -1,0 +1,229 @@
+// The held quads of multimode filters (see HeldMultimode.h).
+#include "dsp/HeldMultimode.h"
+
+#include "dsp/LaneDispatch.h"
+#include "dsp/TFilterKernels.h"
+
+#if TAV_WIDE_LANES
+// As in TFilter.cpp: the eight-lane values never cross a call.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
+void TFilter::releaseHolder() { holder->release(); }
+
+#if TAV_WIDE_LANES
+namespace {
+
+#define TAV_HELD __attribute__((always_inline, target("avx2"))) inline
+
+TAV_HELD Lanes8 maxW(const Lanes8& x, const Lanes8& y) {
+    return (Lanes8)_mm256_max_ps((__m256)x, (__m256)y);
+}
+TAV_HELD Lanes8 minW(const Lanes8& x, const Lanes8& y) {
+    return (Lanes8)_mm256_min_ps((__m256)x, (__m256)y);
+}
+// Each voice's two lanes or-ed: a lane's mask set where either lane of its voice is.
+TAV_HELD LaneInts8 eitherOfVoice(LaneInts8 m) {
+    return m | (LaneInts8)_mm256_permute_ps((__m256)m, 0xB1);
+}
+TAV_HELD Lanes8 pick(LaneInts8 mask, Lanes8 yes, Lanes8 no) {
+    return (Lanes8)_mm256_blendv_ps((__m256)no, (__m256)yes, (__m256)mask);
+}
+// Whether a field's two note halves hold the same bits.
+TAV_HELD bool mono(const Lanes4& v) {
+    return filtermath::sameLanes((LaneInts4)v, (LaneInts4)filtermath::dupLow(v));
+}
+
+}  // namespace
+
+struct HeldMultimodeRuns {
+    // HeldMultimode::step() of a quad in mode Mode: TFilterQuadRuns::follow() of the
+    // following filters and TFilterQuadRuns::run<Mode>() on the held lanes, lane for lane the
+    // same arithmetic. A step whose retuning would recompute never comes here (sineHolds0).
+    template <int Mode>
+    __attribute__((target("avx2"))) static void step(HeldMultimodeQuad& h, unsigned follow,
+                                                     Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+        using namespace filtermath;
+        using Ints8 = filtermath::LaneInts8;
+        TFilter* const(&f)[4] = h.filter;
+        if (follow != 0) {
+            Lanes8 env;
+            loadNoteHalves(env, f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
+            const Lanes8 zero = {};
+            const WideCutoffConstants& w = wideCutoffConstants();
+            const Lanes8 v = minW(maxW(env + h.common, zero), w.one);
+            const Lanes8 x = w.ten * v;
+            const Ints8 i = __builtin_convertvector(x, Ints8);
+            const Lanes8 t = (x - __builtin_convertvector(i, Lanes8)) - w.half;
+            const Lanes8 t2 = t * t;
+            const Lanes8 lo = w.c0 + w.c1 * t;
+            const Lanes8 mid = w.c2 + w.c3 * t;
+            const Lanes8 hi = w.c4 + w.c5 * t;
+            const Lanes8 poly = lo + t2 * (mid + t2 * hi);
+            const Ints8 bits = (i + w.bias) << 23;
+            const Lanes8 e = poly * w.sqrt2 * (Lanes8)bits;
+            const Lanes8 fv = minW(maxW(e * h.gain, zero), h.ceilings);
+            const Lanes8 nf = (fv + w.milli) * h.halfInv + w.guard;
+            const Ints8 idx = __builtin_convertvector(minW(maxW(nf * w.top, zero), w.top), Ints8);
+            // the following voices, both lanes each
+            const Ints8 sel = {1, 1, 2, 2, 4, 4, 8, 8};
+            const Ints8 following = (((Ints8){} + (int32_t)follow) & sel) == sel;
+            // followEnvelope(): a voice whose lanes moved takes them
+            const Ints8 moved = eitherOfVoice(v != h.lastV) & following;
+            const unsigned movedBits = (unsigned)_mm256_movemask_ps((__m256)moved);
+            // (every filter following, the common case: four plain stores)
+            if (follow == 15) {
+                for (int k = 0; k < 4; ++k) f[k]->memo.quiet = ((movedBits >> (2 * k)) & 1) == 0;
+            } else {
+                for (int k = 0; k < 4; ++k)
+                    if ((follow >> k) & 1) f[k]->memo.quiet = ((movedBits >> (2 * k)) & 1) == 0;
+            }
+            if (movedBits != 0) {
+                h.lastV = pick(moved, v, h.lastV);
+                h.fTarget = pick(moved, fv, h.fTarget);
+                const Lanes8 d = fv - h.fUsed;
+                const Lanes8 size = (Lanes8)((Ints8)d & lanesOf<Ints8>(kernelConstants().absMask));
+                const Ints8 big = eitherOfVoice(w.step < size) & moved;
+                if (_mm256_movemask_ps((__m256)big) != 0) {
+                    // retuneNote<true>() with sineHolds0: the tuning read where an entry moved
+                    h.fUsed = pick(big, fv, h.fUsed);
+                    Ints8 read = (idx != h.lastEntry) & big;
+                    Lanes8 tuning = h.svF;
+                    asm("vgatherdps %[read], (%[table],%[idx],4), %[tuning]"
+                        : [tuning] "+&x"(tuning), [read] "+&x"(read)
+                        : [table] "r"(FilterSine), [idx] "x"(idx),
+                          "m"(*reinterpret_cast<const float(*)[kFilterTableSize]>(FilterSine)));
+                    h.svF = tuning;
+                    h.lastEntry = (Ints8)pick(big, (Lanes8)idx, (Lanes8)h.lastEntry);
+                }
+            }
+        }
+        // run<Mode>(): the held fields as the merged pair
+        TFilter::PairT<Lanes8> merged;
+        merged.svF = h.svF;
+        merged.svD = h.svD;
+        merged.svLow = h.svLow;
+        merged.svBand = h.svBand;
+        Lanes8 x[2], y[2];
+        for (int s = 0; s < 2; ++s)
+            x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) *
+                       lanesOf<Lanes8>(kernelConstants().tenth) +
+                   lanesOf<Lanes8>(kernelConstants().guard);
+        const KernelParams k{Mode, {0.0f, 0.0f, 0.0f}, 0.0f};
+        StateVariableFamily::go(merged, k, x, y);
+        h.svLow = merged.svLow;
+        h.svBand = merged.svBand;
+        for (int s = 0; s < 2; ++s) {
+            ab[s] = __builtin_shufflevector(y[s], y[s], 0, 1, 2, 3);
+            cd[s] = __builtin_shufflevector(y[s], y[s], 4, 5, 6, 7);
+        }
+    }
+
+    __attribute__((target("avx2"))) static bool take(HeldMultimodeQuad& h, HeldMultimode& bank,
+                                                     TFilter* const (&f)[4]) {
+        // (a filter another quad holds gives its fields back first)
+        for (TFilter* g : f) g->releaseHeld();
+        for (TFilter* g : f) {
+            if (!g->sineHolds0 || g->mode != f[0]->mode) return false;
+            // a memo of one note whose sides are alike, as the caller's calls record them
+            const uint32_t* m = g->memo.args;
+            if (g->memo.notes != 1 || m[0] != m[1] || m[2] != m[3] || m[0] != f[0]->memo.args[0])
+                return false;
+            const auto& c = g->cut[0];
+            const auto& P = g->pairs[0];
+            if (!(mono(P.svF) && mono(P.svD) && mono(P.svLow) && mono(P.svBand) &&
+                  mono(c.lastV) && mono(c.fTarget) && mono(c.fUsed) &&
+                  mono((Lanes4)c.lastEntry) && mono(g->lastCommon) && mono(g->sideGain) &&
+                  mono(g->env[0])))
+                return false;
+        }
+        TFilter &a = *f[0], &b = *f[1], &c = *f[2], &d = *f[3];
+        using filtermath::loadNoteHalves;
+        loadNoteHalves(h.svF, a.pairs[0].svF, b.pairs[0].svF, c.pairs[0].svF, d.pairs[0].svF);
+        loadNoteHalves(h.svD, a.pairs[0].svD, b.pairs[0].svD, c.pairs[0].svD, d.pairs[0].svD);
+        loadNoteHalves(h.svLow, a.pairs[0].svLow, b.pairs[0].svLow, c.pairs[0].svLow,
+                       d.pairs[0].svLow);
+        loadNoteHalves(h.svBand, a.pairs[0].svBand, b.pairs[0].svBand, c.pairs[0].svBand,
+                       d.pairs[0].svBand);
+        loadNoteHalves(h.lastV, a.cut[0].lastV, b.cut[0].lastV, c.cut[0].lastV, d.cut[0].lastV);
+        loadNoteHalves(h.fTarget, a.cut[0].fTarget, b.cut[0].fTarget, c.cut[0].fTarget,
+                       d.cut[0].fTarget);
+        loadNoteHalves(h.fUsed, a.cut[0].fUsed, b.cut[0].fUsed, c.cut[0].fUsed, d.cut[0].fUsed);
+        Lanes8 entries;
+        loadNoteHalves(entries, (Lanes4)a.cut[0].lastEntry, (Lanes4)b.cut[0].lastEntry,
+                       (Lanes4)c.cut[0].lastEntry, (Lanes4)d.cut[0].lastEntry);
+        h.lastEntry = (filtermath::LaneInts8)entries;
+        loadNoteHalves(h.common, a.lastCommon, b.lastCommon, c.lastCommon, d.lastCommon);
+        loadNoteHalves(h.gain, a.sideGain, b.sideGain, c.sideGain, d.sideGain);
+        loadNoteHalves(h.ceilings, a.rateLanes, b.rateLanes, c.rateLanes, d.rateLanes);
+        const Lanes4 ha = filtermath::highHalves(a.rateLanes, b.rateLanes);
+        const Lanes4 hc = filtermath::highHalves(c.rateLanes, d.rateLanes);
+        h.halfInv = __builtin_shufflevector(ha, hc, 0, 1, 2, 3, 4, 5, 6, 7);
+        h.cutoff = (int32_t)a.memo.args[0];
+        for (int i = 0; i < 4; ++i) {
+            const uint32_t* m = f[i]->memo.args;
+            h.mods[i] = (int32_t)m[2];
+            h.args[i] = LaneInts4{(int32_t)m[4], (int32_t)m[5], (int32_t)m[6], 0};
+        }
+        for (TFilter* g : f) g->holder = &bank;
+        return true;
+    }
+
+    __attribute__((target("avx2"))) static void release(HeldMultimodeQuad& h) {
+        TFilter &a = *h.filter[0], &b = *h.filter[1], &c = *h.filter[2], &d = *h.filter[3];
+        using filtermath::storeNoteHalves;
+        storeNoteHalves(h.svF, a.pairs[0].svF, b.pairs[0].svF, c.pairs[0].svF, d.pairs[0].svF);
+        storeNoteHalves(h.svLow, a.pairs[0].svLow, b.pairs[0].svLow, c.pairs[0].svLow,
+                        d.pairs[0].svLow);
+        storeNoteHalves(h.svBand, a.pairs[0].svBand, b.pairs[0].svBand, c.pairs[0].svBand,
+                        d.pairs[0].svBand);
+        storeNoteHalves(h.lastV, a.cut[0].lastV, b.cut[0].lastV, c.cut[0].lastV,
+                        d.cut[0].lastV);
+        storeNoteHalves(h.fTarget, a.cut[0].fTarget, b.cut[0].fTarget, c.cut[0].fTarget,
+                        d.cut[0].fTarget);
+        storeNoteHalves(h.fUsed, a.cut[0].fUsed, b.cut[0].fUsed, c.cut[0].fUsed,
+                        d.cut[0].fUsed);
+        Lanes4 entries[4];
+        storeNoteHalves((Lanes8)h.lastEntry, entries[0], entries[1], entries[2], entries[3]);
+        a.cut[0].lastEntry = (LaneInts4)entries[0];
+        b.cut[0].lastEntry = (LaneInts4)entries[1];
+        c.cut[0].lastEntry = (LaneInts4)entries[2];
+        d.cut[0].lastEntry = (LaneInts4)entries[3];
+        for (TFilter* g : h.filter) g->holder = nullptr;
+    }
+
+    using Fn = void (*)(HeldMultimodeQuad&, unsigned, Lanes4 (&)[2], Lanes4 (&)[2]);
+};
+
+namespace {
+// The held modes, the state-variable ones of one section, from kFilterLow12 on.
+constexpr HeldMultimodeRuns::Fn kHeldSteps[4] = {
+    &HeldMultimodeRuns::step<kFilterLow12>, &HeldMultimodeRuns::step<kFilterHigh12>,
+    &HeldMultimodeRuns::step<kFilterBand12>, &HeldMultimodeRuns::step<kFilterNotch12>};
+static_assert(kFilterNotch12 == kFilterLow12 + 3, "the held modes in a row");
+}  // namespace
+
+bool HeldMultimode::take(int q, TFilter* const (&f)[4], int32_t voices) {
+    HeldMultimodeQuad& h = quad[q];
+    release(q);
+    if (!lanes::wide() || !HeldMultimodeRuns::take(h, *this, f)) return false;
+    for (int i = 0; i < 4; ++i) h.filter[i] = f[i];
+    h.run = kHeldSteps[f[0]->mode - kFilterLow12];
+    h.voices = voices;
+    return true;
+}
+
+void HeldMultimode::release(int q) {
+    HeldMultimodeQuad& h = quad[q];
+    if (h.voices == -1) return;
+    HeldMultimodeRuns::release(h);
+    h.voices = -1;
+}
+#else
+bool HeldMultimode::take(int, TFilter* const (&)[4], int32_t) { return false; }
+void HeldMultimode::release(int) {}
+#endif
+
+void HeldMultimode::release() {
+    for (int q = 0; q < kQuads; ++q) release(q);
+}

@@ -1,0 +1,117 @@
+// The multimode filters of a layer's quads of one-note voices, held in eight lanes from one
+// sample to the next: four voices' cutoff lanes (what an envelope step compares and
+// writes), their state-variable tuning and damping and the kernel's states, one voice's
+// two lanes after the other's (as the filter's quad run merges them). A quad that stands
+// (the same four voices, every filter following its envelope or settled) then neither
+// gathers its filters' fields nor scatters them back every sample.
+//
+// Only the state-variable modes of one section are held, and only while their retuning is
+// a table read (TFilter::sineHolds0): a step never recomputes coefficients there.
+//
+// Ownership, as for the high-pass octets (HighPassOctets): a filter whose fields a quad
+// holds has them only there, and its `holder` points at the bank. step() is the one run of
+// a held filter; every entry point of the filter that would read or write those fields
+// (its resets, prepare(), runs, envelope steps, the effect kernel) releases the bank
+// first, writing the lanes back as the runs would have left them. The rest of the filter
+// (memo, mode, the cutoff inputs) stays its own and is read there.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "dsp/TFilter.h"
+
+struct alignas(32) HeldMultimodeQuad {
+#if TAV_WIDE_LANES
+    Lanes8 svF, svD, svLow, svBand;            // the kernel's tuning, damping and states
+    Lanes8 lastV, fTarget, fUsed;              // the first pair's cutoffs (PairCutoffs)
+    filtermath::LaneInts8 lastEntry;                     // and their table entries
+    Lanes8 common, gain, ceilings, halfInv;    // what a step reads and only prepare() writes
+#endif
+    // The filters' memos while held (only prepare() writes them, and it releases first): the
+    // modulations and {separation, resonance, morph} as bits, and the cutoff's.
+    LaneInts4 mods = {};
+    LaneInts4 args[4] = {};
+    int32_t cutoff = 0;
+    TFilter* filter[4] = {};
+    // The caller's names of the voices (for it to tell they stand), 0 to 255, a byte each
+    // from the lowest; -1: none held.
+    int32_t voices = -1;
+    // The step of the quad's mode (see HeldMultimode::step).
+    void (*run)(HeldMultimodeQuad&, unsigned, Lanes4 (&)[2], Lanes4 (&)[2]) = nullptr;
+};
+
+class HeldMultimode {
+public:
+    static constexpr int kQuads = 4;
+    HeldMultimodeQuad quad[kQuads];
+
+    // Four voices (0 to 255) as one key, a byte each from the lowest.
+    static int32_t key(int a, int b, int c, int d) {
+        return (int32_t)((uint32_t)a | (uint32_t)b << 8 | (uint32_t)c << 16 | (uint32_t)d << 24);
+    }
+    // Whether quad q holds the filters of the voices of this key (in its order).
+    bool holds(int q, int32_t voices) const { return quad[q].voices == voices; }
+    // Whether each filter of held quad q would only follow its envelope or stand settled in
+    // its prepareNoteLater() with these arguments (the cutoff of all four, then each one's
+    // modulation and {separation, resonance, morph} in three words with a readable fourth):
+    // its memo holds them and it is settled or steady. A mode change, a reset or any setter
+    // unsettles a filter, so this also finds the held mode in place. follow: the filters
+    // that would follow (see step); only where true.
+    bool stands(int q, float cutoff, const float* mod0, const float* mod1, const float* mod2,
+                const float* mod3, const float* args0, const float* args1, const float* args2,
+                const float* args3, unsigned& follow) const {
+#if TAV_WIDE_LANES
+        const HeldMultimodeQuad& h = quad[q];
+        const TFilter &a = *h.filter[0], &b = *h.filter[1], &c = *h.filter[2], &d = *h.filter[3];
+        // (each flag read alone: a wider load over the byte stores that set them would wait)
+        const unsigned quiet = (unsigned)a.memo.quiet | (unsigned)b.memo.quiet << 1 |
+                               (unsigned)c.memo.quiet << 2 | (unsigned)d.memo.quiet << 3;
+        const unsigned steady = (unsigned)a.steady | (unsigned)b.steady << 1 |
+                                (unsigned)c.steady << 2 | (unsigned)d.steady << 3;
+        if ((quiet | steady) != 15) return false;
+        int32_t bits;
+        std::memcpy(&bits, &cutoff, sizeof bits);
+        if (bits != h.cutoff) return false;
+        const __m128 m = _mm_movelh_ps(_mm_unpacklo_ps(_mm_load_ss(mod0), _mm_load_ss(mod1)),
+                                       _mm_unpacklo_ps(_mm_load_ss(mod2), _mm_load_ss(mod3)));
+        const auto row = [](const float* p) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        };
+        const __m128i same = _mm_and_si128(
+            _mm_and_si128(_mm_cmpeq_epi32(row(args0), (__m128i)h.args[0]),
+                          _mm_cmpeq_epi32(row(args1), (__m128i)h.args[1])),
+            _mm_and_si128(_mm_cmpeq_epi32(row(args2), (__m128i)h.args[2]),
+                          _mm_cmpeq_epi32(row(args3), (__m128i)h.args[3])));
+        // (the fourth word of each row is not an argument: its lane is left out)
+        if ((_mm_movemask_ps(_mm_castsi128_ps(same)) & 7) != 7 ||
+            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_castps_si128(m),
+                                                             (__m128i)h.mods))) != 15)
+            return false;
+        follow = ~quiet & 15u;
+        return true;
+#else
+        (void)q, (void)cutoff, (void)mod0, (void)mod1, (void)mod2, (void)mod3, (void)args0;
+        (void)args1, (void)args2, (void)args3, (void)follow;
+        return false;
+#endif
+    }
+    // Quad q takes the fields of four distinct filters that can run as one quad
+    // (TFilter::canRunPair) in a mode it holds; false, with nothing taken, where it cannot
+    // hold them (another mode, a retuning that recomputes, a field whose two note halves
+    // differ, or a processor without AVX2).
+    bool take(int q, TFilter* const (&f)[4], int32_t voices);
+    // One sample of held quad q: the envelope step of each filter whose bit is set in
+    // `follow` (1 for the first, 8 for the last; the others are settled), then the run on
+    // the voices' lanes ab and cd (see TFilter::runNoteQuad). Exactly what the filters'
+    // own entry points would do.
+    void step(int q, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+        quad[q].run(quad[q], follow, ab, cd);
+    }
+    // Quad q's lanes written back into its filters, which then hold their fields again.
+    void release(int q);
+    __attribute__((cold)) void release();  // all of them
+    bool live() const {
+        return (quad[0].voices & quad[1].voices & quad[2].voices & quad[3].voices) != -1;
+    }
+};
