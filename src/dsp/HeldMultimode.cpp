@@ -16,12 +16,6 @@ namespace {
 
 #define TAV_HELD __attribute__((always_inline, target("avx2"))) inline
 
-TAV_HELD Lanes8 maxW(const Lanes8& x, const Lanes8& y) {
-    return (Lanes8)_mm256_max_ps((__m256)x, (__m256)y);
-}
-TAV_HELD Lanes8 minW(const Lanes8& x, const Lanes8& y) {
-    return (Lanes8)_mm256_min_ps((__m256)x, (__m256)y);
-}
 // Each voice's two lanes or-ed: a lane's mask set where either lane of its voice is.
 TAV_HELD LaneInts8 eitherOfVoice(LaneInts8 m) {
     return m | (LaneInts8)_mm256_permute_ps((__m256)m, 0xB1);
@@ -49,22 +43,10 @@ struct HeldMultimodeRuns {
         if (follow != 0) {
             Lanes8 env;
             loadNoteHalves(env, f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
-            const Lanes8 zero = {};
             const WideCutoffConstants& w = wideCutoffConstants();
-            const Lanes8 v = minW(maxW(env + h.common, zero), w.one);
-            const Lanes8 x = w.ten * v;
-            const Ints8 i = __builtin_convertvector(x, Ints8);
-            const Lanes8 t = (x - __builtin_convertvector(i, Lanes8)) - w.half;
-            const Lanes8 t2 = t * t;
-            const Lanes8 lo = w.c0 + w.c1 * t;
-            const Lanes8 mid = w.c2 + w.c3 * t;
-            const Lanes8 hi = w.c4 + w.c5 * t;
-            const Lanes8 poly = lo + t2 * (mid + t2 * hi);
-            const Ints8 bits = (i + w.bias) << 23;
-            const Lanes8 e = poly * w.sqrt2 * (Lanes8)bits;
-            const Lanes8 fv = minW(maxW(e * h.gain, zero), h.ceilings);
-            const Lanes8 nf = (fv + w.milli) * h.halfInv + w.guard;
-            const Ints8 idx = __builtin_convertvector(minW(maxW(nf * w.top, zero), w.top), Ints8);
+            const WideCutoff m = wideCutoff(env, h.common, h.gain, h.ceilings, h.halfInv);
+            const Lanes8 v = m.level, fv = m.cutoff;
+            const Ints8 idx = m.entry;
             // the following voices, both lanes each
             const Ints8 sel = {1, 1, 2, 2, 4, 4, 8, 8};
             const Ints8 following = (((Ints8){} + (int32_t)follow) & sel) == sel;

@@ -870,18 +870,11 @@ struct QuadRun {
 }  // namespace
 
 #if TAV_WIDE_LANES
-// Helpers of the eight-lane envelope steps, forced inline into them: the halves, and
-// maxps / minps (maxLanes, minLanes) on eight lanes.
+// Helpers of the eight-lane envelope steps, forced inline into them: the halves.
 #define TAV_WIDE_HELPER __attribute__((always_inline, target("avx2"))) inline
 namespace {
 TAV_WIDE_HELPER Lanes4 low(const Lanes8& v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
 TAV_WIDE_HELPER Lanes4 high(const Lanes8& v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
-TAV_WIDE_HELPER Lanes8 maxW(const Lanes8& x, const Lanes8& y) {
-    return (Lanes8)_mm256_max_ps((__m256)x, (__m256)y);
-}
-TAV_WIDE_HELPER Lanes8 minW(const Lanes8& x, const Lanes8& y) {
-    return (Lanes8)_mm256_min_ps((__m256)x, (__m256)y);
-}
 }  // namespace
 #undef TAV_WIDE_HELPER
 
@@ -930,24 +923,9 @@ struct TFilterQuadRuns {
         const Lanes4 ha = highHalves(a.rateLanes, b.rateLanes);
         const Lanes4 hc = highHalves(c.rateLanes, d.rateLanes);
         const Lanes8 halfInv = __builtin_shufflevector(ha, hc, 0, 1, 2, 3, 4, 5, 6, 7);
-        const Lanes8 zero = {};
-        // the constants in eight lanes, each an operand of the instruction that uses it
-        const WideCutoffConstants& w = wideCutoffConstants();
-        const Lanes8 v = minW(maxW(env + common, zero), w.one);
-        // exp2CutoffInRange(k.ten * v, k), operation for operation
-        const Lanes8 x = w.ten * v;
-        const Ints8 i = __builtin_convertvector(x, Ints8);
-        const Lanes8 t = (x - __builtin_convertvector(i, Lanes8)) - w.half;
-        const Lanes8 t2 = t * t;
-        const Lanes8 lo = w.c0 + w.c1 * t;
-        const Lanes8 mid = w.c2 + w.c3 * t;
-        const Lanes8 hi = w.c4 + w.c5 * t;
-        const Lanes8 poly = lo + t2 * (mid + t2 * hi);
-        const Ints8 bits = (i + w.bias) << 23;
-        const Lanes8 e = poly * w.sqrt2 * (Lanes8)bits;
-        const Lanes8 f = minW(maxW(e * gain, zero), ceilings);
-        const Lanes8 nf = (f + w.milli) * halfInv + w.guard;
-        const Ints8 idx = __builtin_convertvector(minW(maxW(nf * w.top, zero), w.top), Ints8);
+        const WideCutoff m = wideCutoff(env, common, gain, ceilings, halfInv);
+        const Lanes8 v = m.level, f = m.cutoff, nf = m.normal;
+        const Ints8 idx = m.entry;
         const Lanes4 v0 = low(v), v1 = high(v), f0 = low(f), f1 = high(f);
         const Lanes4 n0 = low(nf), n1 = high(nf);
         const Lanes4 i0 = low((Lanes8)idx), i1 = high((Lanes8)idx);

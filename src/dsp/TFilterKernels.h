@@ -384,4 +384,46 @@ TAV_FAMILY(ZeroDelayFamily, runZeroDelayFamily)
 #undef TAV_FAMILY
 #undef TAV_KERNEL
 
+#if TAV_WIDE_LANES
+#define TAV_WIDE_HELPER __attribute__((always_inline, target("avx2"))) inline
+// maxps / minps (maxLanes, minLanes) on eight lanes.
+TAV_WIDE_HELPER Lanes8 maxW(const Lanes8& x, const Lanes8& y) {
+    return (Lanes8)_mm256_max_ps((__m256)x, (__m256)y);
+}
+TAV_WIDE_HELPER Lanes8 minW(const Lanes8& x, const Lanes8& y) {
+    return (Lanes8)_mm256_min_ps((__m256)x, (__m256)y);
+}
+
+// An envelope step's cutoff in eight lanes (four voices' note lanes side by side): the
+// clamped level, the cutoff, its normalised frequency and its sine-table entry, each lane
+// operation for operation as the four-lane mapping gives it.
+struct WideCutoff {
+    Lanes8 level, cutoff, normal;
+    LaneInts8 entry;
+};
+TAV_WIDE_HELPER WideCutoff wideCutoff(Lanes8 env, Lanes8 common, Lanes8 gain, Lanes8 ceilings,
+                                      Lanes8 halfInv) {
+    const Lanes8 zero = {};
+    const WideCutoffConstants& w = wideCutoffConstants();
+    WideCutoff c;
+    c.level = minW(maxW(env + common, zero), w.one);
+    // exp2CutoffInRange(k.ten * v, k), operation for operation
+    const Lanes8 x = w.ten * c.level;
+    const LaneInts8 i = __builtin_convertvector(x, LaneInts8);
+    const Lanes8 t = (x - __builtin_convertvector(i, Lanes8)) - w.half;
+    const Lanes8 t2 = t * t;
+    const Lanes8 lo = w.c0 + w.c1 * t;
+    const Lanes8 mid = w.c2 + w.c3 * t;
+    const Lanes8 hi = w.c4 + w.c5 * t;
+    const Lanes8 poly = lo + t2 * (mid + t2 * hi);
+    const LaneInts8 bits = (i + w.bias) << 23;
+    const Lanes8 e = poly * w.sqrt2 * (Lanes8)bits;
+    c.cutoff = minW(maxW(e * gain, zero), ceilings);
+    c.normal = (c.cutoff + w.milli) * halfInv + w.guard;
+    c.entry = __builtin_convertvector(minW(maxW(c.normal * w.top, zero), w.top), LaneInts8);
+    return c;
+}
+#undef TAV_WIDE_HELPER
+#endif
+
 }  // namespace
