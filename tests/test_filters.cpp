@@ -856,6 +856,13 @@ TEST(FilterPairs, BandPassQuadAfterAResonanceNudgeMatchesProcess) {
     lanes::setWidth(lanes::widest());
 }
 
+// The eight-lane paths for one test; the width in use before comes back after it.
+struct WideLanes {
+    lanes::Width saved = lanes::width();
+    WideLanes() { lanes::setWidth(lanes::Width::Wide); }
+    ~WideLanes() { lanes::setWidth(saved); }
+};
+
 // Eleven voices of mono notes through the high-pass eight lanes at a time (eight, then
 // three with the last repeated) against process() one voice at a time; a stretch of
 // stereo input into voice 9 leaves its state with two sides, and its group must then be
@@ -863,11 +870,7 @@ TEST(FilterPairs, BandPassQuadAfterAResonanceNudgeMatchesProcess) {
 // the sides agree again. The octets hold their states between calls; a reset in a held
 // octet gives them back first.
 TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
-    struct WideLanes {  // the eight-lane paths for this test only
-        lanes::Width saved = lanes::width();
-        WideLanes() { lanes::setWidth(lanes::Width::Wide); }
-        ~WideLanes() { lanes::setWidth(saved); }
-    } wideLanes;
+    const WideLanes wideLanes;
     if (!TAV_WIDE_LANES || !lanes::wide()) GTEST_SKIP() << "four lanes only here";
     initFilterTables();
     constexpr int kVoices = 11;
@@ -1055,11 +1058,15 @@ TEST(FilterPairs, MultimodeFilterInPairsAndQuadsMatchesProcessInEveryMode) {
             }
             if (together[2]) TFilter::runNotePair(*batch[4], *batch[5], lanes[2]);
             for (int p = 0; p < 3; ++p) filtermath::storeNotePair(lanes[p], o[2 * p], o[2 * p + 1]);
-            if (quadHeld)
-                for (int p = 0; p < 2; ++p) filtermath::storeNotePair(lanesHeld[p], o[2 * p], o[2 * p + 1]);
+            if (quadHeld) {
+                for (int p = 0; p < 2; ++p)
+                    filtermath::storeNotePair(lanesHeld[p], o[2 * p], o[2 * p + 1]);
+            }
             for (int v = 0; v < kN; ++v) {
                 ASSERT_TRUE(sameBits(r[v], o[v])) << "mode " << mode << " voice " << v << " sample " << n;
-                if (!held.live()) ASSERT_EQ(ref[v]->getLaneCutoff(1), batch[v]->getLaneCutoff(1)) << mode << " " << v;
+                if (!held.live()) {
+                    ASSERT_EQ(ref[v]->getLaneCutoff(1), batch[v]->getLaneCutoff(1)) << mode << " " << v;
+                }
                 energy += (double)r[v].sub[0].left * r[v].sub[0].left;
             }
         }
@@ -1314,11 +1321,7 @@ TEST_F(FilterRobustness, ResetGivesTheOutputOfClearedLines) {
 // and a process() call on held filters give the states back first, and the quad takes
 // them again.
 TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
-    struct WideLanes {  // the eight-lane paths for this test only
-        lanes::Width saved = lanes::width();
-        WideLanes() { lanes::setWidth(lanes::Width::Wide); }
-        ~WideLanes() { lanes::setWidth(saved); }
-    } wideLanes;
+    const WideLanes wideLanes;
     if (!TAV_WIDE_LANES || !lanes::wide()) GTEST_SKIP() << "four lanes only here";
     initFilterTables();
     TBPFilter bp[2][4];
