@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dsp/HeldQuads.h"
 #include "dsp/TFilter.h"
 
 struct alignas(32) HeldMultimodeQuad {
@@ -41,7 +42,7 @@ struct alignas(32) HeldMultimodeQuad {
     void (*run)(HeldMultimodeQuad&, unsigned, Lanes4 (&)[2], Lanes4 (&)[2]) = nullptr;
 };
 
-class HeldMultimode {
+class HeldMultimode final : public LaneHolder {
 public:
     static constexpr int kQuads = 4;
     HeldMultimodeQuad quad[kQuads];
@@ -110,7 +111,7 @@ public:
     }
     // Quad q's lanes written back into its filters, which then hold their fields again.
     void release(int q);
-    __attribute__((cold)) void release();  // all of them
+    __attribute__((cold)) void release() override;  // all of them
     bool live() const {
         return (quad[0].voices & quad[1].voices & quad[2].voices & quad[3].voices) != -1;
     }

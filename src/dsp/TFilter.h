@@ -575,7 +575,7 @@ __attribute__((always_inline, target("avx2"))) inline void storeNoteHalves(const
 constexpr int kCombFrames = 8192;
 constexpr uint32_t kCombPositionMask = (uint32_t)kCombFrames * 256u - 1u;  // wraps at 2^21
 
-class HeldMultimode;
+class LaneHolder;
 
 class TFilter {
 public:
@@ -901,7 +901,7 @@ private:
     LaneInts4 pairKey = {};
     // Where the first pair's cutoffs and state-variable tuning and states are held while the
     // filter runs in a held quad (see HeldMultimode): then those here are stale.
-    HeldMultimode* holder = nullptr;
+    LaneHolder* holder = nullptr;
 
     // Terms shared by all lanes, from the mode, resonance and morph of the last update: the
     // zero-delay damping R, the formant shifts and vowel frequencies, the formant
