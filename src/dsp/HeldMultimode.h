@@ -24,10 +24,10 @@
 
 struct alignas(32) HeldMultimodeQuad {
 #if TAV_WIDE_LANES
-    Lanes8 svF, svD, svLow, svBand;            // the kernel's tuning, damping and states
-    Lanes8 lastV, fTarget, fUsed;              // the first pair's cutoffs (PairCutoffs)
-    filtermath::LaneInts8 lastEntry;                     // and their table entries
-    Lanes8 common, gain, ceilings, halfInv;    // what a step reads and only prepare() writes
+    Lanes8 svF, svD, svLow, svBand;          // the kernel's tuning, damping and states
+    Lanes8 lastV, fTarget, fUsed;            // the first pair's cutoffs (PairCutoffs)
+    filtermath::LaneInts8 lastEntry;         // and their table entries
+    Lanes8 common, gain, ceilings, halfInv;  // what a step reads and only prepare() writes
 #endif
     // The filters' memos while held (only prepare() writes them, and it releases first): the
     // modulations and {separation, resonance, morph} as bits, and the cutoff's.
