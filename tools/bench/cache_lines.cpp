@@ -109,13 +109,21 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
     std::vector<std::vector<uint64_t>> cache((size_t)sets);  // each set's lines, LRU first
     std::map<std::string, double> misses, lines;
     std::unordered_set<uint64_t> sample;
+    // per set: lines touched and misses, and the lines by member (the crowded sets' culprits)
+    std::vector<double> setLines((size_t)sets), setMisses((size_t)sets);
+    std::vector<std::map<std::string, double>> setMembers((size_t)sets);
     long samples = 0;
     double missTotal = 0, lineTotal = 0;
     uint64_t e;
     while (std::fread(&e, sizeof e, 1, f) == 1) {
         if (e == kMark) {
             ++samples;
-            for (uint64_t l : sample) lines[owner(l)] += 1;
+            for (uint64_t l : sample) {
+                const size_t si = (size_t)((l >> 6) % (uint64_t)sets);
+                lines[owner(l)] += 1;
+                setLines[si] += 1;
+                setMembers[si][owner(l)] += 1;
+            }
             lineTotal += (double)sample.size();
             sample.clear();
             continue;
@@ -127,6 +135,7 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
             set.erase(it);
         } else {
             misses[owner(e)] += 1;
+            setMisses[(e >> 6) % (uint64_t)sets] += 1;
             missTotal += 1;
             if ((int)set.size() >= ways) set.erase(set.begin());
         }
@@ -144,6 +153,19 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
         if (r.first / samples >= 0.5 || misses[r.second] / samples >= 0.5)
             std::printf("%8.1f %8.1f  %s\n", r.first / samples, misses[r.second] / samples,
                         r.second.c_str());
+    // The sets, per sample: lines touched (more than the ways can hold: '*'), misses, and the
+    // three members with the most lines in the set.
+    std::printf("\n%4s %6s %6s  %s\n", "set", "lines", "misses", "top members (lines)");
+    for (int si = 0; si < sets; ++si) {
+        std::vector<std::pair<double, std::string>> top;
+        for (const auto& kv : setMembers[(size_t)si]) top.push_back({kv.second, kv.first});
+        std::sort(top.rbegin(), top.rend());
+        std::printf("%4d %6.1f%c %5.1f ", si, setLines[(size_t)si] / samples,
+                    setLines[(size_t)si] / samples > ways ? '*' : ' ', setMisses[(size_t)si] / samples);
+        for (size_t i = 0; i < top.size() && i < 3; ++i)
+            std::printf(" %s %.1f", top[i].second.c_str(), top[i].first / samples);
+        std::printf("\n");
+    }
     return 0;
 }
 
