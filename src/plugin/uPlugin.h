@@ -505,13 +505,14 @@ public:
     alignas(64) int32_t voiceElemAge[kNumVoices][kVoiceElements] = {};
     float voiceElemRatio[kNumVoices][kVoiceElements] = {};
     float voiceElemSemi[kNumVoices][kVoiceElements] = {};
+    // A lead room starts a 4 KB stretch and puts the member after it at the L1 set it names (in
+    // 64 B lines): the lines every sample reads spread over the sets rather than piling up.
+    alignas(4096) unsigned char elemGainLead[45 * 64];
     float voiceElemGain[kNumVoices][kVoiceElements][2] = {};
-
     // Held notes of the mono and legato modes.
     int32_t noteStack[kNoteStackSize] = {};
     int32_t noteStackTop = {};
     int32_t noteStackVelocity = {};
-
     // Chords: the control block's table and the chord-mode cycle position.
     float chordRatio[kNumChords][kMaxChordNotes] = {};
     float chordSemi[kNumChords][kMaxChordNotes] = {};
@@ -536,6 +537,7 @@ public:
     // Raw controller sources per voice and per channel; per-voice destinations.
     float modSrcVoiceCC[kNumVoices][kNumModSources] = {};
     float modSrcChannel[kMidiChannels][kNumModSources] = {};
+    alignas(4096) unsigned char modDestLead[59 * 64];
     alignas(64) float modDestVoice[kNumVoices][kModDestSlots] = {};
     // Preferences cached for the audio thread.
     uint8_t midiCaptureOn = 1;
@@ -657,15 +659,14 @@ public:
     float layerFine[kNumLayers] = {};  // octaves, 0 for an FM layer
     float fm1Pitch[kNumLayers] = {};   // octaves
     float fm2Pitch[kNumLayers] = {};
-
     // Set at note start, read while the voice renders.
     float layerVelGain[kNumLayers][kNumVoices] = {};
     float fmVelGain[kNumLayers][kNumVoices][2] = {};
     float stringLenMod[kNumLayers][kNumVoices] = {};
     float stringDampMod[kNumLayers][kNumVoices] = {};
     float stringPluckMod[kNumLayers][kNumVoices] = {};
-
     // Per voice layer controls and per stacked note state, output records and memories.
+    alignas(4096) unsigned char layerVoiceLead[58 * 64];
     TLayerVoice layerVoice[kNumLayers][kNumVoices] = {};
     TLayerNote layerNote[kNumLayers][kNumVoices][kLayerNotes] = {};
     stereoOverStruct noteOut[kNumLayers][kNumVoices][kLayerNotes] = {};
@@ -1199,11 +1200,11 @@ public:
     float cabIn[kCabRingSize][2] = {};
     float cabOut[kCabRingSize][2] = {};
     int32_t cabIndex = 0;
-
     // --- chain: mix smoothers, delay, reverb ----------------------------------------------------
     float modFXMixSmooth = 0.0f;
     float delayMixSmooth = 0.0f;
     TDelay fxDelay;
+    alignas(4096) unsigned char reverbLead[28 * 64];
     TBasicReverb fxReverb;
     struct TReverbControl {
         float widenPhase[4];
@@ -1382,10 +1383,9 @@ public:
     float modDestDefault[kModDestSlots];
     float modDestGlobal[kModDestSlots];
     float modSrcGlobal[kNumModSources];
-    float modSrcVoice[kNumVoices][kNumModSources];
-
+    alignas(4096) float modSrcVoice[kNumVoices][kNumModSources];
+    alignas(4096) unsigned char envLead[17 * 64];
     TEnvState env;
-
     // The editor as the core sees it; the same object is AudioEffect::editor.
     TEditorLink* editorLink = nullptr;
 
