@@ -507,7 +507,7 @@ public:
     float voiceElemSemi[kNumVoices][kVoiceElements] = {};
     // A lead room starts a 4 KB stretch and puts the member after it at the L1 set it names (in
     // 64 B lines): the lines every sample reads spread over the sets rather than piling up.
-    alignas(4096) unsigned char elemGainLead[45 * 64];
+    alignas(4096) unsigned char elemGainLead[39 * 64];
     float voiceElemGain[kNumVoices][kVoiceElements][2] = {};
     // Held notes of the mono and legato modes.
     int32_t noteStack[kNoteStackSize] = {};
@@ -537,7 +537,7 @@ public:
     // Raw controller sources per voice and per channel; per-voice destinations.
     float modSrcVoiceCC[kNumVoices][kNumModSources] = {};
     float modSrcChannel[kMidiChannels][kNumModSources] = {};
-    alignas(4096) unsigned char modDestLead[59 * 64];
+    alignas(4096) unsigned char modDestLead[57 * 64];
     alignas(64) float modDestVoice[kNumVoices][kModDestSlots] = {};
     // Preferences cached for the audio thread.
     uint8_t midiCaptureOn = 1;
@@ -1204,7 +1204,7 @@ public:
     float modFXMixSmooth = 0.0f;
     float delayMixSmooth = 0.0f;
     TDelay fxDelay;
-    alignas(4096) unsigned char reverbLead[28 * 64];
+    alignas(4096) unsigned char reverbLead[22 * 64];
     TBasicReverb fxReverb;
     struct TReverbControl {
         float widenPhase[4];
@@ -1418,7 +1418,6 @@ public:
     // Every listed voice's layer-output sources from the last voice pass (see layerOutStale),
     // or those of the listed voices that no longer sound.
     void writeLayerOutSources(bool leavingOnly = false);
-
     // --- sub-blocks ------------------------------------------------------------------------
     // The render loop runs the voices of up to kSubBlock samples, then the effect chain and
     // the output stage over the same samples, when nothing the chain does reaches back into
@@ -1427,6 +1426,7 @@ public:
     static constexpr int kSubBlock = 16;
     uint8_t renderPerSample = 0;       // the per-sample reference path, forced
     uint64_t subBlockSamples = 0;      // samples whose effects ran after a run of voices
+    alignas(4096) unsigned char subLayerOutLead[38 * 64];
     stereoOverStruct subLayerOut[kSubBlock][kNumLayers] = {};
     // The per-sample steps before the engine: output cleared, due MIDI, the host input, the
     // editor refresh and the program hand-over at their boundaries. True when the sample is
