@@ -1374,7 +1374,7 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
             Lanes4 lanes[2][2];
             for (int p = 0; p < 2; ++p)
                 filtermath::loadNotePair(io[1][2 * p], io[1][2 * p + 1], lanes[p]);
-            const bool bpMoved = TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
+            const int bpMoved = TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
                                                             {0.15f, 0.15f}, mods, seps, qs);
             held.runBandPass(0, bpMoved, lanes[0], lanes[1]);
             const bool lpMoved =
