@@ -912,6 +912,7 @@ TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
             stereoOverStruct* const(&rec)[8] = o.rec;
             const stereoOverStruct before = *rec[1];
             if (THPFilter::runNoteOctetHeld(bank, g / 8, count, 0.2f, mod, q)) {
+                ASSERT_TRUE(bank.live());
                 ++ran;
                 continue;
             }
@@ -926,6 +927,7 @@ TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
             ASSERT_TRUE(sameBits(io[0][v], io[1][v])) << "voice " << v << " sample " << n;
     }
     bank.release();  // the held states back where process() keeps its own
+    EXPECT_FALSE(bank.live());
     for (int v = 0; v < kVoices; ++v)
         EXPECT_EQ(0, std::memcmp(hp[0][v].stateBegin(), hp[1][v].stateBegin(),
                                  sizeof(float) * (hp[0][v].stateEnd() - hp[0][v].stateBegin())));

@@ -1121,6 +1121,7 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets&
         takeMemos(o);
         takeCoefficients(o);
         o.count = count;
+        bank.holding |= 1u << s;
         for (THPFilter* h : f) h->holder = &bank;
     } else if (_mm256_movemask_epi8(same) != -1) {
         return false;
@@ -1193,6 +1194,7 @@ void HighPassOctets::release(int s) {
         h.holder = nullptr;
     }
     o.count = 0;
+    holding &= ~(1u << s);
 }
 
 void HighPassOctets::release() {

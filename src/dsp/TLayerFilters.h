@@ -553,9 +553,13 @@ struct alignas(32) HighPassOctet {
 class HighPassOctets final : public LaneHolder {
 public:
     static constexpr int kOctets = 2;
+    // The octets that hold states (count not 0), one bit each: beside the table of virtual
+    // functions, in the bank's first cache line, so that a layer that holds nothing learns
+    // it from that line alone (each octet's count is in a line of its own).
+    unsigned holding = 0;
     HighPassOctet octet[kOctets];
     // Whether an octet holds states.
-    bool live() const { return (octet[0].count | octet[1].count) != 0; }
+    bool live() const { return holding != 0; }
     // Octet s's states written back into its filters, which then hold them again.
     void release(int s);
     __attribute__((cold)) void release() override;  // all of them
