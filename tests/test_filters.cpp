@@ -1377,7 +1377,7 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
             for (int p = 0; p < 2; ++p)
                 filtermath::loadNotePair(io[1][2 * p], io[1][2 * p + 1], lanes[p]);
             const int bpMoved = TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
-                                                            {0.15f, 0.15f}, mods, seps, qs);
+                                                           {0.15f, 0.15f}, mods, seps, qs);
             held.runBandPass(0, bpMoved, lanes[0], lanes[1]);
             const bool lpMoved =
                 TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs);

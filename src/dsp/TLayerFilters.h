@@ -73,8 +73,8 @@ public:
     // kTuningMoved only the tuning F (the map above), kAllMoved any (so true means all).
     static constexpr int kAllMoved = 1, kTuningMoved = 2;
     static int prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                                stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
-                                const float (&resonance)[4]) {
+                               stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
+                               const float (&resonance)[4]) {
         // keepsMap() of all four without a branch for each, decided here without a call; the
         // arguments go on by value, so the caller's arrays need not be stored (a vector load
         // of four values just stored one by one waits for the stores to reach the cache)
