@@ -912,6 +912,7 @@ TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
             stereoOverStruct* const(&rec)[8] = o.rec;
             const stereoOverStruct before = *rec[1];
             if (THPFilter::runNoteOctetHeld(bank, g / 8, count, 0.2f, mod, q)) {
+                ASSERT_TRUE(bank.live());
                 ++ran;
                 continue;
             }
@@ -926,6 +927,7 @@ TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
             ASSERT_TRUE(sameBits(io[0][v], io[1][v])) << "voice " << v << " sample " << n;
     }
     bank.release();  // the held states back where process() keeps its own
+    EXPECT_FALSE(bank.live());
     for (int v = 0; v < kVoices; ++v)
         EXPECT_EQ(0, std::memcmp(hp[0][v].stateBegin(), hp[1][v].stateBegin(),
                                  sizeof(float) * (hp[0][v].stateEnd() - hp[0][v].stateBegin())));
@@ -1374,8 +1376,8 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
             Lanes4 lanes[2][2];
             for (int p = 0; p < 2; ++p)
                 filtermath::loadNotePair(io[1][2 * p], io[1][2 * p + 1], lanes[p]);
-            const bool bpMoved = TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
-                                                            {0.15f, 0.15f}, mods, seps, qs);
+            const int bpMoved = TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
+                                                           {0.15f, 0.15f}, mods, seps, qs);
             held.runBandPass(0, bpMoved, lanes[0], lanes[1]);
             const bool lpMoved =
                 TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs);

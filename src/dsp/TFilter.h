@@ -876,7 +876,9 @@ private:
     float tapLow = 1.0f, tapBand = 0.0f, tapHigh = 0.0f;
 
     // cutoff (2), mod (2), separation, resonance, morph of the last prepared voice call;
-    // with steady and pairKey in one cache line, which every voice call reads
+    // with steady and the first note's envelope value in one cache line, which every
+    // voice call reads (an envelope step writes the value and the memo's quiet flag; a
+    // held quad's step reads no other line of the filter)
     alignas(64) filtermath::UpdateMemo<7> memo;
     // The last voice call left everything but the envelope values where the same arguments
     // would leave it again: the smoothed cutoffs had settled (a smoothing step gave the
@@ -893,12 +895,8 @@ private:
     bool sineHolds0 = false;
     int mode = 0;
     float res = 0.0f;  // clamp(resonance, 0, 1) x 0.95 of the current call
+    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
 
-    // The kernel's identity for canRunPair: the mode (-1 for the combs, which never pair),
-    // then the output taps (zero-delay modes) or the resonance (ring and amplitude
-    // modulation) as bits, zeros otherwise. None of these is ever NaN or -0, so equal bits
-    // are equal values.
-    LaneInts4 pairKey = {};
     // Where the first pair's cutoffs and state-variable tuning and states are held while the
     // filter runs in a held quad (see HeldMultimode): then those here are stale.
     LaneHolder* holder = nullptr;
@@ -912,18 +910,6 @@ private:
     float formantInv = 0.5f;
     float formantQs = 1.0f;
     float combGain = 0.0f;
-
-    // What a call of one note that only follows its envelope reads, in one cache line:
-    // the normalised cutoff lanes without the envelope ({left, right, left, right}: mod +
-    // velocity + smoothed cutoff) of the last voice call, the side gains {20 k / sep,
-    // 20 k sep, ...} (for the key factor and separation whose bits are kept below), the
-    // rate terms as a note's lanes, {ceiling, ceiling, halfInvRate, halfInvRate} (two
-    // voices' steps take theirs side by side with one shuffle each), and the first note's
-    // envelope value.
-    alignas(64) Lanes4 lastCommon = {};
-    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
-    Lanes4 rateLanes = {0.38f * 44100.0f, 0.38f * 44100.0f, 1.0f / 88200.0f, 1.0f / 88200.0f};
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     float ceiling = 0.38f * 44100.0f;    // = rateLanes[0]
     float halfInvRate = 1.0f / 88200.0f;  // = rateLanes[2]
     // the resonance the first pair's coefficients were computed for (entryResOf)
@@ -935,6 +921,21 @@ private:
     float lastSep = 1.0f;
     uint32_t gainKeyBits = 0x3f800000u;  // 1.0f
     uint32_t gainSepBits = 0x3f800000u;  // 1.0f
+
+    // What a call of one note that only follows its envelope reads besides the memo's line
+    // (which holds the envelope value), in one cache line: the normalised cutoff lanes
+    // without the envelope ({left, right, left, right}: mod + velocity + smoothed cutoff)
+    // of the last voice call, the side gains {20 k / sep, 20 k sep, ...} (for the key
+    // factor and separation whose bits are kept above), the rate terms as a note's lanes,
+    // {ceiling, ceiling, halfInvRate, halfInvRate} (two voices' steps take theirs side by
+    // side with one shuffle each), and the kernel's identity for canRunPair: the mode (-1
+    // for the combs, which never pair), then the output taps (zero-delay modes) or the
+    // resonance (ring and amplitude modulation) as bits, zeros otherwise. None of these is
+    // ever NaN or -0, so equal bits are equal values.
+    alignas(64) Lanes4 lastCommon = {};
+    Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
+    Lanes4 rateLanes = {0.38f * 44100.0f, 0.38f * 44100.0f, 1.0f / 88200.0f, 1.0f / 88200.0f};
+    LaneInts4 pairKey = {};
     // Per pair, side by side (a one-note voice follows its envelope in one cache line):
     // the normalised cutoffs of the last call (NaN: none yet), the target cutoffs in Hz and
     // the ones the coefficients use (lane = 2 x copy + side within the pair's four), and the

@@ -1121,6 +1121,7 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets&
         takeMemos(o);
         takeCoefficients(o);
         o.count = count;
+        bank.holding |= 1u << s;
         for (THPFilter* h : f) h->holder = &bank;
     } else if (_mm256_movemask_epi8(same) != -1) {
         return false;
@@ -1193,6 +1194,7 @@ void HighPassOctets::release(int s) {
         h.holder = nullptr;
     }
     o.count = 0;
+    holding &= ~(1u << s);
 }
 
 void HighPassOctets::release() {
@@ -1220,10 +1222,14 @@ TAV_WIDE_INLINE void splitField(const Lanes8& v, Filter* const (&f)[4], Field fi
 }  // namespace
 
 // The coefficients as the quad entry points take them (see runNoteQuadWide).
-__attribute__((always_inline, target("avx2"))) inline void WireQuads::takeBandPass(WireQuad& q) {
+// (moved as TBPFilter::prepareNoteQuad() returns it: the damping only where not just the
+// tuning moved)
+__attribute__((always_inline, target("avx2"))) inline void WireQuads::takeBandPass(WireQuad& q,
+                                                                                   int moved) {
     TBPFilter* const(&f)[4] = q.bp;
     q.F = mergeQuad(f[0]->pr[0].F, f[1]->pr[0].F, f[2]->pr[0].F, f[3]->pr[0].F);
-    q.D = mergeQuad(f[0]->pr[0].D, f[1]->pr[0].D, f[2]->pr[0].D, f[3]->pr[0].D);
+    if (moved != TBPFilter::kTuningMoved)
+        q.D = mergeQuad(f[0]->pr[0].D, f[1]->pr[0].D, f[2]->pr[0].D, f[3]->pr[0].D);
 }
 __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeLowPass(WireQuad& q) {
     TLPFilter* const(&f)[4] = q.lp;
@@ -1263,7 +1269,7 @@ __attribute__((target("avx2"))) void WireQuads::take(int s, const int32_t (&voic
     q.t2 = quadField(hp, [](THPFilter& f) -> Lanes4& { return f.pr[0].s2; });
     q.cut = quadField(hp, [](THPFilter& f) -> Lanes4& { return f.pr[0].c; });
     q.lc = quadField(hp, [](THPFilter& f) -> Lanes4& { return f.lowCut; });
-    takeBandPass(q);
+    takeBandPass(q, TBPFilter::kAllMoved);
     takeLowPass(q);
     takeHighPass(q);
     held |= 1u << s;
@@ -1283,10 +1289,10 @@ __attribute__((target("avx2"))) void WireQuads::release(int s) {
     held &= ~(1u << s);
 }
 
-__attribute__((target("avx2"))) void WireQuads::runBandPass(int s, bool retake, Lanes4 (&ab)[2],
+__attribute__((target("avx2"))) void WireQuads::runBandPass(int s, int retake, Lanes4 (&ab)[2],
                                                             Lanes4 (&cd)[2]) {
     WireQuad& q = quad[s];
-    if (retake) takeBandPass(q);
+    if (retake) takeBandPass(q, retake);
     Lanes8 x[2], y[2];
     quadIn(ab, cd, x);
     Lanes8 bs = q.band, ls = q.low;
@@ -1327,7 +1333,7 @@ __attribute__((target("avx2"))) void WireQuads::runHighPass(int s, bool retake, 
 void WireQuads::take(int, const int32_t (&)[4], TBPFilter* const (&)[4],
                      TLPFilter* const (&)[4], THPFilter* const (&)[4]) {}
 void WireQuads::release(int) {}
-void WireQuads::runBandPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+void WireQuads::runBandPass(int, int, Lanes4 (&)[2], Lanes4 (&)[2]) {}
 void WireQuads::runLowPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
 void WireQuads::runHighPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
 #endif

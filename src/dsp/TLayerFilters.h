@@ -69,10 +69,12 @@ public:
     // separation and resonance, with the same results. While all four keep the separation
     // and resonance of their last update (a sounding note whose envelope moves), their
     // cutoffs are mapped side by side: two voices in four lanes, or on a processor with
-    // AVX2 all four in eight. Returns whether any filter's coefficients may have changed.
-    static bool prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
-                                stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
-                                const float (&resonance)[4]) {
+    // AVX2 all four in eight. Returns which coefficients may have changed: 0 none,
+    // kTuningMoved only the tuning F (the map above), kAllMoved any (so true means all).
+    static constexpr int kAllMoved = 1, kTuningMoved = 2;
+    static int prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                               stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
+                               const float (&resonance)[4]) {
         // keepsMap() of all four without a branch for each, decided here without a call; the
         // arguments go on by value, so the caller's arrays need not be stored (a vector load
         // of four values just stored one by one waits for the stores to reach the cache)
@@ -103,14 +105,14 @@ public:
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
         if (__builtin_expect(held && plainAll, 1)) {
 #if TAV_WIDE_LANES
-            if (lanes::wide()) return mapNoteQuadWide(a, b, c, d, cutoff, m) != 0;
+            if (lanes::wide()) return mapNoteQuadWide(a, b, c, d, cutoff, m) ? kTuningMoved : 0;
 #endif
             mapNotePairs(a, b, c, d, cutoff, m);
-            return true;
+            return kAllMoved;
         }
         prepareNotesApart(a, b, c, d, cutoff, m, Lanes4{sep[0], sep[1], sep[2], sep[3]},
                           Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
-        return true;
+        return kAllMoved;
     }
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
 
@@ -219,15 +221,19 @@ private:
     Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
     // Per pair, four lanes each, side by side: what a one-note voice reads every sample
-    // then fills two cache lines rather than one line of each of seven arrays.
+    // then fills two cache lines rather than one line of each of seven arrays. The first
+    // line holds what the cutoff map reads and writes (and F, which follows the cutoff);
+    // the second the damping, which changes only with the resonance, and the states, which
+    // a held quad keeps in its lanes: a held voice whose envelope moves touches only the
+    // first.
     struct alignas(64) Pair {
         Lanes4 F = {};      // FilterSine coefficient
-        Lanes4 D = {};      // damping
-        Lanes4 band = {};   // states
-        Lanes4 low = {};
         Lanes4 lastV = {};  // normalised cutoffs of the last call (NaN: none yet)
         Lanes4 fTarget = {};  // target cutoffs in Hz and the ones in use
         Lanes4 fUsed = {};
+        Lanes4 D = {};      // damping
+        Lanes4 band = {};   // states
+        Lanes4 low = {};
     };
     Pair pr[kFilterMaxPairs];
 };
@@ -547,9 +553,13 @@ struct alignas(32) HighPassOctet {
 class HighPassOctets final : public LaneHolder {
 public:
     static constexpr int kOctets = 2;
+    // The octets that hold states (count not 0), one bit each: beside the table of virtual
+    // functions, in the bank's first cache line, so that a layer that holds nothing learns
+    // it from that line alone (each octet's count is in a line of its own).
+    unsigned holding = 0;
     HighPassOctet octet[kOctets];
     // Whether an octet holds states.
-    bool live() const { return (octet[0].count | octet[1].count) != 0; }
+    bool live() const { return holding != 0; }
     // Octet s's states written back into its filters, which then hold them again.
     void release(int s);
     __attribute__((cold)) void release() override;  // all of them

@@ -46,14 +46,15 @@ public:
     void release(int s);
     __attribute__((cold)) void release() override;  // all of them
     // The quad entry points' runs of quad s (processor with AVX2 only) on the notes of a and
-    // b (ab) and of c and d (cd), the coefficients taken again first where `retake`.
-    void runBandPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    // b (ab) and of c and d (cd), the coefficients taken again first where `retake` (the
+    // band-pass: as its prepareNoteQuad() tells, only the tuning where only that moved).
+    void runBandPass(int s, int retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
     void runLowPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
     void runHighPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
 
 private:
     // A quad's coefficients taken from its filters.
-    static void takeBandPass(WireQuad& q);
+    static void takeBandPass(WireQuad& q, int moved);
     static void takeLowPass(WireQuad& q);
     static void takeHighPass(WireQuad& q);
 };

@@ -548,7 +548,7 @@ private:
         if (wireOn_) {
             for (int s = 0; s < quads; ++s) {
                 TBPFilter* const(&f)[4] = held.quad[s].bp;
-                const bool moved = prepareBandPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
+                const int moved = prepareBandPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
                 held.runBandPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
             }
             if (pairs_ & 1) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
@@ -821,9 +821,9 @@ private:
         f.prepareNote({kWireBaseCutoff, kWireBaseCutoff}, dest[wireFreqDest_],
                       c.wireSep, c.wireQ);
     }
-    // prepareBandPass() of pairs j and j + 1 in one call; whether coefficients may have
-    // changed (as the prepares of the other two).
-    bool prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
+    // prepareBandPass() of pairs j and j + 1 in one call; which coefficients may have
+    // changed (see TBPFilter::prepareNoteQuad).
+    int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
         const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
         const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
         const intptr_t row = opaqueStride(voices_);
