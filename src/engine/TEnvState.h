@@ -156,11 +156,21 @@ struct TEnvState {
     static_assert(offsetof(VoiceMoves, step) + sizeof(double) <= 64,
                   "the line, the header and the first step share a cache line");
     static_assert(kEnvSubs * kNumEnvs <= 256, "a place fits a byte");
-    // Where an update writes its advance entries: from entry `first` of a voice's on.
+    // Where an update writes its advance entries: a step of one of the line's places into
+    // the line (set to -0.0 before the update), any other as entry `first` + k of a voice's;
+    // returns the entries it took (the line lives in the advance's cache line, the entries
+    // past the first few do not).
     struct MoveSlots {
         VoiceMoves* m;
         int first;
-        void put(int k, double s, int place) const { m->set(first + k, s, place); }
+        int put(int k, double s, int place) const {
+            if (place < kLinePlaces) {
+                m->line[place] = s;
+                return 0;
+            }
+            m->set(first + k, s, place);
+            return 1;
+        }
     };
     VoiceMoves moves[kEnvVoices];
     static constexpr int32_t kMovesStale = INT32_MIN;  // no sub-element count

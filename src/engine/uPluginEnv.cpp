@@ -304,10 +304,12 @@ struct EnvTick {
 
 // What updateEnvelope reports: left out (the envelope stands at its fixed point for the same
 // settings), or computed, and then possibly fixed (left at a fixed point of a held update),
-// possibly only for the same decay step, sustain level and curve (onInputs); above
-// kEnvMovesShift, the number of advance entries it wrote.
+// possibly only for the same decay step, sustain level and curve (onInputs); from
+// kEnvMovesShift on, the number of steps other than zero it wrote, and from kEnvEntriesShift
+// on, how many of them took advance entries (the others went to the line).
 enum : int { kEnvLeftOut = 0, kEnvComputed = 1, kEnvFixed = 2, kEnvOnInputs = 4 };
 constexpr int kEnvMovesShift = 8;
+constexpr int kEnvEntriesShift = 16;
 
 inline double paramOf(const SharedFloat* param, int tag) {
     return tag >= 0 ? (double)param[tag] : 0.0;
@@ -335,17 +337,15 @@ __attribute__((always_inline)) inline double releaseLevel(const TEnvState::Sub& 
 
 // The straight paths' end for a single sub-element: its new target and step from the level
 // it moves to, and its advance entry if the step is not zero (as the general loop's addMove
-// writes it); returns the number of entries written.
+// writes it); returns the steps and entries written, as updateEnvelope reports them.
 __attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double old, double lev,
                                                       int n, const TEnvState::MoveSlots& moves) {
     const double step = (lev - old) * (1.0 / 16.0);
     c.target = lev;
     c.step = step;
     int moved = 0;
-    if (step != 0.0) {  // either zero counts as zero; a NaN moves
-        moves.put(0, step, ENV_RUN_PLACE[n]);
-        moved = 1;
-    }
+    if (step != 0.0)  // either zero counts as zero; a NaN moves
+        moved = 1 << kEnvMovesShift | moves.put(0, step, ENV_RUN_PLACE[n]) << kEnvEntriesShift;
     return moved;
 }
 
@@ -445,8 +445,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             c.phase = phase;
             c.releasePhase = phase;
             c.releaseLevel = lev;
-            const int moved = settleSingle(c, old, lev, n, moves);
-            const int movedBits = moved << kEnvMovesShift;
+            const int movedBits = settleSingle(c, old, lev, n, moves);
             if (!settles) return kEnvComputed | movedBits;
             slot.heldSustain = sustain;
             slot.heldCurve = decayCurveOf();
@@ -467,18 +466,17 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             });
             c.stage = kEnvRelease;
             c.phase = phase;
-            const int moved = settleSingle(c, old, lev, n, moves);
-            return kEnvComputed | moved << kEnvMovesShift;
+            return kEnvComputed | settleSingle(c, old, lev, n, moves);
         }
         // (Recomputed there, the values the check above took come out the same.)
         return updateEnvelopeGeneral(tick, slot, info, n, moves);
     } else {
         bool fixed = held;      // this update leaves the envelope at a fixed point...
         bool onInputs = false;  // ...given the same decay step, sustain level and curve
-        int moved = 0;
+        int moved = 0, taken = 0;
         const auto addMove = [&](int i, double step) {
             if (step != 0.0) {  // either zero counts as zero; a NaN moves
-                moves.put(moved, step, i * kNumEnvs + ENV_RUN_PLACE[n]);
+                taken += moves.put(taken, step, i * kNumEnvs + ENV_RUN_PLACE[n]);
                 ++moved;
             }
         };
@@ -575,7 +573,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             c.step = step;
             addMove(i, step);
         }
-        const int movedBits = moved << kEnvMovesShift;
+        const int movedBits = moved << kEnvMovesShift | taken << kEnvEntriesShift;
         if (!fixed) return kEnvComputed | movedBits;
         if (!onInputs) return kEnvComputed | kEnvFixed | movedBits;
         slot.heldSustain = sustainOf();
@@ -622,6 +620,7 @@ void APlugin::setEnvs(int v) {
     // The moving list and the advance entries are written as the envelopes are computed:
     // an envelope left out has a zero step everywhere.
     TEnvState::VoiceMoves& moves = env.moves[v];
+    for (double& s : moves.line) s = -0.0;
     int32_t* movingList = env.movingList[v];
     int moving = 0, entries = 0;
     const auto updateEnv = [&](int n) {
@@ -639,9 +638,8 @@ void APlugin::setEnvs(int v) {
         env.updatedList[v][updated++] = n;
         if (r & kEnvFixed) settledNow |= bit;
         if (r & kEnvOnInputs) settledOnInputs |= bit;
-        const int moved = r >> kEnvMovesShift;
-        entries += moved;
-        if (moved != 0) movingList[moving++] = n;
+        entries += r >> kEnvEntriesShift;
+        if ((r >> kEnvMovesShift & 0xff) != 0) movingList[moving++] = n;
     };
 
     uint32_t todo;
@@ -675,7 +673,7 @@ void APlugin::setEnvs(int v) {
         buildMovingList(env, v, count, voiceLevelCount[v]);
     } else {
         env.movingCount[v] = moving;
-        moves.split(entries);
+        moves.count = (uint8_t)entries;
         moves.builtFor = voiceLevelCount[v];
     }
     // The computed envelopes' levels were set anew; two updates without a publish between
