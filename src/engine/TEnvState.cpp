@@ -9,9 +9,9 @@ void TEnvState::silenceAll() {
     for (auto& row : work.slot)
         for (Slot& s : row) std::memset(s.sub, 0, sizeof(s.sub));
     for (int v = 0; v < kEnvVoices; ++v) {
-        movingCount[v] = 0;  // every step is zero now
+        book[v].movingCount = 0;  // every step is zero now
         moves[v].builtFor = kMovesStale;
-        settled[v] = 0;
+        book[v].settled = 0;
     }
     republishAll();
 }

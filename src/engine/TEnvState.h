@@ -107,12 +107,31 @@ struct TEnvState {
     PublishGroup publish[kNumEnvs];
     int32_t publishCount;
 
-    // Per voice: the listed envelopes with a step other than zero in some sub-element, the
-    // only ones whose running levels move between two updates (a held note in its sustain
-    // has none; most notes have one or two). Kept by setEnvs; a stale mark in moves[v] (or
-    // another sub-element count) asks the next advance to rebuild it from the steps.
-    int32_t movingList[kEnvVoices][kNumEnvs];
-    int32_t movingCount[kEnvVoices];
+    // Per voice, what its update every 16 samples keeps besides the envelopes, in one cache
+    // line: a tick of the voice reads and writes it, and a publish reads its lists.
+    struct alignas(64) VoiceBook {
+        // Bit n: envelope n stands at a fixed point of a held update in each of the voice's
+        // settledSubs sub-elements (in its sustain with the level it entered it at, or
+        // ended while the key is held again), so such an update would rewrite exactly what
+        // it holds and is left out. Anything else that writes a voice's envelopes clears its
+        // bits. A bit also set in settledOnInputs marks a decay standing still: it stays at
+        // its fixed point only while its step is zero and its sustain level and curve
+        // argument are the heldSustain and heldCurve of its slot.
+        uint32_t settled;
+        uint32_t settledOnInputs;
+        int32_t settledSubs;
+        // The listed envelopes with a step other than zero in some sub-element, the only
+        // ones whose running levels move between two updates (a held note in its sustain
+        // has none; most notes have one or two). Kept by setEnvs; a stale mark in moves[v]
+        // (or another sub-element count) asks the next advance to rebuild it from the steps.
+        uint8_t movingCount;
+        // The envelopes the last update computed (the others kept their levels).
+        uint8_t updatedCount;
+        uint8_t movingList[kNumEnvs];
+        uint8_t updatedList[kNumEnvs];
+    };
+    static_assert(sizeof(VoiceBook) == 64, "a voice's book is one cache line");
+    VoiceBook book[kEnvVoices];
     // Per voice, built with the moving list: what one sample's advance adds, as the step
     // of each moving envelope's sub-element with a step other than zero and the place of
     // its running level in the voice's rows of work.run (sub-element * kNumEnvs + place,
@@ -156,11 +175,21 @@ struct TEnvState {
     static_assert(offsetof(VoiceMoves, step) + sizeof(double) <= 64,
                   "the line, the header and the first step share a cache line");
     static_assert(kEnvSubs * kNumEnvs <= 256, "a place fits a byte");
-    // Where an update writes its advance entries: from entry `first` of a voice's on.
+    // Where an update writes its advance entries: a step of one of the line's places into
+    // the line (set to -0.0 before the update), any other as entry `first` + k of a voice's;
+    // returns the entries it took (the line lives in the advance's cache line, the entries
+    // past the first few do not).
     struct MoveSlots {
         VoiceMoves* m;
         int first;
-        void put(int k, double s, int place) const { m->set(first + k, s, place); }
+        int put(int k, double s, int place) const {
+            if (place < kLinePlaces) {
+                m->line[place] = s;
+                return 0;
+            }
+            m->set(first + k, s, place);
+            return 1;
+        }
     };
     VoiceMoves moves[kEnvVoices];
     static constexpr int32_t kMovesStale = INT32_MIN;  // no sub-element count
@@ -175,19 +204,6 @@ struct TEnvState {
     uint8_t publishUpdated[kEnvVoices];
     int32_t globalFrom;
     int32_t publishedSub[kEnvVoices];
-    // Per voice: the envelopes the last update computed (the others kept their levels).
-    int32_t updatedList[kEnvVoices][kNumEnvs];
-    int32_t updatedCount[kEnvVoices];
-    // Per voice, bit n: envelope n stands at a fixed point of a held update in each of the
-    // voice's settledSubs sub-elements (in its sustain with the level it entered it at, or
-    // ended while the key is held again), so such an update would rewrite exactly what it
-    // holds and is left out. Anything else that writes a voice's envelopes clears its bits.
-    // A bit also set in settledOnInputs marks a decay standing still: it stays at its fixed
-    // point only while its step is zero and its sustain level and curve argument are the
-    // heldSustain and heldCurve of its slot.
-    uint32_t settled[kEnvVoices];
-    uint32_t settledOnInputs[kEnvVoices];
-    int32_t settledSubs[kEnvVoices];
 
     // Per envelope: its attack destination is the target of some modulation slot, so it
     // runs an attack from 0 at note start instead of starting at full level.

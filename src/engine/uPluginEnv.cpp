@@ -159,9 +159,9 @@ __attribute__((noinline)) void buildMovingListFrom(TEnvState& e, int v, int coun
             m.set(entries, step, i * kNumEnvs + ENV_RUN_PLACE[n]);
             ++entries;
         }
-        if (any != 0) e.movingList[v][moving++] = n;
+        if (any != 0) e.book[v].movingList[moving++] = (uint8_t)n;
     }
-    e.movingCount[v] = moving;
+    e.book[v].movingCount = (uint8_t)moving;
     m.split(entries);
     m.builtFor = builtFor;
 }
@@ -252,7 +252,7 @@ static void fastRelease(APlugin& p, int v, int count, bool held) {
     TEnvState& e = p.env;
     auto& w = e.work;
     TEnvState::Slot& slot = w.slot[v][0];
-    e.settled[v] = 0;
+    e.book[v].settled = 0;
     const double s = p.getEnvVar(v, 0, kEnvSustain);
     bool done = true;
     for (int i = 0; i < count; ++i) {
@@ -304,10 +304,12 @@ struct EnvTick {
 
 // What updateEnvelope reports: left out (the envelope stands at its fixed point for the same
 // settings), or computed, and then possibly fixed (left at a fixed point of a held update),
-// possibly only for the same decay step, sustain level and curve (onInputs); above
-// kEnvMovesShift, the number of advance entries it wrote.
+// possibly only for the same decay step, sustain level and curve (onInputs); from
+// kEnvMovesShift on, the number of steps other than zero it wrote, and from kEnvEntriesShift
+// on, how many of them took advance entries (the others went to the line).
 enum : int { kEnvLeftOut = 0, kEnvComputed = 1, kEnvFixed = 2, kEnvOnInputs = 4 };
 constexpr int kEnvMovesShift = 8;
+constexpr int kEnvEntriesShift = 16;
 
 inline double paramOf(const SharedFloat* param, int tag) {
     return tag >= 0 ? (double)param[tag] : 0.0;
@@ -335,17 +337,15 @@ __attribute__((always_inline)) inline double releaseLevel(const TEnvState::Sub& 
 
 // The straight paths' end for a single sub-element: its new target and step from the level
 // it moves to, and its advance entry if the step is not zero (as the general loop's addMove
-// writes it); returns the number of entries written.
+// writes it); returns the steps and entries written, as updateEnvelope reports them.
 __attribute__((always_inline)) inline int settleSingle(TEnvState::Sub& c, double old, double lev,
                                                       int n, const TEnvState::MoveSlots& moves) {
     const double step = (lev - old) * (1.0 / 16.0);
     c.target = lev;
     c.step = step;
     int moved = 0;
-    if (step != 0.0) {  // either zero counts as zero; a NaN moves
-        moves.put(0, step, ENV_RUN_PLACE[n]);
-        moved = 1;
-    }
+    if (step != 0.0)  // either zero counts as zero; a NaN moves
+        moved = 1 << kEnvMovesShift | moves.put(0, step, ENV_RUN_PLACE[n]) << kEnvEntriesShift;
     return moved;
 }
 
@@ -445,8 +445,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             c.phase = phase;
             c.releasePhase = phase;
             c.releaseLevel = lev;
-            const int moved = settleSingle(c, old, lev, n, moves);
-            const int movedBits = moved << kEnvMovesShift;
+            const int movedBits = settleSingle(c, old, lev, n, moves);
             if (!settles) return kEnvComputed | movedBits;
             slot.heldSustain = sustain;
             slot.heldCurve = decayCurveOf();
@@ -467,18 +466,17 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             });
             c.stage = kEnvRelease;
             c.phase = phase;
-            const int moved = settleSingle(c, old, lev, n, moves);
-            return kEnvComputed | moved << kEnvMovesShift;
+            return kEnvComputed | settleSingle(c, old, lev, n, moves);
         }
         // (Recomputed there, the values the check above took come out the same.)
         return updateEnvelopeGeneral(tick, slot, info, n, moves);
     } else {
         bool fixed = held;      // this update leaves the envelope at a fixed point...
         bool onInputs = false;  // ...given the same decay step, sustain level and curve
-        int moved = 0;
+        int moved = 0, taken = 0;
         const auto addMove = [&](int i, double step) {
             if (step != 0.0) {  // either zero counts as zero; a NaN moves
-                moves.put(moved, step, i * kNumEnvs + ENV_RUN_PLACE[n]);
+                taken += moves.put(taken, step, i * kNumEnvs + ENV_RUN_PLACE[n]);
                 ++moved;
             }
         };
@@ -575,7 +573,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             c.step = step;
             addMove(i, step);
         }
-        const int movedBits = moved << kEnvMovesShift;
+        const int movedBits = moved << kEnvMovesShift | taken << kEnvEntriesShift;
         if (!fixed) return kEnvComputed | movedBits;
         if (!onInputs) return kEnvComputed | kEnvFixed | movedBits;
         slot.heldSustain = sustainOf();
@@ -612,7 +610,8 @@ void APlugin::setEnvs(int v) {
     auto& w = env.work;
 
     // Envelopes that stand at a fixed point of a held update are left as they are.
-    const uint32_t settledBefore = held && env.settledSubs[v] == count ? env.settled[v] : 0u;
+    TEnvState::VoiceBook& book = env.book[v];
+    const uint32_t settledBefore = held && book.settledSubs == count ? book.settled : 0u;
     uint32_t settledNow = 0, settledOnInputs = 0;
     int updated = 0;
     bool stolen = false;
@@ -622,7 +621,8 @@ void APlugin::setEnvs(int v) {
     // The moving list and the advance entries are written as the envelopes are computed:
     // an envelope left out has a zero step everywhere.
     TEnvState::VoiceMoves& moves = env.moves[v];
-    int32_t* movingList = env.movingList[v];
+    for (double& s : moves.line) s = -0.0;
+    uint8_t* movingList = book.movingList;
     int moving = 0, entries = 0;
     const auto updateEnv = [&](int n) {
         const uint32_t bit = 1u << n;
@@ -636,12 +636,11 @@ void APlugin::setEnvs(int v) {
             settledOnInputs |= bit;
             return;
         }
-        env.updatedList[v][updated++] = n;
+        book.updatedList[updated++] = (uint8_t)n;
         if (r & kEnvFixed) settledNow |= bit;
         if (r & kEnvOnInputs) settledOnInputs |= bit;
-        const int moved = r >> kEnvMovesShift;
-        entries += moved;
-        if (moved != 0) movingList[moving++] = n;
+        entries += r >> kEnvEntriesShift;
+        if ((r >> kEnvMovesShift & 0xff) != 0) movingList[moving++] = (uint8_t)n;
     };
 
     uint32_t todo;
@@ -661,26 +660,26 @@ void APlugin::setEnvs(int v) {
     } else {
         // Only the listed envelopes not standing at a fixed point whatever the settings are
         // looked at.
-        const uint32_t still = settledBefore & ~env.settledOnInputs[v] & env.listMask;
+        const uint32_t still = settledBefore & ~book.settledOnInputs & env.listMask;
         settledNow = still;
         todo = env.listMask & ~still;
     }
     for (; todo != 0; todo &= todo - 1) updateEnv(__builtin_ctz(todo));
     if (stolen) fastRelease(*this, v, count, held);
-    env.settled[v] = stolen ? 0u : settledNow;
-    env.settledOnInputs[v] = settledOnInputs;
-    env.settledSubs[v] = count;
+    book.settled = stolen ? 0u : settledNow;
+    book.settledOnInputs = settledOnInputs;
+    book.settledSubs = count;
     // The fast fade moved the Amp envelope outside the computed ones.
     if (stolen) {
         buildMovingList(env, v, count, voiceLevelCount[v]);
     } else {
-        env.movingCount[v] = moving;
-        moves.split(entries);
+        book.movingCount = (uint8_t)moving;
+        moves.count = (uint8_t)entries;
         moves.builtFor = voiceLevelCount[v];
     }
     // The computed envelopes' levels were set anew; two updates without a publish between
     // them ask for a whole one.
-    env.updatedCount[v] = updated;
+    book.updatedCount = (uint8_t)updated;
     if (env.publishUpdated[v] || stolen) env.publishAll[v] = 1;
     env.publishUpdated[v] = 1;
 }
@@ -702,7 +701,7 @@ float APlugin::checkRetrigger(int v) {
             env.retrigPrev[layer][v] = value;
         }
         if (!fire) continue;
-        env.settled[v] = 0;  // the layer's envelopes start over
+        env.book[v].settled = 0;  // the layer's envelopes start over
         env.moves[v].builtFor = TEnvState::kMovesStale;  // and their steps are zero
         for (int k = 0; k < 8; ++k) {
             const int n = 1 + 8 * layer + k;
@@ -802,7 +801,7 @@ inline void publishLevels(const TEnvState& e, const double* run, float* src) {
 }
 
 // The levels of the listed envelopes alone: the others hold what the row was last given.
-inline void publishListed(const int32_t* list, int count, const double* run, float* src) {
+inline void publishListed(const uint8_t* list, int count, const double* run, float* src) {
     for (int k = 0; k < count; ++k) {
         const int n = list[k];
         const float level = (float)run[ENV_RUN_PLACE[n]];
@@ -823,11 +822,12 @@ void APlugin::publishEnvSources(int v) {
     if ((unsigned)sub >= (unsigned)kEnvSubs) sub = 0;
     const double* run = env.work.run[v][sub];
     const bool whole = env.publishAll[v] || env.publishedSub[v] != sub;
-    const int32_t* list = env.movingList[v];
-    int count = env.movingCount[v];
+    const TEnvState::VoiceBook& book = env.book[v];
+    const uint8_t* list = book.movingList;
+    int count = book.movingCount;
     if (env.publishUpdated[v]) {
-        list = env.updatedList[v];  // holds every moving envelope too
-        count = env.updatedCount[v];
+        list = book.updatedList;  // holds every moving envelope too
+        count = book.updatedCount;
     }
     if (v == lastVoice) {
         if (whole || env.globalFrom != v)
@@ -872,10 +872,10 @@ void APlugin::startEnvs(int v, int velocity) {
         slot.rate = 1.0;
     }
     // Every step is zero now, and every level to be published anew.
-    env.movingCount[v] = 0;
+    env.book[v].movingCount = 0;
     env.moves[v].count = 0;
     env.moves[v].builtFor = TEnvState::kMovesStale;  // rebuilt (empty) at the first advance
-    env.settled[v] = 0;
+    env.book[v].settled = 0;
     env.publishAll[v] = 1;
     if (env.globalFrom == v) env.globalFrom = -1;
     const bool ampInstant = paramValue[5] <= 0.0001f && !env.ampAttackModded;

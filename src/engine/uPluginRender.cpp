@@ -394,7 +394,8 @@ void APlugin::renderEngineVoices() {
     // Envelope sources are published when something reads them, and on the last sample
     // before a control block, which may route one: its first pass then reads the levels the
     // sample before it would have published.
-    const bool publishEnvs = envSourcesRead || ((sampleCounter + 1) & 0x7f) == 0;
+    const uint8_t sourcesRead = envSourcesRead;
+    const bool publishEnvs = sourcesRead == 1 || ((sampleCounter + 1) & 0x7f) == 0;
     // (Only a control block changes the routes and the LFOs in use: copies, which the
     // stores below would otherwise make the compiler load again for each voice.)
     const bool lfosUsed = (lfoUsed[0] | lfoUsed[1]) != 0;
@@ -403,8 +404,17 @@ void APlugin::renderEngineVoices() {
     const bool plain = !lfosUsed && !publishEnvs;
     // Unread envelope sources: every voice's are left as they are at once (for a voice off
     // the list that only asks its next publish for a whole row), and a voice's own update
-    // on this sample, which asks for a publish, is skipped again after it.
-    if (!publishEnvs) env.skipAllSources();
+    // on this sample, which asks for a publish, is skipped again after it. Once done, only a
+    // publish undoes that (a note start or an update asks for a whole row as well), so the
+    // samples up to the next publish need not do it again.
+    if (!publishEnvs) {
+        if (sourcesRead == 0) {
+            env.skipAllSources();
+            envSourcesRead = 2;
+        }
+    } else if (sourcesRead == 2) {
+        envSourcesRead = 0;
+    }
 
     for (int a = 0; a < activeVoiceCount; ++a) {
         int v = activeVoiceList[a];

@@ -952,8 +952,8 @@ public:
     uint8_t modInputUsed = 0;
     uint8_t modOutputUsed = 0;
     uint8_t modNoiseUsed = 0;
-    // Whether an active route or a layer's retrigger reads an envelope source (42-97): only
-    // then are the voices' envelope levels published every sample (set by the control block).
+    // 1 when an active route or a layer's retrigger reads an envelope source (42-97): only then
+    // are envelope levels published every sample (control block); 2: unread, rows skipped.
     uint8_t envSourcesRead = 0;
     // Whether an active route or a layer's retrigger reads a layer-output source (118-124),
     // set by the control block. While the render loop's run of samples allows it
