@@ -758,6 +758,10 @@ struct VoiceCtx {
     const double (*run)[kNumEnvs];  // the voice's envelope levels by note
     // A destination of the layer by its number for layer 1.
     float d(int layer1Dest) const { return dest[layer1Dest]; }
+    // The copy of one the render loop reads every sample (HotLayerDest), from the same start.
+    const float* hot(int k) const {
+        return dest + hotLayerSlot(layer, k) - kLayerDestStride * layer;
+    }
     // The level of note i's envelope at `place` (ENV_RUN_PLACE).
     float envLevel(int place, int i) const { return (float)run[i][place]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
@@ -832,10 +836,10 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     {
         // (compared as bits loaded as such, the values taken only when they moved)
         uint32_t mixBits, offsetBits;
-        std::memcpy(&mixBits, &x.dest[40], sizeof mixBits);
-        std::memcpy(&offsetBits, &x.dest[43], sizeof offsetBits);
+        std::memcpy(&mixBits, x.hot(kHotMix), sizeof mixBits);
+        std::memcpy(&offsetBits, x.hot(kHotPhase), sizeof offsetBits);
         if (__builtin_expect(mixBits != x.c.wireKey[0] || offsetBits != x.c.wireKey[1], 0))
-            wireTakeDests(x.c, x.d(40), x.d(43));
+            wireTakeDests(x.c, *x.hot(kHotMix), *x.hot(kHotPhase));
     }
     const uint32_t offset = x.c.wireOffset;
 #if defined(__SSE2__)
@@ -1076,8 +1080,8 @@ struct FMLayer {
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
     APlugin& p = x.p;
     const int L = x.layer;
-    const ShapeBlend sb = fmShapeBlend(x.c, x.d(40));
-    const float phaseDest = x.d(43);
+    const ShapeBlend sb = fmShapeBlend(x.c, *x.hot(kHotMix));
+    const float phaseDest = *x.hot(kHotPhase);
     const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
     const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
     const uint32_t chainMask = fl.chainMask;
@@ -1255,8 +1259,9 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         const float* dest = *row(&p.modDestVoice[0], v) + dl;
         uint32_t feedBits;
         std::memcpy(&feedBits, &c.feed, sizeof feedBits);
-        if (__builtin_expect((feedBits << 1) != 0u || dest[40] > 0.0f, 0)) return false;
-        const uint32_t offset = fixedPhaseOffset(c, dest[43]);
+        const float* hot = dest + hotLayerSlot(layer, 0) - dl;  // (see VoiceCtx::hot)
+        if (__builtin_expect((feedBits << 1) != 0u || hot[kHotMix] > 0.0f, 0)) return false;
+        const uint32_t offset = fixedPhaseOffset(c, hot[kHotPhase]);
         const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], v);
         row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)run[0][wl.filterEnv] * c.filterEnvAmount);
         TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];

@@ -21,6 +21,8 @@ enum DestKind : int32_t {
     kDestMultiply = 5,
 };
 
+static_assert(kLayerDestStride == 92, "the copies' slots count layers 92 apart");
+
 constexpr int kLastSource = 136;
 constexpr int kLastDest = 400;
 constexpr int kSrcRibbon = 111;
@@ -152,7 +154,8 @@ void APlugin::updateModSlots() {
         if (!bypass && dest != 0) {
             ModRoute& r = inSlotOrder[active];
             r.dest = dest;
-            r.kind = kind;
+            r.kind = (int16_t)kind;
+            r.copy = (int16_t)(hotDestSlot(dest) >= 0 ? hotDestSlot(dest) : dest);
             r.src = src;
             r.amountTag = MOD_AMT_TAGS[slot];
             r.amountDest = DEST_MOD_AMT[slot];
@@ -275,6 +278,7 @@ void APlugin::runModPass(float* dest, const float* row, bool voicePass, bool who
         if (r.last) {
             keepFinite(x, modDestDefault[r.dest]);
             dest[r.dest] = x;
+            dest[r.copy] = x;  // (the destination itself again, when it has no copy)
         }
     }
 }
