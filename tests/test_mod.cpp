@@ -446,6 +446,27 @@ TEST_F(ModMatrix, AStandingVoicePassStillFollowsItsSourceAndRestoresItsDestinati
     EXPECT_EQ(dest[hotDestSlot(kDestLayer1Cutoff)], expected()) << "the copy the filters read";
 }
 
+TEST_F(ModMatrix, ADestinationARouteLeavesGoesBackToItsDefault) {
+    // A held note's slot moved to another destination: the one it left, and its copy, are
+    // set back at the next 128-sample reset although no route writes them any more.
+    Bench b(with(dryPatch(0), slot(0, kSrcModWheel, kDestLayer1Cutoff, 1.0f)));
+    APlugin& p = b.p();
+    b.e.render(5);  // the voice's resets away from the control blocks
+    b.e.noteOn(81, 64);
+    b.e.render(300);
+    const int v = voiceOf(p, 81);
+    ASSERT_GE(v, 0);
+    p.modSrcVoice[v][kSrcModWheel] = p.voiceModWheel[v] = p.voiceModWheelSmoothed[v] = 0.375f;
+    b.e.render(1, 1);
+    const float* dest = p.modDestVoice[v];
+    ASSERT_NE(dest[kDestLayer1Cutoff], p.modDestDefault[kDestLayer1Cutoff]);
+    p.setModSlotVar(0, false, 1.0f, kSrcModWheel, kDestLayer1Semi);
+    b.e.render(300);
+    ASSERT_TRUE(p.isVoiceSounding(v));
+    EXPECT_EQ(dest[kDestLayer1Cutoff], p.modDestDefault[kDestLayer1Cutoff]);
+    EXPECT_EQ(dest[hotDestSlot(kDestLayer1Cutoff)], p.modDestDefault[kDestLayer1Cutoff]);
+}
+
 }  // namespace part_mod_matrix
 
 // The ribbon controller: moved and released it springs back in the tempo-synced time (and

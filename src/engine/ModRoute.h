@@ -90,7 +90,13 @@ struct alignas(64) ModPassMemo {
         uint32_t offset;
         uint32_t bits;
     } watch[kModPassWatches];
+    // A route generation whose routes' destinations (and their copies) are the only slots
+    // of the row that may hold other than their defaults (0: not known). While the routes
+    // stand, the 128-sample reset of the row then has nothing to set back: every slot the
+    // routes write is written again from its default.
+    uint32_t rowRoutes;
 };
+static_assert(sizeof(ModPassMemo) == 320, "the row's routes in the padding of the last line");
 static_assert(kModPassWatches <= 255, "an entry count fits a byte");
 // The entries every check looks at: those past a memo's count then hold what keeps them
 // standing (see watchModPass), or more of its own (which stand as long as the pass does).

@@ -371,7 +371,13 @@ __attribute__((noinline)) void APlugin::runModPassMemo(ModPassMemo& memo, float*
     const int inputs = memo.inputs;
     const int total = memo.total;
     for (int k = 0; k < inputs; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
-    runModPass(dest, row, voicePass, whole, cacheExp, cacheValue);
+    const uint32_t routes = modRouteGeneration;
+    runModPass(dest, row, voicePass, whole && (memo.rowRoutes != routes || routes == 0), cacheExp,
+               cacheValue);
+    if (whole)
+        memo.rowRoutes = routes;
+    else if (memo.rowRoutes != routes)
+        memo.rowRoutes = 0;
     uint32_t moved = 0;
     for (int k = checked; k < inputs; ++k)
         moved |= bitsAt(base, memo.watch[k].offset) ^ memo.watch[k].bits;
