@@ -443,6 +443,28 @@ TEST_F(ModMatrix, AStandingVoicePassStillFollowsItsSourceAndRestoresItsDestinati
     ASSERT_TRUE(p.isVoiceSounding(v)) << "released, not silent";
     b.e.render(1, 1);
     EXPECT_EQ(dest[kDestLayer1Cutoff], expected());
+    EXPECT_EQ(dest[hotDestSlot(kDestLayer1Cutoff)], expected()) << "the copy the filters read";
+}
+
+TEST_F(ModMatrix, ADestinationARouteLeavesGoesBackToItsDefault) {
+    // A held note's slot moved to another destination: the one it left, and its copy, are
+    // set back at the next 128-sample reset although no route writes them any more.
+    Bench b(with(dryPatch(0), slot(0, kSrcModWheel, kDestLayer1Cutoff, 1.0f)));
+    APlugin& p = b.p();
+    b.e.render(5);  // the voice's resets away from the control blocks
+    b.e.noteOn(81, 64);
+    b.e.render(300);
+    const int v = voiceOf(p, 81);
+    ASSERT_GE(v, 0);
+    p.modSrcVoice[v][kSrcModWheel] = p.voiceModWheel[v] = p.voiceModWheelSmoothed[v] = 0.375f;
+    b.e.render(1, 1);
+    const float* dest = p.modDestVoice[v];
+    ASSERT_NE(dest[kDestLayer1Cutoff], p.modDestDefault[kDestLayer1Cutoff]);
+    p.setModSlotVar(0, false, 1.0f, kSrcModWheel, kDestLayer1Semi);
+    b.e.render(300);
+    ASSERT_TRUE(p.isVoiceSounding(v));
+    EXPECT_EQ(dest[kDestLayer1Cutoff], p.modDestDefault[kDestLayer1Cutoff]);
+    EXPECT_EQ(dest[hotDestSlot(kDestLayer1Cutoff)], p.modDestDefault[kDestLayer1Cutoff]);
 }
 
 }  // namespace part_mod_matrix
@@ -630,6 +652,14 @@ bool finiteRow(const float* row, int n) {
     return true;
 }
 
+// Whether the copy of every destination the render loop reads holds the destination's bits.
+bool copiesStand(const float* row) {
+    for (int d = 0; d < kNumModDests; ++d)
+        if (hotDestSlot(d) >= 0 && std::memcmp(&row[d], &row[hotDestSlot(d)], sizeof(float)) != 0)
+            return false;
+    return true;
+}
+
 bool finiteLFO(const APlugin::TLFOState& s) {
     return std::isfinite(s.phase) && std::isfinite(s.humanize) && std::isfinite(s.keyTrack) &&
            std::isfinite(s.smoothed) && std::isfinite(s.biRun) && std::isfinite(s.uniRun) &&
@@ -669,6 +699,7 @@ TEST_F(ModStress, EngineStateStaysFinite) {
         ASSERT_TRUE(finiteRow(p.modSrcGlobal, kNumModSources)) << frame;
         for (int v = 0; v < kNumVoices; ++v) {
             ASSERT_TRUE(finiteRow(p.modDestVoice[v], kNumModDests)) << frame << " voice " << v;
+            ASSERT_TRUE(copiesStand(p.modDestVoice[v])) << frame << " voice " << v;
             ASSERT_TRUE(finiteRow(p.modSrcVoice[v], kNumModSources)) << frame << " voice " << v;
             for (int n = 0; n < 2; ++n) ASSERT_TRUE(finiteLFO(p.voiceLFO[v][n])) << frame;
         }

@@ -349,6 +349,7 @@ TEST_F(Layers, ExtremePitchesStayFiniteAndAVeryLowStringInItsLine) {
         p().voicePitchFactor[kVoice] = 110.0 / kRate * std::exp2(70.0 / 12.0);  // MIDI 127
         p().modDestVoice[kVoice][37] = 1e9f;                                    // absurd octave,
         p().modDestVoice[kVoice][43] = -3.7e12f;                                // phase
+        p().modDestVoice[kVoice][hotDestSlot(43)] = -3.7e12f;                   // (its copy)
         p().modDestVoice[kVoice][42] = 1e30f;                                   // and feed modulation
         startNote();
         for (int s = 0; s < 2000; ++s) {

@@ -11,13 +11,53 @@ constexpr int kNumModDests = 401;
 // evict each other and whatever else maps there.
 constexpr int kModDestSlots = 528;
 
+// The destinations the render loop reads every sample (each layer's volume, pan, wave mix
+// and phase, filter, high-pass and Wire frequencies, high-pass Q; the voice's volume and
+// pan) are also kept side by side in the row's two last cache lines, past the 401: the
+// per-sample readers then touch two lines of a voice's row rather than one or two for each
+// layer. Whatever writes a destination of a row writes its copy there too (the defaults
+// carry the copies' defaults, so a row copied from them is whole).
+constexpr int kHotDestBase = 496;  // a cache line's first slot (rows are 33 lines apart)
+constexpr int kHotLayerStride = 8;
+enum HotLayerDest : int {  // in the order of the layer's block; volume and pan side by side
+    kHotVol, kHotPan, kHotMix, kHotPhase, kHotFilterFreq, kHotHPFreq, kHotHPQ, kHotWireFreq
+};
+constexpr int kHotLayerDest[kHotLayerStride] = {50, 51, 40, 43, 44, 48, 49, 52};  // layer 1's
+constexpr int kHotVoiceVolume = kHotDestBase + 3 * kHotLayerStride;  // destination 1
+constexpr int kHotVoicePan = kHotVoiceVolume + 1;                    // destination 12
+static_assert(kHotDestBase >= kNumModDests && kHotVoicePan < kModDestSlots &&
+                  kHotDestBase % 16 == 0 && kModDestSlots % 16 == 0,
+              "the copies lie past the destinations, from a cache line's start");
+// The slot of each destination's copy in the row (for the layer stride 92), or -1.
+struct HotDestCopies {
+    int16_t slot[kNumModDests];
+};
+constexpr HotDestCopies hotDestCopies() {
+    HotDestCopies c{};
+    for (int16_t& s : c.slot) s = -1;
+    c.slot[1] = kHotVoiceVolume;
+    c.slot[12] = kHotVoicePan;
+    for (int layer = 0; layer < 3; ++layer)
+        for (int k = 0; k < kHotLayerStride; ++k)
+            c.slot[kHotLayerDest[k] + 92 * layer] =
+                (int16_t)(kHotDestBase + kHotLayerStride * layer + k);
+    return c;
+}
+inline constexpr HotDestCopies kHotDestCopies = hotDestCopies();
+constexpr int hotDestSlot(int d) {
+    return d >= 0 && d < kNumModDests ? kHotDestCopies.slot[d] : -1;
+}
+// Layer `layer`'s copy of its hot destination k.
+constexpr int hotLayerSlot(int layer, int k) { return kHotDestBase + kHotLayerStride * layer + k; }
+
 // An active slot with everything the per-sample passes need. The routes are grouped by
 // destination (the groups in the order their destinations first appear, each in slot
 // order): destinations do not interact, so each is reset, moved by its routes and checked
 // in one go.
 struct ModRoute {
     int32_t dest;
-    int32_t kind;        // the destination's kind (add, factor, pitch, stepped, multiply)
+    int16_t kind;        // the destination's kind (add, factor, pitch, stepped, multiply)
+    int16_t copy;        // where the destination's copy lies (hotDestSlot), or dest
     int32_t src;         // 0: none
     int32_t amountTag;   // the slot's amount parameter
     int32_t amountDest;  // the destination that modulates the slot's amount
@@ -26,6 +66,7 @@ struct ModRoute {
     uint8_t first;       // the first route of its destination's group
     uint8_t last;        // the last one
 };
+static_assert(sizeof(ModRoute) == 24, "eight routes in three cache lines");
 
 // Where every input of a modulation pass lies (each route's amount parameter, amount
 // destination and source value) with the bits it read there, then where each value it
@@ -49,7 +90,13 @@ struct alignas(64) ModPassMemo {
         uint32_t offset;
         uint32_t bits;
     } watch[kModPassWatches];
+    // A route generation whose routes' destinations (and their copies) are the only slots
+    // of the row that may hold other than their defaults (0: not known). While the routes
+    // stand, the 128-sample reset of the row then has nothing to set back: every slot the
+    // routes write is written again from its default.
+    uint32_t rowRoutes;
 };
+static_assert(sizeof(ModPassMemo) == 320, "the row's routes in the padding of the last line");
 static_assert(kModPassWatches <= 255, "an entry count fits a byte");
 // The entries every check looks at: those past a memo's count then hold what keeps them
 // standing (see watchModPass), or more of its own (which stand as long as the pass does).

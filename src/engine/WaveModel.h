@@ -20,8 +20,8 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
                                                     float pink, const WaveLayer& wl, bool noise,
                                                     bool subOn) {
     APlugin& p = x.p;
-    const float mixDest = x.d(40);
-    const float phaseDest = x.d(43);
+    const float mixDest = x.hot(kHotMix);
+    const float phaseDest = x.hot(kHotPhase);
     const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
     // Feedback off: its bits are those of +0 or -0 (one integer test, the conversion to
     // double left to the notes that use it).

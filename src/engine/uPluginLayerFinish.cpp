@@ -17,9 +17,10 @@ namespace {
 // The normalised cutoff pair of the Wire band-pass; its destination moves it from there.
 constexpr float kWireBaseCutoff = 0.15f;
 
-// The voice destinations of the main volume and pan.
-constexpr int DEST_VOLUME = 1;
-constexpr int DEST_PAN = 12;
+// The voice destinations of the main volume and pan: the copies the render loop reads.
+constexpr int DEST_VOLUME = kHotVoiceVolume;
+constexpr int DEST_PAN = kHotVoicePan;
+static_assert(hotDestSlot(1) == DEST_VOLUME && hotDestSlot(12) == DEST_PAN, "main volume, pan");
 
 // How many of the first `listed` voices have one note each before one that has not: four
 // counts to a compare.
@@ -48,20 +49,20 @@ inline void wireBandPass(APlugin& p, int layer, int v, bool on, int count,
                          const stereoOverStruct* notes, stereoOverStruct* band) {
     const TLayerVoice& c = p.layerVoice[layer][v];
     p.voiceBPFilter[layer][v].process(on, {kWireBaseCutoff, kWireBaseCutoff},
-                                      p.modDestVoice[v][DEST_L_WIRE_FREQ[layer]], c.wireSep,
-                                      c.wireQ, count, notes, band);
+                                      p.modDestVoice[v][hotLayerSlot(layer, kHotWireFreq)],
+                                      c.wireSep, c.wireQ, count, notes, band);
 }
 inline void wireLowPass(APlugin& p, int layer, int v, int count, const stereoOverStruct* band,
                         stereoOverStruct* notes) {
     p.voiceLPFilter[layer][v].process(p.paramValue[FILTER_FREQ_TAGS[layer]],
-                                      p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]],
+                                      p.modDestVoice[v][hotLayerSlot(layer, kHotFilterFreq)],
                                       p.layerVoice[layer][v].filterQ, count, band, notes);
 }
 // Wave: the multimode filter at the layer's filter frequency (both sides), its destination,
 // separation, Q and vowel / mix, in place.
 inline void multimodeFilter(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
     const float cutoff = p.paramValue[FILTER_FREQ_TAGS[layer]];
-    const float mod = p.modDestVoice[v][DEST_L_FILTER_FREQ[layer]];
+    const float mod = p.modDestVoice[v][hotLayerSlot(layer, kHotFilterFreq)];
     const TLayerVoice& c = p.layerVoice[layer][v];
     p.voiceFilter[layer][v].process({cutoff, cutoff}, {mod, mod}, c.filterSep, c.filterQ, c.vowel,
                                     count, notes, notes);
@@ -71,8 +72,8 @@ inline void multimodeFilter(APlugin& p, int layer, int v, int count, stereoOverS
 inline void highPass(APlugin& p, int layer, int v, int count, stereoOverStruct* notes) {
     const float* dest = p.modDestVoice[v];
     p.voiceHPFilter[layer][v].process(p.paramValue[HP_FREQ_TAGS[layer]],
-                                      dest[DEST_L_HP_FREQ[layer]], dest[DEST_L_HP_Q[layer]],
-                                      count, notes, notes);
+                                      dest[hotLayerSlot(layer, kHotHPFreq)],
+                                      dest[hotLayerSlot(layer, kHotHPQ)], count, notes, notes);
 }
 
 // The tail of every layer, after its filters: each started note times its amp, volume and
@@ -85,13 +86,13 @@ inline void highPass(APlugin& p, int layer, int v, int count, stereoOverStruct* 
 struct LayerTailParams {
     float panBase;
     float volGain;
-    int dl;      // the layer's offset in the voice destinations
+    int vol;     // the slot of the layer's volume destination's copy (its pan's is next)
     int volEnv;  // the place of the layer's volume envelope (ENV_RUN_PLACE)
 };
 inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, int count,
                       Lanes4& sum) {
     const float* dest = p.modDestVoice[v];
-    const float gain = t.volGain * p.layerVelGain[L][v] * dest[50 + t.dl] * dest[DEST_VOLUME];
+    const float gain = t.volGain * p.layerVelGain[L][v] * dest[t.vol] * dest[DEST_VOLUME];
     // gl = amp x chord gain left x pan left, gr the same on the right: per lane the same
     // two products in the same order.
 #if defined(__SSE2__)
@@ -99,14 +100,14 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     // give +0 as there), and the sides min(1, 2 - 2 pan) and min(1, 2 pan) in one vector:
     // 0 - (-2 pan) is 2 pan exactly.
     const __m128 pan = _mm_min_ps(
-        _mm_max_ps(_mm_set1_ps(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]), _mm_setzero_ps()),
+        _mm_max_ps(_mm_set1_ps(t.panBase + dest[DEST_PAN] + dest[t.vol + 1]), _mm_setzero_ps()),
         _mm_set1_ps(1.0f));
     const __m128 twice = _mm_add_ps(pan, pan);
     const __m128 sides = _mm_sub_ps(_mm_setr_ps(2.0f, 0.0f, 2.0f, 0.0f),
                                     _mm_xor_ps(twice, _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
     const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
 #else
-    const float pan = clamp01(t.panBase + dest[DEST_PAN] + dest[51 + t.dl]);
+    const float pan = clamp01(t.panBase + dest[DEST_PAN] + dest[t.vol + 1]);
     const float panL = std::min(1.0f, 2.0f - 2.0f * pan);
     const float panR = std::min(1.0f, 2.0f * pan);
     const Lanes4 panLanes{panL, panR, panL, panR};
@@ -155,13 +156,13 @@ inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a
                                 __attribute__((always_inline)) {
         return _mm_cvtpd_ps(_mm_loadh_pd(_mm_load_sd(x), y));
     };
-    // the layer's two neighbouring destinations of each voice, one eight-byte load each:
-    // {a 50, b 50, a 51, b 51} (the lanes past the first two of the products below are
-    // not used)
+    // the layer's volume and pan of each voice (neighbouring copies), one eight-byte load
+    // each: {a volume, b volume, a pan, b pan} (the lanes past the first two of the
+    // products below are not used)
     const auto neighbours = [](const float* x) __attribute__((always_inline)) {
         return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(x)));
     };
-    const __m128 d50 = _mm_unpacklo_ps(neighbours(&da[50 + t.dl]), neighbours(&db[50 + t.dl]));
+    const __m128 d50 = _mm_unpacklo_ps(neighbours(&da[t.vol]), neighbours(&db[t.vol]));
     const __m128 gain = _mm_mul_ps(
         _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(t.volGain),
                               two(&p.layerVelGain[L][a], &p.layerVelGain[L][b])),
@@ -188,12 +189,12 @@ inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a
         _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.voiceElemGain[a][0]))),
         reinterpret_cast<const __m64*>(p.voiceElemGain[b][0]));
 #else
-    const float gainA = t.volGain * p.layerVelGain[L][a] * da[50 + t.dl] * da[DEST_VOLUME];
-    const float gainB = t.volGain * p.layerVelGain[L][b] * db[50 + t.dl] * db[DEST_VOLUME];
+    const float gainA = t.volGain * p.layerVelGain[L][a] * da[t.vol] * da[DEST_VOLUME];
+    const float gainB = t.volGain * p.layerVelGain[L][b] * db[t.vol] * db[DEST_VOLUME];
     const float ampA = (float)runA[kAmpRunPlace] * (float)runA[t.volEnv] * gainA;
     const float ampB = (float)runB[kAmpRunPlace] * (float)runB[t.volEnv] * gainB;
-    const float panA = clamp01(t.panBase + da[DEST_PAN] + da[51 + t.dl]);
-    const float panB = clamp01(t.panBase + db[DEST_PAN] + db[51 + t.dl]);
+    const float panA = clamp01(t.panBase + da[DEST_PAN] + da[t.vol + 1]);
+    const float panB = clamp01(t.panBase + db[DEST_PAN] + db[t.vol + 1]);
     const Lanes4 panLanes{std::min(1.0f, 2.0f - 2.0f * panA), std::min(1.0f, 2.0f * panA),
                           std::min(1.0f, 2.0f - 2.0f * panB), std::min(1.0f, 2.0f * panB)};
     const Lanes4 amp{ampA, ampA, ampB, ampB};
@@ -246,10 +247,10 @@ public:
           cutoff_(p.paramValue[FILTER_FREQ_TAGS[layer]]),
           hpFreq_(p.paramValue[HP_FREQ_TAGS[layer]]),
           voices_(p.layerVoice[layer]),
-          wireFreqDest_(DEST_L_WIRE_FREQ[layer]),
-          filterFreqDest_(DEST_L_FILTER_FREQ[layer]),
-          hpFreqDest_(DEST_L_HP_FREQ[layer]),
-          hpQDest_(DEST_L_HP_Q[layer]) {}
+          wireFreqDest_(hotLayerSlot(layer, kHotWireFreq)),
+          filterFreqDest_(hotLayerSlot(layer, kHotFilterFreq)),
+          hpFreqDest_(hotLayerSlot(layer, kHotHPFreq)),
+          hpQDest_(hotLayerSlot(layer, kHotHPQ)) {}
     LayerFinisher(const LayerFinisher&) = delete;
     LayerFinisher& operator=(const LayerFinisher&) = delete;
 
@@ -319,7 +320,7 @@ public:
         Lanes4 sum;
         std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
         const LayerTailParams t{2.0f * p_.paramValue[PAN_TAGS[layer_]] - 1.0f + p_.mainPanSmooth,
-                                p_.layerVolGain[layer_], kLayerDestStride * layer_,
+                                p_.layerVolGain[layer_], hotLayerSlot(layer_, kHotVol),
                                 ENV_RUN_PLACE[ENV_VOL[layer_]]};
         // While the voices come two of one note at a time, each two take their terms
         // together from their records.
@@ -354,7 +355,7 @@ private:
         const int layer = layer_;
         const int pairs = pairs_;
         const LayerTailParams t{2.0f * p.paramValue[PAN_TAGS[layer]] - 1.0f + p.mainPanSmooth,
-                                p.layerVolGain[layer], kLayerDestStride * layer,
+                                p.layerVolGain[layer], hotLayerSlot(layer, kHotVol),
                                 ENV_RUN_PLACE[ENV_VOL[layer]]};
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
         Lanes4 sum;
@@ -882,7 +883,7 @@ private:
     const float cutoff_;  // the layer's filter frequency (multimode filter, Wire low-pass)
     const float hpFreq_;
     const TLayerVoice* const voices_;  // the layer's controls of every voice
-    // the layer's destinations of the filter arguments
+    // the slots of the layer's destinations of the filter arguments (their copies)
     const int wireFreqDest_, filterFreqDest_, hpFreqDest_, hpQDest_;
     // the pairs of one-note voices and their notes' lanes
     int pairs_ = 0;

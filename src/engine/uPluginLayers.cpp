@@ -758,6 +758,8 @@ struct VoiceCtx {
     const double (*run)[kNumEnvs];  // the voice's envelope levels by note
     // A destination of the layer by its number for layer 1.
     float d(int layer1Dest) const { return dest[layer1Dest]; }
+    // The copy of one read every sample (HotLayerDest), from the same start.
+    float hot(int k) const { return dest[hotLayerSlot(layer, k) - kLayerDestStride * layer]; }
     // The level of note i's envelope at `place` (ENV_RUN_PLACE).
     float envLevel(int place, int i) const { return (float)run[i][place]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
@@ -832,10 +834,11 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     {
         // (compared as bits loaded as such, the values taken only when they moved)
         uint32_t mixBits, offsetBits;
-        std::memcpy(&mixBits, &x.dest[40], sizeof mixBits);
-        std::memcpy(&offsetBits, &x.dest[43], sizeof offsetBits);
+        const float* hot = &x.dest[hotLayerSlot(x.layer, 0) - kLayerDestStride * x.layer];
+        std::memcpy(&mixBits, &hot[kHotMix], sizeof mixBits);
+        std::memcpy(&offsetBits, &hot[kHotPhase], sizeof offsetBits);
         if (__builtin_expect(mixBits != x.c.wireKey[0] || offsetBits != x.c.wireKey[1], 0))
-            wireTakeDests(x.c, x.d(40), x.d(43));
+            wireTakeDests(x.c, hot[kHotMix], hot[kHotPhase]);
     }
     const uint32_t offset = x.c.wireOffset;
 #if defined(__SSE2__)
@@ -1076,8 +1079,8 @@ struct FMLayer {
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
     APlugin& p = x.p;
     const int L = x.layer;
-    const ShapeBlend sb = fmShapeBlend(x.c, x.d(40));
-    const float phaseDest = x.d(43);
+    const ShapeBlend sb = fmShapeBlend(x.c, x.hot(kHotMix));
+    const float phaseDest = x.hot(kHotPhase);
     const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
     const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
     const uint32_t chainMask = fl.chainMask;
@@ -1165,6 +1168,7 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
     int layerStart = layer * kNumVoices;
     asm("" : "+r"(layerStart));
     const int dl = kLayerDestStride * layer;  // the layer's first destination
+    const int hl = hotLayerSlot(layer, 0);    // the first of its copies (HotLayerDest)
     WaveLayer wl{};
     if constexpr (Model == kSourceWave) {
         wl.wave = p.layerWave[layer];
@@ -1252,11 +1256,12 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         };
         TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
         if (__builtin_expect(c.model != (int32_t)kSourceWave + 1, 0)) p.setLayerControls(v);
-        const float* dest = *row(&p.modDestVoice[0], v) + dl;
+        const float* const destRow = *row(&p.modDestVoice[0], v);
+        const float* const hot = destRow + hl;
         uint32_t feedBits;
         std::memcpy(&feedBits, &c.feed, sizeof feedBits);
-        if (__builtin_expect((feedBits << 1) != 0u || dest[40] > 0.0f, 0)) return false;
-        const uint32_t offset = fixedPhaseOffset(c, dest[43]);
+        if (__builtin_expect((feedBits << 1) != 0u || hot[kHotMix] > 0.0f, 0)) return false;
+        const uint32_t offset = fixedPhaseOffset(c, hot[kHotPhase]);
         const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], v);
         row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)run[0][wl.filterEnv] * c.filterEnvAmount);
         TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
@@ -1274,7 +1279,7 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         }
         stereoOverStruct& out = (*row(&p.noteOut[0][0], lv))[0];
         if (__builtin_expect(p.voiceElemAge[v][0] < 0, 0)) {
-            VoiceCtx{p, layer, v, 1, false, dest, c, &out, &n, run}.rest(0);
+            VoiceCtx{p, layer, v, 1, false, destRow + dl, c, &out, &n, run}.rest(0);
             return true;
         }
         const uint32_t phase = n.phase, inc = n.inc;

@@ -21,6 +21,8 @@ enum DestKind : int32_t {
     kDestMultiply = 5,
 };
 
+static_assert(kLayerDestStride == 92, "the copies' slots count layers 92 apart");
+
 constexpr int kLastSource = 136;
 constexpr int kLastDest = 400;
 constexpr int kSrcRibbon = 111;
@@ -152,7 +154,8 @@ void APlugin::updateModSlots() {
         if (!bypass && dest != 0) {
             ModRoute& r = inSlotOrder[active];
             r.dest = dest;
-            r.kind = kind;
+            r.kind = (int16_t)kind;
+            r.copy = (int16_t)(hotDestSlot(dest) >= 0 ? hotDestSlot(dest) : dest);
             r.src = src;
             r.amountTag = MOD_AMT_TAGS[slot];
             r.amountDest = DEST_MOD_AMT[slot];
@@ -275,6 +278,7 @@ void APlugin::runModPass(float* dest, const float* row, bool voicePass, bool who
         if (r.last) {
             keepFinite(x, modDestDefault[r.dest]);
             dest[r.dest] = x;
+            dest[r.copy] = x;  // (the destination itself again, when it has no copy)
         }
     }
 }
@@ -367,7 +371,13 @@ __attribute__((noinline)) void APlugin::runModPassMemo(ModPassMemo& memo, float*
     const int inputs = memo.inputs;
     const int total = memo.total;
     for (int k = 0; k < inputs; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
-    runModPass(dest, row, voicePass, whole, cacheExp, cacheValue);
+    const uint32_t routes = modRouteGeneration;
+    runModPass(dest, row, voicePass, whole && (memo.rowRoutes != routes || routes == 0), cacheExp,
+               cacheValue);
+    if (whole)
+        memo.rowRoutes = routes;
+    else if (memo.rowRoutes != routes)
+        memo.rowRoutes = 0;
     uint32_t moved = 0;
     for (int k = checked; k < inputs; ++k)
         moved |= bitsAt(base, memo.watch[k].offset) ^ memo.watch[k].bits;

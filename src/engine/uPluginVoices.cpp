@@ -441,7 +441,7 @@ void APlugin::setEverythingOff(bool forgetPitch) {
     monoNoteHeld = 0;
     // The voices' rows start over while their counters run on: their memos no longer stand.
     for (int v = 0; v < kNumVoices; ++v) {
-        std::memcpy(modDestVoice[v], modDestDefault, sizeof(float) * kNumModDests);
+        std::memcpy(modDestVoice[v], modDestDefault, sizeof(modDestVoice[v]));
         modPassMemo[v].generation = 0;
     }
 }

@@ -169,6 +169,11 @@ void APlugin::initModulationState() {
         modDestDefault[d] = (kind == 2 || kind == 5) ? 1.0f : 0.0f;
         modDestGlobal[d] = modDestDefault[d];
     }
+    // The copies of the destinations the render loop reads (see hotDestSlot) start as theirs.
+    for (int d = 0; d < kNumModDests; ++d) {
+        const int copy = hotDestSlot(d);
+        if (copy > 0) modDestDefault[copy] = modDestGlobal[copy] = modDestDefault[d];
+    }
     // The constant source "Offset" is 1 everywhere, for ever.
     modSrcGlobal[kOffsetSource] = 1.0f;
     for (int v = 0; v < kNumVoices; ++v) modSrcVoice[v][kOffsetSource] = 1.0f;
