@@ -162,14 +162,11 @@ struct alignas(64) TLayerVoice {
         float fmBlendF;
     };
 
-    // The key-tracking arguments (amount, key) the voice's filters last took since the
-    // engine set them up: 0 the multimode and low-pass pair, 1 the Wire band-pass.
-    uint8_t trackKnown[2];
     // (Of the sub-oscillator's wave-mix memo below.)
     bool subBlendValid;
-    // Whether ctlKey holds the inputs the values above were computed from (a note start
-    // clears it: it clears the notes' operator steps).
-    uint8_t ctlKeyKnown;
+    // The key-tracking arguments (amount, key) the voice's filters last took since the
+    // engine set them up (see trackKnown): 0 the multimode and low-pass pair, 1 the Wire
+    // band-pass.
     uint32_t trackBits[2][2];
     // The last argument and result of each exponential above: a held note without
     // modulation recomputes none of them (a result of 0 marks an empty slot). The slots
@@ -183,11 +180,20 @@ struct alignas(64) TLayerVoice {
     int32_t subBlendA;
     int32_t subBlendB;
     float subBlendF;
+    // Whether trackBits hold arguments the filters took, and whether ctlKey holds the
+    // inputs the values above were computed from (a note start clears it: it clears the
+    // notes' operator steps). Beside the key: a refresh whose inputs all stand reads the
+    // first line and the key's only.
+    uint8_t trackKnown[2];
+    uint8_t ctlKeyKnown;
     // The bits of every input the last refresh read: the voice's (kCtlVoiceKey words), then
     // the layer's (kCtlLayerKey). A refresh whose inputs all stand writes what is there.
     static constexpr int kCtlVoiceKey = 20;
     static constexpr int kCtlLayerKey = 24;
     alignas(16) uint32_t ctlKey[kCtlVoiceKey + kCtlLayerKey];
 };
-static_assert(offsetof(TLayerVoice, trackKnown) == 64, "the per-sample values fill one line");
+static_assert(offsetof(TLayerVoice, subBlendValid) == 64, "the per-sample values fill one line");
+static_assert(offsetof(TLayerVoice, trackKnown) / 64 == offsetof(TLayerVoice, ctlKey) / 64 &&
+                  offsetof(TLayerVoice, ctlKeyKnown) / 64 == offsetof(TLayerVoice, ctlKey) / 64,
+              "a standing refresh's flags share the key's first line");
 static_assert(sizeof(TLayerVoice) == 512, "the refresh's key fills the room to the eighth line");

@@ -1331,19 +1331,19 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
 void APlugin::renderLayers() {
     std::memset(layerOut, 0, sizeof(layerOut));
     if (activeLayerCount <= 0) return;
-    // The voices rendered in every layer, in order, and their note counts (clamped to
-    // 0..kLayerNotes; a count outside never occurs).
-    int list[kNumVoices];
+    // The voices rendered in every layer, in order (the active list itself, which stands
+    // through the pass: no copy of it to take room on the stack), and their note counts
+    // (clamped to 0..kLayerNotes; a count outside never occurs).
+    const int* const list = activeVoiceList;
     int counts[kNumVoices];
     const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
     bool single = true;
     for (int vi = 0; vi < voices; ++vi) {
-        const int v = activeVoiceList[vi];
+        const int v = list[vi];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         int count = voiceLevelCount[v];
         if (__builtin_expect((unsigned)count > (unsigned)kLayerNotes, 0))
             count = count < 0 ? 0 : kLayerNotes;
-        list[vi] = v;
         counts[vi] = count;
         single &= count == 1;
     }

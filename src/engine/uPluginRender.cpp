@@ -140,9 +140,13 @@ private:
 #endif
 };
 
-// The host inputs of a run's later samples, taken when the run starts.
+// The host inputs of a run's later samples, taken when the run starts: each sample's three
+// values side by side, so that a sample reads one cache line rather than one per value.
 struct RunInputs {
-    float left[APlugin::kSubBlock], right[APlugin::kSubBlock], source[APlugin::kSubBlock];
+    struct alignas(16) Sample {
+        float left, right, source, unused;
+    };
+    Sample at[APlugin::kSubBlock];
 
     // Samples first .. first + count - 1 of the host inputs as beginSample takes them: a
     // missing channel or a value that is not finite gives +0; then the audio-in source.
@@ -156,17 +160,21 @@ struct RunInputs {
             return _mm_and_ps(x, _mm_cmple_ps(_mm_and_ps(x, magnitude), largest));
         };
         for (; j + 4 <= count; j += 4) {
-            const __m128 l = inL ? clean(_mm_loadu_ps(inL + first + j)) : _mm_setzero_ps();
-            const __m128 r = inR ? clean(_mm_loadu_ps(inR + first + j)) : _mm_setzero_ps();
-            _mm_storeu_ps(left + j, l);
-            _mm_storeu_ps(right + j, r);
-            _mm_storeu_ps(source + j, _mm_mul_ps(_mm_add_ps(l, r), four));
+            __m128 l = inL ? clean(_mm_loadu_ps(inL + first + j)) : _mm_setzero_ps();
+            __m128 r = inR ? clean(_mm_loadu_ps(inR + first + j)) : _mm_setzero_ps();
+            __m128 s = _mm_mul_ps(_mm_add_ps(l, r), four);
+            __m128 z = _mm_setzero_ps();
+            _MM_TRANSPOSE4_PS(l, r, s, z);
+            _mm_store_ps(&at[j].left, l);
+            _mm_store_ps(&at[j + 1].left, r);
+            _mm_store_ps(&at[j + 2].left, s);
+            _mm_store_ps(&at[j + 3].left, z);
         }
 #endif
         for (; j < count; ++j) {
-            left[j] = inL && std::isfinite(inL[first + j]) ? inL[first + j] : 0.0f;
-            right[j] = inR && std::isfinite(inR[first + j]) ? inR[first + j] : 0.0f;
-            source[j] = (left[j] + right[j]) * 4.0f;
+            at[j].left = inL && std::isfinite(inL[first + j]) ? inL[first + j] : 0.0f;
+            at[j].right = inR && std::isfinite(inR[first + j]) ? inR[first + j] : 0.0f;
+            at[j].source = (at[j].left + at[j].right) * 4.0f;
         }
     }
 };
@@ -179,9 +187,9 @@ __attribute__((always_inline)) inline void beginRunSample(APlugin& p, VstInt32 i
     p.outSample.left = 0.0f;
     p.outSample.right = 0.0f;
     if (p.midiQueueCount > 0) p.processMidi(i);
-    p.inSample.left = in.left[k];
-    p.inSample.right = in.right[k];
-    p.modSrcGlobal[117] = in.source[k];
+    p.inSample.left = in.at[k].left;
+    p.inSample.right = in.at[k].right;
+    p.modSrcGlobal[117] = in.at[k].source;
 }
 
 // runEngineControls where it has nothing to do but the 4-sample cadence and the global
