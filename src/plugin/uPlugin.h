@@ -507,7 +507,7 @@ public:
     float voiceElemSemi[kNumVoices][kVoiceElements] = {};
     // A lead room starts a 4 KB stretch and puts the member after it at the L1 set it names (in
     // 64 B lines): the lines every sample reads spread over the sets rather than piling up.
-    alignas(4096) unsigned char elemGainLead[39 * 64];
+    alignas(4096) unsigned char elemGainLead[42 * 64];
     float voiceElemGain[kNumVoices][kVoiceElements][2] = {};
     // Held notes of the mono and legato modes.
     int32_t noteStack[kNoteStackSize] = {};
@@ -537,7 +537,7 @@ public:
     // Raw controller sources per voice and per channel; per-voice destinations.
     float modSrcVoiceCC[kNumVoices][kNumModSources] = {};
     float modSrcChannel[kMidiChannels][kNumModSources] = {};
-    alignas(4096) unsigned char modDestLead[57 * 64];
+    alignas(4096) unsigned char modDestLead[35 * 64];
     alignas(64) float modDestVoice[kNumVoices][kModDestSlots] = {};
     // Preferences cached for the audio thread.
     uint8_t midiCaptureOn = 1;
@@ -1204,7 +1204,7 @@ public:
     float modFXMixSmooth = 0.0f;
     float delayMixSmooth = 0.0f;
     TDelay fxDelay;
-    alignas(4096) unsigned char reverbLead[22 * 64];
+    alignas(4096) unsigned char reverbLead[12 * 64];
     TBasicReverb fxReverb;
     struct TReverbControl {
         float widenPhase[4];
@@ -1376,14 +1376,14 @@ public:
     int32_t modFXMode = 0;
     float tuneTable[128];
 
-    // Modulation: the kind of each destination, which sources swing around zero, and the
-    // source and destination values.
+    // Modulation: destination kinds, sources that swing around zero, source and dest values.
     int32_t destType[kNumModDests];
     uint8_t srcBipolar[kNumModSources];
     float modDestDefault[kModDestSlots];
     float modDestGlobal[kModDestSlots];
     float modSrcGlobal[kNumModSources];
-    alignas(4096) float modSrcVoice[kNumVoices][kNumModSources];
+    alignas(4096) unsigned char modSrcLead[35 * 64];
+    alignas(64) float modSrcVoice[kNumVoices][kNumModSources];
     alignas(4096) unsigned char envLead[17 * 64];
     TEnvState env;
     // The editor as the core sees it; the same object is AudioEffect::editor.
@@ -1426,7 +1426,7 @@ public:
     static constexpr int kSubBlock = 16;
     uint8_t renderPerSample = 0;       // the per-sample reference path, forced
     uint64_t subBlockSamples = 0;      // samples whose effects ran after a run of voices
-    alignas(4096) unsigned char subLayerOutLead[38 * 64];
+    alignas(4096) unsigned char subLayerOutLead[43 * 64];
     stereoOverStruct subLayerOut[kSubBlock][kNumLayers] = {};
     // The per-sample steps before the engine: output cleared, due MIDI, the host input, the
     // editor refresh and the program hand-over at their boundaries. True when the sample is
