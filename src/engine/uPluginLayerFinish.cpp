@@ -21,6 +21,7 @@ constexpr float kWireBaseCutoff = 0.15f;
 constexpr int DEST_VOLUME = kHotVoiceVolume;
 constexpr int DEST_PAN = kHotVoicePan;
 static_assert(hotDestSlot(1) == DEST_VOLUME && hotDestSlot(12) == DEST_PAN, "main volume, pan");
+static_assert(DEST_PAN == DEST_VOLUME + 1, "the main pan's copy next to the volume's");
 
 // How many of the first `listed` voices have one note each before one that has not: four
 // counts to a compare.
@@ -156,18 +157,20 @@ inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a
                                 __attribute__((always_inline)) {
         return _mm_cvtpd_ps(_mm_loadh_pd(_mm_load_sd(x), y));
     };
-    // the layer's volume and pan of each voice (neighbouring copies), one eight-byte load
-    // each: {a volume, b volume, a pan, b pan} (the lanes past the first two of the
-    // products below are not used)
+    // the layer's volume and pan of each voice, and its main volume and pan (each two
+    // neighbouring copies), one eight-byte load each: {a volume, b volume, a pan, b pan}
     const auto neighbours = [](const float* x) __attribute__((always_inline)) {
         return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(x)));
     };
     const __m128 d50 = _mm_unpacklo_ps(neighbours(&da[t.vol]), neighbours(&db[t.vol]));
+    const __m128 d1 = _mm_unpacklo_ps(neighbours(&da[DEST_VOLUME]), neighbours(&db[DEST_VOLUME]));
+    // (the lanes past the first two of the gain products are not used, nor the first two
+    // of the pan sums)
     const __m128 gain = _mm_mul_ps(
         _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(t.volGain),
                               two(&p.layerVelGain[L][a], &p.layerVelGain[L][b])),
                    d50),
-        two(&da[DEST_VOLUME], &db[DEST_VOLUME]));
+        d1);
     const __m128 amps = _mm_mul_ps(
         _mm_mul_ps(twoDoubles(&runA[kAmpRunPlace], &runB[kAmpRunPlace]),
                    twoDoubles(&runA[t.volEnv], &runB[t.volEnv])),
@@ -175,14 +178,11 @@ inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a
     const Lanes4 amp = (Lanes4)_mm_unpacklo_ps(amps, amps);
     // the pans clamped as in layerTail(), then each voice's two sides
     const __m128 pan = _mm_min_ps(
-        _mm_max_ps(_mm_add_ps(_mm_add_ps(_mm_set1_ps(t.panBase),
-                                         two(&da[DEST_PAN], &db[DEST_PAN])),
-                              _mm_movehl_ps(d50, d50)),
-                   _mm_setzero_ps()),
+        _mm_max_ps(_mm_add_ps(_mm_add_ps(_mm_set1_ps(t.panBase), d1), d50), _mm_setzero_ps()),
         _mm_set1_ps(1.0f));
     const __m128 twice = _mm_add_ps(pan, pan);
     const __m128 sides = _mm_sub_ps(_mm_setr_ps(2.0f, 0.0f, 2.0f, 0.0f),
-                                    _mm_xor_ps(_mm_unpacklo_ps(twice, twice),
+                                    _mm_xor_ps(_mm_unpackhi_ps(twice, twice),
                                                _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
     const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
     const Lanes4 chord = (Lanes4)_mm_loadh_pi(
@@ -210,6 +210,20 @@ inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a
 inline void pairTerms(Lanes4 g, Lanes4 ra, Lanes4 rb, Lanes4& ca, Lanes4& cb) {
     ca = ra * filtermath::dupLow(g) + 1e-15f;
     cb = rb * filtermath::dupHigh(g) + 1e-15f;
+}
+
+// A pair's terms (pairTerms) added to the layer's sum in order, each where its voice's note
+// has started (a strummed note waits with a negative age): both have, the rule, told by
+// one test.
+inline void addPairTerms(const APlugin& p, int a, int b, Lanes4 ca, Lanes4 cb, Lanes4& sum) {
+    const int32_t ageA = p.voiceElemAge[a][0], ageB = p.voiceElemAge[b][0];
+    if (__builtin_expect((ageA | ageB) >= 0, 1)) {
+        sum += ca;
+        sum += cb;
+        return;
+    }
+    if (ageA >= 0) sum += ca;
+    if (ageB >= 0) sum += cb;
 }
 
 // The filters and tails of one layer over its rendered voices. A voice of one note pairs
@@ -339,8 +353,7 @@ public:
             pairTerms(pairGains(p, t, layer, a, b, *rowAt(p.modDestVoice, destRow, a),
                                 *rowAt(p.modDestVoice, destRow, b)),
                       ra, rb, ca, cb);
-            if (p.voiceElemAge[a][0] >= 0) sum += ca;
-            if (p.voiceElemAge[b][0] >= 0) sum += cb;
+            addPairTerms(p, a, b, ca, cb, sum);
         }
         for (; k < listed; ++k) layerTail(p, t, layer, list[k], counts[k], sum);
         std::memcpy(&p.layerOut[layer], &sum, sizeof sum);
@@ -370,8 +383,7 @@ private:
                 filtermath::storeNote(notes[b][0], rb);
                 Lanes4 ca, cb;
                 pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j]), ra, rb, ca, cb);
-                if (p.voiceElemAge[a][0] >= 0) sum += ca;
-                if (p.voiceElemAge[b][0] >= 0) sum += cb;
+                addPairTerms(p, a, b, ca, cb, sum);
             }
         } else {
             Lanes4 terms[kNumVoices];
