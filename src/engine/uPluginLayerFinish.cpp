@@ -556,8 +556,9 @@ private:
             const int s = __builtin_ctz(m);
             if (s >= quads || !quadStands(held.quad[s], 2 * s)) held.release(s);
         }
-        for (int s = 0; s < quads; ++s)
-            if (!(held.held & (1u << s))) takeQuad(held, s);
+        // (then the quads wanted and not held take theirs: most often none)
+        for (unsigned m = ((1u << quads) - 1) & ~held.held; m; m &= m - 1)
+            takeQuad(held, __builtin_ctz(m));
         if (wireOn_) {
             for (int s = 0; s < quads; ++s) {
                 TBPFilter* const(&f)[4] = held.quad[s].bp;
