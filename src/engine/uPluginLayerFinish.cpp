@@ -551,14 +551,15 @@ private:
     void heldWireStages() {
         WireQuads& held = p_.wireQuads[layer_];
         const int quads = pairs_ >> 1;
-        // Before any filter runs here, the quads that no longer stand give their states back.
-        for (unsigned m = held.held; m; m &= m - 1) {
-            const int s = __builtin_ctz(m);
-            if (s >= quads || !quadStands(held.quad[s], 2 * s)) held.release(s);
-        }
-        // (then the quads wanted and not held take theirs: most often none)
-        for (unsigned m = ((1u << quads) - 1) & ~held.held; m; m &= m - 1)
-            takeQuad(held, __builtin_ctz(m));
+        // Before any filter runs here, the quads that no longer stand give their states back
+        // (found first without a branch for each quad: most often all stand), then the quads
+        // wanted and not held take theirs (most often none).
+        const unsigned wanted = (1u << quads) - 1;
+        unsigned fallen = ~wanted;
+        for (int s = 0; s < quads; ++s)
+            fallen |= (unsigned)!quadStands(held.quad[s], 2 * s) << s;
+        for (unsigned m = fallen & held.held; m; m &= m - 1) held.release(__builtin_ctz(m));
+        for (unsigned m = wanted & ~held.held; m; m &= m - 1) takeQuad(held, __builtin_ctz(m));
         if (wireOn_) {
             for (int s = 0; s < quads; ++s) {
                 TBPFilter* const(&f)[4] = held.quad[s].bp;
