@@ -319,11 +319,13 @@ void APlugin::setModSrc(int src, float value) {
     if (src < 1 || src >= kNumModSources) return;
     modSrcGlobal[src] = value;
     for (int v = 0; v < kNumVoices; ++v) modSrcVoice[v][src] = value;
+    dropSteadyMemos(modPassMemo, kNumVoices);
 }
 
 void APlugin::setModSrc(int voice, int src, float value) {
     if (!isValidVoice(voice) || src < 1 || src >= kNumModSources) return;
     modSrcVoice[voice][src] = value;
+    modPassMemo[voice].steady &= kSteadyInputs;
 }
 
 void APlugin::setModSrc(int src, float value, int channel) {

@@ -286,7 +286,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
             } else {
                 runEngineControls();
             }
-            renderEngineVoices();
+            renderEngineVoices(end - i);
             if (end == i && !renderPerSample && effectsCanFollow()) {
                 const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
                 limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
@@ -389,7 +389,7 @@ void APlugin::renderEngineSound() {
     renderEngineEffects();
 }
 
-void APlugin::renderEngineVoices() {
+void APlugin::renderEngineVoices(int runPos) {
     // --- voices ---
     if ((sampleCounter & 3) == 0) {
         // The voices about to leave the list keep the layer-output sources of their last
@@ -430,11 +430,13 @@ void APlugin::renderEngineVoices() {
         // (Only a note start or a reset sets a voice's counter, never a step of its pass.)
         int32_t counter = voiceCounter[v];
         // Three samples in four of a voice, the rule: no controls, LFO step or pitch, and
-        // (no LFO in use) only the memo of its pass to look at. Such voices are gone through
-        // in a loop of their own, which needs few registers.
+        // (no LFO in use) only the memo of its pass to look at, unless it is known to stand
+        // (kSteadyNow, from the voice's last 4-sample step, which came within this run).
+        // Such voices are gone through in a loop of their own, which needs few registers.
         if (plain) {
             while ((counter & 3) != 0) {
-                if (!modPassMemoStands(base, routeGeneration, modPassMemo[v]))
+                if (!((modPassMemo[v].steady & kSteadyNow) && (counter & 3) <= runPos) &&
+                    !modPassMemoStands(base, routeGeneration, modPassMemo[v]))
                     runVoiceModulation(v);
                 if (++a >= activeVoiceCount) break;
                 v = activeVoiceList[a];
@@ -458,6 +460,8 @@ void APlugin::renderEngineVoices() {
         if (lfosUsed || (counter & 0x7f) == 0 ||
             !modPassMemoStands(base, routeGeneration, modPassMemo[v]))
             runVoiceModulation(v);
+        else  // standing now: so it stays, if its inputs are steady, until something moves them
+            modPassMemo[v].steady |= (modPassMemo[v].steady & kSteadyInputs) << 1;
         if (tick) runVoicePitch(v);
     }
 
