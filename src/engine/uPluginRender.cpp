@@ -457,8 +457,11 @@ void APlugin::renderEngineVoices(int runPos) {
             setVoiceLFOS(v);
         // The modulation pass: its memo is looked at here, since a pass left standing (the
         // rule between two of the voice's ticks) then costs no call.
+        // (Between two ticks a step whose last one came within this run stands as well.)
         if (lfosUsed || (counter & 0x7f) == 0 ||
-            !modPassMemoStands(base, routeGeneration, modPassMemo[v]))
+            (!((counter & 0xf) != 0 && (counter & 3) == 0 && runPos >= 4 &&
+               (modPassMemo[v].steady & kSteadyNow)) &&
+             !modPassMemoStands(base, routeGeneration, modPassMemo[v])))
             runVoiceModulation(v);
         else  // standing now: so it stays, if its inputs are steady, until something moves them
             modPassMemo[v].steady |= (modPassMemo[v].steady & kSteadyInputs) << 1;
