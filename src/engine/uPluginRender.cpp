@@ -479,7 +479,6 @@ void APlugin::renderEngineVoices(int runPos) {
     const LayerOutWriter layerOuts(*this);
     const bool allRows = !layerOutDeferred || layerOutRead || ((sampleCounter + 1) & 15) == 0;
     layerOutStale = allRows ? 0 : 1;
-    bool lastListed = false;
     if (allRows) {
         for (int a = 0; a < activeVoiceCount; ++a) {
             const int v = activeVoiceList[a];
@@ -491,13 +490,14 @@ void APlugin::renderEngineVoices(int runPos) {
     // below would otherwise make the compiler load again for each voice.)
     const int listed = activeVoiceCount;
     const int last = lastVoice;
+    // Every listed voice's counter takes one step below, each once: lastVoice is listed when
+    // its counter moved.
+    const int32_t lastCounter = isValidVoice(last) ? voiceCounter[last] : 0;
     const intptr_t movesRow = opaqueStride(env.moves);
     const intptr_t levelRow = opaqueStride(env.work.run);
     for (int a = 0; a < listed; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        lastListed |= v == last;
-
         const int count = voiceLevelCount[v];
         int32_t* age = voiceElemAge[v];
         // A voice holds one to a few notes, most often one: a plain loop, since the vector
@@ -515,11 +515,7 @@ void APlugin::renderEngineVoices(int runPos) {
                         (*rowAt(env.work.run, levelRow, v))[0]);
         ++voiceCounter[v];
     }
-    if (!allRows && lastListed) {
-        const int v = lastVoice;
-        if (!isValidVoice(v)) __builtin_unreachable();  // a listed voice
-        layerOuts.write(v);
-    }
+    if (!allRows && isValidVoice(last) && voiceCounter[last] != lastCounter) layerOuts.write(last);
 
     captureScopes();
 }
