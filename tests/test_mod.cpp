@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <set>
 
+#include "engine/RandSeed.h"
 #include "test_mod_util.h"
 
 using namespace enginetest;
@@ -591,6 +592,40 @@ TEST_F(ModRibbon, SmoothingFollowsItsDestinationAndStaysStable) {
     Bench add(with(dryPatch(0), with({{665, 0.0f}, {kRibbonValueTag, 0.6f}}, slot(0, kSrcOffset, 400, 1.0f))));
     add.e.render(1000);
     EXPECT_FLOAT_EQ(add.p().modSrcGlobal[kSrcRibbon], 1.0f);
+}
+
+// Inside a run of the render loop a voice's pass whose inputs stood at its last step is not
+// checked again, so a source that moves there must say so: a springing ribbon (moving every
+// sample) and a mod wheel (moving at the voices' steps) move a held note's layer volume,
+// read every sample: the same bit for bit in runs as sample by sample.
+TEST_F(ModRibbon, MovingSourcesSoundTheSameInRunsAsSampleBySample) {
+    std::vector<float> out[2];
+    uint64_t inRuns[2] = {0, 0};
+    for (int perSample = 0; perSample < 2; ++perSample) {
+        RandSeed.reset();
+        Bench b(with(dryPatch(0), with({{666, springTimeValue(12)}, {665, 0.0f}},
+                                       with(slot(0, kSrcRibbon, 50, 0.25f),
+                                            slot(1, kSrcModWheel, 50, 0.75f)))));
+        APlugin& p = b.p();
+        p.renderPerSample = (uint8_t)perSample;
+        b.e.play(69, 1000);
+        p.subBlockSamples = 0;
+        p.setParameter(kRibbonValueTag, 1.0f);
+        p.setRibbonSpringOn();
+        b.e.send({{0xB0, 1, 127}});
+        out[perSample] = b.e.render(40000, 509);  // (the ribbon at rest after 24000)
+        // A host's change between blocks reaches the first sample after it, at any step.
+        for (int k = 0; k < 4; ++k) {
+            p.setParameter(MOD_AMT_TAGS[1], 0.1f + 0.2f * (float)k);
+            const std::vector<float> more = b.e.render(1001, 509);
+            out[perSample].insert(out[perSample].end(), more.begin(), more.end());
+        }
+        inRuns[perSample] = p.subBlockSamples;
+    }
+    EXPECT_GT(inRuns[0], 6000u) << "most samples rendered in runs";
+    EXPECT_EQ(inRuns[1], 0u);
+    ASSERT_EQ(out[0].size(), out[1].size());
+    EXPECT_TRUE(out[0] == out[1]);
 }
 
 }  // namespace part_mod_ribbon

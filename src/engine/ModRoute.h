@@ -85,7 +85,7 @@ struct alignas(64) ModPassMemo {
     uint8_t count;        // entries the check looks at (up to seven share the header's line)
     uint8_t inputs;       // entries read before the pass
     uint8_t total;        // entries in all: those from `inputs` on were written by the pass
-    uint8_t unused;
+    uint8_t steady;       // kSteadyInputs, kSteadyNow (see below)
     struct Watch {
         uint32_t offset;
         uint32_t bits;
@@ -97,6 +97,25 @@ struct alignas(64) ModPassMemo {
     uint32_t rowRoutes;
 };
 static_assert(sizeof(ModPassMemo) == 320, "the row's routes in the padding of the last line");
+// A voice's pass whose checked inputs are all parameters and sources that change only at a
+// run's start (MIDI, a control step), at the voice's own 4-sample step (where its check
+// follows) or through setModSrc (kSteadyInputs), and whose memo stood or was taken anew at
+// that step, with no setModSrc since (kSteadyNow): on the samples after the step within the
+// same run of the render loop, nothing its check reads can have moved on this thread, and
+// the check is left out. (A parameter that another thread writes lands at no set sample
+// anyway; the next step's check sees it.)
+constexpr uint8_t kSteadyInputs = 1;
+constexpr uint8_t kSteadyNow = 2;
+// Whether a voice pass reading source `src` (0: none) from its own row or the global one
+// can keep kSteadyInputs: the note, controller and pedal sources (written at note events,
+// run starts or the voice's step) and the ribbon (through setModSrc only).
+constexpr bool steadyModSource(int src, bool fromGlobal) {
+    return src == 0 || (!fromGlobal && (src <= 41 || src == 111));
+}
+// After setModSrc: no voice's memo is known to stand any longer.
+inline void dropSteadyMemos(ModPassMemo* memos, int voices) {
+    for (int v = 0; v < voices; ++v) memos[v].steady &= kSteadyInputs;
+}
 static_assert(kModPassWatches <= 255, "an entry count fits a byte");
 // The entries every check looks at: those past a memo's count then hold what keeps them
 // standing (see watchModPass), or more of its own (which stand as long as the pass does).

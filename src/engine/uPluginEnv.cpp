@@ -18,17 +18,20 @@
 
 namespace {
 
-// Modulation destinations and sources of one envelope.
+// Modulation destinations and sources of one envelope. (Destinations and tags fit 16 bits:
+// an update copies the record, and a smaller one is fewer moves.)
 struct EnvInfo {
-    int speed;       // factor destination of this envelope
-    int layerSpeed;  // factor destination of its layer's envelopes, 0 for Amp
-    int attack, decay, sustain, release;
-    int attackCurve;  // 0: none (a linear attack)
-    int decayCurve, releaseCurve;
-    int attackTag, decayTag, sustainTag, releaseTag, curveTag;  // -1: none
+    int16_t speed;       // factor destination of this envelope
+    int16_t layerSpeed;  // factor destination of its layer's envelopes, 0 for Amp
+    int16_t attack, decay, sustain, release;
+    int16_t attackCurve;  // 0: none (a linear attack)
+    int16_t decayCurve, releaseCurve;
+    int16_t attackTag, decayTag, sustainTag, releaseTag, curveTag;  // -1: none
     bool holdAtTop;  // a stage time above 0.999 never ends (layer envelopes)
     bool ownRate;    // a layer volume envelope: its time factor is not always 1
 };
+static_assert(sizeof(EnvInfo) == 30, "one record in two moves");
+static_assert(kNumModDests <= 32767 && kNumParams <= 32767, "16-bit fields");
 
 struct EnvInfoTable {
     EnvInfo e[kNumEnvs];

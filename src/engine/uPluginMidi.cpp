@@ -319,11 +319,14 @@ void APlugin::setModSrc(int src, float value) {
     if (src < 1 || src >= kNumModSources) return;
     modSrcGlobal[src] = value;
     for (int v = 0; v < kNumVoices; ++v) modSrcVoice[v][src] = value;
+    // (The effect sources that the chain sets every sample are of no steady pass.)
+    if (steadyModSource(src, false)) dropSteadyMemos(modPassMemo, kNumVoices);
 }
 
 void APlugin::setModSrc(int voice, int src, float value) {
     if (!isValidVoice(voice) || src < 1 || src >= kNumModSources) return;
     modSrcVoice[voice][src] = value;
+    if (steadyModSource(src, false)) modPassMemo[voice].steady &= kSteadyInputs;
 }
 
 void APlugin::setModSrc(int src, float value, int channel) {

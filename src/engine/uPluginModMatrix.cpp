@@ -329,6 +329,7 @@ void APlugin::watchModPass(ModPassMemo& memo, const float* dest, const float* ro
     const bool ownRow = dest != modDestGlobal;
     int n = 0;
     int from = 0;  // duplicates are looked for among the entries taken at the same time
+    bool steady = ownRow;
     const auto watch = [&memo, &n, &from](uint32_t offset) {
         for (int k = from; k < n; ++k)
             if (memo.watch[k].offset == offset) return;
@@ -339,7 +340,9 @@ void APlugin::watchModPass(ModPassMemo& memo, const float* dest, const float* ro
         watch(offsetOf(&paramValue[r.amountTag]));
         if (!ownRow) watch(offsetOf(&dest[r.amountDest]));
         if (r.src > 0) watch(offsetOf(r.fromGlobal ? &modSrcGlobal[r.src] : &row[r.src]));
+        steady = steady && steadyModSource(r.src, r.fromGlobal != 0);
     }
+    memo.steady = steady ? kSteadyInputs : 0;
     if (ownRow) {
         memo.count = (uint8_t)n;
         from = n;
@@ -383,6 +386,10 @@ __attribute__((noinline)) void APlugin::runModPassMemo(ModPassMemo& memo, float*
         moved |= bitsAt(base, memo.watch[k].offset) ^ memo.watch[k].bits;
     memo.generation = moved == 0 ? modRouteGeneration : 0u;
     for (int k = inputs; k < total; ++k) memo.watch[k].bits = bitsAt(base, memo.watch[k].offset);
+    // A memo taken anew stands for what its pass read now; one left without stands for
+    // nothing.
+    const uint8_t kind = memo.steady & kSteadyInputs;
+    memo.steady = kind && moved == 0 ? kSteadyInputs | kSteadyNow : kind;
 }
 
 // --- slot and destination queries -------------------------------------------------------------

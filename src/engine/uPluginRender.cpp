@@ -286,7 +286,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
             } else {
                 runEngineControls();
             }
-            renderEngineVoices();
+            renderEngineVoices(end - i);
             if (end == i && !renderPerSample && effectsCanFollow()) {
                 const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
                 limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
@@ -389,7 +389,7 @@ void APlugin::renderEngineSound() {
     renderEngineEffects();
 }
 
-void APlugin::renderEngineVoices() {
+void APlugin::renderEngineVoices(int runPos) {
     // --- voices ---
     if ((sampleCounter & 3) == 0) {
         // The voices about to leave the list keep the layer-output sources of their last
@@ -430,11 +430,13 @@ void APlugin::renderEngineVoices() {
         // (Only a note start or a reset sets a voice's counter, never a step of its pass.)
         int32_t counter = voiceCounter[v];
         // Three samples in four of a voice, the rule: no controls, LFO step or pitch, and
-        // (no LFO in use) only the memo of its pass to look at. Such voices are gone through
-        // in a loop of their own, which needs few registers.
+        // (no LFO in use) only the memo of its pass to look at, unless it is known to stand
+        // (kSteadyNow, from the voice's last 4-sample step, which came within this run).
+        // Such voices are gone through in a loop of their own, which needs few registers.
         if (plain) {
             while ((counter & 3) != 0) {
-                if (!modPassMemoStands(base, routeGeneration, modPassMemo[v]))
+                if (!((modPassMemo[v].steady & kSteadyNow) && (counter & 3) <= runPos) &&
+                    !modPassMemoStands(base, routeGeneration, modPassMemo[v]))
                     runVoiceModulation(v);
                 if (++a >= activeVoiceCount) break;
                 v = activeVoiceList[a];
@@ -455,9 +457,14 @@ void APlugin::renderEngineVoices() {
             setVoiceLFOS(v);
         // The modulation pass: its memo is looked at here, since a pass left standing (the
         // rule between two of the voice's ticks) then costs no call.
+        // (Between two ticks a step whose last one came within this run stands as well.)
         if (lfosUsed || (counter & 0x7f) == 0 ||
-            !modPassMemoStands(base, routeGeneration, modPassMemo[v]))
+            (!((counter & 0xf) != 0 && (counter & 3) == 0 && runPos >= 4 &&
+               (modPassMemo[v].steady & kSteadyNow)) &&
+             !modPassMemoStands(base, routeGeneration, modPassMemo[v])))
             runVoiceModulation(v);
+        else  // standing now: so it stays, if its inputs are steady, until something moves them
+            modPassMemo[v].steady |= (modPassMemo[v].steady & kSteadyInputs) << 1;
         if (tick) runVoicePitch(v);
     }
 
@@ -472,7 +479,6 @@ void APlugin::renderEngineVoices() {
     const LayerOutWriter layerOuts(*this);
     const bool allRows = !layerOutDeferred || layerOutRead || ((sampleCounter + 1) & 15) == 0;
     layerOutStale = allRows ? 0 : 1;
-    bool lastListed = false;
     if (allRows) {
         for (int a = 0; a < activeVoiceCount; ++a) {
             const int v = activeVoiceList[a];
@@ -484,13 +490,14 @@ void APlugin::renderEngineVoices() {
     // below would otherwise make the compiler load again for each voice.)
     const int listed = activeVoiceCount;
     const int last = lastVoice;
+    // Every listed voice's counter takes one step below, each once: lastVoice is listed when
+    // its counter moved.
+    const int32_t lastCounter = isValidVoice(last) ? voiceCounter[last] : 0;
     const intptr_t movesRow = opaqueStride(env.moves);
     const intptr_t levelRow = opaqueStride(env.work.run);
     for (int a = 0; a < listed; ++a) {
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        lastListed |= v == last;
-
         const int count = voiceLevelCount[v];
         int32_t* age = voiceElemAge[v];
         // A voice holds one to a few notes, most often one: a plain loop, since the vector
@@ -508,11 +515,7 @@ void APlugin::renderEngineVoices() {
                         (*rowAt(env.work.run, levelRow, v))[0]);
         ++voiceCounter[v];
     }
-    if (!allRows && lastListed) {
-        const int v = lastVoice;
-        if (!isValidVoice(v)) __builtin_unreachable();  // a listed voice
-        layerOuts.write(v);
-    }
+    if (!allRows && isValidVoice(last) && voiceCounter[last] != lastCounter) layerOuts.write(last);
 
     captureScopes();
 }

@@ -1413,7 +1413,7 @@ public:
     void renderEngineSound();
     // renderEngineSound in its two parts: the voices and the scope capture, then the effect
     // chain (sources cleared, mixEffectsToOutput).
-    void renderEngineVoices();
+    void renderEngineVoices(int runPos = 0);  // runPos: samples since its run's first
     void renderEngineEffects();
     // Every listed voice's layer-output sources from the last voice pass (see layerOutStale),
     // or those of the listed voices that no longer sound.
