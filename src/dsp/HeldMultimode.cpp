@@ -52,14 +52,12 @@ struct HeldMultimodeRuns {
             const Ints8 following = (((Ints8){} + (int32_t)follow) & sel) == sel;
             // followEnvelope(): a voice whose lanes moved takes them
             const Ints8 moved = eitherOfVoice(v != h.lastV) & following;
-            const unsigned movedBits = (unsigned)_mm256_movemask_ps((__m256)moved);
-            // (every filter following, the common case: four plain stores)
-            if (follow == 15) {
-                for (int k = 0; k < 4; ++k) f[k]->memo.quiet = ((movedBits >> (2 * k)) & 1) == 0;
-            } else {
-                for (int k = 0; k < 4; ++k)
-                    if ((follow >> k) & 1) f[k]->memo.quiet = ((movedBits >> (2 * k)) & 1) == 0;
-            }
+            // a voice's two lanes agree: one bit per voice
+            const unsigned movedBits = (unsigned)_mm256_movemask_pd((__m256d)moved);
+            // A following filter is not quiet (stands found it so, and nothing wrote it
+            // since): one that moved stays so, only the others become quiet.
+            for (unsigned still = follow & ~movedBits; still != 0; still &= still - 1)
+                f[__builtin_ctz(still)]->memo.quiet = true;
             if (movedBits != 0) {
                 h.lastV = pick(moved, v, h.lastV);
                 h.fTarget = pick(moved, fv, h.fTarget);

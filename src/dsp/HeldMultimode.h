@@ -103,9 +103,9 @@ public:
     // differ, or a processor without AVX2).
     bool take(int q, TFilter* const (&f)[4], int32_t voices);
     // One sample of held quad q: the envelope step of each filter whose bit is set in
-    // `follow` (1 for the first, 8 for the last; the others are settled), then the run on
-    // the voices' lanes ab and cd (see TFilter::runNoteQuad). Exactly what the filters'
-    // own entry points would do.
+    // `follow` (1 for the first, 8 for the last; none of them quiet, the others settled),
+    // then the run on the voices' lanes ab and cd (see TFilter::runNoteQuad). Exactly what
+    // the filters' own entry points would do.
     void step(int q, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
         quad[q].run(quad[q], follow, ab, cd);
     }
