@@ -708,14 +708,27 @@ private:
         }
     }
 
+    // HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]): the four voices narrowed to a
+    // byte each in one vector.
+    int32_t quadKey(int j) const {
+        static_assert(kNumVoices <= 256, "a voice to a byte of the key");
+#if defined(__SSE2__)
+        const __m128i v = _mm_unpacklo_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a_ + j)),
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b_ + j)));
+        const __m128i words = _mm_packs_epi32(v, v);  // (voices are 0 to 255: no saturation)
+        return _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+#else
+        return HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]);
+#endif
+    }
     // Whether the held quad of pairs j and j + 1 stands (see HeldMultimode::stands): its
     // voices, their arguments and filters as the last sample left them, tested at once (no
     // filter need be found for it); steps: its filters that follow their envelopes.
     __attribute__((always_inline)) bool quadStands(const HeldMultimode& held, int j,
                                                    intptr_t voiceRow, unsigned& steps) const {
-        static_assert(kNumVoices <= 256, "a voice to a byte of the key");
         const int q = j >> 1;
-        return held.holds(q, HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1])) &&
+        return held.holds(q, quadKey(j)) &&
                held.stands(q, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
                            destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
                            &rowAt(voices_, voiceRow, a_[j])->filterSep,
@@ -784,7 +797,7 @@ private:
         static_assert(kNumVoices <= 4 * HeldMultimode::kQuads, "a quad for every four voices");
         HeldMultimode& held = p_.mmQuads[layer_];
         const int q = j >> 1;
-        const int32_t voice = HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]);
+        const int32_t voice = quadKey(j);
         if (!held.holds(q, voice)) {
             TFilter* const f[4] = {fa[j], fb[j], fa[j + 1], fb[j + 1]};
             if (!TFilter::canRunPair(*f[0], *f[1]) || !TFilter::canRunPair(*f[2], *f[3]) ||
