@@ -725,26 +725,27 @@ private:
     // Whether the held quad of pairs j and j + 1 stands (see HeldMultimode::stands): its
     // voices, their arguments and filters as the last sample left them, tested at once (no
     // filter need be found for it); steps: its filters that follow their envelopes.
-    __attribute__((always_inline)) bool quadStands(const HeldMultimode& held, int j,
+    // (h: that quad, held.quad[j / 2])
+    __attribute__((always_inline)) bool quadStands(const HeldMultimodeQuad& h, int j,
                                                    intptr_t voiceRow, unsigned& steps) const {
-        const int q = j >> 1;
-        return held.holds(q, quadKey(j)) &&
-               held.stands(q, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
-                           destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
-                           &rowAt(voices_, voiceRow, a_[j])->filterSep,
-                           &rowAt(voices_, voiceRow, b_[j])->filterSep,
-                           &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
-                           &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps);
+        return h.voices == quadKey(j) &&
+               HeldMultimode::stands(
+                   h, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
+                   destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
+                   &rowAt(voices_, voiceRow, a_[j])->filterSep,
+                   &rowAt(voices_, voiceRow, b_[j])->filterSep,
+                   &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
+                   &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps);
     }
     // The held quads that stand, from the first on, each one's step taken; returns the pairs
     // done (up to the first quad that does not stand).
     __attribute__((always_inline)) int standingQuads() {
-        HeldMultimode& held = p_.mmQuads[layer_];
+        HeldMultimodeQuad* h = p_.mmQuads[layer_].quad;
         const intptr_t voiceRow = opaqueStride(voices_);
         int j = 0;
         unsigned steps;
-        for (; j + 1 < pairs_ && quadStands(held, j, voiceRow, steps); j += 2)
-            held.step(j >> 1, steps, lanes_[j], lanes_[j + 1]);
+        for (; j + 1 < pairs_ && quadStands(*h, j, voiceRow, steps); j += 2, ++h)
+            HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
         return j;
     }
 
@@ -760,7 +761,7 @@ private:
         const intptr_t voiceRow = opaqueStride(voices_);
         for (; j + 1 < pairs_; j += 2) {
             unsigned steps;
-            if (quadStands(held, j, voiceRow, steps)) {
+            if (quadStands(held.quad[j >> 1], j, voiceRow, steps)) {
                 held.step(j >> 1, steps, lanes_[j], lanes_[j + 1]);
                 together[j] = together[j + 1] = false;
                 continue;
