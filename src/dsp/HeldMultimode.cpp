@@ -45,8 +45,11 @@ struct HeldMultimodeRuns {
             loadNoteHalves(env, f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
             // (wideCutoff() in its parts, each one where it is needed)
             const Lanes8 v = wideLevel(env, h.common);
-            // followEnvelope(): a following voice whose lanes moved takes them
-            Ints8 moved = eitherOfVoice(v != h.lastV);
+            // followEnvelope(): a following voice whose lanes moved takes them. (Both lanes
+            // of a voice hold the same bits in v and in lastV: the envelope value is written
+            // whole, a held common offset and the lastV taken are alike in both, and lastV
+            // moves a voice at a time. Their two compares agree.)
+            Ints8 moved = v != h.lastV;
             if (follow != 15) {
                 // the following voices, both lanes each
                 const Ints8 sel = {1, 1, 2, 2, 4, 4, 8, 8};
