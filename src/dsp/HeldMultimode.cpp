@@ -43,24 +43,27 @@ struct HeldMultimodeRuns {
         if (follow != 0) {
             Lanes8 env;
             loadNoteHalves(env, f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
-            const WideCutoffConstants& w = wideCutoffConstants();
-            const WideCutoff m = wideCutoff(env, h.common, h.gain, h.ceilings, h.halfInv);
-            const Lanes8 v = m.level, fv = m.cutoff;
-            const Ints8 idx = m.entry;
-            // the following voices, both lanes each
-            const Ints8 sel = {1, 1, 2, 2, 4, 4, 8, 8};
-            const Ints8 following = (((Ints8){} + (int32_t)follow) & sel) == sel;
-            // followEnvelope(): a voice whose lanes moved takes them
-            const Ints8 moved = eitherOfVoice(v != h.lastV) & following;
-            const unsigned movedBits = (unsigned)_mm256_movemask_ps((__m256)moved);
-            // (every filter following, the common case: four plain stores)
-            if (follow == 15) {
-                for (int k = 0; k < 4; ++k) f[k]->memo.quiet = ((movedBits >> (2 * k)) & 1) == 0;
-            } else {
-                for (int k = 0; k < 4; ++k)
-                    if ((follow >> k) & 1) f[k]->memo.quiet = ((movedBits >> (2 * k)) & 1) == 0;
+            // (wideCutoff() in its parts, each one where it is needed)
+            const Lanes8 v = wideLevel(env, h.common);
+            // followEnvelope(): a following voice whose lanes moved takes them. (Both lanes
+            // of a voice hold the same bits in v and in lastV: the envelope value is written
+            // whole, a held common offset and the lastV taken are alike in both, and lastV
+            // moves a voice at a time. Their two compares agree.)
+            Ints8 moved = v != h.lastV;
+            if (follow != 15) {
+                // the following voices, both lanes each
+                const Ints8 sel = {1, 1, 2, 2, 4, 4, 8, 8};
+                moved &= (((Ints8){} + (int32_t)follow) & sel) == sel;
             }
+            // a voice's two lanes agree: one bit per voice
+            const unsigned movedBits = (unsigned)_mm256_movemask_pd((__m256d)moved);
+            // A following filter is not quiet (stands found it so, and nothing wrote it
+            // since): one that moved stays so, only the others become quiet.
+            for (unsigned still = follow & ~movedBits; still != 0; still &= still - 1)
+                f[__builtin_ctz(still)]->memo.quiet = true;
             if (movedBits != 0) {
+                const WideCutoffConstants& w = wideCutoffConstants();
+                const Lanes8 fv = wideCutoffOf(v, h.gain, h.ceilings);
                 h.lastV = pick(moved, v, h.lastV);
                 h.fTarget = pick(moved, fv, h.fTarget);
                 const Lanes8 d = fv - h.fUsed;
@@ -68,6 +71,7 @@ struct HeldMultimodeRuns {
                 const Ints8 big = eitherOfVoice(w.step < size) & moved;
                 if (_mm256_movemask_ps((__m256)big) != 0) {
                     // retuneNote<true>() with sineHolds0: the tuning read where an entry moved
+                    const Ints8 idx = wideEntry(wideNormal(fv, h.halfInv));
                     h.fUsed = pick(big, fv, h.fUsed);
                     Ints8 read = (idx != h.lastEntry) & big;
                     Lanes8 tuning = h.svF;

@@ -62,8 +62,15 @@ public:
     bool stands(int q, float cutoff, const float* mod0, const float* mod1, const float* mod2,
                 const float* mod3, const float* args0, const float* args1, const float* args2,
                 const float* args3, unsigned& follow) const {
+        return stands(quad[q], cutoff, mod0, mod1, mod2, mod3, args0, args1, args2, args3,
+                      follow);
+    }
+    // The same of a quad of this bank.
+    static bool stands(const HeldMultimodeQuad& h, float cutoff, const float* mod0,
+                       const float* mod1, const float* mod2, const float* mod3,
+                       const float* args0, const float* args1, const float* args2,
+                       const float* args3, unsigned& follow) {
 #if TAV_WIDE_LANES
-        const HeldMultimodeQuad& h = quad[q];
         const TFilter &a = *h.filter[0], &b = *h.filter[1], &c = *h.filter[2], &d = *h.filter[3];
         // (each flag read alone: a wider load over the byte stores that set them would wait)
         const unsigned quiet = (unsigned)a.memo.quiet | (unsigned)b.memo.quiet << 1 |
@@ -92,7 +99,7 @@ public:
         follow = ~quiet & 15u;
         return true;
 #else
-        (void)q, (void)cutoff, (void)mod0, (void)mod1, (void)mod2, (void)mod3, (void)args0;
+        (void)h, (void)cutoff, (void)mod0, (void)mod1, (void)mod2, (void)mod3, (void)args0;
         (void)args1, (void)args2, (void)args3, (void)follow;
         return false;
 #endif
@@ -103,11 +110,14 @@ public:
     // differ, or a processor without AVX2).
     bool take(int q, TFilter* const (&f)[4], int32_t voices);
     // One sample of held quad q: the envelope step of each filter whose bit is set in
-    // `follow` (1 for the first, 8 for the last; the others are settled), then the run on
-    // the voices' lanes ab and cd (see TFilter::runNoteQuad). Exactly what the filters'
-    // own entry points would do.
+    // `follow` (1 for the first, 8 for the last; none of them quiet, the others settled),
+    // then the run on the voices' lanes ab and cd (see TFilter::runNoteQuad). Exactly what
+    // the filters' own entry points would do.
     void step(int q, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
-        quad[q].run(quad[q], follow, ab, cd);
+        step(quad[q], follow, ab, cd);
+    }
+    static void step(HeldMultimodeQuad& h, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+        h.run(h, follow, ab, cd);
     }
     // Quad q's lanes written back into its filters, which then hold their fields again.
     void release(int q);

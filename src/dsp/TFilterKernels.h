@@ -401,14 +401,16 @@ struct WideCutoff {
     Lanes8 level, cutoff, normal;
     LaneInts8 entry;
 };
-TAV_WIDE_HELPER WideCutoff wideCutoff(Lanes8 env, Lanes8 common, Lanes8 gain, Lanes8 ceilings,
-                                      Lanes8 halfInv) {
+// Its parts, for callers that need the later ones only sometimes: the level,
+TAV_WIDE_HELPER Lanes8 wideLevel(Lanes8 env, Lanes8 common) {
+    return minW(maxW(env + common, Lanes8{}), wideCutoffConstants().one);
+}
+// the cutoff of a level,
+TAV_WIDE_HELPER Lanes8 wideCutoffOf(Lanes8 level, Lanes8 gain, Lanes8 ceilings) {
     const Lanes8 zero = {};
     const WideCutoffConstants& w = wideCutoffConstants();
-    WideCutoff c;
-    c.level = minW(maxW(env + common, zero), w.one);
     // exp2CutoffInRange(k.ten * v, k), operation for operation
-    const Lanes8 x = w.ten * c.level;
+    const Lanes8 x = w.ten * level;
     const LaneInts8 i = __builtin_convertvector(x, LaneInts8);
     const Lanes8 t = (x - __builtin_convertvector(i, Lanes8)) - w.half;
     const Lanes8 t2 = t * t;
@@ -418,9 +420,25 @@ TAV_WIDE_HELPER WideCutoff wideCutoff(Lanes8 env, Lanes8 common, Lanes8 gain, La
     const Lanes8 poly = lo + t2 * (mid + t2 * hi);
     const LaneInts8 bits = (i + w.bias) << 23;
     const Lanes8 e = poly * w.sqrt2 * (Lanes8)bits;
-    c.cutoff = minW(maxW(e * gain, zero), ceilings);
-    c.normal = (c.cutoff + w.milli) * halfInv + w.guard;
-    c.entry = __builtin_convertvector(minW(maxW(c.normal * w.top, zero), w.top), LaneInts8);
+    return minW(maxW(e * gain, zero), ceilings);
+}
+// the normalised frequency of a cutoff,
+TAV_WIDE_HELPER Lanes8 wideNormal(Lanes8 cutoff, Lanes8 halfInv) {
+    const WideCutoffConstants& w = wideCutoffConstants();
+    return (cutoff + w.milli) * halfInv + w.guard;
+}
+// and its sine-table entry.
+TAV_WIDE_HELPER LaneInts8 wideEntry(Lanes8 normal) {
+    const WideCutoffConstants& w = wideCutoffConstants();
+    return __builtin_convertvector(minW(maxW(normal * w.top, Lanes8{}), w.top), LaneInts8);
+}
+TAV_WIDE_HELPER WideCutoff wideCutoff(Lanes8 env, Lanes8 common, Lanes8 gain, Lanes8 ceilings,
+                                      Lanes8 halfInv) {
+    WideCutoff c;
+    c.level = wideLevel(env, common);
+    c.cutoff = wideCutoffOf(c.level, gain, ceilings);
+    c.normal = wideNormal(c.cutoff, halfInv);
+    c.entry = wideEntry(c.normal);
     return c;
 }
 #undef TAV_WIDE_HELPER

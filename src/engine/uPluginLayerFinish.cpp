@@ -665,14 +665,24 @@ private:
     __attribute__((noinline)) void multimodeStage() {
         // each pair's two filters, found once
         TFilter* const filters = p_.voiceFilter[layer_];
+        // The quads that stand, from the first, step here: most often all of them, and then
+        // nothing else is looked at.
+        int j = 0;
+        if (TAV_WIDE_LANES && lanes::wide()) {
+            j = standingQuads();
+            if (j == pairs_) return;
+        }
         // A layer whose filters are all bypassed leaves its notes as they are (each filter's
-        // input is its output): found without fetching any voice's arguments.
+        // input is its output): found without fetching any voice's arguments. (A held quad
+        // runs a mode that filters.)
         static_assert(kFilterBypass == 0, "the test below ors the modes");
-        int first = 0;
-        while (first < pairs_ &&
-               (filters[a_[first]].getType() | filters[b_[first]].getType()) == 0)
-            ++first;
-        if (first == pairs_) return;
+        if (j == 0) {
+            int first = 0;
+            while (first < pairs_ &&
+                   (filters[a_[first]].getType() | filters[b_[first]].getType()) == 0)
+                ++first;
+            if (first == pairs_) return;
+        }
         TFilter* fa[kNumVoices / 2];
         TFilter* fb[kNumVoices / 2];
         bool together[kNumVoices / 2];
@@ -680,9 +690,9 @@ private:
         int following = 0;
         // (the layer's records found once, not for each voice)
         stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
-        int j = 0;
+        for (int i = 0; i < j; ++i) together[i] = false;
         if (TAV_WIDE_LANES && lanes::wide())
-            j = multimodeQuads(fa, fb, together, follow, following);
+            j = multimodeQuads(j, fa, fb, together, follow, following);
         for (; j < pairs_; ++j) {
             fa[j] = &filters[a_[j]];
             fb[j] = &filters[b_[j]];
@@ -712,30 +722,61 @@ private:
         }
     }
 
-    // multimodeStage() of the pairs two at a time, each two through their held quad where
-    // they can run held (see heldQuad), the others prepared as alone; returns the pairs
-    // done. Out of line: inlined, its registers would crowd the other layers' stages.
-    __attribute__((noinline)) int multimodeQuads(TFilter** fa, TFilter** fb, bool* together,
-                                                 int* follow, int& following) {
+    // HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]): the four voices narrowed to a
+    // byte each in one vector.
+    int32_t quadKey(int j) const {
+        static_assert(kNumVoices <= 256, "a voice to a byte of the key");
+#if defined(__SSE2__)
+        const __m128i v = _mm_unpacklo_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a_ + j)),
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b_ + j)));
+        const __m128i words = _mm_packs_epi32(v, v);  // (voices are 0 to 255: no saturation)
+        return _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
+#else
+        return HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]);
+#endif
+    }
+    // Whether the held quad of pairs j and j + 1 stands (see HeldMultimode::stands): its
+    // voices, their arguments and filters as the last sample left them, tested at once (no
+    // filter need be found for it); steps: its filters that follow their envelopes.
+    // (h: that quad, held.quad[j / 2])
+    __attribute__((always_inline)) bool quadStands(const HeldMultimodeQuad& h, int j,
+                                                   intptr_t voiceRow, unsigned& steps) const {
+        return h.voices == quadKey(j) &&
+               HeldMultimode::stands(
+                   h, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
+                   destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
+                   &rowAt(voices_, voiceRow, a_[j])->filterSep,
+                   &rowAt(voices_, voiceRow, b_[j])->filterSep,
+                   &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
+                   &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps);
+    }
+    // The held quads that stand, from the first on, each one's step taken; returns the pairs
+    // done (up to the first quad that does not stand).
+    __attribute__((always_inline)) int standingQuads() {
+        HeldMultimodeQuad* h = p_.mmQuads[layer_].quad;
+        const intptr_t voiceRow = opaqueStride(voices_);
+        int j = 0;
+        unsigned steps;
+        for (; j + 1 < pairs_ && quadStands(*h, j, voiceRow, steps); j += 2, ++h)
+            HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
+        return j;
+    }
+
+    // multimodeStage() of the pairs two at a time from pair j on, each two through their
+    // held quad where they can run held (see heldQuad), the others prepared as alone;
+    // returns the pairs done. Out of line: inlined, its registers would crowd the other
+    // layers' stages.
+    __attribute__((noinline)) int multimodeQuads(int j, TFilter** fa, TFilter** fb,
+                                                 bool* together, int* follow, int& following) {
         TFilter* const filters = p_.voiceFilter[layer_];
         stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
         HeldMultimode& held = p_.mmQuads[layer_];
         const intptr_t voiceRow = opaqueStride(voices_);
-        int j = 0;
         for (; j + 1 < pairs_; j += 2) {
-            // a quad that stands: its voices, their arguments and filters as the last sample
-            // left them, tested at once (no filter need be found for it)
-            static_assert(kNumVoices <= 256, "a voice to a byte of the key");
-            const int q = j >> 1;
             unsigned steps;
-            if (held.holds(q, HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1])) &&
-                held.stands(q, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
-                            destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
-                            &rowAt(voices_, voiceRow, a_[j])->filterSep,
-                            &rowAt(voices_, voiceRow, b_[j])->filterSep,
-                            &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
-                            &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps)) {
-                held.step(q, steps, lanes_[j], lanes_[j + 1]);
+            if (quadStands(held.quad[j >> 1], j, voiceRow, steps)) {
+                held.step(j >> 1, steps, lanes_[j], lanes_[j + 1]);
                 together[j] = together[j + 1] = false;
                 continue;
             }
@@ -771,7 +812,7 @@ private:
         static_assert(kNumVoices <= 4 * HeldMultimode::kQuads, "a quad for every four voices");
         HeldMultimode& held = p_.mmQuads[layer_];
         const int q = j >> 1;
-        const int32_t voice = HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]);
+        const int32_t voice = quadKey(j);
         if (!held.holds(q, voice)) {
             TFilter* const f[4] = {fa[j], fb[j], fa[j + 1], fb[j + 1]};
             if (!TFilter::canRunPair(*f[0], *f[1]) || !TFilter::canRunPair(*f[2], *f[3]) ||

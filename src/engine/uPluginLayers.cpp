@@ -1283,7 +1283,9 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
             return true;
         }
         const uint32_t phase = n.phase, inc = n.inc;
-        const float* table = sine ? wl.rows1.base : wl.rows1.table(n.band);
+        // (not a sine: the stride of the rows is the table size, a constant)
+        const float* table =
+            sine ? wl.rows1.base : wl.rows1.base + (ptrdiff_t)n.band * APlugin::kOscWaveSize;
         const auto read = [&](const auto kind) __attribute__((always_inline)) {
             const decltype(kind) osc{p.phaseWarpTable[c.symIndex], table, nullptr, 0.0f};
             const float v0 = osc.read(phase + offset), v1 = osc.read(phase + inc + offset);
