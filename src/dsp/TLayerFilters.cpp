@@ -1289,38 +1289,36 @@ __attribute__((target("avx2"))) void WireQuads::release(int s) {
     held &= ~(1u << s);
 }
 
-__attribute__((target("avx2"))) void WireQuads::runBandPass(int s, int retake, Lanes4 (&ab)[2],
-                                                            Lanes4 (&cd)[2]) {
+__attribute__((target("avx2"))) void WireQuads::runChain(int s, int bandPass, bool lowPass,
+                                                         bool highPass, Lanes4 (&ab)[2],
+                                                         Lanes4 (&cd)[2]) {
+    static_assert(kNoBandPass != 0 && kNoBandPass != TBPFilter::kAllMoved &&
+                      kNoBandPass != TBPFilter::kTuningMoved,
+                  "the band-pass off is none of its prepare's answers");
+    const KernelConstants& k = kernelConstants();
+    // a stage's output as the next one's input: a tenth plus the guard, as quadIn
+    const auto next = [&k](const Lanes8(&y)[2], Lanes8(&x)[2]) __attribute__((always_inline)) {
+        for (int i = 0; i < 2; ++i)
+            x[i] = y[i] * lanesOf<Lanes8>(k.tenth) + lanesOf<Lanes8>(k.guard);
+    };
     WireQuad& q = quad[s];
-    if (retake) takeBandPass(q, retake);
     Lanes8 x[2], y[2];
     quadIn(ab, cd, x);
-    Lanes8 bs = q.band, ls = q.low;
-    bandPassKernel(q.F, q.D, bs, ls, x, y);
-    q.band = bs;
-    q.low = ls;
-    quadOut(y, ab, cd);
-}
-
-__attribute__((target("avx2"))) void WireQuads::runLowPass(int s, bool retake, Lanes4 (&ab)[2],
-                                                           Lanes4 (&cd)[2]) {
-    WireQuad& q = quad[s];
-    if (retake) takeLowPass(q);
-    Lanes8 x[2], y[2];
-    quadIn(ab, cd, x);
-    Lanes8 t1 = q.s1, t2 = q.s2;
-    lowPassKernel(q.l1, q.l2, q.l3, t1, t2, x, y);
-    q.s1 = t1;
-    q.s2 = t2;
-    quadOut(y, ab, cd);
-}
-
-__attribute__((target("avx2"))) void WireQuads::runHighPass(int s, bool retake, Lanes4 (&ab)[2],
-                                                            Lanes4 (&cd)[2]) {
-    WireQuad& q = quad[s];
-    if (retake) takeHighPass(q);
-    Lanes8 x[2], y[2];
-    quadIn(ab, cd, x);
+    if (bandPass != kNoBandPass) {
+        if (bandPass) takeBandPass(q, bandPass);
+        Lanes8 bs = q.band, ls = q.low;
+        bandPassKernel(q.F, q.D, bs, ls, x, y);
+        q.band = bs;
+        q.low = ls;
+        next(y, x);
+    }
+    if (lowPass) takeLowPass(q);
+    Lanes8 s1 = q.s1, s2 = q.s2;
+    lowPassKernel(q.l1, q.l2, q.l3, s1, s2, x, y);
+    q.s1 = s1;
+    q.s2 = s2;
+    next(y, x);
+    if (highPass) takeHighPass(q);
     Lanes8 t1 = q.t1, t2 = q.t2, cut = q.cut;
     highPassKernel(q.h1, q.h2, q.h3, q.k2, q.lc, t1, t2, cut, x, y);
     q.t1 = t1;
@@ -1333,9 +1331,7 @@ __attribute__((target("avx2"))) void WireQuads::runHighPass(int s, bool retake, 
 void WireQuads::take(int, const int32_t (&)[4], TBPFilter* const (&)[4],
                      TLPFilter* const (&)[4], THPFilter* const (&)[4]) {}
 void WireQuads::release(int) {}
-void WireQuads::runBandPass(int, int, Lanes4 (&)[2], Lanes4 (&)[2]) {}
-void WireQuads::runLowPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
-void WireQuads::runHighPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+void WireQuads::runChain(int, int, bool, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
 #endif
 
 void WireQuads::release() {

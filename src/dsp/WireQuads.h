@@ -45,12 +45,16 @@ public:
     // Quad s's states written back into its filters, as the quad entry points leave them.
     void release(int s);
     __attribute__((cold)) void release() override;  // all of them
-    // The quad entry points' runs of quad s (processor with AVX2 only) on the notes of a and
-    // b (ab) and of c and d (cd), the coefficients taken again first where `retake` (the
-    // band-pass: as its prepareNoteQuad() tells, only the tuning where only that moved).
-    void runBandPass(int s, int retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
-    void runLowPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
-    void runHighPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    // The chain of quad s (processor with AVX2 only) on the notes of a and b (ab) and of c
+    // and d (cd): the quad entry points' runs of the band-pass, low-pass and high-pass one
+    // after the other, each stage's output the next one's input without leaving the lanes.
+    // Each stage takes its coefficients again first where its prepare may have changed
+    // some: `bandPass` as TBPFilter::prepareNoteQuad() tells (only the tuning where only
+    // that moved), or kNoBandPass where the band-pass is off (the notes go straight to the
+    // low-pass); `lowPass` and `highPass` likewise of theirs.
+    static constexpr int kNoBandPass = -1;
+    void runChain(int s, int bandPass, bool lowPass, bool highPass, Lanes4 (&ab)[2],
+                  Lanes4 (&cd)[2]);
 
 private:
     // A quad's coefficients taken from its filters.

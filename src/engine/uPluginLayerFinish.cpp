@@ -546,26 +546,21 @@ private:
         }
         for (int s = 0; s < quads; ++s)
             if (!(held.held & (1u << s))) takeQuad(held, s);
-        if (wireOn_) {
-            for (int s = 0; s < quads; ++s) {
-                TBPFilter* const(&f)[4] = held.quad[s].bp;
-                const int moved = prepareBandPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
-                held.runBandPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
-            }
-            if (pairs_ & 1) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
-        }
+        // Each quad's three prepares, then its chain in one run; the pair left over after.
         for (int s = 0; s < quads; ++s) {
-            TLPFilter* const(&f)[4] = held.quad[s].lp;
-            const bool moved = prepareLowPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
-            held.runLowPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
+            const WireQuad& q = held.quad[s];
+            const int band =
+                wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2], *q.bp[3], 2 * s)
+                        : WireQuads::kNoBandPass;
+            const bool low = prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s);
+            const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
+            held.runChain(s, band, low, high, lanes_[2 * s], lanes_[2 * s + 1]);
         }
-        if (pairs_ & 1) stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
-        for (int s = 0; s < quads; ++s) {
-            THPFilter* const(&f)[4] = held.quad[s].hp;
-            const bool moved = prepareHighPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
-            held.runHighPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
+        if (pairs_ & 1) {
+            if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
+            stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
+            stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, 2 * quads);
         }
-        if (pairs_ & 1) stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, 2 * quads);
     }
     static_assert(kNumVoices <= 4 * WireQuads::kQuads, "a quad for every four voices");
     // Whether quad q holds the voices of pairs j and j + 1 (as WireQuad::voice orders them).
