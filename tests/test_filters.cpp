@@ -1380,7 +1380,7 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
                 filtermath::loadNotePair(io[1][2 * p], io[1][2 * p + 1], lanes[p]);
             const int bpMoved =
                 wireOn ? TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
-                                                    {0.15f, 0.15f}, mods, seps, qs)
+                                                    {0.15f, 0.15f}, mods, seps, qs, &held, 0)
                        : WireQuads::kNoBandPass;
             const bool lpMoved =
                 TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs);
@@ -1391,6 +1391,15 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
         }
         for (int v = 0; v < 4; ++v)
             ASSERT_TRUE(sameBits(io[0][v], io[1][v])) << "voice " << v << " sample " << n;
+        if (held.live() && n % 100 == 50) {
+            // the cutoff map's values the quad keeps, back in its filters, as process() left
+            // them in the filters run alone
+            held.syncBandPass(0);
+            for (int v = 0; v < 4; ++v)
+                for (int lane = 0; lane < 4; ++lane)
+                    ASSERT_EQ(bp[0][v].getLaneCutoff(lane), bp[1][v].getLaneCutoff(lane))
+                        << "voice " << v << " lane " << lane << " sample " << n;
+        }
     }
     EXPECT_EQ(3, takes);  // at the start, after the reset and after the lone run
 }

@@ -117,6 +117,8 @@ void TBPFilter::spreadLanesNow() {
 }
 
 void TBPFilter::init(float sampleRate) {
+    // (a holder writes the map's values back on release: before they are set anew here)
+    if (holder) holder->release();
     spreadLanes();
     rate = layerRate(sampleRate, 196000.0f);
     tableScale = 262143.0f / (2.0f * rate);
@@ -1224,12 +1226,85 @@ TAV_WIDE_INLINE void splitField(const Lanes8& v, Filter* const (&f)[4], Field fi
 // The coefficients as the quad entry points take them (see runNoteQuadWide).
 // (moved as TBPFilter::prepareNoteQuad() returns it: the damping only where not just the
 // tuning moved)
+// (all of them, kAllMoved: the map's values too, which only a take or an update apart from
+// the map changes)
 __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeBandPass(WireQuad& q,
                                                                                    int moved) {
     TBPFilter* const(&f)[4] = q.bp;
     q.F = mergeQuad(f[0]->pr[0].F, f[1]->pr[0].F, f[2]->pr[0].F, f[3]->pr[0].F);
-    if (moved != TBPFilter::kTuningMoved)
-        q.D = mergeQuad(f[0]->pr[0].D, f[1]->pr[0].D, f[2]->pr[0].D, f[3]->pr[0].D);
+    if (moved == TBPFilter::kTuningMoved) return;
+    q.D = mergeQuad(f[0]->pr[0].D, f[1]->pr[0].D, f[2]->pr[0].D, f[3]->pr[0].D);
+    // (lanes 0 and 1 of each: those the map keeps, whether or not 2 and 3 are due)
+    q.lastV = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].lastV; });
+    q.target = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fTarget; });
+    q.used = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fUsed; });
+    q.entry = quadField(f, [](TBPFilter& h) -> Lanes4& {
+        return reinterpret_cast<Lanes4&>(h.entry[0]);
+    });
+    q.side = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.sideGain; });
+    q.ceiling = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.ceilingLanes; });
+    q.scale = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.scaleLanes; });
+}
+
+// TBPFilter::mapNoteQuadWide() on the quad's lanes: the same values, kept in the lanes
+// rather than stored into the filters (but for the memos, which the envelopes also write).
+__attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct cutoff,
+                                                           Lanes4 mod) {
+    WireQuad& q = quad[s];
+    TBPFilter* const(&f)[4] = q.bp;
+    double sides;
+    std::memcpy(&sides, &cutoff, sizeof sides);
+    const __m256 cut = _mm256_castpd_ps(_mm256_set1_pd(sides));
+    const __m256i dup = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    const __m256 m = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)mod), dup);
+    const __m128 vel4 =
+        _mm_setr_ps(f[0]->velOffset, f[1]->velOffset, f[2]->velOffset, f[3]->velOffset);
+    const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(vel4), dup);
+    const __m256 env = quadHalves(f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
+    const WideCutoffConstants& k = wideCutoffConstants();
+    const __m256 v =
+        clampTo8(_mm256_add_ps(env, _mm256_add_ps(_mm256_add_ps(m, cut), vel)), (__m256)k.one);
+    const __m256 changes = _mm256_cmp_ps(v, (__m256)q.lastV, _CMP_NEQ_UQ);
+    const __m256 target = clampTo8(
+        _mm256_mul_ps(exp2Cutoff8(_mm256_mul_ps((__m256)k.ten, v), k), (__m256)q.side),
+        (__m256)q.ceiling);
+    const __m256 diff = _mm256_sub_ps(target, (__m256)q.used);
+    const __m256 moves = _mm256_or_ps(_mm256_cmp_ps(diff, (__m256)k.step, _CMP_GT_OQ),
+                                      _mm256_cmp_ps(diff, (__m256)k.minusStep, _CMP_LT_OQ));
+    const __m256 pos = _mm256_add_ps(
+        _mm256_mul_ps(_mm256_add_ps(target, (__m256)k.milli), (__m256)q.scale), (__m256)k.guard);
+    const __m256i idx = _mm256_cvttps_epi32(clampTo8(pos, (__m256)k.top));
+    const __m256 tuning = _mm256_i32gather_ps(FilterSine, idx, 4);
+    // A voice keeps both its lanes where either changed (and of those, where either moved,
+    // its cutoffs in use, entries and tuning), as keepNoteHalves stores them.
+    const __m256 kept = _mm256_or_ps(changes, _mm256_permute_ps(changes, 0xB1));
+    const __m256 taken = _mm256_and_ps(kept, _mm256_or_ps(moves, _mm256_permute_ps(moves, 0xB1)));
+    q.lastV = (Lanes8)_mm256_blendv_ps((__m256)q.lastV, v, kept);
+    q.target = (Lanes8)_mm256_blendv_ps((__m256)q.target, target, kept);
+    q.used = (Lanes8)_mm256_blendv_ps((__m256)q.used, target, taken);
+    q.entry = (Lanes8)_mm256_blendv_ps((__m256)q.entry, _mm256_castsi256_ps(idx), taken);
+    q.F = (Lanes8)_mm256_blendv_ps((__m256)q.F, tuning, taken);
+    const int changed = _mm256_movemask_ps(changes);
+    for (int i = 0; i < 4; ++i) f[i]->keepMemo(cutoff, mod[i], (changed & (3 << (2 * i))) == 0);
+    if (changed) mapped |= 1u << s;
+    return 0;
+}
+
+// The map's values of quad s back into its filters, each voice's two lanes in both halves
+// (as spreadLanes would leave them: nothing is then due).
+__attribute__((target("avx2"))) void WireQuads::syncBandPass(int s) {
+    if (!(mapped & (1u << s))) return;
+    WireQuad& q = quad[s];
+    TBPFilter* const(&f)[4] = q.bp;
+    splitField(q.lastV, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].lastV; });
+    splitField(q.target, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fTarget; });
+    splitField(q.used, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fUsed; });
+    splitField(q.entry, f, [](TBPFilter& h) -> Lanes4& {
+        return reinterpret_cast<Lanes4&>(h.entry[0]);
+    });
+    splitField(q.F, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].F; });
+    for (TBPFilter* h : f) h->lanesDue = false;
+    mapped &= ~(1u << s);
 }
 __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeLowPass(WireQuad& q) {
     TLPFilter* const(&f)[4] = q.lp;
@@ -1273,10 +1348,12 @@ __attribute__((target("avx2"))) void WireQuads::take(int s, const int32_t (&voic
     takeLowPass(q);
     takeHighPass(q);
     held |= 1u << s;
+    mapped &= ~(1u << s);
 }
 
 __attribute__((target("avx2"))) void WireQuads::release(int s) {
     if (!(held & (1u << s))) return;
+    syncBandPass(s);
     WireQuad& q = quad[s];
     splitField(q.band, q.bp, [](TBPFilter& f) -> Lanes4& { return f.pr[0].band; });
     splitField(q.low, q.bp, [](TBPFilter& f) -> Lanes4& { return f.pr[0].low; });
@@ -1332,6 +1409,8 @@ void WireQuads::take(int, const int32_t (&)[4], TBPFilter* const (&)[4],
                      TLPFilter* const (&)[4], THPFilter* const (&)[4]) {}
 void WireQuads::release(int) {}
 void WireQuads::runChain(int, int, bool, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+int WireQuads::mapBandPass(int, stereoStruct, Lanes4) { return 0; }
+void WireQuads::syncBandPass(int) {}
 #endif
 
 void WireQuads::release() {

@@ -72,9 +72,12 @@ public:
     // AVX2 all four in eight. Returns which coefficients may have changed: 0 none,
     // kTuningMoved only the tuning F (the map above), kAllMoved any (so true means all).
     static constexpr int kAllMoved = 1, kTuningMoved = 2;
+    // quads: the Wire quads that hold a, b, c and d as their quad s (else null): the map
+    // then works on the lanes they keep (see WireQuads::mapBandPass).
     static int prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
-                               const float (&resonance)[4]) {
+                               const float (&resonance)[4], WireQuads* quads = nullptr,
+                               int s = 0) {
         // keepsMap() of all four without a branch for each, decided here without a call; the
         // arguments go on by value, so the caller's arrays need not be stored (a vector load
         // of four values just stored one by one waits for the stores to reach the cache)
@@ -105,11 +108,16 @@ public:
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
         if (__builtin_expect(held && plainAll, 1)) {
 #if TAV_WIDE_LANES
-            if (lanes::wide()) return mapNoteQuadWide(a, b, c, d, cutoff, m) ? kTuningMoved : 0;
+            if (lanes::wide()) {
+                if (quads) return quads->mapBandPass(s, cutoff, m);
+                return mapNoteQuadWide(a, b, c, d, cutoff, m) ? kTuningMoved : 0;
+            }
 #endif
             mapNotePairs(a, b, c, d, cutoff, m);
             return kAllMoved;
         }
+        // (the map's values the quad keeps written back first)
+        if (quads) quads->syncBandPass(s);
         prepareNotesApart(a, b, c, d, cutoff, m, Lanes4{sep[0], sep[1], sep[2], sep[3]},
                           Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
         return kAllMoved;

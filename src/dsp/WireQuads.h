@@ -16,6 +16,9 @@ class THPFilter;
 // (taken again where a prepare may have changed them).
 struct alignas(32) WireQuad {
     Lanes8 band, low, F, D;                   // band-pass
+    // the band-pass's cutoff map: its last cutoffs, targets, cutoffs in use and table
+    // entries, and the side gains, ceilings and table scales it maps with
+    Lanes8 lastV, target, used, entry, side, ceiling, scale;
     Lanes8 s1, s2, l1, l2, l3;                // low-pass
     Lanes8 t1, t2, cut, h1, h2, h3, k2, lc;   // high-pass and its low cut
     int32_t voice[4] = {};  // the caller's names of a, c, b, d (for it to tell they stand)
@@ -30,13 +33,17 @@ struct alignas(32) WireQuad {
 // its first pair's states only there (its `holder` points here). Only the runs below run a
 // held filter; the prepares and updates of the filters still work on the filters
 // themselves (the coefficients are copies), and a run whose prepare may have changed some
-// takes them again. Everything else releases the quads first (see LaneHolder).
+// takes them again, but for the band-pass's usual cutoff map, which works on the quad's
+// own copies of its values (see mapBandPass). Everything else releases the quads first
+// (see LaneHolder).
 class WireQuads final : public LaneHolder {
 public:
     static constexpr int kQuads = 4;
     WireQuad quad[kQuads];
-    // The quads that hold, one bit each.
+    // The quads that hold, one bit each; and those whose map values (see mapBandPass) are
+    // newer than their filters'.
     unsigned held = 0;
+    unsigned mapped = 0;
     bool live() const { return held != 0; }
     // Quad s takes the states and coefficients of its filters (not held by anyone) and
     // holds them; `voice` as in WireQuad.
@@ -53,6 +60,12 @@ public:
     // that moved), or kNoBandPass where the band-pass is off (the notes go straight to the
     // low-pass); `lowPass` and `highPass` likewise of theirs.
     static constexpr int kNoBandPass = -1;
+    // The band-pass's cutoff map of quad s (TBPFilter::prepareNoteQuad's map, processor with
+    // AVX2 only) on the values the quad keeps: its filters' fields of the map are then
+    // stale until syncBandPass() or a release writes them back. Returns which coefficients
+    // the chain must take again (none: the tuning the map changes is the quad's own).
+    int mapBandPass(int s, stereoStruct cutoff, Lanes4 mod);
+    void syncBandPass(int s);
     void runChain(int s, int bandPass, bool lowPass, bool highPass, Lanes4 (&ab)[2],
                   Lanes4 (&cd)[2]);
 

@@ -549,9 +549,9 @@ private:
         // Each quad's three prepares, then its chain in one run; the pair left over after.
         for (int s = 0; s < quads; ++s) {
             const WireQuad& q = held.quad[s];
-            const int band =
-                wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2], *q.bp[3], 2 * s)
-                        : WireQuads::kNoBandPass;
+            const int band = wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2],
+                                                           *q.bp[3], 2 * s, &held, s)
+                                     : WireQuads::kNoBandPass;
             const bool low = prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s);
             const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
             held.runChain(s, band, low, high, lanes_[2 * s], lanes_[2 * s + 1]);
@@ -818,8 +818,9 @@ private:
                       c.wireSep, c.wireQ);
     }
     // prepareBandPass() of pairs j and j + 1 in one call; which coefficients may have
-    // changed (see TBPFilter::prepareNoteQuad).
-    int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
+    // changed (see TBPFilter::prepareNoteQuad, and for held and s its quads).
+    int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j,
+                            WireQuads* held = nullptr, int s = 0) {
         const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
         const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
         const intptr_t row = opaqueStride(voices_);
@@ -831,7 +832,7 @@ private:
             q[i] = c.wireQ;
         }
         return TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod,
-                                          sep, q);
+                                          sep, q, held, s);
     }
     void prepareLowPass(TLPFilter& f, int v, const float* dest) {
         f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
