@@ -1369,33 +1369,34 @@ __attribute__((target("avx2"))) void WireQuads::release(int s) {
 __attribute__((target("avx2"))) void WireQuads::runChain(int s, int bandPass, bool lowPass,
                                                          bool highPass, Lanes4 (&ab)[2],
                                                          Lanes4 (&cd)[2]) {
-    static_assert(kNoBandPass != 0 && kNoBandPass != TBPFilter::kAllMoved &&
-                      kNoBandPass != TBPFilter::kTuningMoved,
+    static_assert(kNoBandPass < 0 && TBPFilter::kAllMoved > 0 && TBPFilter::kTuningMoved > 0,
                   "the band-pass off is none of its prepare's answers");
+    WireQuad& q = quad[s];
+    // The coefficients first (a take reads only the filters' coefficients, which no run
+    // changes): the stages then run straight through, their lanes in registers.
+    if (bandPass > 0) takeBandPass(q, bandPass);
+    if (lowPass) takeLowPass(q);
+    if (highPass) takeHighPass(q);
     const KernelConstants& k = kernelConstants();
     // a stage's output as the next one's input: a tenth plus the guard, as quadIn
     const auto next = [&k](const Lanes8(&y)[2], Lanes8(&x)[2]) __attribute__((always_inline)) {
         for (int i = 0; i < 2; ++i)
             x[i] = y[i] * lanesOf<Lanes8>(k.tenth) + lanesOf<Lanes8>(k.guard);
     };
-    WireQuad& q = quad[s];
     Lanes8 x[2], y[2];
     quadIn(ab, cd, x);
     if (bandPass != kNoBandPass) {
-        if (bandPass) takeBandPass(q, bandPass);
         Lanes8 bs = q.band, ls = q.low;
         bandPassKernel(q.F, q.D, bs, ls, x, y);
         q.band = bs;
         q.low = ls;
         next(y, x);
     }
-    if (lowPass) takeLowPass(q);
     Lanes8 s1 = q.s1, s2 = q.s2;
     lowPassKernel(q.l1, q.l2, q.l3, s1, s2, x, y);
     q.s1 = s1;
     q.s2 = s2;
     next(y, x);
-    if (highPass) takeHighPass(q);
     Lanes8 t1 = q.t1, t2 = q.t2, cut = q.cut;
     highPassKernel(q.h1, q.h2, q.h3, q.k2, q.lc, t1, t2, cut, x, y);
     q.t1 = t1;
