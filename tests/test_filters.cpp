@@ -1383,7 +1383,8 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
                                                     {0.15f, 0.15f}, mods, seps, qs, &held, 0)
                        : WireQuads::kNoBandPass;
             const bool lpMoved =
-                TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs);
+                TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs,
+                                           &held, 0);
             for (int v = 0; v < 4; ++v) hp[1][v].prepareNote(0.2f, mods[v], qs[v]);
             held.runChain(0, bpMoved, lpMoved, true, lanes[0], lanes[1]);
             for (int p = 0; p < 2; ++p)
@@ -1395,10 +1396,13 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
             // the cutoff map's values the quad keeps, back in its filters, as process() left
             // them in the filters run alone
             held.syncBandPass(0);
-            for (int v = 0; v < 4; ++v)
+            held.syncLowPass(0);
+            for (int v = 0; v < 4; ++v) {
                 for (int lane = 0; lane < 4; ++lane)
                     ASSERT_EQ(bp[0][v].getLaneCutoff(lane), bp[1][v].getLaneCutoff(lane))
                         << "voice " << v << " lane " << lane << " sample " << n;
+                ASSERT_EQ(lp[0][v].getCopyCutoff(0), lp[1][v].getCopyCutoff(0)) << v << " " << n;
+            }
         }
     }
     EXPECT_EQ(3, takes);  // at the start, after the reset and after the lone run

@@ -274,8 +274,10 @@ public:
     // update (a sounding note whose envelope moves), the four notes' cutoffs are mapped side
     // by side, one voice in each lane (a note's lanes all hold the same values). Returns
     // whether any filter's coefficients may have changed.
+    // quads, s: as TBPFilter::prepareNoteQuad's (see WireQuads::mapLowPass).
     static bool prepareNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
-                                float cutoff, const float (&mod)[4], const float (&resonance)[4]) {
+                                float cutoff, const float (&mod)[4], const float (&resonance)[4],
+                                WireQuads* quads = nullptr, int s = 0) {
         // Four settled notes are the common case, decided here without the call.
 #if defined(__SSE2__)
         // memo.skipNote() of all four: each memo's arguments and note count (its first four
@@ -302,7 +304,8 @@ public:
 #endif
         // (by value: the caller's arrays need not be stored for the common case)
         return updateNoteQuad(a, b, c, d, cutoff, Lanes4{mod[0], mod[1], mod[2], mod[3]},
-                       Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
+                              Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]},
+                              quads, s);
     }
     static void runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]);
 
@@ -328,7 +331,8 @@ private:
     void spreadLanesNow();
     // prepareNoteQuad() where some memo does not skip.
     static bool updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
-                               float cutoff, Lanes4 mod, Lanes4 resonance);
+                               float cutoff, Lanes4 mod, Lanes4 resonance, WireQuads* quads,
+                               int s);
     // updateNote()'s steps of four filters whose `plain` holds and whose resonance is that
     // of their last update (so the damping and key factor stay), one lane per filter.
     __attribute__((noinline)) static void mapNoteQuad(TLPFilter* const (&f)[4], float cutoff,

@@ -20,6 +20,11 @@ struct alignas(32) WireQuad {
     // entries, and the side gains, ceilings and table scales it maps with
     Lanes8 lastV, target, used, entry, side, ceiling, scale;
     Lanes8 s1, s2, l1, l2, l3;                // low-pass
+    // the low-pass's cutoff map, one voice a lane (a, b, c, d): its last cutoffs, targets,
+    // cutoffs in use and table entries, and the gains (20 x key factor), ceilings, table
+    // scales and dampings it maps with
+    Lanes4 lowLastV, lowTarget, lowUsed, lowGain, lowCeiling, lowScale, lowR;
+    LaneInts4 lowEntry;
     Lanes8 t1, t2, cut, h1, h2, h3, k2, lc;   // high-pass and its low cut
     int32_t voice[4] = {};  // the caller's names of a, c, b, d (for it to tell they stand)
     TBPFilter* bp[4] = {};  // the filters of a, b, c, d
@@ -40,10 +45,11 @@ class WireQuads final : public LaneHolder {
 public:
     static constexpr int kQuads = 4;
     WireQuad quad[kQuads];
-    // The quads that hold, one bit each; and those whose map values (see mapBandPass) are
-    // newer than their filters'.
+    // The quads that hold, one bit each; and those whose band-pass or low-pass map values
+    // (see mapBandPass, mapLowPass) are newer than their filters'.
     unsigned held = 0;
     unsigned mapped = 0;
+    unsigned lowMapped = 0;  // four bits a quad (s x 4 on): the voices whose values moved
     bool live() const { return held != 0; }
     // Quad s takes the states and coefficients of its filters (not held by anyone) and
     // holds them; `voice` as in WireQuad.
@@ -66,6 +72,10 @@ public:
     // the chain must take again (none: the tuning the map changes is the quad's own).
     int mapBandPass(int s, stereoStruct cutoff, Lanes4 mod);
     void syncBandPass(int s);
+    // The same of the low-pass (TLPFilter::prepareNoteQuad's map); returns false: the
+    // coefficients the map changes are the quad's own.
+    bool mapLowPass(int s, float cutoff, Lanes4 mod);
+    void syncLowPass(int s);
     void runChain(int s, int bandPass, bool lowPass, bool highPass, Lanes4 (&ab)[2],
                   Lanes4 (&cd)[2]);
 

@@ -552,7 +552,8 @@ private:
             const int band = wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2],
                                                            *q.bp[3], 2 * s, &held, s)
                                      : WireQuads::kNoBandPass;
-            const bool low = prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s);
+            const bool low =
+                prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s, &held, s);
             const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
             held.runChain(s, band, low, high, lanes_[2 * s], lanes_[2 * s + 1]);
         }
@@ -837,15 +838,17 @@ private:
     void prepareLowPass(TLPFilter& f, int v, const float* dest) {
         f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
     }
-    // prepareLowPass() of pairs j and j + 1 in one call.
-    bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
+    // prepareLowPass() of pairs j and j + 1 in one call (for held and s see
+    // TLPFilter::prepareNoteQuad).
+    bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j,
+                            WireQuads* held = nullptr, int s = 0) {
         const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
                               destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
         const intptr_t row = opaqueStride(voices_);
         const float q[4] = {
             rowAt(voices_, row, a_[j])->filterQ, rowAt(voices_, row, b_[j])->filterQ,
             rowAt(voices_, row, a_[j + 1])->filterQ, rowAt(voices_, row, b_[j + 1])->filterQ};
-        return TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q);
+        return TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q, held, s);
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
         f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);
