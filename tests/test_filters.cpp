@@ -1319,9 +1319,9 @@ TEST_F(FilterRobustness, ResetGivesTheOutputOfClearedLines) {
 }  // namespace
 
 // Four voices' Wire chains held in a quad's lanes from one sample to the next against
-// process() one voice at a time, with envelopes, modulation and resonance moving; a reset
-// and a process() call on held filters give the states back first, and the quad takes
-// them again.
+// process() one voice at a time, with envelopes, modulation, resonance and the band-pass's
+// switch moving; a reset and a process() call on held filters give the states back first,
+// and the quad takes them again.
 TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
     const WideLanes wideLanes;
     if (!TAV_WIDE_LANES || !lanes::wide()) GTEST_SKIP() << "four lanes only here";
@@ -1348,6 +1348,7 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
     for (int n = 0; n < 1600; ++n) {
         float mods[4], qs[4];
         stereoOverStruct io[2][4];
+        const bool wireOn = n % 400 < 330;  // the band-pass off now and then
         for (int v = 0; v < 4; ++v) {
             mods[v] = 0.05f * (float)v + 0.1f * (float)(n / 400);
             qs[v] = (n / 300 + v) % 2 ? 0.2f : 0.9f;
@@ -1360,7 +1361,8 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
         }
         const auto chain = [&](int k, int v) {
             stereoOverStruct band, low;
-            bp[k][v].process(true, {0.15f, 0.15f}, mods[v], seps[v], qs[v], 1, &io[k][v], &band);
+            bp[k][v].process(wireOn, {0.15f, 0.15f}, mods[v], seps[v], qs[v], 1, &io[k][v],
+                             &band);
             lp[k][v].process(0.4f, mods[v], qs[v], 1, &band, &low);
             hp[k][v].process(0.2f, mods[v], qs[v], 1, &low, &io[k][v]);
         };
@@ -1376,19 +1378,32 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
             Lanes4 lanes[2][2];
             for (int p = 0; p < 2; ++p)
                 filtermath::loadNotePair(io[1][2 * p], io[1][2 * p + 1], lanes[p]);
-            const int bpMoved = TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
-                                                           {0.15f, 0.15f}, mods, seps, qs);
-            held.runBandPass(0, bpMoved, lanes[0], lanes[1]);
+            const int bpMoved =
+                wireOn ? TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
+                                                    {0.15f, 0.15f}, mods, seps, qs, &held, 0)
+                       : WireQuads::kNoBandPass;
             const bool lpMoved =
-                TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs);
-            held.runLowPass(0, lpMoved, lanes[0], lanes[1]);
+                TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs,
+                                           &held, 0);
             for (int v = 0; v < 4; ++v) hp[1][v].prepareNote(0.2f, mods[v], qs[v]);
-            held.runHighPass(0, true, lanes[0], lanes[1]);
+            held.runChain(0, bpMoved, lpMoved, true, lanes[0], lanes[1]);
             for (int p = 0; p < 2; ++p)
                 filtermath::storeNotePair(lanes[p], io[1][2 * p], io[1][2 * p + 1]);
         }
         for (int v = 0; v < 4; ++v)
             ASSERT_TRUE(sameBits(io[0][v], io[1][v])) << "voice " << v << " sample " << n;
+        if (held.live() && n % 100 == 50) {
+            // the cutoff map's values the quad keeps, back in its filters, as process() left
+            // them in the filters run alone
+            held.syncBandPass(0);
+            held.syncLowPass(0);
+            for (int v = 0; v < 4; ++v) {
+                for (int lane = 0; lane < 4; ++lane)
+                    ASSERT_EQ(bp[0][v].getLaneCutoff(lane), bp[1][v].getLaneCutoff(lane))
+                        << "voice " << v << " lane " << lane << " sample " << n;
+                ASSERT_EQ(lp[0][v].getCopyCutoff(0), lp[1][v].getCopyCutoff(0)) << v << " " << n;
+            }
+        }
     }
     EXPECT_EQ(3, takes);  // at the start, after the reset and after the lone run
 }

@@ -13,7 +13,6 @@ using namespace filtermath;
 #if TAV_WIDE_LANES
 namespace {
 
-
 // Eight lanes as two halves of four: the helpers of the AVX2 paths, always inlined there
 // (an eight-lane value never crosses a call).
 #define TAV_WIDE_INLINE __attribute__((always_inline, target("avx2"))) inline
@@ -117,6 +116,8 @@ void TBPFilter::spreadLanesNow() {
 }
 
 void TBPFilter::init(float sampleRate) {
+    // (a holder writes the map's values back on release: before they are set anew here)
+    if (holder) holder->release();
     spreadLanes();
     rate = layerRate(sampleRate, 196000.0f);
     tableScale = 262143.0f / (2.0f * rate);
@@ -343,7 +344,6 @@ namespace {
 
 #define TAV_WIDE_INLINE __attribute__((always_inline, target("avx2"))) inline
 
-
 // exp2Cutoff() on eight lanes: every lane the same operations in the same order.
 TAV_WIDE_INLINE __m256 exp2Cutoff8(__m256 x, const WideCutoffConstants& k) {
     x = _mm256_min_ps(_mm256_max_ps(x, _mm256_setzero_ps()), (__m256)k.ten);
@@ -442,7 +442,6 @@ __attribute__((target("avx2"))) int TBPFilter::mapNoteQuadWide(TBPFilter& a, TBP
     return moved;
 }
 
-
 #endif
 
 void TBPFilter::mapNotePairs(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
@@ -532,8 +531,6 @@ __attribute__((target("avx2"))) void TBPFilter::runNoteQuadWide(TBPFilter& a, TB
     quadOut(y, ab, cd);
 }
 #endif
-
-
 
 // --- layer low-pass ------------------------------------------------------------------------
 
@@ -768,7 +765,8 @@ __attribute__((target("avx2"))) bool TLPFilter::mapNoteQuadWide(TLPFilter* const
 #endif
 
 bool TLPFilter::updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
-                               float cutoff, Lanes4 mod, Lanes4 resonance) {
+                               float cutoff, Lanes4 mod, Lanes4 resonance, WireQuads* quads,
+                               int s) {
     // plain and the resonance of the last update for all four, without a branch for each;
     // a note whose memo would skip maps to what it holds (its update would change nothing)
     TLPFilter* const f[4] = {&a, &b, &c, &d};
@@ -780,11 +778,14 @@ bool TLPFilter::updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilt
     }
     if (__builtin_expect(diff == 0 && plainAll, 1)) {
 #if TAV_WIDE_LANES
-        if (lanes::wide()) return mapNoteQuadWide(f, cutoff, mod);
+        if (lanes::wide())
+            return quads ? quads->mapLowPass(s, cutoff, mod) : mapNoteQuadWide(f, cutoff, mod);
 #endif
         mapNoteQuad(f, cutoff, mod);
         return true;
     }
+    // (the map's values the quad keeps written back first)
+    if (quads) quads->syncLowPass(s);
     prepareNotesApart(a, b, c, d, cutoff, mod, resonance);
     return true;
 }
@@ -869,8 +870,6 @@ __attribute__((target("avx2"))) void TLPFilter::runNoteQuadWide(TLPFilter& a, TL
     quadOut(y, ab, cd);
 }
 #endif
-
-
 
 // --- layer high-pass -----------------------------------------------------------------------
 
@@ -997,8 +996,6 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
     quadOut(y, ab, cd);
 }
 #endif
-
-
 
 #if TAV_WIDE_LANES
 namespace {
@@ -1224,13 +1221,87 @@ TAV_WIDE_INLINE void splitField(const Lanes8& v, Filter* const (&f)[4], Field fi
 // The coefficients as the quad entry points take them (see runNoteQuadWide).
 // (moved as TBPFilter::prepareNoteQuad() returns it: the damping only where not just the
 // tuning moved)
+// (all of them, kAllMoved: the map's values too, which only a take or an update apart from
+// the map changes)
 __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeBandPass(WireQuad& q,
                                                                                    int moved) {
     TBPFilter* const(&f)[4] = q.bp;
     q.F = mergeQuad(f[0]->pr[0].F, f[1]->pr[0].F, f[2]->pr[0].F, f[3]->pr[0].F);
-    if (moved != TBPFilter::kTuningMoved)
-        q.D = mergeQuad(f[0]->pr[0].D, f[1]->pr[0].D, f[2]->pr[0].D, f[3]->pr[0].D);
+    if (moved == TBPFilter::kTuningMoved) return;
+    q.D = mergeQuad(f[0]->pr[0].D, f[1]->pr[0].D, f[2]->pr[0].D, f[3]->pr[0].D);
+    // (lanes 0 and 1 of each: those the map keeps, whether or not 2 and 3 are due)
+    q.lastV = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].lastV; });
+    q.target = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fTarget; });
+    q.used = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fUsed; });
+    q.entry = quadField(f, [](TBPFilter& h) -> Lanes4& {
+        return reinterpret_cast<Lanes4&>(h.entry[0]);
+    });
+    q.side = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.sideGain; });
+    q.ceiling = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.ceilingLanes; });
+    q.scale = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.scaleLanes; });
 }
+
+// TBPFilter::mapNoteQuadWide() on the quad's lanes: the same values, kept in the lanes
+// rather than stored into the filters (but for the memos, which the envelopes also write).
+__attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct cutoff,
+                                                           Lanes4 mod) {
+    WireQuad& q = quad[s];
+    TBPFilter* const(&f)[4] = q.bp;
+    double sides;
+    std::memcpy(&sides, &cutoff, sizeof sides);
+    const __m256 cut = _mm256_castpd_ps(_mm256_set1_pd(sides));
+    const __m256i dup = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    const __m256 m = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)mod), dup);
+    const __m128 vel4 =
+        _mm_setr_ps(f[0]->velOffset, f[1]->velOffset, f[2]->velOffset, f[3]->velOffset);
+    const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(vel4), dup);
+    const __m256 env = quadHalves(f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
+    const WideCutoffConstants& k = wideCutoffConstants();
+    const __m256 v =
+        clampTo8(_mm256_add_ps(env, _mm256_add_ps(_mm256_add_ps(m, cut), vel)), (__m256)k.one);
+    const __m256 changes = _mm256_cmp_ps(v, (__m256)q.lastV, _CMP_NEQ_UQ);
+    const __m256 target = clampTo8(
+        _mm256_mul_ps(exp2Cutoff8(_mm256_mul_ps((__m256)k.ten, v), k), (__m256)q.side),
+        (__m256)q.ceiling);
+    const __m256 diff = _mm256_sub_ps(target, (__m256)q.used);
+    const __m256 moves = _mm256_or_ps(_mm256_cmp_ps(diff, (__m256)k.step, _CMP_GT_OQ),
+                                      _mm256_cmp_ps(diff, (__m256)k.minusStep, _CMP_LT_OQ));
+    const __m256 pos = _mm256_add_ps(
+        _mm256_mul_ps(_mm256_add_ps(target, (__m256)k.milli), (__m256)q.scale), (__m256)k.guard);
+    const __m256i idx = _mm256_cvttps_epi32(clampTo8(pos, (__m256)k.top));
+    const __m256 tuning = _mm256_i32gather_ps(FilterSine, idx, 4);
+    // A voice keeps both its lanes where either changed (and of those, where either moved,
+    // its cutoffs in use, entries and tuning), as keepNoteHalves stores them.
+    const __m256 kept = _mm256_or_ps(changes, _mm256_permute_ps(changes, 0xB1));
+    const __m256 taken = _mm256_and_ps(kept, _mm256_or_ps(moves, _mm256_permute_ps(moves, 0xB1)));
+    q.lastV = (Lanes8)_mm256_blendv_ps((__m256)q.lastV, v, kept);
+    q.target = (Lanes8)_mm256_blendv_ps((__m256)q.target, target, kept);
+    q.used = (Lanes8)_mm256_blendv_ps((__m256)q.used, target, taken);
+    q.entry = (Lanes8)_mm256_blendv_ps((__m256)q.entry, _mm256_castsi256_ps(idx), taken);
+    q.F = (Lanes8)_mm256_blendv_ps((__m256)q.F, tuning, taken);
+    const int changed = _mm256_movemask_ps(changes);
+    for (int i = 0; i < 4; ++i) f[i]->keepMemo(cutoff, mod[i], (changed & (3 << (2 * i))) == 0);
+    if (changed) mapped |= 1u << s;
+    return 0;
+}
+
+// The map's values of quad s back into its filters, each voice's two lanes in both halves
+// (as spreadLanes would leave them: nothing is then due).
+__attribute__((target("avx2"))) void WireQuads::syncBandPass(int s) {
+    if (!(mapped & (1u << s))) return;
+    WireQuad& q = quad[s];
+    TBPFilter* const(&f)[4] = q.bp;
+    splitField(q.lastV, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].lastV; });
+    splitField(q.target, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fTarget; });
+    splitField(q.used, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fUsed; });
+    splitField(q.entry, f, [](TBPFilter& h) -> Lanes4& {
+        return reinterpret_cast<Lanes4&>(h.entry[0]);
+    });
+    splitField(q.F, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].F; });
+    for (TBPFilter* h : f) h->lanesDue = false;
+    mapped &= ~(1u << s);
+}
+// (with the map's values, which only a take or an update apart from the map changes)
 __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeLowPass(WireQuad& q) {
     TLPFilter* const(&f)[4] = q.lp;
     __m256 lo, hi;
@@ -1238,6 +1309,86 @@ __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeLowPas
     q.l1 = (Lanes8)_mm256_permute_ps(lo, 0x50);
     q.l2 = (Lanes8)_mm256_permute_ps(lo, 0xFA);
     q.l3 = (Lanes8)_mm256_permute_ps(hi, 0x50);
+    // (lane 0 of each: the others may be due, see TLPFilter::lanesDue)
+    const TLPFilter &a = *f[0], &b = *f[1], &c = *f[2], &d = *f[3];
+    q.lowLastV = firstLanes(a.pr[0].lastV, b.pr[0].lastV, c.pr[0].lastV, d.pr[0].lastV);
+    q.lowTarget = firstLanes(a.pr[0].fTarget, b.pr[0].fTarget, c.pr[0].fTarget, d.pr[0].fTarget);
+    q.lowUsed = firstLanes(a.pr[0].fUsed, b.pr[0].fUsed, c.pr[0].fUsed, d.pr[0].fUsed);
+    q.lowEntry = LaneInts4{a.entry[0][0], b.entry[0][0], c.entry[0][0], d.entry[0][0]};
+    q.lowGain = 20.0f * Lanes4{a.keyFactor, b.keyFactor, c.keyFactor, d.keyFactor};
+    q.lowCeiling = firstLanes(a.ceilingLanes, b.ceilingLanes, c.ceilingLanes, d.ceilingLanes);
+    q.lowScale = firstLanes(a.scaleLanes, b.scaleLanes, c.scaleLanes, d.scaleLanes);
+    q.lowR = Lanes4{a.R, b.R, c.R, d.R};
+}
+
+// TLPFilter::mapNoteQuadWide() on the quad's lanes: the same values, kept in the lanes (the
+// coefficients as the chain takes them) rather than stored into the filters (but for the
+// memos, which the envelopes also write).
+__attribute__((target("avx2"))) bool WireQuads::mapLowPass(int s, float cutoff, Lanes4 m) {
+    WireQuad& q = quad[s];
+    TLPFilter* const(&f)[4] = q.lp;
+    const CutoffConstants& k = cutoffConstants();
+    const TLPFilter &a = *f[0], &b = *f[1], &c = *f[2], &d = *f[3];
+    const Lanes4 vel = {a.velOffset, b.velOffset, c.velOffset, d.velOffset};
+    const Lanes4 v =
+        clampTo(firstLanes(a.env[0], b.env[0], c.env[0], d.env[0]) + ((vel + cutoff) + m), k.one);
+    const LaneInts4 changes = v != q.lowLastV;
+    const int changed = laneMask(changes);
+    const Lanes4 target = clampTo(exp2Cutoff(k.ten * v) * q.lowGain, q.lowCeiling);
+    const Lanes4 diff = target - q.lowUsed;
+    const LaneInts4 moves = changes & (diff > k.step || diff < k.minusStep);
+    const int moved = laneMask(moves);
+    const LaneInts4 idx = __builtin_convertvector(
+        clampTo(((target + k.milli) * q.lowScale + k.guard) * k.top, k.top), LaneInts4);
+    const auto pick = [](LaneInts4 mask, auto now, auto was) __attribute__((always_inline)) {
+        return (decltype(was))(((LaneInts4)now & mask) | ((LaneInts4)was & ~mask));
+    };
+    q.lowLastV = pick(changes, v, q.lowLastV);
+    q.lowTarget = pick(changes, target, q.lowTarget);
+    if (moved) {
+        q.lowUsed = pick(moves, target, q.lowUsed);
+        q.lowEntry = pick(moves, idx, q.lowEntry);
+        // (every entry is within the table after the clamp to its top)
+        const Lanes4 g = (Lanes4)_mm_i32gather_ps(FilterZTan, (__m128i)idx, 4);
+        const Lanes4 R = q.lowR;
+        const Lanes4 a1 = splat(1.0f) / (1.0f + 2.0f * R * g + g * g), a2 = g * a1, a3 = g * a2;
+        // each voice's value in its two lanes, where its cutoff moved
+        const __m256i dup = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+        const __m256 taken = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)moves), dup);
+        const __m256 l1 = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)a1), dup);
+        const __m256 l2 = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)a2), dup);
+        const __m256 l3 = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)a3), dup);
+        q.l1 = (Lanes8)_mm256_blendv_ps((__m256)q.l1, l1, taken);
+        q.l2 = (Lanes8)_mm256_blendv_ps((__m256)q.l2, l2, taken);
+        q.l3 = (Lanes8)_mm256_blendv_ps((__m256)q.l3, l3, taken);
+    }
+    for (int i = 0; i < 4; ++i) {
+        // The memo's resonance and note count stay.
+        f[i]->memo.args[0] = UpdateMemo<1>::bits(cutoff);
+        f[i]->memo.args[1] = UpdateMemo<1>::bits(m[i]);
+        f[i]->memo.quiet = (changed & (1 << i)) == 0;
+    }
+    lowMapped |= (unsigned)changed << (4 * s);
+    return false;
+}
+
+// The map's values of quad s's voices whose values moved back into their filters, as
+// TLPFilter::mapNoteQuadKeep stores them (lane 0, the others then due).
+__attribute__((target("avx2"))) void WireQuads::syncLowPass(int s) {
+    const unsigned moved = (lowMapped >> (4 * s)) & 15u;
+    if (!moved) return;
+    WireQuad& q = quad[s];
+    for (int i = 0; i < 4; ++i) {
+        if (!(moved & (1u << i))) continue;
+        TLPFilter& x = *q.lp[i];
+        x.pr[0].lastV[0] = q.lowLastV[i];
+        x.pr[0].fTarget[0] = q.lowTarget[i];
+        x.pr[0].fUsed[0] = q.lowUsed[i];
+        x.entry[0][0] = q.lowEntry[i];
+        x.zd = Lanes4{q.l1[2 * i], q.l2[2 * i], q.l3[2 * i], x.zd[3]};
+        x.lanesDue = true;
+    }
+    lowMapped &= ~(15u << (4 * s));
 }
 __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeHighPass(WireQuad& q) {
     THPFilter* const(&f)[4] = q.hp;
@@ -1273,10 +1424,14 @@ __attribute__((target("avx2"))) void WireQuads::take(int s, const int32_t (&voic
     takeLowPass(q);
     takeHighPass(q);
     held |= 1u << s;
+    mapped &= ~(1u << s);
+    lowMapped &= ~(15u << (4 * s));
 }
 
 __attribute__((target("avx2"))) void WireQuads::release(int s) {
     if (!(held & (1u << s))) return;
+    syncBandPass(s);
+    syncLowPass(s);
     WireQuad& q = quad[s];
     splitField(q.band, q.bp, [](TBPFilter& f) -> Lanes4& { return f.pr[0].band; });
     splitField(q.low, q.bp, [](TBPFilter& f) -> Lanes4& { return f.pr[0].low; });
@@ -1289,38 +1444,37 @@ __attribute__((target("avx2"))) void WireQuads::release(int s) {
     held &= ~(1u << s);
 }
 
-__attribute__((target("avx2"))) void WireQuads::runBandPass(int s, int retake, Lanes4 (&ab)[2],
-                                                            Lanes4 (&cd)[2]) {
+__attribute__((target("avx2"))) void WireQuads::runChain(int s, int bandPass, bool lowPass,
+                                                         bool highPass, Lanes4 (&ab)[2],
+                                                         Lanes4 (&cd)[2]) {
+    static_assert(kNoBandPass < 0 && TBPFilter::kAllMoved > 0 && TBPFilter::kTuningMoved > 0,
+                  "the band-pass off is none of its prepare's answers");
     WireQuad& q = quad[s];
-    if (retake) takeBandPass(q, retake);
+    // The coefficients first (a take reads only the filters' coefficients, which no run
+    // changes): the stages then run straight through, their lanes in registers.
+    if (bandPass > 0) takeBandPass(q, bandPass);
+    if (lowPass) takeLowPass(q);
+    if (highPass) takeHighPass(q);
+    const KernelConstants& k = kernelConstants();
+    // a stage's output as the next one's input: a tenth plus the guard, as quadIn
+    const auto next = [&k](const Lanes8(&y)[2], Lanes8(&x)[2]) __attribute__((always_inline)) {
+        for (int i = 0; i < 2; ++i)
+            x[i] = y[i] * lanesOf<Lanes8>(k.tenth) + lanesOf<Lanes8>(k.guard);
+    };
     Lanes8 x[2], y[2];
     quadIn(ab, cd, x);
-    Lanes8 bs = q.band, ls = q.low;
-    bandPassKernel(q.F, q.D, bs, ls, x, y);
-    q.band = bs;
-    q.low = ls;
-    quadOut(y, ab, cd);
-}
-
-__attribute__((target("avx2"))) void WireQuads::runLowPass(int s, bool retake, Lanes4 (&ab)[2],
-                                                           Lanes4 (&cd)[2]) {
-    WireQuad& q = quad[s];
-    if (retake) takeLowPass(q);
-    Lanes8 x[2], y[2];
-    quadIn(ab, cd, x);
-    Lanes8 t1 = q.s1, t2 = q.s2;
-    lowPassKernel(q.l1, q.l2, q.l3, t1, t2, x, y);
-    q.s1 = t1;
-    q.s2 = t2;
-    quadOut(y, ab, cd);
-}
-
-__attribute__((target("avx2"))) void WireQuads::runHighPass(int s, bool retake, Lanes4 (&ab)[2],
-                                                            Lanes4 (&cd)[2]) {
-    WireQuad& q = quad[s];
-    if (retake) takeHighPass(q);
-    Lanes8 x[2], y[2];
-    quadIn(ab, cd, x);
+    if (bandPass != kNoBandPass) {
+        Lanes8 bs = q.band, ls = q.low;
+        bandPassKernel(q.F, q.D, bs, ls, x, y);
+        q.band = bs;
+        q.low = ls;
+        next(y, x);
+    }
+    Lanes8 s1 = q.s1, s2 = q.s2;
+    lowPassKernel(q.l1, q.l2, q.l3, s1, s2, x, y);
+    q.s1 = s1;
+    q.s2 = s2;
+    next(y, x);
     Lanes8 t1 = q.t1, t2 = q.t2, cut = q.cut;
     highPassKernel(q.h1, q.h2, q.h3, q.k2, q.lc, t1, t2, cut, x, y);
     q.t1 = t1;
@@ -1333,9 +1487,11 @@ __attribute__((target("avx2"))) void WireQuads::runHighPass(int s, bool retake, 
 void WireQuads::take(int, const int32_t (&)[4], TBPFilter* const (&)[4],
                      TLPFilter* const (&)[4], THPFilter* const (&)[4]) {}
 void WireQuads::release(int) {}
-void WireQuads::runBandPass(int, int, Lanes4 (&)[2], Lanes4 (&)[2]) {}
-void WireQuads::runLowPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
-void WireQuads::runHighPass(int, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+void WireQuads::runChain(int, int, bool, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+int WireQuads::mapBandPass(int, stereoStruct, Lanes4) { return 0; }
+void WireQuads::syncBandPass(int) {}
+bool WireQuads::mapLowPass(int, float, Lanes4) { return false; }
+void WireQuads::syncLowPass(int) {}
 #endif
 
 void WireQuads::release() {

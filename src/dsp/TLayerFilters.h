@@ -72,9 +72,12 @@ public:
     // AVX2 all four in eight. Returns which coefficients may have changed: 0 none,
     // kTuningMoved only the tuning F (the map above), kAllMoved any (so true means all).
     static constexpr int kAllMoved = 1, kTuningMoved = 2;
+    // quads: the Wire quads that hold a, b, c and d as their quad s (else null): the map
+    // then works on the lanes they keep (see WireQuads::mapBandPass).
     static int prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
                                stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
-                               const float (&resonance)[4]) {
+                               const float (&resonance)[4], WireQuads* quads = nullptr,
+                               int s = 0) {
         // keepsMap() of all four without a branch for each, decided here without a call; the
         // arguments go on by value, so the caller's arrays need not be stored (a vector load
         // of four values just stored one by one waits for the stores to reach the cache)
@@ -105,11 +108,16 @@ public:
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
         if (__builtin_expect(held && plainAll, 1)) {
 #if TAV_WIDE_LANES
-            if (lanes::wide()) return mapNoteQuadWide(a, b, c, d, cutoff, m) ? kTuningMoved : 0;
+            if (lanes::wide()) {
+                if (quads) return quads->mapBandPass(s, cutoff, m);
+                return mapNoteQuadWide(a, b, c, d, cutoff, m) ? kTuningMoved : 0;
+            }
 #endif
             mapNotePairs(a, b, c, d, cutoff, m);
             return kAllMoved;
         }
+        // (the map's values the quad keeps written back first)
+        if (quads) quads->syncBandPass(s);
         prepareNotesApart(a, b, c, d, cutoff, m, Lanes4{sep[0], sep[1], sep[2], sep[3]},
                           Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
         return kAllMoved;
@@ -266,8 +274,10 @@ public:
     // update (a sounding note whose envelope moves), the four notes' cutoffs are mapped side
     // by side, one voice in each lane (a note's lanes all hold the same values). Returns
     // whether any filter's coefficients may have changed.
+    // quads, s: as TBPFilter::prepareNoteQuad's (see WireQuads::mapLowPass).
     static bool prepareNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
-                                float cutoff, const float (&mod)[4], const float (&resonance)[4]) {
+                                float cutoff, const float (&mod)[4], const float (&resonance)[4],
+                                WireQuads* quads = nullptr, int s = 0) {
         // Four settled notes are the common case, decided here without the call.
 #if defined(__SSE2__)
         // memo.skipNote() of all four: each memo's arguments and note count (its first four
@@ -294,7 +304,8 @@ public:
 #endif
         // (by value: the caller's arrays need not be stored for the common case)
         return updateNoteQuad(a, b, c, d, cutoff, Lanes4{mod[0], mod[1], mod[2], mod[3]},
-                       Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
+                              Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]},
+                              quads, s);
     }
     static void runNotePair(TLPFilter& a, TLPFilter& b, Lanes4 (&lanes)[2]);
 
@@ -320,7 +331,8 @@ private:
     void spreadLanesNow();
     // prepareNoteQuad() where some memo does not skip.
     static bool updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilter& d,
-                               float cutoff, Lanes4 mod, Lanes4 resonance);
+                               float cutoff, Lanes4 mod, Lanes4 resonance, WireQuads* quads,
+                               int s);
     // updateNote()'s steps of four filters whose `plain` holds and whose resonance is that
     // of their last update (so the damping and key factor stay), one lane per filter.
     __attribute__((noinline)) static void mapNoteQuad(TLPFilter* const (&f)[4], float cutoff,

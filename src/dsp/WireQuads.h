@@ -16,7 +16,15 @@ class THPFilter;
 // (taken again where a prepare may have changed them).
 struct alignas(32) WireQuad {
     Lanes8 band, low, F, D;                   // band-pass
+    // the band-pass's cutoff map: its last cutoffs, targets, cutoffs in use and table
+    // entries, and the side gains, ceilings and table scales it maps with
+    Lanes8 lastV, target, used, entry, side, ceiling, scale;
     Lanes8 s1, s2, l1, l2, l3;                // low-pass
+    // the low-pass's cutoff map, one voice a lane (a, b, c, d): its last cutoffs, targets,
+    // cutoffs in use and table entries, and the gains (20 x key factor), ceilings, table
+    // scales and dampings it maps with
+    Lanes4 lowLastV, lowTarget, lowUsed, lowGain, lowCeiling, lowScale, lowR;
+    LaneInts4 lowEntry;
     Lanes8 t1, t2, cut, h1, h2, h3, k2, lc;   // high-pass and its low cut
     int32_t voice[4] = {};  // the caller's names of a, c, b, d (for it to tell they stand)
     TBPFilter* bp[4] = {};  // the filters of a, b, c, d
@@ -30,13 +38,18 @@ struct alignas(32) WireQuad {
 // its first pair's states only there (its `holder` points here). Only the runs below run a
 // held filter; the prepares and updates of the filters still work on the filters
 // themselves (the coefficients are copies), and a run whose prepare may have changed some
-// takes them again. Everything else releases the quads first (see LaneHolder).
+// takes them again, but for the band-pass's usual cutoff map, which works on the quad's
+// own copies of its values (see mapBandPass). Everything else releases the quads first
+// (see LaneHolder).
 class WireQuads final : public LaneHolder {
 public:
     static constexpr int kQuads = 4;
     WireQuad quad[kQuads];
-    // The quads that hold, one bit each.
+    // The quads that hold, one bit each; and those whose band-pass or low-pass map values
+    // (see mapBandPass, mapLowPass) are newer than their filters'.
     unsigned held = 0;
+    unsigned mapped = 0;
+    unsigned lowMapped = 0;  // four bits a quad (s x 4 on): the voices whose values moved
     bool live() const { return held != 0; }
     // Quad s takes the states and coefficients of its filters (not held by anyone) and
     // holds them; `voice` as in WireQuad.
@@ -45,12 +58,26 @@ public:
     // Quad s's states written back into its filters, as the quad entry points leave them.
     void release(int s);
     __attribute__((cold)) void release() override;  // all of them
-    // The quad entry points' runs of quad s (processor with AVX2 only) on the notes of a and
-    // b (ab) and of c and d (cd), the coefficients taken again first where `retake` (the
-    // band-pass: as its prepareNoteQuad() tells, only the tuning where only that moved).
-    void runBandPass(int s, int retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
-    void runLowPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
-    void runHighPass(int s, bool retake, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    // The chain of quad s (processor with AVX2 only) on the notes of a and b (ab) and of c
+    // and d (cd): the quad entry points' runs of the band-pass, low-pass and high-pass one
+    // after the other, each stage's output the next one's input without leaving the lanes.
+    // Each stage takes its coefficients again first where its prepare may have changed
+    // some: `bandPass` as TBPFilter::prepareNoteQuad() tells (only the tuning where only
+    // that moved), or kNoBandPass where the band-pass is off (the notes go straight to the
+    // low-pass); `lowPass` and `highPass` likewise of theirs.
+    static constexpr int kNoBandPass = -1;
+    // The band-pass's cutoff map of quad s (TBPFilter::prepareNoteQuad's map, processor with
+    // AVX2 only) on the values the quad keeps: its filters' fields of the map are then
+    // stale until syncBandPass() or a release writes them back. Returns which coefficients
+    // the chain must take again (none: the tuning the map changes is the quad's own).
+    int mapBandPass(int s, stereoStruct cutoff, Lanes4 mod);
+    void syncBandPass(int s);
+    // The same of the low-pass (TLPFilter::prepareNoteQuad's map); returns false: the
+    // coefficients the map changes are the quad's own.
+    bool mapLowPass(int s, float cutoff, Lanes4 mod);
+    void syncLowPass(int s);
+    void runChain(int s, int bandPass, bool lowPass, bool highPass, Lanes4 (&ab)[2],
+                  Lanes4 (&cd)[2]);
 
 private:
     // A quad's coefficients taken from its filters.

@@ -560,26 +560,22 @@ private:
             fallen |= (unsigned)!quadStands(held.quad[s], 2 * s) << s;
         for (unsigned m = fallen & held.held; m; m &= m - 1) held.release(__builtin_ctz(m));
         for (unsigned m = wanted & ~held.held; m; m &= m - 1) takeQuad(held, __builtin_ctz(m));
-        if (wireOn_) {
-            for (int s = 0; s < quads; ++s) {
-                TBPFilter* const(&f)[4] = held.quad[s].bp;
-                const int moved = prepareBandPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
-                held.runBandPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
-            }
-            if (pairs_ & 1) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
-        }
+        // Each quad's three prepares, then its chain in one run; the pair left over after.
         for (int s = 0; s < quads; ++s) {
-            TLPFilter* const(&f)[4] = held.quad[s].lp;
-            const bool moved = prepareLowPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
-            held.runLowPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
+            const WireQuad& q = held.quad[s];
+            const int band = wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2],
+                                                           *q.bp[3], 2 * s, &held, s)
+                                     : WireQuads::kNoBandPass;
+            const bool low =
+                prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s, &held, s);
+            const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
+            held.runChain(s, band, low, high, lanes_[2 * s], lanes_[2 * s + 1]);
         }
-        if (pairs_ & 1) stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
-        for (int s = 0; s < quads; ++s) {
-            THPFilter* const(&f)[4] = held.quad[s].hp;
-            const bool moved = prepareHighPassQuad(*f[0], *f[1], *f[2], *f[3], 2 * s);
-            held.runHighPass(s, moved, lanes_[2 * s], lanes_[2 * s + 1]);
+        if (pairs_ & 1) {
+            if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
+            stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
+            stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, 2 * quads);
         }
-        if (pairs_ & 1) stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, 2 * quads);
     }
     static_assert(kNumVoices <= 4 * WireQuads::kQuads, "a quad for every four voices");
     // Whether quad q holds the voices of pairs j and j + 1 (as WireQuad::voice orders them).
@@ -878,8 +874,9 @@ private:
                       c.wireSep, c.wireQ);
     }
     // prepareBandPass() of pairs j and j + 1 in one call; which coefficients may have
-    // changed (see TBPFilter::prepareNoteQuad).
-    int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
+    // changed (see TBPFilter::prepareNoteQuad, and for held and s its quads).
+    int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j,
+                            WireQuads* held = nullptr, int s = 0) {
         const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
         const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
         const intptr_t row = opaqueStride(voices_);
@@ -891,20 +888,22 @@ private:
             q[i] = c.wireQ;
         }
         return TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod,
-                                          sep, q);
+                                          sep, q, held, s);
     }
     void prepareLowPass(TLPFilter& f, int v, const float* dest) {
         f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
     }
-    // prepareLowPass() of pairs j and j + 1 in one call.
-    bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
+    // prepareLowPass() of pairs j and j + 1 in one call (for held and s see
+    // TLPFilter::prepareNoteQuad).
+    bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j,
+                            WireQuads* held = nullptr, int s = 0) {
         const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
                               destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
         const intptr_t row = opaqueStride(voices_);
         const float q[4] = {
             rowAt(voices_, row, a_[j])->filterQ, rowAt(voices_, row, b_[j])->filterQ,
             rowAt(voices_, row, a_[j + 1])->filterQ, rowAt(voices_, row, b_[j + 1])->filterQ};
-        return TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q);
+        return TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q, held, s);
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
         f.prepareNote(hpFreq_, dest[hpFreqDest_], dest[hpQDest_]);

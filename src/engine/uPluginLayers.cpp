@@ -832,12 +832,15 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                                                     int filterEnv, const float (*P)[2]) {
     APlugin& p = x.p;
     {
-        // (compared as bits loaded as such, the values taken only when they moved)
-        uint32_t mixBits, offsetBits;
+        // (compared as bits loaded as such, the values taken only when they moved): the two
+        // destinations side by side against the two keys, as one word each
+        static_assert(kHotPhase == kHotMix + 1, "the mix and phase copies side by side");
+        static_assert(sizeof x.c.wireKey == sizeof(uint64_t), "the keys as one word");
+        uint64_t destBits, keyBits;
         const float* hot = &x.dest[hotLayerSlot(x.layer, 0) - kLayerDestStride * x.layer];
-        std::memcpy(&mixBits, &hot[kHotMix], sizeof mixBits);
-        std::memcpy(&offsetBits, &hot[kHotPhase], sizeof offsetBits);
-        if (__builtin_expect(mixBits != x.c.wireKey[0] || offsetBits != x.c.wireKey[1], 0))
+        std::memcpy(&destBits, &hot[kHotMix], sizeof destBits);
+        std::memcpy(&keyBits, x.c.wireKey, sizeof keyBits);
+        if (__builtin_expect(destBits != keyBits, 0))
             wireTakeDests(x.c, hot[kHotMix], hot[kHotPhase]);
     }
     const uint32_t offset = x.c.wireOffset;
