@@ -241,32 +241,30 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         // More samples' voices join this one's while nothing at their start (MIDI, a
         // program, a cadence step) can move what the chain reads; then the chain runs over
         // them all, with each sample's layer outputs and counters.
-        VstInt32 end = i;
-        VstInt32 limit = i + 1;
-        bool deferred = false;
         // Each voice pass of the run but its last is followed by the next one's, which is all
         // that reads the layer-output sources; the run's end writes what its last pass left.
         layerOutDeferred = 1;
-        do {
-            if (end > i) {
+        runEngineControls();
+        renderEngineVoices();
+        VstInt32 end = i + 1;
+        if (!renderPerSample && effectsCanFollow()) {
+            const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
+            const VstInt32 limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
+            // Each sample's layer outputs, in the run's order.
+            stereoOverStruct(*sub)[kNumLayers] = subLayerOut;
+            std::memcpy(*sub, layerOut, sizeof(layerOut));
+            while (end < limit && !(midiQueueCount > 0 && midiDueNow()) && !presetPending && !presetApplying &&
+                   !applyRetry) {
                 forceControlUpdate = 0;
                 ++sampleCounter;
                 ++blockCounter;
                 beginRunSample(*this, end, inL, inR);
                 runRunSampleControls(*this);
-            } else {
-                runEngineControls();
+                renderEngineVoices();
+                std::memcpy(*++sub, layerOut, sizeof(layerOut));
+                ++end;
             }
-            renderEngineVoices();
-            if (end == i && !renderPerSample && effectsCanFollow()) {
-                const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
-                limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
-                deferred = true;
-            }
-            if (deferred) std::memcpy(subLayerOut[end - i], layerOut, sizeof(layerOut));
-            ++end;
-        } while (end < limit && !(midiQueueCount > 0 && midiDueNow()) && !presetPending && !presetApplying &&
-                 !applyRetry);
+        }
         layerOutDeferred = 0;
         if (end > i + 1) takeInputSample(*this, end - 1, inL, inR);
         if (layerOutStale) writeLayerOutSources();
