@@ -589,10 +589,13 @@ __attribute__((always_inline)) inline void layerControls(APlugin& p, int v, cons
     // The layer's inputs: the destinations octave (37), semi, fine, filter envelope and
     // pitch envelope amounts, the parameters of the pitch envelope amount, filter key
     // tracking and filter envelope amount, the layer's semi and fine; then the model's.
-    alignas(16) float in[kCtlLayerKey] = {d(37), d(38), d(39), d(108), d(115),
-                                          val(PITCH_ENV_AMT_TAGS), val(FILTER_KEY_TRACK_TAGS),
-                                          val(FILTER_ENV_AMT_TAGS), p.layerSemi[L],
-                                          p.layerFine[L]};
+    // The words a model leaves are 0 in its key; every model writes the words before 16.
+    static_assert(kCtlLayerKey == 24, "the last two vectors are cleared");
+    alignas(16) float in[kCtlLayerKey];
+    std::memset(in + 16, 0, 8 * sizeof(float));
+    in[0] = d(37); in[1] = d(38); in[2] = d(39); in[3] = d(108); in[4] = d(115);
+    in[5] = val(PITCH_ENV_AMT_TAGS); in[6] = val(FILTER_KEY_TRACK_TAGS);
+    in[7] = val(FILTER_ENV_AMT_TAGS); in[8] = p.layerSemi[L]; in[9] = p.layerFine[L];
     float* const m = in + 10;
     switch (source) {
         case kSourceWire:  // key tracking, separation, Q, envelope amount; 53, 54, 55, 46
