@@ -756,7 +756,10 @@ void APlugin::runVoiceControls(int v) {
         for (int s = 1; s <= 4; ++s) modSrcGlobal[s] = src[s];
         for (int s = kFirstCCSource; s <= kLastCCSource; ++s) modSrcGlobal[s] = cc[s];
     }
-    voicePitchBend[v] = pitchBendOctaves(src[21]);
+    // A bend source at rest (the rule) bends by -0 octaves whatever the range, as
+    // pitchBendOctaves gives for it.
+    const float bend = src[21];
+    voicePitchBend[v] = bend == 0.0f ? -0.0f : pitchBendOctaves(bend);
     if (playMode != 8 && arpMode == 15) setArpMod(v);
 }
 
