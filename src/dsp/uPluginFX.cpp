@@ -401,14 +401,19 @@ float runPeakOf(float peak, const stereoStruct* x, int n) {
     const float* f = reinterpret_cast<const float*>(x);
     const int count = 2 * n;
     const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    __m128 acc = _mm_set1_ps(peak);
+    __m128 acc = _mm_set1_ps(peak), acc2 = acc;
     int i = 0;
-    // maxps takes its second operand when the first is NaN.
+    // maxps takes its second operand when the first is NaN. Two chains, eight values a step.
+    for (; i + 8 <= count; i += 8) {
+        acc = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(f + i), absMask), acc);
+        acc2 = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(f + i + 4), absMask), acc2);
+    }
     for (; i + 4 <= count; i += 4) acc = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(f + i), absMask), acc);
-    float lanes[4];
-    _mm_storeu_ps(lanes, acc);
-    float m = peak;
-    for (float v : lanes) m = v > m ? v : m;
+    // Every lane is a number of at least +0 (never -0): their largest is one in any order.
+    acc = _mm_max_ps(acc, acc2);
+    acc = _mm_max_ps(acc, _mm_movehl_ps(acc, acc));
+    acc = _mm_max_ss(acc, _mm_shuffle_ps(acc, acc, _MM_SHUFFLE(1, 1, 1, 1)));
+    float m = _mm_cvtss_f32(acc);
     for (; i < count; ++i) m = peakOf(m, std::fabs(f[i]));
     return m;
 }
