@@ -571,7 +571,8 @@ __attribute__((noinline)) void refreshLayerControls(APlugin& p, int layer, int v
 // values computed anew only when one of them moved. The layer is a constant here, so each
 // parameter is read straight from its place.
 template <int L>
-__attribute__((always_inline)) inline void layerControls(APlugin& p, int v, const uint32_t* voiceKey) {
+__attribute__((always_inline)) inline void layerControls(APlugin& p, int v, const uint32_t* voiceKey,
+                                                         bool voiceSame) {
     TLayerVoice& c = p.layerVoice[L][v];
     if (!p.layerOn[L]) {
         c.model = 0;
@@ -626,8 +627,8 @@ __attribute__((always_inline)) inline void layerControls(APlugin& p, int v, cons
             break;
     }
     // (The filters' key tracking stands while they keep what they took.)
-    if (!fresh && c.ctlKeyKnown && c.trackKnown[0] && (source != kSourceWire || c.trackKnown[1]) &&
-        sameWords<kCtlVoiceKey>(voiceKey, c.ctlKey) &&
+    if (!fresh && voiceSame && c.ctlKeyKnown && c.trackKnown[0] &&
+        (source != kSourceWire || c.trackKnown[1]) &&
         sameWords<kCtlLayerKey>(reinterpret_cast<const uint32_t*>(in), c.ctlKey + kCtlVoiceKey))
         return;
     refreshLayerControls(p, L, v, fresh, voiceKey, in);
@@ -657,10 +658,17 @@ void APlugin::setLayerControls(int v) {
     std::memcpy(&voiceKey[7 + kLayerNotes], voiceElemRatio[v], kLayerNotes * sizeof(float));
     static_assert(7 + 2 * kLayerNotes < kCtlVoiceKey, "the voice's inputs fit its key");
     voiceKey[kCtlVoiceKey - 1] = 0;
+    // The voice's inputs are compared once, with the first layer's record of them: every
+    // layer whose values stand took them from those (a layer that was off, or whose model
+    // changed, takes its values anew), and a voice whose inputs moved refreshes every layer
+    // and leaves its new inputs there, the first layer on or off.
+    uint32_t* const voiceRecord = layerVoice[0][v].ctlKey;
+    const bool voiceSame = sameWords<kCtlVoiceKey>(voiceKey, voiceRecord);
     static_assert(kNumLayers == 3, "one call per layer");
-    layerControls<0>(*this, v, voiceKey);
-    layerControls<1>(*this, v, voiceKey);
-    layerControls<2>(*this, v, voiceKey);
+    layerControls<0>(*this, v, voiceKey, voiceSame);
+    layerControls<1>(*this, v, voiceKey, voiceSame);
+    layerControls<2>(*this, v, voiceKey, voiceSame);
+    if (!voiceSame) std::memcpy(voiceRecord, voiceKey, sizeof voiceKey);
 }
 
 // ---------------------------------------------------------------------------------------
