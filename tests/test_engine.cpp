@@ -177,15 +177,19 @@ TEST_F(EngineMidi, BendsAreHeardGloballyAndPerChannelInPolyMpe) {
 }
 
 TEST_F(EngineMidi, ABendAtRestIsMinusZeroOctavesAtEveryRange) {
-    // The voice controls take a bend source of 0 as -0 octaves without asking the ranges.
+    // A bend source of 0 is taken as -0 octaves without asking the ranges: the bits the
+    // downward range gives for it.
     Engine e;
     APlugin& p = e.p();
     for (int range = 0; range < 16; ++range) {
         p.setParameter(246, bendRangeValue(range));
         p.setParameter(247, bendRangeValue(15 - range));
+        const float scaled = -p.getPitchBendValue(246, 0.5f);
         for (float rest : {0.0f, -0.0f}) {
             const float octaves = p.pitchBendOctaves(rest);
             EXPECT_TRUE(octaves == 0.0f && std::signbit(octaves)) << "range step " << range;
+            EXPECT_EQ(std::signbit(octaves), std::signbit(scaled)) << "range step " << range;
+            EXPECT_EQ(octaves, scaled) << "range step " << range;
         }
     }
 }

@@ -756,10 +756,7 @@ void APlugin::runVoiceControls(int v) {
         for (int s = 1; s <= 4; ++s) modSrcGlobal[s] = src[s];
         for (int s = kFirstCCSource; s <= kLastCCSource; ++s) modSrcGlobal[s] = cc[s];
     }
-    // A bend source at rest (the rule) bends by -0 octaves whatever the range, as
-    // pitchBendOctaves gives for it.
-    const float bend = src[21];
-    voicePitchBend[v] = bend == 0.0f ? -0.0f : pitchBendOctaves(bend);
+    voicePitchBend[v] = pitchBendOctaves(src[21]);
     if (playMode != 8 && arpMode == 15) setArpMod(v);
 }
 
@@ -785,6 +782,8 @@ void APlugin::runVoicePitch(int v) {
 // upward side is scaled so that the highest bend a MIDI message can carry reaches the
 // named range exactly, as controllers that send a range expect.
 float APlugin::pitchBendOctaves(float bend) {
+    // At rest (the rule) the bend is -0 octaves whatever the range.
+    if (bend == 0.0f) return -0.0f;
     if (bend > 0.0f) bend = bend * (8192.0f / 8191.0f) > 1.0f ? 1.0f : bend * (8192.0f / 8191.0f);
     const float p = bend * 0.5f + 0.5f;
     return p > 0.5f ? getPitchBendValue(247, p) : -getPitchBendValue(246, 1.0f - p);
