@@ -176,6 +176,24 @@ TEST_F(EngineMidi, BendsAreHeardGloballyAndPerChannelInPolyMpe) {
     EXPECT_LT(at(64), 0.05 * at(66));
 }
 
+TEST_F(EngineMidi, ABendAtRestIsMinusZeroOctavesAtEveryRange) {
+    // A bend source of 0 is taken as -0 octaves without asking the ranges: the bits the
+    // downward range gives for it.
+    Engine e;
+    APlugin& p = e.p();
+    for (int range = 0; range < 16; ++range) {
+        p.setParameter(246, bendRangeValue(range));
+        p.setParameter(247, bendRangeValue(15 - range));
+        const float scaled = -p.getPitchBendValue(246, 0.5f);
+        for (float rest : {0.0f, -0.0f}) {
+            const float octaves = p.pitchBendOctaves(rest);
+            EXPECT_TRUE(octaves == 0.0f && std::signbit(octaves)) << "range step " << range;
+            EXPECT_EQ(std::signbit(octaves), std::signbit(scaled)) << "range step " << range;
+            EXPECT_EQ(octaves, scaled) << "range step " << range;
+        }
+    }
+}
+
 TEST_F(EngineMidi, PolyMpeNotesHeldAcrossThePedalStillRelease) {
     Engine e(with(plainWave(), {{244, playModeValue(1)}}));
     APlugin& p = e.p();

@@ -378,6 +378,22 @@ TEST_F(ModMatrix, TheInputSourceIsTheSameInOneBlockAsSampleBySample) {
     EXPECT_EQ(whole.p().modSrcGlobal[117], single.p().modSrcGlobal[117]);
 }
 
+TEST_F(ModMatrix, WithoutARouteTheInputSourceStillEndsABlockOnItsLastSample) {
+    // No slot reads the input: a block leaves the source as its last sample set it.
+    Bench b(dryPatch(1));
+    b.e.noteOn(57, 100);
+    constexpr int kFrames = 203;  // runs of every length, the last one cut short
+    std::vector<float> inL(kFrames, 0.25f), inR(kFrames, 0.5f), oL(kFrames), oR(kFrames);
+    inL[kFrames - 1] = 0.125f;
+    inR[kFrames - 1] = NAN;
+    float* ins[2] = {inL.data(), inR.data()};
+    float* outs[2] = {oL.data(), oR.data()};
+    b.p().processReplacing(ins, outs, kFrames);
+    EXPECT_EQ(b.p().modSrcGlobal[117], 0.5f);
+    EXPECT_EQ(b.p().inSample.left, 0.125f);
+    EXPECT_EQ(b.p().inSample.right, 0.0f);
+}
+
 TEST_F(ModMatrix, EffectOutputsReachTheMatrix) {
     // The reverb's output as a source: the control block marks it used and the stage
     // fills it; the passes read the previous sample's value.

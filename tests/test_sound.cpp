@@ -440,6 +440,40 @@ TEST_F(Layers, RefreshTakesEveryMovedInput) {
     }
 }
 
+// A layer that was off while the voice's inputs moved takes them when it is on again, and the
+// layers that stayed on took them at once: each ends as a full refresh leaves it.
+TEST_F(Layers, ALayerOffWhileTheVoiceMovedTakesItsInputsBack) {
+    APlugin& q = p();
+    const auto controls = [&] {
+        std::vector<char> out;
+        for (int l = 0; l < 3; ++l) {
+            const char* c = (const char*)&q.layerVoice[l][kVoice];
+            const char* n = (const char*)&q.layerNote[l][kVoice];
+            out.insert(out.end(), c, c + sizeof q.layerVoice[l][kVoice]);
+            out.insert(out.end(), n, n + sizeof q.layerNote[l][kVoice]);
+        }
+        return out;
+    };
+    for (int off = 0; off < 3; ++off) {
+        const auto setOn = [&](float on) {
+            q.paramValue[LAYER_ON_TAGS[off]] = on;
+            q.updateLayerState();
+            q.setLayerControls(kVoice);
+        };
+        for (int l = 0; l < 3; ++l) q.paramValue[LAYER_ON_TAGS[l]] = 1.0f, model(l, (l + off) % 4);
+        startNote();
+        q.setLayerControls(kVoice);
+        setOn(0.0f);
+        q.voicePitch[kVoice] += 0.25f;
+        q.setLayerControls(kVoice);
+        setOn(1.0f);
+        const std::vector<char> kept = controls();
+        for (int l = 0; l < 3; ++l) q.layerVoice[l][kVoice].ctlKeyKnown = 0;
+        q.setLayerControls(kVoice);
+        EXPECT_EQ(kept, controls()) << "layer " << off << " off";
+    }
+}
+
 }  // namespace
 }  // namespace part_sound_layers
 

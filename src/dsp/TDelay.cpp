@@ -393,6 +393,7 @@ void TDelay::runSteadyFlat(int n, const stereoStruct* in, const float* lenL, con
     const Entry* p1 = d1 + history[1].head;
     Entry* end0 = d0 + history[0].head + history[0].count;
     Entry* end1 = d1 + history[1].head + history[1].count;
+    ptrdiff_t left0 = end0 - p0, left1 = end1 - p1;
     __m128d wt = _mm_loadu_pd(writeTime);
     // (Pairs of floats, four-byte aligned: 64-bit loads that ask no alignment.)
     const __m128 fb = _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(feedback)));
@@ -413,8 +414,9 @@ void TDelay::runSteadyFlat(int n, const stereoStruct* in, const float* lenL, con
         const double r0 = _mm_cvtsd_f64(r);
         const double r1 = _mm_cvtsd_f64(_mm_unpackhi_pd(r, r));
         // Drop the passed entries while three remain (History::readAt).
-        while (end0 - p0 >= 3 && r0 >= p0[1].time) ++p0;
-        while (end1 - p1 >= 3 && r1 >= p1[1].time) ++p1;
+        // (left0, left1: the entries from p0, p1 on, kept beside the pointers.)
+        for (; left0 >= 3 && r0 >= p0[1].time; --left0) ++p0;
+        for (; left1 >= 3 && r1 >= p1[1].time; --left1) ++p1;
         const __m128d a0 = _mm_loadu_pd(&p0[0].time), b0 = _mm_loadu_pd(&p0[1].time);
         const __m128d a1 = _mm_loadu_pd(&p1[0].time), b1 = _mm_loadu_pd(&p1[1].time);
         const __m128d t0 = _mm_unpacklo_pd(a0, a1), v0 = _mm_unpackhi_pd(a0, a1);
@@ -425,9 +427,9 @@ void TDelay::runSteadyFlat(int n, const stereoStruct* in, const float* lenL, con
         const __m128d x = _mm_add_pd(v0, _mm_mul_pd(frac, _mm_sub_pd(v1, v0)));
         const __m128d spread = _mm_cmpgt_pd(span, zero);
         __m128 y = _mm_cvtpd_ps(_mm_or_pd(_mm_and_pd(spread, x), _mm_andnot_pd(spread, v1)));
-        if (__builtin_expect(end0 - p0 < 3 || end1 - p1 < 3, 0)) {
+        if (__builtin_expect(left0 < 3 || left1 < 3, 0)) {
             // Fewer than three entries: that channel reads nothing.
-            const __m128 keep = _mm_castsi128_ps(_mm_setr_epi32(end0 - p0 < 3 ? 0 : -1, end1 - p1 < 3 ? 0 : -1, 0, 0));
+            const __m128 keep = _mm_castsi128_ps(_mm_setr_epi32(left0 < 3 ? 0 : -1, left1 < 3 ? 0 : -1, 0, 0));
             y = _mm_and_ps(y, keep);
         }
 
@@ -443,6 +445,8 @@ void TDelay::runSteadyFlat(int n, const stereoStruct* in, const float* lenL, con
         _mm_storeu_pd(&end1->time, _mm_unpackhi_pd(wt, wd));
         ++end0;
         ++end1;
+        ++left0;
+        ++left1;
         _mm_storel_pi(reinterpret_cast<__m64*>(out + j), y);
     }
     history[0].head = (int)(p0 - d0);

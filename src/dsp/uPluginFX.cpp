@@ -140,9 +140,10 @@ APlugin::TReverbInputs APlugin::reverbInputsNow() const {
     return in;
 }
 
-void APlugin::advanceReverbPhases() {
-    TReverbControl& rc = reverbControl;
-    const float ms = curSampleRate / 1000.0f;
+namespace {
+
+// The widen taps' step of advanceReverbPhases one tap at a time.
+void advanceWidenApart(APlugin::TReverbControl& rc, float ms) {
     for (int i = 0; i < 4; ++i) {
         float ph = rc.widenPhase[i] + rc.widenIncrement[i];
         // Above 0 and below 2^23, where the phases live, truncation is the floor and both
@@ -153,6 +154,40 @@ void APlugin::advanceReverbPhases() {
         const float depth = rc.widenDepth[i];
         rc.widenTap[i] = saturate((tri * depth + 1.0f - depth) * kWidenMaxMs[i] * ms + 1.0f, 0,
                                   TBasicReverb::kRingMask);
+    }
+}
+
+}  // namespace
+
+void APlugin::advanceReverbPhases() {
+    TReverbControl& rc = reverbControl;
+    const float ms = curSampleRate / 1000.0f;
+    // The four taps side by side, each lane with its tap's operations below, wherever every
+    // phase stays inside the range where truncation is the floor (always, but for absurd
+    // increments).
+    const __m128 next = _mm_add_ps(_mm_loadu_ps(rc.widenPhase), _mm_loadu_ps(rc.widenIncrement));
+    const __m128 inside =
+        _mm_and_ps(_mm_cmpgt_ps(next, _mm_setzero_ps()), _mm_cmplt_ps(next, _mm_set1_ps(8388608.0f)));
+    if (_mm_movemask_ps(inside) == 0xf) {
+        const __m128 one = _mm_set1_ps(1.0f);
+        const __m128 ph = _mm_sub_ps(next, _mm_cvtepi32_ps(_mm_cvttps_epi32(next)));
+        _mm_storeu_ps(rc.widenPhase, ph);
+        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
+        const __m128 tri =
+            _mm_sub_ps(one, _mm_and_ps(_mm_sub_ps(_mm_mul_ps(_mm_set1_ps(2.0f), ph), one), magnitude));
+        const __m128 depth = _mm_loadu_ps(rc.widenDepth);
+        const __m128 span = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(tri, depth), one), depth);
+        const __m128 at =
+            _mm_add_ps(_mm_mul_ps(_mm_mul_ps(span, _mm_loadu_ps(kWidenMaxMs)), _mm_set1_ps(ms)), one);
+        // saturate(at, 0, kRingMask): 0 unless above 0 (NaN too), the limit from it on.
+        const __m128 limit = _mm_set1_ps((float)TBasicReverb::kRingMask);
+        const __m128i atLimit = _mm_castps_si128(_mm_cmpge_ps(at, limit));
+        const __m128i whole = _mm_or_si128(_mm_andnot_si128(atLimit, _mm_cvttps_epi32(at)),
+                                           _mm_and_si128(atLimit, _mm_set1_epi32(TBasicReverb::kRingMask)));
+        const __m128i tap = _mm_and_si128(whole, _mm_castps_si128(_mm_cmpgt_ps(at, _mm_setzero_ps())));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rc.widenTap), tap);
+    } else {
+        advanceWidenApart(rc, ms);
     }
     // Slow comb-length modulation. The phases run on their own accumulators rather than
     // on the sample counter, so they keep full precision however long the host runs.
@@ -366,14 +401,19 @@ float runPeakOf(float peak, const stereoStruct* x, int n) {
     const float* f = reinterpret_cast<const float*>(x);
     const int count = 2 * n;
     const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-    __m128 acc = _mm_set1_ps(peak);
+    __m128 acc = _mm_set1_ps(peak), acc2 = acc;
     int i = 0;
-    // maxps takes its second operand when the first is NaN.
+    // maxps takes its second operand when the first is NaN. Two chains, eight values a step.
+    for (; i + 8 <= count; i += 8) {
+        acc = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(f + i), absMask), acc);
+        acc2 = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(f + i + 4), absMask), acc2);
+    }
     for (; i + 4 <= count; i += 4) acc = _mm_max_ps(_mm_and_ps(_mm_loadu_ps(f + i), absMask), acc);
-    float lanes[4];
-    _mm_storeu_ps(lanes, acc);
-    float m = peak;
-    for (float v : lanes) m = v > m ? v : m;
+    // Every lane is a number of at least +0 (never -0): their largest is one in any order.
+    acc = _mm_max_ps(acc, acc2);
+    acc = _mm_max_ps(acc, _mm_movehl_ps(acc, acc));
+    acc = _mm_max_ss(acc, _mm_shuffle_ps(acc, acc, _MM_SHUFFLE(1, 1, 1, 1)));
+    float m = _mm_cvtss_f32(acc);
     for (; i < count; ++i) m = peakOf(m, std::fabs(f[i]));
     return m;
 }

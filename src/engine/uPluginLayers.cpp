@@ -456,24 +456,198 @@ void APlugin::resetLayerLevels() {
     }
 }
 
+namespace {
+
+constexpr int kCtlVoiceKey = TLayerVoice::kCtlVoiceKey;
+constexpr int kCtlLayerKey = TLayerVoice::kCtlLayerKey;
+
+// A voice layer's values from its inputs (in, in the order of its key) and the voice's
+// (voiceKey), which are then kept as its key. Out of line: a held note without modulation
+// finds every input standing and never comes here.
+__attribute__((noinline)) void refreshLayerControls(APlugin& p, int layer, int v, bool fresh,
+                                                    const uint32_t* voiceKey, const float* in) {
+    const float* dest = p.modDestVoice[v];
+    const int count = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
+    const double bend = p.voicePitchBend[v];
+    const double glide = p.glidePitch[v];
+    const double pitchFactor = p.voicePitchFactor[v];
+    const float pitch = p.voicePitch[v];
+    const float rate = p.curSampleRate;
+    const int dl = kLayerDestStride * layer;
+    const auto d = [&](int layer1Dest) { return dest[layer1Dest + dl]; };
+    TLayerVoice& c = p.layerVoice[layer][v];
+    const SourceMode source = p.layerSource[layer];
+    const float* const m = in + 10;
+
+    double octaveValue = (double)in[0] * 8.0 + 0.1;
+    if (!(octaveValue > -64.0)) octaveValue = -64.0;
+    if (octaveValue > 64.0) octaveValue = 64.0;
+    const int octave = (int)octaveValue;  // truncates toward zero
+    c.pitchEnvAmount = (2.0f * in[5] - 1.0f + in[4]) * 4.0f;
+    const double semi = in[8];
+    const double fine = in[9];
+    const double layerInc =
+        exp2Memo(c, 0, octave + semi + fine + bend + glide) * pitchFactor * kPhaseScale * 0.5;
+    const double layerShift = (double)in[2] / 12.0 + (double)in[1];
+    c.layerFineSemi = (float)exp2Memo(c, 1, layerShift);
+    const double layerIncMod = layerInc * (double)c.layerFineSemi;
+
+    const float filterTrack = 2.0f * in[6] - 1.0f;
+    if (trackMoved(c, 0, filterTrack, pitch)) filterSetTrack(p, layer, v, filterTrack, pitch);
+    c.filterEnvAmount = 2.0f * in[7] - 1.0f + in[3];
+    const double keyBase = (semi + octave + bend + glide) * 12.0 + 57.0;
+    for (int i = 0; i < count; ++i) {
+        const int k = clampInt(keyBase + (double)p.voiceElemSemi[v][i], 0, 127);
+        p.layerNote[layer][v][i].band = p.noteBand[k];
+        p.layerNote[layer][v][i].subBand = p.noteBand[k >= 12 ? k - 12 : 0];
+    }
+
+    switch (source) {
+        case kSourceWire: {
+            const float wireTrack = 2.0f * m[0] - 1.0f;
+            if (trackMoved(c, 1, wireTrack, pitch)) bandPassSetTrack(p, layer, v, wireTrack, pitch);
+            c.wireSep = (float)exp2Memo(c, 2, 2.0 * m[1] - 1.0 + m[4]);
+            c.wireQ = clamp01(m[2] + m[5]);
+            c.wireEnvAmount = m[3] + m[6];
+            c.filterQ = clamp01(m[7]);
+            c.layerInc = layerInc;
+            if (fresh) wireTakeDests(c, d(40), d(43));
+            break;
+        }
+        case kSourceString: {
+            c.stringInc = exp2Memo(c, 5, semi + octave + fine + bend + glide) * pitchFactor;
+            const float len = clamp01(m[0] + m[5] + m[10]);
+            c.feedback = (float)(std::sqrt(std::sqrt((double)len)) * 0.999999);
+            const float damp = clamp01(m[1] + m[6] + m[11]);
+            c.damping = clamp01((float)(exp2Memo(c, 6, 12.0 - 5.0 * damp) * 20.0 / rate));
+            c.impulseLength = (float)(exp2Memo(c, 7, 3.6 * clamp01(m[2] + m[7]) + 0.4) - 1.0);
+            c.impulseShape = (float)exp2Memo(c, 8, 2.0 * clamp01(m[3] + m[8]));
+            c.pluck = (float)exp2Memo(c, 9, 5.0 * clamp01(m[4] + m[9] + m[12]) - 6.0);
+            break;
+        }
+        case kSourceFM: {
+            c.layerIncMod = layerIncMod;
+            if (fresh) {
+                takePhaseOffset(c, d(43));
+                fmTakeBlend(c, d(40));
+            }
+            c.op1PitchEnvAmount = (2.0f * m[0] - 1.0f + m[2]) * 4.0f;
+            c.op2PitchEnvAmount = (2.0f * m[1] - 1.0f + m[3]) * 4.0f;
+            const double base1 = exp2Memo(c, 10, m[10] + bend + glide) *
+                                 exp2Memo(c, 11, (double)m[4] / 12.0 + (double)m[5] + layerShift) *
+                                 pitchFactor * 0.5;
+            const double base2 = exp2Memo(c, 12, m[11] + bend + glide) *
+                                 exp2Memo(c, 13, (double)m[6] / 12.0 + (double)m[7] + layerShift) *
+                                 pitchFactor * 0.5;
+            for (int i = 0; i < count; ++i) {
+                const double ratio = p.voiceElemRatio[v][i];
+                p.layerNote[layer][v][i].opBase[0] = ratio * base1;
+                p.layerNote[layer][v][i].opBase[1] = ratio * base2;
+            }
+            c.symIndex = symRow(m[8] + 0.5f);
+            c.feed = m[9] * 0.75f;
+            break;
+        }
+        case kSourceWave:
+        default: {
+            c.layerIncMod = layerIncMod;
+            if (fresh) takePhaseOffset(c, d(43));
+            c.symIndex = symRow(m[0] + m[5]);
+            c.feed = clamp01(m[1] + m[6]) * 0.75f;
+            c.filterSep = (float)exp2Memo(c, 3, 2.0 * m[2] - 1.0 + m[7]);
+            c.filterQ = clamp01(m[3] + m[8]);
+            c.vowel = clamp01(m[4] + m[9]);
+            c.subSymIndex = symRow(m[10] + 0.5f);
+            c.subRatio = (float)(exp2Memo(c, 4, (double)m[11] / 12.0 + (double)m[12]) * 0.5);
+            break;
+        }
+    }
+    std::memcpy(c.ctlKey, voiceKey, kCtlVoiceKey * sizeof(uint32_t));
+    std::memcpy(c.ctlKey + kCtlVoiceKey, in, kCtlLayerKey * sizeof(uint32_t));
+    c.ctlKeyKnown = 1;
+}
+
+// Layer L of setLayerControls: its inputs are gathered and compared with its key, and the
+// values computed anew only when one of them moved. The layer is a constant here, so each
+// parameter is read straight from its place.
+template <int L>
+__attribute__((always_inline)) inline void layerControls(APlugin& p, int v, const uint32_t* voiceKey,
+                                                         bool voiceSame) {
+    TLayerVoice& c = p.layerVoice[L][v];
+    if (!p.layerOn[L]) {
+        c.model = 0;
+        return;
+    }
+    const float* dest = p.modDestVoice[v] + kLayerDestStride * L;
+    const auto d = [dest](int layer1Dest) { return dest[layer1Dest]; };
+    const auto val = [&p](const int32_t* tags) { return loadValue(p.paramValue[tags[L]]); };
+    const SourceMode source = p.layerSource[L];
+
+    // (The values a model keeps from its destinations are taken at a change of model;
+    // after that the model takes them anew when the destinations move.)
+    const bool fresh = c.model != (int32_t)source + 1;
+    c.model = (int32_t)source + 1;
+    // The layer's inputs: the destinations octave (37), semi, fine, filter envelope and
+    // pitch envelope amounts, the parameters of the pitch envelope amount, filter key
+    // tracking and filter envelope amount, the layer's semi and fine; then the model's.
+    // The words a model leaves are 0 in its key; every model writes the words before 16.
+    static_assert(kCtlLayerKey == 24, "the last two vectors are cleared");
+    alignas(16) float in[kCtlLayerKey];
+    std::memset(in + 16, 0, 8 * sizeof(float));
+    in[0] = d(37); in[1] = d(38); in[2] = d(39); in[3] = d(108); in[4] = d(115);
+    in[5] = val(PITCH_ENV_AMT_TAGS); in[6] = val(FILTER_KEY_TRACK_TAGS);
+    in[7] = val(FILTER_ENV_AMT_TAGS); in[8] = p.layerSemi[L]; in[9] = p.layerFine[L];
+    float* const m = in + 10;
+    switch (source) {
+        case kSourceWire:  // key tracking, separation, Q, envelope amount; 53, 54, 55, 46
+            m[0] = val(WIRE_KEY_TRACK_TAGS); m[1] = val(WIRE_SEP_TAGS); m[2] = val(WIRE_Q_TAGS);
+            m[3] = val(WIRE_ENV_AMT_TAGS); m[4] = d(53); m[5] = d(54); m[6] = d(55);
+            m[7] = d(46);
+            break;
+        case kSourceString:  // length, damping, impulse length and shape, pluck; their
+                             // destinations; the note start's length, damping, pluck
+            m[0] = val(STRING_LEN_TAGS); m[1] = val(STRING_DAMP_TAGS);
+            m[2] = val(STRING_IMP_LEN_TAGS); m[3] = val(STRING_IMP_SHP_TAGS);
+            m[4] = val(STRING_PLUCK_TAGS); m[5] = d(65); m[6] = d(67); m[7] = d(62);
+            m[8] = d(64); m[9] = d(66); m[10] = p.stringLenMod[L][v];
+            m[11] = p.stringDampMod[L][v]; m[12] = p.stringPluckMod[L][v];
+            break;
+        case kSourceFM:  // the operators' pitch envelope amounts; 70, 86, 69, 68, 85, 84,
+                         // 41, 42; the operators' pitches
+            m[0] = val(FM_1_PITCH_ENV_AMT_TAGS); m[1] = val(FM_2_PITCH_ENV_AMT_TAGS);
+            m[2] = d(70); m[3] = d(86); m[4] = d(69); m[5] = d(68); m[6] = d(85); m[7] = d(84);
+            m[8] = d(41); m[9] = d(42); m[10] = p.fm1Pitch[L]; m[11] = p.fm2Pitch[L];
+            break;
+        case kSourceWave:  // symmetry, feedback, filter separation, Q, vowel; 41, 42, 45,
+        default:           // 46, 47, 105, 101, 100
+            m[0] = val(WAVE_SYM_TAGS); m[1] = val(WAVE_FEED_TAGS); m[2] = val(FILTER_SEP_TAGS);
+            m[3] = val(FILTER_Q_TAGS); m[4] = val(FILTER_VOWEL_TAGS); m[5] = d(41);
+            m[6] = d(42); m[7] = d(45); m[8] = d(46); m[9] = d(47); m[10] = d(105);
+            m[11] = d(101); m[12] = d(100);
+            break;
+    }
+    // (The filters' key tracking stands while they keep what they took.)
+    if (!fresh && voiceSame && c.ctlKeyKnown && c.trackKnown[0] &&
+        (source != kSourceWire || c.trackKnown[1]) &&
+        sameWords<kCtlLayerKey>(reinterpret_cast<const uint32_t*>(in), c.ctlKey + kCtlVoiceKey))
+        return;
+    refreshLayerControls(p, L, v, fresh, voiceKey, in);
+}
+
+}  // namespace
+
 // Every 16 samples of the voice, after its glide and pitch factor: each layer's pitch
 // steps, envelope amounts and model controls. A held note without modulation finds every
 // input as it was at the last refresh: the inputs' bits are compared with those kept then,
 // and the values computed from them stand.
 void APlugin::setLayerControls(int v) {
     if (!isValidVoice(v)) return;
-    const float* dest = modDestVoice[v];
-    const int count = std::clamp(voiceLevelCount[v], 0, kLayerNotes);
-    const double bend = voicePitchBend[v];
-    const double glide = glidePitch[v];
     const double pitchFactor = voicePitchFactor[v];
     const float pitch = voicePitch[v];
     const float rate = curSampleRate;
     // What every layer reads of the voice: bend, glide, pitch factor, pitch, note count,
     // the sample rate and the notes' semitone offsets and ratios (past the count too).
-    constexpr int kVoiceKey = TLayerVoice::kCtlVoiceKey;
-    constexpr int kLayerKey = TLayerVoice::kCtlLayerKey;
-    alignas(16) uint32_t voiceKey[kVoiceKey];
+    alignas(16) uint32_t voiceKey[kCtlVoiceKey];
     std::memcpy(&voiceKey[0], &voicePitchBend[v], sizeof(float));
     std::memcpy(&voiceKey[1], &glidePitch[v], sizeof(float));
     std::memcpy(&voiceKey[2], &pitchFactor, sizeof(double));
@@ -482,158 +656,19 @@ void APlugin::setLayerControls(int v) {
     std::memcpy(&voiceKey[6], &rate, sizeof(float));
     std::memcpy(&voiceKey[7], voiceElemSemi[v], kLayerNotes * sizeof(float));
     std::memcpy(&voiceKey[7 + kLayerNotes], voiceElemRatio[v], kLayerNotes * sizeof(float));
-    static_assert(7 + 2 * kLayerNotes < kVoiceKey, "the voice's inputs fit its key");
-    voiceKey[kVoiceKey - 1] = 0;
-
-    for (int layer = 0; layer < kNumLayers; ++layer) {
-        if (!layerOn[layer]) {
-            layerVoice[layer][v].model = 0;
-            continue;
-        }
-        const int dl = kLayerDestStride * layer;
-        const auto d = [&](int layer1Dest) { return dest[layer1Dest + dl]; };
-        const auto val = [&](const int32_t* tags) { return loadValue(paramValue[tags[layer]]); };
-        TLayerVoice& c = layerVoice[layer][v];
-        const SourceMode source = layerSource[layer];
-
-        // (The values a model keeps from its destinations are taken at a change of model;
-        // after that the model takes them anew when the destinations move.)
-        const bool fresh = c.model != (int32_t)source + 1;
-        c.model = (int32_t)source + 1;
-        // The layer's inputs: the destinations octave (37), semi, fine, filter envelope and
-        // pitch envelope amounts, the parameters of the pitch envelope amount, filter key
-        // tracking and filter envelope amount, the layer's semi and fine; then the model's.
-        alignas(16) float in[kLayerKey] = {d(37), d(38), d(39), d(108), d(115),
-                                           val(PITCH_ENV_AMT_TAGS), val(FILTER_KEY_TRACK_TAGS),
-                                           val(FILTER_ENV_AMT_TAGS), layerSemi[layer],
-                                           layerFine[layer]};
-        float* const m = in + 10;
-        switch (source) {
-            case kSourceWire:  // key tracking, separation, Q, envelope amount; 53, 54, 55, 46
-                m[0] = val(WIRE_KEY_TRACK_TAGS); m[1] = val(WIRE_SEP_TAGS); m[2] = val(WIRE_Q_TAGS);
-                m[3] = val(WIRE_ENV_AMT_TAGS); m[4] = d(53); m[5] = d(54); m[6] = d(55);
-                m[7] = d(46);
-                break;
-            case kSourceString:  // length, damping, impulse length and shape, pluck; their
-                                 // destinations; the note start's length, damping, pluck
-                m[0] = val(STRING_LEN_TAGS); m[1] = val(STRING_DAMP_TAGS);
-                m[2] = val(STRING_IMP_LEN_TAGS); m[3] = val(STRING_IMP_SHP_TAGS);
-                m[4] = val(STRING_PLUCK_TAGS); m[5] = d(65); m[6] = d(67); m[7] = d(62);
-                m[8] = d(64); m[9] = d(66); m[10] = stringLenMod[layer][v];
-                m[11] = stringDampMod[layer][v]; m[12] = stringPluckMod[layer][v];
-                break;
-            case kSourceFM:  // the operators' pitch envelope amounts; 70, 86, 69, 68, 85, 84,
-                             // 41, 42; the operators' pitches
-                m[0] = val(FM_1_PITCH_ENV_AMT_TAGS); m[1] = val(FM_2_PITCH_ENV_AMT_TAGS);
-                m[2] = d(70); m[3] = d(86); m[4] = d(69); m[5] = d(68); m[6] = d(85); m[7] = d(84);
-                m[8] = d(41); m[9] = d(42); m[10] = fm1Pitch[layer]; m[11] = fm2Pitch[layer];
-                break;
-            case kSourceWave:  // symmetry, feedback, filter separation, Q, vowel; 41, 42, 45,
-            default:           // 46, 47, 105, 101, 100
-                m[0] = val(WAVE_SYM_TAGS); m[1] = val(WAVE_FEED_TAGS); m[2] = val(FILTER_SEP_TAGS);
-                m[3] = val(FILTER_Q_TAGS); m[4] = val(FILTER_VOWEL_TAGS); m[5] = d(41);
-                m[6] = d(42); m[7] = d(45); m[8] = d(46); m[9] = d(47); m[10] = d(105);
-                m[11] = d(101); m[12] = d(100);
-                break;
-        }
-        // (The filters' key tracking stands while they keep what they took.)
-        if (!fresh && c.ctlKeyKnown && c.trackKnown[0] &&
-            (source != kSourceWire || c.trackKnown[1]) &&
-            sameWords<kVoiceKey>(voiceKey, c.ctlKey) &&
-            sameWords<kLayerKey>(reinterpret_cast<const uint32_t*>(in), c.ctlKey + kVoiceKey))
-            continue;
-
-        double octaveValue = (double)in[0] * 8.0 + 0.1;
-        if (!(octaveValue > -64.0)) octaveValue = -64.0;
-        if (octaveValue > 64.0) octaveValue = 64.0;
-        const int octave = (int)octaveValue;  // truncates toward zero
-        c.pitchEnvAmount = (2.0f * in[5] - 1.0f + in[4]) * 4.0f;
-        const double semi = in[8];
-        const double fine = in[9];
-        const double layerInc =
-            exp2Memo(c, 0, octave + semi + fine + bend + glide) * pitchFactor * kPhaseScale * 0.5;
-        const double layerShift = (double)in[2] / 12.0 + (double)in[1];
-        c.layerFineSemi = (float)exp2Memo(c, 1, layerShift);
-        const double layerIncMod = layerInc * (double)c.layerFineSemi;
-
-        const float filterTrack = 2.0f * in[6] - 1.0f;
-        if (trackMoved(c, 0, filterTrack, pitch))
-            filterSetTrack(*this, layer, v, filterTrack, pitch);
-        c.filterEnvAmount = 2.0f * in[7] - 1.0f + in[3];
-        const double keyBase = (semi + octave + bend + glide) * 12.0 + 57.0;
-        for (int i = 0; i < count; ++i) {
-            const int k = clampInt(keyBase + (double)voiceElemSemi[v][i], 0, 127);
-            layerNote[layer][v][i].band = noteBand[k];
-            layerNote[layer][v][i].subBand = noteBand[k >= 12 ? k - 12 : 0];
-        }
-
-        switch (source) {
-            case kSourceWire: {
-                const float wireTrack = 2.0f * m[0] - 1.0f;
-                if (trackMoved(c, 1, wireTrack, pitch))
-                    bandPassSetTrack(*this, layer, v, wireTrack, pitch);
-                c.wireSep = (float)exp2Memo(c, 2, 2.0 * m[1] - 1.0 + m[4]);
-                c.wireQ = clamp01(m[2] + m[5]);
-                c.wireEnvAmount = m[3] + m[6];
-                c.filterQ = clamp01(m[7]);
-                c.layerInc = layerInc;
-                if (fresh) wireTakeDests(c, d(40), d(43));
-                break;
-            }
-            case kSourceString: {
-                c.stringInc = exp2Memo(c, 5, semi + octave + fine + bend + glide) * pitchFactor;
-                const float len = clamp01(m[0] + m[5] + m[10]);
-                c.feedback = (float)(std::sqrt(std::sqrt((double)len)) * 0.999999);
-                const float damp = clamp01(m[1] + m[6] + m[11]);
-                c.damping = clamp01((float)(exp2Memo(c, 6, 12.0 - 5.0 * damp) * 20.0 / rate));
-                c.impulseLength = (float)(exp2Memo(c, 7, 3.6 * clamp01(m[2] + m[7]) + 0.4) - 1.0);
-                c.impulseShape = (float)exp2Memo(c, 8, 2.0 * clamp01(m[3] + m[8]));
-                c.pluck = (float)exp2Memo(c, 9, 5.0 * clamp01(m[4] + m[9] + m[12]) - 6.0);
-                break;
-            }
-            case kSourceFM: {
-                c.layerIncMod = layerIncMod;
-                if (fresh) {
-                    takePhaseOffset(c, d(43));
-                    fmTakeBlend(c, d(40));
-                }
-                c.op1PitchEnvAmount = (2.0f * m[0] - 1.0f + m[2]) * 4.0f;
-                c.op2PitchEnvAmount = (2.0f * m[1] - 1.0f + m[3]) * 4.0f;
-                const double base1 =
-                    exp2Memo(c, 10, m[10] + bend + glide) *
-                    exp2Memo(c, 11, (double)m[4] / 12.0 + (double)m[5] + layerShift) *
-                    pitchFactor * 0.5;
-                const double base2 =
-                    exp2Memo(c, 12, m[11] + bend + glide) *
-                    exp2Memo(c, 13, (double)m[6] / 12.0 + (double)m[7] + layerShift) *
-                    pitchFactor * 0.5;
-                for (int i = 0; i < count; ++i) {
-                    const double ratio = voiceElemRatio[v][i];
-                    layerNote[layer][v][i].opBase[0] = ratio * base1;
-                    layerNote[layer][v][i].opBase[1] = ratio * base2;
-                }
-                c.symIndex = symRow(m[8] + 0.5f);
-                c.feed = m[9] * 0.75f;
-                break;
-            }
-            case kSourceWave:
-            default: {
-                c.layerIncMod = layerIncMod;
-                if (fresh) takePhaseOffset(c, d(43));
-                c.symIndex = symRow(m[0] + m[5]);
-                c.feed = clamp01(m[1] + m[6]) * 0.75f;
-                c.filterSep = (float)exp2Memo(c, 3, 2.0 * m[2] - 1.0 + m[7]);
-                c.filterQ = clamp01(m[3] + m[8]);
-                c.vowel = clamp01(m[4] + m[9]);
-                c.subSymIndex = symRow(m[10] + 0.5f);
-                c.subRatio = (float)(exp2Memo(c, 4, (double)m[11] / 12.0 + (double)m[12]) * 0.5);
-                break;
-            }
-        }
-        std::memcpy(c.ctlKey, voiceKey, sizeof voiceKey);
-        std::memcpy(c.ctlKey + kVoiceKey, in, sizeof in);
-        c.ctlKeyKnown = 1;
-    }
+    static_assert(7 + 2 * kLayerNotes < kCtlVoiceKey, "the voice's inputs fit its key");
+    voiceKey[kCtlVoiceKey - 1] = 0;
+    // The voice's inputs are compared once, with the first layer's record of them: every
+    // layer whose values stand took them from those (a layer that was off, or whose model
+    // changed, takes its values anew), and a voice whose inputs moved refreshes every layer
+    // and leaves its new inputs there, the first layer on or off.
+    uint32_t* const voiceRecord = layerVoice[0][v].ctlKey;
+    const bool voiceSame = sameWords<kCtlVoiceKey>(voiceKey, voiceRecord);
+    static_assert(kNumLayers == 3, "one call per layer");
+    layerControls<0>(*this, v, voiceKey, voiceSame);
+    layerControls<1>(*this, v, voiceKey, voiceSame);
+    layerControls<2>(*this, v, voiceKey, voiceSame);
+    if (!voiceSame) std::memcpy(voiceRecord, voiceKey, sizeof voiceKey);
 }
 
 // ---------------------------------------------------------------------------------------

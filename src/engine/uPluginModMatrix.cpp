@@ -297,10 +297,45 @@ inline bool APlugin::modPassStands(const ModPassMemo& memo) const {
     return modPassMemoStands(reinterpret_cast<const char*>(this), modRouteGeneration, memo);
 }
 
+namespace {
+// modPassMemoStands for the global row, which is checked every sample: the entries past the
+// fixed ones are taken straight up to eight (a few routes is the rule), without a loop's
+// counting for each.
+inline bool globalPassStands(const char* base, uint32_t routeGeneration, const ModPassMemo& memo) {
+    const ModPassMemo::Watch* w = memo.watch;
+    const auto moved = [base, w](int k) { return bitsAt(base, w[k].offset) ^ w[k].bits; };
+    static_assert(kModPassFixed == 4 && kModPassWatches >= 8, "four entries always, four more by count");
+    uint32_t changed = (memo.generation ^ routeGeneration) | moved(0) | moved(1) | moved(2) | moved(3);
+    const int count = memo.count;
+    for (int k = 8; k < count; ++k) changed |= moved(k);
+    switch (count) {
+        default:
+            changed |= moved(7);
+            [[fallthrough]];
+        case 7:
+            changed |= moved(6);
+            [[fallthrough]];
+        case 6:
+            changed |= moved(5);
+            [[fallthrough]];
+        case 5:
+            changed |= moved(4);
+            [[fallthrough]];
+        case 4:
+        case 3:
+        case 2:
+        case 1:
+        case 0:
+            break;
+    }
+    return changed == 0;
+}
+}  // namespace
+
 void APlugin::runGlobalModPass() {
     const bool whole = (sampleCounter & 0x7f) == 0 || forceControlUpdate;
     ModPassMemo& memo = modPassMemo[kNumVoices];
-    if (!whole && modPassStands(memo)) return;
+    if (!whole && globalPassStands(reinterpret_cast<const char*>(this), modRouteGeneration, memo)) return;
     runModPassMemo(memo, modDestGlobal, modSrcGlobal, false, whole, modFactorExp[kNumVoices],
                    modFactorValue[kNumVoices]);
 }

@@ -140,56 +140,28 @@ private:
 #endif
 };
 
-// The host inputs of a run's later samples, taken when the run starts: each sample's three
-// values side by side, so that a sample reads one cache line rather than one per value.
-struct RunInputs {
-    struct alignas(16) Sample {
-        float left, right, source, unused;
-    };
-    Sample at[APlugin::kSubBlock];
+// The host input of sample i as beginSample takes it: a missing channel or a value that is
+// not finite gives +0; then the audio-in source.
+__attribute__((always_inline)) inline void takeInputSample(APlugin& p, VstInt32 i, const float* inL,
+                                                           const float* inR) {
+    p.inSample.left = inL && std::isfinite(inL[i]) ? inL[i] : 0.0f;
+    p.inSample.right = inR && std::isfinite(inR[i]) ? inR[i] : 0.0f;
+    p.modSrcGlobal[117] = (p.inSample.left + p.inSample.right) * 4.0f;
+}
 
-    // Samples first .. first + count - 1 of the host inputs as beginSample takes them: a
-    // missing channel or a value that is not finite gives +0; then the audio-in source.
-    void take(const float* inL, const float* inR, VstInt32 first, int count) {
-        int j = 0;
-#if defined(__SSE__) || defined(__x86_64__)
-        const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff));
-        const __m128 largest = _mm_set1_ps(3.40282347e38f), four = _mm_set1_ps(4.0f);
-        // x where its magnitude is finite, +0 elsewhere.
-        const auto clean = [&](__m128 x) {
-            return _mm_and_ps(x, _mm_cmple_ps(_mm_and_ps(x, magnitude), largest));
-        };
-        for (; j + 4 <= count; j += 4) {
-            __m128 l = inL ? clean(_mm_loadu_ps(inL + first + j)) : _mm_setzero_ps();
-            __m128 r = inR ? clean(_mm_loadu_ps(inR + first + j)) : _mm_setzero_ps();
-            __m128 s = _mm_mul_ps(_mm_add_ps(l, r), four);
-            __m128 z = _mm_setzero_ps();
-            _MM_TRANSPOSE4_PS(l, r, s, z);
-            _mm_store_ps(&at[j].left, l);
-            _mm_store_ps(&at[j + 1].left, r);
-            _mm_store_ps(&at[j + 2].left, s);
-            _mm_store_ps(&at[j + 3].left, z);
-        }
-#endif
-        for (; j < count; ++j) {
-            at[j].left = inL && std::isfinite(inL[first + j]) ? inL[first + j] : 0.0f;
-            at[j].right = inR && std::isfinite(inR[first + j]) ? inR[first + j] : 0.0f;
-            at[j].source = (at[j].left + at[j].right) * 4.0f;
-        }
-    }
-};
-
-// beginSample for a sample after the first of a run of the render loop, its inputs at k in
-// `in`. The run goes on only while no program waits or is being applied and no retry is due,
-// and it ends before the next 16-sample cadence, so none of its later samples is on a
-// slow-task boundary: of beginSample there remain the MIDI, the inputs and the cleared output.
-__attribute__((always_inline)) inline void beginRunSample(APlugin& p, VstInt32 i, const RunInputs& in, int k) {
+// beginSample for a sample after the first of a run of the render loop. The run goes on only
+// while no program waits or is being applied and no retry is due, and it ends before the
+// next 16-sample cadence, so none of its later samples is on a slow-task boundary: of
+// beginSample there remain the MIDI, the inputs and the cleared output. Only a route from
+// the audio-in source reads the input (the control steps may set one up): without one it is
+// taken at the run's end alone.
+__attribute__((always_inline)) inline void beginRunSample(APlugin& p, VstInt32 i, const float* inL,
+                                                          const float* inR) {
     p.outSample.left = 0.0f;
     p.outSample.right = 0.0f;
     if (p.midiQueueCount > 0) p.processMidi(i);
-    p.inSample.left = in.at[k].left;
-    p.inSample.right = in.at[k].right;
-    p.modSrcGlobal[117] = in.at[k].source;
+    if (p.modInputUsed || p.forceControlUpdate || (p.sampleCounter & 15) == 0)
+        takeInputSample(p, i, inL, inR);
 }
 
 // runEngineControls where it has nothing to do but the 4-sample cadence and the global
@@ -269,35 +241,32 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         // More samples' voices join this one's while nothing at their start (MIDI, a
         // program, a cadence step) can move what the chain reads; then the chain runs over
         // them all, with each sample's layer outputs and counters.
-        VstInt32 end = i;
-        VstInt32 limit = i + 1;
-        bool deferred = false;
         // Each voice pass of the run but its last is followed by the next one's, which is all
         // that reads the layer-output sources; the run's end writes what its last pass left.
         layerOutDeferred = 1;
-        RunInputs runIn;
-        do {
-            if (end > i) {
+        runEngineControls();
+        renderEngineVoices();
+        VstInt32 end = i + 1;
+        if (!renderPerSample && effectsCanFollow()) {
+            const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
+            const VstInt32 limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
+            // Each sample's layer outputs, in the run's order.
+            stereoOverStruct(*sub)[kNumLayers] = subLayerOut;
+            std::memcpy(*sub, layerOut, sizeof(layerOut));
+            while (end < limit && !(midiQueueCount > 0 && midiDueNow()) && !presetPending && !presetApplying &&
+                   !applyRetry) {
                 forceControlUpdate = 0;
                 ++sampleCounter;
                 ++blockCounter;
-                beginRunSample(*this, end, runIn, end - i - 1);
+                beginRunSample(*this, end, inL, inR);
                 runRunSampleControls(*this);
-            } else {
-                runEngineControls();
+                renderEngineVoices(end - i);
+                std::memcpy(*++sub, layerOut, sizeof(layerOut));
+                ++end;
             }
-            renderEngineVoices(end - i);
-            if (end == i && !renderPerSample && effectsCanFollow()) {
-                const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
-                limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
-                deferred = true;
-                runIn.take(inL, inR, i + 1, limit - i - 1);
-            }
-            if (deferred) std::memcpy(subLayerOut[end - i], layerOut, sizeof(layerOut));
-            ++end;
-        } while (end < limit && !(midiQueueCount > 0 && midiDueNow()) && !presetPending && !presetApplying &&
-                 !applyRetry);
+        }
         layerOutDeferred = 0;
+        if (end > i + 1) takeInputSample(*this, end - 1, inL, inR);
         if (layerOutStale) writeLayerOutSources();
         sampleCounter -= (uint32_t)(end - 1 - i);
         blockCounter -= (uint32_t)(end - 1 - i);
@@ -816,6 +785,8 @@ void APlugin::runVoicePitch(int v) {
 // upward side is scaled so that the highest bend a MIDI message can carry reaches the
 // named range exactly, as controllers that send a range expect.
 float APlugin::pitchBendOctaves(float bend) {
+    // At rest (the rule) the bend is -0 octaves whatever the range.
+    if (bend == 0.0f) return -0.0f;
     if (bend > 0.0f) bend = bend * (8192.0f / 8191.0f) > 1.0f ? 1.0f : bend * (8192.0f / 8191.0f);
     const float p = bend * 0.5f + 0.5f;
     return p > 0.5f ? getPitchBendValue(247, p) : -getPitchBendValue(246, 1.0f - p);
