@@ -270,7 +270,8 @@ public:
 
     // Kept out of line: inlined into renderLayers it would crowd the registers of the sound
     // models' loops.
-    __attribute__((noinline)) void run(int listed, const int* list, const int* counts) {
+    __attribute__((noinline)) void run(int listed, const int* list, const int* counts,
+                                       bool single) {
         int pending = -1;  // a voice of one note waiting for a partner
         pairs_ = 0;
         // Wire quads hold their chains' states only while the Wire stages below run them
@@ -279,7 +280,7 @@ public:
         if (!heldWire && __builtin_expect(p_.wireQuads[layer_].live(), 0))
             p_.wireQuads[layer_].release();
         // the voices of one note before any other: most often all of them
-        const int ones = leadingOnes(listed, counts);
+        const int ones = single ? listed : leadingOnes(listed, counts);
         if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
             pending = monoVoices(listed, list, counts, ones);
         } else {
@@ -959,8 +960,9 @@ private:
 }  // namespace
 
 // One layer's filters and tails over the voices its model rendered (listed of them, with
-// their note counts), in list order.
+// their note counts), in list order; single: every count is one (known to the caller, which
+// clamped them, for all its layers at once).
 void APlugin::finishLayer(int layer, SourceMode model, int listed, const int* list,
-                          const int* counts) {
-    LayerFinisher(*this, layer, model).run(listed, list, counts);
+                          const int* counts, bool single) {
+    LayerFinisher(*this, layer, model).run(listed, list, counts, single);
 }

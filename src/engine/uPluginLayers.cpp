@@ -1406,7 +1406,7 @@ void APlugin::renderLayers() {
                 renderModelVoices<kSourceWave>(*this, layer, voices, list, counts, single);
                 break;
         }
-        finishLayer(layer, model, voices, list, counts);
+        finishLayer(layer, model, voices, list, counts, single);
     }
 }
 

@@ -637,7 +637,7 @@ public:
     }
     void setLayerControls(int voice);
     void renderLayers();
-    void finishLayer(int layer, SourceMode model, int listed, const int* list, const int* counts);
+    void finishLayer(int layer, SourceMode, int n, const int* list, const int* counts, bool single);
     float getLayerVoiceOutput(int layer, int voice);
     void setVelocitySplit(int voice, int velocity, float base);
     void startLayerSound(int voice, int velocity);
