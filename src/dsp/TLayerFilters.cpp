@@ -1194,9 +1194,7 @@ void HighPassOctets::release(int s) {
     holding &= ~(1u << s);
 }
 
-void HighPassOctets::release() {
-    for (int s = 0; s < kOctets; ++s) release(s);
-}
+void HighPassOctets::release() { for (int s = 0; s < kOctets; ++s) release(s); }
 
 // --- the Wire chain held in lanes ------------------------------------------------------------
 
@@ -1260,6 +1258,11 @@ __attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct c
     const __m256 v =
         clampTo8(_mm256_add_ps(env, _mm256_add_ps(_mm256_add_ps(m, cut), vel)), (__m256)k.one);
     const __m256 changes = _mm256_cmp_ps(v, (__m256)q.lastV, _CMP_NEQ_UQ);
+    const int changed = _mm256_movemask_ps(changes);
+    if (__builtin_expect(changed == 0, 1)) {  // a settled quad keeps all it holds: the memos
+        for (int i = 0; i < 4; ++i) f[i]->keepMemo(cutoff, mod[i], true);
+        return 0;
+    }
     const __m256 target = clampTo8(
         _mm256_mul_ps(exp2Cutoff8(_mm256_mul_ps((__m256)k.ten, v), k), (__m256)q.side),
         (__m256)q.ceiling);
@@ -1279,9 +1282,8 @@ __attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct c
     q.used = (Lanes8)_mm256_blendv_ps((__m256)q.used, target, taken);
     q.entry = (Lanes8)_mm256_blendv_ps((__m256)q.entry, _mm256_castsi256_ps(idx), taken);
     q.F = (Lanes8)_mm256_blendv_ps((__m256)q.F, tuning, taken);
-    const int changed = _mm256_movemask_ps(changes);
     for (int i = 0; i < 4; ++i) f[i]->keepMemo(cutoff, mod[i], (changed & (3 << (2 * i))) == 0);
-    if (changed) mapped |= 1u << s;
+    mapped |= 1u << s;
     return 0;
 }
 
@@ -1494,6 +1496,4 @@ bool WireQuads::mapLowPass(int, float, Lanes4) { return false; }
 void WireQuads::syncLowPass(int) {}
 #endif
 
-void WireQuads::release() {
-    for (int s = 0; s < kQuads; ++s) release(s);
-}
+void WireQuads::release() { for (int s = 0; s < kQuads; ++s) release(s); }
