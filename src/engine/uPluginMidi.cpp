@@ -320,13 +320,19 @@ void APlugin::setModSrc(int src, float value) {
     modSrcGlobal[src] = value;
     for (int v = 0; v < kNumVoices; ++v) modSrcVoice[v][src] = value;
     // (The effect sources that the chain sets every sample are of no steady pass.)
-    if (steadyModSource(src, false)) dropSteadyMemos(modPassMemo, kNumVoices);
+    if (steadyModSource(src, false)) {
+        dropSteadyMemos(modPassMemo, kNumVoices);
+        voicesStandFrom = 0;
+    }
 }
 
 void APlugin::setModSrc(int voice, int src, float value) {
     if (!isValidVoice(voice) || src < 1 || src >= kNumModSources) return;
     modSrcVoice[voice][src] = value;
-    if (steadyModSource(src, false)) modPassMemo[voice].steady &= kSteadyInputs;
+    if (steadyModSource(src, false)) {
+        modPassMemo[voice].steady &= kSteadyInputs;
+        voicesStandFrom = 0;
+    }
 }
 
 void APlugin::setModSrc(int src, float value, int channel) {

@@ -393,6 +393,14 @@ void APlugin::renderEngineVoices(int runPos) {
         envSourcesRead = 0;
     }
 
+    // A sample where every listed voice took its 4-sample step and was left with its pass
+    // known to stand (kSteadyNow) marks voicesStandFrom with 1 + its place in the run. On
+    // the next three samples of the same run every voice is then a plain one with nothing
+    // to look at: its counter moved as many steps past the step as the run did, and what
+    // could have taken its kSteadyNow since (a pass, setModSrc, a note start) ran no pass or
+    // cleared the mark. (The list only loses voices between note starts.)
+    if (plain && voicesStandFrom != 0 && (unsigned)(runPos - voicesStandFrom) < 3u)
+        goto voicesDone;
     for (int a = 0; a < activeVoiceCount; ++a) {
         int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
@@ -436,7 +444,19 @@ void APlugin::renderEngineVoices(int runPos) {
             modPassMemo[v].steady |= (modPassMemo[v].steady & kSteadyInputs) << 1;
         if (tick) runVoicePitch(v);
     }
-
+    {
+        uint8_t standFrom = (uint8_t)(runPos + 1);
+        for (int a = 0; a < activeVoiceCount; ++a) {
+            const int v = activeVoiceList[a];
+            if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+            if ((voiceCounter[v] & 3) != 0 || !(modPassMemo[v].steady & kSteadyNow)) {
+                standFrom = 0;
+                break;
+            }
+        }
+        voicesStandFrom = standFrom;
+    }
+voicesDone:
     renderLayers();
 
     // The layers' outputs of each voice's first note as its layer-output sources. Unless a
@@ -546,6 +566,7 @@ void APlugin::rebuildActiveVoices() {
 }
 
 void APlugin::addActiveVoice(int voice) {
+    voicesStandFrom = 0;  // a note start: its voice's counter starts over
     if (!isValidVoice(voice)) return;
     int pos = 0;
     while (pos < activeVoiceCount && activeVoiceList[pos] < voice) ++pos;

@@ -961,8 +961,8 @@ public:
     // lastVoice only before a 16-sample cadence; layerOutStale marks a pass that left them:
     // the list rebuild writes those of the voices it drops, the loop all at its run's end.
     uint8_t layerOutRead = 0;
-    uint8_t layerOutDeferred = 0;
-    uint8_t layerOutStale = 0;
+    uint8_t layerOutDeferred = 0, layerOutStale = 0;
+    uint8_t voicesStandFrom = 0;  // see renderEngineVoices
     uint32_t modRouteGeneration = 1;
     uint8_t voiceKeyOn[kNumVoices] = {};
     uint8_t voiceStolen[kNumVoices] = {};
