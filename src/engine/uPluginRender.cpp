@@ -559,10 +559,21 @@ void APlugin::runEngineControls() {
 }
 
 void APlugin::rebuildActiveVoices() {
+    // A voice that joins here rather than through addActiveVoice (its key turned on again
+    // while it was silent) has not been through the voice loop yet: the voices' standing
+    // (voicesStandFrom) no longer holds for the list.
+    uint32_t was = 0;
+    if (voicesStandFrom != 0)
+        for (int a = 0; a < activeVoiceCount; ++a) was |= 1u << (activeVoiceList[a] & 31);
+    uint32_t now = 0;
     int n = 0;
     for (int v = 0; v < kNumVoices; ++v)
-        if (isVoiceSounding(v)) activeVoiceList[n++] = v;
+        if (isVoiceSounding(v)) {
+            activeVoiceList[n++] = v;
+            now |= 1u << v;
+        }
     activeVoiceCount = n;
+    if (now & ~was) voicesStandFrom = 0;
 }
 
 void APlugin::addActiveVoice(int voice) {
