@@ -1298,7 +1298,11 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         const float* const hot = destRow + hl;
         uint32_t feedBits;
         std::memcpy(&feedBits, &c.feed, sizeof feedBits);
-        if (__builtin_expect((feedBits << 1) != 0u || hot[kHotMix] > 0.0f, 0)) return false;
+        // The mix destination as an integer: above 0 for every float above 0 (and for a
+        // NaN of sign 0, which then takes the full path: it renders the same there).
+        int32_t mixBits;
+        std::memcpy(&mixBits, &hot[kHotMix], sizeof mixBits);
+        if (__builtin_expect((feedBits << 1) != 0u || mixBits > 0, 0)) return false;
         const uint32_t offset = fixedPhaseOffset(c, hot[kHotPhase]);
         const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], v);
         row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)run[0][wl.filterEnv] * c.filterEnvAmount);
