@@ -160,7 +160,7 @@ inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a
     // the layer's volume and pan of each voice, and its main volume and pan (each two
     // neighbouring copies), one eight-byte load each: {a volume, b volume, a pan, b pan}
     const auto neighbours = [](const float* x) __attribute__((always_inline)) {
-        return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(x)));
+        return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(x)));
     };
     const __m128 d50 = _mm_unpacklo_ps(neighbours(&da[t.vol]), neighbours(&db[t.vol]));
     const __m128 d1 = _mm_unpacklo_ps(neighbours(&da[DEST_VOLUME]), neighbours(&db[DEST_VOLUME]));
@@ -914,14 +914,15 @@ private:
     // nothing at hand for them).
     bool prepareHighPassQuad(THPFilter& fa, THPFilter& fb, THPFilter& fc, THPFilter& fd, int j) {
         // THPFilter::quadHeld() with each key's mod and resonance in one load: their copies
-        // are neighbours (the load's upper lanes are zero, as a key's are before the or)
+        // are neighbours (the load's upper lanes are zero, as a key's are before the or; the
+        // pair starts at an odd slot, so the load is one that needs no alignment)
         static_assert(kHotHPQ == kHotHPFreq + 1, "the HP Q's copy after the HP frequency's");
         const int fq = hpFreqDest_;
         const __m128 freq = HighPassMemo::freqLane(hpFreq_);
         const auto held = [fq, freq](const THPFilter& f, const float* dest)
                               __attribute__((always_inline)) {
-            const __m128 args =
-                _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(dest + fq)));
+            const __m128 args = _mm_castsi128_ps(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dest + fq)));
             return f.memoWords().held(_mm_or_ps(args, freq));
         };
         const __m128i all =
