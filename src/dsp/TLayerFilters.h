@@ -441,10 +441,12 @@ struct alignas(16) HighPassMemo {
     static __m128 freqLane(float freq) {
         return _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(_mm_set_ss(freq)), 8));
     }
-    // The words a memo that skips holds: {mod, resonance, frequency, 0}.
-    // (the arguments by reference: each is loaded straight into a vector)
-    static __m128 key(__m128 freqLane, const float& mod, const float& resonance) {
-        return _mm_or_ps(_mm_unpacklo_ps(_mm_load_ss(&mod), _mm_load_ss(&resonance)), freqLane);
+    // The words a memo that skips holds: {mod, resonance, frequency, 0}, from a mod with its
+    // resonance right after it (one eight-byte load, which needs no alignment).
+    static __m128 key(__m128 freqLane, const float* modAndResonance) {
+        return _mm_or_ps(_mm_castsi128_ps(_mm_loadl_epi64(
+                             reinterpret_cast<const __m128i*>(modAndResonance))),
+                         freqLane);
     }
     // All ones in each word that holds the key's.
     __m128i held(__m128 key) const {
@@ -473,18 +475,17 @@ public:
         if (!memo.skip(freq, mod, resonance)) update(freq, mod, resonance);
     }
     static void runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]);
-    // Whether prepareNote() of each of four filters would skip (the mods and resonances in
-    // filter order): their memos compared in one vector each.
+    // Whether prepareNote() of each of four filters would skip (for each filter its mod with
+    // its resonance right after it, in filter order): their memos compared in one vector each.
     static bool quadHeld(const THPFilter& a, const THPFilter& b, const THPFilter& c,
-                         const THPFilter& d, float freq, const float& ma, const float& ra,
-                         const float& mb, const float& rb, const float& mc, const float& rc,
-                         const float& md, const float& rd) {
+                         const THPFilter& d, float freq, const float* ma, const float* mb,
+                         const float* mc, const float* md) {
         const __m128 f = HighPassMemo::freqLane(freq);
         const __m128i held = _mm_and_si128(
-            _mm_and_si128(a.memo.held(HighPassMemo::key(f, ma, ra)),
-                          b.memo.held(HighPassMemo::key(f, mb, rb))),
-            _mm_and_si128(c.memo.held(HighPassMemo::key(f, mc, rc)),
-                          d.memo.held(HighPassMemo::key(f, md, rd))));
+            _mm_and_si128(a.memo.held(HighPassMemo::key(f, ma)),
+                          b.memo.held(HighPassMemo::key(f, mb))),
+            _mm_and_si128(c.memo.held(HighPassMemo::key(f, mc)),
+                          d.memo.held(HighPassMemo::key(f, md))));
         return _mm_movemask_epi8(held) == 0xFFFF;
     }
 

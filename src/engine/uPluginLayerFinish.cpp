@@ -913,22 +913,14 @@ private:
     // only where one would not skip the four prepares (out of line, so that the test keeps
     // nothing at hand for them).
     bool prepareHighPassQuad(THPFilter& fa, THPFilter& fb, THPFilter& fc, THPFilter& fd, int j) {
-        // THPFilter::quadHeld() with each key's mod and resonance in one load: their copies
-        // are neighbours (the load's upper lanes are zero, as a key's are before the or; the
-        // pair starts at an odd slot, so the load is one that needs no alignment)
+        // (each filter's mod and resonance copies are neighbours, as quadHeld() takes them)
         static_assert(kHotHPQ == kHotHPFreq + 1, "the HP Q's copy after the HP frequency's");
         const int fq = hpFreqDest_;
-        const __m128 freq = HighPassMemo::freqLane(hpFreq_);
-        const auto held = [fq, freq](const THPFilter& f, const float* dest)
-                              __attribute__((always_inline)) {
-            const __m128 args = _mm_castsi128_ps(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dest + fq)));
-            return f.memoWords().held(_mm_or_ps(args, freq));
-        };
-        const __m128i all =
-            _mm_and_si128(_mm_and_si128(held(fa, destA_[j]), held(fb, destB_[j])),
-                          _mm_and_si128(held(fc, destA_[j + 1]), held(fd, destB_[j + 1])));
-        if (__builtin_expect(_mm_movemask_epi8(all) == 0xFFFF, 1)) return false;
+        if (__builtin_expect(THPFilter::quadHeld(fa, fb, fc, fd, hpFreq_, destA_[j] + fq,
+                                                 destB_[j] + fq, destA_[j + 1] + fq,
+                                                 destB_[j + 1] + fq),
+                             1))
+            return false;
         prepareHighPassApart(fa, fb, fc, fd, j);
         return true;
     }

@@ -290,9 +290,7 @@ bool APlugin::beginSample(VstInt32 i, const float* inL, const float* inR, bool r
     outSample.right = 0.0f;
     if (midiQueueCount > 0) processMidi(i);
     // A host input that is not a number never reaches the modulation.
-    inSample.left = inL && std::isfinite(inL[i]) ? inL[i] : 0.0f;
-    inSample.right = inR && std::isfinite(inR[i]) ? inR[i] : 0.0f;
-    modSrcGlobal[117] = (inSample.left + inSample.right) * 4.0f;
+    takeInputSample(*this, i, inL, inR);
 
     const bool boundary = (blockCounter & kSlowTaskMask) == 0;
     if (boundary && editorRefreshRequest) updateEditorScreen();
