@@ -564,12 +564,21 @@ void APlugin::rebuildActiveVoices() {
     if (voicesStandFrom != 0)
         for (int a = 0; a < activeVoiceCount; ++a) was |= 1u << (activeVoiceList[a] & 31);
     uint32_t now = 0;
-    int n = 0;
+#if defined(__SSE2__)
+    // A voice whose key is on sounds: one compare of the key flags finds those, and only the
+    // others have their levels looked at.
+    static_assert(kNumVoices == 16, "the key flags fill one vector");
+    __m128i keys;
+    std::memcpy(&keys, voiceKeyOn, sizeof(keys));
+    now = ~(uint32_t)_mm_movemask_epi8(_mm_cmpeq_epi8(keys, _mm_setzero_si128())) & 0xffffu;
+    for (uint32_t rest = ~now & 0xffffu; rest != 0; rest &= rest - 1)
+        if (isVoiceSounding(__builtin_ctz(rest))) now |= rest & -rest;
+#else
     for (int v = 0; v < kNumVoices; ++v)
-        if (isVoiceSounding(v)) {
-            activeVoiceList[n++] = v;
-            now |= 1u << v;
-        }
+        if (isVoiceSounding(v)) now |= 1u << v;
+#endif
+    int n = 0;
+    for (uint32_t left = now; left != 0; left &= left - 1) activeVoiceList[n++] = __builtin_ctz(left);
     activeVoiceCount = n;
     if (now & ~was) voicesStandFrom = 0;
 }
