@@ -397,8 +397,13 @@ void APlugin::renderEngineVoices(int runPos) {
     // to look at: its counter moved as many steps past the step as the run did, and what
     // could have taken its kSteadyNow since (a pass, setModSrc, a note start) ran no pass or
     // cleared the mark. (The list only loses voices between note starts.)
+    // Whether that holds is seen voice by voice in the loop; what could take a voice's mark
+    // after its turn (setModSrc, a note start) clears voicesStandFrom, set to 1 before it
+    // to stand for "not cleared".
+    bool allStand = true;
     if (plain && voicesStandFrom != 0 && (unsigned)(runPos - voicesStandFrom) < 3u)
         goto voicesDone;
+    voicesStandFrom = 1;
     for (int a = 0; a < activeVoiceCount; ++a) {
         int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
@@ -410,6 +415,7 @@ void APlugin::renderEngineVoices(int runPos) {
         // Such voices are gone through in a loop of their own, which needs few registers.
         if (plain) {
             while ((counter & 3) != 0) {
+                allStand = false;
                 if (!((modPassMemo[v].steady & kSteadyNow) && (counter & 3) <= runPos) &&
                     !modPassMemoStands(base, routeGeneration, modPassMemo[v]))
                     runVoiceModulation(v);
@@ -441,19 +447,9 @@ void APlugin::renderEngineVoices(int runPos) {
         else  // standing now: so it stays, if its inputs are steady, until something moves them
             modPassMemo[v].steady |= (modPassMemo[v].steady & kSteadyInputs) << 1;
         if (tick) runVoicePitch(v);
+        allStand = allStand && (counter & 3) == 0 && (modPassMemo[v].steady & kSteadyNow);
     }
-    {
-        uint8_t standFrom = (uint8_t)(runPos + 1);
-        for (int a = 0; a < activeVoiceCount; ++a) {
-            const int v = activeVoiceList[a];
-            if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-            if ((voiceCounter[v] & 3) != 0 || !(modPassMemo[v].steady & kSteadyNow)) {
-                standFrom = 0;
-                break;
-            }
-        }
-        voicesStandFrom = standFrom;
-    }
+    voicesStandFrom = allStand && voicesStandFrom != 0 ? (uint8_t)(runPos + 1) : 0;
 voicesDone:
     renderLayers();
 
