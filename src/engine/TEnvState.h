@@ -240,7 +240,7 @@ struct TEnvState {
     // advance with the voice's rows found by the caller: its moves m and its running levels'
     // first row.
     void advanceRows(int v, int subs, const VoiceMoves& m, double* level) {
-        if (m.builtFor != subs) rebuildMoves(v, subs);
+        if (__builtin_expect(m.builtFor != subs, 0)) rebuildMoves(v, subs);
         // (The row's address in one register: each entry then costs a load, an add and a
         // store.)
         asm("" : "+r"(level));

@@ -482,13 +482,14 @@ voicesDone:
         const int v = activeVoiceList[a];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         const int count = voiceLevelCount[v];
-        int32_t* age = voiceElemAge[v];
         // A voice holds one to a few notes, most often one: a plain loop, since the vector
         // one's set-up costs more than the increments (the empty asm keeps the compiler from
-        // vectorizing it).
+        // vectorizing it). (The row is named apart in each branch: the single increment then
+        // takes its address in the store.)
         if (count == 1) {
-            ++age[0];
+            ++voiceElemAge[v][0];
         } else {
+            int32_t* age = voiceElemAge[v];
             for (int k = 0; k < count; ++k) {
                 ++age[k];
                 asm("" : "+r"(k));
