@@ -438,8 +438,14 @@ void APlugin::renderEngineVoices(int runPos) {
             setVoiceLFOS(v);
         // The modulation pass: its memo is looked at here, since a pass left standing (the
         // rule between two of the voice's ticks) then costs no call.
-        // (Between two ticks a step whose last one came within this run stands as well.)
-        if (lfosUsed || (counter & 0x7f) == 0 ||
+        // (Between two ticks a step whose last one came within this run stands as well.) The
+        // 128-sample pass runs whole, but in a row whose routes stood since its last whole
+        // pass (rowRoutes) it has nothing to set back and is an ordinary one, which may stand
+        // too; not so after a note start or a reset (counter 0), which rewrote the row that
+        // a voice's memo does not watch.
+        if (lfosUsed ||
+            ((counter & 0x7f) == 0 &&
+             (counter == 0 || modPassMemo[v].rowRoutes != routeGeneration)) ||
             (!((counter & 0xf) != 0 && (counter & 3) == 0 && runPos >= 4 &&
                (modPassMemo[v].steady & kSteadyNow)) &&
              !modPassMemoStands(base, routeGeneration, modPassMemo[v])))
