@@ -335,7 +335,11 @@ inline bool globalPassStands(const char* base, uint32_t routeGeneration, const M
 void APlugin::runGlobalModPass() {
     const bool whole = (sampleCounter & 0x7f) == 0 || forceControlUpdate;
     ModPassMemo& memo = modPassMemo[kNumVoices];
-    if (!whole && globalPassStands(reinterpret_cast<const char*>(this), modRouteGeneration, memo)) return;
+    // A whole pass over a row whose routes stood since its last one sets nothing back: it is
+    // an ordinary pass then, and one that stands is left out as well (the row is watched
+    // whole, so a reset that rewrote it does not stand).
+    const bool resets = whole && (forceControlUpdate || memo.rowRoutes != modRouteGeneration);
+    if (!resets && globalPassStands(reinterpret_cast<const char*>(this), modRouteGeneration, memo)) return;
     runModPassMemo(memo, modDestGlobal, modSrcGlobal, false, whole, modFactorExp[kNumVoices],
                    modFactorValue[kNumVoices]);
 }
