@@ -418,9 +418,14 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
         if (wasSettled) {
             // A decay standing still (a zero step) at a level that no longer changes: the
             // update would write the same values again while its step stays zero and its
-            // sustain level and curve are the ones it was computed with.
-            if (decayStepOf() == 0.0 && sameBits(sustainOf(), slot.heldSustain) &&
-                sameBits(decayCurveOf(), slot.heldCurve))
+            // sustain level and curve are the ones it was computed with. A single sub-element
+            // that stands at the top (phase 1, where its decay started) needs neither: there
+            // the level is s + (1 - s) x 1 for a sustain level s in [0, 1], which rounds to 1
+            // whatever s is, and the curve is not asked for.
+            if (decayStepOf() == 0.0 &&
+                ((count == 1 && slot.sub[0].phase == 1.0) ||
+                 (sameBits(sustainOf(), slot.heldSustain) &&
+                  sameBits(decayCurveOf(), slot.heldCurve))))
                 return kEnvLeftOut;
         } else if (count == 1 && held && tick.elemAge[0] >= 0 && slot.sub[0].stage == kEnvDecay) {
             // The most common update, a held note's single sub-element in its decay: the
