@@ -358,14 +358,7 @@ void APlugin::renderEngineSound() {
 
 void APlugin::renderEngineVoices(int runPos) {
     // --- voices ---
-    if ((sampleCounter & 3) == 0) {
-        // The voices about to leave the list keep the layer-output sources of their last
-        // pass; a pass that left them unwritten wrote its records, and the layer switches
-        // are the same (no control block runs inside a run but at a 16-sample cadence,
-        // which writes them all before it).
-        if (layerOutStale) writeLayerOutSources(true);
-        rebuildActiveVoices();
-    }
+    if ((sampleCounter & 3) == 0) rebuildActiveVoices();
     // Envelope sources are published when something reads them, and on the last sample
     // before a control block, which may route one: its first pass then reads the levels the
     // sample before it would have published.
@@ -510,14 +503,13 @@ voicesDone:
     captureScopes();
 }
 
-// The layer-output sources of every listed voice (or of those that no longer sound, which
-// the next list leaves out), from the records of the last voice pass.
-void APlugin::writeLayerOutSources(bool leavingOnly) {
-    if (!leavingOnly) layerOutStale = 0;
+// The layer-output sources of every listed voice, from the records of the last voice pass.
+void APlugin::writeLayerOutSources() {
+    layerOutStale = 0;
     const LayerOutWriter layerOuts(*this);
     for (int a = 0; a < activeVoiceCount; ++a) {
         const int v = activeVoiceList[a];
-        if (!isValidVoice(v) || (leavingOnly && isVoiceSounding(v))) continue;
+        if (!isValidVoice(v)) continue;
         layerOuts.write(v);
     }
 }
@@ -564,8 +556,7 @@ void APlugin::rebuildActiveVoices() {
     // while it was silent) has not been through the voice loop yet: the voices' standing
     // (voicesStandFrom) no longer holds for the list.
     uint32_t was = 0;
-    if (voicesStandFrom != 0)
-        for (int a = 0; a < activeVoiceCount; ++a) was |= 1u << (activeVoiceList[a] & 31);
+    for (int a = 0; a < activeVoiceCount; ++a) was |= 1u << (activeVoiceList[a] & 31);
     uint32_t now = 0;
 #if defined(__SSE2__)
     // A voice whose key is on sounds: one compare of the key flags finds those, and only the
@@ -580,6 +571,15 @@ void APlugin::rebuildActiveVoices() {
     for (int v = 0; v < kNumVoices; ++v)
         if (isVoiceSounding(v)) now |= 1u << v;
 #endif
+    // The voices leaving the list keep the layer-output sources of their last pass; a pass
+    // that left them unwritten wrote its records, and the layer switches are the same (no
+    // control block runs inside a run but at a 16-sample cadence, which writes them all
+    // before it).
+    if (layerOutStale && (was & ~now) != 0) {
+        const LayerOutWriter layerOuts(*this);
+        for (uint32_t left = was & ~now; left != 0; left &= left - 1)
+            layerOuts.write(__builtin_ctz(left));
+    }
     int n = 0;
     for (uint32_t left = now; left != 0; left &= left - 1) activeVoiceList[n++] = __builtin_ctz(left);
     activeVoiceCount = n;

@@ -1415,9 +1415,9 @@ public:
     // chain (sources cleared, mixEffectsToOutput).
     void renderEngineVoices(int runPos = 0);  // runPos: samples since its run's first
     void renderEngineEffects();
-    // Every listed voice's layer-output sources from the last voice pass (see layerOutStale),
-    // or those of the listed voices that no longer sound.
-    void writeLayerOutSources(bool leavingOnly = false);
+    // Every listed voice's layer-output sources from the last voice pass (see layerOutStale);
+    // the list rebuild writes those of the voices it drops.
+    void writeLayerOutSources();
     // --- sub-blocks ------------------------------------------------------------------------
     // The render loop runs the voices of up to kSubBlock samples, then the effect chain and
     // the output stage over the same samples, when nothing the chain does reaches back into
