@@ -445,8 +445,12 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
                 lev = sustain;
                 settles = false;
             } else {
+                // (A curve argument of 0, the rule, gives the exponent 2^0 = 1 without a look
+                // at the memo.)
                 lev = decayLevel(phase, sustain, [&]() {
-                    return exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
+                    const double curve = decayCurveOf();
+                    return curve == 0.0 ? 1.0
+                                        : exp2Cached(4.0 * curve, memo.curveIn, memo.curvePow);
                 });
                 settles = d == 0.0 && sameBits(lev, old);
             }
