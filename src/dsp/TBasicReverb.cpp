@@ -674,9 +674,15 @@ void TBasicReverb::process(float inL, float inR, float& o1, float& o2, float& o3
     o4 = x[3];
 }
 
+void TBasicReverb::processRun(int n, const float* inL, const float* inR, RevLanes* out) {
+    processRunUngained(n, inL, inR, out);
+    const float gain = outGain;
+    for (int j = 0; j < n; ++j) out[j] *= gain;
+}
+
 // The combs and the output band-pass sample by sample, then each all-pass stage over the
 // whole run: every stage's state moves on sample by sample as in process().
-void TBasicReverb::processRun(int n, const float* inL, const float* inR, RevLanes* out) {
+void TBasicReverb::processRunUngained(int n, const float* inL, const float* inR, RevLanes* out) {
     int32_t pos = ringPos;
     const int32_t w0 = widenOffset[0], w1 = widenOffset[1], w2 = widenOffset[2], w3 = widenOffset[3];
     const float dampL = dampLane, roomL = roomLane;
@@ -765,6 +771,4 @@ void TBasicReverb::processRun(int n, const float* inL, const float* inR, RevLane
     lowState = low;
     highState = high;
     for (int s = 0; s < kAllpassStages; ++s) allpass[s].processRun(n, out);
-    const float gain = outGain;
-    for (int j = 0; j < n; ++j) out[j] *= gain;
 }

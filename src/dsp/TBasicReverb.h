@@ -154,6 +154,10 @@ public:
     void process(float inL, float inR, float& o1, float& o2, float& o3, float& o4);
     // process over n samples: out[j] holds sample j's (o1, o3, o2, o4).
     void processRun(int n, const float* inL, const float* inR, RevLanes* out);
+    // processRun short of its last step, the output gain: for a caller that takes the
+    // outputs in a loop of its own, where the multiply costs less than a pass of its own.
+    void processRunUngained(int n, const float* inL, const float* inR, RevLanes* out);
+    float outputGain() const { return outGain; }
 
     float getRate() const { return rate; }
     float getRoom() const { return room; }

@@ -589,10 +589,27 @@ void APlugin::runReverbRun(int n, const stereoStruct* in, stereoStruct* wet) {
         }
         }
         RevLanes x[kSubBlock];
-        fxReverb.processRun(to - from, pL, pR, x);
-        // x holds (o1, o3, o2, o4) of process().
-        for (int j = from; j < to; ++j) {
-            const RevLanes& o = x[j - from];
+        fxReverb.processRunUngained(to - from, pL, pR, x);
+        // x holds (o1, o3, o2, o4) of process() before its output gain, which is taken here.
+        // Two samples at a time: the lanes' sums (o1 + o3, o2 + o4 of each) side by side, in
+        // the order of the wet pair, with the operations of the loop below.
+        const float gain = fxReverb.outputGain();
+        const __m128 gainV = _mm_set1_ps(gain);
+        int j = from;
+        for (; j + 2 <= to; j += 2) {
+            __m128 a, b;
+            std::memcpy(&a, &x[j - from], sizeof(a));
+            std::memcpy(&b, &x[j - from + 1], sizeof(b));
+            a = _mm_mul_ps(a, gainV);
+            b = _mm_mul_ps(b, gainV);
+            const __m128 sum = _mm_add_ps(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)),
+                                          _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+            const __m128 w = _mm_add_ps(_mm_mul_ps(_mm_mul_ps(sum, _mm_set1_ps(0.707f)), _mm_set1_ps(0.9f)),
+                                        _mm_set1_ps(kDenormal));
+            std::memcpy(&wet[j], &w, sizeof(w));  // samples j and j + 1
+        }
+        for (; j < to; ++j) {
+            const RevLanes o = x[j - from] * gain;
             wet[j].left = (o[0] + o[1]) * 0.707f * 0.9f + kDenormal;
             wet[j].right = (o[2] + o[3]) * 0.707f * 0.9f + kDenormal;
         }

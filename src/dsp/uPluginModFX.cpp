@@ -672,22 +672,41 @@ void APlugin::stepModFXLFORun(int type, float rate, int n, float* lfoL, float* l
         float pre0[kSubBlock], pre1[kSubBlock], v0[kSubBlock], v1[kSubBlock];
         // stepModFXPhases with its steps taken anew only where a wrap changes the factors.
         float step0 = hum0 * r, step1 = spread * r * hum1;
-        for (int j = 0; j < n; ++j) {
-            pre0[j] = ph0;
-            pre1[j] = ph1;
-            ph0 += step0;
-            ph1 += step1;
-            if (ph0 >= 1.0f || ph0 < 0.0f) {
-                wrapModFXPhase(ph0, hum0, hum1, random, d[349]);
-                step0 = hum0 * r;
-                step1 = spread * r * hum1;
+        // Adding a step of at least 0 never lowers a phase: phases that start inside (the
+        // second above 0) and end the run below 1 were inside at every sample, where the loop
+        // below finds no wrap and no fraction to take. Else the run is taken again there.
+        bool inside = step0 >= 0.0f && step1 >= 0.0f && ph0 >= 0.0f && ph1 > 0.0f;
+        if (inside) {
+            float a = ph0, b = ph1;
+            for (int j = 0; j < n; ++j) {
+                pre0[j] = a;
+                pre1[j] = b;
+                a += step0;
+                b += step1;
             }
-            // (Inside 0..1, where the phase mostly stays, the fraction is the phase itself.)
-            if (!(ph1 > 0.0f && ph1 < 1.0f)) {
-                ph1 = fractionOf(ph1);
-                if (!(ph1 < 1.0f)) ph1 = 0.0f;
+            inside = a < 1.0f && b < 1.0f;
+            if (inside) {
+                ph0 = a;
+                ph1 = b;
             }
         }
+        if (!inside)
+            for (int j = 0; j < n; ++j) {
+                pre0[j] = ph0;
+                pre1[j] = ph1;
+                ph0 += step0;
+                ph1 += step1;
+                if (ph0 >= 1.0f || ph0 < 0.0f) {
+                    wrapModFXPhase(ph0, hum0, hum1, random, d[349]);
+                    step0 = hum0 * r;
+                    step1 = spread * r * hum1;
+                }
+                // (Inside 0..1, where the phase mostly stays, the fraction is the phase itself.)
+                if (!(ph1 > 0.0f && ph1 < 1.0f)) {
+                    ph1 = fractionOf(ph1);
+                    if (!(ph1 < 1.0f)) ph1 = 0.0f;
+                }
+            }
         if (holdStep == 1.0f && hold == 0.0f) {
             // No hold: the counter steps from 0 to 1 and back to +0 on every sample, and every
             // sample takes its wave values.

@@ -5,7 +5,10 @@
 // modulation destination, so the matrix can move all of it. An LFO that no slot uses costs
 // nothing and outputs 0.
 #include <cmath>
+#include <cstddef>
 #include <cstring>
+
+#include <emmintrin.h>
 
 #include "engine/RandSeed.h"
 #include "plugin/uPlugin.h"
@@ -123,6 +126,15 @@ static void clearLFO(APlugin::TLFOState& s) {
 static void silenceLFO(APlugin::TLFOState& s) {
     s.biTarget = s.biPrev = s.biRun = s.biInc = 0.0f;
     s.uniTarget = s.uniPrev = s.uniRun = s.uniInc = 0.0f;
+}
+
+// The eight values silenceLFO sets, as two vectors of their bits.
+static __m128i silencedBits(const APlugin::TLFOState& s) {
+    using S = APlugin::TLFOState;
+    static_assert(offsetof(S, uniInc) == offsetof(S, biTarget) + 7 * sizeof(float), "eight floats in a row");
+    const char* const from = reinterpret_cast<const char*>(&s) + offsetof(S, biTarget);
+    return _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from)),
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16)));
 }
 
 // One update of an LFO in use: `dest` is the destination row (global or the voice's),
@@ -250,6 +262,12 @@ static double lfoBaseRate(APlugin& p, int lfo) {
 }
 
 void APlugin::setGlobalLFOS() {
+    // Neither LFO in use, and both silenced already (every bit of their values 0): nothing
+    // moves them but a restart, so silencing them again would change nothing.
+    if (!(lfoUsed[0] | lfoUsed[1])) {
+        const __m128i bits = _mm_or_si128(silencedBits(globalLFO[0]), silencedBits(globalLFO[1]));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(bits, _mm_setzero_si128())) == 0xffff) return;
+    }
     const bool slow = (sampleCounter & 15) == 0 || forceControlUpdate;
     for (int n = 0; n < kNumLFOs; ++n) {
         TLFOState& s = globalLFO[n];

@@ -128,6 +128,33 @@ inline void keepFinite(float& x, float fallback) {
 // --- control block ------------------------------------------------------------------------
 
 void APlugin::updateModSlots() {
+    for (int n = 0; n < kNumLFOs; ++n) {
+        lfoWaveSel[n] = clampIndex(getSteppedValue(LFO_WAVE_TAGS[n]), 8);
+        lfoModeSel[n] = clampIndex(getSteppedValue(LFO_MODE_TAGS[n]), 3);
+    }
+    updateRibbonSettings();
+    // The routes and the in-use flags follow from each slot's source, destination and bypass
+    // values alone (the destination kinds, the sources' polarities and the step records are
+    // set at start-up): each value is read once, as one access, into the key, and while its
+    // bits all stand, what this would build is already in place.
+    uint32_t diff = modSlotKey[3 * kModSlots] ^ 1u;
+    for (int slot = 0; slot < kModSlots; ++slot) {
+        const int32_t tags[3] = {MOD_SRC_TAGS[slot], MOD_DEST_TAGS[slot], MOD_BY_TAGS[slot]};
+        for (int k = 0; k < 3; ++k) {
+            const float value = loadValue(paramValue[tags[k]]);
+            uint32_t bits;
+            std::memcpy(&bits, &value, sizeof(bits));
+            diff |= bits ^ modSlotKey[3 * slot + k];
+            modSlotKey[3 * slot + k] = bits;
+        }
+    }
+    modSlotKey[3 * kModSlots] = 1;
+    if (diff == 0) return;
+    const auto value = [this](int slot, int k) {
+        float v;
+        std::memcpy(&v, &modSlotKey[3 * slot + k], sizeof(v));
+        return v;
+    };
     ModRoute previous[kModSlots];
     std::memcpy(previous, modRoutes, sizeof(previous));
     const int previousCount = modActiveCount;
@@ -137,11 +164,11 @@ void APlugin::updateModSlots() {
     std::memset(fxOutSrcUsed, 0, sizeof(fxOutSrcUsed));
     modInputUsed = modOutputUsed = modNoiseUsed = 0;
     for (int slot = 0; slot < kModSlots; ++slot) {
-        const int src = clampIndex(getSteppedValue(MOD_SRC_TAGS[slot]), kLastSource);
-        const int dest = clampIndex(getSteppedValue(MOD_DEST_TAGS[slot]), kLastDest);
+        const int src = clampIndex(getSteppedValue(MOD_SRC_TAGS[slot], value(slot, 0)), kLastSource);
+        const int dest = clampIndex(getSteppedValue(MOD_DEST_TAGS[slot], value(slot, 1)), kLastDest);
         int kind = dest > 0 ? destType[dest] : kDestAdd;
         if (kind < kDestAdd || kind > kDestMultiply) kind = kDestAdd;
-        const bool bypass = getOnOff(MOD_BY_TAGS[slot]);
+        const bool bypass = isValidTag(MOD_BY_TAGS[slot]) && value(slot, 2) >= 0.5f;  // getOnOff
         modSlotSrc[slot] = src;
         modSlotDest[slot] = dest;
         modSlotType[slot] = kind;
@@ -197,12 +224,6 @@ void APlugin::updateModSlots() {
     // (0 is no generation: a memo holding it stands for nothing.)
     if (active != previousCount || std::memcmp(previous, modRoutes, sizeof(previous)) != 0)
         if (++modRouteGeneration == 0) modRouteGeneration = 1;
-
-    for (int n = 0; n < kNumLFOs; ++n) {
-        lfoWaveSel[n] = clampIndex(getSteppedValue(LFO_WAVE_TAGS[n]), 8);
-        lfoModeSel[n] = clampIndex(getSteppedValue(LFO_MODE_TAGS[n]), 3);
-    }
-    updateRibbonSettings();
 }
 
 // --- per sample -----------------------------------------------------------------------------

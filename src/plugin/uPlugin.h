@@ -1469,8 +1469,7 @@ public:
     uint32_t sleepWindow();
 
     static uint8_t sleepAllowedByEnvironment();
-    uint8_t sleepAllowed = sleepAllowedByEnvironment();
-    uint8_t sleeping = 0;
+    uint8_t sleepAllowed = sleepAllowedByEnvironment(); uint8_t sleeping = 0;
     bool sleepControlsMoving();
     void finishSampleAwake(int32_t i, float* outL, float* outR);
     uint32_t quietSamples = 0;     // samples of the current quiet stretch
@@ -1483,6 +1482,7 @@ public:
         {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}, {0, 0, 0, 0, 0, 0, ~0u}};
     uint32_t chordTableKey[4 * kNumChords * kMaxChordNotes + 1] = {};  // the chord table's parameter bits, then 1
     float reverbExp2[3][2] = {{0.0f, 1.0f}, {0.0f, 1.0f}, {0.0f, 1.0f}};  // the reverb's last powers of 2: x, 2^x
+    uint32_t modSlotKey[3 * kModSlots + 1] = {};  // the slots' source, destination, bypass bits, then 1
 
 private:
     void detectHost();
