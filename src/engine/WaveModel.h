@@ -206,13 +206,13 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
     return true;
 }
 
-// The plain voices list[vi..voices) in a loop that calls nothing, up to the first one
-// plainWaveVoice<true> leaves (its index returned, voices when none): the loop then keeps
+// The plain voices from..end of a list in a loop that calls nothing, up to the first one
+// plainWaveVoice<true> leaves (its place returned, end when none): the loop then keeps
 // what it needs in registers rather than around calls on the stack.
 template <bool Sine>
-__attribute__((noinline)) int plainWaveVoices(APlugin& p, const PlainWaveLayer L, const int* list,
-                                              int vi, int voices) {
-    for (; vi < voices; ++vi)
-        if (!plainWaveVoice<true, Sine>(p, L, list[vi])) break;
-    return vi;
+__attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWaveLayer L,
+                                                     const int* from, const int* end) {
+    for (; from < end; ++from)
+        if (!plainWaveVoice<true, Sine>(p, L, *from)) break;
+    return from;
 }

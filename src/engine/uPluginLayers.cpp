@@ -1325,8 +1325,9 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
                                ENV_RUN_PLACE[ENV_FILTER[layer]],
                                ENV_RUN_PLACE[ENV_PITCH[layer]],
                                rows.base};
-        vi = rows.stride == 0 ? plainWaveVoices<true>(p, L, list, 0, voices)
-                              : plainWaveVoices<false>(p, L, list, 0, voices);
+        vi = (int)((rows.stride == 0 ? plainWaveVoices<true>(p, L, list, list + voices)
+                                     : plainWaveVoices<false>(p, L, list, list + voices)) -
+                   list);
     }
     if (vi < voices)
         renderModelVoices<kSourceWave>(p, layer, voices - vi, list + vi, counts + vi, single);
