@@ -128,7 +128,8 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
 struct PlainWaveLayer {
     int layer;
     int layerStart;           // the layer's first voice row (as in renderModelVoices)
-    int dl, hl;               // its first destination and first hot copy
+    int dl;                   // its first destination
+    const float* hot;         // its first hot copy (HotLayerDest) in voice 0's destinations
     int filterEnv, pitchEnv;  // the places of its filter and pitch envelopes
     const float* base;        // its first shape's table of band 0
 };
@@ -158,8 +159,9 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
         if (Leaf) return false;
         p.setLayerControls(v);
     }
-    const float* const destRow = *row(&p.modDestVoice[0], uv);
-    const float* const hot = destRow + L.hl;
+    // (The voice's copies from their own start: no sums of offsets for the address.)
+    const float* const hot = reinterpret_cast<const float*>(
+        reinterpret_cast<const char*>(L.hot) + rowBytes<sizeof p.modDestVoice[0]>(uv));
     uint32_t feedBits;
     std::memcpy(&feedBits, &c.feed, sizeof feedBits);
     // The mix destination as an integer: above 0 for every float above 0 (and for a
@@ -186,7 +188,8 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
     }
     stereoOverStruct& out = (*row(&p.noteOut[0][0], lv))[0];
     if (__builtin_expect(p.voiceElemAge[uv][0] < 0, 0)) {
-        VoiceCtx{p, L.layer, v, 1, false, destRow + L.dl, c, &out, &n, run}.rest(0);
+        VoiceCtx{p, L.layer, v, 1, false, *row(&p.modDestVoice[0], uv) + L.dl, c, &out, &n, run}
+            .rest(0);
         return true;
     }
     const uint32_t phase = n.phase, inc = n.inc;

@@ -1281,8 +1281,8 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         }
     };
     const auto plainWaves = [&](auto sine) __attribute__((always_inline)) {
-        const PlainWaveLayer L{layer, layerStart, dl, hl, wl.filterEnv,
-                               ENV_RUN_PLACE[ENV_PITCH[layer]], wl.rows1.base};
+        const PlainWaveLayer L{layer,        layerStart,    dl, &p.modDestVoice[0][hl],
+                               wl.filterEnv, ENV_RUN_PLACE[ENV_PITCH[layer]], wl.rows1.base};
         for (int vi = 0; vi < voices; ++vi)
             if (!plainWaveVoice<false, sine>(p, L, list[vi])) voice(list[vi], 1, false, false);
     };
@@ -1321,7 +1321,7 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         const PlainWaveLayer L{layer,
                                layerStart,
                                kLayerDestStride * layer,
-                               hotLayerSlot(layer, 0),
+                               &p.modDestVoice[0][hotLayerSlot(layer, 0)],
                                ENV_RUN_PLACE[ENV_FILTER[layer]],
                                ENV_RUN_PLACE[ENV_PITCH[layer]],
                                rows.base};
