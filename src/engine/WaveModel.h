@@ -130,7 +130,8 @@ struct PlainWaveLayer {
     int layerStart;           // the layer's first voice row (as in renderModelVoices)
     int dl;                   // its first destination
     const float* hot;         // its first hot copy (HotLayerDest) in voice 0's destinations
-    int filterEnv, pitchEnv;  // the places of its filter and pitch envelopes
+    const double* filterEnv;  // its filter envelope's level in voice 0's first note
+    int pitchEnv;             // the place of its pitch envelope
     const float* base;        // its first shape's table of band 0
 };
 
@@ -171,7 +172,10 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
     if (__builtin_expect((feedBits << 1) != 0u || mixBits > 0, 0)) return false;
     const uint32_t offset = fixedPhaseOffset(c, hot[kHotPhase]);
     const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
-    row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)run[0][L.filterEnv] * c.filterEnvAmount);
+    // (As hot above.)
+    const double filterEnv = *reinterpret_cast<const double*>(
+        reinterpret_cast<const char*>(L.filterEnv) + rowBytes<sizeof p.env.work.run[0]>(uv));
+    row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)filterEnv * c.filterEnvAmount);
     TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
     if ((p.voiceCounter[uv] & 3) == 0) {
         const double ratio = p.voiceElemRatio[uv][0];

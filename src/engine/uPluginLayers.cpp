@@ -1281,8 +1281,13 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         }
     };
     const auto plainWaves = [&](auto sine) __attribute__((always_inline)) {
-        const PlainWaveLayer L{layer,        layerStart,    dl, &p.modDestVoice[0][hl],
-                               wl.filterEnv, ENV_RUN_PLACE[ENV_PITCH[layer]], wl.rows1.base};
+        const PlainWaveLayer L{layer,
+                               layerStart,
+                               dl,
+                               &p.modDestVoice[0][hl],
+                               &p.env.work.run[0][0][wl.filterEnv],
+                               ENV_RUN_PLACE[ENV_PITCH[layer]],
+                               wl.rows1.base};
         for (int vi = 0; vi < voices; ++vi)
             if (!plainWaveVoice<false, sine>(p, L, list[vi])) voice(list[vi], 1, false, false);
     };
@@ -1322,7 +1327,7 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
                                layerStart,
                                kLayerDestStride * layer,
                                &p.modDestVoice[0][hotLayerSlot(layer, 0)],
-                               ENV_RUN_PLACE[ENV_FILTER[layer]],
+                               &p.env.work.run[0][0][ENV_RUN_PLACE[ENV_FILTER[layer]]],
                                ENV_RUN_PLACE[ENV_PITCH[layer]],
                                rows.base};
         vi = (int)((rows.stride == 0 ? plainWaveVoices<true>(p, L, list, list + voices)
