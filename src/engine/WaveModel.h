@@ -181,7 +181,7 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
         const double ratio = p.voiceElemRatio[uv][0];
         if (c.pitchEnvAmount != 0.0f) {
             const double e = (double)(float)run[0][L.pitchEnv] * (double)c.pitchEnvAmount;
-            if (Leaf && !(n.expOut[0] != 0.0 && n.expIn[0] == e)) return false;  // (a call)
+            if (Leaf && !noteMemoHolds(n, 0, e)) return false;  // (exp2NoteMemo would call)
             const double pef = exp2NoteMemo(n, 0, e);
             n.inc = toStep(c.layerIncMod * pef * ratio);
             n.subInc = toStep(ratio * pef * (double)c.subRatio * c.layerIncMod);

@@ -110,9 +110,13 @@ inline double exp2Safe(double x) {
     return std::exp2(x);
 }
 
+// Whether a note's memo slot holds 2^x (a result of 0 marks it empty).
+inline bool noteMemoHolds(const TLayerNote& n, int slot, double x) {
+    return n.expOut[slot] != 0.0 && n.expIn[slot] == x;
+}
 // 2^x through one memo slot of a note.
 inline double exp2NoteMemo(TLayerNote& n, int slot, double x) {
-    if (n.expOut[slot] != 0.0 && n.expIn[slot] == x) return n.expOut[slot];
+    if (noteMemoHolds(n, slot, x)) return n.expOut[slot];
     n.expIn[slot] = x;
     n.expOut[slot] = exp2Safe(x);
     return n.expOut[slot];
