@@ -1,6 +1,6 @@
 // The Wave sound model's per-sample rendering, part of uPluginLayers.cpp: included there,
 // inside its unnamed namespace, after the helpers it uses (VoiceCtx, the wavetable readers,
-// the phase offsets), which it shares with the other models.
+// the phase offsets, the rows' arithmetic), which it shares with the other models.
 #pragma once
 
 // Wave: a band-limited wavetable oscillator (two shapes blended, phase bent by the
@@ -122,4 +122,104 @@ __attribute__((always_inline)) inline void renderWave(VoiceCtx& x, TFilter& filt
                 notes(FixedWaveReader<false, true>{}, count, mix);
         }
     });
+}
+
+// What the plain voices of a Wave layer (see plainWaveVoice) read of the layer.
+struct PlainWaveLayer {
+    int layer;
+    int layerStart;           // the layer's first voice row (as in renderModelVoices)
+    int dl;                   // its first destination
+    const float* hot;         // its first hot copy (HotLayerDest) in voice 0's destinations
+    const double* filterEnv;  // its filter envelope's level in voice 0's first note
+    int pitchEnv;             // the place of its pitch envelope
+    const float* base;        // its first shape's table of band 0
+};
+
+// Wave's usual voice (one note, one shape: mix destination not above 0; no feedback,
+// noise or sub-oscillator): renderWave's steps with less to choose. False (having only
+// refreshed the controls) for a voice that needs the rest. Sine: the first shape's one
+// table serves every band. Leaf: no call either; false instead, for a voice whose controls
+// are out of date or whose pitch-envelope memo misses, before any step that a second go
+// would not repeat to the same bits.
+template <bool Leaf, bool Sine>
+__attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const PlainWaveLayer& L,
+                                                          int v) {
+    if (!APlugin::isValidVoice(v)) __builtin_unreachable();
+    // (Unsigned: their rows' offsets need no sign extension.)
+    const unsigned uv = (unsigned)v, lv = (unsigned)(L.layerStart + v);
+    // (As in renderModelVoices; a loop that calls nothing has the registers for p alone.)
+    char* self = reinterpret_cast<char*>(&p);
+    if (!Leaf) asm("" : "+r"(self));
+    const auto row = [&](auto* array, unsigned i) __attribute__((always_inline)) {
+        return reinterpret_cast<decltype(array)>(
+            self + (reinterpret_cast<char*>(array) - reinterpret_cast<char*>(&p)) +
+            rowBytes<sizeof *array>(i));
+    };
+    TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
+    if (__builtin_expect(c.model != (int32_t)kSourceWave + 1, 0)) {
+        if (Leaf) return false;
+        p.setLayerControls(v);
+    }
+    // (The voice's copies from their own start: no sums of offsets for the address.)
+    const float* const hot = reinterpret_cast<const float*>(
+        reinterpret_cast<const char*>(L.hot) + rowBytes<sizeof p.modDestVoice[0]>(uv));
+    uint32_t feedBits;
+    std::memcpy(&feedBits, &c.feed, sizeof feedBits);
+    // The mix destination as an integer: above 0 for every float above 0 (and for a
+    // NaN of sign 0, which then takes the full path: it renders the same there).
+    int32_t mixBits;
+    std::memcpy(&mixBits, &hot[kHotMix], sizeof mixBits);
+    if (__builtin_expect((feedBits << 1) != 0u || mixBits > 0, 0)) return false;
+    const uint32_t offset = fixedPhaseOffset(c, hot[kHotPhase]);
+    const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
+    // (As hot above.)
+    const double filterEnv = *reinterpret_cast<const double*>(
+        reinterpret_cast<const char*>(L.filterEnv) + rowBytes<sizeof p.env.work.run[0]>(uv));
+    row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)filterEnv * c.filterEnvAmount);
+    TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
+    if ((p.voiceCounter[uv] & 3) == 0) {
+        const double ratio = p.voiceElemRatio[uv][0];
+        if (c.pitchEnvAmount != 0.0f) {
+            const double e = (double)(float)run[0][L.pitchEnv] * (double)c.pitchEnvAmount;
+            if (Leaf && !noteMemoHolds(n, 0, e)) return false;  // (exp2NoteMemo would call)
+            const double pef = exp2NoteMemo(n, 0, e);
+            n.inc = toStep(c.layerIncMod * pef * ratio);
+            n.subInc = toStep(ratio * pef * (double)c.subRatio * c.layerIncMod);
+        } else {  // x 1.0 changes no value (none here is a signalling NaN)
+            n.inc = toStep(c.layerIncMod * ratio);
+            n.subInc = toStep(ratio * (double)c.subRatio * c.layerIncMod);
+        }
+    }
+    stereoOverStruct& out = (*row(&p.noteOut[0][0], lv))[0];
+    if (__builtin_expect(p.voiceElemAge[uv][0] < 0, 0)) {
+        VoiceCtx{p, L.layer, v, 1, false, *row(&p.modDestVoice[0], uv) + L.dl, c, &out, &n, run}
+            .rest(0);
+        return true;
+    }
+    const uint32_t phase = n.phase, inc = n.inc;
+    // (not a sine: the stride of the rows is the table size, a constant)
+    const float* table = Sine ? L.base : L.base + (ptrdiff_t)n.band * APlugin::kOscWaveSize;
+    const auto read = [&](const auto kind) __attribute__((always_inline)) {
+        const decltype(kind) osc{p.phaseWarpTable[c.symIndex], table, nullptr, 0.0f};
+        const float v0 = osc.read(phase + offset), v1 = osc.read(phase + inc + offset);
+        n.feedPrev = v0 * v1 * 0.5f;
+        filtermath::storeNote(out, Lanes4{v0, v0, v1, v1});
+    };
+    if (c.symIndex == kIdentityWarpRow)
+        read(FixedWaveReader<false, false>{});
+    else
+        read(FixedWaveReader<true, false>{});
+    n.phase = (phase + 2u * inc) & kPhaseMask;
+    return true;
+}
+
+// The plain voices from..end of a list in a loop that calls nothing, up to the first one
+// plainWaveVoice<true> leaves (its place returned, end when none): the loop then keeps
+// what it needs in registers rather than around calls on the stack.
+template <bool Sine>
+__attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWaveLayer L,
+                                                     const int* from, const int* end) {
+    for (; from < end; ++from)
+        if (!plainWaveVoice<true, Sine>(p, L, *from)) break;
+    return from;
 }

@@ -110,9 +110,13 @@ inline double exp2Safe(double x) {
     return std::exp2(x);
 }
 
+// Whether a note's memo slot holds 2^x (a result of 0 marks it empty).
+inline bool noteMemoHolds(const TLayerNote& n, int slot, double x) {
+    return n.expOut[slot] != 0.0 && n.expIn[slot] == x;
+}
 // 2^x through one memo slot of a note.
 inline double exp2NoteMemo(TLayerNote& n, int slot, double x) {
-    if (n.expOut[slot] != 0.0 && n.expIn[slot] == x) return n.expOut[slot];
+    if (noteMemoHolds(n, slot, x)) return n.expOut[slot];
     n.expIn[slot] = x;
     n.expOut[slot] = exp2Safe(x);
     return n.expOut[slot];
@@ -193,9 +197,12 @@ __attribute__((always_inline)) inline void keepPointer(T*& ptr) {
 }
 
 // i x Size as one multiply by an immediate (which the compiler would build from shifts and
-// adds, three or four instructions for the row sizes of the voice arrays).
-template <long Size>
-__attribute__((always_inline)) inline long rowBytes(int i) {
+// adds, three or four instructions for the row sizes of the voice arrays). An unsigned i
+// widens by the zero extension every 32-bit load or sum makes anyway, where a signed one
+// costs an instruction of its own.
+template <long Size, class Index>
+__attribute__((always_inline)) inline long rowBytes(Index i) {
+    static_assert(sizeof(Index) == 4, "a 32-bit index");
 #if defined(__x86_64__)
     long r;
     asm("imul %2, %1, %0" : "=r"(r) : "r"((long)i), "i"(Size) : "cc");
@@ -1277,73 +1284,16 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
             renderWave(x, *row(&p.voiceFilter[0][0], lv), white, pink, wl, noise, subOn);
         }
     };
-    // Wave's usual voice (one note, one shape: mix destination not above 0; no feedback,
-    // noise or sub-oscillator): renderWave's steps with less to choose. False (having only
-    // refreshed the controls) for a voice that needs the rest. sine: the first shape's one
-    // table serves every band.
-    const int pitchEnv = ENV_RUN_PLACE[ENV_PITCH[layer]];
-    const auto plainWave = [&](int v, auto sine) __attribute__((always_inline)) {
-        if (!APlugin::isValidVoice(v)) __builtin_unreachable();
-        const int lv = layerStart + v;
-        char* self = reinterpret_cast<char*>(&p);  // (as in voice)
-        asm("" : "+r"(self));
-        const auto row = [&](auto* array, int i) __attribute__((always_inline)) {
-            return reinterpret_cast<decltype(array)>(
-                self + (reinterpret_cast<char*>(array) - reinterpret_cast<char*>(&p)) +
-                rowBytes<sizeof *array>(i));
-        };
-        TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
-        if (__builtin_expect(c.model != (int32_t)kSourceWave + 1, 0)) p.setLayerControls(v);
-        const float* const destRow = *row(&p.modDestVoice[0], v);
-        const float* const hot = destRow + hl;
-        uint32_t feedBits;
-        std::memcpy(&feedBits, &c.feed, sizeof feedBits);
-        // The mix destination as an integer: above 0 for every float above 0 (and for a
-        // NaN of sign 0, which then takes the full path: it renders the same there).
-        int32_t mixBits;
-        std::memcpy(&mixBits, &hot[kHotMix], sizeof mixBits);
-        if (__builtin_expect((feedBits << 1) != 0u || mixBits > 0, 0)) return false;
-        const uint32_t offset = fixedPhaseOffset(c, hot[kHotPhase]);
-        const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], v);
-        row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)run[0][wl.filterEnv] * c.filterEnvAmount);
-        TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
-        if ((p.voiceCounter[v] & 3) == 0) {
-            const double ratio = p.voiceElemRatio[v][0];
-            if (c.pitchEnvAmount != 0.0f) {
-                const double pef = exp2NoteMemo(n, 0, (double)(float)run[0][pitchEnv] *
-                                                          (double)c.pitchEnvAmount);
-                n.inc = toStep(c.layerIncMod * pef * ratio);
-                n.subInc = toStep(ratio * pef * (double)c.subRatio * c.layerIncMod);
-            } else {  // x 1.0 changes no value (none here is a signalling NaN)
-                n.inc = toStep(c.layerIncMod * ratio);
-                n.subInc = toStep(ratio * (double)c.subRatio * c.layerIncMod);
-            }
-        }
-        stereoOverStruct& out = (*row(&p.noteOut[0][0], lv))[0];
-        if (__builtin_expect(p.voiceElemAge[v][0] < 0, 0)) {
-            VoiceCtx{p, layer, v, 1, false, destRow + dl, c, &out, &n, run}.rest(0);
-            return true;
-        }
-        const uint32_t phase = n.phase, inc = n.inc;
-        // (not a sine: the stride of the rows is the table size, a constant)
-        const float* table =
-            sine ? wl.rows1.base : wl.rows1.base + (ptrdiff_t)n.band * APlugin::kOscWaveSize;
-        const auto read = [&](const auto kind) __attribute__((always_inline)) {
-            const decltype(kind) osc{p.phaseWarpTable[c.symIndex], table, nullptr, 0.0f};
-            const float v0 = osc.read(phase + offset), v1 = osc.read(phase + inc + offset);
-            n.feedPrev = v0 * v1 * 0.5f;
-            filtermath::storeNote(out, Lanes4{v0, v0, v1, v1});
-        };
-        if (c.symIndex == kIdentityWarpRow)
-            read(FixedWaveReader<false, false>{});
-        else
-            read(FixedWaveReader<true, false>{});
-        n.phase = (phase + 2u * inc) & kPhaseMask;
-        return true;
-    };
     const auto plainWaves = [&](auto sine) __attribute__((always_inline)) {
+        const PlainWaveLayer L{layer,
+                               layerStart,
+                               dl,
+                               &p.modDestVoice[0][hl],
+                               &p.env.work.run[0][0][wl.filterEnv],
+                               ENV_RUN_PLACE[ENV_PITCH[layer]],
+                               wl.rows1.base};
         for (int vi = 0; vi < voices; ++vi)
-            if (!plainWave(list[vi], sine)) voice(list[vi], 1, false, false);
+            if (!plainWaveVoice<false, sine>(p, L, list[vi])) voice(list[vi], 1, false, false);
     };
     const bool noise = wl.wave >= 4;
     const bool subOn = wl.subGain > 0.0001f;
@@ -1364,6 +1314,32 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
     } else {
         for (int vi = 0; vi < voices; ++vi) voice(list[vi], counts[vi], noise, subOn);
     }
+}
+
+// A Wave layer's voices: those of the usual layer (single notes, no noise or
+// sub-oscillator) through plainWaveVoices, which has none of renderModelVoices' set-up;
+// the first voice it leaves, the voices after it and every other layer through
+// renderModelVoices.
+void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
+                      bool single) {
+    int vi = 0;
+    if (single && p.layerWave[layer] < 4 && !(p.subVolGain[layer] > 0.0001f)) {
+        int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
+        asm("" : "+r"(layerStart));
+        const ShapeRows rows = shapeRows(p, p.layerWaveGroup[layer][0]);
+        const PlainWaveLayer L{layer,
+                               layerStart,
+                               kLayerDestStride * layer,
+                               &p.modDestVoice[0][hotLayerSlot(layer, 0)],
+                               &p.env.work.run[0][0][ENV_RUN_PLACE[ENV_FILTER[layer]]],
+                               ENV_RUN_PLACE[ENV_PITCH[layer]],
+                               rows.base};
+        vi = (int)((rows.stride == 0 ? plainWaveVoices<true>(p, L, list, list + voices)
+                                     : plainWaveVoices<false>(p, L, list, list + voices)) -
+                   list);
+    }
+    if (vi < voices)
+        renderModelVoices<kSourceWave>(p, layer, voices - vi, list + vi, counts + vi, single);
 }
 
 }  // namespace
@@ -1407,7 +1383,7 @@ void APlugin::renderLayers() {
                 break;
             case kSourceWave:
             default:
-                renderModelVoices<kSourceWave>(*this, layer, voices, list, counts, single);
+                renderWaveVoices(*this, layer, voices, list, counts, single);
                 break;
         }
         finishLayer(layer, model, voices, list, counts, single);
