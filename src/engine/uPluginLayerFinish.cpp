@@ -570,7 +570,7 @@ private:
             const bool low =
                 prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s, &held, s);
             const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
-            held.runChain(s, band, low, high, lanes_[2 * s], lanes_[2 * s + 1]);
+            held.runChain(s, band, low, high, lanes_ + 2 * s);
         }
         if (pairs_ & 1) {
             if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
