@@ -152,7 +152,8 @@ void TBPFilter::setTrack(float amount, float key) {
 }
 
 void TBPFilter::setVel(float amount, float velocity) {
-    if (assignChanged(velOffset, (velocity - 0.5f) * amount)) memo.quiet = false;
+    // (not plain: a quad holding the filter takes its offset again, see WireQuads)
+    if (assignChanged(velOffset, (velocity - 0.5f) * amount)) memo.quiet = plain = false;
 }
 
 // The coefficients of this call: the mapped cutoff of every lane, and FilterSine and the
@@ -1267,6 +1268,7 @@ __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeBandPa
     q.side = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.sideGain; });
     q.ceiling = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.ceilingLanes; });
     q.scale = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.scaleLanes; });
+    q.vel = Lanes4{f[0]->velOffset, f[1]->velOffset, f[2]->velOffset, f[3]->velOffset};
 }
 
 // TBPFilter::mapNoteQuadWide() on the quad's lanes: the same values, kept in the lanes
@@ -1280,9 +1282,7 @@ __attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct c
     const __m256 cut = _mm256_castpd_ps(_mm256_set1_pd(sides));
     const __m256i dup = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
     const __m256 m = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)mod), dup);
-    const __m128 vel4 =
-        _mm_setr_ps(f[0]->velOffset, f[1]->velOffset, f[2]->velOffset, f[3]->velOffset);
-    const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(vel4), dup);
+    const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)q.vel), dup);
     const __m256 env = quadHalves(f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
     const WideCutoffConstants& k = wideCutoffConstants();
     const __m256 v =

@@ -189,9 +189,9 @@ private:
     // The last update was one of one note that left the side gains, lastKey and lastSep
     // those of the key factor and its separation, bit for bit, noteR its damping term
     // (clamped resonance x 0.95) and the first pair's damping 1 - noteR + 1e-15 in every
-    // lane; nothing since changed lastRes, lastPairs or the key factor. A note update with
-    // the separation and resonance in the memo then shares nothing and maps with the kept
-    // side gains. The first pair's cutoffs in use and table entries then repeat lanes 0 and
+    // lane; nothing since changed lastRes, lastPairs, the key factor or the velocity offset.
+    // A note update with the separation and resonance in the memo then shares nothing and
+    // maps with the kept side gains. The first pair's cutoffs in use and table entries then repeat lanes 0 and
     // 1 in lanes 2 and 3 (as do its other fields), so two lanes of each tell all about the
     // note.
     bool plain = false;

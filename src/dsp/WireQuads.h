@@ -30,6 +30,7 @@ struct alignas(32) WireQuad {
     TBPFilter* bp[4] = {};  // the filters of a, b, c, d
     TLPFilter* lp[4] = {};
     THPFilter* hp[4] = {};
+    Lanes4 vel = {};  // the band-pass's velocity offsets (taken with the map's values)
 };
 
 // The Wire chains of up to four quads of a layer, kept in their lanes from one sample to
