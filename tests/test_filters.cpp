@@ -1386,7 +1386,7 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
                 TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs,
                                            &held, 0);
             for (int v = 0; v < 4; ++v) hp[1][v].prepareNote(0.2f, mods[v], qs[v]);
-            held.runChain(0, bpMoved, lpMoved, true, lanes[0], lanes[1]);
+            held.runChain(0, bpMoved, lpMoved, true, lanes);
             for (int p = 0; p < 2; ++p)
                 filtermath::storeNotePair(lanes[p], io[1][2 * p], io[1][2 * p + 1]);
         }

@@ -152,7 +152,8 @@ void TBPFilter::setTrack(float amount, float key) {
 }
 
 void TBPFilter::setVel(float amount, float velocity) {
-    if (assignChanged(velOffset, (velocity - 0.5f) * amount)) memo.quiet = false;
+    // (not plain: a quad holding the filter takes its offset again, see WireQuads)
+    if (assignChanged(velOffset, (velocity - 0.5f) * amount)) memo.quiet = plain = false;
 }
 
 // The coefficients of this call: the mapped cutoff of every lane, and FilterSine and the
@@ -1212,15 +1213,45 @@ template <class Filter, class Field>
 TAV_WIDE_INLINE void splitField(const Lanes8& v, Filter* const (&f)[4], Field field) {
     splitQuad(v, field(*f[0]), field(*f[1]), field(*f[2]), field(*f[3]));
 }
+// The chain of a quad (see WireQuads::runChain), the band-pass on or off: each form a path
+// of its own, so that no stage's input waits in memory for the paths to join.
+template <bool BandPass>
+TAV_WIDE_INLINE void runHeldChain(WireQuad& q, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+    const KernelConstants& k = kernelConstants();
+    // a stage's output as the next one's input: a tenth plus the guard, as quadIn
+    const auto next = [&k](const Lanes8(&y)[2], Lanes8(&x)[2]) __attribute__((always_inline)) {
+        for (int i = 0; i < 2; ++i)
+            x[i] = y[i] * lanesOf<Lanes8>(k.tenth) + lanesOf<Lanes8>(k.guard);
+    };
+    Lanes8 x[2], y[2];
+    quadIn(ab, cd, x);
+    // (the states as copies, stored once: the kernels would store the quad's own fields
+    // after each sub-sample, as the constants they read might be any of them)
+    Lanes8 band = q.band, low = q.low, s1 = q.s1, s2 = q.s2, t1 = q.t1, t2 = q.t2, cut = q.cut;
+    if constexpr (BandPass) {
+        bandPassKernel(q.F, q.D, band, low, x, y);
+        next(y, x);
+        q.band = band;
+        q.low = low;
+    }
+    lowPassKernel(q.l1, q.l2, q.l3, s1, s2, x, y);
+    next(y, x);
+    highPassKernel(q.h1, q.h2, q.h3, q.k2, q.lc, t1, t2, cut, x, y);
+    quadOut(y, ab, cd);
+    q.s1 = s1;
+    q.s2 = s2;
+    q.t1 = t1;
+    q.t2 = t2;
+    q.cut = cut;
+}
 #undef TAV_WIDE_INLINE
 
 }  // namespace
 
-// The coefficients as the quad entry points take them (see runNoteQuadWide).
-// (moved as TBPFilter::prepareNoteQuad() returns it: the damping only where not just the
-// tuning moved)
-// (all of them, kAllMoved: the map's values too, which only a take or an update apart from
-// the map changes)
+// The coefficients as the quad entry points take them (see runNoteQuadWide), as `moved`
+// (TBPFilter::prepareNoteQuad's answer) tells: the damping only where not just the tuning
+// moved, and for kAllMoved the map's values too (which only a take or an update apart from
+// the map changes).
 __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeBandPass(WireQuad& q,
                                                                                    int moved) {
     TBPFilter* const(&f)[4] = q.bp;
@@ -1237,6 +1268,7 @@ __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeBandPa
     q.side = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.sideGain; });
     q.ceiling = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.ceilingLanes; });
     q.scale = quadField(f, [](TBPFilter& h) -> Lanes4& { return h.scaleLanes; });
+    q.vel = Lanes4{f[0]->velOffset, f[1]->velOffset, f[2]->velOffset, f[3]->velOffset};
 }
 
 // TBPFilter::mapNoteQuadWide() on the quad's lanes: the same values, kept in the lanes
@@ -1250,9 +1282,7 @@ __attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct c
     const __m256 cut = _mm256_castpd_ps(_mm256_set1_pd(sides));
     const __m256i dup = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
     const __m256 m = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)mod), dup);
-    const __m128 vel4 =
-        _mm_setr_ps(f[0]->velOffset, f[1]->velOffset, f[2]->velOffset, f[3]->velOffset);
-    const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(vel4), dup);
+    const __m256 vel = _mm256_permutevar8x32_ps(_mm256_castps128_ps256((__m128)q.vel), dup);
     const __m256 env = quadHalves(f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
     const WideCutoffConstants& k = wideCutoffConstants();
     const __m256 v =
@@ -1447,53 +1477,23 @@ __attribute__((target("avx2"))) void WireQuads::release(int s) {
 }
 
 __attribute__((target("avx2"))) void WireQuads::runChain(int s, int bandPass, bool lowPass,
-                                                         bool highPass, Lanes4 (&ab)[2],
-                                                         Lanes4 (&cd)[2]) {
+                                                         bool highPass, Lanes4 (*pairs)[2]) {
     static_assert(kNoBandPass < 0 && TBPFilter::kAllMoved > 0 && TBPFilter::kTuningMoved > 0,
                   "the band-pass off is none of its prepare's answers");
-    WireQuad& q = quad[s];
-    // The coefficients first (a take reads only the filters' coefficients, which no run
-    // changes): the stages then run straight through, their lanes in registers.
-    if (bandPass > 0) takeBandPass(q, bandPass);
-    if (lowPass) takeLowPass(q);
-    if (highPass) takeHighPass(q);
-    const KernelConstants& k = kernelConstants();
-    // a stage's output as the next one's input: a tenth plus the guard, as quadIn
-    const auto next = [&k](const Lanes8(&y)[2], Lanes8(&x)[2]) __attribute__((always_inline)) {
-        for (int i = 0; i < 2; ++i)
-            x[i] = y[i] * lanesOf<Lanes8>(k.tenth) + lanesOf<Lanes8>(k.guard);
-    };
-    Lanes8 x[2], y[2];
-    quadIn(ab, cd, x);
-    if (bandPass != kNoBandPass) {
-        Lanes8 bs = q.band, ls = q.low;
-        bandPassKernel(q.F, q.D, bs, ls, x, y);
-        q.band = bs;
-        q.low = ls;
-        next(y, x);
-    }
-    Lanes8 s1 = q.s1, s2 = q.s2;
-    lowPassKernel(q.l1, q.l2, q.l3, s1, s2, x, y);
-    q.s1 = s1;
-    q.s2 = s2;
-    next(y, x);
-    Lanes8 t1 = q.t1, t2 = q.t2, cut = q.cut;
-    highPassKernel(q.h1, q.h2, q.h3, q.k2, q.lc, t1, t2, cut, x, y);
-    q.t1 = t1;
-    q.t2 = t2;
-    q.cut = cut;
-    quadOut(y, ab, cd);
+    if (__builtin_expect(bandPass > 0 || lowPass || highPass, 0))
+        return takeAndRun(s, bandPass, lowPass, highPass, pairs);
+    if (bandPass == kNoBandPass) return runHeldChain<false>(quad[s], pairs[0], pairs[1]);
+    runHeldChain<true>(quad[s], pairs[0], pairs[1]);
 }
-#else
-// Without the eight-lane paths no quad ever holds.
-void WireQuads::take(int, const int32_t (&)[4], TBPFilter* const (&)[4],
-                     TLPFilter* const (&)[4], THPFilter* const (&)[4]) {}
-void WireQuads::release(int) {}
-void WireQuads::runChain(int, int, bool, bool, Lanes4 (&)[2], Lanes4 (&)[2]) {}
-int WireQuads::mapBandPass(int, stereoStruct, Lanes4) { return 0; }
-void WireQuads::syncBandPass(int) {}
-bool WireQuads::mapLowPass(int, float, Lanes4) { return false; }
-void WireQuads::syncLowPass(int) {}
-#endif
+
+__attribute__((target("avx2"))) void WireQuads::takeAndRun(int s, int bandPass, bool lowPass,
+                                                           bool highPass, Lanes4 (*pairs)[2]) {
+    // The coefficients first (a take reads only the filters' coefficients, which no run changes).
+    if (bandPass > 0) takeBandPass(quad[s], bandPass);
+    if (lowPass) takeLowPass(quad[s]);
+    if (highPass) takeHighPass(quad[s]);
+    runChain(s, bandPass == kNoBandPass ? kNoBandPass : 0, false, false, pairs);
+}
+#endif  // (without them, see WireQuads.h)
 
 void WireQuads::release() { for (int s = 0; s < kQuads; ++s) release(s); }

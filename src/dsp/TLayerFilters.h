@@ -78,6 +78,17 @@ public:
                                stereoStruct cutoff, const float (&mod)[4], const float (&sep)[4],
                                const float (&resonance)[4], WireQuads* quads = nullptr,
                                int s = 0) {
+        const float args[4][2] = {{sep[0], resonance[0]}, {sep[1], resonance[1]},
+                                  {sep[2], resonance[2]}, {sep[3], resonance[3]}};
+        return prepareNoteQuad(a, b, c, d, cutoff, mod, {args[0], args[1], args[2], args[3]},
+                               quads, s);
+    }
+    // The same with each filter's separation and resonance side by side where sepRes points
+    // (read as one pair).
+    static int prepareNoteQuad(TBPFilter& a, TBPFilter& b, TBPFilter& c, TBPFilter& d,
+                               stereoStruct cutoff, const float (&mod)[4],
+                               const float* const (&sepRes)[4], WireQuads* quads = nullptr,
+                               int s = 0) {
         // keepsMap() of all four without a branch for each, decided here without a call; the
         // arguments go on by value, so the caller's arrays need not be stored (a vector load
         // of four values just stored one by one waits for the stores to reach the cache)
@@ -92,17 +103,20 @@ public:
             };
             return _mm_castps_si128(_mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), half(x)), half(y)));
         };
-        const Lanes4 now0 = {sep[0], resonance[0], sep[1], resonance[1]};
-        const Lanes4 now1 = {sep[2], resonance[2], sep[3], resonance[3]};
-        const __m128i same = _mm_and_si128(_mm_cmpeq_epi32((__m128i)now0, kept(a, b)),
-                                           _mm_cmpeq_epi32((__m128i)now1, kept(c, d)));
+        const auto now = [&sepRes](int i) __attribute__((always_inline)) {
+            const auto half = [](const float* x) { return reinterpret_cast<const __m64*>(x); };
+            return _mm_castps_si128(
+                _mm_loadh_pi(_mm_loadl_pi(_mm_setzero_ps(), half(sepRes[i])), half(sepRes[i + 1])));
+        };
+        const __m128i same = _mm_and_si128(_mm_cmpeq_epi32(now(0), kept(a, b)),
+                                           _mm_cmpeq_epi32(now(2), kept(c, d)));
         const bool held = _mm_movemask_ps(_mm_castsi128_ps(same)) == 15;
 #else
         const TBPFilter* const f[4] = {&a, &b, &c, &d};
         uint32_t diff = 0;
         for (int i = 0; i < 4; ++i)
-            diff |= (filtermath::UpdateMemo<1>::bits(sep[i]) ^ f[i]->memo.args[3]) |
-                    (filtermath::UpdateMemo<1>::bits(resonance[i]) ^ f[i]->memo.args[4]);
+            diff |= (filtermath::UpdateMemo<1>::bits(sepRes[i][0]) ^ f[i]->memo.args[3]) |
+                    (filtermath::UpdateMemo<1>::bits(sepRes[i][1]) ^ f[i]->memo.args[4]);
         const bool held = diff == 0;
 #endif
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
@@ -118,8 +132,9 @@ public:
         }
         // (the map's values the quad keeps written back first)
         if (quads) quads->syncBandPass(s);
-        prepareNotesApart(a, b, c, d, cutoff, m, Lanes4{sep[0], sep[1], sep[2], sep[3]},
-                          Lanes4{resonance[0], resonance[1], resonance[2], resonance[3]});
+        prepareNotesApart(a, b, c, d, cutoff, m,
+                          Lanes4{sepRes[0][0], sepRes[1][0], sepRes[2][0], sepRes[3][0]},
+                          Lanes4{sepRes[0][1], sepRes[1][1], sepRes[2][1], sepRes[3][1]});
         return kAllMoved;
     }
     static void runNotePair(TBPFilter& a, TBPFilter& b, Lanes4 (&lanes)[2]);
@@ -189,11 +204,11 @@ private:
     // The last update was one of one note that left the side gains, lastKey and lastSep
     // those of the key factor and its separation, bit for bit, noteR its damping term
     // (clamped resonance x 0.95) and the first pair's damping 1 - noteR + 1e-15 in every
-    // lane; nothing since changed lastRes, lastPairs or the key factor. A note update with
-    // the separation and resonance in the memo then shares nothing and maps with the kept
-    // side gains. The first pair's cutoffs in use and table entries then repeat lanes 0 and
-    // 1 in lanes 2 and 3 (as do its other fields), so two lanes of each tell all about the
-    // note.
+    // lane; nothing since changed lastRes, lastPairs, the key factor or the velocity offset.
+    // A note update with the separation and resonance in the memo then shares nothing and
+    // maps with the kept side gains. The first pair's cutoffs in use and table entries then
+    // repeat lanes 0 and 1 in lanes 2 and 3 (as do its other fields), so two lanes of each
+    // tell all about the note.
     bool plain = false;
     // The AVX2 map (mapNoteQuadWide) stores only lanes 0 and 1 of the first pair's last
     // cutoffs, target and used cutoffs, table entries and F (the pair kernels read no more):

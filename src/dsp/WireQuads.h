@@ -30,6 +30,7 @@ struct alignas(32) WireQuad {
     TBPFilter* bp[4] = {};  // the filters of a, b, c, d
     TLPFilter* lp[4] = {};
     THPFilter* hp[4] = {};
+    Lanes4 vel = {};  // the band-pass's velocity offsets (taken with the map's values)
 };
 
 // The Wire chains of up to four quads of a layer, kept in their lanes from one sample to
@@ -58,9 +59,10 @@ public:
     // Quad s's states written back into its filters, as the quad entry points leave them.
     void release(int s);
     __attribute__((cold)) void release() override;  // all of them
-    // The chain of quad s (processor with AVX2 only) on the notes of a and b (ab) and of c
-    // and d (cd): the quad entry points' runs of the band-pass, low-pass and high-pass one
-    // after the other, each stage's output the next one's input without leaving the lanes.
+    // The chain of quad s (processor with AVX2 only) on the notes of a and b (pairs[0]) and
+    // of c and d (pairs[1]): the quad entry points' runs of the band-pass, low-pass and
+    // high-pass one after the other, each stage's output the next one's input without
+    // leaving the lanes.
     // Each stage takes its coefficients again first where its prepare may have changed
     // some: `bandPass` as TBPFilter::prepareNoteQuad() tells (only the tuning where only
     // that moved), or kNoBandPass where the band-pass is off (the notes go straight to the
@@ -76,12 +78,27 @@ public:
     // coefficients the map changes are the quad's own.
     bool mapLowPass(int s, float cutoff, Lanes4 mod);
     void syncLowPass(int s);
-    void runChain(int s, int bandPass, bool lowPass, bool highPass, Lanes4 (&ab)[2],
-                  Lanes4 (&cd)[2]);
+    void runChain(int s, int bandPass, bool lowPass, bool highPass, Lanes4 (*pairs)[2]);
 
 private:
     // A quad's coefficients taken from its filters.
     static void takeBandPass(WireQuad& q, int moved);
     static void takeLowPass(WireQuad& q);
     static void takeHighPass(WireQuad& q);
+    // runChain() where some coefficients are due (most often none is: out of line, so that
+    // the run keeps no register for the caller).
+    __attribute__((noinline)) void takeAndRun(int s, int bandPass, bool lowPass, bool highPass,
+                                              Lanes4 (*pairs)[2]);
 };
+
+#if !TAV_WIDE_LANES
+// Without the eight-lane paths no quad ever holds.
+inline void WireQuads::take(int, const int32_t (&)[4], TBPFilter* const (&)[4],
+                            TLPFilter* const (&)[4], THPFilter* const (&)[4]) {}
+inline void WireQuads::release(int) {}
+inline void WireQuads::runChain(int, int, bool, bool, Lanes4 (*)[2]) {}
+inline int WireQuads::mapBandPass(int, stereoStruct, Lanes4) { return 0; }
+inline void WireQuads::syncBandPass(int) {}
+inline bool WireQuads::mapLowPass(int, float, Lanes4) { return false; }
+inline void WireQuads::syncLowPass(int) {}
+#endif

@@ -570,7 +570,7 @@ private:
             const bool low =
                 prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s, &held, s);
             const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
-            held.runChain(s, band, low, high, lanes_[2 * s], lanes_[2 * s + 1]);
+            held.runChain(s, band, low, high, lanes_ + 2 * s);
         }
         if (pairs_ & 1) {
             if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
@@ -881,15 +881,16 @@ private:
         const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
         const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
         const intptr_t row = opaqueStride(voices_);
-        float mod[4], sep[4], q[4];
+        // (each voice's separation and resonance side by side, taken as one pair)
+        static_assert(offsetof(TLayerVoice, wireQ) == offsetof(TLayerVoice, wireSep) + 4);
+        float mod[4];
+        const float* sepRes[4];
         for (int i = 0; i < 4; ++i) {
-            const TLayerVoice& c = *rowAt(voices_, row, v[i]);
             mod[i] = dest[i][wireFreqDest_];
-            sep[i] = c.wireSep;
-            q[i] = c.wireQ;
+            sepRes[i] = &rowAt(voices_, row, v[i])->wireSep;
         }
         return TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod,
-                                          sep, q, held, s);
+                                          sepRes, held, s);
     }
     void prepareLowPass(TLPFilter& f, int v, const float* dest) {
         f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
