@@ -200,6 +200,7 @@ bool HeldMultimode::take(int q, TFilter* const (&f)[4], int32_t voices) {
 }
 
 void HeldMultimode::release(int q) {
+    if (highPassHeld >> q & 1) releaseHighPassOf(q);
     HeldMultimodeQuad& h = quad[q];
     if (h.voices == -1) return;
     HeldMultimodeRuns::release(h);

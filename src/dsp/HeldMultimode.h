@@ -22,12 +22,17 @@
 #include "dsp/HeldQuads.h"
 #include "dsp/TFilter.h"
 
+class THPFilter;
+
 struct alignas(32) HeldMultimodeQuad {
 #if TAV_WIDE_LANES
     Lanes8 svF, svD, svLow, svBand;          // the kernel's tuning, damping and states
     Lanes8 lastV, fTarget, fUsed;            // the first pair's cutoffs (PairCutoffs)
     filtermath::LaneInts8 lastEntry;         // and their table entries
     Lanes8 common, gain, ceilings, halfInv;  // what a step reads and only prepare() writes
+    // The voices' high-passes, which follow the multimode filters (see HeldMultimode::highPass):
+    // their states and low cut, as THPFilter's quad entry point merges them.
+    Lanes8 hpT1, hpT2, hpCut, hpLowCut;
 #endif
     // The filters' memos while held (only prepare() writes them, and it releases first): the
     // modulations and {separation, resonance, morph} as bits, and the cutoff's.
@@ -35,6 +40,7 @@ struct alignas(32) HeldMultimodeQuad {
     LaneInts4 args[4] = {};
     int32_t cutoff = 0;
     TFilter* filter[4] = {};
+    THPFilter* hp[4] = {};  // where the high-passes are held too
     // The caller's names of the voices (for it to tell they stand), 0 to 255, a byte each
     // from the lowest; -1: none held.
     int32_t voices = -1;
@@ -45,6 +51,9 @@ struct alignas(32) HeldMultimodeQuad {
 class HeldMultimode final : public LaneHolder {
 public:
     static constexpr int kQuads = 4;
+    // The quads that hold their voices' high-passes as well, one bit each: only quads that
+    // hold, with the same voices (a quad's release gives both back).
+    unsigned highPassHeld = 0;
     HeldMultimodeQuad quad[kQuads];
 
     // Four voices (0 to 255) as one key, a byte each from the lowest.
@@ -119,10 +128,23 @@ public:
     static void step(HeldMultimodeQuad& h, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
         h.run(h, follow, ab, cd);
     }
+    // Holding quad q takes the high-pass states of its voices' filters hp (in its order, held
+    // by no one). The rules of the held high-passes are those of HighPassOctets: a held
+    // filter's prepares still work on the filter, only highPass() runs it, and its reset(),
+    // init() and process() release the bank first.
+    void takeHighPass(int q, THPFilter* const (&hp)[4]);
+    // One sample of the high-passes of a quad that holds them, prepared: exactly
+    // THPFilter::runNoteQuad of its filters on the voices' lanes ab and cd.
+    static void highPass(HeldMultimodeQuad& h, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    // The high-passes of the quads from q on written back into their filters.
+    void releaseHighPass(int q);
     // Quad q's lanes written back into its filters, which then hold their fields again.
     void release(int q);
     __attribute__((cold)) void release() override;  // all of them
     bool live() const {
         return (quad[0].voices & quad[1].voices & quad[2].voices & quad[3].voices) != -1;
     }
+
+private:
+    void releaseHighPassOf(int q);  // quad q's, which it holds
 };

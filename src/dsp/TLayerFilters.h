@@ -462,6 +462,7 @@ class alignas(64) THPFilter : public NoteQuadRun<THPFilter> {
     friend struct NoteQuadRun<THPFilter>;
     friend class HighPassOctets;
     friend class WireQuads;
+    friend struct HeldHighPassRuns;
 
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.

@@ -317,6 +317,7 @@ public:
         }
         if (pending >= 0) alone(pending, 1);
 
+        int highPassDone = 0;  // the pairs whose high-passes ran held (see standingQuads)
         if (heldWire) {
             heldWireStages();
         } else {
@@ -324,9 +325,9 @@ public:
                 if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this});
                 stage(p_.voiceLPFilter[layer_], LowPassPrepare{this});
             } else if (model_ != kSourceString && model_ != kSourceFM) {
-                multimodeStage();
+                highPassDone = multimodeStage();
             }
-            stage(p_.voiceHPFilter[layer_], HighPassPrepare{this});
+            stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, highPassDone);
         }
         if (pairs_ > 0) {
             tails(listed, list, counts);
@@ -658,17 +659,22 @@ private:
     // The multimode filters. A pair whose two filters run the same kernel runs side by
     // side, two such pairs at once when all four voices share it; a pair that cannot runs
     // its voices alone on their records. Where the processor has AVX2, two pairs of one
-    // kernel that stand from one sample to the next run held (see HeldMultimode).
-    __attribute__((noinline)) void multimodeStage() {
+    // kernel that stand from one sample to the next run held (see HeldMultimode). Returns
+    // the pairs whose high-passes ran too (held with the quads that stand).
+    __attribute__((noinline)) int multimodeStage() {
         // each pair's two filters, found once
         TFilter* const filters = p_.voiceFilter[layer_];
         // The quads that stand, from the first, step here: most often all of them, and then
         // nothing else is looked at.
         int j = 0;
+        HeldMultimode& held = p_.mmQuads[layer_];
         if (TAV_WIDE_LANES && lanes::wide()) {
             j = standingQuads();
-            if (j == pairs_) return;
+            if (j == pairs_) return j;
         }
+        // the high-passes of the other pairs run in their stage, through their own filters
+        const int done = j;
+        if (__builtin_expect(held.highPassHeld >> (j >> 1) != 0, 0)) held.releaseHighPass(j >> 1);
         // A layer whose filters are all bypassed leaves its notes as they are (each filter's
         // input is its output): found without fetching any voice's arguments. (A held quad
         // runs a mode that filters.)
@@ -678,7 +684,7 @@ private:
             while (first < pairs_ &&
                    (filters[a_[first]].getType() | filters[b_[first]].getType()) == 0)
                 ++first;
-            if (first == pairs_) return;
+            if (first == pairs_) return done;
         }
         TFilter* fa[kNumVoices / 2];
         TFilter* fb[kNumVoices / 2];
@@ -717,6 +723,7 @@ private:
                 TFilter::runNotePair(*fa[j], *fb[j], lanes_[j]);
             }
         }
+        return done;
     }
 
     // HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]): the four voices narrowed to a
@@ -748,16 +755,29 @@ private:
                    &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
                    &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps);
     }
-    // The held quads that stand, from the first on, each one's step taken; returns the pairs
-    // done (up to the first quad that does not stand).
+    // The held quads that stand, from the first on, each one's step taken and then its
+    // high-passes' (held by the quad from the first such sample on); returns the pairs done
+    // (up to the first quad that does not stand).
     __attribute__((always_inline)) int standingQuads() {
-        HeldMultimodeQuad* h = p_.mmQuads[layer_].quad;
+        HeldMultimode& held = p_.mmQuads[layer_];
+        HeldMultimodeQuad* h = held.quad;
         const intptr_t voiceRow = opaqueStride(voices_);
         int j = 0;
         unsigned steps;
-        for (; j + 1 < pairs_ && quadStands(*h, j, voiceRow, steps); j += 2, ++h)
+        for (; j + 1 < pairs_ && quadStands(*h, j, voiceRow, steps); j += 2, ++h) {
             HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
+            if (__builtin_expect((held.highPassHeld >> (j >> 1) & 1) == 0, 0))
+                takeHighPass(held, j);
+            prepareHighPassQuad(*h->hp[0], *h->hp[1], *h->hp[2], *h->hp[3], j);
+            HeldMultimode::highPass(*h, lanes_[j], lanes_[j + 1]);
+        }
         return j;
+    }
+    // The held quad of pairs j and j + 1 takes their high-passes.
+    __attribute__((noinline, cold)) void takeHighPass(HeldMultimode& held, int j) {
+        THPFilter* const hp = p_.voiceHPFilter[layer_];
+        THPFilter* const f[4] = {&hp[a_[j]], &hp[b_[j]], &hp[a_[j + 1]], &hp[b_[j + 1]]};
+        held.takeHighPass(j >> 1, f);
     }
 
     // multimodeStage() of the pairs two at a time from pair j on, each two through their
