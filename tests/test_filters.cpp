@@ -1103,7 +1103,10 @@ TEST(FilterPairs, HighPassesHeldByAQuadMatchTheQuadEntryPoint) {
     int takes = 0;
     for (int n = 0; n < 900; ++n) {
         if (n == 500) ref[2].reset(), hp[2].reset();
-        if ((held.highPassHeld & 1) == 0) held.takeHighPass(0, f), ++takes;
+        if ((held.highPassHeld & 1) == 0) {
+            held.takeHighPass(0, f, HeldMultimode::key(0, 1, 2, 3));
+            ++takes;
+        }
         stereoOverStruct in[4];
         for (int v = 0; v < 4; ++v) {
             in[v] = src[v].next();

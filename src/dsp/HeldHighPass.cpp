@@ -8,7 +8,8 @@
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 struct HeldHighPassRuns {
-    __attribute__((always_inline, target("avx2"))) static void take(HeldMultimodeQuad& h, LaneHolder& bank) {
+    __attribute__((always_inline, target("avx2"))) static void take(HeldMultimodeQuad& h,
+                                                                    LaneHolder& bank) {
         THPFilter &a = *h.hp[0], &b = *h.hp[1], &c = *h.hp[2], &d = *h.hp[3];
         using filtermath::loadNoteHalves;
         loadNoteHalves(h.hpT1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
@@ -18,7 +19,8 @@ struct HeldHighPassRuns {
         loadNoteHalves(h.hpLowCut, a.lowCut, b.lowCut, c.lowCut, d.lowCut);
         for (THPFilter* f : h.hp) f->holder = &bank;
     }
-    __attribute__((always_inline, target("avx2"))) static void release(HeldMultimodeQuad& h) {
+    __attribute__((always_inline, target("avx2"))) static void release(
+        HeldMultimodeQuad& h) {
         THPFilter &a = *h.hp[0], &b = *h.hp[1], &c = *h.hp[2], &d = *h.hp[3];
         using filtermath::storeNoteHalves;
         storeNoteHalves(h.hpT1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
@@ -28,8 +30,9 @@ struct HeldHighPassRuns {
     }
     // THPFilter::runNoteQuadWide() on the held states: the coefficients, which its prepares
     // keep in the filters, read as it reads them.
-    __attribute__((always_inline, target("avx2"))) static void run(HeldMultimodeQuad& h, Lanes4 (&ab)[2],
-                                                    Lanes4 (&cd)[2]) {
+    __attribute__((always_inline, target("avx2"))) static void run(HeldMultimodeQuad& h,
+                                                                   Lanes4 (&ab)[2],
+                                                                   Lanes4 (&cd)[2]) {
         using namespace filtermath;
         const KernelConstants& k = kernelConstants();
         Lanes8 x[2], y[2];
@@ -60,10 +63,12 @@ struct HeldHighPassRuns {
 };
 
 __attribute__((target("avx2"))) void HeldMultimode::takeHighPass(int q,
-                                                                 THPFilter* const (&hp)[4]) {
+                                                                 THPFilter* const (&hp)[4],
+                                                                 int32_t voices) {
     HeldMultimodeQuad& h = quad[q];
     for (int i = 0; i < 4; ++i) h.hp[i] = hp[i];
     HeldHighPassRuns::take(h, *this);
+    h.hpVoices = voices;
     highPassHeld |= 1u << q;
 }
 
@@ -74,15 +79,16 @@ __attribute__((target("avx2"))) void HeldMultimode::highPass(HeldMultimodeQuad& 
 
 __attribute__((target("avx2"))) void HeldMultimode::releaseHighPassOf(int q) {
     HeldHighPassRuns::release(quad[q]);
+    quad[q].hpVoices = -1;
     highPassHeld &= ~(1u << q);
 }
 #else
-void HeldMultimode::takeHighPass(int, THPFilter* const (&)[4]) {}
+void HeldMultimode::takeHighPass(int, THPFilter* const (&)[4], int32_t) {}
 void HeldMultimode::highPass(HeldMultimodeQuad&, Lanes4 (&)[2], Lanes4 (&)[2]) {}
 void HeldMultimode::releaseHighPassOf(int) {}
 #endif
 
-void HeldMultimode::releaseHighPass(int q) {
-    for (; q < kQuads; ++q)
-        if (highPassHeld >> q & 1) releaseHighPassOf(q);
+void HeldMultimode::releaseHighPass(unsigned quads) {
+    for (unsigned held = highPassHeld & quads; held != 0; held &= held - 1)
+        releaseHighPassOf(__builtin_ctz(held));
 }

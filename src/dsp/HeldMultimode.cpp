@@ -200,7 +200,6 @@ bool HeldMultimode::take(int q, TFilter* const (&f)[4], int32_t voices) {
 }
 
 void HeldMultimode::release(int q) {
-    if (highPassHeld >> q & 1) releaseHighPassOf(q);
     HeldMultimodeQuad& h = quad[q];
     if (h.voices == -1) return;
     HeldMultimodeRuns::release(h);
@@ -212,5 +211,6 @@ void HeldMultimode::release(int) {}
 #endif
 
 void HeldMultimode::release() {
+    releaseHighPass(~0u);
     for (int q = 0; q < kQuads; ++q) release(q);
 }

@@ -40,10 +40,11 @@ struct alignas(32) HeldMultimodeQuad {
     LaneInts4 args[4] = {};
     int32_t cutoff = 0;
     TFilter* filter[4] = {};
-    THPFilter* hp[4] = {};  // where the high-passes are held too
+    THPFilter* hp[4] = {};  // the high-passes, where held
     // The caller's names of the voices (for it to tell they stand), 0 to 255, a byte each
-    // from the lowest; -1: none held.
+    // from the lowest; -1: none held. The same of the high-passes, held on their own.
     int32_t voices = -1;
+    int32_t hpVoices = -1;
     // The step of the quad's mode (see HeldMultimode::step).
     void (*run)(HeldMultimodeQuad&, unsigned, Lanes4 (&)[2], Lanes4 (&)[2]) = nullptr;
 };
@@ -51,8 +52,7 @@ struct alignas(32) HeldMultimodeQuad {
 class HeldMultimode final : public LaneHolder {
 public:
     static constexpr int kQuads = 4;
-    // The quads that hold their voices' high-passes as well, one bit each: only quads that
-    // hold, with the same voices (a quad's release gives both back).
+    // The quads that hold high-passes (hpVoices not -1), one bit each.
     unsigned highPassHeld = 0;
     HeldMultimodeQuad quad[kQuads];
 
@@ -128,19 +128,21 @@ public:
     static void step(HeldMultimodeQuad& h, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
         h.run(h, follow, ab, cd);
     }
-    // Holding quad q takes the high-pass states of its voices' filters hp (in its order, held
-    // by no one). The rules of the held high-passes are those of HighPassOctets: a held
-    // filter's prepares still work on the filter, only highPass() runs it, and its reset(),
-    // init() and process() release the bank first.
-    void takeHighPass(int q, THPFilter* const (&hp)[4]);
+    // The high-passes that follow the multimode filters are held by the quads as well, each
+    // quad's on their own (a quad may hold the one and not the other). Quad q, holding none,
+    // takes the states of four distinct filters hp, held by no one, of the voices of this
+    // key. The rules are those of HighPassOctets: a held filter's prepares still work on the
+    // filter, only highPass() runs it, and its reset(), init() and process() release the
+    // bank first.
+    void takeHighPass(int q, THPFilter* const (&hp)[4], int32_t voices);
     // One sample of the high-passes of a quad that holds them, prepared: exactly
     // THPFilter::runNoteQuad of its filters on the voices' lanes ab and cd.
     static void highPass(HeldMultimodeQuad& h, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
-    // The high-passes of the quads from q on written back into their filters.
-    void releaseHighPass(int q);
+    // The high-passes of these quads (one bit each) written back into their filters.
+    void releaseHighPass(unsigned quads);
     // Quad q's lanes written back into its filters, which then hold their fields again.
     void release(int q);
-    __attribute__((cold)) void release() override;  // all of them
+    __attribute__((cold)) void release() override;  // all of them, high-passes too
     bool live() const {
         return (quad[0].voices & quad[1].voices & quad[2].voices & quad[3].voices) != -1;
     }

@@ -317,7 +317,7 @@ public:
         }
         if (pending >= 0) alone(pending, 1);
 
-        int highPassDone = 0;  // the pairs whose high-passes ran held (see standingQuads)
+        int highPassDone = 0;  // the pairs whose high-passes ran held
         if (heldWire) {
             heldWireStages();
         } else {
@@ -325,7 +325,14 @@ public:
                 if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this});
                 stage(p_.voiceLPFilter[layer_], LowPassPrepare{this});
             } else if (model_ != kSourceString && model_ != kSourceFM) {
-                highPassDone = multimodeStage();
+                // (where every pair's high-passes ran held, no other filter is run below)
+                const int done = multimodeStage();
+                if (TAV_WIDE_LANES && lanes::wide()) {
+                    if (done != pairs_) heldHighPasses(done);
+                    highPassDone = pairs_ & ~1;
+                } else if (__builtin_expect(p_.mmQuads[layer_].highPassHeld != 0, 0)) {
+                    p_.mmQuads[layer_].releaseHighPass(~0u);
+                }
             }
             stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, highPassDone);
         }
@@ -660,21 +667,17 @@ private:
     // side, two such pairs at once when all four voices share it; a pair that cannot runs
     // its voices alone on their records. Where the processor has AVX2, two pairs of one
     // kernel that stand from one sample to the next run held (see HeldMultimode). Returns
-    // the pairs whose high-passes ran too (held with the quads that stand).
+    // the pairs whose high-passes ran too (see standingQuads).
     __attribute__((noinline)) int multimodeStage() {
         // each pair's two filters, found once
         TFilter* const filters = p_.voiceFilter[layer_];
         // The quads that stand, from the first, step here: most often all of them, and then
         // nothing else is looked at.
-        int j = 0;
-        HeldMultimode& held = p_.mmQuads[layer_];
+        int j = 0, done = 0;
         if (TAV_WIDE_LANES && lanes::wide()) {
-            j = standingQuads();
-            if (j == pairs_) return j;
+            j = standingQuads(done);
+            if (j == pairs_) return done;
         }
-        // the high-passes of the other pairs run in their stage, through their own filters
-        const int done = j;
-        if (__builtin_expect(held.highPassHeld >> (j >> 1) != 0, 0)) held.releaseHighPass(j >> 1);
         // A layer whose filters are all bypassed leaves its notes as they are (each filter's
         // input is its output): found without fetching any voice's arguments. (A held quad
         // runs a mode that filters.)
@@ -755,29 +758,50 @@ private:
                    &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
                    &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps);
     }
-    // The held quads that stand, from the first on, each one's step taken and then its
-    // high-passes' (held by the quad from the first such sample on); returns the pairs done
-    // (up to the first quad that does not stand).
-    __attribute__((always_inline)) int standingQuads() {
-        HeldMultimode& held = p_.mmQuads[layer_];
-        HeldMultimodeQuad* h = held.quad;
+    // The held quads that stand, from the first on, each one's step taken, and where it
+    // holds its voices' high-passes as well (from the first on: done, the pairs) theirs
+    // right after; returns the pairs done (up to the first quad that does not stand).
+    __attribute__((always_inline)) int standingQuads(int& done) {
+        HeldMultimodeQuad* h = p_.mmQuads[layer_].quad;
         const intptr_t voiceRow = opaqueStride(voices_);
         int j = 0;
         unsigned steps;
         for (; j + 1 < pairs_ && quadStands(*h, j, voiceRow, steps); j += 2, ++h) {
             HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
-            if (__builtin_expect((held.highPassHeld >> (j >> 1) & 1) == 0, 0))
-                takeHighPass(held, j);
-            prepareHighPassQuad(*h->hp[0], *h->hp[1], *h->hp[2], *h->hp[3], j);
-            HeldMultimode::highPass(*h, lanes_[j], lanes_[j + 1]);
+            if (done == j && h->hpVoices == h->voices) {
+                heldHighPass(*h, j);
+                done = j + 2;
+            }
         }
         return j;
     }
-    // The held quad of pairs j and j + 1 takes their high-passes.
+
+    // The high-passes of pairs j and j + 1 through held quad h, which holds them.
+    __attribute__((always_inline)) void heldHighPass(HeldMultimodeQuad& h, int j) {
+        prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j);
+        HeldMultimode::highPass(h, lanes_[j], lanes_[j + 1]);
+    }
+    // The high-pass stage of a layer's multimode quads, from pair `from` on (the pairs before
+    // ran theirs): two pairs at a time through their quad of the bank, which takes them
+    // where it holds other voices or none; a pair left over is the stage's.
+    void heldHighPasses(int from) {
+        HeldMultimode& held = p_.mmQuads[layer_];
+        // Whatever a quad holds that is not its voices now goes back first, as do the quads
+        // past those in use: a filter a quad takes is then held by no one.
+        unsigned fallen = ~0u << (pairs_ >> 1);
+        for (int j = from; j + 1 < pairs_; j += 2)
+            fallen |= (unsigned)(held.quad[j >> 1].hpVoices != quadKey(j)) << (j >> 1);
+        if (__builtin_expect((fallen & held.highPassHeld) != 0, 0)) held.releaseHighPass(fallen);
+        for (int j = from; j + 1 < pairs_; j += 2) {
+            HeldMultimodeQuad& h = held.quad[j >> 1];
+            if (__builtin_expect(h.hpVoices == -1, 0)) takeHighPass(held, j);
+            heldHighPass(h, j);
+        }
+    }
     __attribute__((noinline, cold)) void takeHighPass(HeldMultimode& held, int j) {
         THPFilter* const hp = p_.voiceHPFilter[layer_];
         THPFilter* const f[4] = {&hp[a_[j]], &hp[b_[j]], &hp[a_[j + 1]], &hp[b_[j + 1]]};
-        held.takeHighPass(j >> 1, f);
+        held.takeHighPass(j >> 1, f, quadKey(j));
     }
 
     // multimodeStage() of the pairs two at a time from pair j on, each two through their

@@ -400,7 +400,7 @@ void APlugin::updateLayerState() {
         layerSource[layer] = (SourceMode)getSteppedValue(LAYER_SOURCE_TAGS[layer]);
         // (the multimode quads hold high-passes only while a Wave layer's stages run them)
         if (layerSource[layer] != kSourceWave && mmQuads[layer].highPassHeld != 0)
-            mmQuads[layer].releaseHighPass(0);
+            mmQuads[layer].releaseHighPass(~0u);
         layerFMChain[layer] = getSteppedValue(FM_MODE_TAGS[layer]) != 0 ? 1 : 0;
     }
 }
