@@ -45,8 +45,9 @@ struct alignas(32) HeldMultimodeQuad {
     // from the lowest; -1: none held. The same of the high-passes, held on their own.
     int32_t voices = -1;
     int32_t hpVoices = -1;
-    // The step of the quad's mode (see HeldMultimode::step).
+    // The step of the quad's mode (see HeldMultimode::step), and with its high-passes.
     void (*run)(HeldMultimodeQuad&, unsigned, Lanes4 (&)[2], Lanes4 (&)[2]) = nullptr;
+    void (*runWithHighPass)(HeldMultimodeQuad&, unsigned, Lanes4 (&)[2], Lanes4 (&)[2]) = nullptr;
 };
 
 class HeldMultimode final : public LaneHolder {
@@ -127,6 +128,11 @@ public:
     }
     static void step(HeldMultimodeQuad& h, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
         h.run(h, follow, ab, cd);
+    }
+    // step() and then highPass() of a quad that holds both.
+    static void stepWithHighPass(HeldMultimodeQuad& h, unsigned follow, Lanes4 (&ab)[2],
+                                 Lanes4 (&cd)[2]) {
+        h.runWithHighPass(h, follow, ab, cd);
     }
     // The high-passes that follow the multimode filters are held by the quads as well, each
     // quad's on their own (a quad may hold the one and not the other). Quad q, holding none,

@@ -759,28 +759,25 @@ private:
                    &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps);
     }
     // The held quads that stand, from the first on, each one's step taken, and where it
-    // holds its voices' high-passes as well (from the first on: done, the pairs) theirs
-    // right after; returns the pairs done (up to the first quad that does not stand).
+    // holds its voices' high-passes as well (from the first on: done, the pairs) theirs in
+    // the same call; returns the pairs done (up to the first quad that does not stand).
     __attribute__((always_inline)) int standingQuads(int& done) {
         HeldMultimodeQuad* h = p_.mmQuads[layer_].quad;
         const intptr_t voiceRow = opaqueStride(voices_);
         int j = 0;
         unsigned steps;
         for (; j + 1 < pairs_ && quadStands(*h, j, voiceRow, steps); j += 2, ++h) {
-            HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
             if (done == j && h->hpVoices == h->voices) {
-                heldHighPass(*h, j);
+                prepareHighPassQuad(*h->hp[0], *h->hp[1], *h->hp[2], *h->hp[3], j);
+                HeldMultimode::stepWithHighPass(*h, steps, lanes_[j], lanes_[j + 1]);
                 done = j + 2;
+            } else {
+                HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
             }
         }
         return j;
     }
 
-    // The high-passes of pairs j and j + 1 through held quad h, which holds them.
-    __attribute__((always_inline)) void heldHighPass(HeldMultimodeQuad& h, int j) {
-        prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j);
-        HeldMultimode::highPass(h, lanes_[j], lanes_[j + 1]);
-    }
     // The high-pass stage of a layer's multimode quads, from pair `from` on (the pairs before
     // ran theirs): two pairs at a time through their quad of the bank, which takes them
     // where it holds other voices or none; a pair left over is the stage's.
@@ -795,7 +792,8 @@ private:
         for (int j = from; j + 1 < pairs_; j += 2) {
             HeldMultimodeQuad& h = held.quad[j >> 1];
             if (__builtin_expect(h.hpVoices == -1, 0)) takeHighPass(held, j);
-            heldHighPass(h, j);
+            prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j);
+            HeldMultimode::highPass(h, lanes_[j], lanes_[j + 1]);
         }
     }
     __attribute__((noinline, cold)) void takeHighPass(HeldMultimode& held, int j) {
