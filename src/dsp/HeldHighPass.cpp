@@ -12,6 +12,7 @@ __attribute__((target("avx2"))) void HeldMultimode::takeHighPass(int q,
     for (int i = 0; i < 4; ++i) h.hp[i] = hp[i];
     HeldHighPassRuns::take(h, *this);
     h.hpVoices = voices;
+    h.hpSettled = false;
     highPassHeld |= 1u << q;
 }
 

@@ -201,6 +201,7 @@ bool HeldMultimode::take(int q, TFilter* const (&f)[4], int32_t voices) {
     release(q);
     if (!lanes::wide() || !HeldMultimodeRuns::take(h, *this, f)) return false;
     for (int i = 0; i < 4; ++i) h.filter[i] = f[i];
+    h.hpSettled = false;  // (its rows' first words are the memos' modulations)
     h.run = kHeldSteps<false>[f[0]->mode - kFilterLow12];
     h.runWithHighPass = kHeldSteps<true>[f[0]->mode - kFilterLow12];
     h.voices = voices;

@@ -749,14 +749,40 @@ private:
     // (h: that quad, held.quad[j / 2])
     __attribute__((always_inline)) bool quadStands(const HeldMultimodeQuad& h, int j,
                                                    intptr_t voiceRow, unsigned& steps) const {
-        return h.voices == quadKey(j) &&
-               HeldMultimode::stands(
-                   h, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
-                   destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
-                   &rowAt(voices_, voiceRow, a_[j])->filterSep,
-                   &rowAt(voices_, voiceRow, b_[j])->filterSep,
-                   &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
-                   &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps);
+        return h.voices == quadKey(j) && quadStandsWith<false>(h, j, voiceRow, steps);
+    }
+    // HeldMultimode::stands() of held quad h (its voices those of pairs j and j + 1), and
+    // WithHighPass its high-passes' too.
+    template <bool WithHighPass>
+    __attribute__((always_inline)) bool quadStandsWith(const HeldMultimodeQuad& h, int j,
+                                                       intptr_t voiceRow,
+                                                       unsigned& steps) const {
+        // (the high-pass's modulation and resonance follow the multimode filter's in a row)
+        static_assert(kHotHPFreq == kHotFilterFreq + 1 && kHotHPQ == kHotFilterFreq + 2 &&
+                      kHotFilterFreq + 4 <= kHotLayerStride);
+        return HeldMultimode::stands<WithHighPass>(
+            h, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
+            destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
+            &rowAt(voices_, voiceRow, a_[j])->filterSep,
+            &rowAt(voices_, voiceRow, b_[j])->filterSep,
+            &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
+            &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps, hpFreq_);
+    }
+    // Whether held quad h stands (pairs j and j + 1, see quadStands), and where it does, its
+    // high-passes' prepares (it holds them). Where all four skip, each memo holds the
+    // arguments with nothing moving: the quad keeps them with the multimode filters'
+    // modulations (which it stands on) for stands<true>(); otherwise it is not settled.
+    // (out of line: inlined, what it needs would be kept at hand for the test before it)
+    __attribute__((noinline)) bool standsSettling(HeldMultimodeQuad& h, int j, unsigned& steps) {
+        if (!quadStands(h, j, opaqueStride(voices_), steps)) return false;
+        h.hpSettled = !prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j);
+        if (!h.hpSettled) return true;
+        const float* const rows[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
+        for (int i = 0; i < 4; ++i)
+            h.hpRows[i] = (LaneInts4)_mm_loadu_si128(
+                reinterpret_cast<const __m128i*>(rows[i] + filterFreqDest_));
+        std::memcpy(&h.hpFreq, &hpFreq_, sizeof h.hpFreq);
+        return true;
     }
     // The held quads that stand, from the first on, each one's step taken, and where it
     // holds its voices' high-passes as well (from the first on: done, the pairs) theirs in
@@ -766,12 +792,17 @@ private:
         const intptr_t voiceRow = opaqueStride(voices_);
         int j = 0;
         unsigned steps;
-        for (; j + 1 < pairs_ && quadStands(*h, j, voiceRow, steps); j += 2, ++h) {
+        for (; j + 1 < pairs_; j += 2, ++h) {
             if (done == j && h->hpVoices == h->voices) {
-                prepareHighPassQuad(*h->hp[0], *h->hp[1], *h->hp[2], *h->hp[3], j);
+                // a settled quad's high-passes would skip their prepares where it stands
+                if (!(h->hpSettled && h->voices == quadKey(j) &&
+                      quadStandsWith<true>(*h, j, voiceRow, steps)) &&
+                    !standsSettling(*h, j, steps))
+                    break;
                 HeldMultimode::stepWithHighPass(*h, steps, lanes_[j], lanes_[j + 1]);
                 done = j + 2;
             } else {
+                if (!quadStands(*h, j, voiceRow, steps)) break;
                 HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
             }
         }
@@ -792,7 +823,9 @@ private:
         for (int j = from; j + 1 < pairs_; j += 2) {
             HeldMultimodeQuad& h = held.quad[j >> 1];
             if (__builtin_expect(h.hpVoices == -1, 0)) takeHighPass(held, j);
-            prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j);
+            // (an update moves a memo away from what a settled quad keeps)
+            if (prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j))
+                h.hpSettled = false;
             HeldMultimode::highPass(h, lanes_[j], lanes_[j + 1]);
         }
     }
