@@ -1114,6 +1114,7 @@ TEST(FilterPairs, HighPassesHeldByAQuadMatchTheQuadEntryPoint) {
             ref[v].prepareNote(0.3f, mod, q);
             hp[v].prepareNote(0.3f, mod, q);
         }
+        HeldMultimode::highPassUpdated(held.quad[0]);
         Lanes4 a[2][2], b[2][2];
         for (auto* l : {&a, &b}) {
             filtermath::loadNotePair(in[0], in[1], (*l)[0]);

@@ -28,6 +28,10 @@ __attribute__((target("avx2"))) void HeldMultimode::highPass(HeldMultimodeQuad& 
     }
 }
 
+__attribute__((target("avx2"))) void HeldMultimode::highPassUpdated(HeldMultimodeQuad& h) {
+    HeldHighPassRuns::takeCoefficients(h);
+}
+
 __attribute__((target("avx2"))) void HeldMultimode::releaseHighPassOf(int q) {
     HeldHighPassRuns::release(quad[q]);
     quad[q].hpVoices = -1;
@@ -36,6 +40,7 @@ __attribute__((target("avx2"))) void HeldMultimode::releaseHighPassOf(int q) {
 #else
 void HeldMultimode::takeHighPass(int, THPFilter* const (&)[4], int32_t) {}
 void HeldMultimode::highPass(HeldMultimodeQuad&, Lanes4 (&)[2], Lanes4 (&)[2]) {}
+void HeldMultimode::highPassUpdated(HeldMultimodeQuad&) {}
 void HeldMultimode::releaseHighPassOf(int) {}
 #endif
 

@@ -31,8 +31,9 @@ struct alignas(32) HeldMultimodeQuad {
     filtermath::LaneInts8 lastEntry;         // and their table entries
     Lanes8 common, gain, ceilings, halfInv;  // what a step reads and only prepare() writes
     // The voices' high-passes, which follow the multimode filters (see HeldMultimode::highPass):
-    // their states and low cut, as THPFilter's quad entry point merges them.
-    Lanes8 hpT1, hpT2, hpCut, hpLowCut;
+    // their states, low cut and coefficients {a1, a2, a3, 2R}, as THPFilter's quad entry
+    // point merges them.
+    Lanes8 hpT1, hpT2, hpCut, hpLowCut, hpC1, hpC2, hpC3, hpK2;
 #endif
     // The filters' memos while held (only prepare() writes them, and it releases first): the
     // modulations and {separation, resonance, morph} as bits, and the cutoff's.
@@ -167,6 +168,9 @@ public:
     // One sample of the high-passes of a quad that holds them, prepared: exactly
     // THPFilter::runNoteQuad of its filters on the voices' lanes ab and cd.
     static void highPass(HeldMultimodeQuad& h, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    // The coefficients of the held high-passes of quad h taken again from the filters: after
+    // a prepare of theirs that updated (the one thing that changes them while held).
+    static void highPassUpdated(HeldMultimodeQuad& h);
     // The high-passes of these quads (one bit each) written back into their filters.
     void releaseHighPass(unsigned quads);
     // Quad q's lanes written back into its filters, which then hold their fields again.

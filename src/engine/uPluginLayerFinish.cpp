@@ -325,7 +325,8 @@ public:
                 if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this});
                 stage(p_.voiceLPFilter[layer_], LowPassPrepare{this});
             } else if (model_ != kSourceString && model_ != kSourceFM) {
-                // (where every pair's high-passes ran held, no other filter is run below)
+                // (the pairs whose high-passes ran in their quads' steps are not run again;
+                // with four lanes the bank holds none)
                 const int done = multimodeStage();
                 if (TAV_WIDE_LANES && lanes::wide()) {
                     if (done != pairs_) heldHighPasses(done);
@@ -773,10 +774,14 @@ private:
     // arguments with nothing moving: the quad keeps them with the multimode filters'
     // modulations (which it stands on) for stands<true>(); otherwise it is not settled.
     // (out of line: inlined, what it needs would be kept at hand for the test before it)
-    __attribute__((noinline)) bool standsSettling(HeldMultimodeQuad& h, int j, unsigned& steps) {
+    __attribute__((noinline)) bool standsSettling(HeldMultimodeQuad& h, int j,
+                                                  unsigned& steps) {
         if (!quadStands(h, j, opaqueStride(voices_), steps)) return false;
         h.hpSettled = !prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j);
-        if (!h.hpSettled) return true;
+        if (!h.hpSettled) {
+            HeldMultimode::highPassUpdated(h);
+            return true;
+        }
         const float* const rows[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
         for (int i = 0; i < 4; ++i)
             h.hpRows[i] = (LaneInts4)_mm_loadu_si128(
@@ -824,8 +829,11 @@ private:
             HeldMultimodeQuad& h = held.quad[j >> 1];
             if (__builtin_expect(h.hpVoices == -1, 0)) takeHighPass(held, j);
             // (an update moves a memo away from what a settled quad keeps)
-            if (prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j))
+            if (__builtin_expect(prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j),
+                                 0)) {
                 h.hpSettled = false;
+                HeldMultimode::highPassUpdated(h);
+            }
             HeldMultimode::highPass(h, lanes_[j], lanes_[j + 1]);
         }
     }
