@@ -512,8 +512,9 @@ private:
     alignas(64) Lanes4 zd = {};
     Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
     HighPassMemo memo;  // frequency, mod, resonance
-    // Where the first pair's states are held while the filter runs in a held octet (see
-    // HighPassOctets): then those here are stale. reset() and init() release them first.
+    // Where the first pair's states are held while the filter runs in a held octet or quad
+    // (see HighPassOctets, WireQuads, HeldMultimode): then those here are stale. reset(),
+    // init() and process() release them first.
     LaneHolder* holder = nullptr;
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;
