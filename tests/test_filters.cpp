@@ -1084,6 +1084,54 @@ TEST(FilterPairs, MultimodeFilterInPairsAndQuadsMatchesProcessInEveryMode) {
     }
 }
 
+// Four high-passes held by a multimode quad against the same four run through the quad
+// entry point, their modulation stepping and one of them reset (which gives the states back,
+// to be taken again): the same output bits, and the same states once released.
+TEST(FilterPairs, HighPassesHeldByAQuadMatchTheQuadEntryPoint) {
+    const WideLanes wideLanes;
+    if (!TAV_WIDE_LANES || !lanes::wide()) GTEST_SKIP() << "four lanes only here";
+    initFilterTables();
+    THPFilter ref[4], hp[4];
+    std::vector<Source> src;
+    for (int v = 0; v < 4; ++v) {
+        ref[v].init(kRate);
+        hp[v].init(kRate);
+        src.emplace_back(v);
+    }
+    HeldMultimode held;
+    THPFilter* const f[4] = {&hp[0], &hp[1], &hp[2], &hp[3]};
+    int takes = 0;
+    for (int n = 0; n < 900; ++n) {
+        if (n == 500) ref[2].reset(), hp[2].reset();
+        if ((held.highPassHeld & 1) == 0) {
+            held.takeHighPass(0, f, HeldMultimode::key(0, 1, 2, 3));
+            ++takes;
+        }
+        stereoOverStruct in[4];
+        for (int v = 0; v < 4; ++v) {
+            in[v] = src[v].next();
+            const float mod = 0.1f * (float)((n / 150 + v) % 3), q = v == 1 ? 0.8f : 0.2f;
+            ref[v].prepareNote(0.3f, mod, q);
+            hp[v].prepareNote(0.3f, mod, q);
+        }
+        HeldMultimode::highPassUpdated(held.quad[0]);
+        Lanes4 a[2][2], b[2][2];
+        for (auto* l : {&a, &b}) {
+            filtermath::loadNotePair(in[0], in[1], (*l)[0]);
+            filtermath::loadNotePair(in[2], in[3], (*l)[1]);
+        }
+        THPFilter::runNoteQuad(ref[0], ref[1], ref[2], ref[3], a[0], a[1]);
+        HeldMultimode::highPass(held.quad[0], b[0], b[1]);
+        ASSERT_EQ(0, std::memcmp(a, b, sizeof a)) << "sample " << n;
+    }
+    held.release();
+    EXPECT_EQ(0u, held.highPassHeld);
+    EXPECT_EQ(2, takes);
+    for (int v = 0; v < 4; ++v)
+        EXPECT_EQ(0, std::memcmp(ref[v].stateBegin(), hp[v].stateBegin(),
+                                 sizeof(float) * (ref[v].stateEnd() - ref[v].stateBegin())));
+}
+
 // --- robustness --------------------------------------------------------------------------
 
 class FilterRobustness : public ::testing::Test {

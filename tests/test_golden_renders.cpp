@@ -399,3 +399,29 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks, ::testing::Values(0, 5, 6, 7, 8, 
                          });
 
 }  // namespace
+
+// Eight Wave voices whose quads hold their high-passes, the layers' high-pass frequency and
+// filter cutoff moving away and back (the high-pass also while the multimode filters move,
+// so that it settles again on other values), with the widest lanes and the baseline: the
+// same output, bit for bit.
+TEST(GoldenRendersHeld, WaveHighPassesFollowTheirArgumentsAwayAndBack) {
+    std::vector<float> out[2];
+    for (int run = 0; run < 2; ++run) {
+        lanes::setWidth(run == 0 ? lanes::widest() : lanes::Width::Baseline);
+        RandSeed.reset();
+        Engine e(modelPatch(3));
+        const int chord[8] = {48, 52, 55, 59, 60, 64, 67, 71};
+        for (int note : chord) e.noteOn(note, 100);
+        for (int n = 0; n < 96; ++n) {
+            const int phase = n / 8 % 4;  // 0, 2: at rest; 1: high-pass moved; 3: both
+            for (int layer = 0; layer < 3; ++layer)
+                e.set({{HP_FREQ_TAGS[layer], phase % 2 ? 0.3f : 0.1f},
+                       {FILTER_FREQ_TAGS[layer], phase == 3 ? 0.7f : 0.5f}});
+            const std::vector<float> left = e.render(64, 64);
+            out[run].insert(out[run].end(), left.begin(), left.end());
+        }
+    }
+    lanes::setWidth(lanes::widest());
+    ASSERT_EQ(out[0].size(), out[1].size());
+    for (size_t i = 0; i < out[0].size(); ++i) ASSERT_EQ(out[0][i], out[1][i]) << "sample " << i;
+}

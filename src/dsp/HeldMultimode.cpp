@@ -1,6 +1,7 @@
 // The held quads of multimode filters (see HeldMultimode.h).
 #include "dsp/HeldMultimode.h"
 
+#include "dsp/HeldHighPass.h"
 #include "dsp/LaneDispatch.h"
 #include "dsp/TFilterKernels.h"
 
@@ -34,7 +35,8 @@ struct HeldMultimodeRuns {
     // HeldMultimode::step() of a quad in mode Mode: TFilterQuadRuns::follow() of the
     // following filters and TFilterQuadRuns::run<Mode>() on the held lanes, lane for lane the
     // same arithmetic. A step whose retuning would recompute never comes here (sineHolds0).
-    template <int Mode>
+    // With HighPass, the quad's held high-passes (prepared) then run on its output.
+    template <int Mode, bool HighPass>
     __attribute__((target("avx2"))) static void step(HeldMultimodeQuad& h, unsigned follow,
                                                      Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
         using namespace filtermath;
@@ -99,6 +101,7 @@ struct HeldMultimodeRuns {
         StateVariableFamily::go(merged, k, x, y);
         h.svLow = merged.svLow;
         h.svBand = merged.svBand;
+        if constexpr (HighPass) HeldHighPassRuns::run(h, y);
         for (int s = 0; s < 2; ++s) {
             ab[s] = __builtin_shufflevector(y[s], y[s], 0, 1, 2, 3);
             cd[s] = __builtin_shufflevector(y[s], y[s], 4, 5, 6, 7);
@@ -182,10 +185,14 @@ struct HeldMultimodeRuns {
 };
 
 namespace {
-// The held modes, the state-variable ones of one section, from kFilterLow12 on.
+// The held modes, the state-variable ones of one section, from kFilterLow12 on; alone and
+// with the high-passes.
+template <bool HighPass>
 constexpr HeldMultimodeRuns::Fn kHeldSteps[4] = {
-    &HeldMultimodeRuns::step<kFilterLow12>, &HeldMultimodeRuns::step<kFilterHigh12>,
-    &HeldMultimodeRuns::step<kFilterBand12>, &HeldMultimodeRuns::step<kFilterNotch12>};
+    &HeldMultimodeRuns::step<kFilterLow12, HighPass>,
+    &HeldMultimodeRuns::step<kFilterHigh12, HighPass>,
+    &HeldMultimodeRuns::step<kFilterBand12, HighPass>,
+    &HeldMultimodeRuns::step<kFilterNotch12, HighPass>};
 static_assert(kFilterNotch12 == kFilterLow12 + 3, "the held modes in a row");
 }  // namespace
 
@@ -194,7 +201,9 @@ bool HeldMultimode::take(int q, TFilter* const (&f)[4], int32_t voices) {
     release(q);
     if (!lanes::wide() || !HeldMultimodeRuns::take(h, *this, f)) return false;
     for (int i = 0; i < 4; ++i) h.filter[i] = f[i];
-    h.run = kHeldSteps[f[0]->mode - kFilterLow12];
+    h.hpSettled = false;  // (its rows' first words are the memos' modulations)
+    h.run = kHeldSteps<false>[f[0]->mode - kFilterLow12];
+    h.runWithHighPass = kHeldSteps<true>[f[0]->mode - kFilterLow12];
     h.voices = voices;
     return true;
 }
@@ -211,5 +220,6 @@ void HeldMultimode::release(int) {}
 #endif
 
 void HeldMultimode::release() {
+    releaseHighPass(~0u);
     for (int q = 0; q < kQuads; ++q) release(q);
 }

@@ -22,12 +22,18 @@
 #include "dsp/HeldQuads.h"
 #include "dsp/TFilter.h"
 
+class THPFilter;
+
 struct alignas(32) HeldMultimodeQuad {
 #if TAV_WIDE_LANES
     Lanes8 svF, svD, svLow, svBand;          // the kernel's tuning, damping and states
     Lanes8 lastV, fTarget, fUsed;            // the first pair's cutoffs (PairCutoffs)
     filtermath::LaneInts8 lastEntry;         // and their table entries
     Lanes8 common, gain, ceilings, halfInv;  // what a step reads and only prepare() writes
+    // The voices' high-passes, which follow the multimode filters (see HeldMultimode::highPass):
+    // their states, low cut and coefficients {a1, a2, a3, 2R}, as THPFilter's quad entry
+    // point merges them.
+    Lanes8 hpT1, hpT2, hpCut, hpLowCut, hpC1, hpC2, hpC3, hpK2;
 #endif
     // The filters' memos while held (only prepare() writes them, and it releases first): the
     // modulations and {separation, resonance, morph} as bits, and the cutoff's.
@@ -35,16 +41,28 @@ struct alignas(32) HeldMultimodeQuad {
     LaneInts4 args[4] = {};
     int32_t cutoff = 0;
     TFilter* filter[4] = {};
+    THPFilter* hp[4] = {};  // the high-passes, where held
+    // While hpSettled (the high-passes held, and every one's memo holding the arguments of
+    // its last prepare with nothing moving): each voice's destinations from the multimode
+    // filter's modulation on, {its modulation, the high-pass's modulation and resonance,
+    // a word not read}, and the layer's high-pass frequency, as bits (see stands()).
+    LaneInts4 hpRows[4] = {};
+    int32_t hpFreq = 0;
+    bool hpSettled = false;
     // The caller's names of the voices (for it to tell they stand), 0 to 255, a byte each
-    // from the lowest; -1: none held.
+    // from the lowest; -1: none held. The same of the high-passes, held on their own.
     int32_t voices = -1;
-    // The step of the quad's mode (see HeldMultimode::step).
+    int32_t hpVoices = -1;
+    // The step of the quad's mode (see HeldMultimode::step), and with its high-passes.
     void (*run)(HeldMultimodeQuad&, unsigned, Lanes4 (&)[2], Lanes4 (&)[2]) = nullptr;
+    void (*runWithHighPass)(HeldMultimodeQuad&, unsigned, Lanes4 (&)[2], Lanes4 (&)[2]) = nullptr;
 };
 
 class HeldMultimode final : public LaneHolder {
 public:
     static constexpr int kQuads = 4;
+    // The quads that hold high-passes (hpVoices not -1), one bit each.
+    unsigned highPassHeld = 0;
     HeldMultimodeQuad quad[kQuads];
 
     // Four voices (0 to 255) as one key, a byte each from the lowest.
@@ -65,11 +83,14 @@ public:
         return stands(quad[q], cutoff, mod0, mod1, mod2, mod3, args0, args1, args2, args3,
                       follow);
     }
-    // The same of a quad of this bank.
+    // The same of a quad of this bank. WithHighPass, of a settled quad (hpSettled) whose
+    // voices' modulations are each followed by the high-pass's modulation and resonance,
+    // and at once whether each high-pass would skip its prepare with those and hpFreq.
+    template <bool WithHighPass = false>
     static bool stands(const HeldMultimodeQuad& h, float cutoff, const float* mod0,
                        const float* mod1, const float* mod2, const float* mod3,
                        const float* args0, const float* args1, const float* args2,
-                       const float* args3, unsigned& follow) {
+                       const float* args3, unsigned& follow, float hpFreq = 0.0f) {
 #if TAV_WIDE_LANES
         const TFilter &a = *h.filter[0], &b = *h.filter[1], &c = *h.filter[2], &d = *h.filter[3];
         // (each flag read alone: a wider load over the byte stores that set them would wait)
@@ -81,26 +102,39 @@ public:
         int32_t bits;
         std::memcpy(&bits, &cutoff, sizeof bits);
         if (bits != h.cutoff) return false;
-        const __m128 m = _mm_movelh_ps(_mm_unpacklo_ps(_mm_load_ss(mod0), _mm_load_ss(mod1)),
-                                       _mm_unpacklo_ps(_mm_load_ss(mod2), _mm_load_ss(mod3)));
         const auto row = [](const float* p) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         };
-        const __m128i same = _mm_and_si128(
+        __m128i same = _mm_and_si128(
             _mm_and_si128(_mm_cmpeq_epi32(row(args0), (__m128i)h.args[0]),
                           _mm_cmpeq_epi32(row(args1), (__m128i)h.args[1])),
             _mm_and_si128(_mm_cmpeq_epi32(row(args2), (__m128i)h.args[2]),
                           _mm_cmpeq_epi32(row(args3), (__m128i)h.args[3])));
-        // (the fourth word of each row is not an argument: its lane is left out)
-        if ((_mm_movemask_ps(_mm_castsi128_ps(same)) & 7) != 7 ||
-            _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(_mm_castps_si128(m),
-                                                             (__m128i)h.mods))) != 15)
-            return false;
+        if constexpr (WithHighPass) {
+            // (a settled row's first word is its multimode filter's memo's: as in mods)
+            std::memcpy(&bits, &hpFreq, sizeof bits);
+            if (bits != h.hpFreq) return false;
+            same = _mm_and_si128(
+                same, _mm_and_si128(
+                          _mm_and_si128(_mm_cmpeq_epi32(row(mod0), (__m128i)h.hpRows[0]),
+                                        _mm_cmpeq_epi32(row(mod1), (__m128i)h.hpRows[1])),
+                          _mm_and_si128(_mm_cmpeq_epi32(row(mod2), (__m128i)h.hpRows[2]),
+                                        _mm_cmpeq_epi32(row(mod3), (__m128i)h.hpRows[3]))));
+        } else {
+            const __m128 m =
+                _mm_movelh_ps(_mm_unpacklo_ps(_mm_load_ss(mod0), _mm_load_ss(mod1)),
+                              _mm_unpacklo_ps(_mm_load_ss(mod2), _mm_load_ss(mod3)));
+            if (_mm_movemask_ps(_mm_castsi128_ps(
+                    _mm_cmpeq_epi32(_mm_castps_si128(m), (__m128i)h.mods))) != 15)
+                return false;
+        }
+        // (the fourth word of each row is not read: its lane is left out)
+        if ((_mm_movemask_ps(_mm_castsi128_ps(same)) & 7) != 7) return false;
         follow = ~quiet & 15u;
         return true;
 #else
         (void)h, (void)cutoff, (void)mod0, (void)mod1, (void)mod2, (void)mod3, (void)args0;
-        (void)args1, (void)args2, (void)args3, (void)follow;
+        (void)args1, (void)args2, (void)args3, (void)follow, (void)hpFreq;
         return false;
 #endif
     }
@@ -119,10 +153,33 @@ public:
     static void step(HeldMultimodeQuad& h, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
         h.run(h, follow, ab, cd);
     }
+    // step() and then highPass() of a quad that holds both.
+    static void stepWithHighPass(HeldMultimodeQuad& h, unsigned follow, Lanes4 (&ab)[2],
+                                 Lanes4 (&cd)[2]) {
+        h.runWithHighPass(h, follow, ab, cd);
+    }
+    // The high-passes that follow the multimode filters are held by the quads as well, each
+    // quad's on their own (a quad may hold the one and not the other). Quad q, holding none,
+    // takes the states of four distinct filters hp, held by no one, of the voices of this
+    // key. The rules are those of HighPassOctets: a held filter's prepares still work on the
+    // filter, only highPass() runs it, and its reset(), init() and process() release the
+    // bank first.
+    void takeHighPass(int q, THPFilter* const (&hp)[4], int32_t voices);
+    // One sample of the high-passes of a quad that holds them, prepared: exactly
+    // THPFilter::runNoteQuad of its filters on the voices' lanes ab and cd.
+    static void highPass(HeldMultimodeQuad& h, Lanes4 (&ab)[2], Lanes4 (&cd)[2]);
+    // The coefficients of the held high-passes of quad h taken again from the filters: after
+    // a prepare of theirs that updated (the one thing that changes them while held).
+    static void highPassUpdated(HeldMultimodeQuad& h);
+    // The high-passes of these quads (one bit each) written back into their filters.
+    void releaseHighPass(unsigned quads);
     // Quad q's lanes written back into its filters, which then hold their fields again.
     void release(int q);
-    __attribute__((cold)) void release() override;  // all of them
+    __attribute__((cold)) void release() override;  // all of them, high-passes too
     bool live() const {
         return (quad[0].voices & quad[1].voices & quad[2].voices & quad[3].voices) != -1;
     }
+
+private:
+    void releaseHighPassOf(int q);  // quad q's, which it holds
 };

@@ -477,6 +477,7 @@ class alignas(64) THPFilter : public NoteQuadRun<THPFilter> {
     friend struct NoteQuadRun<THPFilter>;
     friend class HighPassOctets;
     friend class WireQuads;
+    friend struct HeldHighPassRuns;
 
 public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.
@@ -526,8 +527,9 @@ private:
     alignas(64) Lanes4 zd = {};
     Lanes4 lowCut = {30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f, 30.0f / 88200.0f};
     HighPassMemo memo;  // frequency, mod, resonance
-    // Where the first pair's states are held while the filter runs in a held octet (see
-    // HighPassOctets): then those here are stale. reset() and init() release them first.
+    // Where the first pair's states are held while the filter runs in a held octet or quad
+    // (see HighPassOctets, WireQuads, HeldMultimode): then those here are stale. reset(),
+    // init() and process() release them first.
     LaneHolder* holder = nullptr;
     float rate = 44100.0f;
     float halfInvRate = 1.0f / 88200.0f;

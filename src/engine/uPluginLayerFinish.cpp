@@ -317,6 +317,7 @@ public:
         }
         if (pending >= 0) alone(pending, 1);
 
+        int highPassDone = 0;  // the pairs whose high-passes ran held
         if (heldWire) {
             heldWireStages();
         } else {
@@ -324,9 +325,17 @@ public:
                 if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this});
                 stage(p_.voiceLPFilter[layer_], LowPassPrepare{this});
             } else if (model_ != kSourceString && model_ != kSourceFM) {
-                multimodeStage();
+                // (the pairs whose high-passes ran in their quads' steps are not run again;
+                // with four lanes the bank holds none)
+                const int done = multimodeStage();
+                if (TAV_WIDE_LANES && lanes::wide()) {
+                    if (done != pairs_) heldHighPasses(done);
+                    highPassDone = pairs_ & ~1;
+                } else if (__builtin_expect(p_.mmQuads[layer_].highPassHeld != 0, 0)) {
+                    p_.mmQuads[layer_].releaseHighPass(~0u);
+                }
             }
-            stage(p_.voiceHPFilter[layer_], HighPassPrepare{this});
+            stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, highPassDone);
         }
         if (pairs_ > 0) {
             tails(listed, list, counts);
@@ -658,16 +667,17 @@ private:
     // The multimode filters. A pair whose two filters run the same kernel runs side by
     // side, two such pairs at once when all four voices share it; a pair that cannot runs
     // its voices alone on their records. Where the processor has AVX2, two pairs of one
-    // kernel that stand from one sample to the next run held (see HeldMultimode).
-    __attribute__((noinline)) void multimodeStage() {
+    // kernel that stand from one sample to the next run held (see HeldMultimode). Returns
+    // the pairs whose high-passes ran too (see standingQuads).
+    __attribute__((noinline)) int multimodeStage() {
         // each pair's two filters, found once
         TFilter* const filters = p_.voiceFilter[layer_];
         // The quads that stand, from the first, step here: most often all of them, and then
         // nothing else is looked at.
-        int j = 0;
+        int j = 0, done = 0;
         if (TAV_WIDE_LANES && lanes::wide()) {
-            j = standingQuads();
-            if (j == pairs_) return;
+            j = standingQuads(done);
+            if (j == pairs_) return done;
         }
         // A layer whose filters are all bypassed leaves its notes as they are (each filter's
         // input is its output): found without fetching any voice's arguments. (A held quad
@@ -678,7 +688,7 @@ private:
             while (first < pairs_ &&
                    (filters[a_[first]].getType() | filters[b_[first]].getType()) == 0)
                 ++first;
-            if (first == pairs_) return;
+            if (first == pairs_) return done;
         }
         TFilter* fa[kNumVoices / 2];
         TFilter* fb[kNumVoices / 2];
@@ -717,6 +727,7 @@ private:
                 TFilter::runNotePair(*fa[j], *fb[j], lanes_[j]);
             }
         }
+        return done;
     }
 
     // HeldMultimode::key(a_[j], b_[j], a_[j + 1], b_[j + 1]): the four voices narrowed to a
@@ -739,25 +750,97 @@ private:
     // (h: that quad, held.quad[j / 2])
     __attribute__((always_inline)) bool quadStands(const HeldMultimodeQuad& h, int j,
                                                    intptr_t voiceRow, unsigned& steps) const {
-        return h.voices == quadKey(j) &&
-               HeldMultimode::stands(
-                   h, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
-                   destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
-                   &rowAt(voices_, voiceRow, a_[j])->filterSep,
-                   &rowAt(voices_, voiceRow, b_[j])->filterSep,
-                   &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
-                   &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps);
+        return h.voices == quadKey(j) && quadStandsWith<false>(h, j, voiceRow, steps);
     }
-    // The held quads that stand, from the first on, each one's step taken; returns the pairs
-    // done (up to the first quad that does not stand).
-    __attribute__((always_inline)) int standingQuads() {
+    // HeldMultimode::stands() of held quad h (its voices those of pairs j and j + 1), and
+    // WithHighPass its high-passes' too.
+    template <bool WithHighPass>
+    __attribute__((always_inline)) bool quadStandsWith(const HeldMultimodeQuad& h, int j,
+                                                       intptr_t voiceRow,
+                                                       unsigned& steps) const {
+        // (the high-pass's modulation and resonance follow the multimode filter's in a row)
+        static_assert(kHotHPFreq == kHotFilterFreq + 1 && kHotHPQ == kHotFilterFreq + 2 &&
+                      kHotFilterFreq + 4 <= kHotLayerStride);
+        return HeldMultimode::stands<WithHighPass>(
+            h, cutoff_, destA_[j] + filterFreqDest_, destB_[j] + filterFreqDest_,
+            destA_[j + 1] + filterFreqDest_, destB_[j + 1] + filterFreqDest_,
+            &rowAt(voices_, voiceRow, a_[j])->filterSep,
+            &rowAt(voices_, voiceRow, b_[j])->filterSep,
+            &rowAt(voices_, voiceRow, a_[j + 1])->filterSep,
+            &rowAt(voices_, voiceRow, b_[j + 1])->filterSep, steps, hpFreq_);
+    }
+    // Whether held quad h stands (pairs j and j + 1, see quadStands), and where it does, its
+    // high-passes' prepares (it holds them). Where all four skip, each memo holds the
+    // arguments with nothing moving: the quad keeps them with the multimode filters'
+    // modulations (which it stands on) for stands<true>(); otherwise it is not settled.
+    // (out of line: inlined, what it needs would be kept at hand for the test before it)
+    __attribute__((noinline)) bool standsSettling(HeldMultimodeQuad& h, int j,
+                                                  unsigned& steps) {
+        if (!quadStands(h, j, opaqueStride(voices_), steps)) return false;
+        h.hpSettled = !prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j);
+        if (!h.hpSettled) {
+            HeldMultimode::highPassUpdated(h);
+            return true;
+        }
+        const float* const rows[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
+        for (int i = 0; i < 4; ++i)
+            h.hpRows[i] = (LaneInts4)_mm_loadu_si128(
+                reinterpret_cast<const __m128i*>(rows[i] + filterFreqDest_));
+        std::memcpy(&h.hpFreq, &hpFreq_, sizeof h.hpFreq);
+        return true;
+    }
+    // The held quads that stand, from the first on, each one's step taken, and where it
+    // holds its voices' high-passes as well (from the first on: done, the pairs) theirs in
+    // the same call; returns the pairs done (up to the first quad that does not stand).
+    __attribute__((always_inline)) int standingQuads(int& done) {
         HeldMultimodeQuad* h = p_.mmQuads[layer_].quad;
         const intptr_t voiceRow = opaqueStride(voices_);
         int j = 0;
         unsigned steps;
-        for (; j + 1 < pairs_ && quadStands(*h, j, voiceRow, steps); j += 2, ++h)
-            HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
+        for (; j + 1 < pairs_; j += 2, ++h) {
+            if (done == j && h->hpVoices == h->voices) {
+                // a settled quad's high-passes would skip their prepares where it stands
+                if (!(h->hpSettled && h->voices == quadKey(j) &&
+                      quadStandsWith<true>(*h, j, voiceRow, steps)) &&
+                    !standsSettling(*h, j, steps))
+                    break;
+                HeldMultimode::stepWithHighPass(*h, steps, lanes_[j], lanes_[j + 1]);
+                done = j + 2;
+            } else {
+                if (!quadStands(*h, j, voiceRow, steps)) break;
+                HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
+            }
+        }
         return j;
+    }
+
+    // The high-pass stage of a layer's multimode quads, from pair `from` on (the pairs before
+    // ran theirs): two pairs at a time through their quad of the bank, which takes them
+    // where it holds other voices or none; a pair left over is the stage's.
+    void heldHighPasses(int from) {
+        HeldMultimode& held = p_.mmQuads[layer_];
+        // Whatever a quad holds that is not its voices now goes back first, as do the quads
+        // past those in use: a filter a quad takes is then held by no one.
+        unsigned fallen = ~0u << (pairs_ >> 1);
+        for (int j = from; j + 1 < pairs_; j += 2)
+            fallen |= (unsigned)(held.quad[j >> 1].hpVoices != quadKey(j)) << (j >> 1);
+        if (__builtin_expect((fallen & held.highPassHeld) != 0, 0)) held.releaseHighPass(fallen);
+        for (int j = from; j + 1 < pairs_; j += 2) {
+            HeldMultimodeQuad& h = held.quad[j >> 1];
+            if (__builtin_expect(h.hpVoices == -1, 0)) takeHighPass(held, j);
+            // (an update moves a memo away from what a settled quad keeps)
+            if (__builtin_expect(prepareHighPassQuad(*h.hp[0], *h.hp[1], *h.hp[2], *h.hp[3], j),
+                                 0)) {
+                h.hpSettled = false;
+                HeldMultimode::highPassUpdated(h);
+            }
+            HeldMultimode::highPass(h, lanes_[j], lanes_[j + 1]);
+        }
+    }
+    __attribute__((noinline, cold)) void takeHighPass(HeldMultimode& held, int j) {
+        THPFilter* const hp = p_.voiceHPFilter[layer_];
+        THPFilter* const f[4] = {&hp[a_[j]], &hp[b_[j]], &hp[a_[j + 1]], &hp[b_[j + 1]]};
+        held.takeHighPass(j >> 1, f, quadKey(j));
     }
 
     // multimodeStage() of the pairs two at a time from pair j on, each two through their

@@ -405,6 +405,9 @@ void APlugin::updateLayerState() {
         layerWaveGroup[layer][0] = w & 3;
         layerWaveGroup[layer][1] = (w + 1) & 3;
         layerSource[layer] = (SourceMode)getSteppedValue(LAYER_SOURCE_TAGS[layer]);
+        // (the multimode quads hold high-passes only while a Wave layer's stages run them)
+        if (layerSource[layer] != kSourceWave && mmQuads[layer].highPassHeld != 0)
+            mmQuads[layer].releaseHighPass(~0u);
         layerFMChain[layer] = getSteppedValue(FM_MODE_TAGS[layer]) != 0 ? 1 : 0;
     }
 }
