@@ -484,6 +484,46 @@ TEST_F(ModMatrix, ADestinationARouteLeavesGoesBackToItsDefault) {
     EXPECT_EQ(dest[hotDestSlot(kDestLayer1Cutoff)], p.modDestDefault[kDestLayer1Cutoff]);
 }
 
+TEST_F(ModMatrix, AVolumeOrPanMovedMidNoteReachesThePairedVoicesAtOnce) {
+    // Two voices of one note run side by side while a route moves the main or the layer's
+    // volume or pan, then the layer's pan moves, and the two voices start again, once
+    // silent, at other velocities: every sample is as where the tails keep nothing from one
+    // to the next.
+    for (int dest : {kDestVolume, 12, 50, 51}) {
+        std::vector<float> out[2];
+        for (int keep = 0; keep < 2; ++keep) {
+            // (velocity response on, a quick Amp release)
+            Bench b(with(with(dryPatch(0), {{2, 1.0f}, {8, 0.1f}}), slot(0, kSrcOffset, dest, 0.5f)));
+            APlugin& p = b.p();
+            const auto step = [&](int n) {
+                for (int i = 0; i < n; ++i) {
+                    for (int v = 0; v < kNumVoices && !keep; ++v) dropTailLevels(p.tailLevels, v);
+                    out[keep].push_back(b.e.render(1, 1)[0]);
+                    out[keep].push_back(b.e.lastRight[0]);
+                }
+            };
+            b.e.noteOn(69, 100);
+            b.e.noteOn(76, 40);
+            step(200);
+            const int va = voiceOf(p, 69), vb = voiceOf(p, 76);
+            p.paramValue[MOD_AMT_TAGS[0]] = 0.2f;
+            step(200);
+            p.paramValue[PAN_TAGS[0]] = 0.3f;
+            step(200);
+            b.e.noteOff(69);
+            b.e.noteOff(76);
+            for (int n = 0; n < 100 && (p.isVoiceSounding(va) || p.isVoiceSounding(vb)); ++n)
+                b.e.render(480);
+            b.e.noteOn(69, 20);
+            b.e.noteOn(76, 120);
+            step(200);
+            ASSERT_EQ(voiceOf(p, 69), va);  // (the voices' levels kept from before)
+            ASSERT_EQ(voiceOf(p, 76), vb);
+        }
+        EXPECT_EQ(out[0], out[1]) << "destination " << dest;
+    }
+}
+
 }  // namespace part_mod_matrix
 
 // The ribbon controller: moved and released it springs back in the tempo-synced time (and

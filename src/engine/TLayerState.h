@@ -197,3 +197,23 @@ static_assert(offsetof(TLayerVoice, trackKnown) / 64 == offsetof(TLayerVoice, ct
                   offsetof(TLayerVoice, ctlKeyKnown) / 64 == offsetof(TLayerVoice, ctlKey) / 64,
               "a standing refresh's flags share the key's first line");
 static_assert(sizeof(TLayerVoice) == 512, "the refresh's key fills the room to the eighth line");
+
+// What a layer's tail multiplies each voice's envelope levels by, kept from one sample to
+// the next while its inputs stand (the layer's pan and main pan, its volume gain, and of the
+// voice its velocity gain and the layer's and its own volume and pan destinations): per
+// voice the two sides of its pan and its gain, and `fresh` all ones while they stand (and
+// its note has started). Whatever writes a voice's destination row (its modulation pass,
+// a note start, a reset) or its velocity gains clears the voice's in every layer
+// (dropTailLevels); the layer's own inputs are kept beside (their bits), and a change of
+// either clears every voice's.
+constexpr int kTailVoices = 16;
+struct alignas(64) TTailLevels {
+    struct alignas(16) Voice {
+        float panL, panR, gain;
+        uint32_t fresh;
+    } voice[kTailVoices];
+    uint32_t panBase, volGain;
+};
+inline void dropTailLevels(TTailLevels (&layers)[kNumLayers], int v) {
+    for (TTailLevels& l : layers) l.voice[v].fresh = 0;
+}

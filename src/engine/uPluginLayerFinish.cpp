@@ -140,22 +140,40 @@ inline void layerTail(const APlugin& p, const LayerTailParams& t, int L, int v, 
     for (int i = 0; i < count; ++i) note(i);
 }
 
-// layerTail()'s gains of two voices of one note (a and b), side by side: {a left, a right,
-// b left, b right}, each lane the product layerTail() forms, in its order. The two voices'
-// gains share one vector (a's in the low lanes, b's in the high ones). da and db: the
-// voices' destinations.
-inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a, int b,
-                        const float* da, const float* db) {
-    const double* runA = p.env.work.run[a][0];
-    const double* runB = p.env.work.run[b][0];
+// The layer's tail inputs (see LayerTailParams); where the layer's own inputs of its kept
+// levels moved (see TTailLevels), no voice's stands any longer.
+__attribute__((noinline, cold)) void dropLayerTailLevels(TTailLevels& kept, uint32_t panBase,
+                                                         uint32_t volGain) {
+    for (TTailLevels::Voice& v : kept.voice) v.fresh = 0;
+    kept.panBase = panBase;
+    kept.volGain = volGain;
+}
+inline LayerTailParams tailParams(APlugin& p, int layer) {
+    const LayerTailParams t{2.0f * p.paramValue[PAN_TAGS[layer]] - 1.0f + p.mainPanSmooth,
+                            p.layerVolGain[layer], hotLayerSlot(layer, kHotVol),
+                            ENV_RUN_PLACE[ENV_VOL[layer]]};
+    uint32_t panBase, volGain;
+    std::memcpy(&panBase, &t.panBase, sizeof panBase);
+    std::memcpy(&volGain, &t.volGain, sizeof volGain);
+    TTailLevels& kept = p.tailLevels[layer];
+    if (__builtin_expect(((panBase ^ kept.panBase) | (volGain ^ kept.volGain)) != 0, 0))
+        dropLayerTailLevels(kept, panBase, volGain);
+    return t;
+}
+static_assert(kTailVoices == kNumVoices, "a kept level for every voice");
+
 #if defined(__SSE2__)
+// pairGains()'s standing part of voices a and b computed anew and kept: {left, right, gain,
+// fresh} of each (la, lb), each lane as pairGains() formed it before it kept any. A voice's
+// are fresh only once its note has started: a start clears them (dropTailLevels) and ages
+// only grow, so a pair whose two are fresh has both notes sounding, without a look at
+// their ages.
+__attribute__((noinline, cold)) void keepPairLevels(APlugin& p, const LayerTailParams& t, int L,
+                                                    int a, int b, const float* da,
+                                                    const float* db, __m128& la, __m128& lb) {
     // {a, b} of one value from each voice, in lanes 0 and 1
     const auto two = [](const float* x, const float* y) __attribute__((always_inline)) {
         return _mm_unpacklo_ps(_mm_load_ss(x), _mm_load_ss(y));
-    };
-    const auto twoDoubles = [](const double* x, const double* y)
-                                __attribute__((always_inline)) {
-        return _mm_cvtpd_ps(_mm_loadh_pd(_mm_load_sd(x), y));
     };
     // the layer's volume and pan of each voice, and its main volume and pan (each two
     // neighbouring copies), one eight-byte load each: {a volume, b volume, a pan, b pan}
@@ -171,11 +189,6 @@ inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a
                               two(&p.layerVelGain[L][a], &p.layerVelGain[L][b])),
                    d50),
         d1);
-    const __m128 amps = _mm_mul_ps(
-        _mm_mul_ps(twoDoubles(&runA[kAmpRunPlace], &runB[kAmpRunPlace]),
-                   twoDoubles(&runA[t.volEnv], &runB[t.volEnv])),
-        gain);
-    const Lanes4 amp = (Lanes4)_mm_unpacklo_ps(amps, amps);
     // the pans clamped as in layerTail(), then each voice's two sides
     const __m128 pan = _mm_min_ps(
         _mm_max_ps(_mm_add_ps(_mm_add_ps(_mm_set1_ps(t.panBase), d1), d50), _mm_setzero_ps()),
@@ -184,11 +197,51 @@ inline Lanes4 pairGains(const APlugin& p, const LayerTailParams& t, int L, int a
     const __m128 sides = _mm_sub_ps(_mm_setr_ps(2.0f, 0.0f, 2.0f, 0.0f),
                                     _mm_xor_ps(_mm_unpackhi_ps(twice, twice),
                                                _mm_setr_ps(0.0f, -0.0f, 0.0f, -0.0f)));
-    const Lanes4 panLanes = (Lanes4)_mm_min_ps(sides, _mm_set1_ps(1.0f));
+    const __m128 levels = _mm_min_ps(sides, _mm_set1_ps(1.0f));
+    // {a gain, fresh, b gain, fresh}
+    const __m128i fresh = _mm_setr_epi32(p.voiceElemAge[a][0] >= 0 ? -1 : 0,
+                                         p.voiceElemAge[b][0] >= 0 ? -1 : 0, 0, 0);
+    const __m128 gains = _mm_unpacklo_ps(gain, _mm_castsi128_ps(fresh));
+    la = _mm_shuffle_ps(levels, gains, _MM_SHUFFLE(1, 0, 1, 0));
+    lb = _mm_shuffle_ps(levels, gains, _MM_SHUFFLE(3, 2, 3, 2));
+    TTailLevels::Voice* const kept = p.tailLevels[L].voice;
+    _mm_store_ps(&kept[a].panL, la);
+    _mm_store_ps(&kept[b].panL, lb);
+}
+#endif
+
+// layerTail()'s gains of two voices of one note (a and b), side by side: {a left, a right,
+// b left, b right}, each lane the product layerTail() forms, in its order. The two voices'
+// gains share one vector (a's in the low lanes, b's in the high ones). da and db: the
+// voices' destinations. What stands of it (each voice's gain before its envelope levels,
+// and its pan's sides) is kept in the layer's TTailLevels while it does; started: both were
+// kept and fresh (both notes sound).
+inline Lanes4 pairGains(APlugin& p, const LayerTailParams& t, int L, int a, int b,
+                        const float* da, const float* db, bool& started) {
+    const double* runA = p.env.work.run[a][0];
+    const double* runB = p.env.work.run[b][0];
+#if defined(__SSE2__)
+    const auto twoDoubles = [](const double* x, const double* y)
+                                __attribute__((always_inline)) {
+        return _mm_cvtpd_ps(_mm_loadh_pd(_mm_load_sd(x), y));
+    };
+    // {a left, a right, a gain, a fresh} and b's the same
+    TTailLevels::Voice* const kept = p.tailLevels[L].voice;
+    __m128 la = _mm_load_ps(&kept[a].panL);
+    __m128 lb = _mm_load_ps(&kept[b].panL);
+    started = _mm_movemask_ps(_mm_and_ps(la, lb)) & 8;
+    if (__builtin_expect(!started, 0)) keepPairLevels(p, t, L, a, b, da, db, la, lb);
+    const __m128 amps = _mm_mul_ps(
+        _mm_mul_ps(twoDoubles(&runA[kAmpRunPlace], &runB[kAmpRunPlace]),
+                   twoDoubles(&runA[t.volEnv], &runB[t.volEnv])),
+        _mm_unpackhi_ps(la, lb));  // (the lanes past the first two are not used)
+    const Lanes4 amp = (Lanes4)_mm_unpacklo_ps(amps, amps);
+    const Lanes4 panLanes = (Lanes4)_mm_movelh_ps(la, lb);
     const Lanes4 chord = (Lanes4)_mm_loadh_pi(
         _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.voiceElemGain[a][0]))),
         reinterpret_cast<const __m64*>(p.voiceElemGain[b][0]));
 #else
+    started = false;
     const float gainA = t.volGain * p.layerVelGain[L][a] * da[t.vol] * da[DEST_VOLUME];
     const float gainB = t.volGain * p.layerVelGain[L][b] * db[t.vol] * db[DEST_VOLUME];
     const float ampA = (float)runA[kAmpRunPlace] * (float)runA[t.volEnv] * gainA;
@@ -213,17 +266,17 @@ inline void pairTerms(Lanes4 g, Lanes4 ra, Lanes4 rb, Lanes4& ca, Lanes4& cb) {
 }
 
 // A pair's terms (pairTerms) added to the layer's sum in order, each where its voice's note
-// has started (a strummed note waits with a negative age): both have, the rule, told by
-// one test.
-inline void addPairTerms(const APlugin& p, int a, int b, Lanes4 ca, Lanes4 cb, Lanes4& sum) {
-    const int32_t ageA = p.voiceElemAge[a][0], ageB = p.voiceElemAge[b][0];
-    if (__builtin_expect((ageA | ageB) >= 0, 1)) {
+// has started (a strummed note waits with a negative age): both have, the rule, known from
+// pairGains() (started) without a look at the ages.
+inline void addPairTerms(const APlugin& p, int a, int b, bool started, Lanes4 ca, Lanes4 cb,
+                         Lanes4& sum) {
+    if (__builtin_expect(started, 1)) {
         sum += ca;
         sum += cb;
         return;
     }
-    if (ageA >= 0) sum += ca;
-    if (ageB >= 0) sum += cb;
+    if (p.voiceElemAge[a][0] >= 0) sum += ca;
+    if (p.voiceElemAge[b][0] >= 0) sum += cb;
 }
 
 // The filters and tails of one layer over its rendered voices. A voice of one note pairs
@@ -343,9 +396,7 @@ public:
         }
         Lanes4 sum;
         std::memcpy(&sum, &p_.layerOut[layer_], sizeof sum);
-        const LayerTailParams t{2.0f * p_.paramValue[PAN_TAGS[layer_]] - 1.0f + p_.mainPanSmooth,
-                                p_.layerVolGain[layer_], hotLayerSlot(layer_, kHotVol),
-                                ENV_RUN_PLACE[ENV_VOL[layer_]]};
+        const LayerTailParams t = tailParams(p_, layer_);
         // While the voices come two of one note at a time, each two take their terms
         // together from their records.
         APlugin& p = p_;
@@ -360,10 +411,11 @@ public:
             std::memcpy(&ra, &notes[a][0], sizeof ra);
             std::memcpy(&rb, &notes[b][0], sizeof rb);
             Lanes4 ca, cb;
+            bool started;
             pairTerms(pairGains(p, t, layer, a, b, *rowAt(p.modDestVoice, destRow, a),
-                                *rowAt(p.modDestVoice, destRow, b)),
+                                *rowAt(p.modDestVoice, destRow, b), started),
                       ra, rb, ca, cb);
-            addPairTerms(p, a, b, ca, cb, sum);
+            addPairTerms(p, a, b, started, ca, cb, sum);
         }
         for (; k < listed; ++k) layerTail(p, t, layer, list[k], counts[k], sum);
         std::memcpy(&p.layerOut[layer], &sum, sizeof sum);
@@ -377,9 +429,7 @@ private:
         APlugin& p = p_;
         const int layer = layer_;
         const int pairs = pairs_;
-        const LayerTailParams t{2.0f * p.paramValue[PAN_TAGS[layer]] - 1.0f + p.mainPanSmooth,
-                                p.layerVolGain[layer], hotLayerSlot(layer, kHotVol),
-                                ENV_RUN_PLACE[ENV_VOL[layer]]};
+        const LayerTailParams t = tailParams(p, layer);
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer], sizeof sum);
@@ -392,8 +442,10 @@ private:
                 filtermath::storeNote(notes[a][0], ra);
                 filtermath::storeNote(notes[b][0], rb);
                 Lanes4 ca, cb;
-                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j]), ra, rb, ca, cb);
-                addPairTerms(p, a, b, ca, cb, sum);
+                bool started;
+                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j], started), ra, rb,
+                          ca, cb);
+                addPairTerms(p, a, b, started, ca, cb, sum);
             }
         } else {
             Lanes4 terms[kNumVoices];
@@ -403,7 +455,8 @@ private:
                 const Lanes4 rb = filtermath::highHalves(lanes_[j][0], lanes_[j][1]);
                 filtermath::storeNote(notes[a][0], ra);
                 filtermath::storeNote(notes[b][0], rb);
-                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j]), ra, rb,
+                bool started;  // (the adds below look at the ages)
+                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j], started), ra, rb,
                           terms[2 * j], terms[2 * j + 1]);
             }
             // The paired voices come in the list in the order a0, b0, a1, b1, ... (a voice

@@ -713,6 +713,7 @@ void APlugin::setVelocitySplit(int v, int velocity, float base) {
         modSrcGlobal[src + 1] = 1.0f - g;
         layerVelGain[layer][v] = (splitOn ? g : 1.0f) * base;
     }
+    dropTailLevels(tailLevels, v);
 }
 
 // A new note's layer set-up: filters, string and FM tracking, and the start state of each

@@ -245,6 +245,7 @@ namespace {
 // voice's LFO sources: kept out of line, so the per-sample check that usually finds the
 // last pass standing needs no frame of its own.
 __attribute__((noinline)) void rerunVoiceModPass(APlugin& p, int voice, bool whole) {
+    dropTailLevels(p.tailLevels, voice);
     p.runModPassMemo(p.modPassMemo[voice], p.modDestVoice[voice], p.modSrcVoice[voice], true,
                      whole, p.modFactorExp[voice], p.modFactorValue[voice]);
 }
@@ -372,6 +373,7 @@ void APlugin::runVoiceModPass(int voice) {
     const bool whole = (voiceCounter[voice] & 0x7f) == 0;
     ModPassMemo& memo = modPassMemo[voice];
     if (!whole && modPassStands(memo)) return;
+    dropTailLevels(tailLevels, voice);
     runModPassMemo(memo, modDestVoice[voice], modSrcVoice[voice], true, whole, modFactorExp[voice],
                    modFactorValue[voice]);
 }

@@ -218,6 +218,7 @@ void APlugin::setNotePressed(int voice, int note, int velocity, float semitoneOf
 
     voiceCounter[voice] = 0;
     std::memcpy(modDestVoice[voice], modDestDefault, sizeof(modDestVoice[voice]));
+    dropTailLevels(tailLevels, voice);
 
     // Velocity: the base gain, then each layer's velocity split.
     const float s = clamp01(paramValue[2] + modDestGlobal[2]);

@@ -53,6 +53,7 @@ void APlugin::initEngineState() {
             voiceElemGain[v][k][0] = voiceElemGain[v][k][1] = 1.0f;
         }
         std::memcpy(modDestVoice[v], modDestDefault, sizeof(modDestVoice[v]));
+        dropTailLevels(tailLevels, v);
     }
     for (int32_t& c : channelVoice) c = -1;
     curVoice = 0;

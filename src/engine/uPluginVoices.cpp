@@ -443,6 +443,7 @@ void APlugin::setEverythingOff(bool forgetPitch) {
     for (int v = 0; v < kNumVoices; ++v) {
         std::memcpy(modDestVoice[v], modDestDefault, sizeof(modDestVoice[v]));
         modPassMemo[v].generation = 0;
+        dropTailLevels(tailLevels, v);
     }
 }
 

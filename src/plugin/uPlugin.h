@@ -606,8 +606,7 @@ public:
     //   slow controls (16 samples): updateLayerLevels() after the main volume and pan;
     //   per active voice v, voice counter & 15 == 0: setEnvs(v), checkRetrigger(v); after
     //     the glide and the voice pitch factor: setLayerControls(v);
-    //   per active voice v, every sample: publishEnvSources(v) (before the voice's
-    //     modulation pass);
+    //   per active voice v, every sample: publishEnvSources(v) (before its modulation pass);
     //   renderLayers() once per sample (clears layerOut, renders every active layer of
     //     every active voice into layerOut);
     //   per active voice v after rendering: getLayerVoiceOutput(layer, v) for the layer
@@ -642,8 +641,7 @@ public:
     void setVelocitySplit(int voice, int velocity, float base);
     void startLayerSound(int voice, int velocity);
     void startEnvs(int voice, int velocity);
-    // The largest Amp-envelope running level of the voice's first voiceLevelCount
-    // sub-elements (0 when there are none).
+    // The largest running Amp-envelope level of its first voiceLevelCount sub-elements (0: none).
     double getVoiceAmpLevel(int voice);
 
     // Smoothed levels and pitches of each layer, every 16 samples.
@@ -665,6 +663,8 @@ public:
     float stringLenMod[kNumLayers][kNumVoices] = {};
     float stringDampMod[kNumLayers][kNumVoices] = {};
     float stringPluckMod[kNumLayers][kNumVoices] = {};
+    alignas(64) unsigned char tailLead[12 * 64];
+    TTailLevels tailLevels[kNumLayers] = {};  // what the layers' tails keep (see there)
     // Per voice layer controls and per stacked note state, output records and memories.
     alignas(4096) unsigned char layerVoiceLead[58 * 64];
     TLayerVoice layerVoice[kNumLayers][kNumVoices] = {};
