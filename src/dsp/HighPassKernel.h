@@ -1,5 +1,6 @@
-// The layer high-pass's kernel, for the runs that keep its states in lanes outside the
-// filter's own file (see HeldMultimode::highPass).
+// The layer high-pass's kernel: one definition for the filter's own runs and for the runs
+// that keep its states in lanes elsewhere (see HeldMultimode::highPass), so that a held run
+// leaves the bits the filter's runs would.
 #pragma once
 
 #include "dsp/TFilter.h"
@@ -7,8 +8,7 @@
 namespace filtermath {
 
 // Both sub-samples of the zero-delay high-pass and its low cut on one vector of lanes (of
-// four or, for four voices at once, eight): operation for operation what THPFilter's runs
-// do, so that a held run leaves the bits they would.
+// four or, for four voices at once, eight).
 template <class V>
 __attribute__((always_inline)) inline void highPassLanes(const V& c1, const V& c2, const V& c3,
                                                          const V& k2, const V& lc, V& t1, V& t2,

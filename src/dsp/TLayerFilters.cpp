@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dsp/FilterTables.h"
+#include "dsp/HighPassKernel.h"
 #include "dsp/LaneDispatch.h"
 
 using namespace filtermath;
@@ -913,33 +914,6 @@ void THPFilter::update(float freq, float mod, float resonance) {
     memo.record(changed, freq, mod, resonance);
 }
 
-namespace {
-
-// Both sub-samples of the zero-delay high-pass and its low cut on one vector of lanes (of
-// four or, for four voices at once, eight).
-template <class V>
-__attribute__((always_inline)) inline void highPassKernel(const V& c1, const V& c2, const V& c3,
-                                                          const V& k2, const V& lc, V& t1, V& t2,
-                                                          V& cut, const V (&x)[2], V (&y)[2]) {
-    const KernelConstants& k = kernelConstants();
-    for (int s = 0; s < 2; ++s) {
-        const V v3 = x[s] - t2;
-        const V band = c1 * t1 + c2 * v3;
-        const V low = t2 + c2 * t1 + c3 * v3;
-        const V high = x[s] - k2 * band - low;
-        t1 = 2.0f * band - t1;
-        t2 = 2.0f * low - t2;
-        // A one-pole low-pass of the high-pass signal, subtracted: a gentle low cut.
-        cut = cut + (high - cut) * lc;
-        y[s] = lanesOf<V>(k.ten) * (high - cut) + lanesOf<V>(k.guard);
-    }
-    dropTinyLanes(t1);
-    dropTinyLanes(t2);
-    dropTinyLanes(cut);
-}
-
-}  // namespace
-
 void THPFilter::process(float freq, float mod, float resonance, int copies,
                         const stereoOverStruct* in, stereoOverStruct* out) {
     if (copies <= 0) return;
@@ -952,7 +926,7 @@ void THPFilter::process(float freq, float mod, float resonance, int copies,
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);
     for (int p = 0; p < pairCount; ++p)
-        highPassKernel(splat(zd[0]), splat(zd[1]), splat(zd[2]), splat(zd[3]), lowCut, pr[p].s1,
+        highPassLanes(splat(zd[0]), splat(zd[1]), splat(zd[2]), splat(zd[3]), lowCut, pr[p].s1,
                        pr[p].s2, pr[p].c, x[p], y[p]);
     scatterPairs(y, n, out);
 }
@@ -965,7 +939,7 @@ void THPFilter::runNotePair(THPFilter& a, THPFilter& b, Lanes4 (&lanes)[2]) {
     Lanes4 cut = mergeNotes(a.pr[0].c, b.pr[0].c);
     // {a1 of a, a1 of b, a2 of a, a2 of b} and {a3, a3, 2R, 2R}, each value then doubled
     const Lanes4 lo = unpackLow(a.zd, b.zd), hi = unpackHigh(a.zd, b.zd);
-    highPassKernel(dupEach(lo, 0), dupEach(lo, 2), dupEach(hi, 0), dupEach(hi, 2),
+    highPassLanes(dupEach(lo, 0), dupEach(lo, 2), dupEach(hi, 0), dupEach(hi, 2),
                    mergeNotes(a.lowCut, b.lowCut), t1, t2, cut, x, y);
     splitNotes(t1, a.pr[0].s1, b.pr[0].s1);
     splitNotes(t2, a.pr[0].s2, b.pr[0].s2);
@@ -988,7 +962,7 @@ __attribute__((target("avx2"))) void THPFilter::runNoteQuadWide(THPFilter& a, TH
     // a2 d} and the same of a3 and 2R, each value then doubled within its half.
     __m256 lo, hi;
     quadCoefficients(a.zd, b.zd, c.zd, d.zd, lo, hi);
-    highPassKernel((Lanes8)_mm256_permute_ps(lo, 0x50), (Lanes8)_mm256_permute_ps(lo, 0xFA),
+    highPassLanes((Lanes8)_mm256_permute_ps(lo, 0x50), (Lanes8)_mm256_permute_ps(lo, 0xFA),
                    (Lanes8)_mm256_permute_ps(hi, 0x50), (Lanes8)_mm256_permute_ps(hi, 0xFA),
                    mergeQuad(a.lowCut, b.lowCut, c.lowCut, d.lowCut), t1, t2, cut, x, y);
     splitQuad(t1, a.pr[0].s1, b.pr[0].s1, c.pr[0].s1, d.pr[0].s1);
@@ -1153,7 +1127,7 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets&
     x[0] = (Lanes8)_mm256_shuffle_ps(l01, l23, _MM_SHUFFLE(2, 0, 2, 0)) * 0.1f + kGuard;
     x[1] = (Lanes8)_mm256_shuffle_ps(l01, l23, _MM_SHUFFLE(3, 1, 3, 1)) * 0.1f + kGuard;
     Lanes8 t1 = o.t1, t2 = o.t2, cut = o.cut;
-    highPassKernel(o.c1, o.c2, o.c3, o.k2, o.lc, t1, t2, cut, x, y);
+    highPassLanes(o.c1, o.c2, o.c3, o.k2, o.lc, t1, t2, cut, x, y);
     o.t1 = t1;
     o.t2 = t2;
     o.cut = cut;
@@ -1236,7 +1210,7 @@ TAV_WIDE_INLINE void runHeldChain(WireQuad& q, Lanes4 (&ab)[2], Lanes4 (&cd)[2])
     }
     lowPassKernel(q.l1, q.l2, q.l3, s1, s2, x, y);
     next(y, x);
-    highPassKernel(q.h1, q.h2, q.h3, q.k2, q.lc, t1, t2, cut, x, y);
+    highPassLanes(q.h1, q.h2, q.h3, q.k2, q.lc, t1, t2, cut, x, y);
     quadOut(y, ab, cd);
     q.s1 = s1;
     q.s2 = s2;
