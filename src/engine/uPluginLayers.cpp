@@ -1323,11 +1323,12 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
 // A Wave layer's voices: those of the usual layer (single notes, no noise or
 // sub-oscillator) through plainWaveVoices, which has none of renderModelVoices' set-up;
 // the first voice it leaves, the voices after it and every other layer through
-// renderModelVoices.
+// renderModelVoices (so does the per-sample reference path, forced).
 void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
                       bool single) {
     int vi = 0;
-    if (single && p.layerWave[layer] < 4 && !(p.subVolGain[layer] > 0.0001f)) {
+    if (single && p.layerWave[layer] < 4 && !(p.subVolGain[layer] > 0.0001f) &&
+        !p.renderPerSample) {
         int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
         asm("" : "+r"(layerStart));
         const ShapeRows rows = shapeRows(p, p.layerWaveGroup[layer][0]);
