@@ -134,6 +134,15 @@ struct PlainWaveLayer {
     int pitchEnv;             // the place of its pitch envelope
     const float* base;        // its first shape's table of band 0
 };
+inline PlainWaveLayer plainWaveLayer(APlugin& p, int layer, int layerStart, const float* base) {
+    return {layer,
+            layerStart,
+            kLayerDestStride * layer,
+            &p.modDestVoice[0][hotLayerSlot(layer, 0)],
+            &p.env.work.run[0][0][ENV_RUN_PLACE[ENV_FILTER[layer]]],
+            ENV_RUN_PLACE[ENV_PITCH[layer]],
+            base};
+}
 
 // Wave's usual voice (one note, one shape: mix destination not above 0; no feedback,
 // noise or sub-oscillator): renderWave's steps with less to choose. False (having only

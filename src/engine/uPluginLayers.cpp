@@ -1217,7 +1217,6 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
     int layerStart = layer * kNumVoices;
     asm("" : "+r"(layerStart));
     const int dl = kLayerDestStride * layer;  // the layer's first destination
-    const int hl = hotLayerSlot(layer, 0);    // the first of its copies (HotLayerDest)
     WaveLayer wl{};
     if constexpr (Model == kSourceWave) {
         wl.wave = p.layerWave[layer];
@@ -1289,13 +1288,7 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
         }
     };
     const auto plainWaves = [&](auto sine) __attribute__((always_inline)) {
-        const PlainWaveLayer L{layer,
-                               layerStart,
-                               dl,
-                               &p.modDestVoice[0][hl],
-                               &p.env.work.run[0][0][wl.filterEnv],
-                               ENV_RUN_PLACE[ENV_PITCH[layer]],
-                               wl.rows1.base};
+        const PlainWaveLayer L = plainWaveLayer(p, layer, layerStart, wl.rows1.base);
         for (int vi = 0; vi < voices; ++vi)
             if (!plainWaveVoice<false, sine>(p, L, list[vi])) voice(list[vi], 1, false, false);
     };
@@ -1332,13 +1325,7 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
         asm("" : "+r"(layerStart));
         const ShapeRows rows = shapeRows(p, p.layerWaveGroup[layer][0]);
-        const PlainWaveLayer L{layer,
-                               layerStart,
-                               kLayerDestStride * layer,
-                               &p.modDestVoice[0][hotLayerSlot(layer, 0)],
-                               &p.env.work.run[0][0][ENV_RUN_PLACE[ENV_FILTER[layer]]],
-                               ENV_RUN_PLACE[ENV_PITCH[layer]],
-                               rows.base};
+        const PlainWaveLayer L = plainWaveLayer(p, layer, layerStart, rows.base);
         vi = (int)((rows.stride == 0 ? plainWaveVoices<true>(p, L, list, list + voices)
                                      : plainWaveVoices<false>(p, L, list, list + voices)) -
                    list);
