@@ -103,10 +103,11 @@ Params chorusPatch() {
     return with(effectsPatch(), {{346, 0.0f}, {349, stepped(0, 10.99f)}, {112, 0.3f}});
 }
 
-// Wave with a pitch envelope: a voice whose envelope still moves, listed after voices whose
-// envelopes are done, leaves the plain voices' loop in the middle of the list.
-Params pitchEnvelopePatch() {
-    Params p = modelPatch(3);
+// A model (Wave, Wire) with a pitch envelope: a voice whose envelope still moves, listed
+// after voices whose envelopes are done, leaves the plain voices' loop in the middle of the
+// list.
+Params pitchEnvelopePatch(int model) {
+    Params p = modelPatch(model);
     for (int layer = 0; layer < 3; ++layer) {
         p.push_back({PITCH_ENV_AMT_TAGS[layer], 0.8f});
         p.push_back({PITCH_ENV_DEC_TAGS[layer], 0.35f});
@@ -129,7 +130,8 @@ std::vector<Scenario> scenarios() {
             {"NoiseStrum", noiseStrumPatch(), false, false},
             {"Sources", sourcesPatch(), false, false},
             {"Chorus", chorusPatch(), false, false},
-            {"PitchEnvelope", pitchEnvelopePatch(), false, false}};
+            {"PitchEnvelope", pitchEnvelopePatch(3), false, false},
+            {"WirePitchEnvelope", pitchEnvelopePatch(0), false, false}};
 }
 
 // Left and right of the kept frames, interleaved.
@@ -405,7 +407,7 @@ TEST_P(SubBlocks, GiveWhatThePerSamplePathGives) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks, ::testing::Values(0, 5, 6, 7, 8, 9, 10, 11),
+INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks, ::testing::Values(0, 5, 6, 7, 8, 9, 10, 11, 12),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(scenarios()[(size_t)info.param].name);
                          });

@@ -869,6 +869,56 @@ __attribute__((noinline, cold)) void wireStepsRestarting(const APlugin& p, TLaye
 alignas(16) constexpr Lanes4 kWireHalves = {0.5f, 0.5f, 0.5f, 0.5f};
 #endif
 
+// A Wire note's host sample without a restart in its four steps (the common case): both
+// sub-samples read from the pair table at once, the same reads and arithmetic as the steps
+// of wireStepsRestarting. False, having done nothing, where a step restarts.
+// weights: {keep, mix, keep, mix}; halves: kWireHalves (see renderWire).
+__attribute__((always_inline)) inline bool wireSteps(TLayerNote& n, const float (*P)[2],
+                                                   uint32_t offset, Lanes4 weights,
+                                                   const Lanes4* halves, stereoOverStruct& out) {
+    // (The sum that decides is the phase stored: one sum, not two.)
+    const uint64_t stepped4 = (uint64_t)n.phase + 4u * (uint64_t)n.inc;
+    if (__builtin_expect(stepped4 > kPhaseMask, 0)) return false;
+    const uint32_t pos = (uint32_t)n.wirePos;
+    n.phase = (uint32_t)stepped4;
+    n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
+    const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
+    const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
+#if defined(__SSE2__)
+    // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped: both
+    // lanes of a sub-sample hold its sum (the same two products, added either way round),
+    // which halved is the note's record.
+    // The table's entries are only float-aligned: each pair is copied as 64 bits.
+    long long bits0, bits1;
+    std::memcpy(&bits0, pair0, sizeof bits0);
+    std::memcpy(&bits1, pair1, sizeof bits1);
+    const __m128 pairs = _mm_castsi128_ps(_mm_set_epi64x(bits1, bits0));
+    const Lanes4 products = (Lanes4)pairs * weights;
+    const Lanes4 swapped = (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
+    filtermath::storeNote(out, (products + swapped) * *halves);
+#else
+    (void)halves;
+    const float keep = weights[0], mix = weights[1];
+    storeRecord(out, (pair0[0] * keep + pair0[1] * mix) * 0.5f,
+                (pair1[0] * keep + pair1[1] * mix) * 0.5f);
+#endif
+    return true;
+}
+
+// {keep, mix, keep, mix}, the weights of a pair table entry's two sums.
+__attribute__((always_inline)) inline Lanes4 wireWeights(const TLayerVoice& c) {
+#if defined(__SSE2__)
+    // one aligned load of the adjacent mix and keep (and the two values after them), spread
+    static_assert(offsetof(TLayerVoice, wireKeep) == offsetof(TLayerVoice, wireMix) + 4 &&
+                      offsetof(TLayerVoice, wireMix) % 16 == 0,
+                  "mix and keep side by side in one aligned vector");
+    const __m128 mixKeep = _mm_load_ps(&c.wireMix);
+    return (Lanes4)_mm_shuffle_ps(mixKeep, mixKeep, 0x11);
+#else
+    return Lanes4{c.wireKeep, c.wireMix, c.wireKeep, c.wireMix};
+#endif
+}
+
 // Wire: a blend of the pink and white excitation tables, walked at four times the host
 // rate and restarted at the start position once per period of the note.
 // wireEnv, filterEnv: the places (ENV_RUN_PLACE) of the layer's Wire and filter envelopes.
@@ -890,21 +940,14 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
             wireTakeDests(x.c, hot[kHotMix], hot[kHotPhase]);
     }
     const uint32_t offset = x.c.wireOffset;
-#if defined(__SSE2__)
-    // {keep, mix, keep, mix}, the weights of a pair table entry's two sums: one aligned load
-    // of the adjacent mix and keep (and the two values after them), spread
-    static_assert(offsetof(TLayerVoice, wireKeep) == offsetof(TLayerVoice, wireMix) + 4 &&
-                      offsetof(TLayerVoice, wireMix) % 16 == 0,
-                  "mix and keep side by side in one aligned vector");
-    const __m128 mixKeep = _mm_load_ps(&x.c.wireMix);
-    const Lanes4 weights = (Lanes4)_mm_shuffle_ps(mixKeep, mixKeep, 0x11);
+    const Lanes4 weights = wireWeights(x.c);
     const float mix = weights[1], keep = weights[0];
+#if defined(__SSE2__)
     // (a memory operand: a halving built in a register is built again for every voice)
     const Lanes4* halves = &kWireHalves;
     keepPointer(halves);
 #else
-    const float mix = x.c.wireMix;
-    const float keep = x.c.wireKeep;
+    const Lanes4* halves = nullptr;
 #endif
     // The envelope contributions of the notes, before the notes' own work (which neither
     // reads nor writes the filters). Both levels of a note are read before its stores: the
@@ -930,36 +973,7 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
                 x.rest(i);
                 continue;
             }
-            // Without a restart in all four steps (the common case), both sub-samples read
-            // from the pair table at once: the same reads and arithmetic as the steps of
-            // wireStepsRestarting.
-            // (The sum that decides is the phase stored: one sum, not two.)
-            const uint64_t stepped4 = (uint64_t)n.phase + 4u * (uint64_t)n.inc;
-            if (stepped4 <= kPhaseMask) {
-                const uint32_t pos = (uint32_t)n.wirePos;
-                n.phase = (uint32_t)stepped4;
-                n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
-                const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
-                const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
-    #if defined(__SSE2__)
-                // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped:
-                // both lanes of a sub-sample hold its sum (the same two products, added
-                // either way round), which halved is the note's record.
-                // The table's entries are only float-aligned: each pair is copied as 64 bits.
-                long long bits0, bits1;
-                std::memcpy(&bits0, pair0, sizeof bits0);
-                std::memcpy(&bits1, pair1, sizeof bits1);
-                const __m128 pairs = _mm_castsi128_ps(_mm_set_epi64x(bits1, bits0));
-                const Lanes4 products = (Lanes4)pairs * weights;
-                const Lanes4 swapped =
-                    (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
-                filtermath::storeNote(x.out[i], (products + swapped) * *halves);
-    #else
-                storeRecord(x.out[i], (pair0[0] * keep + pair0[1] * mix) * 0.5f,
-                            (pair1[0] * keep + pair1[1] * mix) * 0.5f);
-    #endif
-                continue;
-            }
+            if (wireSteps(n, P, offset, weights, halves, x.out[i])) continue;
             wireStepsRestarting(p, n, offset, keep, mix, x.out[i]);
         }
     });
@@ -1202,6 +1216,7 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
 }
 
 #include "engine/WaveModel.h"
+#include "engine/WireModel.h"
 
 // The sound model of one layer over the listed voices (the active ones, in voice order,
 // which the shared noise generators depend on) with their note counts. single: every count
@@ -1334,6 +1349,26 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         renderModelVoices<kSourceWave>(p, layer, voices - vi, list + vi, counts + vi, single);
 }
 
+// A Wire layer's voices: while every voice has one note, through plainWireVoices, which
+// has none of renderModelVoices' set-up; each voice it leaves through renderModelVoices
+// alone (as is every voice of the per-sample reference path, forced), the plain loop going
+// on after it.
+void renderWireVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
+                      bool single) {
+    if (!single || p.renderPerSample) {
+        renderModelVoices<kSourceWire>(p, layer, voices, list, counts, single);
+        return;
+    }
+    int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
+    asm("" : "+r"(layerStart));
+    const PlainWireLayer L = plainWireLayer(p, layer, layerStart);
+    for (const int *at = list, *end = list + voices; at < end; ++at) {
+        at = plainWireVoices(p, L, at, end);
+        if (at == end) break;
+        renderModelVoices<kSourceWire>(p, layer, 1, at, counts + (at - list), true);
+    }
+}
+
 }  // namespace
 
 // Each layer in two passes over its voices: the sound models (in voice order, which the
@@ -1365,7 +1400,7 @@ void APlugin::renderLayers() {
         const SourceMode model = layerSource[layer];
         switch (model) {
             case kSourceWire:
-                renderModelVoices<kSourceWire>(*this, layer, voices, list, counts, single);
+                renderWireVoices(*this, layer, voices, list, counts, single);
                 break;
             case kSourceString:
                 renderModelVoices<kSourceString>(*this, layer, voices, list, counts, single);

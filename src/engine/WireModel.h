@@ -1,0 +1,82 @@
+// The Wire sound model's usual voices, part of uPluginLayers.cpp: included there, inside its
+// unnamed namespace, after renderWire and the helpers it shares with it (wireSteps,
+// wireWeights, the rows' arithmetic).
+#pragma once
+
+// What the plain voices of a Wire layer (see plainWireVoice) read of the layer.
+struct PlainWireLayer {
+    int layerStart;           // the layer's first voice row (as in renderModelVoices)
+    const float* hot;         // its first hot copy (HotLayerDest) in voice 0's destinations
+    int wireEnv, filterEnv;   // the places (ENV_RUN_PLACE) of its Wire and filter envelopes
+    int pitchEnv;             // and of its pitch envelope
+    const float (*pairs)[2];  // the plug-in's noisePairTable
+};
+inline PlainWireLayer plainWireLayer(APlugin& p, int layer, int layerStart) {
+    return {layerStart,
+            &p.modDestVoice[0][hotLayerSlot(layer, 0)],
+            ENV_RUN_PLACE[ENV_WIRE[layer]],
+            ENV_RUN_PLACE[ENV_FILTER[layer]],
+            ENV_RUN_PLACE[ENV_PITCH[layer]],
+            p.noisePairTable};
+}
+
+// Wire's usual voice (one note, sounding, its controls up to date, its mix and offset
+// destinations as last taken, no restart in the sample's four steps): renderWire's steps
+// with nothing to choose and no call. False for a voice that needs renderWire (whose
+// envelope stores and step, done here first, it repeats to the same bits), or whose
+// pitch-envelope memo misses (exp2NoteMemo would call), before the note's own step.
+__attribute__((always_inline)) inline bool plainWireVoice(APlugin& p, const PlainWireLayer& L,
+                                                          int v) {
+    if (!APlugin::isValidVoice(v)) __builtin_unreachable();
+    // (Unsigned: their rows' offsets need no sign extension.)
+    const unsigned uv = (unsigned)v, lv = (unsigned)(L.layerStart + v);
+    char* const self = reinterpret_cast<char*>(&p);
+    const auto row = [&](auto* array, unsigned i) __attribute__((always_inline)) {
+        return reinterpret_cast<decltype(array)>(
+            self + (reinterpret_cast<char*>(array) - reinterpret_cast<char*>(&p)) +
+            rowBytes<sizeof *array>(i));
+    };
+    TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
+    if (__builtin_expect(c.model != (int32_t)kSourceWire + 1, 0)) return false;
+    // (The voice's copies from their own start: no sums of offsets for the address.)
+    const float* const hot = reinterpret_cast<const float*>(
+        reinterpret_cast<const char*>(L.hot) + rowBytes<sizeof p.modDestVoice[0]>(uv));
+    uint64_t destBits, keyBits;  // (as renderWire compares them)
+    std::memcpy(&destBits, &hot[kHotMix], sizeof destBits);
+    std::memcpy(&keyBits, c.wireKey, sizeof keyBits);
+    if (__builtin_expect(destBits != keyBits, 0)) return false;
+    const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
+    const float wire = (float)run[0][L.wireEnv] * c.wireEnvAmount;
+    const float filter = (float)run[0][L.filterEnv] * c.filterEnvAmount;
+    row(&p.voiceBPFilter[0][0], lv)->setEnv(0, wire);
+    row(&p.voiceLPFilter[0][0], lv)->setEnv(0, filter);
+    TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
+    if ((p.voiceCounter[uv] & 3) == 0) {
+        double pef = 1.0;  // (VoiceCtx::pitchEnvFactor)
+        if (c.pitchEnvAmount != 0.0f) {
+            const double e = (double)(float)run[0][L.pitchEnv] * (double)c.pitchEnvAmount;
+            if (!noteMemoHolds(n, 0, e)) return false;
+            pef = n.expOut[0];
+        }
+        n.inc = toStep(pef * (double)c.layerFineSemi * c.layerInc *
+                       (double)p.voiceElemRatio[uv][0]) /
+                2u;
+    }
+    if (__builtin_expect(p.voiceElemAge[uv][0] < 0, 0)) return false;
+    const Lanes4* halves = nullptr;
+#if defined(__SSE2__)
+    halves = &kWireHalves;
+#endif
+    return wireSteps(n, L.pairs, c.wireOffset, wireWeights(c), halves,
+                     (*row(&p.noteOut[0][0], lv))[0]);
+}
+
+// The plain voices from..end of a list in a loop that calls nothing, up to the first one
+// plainWireVoice leaves (its place returned, end when none): the loop then keeps what it
+// needs in registers rather than around calls on the stack.
+__attribute__((noinline)) const int* plainWireVoices(APlugin& p, const PlainWireLayer L,
+                                                     const int* from, const int* end) {
+    for (; from < end; ++from)
+        if (!plainWireVoice(p, L, *from)) break;
+    return from;
+}
