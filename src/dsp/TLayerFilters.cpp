@@ -780,8 +780,9 @@ bool TLPFilter::updateNoteQuad(TLPFilter& a, TLPFilter& b, TLPFilter& c, TLPFilt
     }
     if (__builtin_expect(diff == 0 && plainAll, 1)) {
 #if TAV_WIDE_LANES
-        if (lanes::wide())
-            return quads ? quads->mapLowPass(s, cutoff, mod) : mapNoteQuadWide(f, cutoff, mod);
+        // (quads hold only on a processor with AVX2: no test of it for them)
+        if (quads) return quads->mapLowPass(s, cutoff, mod);
+        if (lanes::wide()) return mapNoteQuadWide(f, cutoff, mod);
 #endif
         mapNoteQuad(f, cutoff, mod);
         return true;

@@ -122,10 +122,9 @@ public:
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
         if (__builtin_expect(held && plainAll, 1)) {
 #if TAV_WIDE_LANES
-            if (lanes::wide()) {
-                if (quads) return quads->mapBandPass(s, cutoff, m);
-                return mapNoteQuadWide(a, b, c, d, cutoff, m) ? kTuningMoved : 0;
-            }
+            // (quads hold only on a processor with AVX2: no test of it for them)
+            if (quads) return quads->mapBandPass(s, cutoff, m);
+            if (lanes::wide()) return mapNoteQuadWide(a, b, c, d, cutoff, m) ? kTuningMoved : 0;
 #endif
             mapNotePairs(a, b, c, d, cutoff, m);
             return kAllMoved;
