@@ -77,6 +77,18 @@ inline void highPass(APlugin& p, int layer, int v, int count, stereoOverStruct* 
                                       dest[hotLayerSlot(layer, kHotHPQ)], count, notes, notes);
 }
 
+#if TAV_WIDE_LANES
+// The doubles at base[lo[i]] and base[hi[i]], each as its float, in eight lanes (the masked
+// gathers: every lane taken).
+__attribute__((always_inline, target("avx2"))) inline __m256 levelsAt(const double* base,
+                                                                     __m128i lo, __m128i hi) {
+    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    const __m128 l = _mm256_cvtpd_ps(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, lo, all, 8));
+    const __m128 h = _mm256_cvtpd_ps(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, hi, all, 8));
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(l), h, 1);
+}
+#endif
+
 // The tail of every layer, after its filters: each started note times its amp, volume and
 // velocity gains, its chord gains and the layer pan, summed into the layer's output.
 // The sum is kept as four lanes (left 0, right 0, left 1, right 1) by the caller over all
@@ -147,6 +159,7 @@ __attribute__((noinline, cold)) void dropLayerTailLevels(TTailLevels& kept, uint
     for (TTailLevels::Voice& v : kept.voice) v.fresh = 0;
     kept.panBase = panBase;
     kept.volGain = volGain;
+    kept.dropped = ~0u;
 }
 inline LayerTailParams tailParams(APlugin& p, int layer) {
     const LayerTailParams t{2.0f * p.paramValue[PAN_TAGS[layer]] - 1.0f + p.mainPanSmooth,
@@ -336,6 +349,9 @@ public:
         const int ones = single ? listed : leadingOnes(listed, counts);
         if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
             pending = monoVoices(listed, list, counts, ones);
+#if TAV_WIDE_LANES
+            if (monoHeld_ && monoTails(listed)) return;
+#endif
         } else {
             // no octet holds its voices' high-pass states past this point (see
             // HighPassOctets): every filter is run through its own entry points
@@ -511,6 +527,7 @@ private:
         // the voices of one note: the list itself while every voice has one note
         int n = ones;
         const int* mono = list;
+        monoHeld_ = n == listed;
         int others[kNumVoices];
         int many[kNumVoices];  // the places of the others in the list
         int manyCount = 0;
@@ -533,6 +550,7 @@ private:
         for (int g = 0; g < n; g += 8) {
             const int c = std::min(8, n - g);
             if (monoOctet(mono + g, c, g >> 3)) continue;
+            monoHeld_ = false;
             held.release(g >> 3);
             for (int i = 0; i < c; ++i) pairUp(pending, mono[g + i]);
         }
@@ -597,10 +615,107 @@ private:
                 o.rec[i] = *rowAt(notes, noteRow, voices[i]);
                 o.at[i] = (int32_t)(*rowAt(p_.modDestVoice, destRow, voices[i]) - dest);
             }
+            p_.tailLevels[layer_].octet[s].taken = 0;  // its tail's lanes are other voices'
         }
         return THPFilter::runNoteOctetHeld(held, s, count, hpFreq_, dest + hpFreqDest_,
-                                           dest + hpQDest_);
+                                           dest + hpQDest_, monoY_[s]);
     }
+
+#if TAV_WIDE_LANES
+    // The tails of a layer whose voices all ran in its held octets (monoVoices), eight at a
+    // time from the octets' lanes (monoY_): each voice's gains from its lanes (see
+    // TTailLevels::Octet), its terms lane by lane as layerTail() forms them, then added to
+    // the sum one voice after the other in list order. False, with nothing done, where an
+    // octet cannot take its lanes (a note has not started).
+    __attribute__((target("avx2"))) bool monoTails(int listed) {
+        APlugin& p = p_;
+        const LayerTailParams t = tailParams(p, layer_);
+        TTailLevels& kept = p.tailLevels[layer_];
+        const int octets = (listed + 7) >> 3;
+        for (int s = 0; s < octets; ++s) {
+            const TTailLevels::Octet& q = kept.octet[s];
+            if (__builtin_expect(!q.taken || (kept.dropped & q.voices) != 0, 0) &&
+                !takeTailOctet(t, s))
+                return false;
+        }
+        Lanes4 sum;
+        std::memcpy(&sum, &p.layerOut[layer_], sizeof sum);
+        const double* const amps = &p.env.work.run[0][0][kAmpRunPlace];
+        const double* const vols = &p.env.work.run[0][0][t.volEnv];
+        const __m256 tiny = _mm256_set1_ps(1e-15f);
+        for (int s = 0; s < octets; ++s) {
+            const TTailLevels::Octet& q = kept.octet[s];
+            // the envelope levels of the eight voices, each as its float
+            const __m256i rows = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.rows));
+            const __m128i lo = _mm256_castsi256_si128(rows);
+            const __m128i hi = _mm256_extracti128_si256(rows, 1);
+            const __m256 level = _mm256_mul_ps(
+                _mm256_mul_ps(levelsAt(amps, lo, hi), levelsAt(vols, lo, hi)),
+                _mm256_load_ps(q.gain));
+            const __m256 gl = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordL)),
+                                            _mm256_load_ps(q.panL));
+            const __m256 gr = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordR)),
+                                            _mm256_load_ps(q.panR));
+            // {left 0, right 0, left 1, right 1} of each voice: its record {y0, y0, y1, y1}
+            // times {gl, gr, gl, gr}, plus the guard
+            const __m256 y0 = _mm256_load_ps(monoY_[s]), y1 = _mm256_load_ps(monoY_[s] + 8);
+            const __m256 l0 = _mm256_add_ps(_mm256_mul_ps(y0, gl), tiny);
+            const __m256 r0 = _mm256_add_ps(_mm256_mul_ps(y0, gr), tiny);
+            const __m256 l1 = _mm256_add_ps(_mm256_mul_ps(y1, gl), tiny);
+            const __m256 r1 = _mm256_add_ps(_mm256_mul_ps(y1, gr), tiny);
+            const __m256 u0 = _mm256_unpacklo_ps(l0, r0), u1 = _mm256_unpackhi_ps(l0, r0);
+            const __m256 w0 = _mm256_unpacklo_ps(l1, r1), w1 = _mm256_unpackhi_ps(l1, r1);
+            // voices i and i + 4
+            const __m256 v04 = _mm256_shuffle_ps(u0, w0, _MM_SHUFFLE(1, 0, 1, 0));
+            const __m256 v15 = _mm256_shuffle_ps(u0, w0, _MM_SHUFFLE(3, 2, 3, 2));
+            const __m256 v26 = _mm256_shuffle_ps(u1, w1, _MM_SHUFFLE(1, 0, 1, 0));
+            const __m256 v37 = _mm256_shuffle_ps(u1, w1, _MM_SHUFFLE(3, 2, 3, 2));
+            const __m128 terms[8] = {
+                _mm256_castps256_ps128(v04),   _mm256_castps256_ps128(v15),
+                _mm256_castps256_ps128(v26),   _mm256_castps256_ps128(v37),
+                _mm256_extractf128_ps(v04, 1), _mm256_extractf128_ps(v15, 1),
+                _mm256_extractf128_ps(v26, 1), _mm256_extractf128_ps(v37, 1)};
+            const int count = std::min(8, listed - 8 * s);
+            if (count == 8) {
+                for (const __m128 x : terms) sum += (Lanes4)x;
+            } else {
+                for (int i = 0; i < count; ++i) sum += (Lanes4)terms[i];
+            }
+        }
+        std::memcpy(&p.layerOut[layer_], &sum, sizeof sum);
+        return true;
+    }
+    // Octet s's tail lanes taken from its voices' kept levels (each kept anew where it does
+    // not stand) and chord gains; false where a voice's note has not started.
+    __attribute__((noinline, cold)) bool takeTailOctet(const LayerTailParams& t, int s) {
+        APlugin& p = p_;
+        const HighPassOctet& o = p.hpOctets[layer_].octet[s];
+        TTailLevels& kept = p.tailLevels[layer_];
+        TTailLevels::Octet& q = kept.octet[s];
+        uint32_t voices = 0;
+        for (int i = 0; i < 8; ++i) {
+            const int v = o.voice[i];
+            const TTailLevels::Voice& k = kept.voice[v];
+            if (!k.fresh) {
+                __m128 la, lb;
+                const float* const dest = p.modDestVoice[v];
+                keepPairLevels(p, t, layer_, v, v, dest, dest, la, lb);
+                if (!k.fresh) return false;
+            }
+            q.gain[i] = k.gain;
+            q.panL[i] = k.panL;
+            q.panR[i] = k.panR;
+            q.chordL[i] = p.voiceElemGain[v][0][0];
+            q.chordR[i] = p.voiceElemGain[v][0][1];
+            q.rows[i] = v * (kEnvSubs * kNumEnvs);
+            voices |= 1u << v;
+        }
+        q.voices = voices;
+        q.taken = 1;
+        kept.dropped &= ~voices;
+        return true;
+    }
+#endif
 
     __attribute__((noinline, cold)) static void padOctet(const int* voices, int count,
                                                         int (&padded)[8]) {
@@ -1080,6 +1195,10 @@ private:
     const int wireFreqDest_, filterFreqDest_, hpFreqDest_, hpQDest_;
     // the pairs of one-note voices and their notes' lanes
     int pairs_ = 0;
+    // whether every listed voice ran in a held octet (monoVoices), and the octets' filtered
+    // sub-samples (see THPFilter::runNoteOctetHeld)
+    bool monoHeld_ = false;
+    alignas(32) float monoY_[HighPassOctets::kOctets][16];
     int a_[kNumVoices / 2], b_[kNumVoices / 2];
     // and their destinations
     const float* destA_[kNumVoices / 2];
