@@ -1262,7 +1262,8 @@ private:
 
 // One layer's filters and tails over the voices its model rendered (listed of them, with
 // their note counts), in list order; single: every count is one (known to the caller, which
-// clamped them, for all its layers at once).
+// clamped them, for all its layers at once). The list has room for kNumVoices (the tails
+// read it eight at a time).
 void APlugin::finishLayer(int layer, SourceMode model, int listed, const int* list,
                           const int* counts, bool single) {
     LayerFinisher(*this, layer, model).run(listed, list, counts, single);
