@@ -439,3 +439,33 @@ TEST(GoldenRendersHeld, WaveHighPassesFollowTheirArgumentsAwayAndBack) {
     ASSERT_EQ(out[0].size(), out[1].size());
     for (size_t i = 0; i < out[0].size(); ++i) ASSERT_EQ(out[0][i], out[1][i]) << "sample " << i;
 }
+
+// FM voices (whose tails run from their high-pass octets' lanes) and Wire voices (from
+// their pairs' records), the gains in lanes: the layers' pan and volume moving, notes let
+// go and new ones taken (an octet of four voices, then of other voices), with the widest
+// lanes and the baseline: the same output, bit for bit.
+class TailLanes : public ::testing::TestWithParam<int> {};
+TEST_P(TailLanes, FollowTheirLevelsAndVoices) {
+    std::vector<float> out[2];
+    for (int run = 0; run < 2; ++run) {
+        lanes::setWidth(run == 0 ? lanes::widest() : lanes::Width::Baseline);
+        RandSeed.reset();
+        Engine e(modelPatch(GetParam()));
+        for (int k = 0; k < 12; ++k) e.noteOn(48 + k, 60 + 5 * k);
+        for (int n = 0; n < 64; ++n) {
+            if (n == 20) e.noteOff(50);
+            if (n == 24)
+                for (int k = 0; k < 5; ++k) e.noteOn(62 + k, 90);
+            for (int layer = 0; layer < 3; ++layer)
+                e.set({{PAN_TAGS[layer], n / 8 % 2 ? 0.2f + 0.2f * layer : 0.5f},
+                       {VOL_TAGS[layer], n / 16 % 2 ? 0.3f : 0.55f}});
+            const std::vector<float> left = e.render(64, 64);
+            out[run].insert(out[run].end(), left.begin(), left.end());
+            out[run].insert(out[run].end(), e.lastRight.begin(), e.lastRight.end());
+        }
+    }
+    lanes::setWidth(lanes::widest());
+    ASSERT_EQ(out[0].size(), out[1].size());
+    for (size_t i = 0; i < out[0].size(); ++i) ASSERT_EQ(out[0][i], out[1][i]) << "sample " << i;
+}
+INSTANTIATE_TEST_SUITE_P(Models, TailLanes, ::testing::Values(2, 0));

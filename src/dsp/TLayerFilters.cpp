@@ -1061,7 +1061,8 @@ __attribute__((always_inline, target("avx2"))) inline void takeCoefficients(High
 __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets& bank, int s,
                                                                  int count, float freq,
                                                                  const float* mods,
-                                                                 const float* resonances) {
+                                                                 const float* resonances,
+                                                                 float* sub) {
     if (!lanes::wide()) return false;
     HighPassOctet& o = bank.octet[s];
     stereoOverStruct* const(&rec)[8] = o.rec;
@@ -1132,6 +1133,10 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets&
     o.t1 = t1;
     o.t2 = t2;
     o.cut = cut;
+    if (sub) {
+        _mm256_storeu_ps(sub, (__m256)y[0]);
+        _mm256_storeu_ps(sub + 8, (__m256)y[1]);
+    }
     // the records {y0, y0, y1, y1} of each voice
     const __m256 y01 = _mm256_unpacklo_ps((__m256)y[0], (__m256)y[1]);  // voices 0, 1 | 4, 5
     const __m256 y23 = _mm256_unpackhi_ps((__m256)y[0], (__m256)y[1]);  // voices 2, 3 | 6, 7
@@ -1148,8 +1153,8 @@ __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets&
     return true;
 }
 #else
-bool THPFilter::runNoteOctetHeld(HighPassOctets&, int, int, float, const float*,
-                                 const float*) {
+bool THPFilter::runNoteOctetHeld(HighPassOctets&, int, int, float, const float*, const float*,
+                                 float*) {
     return false;
 }
 #endif

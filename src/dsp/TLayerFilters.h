@@ -554,9 +554,11 @@ public:
     // where it holds nothing; slots from count on repeat the last voice. Returns false,
     // having touched nothing, where a side differs or the processor runs four lanes; the
     // caller then takes the pair entry points. Having run, the octet keeps the states in its
-    // lanes for the next sample's call.
+    // lanes for the next sample's call. Where `sub` is given, it gets the filtered first
+    // sub-samples of the eight lanes, then the second ones (sixteen floats).
     static bool runNoteOctetHeld(HighPassOctets& bank, int s, int count, float freq,
-                                 const float* mods, const float* resonances);
+                                 const float* mods, const float* resonances,
+                                 float* sub = nullptr);
 };
 
 // The high-pass states of up to two mono octets of a layer (see runNoteOctetHeld), kept in

@@ -205,15 +205,30 @@ static_assert(sizeof(TLayerVoice) == 512, "the refresh's key fills the room to t
 // its note has started). Whatever writes a voice's destination row (its modulation pass,
 // a note start, a reset) or its velocity gains clears the voice's in every layer
 // (dropTailLevels); the layer's own inputs are kept beside (their bits), and a change of
-// either clears every voice's.
+// either clears every voice's. Where every listed voice has one note, each eight of the
+// list (an octet) keep their levels and chord gains in lanes as well, while the list
+// stands there and none of them was dropped since the octet took them (`dropped`, a bit
+// per voice; a note's chord gains are set only with a drop of its voice).
 constexpr int kTailVoices = 16;
+static_assert(kTailVoices <= 32, "a bit of `dropped` for every voice");
 struct alignas(64) TTailLevels {
     struct alignas(16) Voice {
         float panL, panR, gain;
         uint32_t fresh;
     } voice[kTailVoices];
     uint32_t panBase, volGain;
+    uint32_t dropped;  // the voices cleared since an octet took its lanes
+    struct alignas(32) Octet {
+        float gain[8], chordL[8], chordR[8], panL[8], panR[8];
+        int32_t rows[8];   // each lane's voice's first envelope level (its index in run)
+        int32_t voice[8];  // the lanes' voices, the last repeated past those taken
+        uint32_t voices;   // the same, a bit each
+        int32_t taken;     // 0: the lanes hold nothing
+    } octet[2];
 };
 inline void dropTailLevels(TTailLevels (&layers)[kNumLayers], int v) {
-    for (TTailLevels& l : layers) l.voice[v].fresh = 0;
+    for (TTailLevels& l : layers) {
+        l.voice[v].fresh = 0;
+        l.dropped |= 1u << v;
+    }
 }

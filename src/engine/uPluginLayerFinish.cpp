@@ -77,6 +77,18 @@ inline void highPass(APlugin& p, int layer, int v, int count, stereoOverStruct* 
                                       dest[hotLayerSlot(layer, kHotHPQ)], count, notes, notes);
 }
 
+#if TAV_WIDE_LANES
+// The doubles at base[lo[i]] and base[hi[i]], each as its float, in eight lanes (the masked
+// gathers: every lane taken).
+__attribute__((always_inline, target("avx2"))) inline __m256 levelsAt(const double* base,
+                                                                     __m128i lo, __m128i hi) {
+    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    const __m128 l = _mm256_cvtpd_ps(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, lo, all, 8));
+    const __m128 h = _mm256_cvtpd_ps(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, hi, all, 8));
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(l), h, 1);
+}
+#endif
+
 // The tail of every layer, after its filters: each started note times its amp, volume and
 // velocity gains, its chord gains and the layer pan, summed into the layer's output.
 // The sum is kept as four lanes (left 0, right 0, left 1, right 1) by the caller over all
@@ -147,6 +159,7 @@ __attribute__((noinline, cold)) void dropLayerTailLevels(TTailLevels& kept, uint
     for (TTailLevels::Voice& v : kept.voice) v.fresh = 0;
     kept.panBase = panBase;
     kept.volGain = volGain;
+    kept.dropped = ~0u;
 }
 inline LayerTailParams tailParams(APlugin& p, int layer) {
     const LayerTailParams t{2.0f * p.paramValue[PAN_TAGS[layer]] - 1.0f + p.mainPanSmooth,
@@ -336,6 +349,9 @@ public:
         const int ones = single ? listed : leadingOnes(listed, counts);
         if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
             pending = monoVoices(listed, list, counts, ones);
+#if TAV_WIDE_LANES
+            if (monoHeld_ && monoTails(listed, list)) return;
+#endif
         } else {
             // no octet holds its voices' high-pass states past this point (see
             // HighPassOctets): every filter is run through its own entry points
@@ -434,7 +450,14 @@ private:
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer], sizeof sum);
         if (2 * pairs == listed) {
-            // every voice in a pair, the pairs in list order: the terms go straight in
+            // every voice in a pair, the pairs in list order: the terms go straight in, with
+            // the gains from the octets' lanes where they stand
+            alignas(16) Lanes4 gains[kNumVoices / 2];
+#if TAV_WIDE_LANES
+            const bool inLanes = lanes::wide() && pairGainsInLanes(t, listed, list, gains);
+#else
+            const bool inLanes = false;
+#endif
             for (int j = 0; j < pairs; ++j) {
                 const int a = a_[j], b = b_[j];
                 const Lanes4 ra = filtermath::lowHalves(lanes_[j][0], lanes_[j][1]);
@@ -442,9 +465,10 @@ private:
                 filtermath::storeNote(notes[a][0], ra);
                 filtermath::storeNote(notes[b][0], rb);
                 Lanes4 ca, cb;
-                bool started;
-                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j], started), ra, rb,
-                          ca, cb);
+                bool started = true;  // (lanes are taken only for started notes)
+                pairTerms(inLanes ? gains[j]
+                                  : pairGains(p, t, layer, a, b, destA_[j], destB_[j], started),
+                          ra, rb, ca, cb);
                 addPairTerms(p, a, b, started, ca, cb, sum);
             }
         } else {
@@ -511,6 +535,7 @@ private:
         // the voices of one note: the list itself while every voice has one note
         int n = ones;
         const int* mono = list;
+        monoHeld_ = n == listed;
         int others[kNumVoices];
         int many[kNumVoices];  // the places of the others in the list
         int manyCount = 0;
@@ -533,6 +558,7 @@ private:
         for (int g = 0; g < n; g += 8) {
             const int c = std::min(8, n - g);
             if (monoOctet(mono + g, c, g >> 3)) continue;
+            monoHeld_ = false;
             held.release(g >> 3);
             for (int i = 0; i < c; ++i) pairUp(pending, mono[g + i]);
         }
@@ -599,8 +625,149 @@ private:
             }
         }
         return THPFilter::runNoteOctetHeld(held, s, count, hpFreq_, dest + hpFreqDest_,
-                                           dest + hpQDest_);
+                                           dest + hpQDest_, monoY_[s]);
     }
+
+#if TAV_WIDE_LANES
+    // The gains of the tails of the first `listed` voices of the list, each voice's in its
+    // lane (eight at a time: gl[s] and gr[s] the left and right of voices 8s to 8s + 7),
+    // each as layerTail() forms it, from the layer's octets of lanes (see
+    // TTailLevels::Octet), which take their voices' levels anew where these do not stand.
+    // False where they cannot (a note has not started): then nothing is formed.
+    __attribute__((always_inline, target("avx2"))) bool laneGains(const LayerTailParams& t,
+                                                                 int listed, const int* list,
+                                                                 __m256 (&gl)[2],
+                                                                 __m256 (&gr)[2]) {
+        APlugin& p = p_;
+        TTailLevels& kept = p.tailLevels[layer_];
+        const int octets = (listed + 7) >> 3;
+        for (int s = 0; s < octets; ++s) {
+            const TTailLevels::Octet& q = kept.octet[s];
+            // (the lanes past the listed voices are not compared)
+            const unsigned same =
+                (unsigned)_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(list + 8 * s)),
+                    _mm256_load_si256(reinterpret_cast<const __m256i*>(q.voice))))) |
+                (0xffu << std::min(8, listed - 8 * s));
+            if (__builtin_expect(!q.taken || (same & 0xffu) != 0xffu ||
+                                     (kept.dropped & q.voices) != 0,
+                                 0) &&
+                !takeTailOctet(t, s, list + 8 * s, std::min(8, listed - 8 * s)))
+                return false;
+        }
+        const double* const amps = &p.env.work.run[0][0][kAmpRunPlace];
+        const double* const vols = &p.env.work.run[0][0][t.volEnv];
+        for (int s = 0; s < octets; ++s) {
+            const TTailLevels::Octet& q = kept.octet[s];
+            // the envelope levels of the eight voices, each as its float
+            const __m256i rows = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.rows));
+            const __m128i lo = _mm256_castsi256_si128(rows);
+            const __m128i hi = _mm256_extracti128_si256(rows, 1);
+            const __m256 level = _mm256_mul_ps(
+                _mm256_mul_ps(levelsAt(amps, lo, hi), levelsAt(vols, lo, hi)),
+                _mm256_load_ps(q.gain));
+            gl[s] = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordL)),
+                                  _mm256_load_ps(q.panL));
+            gr[s] = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordR)),
+                                  _mm256_load_ps(q.panR));
+        }
+        return true;
+    }
+    // Octet s's lanes taken for the `count` voices from `voices` on (the lanes after them
+    // repeat the last): their kept levels (each kept anew where it does not stand) and
+    // chord gains; false where a voice's note has not started.
+    __attribute__((noinline, cold)) bool takeTailOctet(const LayerTailParams& t, int s,
+                                                       const int* voices, int count) {
+        APlugin& p = p_;
+        TTailLevels& kept = p.tailLevels[layer_];
+        TTailLevels::Octet& q = kept.octet[s];
+        q.taken = 0;
+        uint32_t bits = 0;
+        for (int i = 0; i < 8; ++i) {
+            const int v = voices[i < count ? i : count - 1];
+            const TTailLevels::Voice& k = kept.voice[v];
+            if (!k.fresh) {
+                __m128 la, lb;
+                const float* const dest = p.modDestVoice[v];
+                keepPairLevels(p, t, layer_, v, v, dest, dest, la, lb);
+                if (!k.fresh) return false;
+            }
+            q.gain[i] = k.gain;
+            q.panL[i] = k.panL;
+            q.panR[i] = k.panR;
+            q.chordL[i] = p.voiceElemGain[v][0][0];
+            q.chordR[i] = p.voiceElemGain[v][0][1];
+            q.rows[i] = v * (kEnvSubs * kNumEnvs);
+            q.voice[i] = v;
+            bits |= 1u << v;
+        }
+        q.voices = bits;
+        q.taken = 1;
+        kept.dropped &= ~bits;
+        return true;
+    }
+    // The tails of a layer whose voices all ran in its held octets (monoVoices), eight at a
+    // time from the octets' lanes (monoY_): the terms lane by lane as layerTail() forms
+    // them, then added to the sum one voice after the other in list order. False, with
+    // nothing done, where laneGains() is.
+    __attribute__((target("avx2"))) bool monoTails(int listed, const int* list) {
+        APlugin& p = p_;
+        const LayerTailParams t = tailParams(p, layer_);
+        __m256 gl[2], gr[2];
+        if (!laneGains(t, listed, list, gl, gr)) return false;
+        Lanes4 sum;
+        std::memcpy(&sum, &p.layerOut[layer_], sizeof sum);
+        const __m256 tiny = _mm256_set1_ps(1e-15f);
+        for (int s = 0; s < (listed + 7) >> 3; ++s) {
+            // {left 0, right 0, left 1, right 1} of each voice: its record {y0, y0, y1, y1}
+            // times {gl, gr, gl, gr}, plus the guard
+            const __m256 y0 = _mm256_load_ps(monoY_[s]), y1 = _mm256_load_ps(monoY_[s] + 8);
+            const __m256 l0 = _mm256_add_ps(_mm256_mul_ps(y0, gl[s]), tiny);
+            const __m256 r0 = _mm256_add_ps(_mm256_mul_ps(y0, gr[s]), tiny);
+            const __m256 l1 = _mm256_add_ps(_mm256_mul_ps(y1, gl[s]), tiny);
+            const __m256 r1 = _mm256_add_ps(_mm256_mul_ps(y1, gr[s]), tiny);
+            const __m256 u0 = _mm256_unpacklo_ps(l0, r0), u1 = _mm256_unpackhi_ps(l0, r0);
+            const __m256 w0 = _mm256_unpacklo_ps(l1, r1), w1 = _mm256_unpackhi_ps(l1, r1);
+            // voices i and i + 4
+            const __m256 v04 = _mm256_shuffle_ps(u0, w0, _MM_SHUFFLE(1, 0, 1, 0));
+            const __m256 v15 = _mm256_shuffle_ps(u0, w0, _MM_SHUFFLE(3, 2, 3, 2));
+            const __m256 v26 = _mm256_shuffle_ps(u1, w1, _MM_SHUFFLE(1, 0, 1, 0));
+            const __m256 v37 = _mm256_shuffle_ps(u1, w1, _MM_SHUFFLE(3, 2, 3, 2));
+            const __m128 terms[8] = {
+                _mm256_castps256_ps128(v04),   _mm256_castps256_ps128(v15),
+                _mm256_castps256_ps128(v26),   _mm256_castps256_ps128(v37),
+                _mm256_extractf128_ps(v04, 1), _mm256_extractf128_ps(v15, 1),
+                _mm256_extractf128_ps(v26, 1), _mm256_extractf128_ps(v37, 1)};
+            const int count = std::min(8, listed - 8 * s);
+            if (count == 8) {
+                for (const __m128 x : terms) sum += (Lanes4)x;
+            } else {
+                for (int i = 0; i < count; ++i) sum += (Lanes4)terms[i];
+            }
+        }
+        std::memcpy(&p.layerOut[layer_], &sum, sizeof sum);
+        return true;
+    }
+    // pairGains() of every pair, where every listed voice is in one (a_[j], b_[j] the
+    // list's voices 2j and 2j + 1), from the octets' lanes: {a left, a right, b left,
+    // b right} of pair j in gains[j]. False, with nothing formed, where laneGains() is.
+    __attribute__((noinline, target("avx2"))) bool pairGainsInLanes(const LayerTailParams& t,
+                                                                   int listed, const int* list,
+                                                                   Lanes4* gains) {
+        __m256 gl[2], gr[2];
+        if (!laneGains(t, listed, list, gl, gr)) return false;
+        for (int s = 0; s < (listed + 7) >> 3; ++s) {
+            // pairs 4s and 4s + 2, then 4s + 1 and 4s + 3
+            const __m256 even = _mm256_unpacklo_ps(gl[s], gr[s]);
+            const __m256 odd = _mm256_unpackhi_ps(gl[s], gr[s]);
+            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s]), _mm256_castps256_ps128(even));
+            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s + 1]), _mm256_castps256_ps128(odd));
+            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s + 2]), _mm256_extractf128_ps(even, 1));
+            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s + 3]), _mm256_extractf128_ps(odd, 1));
+        }
+        return true;
+    }
+#endif
 
     __attribute__((noinline, cold)) static void padOctet(const int* voices, int count,
                                                         int (&padded)[8]) {
@@ -1080,6 +1247,10 @@ private:
     const int wireFreqDest_, filterFreqDest_, hpFreqDest_, hpQDest_;
     // the pairs of one-note voices and their notes' lanes
     int pairs_ = 0;
+    // whether every listed voice ran in a held octet (monoVoices), and the octets' filtered
+    // sub-samples (see THPFilter::runNoteOctetHeld)
+    bool monoHeld_ = false;
+    alignas(32) float monoY_[HighPassOctets::kOctets][16];
     int a_[kNumVoices / 2], b_[kNumVoices / 2];
     // and their destinations
     const float* destA_[kNumVoices / 2];
@@ -1091,7 +1262,8 @@ private:
 
 // One layer's filters and tails over the voices its model rendered (listed of them, with
 // their note counts), in list order; single: every count is one (known to the caller, which
-// clamped them, for all its layers at once).
+// clamped them, for all its layers at once). The list has room for kNumVoices (the tails
+// read it eight at a time).
 void APlugin::finishLayer(int layer, SourceMode model, int listed, const int* list,
                           const int* counts, bool single) {
     LayerFinisher(*this, layer, model).run(listed, list, counts, single);
