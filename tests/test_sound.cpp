@@ -431,8 +431,15 @@ TEST_F(Layers, RefreshTakesEveryMovedInput) {
         };
         startNote();  // (which clears the notes' operator steps)
         moved("note start", 0, [](float) {});
+        // (Whatever writes a destination row clears the voice's marks of it as well.)
+        const auto inRow = [&](const float* x) {
+            return x >= q.modDestVoice[kVoice] && x < q.modDestVoice[kVoice] + kModDestSlots;
+        };
         for (size_t i = 0; i < inputs.size(); ++i)
-            moved("input", (int)i, [&](float by) { *inputs[i] += by; });
+            moved("input", (int)i, [&](float by) {
+                *inputs[i] += by;
+                if (inRow(inputs[i])) dropTailLevels(q.tailLevels, kVoice);
+            });
         q.voicePitchFactor[kVoice] *= 1.5;
         moved("pitch factor", 0, [&](float by) { q.voicePitchFactor[kVoice] *= by > 0 ? 2 : 0.5; });
         for (int j = 0; j < kNumParams; ++j)

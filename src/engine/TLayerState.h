@@ -213,7 +213,14 @@ struct alignas(64) TTailLevels {
         uint32_t fresh;
     } voice[kTailVoices];
     uint32_t panBase, volGain;
+    // Per voice 1 while the layer's record of its controls' inputs (TLayerVoice::ctlKey)
+    // holds the destination row as it stands: the same writers clear it.
+    uint8_t ctlRowStands[kTailVoices];
 };
+static_assert(sizeof(TTailLevels) == 320, "the controls' marks sit in the room the alignment leaves");
 inline void dropTailLevels(TTailLevels (&layers)[kNumLayers], int v) {
-    for (TTailLevels& l : layers) l.voice[v].fresh = 0;
+    for (TTailLevels& l : layers) {
+        l.voice[v].fresh = 0;
+        l.ctlRowStands[v] = 0;
+    }
 }

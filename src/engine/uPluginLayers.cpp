@@ -597,6 +597,47 @@ __attribute__((always_inline)) inline void layerControls(APlugin& p, int v, cons
     // after that the model takes them anew when the destinations move.)
     const bool fresh = c.model != (int32_t)source + 1;
     c.model = (int32_t)source + 1;
+    // (The filters' key tracking stands while they keep what they took.)
+    const bool known = !fresh && voiceSame && c.ctlKeyKnown && c.trackKnown[0] &&
+                       (source != kSourceWire || c.trackKnown[1]);
+    // While the voice's destination row stands as the key holds it (nothing wrote it since:
+    // see ctlRowStands), only the other inputs can have moved: their words are compared
+    // with the key's in place.
+    uint8_t& rowStands = p.tailLevels[L].ctlRowStands[v];
+    if (known && rowStands) {
+        const uint32_t* const key = c.ctlKey + kCtlVoiceKey;
+        const auto moved = [key](float x, int k) {
+            uint32_t b;
+            std::memcpy(&b, &x, sizeof b);
+            return b ^ key[k];
+        };
+        uint32_t changed = moved(val(PITCH_ENV_AMT_TAGS), 5) | moved(val(FILTER_KEY_TRACK_TAGS), 6) |
+                           moved(val(FILTER_ENV_AMT_TAGS), 7) | moved(p.layerSemi[L], 8) |
+                           moved(p.layerFine[L], 9);
+        switch (source) {
+            case kSourceWire:
+                changed |= moved(val(WIRE_KEY_TRACK_TAGS), 10) | moved(val(WIRE_SEP_TAGS), 11) |
+                           moved(val(WIRE_Q_TAGS), 12) | moved(val(WIRE_ENV_AMT_TAGS), 13);
+                break;
+            case kSourceString:
+                changed |= moved(val(STRING_LEN_TAGS), 10) | moved(val(STRING_DAMP_TAGS), 11) |
+                           moved(val(STRING_IMP_LEN_TAGS), 12) | moved(val(STRING_IMP_SHP_TAGS), 13) |
+                           moved(val(STRING_PLUCK_TAGS), 14) | moved(p.stringLenMod[L][v], 20) |
+                           moved(p.stringDampMod[L][v], 21) | moved(p.stringPluckMod[L][v], 22);
+                break;
+            case kSourceFM:
+                changed |= moved(val(FM_1_PITCH_ENV_AMT_TAGS), 10) | moved(val(FM_2_PITCH_ENV_AMT_TAGS), 11) |
+                           moved(p.fm1Pitch[L], 20) | moved(p.fm2Pitch[L], 21);
+                break;
+            case kSourceWave:
+            default:
+                changed |= moved(val(WAVE_SYM_TAGS), 10) | moved(val(WAVE_FEED_TAGS), 11) |
+                           moved(val(FILTER_SEP_TAGS), 12) | moved(val(FILTER_Q_TAGS), 13) |
+                           moved(val(FILTER_VOWEL_TAGS), 14);
+                break;
+        }
+        if (changed == 0) return;
+    }
     // The layer's inputs: the destinations octave (37), semi, fine, filter envelope and
     // pitch envelope amounts, the parameters of the pitch envelope amount, filter key
     // tracking and filter envelope amount, the layer's semi and fine; then the model's.
@@ -636,10 +677,8 @@ __attribute__((always_inline)) inline void layerControls(APlugin& p, int v, cons
             m[11] = d(101); m[12] = d(100);
             break;
     }
-    // (The filters' key tracking stands while they keep what they took.)
-    if (!fresh && voiceSame && c.ctlKeyKnown && c.trackKnown[0] &&
-        (source != kSourceWire || c.trackKnown[1]) &&
-        sameWords<kCtlLayerKey>(reinterpret_cast<const uint32_t*>(in), c.ctlKey + kCtlVoiceKey))
+    rowStands = 1;
+    if (known && sameWords<kCtlLayerKey>(reinterpret_cast<const uint32_t*>(in), c.ctlKey + kCtlVoiceKey))
         return;
     refreshLayerControls(p, L, v, fresh, voiceKey, in);
 }
