@@ -419,15 +419,20 @@ TEST_F(Layers, RefreshTakesEveryMovedInput) {
         for (int l = 0; l < 3; ++l) model(l, m);
         startNote();
         q.setLayerControls(kVoice);
+        // (A layer's own inputs are looked at once a sample: each call is a sample of its own.)
+        const auto refresh = [&] {
+            ++q.sampleCounter;
+            q.setLayerControls(kVoice);
+        };
         const auto moved = [&](const char* what, int i, auto move) {
             move(0.0137f);
-            q.setLayerControls(kVoice);
+            refresh();
             const std::vector<char> kept = controls();
             for (int l = 0; l < 3; ++l) q.layerVoice[l][kVoice].ctlKeyKnown = 0;
-            q.setLayerControls(kVoice);
+            refresh();
             EXPECT_EQ(kept, controls()) << "model " << m << ", " << what << " " << i;
             move(-0.0137f);
-            q.setLayerControls(kVoice);
+            refresh();
         };
         startNote();  // (which clears the notes' operator steps)
         moved("note start", 0, [](float) {});

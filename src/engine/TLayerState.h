@@ -213,14 +213,22 @@ struct alignas(64) TTailLevels {
         uint32_t fresh;
     } voice[kTailVoices];
     uint32_t panBase, volGain;
-    // Per voice 1 while the layer's record of its controls' inputs (TLayerVoice::ctlKey)
-    // holds the destination row as it stands: the same writers clear it.
-    uint8_t ctlRowStands[kTailVoices];
+    // For the layer's controls (setLayerControls): bit v while voice v's record of their
+    // inputs (TLayerVoice::ctlKey) holds its destination row as it stands and the layer's
+    // own inputs (parameters and pitches) as ctlShared does. Whatever writes the row clears
+    // the voice's bit (below), a change of ctlShared every bit. While ctlSharedKnown is 1,
+    // ctlShared held the inputs as they stood at sample ctlSharedAt of this render call.
+    static constexpr int kCtlShared = 10;
+    uint16_t ctlStands;
+    uint8_t ctlSharedKnown;
+    uint32_t ctlSharedAt;
+    uint32_t ctlShared[kCtlShared];
 };
-static_assert(sizeof(TTailLevels) == 320, "the controls' marks sit in the room the alignment leaves");
+static_assert(kTailVoices <= 16, "a bit of ctlStands for every voice");
+static_assert(sizeof(TTailLevels) == 320, "the controls' record sits in the room the alignment leaves");
 inline void dropTailLevels(TTailLevels (&layers)[kNumLayers], int v) {
     for (TTailLevels& l : layers) {
         l.voice[v].fresh = 0;
-        l.ctlRowStands[v] = 0;
+        l.ctlStands = (uint16_t)(l.ctlStands & ~(1u << v));
     }
 }
