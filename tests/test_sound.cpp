@@ -419,20 +419,32 @@ TEST_F(Layers, RefreshTakesEveryMovedInput) {
         for (int l = 0; l < 3; ++l) model(l, m);
         startNote();
         q.setLayerControls(kVoice);
+        // (A layer's own inputs are looked at once a sample: each call is a sample of its own.)
+        const auto refresh = [&] {
+            ++q.sampleCounter;
+            q.setLayerControls(kVoice);
+        };
         const auto moved = [&](const char* what, int i, auto move) {
             move(0.0137f);
-            q.setLayerControls(kVoice);
+            refresh();
             const std::vector<char> kept = controls();
             for (int l = 0; l < 3; ++l) q.layerVoice[l][kVoice].ctlKeyKnown = 0;
-            q.setLayerControls(kVoice);
+            refresh();
             EXPECT_EQ(kept, controls()) << "model " << m << ", " << what << " " << i;
             move(-0.0137f);
-            q.setLayerControls(kVoice);
+            refresh();
         };
         startNote();  // (which clears the notes' operator steps)
         moved("note start", 0, [](float) {});
+        // (Whatever writes a destination row clears the voice's marks of it as well.)
+        const auto inRow = [&](const float* x) {
+            return x >= q.modDestVoice[kVoice] && x < q.modDestVoice[kVoice] + kModDestSlots;
+        };
         for (size_t i = 0; i < inputs.size(); ++i)
-            moved("input", (int)i, [&](float by) { *inputs[i] += by; });
+            moved("input", (int)i, [&](float by) {
+                *inputs[i] += by;
+                if (inRow(inputs[i])) dropTailLevels(q.tailLevels, kVoice);
+            });
         q.voicePitchFactor[kVoice] *= 1.5;
         moved("pitch factor", 0, [&](float by) { q.voicePitchFactor[kVoice] *= by > 0 ? 2 : 0.5; });
         for (int j = 0; j < kNumParams; ++j)

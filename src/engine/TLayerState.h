@@ -218,6 +218,16 @@ struct alignas(64) TTailLevels {
     } voice[kTailVoices];
     uint32_t panBase, volGain;
     uint32_t dropped;  // the voices cleared since an octet took its lanes
+    // For the layer's controls (setLayerControls): bit v while voice v's record of their
+    // inputs (TLayerVoice::ctlKey) holds its destination row as it stands and the layer's
+    // own inputs (parameters and pitches) as ctlShared does. Whatever writes the row clears
+    // the voice's bit (below), a change of ctlShared every bit. While ctlSharedKnown is 1,
+    // ctlShared held the inputs as they stood at sample ctlSharedAt of this render call.
+    static constexpr int kCtlShared = 10;
+    uint16_t ctlStands;
+    uint8_t ctlSharedKnown;
+    uint32_t ctlSharedAt;
+    uint32_t ctlShared[kCtlShared];
     struct alignas(32) Octet {
         float gain[8], chordL[8], chordR[8], panL[8], panR[8];
         int32_t rows[8];   // each lane's voice's first envelope level (its index in run)
@@ -226,9 +236,12 @@ struct alignas(64) TTailLevels {
         int32_t taken;     // 0: the lanes hold nothing
     } octet[2];
 };
+static_assert(kTailVoices <= 16, "a bit of ctlStands for every voice");
+static_assert(sizeof(TTailLevels) == 832, "the controls' record sits in the room the alignment leaves");
 inline void dropTailLevels(TTailLevels (&layers)[kNumLayers], int v) {
     for (TTailLevels& l : layers) {
         l.voice[v].fresh = 0;
         l.dropped |= 1u << v;
+        l.ctlStands = (uint16_t)(l.ctlStands & ~(1u << v));
     }
 }

@@ -173,6 +173,13 @@ inline bool trackMoved(TLayerVoice& c, int pair, float amount, float key) {
     return true;
 }
 
+// Whether a float has the bits of a word.
+inline bool sameBits(float x, uint32_t word) {
+    uint32_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b == word;
+}
+
 // Whether N 32-bit words at a and b (16-byte aligned) have the same bits.
 template <int N>
 inline bool sameWords(const uint32_t* a, const uint32_t* b) {
@@ -449,6 +456,7 @@ void APlugin::updateLayerLevels() {
 // engine reset sets the voice filters up anew right after this, and they forget the key
 // tracking they took: so do the voice layers' records of it.
 void APlugin::resetLayerLevels() {
+    for (TTailLevels& t : tailLevels) t.ctlSharedKnown = 0;  // the sample counter starts over
     for (int layer = 0; layer < kNumLayers; ++layer)
         for (int v = 0; v < kNumVoices; ++v)
             layerVoice[layer][v].trackKnown[0] = layerVoice[layer][v].trackKnown[1] = 0;
@@ -597,6 +605,55 @@ __attribute__((always_inline)) inline void layerControls(APlugin& p, int v, cons
     // after that the model takes them anew when the destinations move.)
     const bool fresh = c.model != (int32_t)source + 1;
     c.model = (int32_t)source + 1;
+    // (The filters' key tracking stands while they keep what they took.)
+    const bool known = !fresh && voiceSame && c.ctlKeyKnown && c.trackKnown[0] &&
+                       (source != kSourceWire || c.trackKnown[1]);
+    // The layer's own inputs (its parameters and pitches, the same for every voice) in the
+    // order of ctlShared, the words a model leaves 0.
+    TTailLevels& t = p.tailLevels[L];
+    const auto shared = [&](uint32_t (&w)[TTailLevels::kCtlShared]) {
+        float x[TTailLevels::kCtlShared] = {val(PITCH_ENV_AMT_TAGS), val(FILTER_KEY_TRACK_TAGS),
+                                            val(FILTER_ENV_AMT_TAGS), p.layerSemi[L], p.layerFine[L]};
+        switch (source) {
+            case kSourceWire:
+                x[5] = val(WIRE_KEY_TRACK_TAGS); x[6] = val(WIRE_SEP_TAGS); x[7] = val(WIRE_Q_TAGS);
+                x[8] = val(WIRE_ENV_AMT_TAGS);
+                break;
+            case kSourceString:
+                x[5] = val(STRING_LEN_TAGS); x[6] = val(STRING_DAMP_TAGS); x[7] = val(STRING_IMP_LEN_TAGS);
+                x[8] = val(STRING_IMP_SHP_TAGS); x[9] = val(STRING_PLUCK_TAGS);
+                break;
+            case kSourceFM:
+                x[5] = val(FM_1_PITCH_ENV_AMT_TAGS); x[6] = val(FM_2_PITCH_ENV_AMT_TAGS);
+                x[7] = p.fm1Pitch[L]; x[8] = p.fm2Pitch[L];
+                break;
+            case kSourceWave:
+            default:
+                x[5] = val(WAVE_SYM_TAGS); x[6] = val(WAVE_FEED_TAGS); x[7] = val(FILTER_SEP_TAGS);
+                x[8] = val(FILTER_Q_TAGS); x[9] = val(FILTER_VOWEL_TAGS);
+                break;
+        }
+        std::memcpy(w, x, sizeof w);
+    };
+    // A voice whose bit stands has the layer's inputs as ctlShared holds them, and its row:
+    // only the notes' string values and the layer's inputs can have moved. The layer's are
+    // compared with ctlShared once a sample, by the first such voice.
+    const uint32_t bit = 1u << v;
+    const uint32_t now = p.sampleCounter;
+    if (known && (t.ctlStands & bit) &&
+        (source != kSourceString ||
+         (sameBits(p.stringLenMod[L][v], c.ctlKey[kCtlVoiceKey + 20]) &&
+          sameBits(p.stringDampMod[L][v], c.ctlKey[kCtlVoiceKey + 21]) &&
+          sameBits(p.stringPluckMod[L][v], c.ctlKey[kCtlVoiceKey + 22])))) {
+        if (t.ctlSharedKnown && t.ctlSharedAt == now) return;
+        uint32_t w[TTailLevels::kCtlShared];
+        shared(w);
+        if (std::memcmp(w, t.ctlShared, sizeof w) == 0) {
+            t.ctlSharedAt = now;
+            t.ctlSharedKnown = 1;
+            return;
+        }
+    }
     // The layer's inputs: the destinations octave (37), semi, fine, filter envelope and
     // pitch envelope amounts, the parameters of the pitch envelope amount, filter key
     // tracking and filter envelope amount, the layer's semi and fine; then the model's.
@@ -636,12 +693,27 @@ __attribute__((always_inline)) inline void layerControls(APlugin& p, int v, cons
             m[11] = d(101); m[12] = d(100);
             break;
     }
-    // (The filters' key tracking stands while they keep what they took.)
-    if (!fresh && voiceSame && c.ctlKeyKnown && c.trackKnown[0] &&
-        (source != kSourceWire || c.trackKnown[1]) &&
-        sameWords<kCtlLayerKey>(reinterpret_cast<const uint32_t*>(in), c.ctlKey + kCtlVoiceKey))
-        return;
-    refreshLayerControls(p, L, v, fresh, voiceKey, in);
+    if (!known || !sameWords<kCtlLayerKey>(reinterpret_cast<const uint32_t*>(in), c.ctlKey + kCtlVoiceKey))
+        refreshLayerControls(p, L, v, fresh, voiceKey, in);
+    // The key now holds the layer's inputs as read above: so does ctlShared from here on
+    // (every other voice's bit drops if they moved). They are taken from the key, not read
+    // again: another thread may set a parameter in between.
+    // (Wire's fifth word there is a destination's, in its place 0.)
+    uint32_t w[TTailLevels::kCtlShared];
+    std::memcpy(w, in + 5, sizeof w);
+    if (source == kSourceFM) {
+        std::memcpy(&w[7], &m[10], 2 * sizeof(float));
+        w[9] = 0;
+    } else if (source == kSourceWire) {
+        w[9] = 0;
+    }
+    if (std::memcmp(w, t.ctlShared, sizeof w) != 0) {
+        std::memcpy(t.ctlShared, w, sizeof w);
+        t.ctlStands = 0;
+    }
+    t.ctlSharedAt = now;
+    t.ctlSharedKnown = 1;
+    t.ctlStands = (uint16_t)(t.ctlStands | bit);
 }
 
 }  // namespace

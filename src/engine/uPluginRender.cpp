@@ -213,6 +213,9 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
 
     if (audioThreadMark.load(std::memory_order_relaxed) != &tlsThreadMark)
         audioThreadMark.store(&tlsThreadMark, std::memory_order_relaxed);
+    // The layers' inputs the voices' controls compared at a sample of an earlier call may
+    // have moved since (the host sets parameters between calls).
+    for (TTailLevels& t : tailLevels) t.ctlSharedKnown = 0;
     runPendingRequests();
 
     timeInfo = getTimeInfo(kTimeInfoFlags);
