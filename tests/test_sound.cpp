@@ -733,6 +733,43 @@ TEST_F(Envelopes, EveryRunningLevelStepsTowardItsTargetAndARetriggerStopsIt) {
     EXPECT_GT(moving, 0);
 }
 
+TEST_F(Envelopes, EveryRunningLevelStepsWhenMostOfTheRowMoves) {
+    // One note of three FM layers, every envelope decaying at its own pace to the same
+    // sustain level, so that all, then fewer and fewer, move; a retrigger of layer 2 part
+    // way stops a third of them at once.
+    setSlot(0, 19, 220);  // "Note On" -> layer 2 retrigger
+    for (int l = 0; l < 3; ++l) {
+        p().paramValue[LAYER_ON_TAGS[l]] = 1.0f;
+        p().paramValue[LAYER_SOURCE_TAGS[l]] = 2.1f / 3.99f;
+    }
+    rebuild();
+    p().paramValue[5] = 0.0f;
+    for (int n = 0; n < kNumEnvs; ++n) {
+        if (ENV_TAGS[1][n] >= 0) p().paramValue[ENV_TAGS[1][n]] = 0.1f + 0.015f * (float)n;
+        if (ENV_TAGS[2][n] >= 0) p().paramValue[ENV_TAGS[2][n]] = 0.3f;
+    }
+    p().startEnvs(kVoice, 100);
+    float& source = p().modSrcVoice[kVoice][19];
+    source = 0.0f;
+    double want[kNumEnvs];
+    for (int s = 0; s < 1600; ++s) {
+        if (s % 16 == 0) {
+            update();
+            if (s == 0) ASSERT_GE(p().env.book[kVoice].movingCount, 20);
+            if (s == 800) source = 1.0f;
+            p().checkRetrigger(kVoice);
+            for (int n = 0; n < kNumEnvs; ++n) want[n] = level(n);
+        }
+        p().advanceEnvs(kVoice);
+        for (int n = 0; n < kNumEnvs; ++n) {
+            want[n] += p().env.envStep(n, kVoice, 0);
+            ASSERT_EQ(level(n), want[n]) << "env " << n << " sample " << s;
+        }
+    }
+    EXPECT_EQ(stage(1), kEnvSustain) << "the fastest decay ended";
+    EXPECT_EQ(stage(24), kEnvDecay) << "the slowest one still runs";
+}
+
 TEST_F(Envelopes, PublishedSourcesFollowTheRunningLevelsThroughEveryChange) {
     // The render order per sample: every 16th an update, then publish, then advance. After
     // every publish each listed envelope's source holds its running level, and the global

@@ -141,8 +141,19 @@ struct TEnvState {
     // -0.0 in the others, and are added to all of those places as three pairs: a sum with
     // -0.0 is its other term, bit for bit, whatever it is. The entries hold the rest. A
     // voice's advance reads the line, its header and its first entry from one cache line.
+    // A voice of one sub-element with many entries (a note whose envelopes all still move)
+    // has them spread over a wide line instead, one step per place past the line, -0.0 in
+    // the places that stand, and no entries: that part of its row is then added pair by
+    // pair, with no place to look up. builtFor carries kWideMark then, so that the check
+    // every advance makes already sends it aside.
     static constexpr int kLinePlaces = 6;
     static constexpr int kLineEntries = 3;  // entries whose places sit in the header
+    static constexpr int kWidePlaces = kNumEnvs - kLinePlaces;
+    // Entries from which the wide line is cheaper: an entry is a place to load besides its
+    // add, the wide line a fixed ten adds.
+    static constexpr int kWideFrom = 6;
+    static constexpr int32_t kWideMark = 0x40000000;
+    static constexpr int kWideAt = 1;  // where the wide line sits in step (on a 16-byte boundary)
     struct alignas(64) VoiceMoves {
         alignas(16) double line[kLinePlaces];
         int32_t builtFor;  // the voice's sub-element count (unclamped) they were built for
@@ -171,10 +182,34 @@ struct TEnvState {
             }
             count = (uint8_t)kept;
         }
+        // The first `entries` entries, all of sub-element 0 past the line, as a wide line if
+        // there are enough of them; returns the mark for builtFor.
+        int32_t widen(int entries) {
+            if (__builtin_expect(entries < kWideFrom, 1)) return 0;
+            return spread(entries);
+        }
+        // widen's work (rare: out of line).
+        __attribute__((noinline)) int32_t spread(int entries) {
+            double steps[kWidePlaces];
+            uint8_t places[kWidePlaces];
+            for (int k = 0; k < entries; ++k) {
+                steps[k] = step[k];
+                places[k] = k < kLineEntries ? at[k] : atMore[k - kLineEntries];
+            }
+            double* wide = step + kWideAt;
+            for (int i = 0; i < kWidePlaces; ++i) wide[i] = -0.0;
+            for (int k = 0; k < entries; ++k) wide[places[k] - kLinePlaces] = steps[k];
+            count = 0;
+            return kWideMark;
+        }
     };
     static_assert(offsetof(VoiceMoves, step) + sizeof(double) <= 64,
                   "the line, the header and the first step share a cache line");
     static_assert(kEnvSubs * kNumEnvs <= 256, "a place fits a byte");
+    static_assert(kWidePlaces <= kEnvSubs * kNumEnvs - kWideAt, "the wide line fits the steps");
+    static_assert((offsetof(VoiceMoves, step) + kWideAt * sizeof(double)) % 16 == 0 &&
+                      kLinePlaces % 2 == 0 && kWidePlaces % 2 == 1,
+                  "the wide line is added in pairs and a last single place");
     // Where an update writes its advance entries: a step of one of the line's places into
     // the line (set to -0.0 before the update), any other as entry `first` + k of a voice's;
     // returns the entries it took (the line lives in the advance's cache line, the entries
@@ -192,7 +227,7 @@ struct TEnvState {
         }
     };
     VoiceMoves moves[kEnvVoices];
-    static constexpr int32_t kMovesStale = INT32_MIN;  // no sub-element count
+    static constexpr int32_t kMovesStale = INT32_MIN;  // no sub-element count, marked or not
     // Publishing: the voice's source row holds the levels of sub-element publishedSub as
     // they were at its last publish, and since then only the moving envelopes changed,
     // unless publishAll is set (an update, a note start or a new list rewrote the levels).
@@ -240,10 +275,15 @@ struct TEnvState {
     // advance with the voice's rows found by the caller: its moves m and its running levels'
     // first row.
     void advanceRows(int v, int subs, const VoiceMoves& m, double* level) {
-        if (__builtin_expect(m.builtFor != subs, 0)) rebuildMoves(v, subs);
         // (The row's address in one register: each entry then costs a load, an add and a
         // store.)
         asm("" : "+r"(level));
+        if (__builtin_expect(m.builtFor != subs, 0)) {
+            // (Read again from memory here, so that the check above stays one compare.)
+            asm("" ::: "memory");
+            if (m.builtFor != (subs ^ kWideMark)) rebuildMoves(v, subs);
+            if (m.builtFor == (subs ^ kWideMark)) addWide(m, level);
+        }
         static_assert(kLinePlaces % 2 == 0, "the line is added in pairs");
         for (int i = 0; i < kLinePlaces; i += 2)
             _mm_store_pd(level + i, _mm_add_pd(_mm_load_pd(level + i), _mm_load_pd(m.line + i)));
@@ -257,6 +297,14 @@ struct TEnvState {
     // The moving list and advance entries of voice v anew from the steps of every listed
     // envelope.
     void rebuildMoves(int v, int subs);
+    // The wide line of moves m added to the running levels of sub-element 0 from `level`.
+    static void addWide(const VoiceMoves& m, double* level) {
+        const double* wide = m.step + kWideAt;
+        double* row = level + kLinePlaces;
+        for (int i = 0; i + 1 < kWidePlaces; i += 2)
+            _mm_store_pd(row + i, _mm_add_pd(_mm_load_pd(row + i), _mm_load_pd(wide + i)));
+        row[kWidePlaces - 1] += wide[kWidePlaces - 1];
+    }
     // Every envelope of every voice at rest and silent (stage Attack, levels 0).
     void silenceAll();
     // Every voice's levels to be published whole at its next publish.

@@ -166,7 +166,7 @@ __attribute__((noinline)) void buildMovingListFrom(TEnvState& e, int v, int coun
     }
     e.book[v].movingCount = (uint8_t)moving;
     m.split(entries);
-    m.builtFor = builtFor;
+    m.builtFor = builtFor ^ (count == 1 ? m.widen(m.count) : 0);
 }
 
 // The same over every listed envelope.
@@ -687,7 +687,7 @@ void APlugin::setEnvs(int v) {
     } else {
         book.movingCount = (uint8_t)moving;
         moves.count = (uint8_t)entries;
-        moves.builtFor = voiceLevelCount[v];
+        moves.builtFor = voiceLevelCount[v] ^ (count == 1 ? moves.widen(entries) : 0);
     }
     // The computed envelopes' levels were set anew; two updates without a publish between
     // them ask for a whole one.

@@ -574,6 +574,8 @@ void APlugin::rebuildActiveVoices() {
     for (int v = 0; v < kNumVoices; ++v)
         if (isVoiceSounding(v)) now |= 1u << v;
 #endif
+    // The same voices, the rule: the list (always in ascending order) stands as it is.
+    if (now == was) return;
     // The voices leaving the list keep the layer-output sources of their last pass; a pass
     // that left them unwritten wrote its records, and the layer switches are the same (no
     // control block runs inside a run but at a 16-sample cadence, which writes them all
