@@ -144,6 +144,22 @@ void TComb::writeRow(float* const l[kLanes], int32_t r, RevLanes w) {
     }
 }
 
+// The lines span far more than the caches hold, and their forty read and forty write streams
+// are more than the processor's own prefetcher follows: each row's cache lines are fetched
+// into the second-level cache well before a batch reads and writes them. Nothing is computed
+// differently. (Inlined by force: out of line, the compiler may take a call that only
+// prefetches for one without effect, and drop it.)
+__attribute__((always_inline)) inline void TComb::fetchAhead(int32_t last) const {
+    const int32_t r = (last + kFetchAhead) & kRowMask;
+    for (int k = 0; k < kPerLane; ++k) {
+        for (int lane = 0; lane < kLanes; ++lane) {
+            const float* const line = lines[lane * kPerLane + k];
+            __builtin_prefetch(line + r, 0, 2);
+            __builtin_prefetch(line + ((r - length[k][lane]) & kRowMask), 0, 2);
+        }
+    }
+}
+
 void TComb::prepare(int32_t first, float damp, float room) {
     const int n = shortest < kBlock ? shortest : kBlock;
     batchRow = first;
@@ -151,6 +167,7 @@ void TComb::prepare(int32_t first, float damp, float room) {
     batchPos = 0;
     batchDamp = damp;
     batchRoom = room;
+    fetchAhead(first + n - 1);
     const float oneMinusDamp = 1.0f - damp;
     for (int i = 0; i < n; ++i) sums[i] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
     for (int k = 0; k < kPerLane; ++k) {
@@ -201,6 +218,7 @@ void TComb::run(int n, const RevLanes (*input)[2], float damp, float room, RevLa
         const int32_t first = (row + 1) & kRowMask;
         RevLanes* sum = out + from;
         for (int i = 0; i < m; ++i) sum[i] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
+        fetchAhead(first + m - 1);
         if (first >= kBlock && first + m - 1 <= kRowMask && lanes::wide()) {
             runPieceWide(m, first, input + from, damp, room, sum);
             row = (row + m) & kRowMask;

@@ -65,6 +65,9 @@ private:
     // Writes the rows of the samples done in the current batch and takes over their last
     // states; the batch is then finished.
     void flush();
+    // Fetches the rows kFetchAhead past row `last` (and those the combs read with them).
+    static constexpr int32_t kFetchAhead = 256;
+    void fetchAhead(int32_t last) const;
     // Computes outputs and states of the batch starting at row first.
     void prepare(int32_t first, float damp, float room);
     // Row r of the four lines of one comb index (and its copy past the end, if any).
