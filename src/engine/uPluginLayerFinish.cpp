@@ -554,13 +554,17 @@ private:
         HighPassOctets& held = p_.hpOctets[layer_];
         if (held.live()) settleOctets(held, mono, n);
         for (int i = 0; i < manyCount; ++i) alone(list[many[i]], counts[many[i]]);
+        for (int g = 0; g < n; g += 8) takeOctet(mono + g, std::min(8, n - g), g >> 3);
+        // the voices' destinations as places from the first voice's
+        const float* const dest = p_.modDestVoice[0];
+        const unsigned ran = THPFilter::runNoteOctetsHeld(held, n, hpFreq_, dest + hpFreqDest_,
+                                                          dest + hpQDest_, monoY_);
         int pending = -1;
         for (int g = 0; g < n; g += 8) {
-            const int c = std::min(8, n - g);
-            if (monoOctet(mono + g, c, g >> 3)) continue;
+            if (ran >> (g >> 3) & 1) continue;
             monoHeld_ = false;
             held.release(g >> 3);
-            for (int i = 0; i < c; ++i) pairUp(pending, mono[g + i]);
+            for (int i = 0; i < std::min(8, n - g); ++i) pairUp(pending, mono[g + i]);
         }
         return pending;
     }
@@ -597,35 +601,30 @@ private:
         }
     }
 
-    // Up to eight voices of one note (count of them) through their high-passes in one lane
-    // each, held in octet s (see THPFilter::runNoteOctetHeld); false, with nothing done,
-    // where they are not mono.
-    bool monoOctet(const int* voices, int count, int s) {
+    // Octet s set for up to eight voices of one note (count of them) where it holds
+    // nothing: their filters, records and the places of their arguments (see
+    // THPFilter::runNoteOctetHeld).
+    void takeOctet(const int* voices, int count, int s) {
+        HighPassOctet& o = p_.hpOctets[layer_].octet[s];
+        if (o.count != 0) return;
         // a full octet as it is (the common case), a short one with its last voice repeated
         int padded[8];
         if (count < 8) {
             padOctet(voices, count, padded);
             voices = padded;
         }
-        HighPassOctets& held = p_.hpOctets[layer_];
-        HighPassOctet& o = held.octet[s];
-        // the voices' destinations as places from the first voice's
         const float* const dest = p_.modDestVoice[0];
-        if (o.count == 0) {
-            THPFilter* const filters = p_.voiceHPFilter[layer_];
-            stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
-            const intptr_t filterRow = opaqueStride(filters);
-            const intptr_t noteRow = opaqueStride(notes);
-            const intptr_t destRow = opaqueStride(p_.modDestVoice);
-            for (int i = 0; i < 8; ++i) {
-                o.voice[i] = voices[i];
-                o.f[i] = rowAt(filters, filterRow, voices[i]);
-                o.rec[i] = *rowAt(notes, noteRow, voices[i]);
-                o.at[i] = (int32_t)(*rowAt(p_.modDestVoice, destRow, voices[i]) - dest);
-            }
+        THPFilter* const filters = p_.voiceHPFilter[layer_];
+        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
+        const intptr_t filterRow = opaqueStride(filters);
+        const intptr_t noteRow = opaqueStride(notes);
+        const intptr_t destRow = opaqueStride(p_.modDestVoice);
+        for (int i = 0; i < 8; ++i) {
+            o.voice[i] = voices[i];
+            o.f[i] = rowAt(filters, filterRow, voices[i]);
+            o.rec[i] = *rowAt(notes, noteRow, voices[i]);
+            o.at[i] = (int32_t)(*rowAt(p_.modDestVoice, destRow, voices[i]) - dest);
         }
-        return THPFilter::runNoteOctetHeld(held, s, count, hpFreq_, dest + hpFreqDest_,
-                                           dest + hpQDest_, monoY_[s]);
     }
 
 #if TAV_WIDE_LANES
