@@ -864,7 +864,8 @@ struct WideLanes {
 };
 
 // Eleven voices of mono notes through the high-pass eight lanes at a time (eight, then
-// three with the last repeated) against process() one voice at a time; a stretch of
+// three with the last repeated; an octet a call, or on odd samples both in one) against
+// process() one voice at a time; a stretch of
 // stereo input into voice 9 leaves its state with two sides, and its group must then be
 // declined untouched (and run through process() instead, its states given back) until
 // the sides agree again. The octets hold their states between calls; a reset in a held
@@ -899,6 +900,8 @@ TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
             q[v] = (n / 250 + v) % 2 ? 0.3f : 0.9f;
         }
         for (int v = 0; v < kVoices; ++v) hp[0][v].process(0.2f, mod[v], q[v], 1, &io[0][v], &io[0][v]);
+        // odd samples: both octets in one call
+        stereoOverStruct before[2];
         for (int g = 0; g < kVoices; g += 8) {
             const int count = std::min(8, kVoices - g);
             HighPassOctet& o = bank.octet[g / 8];
@@ -908,17 +911,23 @@ TEST(FilterPairs, MonoHighPassMatchesProcessAndDeclinesStereoStates) {
                     o.rec[i] = &io[1][g + std::min(i, count - 1)];
                     o.at[i] = g + std::min(i, count - 1);
                 }
-            THPFilter* const(&f)[8] = o.f;
-            stereoOverStruct* const(&rec)[8] = o.rec;
-            const stereoOverStruct before = *rec[1];
-            if (THPFilter::runNoteOctetHeld(bank, g / 8, count, 0.2f, mod, q)) {
+            before[g / 8] = *o.rec[1];
+        }
+        const unsigned both =
+            n % 2 ? THPFilter::runNoteOctetsHeld(bank, kVoices, 0.2f, mod, q) : 0u;
+        for (int g = 0; g < kVoices; g += 8) {
+            const int count = std::min(8, kVoices - g);
+            THPFilter* const(&f)[8] = bank.octet[g / 8].f;
+            stereoOverStruct* const(&rec)[8] = bank.octet[g / 8].rec;
+            if (n % 2 ? (both >> (g / 8) & 1) != 0
+                      : THPFilter::runNoteOctetHeld(bank, g / 8, count, 0.2f, mod, q)) {
                 ASSERT_TRUE(bank.live());
                 ++ran;
                 continue;
             }
             ++declined;
             ASSERT_TRUE(g == 8 && n >= 1000) << "sample " << n << " group " << g;
-            ASSERT_TRUE(sameBits(before, *rec[1]));
+            ASSERT_TRUE(sameBits(before[g / 8], *rec[1]));
             bank.release(g / 8);
             for (int i = 0; i < count; ++i)
                 f[i]->process(0.2f, mod[g + i], q[g + i], 1, rec[i], rec[i]);

@@ -559,6 +559,18 @@ public:
     static bool runNoteOctetHeld(HighPassOctets& bank, int s, int count, float freq,
                                  const float* mods, const float* resonances,
                                  float* sub = nullptr);
+    // runNoteOctetHeld() of the first n voices, eight to an octet (octet s with
+    // min(8, n - 8s) of them, sub[s] its sub-samples where sub is given), the octets'
+    // recurrences side by side; the bits of the octets that ran.
+    static unsigned runNoteOctetsHeld(HighPassOctets& bank, int n, float freq,
+                                      const float* mods, const float* resonances,
+                                      float (*sub)[16] = nullptr);
+
+private:
+#if TAV_WIDE_LANES
+    static bool takeNoteOctet(HighPassOctets& bank, int s, int count, float freq,
+                              const float* mods, const float* resonances, Lanes8 (&x)[2]);
+#endif
 };
 
 // The high-pass states of up to two mono octets of a layer (see runNoteOctetHeld), kept in

@@ -87,6 +87,18 @@ __attribute__((always_inline, target("avx2"))) inline __m256 levelsAt(const doub
     const __m128 h = _mm256_cvtpd_ps(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, hi, all, 8));
     return _mm256_insertf128_ps(_mm256_castps128_ps256(l), h, 1);
 }
+// levelsAt() of the eight rows, loaded one by one: the mono tails, which follow the octets'
+// recurrences, waited longest on the gathers.
+__attribute__((always_inline, target("avx2"))) inline __m256 levelsLoaded(const double* base,
+                                                                         const int32_t* rows) {
+    const __m128d a = _mm_loadh_pd(_mm_load_sd(base + rows[0]), base + rows[1]);
+    const __m128d b = _mm_loadh_pd(_mm_load_sd(base + rows[2]), base + rows[3]);
+    const __m128d c = _mm_loadh_pd(_mm_load_sd(base + rows[4]), base + rows[5]);
+    const __m128d d = _mm_loadh_pd(_mm_load_sd(base + rows[6]), base + rows[7]);
+    const __m128 l = _mm256_cvtpd_ps(_mm256_insertf128_pd(_mm256_castpd128_pd256(a), b, 1));
+    const __m128 h = _mm256_cvtpd_ps(_mm256_insertf128_pd(_mm256_castpd128_pd256(c), d, 1));
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(l), h, 1);
+}
 #endif
 
 // The tail of every layer, after its filters: each started note times its amp, volume and
@@ -554,13 +566,17 @@ private:
         HighPassOctets& held = p_.hpOctets[layer_];
         if (held.live()) settleOctets(held, mono, n);
         for (int i = 0; i < manyCount; ++i) alone(list[many[i]], counts[many[i]]);
+        for (int g = 0; g < n; g += 8) takeOctet(mono + g, std::min(8, n - g), g >> 3);
+        // the voices' destinations as places from the first voice's
+        const float* const dest = p_.modDestVoice[0];
+        const unsigned ran = THPFilter::runNoteOctetsHeld(held, n, hpFreq_, dest + hpFreqDest_,
+                                                          dest + hpQDest_, monoY_);
         int pending = -1;
         for (int g = 0; g < n; g += 8) {
-            const int c = std::min(8, n - g);
-            if (monoOctet(mono + g, c, g >> 3)) continue;
+            if (ran >> (g >> 3) & 1) continue;
             monoHeld_ = false;
             held.release(g >> 3);
-            for (int i = 0; i < c; ++i) pairUp(pending, mono[g + i]);
+            for (int i = 0; i < std::min(8, n - g); ++i) pairUp(pending, mono[g + i]);
         }
         return pending;
     }
@@ -597,35 +613,30 @@ private:
         }
     }
 
-    // Up to eight voices of one note (count of them) through their high-passes in one lane
-    // each, held in octet s (see THPFilter::runNoteOctetHeld); false, with nothing done,
-    // where they are not mono.
-    bool monoOctet(const int* voices, int count, int s) {
+    // Octet s set for up to eight voices of one note (count of them) where it holds
+    // nothing: their filters, records and the places of their arguments (see
+    // THPFilter::runNoteOctetHeld).
+    void takeOctet(const int* voices, int count, int s) {
+        HighPassOctet& o = p_.hpOctets[layer_].octet[s];
+        if (o.count != 0) return;
         // a full octet as it is (the common case), a short one with its last voice repeated
         int padded[8];
         if (count < 8) {
             padOctet(voices, count, padded);
             voices = padded;
         }
-        HighPassOctets& held = p_.hpOctets[layer_];
-        HighPassOctet& o = held.octet[s];
-        // the voices' destinations as places from the first voice's
         const float* const dest = p_.modDestVoice[0];
-        if (o.count == 0) {
-            THPFilter* const filters = p_.voiceHPFilter[layer_];
-            stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
-            const intptr_t filterRow = opaqueStride(filters);
-            const intptr_t noteRow = opaqueStride(notes);
-            const intptr_t destRow = opaqueStride(p_.modDestVoice);
-            for (int i = 0; i < 8; ++i) {
-                o.voice[i] = voices[i];
-                o.f[i] = rowAt(filters, filterRow, voices[i]);
-                o.rec[i] = *rowAt(notes, noteRow, voices[i]);
-                o.at[i] = (int32_t)(*rowAt(p_.modDestVoice, destRow, voices[i]) - dest);
-            }
+        THPFilter* const filters = p_.voiceHPFilter[layer_];
+        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
+        const intptr_t filterRow = opaqueStride(filters);
+        const intptr_t noteRow = opaqueStride(notes);
+        const intptr_t destRow = opaqueStride(p_.modDestVoice);
+        for (int i = 0; i < 8; ++i) {
+            o.voice[i] = voices[i];
+            o.f[i] = rowAt(filters, filterRow, voices[i]);
+            o.rec[i] = *rowAt(notes, noteRow, voices[i]);
+            o.at[i] = (int32_t)(*rowAt(p_.modDestVoice, destRow, voices[i]) - dest);
         }
-        return THPFilter::runNoteOctetHeld(held, s, count, hpFreq_, dest + hpFreqDest_,
-                                           dest + hpQDest_, monoY_[s]);
     }
 
 #if TAV_WIDE_LANES
@@ -634,10 +645,12 @@ private:
     // each as layerTail() forms it, from the layer's octets of lanes (see
     // TTailLevels::Octet), which take their voices' levels anew where these do not stand.
     // False where they cannot (a note has not started): then nothing is formed.
+    // (loaded: the levels through levelsLoaded() rather than levelsAt())
     __attribute__((always_inline, target("avx2"))) bool laneGains(const LayerTailParams& t,
                                                                  int listed, const int* list,
                                                                  __m256 (&gl)[2],
-                                                                 __m256 (&gr)[2]) {
+                                                                 __m256 (&gr)[2],
+                                                                 bool loaded = false) {
         APlugin& p = p_;
         TTailLevels& kept = p.tailLevels[layer_];
         const int octets = (listed + 7) >> 3;
@@ -664,7 +677,8 @@ private:
             const __m128i lo = _mm256_castsi256_si128(rows);
             const __m128i hi = _mm256_extracti128_si256(rows, 1);
             const __m256 level = _mm256_mul_ps(
-                _mm256_mul_ps(levelsAt(amps, lo, hi), levelsAt(vols, lo, hi)),
+                loaded ? _mm256_mul_ps(levelsLoaded(amps, q.rows), levelsLoaded(vols, q.rows))
+                       : _mm256_mul_ps(levelsAt(amps, lo, hi), levelsAt(vols, lo, hi)),
                 _mm256_load_ps(q.gain));
             gl[s] = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordL)),
                                   _mm256_load_ps(q.panL));
@@ -714,7 +728,7 @@ private:
         APlugin& p = p_;
         const LayerTailParams t = tailParams(p, layer_);
         __m256 gl[2], gr[2];
-        if (!laneGains(t, listed, list, gl, gr)) return false;
+        if (!laneGains(t, listed, list, gl, gr, true)) return false;
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer_], sizeof sum);
         const __m256 tiny = _mm256_set1_ps(1e-15f);
