@@ -39,6 +39,31 @@ struct HeldMultimodeRuns {
     template <int Mode, bool HighPass>
     __attribute__((target("avx2"))) static void step(HeldMultimodeQuad& h, unsigned follow,
                                                      Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+        followEnvelopes(h, follow);
+        Chain<Mode, HighPass> c(h, ab, cd);
+        c.filter();
+        c.highPass();
+        c.store();
+    }
+    // The same of two quads of the bank at once (h[0] and h[1], one mode), their lanes those
+    // of four pairs from `lanes` on: each quad's chain is a recurrence the next sample waits
+    // for, and the two side by side overlap where one after the other they would not.
+    template <int Mode, bool HighPass>
+    __attribute__((target("avx2"))) static void stepTwo(HeldMultimodeQuad* h, unsigned follow0,
+                                                        unsigned follow1, Lanes4 (*lanes)[2]) {
+        followEnvelopes(h[0], follow0);
+        followEnvelopes(h[1], follow1);
+        Chain<Mode, HighPass> c0(h[0], lanes[0], lanes[1]), c1(h[1], lanes[2], lanes[3]);
+        c0.filter();
+        c1.filter();
+        c0.highPass();
+        c1.highPass();
+        c0.store();
+        c1.store();
+    }
+
+    // TFilterQuadRuns::follow() of the following filters of held quad h (see step).
+    TAV_HELD static void followEnvelopes(HeldMultimodeQuad& h, unsigned follow) {
         using namespace filtermath;
         using Ints8 = filtermath::LaneInts8;
         TFilter* const(&f)[4] = h.filter;
@@ -86,27 +111,46 @@ struct HeldMultimodeRuns {
                 }
             }
         }
-        // run<Mode>(): the held fields as the merged pair
-        TFilter::PairT<Lanes8> merged;
-        merged.svF = h.svF;
-        merged.svD = h.svD;
-        merged.svLow = h.svLow;
-        merged.svBand = h.svBand;
-        Lanes8 x[2], y[2];
-        for (int s = 0; s < 2; ++s)
-            x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) *
-                       lanesOf<Lanes8>(kernelConstants().tenth) +
-                   lanesOf<Lanes8>(kernelConstants().guard);
-        const KernelParams k{Mode, {0.0f, 0.0f, 0.0f}, 0.0f};
-        StateVariableFamily::go(merged, k, x, y);
-        h.svLow = merged.svLow;
-        h.svBand = merged.svBand;
-        if constexpr (HighPass) HeldHighPassRuns::run(h, y);
-        for (int s = 0; s < 2; ++s) {
-            ab[s] = __builtin_shufflevector(y[s], y[s], 0, 1, 2, 3);
-            cd[s] = __builtin_shufflevector(y[s], y[s], 4, 5, 6, 7);
-        }
     }
+
+    // run<Mode>() of a held quad on the voices' lanes ab and cd, with HighPass its
+    // high-passes after: the held fields as the merged pair.
+    template <int Mode, bool HighPass>
+    struct Chain {
+        HeldMultimodeQuad& h;
+        Lanes4 (&ab)[2];
+        Lanes4 (&cd)[2];
+        TFilter::PairT<Lanes8> merged;
+        Lanes8 x[2], y[2];
+        TAV_HELD Chain(HeldMultimodeQuad& held, Lanes4 (&a)[2], Lanes4 (&c)[2])
+            : h(held), ab(a), cd(c) {
+            using filtermath::kernelConstants;
+            using filtermath::lanesOf;
+            merged.svF = h.svF;
+            merged.svD = h.svD;
+            merged.svLow = h.svLow;
+            merged.svBand = h.svBand;
+            for (int s = 0; s < 2; ++s)
+                x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) *
+                           lanesOf<Lanes8>(kernelConstants().tenth) +
+                       lanesOf<Lanes8>(kernelConstants().guard);
+        }
+        TAV_HELD void filter() {
+            const KernelParams k{Mode, {0.0f, 0.0f, 0.0f}, 0.0f};
+            StateVariableFamily::go(merged, k, x, y);
+            h.svLow = merged.svLow;
+            h.svBand = merged.svBand;
+        }
+        TAV_HELD void highPass() {
+            if constexpr (HighPass) HeldHighPassRuns::run(h, y);
+        }
+        TAV_HELD void store() {
+            for (int s = 0; s < 2; ++s) {
+                ab[s] = __builtin_shufflevector(y[s], y[s], 0, 1, 2, 3);
+                cd[s] = __builtin_shufflevector(y[s], y[s], 4, 5, 6, 7);
+            }
+        }
+    };
 
     __attribute__((target("avx2"))) static bool take(HeldMultimodeQuad& h, HeldMultimode& bank,
                                                      TFilter* const (&f)[4]) {
@@ -194,7 +238,16 @@ constexpr HeldMultimodeRuns::Fn kHeldSteps[4] = {
     &HeldMultimodeRuns::step<kFilterBand12, HighPass>,
     &HeldMultimodeRuns::step<kFilterNotch12, HighPass>};
 static_assert(kFilterNotch12 == kFilterLow12 + 3, "the held modes in a row");
+template <bool HighPass>
+constexpr HeldMultimode::TwoSteps kHeldTwoSteps[4] = {
+    &HeldMultimodeRuns::stepTwo<kFilterLow12, HighPass>,
+    &HeldMultimodeRuns::stepTwo<kFilterHigh12, HighPass>,
+    &HeldMultimodeRuns::stepTwo<kFilterBand12, HighPass>,
+    &HeldMultimodeRuns::stepTwo<kFilterNotch12, HighPass>};
 }  // namespace
+
+const HeldMultimode::TwoSteps* const HeldMultimode::kTwoSteps[2] = {kHeldTwoSteps<false>,
+                                                                    kHeldTwoSteps<true>};
 
 bool HeldMultimode::take(int q, TFilter* const (&f)[4], int32_t voices) {
     HeldMultimodeQuad& h = quad[q];
@@ -204,6 +257,7 @@ bool HeldMultimode::take(int q, TFilter* const (&f)[4], int32_t voices) {
     h.hpSettled = false;  // (its rows' first words are the memos' modulations)
     h.run = kHeldSteps<false>[f[0]->mode - kFilterLow12];
     h.runWithHighPass = kHeldSteps<true>[f[0]->mode - kFilterLow12];
+    h.heldMode = (uint8_t)(f[0]->mode - kFilterLow12);
     h.voices = voices;
     return true;
 }
@@ -215,6 +269,8 @@ void HeldMultimode::release(int q) {
     h.voices = -1;
 }
 #else
+// (no quad is ever held: never called)
+const HeldMultimode::TwoSteps* const HeldMultimode::kTwoSteps[2] = {nullptr, nullptr};
 bool HeldMultimode::take(int, TFilter* const (&)[4], int32_t) { return false; }
 void HeldMultimode::release(int) {}
 #endif

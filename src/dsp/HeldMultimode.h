@@ -49,6 +49,7 @@ struct alignas(32) HeldMultimodeQuad {
     LaneInts4 hpRows[4] = {};
     int32_t hpFreq = 0;
     bool hpSettled = false;
+    uint8_t heldMode = 0;  // the mode run, less kFilterLow12 (in what would be padding)
     // The caller's names of the voices (for it to tell they stand), 0 to 255, a byte each
     // from the lowest; -1: none held. The same of the high-passes, held on their own.
     int32_t voices = -1;
@@ -153,6 +154,16 @@ public:
     static void step(HeldMultimodeQuad& h, unsigned follow, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
         h.run(h, follow, ab, cd);
     }
+    // step() of two consecutive quads of the bank (h[0] and h[1]) of one heldMode, their
+    // lanes those of four pairs from `lanes` on; WithHighPass, stepWithHighPass() of both.
+    // The same as one after the other: their chains only run side by side.
+    template <bool WithHighPass>
+    static void stepTwo(HeldMultimodeQuad* h, unsigned follow0, unsigned follow1,
+                        Lanes4 (*lanes)[2]) {
+        kTwoSteps[WithHighPass][h[0].heldMode](h, follow0, follow1, lanes);
+    }
+    using TwoSteps = void (*)(HeldMultimodeQuad*, unsigned, unsigned, Lanes4 (*)[2]);
+    static const TwoSteps* const kTwoSteps[2];  // by WithHighPass, then heldMode
     // step() and then highPass() of a quad that holds both.
     static void stepWithHighPass(HeldMultimodeQuad& h, unsigned follow, Lanes4 (&ab)[2],
                                  Lanes4 (&cd)[2]) {

@@ -1026,23 +1026,43 @@ private:
     // The held quads that stand, from the first on, each one's step taken, and where it
     // holds its voices' high-passes as well (from the first on: done, the pairs) theirs in
     // the same call; returns the pairs done (up to the first quad that does not stand).
+    // Every quad is found standing before any steps (a step touches only its own voices),
+    // so that two of one mode then step at once (HeldMultimode::stepTwo).
     __attribute__((always_inline)) int standingQuads(int& done) {
-        HeldMultimodeQuad* h = p_.mmQuads[layer_].quad;
+        HeldMultimodeQuad* const quads = p_.mmQuads[layer_].quad;
+        HeldMultimodeQuad* h = quads;
         const intptr_t voiceRow = opaqueStride(voices_);
         int j = 0;
-        unsigned steps;
+        unsigned steps[HeldMultimode::kQuads];
         for (; j + 1 < pairs_; j += 2, ++h) {
+            unsigned& s = steps[j >> 1];
             if (done == j && h->hpVoices == h->voices) {
                 // a settled quad's high-passes would skip their prepares where it stands
                 if (!(h->hpSettled && h->voices == quadKey(j) &&
-                      quadStandsWith<true>(*h, j, voiceRow, steps)) &&
-                    !standsSettling(*h, j, steps))
+                      quadStandsWith<true>(*h, j, voiceRow, s)) &&
+                    !standsSettling(*h, j, s))
                     break;
-                HeldMultimode::stepWithHighPass(*h, steps, lanes_[j], lanes_[j + 1]);
                 done = j + 2;
             } else {
-                if (!quadStands(*h, j, voiceRow, steps)) break;
-                HeldMultimode::step(*h, steps, lanes_[j], lanes_[j + 1]);
+                if (!quadStands(*h, j, voiceRow, s)) break;
+            }
+        }
+        for (int i = 0; i < j;) {
+            HeldMultimodeQuad* const q = quads + (i >> 1);
+            const unsigned* const s = steps + (i >> 1);
+            const bool withHighPass = i < done;
+            if (i + 2 < j && (i + 2 < done) == withHighPass && q[0].heldMode == q[1].heldMode) {
+                if (withHighPass)
+                    HeldMultimode::stepTwo<true>(q, s[0], s[1], lanes_ + i);
+                else
+                    HeldMultimode::stepTwo<false>(q, s[0], s[1], lanes_ + i);
+                i += 4;
+            } else {
+                if (withHighPass)
+                    HeldMultimode::stepWithHighPass(*q, s[0], lanes_[i], lanes_[i + 1]);
+                else
+                    HeldMultimode::step(*q, s[0], lanes_[i], lanes_[i + 1]);
+                i += 2;
             }
         }
         return j;
