@@ -790,7 +790,9 @@ private:
             fallen |= (unsigned)!quadStands(held.quad[s], 2 * s) << s;
         for (unsigned m = fallen & held.held; m; m &= m - 1) held.release(__builtin_ctz(m));
         for (unsigned m = wanted & ~held.held; m; m &= m - 1) takeQuad(held, __builtin_ctz(m));
-        // Each quad's three prepares, then its chain in one run; the pair left over after.
+        // Every quad's three prepares (and the coefficients they changed taken again), then
+        // the chains side by side (a prepare reads no state a chain writes, and every quad
+        // keeps its own coefficients); the pair left over after.
         for (int s = 0; s < quads; ++s) {
             const WireQuad& q = held.quad[s];
             const int band = wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2],
@@ -799,8 +801,9 @@ private:
             const bool low =
                 prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s, &held, s);
             const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
-            held.runChain(s, band, low, high, lanes_ + 2 * s);
+            held.takeDue(s, band, low, high);
         }
+        held.runChains(quads, wireOn_, lanes_);
         if (pairs_ & 1) {
             if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
             stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
