@@ -813,9 +813,9 @@ private:
     static_assert(kNumVoices <= 4 * WireQuads::kQuads, "a quad for every four voices");
     // Whether quad q holds the voices of pairs j and j + 1 (as WireQuad::voice orders them).
     bool quadStands(const WireQuad& q, int j) const {
-        const __m128i now = _mm_unpacklo_epi64(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a_ + j)),
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b_ + j)));
+        // (each name read on its own: the list was just stored one name at a time, and a
+        // read across two of those stores would wait for them to reach the cache)
+        const __m128i now = _mm_setr_epi32(a_[j], a_[j + 1], b_[j], b_[j + 1]);
         const __m128i was = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q.voice));
         return _mm_movemask_epi8(_mm_cmpeq_epi32(now, was)) == 0xFFFF;
     }
