@@ -1443,7 +1443,8 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
                 TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs,
                                            &held, 0);
             for (int v = 0; v < 4; ++v) hp[1][v].prepareNote(0.2f, mods[v], qs[v]);
-            held.runChain(0, bpMoved, lpMoved, true, lanes);
+            held.takeDue(0, bpMoved, lpMoved, true);
+            held.runChains(1, wireOn, lanes);
             for (int p = 0; p < 2; ++p)
                 filtermath::storeNotePair(lanes[p], io[1][2 * p], io[1][2 * p + 1]);
         }

@@ -989,36 +989,59 @@ template <class Filter, class Field>
 TAV_WIDE_INLINE void splitField(const Lanes8& v, Filter* const (&f)[4], Field field) {
     splitQuad(v, field(*f[0]), field(*f[1]), field(*f[2]), field(*f[3]));
 }
-// The chain of a quad (see WireQuads::runChain), the band-pass on or off: each form a path
-// of its own, so that no stage's input waits in memory for the paths to join.
-template <bool BandPass>
-TAV_WIDE_INLINE void runHeldChain(WireQuad& q, Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+// The chains of N consecutive quads (see WireQuads::runChains), the band-pass on or off: each
+// form a path of its own, so that no stage's input waits in memory for the paths to join; each
+// stage over all N quads before the next, so that the quads' recurrences overlap.
+template <bool BandPass, int N>
+TAV_WIDE_INLINE void runHeldChains(WireQuad* q, Lanes4 (*pairs)[2]) {
     const KernelConstants& k = kernelConstants();
     // a stage's output as the next one's input: a tenth plus the guard, as quadIn
     const auto next = [&k](const Lanes8(&y)[2], Lanes8(&x)[2]) __attribute__((always_inline)) {
         for (int i = 0; i < 2; ++i)
             x[i] = y[i] * lanesOf<Lanes8>(k.tenth) + lanesOf<Lanes8>(k.guard);
     };
-    Lanes8 x[2], y[2];
-    quadIn(ab, cd, x);
-    // (the states as copies, stored once: the kernels would store the quad's own fields
-    // after each sub-sample, as the constants they read might be any of them)
-    Lanes8 band = q.band, low = q.low, s1 = q.s1, s2 = q.s2, t1 = q.t1, t2 = q.t2, cut = q.cut;
-    if constexpr (BandPass) {
-        bandPassKernel(q.F, q.D, band, low, x, y);
-        next(y, x);
-        q.band = band;
-        q.low = low;
+    // (the states as copies, stored once at the end, after every coefficient is read: the
+    // kernels would store the quads' own fields after each sub-sample, as the constants they
+    // read might be any of them)
+    Lanes8 x[N][2], y[N][2], band[N], low[N], s1[N], s2[N], t1[N], t2[N], cut[N];
+    for (int n = 0; n < N; ++n) {
+        quadIn(pairs[2 * n], pairs[2 * n + 1], x[n]);
+        band[n] = q[n].band;
+        low[n] = q[n].low;
+        s1[n] = q[n].s1;
+        s2[n] = q[n].s2;
+        t1[n] = q[n].t1;
+        t2[n] = q[n].t2;
+        cut[n] = q[n].cut;
     }
-    lowPassKernel(q.l1, q.l2, q.l3, s1, s2, x, y);
-    next(y, x);
-    highPassLanes(q.h1, q.h2, q.h3, q.k2, q.lc, t1, t2, cut, x, y);
-    quadOut(y, ab, cd);
-    q.s1 = s1;
-    q.s2 = s2;
-    q.t1 = t1;
-    q.t2 = t2;
-    q.cut = cut;
+    if constexpr (BandPass) {
+        for (int n = 0; n < N; ++n) bandPassKernel(q[n].F, q[n].D, band[n], low[n], x[n], y[n]);
+        for (int n = 0; n < N; ++n) next(y[n], x[n]);
+    }
+    for (int n = 0; n < N; ++n) lowPassKernel(q[n].l1, q[n].l2, q[n].l3, s1[n], s2[n], x[n], y[n]);
+    for (int n = 0; n < N; ++n) next(y[n], x[n]);
+    for (int n = 0; n < N; ++n)
+        highPassLanes(q[n].h1, q[n].h2, q[n].h3, q[n].k2, q[n].lc, t1[n], t2[n], cut[n], x[n],
+                      y[n]);
+    for (int n = 0; n < N; ++n) {
+        quadOut(y[n], pairs[2 * n], pairs[2 * n + 1]);
+        if constexpr (BandPass) {
+            q[n].band = band[n];
+            q[n].low = low[n];
+        }
+        q[n].s1 = s1[n];
+        q[n].s2 = s2[n];
+        q[n].t1 = t1[n];
+        q[n].t2 = t2[n];
+        q[n].cut = cut[n];
+    }
+}
+// The chains of the first `quads` quads, two at a time and one left over.
+template <bool BandPass>
+TAV_WIDE_INLINE void runQuadChains(WireQuad* quad, int quads, Lanes4 (*pairs)[2]) {
+    int s = 0;
+    for (; s + 1 < quads; s += 2) runHeldChains<BandPass, 2>(quad + s, pairs + 2 * s);
+    if (s < quads) runHeldChains<BandPass, 1>(quad + s, pairs + 2 * s);
 }
 #undef TAV_WIDE_INLINE
 
@@ -1252,23 +1275,20 @@ __attribute__((target("avx2"))) void WireQuads::release(int s) {
     held &= ~(1u << s);
 }
 
-__attribute__((target("avx2"))) void WireQuads::runChain(int s, int bandPass, bool lowPass,
-                                                         bool highPass, Lanes4 (*pairs)[2]) {
-    static_assert(kNoBandPass < 0 && TBPFilter::kAllMoved > 0 && TBPFilter::kTuningMoved > 0,
-                  "the band-pass off is none of its prepare's answers");
-    if (__builtin_expect(bandPass > 0 || lowPass || highPass, 0))
-        return takeAndRun(s, bandPass, lowPass, highPass, pairs);
-    if (bandPass == kNoBandPass) return runHeldChain<false>(quad[s], pairs[0], pairs[1]);
-    runHeldChain<true>(quad[s], pairs[0], pairs[1]);
+__attribute__((target("avx2"))) void WireQuads::runChains(int quads, bool bandPass,
+                                                          Lanes4 (*pairs)[2]) {
+    if (bandPass) return runQuadChains<true>(quad, quads, pairs);
+    runQuadChains<false>(quad, quads, pairs);
 }
 
-__attribute__((target("avx2"))) void WireQuads::takeAndRun(int s, int bandPass, bool lowPass,
-                                                           bool highPass, Lanes4 (*pairs)[2]) {
-    // The coefficients first (a take reads only the filters' coefficients, which no run changes).
+__attribute__((target("avx2"))) void WireQuads::takeMoved(int s, int bandPass, bool lowPass,
+                                                          bool highPass) {
+    static_assert(kNoBandPass < 0 && TBPFilter::kAllMoved > 0 && TBPFilter::kTuningMoved > 0,
+                  "the band-pass off is none of its prepare's answers");
+    // (a take reads only the filters' coefficients, which no run changes)
     if (bandPass > 0) takeBandPass(quad[s], bandPass);
     if (lowPass) takeLowPass(quad[s]);
     if (highPass) takeHighPass(quad[s]);
-    runChain(s, bandPass == kNoBandPass ? kNoBandPass : 0, false, false, pairs);
 }
 #endif  // (without them, see WireQuads.h)
 

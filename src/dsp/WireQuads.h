@@ -59,15 +59,21 @@ public:
     // Quad s's states written back into its filters, as the quad entry points leave them.
     void release(int s);
     __attribute__((cold)) void release() override;  // all of them
-    // The chain of quad s (processor with AVX2 only) on the notes of a and b (pairs[0]) and
-    // of c and d (pairs[1]): the quad entry points' runs of the band-pass, low-pass and
+    // After quad s's prepares, the coefficients they may have changed taken again:
+    // `bandPass` as TBPFilter::prepareNoteQuad() tells (only the tuning where only that
+    // moved; none where the band-pass is off, kNoBandPass), `lowPass` and `highPass`
+    // likewise of theirs.
+    static constexpr int kNoBandPass = -1;
+    void takeDue(int s, int bandPass, bool lowPass, bool highPass) {
+        if (__builtin_expect(bandPass > 0 || lowPass || highPass, 0))
+            takeMoved(s, bandPass, lowPass, highPass);
+    }
+    // The chains of quads 0 to quads - 1 (processor with AVX2 only; every prepare and take
+    // done), quad s on the notes of its a and b (pairs[2s]) and of its c and d
+    // (pairs[2s + 1]): the quad entry points' runs of the band-pass (where on), low-pass and
     // high-pass one after the other, each stage's output the next one's input without
     // leaving the lanes.
-    // Each stage takes its coefficients again first where its prepare may have changed
-    // some: `bandPass` as TBPFilter::prepareNoteQuad() tells (only the tuning where only
-    // that moved), or kNoBandPass where the band-pass is off (the notes go straight to the
-    // low-pass); `lowPass` and `highPass` likewise of theirs.
-    static constexpr int kNoBandPass = -1;
+    void runChains(int quads, bool bandPass, Lanes4 (*pairs)[2]);
     // The band-pass's cutoff map of quad s (TBPFilter::prepareNoteQuad's map, processor with
     // AVX2 only) on the values the quad keeps: its filters' fields of the map are then
     // stale until syncBandPass() or a release writes them back. Returns which coefficients
@@ -78,17 +84,15 @@ public:
     // coefficients the map changes are the quad's own.
     bool mapLowPass(int s, float cutoff, Lanes4 mod);
     void syncLowPass(int s);
-    void runChain(int s, int bandPass, bool lowPass, bool highPass, Lanes4 (*pairs)[2]);
 
 private:
     // A quad's coefficients taken from its filters.
     static void takeBandPass(WireQuad& q, int moved);
     static void takeLowPass(WireQuad& q);
     static void takeHighPass(WireQuad& q);
-    // runChain() where some coefficients are due (most often none is: out of line, so that
-    // the run keeps no register for the caller).
-    __attribute__((noinline)) void takeAndRun(int s, int bandPass, bool lowPass, bool highPass,
-                                              Lanes4 (*pairs)[2]);
+    // takeDue() where some are (most often none is: out of line, so that the prepares keep
+    // no register for it).
+    __attribute__((noinline)) void takeMoved(int s, int bandPass, bool lowPass, bool highPass);
 };
 
 #if !TAV_WIDE_LANES
@@ -96,7 +100,8 @@ private:
 inline void WireQuads::take(int, const int32_t (&)[4], TBPFilter* const (&)[4],
                             TLPFilter* const (&)[4], THPFilter* const (&)[4]) {}
 inline void WireQuads::release(int) {}
-inline void WireQuads::runChain(int, int, bool, bool, Lanes4 (*)[2]) {}
+inline void WireQuads::takeMoved(int, int, bool, bool) {}
+inline void WireQuads::runChains(int, bool, Lanes4 (*)[2]) {}
 inline int WireQuads::mapBandPass(int, stereoStruct, Lanes4) { return 0; }
 inline void WireQuads::syncBandPass(int) {}
 inline bool WireQuads::mapLowPass(int, float, Lanes4) { return false; }

@@ -804,7 +804,9 @@ private:
             fallen |= (unsigned)!quadStands(held.quad[s], 2 * s) << s;
         for (unsigned m = fallen & held.held; m; m &= m - 1) held.release(__builtin_ctz(m));
         for (unsigned m = wanted & ~held.held; m; m &= m - 1) takeQuad(held, __builtin_ctz(m));
-        // Each quad's three prepares, then its chain in one run; the pair left over after.
+        // Every quad's three prepares (and the coefficients they changed taken again), then
+        // the chains side by side (a prepare reads no state a chain writes, and every quad
+        // keeps its own coefficients); the pair left over after.
         for (int s = 0; s < quads; ++s) {
             const WireQuad& q = held.quad[s];
             const int band = wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2],
@@ -813,8 +815,9 @@ private:
             const bool low =
                 prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s, &held, s);
             const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
-            held.runChain(s, band, low, high, lanes_ + 2 * s);
+            held.takeDue(s, band, low, high);
         }
+        held.runChains(quads, wireOn_, lanes_);
         if (pairs_ & 1) {
             if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
             stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
@@ -824,9 +827,9 @@ private:
     static_assert(kNumVoices <= 4 * WireQuads::kQuads, "a quad for every four voices");
     // Whether quad q holds the voices of pairs j and j + 1 (as WireQuad::voice orders them).
     bool quadStands(const WireQuad& q, int j) const {
-        const __m128i now = _mm_unpacklo_epi64(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a_ + j)),
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b_ + j)));
+        // (each name read on its own: the list was just stored one name at a time, and a
+        // read across two of those stores would wait for them to reach the cache)
+        const __m128i now = _mm_setr_epi32(a_[j], a_[j + 1], b_[j], b_[j + 1]);
         const __m128i was = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q.voice));
         return _mm_movemask_epi8(_mm_cmpeq_epi32(now, was)) == 0xFFFF;
     }
