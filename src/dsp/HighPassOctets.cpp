@@ -214,13 +214,12 @@ __attribute__((always_inline, target("avx2"))) inline void storeOctet(const High
 __attribute__((target("avx2"))) bool THPFilter::runNoteOctetHeld(HighPassOctets& bank, int s,
                                                                  int count, float freq,
                                                                  const float* mods,
-                                                                 const float* resonances,
-                                                                 float* sub) {
+                                                                 const float* resonances) {
     if (!lanes::wide()) return false;
     Lanes8 x[2], y[2];
     if (!takeNoteOctet(bank, s, count, freq, mods, resonances, x)) return false;
     runOctetStates(bank.octet[s], x, y);
-    storeOctet(bank.octet[s], y, sub);
+    storeOctet(bank.octet[s], y, nullptr);
     return true;
 }
 
@@ -244,8 +243,7 @@ __attribute__((target("avx2"))) unsigned THPFilter::runNoteOctetsHeld(
     return ran;
 }
 #else
-bool THPFilter::runNoteOctetHeld(HighPassOctets&, int, int, float, const float*, const float*,
-                                 float*) {
+bool THPFilter::runNoteOctetHeld(HighPassOctets&, int, int, float, const float*, const float*) {
     return false;
 }
 unsigned THPFilter::runNoteOctetsHeld(HighPassOctets&, int, float, const float*, const float*,

@@ -554,11 +554,9 @@ public:
     // where it holds nothing; slots from count on repeat the last voice. Returns false,
     // having touched nothing, where a side differs or the processor runs four lanes; the
     // caller then takes the pair entry points. Having run, the octet keeps the states in its
-    // lanes for the next sample's call. Where `sub` is given, it gets the filtered first
-    // sub-samples of the eight lanes, then the second ones (sixteen floats).
+    // lanes for the next sample's call.
     static bool runNoteOctetHeld(HighPassOctets& bank, int s, int count, float freq,
-                                 const float* mods, const float* resonances,
-                                 float* sub = nullptr);
+                                 const float* mods, const float* resonances);
     // runNoteOctetHeld() of the first n voices, eight to an octet (octet s with
     // min(8, n - 8s) of them, sub[s] its sub-samples where sub is given), the octets'
     // recurrences side by side; the bits of the octets that ran.
