@@ -249,8 +249,11 @@ __attribute__((always_inline)) inline void writeScopes(APlugin& p, int voice) {
         return;
     }
     const float* src = p.modSrcVoice[voice];
-    // Sources 118 .. 124 as two overlapping runs of four.
-    std::memcpy(&p.modSrcGlobal[118], &src[118], 4 * sizeof(float));
+    // Sources 118 .. 124 as a run of three and one of four. The voice's row was most often
+    // written just before, as 118 .. 121 and 121 .. 124 (LayerOutWriter): a read within one
+    // of those stores takes its value straight from it, where one across both would wait
+    // for them to reach the cache.
+    std::memcpy(&p.modSrcGlobal[118], &src[118], 3 * sizeof(float));
     std::memcpy(&p.modSrcGlobal[121], &src[121], 4 * sizeof(float));
     ring0[pos] = src[118];
     ring1[pos] = src[119];
