@@ -13,6 +13,7 @@
 
 #include "dsp/LaneDispatch.h"
 #include "engine/RandSeed.h"
+#include "engine/VoiceKey.h"
 #include "plugin/uPlugin.h"
 #include "plugin/uPluginTags.h"
 
@@ -730,16 +731,9 @@ void APlugin::setLayerControls(int v) {
     // What every layer reads of the voice: bend, glide, pitch factor, pitch, note count,
     // the sample rate and the notes' semitone offsets and ratios (past the count too).
     alignas(16) uint32_t voiceKey[kCtlVoiceKey];
-    std::memcpy(&voiceKey[0], &voicePitchBend[v], sizeof(float));
-    std::memcpy(&voiceKey[1], &glidePitch[v], sizeof(float));
-    std::memcpy(&voiceKey[2], &pitchFactor, sizeof(double));
-    std::memcpy(&voiceKey[4], &pitch, sizeof(float));
-    std::memcpy(&voiceKey[5], &voiceLevelCount[v], sizeof(int32_t));
-    std::memcpy(&voiceKey[6], &rate, sizeof(float));
-    std::memcpy(&voiceKey[7], voiceElemSemi[v], kLayerNotes * sizeof(float));
-    std::memcpy(&voiceKey[7 + kLayerNotes], voiceElemRatio[v], kLayerNotes * sizeof(float));
-    static_assert(7 + 2 * kLayerNotes < kCtlVoiceKey, "the voice's inputs fit its key");
-    voiceKey[kCtlVoiceKey - 1] = 0;
+    putVoiceKey(voiceKey, VoiceKeyInputs{&voicePitchBend[v], &glidePitch[v], pitchFactor, pitch,
+                                         voiceLevelCount[v], rate, voiceElemSemi[v],
+                                         voiceElemRatio[v]});
     // The voice's inputs are compared once, with the first layer's record of them: every
     // layer whose values stand took them from those (a layer that was off, or whose model
     // changed, takes its values anew), and a voice whose inputs moved refreshes every layer
