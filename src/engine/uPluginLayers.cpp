@@ -1448,18 +1448,23 @@ void APlugin::renderLayers() {
     // through the pass: no copy of it to take room on the stack), and their note counts
     // (clamped to 0..kLayerNotes; a count outside never occurs).
     const int* const list = activeVoiceList;
-    int counts[kNumVoices];
     const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
     bool single = true;
     for (int vi = 0; vi < voices; ++vi) {
         const int v = list[vi];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        int count = voiceLevelCount[v];
+        single &= voiceLevelCount[v] == 1;
+    }
+    // Every voice of one note, the rule: the counts are a row of ones, with nothing to write.
+    static constexpr int kOnes[kNumVoices] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    int written[kNumVoices];
+    for (int vi = 0; !single && vi < voices; ++vi) {
+        int count = voiceLevelCount[list[vi]];
         if (__builtin_expect((unsigned)count > (unsigned)kLayerNotes, 0))
             count = count < 0 ? 0 : kLayerNotes;
-        counts[vi] = count;
-        single &= count == 1;
+        written[vi] = count;
     }
+    const int* const counts = single ? kOnes : written;
     for (int li = 0; li < activeLayerCount; ++li) {
         const int layer = activeLayers[li];
         if ((unsigned)layer >= (unsigned)kNumLayers) continue;
