@@ -444,7 +444,10 @@ void APlugin::updateLayerLevels() {
         uint32_t key[7];
         std::memcpy(key, in, sizeof(in));
         key[6] = fm ? 1u : 0u;
-        if (std::memcmp(key, layerPitchKey[layer], sizeof(key)) == 0) continue;
+        // (Word by word: a wider read of the key just written would wait for its stores.)
+        uint32_t moved = 0;
+        for (int k = 0; k < 7; ++k) moved |= key[k] ^ layerPitchKey[layer][k];
+        if (moved == 0) continue;
         std::memcpy(layerPitchKey[layer], key, sizeof(key));
         layerSemi[layer] = semiOctaves(in[0]);
         layerFine[layer] = fm ? 0.0f : (2.0f * in[1] - 1.0f) / 12.0f;
