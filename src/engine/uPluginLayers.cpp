@@ -1443,13 +1443,14 @@ void renderWireVoices(APlugin& p, int layer, int voices, const int* list, const 
 // Each layer in two passes over its voices: the sound models (in voice order, which the
 // shared noise generators depend on), then the filters and tails (see finishLayer). The
 // models of all voices come first so that the filters of neighbouring voices can run side
-// by side.
-void APlugin::renderLayers() {
+// by side. Returns whether every voice has one note.
+bool APlugin::renderLayers() {
     std::memset(layerOut, 0, sizeof(layerOut));
-    if (activeLayerCount <= 0) return;
+    if (activeLayerCount <= 0) return false;
     // The voices rendered in every layer, in order (the active list itself, which stands
     // through the pass: no copy of it to take room on the stack), and their note counts
-    // (clamped to 0..kLayerNotes; a count outside never occurs).
+    // (clamped to 0..kLayerNotes; a count outside never occurs): a row of ones, with nothing
+    // to write, when every voice has one note (the rule).
     const int* const list = activeVoiceList;
     const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
     bool single = true;
@@ -1458,15 +1459,10 @@ void APlugin::renderLayers() {
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         single &= voiceLevelCount[v] == 1;
     }
-    // Every voice of one note, the rule: the counts are a row of ones, with nothing to write.
     static constexpr int kOnes[kNumVoices] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
     int written[kNumVoices];
-    for (int vi = 0; !single && vi < voices; ++vi) {
-        int count = voiceLevelCount[list[vi]];
-        if (__builtin_expect((unsigned)count > (unsigned)kLayerNotes, 0))
-            count = count < 0 ? 0 : kLayerNotes;
-        written[vi] = count;
-    }
+    for (int vi = 0; !single && vi < voices; ++vi)
+        written[vi] = std::clamp(voiceLevelCount[list[vi]], 0, kLayerNotes);
     const int* const counts = single ? kOnes : written;
     for (int li = 0; li < activeLayerCount; ++li) {
         const int layer = activeLayers[li];
@@ -1489,6 +1485,7 @@ void APlugin::renderLayers() {
         }
         finishLayer(layer, model, voices, list, counts, single);
     }
+    return single;
 }
 
 float APlugin::getLayerVoiceOutput(int layer, int v) {

@@ -176,6 +176,31 @@ __attribute__((always_inline)) inline void runRunSampleControls(APlugin& p) {
     p.runGlobalModulation();
 }
 
+// After the voices' sound: every listed voice's notes a sample older, its envelopes a step
+// on and its counter moved (movesRow, levelRow: opaqueStride of the envelopes' moves and
+// running levels). Apart from the voice pass, which does this itself when every voice has
+// one note (the rule).
+__attribute__((noinline)) void advanceVoiceNotes(APlugin& p, intptr_t movesRow,
+                                                  intptr_t levelRow) {
+    const int listed = p.activeVoiceCount;
+    for (int a = 0; a < listed; ++a) {
+        const int v = p.activeVoiceList[a];
+        if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+        const int count = p.voiceLevelCount[v];
+        // A voice holds one to a few notes: a plain loop, since the vector one's set-up
+        // costs more than the increments (the empty asm keeps the compiler from vectorizing
+        // it).
+        int32_t* age = p.voiceElemAge[v];
+        for (int k = 0; k < count; ++k) {
+            ++age[k];
+            asm("" : "+r"(k));
+        }
+        p.env.advanceRows(v, count, *rowAt(p.env.moves, movesRow, v),
+                          (*rowAt(p.env.work.run, levelRow, v))[0]);
+        ++p.voiceCounter[v];
+    }
+}
+
 }  // namespace
 
 bool APlugin::onAudioThread() const { return tlsRenderingPlugin == this; }
@@ -453,7 +478,8 @@ void APlugin::renderEngineVoices(int runPos) {
     }
     voicesStandFrom = allStand && voicesStandFrom != 0 ? (uint8_t)(runPos + 1) : 0;
 voicesDone:
-    renderLayers();
+    // (Whether every listed voice has one note: they then keep it until the advance below.)
+    const bool single = renderLayers();
 
     // The layers' outputs of each voice's first note as its layer-output sources. Unless a
     // route or retrigger reads them, only lastVoice's are read (by the scopes and the global
@@ -480,26 +506,18 @@ voicesDone:
     const int32_t lastCounter = isValidVoice(last) ? voiceCounter[last] : 0;
     const intptr_t movesRow = opaqueStride(env.moves);
     const intptr_t levelRow = opaqueStride(env.work.run);
-    for (int a = 0; a < listed; ++a) {
-        const int v = activeVoiceList[a];
-        if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        const int count = voiceLevelCount[v];
-        // A voice holds one to a few notes, most often one: a plain loop, since the vector
-        // one's set-up costs more than the increments (the empty asm keeps the compiler from
-        // vectorizing it). (The row is named apart in each branch: the single increment then
-        // takes its address in the store.)
-        if (count == 1) {
+    if (!single) {
+        advanceVoiceNotes(*this, movesRow, levelRow);
+    } else {
+        // Each voice of one note: its note's age and its envelopes' one sub-element.
+        for (int a = 0; a < listed; ++a) {
+            const int v = activeVoiceList[a];
+            if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
             ++voiceElemAge[v][0];
-        } else {
-            int32_t* age = voiceElemAge[v];
-            for (int k = 0; k < count; ++k) {
-                ++age[k];
-                asm("" : "+r"(k));
-            }
+            env.advanceRows(v, 1, *rowAt(env.moves, movesRow, v),
+                            (*rowAt(env.work.run, levelRow, v))[0]);
+            ++voiceCounter[v];
         }
-        env.advanceRows(v, count, *rowAt(env.moves, movesRow, v),
-                        (*rowAt(env.work.run, levelRow, v))[0]);
-        ++voiceCounter[v];
     }
     if (!allRows && isValidVoice(last) && voiceCounter[last] != lastCounter) layerOuts.write(last);
 

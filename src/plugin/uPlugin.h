@@ -608,7 +608,7 @@ public:
     //     the glide and the voice pitch factor: setLayerControls(v);
     //   per active voice v, every sample: publishEnvSources(v) (before its modulation pass);
     //   renderLayers() once per sample (clears layerOut, renders every active layer of
-    //     every active voice into layerOut);
+    //     every active voice into layerOut; true: every listed voice has one note);
     //   per active voice v after rendering: getLayerVoiceOutput(layer, v) for the layer
     //     output sources, then advanceEnvs(v), then the voice's counters advance.
     // Note start (retrigger): setVelocitySplit(v, velocity, base) at the velocity step,
@@ -635,7 +635,7 @@ public:
         if (isValidVoice(voice)) env.advance(voice, voiceLevelCount[voice]);
     }
     void setLayerControls(int voice);
-    void renderLayers();
+    bool renderLayers();
     void finishLayer(int layer, SourceMode, int n, const int* list, const int* counts, bool single);
     float getLayerVoiceOutput(int layer, int voice);
     void setVelocitySplit(int voice, int velocity, float base);
