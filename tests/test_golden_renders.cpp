@@ -440,8 +440,39 @@ TEST(GoldenRendersHeld, WaveHighPassesFollowTheirArgumentsAwayAndBack) {
     for (size_t i = 0; i < out[0].size(); ++i) ASSERT_EQ(out[0][i], out[1][i]) << "sample " << i;
 }
 
-// FM voices (whose tails run from their high-pass octets' lanes) and Wire voices (from
-// their pairs' records), the gains in lanes: the layers' pan and volume moving, notes let
+// Wave voices of a filtering mode, whose quads hold their high-passes, joined by voices
+// started after the multimode filters were bypassed; once the first ones end, the layers'
+// high-passes run in octets (the quads give theirs back). With the widest lanes and the
+// baseline: the same output, bit for bit.
+TEST(GoldenRendersHeld, WaveHighPassesGoFromQuadsToOctets) {
+    std::vector<float> out[2];
+    for (int run = 0; run < 2; ++run) {
+        lanes::setWidth(run == 0 ? lanes::widest() : lanes::Width::Baseline);
+        RandSeed.reset();
+        Params p = with(modelPatch(3), {{ENV_TAGS[3][0], 0.0f}});  // a short amp release
+        for (int layer = 0; layer < 3; ++layer)
+            p.push_back({FILTER_MODE_TAGS[layer], stepped(kFilterLow12, 34.99f)});
+        Engine e(p);
+        const auto keep = [&](const std::vector<float>& x) {
+            out[run].insert(out[run].end(), x.begin(), x.end());
+        };
+        for (int k = 0; k < 4; ++k) e.noteOn(48 + k, 100);
+        keep(e.render(512, 64));
+        for (int layer = 0; layer < 3; ++layer)
+            e.set({{FILTER_MODE_TAGS[layer], stepped(kFilterBypass, 34.99f)}});
+        for (int k = 0; k < 8; ++k) e.noteOn(60 + k, 100);
+        keep(e.render(512, 64));
+        for (int k = 0; k < 4; ++k) e.noteOff(48 + k);
+        keep(e.render(8192, 64));
+    }
+    lanes::setWidth(lanes::widest());
+    ASSERT_EQ(out[0].size(), out[1].size());
+    for (size_t i = 0; i < out[0].size(); ++i) ASSERT_EQ(out[0][i], out[1][i]) << "sample " << i;
+}
+
+// FM voices and the Wave voices of layers whose multimode filters are bypassed (their
+// tails run from their high-pass octets' lanes) and Wire voices (from their pairs'
+// records), the gains in lanes: the layers' pan and volume moving, notes let
 // go and new ones taken (an octet of four voices, then of other voices), with the widest
 // lanes and the baseline: the same output, bit for bit.
 class TailLanes : public ::testing::TestWithParam<int> {};
@@ -468,4 +499,4 @@ TEST_P(TailLanes, FollowTheirLevelsAndVoices) {
     ASSERT_EQ(out[0].size(), out[1].size());
     for (size_t i = 0; i < out[0].size(); ++i) ASSERT_EQ(out[0][i], out[1][i]) << "sample " << i;
 }
-INSTANTIATE_TEST_SUITE_P(Models, TailLanes, ::testing::Values(2, 0));
+INSTANTIATE_TEST_SUITE_P(Models, TailLanes, ::testing::Values(2, 0, 3));

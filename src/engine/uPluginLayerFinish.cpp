@@ -359,7 +359,13 @@ public:
             p_.wireQuads[layer_].release();
         // the voices of one note before any other: most often all of them
         const int ones = single ? listed : leadingOnes(listed, counts);
-        if (TAV_WIDE_LANES && highPassOnly() && lanes::wide()) {
+        // the voices' one filter the high-pass, their records mono (as a rule)
+        const bool mono =
+            TAV_WIDE_LANES && lanes::wide() && (highPassOnly() || monoWave(listed, list));
+        if (mono) {
+            // (a high-pass a multimode quad holds goes back before an octet takes it)
+            if (!highPassOnly() && __builtin_expect(p_.mmQuads[layer_].highPassHeld != 0, 0))
+                p_.mmQuads[layer_].releaseHighPass(~0u);
             pending = monoVoices(listed, list, counts, ones);
 #if TAV_WIDE_LANES
             if (monoHeld_ && monoTails(listed, list)) return;
@@ -405,7 +411,7 @@ public:
             if (model_ == kSourceWire) {
                 if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this});
                 stage(p_.voiceLPFilter[layer_], LowPassPrepare{this});
-            } else if (model_ != kSourceString && model_ != kSourceFM) {
+            } else if (!mono && !highPassOnly()) {
                 // (the pairs whose high-passes ran in their quads' steps are not run again;
                 // with four lanes the bank holds none)
                 const int done = multimodeStage();
@@ -514,6 +520,17 @@ private:
 
     // String and FM: the high-pass is the layer's only filter.
     bool highPassOnly() const { return model_ == kSourceString || model_ == kSourceFM; }
+    // A Wave layer whose every listed voice has its multimode filter bypassed: the high-pass
+    // is then its one filter too. Without the sub-oscillator (whose pan may part the sides)
+    // its voices' records are as mono as those of String and FM.
+    bool monoWave(int listed, const int* list) const {
+        static_assert(kFilterBypass == 0, "a bypassed filter's mode is 0");
+        if (model_ == kSourceWire || p_.subVolGain[layer_] > 0.0001f) return false;
+        const TFilter* const filters = p_.voiceFilter[layer_];
+        for (int k = 0; k < listed; ++k)
+            if (filters[list[k]].getType() != 0) return false;
+        return true;
+    }
 
     // The next voice of one note: it waits for a partner (pending) or pairs up with the
     // waiting one. Forced inline and without an early return: so run()'s loop compiles to
