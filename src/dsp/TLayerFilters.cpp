@@ -117,6 +117,9 @@ void TBPFilter::spreadLanesNow() {
 }
 
 void TBPFilter::init(float sampleRate) {
+    static_assert(offsetof(TBPFilter, env) + sizeof(Lanes4) <= 64 &&
+                      offsetof(TBPFilter, memo) == 0 && alignof(TBPFilter) == 64,
+                  "a note's first envelope value in the memo's cache line");
     // (a holder writes the map's values back on release: before they are set anew here)
     if (holder) holder->release();
     spreadLanes();

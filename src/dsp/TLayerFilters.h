@@ -218,8 +218,10 @@ private:
     float keyFactor = 1.0f;
     // the key factor the pairs' cutoffs were mapped with
     float lastKey = 1.0f;
-    // per pair: the FilterSine entries F was read from (-1: none)
-    LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
+    // The notes' envelope values, per note in every lane (see pairEnvelopes): in the memo's
+    // line, as a held quad's voice writes the first and its flag every sample, and its
+    // map reads them (nothing else of the filter but the memo then).
+    Lanes4 env[kFilterMaxCopies] = {};
 
     float rate = 44100.0f;
     float tableScale = 262143.0f / 88200.0f;
@@ -237,11 +239,12 @@ private:
     LaneHolder* holder = nullptr;
 
     // tableScale and ceiling in four lanes, for the one-note update; 20 keyFactor / sep and
-    // 20 keyFactor sep as left, right, left, right; the notes' envelope values
+    // 20 keyFactor sep as left, right, left, right; per pair, the FilterSine entries F was
+    // read from (-1: none)
     alignas(64) Lanes4 scaleLanes = filtermath::splat(262143.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+    LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
     // Per pair, four lanes each, side by side: what a one-note voice reads every sample
     // then fills two cache lines rather than one line of each of seven arrays. The first
     // line holds what the cutoff map reads and writes (and F, which follows the cutoff);
