@@ -385,7 +385,18 @@ private:
     alignas(64) filtermath::UpdateMemo<3> memo;  // cutoff, mod, resonance
     float velOffset = 0.0f;
     float keyFactor = 1.0f;
-    float lastKey = 1.0f;
+    // The last update was one of one note that left the key factor of its mapping (not
+    // NaN), lastPairs >= 1 and a lastQ within the tolerance of its resonance's, and every
+    // lane of the first pair's last cutoffs, cutoff in use and table entries alike; nothing
+    // since changed the key factor. Its lane 0 then tells all about the note. (Here: a held
+    // quad's prepare reads it every sample, and nothing else of the filter but this line.)
+    bool plain = false;
+    // The four-voice map (mapNoteQuad) stores only lane 0 of the first pair's last cutoffs,
+    // target and used cutoffs and table entries, and of its coefficients only zd: a voice
+    // whose envelope moves is mapped there every sample, and the other lanes (which repeat
+    // lane 0 while plain holds) are filled only where something else reads them. True
+    // while they are to be filled.
+    bool lanesDue = false;
     // the first pair's coefficients of its first note, {a1, a2, a3, 0} (packNoteCoefficients)
     Lanes4 zd = {};
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
@@ -403,17 +414,7 @@ private:
     // holds all that the four-voice map reads besides the first one and the pair record
     alignas(64) Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
-    // The last update was one of one note that left the key factor of its mapping (not
-    // NaN), lastPairs >= 1 and a lastQ within the tolerance of its resonance's, and every
-    // lane of the first pair's last cutoffs, cutoff in use and table entries alike; nothing
-    // since changed the key factor. Its lane 0 then tells all about the note.
-    bool plain = false;
-    // The four-voice map (mapNoteQuad) stores only lane 0 of the first pair's last cutoffs,
-    // target and used cutoffs and table entries, and of its coefficients only zd: a voice
-    // whose envelope moves is mapped there every sample, and the other lanes (which repeat
-    // lane 0 while plain holds) are filled only where something else reads them. True
-    // while they are to be filled.
-    bool lanesDue = false;
+    float lastKey = 1.0f;  // the key factor the pairs' cutoffs were mapped with
     float R = 0.5f;  // FilterZQ damping of lastQ
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
