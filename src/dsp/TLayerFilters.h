@@ -297,21 +297,22 @@ public:
                                 WireQuads* quads = nullptr, int s = 0) {
         // Four settled notes are the common case, decided here without the call.
 #if defined(__SSE2__)
-        // memo.skipNote() of all four: each memo's arguments and note count (its first four
-        // words) against the call's and one at once, the four results and their quiet flags
-        // anded
+        // memo.skipNote() of all four: their quiet flags first (a moving envelope clears
+        // them every sample, and then nothing else need be looked at), then each memo's
+        // arguments and note count (its first four words) against the call's and one at
+        // once, the four results anded
         static_assert(offsetof(filtermath::UpdateMemo<3>, notes) == 12, "notes follows");
-        const float one = __builtin_bit_cast(float, 1);
-        const auto held = [&](const TLPFilter& f, int i) __attribute__((always_inline)) {
-            const Lanes4 now = {cutoff, mod[i], resonance[i], one};
-            return _mm_cmpeq_epi32((__m128i)now,
-                                   _mm_load_si128(reinterpret_cast<const __m128i*>(&f.memo)));
-        };
-        const __m128i all = _mm_and_si128(_mm_and_si128(held(a, 0), held(b, 1)),
-                                          _mm_and_si128(held(c, 2), held(d, 3)));
-        if ((a.memo.quiet & b.memo.quiet & c.memo.quiet & d.memo.quiet) &&
-            _mm_movemask_ps(_mm_castsi128_ps(all)) == 15)
-            return false;
+        if (a.memo.quiet & b.memo.quiet & c.memo.quiet & d.memo.quiet) {
+            const float one = __builtin_bit_cast(float, 1);
+            const auto held = [&](const TLPFilter& f, int i) __attribute__((always_inline)) {
+                const Lanes4 now = {cutoff, mod[i], resonance[i], one};
+                return _mm_cmpeq_epi32(
+                    (__m128i)now, _mm_load_si128(reinterpret_cast<const __m128i*>(&f.memo)));
+            };
+            const __m128i all = _mm_and_si128(_mm_and_si128(held(a, 0), held(b, 1)),
+                                              _mm_and_si128(held(c, 2), held(d, 3)));
+            if (_mm_movemask_ps(_mm_castsi128_ps(all)) == 15) return false;
+        }
 #else
         if (a.memo.skipNote(cutoff, mod[0], resonance[0]) &&
             b.memo.skipNote(cutoff, mod[1], resonance[1]) &&
