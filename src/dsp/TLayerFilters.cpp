@@ -117,6 +117,9 @@ void TBPFilter::spreadLanesNow() {
 }
 
 void TBPFilter::init(float sampleRate) {
+    static_assert(offsetof(TBPFilter, env) + sizeof(Lanes4) <= 64 &&
+                      offsetof(TBPFilter, memo) == 0 && alignof(TBPFilter) == 64,
+                  "a note's first envelope value in the memo's cache line");
     // (a holder writes the map's values back on release: before they are set anew here)
     if (holder) holder->release();
     spreadLanes();
@@ -553,6 +556,10 @@ void TLPFilter::spreadLanesNow() {
 }
 
 void TLPFilter::init(float sampleRate) {
+    static_assert(offsetof(TLPFilter, env) + sizeof(Lanes4) <= 64 &&
+                      offsetof(TLPFilter, plain) < 64 && offsetof(TLPFilter, memo) == 0 &&
+                      alignof(TLPFilter) == 64,
+                  "what a held quad's voice reads of the filter in the memo's cache line");
     spreadLanes();
     rate = layerRate(sampleRate, 196000.0f);
     halfInvRate = 1.0f / (2.0f * rate);

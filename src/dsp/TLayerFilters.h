@@ -218,8 +218,10 @@ private:
     float keyFactor = 1.0f;
     // the key factor the pairs' cutoffs were mapped with
     float lastKey = 1.0f;
-    // per pair: the FilterSine entries F was read from (-1: none)
-    LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
+    // The notes' envelope values, per note in every lane (see pairEnvelopes): in the memo's
+    // line, as a held quad's voice writes the first and its flag every sample, and its
+    // map reads them (nothing else of the filter but the memo then).
+    Lanes4 env[kFilterMaxCopies] = {};
 
     float rate = 44100.0f;
     float tableScale = 262143.0f / 88200.0f;
@@ -237,11 +239,12 @@ private:
     LaneHolder* holder = nullptr;
 
     // tableScale and ceiling in four lanes, for the one-note update; 20 keyFactor / sep and
-    // 20 keyFactor sep as left, right, left, right; the notes' envelope values
+    // 20 keyFactor sep as left, right, left, right; per pair, the FilterSine entries F was
+    // read from (-1: none)
     alignas(64) Lanes4 scaleLanes = filtermath::splat(262143.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     Lanes4 sideGain = {20.0f, 20.0f, 20.0f, 20.0f};
-    Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
+    LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
     // Per pair, four lanes each, side by side: what a one-note voice reads every sample
     // then fills two cache lines rather than one line of each of seven arrays. The first
     // line holds what the cutoff map reads and writes (and F, which follows the cutoff);
@@ -294,21 +297,22 @@ public:
                                 WireQuads* quads = nullptr, int s = 0) {
         // Four settled notes are the common case, decided here without the call.
 #if defined(__SSE2__)
-        // memo.skipNote() of all four: each memo's arguments and note count (its first four
-        // words) against the call's and one at once, the four results and their quiet flags
-        // anded
+        // memo.skipNote() of all four: their quiet flags first (a moving envelope clears
+        // them every sample, and then nothing else need be looked at), then each memo's
+        // arguments and note count (its first four words) against the call's and one at
+        // once, the four results anded
         static_assert(offsetof(filtermath::UpdateMemo<3>, notes) == 12, "notes follows");
-        const float one = __builtin_bit_cast(float, 1);
-        const auto held = [&](const TLPFilter& f, int i) __attribute__((always_inline)) {
-            const Lanes4 now = {cutoff, mod[i], resonance[i], one};
-            return _mm_cmpeq_epi32((__m128i)now,
-                                   _mm_load_si128(reinterpret_cast<const __m128i*>(&f.memo)));
-        };
-        const __m128i all = _mm_and_si128(_mm_and_si128(held(a, 0), held(b, 1)),
-                                          _mm_and_si128(held(c, 2), held(d, 3)));
-        if ((a.memo.quiet & b.memo.quiet & c.memo.quiet & d.memo.quiet) &&
-            _mm_movemask_ps(_mm_castsi128_ps(all)) == 15)
-            return false;
+        if (a.memo.quiet & b.memo.quiet & c.memo.quiet & d.memo.quiet) {
+            const float one = __builtin_bit_cast(float, 1);
+            const auto held = [&](const TLPFilter& f, int i) __attribute__((always_inline)) {
+                const Lanes4 now = {cutoff, mod[i], resonance[i], one};
+                return _mm_cmpeq_epi32(
+                    (__m128i)now, _mm_load_si128(reinterpret_cast<const __m128i*>(&f.memo)));
+            };
+            const __m128i all = _mm_and_si128(_mm_and_si128(held(a, 0), held(b, 1)),
+                                              _mm_and_si128(held(c, 2), held(d, 3)));
+            if (_mm_movemask_ps(_mm_castsi128_ps(all)) == 15) return false;
+        }
 #else
         if (a.memo.skipNote(cutoff, mod[0], resonance[0]) &&
             b.memo.skipNote(cutoff, mod[1], resonance[1]) &&
@@ -382,7 +386,18 @@ private:
     alignas(64) filtermath::UpdateMemo<3> memo;  // cutoff, mod, resonance
     float velOffset = 0.0f;
     float keyFactor = 1.0f;
-    float lastKey = 1.0f;
+    // The last update was one of one note that left the key factor of its mapping (not
+    // NaN), lastPairs >= 1 and a lastQ within the tolerance of its resonance's, and every
+    // lane of the first pair's last cutoffs, cutoff in use and table entries alike; nothing
+    // since changed the key factor. Its lane 0 then tells all about the note. (Here: a held
+    // quad's prepare reads it every sample, and nothing else of the filter but this line.)
+    bool plain = false;
+    // The four-voice map (mapNoteQuad) stores only lane 0 of the first pair's last cutoffs,
+    // target and used cutoffs and table entries, and of its coefficients only zd: a voice
+    // whose envelope moves is mapped there every sample, and the other lanes (which repeat
+    // lane 0 while plain holds) are filled only where something else reads them. True
+    // while they are to be filled.
+    bool lanesDue = false;
     // the first pair's coefficients of its first note, {a1, a2, a3, 0} (packNoteCoefficients)
     Lanes4 zd = {};
     Lanes4 env[kFilterMaxCopies] = {};  // per note, in every lane (see pairEnvelopes)
@@ -400,17 +415,7 @@ private:
     // holds all that the four-voice map reads besides the first one and the pair record
     alignas(64) Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
-    // The last update was one of one note that left the key factor of its mapping (not
-    // NaN), lastPairs >= 1 and a lastQ within the tolerance of its resonance's, and every
-    // lane of the first pair's last cutoffs, cutoff in use and table entries alike; nothing
-    // since changed the key factor. Its lane 0 then tells all about the note.
-    bool plain = false;
-    // The four-voice map (mapNoteQuad) stores only lane 0 of the first pair's last cutoffs,
-    // target and used cutoffs and table entries, and of its coefficients only zd: a voice
-    // whose envelope moves is mapped there every sample, and the other lanes (which repeat
-    // lane 0 while plain holds) are filled only where something else reads them. True
-    // while they are to be filled.
-    bool lanesDue = false;
+    float lastKey = 1.0f;  // the key factor the pairs' cutoffs were mapped with
     float R = 0.5f;  // FilterZQ damping of lastQ
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them

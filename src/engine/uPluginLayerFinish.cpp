@@ -826,11 +826,13 @@ private:
         // keeps its own coefficients); the pair left over after.
         for (int s = 0; s < quads; ++s) {
             const WireQuad& q = held.quad[s];
+            const TLayerVoice* c[4];
+            quadControls(2 * s, c);
             const int band = wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2],
-                                                           *q.bp[3], 2 * s, &held, s)
+                                                           *q.bp[3], 2 * s, c, &held, s)
                                      : WireQuads::kNoBandPass;
             const bool low =
-                prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s, &held, s);
+                prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s, c, &held, s);
             const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
             held.takeDue(s, band, low, high);
         }
@@ -1233,35 +1235,50 @@ private:
     }
     // prepareBandPass() of pairs j and j + 1 in one call; which coefficients may have
     // changed (see TBPFilter::prepareNoteQuad, and for held and s its quads).
+    int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
+        const TLayerVoice* c[4];
+        quadControls(j, c);
+        return prepareBandPassQuad(fa, fb, fc, fd, j, c);
+    }
+    // (c: the quad's controls, see quadControls)
     int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j,
-                            WireQuads* held = nullptr, int s = 0) {
-        const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
+                            const TLayerVoice* const (&c)[4], WireQuads* held = nullptr,
+                            int s = 0) {
         const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
-        const intptr_t row = opaqueStride(voices_);
         // (each voice's separation and resonance side by side, taken as one pair)
         static_assert(offsetof(TLayerVoice, wireQ) == offsetof(TLayerVoice, wireSep) + 4);
         float mod[4];
         const float* sepRes[4];
         for (int i = 0; i < 4; ++i) {
             mod[i] = dest[i][wireFreqDest_];
-            sepRes[i] = &rowAt(voices_, row, v[i])->wireSep;
+            sepRes[i] = &c[i]->wireSep;
         }
         return TBPFilter::prepareNoteQuad(fa, fb, fc, fd, {kWireBaseCutoff, kWireBaseCutoff}, mod,
                                           sepRes, held, s);
+    }
+    // The controls of the voices of pairs j and j + 1, in the order of the prepares' filters
+    // (a_[j], b_[j], a_[j + 1], b_[j + 1]): found once for a Wire quad's two prepares.
+    void quadControls(int j, const TLayerVoice* (&c)[4]) const {
+        const intptr_t row = opaqueStride(voices_);
+        const int v[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
+        for (int i = 0; i < 4; ++i) c[i] = rowAt(voices_, row, v[i]);
     }
     void prepareLowPass(TLPFilter& f, int v, const float* dest) {
         f.prepareNote(cutoff_, dest[filterFreqDest_], voices_[v].filterQ);
     }
     // prepareLowPass() of pairs j and j + 1 in one call (for held and s see
     // TLPFilter::prepareNoteQuad).
+    bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
+        const TLayerVoice* c[4];
+        quadControls(j, c);
+        return prepareLowPassQuad(fa, fb, fc, fd, j, c);
+    }
     bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j,
-                            WireQuads* held = nullptr, int s = 0) {
+                            const TLayerVoice* const (&c)[4], WireQuads* held = nullptr,
+                            int s = 0) {
         const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
                               destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
-        const intptr_t row = opaqueStride(voices_);
-        const float q[4] = {
-            rowAt(voices_, row, a_[j])->filterQ, rowAt(voices_, row, b_[j])->filterQ,
-            rowAt(voices_, row, a_[j + 1])->filterQ, rowAt(voices_, row, b_[j + 1])->filterQ};
+        const float q[4] = {c[0]->filterQ, c[1]->filterQ, c[2]->filterQ, c[3]->filterQ};
         return TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q, held, s);
     }
     void prepareHighPass(THPFilter& f, const float* dest) {
