@@ -458,18 +458,16 @@ private:
         const int layer = layer_;
         const int pairs = pairs_;
         const LayerTailParams t = tailParams(p, layer);
+        // every voice in a pair, the pairs in list order: the gains from the octets' lanes
+        // where they stand
+#if TAV_WIDE_LANES
+        if (2 * pairs == listed && lanes::wide() && pairTailsInLanes(t, listed, list)) return;
+#endif
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer], sizeof sum);
         if (2 * pairs == listed) {
-            // every voice in a pair, the pairs in list order: the terms go straight in, with
-            // the gains from the octets' lanes where they stand
-            alignas(16) Lanes4 gains[kNumVoices / 2];
-#if TAV_WIDE_LANES
-            const bool inLanes = lanes::wide() && pairGainsInLanes(t, listed, list, gains);
-#else
-            const bool inLanes = false;
-#endif
+            // (the pairs' terms go straight in, in list order)
             for (int j = 0; j < pairs; ++j) {
                 const int a = a_[j], b = b_[j];
                 const Lanes4 ra = filtermath::lowHalves(lanes_[j][0], lanes_[j][1]);
@@ -477,10 +475,9 @@ private:
                 filtermath::storeNote(notes[a][0], ra);
                 filtermath::storeNote(notes[b][0], rb);
                 Lanes4 ca, cb;
-                bool started = true;  // (lanes are taken only for started notes)
-                pairTerms(inLanes ? gains[j]
-                                  : pairGains(p, t, layer, a, b, destA_[j], destB_[j], started),
-                          ra, rb, ca, cb);
+                bool started;
+                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j], started), ra, rb,
+                          ca, cb);
                 addPairTerms(p, a, b, started, ca, cb, sum);
             }
         } else {
@@ -762,23 +759,51 @@ private:
         std::memcpy(&p.layerOut[layer_], &sum, sizeof sum);
         return true;
     }
-    // pairGains() of every pair, where every listed voice is in one (a_[j], b_[j] the
-    // list's voices 2j and 2j + 1), from the octets' lanes: {a left, a right, b left,
-    // b right} of pair j in gains[j]. False, with nothing formed, where laneGains() is.
-    __attribute__((noinline, target("avx2"))) bool pairGainsInLanes(const LayerTailParams& t,
-                                                                   int listed, const int* list,
-                                                                   Lanes4* gains) {
+    // Pair j's sub-samples {a left, a right, b left, b right} as {a's record | b's}, written
+    // back, then each times {its left, its right} twice (g: the pair's gains as {a's | b's},
+    // each twice) plus the guard, and added to the sum, a's then b's.
+    __attribute__((always_inline, target("avx2"))) void pairTail(
+        stereoOverStruct (*notes)[kLayerNotes], int j, __m256d g, __m256 tiny, __m128& sum) {
+        const __m256d r = _mm256_permute4x64_pd(
+            _mm256_loadu_pd(reinterpret_cast<const double*>(lanes_[j])), _MM_SHUFFLE(3, 1, 2, 0));
+        _mm_storeu_pd(reinterpret_cast<double*>(&notes[a_[j]][0]), _mm256_castpd256_pd128(r));
+        _mm_storeu_pd(reinterpret_cast<double*>(&notes[b_[j]][0]), _mm256_extractf128_pd(r, 1));
+        const __m256 c =
+            _mm256_add_ps(_mm256_mul_ps(_mm256_castpd_ps(r), _mm256_castpd_ps(g)), tiny);
+        sum = _mm_add_ps(sum, _mm256_castps256_ps128(c));
+        sum = _mm_add_ps(sum, _mm256_extractf128_ps(c, 1));
+    }
+    // tails() where every listed voice is in a pair (a_[j], b_[j] the list's voices 2j and
+    // 2j + 1), with the gains from the octets' lanes: each pair's records written back and
+    // its two terms formed in one vector, {a's | b's}, as pairTerms() forms them, then
+    // added in order. False, with nothing done, where laneGains() is.
+    __attribute__((noinline, target("avx2"))) bool pairTailsInLanes(const LayerTailParams& t,
+                                                                   int listed, const int* list) {
         __m256 gl[2], gr[2];
         if (!laneGains(t, listed, list, gl, gr)) return false;
-        for (int s = 0; s < (listed + 7) >> 3; ++s) {
-            // pairs 4s and 4s + 2, then 4s + 1 and 4s + 3
-            const __m256 even = _mm256_unpacklo_ps(gl[s], gr[s]);
-            const __m256 odd = _mm256_unpackhi_ps(gl[s], gr[s]);
-            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s]), _mm256_castps256_ps128(even));
-            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s + 1]), _mm256_castps256_ps128(odd));
-            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s + 2]), _mm256_extractf128_ps(even, 1));
-            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s + 3]), _mm256_extractf128_ps(odd, 1));
+        APlugin& p = p_;
+        stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
+        __m128 sum = _mm_loadu_ps(reinterpret_cast<const float*>(&p.layerOut[layer_]));
+        const __m256 tiny = _mm256_set1_ps(1e-15f);
+        const int pairs = pairs_;
+        for (int s = 0; 4 * s < pairs; ++s) {
+            // {left, right} of voices 8s, 8s + 1, 8s + 4, 8s + 5 (even), and the four
+            // between (odd): pairs 4s and 4s + 2, then 4s + 1 and 4s + 3
+            const __m256d even = _mm256_castps_pd(_mm256_unpacklo_ps(gl[s], gr[s]));
+            const __m256d odd = _mm256_castps_pd(_mm256_unpackhi_ps(gl[s], gr[s]));
+            const int j = 4 * s;
+            pairTail(notes, j, _mm256_permute4x64_pd(even, _MM_SHUFFLE(1, 1, 0, 0)), tiny, sum);
+            if (j + 1 == pairs) break;
+            pairTail(notes, j + 1, _mm256_permute4x64_pd(odd, _MM_SHUFFLE(1, 1, 0, 0)), tiny,
+                     sum);
+            if (j + 2 == pairs) break;
+            pairTail(notes, j + 2, _mm256_permute4x64_pd(even, _MM_SHUFFLE(3, 3, 2, 2)), tiny,
+                     sum);
+            if (j + 3 == pairs) break;
+            pairTail(notes, j + 3, _mm256_permute4x64_pd(odd, _MM_SHUFFLE(3, 3, 2, 2)), tiny,
+                     sum);
         }
+        _mm_storeu_ps(reinterpret_cast<float*>(&p.layerOut[layer_]), sum);
         return true;
     }
 #endif
