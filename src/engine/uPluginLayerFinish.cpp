@@ -78,17 +78,9 @@ inline void highPass(APlugin& p, int layer, int v, int count, stereoOverStruct* 
 }
 
 #if TAV_WIDE_LANES
-// The doubles at base[lo[i]] and base[hi[i]], each as its float, in eight lanes (the masked
-// gathers: every lane taken).
-__attribute__((always_inline, target("avx2"))) inline __m256 levelsAt(const double* base,
-                                                                     __m128i lo, __m128i hi) {
-    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    const __m128 l = _mm256_cvtpd_ps(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, lo, all, 8));
-    const __m128 h = _mm256_cvtpd_ps(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, hi, all, 8));
-    return _mm256_insertf128_ps(_mm256_castps128_ps256(l), h, 1);
-}
-// levelsAt() of the eight rows, loaded one by one: the mono tails, which follow the octets'
-// recurrences, waited longest on the gathers.
+// The doubles at base[rows[i]], each as its float, in eight lanes: loaded one by one, which
+// the tails waited on less than on masked gathers of the same (each gather's lanes come in
+// together, behind the recurrences the tails follow).
 __attribute__((always_inline, target("avx2"))) inline __m256 levelsLoaded(const double* base,
                                                                          const int32_t* rows) {
     const __m128d a = _mm_loadh_pd(_mm_load_sd(base + rows[0]), base + rows[1]);
@@ -642,12 +634,10 @@ private:
     // each as layerTail() forms it, from the layer's octets of lanes (see
     // TTailLevels::Octet), which take their voices' levels anew where these do not stand.
     // False where they cannot (a note has not started): then nothing is formed.
-    // (loaded: the levels through levelsLoaded() rather than levelsAt())
     __attribute__((always_inline, target("avx2"))) bool laneGains(const LayerTailParams& t,
                                                                  int listed, const int* list,
                                                                  __m256 (&gl)[2],
-                                                                 __m256 (&gr)[2],
-                                                                 bool loaded = false) {
+                                                                 __m256 (&gr)[2]) {
         APlugin& p = p_;
         TTailLevels& kept = p.tailLevels[layer_];
         const int octets = (listed + 7) >> 3;
@@ -670,12 +660,8 @@ private:
         for (int s = 0; s < octets; ++s) {
             const TTailLevels::Octet& q = kept.octet[s];
             // the envelope levels of the eight voices, each as its float
-            const __m256i rows = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.rows));
-            const __m128i lo = _mm256_castsi256_si128(rows);
-            const __m128i hi = _mm256_extracti128_si256(rows, 1);
             const __m256 level = _mm256_mul_ps(
-                loaded ? _mm256_mul_ps(levelsLoaded(amps, q.rows), levelsLoaded(vols, q.rows))
-                       : _mm256_mul_ps(levelsAt(amps, lo, hi), levelsAt(vols, lo, hi)),
+                _mm256_mul_ps(levelsLoaded(amps, q.rows), levelsLoaded(vols, q.rows)),
                 _mm256_load_ps(q.gain));
             gl[s] = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordL)),
                                   _mm256_load_ps(q.panL));
@@ -725,7 +711,7 @@ private:
         APlugin& p = p_;
         const LayerTailParams t = tailParams(p, layer_);
         __m256 gl[2], gr[2];
-        if (!laneGains(t, listed, list, gl, gr, true)) return false;
+        if (!laneGains(t, listed, list, gl, gr)) return false;
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer_], sizeof sum);
         const __m256 tiny = _mm256_set1_ps(1e-15f);
