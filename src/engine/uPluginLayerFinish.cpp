@@ -78,9 +78,9 @@ inline void highPass(APlugin& p, int layer, int v, int count, stereoOverStruct* 
 }
 
 #if TAV_WIDE_LANES
-// The doubles at base[rows[i]], each as its float, in eight lanes: loaded one by one, which
-// the tails waited on less than on masked gathers of the same (each gather's lanes come in
-// together, behind the recurrences the tails follow).
+// The doubles at base[rows[i]], each as its float, in eight lanes: loaded one by one (the
+// tails took less time so than with masked gathers of the same, though with more
+// instructions).
 __attribute__((always_inline, target("avx2"))) inline __m256 levelsLoaded(const double* base,
                                                                          const int32_t* rows) {
     const __m128d a = _mm_loadh_pd(_mm_load_sd(base + rows[0]), base + rows[1]);
