@@ -78,17 +78,9 @@ inline void highPass(APlugin& p, int layer, int v, int count, stereoOverStruct* 
 }
 
 #if TAV_WIDE_LANES
-// The doubles at base[lo[i]] and base[hi[i]], each as its float, in eight lanes (the masked
-// gathers: every lane taken).
-__attribute__((always_inline, target("avx2"))) inline __m256 levelsAt(const double* base,
-                                                                     __m128i lo, __m128i hi) {
-    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    const __m128 l = _mm256_cvtpd_ps(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, lo, all, 8));
-    const __m128 h = _mm256_cvtpd_ps(_mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, hi, all, 8));
-    return _mm256_insertf128_ps(_mm256_castps128_ps256(l), h, 1);
-}
-// levelsAt() of the eight rows, loaded one by one: the mono tails, which follow the octets'
-// recurrences, waited longest on the gathers.
+// The doubles at base[rows[i]], each as its float, in eight lanes: loaded one by one (the
+// tails took less time so than with masked gathers of the same, though with more
+// instructions).
 __attribute__((always_inline, target("avx2"))) inline __m256 levelsLoaded(const double* base,
                                                                          const int32_t* rows) {
     const __m128d a = _mm_loadh_pd(_mm_load_sd(base + rows[0]), base + rows[1]);
@@ -464,18 +456,16 @@ private:
         const int layer = layer_;
         const int pairs = pairs_;
         const LayerTailParams t = tailParams(p, layer);
+        // every voice in a pair, the pairs in list order: the gains from the octets' lanes
+        // where they stand
+#if TAV_WIDE_LANES
+        if (2 * pairs == listed && lanes::wide() && pairTailsInLanes(t, listed, list)) return;
+#endif
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer], sizeof sum);
         if (2 * pairs == listed) {
-            // every voice in a pair, the pairs in list order: the terms go straight in, with
-            // the gains from the octets' lanes where they stand
-            alignas(16) Lanes4 gains[kNumVoices / 2];
-#if TAV_WIDE_LANES
-            const bool inLanes = lanes::wide() && pairGainsInLanes(t, listed, list, gains);
-#else
-            const bool inLanes = false;
-#endif
+            // (the pairs' terms go straight in, in list order)
             for (int j = 0; j < pairs; ++j) {
                 const int a = a_[j], b = b_[j];
                 const Lanes4 ra = filtermath::lowHalves(lanes_[j][0], lanes_[j][1]);
@@ -483,10 +473,9 @@ private:
                 filtermath::storeNote(notes[a][0], ra);
                 filtermath::storeNote(notes[b][0], rb);
                 Lanes4 ca, cb;
-                bool started = true;  // (lanes are taken only for started notes)
-                pairTerms(inLanes ? gains[j]
-                                  : pairGains(p, t, layer, a, b, destA_[j], destB_[j], started),
-                          ra, rb, ca, cb);
+                bool started;
+                pairTerms(pairGains(p, t, layer, a, b, destA_[j], destB_[j], started), ra, rb,
+                          ca, cb);
                 addPairTerms(p, a, b, started, ca, cb, sum);
             }
         } else {
@@ -662,12 +651,10 @@ private:
     // each as layerTail() forms it, from the layer's octets of lanes (see
     // TTailLevels::Octet), which take their voices' levels anew where these do not stand.
     // False where they cannot (a note has not started): then nothing is formed.
-    // (loaded: the levels through levelsLoaded() rather than levelsAt())
     __attribute__((always_inline, target("avx2"))) bool laneGains(const LayerTailParams& t,
                                                                  int listed, const int* list,
                                                                  __m256 (&gl)[2],
-                                                                 __m256 (&gr)[2],
-                                                                 bool loaded = false) {
+                                                                 __m256 (&gr)[2]) {
         APlugin& p = p_;
         TTailLevels& kept = p.tailLevels[layer_];
         const int octets = (listed + 7) >> 3;
@@ -690,12 +677,8 @@ private:
         for (int s = 0; s < octets; ++s) {
             const TTailLevels::Octet& q = kept.octet[s];
             // the envelope levels of the eight voices, each as its float
-            const __m256i rows = _mm256_load_si256(reinterpret_cast<const __m256i*>(q.rows));
-            const __m128i lo = _mm256_castsi256_si128(rows);
-            const __m128i hi = _mm256_extracti128_si256(rows, 1);
             const __m256 level = _mm256_mul_ps(
-                loaded ? _mm256_mul_ps(levelsLoaded(amps, q.rows), levelsLoaded(vols, q.rows))
-                       : _mm256_mul_ps(levelsAt(amps, lo, hi), levelsAt(vols, lo, hi)),
+                _mm256_mul_ps(levelsLoaded(amps, q.rows), levelsLoaded(vols, q.rows)),
                 _mm256_load_ps(q.gain));
             gl[s] = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordL)),
                                   _mm256_load_ps(q.panL));
@@ -745,7 +728,7 @@ private:
         APlugin& p = p_;
         const LayerTailParams t = tailParams(p, layer_);
         __m256 gl[2], gr[2];
-        if (!laneGains(t, listed, list, gl, gr, true)) return false;
+        if (!laneGains(t, listed, list, gl, gr)) return false;
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer_], sizeof sum);
         const __m256 tiny = _mm256_set1_ps(1e-15f);
@@ -779,23 +762,51 @@ private:
         std::memcpy(&p.layerOut[layer_], &sum, sizeof sum);
         return true;
     }
-    // pairGains() of every pair, where every listed voice is in one (a_[j], b_[j] the
-    // list's voices 2j and 2j + 1), from the octets' lanes: {a left, a right, b left,
-    // b right} of pair j in gains[j]. False, with nothing formed, where laneGains() is.
-    __attribute__((noinline, target("avx2"))) bool pairGainsInLanes(const LayerTailParams& t,
-                                                                   int listed, const int* list,
-                                                                   Lanes4* gains) {
+    // Pair j's sub-samples {a left, a right, b left, b right} as {a's record | b's}, written
+    // back, then each times {its left, its right} twice (g: the pair's gains as {a's | b's},
+    // each twice) plus the guard, and added to the sum, a's then b's.
+    __attribute__((always_inline, target("avx2"))) void pairTail(
+        stereoOverStruct (*notes)[kLayerNotes], int j, __m256d g, __m256 tiny, __m128& sum) {
+        const __m256d r = _mm256_permute4x64_pd(
+            _mm256_loadu_pd(reinterpret_cast<const double*>(lanes_[j])), _MM_SHUFFLE(3, 1, 2, 0));
+        _mm_storeu_pd(reinterpret_cast<double*>(&notes[a_[j]][0]), _mm256_castpd256_pd128(r));
+        _mm_storeu_pd(reinterpret_cast<double*>(&notes[b_[j]][0]), _mm256_extractf128_pd(r, 1));
+        const __m256 c =
+            _mm256_add_ps(_mm256_mul_ps(_mm256_castpd_ps(r), _mm256_castpd_ps(g)), tiny);
+        sum = _mm_add_ps(sum, _mm256_castps256_ps128(c));
+        sum = _mm_add_ps(sum, _mm256_extractf128_ps(c, 1));
+    }
+    // tails() where every listed voice is in a pair (a_[j], b_[j] the list's voices 2j and
+    // 2j + 1), with the gains from the octets' lanes: each pair's records written back and
+    // its two terms formed in one vector, {a's | b's}, as pairTerms() forms them, then
+    // added in order. False, with nothing done, where laneGains() is.
+    __attribute__((noinline, target("avx2"))) bool pairTailsInLanes(const LayerTailParams& t,
+                                                                   int listed, const int* list) {
         __m256 gl[2], gr[2];
         if (!laneGains(t, listed, list, gl, gr)) return false;
-        for (int s = 0; s < (listed + 7) >> 3; ++s) {
-            // pairs 4s and 4s + 2, then 4s + 1 and 4s + 3
-            const __m256 even = _mm256_unpacklo_ps(gl[s], gr[s]);
-            const __m256 odd = _mm256_unpackhi_ps(gl[s], gr[s]);
-            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s]), _mm256_castps256_ps128(even));
-            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s + 1]), _mm256_castps256_ps128(odd));
-            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s + 2]), _mm256_extractf128_ps(even, 1));
-            _mm_store_ps(reinterpret_cast<float*>(&gains[4 * s + 3]), _mm256_extractf128_ps(odd, 1));
+        APlugin& p = p_;
+        stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
+        __m128 sum = _mm_loadu_ps(reinterpret_cast<const float*>(&p.layerOut[layer_]));
+        const __m256 tiny = _mm256_set1_ps(1e-15f);
+        const int pairs = pairs_;
+        for (int s = 0; 4 * s < pairs; ++s) {
+            // {left, right} of voices 8s, 8s + 1, 8s + 4, 8s + 5 (even), and the four
+            // between (odd): pairs 4s and 4s + 2, then 4s + 1 and 4s + 3
+            const __m256d even = _mm256_castps_pd(_mm256_unpacklo_ps(gl[s], gr[s]));
+            const __m256d odd = _mm256_castps_pd(_mm256_unpackhi_ps(gl[s], gr[s]));
+            const int j = 4 * s;
+            pairTail(notes, j, _mm256_permute4x64_pd(even, _MM_SHUFFLE(1, 1, 0, 0)), tiny, sum);
+            if (j + 1 == pairs) break;
+            pairTail(notes, j + 1, _mm256_permute4x64_pd(odd, _MM_SHUFFLE(1, 1, 0, 0)), tiny,
+                     sum);
+            if (j + 2 == pairs) break;
+            pairTail(notes, j + 2, _mm256_permute4x64_pd(even, _MM_SHUFFLE(3, 3, 2, 2)), tiny,
+                     sum);
+            if (j + 3 == pairs) break;
+            pairTail(notes, j + 3, _mm256_permute4x64_pd(odd, _MM_SHUFFLE(3, 3, 2, 2)), tiny,
+                     sum);
         }
+        _mm_storeu_ps(reinterpret_cast<float*>(&p.layerOut[layer_]), sum);
         return true;
     }
 #endif
