@@ -876,8 +876,9 @@ struct VoiceCtx {
     const double (*run)[kNumEnvs];  // the voice's envelope levels by note
     // A destination of the layer by its number for layer 1.
     float d(int layer1Dest) const { return dest[layer1Dest]; }
-    // The copy of one read every sample (HotLayerDest), from the same start.
+    // The copy of one read every sample (HotLayerDest, FM's levels), from the same start.
     float hot(int k) const { return dest[hotLayerSlot(layer, k) - kLayerDestStride * layer]; }
+    float fmLevel(int op) const { return dest[hotFMLevelSlot(layer, op) - kLayerDestStride * layer]; }
     // The level of note i's envelope at `place` (ENV_RUN_PLACE).
     float envLevel(int place, int i) const { return (float)run[i][place]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
@@ -1222,8 +1223,8 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const float* sine = p.sinTable4096;
-    const float a1Base = p.fmVelGain[L][x.v][0] * fl.vol1 * x.d(77);
-    const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.d(93);
+    const float a1Base = p.fmVelGain[L][x.v][0] * fl.vol1 * x.fmLevel(0);
+    const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.fmLevel(1);
     const int e1p = fl.e1p, e2p = fl.e2p;
     const int e1v = fl.e1v, e2v = fl.e2v;
     TLayerNote* const notesOf = x.notes;
