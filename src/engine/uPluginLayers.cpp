@@ -876,9 +876,8 @@ struct VoiceCtx {
     const double (*run)[kNumEnvs];  // the voice's envelope levels by note
     // A destination of the layer by its number for layer 1.
     float d(int layer1Dest) const { return dest[layer1Dest]; }
-    // The copy of one read every sample (HotLayerDest, FM's levels), from the same start.
+    // The copy of one read every sample (HotLayerDest), from the same start.
     float hot(int k) const { return dest[hotLayerSlot(layer, k) - kLayerDestStride * layer]; }
-    float fmLevel(int op) const { return dest[hotFMLevelSlot(layer, op) - kLayerDestStride * layer]; }
     // The level of note i's envelope at `place` (ENV_RUN_PLACE).
     float envLevel(int place, int i) const { return (float)run[i][place]; }
     bool started(int i) const { return p.voiceElemAge[v][i] >= 0; }
@@ -1202,6 +1201,7 @@ struct FMLayer {
     uint32_t chainMask;  // all ones for "1>2>3", else 0
     float vol1, vol2;    // the operators' level gains
     int e1p, e2p, e1v, e2v;  // the operators' pitch and volume envelopes
+    int levels;  // the copies of the operators' level destinations, from the layer's first
     FMLayer(const APlugin& p, int L)
         : chainMask(p.layerFMChain[L] != 0 ? ~0u : 0u),
           vol1(p.fm1VolGain[L]),
@@ -1209,7 +1209,8 @@ struct FMLayer {
           e1p(ENV_RUN_PLACE[ENV_FM_1_PITCH[L]]),
           e2p(ENV_RUN_PLACE[ENV_FM_2_PITCH[L]]),
           e1v(ENV_RUN_PLACE[ENV_FM_1_VOL[L]]),
-          e2v(ENV_RUN_PLACE[ENV_FM_2_VOL[L]]) {}
+          e2v(ENV_RUN_PLACE[ENV_FM_2_VOL[L]]),
+          levels(hotFMLevelSlot(L, 0) - kLayerDestStride * L) {}
 };
 
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
@@ -1223,8 +1224,8 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const float* sine = p.sinTable4096;
-    const float a1Base = p.fmVelGain[L][x.v][0] * fl.vol1 * x.fmLevel(0);
-    const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.fmLevel(1);
+    const float a1Base = p.fmVelGain[L][x.v][0] * fl.vol1 * x.dest[fl.levels];
+    const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.dest[fl.levels + 1];
     const int e1p = fl.e1p, e2p = fl.e2p;
     const int e1v = fl.e1v, e2v = fl.e2v;
     TLayerNote* const notesOf = x.notes;
