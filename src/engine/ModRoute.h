@@ -25,7 +25,11 @@ enum HotLayerDest : int {  // in the order of the layer's block; volume and pan 
 constexpr int kHotLayerDest[kHotLayerStride] = {50, 51, 40, 43, 44, 48, 49, 52};  // layer 1's
 constexpr int kHotVoiceVolume = kHotDestBase + 3 * kHotLayerStride;  // destination 1
 constexpr int kHotVoicePan = kHotVoiceVolume + 1;                    // destination 12
-static_assert(kHotDestBase >= kNumModDests && kHotVoicePan < kModDestSlots &&
+// FM's operator levels (layer 1's destinations 77 and 93), two a layer, in the room left in
+// the last line: an FM voice layer would otherwise touch two lines of its own for them.
+constexpr int kHotFMLevelBase = kHotVoicePan + 1;
+constexpr int hotFMLevelSlot(int layer, int op) { return kHotFMLevelBase + 2 * layer + op; }
+static_assert(kHotDestBase >= kNumModDests && hotFMLevelSlot(2, 1) < kModDestSlots &&
                   kHotDestBase % 16 == 0 && kModDestSlots % 16 == 0,
               "the copies lie past the destinations, from a cache line's start");
 // The slot of each destination's copy in the row (for the layer stride 92), or -1.
@@ -41,6 +45,10 @@ constexpr HotDestCopies hotDestCopies() {
         for (int k = 0; k < kHotLayerStride; ++k)
             c.slot[kHotLayerDest[k] + 92 * layer] =
                 (int16_t)(kHotDestBase + kHotLayerStride * layer + k);
+    for (int layer = 0; layer < 3; ++layer) {
+        c.slot[77 + 92 * layer] = (int16_t)hotFMLevelSlot(layer, 0);
+        c.slot[93 + 92 * layer] = (int16_t)hotFMLevelSlot(layer, 1);
+    }
     return c;
 }
 inline constexpr HotDestCopies kHotDestCopies = hotDestCopies();

@@ -1198,6 +1198,7 @@ struct FMLayer {
     uint32_t chainMask;  // all ones for "1>2>3", else 0
     float vol1, vol2;    // the operators' level gains
     int e1p, e2p, e1v, e2v;  // the operators' pitch and volume envelopes
+    int levels;  // the copies of the operators' level destinations, from the layer's first
     FMLayer(const APlugin& p, int L)
         : chainMask(p.layerFMChain[L] != 0 ? ~0u : 0u),
           vol1(p.fm1VolGain[L]),
@@ -1205,7 +1206,8 @@ struct FMLayer {
           e1p(ENV_RUN_PLACE[ENV_FM_1_PITCH[L]]),
           e2p(ENV_RUN_PLACE[ENV_FM_2_PITCH[L]]),
           e1v(ENV_RUN_PLACE[ENV_FM_1_VOL[L]]),
-          e2v(ENV_RUN_PLACE[ENV_FM_2_VOL[L]]) {}
+          e2v(ENV_RUN_PLACE[ENV_FM_2_VOL[L]]),
+          levels(hotFMLevelSlot(L, 0) - kLayerDestStride * L) {}
 };
 
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
@@ -1219,8 +1221,8 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const float* sine = p.sinTable4096;
-    const float a1Base = p.fmVelGain[L][x.v][0] * fl.vol1 * x.d(77);
-    const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.d(93);
+    const float a1Base = p.fmVelGain[L][x.v][0] * fl.vol1 * x.dest[fl.levels];
+    const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.dest[fl.levels + 1];
     const int e1p = fl.e1p, e2p = fl.e2p;
     const int e1v = fl.e1v, e2v = fl.e2v;
     TLayerNote* const notesOf = x.notes;
