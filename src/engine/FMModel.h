@@ -1,0 +1,99 @@
+// The FM sound model's per-sample rendering, part of uPluginLayers.cpp: included there,
+// inside its unnamed namespace, after the helpers it uses (VoiceCtx, the wavetable readers,
+// the phase offsets, the rows' arithmetic), which it shares with the other models.
+#pragma once
+
+// FM: two sine operators modulating a wavetable carrier, either both into the carrier
+// ("1+2>3") or in a chain ("1>2>3"); phases are 24-bit, the operators read the short sine.
+// The settings of an FM layer that stand still over its voices.
+struct FMLayer {
+    uint32_t chainMask;  // all ones for "1>2>3", else 0
+    float vol1, vol2;    // the operators' level gains
+    int e1p, e2p, e1v, e2v;  // the operators' pitch and volume envelopes
+    int levels;  // the copies of the operators' level destinations, from the layer's first
+    FMLayer(const APlugin& p, int L)
+        : chainMask(p.layerFMChain[L] != 0 ? ~0u : 0u),
+          vol1(p.fm1VolGain[L]),
+          vol2(p.fm2VolGain[L]),
+          e1p(ENV_RUN_PLACE[ENV_FM_1_PITCH[L]]),
+          e2p(ENV_RUN_PLACE[ENV_FM_2_PITCH[L]]),
+          e1v(ENV_RUN_PLACE[ENV_FM_1_VOL[L]]),
+          e2v(ENV_RUN_PLACE[ENV_FM_2_VOL[L]]),
+          levels(hotFMLevelSlot(L, 0) - kLayerDestStride * L) {}
+};
+
+__attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
+    APlugin& p = x.p;
+    const int L = x.layer;
+    const ShapeBlend sb = fmShapeBlend(x.c, x.hot(kHotMix));
+    const float phaseDest = x.hot(kHotPhase);
+    const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
+    const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
+    const uint32_t chainMask = fl.chainMask;
+    const int32_t* warp =
+        x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
+    const float* sine = p.sinTable4096;
+    const float a1Base = p.fmVelGain[L][x.v][0] * fl.vol1 * x.dest[fl.levels];
+    const float a2Base = p.fmVelGain[L][x.v][1] * fl.vol2 * x.dest[fl.levels + 1];
+    const int e1p = fl.e1p, e2p = fl.e2p;
+    const int e1v = fl.e1v, e2v = fl.e2v;
+    TLayerNote* const notesOf = x.notes;
+    auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
+        using Reader = decltype(kind);
+        for (int i = 0; i < count; ++i) {
+            TLayerNote& n = notesOf[i];
+            if (x.quarter) {
+                const double pef = x.pitchEnvFactor(i);
+                const double f1 =
+                    x.c.op1PitchEnvAmount == 0.0f
+                        ? 1.0
+                        : exp2NoteMemo(n, 1, (double)x.envLevel(e1p, i) * x.c.op1PitchEnvAmount);
+                const double f2 =
+                    x.c.op2PitchEnvAmount == 0.0f
+                        ? 1.0
+                        : exp2NoteMemo(n, 2, (double)x.envLevel(e2p, i) * x.c.op2PitchEnvAmount);
+                n.opInc[0] = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
+                n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
+                n.inc = toStep(x.c.layerIncMod * pef * (double)p.voiceElemRatio[x.v][i]);
+            }
+            if (!x.started(i)) {
+                x.rest(i);
+                continue;
+            }
+            const float a1 = x.envLevel(e1v, i) * a1Base;
+            const float a2 = x.envLevel(e2v, i) * a2Base;
+            // The note's state in locals, stored once below.
+            const uint32_t phase = n.phase, inc = n.inc;
+            const uint32_t op1 = n.opPhase[0], op2 = n.opPhase[1];
+            const uint32_t inc1 = n.opInc[0], inc2 = n.opInc[1];
+            const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
+            const Reader carrier{warp, shapeTable(p, sb.a, n.band),
+                                 shapeTable(p, sb.b, n.band), sb.f};
+            float val[2];
+            for (int s = 0; s < 2; ++s) {
+                const uint32_t ph1 = (op1 + (s ? inc1 : 0u)) & kPhaseMask;
+                const uint32_t ph2 = (op2 + (s ? inc2 : 0u)) & kPhaseMask;
+                // The operators' offsets keep all 32 bits: every sum they enter is cut to the
+                // phase bits before it is read, and the bits above never reach those.
+                const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, ~0u);
+                // Chained, operator 1 moves operator 2's phase; else it adds to the carrier's
+                // (phase sums wrap, so the order of the terms does not matter).
+                const uint32_t ph2m = (ph2 + (o1 & chainMask)) & kPhaseMask;
+                const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], ~0u);
+                const uint32_t ph = phase + (s ? inc : 0u) + feedOffset + o2 + (o1 & ~chainMask);
+                val[s] = carrier.read(ph);
+            }
+            n.opPhase[0] = (op1 + 2u * inc1) & kPhaseMask;
+            n.opPhase[1] = (op2 + 2u * inc2) & kPhaseMask;
+            n.phase = (phase + 2u * inc) & kPhaseMask;
+            const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
+            n.feedPrev = v0 * v1 * 0.5f;
+            storeRecord(x.out[i], v0, v1);
+        }
+    };
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        withWaveReaderKind(warp, sb.f, [&](auto kind) __attribute__((always_inline)) {
+            notes(kind, count);
+        });
+    });
+}
