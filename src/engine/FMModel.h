@@ -29,7 +29,6 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
     const float phaseDest = x.hot(kHotPhase);
     const uint32_t fixedOffset = fixedPhaseOffset(x.c, phaseDest);
     const FeedOffset feedOffsetOf(x.c.feed, phaseDest, fixedOffset);
-    const uint32_t chainMask = fl.chainMask;
     const int32_t* warp =
         x.c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[x.c.symIndex];
     const float* sine = p.sinTable4096;
@@ -38,8 +37,12 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
     const int e1p = fl.e1p, e2p = fl.e2p;
     const int e1v = fl.e1v, e2v = fl.e2v;
     TLayerNote* const notesOf = x.notes;
-    auto notes = [&](auto kind, auto count) __attribute__((always_inline)) {
+    // chained: "1>2>3" (chainMask all ones), a constant in the single note's loops, so that
+    // the operators of "1+2>3" read their sines side by side: with the mask a value, operator
+    // 2's read waits for operator 1's offset even where the mask then drops it.
+    auto notes = [&](auto kind, auto count, auto chained) __attribute__((always_inline)) {
         using Reader = decltype(kind);
+        const uint32_t chainMask = chained ? ~0u : 0u;
         for (int i = 0; i < count; ++i) {
             TLayerNote& n = notesOf[i];
             if (x.quarter) {
@@ -93,7 +96,14 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
     };
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
         withWaveReaderKind(warp, sb.f, [&](auto kind) __attribute__((always_inline)) {
-            notes(kind, count);
+            // (A loop of its own for the usual single note of one shape, unbent, only.)
+            constexpr bool usual =
+                std::is_same_v<decltype(count), std::integral_constant<int, 1>> &&
+                std::is_same_v<decltype(kind), FixedWaveReader<false, false>>;
+            if (usual && fl.chainMask == 0u)
+                notes(kind, count, std::false_type{});
+            else
+                notes(kind, count, fl.chainMask != 0u);
         });
     });
 }
