@@ -115,6 +115,19 @@ Params pitchEnvelopePatch(int model) {
     return p;
 }
 
+// FM with pitch envelopes moving (the layer's, and an operator's on two layers), the third
+// layer's operators chained: voices leave FM's plain voices' loop in the middle of the list,
+// and a chained layer takes none.
+Params fmEnvelopePatch() {
+    Params p = pitchEnvelopePatch(2);
+    p.push_back({FM_1_PITCH_ENV_AMT_TAGS[0], 0.7f});
+    p.push_back({FM_1_PITCH_ENV_DEC_TAGS[0], 0.3f});
+    p.push_back({FM_2_PITCH_ENV_AMT_TAGS[1], 0.3f});
+    p.push_back({FM_2_PITCH_ENV_DEC_TAGS[1], 0.4f});
+    p.push_back({FM_MODE_TAGS[2], 1.0f});
+    return p;
+}
+
 struct Scenario {
     const char* name;
     Params params;
@@ -131,7 +144,8 @@ std::vector<Scenario> scenarios() {
             {"Sources", sourcesPatch(), false, false},
             {"Chorus", chorusPatch(), false, false},
             {"PitchEnvelope", pitchEnvelopePatch(3), false, false},
-            {"WirePitchEnvelope", pitchEnvelopePatch(0), false, false}};
+            {"WirePitchEnvelope", pitchEnvelopePatch(0), false, false},
+            {"FMPitchEnvelope", fmEnvelopePatch(), false, false}};
 }
 
 // Left and right of the kept frames, interleaved.
@@ -407,7 +421,8 @@ TEST_P(SubBlocks, GiveWhatThePerSamplePathGives) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks, ::testing::Values(0, 5, 6, 7, 8, 9, 10, 11, 12),
+INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks,
+                         ::testing::Values(0, 5, 6, 7, 8, 9, 10, 11, 12, 13),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(scenarios()[(size_t)info.param].name);
                          });

@@ -22,6 +22,40 @@ struct FMLayer {
           levels(hotFMLevelSlot(L, 0) - kLayerDestStride * L) {}
 };
 
+// A note's host sample: its operators and carrier over the two sub-samples, its state
+// stepped and its record written (a1, a2: the operators' levels; chainMask as FMLayer's).
+template <class Reader>
+__attribute__((always_inline)) inline void fmNoteSample(TLayerNote& n, const float* sine,
+                                                       const Reader& carrier,
+                                                       uint32_t chainMask, float a1, float a2,
+                                                       uint32_t feedOffset,
+                                                       stereoOverStruct& out) {
+    // The note's state in locals, stored once below.
+    const uint32_t phase = n.phase, inc = n.inc;
+    const uint32_t op1 = n.opPhase[0], op2 = n.opPhase[1];
+    const uint32_t inc1 = n.opInc[0], inc2 = n.opInc[1];
+    float val[2];
+    for (int s = 0; s < 2; ++s) {
+        const uint32_t ph1 = (op1 + (s ? inc1 : 0u)) & kPhaseMask;
+        const uint32_t ph2 = (op2 + (s ? inc2 : 0u)) & kPhaseMask;
+        // The operators' offsets keep all 32 bits: every sum they enter is cut to the
+        // phase bits before it is read, and the bits above never reach those.
+        const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, ~0u);
+        // Chained, operator 1 moves operator 2's phase; else it adds to the carrier's
+        // (phase sums wrap, so the order of the terms does not matter).
+        const uint32_t ph2m = (ph2 + (o1 & chainMask)) & kPhaseMask;
+        const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], ~0u);
+        const uint32_t ph = phase + (s ? inc : 0u) + feedOffset + o2 + (o1 & ~chainMask);
+        val[s] = carrier.read(ph);
+    }
+    n.opPhase[0] = (op1 + 2u * inc1) & kPhaseMask;
+    n.opPhase[1] = (op2 + 2u * inc2) & kPhaseMask;
+    n.phase = (phase + 2u * inc) & kPhaseMask;
+    const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
+    n.feedPrev = v0 * v1 * 0.5f;
+    storeRecord(out, v0, v1);
+}
+
 __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& fl) {
     APlugin& p = x.p;
     const int L = x.layer;
@@ -65,33 +99,10 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
             }
             const float a1 = x.envLevel(e1v, i) * a1Base;
             const float a2 = x.envLevel(e2v, i) * a2Base;
-            // The note's state in locals, stored once below.
-            const uint32_t phase = n.phase, inc = n.inc;
-            const uint32_t op1 = n.opPhase[0], op2 = n.opPhase[1];
-            const uint32_t inc1 = n.opInc[0], inc2 = n.opInc[1];
-            const uint32_t feedOffset = feedOffsetOf(n.feedPrev);
             const Reader carrier{warp, shapeTable(p, sb.a, n.band),
                                  shapeTable(p, sb.b, n.band), sb.f};
-            float val[2];
-            for (int s = 0; s < 2; ++s) {
-                const uint32_t ph1 = (op1 + (s ? inc1 : 0u)) & kPhaseMask;
-                const uint32_t ph2 = (op2 + (s ? inc2 : 0u)) & kPhaseMask;
-                // The operators' offsets keep all 32 bits: every sum they enter is cut to the
-                // phase bits before it is read, and the bits above never reach those.
-                const uint32_t o1 = wrapTruncF(sine[ph1 >> 12] * a1, ~0u);
-                // Chained, operator 1 moves operator 2's phase; else it adds to the carrier's
-                // (phase sums wrap, so the order of the terms does not matter).
-                const uint32_t ph2m = (ph2 + (o1 & chainMask)) & kPhaseMask;
-                const uint32_t o2 = wrapTruncF(a2 * sine[ph2m >> 12], ~0u);
-                const uint32_t ph = phase + (s ? inc : 0u) + feedOffset + o2 + (o1 & ~chainMask);
-                val[s] = carrier.read(ph);
-            }
-            n.opPhase[0] = (op1 + 2u * inc1) & kPhaseMask;
-            n.opPhase[1] = (op2 + 2u * inc2) & kPhaseMask;
-            n.phase = (phase + 2u * inc) & kPhaseMask;
-            const float v0 = val[0] * 0.5f, v1 = val[1] * 0.5f;
-            n.feedPrev = v0 * v1 * 0.5f;
-            storeRecord(x.out[i], v0, v1);
+            fmNoteSample(n, sine, carrier, chainMask, a1, a2, feedOffsetOf(n.feedPrev),
+                         x.out[i]);
         }
     };
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
@@ -106,4 +117,99 @@ __attribute__((always_inline)) inline void renderFM(VoiceCtx& x, const FMLayer& 
                 notes(kind, count, fl.chainMask != 0u);
         });
     });
+}
+
+// What the plain voices of an FM layer (see plainFMVoice) read of the layer.
+struct PlainFMLayer {
+    int layerStart;             // the layer's first voice row (as in renderModelVoices)
+    const float* hot;           // its first hot copy (HotLayerDest) in voice 0's destinations
+    const float* levels;        // and its operators' level copies there
+    const float (*velGain)[2];  // its operators' velocity gains by voice
+    float vol1, vol2;           // its operators' level gains
+    int pitchEnv, e1p, e2p, e1v, e2v;  // the places (ENV_RUN_PLACE) of its envelopes
+};
+inline PlainFMLayer plainFMLayer(APlugin& p, int layer, int layerStart) {
+    return {layerStart,
+            &p.modDestVoice[0][hotLayerSlot(layer, 0)],
+            &p.modDestVoice[0][hotFMLevelSlot(layer, 0)],
+            p.fmVelGain[layer],
+            p.fm1VolGain[layer],
+            p.fm2VolGain[layer],
+            ENV_RUN_PLACE[ENV_PITCH[layer]],
+            ENV_RUN_PLACE[ENV_FM_1_PITCH[layer]],
+            ENV_RUN_PLACE[ENV_FM_2_PITCH[layer]],
+            ENV_RUN_PLACE[ENV_FM_1_VOL[layer]],
+            ENV_RUN_PLACE[ENV_FM_2_VOL[layer]]};
+}
+
+// FM's usual voice in a layer of parallel operators (one note, sounding, its controls up
+// to date, its mix and phase destinations as last taken, one shape unbent, no feedback):
+// renderFM's steps with nothing to choose and no call. False for a voice that needs
+// renderFM (whose steps, done here first, it repeats to the same bits), or whose
+// pitch-envelope memos miss (exp2NoteMemo would call), before the note's own step.
+__attribute__((always_inline)) inline bool plainFMVoice(APlugin& p, const PlainFMLayer& L,
+                                                        int v) {
+    if (!APlugin::isValidVoice(v)) __builtin_unreachable();
+    // (Unsigned: their rows' offsets need no sign extension.)
+    const unsigned uv = (unsigned)v, lv = (unsigned)(L.layerStart + v);
+    char* const self = reinterpret_cast<char*>(&p);
+    const auto row = [&](auto* array, unsigned i) __attribute__((always_inline)) {
+        return reinterpret_cast<decltype(array)>(
+            self + (reinterpret_cast<char*>(array) - reinterpret_cast<char*>(&p)) +
+            rowBytes<sizeof *array>(i));
+    };
+    TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
+    if (__builtin_expect(c.model != (int32_t)kSourceFM + 1, 0)) return false;
+    // (The voice's copies from their own start: no sums of offsets for the address.)
+    const auto voiceCopies = [&](const float* first) __attribute__((always_inline)) {
+        return reinterpret_cast<const float*>(reinterpret_cast<const char*>(first) +
+                                              rowBytes<sizeof p.modDestVoice[0]>(uv));
+    };
+    const float* const hot = voiceCopies(L.hot);
+    if (__builtin_expect(!sameBits(hot[kHotMix], c.fmBlendKey) ||
+                             !sameBits(hot[kHotPhase], c.phaseOffset[0]) ||
+                             c.symIndex != kIdentityWarpRow || c.fmBlendF != 0.0f ||
+                             c.feed != 0.0f,
+                         0))
+        return false;
+    const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
+    TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
+    if ((p.voiceCounter[uv] & 3) == 0) {
+        // (VoiceCtx::pitchEnvFactor and the operators' own, each 1 without its envelope)
+        double pef = 1.0, f1 = 1.0, f2 = 1.0;
+        const auto memo = [&](double& f, float amount, int slot, int place)
+                              __attribute__((always_inline)) {
+            if (amount == 0.0f) return true;
+            const double e = (double)(float)run[0][place] * (double)amount;
+            if (!noteMemoHolds(n, slot, e)) return false;
+            f = n.expOut[slot];
+            return true;
+        };
+        if (!memo(pef, c.pitchEnvAmount, 0, L.pitchEnv) ||
+            !memo(f1, c.op1PitchEnvAmount, 1, L.e1p) || !memo(f2, c.op2PitchEnvAmount, 2, L.e2p))
+            return false;
+        n.opInc[0] = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
+        n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
+        n.inc = toStep(c.layerIncMod * pef * (double)p.voiceElemRatio[uv][0]);
+    }
+    if (__builtin_expect(p.voiceElemAge[uv][0] < 0, 0)) return false;
+    const float* const levels = voiceCopies(L.levels);
+    const float a1 = (float)run[0][L.e1v] * (L.velGain[uv][0] * L.vol1 * levels[0]);
+    const float a2 = (float)run[0][L.e2v] * (L.velGain[uv][1] * L.vol2 * levels[1]);
+    const int shape = c.fmBlendA;
+    const FixedWaveReader<false, false> carrier{nullptr, shapeTable(p, shape, n.band), nullptr,
+                                                0.0f};
+    fmNoteSample(n, p.sinTable4096, carrier, 0u, a1, a2, c.phaseOffset[1],
+                 (*row(&p.noteOut[0][0], lv))[0]);
+    return true;
+}
+
+// The plain voices from..end of a list in a loop that calls nothing, up to the first one
+// plainFMVoice leaves (its place returned, end when none): the loop then keeps what it
+// needs in registers rather than around calls on the stack.
+__attribute__((noinline)) const int* plainFMVoices(APlugin& p, const PlainFMLayer L,
+                                                   const int* from, const int* end) {
+    for (; from < end; ++from)
+        if (!plainFMVoice(p, L, *from)) break;
+    return from;
 }

@@ -1346,6 +1346,24 @@ void renderWireVoices(APlugin& p, int layer, int voices, const int* list, const 
     }
 }
 
+// An FM layer's voices, as renderWireVoices, through plainFMVoices while its operators
+// are parallel (chained ones through renderModelVoices).
+void renderFMVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
+                    bool single) {
+    if (!single || p.renderPerSample || p.layerFMChain[layer] != 0) {
+        renderModelVoices<kSourceFM>(p, layer, voices, list, counts, single);
+        return;
+    }
+    int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
+    asm("" : "+r"(layerStart));
+    const PlainFMLayer L = plainFMLayer(p, layer, layerStart);
+    for (const int *at = list, *end = list + voices; at < end; ++at) {
+        at = plainFMVoices(p, L, at, end);
+        if (at == end) break;
+        renderModelVoices<kSourceFM>(p, layer, 1, at, counts + (at - list), true);
+    }
+}
+
 }  // namespace
 
 // Each layer in two passes over its voices: the sound models (in voice order, which the
@@ -1384,7 +1402,7 @@ bool APlugin::renderLayers() {
                 renderModelVoices<kSourceString>(*this, layer, voices, list, counts, single);
                 break;
             case kSourceFM:
-                renderModelVoices<kSourceFM>(*this, layer, voices, list, counts, single);
+                renderFMVoices(*this, layer, voices, list, counts, single);
                 break;
             case kSourceWave:
             default:
