@@ -128,6 +128,15 @@ Params fmEnvelopePatch() {
     return p;
 }
 
+// FM with its velocity routed to feedback (layer 1), symmetry (2) and wave mix between two
+// shapes (3): voices FM's plain voices' loop must leave to the full path.
+Params fmShapesPatch() {
+    using modtest::slot;
+    Params p = with(modelPatch(2), slot(0, 17, DEST_L_WAVE_FEED[0], 0.8f));
+    p = with(p, slot(1, 17, DEST_L_WAVE_SYM[1], 0.8f));
+    return with(p, slot(2, 17, DEST_L_WAVE_MIX[2], 0.6f));
+}
+
 struct Scenario {
     const char* name;
     Params params;
@@ -145,7 +154,8 @@ std::vector<Scenario> scenarios() {
             {"Chorus", chorusPatch(), false, false},
             {"PitchEnvelope", pitchEnvelopePatch(3), false, false},
             {"WirePitchEnvelope", pitchEnvelopePatch(0), false, false},
-            {"FMPitchEnvelope", fmEnvelopePatch(), false, false}};
+            {"FMPitchEnvelope", fmEnvelopePatch(), false, false},
+            {"FMShapes", fmShapesPatch(), false, false}};
 }
 
 // Left and right of the kept frames, interleaved.
@@ -422,7 +432,7 @@ TEST_P(SubBlocks, GiveWhatThePerSamplePathGives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks,
-                         ::testing::Values(0, 5, 6, 7, 8, 9, 10, 11, 12, 13),
+                         ::testing::Values(0, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(scenarios()[(size_t)info.param].name);
                          });

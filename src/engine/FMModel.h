@@ -166,12 +166,18 @@ __attribute__((always_inline)) inline bool plainFMVoice(APlugin& p, const PlainF
                                               rowBytes<sizeof p.modDestVoice[0]>(uv));
     };
     const float* const hot = voiceCopies(L.hot);
-    if (__builtin_expect(!sameBits(hot[kHotMix], c.fmBlendKey) ||
-                             !sameBits(hot[kHotPhase], c.phaseOffset[0]) ||
-                             c.symIndex != kIdentityWarpRow || c.fmBlendF != 0.0f ||
-                             c.feed != 0.0f,
-                         0))
-        return false;
+    // All in one test: a bit that differs from its key, a bent phase, or a weight or
+    // feedback other than +-0 (NaN too) leaves a word other than 0.
+    const auto bits = [](float x) __attribute__((always_inline)) {
+        uint32_t b;
+        std::memcpy(&b, &x, sizeof b);
+        return b;
+    };
+    const uint32_t differs = (bits(hot[kHotMix]) ^ c.fmBlendKey) |
+                             (bits(hot[kHotPhase]) ^ c.phaseOffset[0]) |
+                             ((uint32_t)c.symIndex ^ (uint32_t)kIdentityWarpRow) |
+                             ((bits(c.fmBlendF) | bits(c.feed)) << 1);
+    if (__builtin_expect(differs != 0u, 0)) return false;
     const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
     TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
     if ((p.voiceCounter[uv] & 3) == 0) {
