@@ -572,12 +572,18 @@ private:
         HighPassOctets& held = p_.hpOctets[layer_];
         if (held.live()) settleOctets(held, mono, n);
         for (int i = 0; i < manyCount; ++i) alone(list[many[i]], counts[many[i]]);
-        for (int g = 0; g < n; g += 8) takeOctet(mono + g, std::min(8, n - g), g >> 3);
+        // (an octet that holds its voices, the rule past a note's first sample, takes none)
+        for (int s = 0; 8 * s < n; ++s)
+            if (__builtin_expect(held.octet[s].count == 0, 0))
+                takeOctet(mono + 8 * s, std::min(8, n - 8 * s), s);
         // the voices' destinations as places from the first voice's
         const float* const dest = p_.modDestVoice[0];
         const unsigned ran = THPFilter::runNoteOctetsHeld(held, n, hpFreq_, dest + hpFreqDest_,
                                                           dest + hpQDest_, monoY_);
         int pending = -1;
+        // (most often every octet ran held)
+        const unsigned all = (1u << ((n + 7) >> 3)) - 1;
+        if (__builtin_expect((ran & all) == all, 1)) return pending;
         for (int g = 0; g < n; g += 8) {
             if (ran >> (g >> 3) & 1) continue;
             monoHeld_ = false;
@@ -622,7 +628,7 @@ private:
     // Octet s set for up to eight voices of one note (count of them) where it holds
     // nothing: their filters, records and the places of their arguments (see
     // THPFilter::runNoteOctetHeld).
-    void takeOctet(const int* voices, int count, int s) {
+    __attribute__((noinline, cold)) void takeOctet(const int* voices, int count, int s) {
         HighPassOctet& o = p_.hpOctets[layer_].octet[s];
         if (o.count != 0) return;
         // a full octet as it is (the common case), a short one with its last voice repeated
