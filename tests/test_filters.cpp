@@ -1376,8 +1376,8 @@ TEST_F(FilterRobustness, ResetGivesTheOutputOfClearedLines) {
 }  // namespace
 
 // Four voices' Wire chains held in a quad's lanes from one sample to the next against
-// process() one voice at a time, with envelopes, modulation, resonance and the band-pass's
-// switch moving; a reset and a process() call on held filters give the states back first,
+// process() one voice at a time, with envelopes (standing now and then), modulation,
+// resonance and the band-pass's switch moving; a reset and a process() call on held filters give the states back first,
 // and the quad takes them again.
 TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
     const WideLanes wideLanes;
@@ -1406,13 +1406,16 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
         float mods[4], qs[4];
         stereoOverStruct io[2][4];
         const bool wireOn = n % 400 < 330;  // the band-pass off now and then
+        // and its envelope standing before that, its modulation moving once meanwhile
+        const int at = n % 400 >= 250 && n % 400 < 330 ? n - n % 400 + 250 : n;
         for (int v = 0; v < 4; ++v) {
-            mods[v] = 0.05f * (float)v + 0.1f * (float)(n / 400);
+            mods[v] = 0.05f * (float)v + 0.1f * (float)(n / 400) +
+                      (n % 400 >= 290 ? 0.01f : 0.0f);
             qs[v] = (n / 300 + v) % 2 ? 0.2f : 0.9f;
             io[0][v] = io[1][v] = src[v].next();
             for (int k = 0; k < 2; ++k) {
                 if (n == 700 && v == 2) bp[k][v].reset();
-                bp[k][v].setEnv(0, 0.3f * std::sin(0.01f * (float)(n + 50 * v)));
+                bp[k][v].setEnv(0, 0.3f * std::sin(0.01f * (float)(at + 50 * v)));
                 lp[k][v].setEnv(0, n < 1000 ? 0.1f : 0.2f * std::sin(0.02f * (float)n));
             }
         }

@@ -1007,37 +1007,49 @@ TAV_WIDE_INLINE void runHeldChains(WireQuad* q, Lanes4 (*pairs)[2]) {
         for (int i = 0; i < 2; ++i)
             x[i] = y[i] * lanesOf<Lanes8>(k.tenth) + lanesOf<Lanes8>(k.guard);
     };
-    // (the states as copies, stored once at the end, after every coefficient is read: the
-    // kernels would store the quads' own fields after each sub-sample, as the constants they
-    // read might be any of them)
-    Lanes8 x[N][2], y[N][2], band[N], low[N], s1[N], s2[N], t1[N], t2[N], cut[N];
+    // (each stage's states as copies, taken just before the stage and stored just after it,
+    // so that only one stage's are at hand at a time: the kernels would store the quads' own
+    // fields after each sub-sample, as the constants they read might be any of them)
+    Lanes8 x[N][2], y[N][2];
+    for (int n = 0; n < N; ++n) quadIn(pairs[2 * n], pairs[2 * n + 1], x[n]);
+    if constexpr (BandPass) {
+        Lanes8 band[N], low[N];
+        for (int n = 0; n < N; ++n) {
+            band[n] = q[n].band;
+            low[n] = q[n].low;
+        }
+        for (int n = 0; n < N; ++n) bandPassKernel(q[n].F, q[n].D, band[n], low[n], x[n], y[n]);
+        for (int n = 0; n < N; ++n) {
+            q[n].band = band[n];
+            q[n].low = low[n];
+            next(y[n], x[n]);
+        }
+    }
+    {
+        Lanes8 s1[N], s2[N];
+        for (int n = 0; n < N; ++n) {
+            s1[n] = q[n].s1;
+            s2[n] = q[n].s2;
+        }
+        for (int n = 0; n < N; ++n)
+            lowPassKernel(q[n].l1, q[n].l2, q[n].l3, s1[n], s2[n], x[n], y[n]);
+        for (int n = 0; n < N; ++n) {
+            q[n].s1 = s1[n];
+            q[n].s2 = s2[n];
+            next(y[n], x[n]);
+        }
+    }
+    Lanes8 t1[N], t2[N], cut[N];
     for (int n = 0; n < N; ++n) {
-        quadIn(pairs[2 * n], pairs[2 * n + 1], x[n]);
-        band[n] = q[n].band;
-        low[n] = q[n].low;
-        s1[n] = q[n].s1;
-        s2[n] = q[n].s2;
         t1[n] = q[n].t1;
         t2[n] = q[n].t2;
         cut[n] = q[n].cut;
     }
-    if constexpr (BandPass) {
-        for (int n = 0; n < N; ++n) bandPassKernel(q[n].F, q[n].D, band[n], low[n], x[n], y[n]);
-        for (int n = 0; n < N; ++n) next(y[n], x[n]);
-    }
-    for (int n = 0; n < N; ++n) lowPassKernel(q[n].l1, q[n].l2, q[n].l3, s1[n], s2[n], x[n], y[n]);
-    for (int n = 0; n < N; ++n) next(y[n], x[n]);
     for (int n = 0; n < N; ++n)
         highPassLanes(q[n].h1, q[n].h2, q[n].h3, q[n].k2, q[n].lc, t1[n], t2[n], cut[n], x[n],
                       y[n]);
     for (int n = 0; n < N; ++n) {
         quadOut(y[n], pairs[2 * n], pairs[2 * n + 1]);
-        if constexpr (BandPass) {
-            q[n].band = band[n];
-            q[n].low = low[n];
-        }
-        q[n].s1 = s1[n];
-        q[n].s2 = s2[n];
         q[n].t1 = t1[n];
         q[n].t2 = t2[n];
         q[n].cut = cut[n];

@@ -121,6 +121,11 @@ public:
 #endif
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
         if (__builtin_expect(held && plainAll, 1)) {
+            // Four settled notes (the common case once the envelopes stand) skip here, as
+            // prepareNote() would skip each: neither the map nor a quad's lanes are touched.
+            if (a.memo.quiet & b.memo.quiet & c.memo.quiet & d.memo.quiet &&
+                memosKeep(a, b, c, d, cutoff, mod, sepRes))
+                return 0;
 #if TAV_WIDE_LANES
             // (quads hold only on a processor with AVX2: no test of it for them)
             if (quads) return quads->mapBandPass(s, cutoff, m);
@@ -177,6 +182,32 @@ private:
                         __m128 idx, __m128 sine, stereoStruct cutoff, float mod);
 #endif
     void keepMemo(stereoStruct cutoff, float mod, bool quiet);
+    // memo.skipNote() of four filters whose `plain` holds (so each memo's note count is one:
+    // only a one-note update makes it true, and any other update makes it false first) and
+    // whose memos are quiet, with each filter's separation and resonance where sepRes points.
+    static bool memosKeep(const TBPFilter& a, const TBPFilter& b, const TBPFilter& c,
+                          const TBPFilter& d, stereoStruct cutoff, const float (&mod)[4],
+                          const float* const (&sepRes)[4]) {
+#if defined(__SSE2__)
+        // each memo's first four words (cutoffs, modulation, separation) against the call's
+        // at once; the resonance the caller compared
+        const auto same = [&](const TBPFilter& f, int i) __attribute__((always_inline)) {
+            const Lanes4 now = {cutoff.left, cutoff.right, mod[i], sepRes[i][0]};
+            return _mm_cmpeq_epi32((__m128i)now,
+                                   _mm_load_si128(reinterpret_cast<const __m128i*>(&f.memo)));
+        };
+        const __m128i all = _mm_and_si128(_mm_and_si128(same(a, 0), same(b, 1)),
+                                          _mm_and_si128(same(c, 2), same(d, 3)));
+        return _mm_movemask_ps(_mm_castsi128_ps(all)) == 15;
+#else
+        const TBPFilter* const f[4] = {&a, &b, &c, &d};
+        for (int i = 0; i < 4; ++i)
+            if (!f[i]->memo.skipNote(cutoff.left, cutoff.right, mod[i], sepRes[i][0],
+                                     sepRes[i][1]))
+                return false;
+        return true;
+#endif
+    }
     template <class Tuning>
     void keepNote(int lanes, int changed, int moved, Lanes4 v, Lanes4 target, LaneInts4 idx,
                   Tuning tuning, stereoStruct cutoff, float mod);
