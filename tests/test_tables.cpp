@@ -101,6 +101,18 @@ TEST(EngineTables, SineAndPhaseWarpRows) {
     }
 }
 
+TEST(EngineTables, NoisePairsSumNeighboursAndRepeatTheStartPastTheEnd) {
+    APlugin& p = built();
+    const int n = APlugin::kNoiseTableSize;
+    for (int i : {0, 1, n - 1}) {  // (the last sums with the first)
+        EXPECT_EQ(p.noisePairTable[i][0], p.pinkNoiseTable[i] + p.pinkNoiseTable[(i + 1) % n]);
+        EXPECT_EQ(p.noisePairTable[i][1], p.whiteNoiseTable[i] + p.whiteNoiseTable[(i + 1) % n]);
+    }
+    // Wire reads the entry two on from its first without a wrap.
+    for (int i = 0; i < 2; ++i)
+        for (int k = 0; k < 2; ++k) EXPECT_EQ(p.noisePairTable[n + i][k], p.noisePairTable[i][k]);
+}
+
 TEST(EngineTables, LFOWavesFollowTheirShapes) {
     APlugin& p = built();
     const auto& w = p.lfoWave;

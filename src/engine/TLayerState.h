@@ -56,7 +56,8 @@ struct alignas(64) TLayerNote {
     // Wave sub-oscillator.
     uint32_t subPhase;
     uint32_t subInc;
-    // Wire: read position in the excitation tables (where each period restarts: wireStart).
+    // Wire: read position in the excitation tables, its low 16 bits (where each period
+    // restarts: wireStart; between restarts it counts on unmasked, every read masks it).
     int32_t wirePos;
     // String: excitation read position.
     int32_t excitePos;

@@ -52,15 +52,15 @@ __attribute__((always_inline)) inline bool plainWireVoice(APlugin& p, const Plai
     row(&p.voiceLPFilter[0][0], lv)->setEnv(0, filter);
     TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
     if ((p.voiceCounter[uv] & 3) == 0) {
-        double pef = 1.0;  // (VoiceCtx::pitchEnvFactor)
+        // VoiceCtx::pitchEnvFactor times the fine/semi factor: without a pitch envelope the
+        // factor is 1, and the product the fine/semi factor itself (no multiply)
+        double scaled = (double)c.layerFineSemi;
         if (c.pitchEnvAmount != 0.0f) {
             const double e = (double)(float)run[0][L.pitchEnv] * (double)c.pitchEnvAmount;
             if (!noteMemoHolds(n, 0, e)) return false;
-            pef = n.expOut[0];
+            scaled = n.expOut[0] * scaled;
         }
-        n.inc = toStep(pef * (double)c.layerFineSemi * c.layerInc *
-                       (double)p.voiceElemRatio[uv][0]) /
-                2u;
+        n.inc = toStep(scaled * c.layerInc * (double)p.voiceElemRatio[uv][0]) / 2u;
     }
     if (__builtin_expect(p.voiceElemAge[uv][0] < 0, 0)) return false;
     const Lanes4* halves = nullptr;

@@ -911,7 +911,7 @@ __attribute__((noinline, cold)) void wireStepsRestarting(const APlugin& p, TLaye
         if (stepped <= kPhaseMask) {
             n.phase = stepped;
             const uint32_t first = ((uint32_t)n.wirePos + 1u + offset) & 0xFFFFu;
-            n.wirePos = (n.wirePos + 2) & 0xFFFF;
+            n.wirePos = (int32_t)(((uint32_t)n.wirePos + 2u) & 0xFFFFu);
             const float* pair = p.noisePairTable[first];
             sub[s] = (pair[0] * keep + pair[1] * mix) * 0.5f;
             continue;
@@ -923,7 +923,7 @@ __attribute__((noinline, cold)) void wireStepsRestarting(const APlugin& p, TLaye
                 n.phase &= kPhaseMask;
                 n.wirePos = n.wireStart;
             } else {
-                n.wirePos = (n.wirePos + 1) & 0xFFFF;
+                n.wirePos = (int32_t)(((uint32_t)n.wirePos + 1u) & 0xFFFFu);
             }
             idx[k] = ((uint32_t)n.wirePos + offset) & 0xFFFFu;
         }
@@ -950,20 +950,20 @@ __attribute__((always_inline)) inline bool wireSteps(TLayerNote& n, const float 
     if (__builtin_expect(stepped4 > kPhaseMask, 0)) return false;
     const uint32_t pos = (uint32_t)n.wirePos;
     n.phase = (uint32_t)stepped4;
-    n.wirePos = (int32_t)((pos + 4u) & 0xFFFFu);
-    const float* pair0 = P[(pos + 1u + offset) & 0xFFFFu];
-    const float* pair1 = P[(pos + 3u + offset) & 0xFFFFu];
+    n.wirePos = (int32_t)(pos + 4u);  // (every read masks it)
+    const uint32_t first = (pos + 1u + offset) & 0xFFFFu;
+    const float *pair0 = P[first], *pair1 = P[(size_t)first + 2];  // (see noisePairTable)
 #if defined(__SSE2__)
-    // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped: both
-    // lanes of a sub-sample hold its sum (the same two products, added either way round),
-    // which halved is the note's record.
+    // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped (by an
+    // integer shuffle, which needs no copy first): both lanes of a sub-sample hold its sum
+    // (the same two products, added either way round), which halved is the note's record.
     // The table's entries are only float-aligned: each pair is copied as 64 bits.
     long long bits0, bits1;
     std::memcpy(&bits0, pair0, sizeof bits0);
     std::memcpy(&bits1, pair1, sizeof bits1);
     const __m128 pairs = _mm_castsi128_ps(_mm_set_epi64x(bits1, bits0));
     const Lanes4 products = (Lanes4)pairs * weights;
-    const Lanes4 swapped = (Lanes4)_mm_shuffle_ps((__m128)products, (__m128)products, 0xB1);
+    const Lanes4 swapped = (Lanes4)_mm_shuffle_epi32((__m128i)products, 0xB1);
     filtermath::storeNote(out, (products + swapped) * *halves);
 #else
     (void)halves;
@@ -977,12 +977,12 @@ __attribute__((always_inline)) inline bool wireSteps(TLayerNote& n, const float 
 // {keep, mix, keep, mix}, the weights of a pair table entry's two sums.
 __attribute__((always_inline)) inline Lanes4 wireWeights(const TLayerVoice& c) {
 #if defined(__SSE2__)
-    // one aligned load of the adjacent mix and keep (and the two values after them), spread
+    // the adjacent mix and keep (and the two values after them) spread by one memory operand
     static_assert(offsetof(TLayerVoice, wireKeep) == offsetof(TLayerVoice, wireMix) + 4 &&
                       offsetof(TLayerVoice, wireMix) % 16 == 0,
                   "mix and keep side by side in one aligned vector");
-    const __m128 mixKeep = _mm_load_ps(&c.wireMix);
-    return (Lanes4)_mm_shuffle_ps(mixKeep, mixKeep, 0x11);
+    const __m128i mixKeep = _mm_load_si128(reinterpret_cast<const __m128i*>(&c.wireMix));
+    return (Lanes4)_mm_castsi128_ps(_mm_shuffle_epi32(mixKeep, 0x11));
 #else
     return Lanes4{c.wireKeep, c.wireMix, c.wireKeep, c.wireMix};
 #endif

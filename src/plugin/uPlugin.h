@@ -291,9 +291,9 @@ public:
     float cosTable[kSinTableSize];
     float whiteNoiseTable[kNoiseTableSize];
     float pinkNoiseTable[kNoiseTableSize];
-    // Entry i: pink[i] + pink[i + 1] and white[i] + white[i + 1] (wrapping at the end), the
-    // sums the Wire model adds when it steps two entries between its restarts.
-    float noisePairTable[kNoiseTableSize][2];
+    // Entry i: pink[i] + pink[i + 1] and white[i] + white[i + 1] (wrapping), the sums Wire adds
+    // stepping two entries; a page after the end repeats the start (sets of later members kept).
+    float noisePairTable[kNoiseTableSize + 512][2];
     // Per symmetry row: phase index -> table index, the bend point moved to mid-cycle;
     // row 255 is the identity.
     int32_t phaseWarpTable[kWarpRows][kWarpSize];

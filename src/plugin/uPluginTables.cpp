@@ -106,6 +106,10 @@ void APlugin::initSineNoiseTables() {
         noisePairTable[i][0] = pinkNoiseTable[i] + pinkNoiseTable[j];
         noisePairTable[i][1] = whiteNoiseTable[i] + whiteNoiseTable[j];
     }
+    // The entries past the end repeat the start, so that a read of entry i + 2 needs no wrap.
+    constexpr int kPairs = (int)(sizeof noisePairTable / sizeof noisePairTable[0]);
+    for (int i = kNoiseTableSize; i < kPairs; ++i)
+        for (int k = 0; k < 2; ++k) noisePairTable[i][k] = noisePairTable[i - kNoiseTableSize][k];
 }
 
 // Row k bends the phase at s = 0.01 + 0.98 k / 512: the part of the cycle before s maps
