@@ -152,12 +152,7 @@ __attribute__((always_inline)) inline bool plainFMVoice(APlugin& p, const PlainF
     if (!APlugin::isValidVoice(v)) __builtin_unreachable();
     // (Unsigned: their rows' offsets need no sign extension.)
     const unsigned uv = (unsigned)v, lv = (unsigned)(L.layerStart + v);
-    char* const self = reinterpret_cast<char*>(&p);
-    const auto row = [&](auto* array, unsigned i) __attribute__((always_inline)) {
-        return reinterpret_cast<decltype(array)>(
-            self + (reinterpret_cast<char*>(array) - reinterpret_cast<char*>(&p)) +
-            rowBytes<sizeof *array>(i));
-    };
+    const ObjectRows row{p, reinterpret_cast<char*>(&p)};
     TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
     if (__builtin_expect(c.model != (int32_t)kSourceFM + 1, 0)) return false;
     // (The voice's copies from their own start: no sums of offsets for the address.)

@@ -159,11 +159,7 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
     // (As in renderModelVoices; a loop that calls nothing has the registers for p alone.)
     char* self = reinterpret_cast<char*>(&p);
     if (!Leaf) asm("" : "+r"(self));
-    const auto row = [&](auto* array, unsigned i) __attribute__((always_inline)) {
-        return reinterpret_cast<decltype(array)>(
-            self + (reinterpret_cast<char*>(array) - reinterpret_cast<char*>(&p)) +
-            rowBytes<sizeof *array>(i));
-    };
+    const ObjectRows row{p, self};
     TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
     if (__builtin_expect(c.model != (int32_t)kSourceWave + 1, 0)) {
         if (Leaf) return false;

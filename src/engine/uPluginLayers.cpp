@@ -220,6 +220,19 @@ __attribute__((always_inline)) inline long rowBytes(Index i) {
 #endif
 }
 
+// Rows of the plug-in's per-voice arrays from `self`, the object's address as a loop holds it:
+// each array's start is then a constant offset from it, and each row one multiply.
+struct ObjectRows {
+    const APlugin& p;
+    char* self;
+    template <class Row>
+    __attribute__((always_inline)) Row* operator()(Row* array, unsigned i) const {
+        return reinterpret_cast<Row*>(
+            self + (reinterpret_cast<const char*>(array) - reinterpret_cast<const char*>(&p)) +
+            rowBytes<sizeof(Row)>(i));
+    }
+};
+
 // A note's record written whole (one store, which the filters' wider loads can take
 // straight from the store queue): sub-sample 0 and 1 on both sides.
 inline void storeRecord(stereoOverStruct& r, float s0, float s1) {
