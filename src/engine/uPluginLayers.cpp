@@ -1339,42 +1339,39 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         renderModelVoices<kSourceWave>(p, layer, voices - vi, list + vi, counts + vi, single);
 }
 
-// A Wire layer's voices: while every voice has one note, through plainWireVoices, which
-// has none of renderModelVoices' set-up; each voice it leaves through renderModelVoices
-// alone (as is every voice of the per-sample reference path, forced), the plain loop going
-// on after it.
-void renderWireVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
-                      bool single) {
-    if (!single || p.renderPerSample) {
-        renderModelVoices<kSourceWire>(p, layer, voices, list, counts, single);
+// A layer's voices while every voice has one note and `plain` holds: through its model's
+// plain loop (Plain, on the layer's values MakeLayer gives), which has none of
+// renderModelVoices' set-up; each voice it leaves through renderModelVoices alone (as is every
+// voice of the per-sample reference path, forced), the plain loop going on after it.
+template <SourceMode Model, class Layer, Layer (*MakeLayer)(APlugin&, int, int),
+          const int* (*Plain)(APlugin&, const Layer, const int*, const int*)>
+void renderPlainVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
+                       bool single, bool plain) {
+    if (!single || !plain || p.renderPerSample) {
+        renderModelVoices<Model>(p, layer, voices, list, counts, single);
         return;
     }
     int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
     asm("" : "+r"(layerStart));
-    const PlainWireLayer L = plainWireLayer(p, layer, layerStart);
+    const Layer L = MakeLayer(p, layer, layerStart);
     for (const int *at = list, *end = list + voices; at < end; ++at) {
-        at = plainWireVoices(p, L, at, end);
+        at = Plain(p, L, at, end);
         if (at == end) break;
-        renderModelVoices<kSourceWire>(p, layer, 1, at, counts + (at - list), true);
+        renderModelVoices<Model>(p, layer, 1, at, counts + (at - list), true);
     }
 }
 
-// An FM layer's voices, as renderWireVoices, through plainFMVoices while its operators
-// are parallel (chained ones through renderModelVoices).
+void renderWireVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
+                      bool single) {
+    renderPlainVoices<kSourceWire, PlainWireLayer, plainWireLayer, plainWireVoices>(
+        p, layer, voices, list, counts, single, true);
+}
+
+// (An FM layer's operators in a chain go through renderModelVoices.)
 void renderFMVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
                     bool single) {
-    if (!single || p.renderPerSample || p.layerFMChain[layer] != 0) {
-        renderModelVoices<kSourceFM>(p, layer, voices, list, counts, single);
-        return;
-    }
-    int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
-    asm("" : "+r"(layerStart));
-    const PlainFMLayer L = plainFMLayer(p, layer, layerStart);
-    for (const int *at = list, *end = list + voices; at < end; ++at) {
-        at = plainFMVoices(p, L, at, end);
-        if (at == end) break;
-        renderModelVoices<kSourceFM>(p, layer, 1, at, counts + (at - list), true);
-    }
+    renderPlainVoices<kSourceFM, PlainFMLayer, plainFMLayer, plainFMVoices>(
+        p, layer, voices, list, counts, single, p.layerFMChain[layer] == 0);
 }
 
 }  // namespace
