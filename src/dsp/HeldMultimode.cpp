@@ -51,8 +51,7 @@ struct HeldMultimodeRuns {
     template <int Mode, bool HighPass>
     __attribute__((target("avx2"))) static void stepTwo(HeldMultimodeQuad* h, unsigned follow0,
                                                         unsigned follow1, Lanes4 (*lanes)[2]) {
-        followEnvelopes(h[0], follow0);
-        followEnvelopes(h[1], follow1);
+        followTwo(h, follow0, follow1);
         Chain<Mode, HighPass> c0(h[0], lanes[0], lanes[1]), c1(h[1], lanes[2], lanes[3]);
         c0.filter();
         c1.filter();
@@ -64,52 +63,87 @@ struct HeldMultimodeRuns {
 
     // TFilterQuadRuns::follow() of the following filters of held quad h (see step).
     TAV_HELD static void followEnvelopes(HeldMultimodeQuad& h, unsigned follow) {
+        if (follow == 0) return;
+        Level l;
+        if (level(h, follow, l)) retune(h, l, wideCutoffExp(l.v));
+    }
+    // The same of two quads (stepTwo): a voice's two lanes hold one level (see level), so
+    // the exponentials of both quads' eight voices take one vector, spread back to each
+    // voice's two lanes after (each lane's the same operations on the same bits).
+    TAV_HELD static void followTwo(HeldMultimodeQuad* h, unsigned follow0, unsigned follow1) {
+        if (follow0 == 0 || follow1 == 0) {
+            followEnvelopes(h[0], follow0);
+            followEnvelopes(h[1], follow1);
+            return;
+        }
+        Level l0, l1;
+        const bool moved0 = level(h[0], follow0, l0), moved1 = level(h[1], follow1, l1);
+        if (!(moved0 | moved1)) return;
+        // {a, c, 0a, 0c | b, d, 0b, 0d} of the voices a b c d and 0a .. 0d of the quads
+        const Lanes8 e = wideCutoffExp(
+            (Lanes8)_mm256_shuffle_ps((__m256)l0.v, (__m256)l1.v, _MM_SHUFFLE(2, 0, 2, 0)));
+        if (moved0) retune(h[0], l0, (Lanes8)_mm256_permute_ps((__m256)e, 0x50));
+        if (moved1) retune(h[1], l1, (Lanes8)_mm256_permute_ps((__m256)e, 0xFA));
+    }
+    // What an envelope step of a held quad finds: its voices' levels (the same bits in a
+    // voice's two lanes) and the following voices that moved, both lanes each.
+    struct Level {
+        Lanes8 v;
+        filtermath::LaneInts8 moved;
+    };
+    // The first part of followEnvelopes() (follow not 0): the levels, and the following
+    // filters that stand marked quiet; whether any moved.
+    TAV_HELD static bool level(HeldMultimodeQuad& h, unsigned follow, Level& l) {
         using namespace filtermath;
         using Ints8 = filtermath::LaneInts8;
         TFilter* const(&f)[4] = h.filter;
-        if (follow != 0) {
-            Lanes8 env;
-            loadNoteHalves(env, f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
-            // (wideCutoff() in its parts, each one where it is needed)
-            const Lanes8 v = wideLevel(env, h.common);
-            // followEnvelope(): a following voice whose lanes moved takes them. (Both lanes
-            // of a voice hold the same bits in v and in lastV: the envelope value is written
-            // whole, a held common offset and the lastV taken are alike in both, and lastV
-            // moves a voice at a time. Their two compares agree.)
-            Ints8 moved = v != h.lastV;
-            if (follow != 15) {
-                // the following voices, both lanes each
-                const Ints8 sel = {1, 1, 2, 2, 4, 4, 8, 8};
-                moved &= (((Ints8){} + (int32_t)follow) & sel) == sel;
-            }
-            // a voice's two lanes agree: one bit per voice
-            const unsigned movedBits = (unsigned)_mm256_movemask_pd((__m256d)moved);
-            // A following filter is not quiet (stands found it so, and nothing wrote it
-            // since): one that moved stays so, only the others become quiet.
-            for (unsigned still = follow & ~movedBits; still != 0; still &= still - 1)
-                f[__builtin_ctz(still)]->memo.quiet = true;
-            if (movedBits != 0) {
-                const WideCutoffConstants& w = wideCutoffConstants();
-                const Lanes8 fv = wideCutoffOf(v, h.gain, h.ceilings);
-                h.lastV = pick(moved, v, h.lastV);
-                h.fTarget = pick(moved, fv, h.fTarget);
-                const Lanes8 d = fv - h.fUsed;
-                const Lanes8 size = (Lanes8)((Ints8)d & lanesOf<Ints8>(kernelConstants().absMask));
-                const Ints8 big = eitherOfVoice(w.step < size) & moved;
-                if (_mm256_movemask_ps((__m256)big) != 0) {
-                    // retuneNote<true>() with sineHolds0: the tuning read where an entry moved
-                    const Ints8 idx = wideEntry(wideNormal(fv, h.halfInv));
-                    h.fUsed = pick(big, fv, h.fUsed);
-                    Ints8 read = (idx != h.lastEntry) & big;
-                    Lanes8 tuning = h.svF;
-                    asm("vgatherdps %[read], (%[table],%[idx],4), %[tuning]"
-                        : [tuning] "+&x"(tuning), [read] "+&x"(read)
-                        : [table] "r"(FilterSine), [idx] "x"(idx),
-                          "m"(*reinterpret_cast<const float(*)[kFilterTableSize]>(FilterSine)));
-                    h.svF = tuning;
-                    h.lastEntry = (Ints8)pick(big, (Lanes8)idx, (Lanes8)h.lastEntry);
-                }
-            }
+        Lanes8 env;
+        loadNoteHalves(env, f[0]->env[0], f[1]->env[0], f[2]->env[0], f[3]->env[0]);
+        // (wideCutoff() in its parts, each one where it is needed)
+        l.v = wideLevel(env, h.common);
+        // followEnvelope(): a following voice whose lanes moved takes them. (Both lanes
+        // of a voice hold the same bits in v and in lastV: the envelope value is written
+        // whole, a held common offset and the lastV taken are alike in both, and lastV
+        // moves a voice at a time. Their two compares agree.)
+        Ints8 moved = l.v != h.lastV;
+        if (follow != 15) {
+            // the following voices, both lanes each
+            const Ints8 sel = {1, 1, 2, 2, 4, 4, 8, 8};
+            moved &= (((Ints8){} + (int32_t)follow) & sel) == sel;
+        }
+        l.moved = moved;
+        // a voice's two lanes agree: one bit per voice
+        const unsigned movedBits = (unsigned)_mm256_movemask_pd((__m256d)moved);
+        // A following filter is not quiet (stands found it so, and nothing wrote it
+        // since): one that moved stays so, only the others become quiet.
+        for (unsigned still = follow & ~movedBits; still != 0; still &= still - 1)
+            f[__builtin_ctz(still)]->memo.quiet = true;
+        return movedBits != 0;
+    }
+    // The rest of followEnvelopes() where a voice moved, e: wideCutoffExp() of its levels.
+    TAV_HELD static void retune(HeldMultimodeQuad& h, const Level& l, Lanes8 e) {
+        using namespace filtermath;
+        using Ints8 = filtermath::LaneInts8;
+        const Ints8 moved = l.moved;
+        const WideCutoffConstants& w = wideCutoffConstants();
+        const Lanes8 fv = wideCutoffOfExp(e, h.gain, h.ceilings);
+        h.lastV = pick(moved, l.v, h.lastV);
+        h.fTarget = pick(moved, fv, h.fTarget);
+        const Lanes8 d = fv - h.fUsed;
+        const Lanes8 size = (Lanes8)((Ints8)d & lanesOf<Ints8>(kernelConstants().absMask));
+        const Ints8 big = eitherOfVoice(w.step < size) & moved;
+        if (_mm256_movemask_ps((__m256)big) != 0) {
+            // retuneNote<true>() with sineHolds0: the tuning read where an entry moved
+            const Ints8 idx = wideEntry(wideNormal(fv, h.halfInv));
+            h.fUsed = pick(big, fv, h.fUsed);
+            Ints8 read = (idx != h.lastEntry) & big;
+            Lanes8 tuning = h.svF;
+            asm("vgatherdps %[read], (%[table],%[idx],4), %[tuning]"
+                : [tuning] "+&x"(tuning), [read] "+&x"(read)
+                : [table] "r"(FilterSine), [idx] "x"(idx),
+                  "m"(*reinterpret_cast<const float(*)[kFilterTableSize]>(FilterSine)));
+            h.svF = tuning;
+            h.lastEntry = (Ints8)pick(big, (Lanes8)idx, (Lanes8)h.lastEntry);
         }
     }
 
@@ -130,14 +164,27 @@ struct HeldMultimodeRuns {
             merged.svD = h.svD;
             merged.svLow = h.svLow;
             merged.svBand = h.svBand;
+            // (each half loaded into its place: no load into a register then inserted)
             for (int s = 0; s < 2; ++s)
-                x[s] = __builtin_shufflevector(ab[s], cd[s], 0, 1, 2, 3, 4, 5, 6, 7) *
+                x[s] = (Lanes8)_mm256_loadu2_m128(reinterpret_cast<const float*>(&cd[s]),
+                                                  reinterpret_cast<const float*>(&ab[s])) *
                            lanesOf<Lanes8>(kernelConstants().tenth) +
                        lanesOf<Lanes8>(kernelConstants().guard);
         }
+        // runStateVariableFamily() of the mode, its output the one tap of the mode (the sum
+        // of two for the notch) rather than the three weighted: the same value for finite
+        // states (the zeros of the unused taps change at most the sign of a zero, which the
+        // guard of scaleOut removes).
         TAV_HELD void filter() {
-            const KernelParams k{Mode, {0.0f, 0.0f, 0.0f}, 0.0f};
-            StateVariableFamily::go(merged, k, x, y);
+            StateVariable<Lanes8> sv(merged);
+            for (int s = 0; s < 2; ++s) {
+                const Lanes8 high = sv.step(x[s]);
+                y[s] = scaleOut(Mode == kFilterLow12    ? sv.low
+                                : Mode == kFilterHigh12 ? high
+                                : Mode == kFilterBand12 ? sv.band
+                                                        : sv.low + high);
+            }
+            sv.store(merged);
             h.svLow = merged.svLow;
             h.svBand = merged.svBand;
         }
@@ -145,10 +192,10 @@ struct HeldMultimodeRuns {
             if constexpr (HighPass) HeldHighPassRuns::run(h, y);
         }
         TAV_HELD void store() {
-            for (int s = 0; s < 2; ++s) {
-                ab[s] = __builtin_shufflevector(y[s], y[s], 0, 1, 2, 3);
-                cd[s] = __builtin_shufflevector(y[s], y[s], 4, 5, 6, 7);
-            }
+            // (the upper half stored straight from the register)
+            for (int s = 0; s < 2; ++s)
+                _mm256_storeu2_m128(reinterpret_cast<float*>(&cd[s]),
+                                    reinterpret_cast<float*>(&ab[s]), (__m256)y[s]);
         }
     };
 

@@ -405,9 +405,8 @@ struct WideCutoff {
 TAV_WIDE_HELPER Lanes8 wideLevel(Lanes8 env, Lanes8 common) {
     return minW(maxW(env + common, Lanes8{}), wideCutoffConstants().one);
 }
-// the cutoff of a level,
-TAV_WIDE_HELPER Lanes8 wideCutoffOf(Lanes8 level, Lanes8 gain, Lanes8 ceilings) {
-    const Lanes8 zero = {};
+// the exponential of a level that a cutoff scales (wideCutoffOf's first part),
+TAV_WIDE_HELPER Lanes8 wideCutoffExp(Lanes8 level) {
     const WideCutoffConstants& w = wideCutoffConstants();
     // exp2CutoffInRange(k.ten * v, k), operation for operation
     const Lanes8 x = w.ten * level;
@@ -419,8 +418,15 @@ TAV_WIDE_HELPER Lanes8 wideCutoffOf(Lanes8 level, Lanes8 gain, Lanes8 ceilings) 
     const Lanes8 hi = w.c4 + w.c5 * t;
     const Lanes8 poly = lo + t2 * (mid + t2 * hi);
     const LaneInts8 bits = (i + w.bias) << 23;
-    const Lanes8 e = poly * w.sqrt2 * (Lanes8)bits;
-    return minW(maxW(e * gain, zero), ceilings);
+    return poly * w.sqrt2 * (Lanes8)bits;
+}
+// the cutoff of that exponential,
+TAV_WIDE_HELPER Lanes8 wideCutoffOfExp(Lanes8 e, Lanes8 gain, Lanes8 ceilings) {
+    return minW(maxW(e * gain, Lanes8{}), ceilings);
+}
+// the cutoff of a level,
+TAV_WIDE_HELPER Lanes8 wideCutoffOf(Lanes8 level, Lanes8 gain, Lanes8 ceilings) {
+    return wideCutoffOfExp(wideCutoffExp(level), gain, ceilings);
 }
 // the normalised frequency of a cutoff,
 TAV_WIDE_HELPER Lanes8 wideNormal(Lanes8 cutoff, Lanes8 halfInv) {

@@ -174,7 +174,8 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
     // NaN of sign 0, which then takes the full path: it renders the same there).
     int32_t mixBits;
     std::memcpy(&mixBits, &hot[kHotMix], sizeof mixBits);
-    if (__builtin_expect((feedBits << 1) != 0u || mixBits > 0, 0)) return false;
+    // (the feedback's bits less the sign tested in place: no load into a register first)
+    if (__builtin_expect((feedBits & 0x7FFFFFFFu) != 0u || mixBits > 0, 0)) return false;
     const uint32_t offset = fixedPhaseOffset(c, hot[kHotPhase]);
     const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
     // (As hot above.)
@@ -208,7 +209,20 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
         const decltype(kind) osc{p.phaseWarpTable[c.symIndex], table, nullptr, 0.0f};
         const float v0 = osc.read(phase + offset), v1 = osc.read(phase + inc + offset);
         n.feedPrev = v0 * v1 * 0.5f;
+#if defined(__SSE2__)
+        // {v0, v1} and then each doubled: two unpacks, where the lanes built one by one take
+        // three. (Each value taken in its register as it is: the lanes above it, whatever
+        // they hold, end in no lane stored.)
+        const auto lane0 = [](float v) __attribute__((always_inline)) {
+            __m128 r;
+            asm("" : "=x"(r) : "0"(v));
+            return r;
+        };
+        const __m128 pair = _mm_unpacklo_ps(lane0(v0), lane0(v1));
+        filtermath::storeNote(out, (Lanes4)_mm_unpacklo_ps(pair, pair));
+#else
         filtermath::storeNote(out, Lanes4{v0, v0, v1, v1});
+#endif
     };
     if (c.symIndex == kIdentityWarpRow)
         read(FixedWaveReader<false, false>{});
