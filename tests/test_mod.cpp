@@ -684,6 +684,23 @@ TEST_F(ModRibbon, MovingSourcesSoundTheSameInRunsAsSampleBySample) {
     EXPECT_TRUE(out[0] == out[1]);
 }
 
+// Voices whose 16-sample ticks fall on different samples of a run (notes started 4, 8 and
+// 12 samples apart): a run leaves a standing voice alone only up to the next voice's tick.
+// The same bits in runs as sample by sample.
+TEST_F(ModRibbon, StaggeredTicksSoundTheSameInRunsAsSampleBySample) {
+    std::vector<float> out[2];
+    for (int perSample = 0; perSample < 2; ++perSample) {
+        RandSeed.reset();
+        // (An Amp envelope that moves all along: a slow attack and decay to half.)
+        Bench b(with(dryPatch(0), {{5, 0.6f}, {6, 0.7f}, {7, 0.5f}}));
+        b.p().renderPerSample = (uint8_t)perSample;
+        for (int k = 0; k < 4; ++k) b.e.noteOn(57 + 5 * k, 100, 0, 4 * k + 1);
+        out[perSample] = b.e.render(6000, 509);
+    }
+    ASSERT_EQ(out[0].size(), out[1].size());
+    EXPECT_TRUE(out[0] == out[1]);
+}
+
 }  // namespace part_mod_ribbon
 
 // All eight slots at extreme amounts on voice and global destinations, both LFOs shaped and

@@ -413,16 +413,22 @@ void APlugin::renderEngineVoices(int runPos) {
     }
 
     // A sample where every listed voice took its 4-sample step and was left with its pass
-    // known to stand (kSteadyNow) marks voicesStandFrom with 1 + its place in the run. On
-    // the next three samples of the same run every voice is then a plain one with nothing
-    // to look at: its counter moved as many steps past the step as the run did, and what
-    // could have taken its kSteadyNow since (a pass, setModSrc, a note start) ran no pass or
-    // cleared the mark. (The list only loses voices between note starts.)
+    // known to stand (kSteadyNow) marks voicesStandFrom with 1 + its place in the run (low
+    // four bits). On the next three samples of the same run every voice is then a plain one
+    // with nothing to look at: its counter moved as many steps past the step as the run did,
+    // and what could have taken its kSteadyNow since (a pass, setModSrc, a note start) ran no
+    // pass or cleared the mark. (The list only loses voices between note starts.) Nor is
+    // there any on its 4-sample steps up to its next 16-sample tick if its LFOs are silent:
+    // such a step sees its pass stand (kSteadyNow, from a step within the run) and leaves it
+    // so. The mark holds how many samples after it are such (bits 4 to 7): three, or up to
+    // the first tick of a listed voice when every one's LFOs are silent.
     // Whether that holds is seen voice by voice in the loop; what could take a voice's mark
     // after its turn (setModSrc, a note start) clears voicesStandFrom, set to 1 before it
     // to stand for "not cleared".
     bool allStand = true;
-    if (plain && voicesStandFrom != 0 && (unsigned)(runPos - voicesStandFrom) < 3u)
+    bool lfosSilent = true;
+    unsigned toTick = 15;  // the samples after this one before a listed voice's next tick
+    if (plain && (unsigned)(runPos - (voicesStandFrom & 15)) < (unsigned)(voicesStandFrom >> 4))
         goto voicesDone;
     voicesStandFrom = 1;
     for (int a = 0; a < activeVoiceCount; ++a) {
@@ -475,8 +481,13 @@ void APlugin::renderEngineVoices(int runPos) {
             modPassMemo[v].steady |= (modPassMemo[v].steady & kSteadyInputs) << 1;
         if (tick) runVoicePitch(v);
         allStand = allStand && (counter & 3) == 0 && (modPassMemo[v].steady & kSteadyNow);
+        lfosSilent = lfosSilent && (voiceLFOSilent[v][0] & voiceLFOSilent[v][1]);
+        toTick = std::min(toTick, ~(unsigned)counter & 15u);
     }
-    voicesStandFrom = allStand && voicesStandFrom != 0 ? (uint8_t)(runPos + 1) : 0;
+    // (A run ends before its 16th sample: a mark there would see no sample of its own.)
+    voicesStandFrom = allStand && voicesStandFrom != 0 && runPos < 15
+                          ? (uint8_t)((runPos + 1) | (lfosSilent ? toTick : 3u) << 4)
+                          : 0;
 voicesDone:
     // (Whether every listed voice has one note: they then keep it until the advance below.)
     const bool single = renderLayers();
