@@ -312,6 +312,25 @@ INSTANTIATE_TEST_SUITE_P(Scenarios, GoldenRenders, ::testing::Range(0, 10),
                              return std::string(scenarios()[(size_t)info.param].name);
                          });
 
+// Wire with a pitch envelope: its notes' steps start from the step before the fine/semi
+// factor (Wire without one, from the product the controls keep: GoldenRenders' Wire).
+TEST(WirePitchEnvelope, FirstFramesAfterWarmUpKeepTheirValues) {
+    const float golden[2 * kFrames] = {
+        0.00730492268f, 0.00408739736f, -0.00517693022f, -0.00217116391f,
+        -0.00685320189f, -0.00119953137f, -0.00496063568f, 0.000468263839f,
+        -0.00564612402f, -0.00367365638f, -0.00254592579f, -0.00414463272f,
+        0.00052188267f, -0.00174611411f, -0.000484092481f, -0.00256248331f,
+        -0.00301566836f, -0.00293629174f, -0.00222341251f, -0.000386905216f,
+        -0.000900247542f, 0.00054806046f, -0.00204340555f, 0.000778764312f,
+        -0.000576738094f, 0.00215502805f, 0.00119073922f, 0.00148125982f,
+        -0.00134457846f, -0.000263462483f, -0.0030222307f, -0.00209535868f};
+    const Scenario s = scenarios()[12];
+    ASSERT_EQ(std::string(s.name), "WirePitchEnvelope");
+    const std::vector<float> got = renderScenario(s);
+    ASSERT_EQ(got.size(), (size_t)(2 * kFrames));
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], golden[i], kTolerance) << i;
+}
+
 // Whole renders of the scenarios in blocks of 1, 7, 64 and 512 samples, with notes entering
 // mid-block and in a burst, a note stolen and a long release: every sample must match.
 std::vector<float> renderInBlocks(const Scenario& s, int block, bool perSample = false,

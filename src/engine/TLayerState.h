@@ -107,8 +107,8 @@ struct alignas(64) TLayerVoice {
     int32_t model;         // SourceMode + 1 the values were computed for, 0 none
     float pitchEnvAmount;  // octaves at full pitch envelope
     // Wire: the oscillator step per sub-sample (2^24 per cycle) before the layer semi/fine
-    // destinations; Wave and FM: the bits of the phase destination and the phase offset
-    // they give.
+    // destinations (after them, times layerFineSemi, while pitchEnvAmount is 0); Wave and
+    // FM: the bits of the phase destination and the phase offset they give.
     union {
         double layerInc;
         uint32_t phaseOffset[2];

@@ -7,17 +7,28 @@
 struct PlainWireLayer {
     int layerStart;           // the layer's first voice row (as in renderModelVoices)
     const float* hot;         // its first hot copy (HotLayerDest) in voice 0's destinations
-    int wireEnv, filterEnv;   // the places (ENV_RUN_PLACE) of its Wire and filter envelopes
-    int pitchEnv;             // and of its pitch envelope
+    // its Wire and filter envelopes' levels in voice 0's first note (each voice's from
+    // there: one register each, no place to add)
+    const double *wireEnv, *filterEnv;
+    int pitchEnv;  // the place (ENV_RUN_PLACE) of its pitch envelope
     const float (*pairs)[2];  // the plug-in's noisePairTable
 };
 inline PlainWireLayer plainWireLayer(APlugin& p, int layer, int layerStart) {
     return {layerStart,
             &p.modDestVoice[0][hotLayerSlot(layer, 0)],
-            ENV_RUN_PLACE[ENV_WIRE[layer]],
-            ENV_RUN_PLACE[ENV_FILTER[layer]],
+            &p.env.work.run[0][0][ENV_RUN_PLACE[ENV_WIRE[layer]]],
+            &p.env.work.run[0][0][ENV_RUN_PLACE[ENV_FILTER[layer]]],
             ENV_RUN_PLACE[ENV_PITCH[layer]],
             p.noisePairTable};
+}
+
+// The row `bytes` past the start of an array of the plug-in (rows of arrays of other sizes
+// as their offsets in one: one multiply for those whose sizes are a scale apart).
+template <class Row>
+__attribute__((always_inline)) inline Row* rowAtOffset(APlugin& p, Row* first, long bytes) {
+    return reinterpret_cast<Row*>(reinterpret_cast<char*>(&p) +
+                                  (reinterpret_cast<char*>(first) - reinterpret_cast<char*>(&p)) +
+                                  bytes);
 }
 
 // Wire's usual voice (one note, sounding, its controls up to date, its mix and offset
@@ -40,30 +51,43 @@ __attribute__((always_inline)) inline bool plainWireVoice(APlugin& p, const Plai
     std::memcpy(&destBits, &hot[kHotMix], sizeof destBits);
     std::memcpy(&keyBits, c.wireKey, sizeof keyBits);
     if (__builtin_expect(destBits != keyBits, 0)) return false;
-    const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
-    const float wire = (float)run[0][L.wireEnv] * c.wireEnvAmount;
-    const float filter = (float)run[0][L.filterEnv] * c.filterEnvAmount;
-    row(&p.voiceBPFilter[0][0], lv)->setEnv(0, wire);
+    const auto level = [uv](const double* first) __attribute__((always_inline)) {
+        return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(first) +
+                                                rowBytes<sizeof p.env.work.run[0]>(uv));
+    };
+    const float wire = (float)level(L.wireEnv) * c.wireEnvAmount;
+    const float filter = (float)level(L.filterEnv) * c.filterEnvAmount;
+    // The voice's record row as an offset, and the band-pass row from it: eight record rows
+    // long, so the one multiply finds both (the eight a scaled index).
+    static_assert(sizeof p.voiceBPFilter[0][0] == 8 * sizeof p.noteOut[0][0],
+                  "a band-pass row eight record rows long");
+    const long outRow = rowBytes<sizeof p.noteOut[0][0]>(lv);
+    rowAtOffset(p, &p.voiceBPFilter[0][0], outRow * 8)->setEnv(0, wire);
     row(&p.voiceLPFilter[0][0], lv)->setEnv(0, filter);
     TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
     if ((p.voiceCounter[uv] & 3) == 0) {
-        // VoiceCtx::pitchEnvFactor times the fine/semi factor: without a pitch envelope the
-        // factor is 1, and the product the fine/semi factor itself (no multiply)
-        double scaled = (double)c.layerFineSemi;
-        if (c.pitchEnvAmount != 0.0f) {
+        // VoiceCtx::pitchEnvFactor times the fine/semi factor times the step: without a
+        // pitch envelope the step itself, which holds the factor (see setLayerControls)
+        double step = c.layerInc;
+        uint32_t pitchBits;  // (!= 0.0f, NaN included, tested on the bits in memory)
+        std::memcpy(&pitchBits, &c.pitchEnvAmount, sizeof pitchBits);
+        if ((pitchBits & 0x7FFFFFFFu) != 0u) {
+            const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
             const double e = (double)(float)run[0][L.pitchEnv] * (double)c.pitchEnvAmount;
             if (!noteMemoHolds(n, 0, e)) return false;
-            scaled = n.expOut[0] * scaled;
+            step = n.expOut[0] * (double)c.layerFineSemi * step;
         }
-        n.inc = toStep(scaled * c.layerInc * (double)p.voiceElemRatio[uv][0]) / 2u;
+        n.inc = toStep(step * (double)p.voiceElemRatio[uv][0]) / 2u;
     }
     if (__builtin_expect(p.voiceElemAge[uv][0] < 0, 0)) return false;
     const Lanes4* halves = nullptr;
 #if defined(__SSE2__)
     halves = &kWireHalves;
 #endif
-    return wireSteps(n, L.pairs, c.wireOffset, wireWeights(c), halves,
-                     (*row(&p.noteOut[0][0], lv))[0]);
+    const auto out = [&]() __attribute__((always_inline)) -> stereoOverStruct& {
+        return (*rowAtOffset(p, &p.noteOut[0][0], outRow))[0];
+    };
+    return wireSteps(n, L.pairs, c.wireOffset, wireWeights(c), halves, out);
 }
 
 // The plain voices from..end of a list in a loop that calls nothing, up to the first one

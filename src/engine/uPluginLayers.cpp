@@ -545,7 +545,9 @@ __attribute__((noinline)) void refreshLayerControls(APlugin& p, int layer, int v
             c.wireQ = clamp01(m[2] + m[5]);
             c.wireEnvAmount = m[3] + m[6];
             c.filterQ = clamp01(m[7]);
-            c.layerInc = layerInc;
+            // (Without a pitch envelope every note's step starts from the step times the
+            // fine/semi factor: that product, taken once here.)
+            c.layerInc = c.pitchEnvAmount == 0.0f ? layerIncMod : layerInc;
             if (fresh) wireTakeDests(c, d(40), d(43));
             break;
         }
@@ -954,18 +956,29 @@ alignas(16) constexpr Lanes4 kWireHalves = {0.5f, 0.5f, 0.5f, 0.5f};
 // A Wire note's host sample without a restart in its four steps (the common case): both
 // sub-samples read from the pair table at once, the same reads and arithmetic as the steps
 // of wireStepsRestarting. False, having done nothing, where a step restarts.
-// weights: {keep, mix, keep, mix}; halves: kWireHalves (see renderWire).
+// weights: {keep, mix, keep, mix}; halves: kWireHalves (see renderWire). out(): the
+// note's record, found only where it is stored (its address then folds into the store);
+// offset likewise read only where it is added (by reference: a memory operand of the sum).
+template <class Out>
 __attribute__((always_inline)) inline bool wireSteps(TLayerNote& n, const float (*P)[2],
-                                                   uint32_t offset, Lanes4 weights,
-                                                   const Lanes4* halves, stereoOverStruct& out) {
+                                                   const uint32_t& offset, Lanes4 weights,
+                                                   const Lanes4* halves, Out out) {
     // (The sum that decides is the phase stored: one sum, not two.)
     const uint64_t stepped4 = (uint64_t)n.phase + 4u * (uint64_t)n.inc;
     if (__builtin_expect(stepped4 > kPhaseMask, 0)) return false;
     const uint32_t pos = (uint32_t)n.wirePos;
     n.phase = (uint32_t)stepped4;
+#if defined(__x86_64__)
+    // (every read masks it; added in place: the sum needs no register of its own)
+    asm("addl $4, %0" : "+m"(n.wirePos) : : "cc");
+#else
     n.wirePos = (int32_t)(pos + 4u);  // (every read masks it)
-    const uint32_t first = (pos + 1u + offset) & 0xFFFFu;
-    const float *pair0 = P[first], *pair1 = P[(size_t)first + 2];  // (see noisePairTable)
+#endif
+    // Entries (pos + 1 + offset) & 0xFFFF and two on: read as entries 1 and 3 past the
+    // masked sum without the 1, which past the end repeat the start (see noisePairTable):
+    // the same values, the 1 a displacement of the reads.
+    const uint32_t first = (pos + offset) & 0xFFFFu;
+    const float *pair0 = P[(size_t)first + 1], *pair1 = P[(size_t)first + 3];
 #if defined(__SSE2__)
     // {a0 keep, b0 mix, a1 keep, b1 mix} plus itself with each two lanes swapped (by an
     // integer shuffle, which needs no copy first): both lanes of a sub-sample hold its sum
@@ -977,11 +990,11 @@ __attribute__((always_inline)) inline bool wireSteps(TLayerNote& n, const float 
     const __m128 pairs = _mm_castsi128_ps(_mm_set_epi64x(bits1, bits0));
     const Lanes4 products = (Lanes4)pairs * weights;
     const Lanes4 swapped = (Lanes4)_mm_shuffle_epi32((__m128i)products, 0xB1);
-    filtermath::storeNote(out, (products + swapped) * *halves);
+    filtermath::storeNote(out(), (products + swapped) * *halves);
 #else
     (void)halves;
     const float keep = weights[0], mix = weights[1];
-    storeRecord(out, (pair0[0] * keep + pair0[1] * mix) * 0.5f,
+    storeRecord(out(), (pair0[0] * keep + pair0[1] * mix) * 0.5f,
                 (pair1[0] * keep + pair1[1] * mix) * 0.5f);
 #endif
     return true;
@@ -1047,15 +1060,20 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
         TLayerNote* const notesOf = x.notes;
         for (int i = 0; i < count; ++i) {
             TLayerNote& n = notesOf[i];
-            if (x.quarter)
-                n.inc = toStep(x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc *
-                               (double)p.voiceElemRatio[x.v][i]) /
-                        2u;
+            if (x.quarter) {
+                // (Without a pitch envelope the step holds the fine/semi factor already.)
+                const double step =
+                    x.c.pitchEnvAmount == 0.0f
+                        ? x.c.layerInc
+                        : x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.layerInc;
+                n.inc = toStep(step * (double)p.voiceElemRatio[x.v][i]) / 2u;
+            }
             if (!x.started(i)) {
                 x.rest(i);
                 continue;
             }
-            if (wireSteps(n, P, offset, weights, halves, x.out[i])) continue;
+            const auto out = [&]() -> stereoOverStruct& { return x.out[i]; };
+            if (wireSteps(n, P, offset, weights, halves, out)) continue;
             wireStepsRestarting(p, n, offset, keep, mix, x.out[i]);
         }
     });
