@@ -46,6 +46,14 @@ TAV_WIDE_INLINE void quadOut(const Lanes8 (&y)[2], Lanes4 (&ab)[2], Lanes4 (&cd)
         cd[s] = upperLanes(y[s]);
     }
 }
+// quadOut() with each pair's two sub-samples in one store: the tails read a pair's lanes
+// with one load, and a load across two stores just made waits for them to reach the cache.
+TAV_WIDE_INLINE void quadOutWhole(const Lanes8 (&y)[2], Lanes4 (&ab)[2], Lanes4 (&cd)[2]) {
+    _mm256_storeu_ps(reinterpret_cast<float*>(ab),
+                     _mm256_permute2f128_ps((__m256)y[0], (__m256)y[1], 0x20));
+    _mm256_storeu_ps(reinterpret_cast<float*>(cd),
+                     _mm256_permute2f128_ps((__m256)y[0], (__m256)y[1], 0x31));
+}
 // Four voices' coefficient vectors {c0, c1, c2, c3} as {c0 a, c0 b, c1 a, c1 b, c0 c, c0 d,
 // c1 c, c1 d} (lo) and the same of c2 and c3 (hi).
 TAV_WIDE_INLINE void quadCoefficients(Lanes4 a, Lanes4 b, Lanes4 c, Lanes4 d, __m256& lo,
@@ -1049,7 +1057,7 @@ TAV_WIDE_INLINE void runHeldChains(WireQuad* q, Lanes4 (*pairs)[2]) {
         highPassLanes(q[n].h1, q[n].h2, q[n].h3, q[n].k2, q[n].lc, t1[n], t2[n], cut[n], x[n],
                       y[n]);
     for (int n = 0; n < N; ++n) {
-        quadOut(y[n], pairs[2 * n], pairs[2 * n + 1]);
+        quadOutWhole(y[n], pairs[2 * n], pairs[2 * n + 1]);
         q[n].t1 = t1[n];
         q[n].t2 = t2[n];
         q[n].cut = cut[n];

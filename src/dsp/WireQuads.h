@@ -26,11 +26,13 @@ struct alignas(32) WireQuad {
     Lanes4 lowLastV, lowTarget, lowUsed, lowGain, lowCeiling, lowScale, lowR;
     LaneInts4 lowEntry;
     Lanes8 t1, t2, cut, h1, h2, h3, k2, lc;   // high-pass and its low cut
-    int32_t voice[4] = {};  // the caller's names of a, c, b, d (for it to tell they stand)
+    alignas(16) int32_t voice[4] = {};  // the caller's names of a to d (to tell they stand)
     TBPFilter* bp[4] = {};  // the filters of a, b, c, d
     TLPFilter* lp[4] = {};
     THPFilter* hp[4] = {};
     Lanes4 vel = {};  // the band-pass's velocity offsets (taken with the map's values)
+    // the caller's records of a, b, c and d (their controls, found once while they stand)
+    const void* owner[4] = {};
 };
 
 // The Wire chains of up to four quads of a layer, kept in their lanes from one sample to

@@ -343,7 +343,7 @@ public:
     __attribute__((noinline)) void run(int listed, const int* list, const int* counts,
                                        bool single) {
         int pending = -1;  // a voice of one note waiting for a partner
-        pairs_ = 0;
+        pairs_ = straight_ = 0;
         // Wire quads hold their chains' states only while the Wire stages below run them
         // (see WireQuads): else every filter is run through its own entry points.
         const bool heldWire = TAV_WIDE_LANES && model_ == kSourceWire && lanes::wide();
@@ -384,7 +384,7 @@ public:
                     filtermath::loadNotePair((*rowAt(notes, noteRow, a))[0],
                                              (*rowAt(notes, noteRow, b))[0], lanes_[j]);
                 }
-                pairs_ = j;
+                pairs_ = straight_ = j;
             }
             for (; k < listed; ++k) {
                 const int v = list[k];
@@ -398,7 +398,7 @@ public:
 
         int highPassDone = 0;  // the pairs whose high-passes ran held
         if (heldWire) {
-            heldWireStages();
+            heldWireStages(list);
         } else {
             if (model_ == kSourceWire) {
                 if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this});
@@ -779,8 +779,28 @@ private:
         _mm_storeu_pd(reinterpret_cast<double*>(&notes[b_[j]][0]), _mm256_extractf128_pd(r, 1));
         const __m256 c =
             _mm256_add_ps(_mm256_mul_ps(_mm256_castpd_ps(r), _mm256_castpd_ps(g)), tiny);
+        // (the upper half taken first: the lower one is then c's last use, without a copy)
+        const __m128 cb = _mm256_extractf128_ps(c, 1);
         sum = _mm_add_ps(sum, _mm256_castps256_ps128(c));
-        sum = _mm_add_ps(sum, _mm256_extractf128_ps(c, 1));
+        sum = _mm_add_ps(sum, cb);
+    }
+    // The first `count` (1 to 4) pairs of octet s (pairs 4s on) by pairTail(), their gains
+    // from the octet's lanes gl and gr.
+    __attribute__((always_inline, target("avx2"))) void octetTails(
+        stereoOverStruct (*notes)[kLayerNotes], int s, int count, __m256 gl, __m256 gr,
+        __m256 tiny, __m128& sum) {
+        // {left, right} of voices 8s, 8s + 1, 8s + 4, 8s + 5 (even), and the four between
+        // (odd): pairs 4s and 4s + 2, then 4s + 1 and 4s + 3
+        const __m256d even = _mm256_castps_pd(_mm256_unpacklo_ps(gl, gr));
+        const __m256d odd = _mm256_castps_pd(_mm256_unpackhi_ps(gl, gr));
+        const int j = 4 * s;
+        pairTail(notes, j, _mm256_permute4x64_pd(even, _MM_SHUFFLE(1, 1, 0, 0)), tiny, sum);
+        if (count == 1) return;
+        pairTail(notes, j + 1, _mm256_permute4x64_pd(odd, _MM_SHUFFLE(1, 1, 0, 0)), tiny, sum);
+        if (count == 2) return;
+        pairTail(notes, j + 2, _mm256_permute4x64_pd(even, _MM_SHUFFLE(3, 3, 2, 2)), tiny, sum);
+        if (count == 3) return;
+        pairTail(notes, j + 3, _mm256_permute4x64_pd(odd, _MM_SHUFFLE(3, 3, 2, 2)), tiny, sum);
     }
     // tails() where every listed voice is in a pair (a_[j], b_[j] the list's voices 2j and
     // 2j + 1), with the gains from the octets' lanes: each pair's records written back and
@@ -795,23 +815,10 @@ private:
         __m128 sum = _mm_loadu_ps(reinterpret_cast<const float*>(&p.layerOut[layer_]));
         const __m256 tiny = _mm256_set1_ps(1e-15f);
         const int pairs = pairs_;
-        for (int s = 0; 4 * s < pairs; ++s) {
-            // {left, right} of voices 8s, 8s + 1, 8s + 4, 8s + 5 (even), and the four
-            // between (odd): pairs 4s and 4s + 2, then 4s + 1 and 4s + 3
-            const __m256d even = _mm256_castps_pd(_mm256_unpacklo_ps(gl[s], gr[s]));
-            const __m256d odd = _mm256_castps_pd(_mm256_unpackhi_ps(gl[s], gr[s]));
-            const int j = 4 * s;
-            pairTail(notes, j, _mm256_permute4x64_pd(even, _MM_SHUFFLE(1, 1, 0, 0)), tiny, sum);
-            if (j + 1 == pairs) break;
-            pairTail(notes, j + 1, _mm256_permute4x64_pd(odd, _MM_SHUFFLE(1, 1, 0, 0)), tiny,
-                     sum);
-            if (j + 2 == pairs) break;
-            pairTail(notes, j + 2, _mm256_permute4x64_pd(even, _MM_SHUFFLE(3, 3, 2, 2)), tiny,
-                     sum);
-            if (j + 3 == pairs) break;
-            pairTail(notes, j + 3, _mm256_permute4x64_pd(odd, _MM_SHUFFLE(3, 3, 2, 2)), tiny,
-                     sum);
-        }
+        // (whole octets without a test between their pairs, then the pairs left)
+        int s = 0;
+        for (; 4 * s + 4 <= pairs; ++s) octetTails(notes, s, 4, gl[s], gr[s], tiny, sum);
+        if (4 * s < pairs) octetTails(notes, s, pairs - 4 * s, gl[s], gr[s], tiny, sum);
         _mm_storeu_ps(reinterpret_cast<float*>(&p.layerOut[layer_]), sum);
         return true;
     }
@@ -826,16 +833,23 @@ private:
     // states the layer's WireQuads hold from one sample to the next while the quad's voices
     // stand (one compare per quad), each stage over all quads before the next; a pair left
     // over runs as in stage().
-    void heldWireStages() {
+    void heldWireStages(const int* list) {
         WireQuads& held = p_.wireQuads[layer_];
         const int quads = pairs_ >> 1;
         // Before any filter runs here, the quads that no longer stand give their states back
         // (found first without a branch for each quad: most often all stand), then the quads
-        // wanted and not held take theirs (most often none).
+        // wanted and not held take theirs (most often none). Where every quad's pairs came
+        // straight from the list (the rule), its four names are the list's, in a row.
         const unsigned wanted = (1u << quads) - 1;
         unsigned fallen = ~wanted;
-        for (int s = 0; s < quads; ++s)
-            fallen |= (unsigned)!quadStands(held.quad[s], 2 * s) << s;
+        if (2 * quads <= straight_) {
+#pragma GCC unroll 4
+            for (int s = 0; s < quads; ++s)
+                fallen |= (unsigned)!quadStands(held.quad[s], list + 4 * s) << s;
+        } else {
+            for (int s = 0; s < quads; ++s)
+                fallen |= (unsigned)!quadStands(held.quad[s], 2 * s) << s;
+        }
         for (unsigned m = fallen & held.held; m; m &= m - 1) held.release(__builtin_ctz(m));
         for (unsigned m = wanted & ~held.held; m; m &= m - 1) takeQuad(held, __builtin_ctz(m));
         // Every quad's three prepares (and the coefficients they changed taken again), then
@@ -843,8 +857,11 @@ private:
         // keeps its own coefficients); the pair left over after.
         for (int s = 0; s < quads; ++s) {
             const WireQuad& q = held.quad[s];
-            const TLayerVoice* c[4];
-            quadControls(2 * s, c);
+            // (the voices' controls as the quad keeps them)
+            const auto controls = [&q](int i) {
+                return static_cast<const TLayerVoice*>(q.owner[i]);
+            };
+            const TLayerVoice* const c[4] = {controls(0), controls(1), controls(2), controls(3)};
             const int band = wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2],
                                                            *q.bp[3], 2 * s, c, &held, s)
                                      : WireQuads::kNoBandPass;
@@ -861,17 +878,26 @@ private:
         }
     }
     static_assert(kNumVoices <= 4 * WireQuads::kQuads, "a quad for every four voices");
-    // Whether quad q holds the voices of pairs j and j + 1 (as WireQuad::voice orders them).
+    // Whether quad q holds the voices of pairs j and j + 1 (a_[j], b_[j], a_[j + 1],
+    // b_[j + 1], as WireQuad::voice orders them).
     bool quadStands(const WireQuad& q, int j) const {
-        // (each name read on its own: the list was just stored one name at a time, and a
-        // read across two of those stores would wait for them to reach the cache)
-        const __m128i now = _mm_setr_epi32(a_[j], a_[j + 1], b_[j], b_[j + 1]);
-        const __m128i was = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q.voice));
+        // (each name read on its own: the names were just stored one at a time, and a read
+        // across two of those stores would wait for them to reach the cache)
+        const __m128i now = _mm_setr_epi32(a_[j], b_[j], a_[j + 1], b_[j + 1]);
+        return quadStands(q, now);
+    }
+    // The same of the four names at `names` (the list, which stands through the pass: read
+    // at once).
+    static bool quadStands(const WireQuad& q, const int* names) {
+        return quadStands(q, _mm_loadu_si128(reinterpret_cast<const __m128i*>(names)));
+    }
+    static bool quadStands(const WireQuad& q, __m128i now) {
+        const __m128i was = _mm_load_si128(reinterpret_cast<const __m128i*>(q.voice));
         return _mm_movemask_epi8(_mm_cmpeq_epi32(now, was)) == 0xFFFF;
     }
     __attribute__((noinline)) void takeQuad(WireQuads& held, int s) {
         const int j = 2 * s;
-        const int32_t voice[4] = {a_[j], a_[j + 1], b_[j], b_[j + 1]};
+        const int32_t voice[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
         const int lane[4] = {a_[j], b_[j], a_[j + 1], b_[j + 1]};
         TBPFilter* bp[4];
         TLPFilter* lp[4];
@@ -882,6 +908,7 @@ private:
             hp[i] = &p_.voiceHPFilter[layer_][lane[i]];
         }
         held.take(s, voice, bp, lp, hp);
+        for (int i = 0; i < 4; ++i) held.quad[s].owner[i] = &voices_[voice[i]];
     }
 
     stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
@@ -1333,8 +1360,10 @@ private:
     const TLayerVoice* const voices_;  // the layer's controls of every voice
     // the slots of the layer's destinations of the filter arguments (their copies)
     const int wireFreqDest_, filterFreqDest_, hpFreqDest_, hpQDest_;
-    // the pairs of one-note voices and their notes' lanes
+    // the pairs of one-note voices and their notes' lanes; the first straight_ of them the
+    // list's voices 2j and 2j + 1
     int pairs_ = 0;
+    int straight_ = 0;
     // whether every listed voice ran in a held octet (monoVoices), and the octets' filtered
     // sub-samples (see THPFilter::runNoteOctetHeld)
     bool monoHeld_ = false;
