@@ -32,7 +32,9 @@ struct alignas(32) WireQuad {
     THPFilter* hp[4] = {};
     Lanes4 vel = {};  // the band-pass's velocity offsets (taken with the map's values)
     // the caller's records of a, b, c and d (their controls, found once while they stand)
+    // and their argument rows
     const void* owner[4] = {};
+    const float* dest[4] = {};
 };
 
 // The Wire chains of up to four quads of a layer, kept in their lanes from one sample to

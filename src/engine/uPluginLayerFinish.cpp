@@ -374,17 +374,28 @@ public:
                 stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer_];
                 const intptr_t destRow = opaqueStride(p.modDestVoice);
                 const intptr_t noteRow = opaqueStride(notes);
-                int j = 0;
-                for (; j < paired; k += 2, ++j) {
-                    const int a = list[k], b = list[k + 1];
-                    a_[j] = a;
-                    b_[j] = b;
-                    destA_[j] = *rowAt(p.modDestVoice, destRow, a);
-                    destB_[j] = *rowAt(p.modDestVoice, destRow, b);
-                    filtermath::loadNotePair((*rowAt(notes, noteRow, a))[0],
-                                             (*rowAt(notes, noteRow, b))[0], lanes_[j]);
-                }
-                pairs_ = straight_ = j;
+                // (held Wire quads keep their voices' destination rows: the pairs' are
+                // found only where wanted, see keepDests)
+                const auto take = [&](auto dests) __attribute__((always_inline)) {
+                    int j = 0;
+                    for (; j < paired; k += 2, ++j) {
+                        const int a = list[k], b = list[k + 1];
+                        a_[j] = a;
+                        b_[j] = b;
+                        if constexpr (decltype(dests)::value) {
+                            destA_[j] = *rowAt(p.modDestVoice, destRow, a);
+                            destB_[j] = *rowAt(p.modDestVoice, destRow, b);
+                        }
+                        filtermath::loadNotePair((*rowAt(notes, noteRow, a))[0],
+                                                 (*rowAt(notes, noteRow, b))[0], lanes_[j]);
+                    }
+                    pairs_ = straight_ = j;
+                };
+                destsDue_ = heldWire;
+                if (heldWire)
+                    take(std::false_type{});
+                else
+                    take(std::true_type{});
             }
             for (; k < listed; ++k) {
                 const int v = list[k];
@@ -461,6 +472,7 @@ private:
 #if TAV_WIDE_LANES
         if (2 * pairs == listed && lanes::wide() && pairTailsInLanes(t, listed, list)) return;
 #endif
+        keepDests();
         stereoOverStruct(*const notes)[kLayerNotes] = p.noteOut[layer];
         Lanes4 sum;
         std::memcpy(&sum, &p.layerOut[layer], sizeof sum);
@@ -863,15 +875,17 @@ private:
             };
             const TLayerVoice* const c[4] = {controls(0), controls(1), controls(2), controls(3)};
             const int band = wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2],
-                                                           *q.bp[3], 2 * s, c, &held, s)
+                                                           *q.bp[3], q.dest, c, &held, s)
                                      : WireQuads::kNoBandPass;
             const bool low =
-                prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], 2 * s, c, &held, s);
-            const bool high = prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], 2 * s);
+                prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], q.dest, c, &held, s);
+            const bool high =
+                prepareHighPassQuad(*q.hp[0], *q.hp[1], *q.hp[2], *q.hp[3], q.dest);
             held.takeDue(s, band, low, high);
         }
         held.runChains(quads, wireOn_, lanes_);
         if (pairs_ & 1) {
+            keepDests();
             if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
             stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
             stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, 2 * quads);
@@ -908,7 +922,20 @@ private:
             hp[i] = &p_.voiceHPFilter[layer_][lane[i]];
         }
         held.take(s, voice, bp, lp, hp);
-        for (int i = 0; i < 4; ++i) held.quad[s].owner[i] = &voices_[voice[i]];
+        for (int i = 0; i < 4; ++i) {
+            held.quad[s].owner[i] = &voices_[voice[i]];
+            held.quad[s].dest[i] = p_.modDestVoice[voice[i]];
+        }
+    }
+    // The destination rows of the pairs taken straight from the list, where run() left them
+    // to find (destsDue_): before anything but the held Wire quads reads them.
+    void keepDests() {
+        if (!destsDue_) return;
+        destsDue_ = false;
+        for (int j = 0; j < straight_; ++j) {
+            destA_[j] = p_.modDestVoice[a_[j]];
+            destB_[j] = p_.modDestVoice[b_[j]];
+        }
     }
 
     stereoOverStruct& noteA(int j) { return p_.noteOut[layer_][a_[j]][0]; }
@@ -1282,13 +1309,13 @@ private:
     int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j) {
         const TLayerVoice* c[4];
         quadControls(j, c);
-        return prepareBandPassQuad(fa, fb, fc, fd, j, c);
-    }
-    // (c: the quad's controls, see quadControls)
-    int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd, int j,
-                            const TLayerVoice* const (&c)[4], WireQuads* held = nullptr,
-                            int s = 0) {
         const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
+        return prepareBandPassQuad(fa, fb, fc, fd, dest, c);
+    }
+    // (dest and c: the destination rows and controls of the quad's voices, see quadControls)
+    int prepareBandPassQuad(TBPFilter& fa, TBPFilter& fb, TBPFilter& fc, TBPFilter& fd,
+                            const float* const (&dest)[4], const TLayerVoice* const (&c)[4],
+                            WireQuads* held = nullptr, int s = 0) {
         // (each voice's separation and resonance side by side, taken as one pair)
         static_assert(offsetof(TLayerVoice, wireQ) == offsetof(TLayerVoice, wireSep) + 4);
         float mod[4];
@@ -1315,13 +1342,14 @@ private:
     bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j) {
         const TLayerVoice* c[4];
         quadControls(j, c);
-        return prepareLowPassQuad(fa, fb, fc, fd, j, c);
+        const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
+        return prepareLowPassQuad(fa, fb, fc, fd, dest, c);
     }
-    bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd, int j,
-                            const TLayerVoice* const (&c)[4], WireQuads* held = nullptr,
-                            int s = 0) {
-        const float mod[4] = {destA_[j][filterFreqDest_], destB_[j][filterFreqDest_],
-                              destA_[j + 1][filterFreqDest_], destB_[j + 1][filterFreqDest_]};
+    bool prepareLowPassQuad(TLPFilter& fa, TLPFilter& fb, TLPFilter& fc, TLPFilter& fd,
+                            const float* const (&dest)[4], const TLayerVoice* const (&c)[4],
+                            WireQuads* held = nullptr, int s = 0) {
+        const float mod[4] = {dest[0][filterFreqDest_], dest[1][filterFreqDest_],
+                              dest[2][filterFreqDest_], dest[3][filterFreqDest_]};
         const float q[4] = {c[0]->filterQ, c[1]->filterQ, c[2]->filterQ, c[3]->filterQ};
         return TLPFilter::prepareNoteQuad(fa, fb, fc, fd, cutoff_, mod, q, held, s);
     }
@@ -1332,23 +1360,29 @@ private:
     // only where one would not skip the four prepares (out of line, so that the test keeps
     // nothing at hand for them).
     bool prepareHighPassQuad(THPFilter& fa, THPFilter& fb, THPFilter& fc, THPFilter& fd, int j) {
+        const float* const dest[4] = {destA_[j], destB_[j], destA_[j + 1], destB_[j + 1]};
+        return prepareHighPassQuad(fa, fb, fc, fd, dest);
+    }
+    // (dest: the destination rows of the quad's voices)
+    bool prepareHighPassQuad(THPFilter& fa, THPFilter& fb, THPFilter& fc, THPFilter& fd,
+                             const float* const (&dest)[4]) {
         // (each filter's mod and resonance copies are neighbours, as quadHeld() takes them)
         static_assert(kHotHPQ == kHotHPFreq + 1, "the HP Q's copy after the HP frequency's");
         const int fq = hpFreqDest_;
-        if (__builtin_expect(THPFilter::quadHeld(fa, fb, fc, fd, hpFreq_, destA_[j] + fq,
-                                                 destB_[j] + fq, destA_[j + 1] + fq,
-                                                 destB_[j + 1] + fq),
+        if (__builtin_expect(THPFilter::quadHeld(fa, fb, fc, fd, hpFreq_, dest[0] + fq,
+                                                 dest[1] + fq, dest[2] + fq, dest[3] + fq),
                              1))
             return false;
-        prepareHighPassApart(fa, fb, fc, fd, j);
+        prepareHighPassApart(fa, fb, fc, fd, dest);
         return true;
     }
     __attribute__((noinline)) void prepareHighPassApart(THPFilter& fa, THPFilter& fb,
-                                                        THPFilter& fc, THPFilter& fd, int j) {
-        prepareHighPass(fa, destA_[j]);
-        prepareHighPass(fb, destB_[j]);
-        prepareHighPass(fc, destA_[j + 1]);
-        prepareHighPass(fd, destB_[j + 1]);
+                                                        THPFilter& fc, THPFilter& fd,
+                                                        const float* const (&dest)[4]) {
+        prepareHighPass(fa, dest[0]);
+        prepareHighPass(fb, dest[1]);
+        prepareHighPass(fc, dest[2]);
+        prepareHighPass(fd, dest[3]);
     }
 
     APlugin& p_;
@@ -1364,6 +1398,8 @@ private:
     // list's voices 2j and 2j + 1
     int pairs_ = 0;
     int straight_ = 0;
+    // whether the destination rows of those straight pairs are still to find (keepDests)
+    bool destsDue_ = false;
     // whether every listed voice ran in a held octet (monoVoices), and the octets' filtered
     // sub-samples (see THPFilter::runNoteOctetHeld)
     bool monoHeld_ = false;
