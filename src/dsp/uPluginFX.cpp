@@ -72,7 +72,27 @@ void APlugin::setFXSampleRate() {
     gateCurrent[1] = gateGain[0][1];
 }
 
-void APlugin::initFX() {
+constexpr int kFXInitParts = 3;
+
+// Clearing the effect lines takes a few hundred microseconds in all, too much for one block
+// of a program's application: part 0 the delay and the pre-delay, part 1 the reverb, part 2
+// the distortion and the modulation effects, each in the order of the whole reset.
+void APlugin::initFX(int part) {
+    if (part < 0) {
+        for (int p = 0; p < kFXInitParts; ++p) initFX(p);
+        return;
+    }
+    if (part == 1) {
+        fxReverb.mute();
+        reverbControl.mixSmooth = paramValue[120];
+        decodeFXPath();
+        return;
+    }
+    if (part == 2) {
+        initDistort();
+        initModFX();
+        return;
+    }
     fxBusIn = stereoStruct{0.0f, 0.0f};
     fxBusOut = stereoStruct{0.0f, 0.0f};
     distortDCCoef = 30.0f / (2.0f * curSampleRate);
@@ -94,12 +114,6 @@ void APlugin::initFX() {
         rc.widenDepth[i] = kWidenDepth[i];
         rc.widenTap[i] = (int32_t)(44.1f * kWidenMaxMs[i]);  // the 44.1 kHz values until the first update
     }
-    fxReverb.mute();
-    rc.mixSmooth = paramValue[120];
-    decodeFXPath();
-
-    initDistort();
-    initModFX();
 }
 
 // --- stages -------------------------------------------------------------------------------

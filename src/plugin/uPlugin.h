@@ -462,9 +462,9 @@ public:
     void initVoiceLFO(int voice, int lfo);
     void setRibbonSpringOn();
     // The filters' and effects' resets, called by reset and when a mode changes (defined
-    // with the filters and the effects).
+    // with the filters and the effects); initFX(part) does one of kFXInitParts in turn.
     void initFilters();
-    void initFX();
+    void initFX(int part = -1);
     void initDistort();
     void initModFX();
     void setArpNorm();

@@ -153,17 +153,20 @@ void APlugin::runProgramApplyStage(int stage) {
             if (writeBack) recordWriter.store(0, std::memory_order_release);
             break;
         }
+        // The effect lines, the longest part, in three parts, one in each of the stages
+        // after the parameters (no effect runs and no note starts before the last).
         case 1:
             scanArpFolders();
             getArpPreset();
             resetEngineState();
             env.silenceAll();
+            initFX(0);
             break;
         case 2:
-            // The effect buffers, the longest part, in a stage of their own.
-            initFX();
+            initFX(1);
             break;
         default:
+            initFX(2);
             startupApplied = 1;
             forceControlUpdate = 1;
             presetApplying.store(0, std::memory_order_release);
