@@ -9,12 +9,13 @@
 //
 // usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
 //                               [--chord] [--idle] [--ratio] [--callgrind [--d1 KB,WAYS]]
+//                               [--pairs N] [--same-patches]
 //                               [--burst-child]
 //   --model NAME  only that layer model ("Wire", "String", "FM" or "Wave")
 //   --main        only the per-model table (no full patch, modulation or peer runs)
 //   --chord       only the 8-note chord beside the peer, the burst and the idle figures
 //   --idle        only the idle figures
-//   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs: the
+//   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs (--pairs): the
 //                 8-note chord against the peer's, and 16 voices x 3 layers of each model
 //                 against the peer's 16-note chord
 //   --callgrind   only instruction and cache counts per output sample of the 8-note chord
@@ -25,6 +26,10 @@
 //                 alone, not loading, program application or the pre-roll; the simulated
 //                 L1 data cache is this machine's unless --d1 KB,WAYS sets it (the miss
 //                 count depends on it: compare figures of one geometry only)
+//   --pairs N     with --ratio, N pairs of runs (odd, default 3) for each median
+//   --same-patches with --ratio, the second plug-in is another build of this one: it plays
+//                 the same patches and notes as the first (ratios of two builds, every row
+//                 against its own case)
 //   --burst-child the burst figures alone; run under valgrind --tool=callgrind
 //                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 //                 (three runs: divide by three times the bursts; with --steady, the block
@@ -449,37 +454,54 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
 
 // --- interleaved ratios --------------------------------------------------------------------
 
-// Ours and the peer in turn, three pairs; the median of the pair ratios holds when the
-// machine's speed drifts during the run.
+// Ours and the peer in turn, three pairs (or --pairs); the median of the pair ratios holds
+// when the machine's speed drifts during the run.
+int ratioPairs = 3;
 double interleavedRatio(const std::shared_ptr<VstModule>& ours, const Params& params,
                         const std::vector<int>& ourKeys, const std::shared_ptr<VstModule>& peer,
-                        const std::vector<int>& peerKeys, double seconds) {
-    double ratios[3];
-    for (int i = 0; i < 3; ++i) {
+                        const std::vector<int>& peerKeys, double seconds,
+                        const Params& peerParams = Params()) {
+    std::vector<double> ratios((size_t)ratioPairs);
+    for (double& r : ratios) {
         const Run a = renderHeld(ours, params, ourKeys, 512, seconds);
-        const Run b = renderHeld(peer, Params(), peerKeys, 512, seconds);
+        const Run b = renderHeld(peer, peerParams, peerKeys, 512, seconds);
         if (!a.ok || !b.ok || !(b.cpuSeconds > 0.0)) return 0.0;
-        ratios[i] = a.cpuSeconds / b.cpuSeconds;
+        r = a.cpuSeconds / b.cpuSeconds;
     }
-    std::sort(ratios, ratios + 3);
-    return ratios[1];
+    std::sort(ratios.begin(), ratios.end());
+    return ratios[ratios.size() / 2];
 }
 
 void benchRatios(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<VstModule>& peer,
-                 double seconds) {
+                 double seconds, bool samePatches) {
     if (!peer) {
         std::printf("no peer synth: no ratios\n");
         return;
     }
-    std::printf("Interleaved time ratios, ours / peer, block 512, median of 3 pairs\n");
-    std::printf("%-22s %8.2f   (target <= 1.0)\n", "8-note chord",
-                interleavedRatio(ours, Params(), kChord, peer, kChord, seconds));
+    if (samePatches) {
+        // two builds of this plug-in, each case against itself: no targets apply
+        std::printf("Interleaved time ratios, first build / second, block 512, median of %d "
+                    "pairs\n",
+                    ratioPairs);
+        std::printf("%-22s %8.3f\n", "8-note chord",
+                    interleavedRatio(ours, Params(), kChord, peer, kChord, seconds));
+    } else {
+        std::printf("Interleaved time ratios, ours / peer, block 512, median of %d pairs\n", ratioPairs);
+        std::printf("%-22s %8.2f   (target <= 1.0)\n", "8-note chord",
+                    interleavedRatio(ours, Params(), kChord, peer, kChord, seconds));
+    }
     const char* models[4] = {"Wire", "String", "FM", "Wave"};
     for (int m = 0; m < 4; ++m) {
         const std::string name = std::string("16 x 3 ") + models[m];
-        std::printf("%-22s %8.2f   (target <= 1.5, against 16 notes)\n", name.c_str(),
-                    interleavedRatio(ours, modelPatch(m), spreadNotes(16), peer,
-                                     spreadNotes(16), seconds));
+        const Params patch = modelPatch(m);
+        if (samePatches)
+            std::printf("%-22s %8.3f\n", name.c_str(),
+                        interleavedRatio(ours, patch, spreadNotes(16), peer, spreadNotes(16),
+                                         seconds, patch));
+        else
+            std::printf("%-22s %8.2f   (target <= 1.5, against 16 notes)\n", name.c_str(),
+                        interleavedRatio(ours, patch, spreadNotes(16), peer, spreadNotes(16),
+                                         seconds));
     }
     std::printf("\n");
 }
@@ -615,6 +637,7 @@ int main(int argc, char** argv) {
     bool chordOnly = false;
     bool idleOnly = false;
     bool ratioOnly = false;
+    bool samePatches = false;
     bool callgrind = false;
     bool callgrindChildRun = false;
     std::string d1Spec;  // --d1: the simulated L1 data cache, callgrind's SIZE,ASSOC,LINE
@@ -628,6 +651,10 @@ int main(int argc, char** argv) {
             secondsGiven = true;
         } else if (a == "--ratio") {
             ratioOnly = true;
+        } else if (a == "--same-patches") {
+            samePatches = true;
+        } else if (a == "--pairs" && i + 1 < argc) {
+            ratioPairs = std::max(1, std::atoi(argv[++i]) | 1);  // odd: a middle ratio
         } else if (a == "--callgrind") {
             callgrind = true;
         } else if (a == "--d1" && i + 1 < argc) {
@@ -710,7 +737,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (ratioOnly) {
-        benchRatios(ours, peerForChord, seconds);
+        benchRatios(ours, peerForChord, seconds, samePatches);
         return 0;
     }
     if (onlyModel.empty()) {
