@@ -1438,10 +1438,19 @@ TEST(FilterPairs, WireQuadMatchesProcessAcrossReleases) {
             Lanes4 lanes[2][2];
             for (int p = 0; p < 2; ++p)
                 filtermath::loadNotePair(io[1][2 * p], io[1][2 * p + 1], lanes[p]);
-            const int bpMoved =
-                wireOn ? TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
-                                                    {0.15f, 0.15f}, mods, seps, qs, &held, 0)
-                       : WireQuads::kNoBandPass;
+            // on even samples (as when a resonance moves) the band-pass maps of all quads in
+            // one call (the quad's voices' records and destination rows hold their
+            // separation and resonance, and mod), the quads it leaves prepared one by one
+            struct { float sep, q; } rec[4];
+            for (int v = 0; v < 4; ++v) {
+                rec[v] = {seps[v], qs[v]};
+                held.quad[0].owner[v] = &rec[v];
+                held.quad[0].dest[v] = &mods[v];
+            }
+            int bpMoved = wireOn ? 0 : WireQuads::kNoBandPass;
+            if (wireOn && (n % 2 == 1 || held.mapBandPasses(1, {0.15f, 0.15f}, 0, 0)))
+                bpMoved = TBPFilter::prepareNoteQuad(bp[1][0], bp[1][1], bp[1][2], bp[1][3],
+                                                     {0.15f, 0.15f}, mods, seps, qs, &held, 0);
             const bool lpMoved =
                 TLPFilter::prepareNoteQuad(lp[1][0], lp[1][1], lp[1][2], lp[1][3], 0.4f, mods, qs,
                                            &held, 0);

@@ -1098,9 +1098,10 @@ __attribute__((always_inline, target("avx2"))) inline void WireQuads::takeBandPa
 }
 
 // TBPFilter::mapNoteQuadWide() on the quad's lanes: the same values, kept in the lanes
-// rather than stored into the filters (but for the memos, which the envelopes also write).
-__attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct cutoff,
-                                                           Lanes4 mod) {
+// rather than stored into the filters. The filters' memos are neither read nor kept here
+// (the cutoffs kept tell whether anything moved): syncBandPass() leaves them not quiet.
+__attribute__((always_inline, target("avx2"))) inline int WireQuads::mapHeldBandPass(
+    int s, stereoStruct cutoff, Lanes4 mod) {
     WireQuad& q = quad[s];
     TBPFilter* const(&f)[4] = q.bp;
     double sides;
@@ -1115,10 +1116,7 @@ __attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct c
         clampTo8(_mm256_add_ps(env, _mm256_add_ps(_mm256_add_ps(m, cut), vel)), (__m256)k.one);
     const __m256 changes = _mm256_cmp_ps(v, (__m256)q.lastV, _CMP_NEQ_UQ);
     const int changed = _mm256_movemask_ps(changes);
-    if (__builtin_expect(changed == 0, 1)) {  // a settled quad keeps all it holds: the memos
-        for (int i = 0; i < 4; ++i) f[i]->keepMemo(cutoff, mod[i], true);
-        return 0;
-    }
+    if (__builtin_expect(changed == 0, 1)) return 0;  // a settled quad keeps all it holds
     const __m256 target = clampTo8(
         _mm256_mul_ps(exp2Cutoff8(_mm256_mul_ps((__m256)k.ten, v), k), (__m256)q.side),
         (__m256)q.ceiling);
@@ -1138,17 +1136,57 @@ __attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct c
     q.used = (Lanes8)_mm256_blendv_ps((__m256)q.used, target, taken);
     q.entry = (Lanes8)_mm256_blendv_ps((__m256)q.entry, _mm256_castsi256_ps(idx), taken);
     q.F = (Lanes8)_mm256_blendv_ps((__m256)q.F, tuning, taken);
-    for (int i = 0; i < 4; ++i) f[i]->keepMemo(cutoff, mod[i], (changed & (3 << (2 * i))) == 0);
     mapped |= 1u << s;
     return 0;
+}
+__attribute__((target("avx2"))) int WireQuads::mapBandPass(int s, stereoStruct cutoff,
+                                                           Lanes4 mod) {
+    return mapHeldBandPass(s, cutoff, mod);
+}
+
+__attribute__((target("avx2"))) unsigned WireQuads::mapBandPasses(int quads, stereoStruct cutoff,
+                                                                  int modAt, int sepAt) {
+    unsigned apart = 0;
+    for (int s = 0; s < quads; ++s) {
+        const WireQuad& q = quad[s];
+        TBPFilter* const(&f)[4] = q.bp;
+        // TBPFilter::prepareNoteQuad's tests: every filter plain, and each voice's
+        // separation and resonance its memo's (the eight words side by side, bit for bit)
+        const bool plainAll = f[0]->plain & f[1]->plain & f[2]->plain & f[3]->plain;
+        const auto two = [](const void* x, const void* y) __attribute__((always_inline)) {
+            return _mm_castps_si128(_mm_loadh_pi(
+                _mm_loadl_pi(_mm_setzero_ps(), static_cast<const __m64*>(x)),
+                static_cast<const __m64*>(y)));
+        };
+        const auto sepRes = [&](int i) __attribute__((always_inline)) {
+            return static_cast<const char*>(q.owner[i]) + sepAt;
+        };
+        const __m256i now = _mm256_setr_m128i(two(sepRes(0), sepRes(1)), two(sepRes(2), sepRes(3)));
+        const __m256i kept =
+            _mm256_setr_m128i(two(&f[0]->memo.args[3], &f[1]->memo.args[3]),
+                              two(&f[2]->memo.args[3], &f[3]->memo.args[3]));
+        const bool held =
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(now, kept))) == 0xFF;
+        if (__builtin_expect(!(held & plainAll), 0)) {
+            apart |= 1u << s;
+            continue;
+        }
+        mapHeldBandPass(s, cutoff,
+                        Lanes4{q.dest[0][modAt], q.dest[1][modAt], q.dest[2][modAt],
+                               q.dest[3][modAt]});
+    }
+    return apart;
 }
 
 // The map's values of quad s back into its filters, each voice's two lanes in both halves
 // (as spreadLanes would leave them: nothing is then due).
 __attribute__((target("avx2"))) void WireQuads::syncBandPass(int s) {
-    if (!(mapped & (1u << s))) return;
     WireQuad& q = quad[s];
     TBPFilter* const(&f)[4] = q.bp;
+    // (the memos the map left as they were: each filter's next prepare maps again, which
+    // changes nothing where its cutoffs stayed)
+    for (TBPFilter* h : f) h->memo.quiet = false;
+    if (!(mapped & (1u << s))) return;
     splitField(q.lastV, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].lastV; });
     splitField(q.target, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fTarget; });
     splitField(q.used, f, [](TBPFilter& h) -> Lanes4& { return h.pr[0].fUsed; });

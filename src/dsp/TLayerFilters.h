@@ -121,14 +121,19 @@ public:
 #endif
         const Lanes4 m = {mod[0], mod[1], mod[2], mod[3]};
         if (__builtin_expect(held && plainAll, 1)) {
+#if TAV_WIDE_LANES
+            // A held quad's map tells a settled quad by the cutoffs it keeps, at about the
+            // cost of the memos' tests, which would only say the same sooner: it neither
+            // tests nor keeps them (see WireQuads::mapBandPass). (Quads hold only on a
+            // processor with AVX2: no test of it for them.)
+            if (quads) return quads->mapBandPass(s, cutoff, m);
+#endif
             // Four settled notes (the common case once the envelopes stand) skip here, as
-            // prepareNote() would skip each: neither the map nor a quad's lanes are touched.
+            // prepareNote() would skip each: the map is not touched.
             if (a.memo.quiet & b.memo.quiet & c.memo.quiet & d.memo.quiet &&
                 memosKeep(a, b, c, d, cutoff, mod, sepRes))
                 return 0;
 #if TAV_WIDE_LANES
-            // (quads hold only on a processor with AVX2: no test of it for them)
-            if (quads) return quads->mapBandPass(s, cutoff, m);
             if (lanes::wide()) return mapNoteQuadWide(a, b, c, d, cutoff, m) ? kTuningMoved : 0;
 #endif
             mapNotePairs(a, b, c, d, cutoff, m);

@@ -80,9 +80,16 @@ public:
     void runChains(int quads, bool bandPass, Lanes4 (*pairs)[2]);
     // The band-pass's cutoff map of quad s (TBPFilter::prepareNoteQuad's map, processor with
     // AVX2 only) on the values the quad keeps: its filters' fields of the map are then
-    // stale until syncBandPass() or a release writes them back. Returns which coefficients
+    // stale until syncBandPass() or a release writes them back (and their memos, which it
+    // neither tests nor keeps, then no longer quiet). Returns which coefficients
     // the chain must take again (none: the tuning the map changes is the quad's own).
     int mapBandPass(int s, stereoStruct cutoff, Lanes4 mod);
+    // mapBandPass() of every quad 0 to quads - 1 that TBPFilter::prepareNoteQuad() would map
+    // there, in one call, each voice's modulation at modAt in its destination row and its
+    // separation with its resonance right after it sepAt bytes into its record (see
+    // WireQuad::owner). Returns the quads it would not map (a filter not plain, or a
+    // separation or resonance not its memo's), which the caller prepares themselves.
+    unsigned mapBandPasses(int quads, stereoStruct cutoff, int modAt, int sepAt);
     void syncBandPass(int s);
     // The same of the low-pass (TLPFilter::prepareNoteQuad's map); returns false: the
     // coefficients the map changes are the quad's own.
@@ -97,6 +104,7 @@ private:
     // takeDue() where some are (most often none is: out of line, so that the prepares keep
     // no register for it).
     __attribute__((noinline)) void takeMoved(int s, int bandPass, bool lowPass, bool highPass);
+    int mapHeldBandPass(int s, stereoStruct cutoff, Lanes4 mod);  // (mapBandPass, inline)
 };
 
 #if !TAV_WIDE_LANES
@@ -107,6 +115,7 @@ inline void WireQuads::release(int) {}
 inline void WireQuads::takeMoved(int, int, bool, bool) {}
 inline void WireQuads::runChains(int, bool, Lanes4 (*)[2]) {}
 inline int WireQuads::mapBandPass(int, stereoStruct, Lanes4) { return 0; }
+inline unsigned WireQuads::mapBandPasses(int, stereoStruct, int, int) { return 0; }
 inline void WireQuads::syncBandPass(int) {}
 inline bool WireQuads::mapLowPass(int, float, Lanes4) { return false; }
 inline void WireQuads::syncLowPass(int) {}

@@ -866,7 +866,14 @@ private:
         for (unsigned m = wanted & ~held.held; m; m &= m - 1) takeQuad(held, __builtin_ctz(m));
         // Every quad's three prepares (and the coefficients they changed taken again), then
         // the chains side by side (a prepare reads no state a chain writes, and every quad
-        // keeps its own coefficients); the pair left over after.
+        // keeps its own coefficients); the pair left over after. The band-pass's usual maps
+        // come first, all in one call (no prepare reads what another quad's changes); the
+        // quads they leave are prepared with the others.
+        static_assert(offsetof(TLayerVoice, wireQ) == offsetof(TLayerVoice, wireSep) + 4);
+        const unsigned apart =
+            wireOn_ ? held.mapBandPasses(quads, {kWireBaseCutoff, kWireBaseCutoff}, wireFreqDest_,
+                                         offsetof(TLayerVoice, wireSep))
+                    : 0;
         for (int s = 0; s < quads; ++s) {
             const WireQuad& q = held.quad[s];
             // (the voices' controls as the quad keeps them)
@@ -874,9 +881,10 @@ private:
                 return static_cast<const TLayerVoice*>(q.owner[i]);
             };
             const TLayerVoice* const c[4] = {controls(0), controls(1), controls(2), controls(3)};
-            const int band = wireOn_ ? prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2],
-                                                           *q.bp[3], q.dest, c, &held, s)
-                                     : WireQuads::kNoBandPass;
+            int band = wireOn_ ? 0 : WireQuads::kNoBandPass;
+            if (__builtin_expect(apart & (1u << s), 0))
+                band = prepareBandPassQuad(*q.bp[0], *q.bp[1], *q.bp[2], *q.bp[3], q.dest, c,
+                                           &held, s);
             const bool low =
                 prepareLowPassQuad(*q.lp[0], *q.lp[1], *q.lp[2], *q.lp[3], q.dest, c, &held, s);
             const bool high =
