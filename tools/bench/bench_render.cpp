@@ -15,7 +15,7 @@
 //   --main        only the per-model table (no full patch, modulation or peer runs)
 //   --chord       only the 8-note chord beside the peer, the burst and the idle figures
 //   --idle        only the idle figures
-//   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs (--pairs): the
+//   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs: the
 //                 8-note chord against the peer's, and 16 voices x 3 layers of each model
 //                 against the peer's 16-note chord
 //   --callgrind   only instruction and cache counts per output sample of the 8-note chord
@@ -478,30 +478,24 @@ void benchRatios(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<V
         std::printf("no peer synth: no ratios\n");
         return;
     }
-    if (samePatches) {
-        // two builds of this plug-in, each case against itself: no targets apply
-        std::printf("Interleaved time ratios, first build / second, block 512, median of %d "
-                    "pairs\n",
-                    ratioPairs);
-        std::printf("%-22s %8.3f\n", "8-note chord",
-                    interleavedRatio(ours, Params(), kChord, peer, kChord, seconds));
-    } else {
-        std::printf("Interleaved time ratios, ours / peer, block 512, median of %d pairs\n", ratioPairs);
-        std::printf("%-22s %8.2f   (target <= 1.0)\n", "8-note chord",
-                    interleavedRatio(ours, Params(), kChord, peer, kChord, seconds));
-    }
+    // With samePatches: two builds of this plug-in, each case against itself (no targets).
+    std::printf("Interleaved time ratios, %s, block 512, median of %d pairs\n",
+                samePatches ? "first build / second" : "ours / peer", ratioPairs);
+    const auto row = [samePatches](const std::string& name, double ratio, const char* target) {
+        if (samePatches)
+            std::printf("%-22s %8.3f\n", name.c_str(), ratio);
+        else
+            std::printf("%-22s %8.2f   (%s)\n", name.c_str(), ratio, target);
+    };
+    row("8-note chord", interleavedRatio(ours, Params(), kChord, peer, kChord, seconds),
+        "target <= 1.0");
     const char* models[4] = {"Wire", "String", "FM", "Wave"};
     for (int m = 0; m < 4; ++m) {
-        const std::string name = std::string("16 x 3 ") + models[m];
         const Params patch = modelPatch(m);
-        if (samePatches)
-            std::printf("%-22s %8.3f\n", name.c_str(),
-                        interleavedRatio(ours, patch, spreadNotes(16), peer, spreadNotes(16),
-                                         seconds, patch));
-        else
-            std::printf("%-22s %8.2f   (target <= 1.5, against 16 notes)\n", name.c_str(),
-                        interleavedRatio(ours, patch, spreadNotes(16), peer, spreadNotes(16),
-                                         seconds));
+        row(std::string("16 x 3 ") + models[m],
+            interleavedRatio(ours, patch, spreadNotes(16), peer, spreadNotes(16), seconds,
+                             samePatches ? patch : Params()),
+            "target <= 1.5, against 16 notes");
     }
     std::printf("\n");
 }
