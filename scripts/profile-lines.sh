@@ -7,7 +7,9 @@
 #              -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-gdwarf-4 (the same code)
 #   MODEL      - for the 8-note chord (default), or Wire, String, FM, Wave for 16 x 3
 #   SECONDS    rendered (default 1)
-#   EVENT      Ir (default), or a cache event: D1mr, D1mw, I1mr (runs the cache simulation)
+#   EVENT      Ir (default), or a cache event: D1mr, D1mw, I1mr (runs the cache simulation),
+#              or code: how much code runs in every sample, every run of the render loop
+#              (16 samples) and so on, against the instruction cache's 32 KB
 #   ROWS       rows of each table (default 60)
 # Runs under callgrind: about a minute per second rendered. Needs valgrind, binutils, python3.
 set -euo pipefail
@@ -21,7 +23,7 @@ cmake --build "$build" -j4 --target Tavrolune tavrolune-bench-render >/dev/null
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 cache=()
-[ "$event" = Ir ] || cache=(--cache-sim=yes)
+[ "$event" = Ir ] || [ "$event" = code ] || cache=(--cache-sim=yes)
 valgrind --tool=callgrind "${cache[@]}" --dump-instr=yes --collect-atstart=no -q \
     --callgrind-out-file="$scratch/profile" "$build/bin/tavrolune-bench-render" \
     "$build/plugin/Tavrolune.so" --callgrind-child --seconds "$seconds" --model "$model" \

@@ -10,7 +10,9 @@ usage: callgrind_lines.py PROFILE OBJECT SAMPLES [EVENT] [ROWS]
   PROFILE  callgrind output file
   OBJECT   the shared object (with debug information) whose instructions are counted
   SAMPLES  the output samples the profile covers (the figures are divided by it)
-  EVENT    the event's name as the profile lists it (default Ir; e.g. D1mr, D1mw)
+  EVENT    the event's name as the profile lists it (default Ir; e.g. D1mr, D1mw), or
+           code: the 64-byte lines of code run at least once in every 1, 4, 16 (a run of
+           the render loop) and 128 output samples, which the instruction cache must hold
   ROWS     rows of each table (default 60)
 """
 import collections
@@ -91,14 +93,40 @@ def inline_chains(object_path, addresses):
     return chains
 
 
+def code_lines(costs, chains, samples, rows):
+    """The code the instruction cache must hold: each instruction's count is how often it
+    ran, so a line whose busiest instruction ran at least samples / n times is run in
+    (on average) every n output samples."""
+    runs = collections.Counter()
+    first = {}  # each line's first instruction, whose inline chain names it
+    for address, count in sorted(costs.items()):
+        runs[address // 64] = max(runs[address // 64], count)
+        first.setdefault(address // 64, address)
+    print(f"code lines of {len(runs)} ({len(runs) * 64 / 1024:.1f} KB) run at all")
+    print("\n== KB of code run at least once in every n output samples")
+    for n in (1, 4, 16, 128):
+        kb = sum(1 for c in runs.values() if c * n >= samples) * 64 / 1024
+        print(f"{kb:9.1f}  n = {n}")
+    print("\n== by out-of-line function: KB run at least once in every 16 samples")
+    by_outer = collections.Counter()
+    for line, count in runs.items():
+        if count * 16 >= samples:
+            chain = chains.get(first[line]) or [("?", "?")]
+            by_outer[chain[-1][0][:100]] += 64 / 1024
+    for name, kb in by_outer.most_common(rows):
+        print(f"{kb:9.1f}  {name}")
+
+
 def main():
     if len(sys.argv) < 4:
         sys.exit(__doc__)
     profile, object_path, samples = sys.argv[1], sys.argv[2], float(sys.argv[3])
     event = sys.argv[4] if len(sys.argv) > 4 else "Ir"
     rows = int(sys.argv[5]) if len(sys.argv) > 5 else 60
-    costs = parse_costs(profile, object_path, event)
+    costs = parse_costs(profile, object_path, "Ir" if event == "code" else event)
     chains = inline_chains(object_path, sorted(costs))
+    if event == "code":
+        return code_lines(costs, chains, samples, rows)
     by_function = collections.Counter()
     by_outer = collections.Counter()
     by_line = collections.Counter()
