@@ -55,6 +55,12 @@ public:
     unsigned held = 0;
     unsigned mapped = 0;
     unsigned lowMapped = 0;  // four bits a quad (s x 4 on): the voices whose values moved
+    // The render loop's sample counter of the next sample after a pass of the layer that
+    // left every voice plain and every quad held with its maps taken: if nothing a voice's
+    // pass sets moves before it, that sample's voices and quads need no look at their
+    // controls or maps. steadyNow: this sample is such, and its voices all stayed plain.
+    uint32_t steadyFor = 0;
+    bool steadyNow = false;
     bool live() const { return held != 0; }
     // Quad s takes the states and coefficients of its filters (not held by anyone) and
     // holds them; `voice` as in WireQuad.

@@ -36,6 +36,10 @@ __attribute__((always_inline)) inline Row* rowAtOffset(APlugin& p, Row* first, l
 // with nothing to choose and no call. False for a voice that needs renderWire (whose
 // envelope stores and step, done here first, it repeats to the same bits), or whose
 // pitch-envelope memo misses (exp2NoteMemo would call), before the note's own step.
+// Steady: the voice was such on the sample before, and nothing its controls, destinations
+// or envelope levels hold has moved since (see WireQuads::steadyFor): its checks come out as
+// they did and its envelope stores would store what its filters hold, so neither is done.
+template <bool Steady>
 __attribute__((always_inline)) inline bool plainWireVoice(APlugin& p, const PlainWireLayer& L,
                                                           int v) {
     if (!APlugin::isValidVoice(v)) __builtin_unreachable();
@@ -43,27 +47,29 @@ __attribute__((always_inline)) inline bool plainWireVoice(APlugin& p, const Plai
     const unsigned uv = (unsigned)v, lv = (unsigned)(L.layerStart + v);
     const ObjectRows row{p, reinterpret_cast<char*>(&p)};
     TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
-    if (__builtin_expect(c.model != (int32_t)kSourceWire + 1, 0)) return false;
-    // (The voice's copies from their own start: no sums of offsets for the address.)
-    const float* const hot = reinterpret_cast<const float*>(
-        reinterpret_cast<const char*>(L.hot) + rowBytes<sizeof p.modDestVoice[0]>(uv));
-    uint64_t destBits, keyBits;  // (as renderWire compares them)
-    std::memcpy(&destBits, &hot[kHotMix], sizeof destBits);
-    std::memcpy(&keyBits, c.wireKey, sizeof keyBits);
-    if (__builtin_expect(destBits != keyBits, 0)) return false;
-    const auto level = [uv](const double* first) __attribute__((always_inline)) {
-        return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(first) +
-                                                rowBytes<sizeof p.env.work.run[0]>(uv));
-    };
-    const float wire = (float)level(L.wireEnv) * c.wireEnvAmount;
-    const float filter = (float)level(L.filterEnv) * c.filterEnvAmount;
     // The voice's record row as an offset, and the band-pass row from it: eight record rows
     // long, so the one multiply finds both (the eight a scaled index).
     static_assert(sizeof p.voiceBPFilter[0][0] == 8 * sizeof p.noteOut[0][0],
                   "a band-pass row eight record rows long");
     const long outRow = rowBytes<sizeof p.noteOut[0][0]>(lv);
-    rowAtOffset(p, &p.voiceBPFilter[0][0], outRow * 8)->setEnv(0, wire);
-    row(&p.voiceLPFilter[0][0], lv)->setEnv(0, filter);
+    if constexpr (!Steady) {
+        if (__builtin_expect(c.model != (int32_t)kSourceWire + 1, 0)) return false;
+        // (The voice's copies from their own start: no sums of offsets for the address.)
+        const float* const hot = reinterpret_cast<const float*>(
+            reinterpret_cast<const char*>(L.hot) + rowBytes<sizeof p.modDestVoice[0]>(uv));
+        uint64_t destBits, keyBits;  // (as renderWire compares them)
+        std::memcpy(&destBits, &hot[kHotMix], sizeof destBits);
+        std::memcpy(&keyBits, c.wireKey, sizeof keyBits);
+        if (__builtin_expect(destBits != keyBits, 0)) return false;
+        const auto level = [uv](const double* first) __attribute__((always_inline)) {
+            return *reinterpret_cast<const double*>(reinterpret_cast<const char*>(first) +
+                                                    rowBytes<sizeof p.env.work.run[0]>(uv));
+        };
+        const float wire = (float)level(L.wireEnv) * c.wireEnvAmount;
+        const float filter = (float)level(L.filterEnv) * c.filterEnvAmount;
+        rowAtOffset(p, &p.voiceBPFilter[0][0], outRow * 8)->setEnv(0, wire);
+        row(&p.voiceLPFilter[0][0], lv)->setEnv(0, filter);
+    }
     TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
     if ((p.voiceCounter[uv] & 3) == 0) {
         // VoiceCtx::pitchEnvFactor times the fine/semi factor times the step: without a
@@ -93,9 +99,10 @@ __attribute__((always_inline)) inline bool plainWireVoice(APlugin& p, const Plai
 // The plain voices from..end of a list in a loop that calls nothing, up to the first one
 // plainWireVoice leaves (its place returned, end when none): the loop then keeps what it
 // needs in registers rather than around calls on the stack.
+template <bool Steady>
 __attribute__((noinline)) const int* plainWireVoices(APlugin& p, const PlainWireLayer L,
                                                      const int* from, const int* end) {
     for (; from < end; ++from)
-        if (!plainWireVoice(p, L, *from)) break;
+        if (!plainWireVoice<Steady>(p, L, *from)) break;
     return from;
 }

@@ -349,6 +349,8 @@ public:
         const bool heldWire = TAV_WIDE_LANES && model_ == kSourceWire && lanes::wide();
         if (!heldWire && __builtin_expect(p_.wireQuads[layer_].live(), 0))
             p_.wireQuads[layer_].release();
+        if (heldWire && p_.wireQuads[layer_].steadyNow && single && steadyWire(listed, list, counts))
+            return;
         // the voices of one note before any other: most often all of them
         const int ones = single ? listed : leadingOnes(listed, counts);
         // the voices' one filter the high-pass, their records mono (as a rule)
@@ -409,7 +411,11 @@ public:
 
         int highPassDone = 0;  // the pairs whose high-passes ran held
         if (heldWire) {
-            heldWireStages(list);
+            WireQuads& held = p_.wireQuads[layer_];
+            // (the voices' pass said whether they all stayed plain: see renderWireVoices)
+            const bool plain = held.steadyFor == p_.sampleCounter;
+            const bool mapped = heldWireStages(list);
+            held.steadyFor = p_.sampleCounter + (plain && mapped && 2 * pairs_ == listed ? 1u : -1u);
         } else {
             if (model_ == kSourceWire) {
                 if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this});
@@ -841,11 +847,37 @@ private:
         for (int i = 0; i < 8; ++i) padded[i] = voices[i < count ? i : count - 1];
     }
 
+    // A Wire layer's pass where nothing its quads' maps and prepares read has moved since
+    // the last one, on the sample before, which left them all held (see
+    // WireQuads::steadyNow): its voices paired straight from the list and, where those are
+    // the quads' own, run through the quads' chains with no map or prepare (each would find
+    // what it keeps), then the tails. False, with nothing done, where the quads do not stand.
+    bool steadyWire(int listed, const int* list, const int* counts) {
+        WireQuads& held = p_.wireQuads[layer_];
+        const int quads = listed >> 2;
+        if ((listed & 3) != 0 || held.held != (1u << quads) - 1u) return false;
+        for (int s = 0; s < quads; ++s)
+            if (!quadStands(held.quad[s], list + 4 * s)) return false;
+        stereoOverStruct(*const notes)[kLayerNotes] = p_.noteOut[layer_];
+        for (int j = 0; j < 2 * quads; ++j) {
+            a_[j] = list[2 * j];
+            b_[j] = list[2 * j + 1];
+            filtermath::loadNotePair(notes[a_[j]][0], notes[b_[j]][0], lanes_[j]);
+        }
+        pairs_ = straight_ = 2 * quads;
+        destsDue_ = true;
+        held.runChains(quads, wireOn_, lanes_);
+        tails(listed, list, counts);
+        held.steadyFor = p_.sampleCounter + 1u;
+        return true;
+    }
+
     // Wire on a processor with AVX2: every two pairs (j and j + 1) as a quad whose chain
     // states the layer's WireQuads hold from one sample to the next while the quad's voices
     // stand (one compare per quad), each stage over all quads before the next; a pair left
-    // over runs as in stage().
-    void heldWireStages(const int* list) {
+    // over runs as in stage(). Returns whether every pair was in a held quad whose band-pass
+    // took the usual map (the quads' maps then hold what their inputs give).
+    bool heldWireStages(const int* list) {
         WireQuads& held = p_.wireQuads[layer_];
         const int quads = pairs_ >> 1;
         // Before any filter runs here, the quads that no longer stand give their states back
@@ -897,7 +929,9 @@ private:
             if (wireOn_) stage(p_.voiceBPFilter[layer_], BandPassPrepare{this}, 2 * quads);
             stage(p_.voiceLPFilter[layer_], LowPassPrepare{this}, 2 * quads);
             stage(p_.voiceHPFilter[layer_], HighPassPrepare{this}, 2 * quads);
+            return false;
         }
+        return apart == 0 && 2 * quads <= straight_ && held.held == wanted;
     }
     static_assert(kNumVoices <= 4 * WireQuads::kQuads, "a quad for every four voices");
     // Whether quad q holds the voices of pairs j and j + 1 (a_[j], b_[j], a_[j + 1],

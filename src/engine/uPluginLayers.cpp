@@ -1361,28 +1361,57 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
 // plain loop (Plain, on the layer's values MakeLayer gives), which has none of
 // renderModelVoices' set-up; each voice it leaves through renderModelVoices alone (as is every
 // voice of the per-sample reference path, forced), the plain loop going on after it.
+// Returns whether every voice went through the plain loop. (Steady, where given, is the plain
+// loop of a voice known to be plain on the sample before with nothing moved since: the first
+// voices go through it.)
 template <SourceMode Model, class Layer, Layer (*MakeLayer)(APlugin&, int, int),
-          const int* (*Plain)(APlugin&, const Layer, const int*, const int*)>
-void renderPlainVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
-                       bool single, bool plain) {
+          const int* (*Plain)(APlugin&, const Layer, const int*, const int*),
+          const int* (*Steady)(APlugin&, const Layer, const int*, const int*) = nullptr>
+bool renderPlainVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
+                       bool single, bool plain, bool steady = false) {
     if (!single || !plain || p.renderPerSample) {
         renderModelVoices<Model>(p, layer, voices, list, counts, single);
-        return;
+        return false;
     }
     int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
     asm("" : "+r"(layerStart));
     const Layer L = MakeLayer(p, layer, layerStart);
-    for (const int *at = list, *end = list + voices; at < end; ++at) {
+    const int* at = list;
+    const int* const end = list + voices;
+    if constexpr (Steady != nullptr) {
+        if (steady) {
+            at = Steady(p, L, at, end);
+            if (at == end) return true;
+            renderModelVoices<Model>(p, layer, 1, at, counts + (at - list), true);
+            ++at;
+        }
+    }
+    bool all = at == list;
+    for (; at < end; ++at) {
         at = Plain(p, L, at, end);
         if (at == end) break;
+        all = false;
         renderModelVoices<Model>(p, layer, 1, at, counts + (at - list), true);
     }
+    return all;
 }
 
+// The voices of a Wire layer. Where the layer's last pass was on the sample before and left
+// every voice plain and every quad held (WireQuads::steadyFor), and this sample's voice pass
+// was left out with no envelope moving (TEnvState::stillNow), nothing a voice's pass sets has
+// moved since: the voices go through the steady plain loop, and the filters find their maps
+// as they are (WireQuads::steadyNow, when every voice stays plain).
 void renderWireVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
                       bool single) {
-    renderPlainVoices<kSourceWire, PlainWireLayer, plainWireLayer, plainWireVoices>(
-        p, layer, voices, list, counts, single, true);
+    WireQuads& held = p.wireQuads[layer];
+    const bool steady = held.steadyFor == p.sampleCounter && p.env.stillNow;
+    const bool plain =
+        renderPlainVoices<kSourceWire, PlainWireLayer, plainWireLayer, plainWireVoices<false>,
+                          plainWireVoices<true>>(p, layer, voices, list, counts, single, true,
+                                                 steady);
+    held.steadyNow = steady && plain;
+    // (a pass that leaves its quads held and mapped says so at its end)
+    held.steadyFor = p.sampleCounter - (plain ? 0u : 1u);
 }
 
 // (An FM layer's operators in a chain go through renderModelVoices.)

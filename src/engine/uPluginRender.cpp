@@ -428,8 +428,11 @@ void APlugin::renderEngineVoices(int runPos) {
     bool allStand = true;
     bool lfosSilent = true;
     unsigned toTick = 15;  // the samples after this one before a listed voice's next tick
-    if (plain && (unsigned)(runPos - (voicesStandFrom & 15)) < (unsigned)(voicesStandFrom >> 4))
+    bool still = false;
+    if (plain && (unsigned)(runPos - (voicesStandFrom & 15)) < (unsigned)(voicesStandFrom >> 4)) {
+        still = env.stillMarked != 0;
         goto voicesDone;
+    }
     voicesStandFrom = 1;
     for (int a = 0; a < activeVoiceCount; ++a) {
         int v = activeVoiceList[a];
@@ -488,7 +491,14 @@ void APlugin::renderEngineVoices(int runPos) {
     voicesStandFrom = allStand && voicesStandFrom != 0 && runPos < 15
                           ? (uint8_t)((runPos + 1) | (lfosSilent ? toTick : 3u) << 4)
                           : 0;
+    if (voicesStandFrom != 0) {
+        // (No moving envelope: the advances up to the next pass leave every level as it is.)
+        bool none = true;
+        for (int a = 0; a < activeVoiceCount; ++a) none &= env.book[activeVoiceList[a]].movingCount == 0;
+        env.stillMarked = none;
+    }
 voicesDone:
+    env.stillNow = still;
     // (Whether every listed voice has one note: they then keep it until the advance below.)
     const bool single = renderLayers();
 
