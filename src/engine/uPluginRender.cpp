@@ -529,6 +529,14 @@ voicesDone:
     const intptr_t levelRow = opaqueStride(env.work.run);
     if (!single) {
         advanceVoiceNotes(*this, movesRow, levelRow);
+    } else if (still) {
+        // No envelope moves: each voice's advance would add nothing but zero steps.
+        for (int a = 0; a < listed; ++a) {
+            const int v = activeVoiceList[a];
+            if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+            ++voiceElemAge[v][0];
+            ++voiceCounter[v];
+        }
     } else {
         // Each voice of one note: its note's age and its envelopes' one sub-element.
         for (int a = 0; a < listed; ++a) {
