@@ -65,6 +65,10 @@ public:
     // The quads that hold high-passes (hpVoices not -1), one bit each.
     unsigned highPassHeld = 0;
     HeldMultimodeQuad quad[kQuads];
+    // The render loop's sample counter of the next sample after a pass of the layer's
+    // voices that left every one plain: if nothing a voice's pass sets moves before it, that
+    // sample's voices need no look at their controls (see renderWaveVoices).
+    uint32_t steadyFor = 0;
 
     // Four voices (0 to 255) as one key, a byte each from the lowest.
     static int32_t key(int a, int b, int c, int d) {

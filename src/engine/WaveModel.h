@@ -150,7 +150,11 @@ inline PlainWaveLayer plainWaveLayer(APlugin& p, int layer, int layerStart, cons
 // table serves every band. Leaf: no call either; false instead, for a voice whose controls
 // are out of date or whose pitch-envelope memo misses, before any step that a second go
 // would not repeat to the same bits.
-template <bool Leaf, bool Sine>
+// Steady (with Leaf): the voice was such on the sample before, and nothing its controls,
+// destinations or envelope levels hold has moved since (see HeldMultimode::steadyFor): its
+// checks come out as they did and its envelope store would store what its filter holds, so
+// neither is done.
+template <bool Leaf, bool Sine, bool Steady = false>
 __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const PlainWaveLayer& L,
                                                           int v) {
     if (!APlugin::isValidVoice(v)) __builtin_unreachable();
@@ -161,27 +165,32 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
     if (!Leaf) asm("" : "+r"(self));
     const ObjectRows row{p, self};
     TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
-    if (__builtin_expect(c.model != (int32_t)kSourceWave + 1, 0)) {
+    static_assert(Leaf || !Steady, "a steady voice is a leaf's");
+    if (!Steady && __builtin_expect(c.model != (int32_t)kSourceWave + 1, 0)) {
         if (Leaf) return false;
         p.setLayerControls(v);
     }
     // (The voice's copies from their own start: no sums of offsets for the address.)
     const float* const hot = reinterpret_cast<const float*>(
         reinterpret_cast<const char*>(L.hot) + rowBytes<sizeof p.modDestVoice[0]>(uv));
-    uint32_t feedBits;
-    std::memcpy(&feedBits, &c.feed, sizeof feedBits);
-    // The mix destination as an integer: above 0 for every float above 0 (and for a
-    // NaN of sign 0, which then takes the full path: it renders the same there).
-    int32_t mixBits;
-    std::memcpy(&mixBits, &hot[kHotMix], sizeof mixBits);
-    // (the feedback's bits less the sign tested in place: no load into a register first)
-    if (__builtin_expect((feedBits & 0x7FFFFFFFu) != 0u || mixBits > 0, 0)) return false;
+    if constexpr (!Steady) {
+        uint32_t feedBits;
+        std::memcpy(&feedBits, &c.feed, sizeof feedBits);
+        // The mix destination as an integer: above 0 for every float above 0 (and for a
+        // NaN of sign 0, which then takes the full path: it renders the same there).
+        int32_t mixBits;
+        std::memcpy(&mixBits, &hot[kHotMix], sizeof mixBits);
+        // (the feedback's bits less the sign tested in place: no load into a register first)
+        if (__builtin_expect((feedBits & 0x7FFFFFFFu) != 0u || mixBits > 0, 0)) return false;
+    }
     const uint32_t offset = fixedPhaseOffset(c, hot[kHotPhase]);
     const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
-    // (As hot above.)
-    const double filterEnv = *reinterpret_cast<const double*>(
-        reinterpret_cast<const char*>(L.filterEnv) + rowBytes<sizeof p.env.work.run[0]>(uv));
-    row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)filterEnv * c.filterEnvAmount);
+    if constexpr (!Steady) {
+        // (As hot above.)
+        const double filterEnv = *reinterpret_cast<const double*>(
+            reinterpret_cast<const char*>(L.filterEnv) + rowBytes<sizeof p.env.work.run[0]>(uv));
+        row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)filterEnv * c.filterEnvAmount);
+    }
     TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
     if ((p.voiceCounter[uv] & 3) == 0) {
         const double ratio = p.voiceElemRatio[uv][0];
@@ -235,10 +244,10 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
 // The plain voices from..end of a list in a loop that calls nothing, up to the first one
 // plainWaveVoice<true> leaves (its place returned, end when none): the loop then keeps
 // what it needs in registers rather than around calls on the stack.
-template <bool Sine>
+template <bool Sine, bool Steady = false>
 __attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWaveLayer L,
                                                      const int* from, const int* end) {
     for (; from < end; ++from)
-        if (!plainWaveVoice<true, Sine>(p, L, *from)) break;
+        if (!plainWaveVoice<true, Sine, Steady>(p, L, *from)) break;
     return from;
 }

@@ -1340,19 +1340,31 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
 // sub-oscillator) through plainWaveVoices, which has none of renderModelVoices' set-up;
 // the first voice it leaves, the voices after it and every other layer through
 // renderModelVoices (so does the per-sample reference path, forced).
+// Where the layer's last pass was on the sample before and left every voice plain
+// (HeldMultimode::steadyFor), and this sample's voice pass was left out with no envelope
+// moving (TEnvState::stillNow), the plain voices are steady ones.
 void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
                       bool single) {
+    HeldMultimode& bank = p.mmQuads[layer];
+    const bool steady = bank.steadyFor == p.sampleCounter && p.env.stillNow;
     int vi = 0;
+    bool plain = false;
     if (single && p.layerWave[layer] < 4 && !(p.subVolGain[layer] > 0.0001f) &&
         !p.renderPerSample) {
         int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
         asm("" : "+r"(layerStart));
         const ShapeRows rows = shapeRows(p, p.layerWaveGroup[layer][0]);
         const PlainWaveLayer L = plainWaveLayer(p, layer, layerStart, rows.base);
-        vi = (int)((rows.stride == 0 ? plainWaveVoices<true>(p, L, list, list + voices)
-                                     : plainWaveVoices<false>(p, L, list, list + voices)) -
-                   list);
+        const int* const end = list + voices;
+        const int* const at =
+            steady ? (rows.stride == 0 ? plainWaveVoices<true, true>(p, L, list, end)
+                                       : plainWaveVoices<false, true>(p, L, list, end))
+                   : (rows.stride == 0 ? plainWaveVoices<true>(p, L, list, end)
+                                       : plainWaveVoices<false>(p, L, list, end));
+        vi = (int)(at - list);
+        plain = vi == voices;
     }
+    bank.steadyFor = p.sampleCounter + (plain ? 1u : -1u);
     if (vi < voices)
         renderModelVoices<kSourceWave>(p, layer, voices - vi, list + vi, counts + vi, single);
 }
