@@ -579,7 +579,8 @@ TEST_P(SettledChords, FollowWhatMovesThemAgain) {
             const APlugin& a = e.p();
             if (run == 0)
                 steady += model == 0 ? a.wireQuads[0].steadyNow
-                                     : a.env.stillNow && a.mmQuads[0].steadyFor == a.sampleCounter;
+                                     : a.env.stillNow(1u << ENV_FILTER[0] | 1u << ENV_PITCH[0]) &&
+                                           a.mmQuads[0].steadyFor == a.sampleCounter;
         }
     }
     if (model != 0 || lanes::widest() != lanes::Width::Baseline) EXPECT_GT(steady, 40);

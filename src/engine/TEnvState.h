@@ -132,13 +132,15 @@ struct TEnvState {
     };
     static_assert(sizeof(VoiceBook) == 64, "a voice's book is one cache line");
     VoiceBook book[kEnvVoices];
-    // Whether no listed voice had an envelope moving (movingCount 0) when the voice pass
-    // last marked the samples after it as needing no pass (see APlugin::voicesStandFrom);
-    // and whether this sample is one of those with that so. On such a sample every level a
-    // layer reads, and everything else a voice's pass would set, is what it was on the
-    // sample before.
-    uint8_t stillMarked = 0;
-    uint8_t stillNow = 0;
+    // The envelopes (bit n: envelope n) that moved in some listed voice (its movingList)
+    // when the voice pass last marked the samples after it as needing no pass (see
+    // APlugin::voicesStandFrom); and on this sample, those where it is one of them, all
+    // where it is not. On a sample of those, each level of an envelope outside movingNow,
+    // and everything else a voice's pass would set, is what it was on the sample before.
+    uint32_t movingMarked = 0;
+    uint32_t movingNow = ~0u;
+    // Whether none of the envelopes of `mask` moves on this sample (see movingNow).
+    bool stillNow(uint32_t mask) const { return (movingNow & mask) == 0; }
     // Per voice, built with the moving list: what one sample's advance adds, as the step
     // of each moving envelope's sub-element with a step other than zero and the place of
     // its running level in the voice's rows of work.run (sub-element * kNumEnvs + place,

@@ -1341,12 +1341,13 @@ void renderModelVoices(APlugin& p, int layer, int voices, const int* list, const
 // the first voice it leaves, the voices after it and every other layer through
 // renderModelVoices (so does the per-sample reference path, forced).
 // Where the layer's last pass was on the sample before and left every voice plain
-// (HeldMultimode::steadyFor), and this sample's voice pass was left out with no envelope
-// moving (TEnvState::stillNow), the plain voices are steady ones.
+// (HeldMultimode::steadyFor), and this sample's voice pass was left out with none of the
+// envelopes the voices read moving (TEnvState::stillNow), the plain voices are steady ones.
 void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
                       bool single) {
     HeldMultimode& bank = p.mmQuads[layer];
-    const bool steady = bank.steadyFor == p.sampleCounter && p.env.stillNow;
+    const bool steady = bank.steadyFor == p.sampleCounter &&
+                        p.env.stillNow(1u << ENV_FILTER[layer] | 1u << ENV_PITCH[layer]);
     int vi = 0;
     bool plain = false;
     if (single && p.layerWave[layer] < 4 && !(p.subVolGain[layer] > 0.0001f) &&
@@ -1410,13 +1411,16 @@ bool renderPlainVoices(APlugin& p, int layer, int voices, const int* list, const
 
 // The voices of a Wire layer. Where the layer's last pass was on the sample before and left
 // every voice plain and every quad held (WireQuads::steadyFor), and this sample's voice pass
-// was left out with no envelope moving (TEnvState::stillNow), nothing a voice's pass sets has
-// moved since: the voices go through the steady plain loop, and the filters find their maps
-// as they are (WireQuads::steadyNow, when every voice stays plain).
+// was left out with none of the envelopes the voices and maps read moving
+// (TEnvState::stillNow: the tails read theirs anew), nothing a voice's pass sets has moved
+// since: the voices go through the steady plain loop, and the filters find their maps as
+// they are (WireQuads::steadyNow, when every voice stays plain).
 void renderWireVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
                       bool single) {
     WireQuads& held = p.wireQuads[layer];
-    const bool steady = held.steadyFor == p.sampleCounter && p.env.stillNow;
+    const bool steady =
+        held.steadyFor == p.sampleCounter &&
+        p.env.stillNow(1u << ENV_WIRE[layer] | 1u << ENV_FILTER[layer] | 1u << ENV_PITCH[layer]);
     const bool plain =
         renderPlainVoices<kSourceWire, PlainWireLayer, plainWireLayer, plainWireVoices<false>,
                           plainWireVoices<true>>(p, layer, voices, list, counts, single, true,

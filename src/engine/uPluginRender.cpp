@@ -428,9 +428,9 @@ void APlugin::renderEngineVoices(int runPos) {
     bool allStand = true;
     bool lfosSilent = true;
     unsigned toTick = 15;  // the samples after this one before a listed voice's next tick
-    bool still = false;
+    uint32_t moving = ~0u;
     if (plain && (unsigned)(runPos - (voicesStandFrom & 15)) < (unsigned)(voicesStandFrom >> 4)) {
-        still = env.stillMarked != 0;
+        moving = env.movingMarked;
         goto voicesDone;
     }
     voicesStandFrom = 1;
@@ -492,13 +492,16 @@ void APlugin::renderEngineVoices(int runPos) {
                           ? (uint8_t)((runPos + 1) | (lfosSilent ? toTick : 3u) << 4)
                           : 0;
     if (voicesStandFrom != 0) {
-        // (No moving envelope: the advances up to the next pass leave every level as it is.)
-        bool none = true;
-        for (int a = 0; a < activeVoiceCount; ++a) none &= env.book[activeVoiceList[a]].movingCount == 0;
-        env.stillMarked = none;
+        // (The advances up to the next pass leave every other envelope's level as it is.)
+        uint32_t marked = 0;
+        for (int a = 0; a < activeVoiceCount; ++a) {
+            const TEnvState::VoiceBook& book = env.book[activeVoiceList[a]];
+            for (int k = 0; k < book.movingCount; ++k) marked |= 1u << (book.movingList[k] & 31);
+        }
+        env.movingMarked = marked;
     }
 voicesDone:
-    env.stillNow = still;
+    env.movingNow = moving;
     // (Whether every listed voice has one note: they then keep it until the advance below.)
     const bool single = renderLayers();
 
@@ -529,7 +532,7 @@ voicesDone:
     const intptr_t levelRow = opaqueStride(env.work.run);
     if (!single) {
         advanceVoiceNotes(*this, movesRow, levelRow);
-    } else if (still) {
+    } else if (moving == 0) {
         // No envelope moves: each voice's advance would add nothing but zero steps.
         for (int a = 0; a < listed; ++a) {
             const int v = activeVoiceList[a];
