@@ -134,9 +134,9 @@ struct TEnvState {
     VoiceBook book[kEnvVoices];
     // The envelopes (bit n: envelope n) that moved in some listed voice (its movingList)
     // when the voice pass last marked the samples after it as needing no pass (see
-    // APlugin::voicesStandFrom); and on this sample, those where it is one of them, all
-    // where it is not. On a sample of those, each level of an envelope outside movingNow,
-    // and everything else a voice's pass would set, is what it was on the sample before.
+    // APlugin::voicesStandFrom). movingNow: the same on such a sample, every envelope on any
+    // other. On such a sample, the level of each envelope outside movingNow, and everything
+    // else a voice's pass would set, is what it was on the sample before.
     uint32_t movingMarked = 0;
     uint32_t movingNow = ~0u;
     // Whether none of the envelopes of `mask` moves on this sample (see movingNow).
