@@ -15,7 +15,7 @@
 //   --main        only the per-model table (no full patch, modulation or peer runs)
 //   --chord       only the 8-note chord beside the peer, the burst and the idle figures
 //   --idle        only the idle figures
-//   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs: the
+//   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs (--pairs): the
 //                 8-note chord against the peer's, and 16 voices x 3 layers of each model
 //                 against the peer's 16-note chord
 //   --callgrind   only instruction and cache counts per output sample of the 8-note chord
