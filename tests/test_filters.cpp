@@ -1339,16 +1339,17 @@ TEST_F(FilterRobustness, TenSecondsOfSilenceLeaveNoSubnormalState) {
     EXPECT_TRUE(noSubnormals(f->stateBegin(), f->stateEnd()));
 }
 
-// `steps` host samples of seeded noise as six notes; every output.
-std::vector<stereoOverStruct> runNotes(TFilter& f, uint32_t seed, int steps, float cutoff, float res) {
+// `steps` host samples of seeded noise as `notes` notes (six unless given); every output.
+std::vector<stereoOverStruct> runNotes(TFilter& f, uint32_t seed, int steps, float cutoff, float res,
+                                       int notes = 6) {
     Noise noise;
     noise.state = seed;
     std::vector<stereoOverStruct> all;
     stereoOverStruct in[6], out[6];
     for (int n = 0; n < steps; ++n) {
         for (auto& x : in) x = noise.record();
-        f.process({cutoff, cutoff * 0.9f}, {0, 0}, 1.7f, res, 0.3f, 6, in, out);
-        all.insert(all.end(), out, out + 6);
+        f.process({cutoff, cutoff * 0.9f}, {0, 0}, 1.7f, res, 0.3f, notes, in, out);
+        all.insert(all.end(), out, out + notes);
     }
     return all;
 }
@@ -1361,11 +1362,17 @@ TEST_F(FilterRobustness, ResetGivesTheOutputOfClearedLines) {
         SCOPED_TRACE(mode);
         auto used = makeFilter(31);
         runNotes(*used, 7, 30000, 0.15f, 0.9f);  // long delays: most of every line written
+        used->setType(mode, false);
+        runNotes(*used, 3, 500, 0.4f, 0.7f);  // every pair's states of this mode in use
         const std::vector<float> before(used->combFeedLine(0), used->combFeedLine(0) + 2 * kCombFrames);
-        used->setType(mode, true);
         used->reset();
         EXPECT_TRUE(mode > 0 || !std::memcmp(before.data(), used->combFeedLine(0), before.size() * sizeof(float)));
         auto fresh = makeFilter(mode);
+        // One note first: the pairs of the earlier six stay untouched until six come again,
+        // and must then play as cleared.
+        const auto a1 = runNotes(*used, 5, 300, 0.3f, 0.8f, 1);
+        const auto b1 = runNotes(*fresh, 5, 300, 0.3f, 0.8f, 1);
+        ASSERT_EQ(0, std::memcmp(a1.data(), b1.data(), a1.size() * sizeof(stereoOverStruct)));
         // Longer than the longest delay, so reads run over frames written before the reset.
         const auto a = runNotes(*used, 99, 12000, 0.1f, 0.6f);
         const auto b = runNotes(*fresh, 99, 12000, 0.1f, 0.6f);

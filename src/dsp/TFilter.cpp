@@ -113,18 +113,28 @@ void TFilter::init(float sampleRate) {
 
 void TFilter::reset() {
     releaseHeld();
-    std::memset(pairs, 0, sizeof pairs);
+    std::memset(&pairs[0], 0, sizeof pairs[0]);
+    cut[0].lastV = splat(std::nanf(""));  // no cutoff mapped yet
+    pairsCleared = 1;
     std::memset(combPos, 0, sizeof combPos);
     // The comb lines themselves are not touched: a frame reads as zero until it has been
     // written again, which gives the output of cleared lines without clearing 768 KiB per
     // filter at every note start.
     std::memset(combWritten, 0, sizeof combWritten);
-    for (PairCutoffs& c : cut) c.lastV = splat(std::nanf(""));  // no cutoff mapped yet
     lastMode = -1;
     lastEffectMode = -1;
     lastPairs = 0;
     direct = true;
     unsettle();
+}
+
+// What reset() would have left in the pairs a larger note count now reaches.
+void TFilter::clearPairsFrom(int pairCount) {
+    for (int p = pairsCleared; p < pairCount; ++p) {
+        std::memset(&pairs[p], 0, sizeof pairs[p]);
+        cut[p].lastV = splat(std::nanf(""));
+    }
+    pairsCleared = pairCount;
 }
 
 void TFilter::setType(int newMode, bool clear) {
@@ -432,6 +442,7 @@ int TFilter::prepare(stereoStruct cutoff, stereoStruct mod, float separation, fl
     for (int c = kFilterMaxCopies; c < copies; ++c) out[c] = in[c];
     const int n = copies < kFilterMaxCopies ? copies : kFilterMaxCopies;
     const int pairCount = UNI_SPLIT_NUM[n];
+    clearPairs(pairCount);
     const float args[7] = {cutoff.left, cutoff.right, mod.left,   mod.right,
                            separation,  resonance,    morphValue};
     if ((memo.quiet || steady) && memo.same(args, n)) {
@@ -657,6 +668,7 @@ void TFilter::followTwoEnvelopes(TFilter& a, TFilter& b) {
 void TFilter::run(int n, const stereoOverStruct* in, stereoOverStruct* out) {
     releaseHeld();
     const int pairCount = UNI_SPLIT_NUM[n];
+    clearPairs(pairCount);
     Lanes4 x[kFilterMaxPairs][2];
     Lanes4 y[kFilterMaxPairs][2];
     gatherPairs(in, n, pairCount, x);

@@ -722,6 +722,20 @@ public:
     // Every float of the hot kernel state, for the denormal checks of the tests.
     const float* stateBegin() const { return reinterpret_cast<const float*>(pairs); }
     const float* stateEnd() const { return reinterpret_cast<const float*>(pairs + kFilterMaxPairs); }
+    // What a note start's setType(), reset() and setters write, as {first byte, size}: the
+    // scalars up to the first pair's cutoffs, the first pair, and the comb positions. The
+    // other pairs wait for a larger note count (see pairsCleared).
+    struct Bytes {
+        const void* from;
+        size_t size;
+    };
+    void startBytes(Bytes (&out)[3]) const {
+        const char* const self = reinterpret_cast<const char*>(this);
+        out[0] = {self, (size_t)(reinterpret_cast<const char*>(&cut[1]) - self)};
+        out[1] = {&pairs[0], sizeof pairs[0]};
+        out[2] = {combPos, (size_t)(reinterpret_cast<const char*>(&combWritten[kFilterLanes]) -
+                                    reinterpret_cast<const char*>(combPos))};
+    }
     // The comb lines of one copy (feed and feedback), 2 x kCombFrames floats each.
     const float* combFeedLine(int copy) const { return &combFeed[copy][0][0]; }
     const float* combFeedbackLine(int copy) const { return &combBack[copy][0][0]; }
@@ -773,6 +787,10 @@ private:
         }
     }
     void updateShared(int pairCount);
+    void clearPairs(int pairCount) {
+        if (__builtin_expect(pairCount > pairsCleared, 0)) clearPairsFrom(pairCount);
+    }
+    __attribute__((noinline, cold)) void clearPairsFrom(int pairCount);
     void updatePairKey();
     void unsettle() {
         memo.quiet = false;
@@ -869,6 +887,11 @@ private:
     // what the coefficients were computed for
     int lastMode = -1;
     int lastPairs = 0;
+    // The pairs (and their cutoff records) from the first that hold a cleared state since
+    // the last reset. A reset clears the first alone: a voice's note count, and with it its
+    // pair count, stays as it is until the next reset, so a one-note voice never reads the
+    // others, and a start leaves their lines (long gone from the caches) alone.
+    int pairsCleared = kFilterMaxPairs;
     float coefRes = -1.0f;
     float coefMorph = -1.0f;
 

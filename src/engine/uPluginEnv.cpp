@@ -881,8 +881,9 @@ void APlugin::startEnvs(int v, int velocity) {
             c.releasePhase = 0.0;
             c.releaseLevel = 0.0;
         }
-        slot.rate = 1.0;
     }
+    // (The time factors stay: only the layer volume envelopes' ever leave the 1 the state
+    // was cleared with, and theirs are set below.)
     // Every step is zero now, and every level to be published anew.
     env.book[v].movingCount = 0;
     env.moves[v].count = 0;

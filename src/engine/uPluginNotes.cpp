@@ -101,14 +101,16 @@ inline void prefetchForWrite(const T& object) {
 
 }  // namespace
 
-// A (re)triggered note writes some 22 KB of the voice's state: its filters, note records,
+// A (re)triggered note writes some 15 KB of the voice's state: its filters, note records,
 // envelopes and modulation rows, most of which the sounding notes leave untouched, so it
 // has left the caches since the voice's last start. Written in order, every line would be
 // fetched in turn; asked for together, they arrive together.
 void APlugin::prefetchVoiceStart(int voice) {
     prefetchForWrite(modDestVoice[voice]);
     for (int layer = 0; layer < kNumLayers; ++layer) {
-        prefetchForWrite(voiceFilter[layer][voice]);
+        TFilter::Bytes filter[3];
+        voiceFilter[layer][voice].startBytes(filter);
+        for (const TFilter::Bytes& b : filter) prefetchForWrite(b.from, b.size);
         prefetchForWrite(voiceBPFilter[layer][voice]);
         prefetchForWrite(voiceHPFilter[layer][voice]);
         prefetchForWrite(voiceLPFilter[layer][voice]);
@@ -124,10 +126,9 @@ void APlugin::prefetchElementStart(int voice) {
     for (int layer = 0; layer < kNumLayers; ++layer)
         prefetchForWrite(layerNote[layer][voice], notes * sizeof(TLayerNote));
     prefetchForWrite(env.work.run[voice], (size_t)subs * sizeof(env.work.run[voice][0]));
-    for (const TEnvState::Slot& slot : env.work.slot[voice]) {
+    for (const TEnvState::Slot& slot : env.work.slot[voice])
         prefetchForWrite(&slot.sub[0], (size_t)subs * sizeof(slot.sub[0]));
-        prefetchForWrite(slot.rate);
-    }
+    for (const int n : ENV_VOL) prefetchForWrite(env.work.slot[voice][n].rate);
 }
 
 // The chord table, rebuilt by the control block: per chord and note its pitch ratio, its
