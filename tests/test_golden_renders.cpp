@@ -546,9 +546,10 @@ TEST_P(TailLanes, FollowTheirLevelsAndVoices) {
 INSTANTIATE_TEST_SUITE_P(Models, TailLanes, ::testing::Values(2, 0, 3));
 
 // A held chord whose envelopes come to rest: its voices (and Wire's quads) then skip the
-// looks at their controls (and maps) that would find nothing moved. Its cutoffs, separation
-// and level moved and brought back, a note let go and taken again: the same output, bit for
-// bit, as the per-sample path (which never skips), for Wire and Wave.
+// looks at their controls (and maps) that would find nothing moved, and its tails the
+// forming of gains that would come out as they are. Its cutoffs, separation, level and pan
+// moved and brought back, a note let go and taken again: the same output, bit for bit, as
+// the per-sample path (which never skips), for Wire and Wave.
 class SettledChords : public ::testing::TestWithParam<int> {};
 TEST_P(SettledChords, FollowWhatMovesThemAgain) {
     const int model = GetParam();
@@ -564,14 +565,16 @@ TEST_P(SettledChords, FollowWhatMovesThemAgain) {
         Engine e(p);
         e.p().renderPerSample = (uint8_t)run;
         for (int k = 0; k < 8; ++k) e.noteOn(48 + 3 * k, 60 + 5 * k);
-        for (int n = 0; n < 160; ++n) {
-            const int phase = n / 16 % 5;  // 0: at rest; 1 to 3: one input moved; 4: a note out
+        for (int n = 0; n < 192; ++n) {
+            // 0: at rest; 1 to 3 and 5: one input moved; 4: a note out
+            const int phase = n / 16 % 6;
             for (int layer = 0; layer < 3; ++layer)
                 e.set({{FILTER_FREQ_TAGS[layer], phase == 1 ? 0.6f : 0.5f},
                        {separation[layer], phase == 2 ? 0.5f : 0.34f},
-                       {VOL_TAGS[layer], phase == 3 ? 0.4f : 0.55f}});
-            if (n % 80 == 64) e.noteOff(51);
-            if (n % 80 == 72) e.noteOn(51, 70);
+                       {VOL_TAGS[layer], phase == 3 ? 0.4f : 0.55f},
+                       {PAN_TAGS[layer], phase == 5 ? 0.3f : 0.5f}});
+            if (n % 96 == 64) e.noteOff(51);
+            if (n % 96 == 72) e.noteOn(51, 70);
             const std::vector<float> left = e.render(64, 64);
             out[run].insert(out[run].end(), left.begin(), left.end());
             out[run].insert(out[run].end(), e.lastRight.begin(), e.lastRight.end());

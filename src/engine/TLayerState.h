@@ -235,10 +235,15 @@ struct alignas(64) TTailLevels {
         int32_t voice[8];  // the lanes' voices, the last repeated past those taken
         uint32_t voices;   // the same, a bit each
         int32_t taken;     // 0: the lanes hold nothing
+        // The lanes' left and right gains as last formed, for the sample after the one
+        // they were formed at (gainsFor, the render loop's sample counter); a take of the
+        // lanes leaves them for none.
+        uint32_t gainsFor;
+        alignas(32) float gainL[8], gainR[8];
     } octet[2];
 };
 static_assert(kTailVoices <= 16, "a bit of ctlStands for every voice");
-static_assert(sizeof(TTailLevels) == 832, "the controls' record sits in the room the alignment leaves");
+static_assert(sizeof(TTailLevels) == 960, "the controls' record sits in the room the alignment leaves");
 inline void dropTailLevels(TTailLevels (&layers)[kNumLayers], int v) {
     for (TTailLevels& l : layers) {
         l.voice[v].fresh = 0;

@@ -698,16 +698,28 @@ private:
         }
         const double* const amps = &p.env.work.run[0][0][kAmpRunPlace];
         const double* const vols = &p.env.work.run[0][0][t.volEnv];
+        // An octet that stood on the sample before, where it formed its gains, forms the
+        // same again while neither the Amp envelope (number 0) nor the layer's volume
+        // envelope moves (TEnvState::stillNow): every input has its bits of then.
+        const bool still = p.env.stillNow(1u | 1u << ENV_VOL[layer_]);
         for (int s = 0; s < octets; ++s) {
-            const TTailLevels::Octet& q = kept.octet[s];
-            // the envelope levels of the eight voices, each as its float
-            const __m256 level = _mm256_mul_ps(
-                _mm256_mul_ps(levelsLoaded(amps, q.rows), levelsLoaded(vols, q.rows)),
-                _mm256_load_ps(q.gain));
-            gl[s] = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordL)),
-                                  _mm256_load_ps(q.panL));
-            gr[s] = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordR)),
-                                  _mm256_load_ps(q.panR));
+            TTailLevels::Octet& q = kept.octet[s];
+            if (still && q.gainsFor == p.sampleCounter) {
+                gl[s] = _mm256_load_ps(q.gainL);
+                gr[s] = _mm256_load_ps(q.gainR);
+            } else {
+                // the envelope levels of the eight voices, each as its float
+                const __m256 level = _mm256_mul_ps(
+                    _mm256_mul_ps(levelsLoaded(amps, q.rows), levelsLoaded(vols, q.rows)),
+                    _mm256_load_ps(q.gain));
+                gl[s] = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordL)),
+                                      _mm256_load_ps(q.panL));
+                gr[s] = _mm256_mul_ps(_mm256_mul_ps(level, _mm256_load_ps(q.chordR)),
+                                      _mm256_load_ps(q.panR));
+                _mm256_store_ps(q.gainL, gl[s]);
+                _mm256_store_ps(q.gainR, gr[s]);
+            }
+            q.gainsFor = p.sampleCounter + 1u;
         }
         return true;
     }
@@ -720,6 +732,7 @@ private:
         TTailLevels& kept = p.tailLevels[layer_];
         TTailLevels::Octet& q = kept.octet[s];
         q.taken = 0;
+        q.gainsFor = p.sampleCounter - 1u;
         uint32_t bits = 0;
         for (int i = 0; i < 8; ++i) {
             const int v = voices[i < count ? i : count - 1];
