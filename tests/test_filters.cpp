@@ -539,6 +539,46 @@ TEST_P(LayerFilters, LowAndHighPassMeetTheirCutoffs) {
 
 INSTANTIATE_TEST_SUITE_P(Rates, LayerFilters, ::testing::Values(44100.0, 96000.0));
 
+// A layer filter that ran six notes, reset, plays one note and then six exactly as a fresh
+// filter does: the pairs the one note leaves alone are cleared when six reach them again.
+template <class F, class Run>
+void expectResetLikeFresh(Run run) {
+    F used, fresh;
+    used.init(44100.0f);
+    fresh.init(44100.0f);
+    Noise noise;
+    stereoOverStruct in[6], out[6];
+    const auto play = [&](F& f, uint32_t seed, int steps, int notes) {
+        noise.state = seed;
+        std::vector<stereoOverStruct> all;
+        for (int n = 0; n < steps; ++n) {
+            for (auto& x : in) x = noise.record();
+            run(f, notes, in, out);
+            all.insert(all.end(), out, out + notes);
+        }
+        return all;
+    };
+    play(used, 3, 500, 6);
+    used.reset();
+    for (const auto& [notes, steps] : {std::pair{1, 200}, std::pair{6, 500}}) {
+        const auto a = play(used, 9, steps, notes), b = play(fresh, 9, steps, notes);
+        ASSERT_EQ(0, std::memcmp(a.data(), b.data(), a.size() * sizeof(stereoOverStruct))) << notes;
+    }
+}
+
+TEST(LayerFilterControls, ResetGivesTheOutputOfAFreshFilter) {
+    initFilterTables();
+    expectResetLikeFresh<TBPFilter>([](TBPFilter& f, int n, const stereoOverStruct* in, stereoOverStruct* out) {
+        f.process(true, {0.45f, 0.5f}, 0.0f, 1.3f, 0.7f, n, in, out);
+    });
+    expectResetLikeFresh<TLPFilter>([](TLPFilter& f, int n, const stereoOverStruct* in, stereoOverStruct* out) {
+        f.process(0.4f, 0.0f, 0.6f, n, in, out);
+    });
+    expectResetLikeFresh<THPFilter>([](THPFilter& f, int n, const stereoOverStruct* in, stereoOverStruct* out) {
+        f.process(0.3f, 0.0f, 0.5f, n, in, out);
+    });
+}
+
 TEST(LayerFilterControls, WireOffTrackingEnvelopesAndRates) {
     initFilterTables();
     LayerTrio trio(44100.0f);

@@ -147,14 +147,22 @@ void TBPFilter::init(float sampleRate) {
 void TBPFilter::reset() {
     if (holder) holder->release();
     spreadLanes();
-    for (Pair& q : pr) {
-        q.band = q.low = splat(0.0f);
-        q.lastV = splat(std::nanf(""));
-    }
+    pr[0].band = pr[0].low = splat(0.0f);
+    pr[0].lastV = splat(std::nanf(""));
+    pairsCleared = 1;
     lastRes = -1.0f;  // coefficients are recomputed on the next call
     lastPairs = 0;
     memo.quiet = false;
     plain = false;
+}
+
+// What reset() would have left in the pairs a larger note count now reaches.
+void TBPFilter::clearPairsFrom(int pairCount) {
+    for (int p = pairsCleared; p < pairCount; ++p) {
+        pr[p].band = pr[p].low = splat(0.0f);
+        pr[p].lastV = splat(std::nanf(""));
+    }
+    pairsCleared = pairCount;
 }
 
 void TBPFilter::setTrack(float amount, float key) {
@@ -509,6 +517,7 @@ void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, floa
     spreadLanes();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
+    if (__builtin_expect(pairCount > pairsCleared, 0)) clearPairsFrom(pairCount);
     update(n, pairCount, cutoff, mod, sep, resonance);
 
     Lanes4 x[kFilterMaxPairs][2];
@@ -585,14 +594,22 @@ void TLPFilter::init(float sampleRate) {
 void TLPFilter::reset() {
     if (holder) holder->release();
     spreadLanes();
-    for (Pair& q : pr) {
-        q.s1 = q.s2 = splat(0.0f);
-        q.lastV = splat(std::nanf(""));
-    }
+    pr[0].s1 = pr[0].s2 = splat(0.0f);
+    pr[0].lastV = splat(std::nanf(""));
+    pairsCleared = 1;
     lastQ = -1.0f;
     lastPairs = 0;
     memo.quiet = false;
     plain = false;
+}
+
+// As TBPFilter::clearPairsFrom.
+void TLPFilter::clearPairsFrom(int pairCount) {
+    for (int p = pairsCleared; p < pairCount; ++p) {
+        pr[p].s1 = pr[p].s2 = splat(0.0f);
+        pr[p].lastV = splat(std::nanf(""));
+    }
+    pairsCleared = pairCount;
 }
 
 void TLPFilter::setTrack(float amount, float key) {
@@ -846,6 +863,7 @@ void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
     spreadLanes();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
+    if (__builtin_expect(pairCount > pairsCleared, 0)) clearPairsFrom(pairCount);
     update(n, pairCount, cutoff, mod, resonance);
 
     Lanes4 x[kFilterMaxPairs][2];
@@ -902,10 +920,17 @@ void THPFilter::init(float sampleRate) {
 
 void THPFilter::reset() {
     if (holder) holder->release();
-    for (Pair& q : pr) q.s1 = q.s2 = q.c = splat(0.0f);
+    pr[0].s1 = pr[0].s2 = pr[0].c = splat(0.0f);
+    pairsCleared = 1;
     lastX = -1.0f;
     lastQ = -1.0f;
     memo.moving = 1;
+}
+
+// As TBPFilter::clearPairsFrom.
+void THPFilter::clearPairsFrom(int pairCount) {
+    for (int p = pairsCleared; p < pairCount; ++p) pr[p].s1 = pr[p].s2 = pr[p].c = splat(0.0f);
+    pairsCleared = pairCount;
 }
 
 void THPFilter::update(float freq, float mod, float resonance) {
@@ -936,6 +961,7 @@ void THPFilter::process(float freq, float mod, float resonance, int copies,
     if (holder) holder->release();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
+    if (__builtin_expect(pairCount > pairsCleared, 0)) clearPairsFrom(pairCount);
     update(freq, mod, resonance);
 
     Lanes4 x[kFilterMaxPairs][2];

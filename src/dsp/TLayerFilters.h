@@ -49,6 +49,11 @@ public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 196000 as 196000.
     void init(float sampleRate);
     void reset();
+    // The bytes of the object a note start's reset() and setters write: all up to the
+    // second pair (the others wait for a larger note count, see pairsCleared).
+    size_t startBytes() const {
+        return (size_t)(reinterpret_cast<const char*>(&pr[1]) - reinterpret_cast<const char*>(this));
+    }
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
     void setEnv(int copy, float value) {
@@ -158,6 +163,7 @@ public:
     const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
 
 private:
+    __attribute__((noinline, cold)) void clearPairsFrom(int pairCount);
     void update(int n, int pairCount, stereoStruct cutoff, float mod, float sep, float resonance);
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
     void updateNote(float cutoffLeft, float cutoffRight, float mod, float sep, float resonance);
@@ -273,6 +279,9 @@ private:
     // Where the first pair's states are held while the filter runs in a held group (see
     // WireQuads): then those here are stale. reset(), init() and process() release them.
     LaneHolder* holder = nullptr;
+    // The pairs from the first that hold a cleared state since the last reset (see
+    // TFilter::pairsCleared).
+    int pairsCleared = kFilterMaxPairs;
 
     // tableScale and ceiling in four lanes, for the one-note update; 20 keyFactor / sep and
     // 20 keyFactor sep as left, right, left, right; per pair, the FilterSine entries F was
@@ -307,6 +316,11 @@ public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 196000 as 196000.
     void init(float sampleRate);
     void reset();
+    // The bytes of the object a note start's reset() and setters write: all up to the
+    // second pair (the others wait for a larger note count, see pairsCleared).
+    size_t startBytes() const {
+        return (size_t)(reinterpret_cast<const char*>(&pr[1]) - reinterpret_cast<const char*>(this));
+    }
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
     void setEnv(int copy, float value) {
@@ -373,6 +387,7 @@ public:
     const float* stateEnd() const { return reinterpret_cast<const float*>(pr + kFilterMaxPairs); }
 
 private:
+    __attribute__((noinline, cold)) void clearPairsFrom(int pairCount);
     void update(int n, int pairCount, float cutoff, float mod, float resonance);
     // update(1, 1, ...) of arguments the memo did not skip, shortened for one note.
     void updateNote(float cutoff, float mod, float resonance);
@@ -445,8 +460,9 @@ private:
     float halfInvRate = 1.0f / 88200.0f;
     float ceiling = 0.4f * 44100.0f;
     filtermath::TrackMemo trackMemo;  // the arguments keyFactor was computed from
-    // see TBPFilter::holder
+    // see TBPFilter::holder and pairsCleared
     LaneHolder* holder = nullptr;
+    int pairsCleared = kFilterMaxPairs;
     // halfInvRate and the ceiling in four lanes, for the one-note update; this cache line
     // holds all that the four-voice map reads besides the first one and the pair record
     alignas(64) Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
@@ -523,6 +539,11 @@ public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.
     void init(float sampleRate);
     void reset();
+    // The bytes of the object a note start's reset() and setters write: all up to the
+    // second pair (the others wait for a larger note count, see pairsCleared).
+    size_t startBytes() const {
+        return (size_t)(reinterpret_cast<const char*>(&pr[1]) - reinterpret_cast<const char*>(this));
+    }
     void process(float freq, float mod, float resonance, int copies, const stereoOverStruct* in,
                  stereoOverStruct* out);
 
@@ -554,6 +575,7 @@ public:
     const Lanes4& coefficients() const { return zd; }
 
 private:
+    __attribute__((noinline, cold)) void clearPairsFrom(int pairCount);
     void update(float freq, float mod, float resonance);
 #if TAV_WIDE_LANES
     static void runNoteQuadWide(THPFilter& a, THPFilter& b, THPFilter& c, THPFilter& d,
@@ -578,6 +600,7 @@ private:
     float fTarget = 640.0f;
     float fUsed = 640.0f;
     float lastQ = -1.0f;
+    int pairsCleared = kFilterMaxPairs;  // see TBPFilter::pairsCleared
     struct Pair {
         Lanes4 s1 = {};
         Lanes4 s2 = {};
