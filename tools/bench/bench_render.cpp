@@ -4,8 +4,9 @@
 // one layer-voice (the slope over runs with 1, 4 and 16 voices). The same notes are then
 // rendered through a third-party VST 2.4 synth (Debian's amsynth) for comparison. First,
 // both synths play an eight-note chord with their start-up sounds, and the start-up sound
-// takes bursts of sixteen note-ons in one block (the dearest block against the median), and
-// both render silence with their start-up sounds (the idle cost of an instance).
+// takes bursts of sixteen note-ons in one block (the dearest block against the median, and
+// the first burst, into an instance that has rendered only silence, apart from the later
+// ones), and both render silence with their start-up sounds (the idle cost of an instance).
 //
 // usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
 //                               [--chord] [--idle] [--ratio] [--callgrind [--d1 KB,WAYS]]
