@@ -517,7 +517,7 @@ void TBPFilter::process(bool on, stereoStruct cutoff, float mod, float sep, floa
     spreadLanes();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
-    if (__builtin_expect(pairCount > pairsCleared, 0)) clearPairsFrom(pairCount);
+    clearPairs(pairCount);
     update(n, pairCount, cutoff, mod, sep, resonance);
 
     Lanes4 x[kFilterMaxPairs][2];
@@ -863,7 +863,7 @@ void TLPFilter::process(float cutoff, float mod, float resonance, int copies,
     spreadLanes();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
-    if (__builtin_expect(pairCount > pairsCleared, 0)) clearPairsFrom(pairCount);
+    clearPairs(pairCount);
     update(n, pairCount, cutoff, mod, resonance);
 
     Lanes4 x[kFilterMaxPairs][2];
@@ -961,7 +961,7 @@ void THPFilter::process(float freq, float mod, float resonance, int copies,
     if (holder) holder->release();
     const int n = activeCopies(copies, in, out);
     const int pairCount = UNI_SPLIT_NUM[n];
-    if (__builtin_expect(pairCount > pairsCleared, 0)) clearPairsFrom(pairCount);
+    clearPairs(pairCount);
     update(freq, mod, resonance);
 
     Lanes4 x[kFilterMaxPairs][2];

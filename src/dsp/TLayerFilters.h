@@ -22,10 +22,10 @@
 #include "dsp/TFilter.h"
 #include "dsp/WireQuads.h"
 
-// The quad entry point of the three filters below (Filter names the class itself): two pairs
-// at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a processor with
-// AVX2 one eight-lane run (the filter's runNoteQuadWide). Defined here, so the choice of
-// width is inline at the caller.
+// What the three filters below share (Filter names the class itself). The quad entry point:
+// two pairs at once, the same as runNotePair(a, b, ab) and runNotePair(c, d, cd); on a
+// processor with AVX2 one eight-lane run (the filter's runNoteQuadWide). Defined here, so the
+// choice of width is inline at the caller. And their pairs' clearing after a reset.
 template <class Filter>
 struct NoteQuadRun {
     static void runNoteQuad(Filter& a, Filter& b, Filter& c, Filter& d, Lanes4 (&ab)[2],
@@ -39,6 +39,20 @@ struct NoteQuadRun {
         Filter::runNotePair(a, b, ab);
         Filter::runNotePair(c, d, cd);
     }
+
+    // The bytes of the filter a note start's reset() and setters write: all up to the
+    // second pair (the others wait for a larger note count, see pairsCleared).
+    size_t startBytes() const {
+        const Filter& f = static_cast<const Filter&>(*this);
+        return (size_t)(reinterpret_cast<const char*>(&f.pr[1]) - reinterpret_cast<const char*>(&f));
+    }
+
+protected:
+    // The pairs a call of pairCount pairs reads, cleared where a reset left them.
+    void clearPairs(int pairCount) {
+        Filter& f = static_cast<Filter&>(*this);
+        if (__builtin_expect(pairCount > f.pairsCleared, 0)) f.clearPairsFrom(pairCount);
+    }
 };
 
 class TBPFilter : public NoteQuadRun<TBPFilter> {
@@ -49,11 +63,6 @@ public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 196000 as 196000.
     void init(float sampleRate);
     void reset();
-    // The bytes of the object a note start's reset() and setters write: all up to the
-    // second pair (the others wait for a larger note count, see pairsCleared).
-    size_t startBytes() const {
-        return (size_t)(reinterpret_cast<const char*>(&pr[1]) - reinterpret_cast<const char*>(this));
-    }
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
     void setEnv(int copy, float value) {
@@ -316,11 +325,6 @@ public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 196000 as 196000.
     void init(float sampleRate);
     void reset();
-    // The bytes of the object a note start's reset() and setters write: all up to the
-    // second pair (the others wait for a larger note count, see pairsCleared).
-    size_t startBytes() const {
-        return (size_t)(reinterpret_cast<const char*>(&pr[1]) - reinterpret_cast<const char*>(this));
-    }
     void setTrack(float amount, float key);
     void setVel(float amount, float velocity);
     void setEnv(int copy, float value) {
@@ -539,11 +543,6 @@ public:
     // A rate below 1000 Hz (or not finite) counts as 44100, above 192000 as 192000.
     void init(float sampleRate);
     void reset();
-    // The bytes of the object a note start's reset() and setters write: all up to the
-    // second pair (the others wait for a larger note count, see pairsCleared).
-    size_t startBytes() const {
-        return (size_t)(reinterpret_cast<const char*>(&pr[1]) - reinterpret_cast<const char*>(this));
-    }
     void process(float freq, float mod, float resonance, int copies, const stereoOverStruct* in,
                  stereoOverStruct* out);
 
