@@ -148,6 +148,28 @@ TEST(Reverb, LengthsStayInsideTheLinesAtHighRates) {
     for (float v : run(*rv, 10000, noise(10000, 3)).left) ASSERT_TRUE(std::isfinite(v));
 }
 
+// The comb lines keep as many rows as the longest comb the plug-in's largest size and
+// modulation give at the rate, a power of two: fewer than the full 16384 at the common
+// rates, and never fewer than that comb's length.
+TEST(Reverb, TheLinesKeepTheRowsTheLargestSizeNeeds) {
+    const struct {
+        float rate;
+        int rows;
+    } cases[] = {{22050.0f, 4096}, {44100.0f, 8192}, {48000.0f, 8192}, {96000.0f, 16384}, {192000.0f, 16384}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        auto rv = std::make_unique<TBasicReverb>();
+        rv->setSampleRate(c.rate);
+        const float f = TBasicReverb::kLargestLengthFactor;
+        rv->setMod(f, f, f, f);
+        rv->setSize(TBasicReverb::kLargestSize / 1.1f, TBasicReverb::kLargestSize);
+        EXPECT_EQ(rv->getCombRows(), c.rows);
+        const std::vector<int> len = combLengths(*rv);
+        EXPECT_LE(*std::max_element(len.begin(), len.end()), c.rows);
+        EXPECT_GT(*std::max_element(len.begin(), len.end()), c.rows / 4);
+    }
+}
+
 // Where a high rate and a large size ask for combs longer than their lines, the combs are
 // shortened in proportion rather than cut at the line's end, where they would share one
 // length and add up in phase: the tail keeps its level and its decay time.
@@ -272,14 +294,20 @@ struct ReferenceReverb {
 // Muting inside a batch leaves nothing of what it had computed ahead: from then on it sounds
 // like a fresh reference.
 TEST(Reverb, TheFourLaneCombsAndAllpassesMatchAPlainReference) {
+    // growAt: from then on the size is half again the largest the plug-in asks for, so
+    // the lines grow to their full rows (early, while all they held fits: the reference's
+    // older rows are still silent too).
     struct Case {
         float rate, size;
         int widen[4], muteAt;
         bool changes;
+        int growAt;
     };
-    const Case cases[] = {{44100.0f, 1.3f, {189, 766, 2778, 1818}, 4997, false},
-                          {96000.0f, 1.3f, {189, 766, 2778, 1818}, 5003, false},
-                          {22050.0f, 1.0f / 64.0f, {3, 17, 40, 9}, 5008, true}};
+    const Case cases[] = {{44100.0f, 1.3f, {189, 766, 2778, 1818}, 4997, false, -1},
+                          {96000.0f, 1.3f, {189, 766, 2778, 1818}, 5003, false, -1},
+                          {22050.0f, 1.0f / 64.0f, {3, 17, 40, 9}, 5008, true, -1},
+                          {48000.0f, 3.99f, {189, 766, 2778, 1818}, 30000, false, -1},
+                          {48000.0f, 0.9f, {189, 766, 2778, 1818}, 30000, false, 2500}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate);
         auto rv = std::make_unique<TBasicReverb>();
@@ -305,6 +333,10 @@ TEST(Reverb, TheFourLaneCombsAndAllpassesMatchAPlainReference) {
                 if (i % 17 == 1) rv->setMod(1.0f + 0.002f * (float)((i / 17) % 3), 0.998f, 1.001f, 1.0f);
                 // The output band-pass: low-pass 0.5 .. 1, high-pass off .. 0.5.
                 if (i % 19 == 7) rv->setFilter(0.5f + 0.25f * (float)((i / 19) % 3), 0.25f * (float)((i / 19) % 3));
+            }
+            if (i == c.growAt) {
+                rv->setSize(1.5f * TBasicReverb::kLargestSize, 1.65f * TBasicReverb::kLargestSize);
+                EXPECT_EQ(rv->getCombRows(), TComb::kRows);
             }
             if (i == c.muteAt) {
                 rv->mute();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include <immintrin.h>
 
@@ -83,6 +84,46 @@ void TComb::clear() {
     std::memset(lines, 0, sizeof(lines));
 }
 
+void TComb::setRows(int32_t longest) {
+    int32_t want = 4096;
+    while (want < longest && want < kRows) want *= 2;
+    if (want == rows) return;
+    flush();
+    const int32_t was = rows;
+    const int32_t keep = was < want ? was : want;
+    // Lines of more rows lie further apart: the last line moves first, so no line is
+    // written over before it has moved (and the first first for fewer rows).
+    for (int i = 0; i < kCombs; ++i) {
+        const int c = want > was ? kCombs - 1 - i : i;
+        float* const from = lines + (size_t)c * (size_t)(was + kLinePad);
+        for (int32_t j = 0; j < keep; ++j) moving[j] = from[(row - keep + 1 + j) & (was - 1)];
+        float* const to = lines + (size_t)c * (size_t)(want + kLinePad);
+        std::memset(to, 0, sizeof(float) * (size_t)(want + kLinePad));
+        for (int32_t j = 0; j < keep; ++j) to[(row - keep + 1 + j) & (want - 1)] = moving[j];
+        std::memcpy(to + want, to, sizeof(float) * kBlock);
+    }
+    rows = want;
+}
+
+template <int Rows>
+float* TComb::lineOf(int comb) {
+    return lines + (size_t)comb * (Rows + kLinePad);
+}
+template <int Rows>
+const float* TComb::lineOf(int comb) const {
+    return lines + (size_t)comb * (Rows + kLinePad);
+}
+
+template <class Fn>
+void TComb::withRows(Fn&& fn) {
+    if (rows == 4096)
+        fn(std::integral_constant<int, 4096>{});
+    else if (rows == 8192)
+        fn(std::integral_constant<int, 8192>{});
+    else
+        fn(std::integral_constant<int, kRows>{});
+}
+
 void TComb::setSize(const int32_t lengths[kCombs]) {
     // The prepared batch read with the old lengths: finish it where it stands.
     flush();
@@ -97,9 +138,13 @@ void TComb::setSize(const int32_t lengths[kCombs]) {
             length[k][lane] = len <= 0 ? 1 : len;
         }
     shortest = length[0][0];
+    int32_t longest = 1;
     for (int k = 0; k < kPerLane; ++k)
-        for (int lane = 0; lane < kLanes; ++lane)
+        for (int lane = 0; lane < kLanes; ++lane) {
             if (length[k][lane] < shortest) shortest = length[k][lane];
+            if (length[k][lane] > longest) longest = length[k][lane];
+        }
+    if (longest > rows) setRows(longest);
 }
 
 int32_t TComb::getLength(int comb) const {
@@ -108,6 +153,12 @@ int32_t TComb::getLength(int comb) const {
 }
 
 void TComb::flush() {
+    withRows([this](auto r) { flushIn<decltype(r)::value>(); });
+}
+
+template <int Rows>
+void TComb::flushIn() {
+    constexpr int32_t kMask = Rows - 1;
     const int n = batchPos;
     if (n > 0) {
         const float room = batchRoom;
@@ -115,32 +166,33 @@ void TComb::flush() {
             const RevLanes* st = ahead[k];
             const int in = k & 1;  // even combs take input 0, odd ones input 1
             float* l[kLanes];
-            for (int lane = 0; lane < kLanes; ++lane) l[lane] = lines[lane * kPerLane + k];
+            for (int lane = 0; lane < kLanes; ++lane) l[lane] = lineOf<Rows>(lane * kPerLane + k);
             int i = 0;
             // Four samples at a time: transposed, each lane's four rows are one store.
             for (; i + 4 <= n; i += 4) {
                 RevLanes w[4];
                 for (int q = 0; q < 4; ++q) w[q] = st[i + q] * room + inputs[i + q][in];
-                const int32_t r = (batchRow + i) & kRowMask;
-                if (r + 3 > kRowMask || r < kBlock) {
-                    for (int q = 0; q < 4; ++q) writeRow(l, (r + q) & kRowMask, w[q]);
+                const int32_t r = (batchRow + i) & kMask;
+                if (r + 3 > kMask || r < kBlock) {
+                    for (int q = 0; q < 4; ++q) writeRow<Rows>(l, (r + q) & kMask, w[q]);
                     continue;
                 }
                 transpose(w);
                 for (int lane = 0; lane < kLanes; ++lane) std::memcpy(l[lane] + r, &w[lane], sizeof(w[lane]));
             }
-            for (; i < n; ++i) writeRow(l, (batchRow + i) & kRowMask, st[i] * room + inputs[i][in]);
+            for (; i < n; ++i) writeRow<Rows>(l, (batchRow + i) & kMask, st[i] * room + inputs[i][in]);
             state[k] = st[n - 1];
         }
     }
     batchPos = batchSize = 0;
 }
 
+template <int Rows>
 void TComb::writeRow(float* const l[kLanes], int32_t r, RevLanes w) {
     for (int lane = 0; lane < kLanes; ++lane) l[lane][r] = w[lane];
     if (r < kBlock) {
         // The first rows again past the end, for prepare's unwrapped reads.
-        for (int lane = 0; lane < kLanes; ++lane) l[lane][kRows + r] = w[lane];
+        for (int lane = 0; lane < kLanes; ++lane) l[lane][Rows + r] = w[lane];
     }
 }
 
@@ -149,17 +201,19 @@ void TComb::writeRow(float* const l[kLanes], int32_t r, RevLanes w) {
 // into the second-level cache well before a batch reads and writes them. Nothing is computed
 // differently. (Inlined by force: out of line, the compiler may take a call that only
 // prefetches for one without effect, and drop it.)
+template <int Rows>
 __attribute__((always_inline)) inline void TComb::fetchAhead(int32_t last) const {
-    const int32_t r = (last + kFetchAhead) & kRowMask;
+    const int32_t r = (last + kFetchAhead) & (Rows - 1);
     for (int k = 0; k < kPerLane; ++k) {
         for (int lane = 0; lane < kLanes; ++lane) {
-            const float* const line = lines[lane * kPerLane + k];
+            const float* const line = lineOf<Rows>(lane * kPerLane + k);
             __builtin_prefetch(line + r, 0, 2);
-            __builtin_prefetch(line + ((r - length[k][lane]) & kRowMask), 0, 2);
+            __builtin_prefetch(line + ((r - length[k][lane]) & (Rows - 1)), 0, 2);
         }
     }
 }
 
+template <int Rows>
 void TComb::prepare(int32_t first, float damp, float room) {
     const int n = shortest < kBlock ? shortest : kBlock;
     batchRow = first;
@@ -167,7 +221,7 @@ void TComb::prepare(int32_t first, float damp, float room) {
     batchPos = 0;
     batchDamp = damp;
     batchRoom = room;
-    fetchAhead(first + n - 1);
+    fetchAhead<Rows>(first + n - 1);
     const float oneMinusDamp = 1.0f - damp;
     for (int i = 0; i < n; ++i) sums[i] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
     for (int k = 0; k < kPerLane; ++k) {
@@ -175,7 +229,7 @@ void TComb::prepare(int32_t first, float damp, float room) {
         // with the copies of the first rows, so no read needs wrapping.
         const float* l[kLanes];
         for (int lane = 0; lane < kLanes; ++lane)
-            l[lane] = lines[lane * kPerLane + k] + ((first - length[k][lane]) & kRowMask);
+            l[lane] = lineOf<Rows>(lane * kPerLane + k) + ((first - length[k][lane]) & (Rows - 1));
         RevLanes s = state[k];
         RevLanes* st = ahead[k];
         auto step = [&](int i, RevLanes v) {
@@ -199,7 +253,7 @@ void TComb::prepare(int32_t first, float damp, float room) {
 RevLanes TComb::update(RevLanes evenIn, RevLanes oddIn, float damp, float room) {
     if (batchPos == batchSize || damp != batchDamp || room != batchRoom) {
         flush();
-        prepare((row + 1) & kRowMask, damp, room);
+        withRows([&](auto r) { prepare<decltype(r)::value>((row + 1) & kRowMask, damp, room); });
     }
     row = (row + 1) & kRowMask;
     inputs[batchPos][0] = evenIn;
@@ -211,16 +265,23 @@ void TComb::run(int n, const RevLanes (*input)[2], float damp, float room, RevLa
     // A batch the per-sample path left half done: its done rows are written, the rest is
     // worked out again here with the same operations.
     flush();
+    withRows([&](auto r) { runIn<decltype(r)::value>(n, input, damp, room, out); });
+}
+
+template <int Rows>
+void TComb::runIn(int n, const RevLanes (*input)[2], float damp, float room, RevLanes* out) {
+    constexpr int32_t kMask = Rows - 1;
     const int most = shortest < kBlock ? shortest : kBlock;
     const float oneMinusDamp = 1.0f - damp;
     for (int from = 0; from < n;) {
         const int m = n - from < most ? n - from : most;
         const int32_t first = (row + 1) & kRowMask;
+        const int32_t at = first & kMask;  // its place in each line
         RevLanes* sum = out + from;
         for (int i = 0; i < m; ++i) sum[i] = RevLanes{0.0f, 0.0f, 0.0f, 0.0f};
-        fetchAhead(first + m - 1);
-        if (first >= kBlock && first + m - 1 <= kRowMask && lanes::wide()) {
-            runPieceWide(m, first, input + from, damp, room, sum);
+        fetchAhead<Rows>(first + m - 1);
+        if (at >= kBlock && at + m - 1 <= kMask && lanes::wide()) {
+            runPieceWide<Rows>(m, at, input + from, damp, room, sum);
             row = (row + m) & kRowMask;
             from += m;
             continue;
@@ -231,16 +292,17 @@ void TComb::run(int n, const RevLanes (*input)[2], float damp, float room, RevLa
             const float* src[kLanes];
             float* dst[kLanes];
             for (int lane = 0; lane < kLanes; ++lane) {
-                dst[lane] = lines[lane * kPerLane + k];
-                src[lane] = dst[lane] + ((first - length[k][lane]) & kRowMask);
+                dst[lane] = lineOf<Rows>(lane * kPerLane + k);
+                src[lane] = dst[lane] + ((first - length[k][lane]) & kMask);
             }
             RevLanes s = state[k];
             int i = 0;
-            if (first >= kBlock && first + m - 1 <= kRowMask) {
-                // No written row wraps or has a copy past the end (all but two pieces in
-                // 1024): the four lanes' rows are one pointer and a fixed stride apart.
-                float* const w0 = reinterpret_cast<float*>(lines) + k * (kRows + kLinePad) + first;
-                constexpr int kStride = kPerLane * (kRows + kLinePad);
+            if (at >= kBlock && at + m - 1 <= kMask) {
+                // No written row wraps or has a copy past the end (all but two pieces in a
+                // turn of the line): the four lanes' rows are one pointer and a fixed stride
+                // apart.
+                float* const w0 = lineOf<Rows>(k) + at;
+                constexpr int kStride = kPerLane * (Rows + kLinePad);
                 const float* const r0 = src[0];
                 const float* const r1 = src[1];
                 const float* const r2 = src[2];
@@ -281,9 +343,9 @@ void TComb::run(int n, const RevLanes (*input)[2], float damp, float room, RevLa
                     sum[i + q] += v[q];
                     w[q] = s * room + in[2 * (i + q)];
                 }
-                const int32_t r = (first + i) & kRowMask;
-                if (r + 3 > kRowMask || r < kBlock) {
-                    for (int q = 0; q < 4; ++q) writeRow(dst, (r + q) & kRowMask, w[q]);
+                const int32_t r = (first + i) & kMask;
+                if (r + 3 > kMask || r < kBlock) {
+                    for (int q = 0; q < 4; ++q) writeRow<Rows>(dst, (r + q) & kMask, w[q]);
                     continue;
                 }
                 transpose(w);
@@ -293,7 +355,7 @@ void TComb::run(int n, const RevLanes (*input)[2], float damp, float room, RevLa
                 const RevLanes v = {src[0][i], src[1][i], src[2][i], src[3][i]};
                 s = s * damp + v * oneMinusDamp + kDenormal;
                 sum[i] += v;
-                writeRow(dst, (first + i) & kRowMask, s * room + in[2 * i]);
+                writeRow<Rows>(dst, (first + i) & kMask, s * room + in[2 * i]);
             }
             state[k] = s;
         }
@@ -330,10 +392,11 @@ __attribute__((always_inline, target("avx2"))) inline RevLanes fromM128(__m128 v
 
 }  // namespace
 
-__attribute__((target("avx2"))) void TComb::runPieceWide(int m, int32_t first, const RevLanes (*in)[2],
+template <int Rows>
+__attribute__((target("avx2"))) void TComb::runPieceWide(int m, int32_t at, const RevLanes (*in)[2],
                                                           float damp, float room, RevLanes* sum) {
     static_assert(kPerLane % 2 == 0, "the comb indexes pair up");
-    constexpr int kLine = kRows + kLinePad;
+    constexpr int kLine = Rows + kLinePad;
     constexpr int kStride = kPerLane * kLine;
     const __m256 dampV = _mm256_set1_ps(damp);
     const __m256 keepV = _mm256_set1_ps(1.0f - damp);
@@ -344,12 +407,12 @@ __attribute__((target("avx2"))) void TComb::runPieceWide(int m, int32_t first, c
         const float* a[kLanes];  // rows of comb index k
         const float* b[kLanes];  // rows of comb index k + 1
         for (int lane = 0; lane < kLanes; ++lane) {
-            a[lane] = lines[lane * kPerLane + k] + ((first - length[k][lane]) & kRowMask);
-            b[lane] = lines[lane * kPerLane + k + 1] + ((first - length[k + 1][lane]) & kRowMask);
+            a[lane] = lineOf<Rows>(lane * kPerLane + k) + ((at - length[k][lane]) & (Rows - 1));
+            b[lane] = lineOf<Rows>(lane * kPerLane + k + 1) + ((at - length[k + 1][lane]) & (Rows - 1));
         }
-        // Row `first` of comb index k in lane 0; index k + 1 is one line further, each lane
+        // Row `at` of comb index k in lane 0; index k + 1 is one line further, each lane
         // kStride further.
-        float* const w0 = reinterpret_cast<float*>(lines) + k * kLine + first;
+        float* const w0 = lineOf<Rows>(k) + at;
         __m256 s = _mm256_set_m128(toM128(state[k + 1]), toM128(state[k]));
         int i = 0;
         for (; i + 4 <= m; i += 4) {
@@ -515,6 +578,13 @@ void TBasicReverb::init() {
     combFit = combFitFor(rate / kRefRate, longestCombBase());
     update();
     const float k = combFit < 1.0f ? rate / kRefRate * combFit : rate / kRefRate;
+    // The longest comb the plug-in can ask for at this rate (setSize's lengths, give or
+    // take their rounding) is all the lines need to hold.
+    const float largest = kLargestSize * rate / kRefRate;
+    const float largestFit = combFitFor(largest, longestCombBase());
+    comb_.setRows(saturateLength((largestFit < 1.0f ? largest * largestFit : largest) *
+                                     (float)longestCombBase() * kLargestLengthFactor + 2.5f,
+                                 TComb::kRowMask));
     for (int bank = 0; bank < 2; ++bank)
         for (int j = 0; j < kCombsPerSide; ++j) lengthFactor[bank][j] = 1.0f;
     sizeKeyValid = false;  // lengths and combFit set here, not by setSize

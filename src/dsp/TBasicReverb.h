@@ -4,8 +4,8 @@
 // per bank side and four series all-pass stages per channel. process() returns one
 // stereo pair per bank; the caller sums them.
 //
-// All storage is fixed: the comb lines hold 16384 rows, the all-pass lines are sized for
-// rates up to 192 kHz (above that the stages keep their 192 kHz lengths), so a rate
+// All storage is fixed: the comb lines hold up to 16384 rows, the all-pass lines are sized
+// for rates up to 192 kHz (above that the stages keep their 192 kHz lengths), so a rate
 // change rebuilds lengths without allocating. Where a high rate and a large size would
 // need longer combs, all of them are shortened in proportion instead of being cut at the
 // line's end: cut combs would share one length and add up in phase.
@@ -16,7 +16,7 @@
 // Four floats, one per bank side (comb lanes) or per signal (all-pass lanes).
 typedef float RevLanes __attribute__((vector_size(16)));
 
-// The 40 comb lines of 16384 samples sharing one write row, run as four lanes: lane 0 is
+// The 40 comb lines of up to 16384 samples sharing one write row, run as four lanes: lane 0 is
 // bank A left, 1 bank A right, 2 bank B left, 3 bank B right (comb numbers 0..9, 10..19,
 // 20..29, 30..39 in the interface), ten combs each.
 //
@@ -53,6 +53,13 @@ public:
     // wrote it).
     void run(int n, const RevLanes (*in)[2], float damp, float room, RevLanes* sums);
     int32_t getLength(int comb) const;
+    // The rows each line keeps: the least of 4096, 8192 and kRows that holds `longest`
+    // (any length up to the rows finds its rows there). Fewer rows keep the lines closer
+    // together, in the caches, where 40 lines of kRows rows stream through them. Each line
+    // keeps its newest rows across a change; a line that grows reads silence beyond them.
+    // setSize grows the lines for a length that needs it.
+    void setRows(int32_t longest);
+    int32_t getRows() const { return rows; }
 
 private:
     // Each line is padded by one cache line: lines a power-of-two size apart would put the
@@ -62,20 +69,37 @@ private:
     static constexpr int kLinePad = 16;
     static_assert(kLinePad >= kBlock, "the pad holds the copied rows");
 
+    // The members that take Rows work on lines of that many rows: row x of comb c sits at
+    // x & (Rows - 1) of its line, Rows + kLinePad floats from comb c - 1's.
+    template <int Rows>
+    float* lineOf(int comb);
+    template <int Rows>
+    const float* lineOf(int comb) const;
+    // Calls fn with the rows as a constant.
+    template <class Fn>
+    void withRows(Fn&& fn);
     // Writes the rows of the samples done in the current batch and takes over their last
     // states; the batch is then finished.
     void flush();
+    template <int Rows>
+    void flushIn();
     // Fetches the rows kFetchAhead past row `last` (and those the combs read with them).
     static constexpr int32_t kFetchAhead = 256;
+    template <int Rows>
     void fetchAhead(int32_t last) const;
     // Computes outputs and states of the batch starting at row first.
+    template <int Rows>
     void prepare(int32_t first, float damp, float room);
+    template <int Rows>
+    void runIn(int n, const RevLanes (*in)[2], float damp, float room, RevLanes* sums);
     // Row r of the four lines of one comb index (and its copy past the end, if any).
+    template <int Rows>
     static void writeRow(float* const l[kLanes], int32_t r, RevLanes w);
-    // One piece of run() whose written rows neither wrap nor have a copy past the end, on
-    // eight lanes: an even comb index and the odd one after it side by side, each half doing
-    // what the four-lane loop does for its index.
-    void runPieceWide(int m, int32_t first, const RevLanes (*in)[2], float damp, float room,
+    // One piece of run() whose written rows neither wrap nor have a copy past the end (`at`:
+    // the place of its first row), on eight lanes: an even comb index and the odd one after
+    // it side by side, each half doing what the four-lane loop does for its index.
+    template <int Rows>
+    void runPieceWide(int m, int32_t at, const RevLanes (*in)[2], float damp, float room,
                       RevLanes* sum);
 
     int32_t row = 0;        // row of the latest sample
@@ -94,7 +118,9 @@ private:
     RevLanes ahead[kPerLane][kBlock];  // states of the batch's samples
     RevLanes sums[kBlock];             // outputs of the batch's samples
     RevLanes inputs[kBlock][2];        // even and odd comb inputs of the samples done
-    float lines[kCombs][kRows + kLinePad];
+    int32_t rows = kRows;              // each line's (a power of two, kBlock or more)
+    float lines[kCombs * (kRows + kLinePad)];
+    float moving[kRows];  // one line's rows in order while setRows moves them
 };
 
 // One all-pass stage of both channels, each serving bank A and bank B, as four lanes:
@@ -166,6 +192,7 @@ public:
     float getRoom() const { return room; }
     float getDamp() const { return damp; }
     int getCombLength(int comb) const { return comb_.getLength(comb); }
+    int getCombRows() const { return comb_.getRows(); }
     int getAllpassLength(int channel, int stage) const {
         return allpass[stage & 3].getLength(channel);
     }
@@ -174,6 +201,11 @@ public:
 
     static const int kCombBase[2][kCombsPerSide];
     static const int kAllpassBase[2][kAllpassStages];
+    // The largest size and comb length factor the plug-in asks for (bank B at the largest
+    // room size, the slow modulation at its peak): at each rate the comb lines keep the
+    // rows the longest comb they give needs (TComb::setRows), no more.
+    static constexpr float kLargestSize = 4.4f;
+    static constexpr float kLargestLengthFactor = 1.002f;
 
 private:
     int32_t ringPos = 0;
