@@ -495,6 +495,24 @@ TEST(Delay, ARunGivesProcessSamplesBitForBitAlsoWhereTheHistoryWraps) {
     }
 }
 
+// The history's ring grows and shrinks with the entries it holds, moving none: a delay of
+// 1500 samples (its entries wrapping round a small ring), then of 6500 (the ring grows
+// while they wrap) and of 300 (it shrinks) plays each input one length later, as before.
+TEST(Delay, TheHistorysRingSizeChangesNoSample) {
+    auto d = makeDelay(1500.0f);
+    const auto in = [](long i) { return (float)std::sin(0.01 * (double)i) * (float)std::cos(3e-4 * (double)i); };
+    const std::vector<float> y = drive(*d, 60000, [&](long i) {
+        if (i == 20000) d->setDelayLenDirect(6500.0f);
+        if (i == 40000) d->setDelayLenDirect(300.0f);
+        return stereoStruct{in(i), 0.0f};
+    }).left;
+    const struct {
+        long from, to, length;
+    } spans[] = {{2000, 20000, 1500}, {26600, 40000, 6500}, {47000, 60000, 300}};
+    for (const auto& s : spans)
+        for (long i = s.from; i < s.to; ++i) ASSERT_NEAR(y[i], in(i - s.length), 1e-5f) << i;
+}
+
 // --- the two-band equaliser of the "EQ" distortion model ------------------------------------
 
 // Gain in dB on a sine of freq Hz, settled; the signal runs at twice the rate given to init.

@@ -1,6 +1,7 @@
 #include "dsp/TDelay.h"
 
 #include <cmath>
+#include <cstring>
 
 #include <emmintrin.h>
 
@@ -29,35 +30,53 @@ const float TDelay::DELAY_LEN_ARRAY[TDelay::kDelayLenCount] = {
 // not first on the audio thread.
 TDelay::History::History() : data(new Entry[kHistoryCapacity]()) {}
 
-__attribute__((always_inline)) inline void TDelay::History::pushAt(Entry* d, int& h, int& n,
+void TDelay::History::reserve(int more) {
+    const int need = count + more;
+    if (need > ring) {
+        if (ring == kHistoryCapacity) return;  // all of it: a push drops the oldest
+        // (Powers of two up to half the storage, then all of it: a ring short of all of it
+        // is at most half of it, so the entries up to head + count, less than twice the old
+        // ring, fit in the new one.)
+        int grown = ring;
+        while (grown < need && grown < kHistoryCapacity)
+            grown = 2 * grown > kHistoryCapacity / 2 ? kHistoryCapacity : 2 * grown;
+        const int wrapped = head + count - ring;
+        if (wrapped > 0) std::memcpy(&data[ring], &data[0], sizeof(Entry) * (size_t)wrapped);
+        ring = grown;
+    } else if (ring > kFirstRing && 4 * need <= ring && head + count <= ring / 2) {
+        ring /= 2;
+    }
+}
+
+__attribute__((always_inline)) inline void TDelay::History::pushAt(Entry* d, int ring, int& h, int& n,
                                                                    double time, double value) {
-    if (n == kHistoryCapacity) {  // full: the oldest entry goes
-        if (++h == kHistoryCapacity) h = 0;
+    if (n == ring) {  // full (reserve asked for no more room, or there is none): the oldest entry goes
+        if (++h == ring) h = 0;
         --n;
     }
     int pos = h + n;
-    if (pos >= kHistoryCapacity) pos -= kHistoryCapacity;
+    if (pos >= ring) pos -= ring;
     d[pos].time = time;
     d[pos].value = value;
     ++n;
 }
 
 void TDelay::History::pushBack(double time, double value) {
-    pushAt(data.get(), head, count, time, value);
+    pushAt(data.get(), ring, head, count, time, value);
 }
 
 void TDelay::History::popFront() {
     if (count == 0) return;
-    if (++head == kHistoryCapacity) head = 0;
+    if (++head == ring) head = 0;
     --count;
 }
 
-__attribute__((always_inline)) inline void TDelay::History::readAt(const Entry* d, int& h, int& n,
-                                                                   double r, float& v) {
-    int next = h + 1 == kHistoryCapacity ? 0 : h + 1;
+__attribute__((always_inline)) inline void TDelay::History::readAt(const Entry* d, int ring, int& h,
+                                                                   int& n, double r, float& v) {
+    int next = h + 1 == ring ? 0 : h + 1;
     while (n >= 3 && r >= d[next].time) {
         h = next;
-        next = h + 1 == kHistoryCapacity ? 0 : h + 1;
+        next = h + 1 == ring ? 0 : h + 1;
         --n;
     }
     if (n < 3) return;
@@ -81,7 +100,7 @@ __attribute__((always_inline)) inline void TDelay::History::readAt(double r, flo
     // With the head and count in registers: the read runs every sample on both channels.
     int h = head;
     int n = count;
-    readAt(data.get(), h, n, r, v);
+    readAt(data.get(), ring, h, n, r, v);
     head = h;
     count = n;
 }
@@ -89,7 +108,7 @@ __attribute__((always_inline)) inline void TDelay::History::readAt(double r, flo
 void TDelay::History::shiftTimes(double offset) {
     for (int i = 0; i < count; ++i) {
         int pos = head + i;
-        if (pos >= kHistoryCapacity) pos -= kHistoryCapacity;
+        if (pos >= ring) pos -= ring;
         data[pos].time -= offset;
     }
 }
@@ -302,6 +321,7 @@ __attribute__((always_inline)) inline void TDelay::step(stereoStruct in, stereoS
         w[c] = doFeedFilter(c, v);
     }
     for (int c = 0; c < 2; ++c) {
+        history[c].reserve(2);
         // While filling, the entry is stored twice at the same time; the read loop drops
         // one of each pair and both hold the same value, so either may be interpolated.
         if (filling[c]) history[c].pushBack(writeTime[c], w[c]);
@@ -325,10 +345,12 @@ static_assert(TDelay::kMinLength == 5.0f, "kMaxIncrement follows kMinLength");
 
 void TDelay::runSteady(int n, const stereoStruct* in, const float* lenL, const float* lenR,
                        stereoStruct* out) {
-    // Where neither history's end can reach the end of its storage within the run, no index
-    // wraps and no push finds it full: the plain loop below.
-    const int room = kHistoryCapacity - n;
-    if (history[0].head + history[0].count < room && history[1].head + history[1].count < room) {
+    // A push a sample at most on each channel. Where neither history's end can reach the end
+    // of its ring within the run, no index wraps and no push finds it full: the plain loop
+    // below.
+    for (History& h : history) h.reserve(n);
+    const int ring0 = history[0].ring, ring1 = history[1].ring;
+    if (history[0].head + history[0].count < ring0 - n && history[1].head + history[1].count < ring1 - n) {
         runSteadyFlat(n, in, lenL, lenR, out);
         return;
     }
@@ -359,14 +381,14 @@ void TDelay::runSteady(int n, const stereoStruct* in, const float* lenL, const f
 
         float y0 = 0.0f, y1 = 0.0f;
         wt0 += inc0;
-        History::readAt(d0, h0, n0, wt0 - kReadDistance, y0);
+        History::readAt(d0, ring0, h0, n0, wt0 - kReadDistance, y0);
         wt1 += inc1;
-        History::readAt(d1, h1, n1, wt1 - kReadDistance, y1);
+        History::readAt(d1, ring1, h1, n1, wt1 - kReadDistance, y1);
 
         const float w0 = limit(in[j].left + fb0 * y0 + cf0 * y1 + kDenormal);
         const float w1 = limit(in[j].right + fb1 * y1 + cf1 * y0 + kDenormal);
-        History::pushAt(d0, h0, n0, wt0, w0);
-        History::pushAt(d1, h1, n1, wt1, w1);
+        History::pushAt(d0, ring0, h0, n0, wt0, w0);
+        History::pushAt(d1, ring1, h1, n1, wt1, w1);
         out[j] = stereoStruct{y0, y1};
     }
     history[0].head = h0;

@@ -6,7 +6,9 @@
 //
 // The history lives in storage allocated once by the constructor, large enough for the
 // longest delay even right after a reset, when two entries are stored per sample; when
-// it is full the oldest entry is dropped. Nothing here allocates after construction.
+// it is full the oldest entry is dropped. Nothing here allocates after construction. Only
+// as much of it as the entries need serves as the ring at a time (History::reserve): the
+// entries then keep to a few cache-sized stretches instead of streaming through megabytes.
 #pragma once
 
 #include <atomic>
@@ -96,7 +98,7 @@ private:
     class History {
     public:
         History();
-        void clear() { head = 0; count = 0; }
+        void clear() { head = 0; count = 0; }  // (the ring shrinks by itself: reserve)
         int size() const { return count; }
         bool empty() const { return count == 0; }
         void pushBack(double time, double value);
@@ -104,9 +106,15 @@ private:
         void truncate(int n) { if (n < count) count = n; }
         const Entry& operator[](int i) const {
             int pos = head + i;
-            if (pos >= kHistoryCapacity) pos -= kHistoryCapacity;
+            if (pos >= ring) pos -= ring;
             return data[pos];
         }
+        // Room in the ring for `more` entries pushed before the next call: a ring of twice
+        // the size (the whole storage at last) when they would not fit, half the size when a
+        // quarter of it holds them and every entry lies in the lower half. An entry keeps
+        // its place either way (the part of a wrapped ring at its start moves past its old
+        // end), so nothing read changes.
+        void reserve(int more);
         // Moves every stored time by -offset.
         void shiftTimes(double offset);
         // Drops the entries the read time r has passed (r at or beyond the second
@@ -116,14 +124,16 @@ private:
         void readAt(double r, float& v);
         // readAt and pushBack on a history's entries, head and count passed in (kept in
         // registers by a loop over many samples).
-        static void readAt(const Entry* d, int& h, int& n, double r, float& v);
-        static void pushAt(Entry* d, int& h, int& n, double time, double value);
+        static void readAt(const Entry* d, int ring, int& h, int& n, double r, float& v);
+        static void pushAt(Entry* d, int ring, int& h, int& n, double time, double value);
 
     private:
         friend class TDelay;
+        static constexpr int kFirstRing = 4096;
         std::unique_ptr<Entry[]> data;
         int head = 0;
         int count = 0;
+        int ring = kFirstRing;  // the entries of data in use as the ring
     };
 
     // process() once it is known to run: the history is there and not being rebuilt.
