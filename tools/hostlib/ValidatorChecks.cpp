@@ -259,9 +259,12 @@ void checkRenderRate(CheckContext& ctx, double rate) {
 // engine splits each block into runs at its own cadences and at the events, so a fault in
 // how a run is cut shows up as a difference between block sizes. So must a chord held until
 // its envelopes rest: in runs, a settled layer skips the looks at its controls that blocks of
-// one frame (runs of one) always take. Each size renders through its own copy of the shared
-// object, so every render starts from the same process state (the shared random sequence
-// among it).
+// one frame (runs of one) always take. So must long echoes through the largest reverb, whose
+// delay lengths shorten and lengthen again (the delay keeps its entries in less or more of
+// its storage as they need; the reverb's longest combs reach the ends of their lines), the
+// lengths set on frames where every block size starts a block. Each size renders through
+// its own copy of the shared object, so every render starts from the same process state
+// (the shared random sequence among it).
 void checkRenderBlocksAgree(CheckContext& ctx) {
     const char* kName = "render-blocks-agree";
     namespace fs = std::filesystem;
@@ -286,9 +289,24 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
         std::vector<TimedMidiEvent> notes;
         double seconds;
         std::vector<int32_t> blocks;  // the first is the reference
+        bool echoes;
     };
-    const Case cases[] = {{"notes", validationPhrase(rate, 0.8), 1.0, {512, 1, 7, 64, 4096}},
-                          {"held chord", chord, 12.0, {512, 1, 64}}};
+    const Case cases[] = {{"notes", validationPhrase(rate, 0.8), 1.0, {512, 1, 7, 64, 4096}, false},
+                          {"held chord", chord, 12.0, {512, 1, 64}, false},
+                          {"long echoes", validationPhrase(rate, 0.8), 8.0, {512, 1, 64}, true}};
+    // Delay lengths (free time, 114 and 115) long, short from 3 s, long again from 5 s;
+    // reverb size (123) at its largest.
+    const auto echoes = [rate](VstPlugin& p, int64_t frame) {
+        const int64_t at = frame - 7 * 4096;  // (the pre-roll below)
+        if (frame < 0) {
+            p.setParameter(352, 0.0f);
+            p.setParameter(123, 1.0f);
+        }
+        if (frame < 0 || at == (int64_t)(5.0 * rate) / 512 * 512)
+            for (int tag : {114, 115}) p.setParameter(tag, tag == 114 ? 0.9f : 0.85f);
+        if (at == (int64_t)(3.0 * rate) / 512 * 512)
+            for (int tag : {114, 115}) p.setParameter(tag, 0.3f);
+    };
     Problems problems;
     int copies = 0;
     for (const Case& c : cases) {
@@ -309,6 +327,13 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
             // The host's transport starts with the first block at or after the pre-roll: a
             // pre-roll of whole blocks of every size starts it on the same frame.
             ro.preRollFrames = 7 * 4096;
+            if (c.echoes) {
+                ro.beforeResume = [&](VstPlugin& v, std::string&) {
+                    echoes(v, -1);
+                    return true;
+                };
+                ro.beforeBlock = [&](VstPlugin& v, int64_t frame, int32_t) { echoes(v, frame); };
+            }
             RenderResult rr;
             const std::string what = std::string(c.name) + ", block " + std::to_string(block) + ": ";
             if (!p || !renderSession(*p, c.notes, ro, rr, error)) {
@@ -334,8 +359,9 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
     fs::remove_all(folder, ec);
     ctx.report(!problems.any(), kName,
                problems.any() ? problems.summary()
-                              : "1 s of notes at 48 kHz in blocks of 1, 7, 64 and 4096, and an 8-note chord "
-                                "held 12 s in blocks of 1 and 64: the same samples as in blocks of 512");
+                              : "1 s of notes at 48 kHz in blocks of 1, 7, 64 and 4096, an 8-note chord "
+                                "held 12 s and 8 s of long echoes in blocks of 1 and 64: the same samples as "
+                                "in blocks of 512");
 }
 
 void checkAutomation(CheckContext& ctx) {
@@ -902,7 +928,8 @@ const std::vector<ValidatorCheck>& validatorChecks() {
                          [rate](CheckContext& ctx) { checkRenderRate(ctx, rate); }});
         }
         t.push_back({"render-blocks-agree", "the same notes in blocks of 1, 7, 64, 512 and 4096 frames, and a chord "
-                                            "held until it rests in blocks of 1, 64 and 512, give the same samples",
+                                            "held until it rests and long echoes in blocks of 1, 64 and 512, give "
+                                            "the same samples",
                      checkRenderBlocksAgree});
         t.push_back({"automation", "random automation of every parameter between random sub-blocks", checkAutomation});
         t.push_back({"extremes", "every parameter at the ends of its range while notes play", checkExtremes});
