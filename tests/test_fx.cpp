@@ -500,7 +500,9 @@ TEST(Delay, ARunGivesProcessSamplesBitForBitAlsoWhereTheHistoryWraps) {
 // while they wrap) and of 300 (it shrinks) plays each input one length later, as before.
 TEST(Delay, TheHistorysRingSizeChangesNoSample) {
     auto d = makeDelay(1500.0f);
-    const auto in = [](long i) { return (float)std::sin(0.01 * (double)i) * (float)std::cos(3e-4 * (double)i); };
+    const auto in = [](long i) {
+        return (float)std::sin(0.01 * (double)i) * (float)std::cos(3e-4 * (double)i);
+    };
     const std::vector<float> y = drive(*d, 60000, [&](long i) {
         if (i == 20000) d->setDelayLenDirect(6500.0f);
         if (i == 40000) d->setDelayLenDirect(300.0f);

@@ -118,7 +118,7 @@ private:
     RevLanes ahead[kPerLane][kBlock];  // states of the batch's samples
     RevLanes sums[kBlock];             // outputs of the batch's samples
     RevLanes inputs[kBlock][2];        // even and odd comb inputs of the samples done
-    int32_t rows = kRows;              // each line's (a power of two, kBlock or more)
+    int32_t rows = kRows;              // each line's: 4096, 8192 or kRows
     float lines[kCombs * (kRows + kLinePad)];
     float moving[kRows];  // one line's rows in order while setRows moves them
 };

@@ -50,7 +50,9 @@ void TDelay::History::reserve(int more) {
 
 __attribute__((always_inline)) inline void TDelay::History::pushAt(Entry* d, int ring, int& h, int& n,
                                                                    double time, double value) {
-    if (n == ring) {  // full (reserve asked for no more room, or there is none): the oldest entry goes
+    // Full (only a ring of all the storage is: reserve gives the others room): the oldest
+    // entry goes.
+    if (n == ring) {
         if (++h == ring) h = 0;
         --n;
     }
