@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -20,6 +21,18 @@
 namespace filtertest {
 
 constexpr double kPi = 3.14159265358979323846;
+
+// The multimode voice filter in one mode at one rate.
+inline std::unique_ptr<TFilter> makeFilter(int mode, float rate = 44100.0f) {
+    auto f = std::make_unique<TFilter>();
+    f->init(rate);
+    f->setType(mode, true);
+    return f;
+}
+
+inline bool sameBits(const stereoOverStruct& a, const stereoOverStruct& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 // The normalised cutoff value that maps to f Hz (20 x 2^(10 v)).
 inline float cutoffFor(double hz) { return (float)(std::log2(hz / 20.0) / 10.0); }
