@@ -91,8 +91,8 @@ void TComb::setRows(int32_t longest) {
     flush();
     const int32_t was = rows;
     const int32_t keep = was < want ? was : want;
-    // Lines of more rows lie further apart: the last line moves first, so no line is
-    // written over before it has moved (and the first first for fewer rows).
+    // Lines of more rows lie further apart, so the last line moves first and none is
+    // written over before it has moved; for fewer rows, the first moves first.
     for (int i = 0; i < kCombs; ++i) {
         const int c = want > was ? kCombs - 1 - i : i;
         float* const from = lines + (size_t)c * (size_t)(was + kLinePad);

@@ -294,10 +294,13 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
     const Case cases[] = {{"notes", validationPhrase(rate, 0.8), 1.0, {512, 1, 7, 64, 4096}, false},
                           {"held chord", chord, 12.0, {512, 1, 64}, false},
                           {"long echoes", validationPhrase(rate, 0.8), 8.0, {512, 1, 64}, true}};
+    // The host's transport starts with the first block at or after the pre-roll: a pre-roll
+    // of whole blocks of every size starts it on the same frame.
+    constexpr int64_t kPreRoll = 7 * 4096;
     // Delay lengths (free time, 114 and 115) long, short from 3 s, long again from 5 s;
     // reverb size (123) at its largest.
     const auto echoes = [rate](VstPlugin& p, int64_t frame) {
-        const int64_t at = frame - 7 * 4096;  // (the pre-roll below)
+        const int64_t at = frame - kPreRoll;
         if (frame < 0) {
             p.setParameter(352, 0.0f);
             p.setParameter(123, 1.0f);
@@ -324,9 +327,7 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
             ro.sampleRate = rate;
             ro.blockSize = block;
             ro.lengthFrames = (int64_t)(c.seconds * rate);
-            // The host's transport starts with the first block at or after the pre-roll: a
-            // pre-roll of whole blocks of every size starts it on the same frame.
-            ro.preRollFrames = 7 * 4096;
+            ro.preRollFrames = kPreRoll;
             if (c.echoes) {
                 ro.beforeResume = [&](VstPlugin& v, std::string&) {
                     echoes(v, -1);
