@@ -10,7 +10,7 @@
 //
 // usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
 //                               [--chord] [--idle] [--ratio] [--callgrind [--d1 KB,WAYS]]
-//                               [--pairs N] [--same-patches]
+//                               [--pairs N] [--same-patches] [--per-second]
 //                               [--burst-child]
 //   --model NAME  only that layer model ("Wire", "String", "FM" or "Wave")
 //   --main        only the per-model table (no full patch, modulation or peer runs)
@@ -31,6 +31,9 @@
 //   --same-patches with --ratio, the second plug-in is another build of this one: it plays
 //                 the same patches and notes as the first (ratios of two builds, every row
 //                 against its own case)
+//   --per-second  only the 8-note chord's cost second by second, ours and the peer's (the
+//                 quickest of five runs for each second): the envelopes' first seconds
+//                 against the held notes after them
 //   --burst-child the burst figures alone; run under valgrind --tool=callgrind
 //                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 //                 (three runs: divide by three times the bursts; with --steady, the block
@@ -355,6 +358,38 @@ void benchChord(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<Vs
     std::printf("ratio %8.2f\n\n", a.corePercent() / b.corePercent());
 }
 
+// Each second of the chord on its own (--per-second): the quickest of five runs for each
+// second, in ms of CPU time. The first seconds, while the envelopes move, cost more than the
+// held notes after them; the ratio's ten seconds hold both.
+void benchChordSeconds(const std::shared_ptr<VstModule>& module, const char* name,
+                       double seconds) {
+    constexpr int block = 512;
+    const int whole = std::max(1, (int)seconds);
+    const int64_t perSecond = (int64_t)kRate / block;
+    std::vector<double> quickest((size_t)whole, 0.0);
+    for (int run = 0; run < 5; ++run) {
+        std::unique_ptr<VstPlugin> plugin = startInstance(module, Params(), block);
+        if (!plugin) return;
+        std::vector<float> inL(block, 0.0f), inR(block, 0.0f), outL(block), outR(block);
+        float* in[2] = {inL.data(), inR.data()};
+        float* out[2] = {outL.data(), outR.data()};
+        EventList notes;
+        for (int key : kChord) notes.add(0x90, key, 100);
+        plugin->dispatch(effProcessEvents, 0, 0, notes.get());
+        for (int s = 0; s < whole; ++s) {
+            const double start = threadSeconds();
+            for (int64_t b = 0; b < perSecond; ++b) plugin->processReplacing(in, out, block);
+            const double cost = threadSeconds() - start;
+            if (run == 0 || cost < quickest[(size_t)s]) quickest[(size_t)s] = cost;
+        }
+        plugin->suspend();
+        plugin->close();
+    }
+    std::printf("%-5s", name);
+    for (double q : quickest) std::printf(" %6.2f", 1e3 * q);
+    std::printf("  ms per second of the chord\n");
+}
+
 // Idle: no note at all, block 512, start-up sounds; what a silent instance in a project
 // costs once it has been silent for a few seconds (its effect tails have died away). The
 // quickest of five runs: the figure is small and easily disturbed.
@@ -641,6 +676,7 @@ int main(int argc, char** argv) {
     bool mainOnly = false;
     bool chordOnly = false;
     bool idleOnly = false;
+    bool perSecond = false;
     bool ratioOnly = false;
     bool samePatches = false;
     bool callgrind = false;
@@ -687,6 +723,8 @@ int main(int argc, char** argv) {
             mainOnly = true;
         } else if (a == "--chord") {
             chordOnly = true;
+        } else if (a == "--per-second") {
+            perSecond = true;
         } else if (a == "--idle") {
             idleOnly = true;
         } else if (positional == 0) {
@@ -737,6 +775,11 @@ int main(int argc, char** argv) {
 
     std::shared_ptr<VstModule> peerForChord;
     if (std::filesystem::exists(peerPath)) peerForChord = VstModule::open(peerPath, error);
+    if (perSecond) {
+        benchChordSeconds(ours, "ours", seconds);
+        if (peerForChord) benchChordSeconds(peerForChord, "peer", seconds);
+        return 0;
+    }
     if (idleOnly) {
         benchIdle(ours, peerForChord, seconds);
         return 0;
