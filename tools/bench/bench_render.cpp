@@ -118,6 +118,17 @@ private:
     std::vector<unsigned char> list_;
 };
 
+// Silent inputs and an output of one block, as processReplacing takes them.
+struct BlockBuffers {
+    std::vector<float> inL, inR, outL, outR;
+    float* in[2];
+    float* out[2];
+    explicit BlockBuffers(int block)
+        : inL((size_t)block, 0.0f), inR((size_t)block, 0.0f), outL((size_t)block),
+          outR((size_t)block), in{inL.data(), inR.data()}, out{outL.data(), outR.data()} {}
+    void render(VstPlugin& plugin) { plugin.processReplacing(in, out, (int)outL.size()); }
+};
+
 // A fresh instance with the parameters set, resumed and past its pre-roll.
 std::unique_ptr<VstPlugin> startInstance(const std::shared_ptr<VstModule>& module,
                                          const Params& params, int block) {
@@ -132,10 +143,8 @@ std::unique_ptr<VstPlugin> startInstance(const std::shared_ptr<VstModule>& modul
     plugin->setBlockSize(block);
     for (const auto& kv : params) plugin->setParameter(kv.first, kv.second);
     plugin->resume();
-    std::vector<float> inL(block, 0.0f), inR(block, 0.0f), outL(block), outR(block);
-    float* in[2] = {inL.data(), inR.data()};
-    float* out[2] = {outL.data(), outR.data()};
-    for (int done = 0; done < kPreRoll; done += block) plugin->processReplacing(in, out, block);
+    BlockBuffers io(block);
+    for (int done = 0; done < kPreRoll; done += block) io.render(*plugin);
     return plugin;
 }
 
@@ -154,11 +163,9 @@ Run renderHeld(const std::shared_ptr<VstModule>& module, const Params& params,
     Run run;
     std::unique_ptr<VstPlugin> plugin = startInstance(module, params, block);
     if (!plugin) return run;
-    std::vector<float> inL(block, 0.0f), inR(block, 0.0f), outL(block), outR(block);
-    float* in[2] = {inL.data(), inR.data()};
-    float* out[2] = {outL.data(), outR.data()};
+    BlockBuffers io(block);
     for (int64_t done = 0; done < (int64_t)(settle * kRate); done += block)
-        plugin->processReplacing(in, out, block);
+        io.render(*plugin);
     EventList notes;
     for (int key : keys) notes.add(0x90, key, 100);
 
@@ -168,8 +175,9 @@ Run renderHeld(const std::shared_ptr<VstModule>& module, const Params& params,
     if (counted) TAV_COLLECT();
     plugin->dispatch(effProcessEvents, 0, 0, notes.get());
     for (int64_t done = 0; done < frames; done += block) {
-        plugin->processReplacing(in, out, block);
-        sum += (double)outL[0] * outL[0] + (double)outR[(size_t)block - 1] * outR[(size_t)block - 1];
+        io.render(*plugin);
+        sum += (double)io.outL[0] * io.outL[0] +
+               (double)io.outR[(size_t)block - 1] * io.outR[(size_t)block - 1];
     }
     if (counted) TAV_COLLECT();
     run.cpuSeconds = threadSeconds() - start;
@@ -370,15 +378,13 @@ void benchChordSeconds(const std::shared_ptr<VstModule>& module, const char* nam
     for (int run = 0; run < 5; ++run) {
         std::unique_ptr<VstPlugin> plugin = startInstance(module, Params(), block);
         if (!plugin) return;
-        std::vector<float> inL(block, 0.0f), inR(block, 0.0f), outL(block), outR(block);
-        float* in[2] = {inL.data(), inR.data()};
-        float* out[2] = {outL.data(), outR.data()};
+        BlockBuffers io(block);
         EventList notes;
         for (int key : kChord) notes.add(0x90, key, 100);
         plugin->dispatch(effProcessEvents, 0, 0, notes.get());
         for (int s = 0; s < whole; ++s) {
             const double start = threadSeconds();
-            for (int64_t b = 0; b < perSecond; ++b) plugin->processReplacing(in, out, block);
+            for (int64_t b = 0; b < perSecond; ++b) io.render(*plugin);
             const double cost = threadSeconds() - start;
             if (run == 0 || cost < quickest[(size_t)s]) quickest[(size_t)s] = cost;
         }
@@ -443,9 +449,7 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
     for (int run = 0; run < 3; ++run) {
         std::unique_ptr<VstPlugin> plugin = startInstance(module, Params(), block);
         if (!plugin) return;
-        std::vector<float> inL(block, 0.0f), inR(block, 0.0f), outL(block), outR(block);
-        float* in[2] = {inL.data(), inR.data()};
-        float* out[2] = {outL.data(), outR.data()};
+        BlockBuffers io(block);
         std::vector<double> cost((size_t)blocks);
         EventList events;
         for (int64_t b = 0; b < blocks; ++b) {
@@ -461,7 +465,7 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
             const bool counted = burstCounts && b % period == (burstSteady ? period - 1 : 0);
             if (counted) TAV_COLLECT();
             if (!events.empty()) plugin->dispatch(effProcessEvents, 0, 0, events.get());
-            plugin->processReplacing(in, out, block);
+            io.render(*plugin);
             if (counted) TAV_COLLECT();
             cost[(size_t)b] = threadSeconds() - start;
             double& q = quickest[(size_t)b];
