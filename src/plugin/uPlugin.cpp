@@ -68,7 +68,9 @@ void* APlugin::operator new(std::size_t size) {
     return p;
 }
 
-void APlugin::operator delete(void* p) noexcept { std::free(p); }
+// (posix_memalign's memory goes back through free. Out of line: inlined into a new-expression
+// beside the class's operator new, the compiler takes the pair for a mismatch.)
+__attribute__((noinline)) void APlugin::operator delete(void* p) noexcept { std::free(p); }
 
 APlugin::APlugin(audioMasterCallback audioMaster)
     : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
