@@ -17,10 +17,13 @@ counts="$training/counts"
 stamp="$training/counts.stamp"
 # (its own make, not the calling one's jobs)
 unset MAKEFLAGS MFLAGS MAKELEVEL
-if [ ! -f "$build/CMakeCache.txt" ]; then
+# Configured anew only when the calling build's compiler or flags moved.
+setup="$compiler|$flags|$lto"
+if [ ! -f "$build/CMakeCache.txt" ] || [ "$(cat "$training/setup" 2>/dev/null)" != "$setup" ]; then
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAV_TESTS=OFF \
         -DCMAKE_CXX_COMPILER="$compiler" -DCMAKE_CXX_FLAGS="$flags" -DTAV_LTO="$lto" \
         -DTAV_PGO_GENERATE="$counts" >/dev/null
+    printf '%s' "$setup" >"$training/setup"
 fi
 cmake --build "$build" -j"$(nproc)" --target Tavrolune tavrolune-bench-render tavrolune-host \
     >"$training/build.log" 2>&1 || { cat "$training/build.log"; exit 1; }
