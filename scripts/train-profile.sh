@@ -32,7 +32,9 @@ if [ -s "$stamp" ] && [ ! "$plugin" -nt "$stamp" ]; then
     exit 0
 fi
 
-# The counts add up over runs: a recording starts from none.
+# The counts add up over runs: a recording starts from none. (The stamp is emptied first, so
+# that a recording cut short is made again by the next build.)
+: >"$stamp"
 rm -rf "$counts" "$training/home"
 export HOME="$training/home" XDG_CONFIG_HOME="$training/home/config"
 export XDG_DATA_HOME="$training/home/data" XDG_CACHE_HOME="$training/home/cache"
