@@ -33,7 +33,8 @@
 //                 against its own case)
 //   --per-second  only the 8-note chord's cost second by second, ours and the peer's (the
 //                 quickest of five runs for each second): the envelopes' first seconds
-//                 against the held notes after them
+//                 against the held notes after them; with --callgrind, the counts of each
+//                 second
 //   --burst-child the burst figures alone; run under valgrind --tool=callgrind
 //                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 //                 (three runs: divide by three times the bursts; with --steady, the block
@@ -58,8 +59,10 @@
 #if __has_include(<valgrind/callgrind.h>)
 #include <valgrind/callgrind.h>
 #define TAV_COLLECT() CALLGRIND_TOGGLE_COLLECT
+#define TAV_DUMP() CALLGRIND_DUMP_STATS
 #else
 #define TAV_COLLECT() ((void)0)
+#define TAV_DUMP() ((void)0)
 #endif
 
 using namespace tavhost;
@@ -72,6 +75,10 @@ const int kVoiceCounts[] = {1, 4, 16};
 const int kBlocks[] = {64, 512};
 
 using Params = std::vector<std::pair<int, float>>;
+
+// Under callgrind, a counted render writes its counts out after each second of audio (each
+// dump holds that second's alone), for the counts second by second.
+bool countedDumpsEachSecond = false;
 
 double threadSeconds() {
     timespec ts{};
@@ -174,10 +181,13 @@ Run renderHeld(const std::shared_ptr<VstModule>& module, const Params& params,
     const double start = threadSeconds();
     if (counted) TAV_COLLECT();
     plugin->dispatch(effProcessEvents, 0, 0, notes.get());
+    const int64_t second = (int64_t)kRate;
     for (int64_t done = 0; done < frames; done += block) {
         io.render(*plugin);
         sum += (double)io.outL[0] * io.outL[0] +
                (double)io.outR[(size_t)block - 1] * io.outR[(size_t)block - 1];
+        if (counted && countedDumpsEachSecond && (done + block) / second != done / second)
+            TAV_DUMP();
     }
     if (counted) TAV_COLLECT();
     run.cpuSeconds = threadSeconds() - start;
@@ -577,34 +587,10 @@ struct Counts {
     std::string d1Cache;  // the simulated L1 data cache, as callgrind describes it
 };
 
-// Runs this program under callgrind for one plug-in and reads the totals of its output.
-Counts callgrindCounts(const std::string& self, const std::string& plugin, double seconds,
-                       const std::string& model, bool peer, const std::string& d1) {
+// The totals of one callgrind output file, per output sample of `frames`.
+Counts readCounts(const std::string& path, int64_t frames) {
     Counts c;
-    char out[] = "/tmp/tavrolune-callgrind-XXXXXX";
-    const int fd = mkstemp(out);
-    if (fd < 0) return c;
-    close(fd);
-    const std::string secs = std::to_string(seconds);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const std::string file = std::string("--callgrind-out-file=") + out;
-        // (an empty --D1 would be refused: the cache option is repeated instead)
-        const std::string cache = d1.empty() ? "--cache-sim=yes" : "--D1=" + d1;
-        execlp("valgrind", "valgrind", "--tool=callgrind", "--cache-sim=yes", cache.c_str(),
-               "--branch-sim=yes", "--collect-atstart=no", "-q", file.c_str(), self.c_str(),
-               plugin.c_str(),
-               "--callgrind-child", "--seconds", secs.c_str(), "--model",
-               model.empty() ? "-" : model.c_str(), peer ? "--as-peer" : "--as-ours",
-               (char*)nullptr);
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::remove(out);
-        return c;
-    }
-    FILE* f = std::fopen(out, "r");
+    FILE* f = std::fopen(path.c_str(), "r");
     std::vector<std::string> names;
     std::vector<double> totals;
     char line[4096];
@@ -629,23 +615,72 @@ Counts callgrindCounts(const std::string& self, const std::string& plugin, doubl
         }
     }
     if (f) std::fclose(f);
-    std::remove(out);
     auto value = [&](const char* name) {
         for (size_t i = 0; i < names.size() && i < totals.size(); ++i)
             if (names[i] == name) return totals[i];
         return 0.0;
     };
-    const int64_t frames = ((int64_t)(seconds * kRate) + 511) / 512 * 512;
     c.ir = value("Ir") / (double)frames;
     c.d1 = (value("D1mr") + value("D1mw")) / (double)frames;
     c.i1 = value("I1mr") / (double)frames;
     c.bm = (value("Bcm") + value("Bim")) / (double)frames;
-    c.ok = !totals.empty();
+    c.ok = !totals.empty() && frames > 0;
     return c;
 }
 
+// The output samples rendered up to the end of second k (whole blocks of 512: a second's
+// counts are written after the block that ends in it or past it).
+int64_t framesThrough(double k) { return ((int64_t)(k * kRate) + 511) / 512 * 512; }
+
+// Runs this program under callgrind for one plug-in and reads the totals of its output: one
+// entry for the whole render, or with eachSecond one per second of it.
+std::vector<Counts> callgrindCounts(const std::string& self, const std::string& plugin,
+                                    double seconds, const std::string& model, bool peer,
+                                    const std::string& d1, bool eachSecond) {
+    std::vector<Counts> counts;
+    char out[] = "/tmp/tavrolune-callgrind-XXXXXX";
+    const int fd = mkstemp(out);
+    if (fd < 0) return counts;
+    close(fd);
+    const std::string secs = std::to_string(seconds);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const std::string file = std::string("--callgrind-out-file=") + out;
+        // (an empty --D1 would be refused: the cache option is repeated instead)
+        const std::string cache = d1.empty() ? "--cache-sim=yes" : "--D1=" + d1;
+        std::vector<const char*> args = {
+            "valgrind", "--tool=callgrind", "--cache-sim=yes", cache.c_str(), "--branch-sim=yes",
+            "--collect-atstart=no", "-q", file.c_str(), self.c_str(), plugin.c_str(),
+            "--callgrind-child", "--seconds", secs.c_str(), "--model",
+            model.empty() ? "-" : model.c_str(), peer ? "--as-peer" : "--as-ours"};
+        if (eachSecond) args.push_back("--per-second");
+        args.push_back(nullptr);
+        execvp("valgrind", const_cast<char* const*>(args.data()));
+        _exit(127);
+    }
+    int status = 0;
+    const bool ran =
+        pid >= 0 && waitpid(pid, &status, 0) >= 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    // (Each dump goes to OUT.1, OUT.2, ...; the end of the program writes OUT itself, which
+    // holds the last part of a second when the render ends within one.)
+    const int seconds1 = (int)std::ceil(seconds);
+    for (int k = 1; k <= seconds1 && eachSecond; ++k) {
+        std::string path = std::string(out) + "." + std::to_string(k);
+        if (k == seconds1 && !std::filesystem::exists(path)) path = out;
+        if (ran)
+            counts.push_back(readCounts(path, framesThrough(std::min<double>(k, seconds)) -
+                                                  framesThrough(k - 1)));
+        if (path != out) std::remove(path.c_str());
+    }
+    if (ran && !eachSecond) counts.push_back(readCounts(out, framesThrough(seconds)));
+    std::remove(out);
+    return counts;
+}
+
+// With eachSecond, one row per second of the render for each synth.
 void benchCallgrind(const std::string& self, const std::string& ours, const std::string& peer,
-                    double seconds, const std::string& model, const std::string& d1) {
+                    double seconds, const std::string& model, const std::string& d1,
+                    bool eachSecond) {
     if (model.empty())
         std::printf("8-note chord, start-up sounds, block 512, %.2f s: callgrind counts per "
                     "output sample (collection around the rendering only)\n", seconds);
@@ -653,19 +688,26 @@ void benchCallgrind(const std::string& self, const std::string& ours, const std:
         std::printf("16 voices x 3 layers of %s (peer: 16 notes), block 512, %.2f s: callgrind "
                     "counts per output sample (collection around the rendering only)\n",
                     model.c_str(), seconds);
-    std::printf("%-6s %12s %12s %12s %12s\n", "", "instr", "L1D misses", "L1I misses",
+    std::printf("%-9s %12s %12s %12s %12s\n", "", "instr", "L1D misses", "L1I misses",
                 "mispredicts");
     const std::pair<const char*, std::string> runs[2] = {{"ours", ours}, {"peer", peer}};
     std::string cache;
     for (const auto& r : runs) {
         if (r.second.empty() || !std::filesystem::exists(r.second)) continue;
-        const Counts c = callgrindCounts(self, r.second, seconds, model, &r == &runs[1], d1);
-        if (!c.ok) {
-            std::printf("%-6s callgrind failed (is valgrind installed?)\n", r.first);
+        const std::vector<Counts> counts =
+            callgrindCounts(self, r.second, seconds, model, &r == &runs[1], d1, eachSecond);
+        if (counts.empty() || !counts[0].ok) {
+            std::printf("%-9s callgrind failed (is valgrind installed?)\n", r.first);
             continue;
         }
-        std::printf("%-6s %12.0f %12.1f %12.1f %12.1f\n", r.first, c.ir, c.d1, c.i1, c.bm);
-        cache = c.d1Cache;
+        for (size_t k = 0; k < counts.size(); ++k) {
+            const Counts& c = counts[k];
+            const std::string name =
+                eachSecond ? std::string(r.first) + " s" + std::to_string(k + 1) : r.first;
+            std::printf("%-9s %12.0f %12.1f %12.1f %12.1f\n", name.c_str(), c.ir, c.d1, c.i1,
+                        c.bm);
+        }
+        cache = counts[0].d1Cache;
     }
     if (!cache.empty()) std::printf("simulated L1 data cache: %s\n", cache.c_str());
     std::printf("\n");
@@ -761,7 +803,7 @@ int main(int argc, char** argv) {
         }
         benchCallgrind(self, pluginPath,
                        std::filesystem::exists(peerPath) ? peerPath : std::string(), seconds,
-                       onlyModel, d1Spec);
+                       onlyModel, d1Spec, perSecond);
         return 0;
     }
     std::shared_ptr<VstModule> ours = VstModule::open(pluginPath, error);
@@ -769,7 +811,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s: %s\n", pluginPath.c_str(), error.c_str());
         return 1;
     }
-    if (callgrindChildRun) return callgrindChild(ours, seconds, modelIndex(onlyModel), asPeer);
+    if (callgrindChildRun) {
+        countedDumpsEachSecond = perSecond;
+        return callgrindChild(ours, seconds, modelIndex(onlyModel), asPeer);
+    }
     if (burstCounts) {
         benchBursts(ours, "ours", seconds);
         return 0;
