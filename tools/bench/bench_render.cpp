@@ -32,9 +32,9 @@
 //                 the same patches and notes as the first (ratios of two builds, every row
 //                 against its own case)
 //   --per-second  only the 8-note chord's cost second by second, ours and the peer's (the
-//                 quickest of five runs for each second): the envelopes' first seconds
-//                 against the held notes after them; with --callgrind, the counts of each
-//                 second
+//                 quickest of five runs for each second) and its output RMS in each: the
+//                 envelopes' first seconds against the held notes after them; with
+//                 --callgrind, the counts of each second
 //   --burst-child the burst figures alone; run under valgrind --tool=callgrind
 //                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 //                 (three runs: divide by three times the bursts; with --steady, the block
@@ -376,34 +376,68 @@ void benchChord(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<Vs
     std::printf("ratio %8.2f\n\n", a.corePercent() / b.corePercent());
 }
 
+// A fresh instance with its start-up sound, the chord's keys just pressed.
+std::unique_ptr<VstPlugin> startChord(const std::shared_ptr<VstModule>& module, int block) {
+    std::unique_ptr<VstPlugin> plugin = startInstance(module, Params(), block);
+    if (!plugin) return plugin;
+    EventList notes;
+    for (int key : kChord) notes.add(0x90, key, 100);
+    plugin->dispatch(effProcessEvents, 0, 0, notes.get());
+    return plugin;
+}
+
+// The chord's output RMS level (left channel) in each of `whole` seconds, rendered untimed
+// in an instance of its own.
+void levelsPerSecond(const std::shared_ptr<VstModule>& module, int block, int whole,
+                     int64_t perSecond, std::vector<double>& level) {
+    std::unique_ptr<VstPlugin> plugin = startChord(module, block);
+    if (!plugin) return;
+    BlockBuffers io(block);
+    for (int s = 0; s < whole; ++s) {
+        double sum = 0.0;
+        for (int64_t b = 0; b < perSecond; ++b) {
+            io.render(*plugin);
+            for (float x : io.outL) sum += (double)x * x;
+        }
+        level[(size_t)s] = std::sqrt(sum / (double)(perSecond * block));
+    }
+    plugin->suspend();
+    plugin->close();
+}
+
 // Each second of the chord on its own (--per-second): the quickest of five runs for each
-// second, in ms of CPU time. The first seconds, while the envelopes move, cost more than the
-// held notes after them; the ratio's ten seconds hold both.
+// second, in ms of CPU time, and the output's RMS level in that second (left channel, from
+// an untimed run). The first seconds, while the envelopes move, cost more than the held
+// notes after them; the ratio's ten seconds hold both. A start-up sound that dies away while
+// its keys are held goes on costing its voices: the RMS row tells how much of the timed
+// chord is such a tail.
 void benchChordSeconds(const std::shared_ptr<VstModule>& module, const char* name,
                        double seconds) {
     constexpr int block = 512;
     const int whole = std::max(1, (int)seconds);
     const int64_t perSecond = (int64_t)kRate / block;
     std::vector<double> quickest((size_t)whole, 0.0);
+    std::vector<double> level((size_t)whole, 0.0);
     for (int run = 0; run < 5; ++run) {
-        std::unique_ptr<VstPlugin> plugin = startInstance(module, Params(), block);
+        std::unique_ptr<VstPlugin> plugin = startChord(module, block);
         if (!plugin) return;
         BlockBuffers io(block);
-        EventList notes;
-        for (int key : kChord) notes.add(0x90, key, 100);
-        plugin->dispatch(effProcessEvents, 0, 0, notes.get());
         for (int s = 0; s < whole; ++s) {
             const double start = threadSeconds();
             for (int64_t b = 0; b < perSecond; ++b) io.render(*plugin);
             const double cost = threadSeconds() - start;
             if (run == 0 || cost < quickest[(size_t)s]) quickest[(size_t)s] = cost;
         }
+        if (run == 0) levelsPerSecond(module, block, whole, perSecond, level);
         plugin->suspend();
         plugin->close();
     }
     std::printf("%-5s", name);
     for (double q : quickest) std::printf(" %6.2f", 1e3 * q);
     std::printf("  ms per second of the chord\n");
+    std::printf("%-5s", "");
+    for (double l : level) std::printf(" %6.4f", l);
+    std::printf("  output RMS in each second\n");
 }
 
 // Idle: no note at all, block 512, start-up sounds; what a silent instance in a project
