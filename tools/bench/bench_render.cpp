@@ -428,10 +428,10 @@ void benchChordSeconds(const std::shared_ptr<VstModule>& module, const char* nam
             const double cost = threadSeconds() - start;
             if (run == 0 || cost < quickest[(size_t)s]) quickest[(size_t)s] = cost;
         }
-        if (run == 0) levelsPerSecond(module, block, whole, perSecond, level);
         plugin->suspend();
         plugin->close();
     }
+    levelsPerSecond(module, block, whole, perSecond, level);
     std::printf("%-5s", name);
     for (double q : quickest) std::printf(" %6.2f", 1e3 * q);
     std::printf("  ms per second of the chord\n");
