@@ -69,6 +69,11 @@ public:
     // voices that left every one plain: if nothing a voice's pass sets moves before it, that
     // sample's voices need no look at their controls (see renderWaveVoices).
     uint32_t steadyFor = 0;
+    // The same for the quads themselves: the sample after a stage whose quads all stood
+    // with their high-passes and no envelope step to take. If the voices' pass is left out
+    // with the filter envelope still, and the layer's cutoff and high-pass frequency hold
+    // their bits, every quad stands again with no step to take (see multimodeStage).
+    uint32_t standFor = 0;
 
     // Four voices (0 to 255) as one key, a byte each from the lowest.
     static int32_t key(int a, int b, int c, int d) {

@@ -1058,7 +1058,20 @@ private:
         // nothing else is looked at.
         int j = 0, done = 0;
         if (TAV_WIDE_LANES && lanes::wide()) {
-            j = standingQuads(done);
+            HeldMultimode& bank = p_.mmQuads[layer_];
+            if (bank.standFor == p_.sampleCounter && p_.env.stillNow(1u << ENV_FILTER[layer_]) &&
+                standsAsBefore(bank)) {
+                const unsigned still[HeldMultimode::kQuads] = {};
+                stepQuads(pairs_, pairs_, still);
+                bank.standFor = p_.sampleCounter + 1u;
+                return pairs_;
+            }
+            unsigned steps[HeldMultimode::kQuads];
+            j = standingQuads(done, steps);
+            unsigned stepping = 0;
+            for (int q = 0; q < j >> 1; ++q) stepping |= steps[q];
+            bank.standFor = p_.sampleCounter +
+                            (j == pairs_ && done == pairs_ && stepping == 0 ? 1u : -1u);
             if (j == pairs_) return done;
         }
         // A layer whose filters are all bypassed leaves its notes as they are (each filter's
@@ -1176,12 +1189,11 @@ private:
     // the same call; returns the pairs done (up to the first quad that does not stand).
     // Every quad is found standing before any steps (a step touches only its own voices),
     // so that two of one mode then step at once (HeldMultimode::stepTwo).
-    __attribute__((always_inline)) int standingQuads(int& done) {
-        HeldMultimodeQuad* const quads = p_.mmQuads[layer_].quad;
-        HeldMultimodeQuad* h = quads;
+    __attribute__((always_inline)) int standingQuads(int& done,
+                                                     unsigned (&steps)[HeldMultimode::kQuads]) {
+        HeldMultimodeQuad* h = p_.mmQuads[layer_].quad;
         const intptr_t voiceRow = opaqueStride(voices_);
         int j = 0;
-        unsigned steps[HeldMultimode::kQuads];
         for (; j + 1 < pairs_; j += 2, ++h) {
             unsigned& s = steps[j >> 1];
             if (done == j && h->hpVoices == h->voices) {
@@ -1195,6 +1207,33 @@ private:
                 if (!quadStands(*h, j, voiceRow, s)) break;
             }
         }
+        stepQuads(j, done, steps);
+        return j;
+    }
+    // Where the bank's quads all stood with their high-passes and nothing to step on the
+    // sample before (HeldMultimode::standFor), and the voices' pass since was left out with
+    // the filter envelope still: whether each quad still holds the voices of its pairs, and
+    // the layer's cutoff and high-pass frequency have the bits it stood on. Nothing else
+    // that stands() compares can have moved: a pass left out sets no destination, control
+    // or envelope level, and a step with nothing to follow leaves every memo as it was.
+    bool standsAsBefore(const HeldMultimode& bank) const {
+        if ((pairs_ & 1) != 0) return false;
+        int32_t cutoff, hpFreq;
+        std::memcpy(&cutoff, &cutoff_, sizeof cutoff);
+        std::memcpy(&hpFreq, &hpFreq_, sizeof hpFreq);
+        for (int j = 0; j < pairs_; j += 2) {
+            const HeldMultimodeQuad& h = bank.quad[j >> 1];
+            if (h.voices != quadKey(j) || h.hpVoices != h.voices || !h.hpSettled ||
+                h.cutoff != cutoff || h.hpFreq != hpFreq)
+                return false;
+        }
+        return true;
+    }
+    // The steps of the first j pairs' quads (found standing), with their high-passes for the
+    // first `done` pairs; steps: each quad's filters that follow their envelopes.
+    __attribute__((always_inline)) void stepQuads(int j, int done,
+                                                  const unsigned (&steps)[HeldMultimode::kQuads]) {
+        HeldMultimodeQuad* const quads = p_.mmQuads[layer_].quad;
         for (int i = 0; i < j;) {
             HeldMultimodeQuad* const q = quads + (i >> 1);
             const unsigned* const s = steps + (i >> 1);
@@ -1213,7 +1252,6 @@ private:
                 i += 2;
             }
         }
-        return j;
     }
 
     // The high-pass stage of a layer's multimode quads, from pair `from` on (the pairs before

@@ -1442,8 +1442,9 @@ void renderFMVoices(APlugin& p, int layer, int voices, const int* list, const in
 // Each layer in two passes over its voices: the sound models (in voice order, which the
 // shared noise generators depend on), then the filters and tails (see finishLayer). The
 // models of all voices come first so that the filters of neighbouring voices can run side
-// by side. Returns whether every voice has one note.
-bool APlugin::renderLayers() {
+// by side. Returns whether every voice has one note (knownSingle: that answer where the
+// caller knows it, 0 or 1).
+bool APlugin::renderLayers(int knownSingle) {
     std::memset(layerOut, 0, sizeof(layerOut));
     if (activeLayerCount <= 0) return false;
     // The voices rendered in every layer, in order (the active list itself, which stands
@@ -1452,8 +1453,8 @@ bool APlugin::renderLayers() {
     // to write, when every voice has one note (the rule).
     const int* const list = activeVoiceList;
     const int voices = std::clamp(activeVoiceCount, 0, kNumVoices);
-    bool single = true;
-    for (int vi = 0; vi < voices; ++vi) {
+    bool single = knownSingle != 0;
+    for (int vi = 0; knownSingle < 0 && vi < voices; ++vi) {
         const int v = list[vi];
         if (!isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         single &= voiceLevelCount[v] == 1;

@@ -429,8 +429,13 @@ void APlugin::renderEngineVoices(int runPos) {
     bool lfosSilent = true;
     unsigned toTick = 15;  // the samples after this one before a listed voice's next tick
     uint32_t moving = ~0u;
+    // (voicesSingle: 1 + whether every voice had one note on the last pass, 0 where the list
+    // changed since; only a note start changes a listed voice's count, and it ends the
+    // samples that stand.)
+    int knownSingle = -1;
     if (plain && (unsigned)(runPos - (voicesStandFrom & 15)) < (unsigned)(voicesStandFrom >> 4)) {
         moving = env.movingMarked;
+        knownSingle = voicesSingle - 1;
         goto voicesDone;
     }
     voicesStandFrom = 1;
@@ -503,7 +508,8 @@ void APlugin::renderEngineVoices(int runPos) {
 voicesDone:
     env.movingNow = moving;
     // (Whether every listed voice has one note: they then keep it until the advance below.)
-    const bool single = renderLayers();
+    const bool single = renderLayers(knownSingle);
+    voicesSingle = (uint8_t)(1 + single);
 
     // The layers' outputs of each voice's first note as its layer-output sources. Unless a
     // route or retrigger reads them, only lastVoice's are read (by the scopes and the global
@@ -635,6 +641,7 @@ void APlugin::rebuildActiveVoices() {
         for (uint32_t left = was & ~now; left != 0; left &= left - 1)
             layerOuts.write(__builtin_ctz(left));
     }
+    voicesSingle = 0;
     int n = 0;
     for (uint32_t left = now; left != 0; left &= left - 1) activeVoiceList[n++] = __builtin_ctz(left);
     activeVoiceCount = n;

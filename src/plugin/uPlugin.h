@@ -635,7 +635,7 @@ public:
         if (isValidVoice(voice)) env.advance(voice, voiceLevelCount[voice]);
     }
     void setLayerControls(int voice);
-    bool renderLayers();
+    bool renderLayers(int knownSingle = -1);
     void finishLayer(int layer, SourceMode, int n, const int* list, const int* counts, bool single);
     float getLayerVoiceOutput(int layer, int voice);
     void setVelocitySplit(int voice, int velocity, float base);
@@ -962,7 +962,7 @@ public:
     // the list rebuild writes those of the voices it drops, the loop all at its run's end.
     uint8_t layerOutRead = 0;
     uint8_t layerOutDeferred = 0, layerOutStale = 0;
-    uint8_t voicesStandFrom = 0;  // see renderEngineVoices
+    uint8_t voicesStandFrom = 0, voicesSingle = 0;  // see renderEngineVoices
     uint32_t modRouteGeneration = 1;
     uint8_t voiceKeyOn[kNumVoices] = {};
     uint8_t voiceStolen[kNumVoices] = {};
