@@ -32,9 +32,9 @@
 //                 the same patches and notes as the first (ratios of two builds, every row
 //                 against its own case)
 //   --per-second  only the 8-note chord's cost second by second, ours and the peer's (the
-//                 quickest of five runs for each second) and its output RMS in each: the
-//                 envelopes' first seconds against the held notes after them; with
-//                 --callgrind, the counts of each second
+//                 quickest of five runs for each second, the two taking turns) and its
+//                 output RMS in each: the envelopes' first seconds against the held notes
+//                 after them; with --callgrind, the counts of each second
 //   --burst-child the burst figures alone; run under valgrind --tool=callgrind
 //                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 //                 (three runs: divide by three times the bursts; with --steady, the block
@@ -405,39 +405,46 @@ void levelsPerSecond(const std::shared_ptr<VstModule>& module, int block, int wh
     plugin->close();
 }
 
-// Each second of the chord on its own (--per-second): the quickest of five runs for each
-// second, in ms of CPU time, and the output's RMS level in that second (left channel, from
-// an untimed run). The first seconds, while the envelopes move, cost more than the held
-// notes after them; the ratio's ten seconds hold both. A start-up sound that dies away while
-// its keys are held goes on costing its voices: the RMS row tells how much of the timed
-// chord is such a tail.
-void benchChordSeconds(const std::shared_ptr<VstModule>& module, const char* name,
+// Each second of the chord on its own (--per-second), ours and the peer's: the quickest of
+// five runs for each second, in ms of CPU time, and the output's RMS level in that second
+// (left channel, from an untimed run). The runs alternate, ours then the peer's, so that a
+// spell of load on a shared machine falls on both rather than on whichever ran through it.
+// The first seconds, while the envelopes move, cost more than the held notes after them;
+// the ratio's ten seconds hold both. A start-up sound that dies away while its keys are
+// held goes on costing its voices: the RMS row tells how much of the timed chord is such a
+// tail.
+void benchChordSeconds(const std::vector<std::pair<const char*, std::shared_ptr<VstModule>>>& synths,
                        double seconds) {
     constexpr int block = 512;
     const int whole = std::max(1, (int)seconds);
     const int64_t perSecond = (int64_t)kRate / block;
-    std::vector<double> quickest((size_t)whole, 0.0);
-    std::vector<double> level((size_t)whole, 0.0);
+    std::vector<std::vector<double>> quickest(synths.size(), std::vector<double>((size_t)whole));
     for (int run = 0; run < 5; ++run) {
-        std::unique_ptr<VstPlugin> plugin = startChord(module, block);
-        if (!plugin) return;
-        BlockBuffers io(block);
-        for (int s = 0; s < whole; ++s) {
-            const double start = threadSeconds();
-            for (int64_t b = 0; b < perSecond; ++b) io.render(*plugin);
-            const double cost = threadSeconds() - start;
-            if (run == 0 || cost < quickest[(size_t)s]) quickest[(size_t)s] = cost;
+        for (size_t k = 0; k < synths.size(); ++k) {
+            std::unique_ptr<VstPlugin> plugin = startChord(synths[k].second, block);
+            if (!plugin) return;
+            BlockBuffers io(block);
+            for (int s = 0; s < whole; ++s) {
+                const double start = threadSeconds();
+                for (int64_t b = 0; b < perSecond; ++b) io.render(*plugin);
+                const double cost = threadSeconds() - start;
+                double& q = quickest[k][(size_t)s];
+                if (run == 0 || cost < q) q = cost;
+            }
+            plugin->suspend();
+            plugin->close();
         }
-        plugin->suspend();
-        plugin->close();
     }
-    levelsPerSecond(module, block, whole, perSecond, level);
-    std::printf("%-5s", name);
-    for (double q : quickest) std::printf(" %6.2f", 1e3 * q);
-    std::printf("  ms per second of the chord\n");
-    std::printf("%-5s", "");
-    for (double l : level) std::printf(" %6.4f", l);
-    std::printf("  output RMS in each second\n");
+    for (size_t k = 0; k < synths.size(); ++k) {
+        std::vector<double> level((size_t)whole, 0.0);
+        levelsPerSecond(synths[k].second, block, whole, perSecond, level);
+        std::printf("%-5s", synths[k].first);
+        for (double q : quickest[k]) std::printf(" %6.2f", 1e3 * q);
+        std::printf("  ms per second of the chord\n");
+        std::printf("%-5s", "");
+        for (double l : level) std::printf(" %6.4f", l);
+        std::printf("  output RMS in each second\n");
+    }
 }
 
 // Idle: no note at all, block 512, start-up sounds; what a silent instance in a project
@@ -859,8 +866,10 @@ int main(int argc, char** argv) {
     std::shared_ptr<VstModule> peerForChord;
     if (std::filesystem::exists(peerPath)) peerForChord = VstModule::open(peerPath, error);
     if (perSecond) {
-        benchChordSeconds(ours, "ours", seconds);
-        if (peerForChord) benchChordSeconds(peerForChord, "peer", seconds);
+        if (peerForChord)
+            benchChordSeconds({{"ours", ours}, {"peer", peerForChord}}, seconds);
+        else
+            benchChordSeconds({{"ours", ours}}, seconds);
         return 0;
     }
     if (idleOnly) {
