@@ -588,7 +588,8 @@ TEST_P(SettledChords, FollowWhatMovesThemAgain) {
                                      : a.env.stillNow(1u << ENV_FILTER[0] | 1u << ENV_PITCH[0]) &&
                                            a.mmQuads[0].steadyFor == a.sampleCounter;
                 // (and Wave's multimode quads stepped without looking at what they stand on)
-                standing += a.env.stillNow(1u << ENV_FILTER[0]) && a.mmQuads[0].standFor == a.sampleCounter;
+                standing += a.env.stillNow(1u << ENV_FILTER[0]) &&
+                            a.mmQuads[0].standFor == a.sampleCounter;
             }
         }
     }
