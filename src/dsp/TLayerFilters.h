@@ -657,6 +657,10 @@ struct alignas(32) HighPassOctet {
 class HighPassOctets final : public LaneHolder {
 public:
     static constexpr int kOctets = 2;
+    // The render loop's sample counter of the next sample after a pass of the layer's FM
+    // voices that left every one plain: if that sample's voice pass is left out, nothing the
+    // voices' checks look at has moved (see renderFMVoices).
+    uint32_t steadyFor = 0;
     // The octets that hold states (count not 0), one bit each: beside the table of virtual
     // functions, in the bank's first cache line, so that a layer that holds nothing learns
     // it from that line alone (each octet's count is in a line of its own).

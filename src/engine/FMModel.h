@@ -147,6 +147,10 @@ inline PlainFMLayer plainFMLayer(APlugin& p, int layer, int layerStart) {
 // renderFM's steps with nothing to choose and no call. False for a voice that needs
 // renderFM (whose steps, done here first, it repeats to the same bits), or whose
 // pitch-envelope memos miss (exp2NoteMemo would call), before the note's own step.
+// Steady: the voice was such on the sample before, and nothing its controls or destinations
+// hold has moved since (see HighPassOctets::steadyFor): its checks come out as they did, so
+// they are not made.
+template <bool Steady>
 __attribute__((always_inline)) inline bool plainFMVoice(APlugin& p, const PlainFMLayer& L,
                                                         int v) {
     if (!APlugin::isValidVoice(v)) __builtin_unreachable();
@@ -154,25 +158,27 @@ __attribute__((always_inline)) inline bool plainFMVoice(APlugin& p, const PlainF
     const unsigned uv = (unsigned)v, lv = (unsigned)(L.layerStart + v);
     const ObjectRows row{p, reinterpret_cast<char*>(&p)};
     TLayerVoice& c = *row(&p.layerVoice[0][0], lv);
-    if (__builtin_expect(c.model != (int32_t)kSourceFM + 1, 0)) return false;
     // (The voice's copies from their own start: no sums of offsets for the address.)
     const auto voiceCopies = [&](const float* first) __attribute__((always_inline)) {
         return reinterpret_cast<const float*>(reinterpret_cast<const char*>(first) +
                                               rowBytes<sizeof p.modDestVoice[0]>(uv));
     };
-    const float* const hot = voiceCopies(L.hot);
-    // All in one test: a bit that differs from its key, a bent phase, or a weight or
-    // feedback other than +-0 (NaN too) leaves a word other than 0.
-    const auto bits = [](float x) __attribute__((always_inline)) {
-        uint32_t b;
-        std::memcpy(&b, &x, sizeof b);
-        return b;
-    };
-    const uint32_t differs = (bits(hot[kHotMix]) ^ c.fmBlendKey) |
-                             (bits(hot[kHotPhase]) ^ c.phaseOffset[0]) |
-                             ((uint32_t)c.symIndex ^ (uint32_t)kIdentityWarpRow) |
-                             ((bits(c.fmBlendF) | bits(c.feed)) << 1);
-    if (__builtin_expect(differs != 0u, 0)) return false;
+    if constexpr (!Steady) {
+        if (__builtin_expect(c.model != (int32_t)kSourceFM + 1, 0)) return false;
+        const float* const hot = voiceCopies(L.hot);
+        // All in one test: a bit that differs from its key, a bent phase, or a weight or
+        // feedback other than +-0 (NaN too) leaves a word other than 0.
+        const auto bits = [](float x) __attribute__((always_inline)) {
+            uint32_t b;
+            std::memcpy(&b, &x, sizeof b);
+            return b;
+        };
+        const uint32_t differs = (bits(hot[kHotMix]) ^ c.fmBlendKey) |
+                                 (bits(hot[kHotPhase]) ^ c.phaseOffset[0]) |
+                                 ((uint32_t)c.symIndex ^ (uint32_t)kIdentityWarpRow) |
+                                 ((bits(c.fmBlendF) | bits(c.feed)) << 1);
+        if (__builtin_expect(differs != 0u, 0)) return false;
+    }
     const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
     TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
     if ((p.voiceCounter[uv] & 3) == 0) {
@@ -208,9 +214,10 @@ __attribute__((always_inline)) inline bool plainFMVoice(APlugin& p, const PlainF
 // The plain voices from..end of a list in a loop that calls nothing, up to the first one
 // plainFMVoice leaves (its place returned, end when none): the loop then keeps what it
 // needs in registers rather than around calls on the stack.
+template <bool Steady>
 __attribute__((noinline)) const int* plainFMVoices(APlugin& p, const PlainFMLayer L,
                                                    const int* from, const int* end) {
     for (; from < end; ++from)
-        if (!plainFMVoice(p, L, *from)) break;
+        if (!plainFMVoice<Steady>(p, L, *from)) break;
     return from;
 }

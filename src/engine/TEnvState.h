@@ -141,6 +141,8 @@ struct TEnvState {
     uint32_t movingNow = ~0u;
     // Whether none of the envelopes of `mask` moves on this sample (see movingNow).
     bool stillNow(uint32_t mask) const { return (movingNow & mask) == 0; }
+    // Whether this sample's voice pass was left out, whatever moves (no envelope has bit 31).
+    bool passLeftOut() const { return movingNow != ~0u; }
     // Per voice, built with the moving list: what one sample's advance adds, as the step
     // of each moving envelope's sub-element with a step other than zero and the place of
     // its running level in the voice's rows of work.run (sub-element * kNumEnvs + place,

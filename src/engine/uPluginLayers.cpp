@@ -1430,11 +1430,19 @@ void renderWireVoices(APlugin& p, int layer, int voices, const int* list, const 
     held.steadyFor = p.sampleCounter - (plain ? 0u : 1u);
 }
 
-// (An FM layer's operators in a chain go through renderModelVoices.)
+// (An FM layer's operators in a chain go through renderModelVoices.) Where the layer's last
+// pass was on the sample before and left every voice plain (HighPassOctets::steadyFor), and
+// this sample's voice pass was left out, nothing a voice's checks look at has moved since:
+// the voices go through the steady plain loop.
 void renderFMVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
                     bool single) {
-    renderPlainVoices<kSourceFM, PlainFMLayer, plainFMLayer, plainFMVoices>(
-        p, layer, voices, list, counts, single, p.layerFMChain[layer] == 0);
+    HighPassOctets& bank = p.hpOctets[layer];
+    const bool steady = bank.steadyFor == p.sampleCounter && p.env.passLeftOut();
+    const bool plain =
+        renderPlainVoices<kSourceFM, PlainFMLayer, plainFMLayer, plainFMVoices<false>,
+                          plainFMVoices<true>>(p, layer, voices, list, counts, single,
+                                               p.layerFMChain[layer] == 0, steady);
+    bank.steadyFor = p.sampleCounter + (plain ? 1u : -1u);
 }
 
 }  // namespace
