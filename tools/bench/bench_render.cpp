@@ -413,8 +413,8 @@ void levelsPerSecond(const std::shared_ptr<VstModule>& module, int block, int wh
 // the ratio's ten seconds hold both. A start-up sound that dies away while its keys are
 // held goes on costing its voices: the RMS row tells how much of the timed chord is such a
 // tail.
-void benchChordSeconds(const std::vector<std::pair<const char*, std::shared_ptr<VstModule>>>& synths,
-                       double seconds) {
+using NamedSynths = std::vector<std::pair<const char*, std::shared_ptr<VstModule>>>;
+void benchChordSeconds(const NamedSynths& synths, double seconds) {
     constexpr int block = 512;
     const int whole = std::max(1, (int)seconds);
     const int64_t perSecond = (int64_t)kRate / block;

@@ -1,0 +1,147 @@
+// The String sound model's per-sample rendering, part of uPluginLayers.cpp: included there,
+// inside its unnamed namespace, after the helpers it uses (VoiceCtx, the records, the rows'
+// arithmetic), which it shares with the other models.
+#pragma once
+
+// String: a noise burst shaped by the impulse settings and a pluck-position comb excites a
+// delay line of one period with a damped, inverting feedback loop. One value per host
+// sample, copied to both sub-samples and both channels.
+
+// The loop read's delay from the period and drift, kept in the note with them (they change
+// only every fourth sample). Inside the clamp range L is positive: its truncation is its
+// floor, and the fraction L - floor(L) comes from the index already at hand.
+inline void stringTakeDelay(TLayerNote& n) {
+    const float L = n.period + n.drift;
+    if (L > 0.0f && L < (float)(kStringLineSize + 64)) {
+        n.lineDelay = (int32_t)L;
+        n.lineFrac = L - (float)n.lineDelay;
+    } else {
+        n.lineDelay = clampInt((double)L, 0, kStringLineSize + 64);
+        n.lineFrac = L - std::floor(L);
+    }
+}
+
+// The period of a note from its step (every fourth sample), its drift and the loop read's
+// delay. Without drift, the same step gives the same period, drift and delay as last time.
+inline void stringTakeStep(TLayerNote& n, double step, bool drift, const float* sinTable) {
+    uint64_t stepBits;
+    std::memcpy(&stepBits, &step, sizeof stepBits);
+    if (!drift && n.stepKnown && stepBits == n.stepKey) return;
+    n.stepKey = stepBits;
+    n.stepKnown = !drift;
+    double period = step > 0.0 ? 1.0 / step : 16383.0;
+    if (!(period < 16383.0)) period = 16383.0;  // NaN too
+    n.period = (float)period;
+    if (drift) {
+        n.drift = (n.period + 1.0f) / 1024.0f * sinTable[n.driftPhase & 0xFFFFu];
+        n.driftPhase = (n.driftPhase + n.driftStep) & 0xFFFFu;
+    } else {
+        n.drift = 0.0f;
+    }
+    stringTakeDelay(n);
+}
+
+// The excitation of one sample with its pluck-position comb, the history written as it
+// goes. raw: the burst's value (+0 outside the burst). The history is tracked in the note:
+// once every slot is known to hold +0, writing +0 changes nothing and any read gives +0,
+// so a note past its burst does neither.
+__attribute__((always_inline)) inline float stringComb(TLayerNote& n, float* hist, int32_t age,
+                                                      float raw, float pluck, float D) {
+    uint32_t rawBits;
+    std::memcpy(&rawBits, &raw, sizeof rawBits);
+    if (n.histClear == kHistAllZero) {
+        if (rawBits == 0u) return raw;  // the slot and the one the comb reads hold +0
+        n.histClear = age;  // one slot written with other than +0
+    } else {
+        if ((uint32_t)age != (uint32_t)n.histAge + 1u) n.histClear = age - 1;  // a new run
+        if (rawBits != 0u) n.histClear = age;
+        // A run of +0 over every slot: all of them hold +0.
+        if ((uint32_t)age - (uint32_t)n.histClear >= (uint32_t)kStringHistSize)
+            n.histClear = kHistAllZero;
+    }
+    n.histAge = age;
+    float e = raw;
+    hist[age & (kStringHistSize - 1)] = e;
+    // The pluck delay through the note's memo of it (the note start's zeros agree).
+    uint32_t keys[2];
+    std::memcpy(&keys[0], &pluck, sizeof keys[0]);
+    std::memcpy(&keys[1], &D, sizeof keys[1]);
+    if (__builtin_expect(keys[0] != n.pluckKey[0] || keys[1] != n.pluckKey[1], 0)) {
+        n.pluckKey[0] = keys[0];
+        n.pluckKey[1] = keys[1];
+        n.pluckDelay = clampInt((double)pluck * (double)D, 0, kStringHistSize - 1);
+    }
+    const int32_t pluckDelay = n.pluckDelay;
+    // A slot written in the run of +0 holds +0, and e - (+0) is e.
+    if (age >= pluckDelay && age - pluckDelay <= n.histClear)
+        e -= hist[(age - pluckDelay) & (kStringHistSize - 1)];
+    return e;
+}
+
+// drift: the layer's drift switch, the same for all its voices.
+__attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift) {
+    APlugin& p = x.p;
+    const float impGain = p.impVolGain[x.layer] * x.d(63);
+    const float fb = x.c.feedback;
+    const float damp = x.c.damping;
+    const float* A = p.pinkNoiseTable;
+    const float* B = p.whiteNoiseTable;
+    TLayerNote* const notesOf = x.notes;
+    float(*const lines)[kStringLineSize + kStringLinePad] = p.stringLine[x.layer][x.v];
+    withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
+        for (int i = 0; i < count; ++i) {
+            TLayerNote& n = notesOf[i];
+            if (x.quarter) {
+                const double step = x.pitchEnvFactor(i) * (double)x.c.layerFineSemi * x.c.stringInc *
+                                    (double)p.voiceElemRatio[x.v][i];
+                stringTakeStep(n, step, drift, p.sinTable);
+            }
+            const int32_t age = p.voiceElemAge[x.v][i];
+            if (age < 0) {
+                x.rest(i);
+                continue;
+            }
+            const float D = n.period;
+            float* line = lines[i];
+
+            // Excitation.
+            float e = 0.0f;
+            const float impulse = x.c.impulseLength * D;
+            if (__builtin_expect((float)age < impulse, 0)) {
+                // Read only while the burst lasts (most samples of a note have none).
+                const float mix = clamp01(x.d(40));
+                const uint32_t k = wrapTrunc((double)x.d(43) * 65535.99, 0xFFFFu);
+                const uint32_t idx = ((uint32_t)n.excitePos + k) & 0xFFFFu;
+                n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
+                const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
+                const float shaped = x.c.impulseShape == 1.0f ? base : std::pow(base, x.c.impulseShape);
+                e = stringComb(n, p.stringHist[x.layer][x.v][i], age,
+                               shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f, x.c.pluck,
+                               D);
+            } else if (__builtin_expect(n.histClear != kHistAllZero, 0)) {
+                e = stringComb(n, p.stringHist[x.layer][x.v][i], age, 0.0f, x.c.pluck, D);
+            }
+
+            // Fractional delay read. Slots this note has not written yet read as 0.
+            const int32_t t = age - n.lineDelay;
+            const float frac = n.lineFrac;
+            float y0 = 0.0f, y1 = 0.0f;
+            if (__builtin_expect(t > 0 && n.lineDelay > 0, 1)) {  // both written (t < age)
+                y0 = line[t & (kStringLineSize - 1)];
+                y1 = line[(t - 1) & (kStringLineSize - 1)];
+            } else {
+                if (t >= 0 && (t < age || age >= kStringLineSize))
+                    y0 = line[t & (kStringLineSize - 1)];
+                if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
+            }
+            const float y = y0 + (y1 - y0) * frac;
+
+            // Loop filter.
+            n.loopState = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * n.loopState + 1e-15f;
+            line[age & (kStringLineSize - 1)] = n.loopState;
+
+            const float outv = (e * impGain + y) * 10.0f;
+            storeRecord(x.out[i], outv, outv);
+        }
+    });
+}
