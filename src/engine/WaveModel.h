@@ -144,6 +144,27 @@ inline PlainWaveLayer plainWaveLayer(APlugin& p, int layer, int layerStart, cons
             base};
 }
 
+// The steps of a plain Wave note (oscillator and sub-oscillator) on its 4-sample step, from
+// the layer's step, the note's ratio and the level of the layer's pitch envelope. False
+// (having written nothing) where Leaf is set and the note's memo of the pitch envelope's
+// exponential misses.
+template <bool Leaf>
+__attribute__((always_inline)) inline bool plainWaveQuarter(const TLayerVoice& c, TLayerNote& n,
+                                                            double ratio, double pitchLevel,
+                                                            uint32_t& inc, uint32_t& subInc) {
+    if (c.pitchEnvAmount != 0.0f) {
+        const double e = (double)(float)pitchLevel * (double)c.pitchEnvAmount;
+        if (Leaf && !noteMemoHolds(n, 0, e)) return false;  // (exp2NoteMemo would call)
+        const double pef = exp2NoteMemo(n, 0, e);
+        inc = toStep(c.layerIncMod * pef * ratio);
+        subInc = toStep(ratio * pef * (double)c.subRatio * c.layerIncMod);
+    } else {  // x 1.0 changes no value (none here is a signalling NaN)
+        inc = toStep(c.layerIncMod * ratio);
+        subInc = toStep(ratio * (double)c.subRatio * c.layerIncMod);
+    }
+    return true;
+}
+
 // Wave's usual voice (one note, one shape: mix destination not above 0; no feedback,
 // noise or sub-oscillator): renderWave's steps with less to choose. False (having only
 // refreshed the controls) for a voice that needs the rest. Sine: the first shape's one
@@ -192,19 +213,9 @@ __attribute__((always_inline)) inline bool plainWaveVoice(APlugin& p, const Plai
         row(&p.voiceFilter[0][0], lv)->setEnv(0, (float)filterEnv * c.filterEnvAmount);
     }
     TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
-    if ((p.voiceCounter[uv] & 3) == 0) {
-        const double ratio = p.voiceElemRatio[uv][0];
-        if (c.pitchEnvAmount != 0.0f) {
-            const double e = (double)(float)run[0][L.pitchEnv] * (double)c.pitchEnvAmount;
-            if (Leaf && !noteMemoHolds(n, 0, e)) return false;  // (exp2NoteMemo would call)
-            const double pef = exp2NoteMemo(n, 0, e);
-            n.inc = toStep(c.layerIncMod * pef * ratio);
-            n.subInc = toStep(ratio * pef * (double)c.subRatio * c.layerIncMod);
-        } else {  // x 1.0 changes no value (none here is a signalling NaN)
-            n.inc = toStep(c.layerIncMod * ratio);
-            n.subInc = toStep(ratio * (double)c.subRatio * c.layerIncMod);
-        }
-    }
+    if ((p.voiceCounter[uv] & 3) == 0 &&
+        !plainWaveQuarter<Leaf>(c, n, p.voiceElemRatio[uv][0], run[0][L.pitchEnv], n.inc, n.subInc))
+        return false;
     stereoOverStruct& out = (*row(&p.noteOut[0][0], lv))[0];
     if (__builtin_expect(p.voiceElemAge[uv][0] < 0, 0)) {
         VoiceCtx{p, L.layer, v, 1, false, *row(&p.modDestVoice[0], uv) + L.dl, c, &out, &n, run}
@@ -250,4 +261,107 @@ __attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWave
     for (; from < end; ++from)
         if (!plainWaveVoice<true, Sine, Steady>(p, L, *from)) break;
     return from;
+}
+
+// Rendering ahead (TWaveAhead): on a sample whose voice pass was left out, with standLeft
+// samples of the run standing from it, a steady plain Wave layer's voices each run through
+// all of them at once, the same steps as plainWaveVoice<true, Sine, true> would take sample
+// by sample; each of the samples then hands over its entries (waveAheadHandOver). Nothing a
+// steady voice reads moves while the samples stand: its phase offset, table, warp and its
+// 4-sample steps (which its memo gives as the first step within the samples takes them).
+// False, having changed nothing, where a voice would not take the steady loop on every one
+// of the samples (a note not started yet, or a pitch-envelope memo that misses).
+template <bool Sine>
+inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list, int voices,
+                            int samples) {
+    TWaveAhead& a = p.waveAhead[L.layer];
+    struct Voice {
+        const float* table;
+        const int32_t* warp;  // null: the identity row
+        uint32_t offset, incQ, subIncQ;
+    } vs[TWaveAhead::kVoices];
+    for (int vi = 0; vi < voices; ++vi) {
+        const int v = list[vi];
+        if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+        const int lv = L.layerStart + v;
+        TLayerVoice& c = p.layerVoice[0][lv];
+        TLayerNote& n = p.layerNote[0][lv][0];
+        if (p.voiceElemAge[v][0] < 0) return false;
+        Voice& s = vs[vi];
+        s.incQ = n.inc;
+        s.subIncQ = n.subInc;
+        // (a 4-sample step among the samples: counter + j a multiple of 4 for a j below them)
+        if ((unsigned)(-p.voiceCounter[v] & 3) < (unsigned)samples &&
+            !plainWaveQuarter<true>(c, n, p.voiceElemRatio[v][0], p.env.work.run[v][0][L.pitchEnv],
+                                    s.incQ, s.subIncQ))
+            return false;
+        s.offset = fixedPhaseOffset(c, p.modDestVoice[v][hotLayerSlot(L.layer, kHotPhase)]);
+        s.table = Sine ? L.base : L.base + (ptrdiff_t)n.band * APlugin::kOscWaveSize;
+        s.warp = c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[c.symIndex];
+        a.note[vi] = &n;
+        a.out[vi] = &p.noteOut[0][lv][0];
+    }
+    for (int vi = 0; vi < voices; ++vi) {
+        const Voice s = vs[vi];
+        const TLayerNote& n = *a.note[vi];
+        const auto run = [&](auto kind) __attribute__((always_inline)) {
+            const decltype(kind) osc{s.warp, s.table, nullptr, 0.0f};
+            uint32_t phase = n.phase, inc = n.inc, subInc = n.subInc;
+            const uint32_t counter = (uint32_t)p.voiceCounter[list[vi]];
+            for (int j = 0; j < samples; ++j) {
+                if (((counter + (uint32_t)j) & 3) == 0) {
+                    inc = s.incQ;
+                    subInc = s.subIncQ;
+                }
+                const float v0 = osc.read(phase + s.offset), v1 = osc.read(phase + inc + s.offset);
+                phase = (phase + 2u * inc) & kPhaseMask;
+                TWaveAhead::Entry& e = a.entry[j][vi];
+                e.record[0] = v0;
+                e.record[1] = v0;
+                e.record[2] = v1;
+                e.record[3] = v1;
+                e.phase = phase;
+                e.inc = inc;
+                e.subInc = subInc;
+                e.feedPrev = v0 * v1 * 0.5f;
+            }
+        };
+        if (s.warp)
+            run(FixedWaveReader<true, false>{});
+        else
+            run(FixedWaveReader<false, false>{});
+    }
+    a.voices = voices;
+    a.listGeneration = p.voiceListGeneration;
+    a.nextFor = p.sampleCounter;
+    a.left = samples;
+    a.at = 0;
+    return true;
+}
+
+// Hands the voices the entries of this sample, where the layer's voices were rendered
+// ahead through it: true then, false (and nothing held any more) otherwise.
+inline bool waveAheadHandOver(APlugin& p, int layer, int voices) {
+    TWaveAhead& a = p.waveAhead[layer];
+    if (a.left <= 0 || a.nextFor != p.sampleCounter || a.voices != voices ||
+        a.listGeneration != p.voiceListGeneration) {
+        a.left = 0;
+        return false;
+    }
+    const TWaveAhead::Entry* row = a.entry[a.at];
+    for (int vi = 0; vi < voices; ++vi) {
+        const TWaveAhead::Entry& e = row[vi];
+        TLayerNote& n = *a.note[vi];
+        static_assert(sizeof e.record == sizeof(stereoOverStruct), "a record as the note's");
+        std::memcpy(a.out[vi], e.record, sizeof e.record);
+        n.phase = e.phase;
+        n.inc = e.inc;
+        n.subInc = e.subInc;
+        n.feedPrev = e.feedPrev;
+    }
+    ++a.handedOver;
+    ++a.nextFor;
+    ++a.at;
+    --a.left;
+    return true;
 }

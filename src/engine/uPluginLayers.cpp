@@ -1214,13 +1214,31 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         asm("" : "+r"(layerStart));
         const ShapeRows rows = shapeRows(p, p.layerWaveGroup[layer][0]);
         const PlainWaveLayer L = plainWaveLayer(p, layer, layerStart, rows.base);
-        const int* const end = list + voices;
-        const int* const at =
-            steady ? (rows.stride == 0 ? plainWaveVoices<true, true>(p, L, list, end)
-                                       : plainWaveVoices<false, true>(p, L, list, end))
-                   : (rows.stride == 0 ? plainWaveVoices<true>(p, L, list, end)
-                                       : plainWaveVoices<false>(p, L, list, end));
-        vi = (int)(at - list);
+        // Steady through more samples of the run: the voices rendered ahead through them all
+        // (unless a voice would leave the steady loop on one of them; then not again in
+        // this run).
+        TWaveAhead& ahead = p.waveAhead[layer];
+        bool handed = steady && waveAheadHandOver(p, layer, voices);
+        if (steady && !handed && p.standLeft >= 2 &&
+            p.sampleCounter - ahead.noTryFrom >= ahead.noTryCount) {
+            if (rows.stride == 0 ? waveAheadRender<true>(p, L, list, voices, p.standLeft)
+                                 : waveAheadRender<false>(p, L, list, voices, p.standLeft))
+                handed = waveAheadHandOver(p, layer, voices);
+            else
+                ahead.noTryFrom = p.sampleCounter, ahead.noTryCount = (uint32_t)p.standLeft;
+        }
+        if (handed) {
+            vi = voices;
+        } else {
+            ahead.left = 0;
+            const int* const end = list + voices;
+            const int* const at =
+                steady ? (rows.stride == 0 ? plainWaveVoices<true, true>(p, L, list, end)
+                                           : plainWaveVoices<false, true>(p, L, list, end))
+                       : (rows.stride == 0 ? plainWaveVoices<true>(p, L, list, end)
+                                           : plainWaveVoices<false>(p, L, list, end));
+            vi = (int)(at - list);
+        }
         plain = vi == voices;
     }
     bank.steadyFor = p.sampleCounter + (plain ? 1u : -1u);

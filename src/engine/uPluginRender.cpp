@@ -278,6 +278,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         if (!renderPerSample && effectsCanFollow()) {
             const uint32_t toCadence = 16u - std::max(sampleCounter & 15u, blockCounter & 15u);
             const VstInt32 limit = std::min<VstInt32>(sampleFrames, i + (VstInt32)toCadence);
+            runSamples = limit - i;
             // Each sample's layer outputs, in the run's order.
             stereoOverStruct(*sub)[kNumLayers] = subLayerOut;
             std::memcpy(*sub, layerOut, sizeof(layerOut));
@@ -294,6 +295,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
             }
         }
         layerOutDeferred = 0;
+        runSamples = 1;
         if (end > i + 1) takeInputSample(*this, end - 1, inL, inR);
         if (layerOutStale) writeLayerOutSources();
         sampleCounter -= (uint32_t)(end - 1 - i);
@@ -433,9 +435,11 @@ void APlugin::renderEngineVoices(int runPos) {
     // changed since; only a note start changes a listed voice's count, and it ends the
     // samples that stand.)
     int knownSingle = -1;
+    standLeft = 0;
     if (plain && (unsigned)(runPos - (voicesStandFrom & 15)) < (unsigned)(voicesStandFrom >> 4)) {
         moving = env.movingMarked;
         knownSingle = voicesSingle - 1;
+        standLeft = std::min<int>((voicesStandFrom & 15) + (voicesStandFrom >> 4), runSamples) - runPos;
         goto voicesDone;
     }
     voicesStandFrom = 1;
@@ -642,6 +646,7 @@ void APlugin::rebuildActiveVoices() {
             layerOuts.write(__builtin_ctz(left));
     }
     voicesSingle = 0;
+    ++voiceListGeneration;
     int n = 0;
     for (uint32_t left = now; left != 0; left &= left - 1) activeVoiceList[n++] = __builtin_ctz(left);
     activeVoiceCount = n;
@@ -657,6 +662,7 @@ void APlugin::addActiveVoice(int voice) {
     for (int i = activeVoiceCount; i > pos; --i) activeVoiceList[i] = activeVoiceList[i - 1];
     activeVoiceList[pos] = voice;
     ++activeVoiceCount;
+    ++voiceListGeneration;
 }
 
 // --- control block, every 128 samples ---------------------------------------------------

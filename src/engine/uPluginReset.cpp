@@ -65,6 +65,7 @@ void APlugin::initEngineState() {
     playMode = portMode = chordMode = 0;
     lastPitch = kPitchNone;
     activeVoiceCount = 0;
+    ++voiceListGeneration;
     clearNoteStack();
     noteStackVelocity = 0;
     curChord = 0;

@@ -11,6 +11,7 @@
 #include "engine/TEngineView.h"
 #include "engine/TEnvState.h"
 #include "engine/TLayerState.h"
+#include "engine/TRunAhead.h"
 #include "dsp/HeldMultimode.h"
 #include "dsp/TBasicReverb.h"
 #include "dsp/TDelay.h"
@@ -963,6 +964,13 @@ public:
     uint8_t layerOutRead = 0;
     uint8_t layerOutDeferred = 0, layerOutStale = 0;
     uint8_t voicesStandFrom = 0, voicesSingle = 0;  // see renderEngineVoices
+    // On a sample whose voice pass was left out (the voices stand), how many samples from it
+    // on, itself included, stand as well as far as the run goes; 0 on any other sample. Its
+    // bound, the samples the run of the render loop may reach (runPos below it), is set
+    // where the run starts. Bumped whenever the voice list changes: voiceListGeneration.
+    int32_t standLeft = 0;
+    int32_t runSamples = 1;
+    uint32_t voiceListGeneration = 0;
     uint32_t modRouteGeneration = 1;
     uint8_t voiceKeyOn[kNumVoices] = {};
     uint8_t voiceStolen[kNumVoices] = {};
@@ -1086,6 +1094,9 @@ public:
     HighPassOctets hpOctets[kNumLayers];
     WireQuads wireQuads[kNumLayers];
     HeldMultimode mmQuads[kNumLayers];
+    // Each Wave layer's steady voices rendered ahead over the run (see standLeft).
+    TWaveAhead waveAhead[kNumLayers];
+    static_assert(TWaveAhead::kVoices == kNumVoices, "a row of entries for every voice");
     TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
     // === end section: voice filters =======================================================
 
