@@ -548,16 +548,16 @@ INSTANTIATE_TEST_SUITE_P(Models, TailLanes, ::testing::Values(2, 0, 3));
 // A held chord whose envelopes come to rest: its voices (and Wire's quads) then skip the
 // looks at their controls (and maps) that would find nothing moved, and its tails the
 // forming of gains that would come out as they are. Its cutoffs, separation, level and pan
-// moved and brought back, a note let go and taken again: the same output, bit for bit, as
-// the per-sample path (which never skips), for Wire, FM and Wave (whose voices are also
-// rendered ahead through the samples of a run that stand).
+// moved and brought back, a note let go and taken again, and MIDI inside every block: the
+// same output, bit for bit, as the per-sample path (which never skips), for Wire, FM and
+// Wave (whose voices are also rendered ahead through the samples of a run that stand).
 class SettledChords : public ::testing::TestWithParam<int> {};
 TEST_P(SettledChords, FollowWhatMovesThemAgain) {
     const int model = GetParam();
     const int32_t* const separation = model == 0 ? WIRE_SEP_TAGS : FILTER_SEP_TAGS;
     std::vector<float> out[2];
     int steady = 0, standing = 0;
-    uint64_t handed = 0;
+    uint64_t handed = 0, cutShort = 0;
     for (int run = 0; run < 2; ++run) {
         RandSeed.reset();
         Params p = modelPatch(model);
@@ -585,12 +585,14 @@ TEST_P(SettledChords, FollowWhatMovesThemAgain) {
                        {PAN_TAGS[layer], phase == 5 ? 0.3f : 0.5f}});
             if (n % 96 == 64) e.noteOff(51);
             if (n % 96 == 72) e.noteOn(51, 70);
+            // (channel pressure, routed nowhere, inside the block: a run ends there)
+            e.send({{0xD0, (uint8_t)(n % 128)}}, 5 + n % 50);
             const std::vector<float> left = e.render(64, 64);
             out[run].insert(out[run].end(), left.begin(), left.end());
             out[run].insert(out[run].end(), e.lastRight.begin(), e.lastRight.end());
             // (the last sample's voices took the steady loop, and Wire's quads their chains alone)
             const APlugin& a = e.p();
-            if (run == 0) handed = a.waveAhead[0].handedOver;
+            if (run == 0) handed = a.waveAhead[0].handedOver, cutShort = a.waveAhead[0].cutShort;
             if (run == 0) {
                 steady += model == 0   ? a.wireQuads[0].steadyNow
                           : model == 2 ? a.env.passLeftOut() &&
@@ -603,7 +605,10 @@ TEST_P(SettledChords, FollowWhatMovesThemAgain) {
             }
         }
     }
-    if (model == 3) EXPECT_GT(handed, 4000u);  // and its voices were rendered ahead
+    if (model == 3) {  // its voices were rendered ahead, and runs cut the samples short
+        EXPECT_GT(handed, 4000u);
+        EXPECT_GT(cutShort, 100u);
+    }
     if (model != 0 || lanes::widest() != lanes::Width::Baseline) EXPECT_GT(steady, 40);
     if (model == 3 && lanes::widest() != lanes::Width::Baseline) EXPECT_GT(standing, 40);
     ASSERT_EQ(out[0].size(), out[1].size());

@@ -264,22 +264,25 @@ __attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWave
 }
 
 // Rendering ahead (TWaveAhead): on a sample whose voice pass was left out, with standLeft
-// samples of the run standing from it, a steady plain Wave layer's voices each run through
-// all of them at once, the same steps as plainWaveVoice<true, Sine, true> would take sample
-// by sample; each of the samples then hands over its entries (waveAheadHandOver). Nothing a
-// steady voice reads moves while the samples stand: its phase offset, table, warp and its
-// 4-sample steps (which its memo gives as the first step within the samples takes them).
-// False, having changed nothing, where a voice would not take the steady loop on every one
+// samples of the run standing from it, a plain Wave layer's voices (all plain on the sample
+// before) each run through all of them at once, the same steps as plainWaveVoice<true, Sine>
+// would take sample by sample; each of the samples then hands over its records
+// (waveAheadHandOver), and waveAheadSettle leaves the notes as those samples would have.
+// While the samples stand, nothing a plain voice's checks look at moves, nor its phase
+// offset, table and warp; with the layer's pitch envelope still, neither do its 4-sample
+// steps (which its memo gives as the first step within the samples takes them). Only its
+// filter envelope's level may move: the hand-over passes it on.
+// False, having changed nothing, where a voice would not take the plain loop on every one
 // of the samples (a note not started yet, or a pitch-envelope memo that misses).
 template <bool Sine>
 inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list, int voices,
                             int samples) {
     TWaveAhead& a = p.waveAhead[L.layer];
-    struct Voice {
+    struct Reads {
         const float* table;
         const int32_t* warp;  // null: the identity row
-        uint32_t offset, incQ, subIncQ;
-    } vs[TWaveAhead::kVoices];
+        uint32_t offset;
+    } reads[TWaveAhead::kVoices];
     for (int vi = 0; vi < voices; ++vi) {
         const int v = list[vi];
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
@@ -287,46 +290,46 @@ inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list
         TLayerVoice& c = p.layerVoice[0][lv];
         TLayerNote& n = p.layerNote[0][lv][0];
         if (p.voiceElemAge[v][0] < 0) return false;
-        Voice& s = vs[vi];
+        TWaveAhead::Voice& s = a.voice[vi];
+        s.quarter = (int32_t)(-(uint32_t)p.voiceCounter[v] & 3u);
         s.incQ = n.inc;
         s.subIncQ = n.subInc;
-        // (a 4-sample step among the samples: counter + j a multiple of 4 for a j below them)
-        if ((unsigned)(-p.voiceCounter[v] & 3) < (unsigned)samples &&
+        if (s.quarter < samples &&
             !plainWaveQuarter<true>(c, n, p.voiceElemRatio[v][0], p.env.work.run[v][0][L.pitchEnv],
                                     s.incQ, s.subIncQ))
             return false;
-        s.offset = fixedPhaseOffset(c, p.modDestVoice[v][hotLayerSlot(L.layer, kHotPhase)]);
-        s.table = Sine ? L.base : L.base + (ptrdiff_t)n.band * APlugin::kOscWaveSize;
-        s.warp = c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[c.symIndex];
-        a.note[vi] = &n;
-        a.out[vi] = &p.noteOut[0][lv][0];
+        s.note = &n;
+        s.out = &p.noteOut[0][lv][0];
+        s.filter = &p.voiceFilter[0][lv];
+        s.filterLevel = &p.env.work.run[v][0][ENV_RUN_PLACE[ENV_FILTER[L.layer]]];
+        s.filterAmount = c.filterEnvAmount;
+        s.phase = n.phase;
+        s.inc = n.inc;
+        s.subInc = n.subInc;
+        Reads& r = reads[vi];
+        r.offset = fixedPhaseOffset(c, p.modDestVoice[v][hotLayerSlot(L.layer, kHotPhase)]);
+        r.table = Sine ? L.base : L.base + (ptrdiff_t)n.band * APlugin::kOscWaveSize;
+        r.warp = c.symIndex == kIdentityWarpRow ? nullptr : p.phaseWarpTable[c.symIndex];
     }
     for (int vi = 0; vi < voices; ++vi) {
-        const Voice s = vs[vi];
-        const TLayerNote& n = *a.note[vi];
+        const Reads r = reads[vi];
+        const TWaveAhead::Voice& s = a.voice[vi];
         const auto run = [&](auto kind) __attribute__((always_inline)) {
-            const decltype(kind) osc{s.warp, s.table, nullptr, 0.0f};
-            uint32_t phase = n.phase, inc = n.inc, subInc = n.subInc;
-            const uint32_t counter = (uint32_t)p.voiceCounter[list[vi]];
-            for (int j = 0; j < samples; ++j) {
-                if (((counter + (uint32_t)j) & 3) == 0) {
-                    inc = s.incQ;
-                    subInc = s.subIncQ;
-                }
-                const float v0 = osc.read(phase + s.offset), v1 = osc.read(phase + inc + s.offset);
+            const decltype(kind) osc{r.warp, r.table, nullptr, 0.0f};
+            uint32_t phase = s.phase, inc = s.inc;
+            const auto step = [&](int j) __attribute__((always_inline)) {
+                const float v0 = osc.read(phase + r.offset), v1 = osc.read(phase + inc + r.offset);
                 phase = (phase + 2u * inc) & kPhaseMask;
-                TWaveAhead::Entry& e = a.entry[j][vi];
-                e.record[0] = v0;
-                e.record[1] = v0;
-                e.record[2] = v1;
-                e.record[3] = v1;
-                e.phase = phase;
-                e.inc = inc;
-                e.subInc = subInc;
-                e.feedPrev = v0 * v1 * 0.5f;
-            }
+                filtermath::storeNote(*reinterpret_cast<stereoOverStruct*>(a.record[j][vi]),
+                                      Lanes4{v0, v0, v1, v1});
+            };
+            // (the steps before the first 4-sample step, then the rest with its step)
+            const int q = s.quarter < samples ? s.quarter : samples;
+            for (int j = 0; j < q; ++j) step(j);
+            inc = s.incQ;
+            for (int j = q; j < samples; ++j) step(j);
         };
-        if (s.warp)
+        if (r.warp)
             run(FixedWaveReader<true, false>{});
         else
             run(FixedWaveReader<false, false>{});
@@ -339,26 +342,50 @@ inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list
     return true;
 }
 
-// Hands the voices the entries of this sample, where the layer's voices were rendered
-// ahead through it: true then, false (and nothing held any more) otherwise.
-inline bool waveAheadHandOver(APlugin& p, int layer, int voices) {
+// Leaves each note as the samples handed over since its voices were rendered ahead would
+// have: its phase, its steps and the product of its last record's sub-samples.
+inline void waveAheadSettle(TWaveAhead& a) {
+    const int m = a.at;
+    if (a.left > 0) ++a.cutShort;
+    a.at = 0;
+    a.left = 0;
+    if (m <= 0) return;
+    for (int vi = 0; vi < a.voices; ++vi) {
+        const TWaveAhead::Voice& s = a.voice[vi];
+        TLayerNote& n = *s.note;
+        // (the phase's sums wrap as the masked steps do: the mask keeps the low bits)
+        if (m <= s.quarter) {
+            n.phase = (s.phase + 2u * s.inc * (uint32_t)m) & kPhaseMask;
+        } else {
+            n.phase = (s.phase + 2u * s.inc * (uint32_t)s.quarter +
+                       2u * s.incQ * (uint32_t)(m - s.quarter)) &
+                      kPhaseMask;
+            n.inc = s.incQ;
+            n.subInc = s.subIncQ;
+        }
+        const float* last = a.record[m - 1][vi];
+        n.feedPrev = last[0] * last[2] * 0.5f;
+    }
+}
+
+// Hands the voices the records of this sample, where the layer's voices were rendered
+// ahead through it: true then; false otherwise (the notes settled, nothing held any more).
+// filterMoves: the layer's filter envelope moves on this sample, and each voice's filter
+// takes its level.
+inline bool waveAheadHandOver(APlugin& p, int layer, int voices, bool filterMoves) {
     TWaveAhead& a = p.waveAhead[layer];
     if (a.left <= 0 || a.nextFor != p.sampleCounter || a.voices != voices ||
         a.listGeneration != p.voiceListGeneration) {
-        a.left = 0;
+        waveAheadSettle(a);
         return false;
     }
-    const TWaveAhead::Entry* row = a.entry[a.at];
-    for (int vi = 0; vi < voices; ++vi) {
-        const TWaveAhead::Entry& e = row[vi];
-        TLayerNote& n = *a.note[vi];
-        static_assert(sizeof e.record == sizeof(stereoOverStruct), "a record as the note's");
-        std::memcpy(a.out[vi], e.record, sizeof e.record);
-        n.phase = e.phase;
-        n.inc = e.inc;
-        n.subInc = e.subInc;
-        n.feedPrev = e.feedPrev;
+    for (int vi = 0; filterMoves && vi < voices; ++vi) {
+        const TWaveAhead::Voice& s = a.voice[vi];
+        s.filter->setEnv(0, (float)*s.filterLevel * s.filterAmount);
     }
+    const float(*row)[4] = a.record[a.at];
+    static_assert(sizeof row[0] == sizeof(stereoOverStruct), "a record as the note's");
+    for (int vi = 0; vi < voices; ++vi) std::memcpy(a.voice[vi].out, row[vi], sizeof row[vi]);
     ++a.handedOver;
     ++a.nextFor;
     ++a.at;

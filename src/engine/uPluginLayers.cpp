@@ -1214,23 +1214,26 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         asm("" : "+r"(layerStart));
         const ShapeRows rows = shapeRows(p, p.layerWaveGroup[layer][0]);
         const PlainWaveLayer L = plainWaveLayer(p, layer, layerStart, rows.base);
-        // Steady through more samples of the run: the voices rendered ahead through them all
-        // (unless a voice would leave the steady loop on one of them; then not again in
-        // this run).
+        // All plain on the sample before, with the pitch envelope still, through more
+        // samples of the run that stand: the voices rendered ahead through them all (unless
+        // a voice would leave the plain loop on one of them; then not again in this run).
         TWaveAhead& ahead = p.waveAhead[layer];
-        bool handed = steady && waveAheadHandOver(p, layer, voices);
-        if (steady && !handed && p.standLeft >= 2 &&
+        const bool aheadable = bank.steadyFor == p.sampleCounter && p.standLeft > 0 &&
+                               p.env.stillNow(1u << ENV_PITCH[layer]);
+        const bool filterMoves = !p.env.stillNow(1u << ENV_FILTER[layer]);
+        bool handed = aheadable && waveAheadHandOver(p, layer, voices, filterMoves);
+        if (aheadable && !handed && p.standLeft >= 2 &&
             p.sampleCounter - ahead.noTryFrom >= ahead.noTryCount) {
             if (rows.stride == 0 ? waveAheadRender<true>(p, L, list, voices, p.standLeft)
                                  : waveAheadRender<false>(p, L, list, voices, p.standLeft))
-                handed = waveAheadHandOver(p, layer, voices);
+                handed = waveAheadHandOver(p, layer, voices, filterMoves);
             else
                 ahead.noTryFrom = p.sampleCounter, ahead.noTryCount = (uint32_t)p.standLeft;
         }
         if (handed) {
             vi = voices;
         } else {
-            ahead.left = 0;
+            waveAheadSettle(ahead);
             const int* const end = list + voices;
             const int* const at =
                 steady ? (rows.stride == 0 ? plainWaveVoices<true, true>(p, L, list, end)
@@ -1240,6 +1243,8 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
             vi = (int)(at - list);
         }
         plain = vi == voices;
+    } else {
+        waveAheadSettle(p.waveAhead[layer]);
     }
     bank.steadyFor = p.sampleCounter + (plain ? 1u : -1u);
     if (vi < voices)
@@ -1370,6 +1375,11 @@ bool APlugin::renderLayers(int knownSingle) {
         finishLayer(layer, model, voices, list, counts, single);
     }
     return single;
+}
+
+void APlugin::settleRunAhead() {
+    for (TWaveAhead& a : waveAhead)
+        if (a.at > 0 || a.left > 0) waveAheadSettle(a);
 }
 
 float APlugin::getLayerVoiceOutput(int layer, int v) {

@@ -296,6 +296,7 @@ void APlugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleF
         }
         layerOutDeferred = 0;
         runSamples = 1;
+        settleRunAhead();
         if (end > i + 1) takeInputSample(*this, end - 1, inL, inR);
         if (layerOutStale) writeLayerOutSources();
         sampleCounter -= (uint32_t)(end - 1 - i);
@@ -442,6 +443,7 @@ void APlugin::renderEngineVoices(int runPos) {
         standLeft = std::min<int>((voicesStandFrom & 15) + (voicesStandFrom >> 4), runSamples) - runPos;
         goto voicesDone;
     }
+    settleRunAhead();
     voicesStandFrom = 1;
     for (int a = 0; a < activeVoiceCount; ++a) {
         int v = activeVoiceList[a];

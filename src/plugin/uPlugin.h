@@ -1094,8 +1094,11 @@ public:
     HighPassOctets hpOctets[kNumLayers];
     WireQuads wireQuads[kNumLayers];
     HeldMultimode mmQuads[kNumLayers];
-    // Each Wave layer's steady voices rendered ahead over the run (see standLeft).
+    // Each Wave layer's plain voices rendered ahead over the run (see standLeft), and the
+    // notes brought to where the samples handed over leave them: at the run's end and on a
+    // sample that does not stand, before its voice pass.
     TWaveAhead waveAhead[kNumLayers];
+    void settleRunAhead();
     static_assert(TWaveAhead::kVoices == kNumVoices, "a row of entries for every voice");
     TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
     // === end section: voice filters =======================================================

@@ -259,7 +259,8 @@ void checkRenderRate(CheckContext& ctx, double rate) {
 // engine splits each block into runs at its own cadences and at the events, so a fault in
 // how a run is cut shows up as a difference between block sizes. So must a chord held until
 // its envelopes rest: in runs, a settled layer skips the looks at its controls that blocks of
-// one frame (runs of one) always take. So must long echoes through the largest reverb, whose
+// one frame (runs of one) always take, and renders its voices ahead through the samples that
+// stand (MIDI inside a block ends a run before they are all handed over). So must long echoes through the largest reverb, whose
 // delay lengths shorten and lengthen again (the delay keeps its entries in less or more of
 // its storage as they need; the reverb's longest combs reach the ends of their lines), the
 // lengths set on frames where every block size starts a block. Each size renders through
@@ -282,6 +283,16 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
         e.bytes[1] = (uint8_t)(48 + 3 * k);
         e.bytes[2] = (uint8_t)(70 + 4 * k);
         e.size = 3;
+        chord.push_back(e);
+    }
+    // Channel pressure every 1001 frames: the runs of the held chord end there, between the
+    // samples a settled layer renders ahead.
+    for (int64_t frame = 1001; frame < (int64_t)(12.0 * rate); frame += 1001) {
+        TimedMidiEvent e;
+        e.frame = frame;
+        e.bytes[0] = 0xD0;
+        e.bytes[1] = (uint8_t)(frame / 1001 % 128);
+        e.size = 2;
         chord.push_back(e);
     }
     struct Case {
