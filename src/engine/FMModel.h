@@ -142,6 +142,33 @@ inline PlainFMLayer plainFMLayer(APlugin& p, int layer, int layerStart) {
             ENV_RUN_PLACE[ENV_FM_2_VOL[layer]]};
 }
 
+// The steps of a plain FM note (carrier and operators) on its 4-sample step, from its
+// envelope levels (levels: its row of them) through its memos; false, having written
+// nothing, where a memo misses (exp2NoteMemo would call).
+__attribute__((always_inline)) inline bool plainFMQuarter(const TLayerVoice& c, const TLayerNote& n,
+                                                          const PlainFMLayer& L,
+                                                          const double* levels, double ratio,
+                                                          uint32_t& inc, uint32_t& inc1,
+                                                          uint32_t& inc2) {
+    // (VoiceCtx::pitchEnvFactor and the operators' own, each 1 without its envelope)
+    double pef = 1.0, f1 = 1.0, f2 = 1.0;
+    const auto memo = [&](double& f, float amount, int slot, int place)
+                          __attribute__((always_inline)) {
+        if (amount == 0.0f) return true;
+        const double e = (double)(float)levels[place] * (double)amount;
+        if (!noteMemoHolds(n, slot, e)) return false;
+        f = n.expOut[slot];
+        return true;
+    };
+    if (!memo(pef, c.pitchEnvAmount, 0, L.pitchEnv) || !memo(f1, c.op1PitchEnvAmount, 1, L.e1p) ||
+        !memo(f2, c.op2PitchEnvAmount, 2, L.e2p))
+        return false;
+    inc1 = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
+    inc2 = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
+    inc = toStep(c.layerIncMod * pef * ratio);
+    return true;
+}
+
 // FM's usual voice in a layer of parallel operators (one note, sounding, its controls up
 // to date, its mix and phase destinations as last taken, one shape unbent, no feedback):
 // renderFM's steps with nothing to choose and no call. False for a voice that needs
@@ -181,24 +208,9 @@ __attribute__((always_inline)) inline bool plainFMVoice(APlugin& p, const PlainF
     }
     const double(*run)[kNumEnvs] = *row(&p.env.work.run[0], uv);
     TLayerNote& n = (*row(&p.layerNote[0][0], lv))[0];
-    if ((p.voiceCounter[uv] & 3) == 0) {
-        // (VoiceCtx::pitchEnvFactor and the operators' own, each 1 without its envelope)
-        double pef = 1.0, f1 = 1.0, f2 = 1.0;
-        const auto memo = [&](double& f, float amount, int slot, int place)
-                              __attribute__((always_inline)) {
-            if (amount == 0.0f) return true;
-            const double e = (double)(float)run[0][place] * (double)amount;
-            if (!noteMemoHolds(n, slot, e)) return false;
-            f = n.expOut[slot];
-            return true;
-        };
-        if (!memo(pef, c.pitchEnvAmount, 0, L.pitchEnv) ||
-            !memo(f1, c.op1PitchEnvAmount, 1, L.e1p) || !memo(f2, c.op2PitchEnvAmount, 2, L.e2p))
-            return false;
-        n.opInc[0] = toStep(n.opBase[0] * f1 * pef * kPhaseScale);
-        n.opInc[1] = toStep(n.opBase[1] * f2 * pef * kPhaseScale);
-        n.inc = toStep(c.layerIncMod * pef * (double)p.voiceElemRatio[uv][0]);
-    }
+    if ((p.voiceCounter[uv] & 3) == 0 &&
+        !plainFMQuarter(c, n, L, run[0], p.voiceElemRatio[uv][0], n.inc, n.opInc[0], n.opInc[1]))
+        return false;
     if (__builtin_expect(p.voiceElemAge[uv][0] < 0, 0)) return false;
     const float* const levels = voiceCopies(L.levels);
     const float a1 = (float)run[0][L.e1v] * (L.velGain[uv][0] * L.vol1 * levels[0]);
@@ -220,4 +232,76 @@ __attribute__((noinline)) const int* plainFMVoices(APlugin& p, const PlainFMLaye
     for (; from < end; ++from)
         if (!plainFMVoice<Steady>(p, L, *from)) break;
     return from;
+}
+
+// Rendering ahead (TRunAhead, as waveAheadRender): a plain FM layer's voices (all plain on
+// the sample before) each through the `samples` that stand from this one, the steps of
+// plainFMVoice<true> on a copy of the note's state. With the layer's pitch and operator
+// envelopes still, neither the steps nor the operators' levels move.
+inline bool fmAheadRender(APlugin& p, const PlainFMLayer& L, int layer, const int* list,
+                          int voices, int samples) {
+    TRunAhead& a = p.runAhead[layer];
+    struct Reads {
+        const float* table;
+        float a1, a2;
+        uint32_t offset;
+    } reads[TRunAhead::kVoices];
+    for (int vi = 0; vi < voices; ++vi) {
+        const int v = list[vi];
+        if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+        const int lv = L.layerStart + v;
+        const TLayerVoice& c = p.layerVoice[0][lv];
+        TLayerNote& n = p.layerNote[0][lv][0];
+        if (p.voiceElemAge[v][0] < 0) return false;
+        const double* levels = p.env.work.run[v][0];
+        TRunAhead::Voice& s = a.voice[vi];
+        s.quarter = (int32_t)(-(uint32_t)p.voiceCounter[v] & 3u);
+        s.incQ = n.inc;
+        s.subIncQ[0] = n.opInc[0];
+        s.subIncQ[1] = n.opInc[1];
+        if (s.quarter < samples && !plainFMQuarter(c, n, L, levels, p.voiceElemRatio[v][0], s.incQ,
+                                                   s.subIncQ[0], s.subIncQ[1]))
+            return false;
+        s.note = &n;
+        s.out = &p.noteOut[0][lv][0];
+        s.phase = n.phase;
+        s.inc = n.inc;
+        for (int k = 0; k < 2; ++k) {
+            s.sub[k] = n.opPhase[k];
+            s.subInc[k] = n.opInc[k];
+        }
+        const float* const opLevels = &p.modDestVoice[v][hotFMLevelSlot(layer, 0)];
+        Reads& r = reads[vi];
+        r.a1 = (float)levels[L.e1v] * (L.velGain[v][0] * L.vol1 * opLevels[0]);
+        r.a2 = (float)levels[L.e2v] * (L.velGain[v][1] * L.vol2 * opLevels[1]);
+        r.table = shapeTable(p, c.fmBlendA, n.band);
+        r.offset = c.phaseOffset[1];
+    }
+    const float* const sine = p.sinTable4096;
+    for (int vi = 0; vi < voices; ++vi) {
+        const Reads r = reads[vi];
+        const TRunAhead::Voice& s = a.voice[vi];
+        const FixedWaveReader<false, false> carrier{nullptr, r.table, nullptr, 0.0f};
+        // (a note of the loop's own: its state stays in registers)
+        TLayerNote t;
+        t.phase = s.phase;
+        t.inc = s.inc;
+        for (int k = 0; k < 2; ++k) {
+            t.opPhase[k] = s.sub[k];
+            t.opInc[k] = s.subInc[k];
+        }
+        const auto step = [&](int j) __attribute__((always_inline)) {
+            fmNoteSample(t, sine, carrier, 0u, r.a1, r.a2, r.offset,
+                         *reinterpret_cast<stereoOverStruct*>(a.record[j][vi]));
+        };
+        // (the steps before the first 4-sample step, then the rest with its steps)
+        const int q = s.quarter < samples ? s.quarter : samples;
+        for (int j = 0; j < q; ++j) step(j);
+        t.inc = s.incQ;
+        t.opInc[0] = s.subIncQ[0];
+        t.opInc[1] = s.subIncQ[1];
+        for (int j = q; j < samples; ++j) step(j);
+    }
+    a.start(kSourceFM, p.sampleCounter, voices, p.voiceListGeneration, samples);
+    return true;
 }

@@ -7,18 +7,21 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "dsp/StereoTypes.h"
 #include "dsp/TFilter.h"
 #include "engine/TLayerState.h"
 
-struct alignas(64) TWaveAhead {
+struct alignas(64) TRunAhead {
     // The most samples a run leaves to render ahead: a run ends before its 16th.
     static constexpr int kSamples = 15;
     static constexpr int kVoices = 16;
 
-    // The render loop's sample counter of the next sample to hand over, its records' row,
-    // and how many are left from it (0: none; `at` above 0: the notes wait for a settle).
+    // The model the records came from, the render loop's sample counter of the next sample
+    // to hand over, its records' row, and how many are left from it (0: none; `at` above 0:
+    // the notes wait for a settle).
+    SourceMode model = kSourceWave;
     uint32_t nextFor = 0;
     int32_t at = 0;
     int32_t left = 0;
@@ -31,17 +34,74 @@ struct alignas(64) TWaveAhead {
     // there, and the run stands as it did).
     uint32_t noTryFrom = 0;
     uint32_t noTryCount = 0;
-    // Per voice: its note and record; where the samples began, the note's phase, its steps
-    // before its first 4-sample step among them (which comes `quarter` samples in) and from
-    // it on.
+    // Per voice: its note and record; where the samples began, the note's phases and its
+    // steps before its first 4-sample step among them (which comes `quarter` samples in)
+    // and from it on (Wave: the oscillator and sub-oscillator; FM: the carrier and the two
+    // operators).
     struct Voice {
         TLayerNote* note;
         stereoOverStruct* out;
-        TFilter* filter;  // its filter, which takes its envelope level while that moves
+        TFilter* filter;  // Wave: its filter, which takes the envelope level while that moves
         const double* filterLevel;
         float filterAmount;
-        uint32_t phase, inc, subInc, incQ, subIncQ;
         int32_t quarter;
+        uint32_t phase, inc, incQ;
+        uint32_t sub[2], subInc[2], subIncQ[2];
     } voice[kVoices] = {};
     alignas(64) float record[kSamples][kVoices][4] = {};
+
+    // Whether this sample's records wait, for the same voices.
+    bool holds(uint32_t sampleCounter, int listed, uint32_t generation) const {
+        return left > 0 && nextFor == sampleCounter && voices == listed && listGeneration == generation;
+    }
+    // Records of `samples` samples from this one were written, for these voices.
+    void start(SourceMode of, uint32_t sampleCounter, int listed, uint32_t generation, int samples) {
+        model = of;
+        nextFor = sampleCounter;
+        voices = listed;
+        listGeneration = generation;
+        left = samples;
+        at = 0;
+    }
+    // This sample's records into the voices' own.
+    void handOver() {
+        const float(*row)[4] = record[at];
+        static_assert(sizeof row[0] == sizeof(stereoOverStruct), "a record as the note's");
+        for (int vi = 0; vi < voices; ++vi) std::memcpy(voice[vi].out, row[vi], sizeof row[vi]);
+        ++handedOver;
+        ++nextFor;
+        ++at;
+        --left;
+    }
+    // Leaves each note as the samples handed over would have: its phases, its steps and the
+    // product of its last record's sub-samples (the feedback's memory).
+    void settle() {
+        const int m = at;
+        if (left > 0) ++cutShort;
+        at = 0;
+        left = 0;
+        if (m <= 0) return;
+        // (a phase's sums wrap as its masked steps do: the mask keeps the low bits)
+        const auto stepped = [](uint32_t phase, uint32_t inc, uint32_t incQ, int q, int m) {
+            return m <= q ? (phase + 2u * inc * (uint32_t)m) & kPhaseMask
+                          : (phase + 2u * inc * (uint32_t)q + 2u * incQ * (uint32_t)(m - q)) & kPhaseMask;
+        };
+        for (int vi = 0; vi < voices; ++vi) {
+            const Voice& s = voice[vi];
+            TLayerNote& n = *s.note;
+            const bool quartered = m > s.quarter;
+            n.phase = stepped(s.phase, s.inc, s.incQ, s.quarter, m);
+            if (quartered) n.inc = s.incQ;
+            if (model == kSourceFM) {
+                for (int k = 0; k < 2; ++k) {
+                    n.opPhase[k] = stepped(s.sub[k], s.subInc[k], s.subIncQ[k], s.quarter, m);
+                    if (quartered) n.opInc[k] = s.subIncQ[k];
+                }
+            } else if (quartered) {
+                n.subInc = s.subIncQ[0];
+            }
+            const float* last = record[m - 1][vi];
+            n.feedPrev = last[0] * last[2] * 0.5f;
+        }
+    }
 };

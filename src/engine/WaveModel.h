@@ -263,11 +263,11 @@ __attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWave
     return from;
 }
 
-// Rendering ahead (TWaveAhead): on a sample whose voice pass was left out, with standLeft
+// Rendering ahead (TRunAhead): on a sample whose voice pass was left out, with standLeft
 // samples of the run standing from it, a plain Wave layer's voices (all plain on the sample
 // before) each run through all of them at once, the same steps as plainWaveVoice<true, Sine>
 // would take sample by sample; each of the samples then hands over its records
-// (waveAheadHandOver), and waveAheadSettle leaves the notes as those samples would have.
+// (waveAheadHandOver), and TRunAhead::settle leaves the notes as those samples would have.
 // While the samples stand, nothing a plain voice's checks look at moves, nor its phase
 // offset, table and warp; with the layer's pitch envelope still, neither do its 4-sample
 // steps (which its memo gives as the first step within the samples takes them). Only its
@@ -277,12 +277,12 @@ __attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWave
 template <bool Sine>
 inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list, int voices,
                             int samples) {
-    TWaveAhead& a = p.waveAhead[L.layer];
+    TRunAhead& a = p.runAhead[L.layer];
     struct Reads {
         const float* table;
         const int32_t* warp;  // null: the identity row
         uint32_t offset;
-    } reads[TWaveAhead::kVoices];
+    } reads[TRunAhead::kVoices];
     for (int vi = 0; vi < voices; ++vi) {
         const int v = list[vi];
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
@@ -290,13 +290,13 @@ inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list
         TLayerVoice& c = p.layerVoice[0][lv];
         TLayerNote& n = p.layerNote[0][lv][0];
         if (p.voiceElemAge[v][0] < 0) return false;
-        TWaveAhead::Voice& s = a.voice[vi];
+        TRunAhead::Voice& s = a.voice[vi];
         s.quarter = (int32_t)(-(uint32_t)p.voiceCounter[v] & 3u);
         s.incQ = n.inc;
-        s.subIncQ = n.subInc;
+        s.subIncQ[0] = n.subInc;
         if (s.quarter < samples &&
             !plainWaveQuarter<true>(c, n, p.voiceElemRatio[v][0], p.env.work.run[v][0][L.pitchEnv],
-                                    s.incQ, s.subIncQ))
+                                    s.incQ, s.subIncQ[0]))
             return false;
         s.note = &n;
         s.out = &p.noteOut[0][lv][0];
@@ -305,7 +305,6 @@ inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list
         s.filterAmount = c.filterEnvAmount;
         s.phase = n.phase;
         s.inc = n.inc;
-        s.subInc = n.subInc;
         Reads& r = reads[vi];
         r.offset = fixedPhaseOffset(c, p.modDestVoice[v][hotLayerSlot(L.layer, kHotPhase)]);
         r.table = Sine ? L.base : L.base + (ptrdiff_t)n.band * APlugin::kOscWaveSize;
@@ -313,7 +312,7 @@ inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list
     }
     for (int vi = 0; vi < voices; ++vi) {
         const Reads r = reads[vi];
-        const TWaveAhead::Voice& s = a.voice[vi];
+        const TRunAhead::Voice& s = a.voice[vi];
         const auto run = [&](auto kind) __attribute__((always_inline)) {
             const decltype(kind) osc{r.warp, r.table, nullptr, 0.0f};
             uint32_t phase = s.phase, inc = s.inc;
@@ -334,38 +333,8 @@ inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list
         else
             run(FixedWaveReader<false, false>{});
     }
-    a.voices = voices;
-    a.listGeneration = p.voiceListGeneration;
-    a.nextFor = p.sampleCounter;
-    a.left = samples;
-    a.at = 0;
+    a.start(kSourceWave, p.sampleCounter, voices, p.voiceListGeneration, samples);
     return true;
-}
-
-// Leaves each note as the samples handed over since its voices were rendered ahead would
-// have: its phase, its steps and the product of its last record's sub-samples.
-inline void waveAheadSettle(TWaveAhead& a) {
-    const int m = a.at;
-    if (a.left > 0) ++a.cutShort;
-    a.at = 0;
-    a.left = 0;
-    if (m <= 0) return;
-    for (int vi = 0; vi < a.voices; ++vi) {
-        const TWaveAhead::Voice& s = a.voice[vi];
-        TLayerNote& n = *s.note;
-        // (the phase's sums wrap as the masked steps do: the mask keeps the low bits)
-        if (m <= s.quarter) {
-            n.phase = (s.phase + 2u * s.inc * (uint32_t)m) & kPhaseMask;
-        } else {
-            n.phase = (s.phase + 2u * s.inc * (uint32_t)s.quarter +
-                       2u * s.incQ * (uint32_t)(m - s.quarter)) &
-                      kPhaseMask;
-            n.inc = s.incQ;
-            n.subInc = s.subIncQ;
-        }
-        const float* last = a.record[m - 1][vi];
-        n.feedPrev = last[0] * last[2] * 0.5f;
-    }
 }
 
 // Hands the voices the records of this sample, where the layer's voices were rendered
@@ -373,22 +342,15 @@ inline void waveAheadSettle(TWaveAhead& a) {
 // filterMoves: the layer's filter envelope moves on this sample, and each voice's filter
 // takes its level.
 inline bool waveAheadHandOver(APlugin& p, int layer, int voices, bool filterMoves) {
-    TWaveAhead& a = p.waveAhead[layer];
-    if (a.left <= 0 || a.nextFor != p.sampleCounter || a.voices != voices ||
-        a.listGeneration != p.voiceListGeneration) {
-        waveAheadSettle(a);
+    TRunAhead& a = p.runAhead[layer];
+    if (!a.holds(p.sampleCounter, voices, p.voiceListGeneration)) {
+        a.settle();
         return false;
     }
     for (int vi = 0; filterMoves && vi < voices; ++vi) {
-        const TWaveAhead::Voice& s = a.voice[vi];
+        const TRunAhead::Voice& s = a.voice[vi];
         s.filter->setEnv(0, (float)*s.filterLevel * s.filterAmount);
     }
-    const float(*row)[4] = a.record[a.at];
-    static_assert(sizeof row[0] == sizeof(stereoOverStruct), "a record as the note's");
-    for (int vi = 0; vi < voices; ++vi) std::memcpy(a.voice[vi].out, row[vi], sizeof row[vi]);
-    ++a.handedOver;
-    ++a.nextFor;
-    ++a.at;
-    --a.left;
+    a.handOver();
     return true;
 }

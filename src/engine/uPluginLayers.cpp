@@ -1217,7 +1217,7 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         // All plain on the sample before, with the pitch envelope still, through more
         // samples of the run that stand: the voices rendered ahead through them all (unless
         // a voice would leave the plain loop on one of them; then not again in this run).
-        TWaveAhead& ahead = p.waveAhead[layer];
+        TRunAhead& ahead = p.runAhead[layer];
         const bool aheadable = bank.steadyFor == p.sampleCounter && p.standLeft > 0 &&
                                p.env.stillNow(1u << ENV_PITCH[layer]);
         const bool filterMoves = !p.env.stillNow(1u << ENV_FILTER[layer]);
@@ -1233,7 +1233,7 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         if (handed) {
             vi = voices;
         } else {
-            waveAheadSettle(ahead);
+            ahead.settle();
             const int* const end = list + voices;
             const int* const at =
                 steady ? (rows.stride == 0 ? plainWaveVoices<true, true>(p, L, list, end)
@@ -1244,7 +1244,7 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         }
         plain = vi == voices;
     } else {
-        waveAheadSettle(p.waveAhead[layer]);
+        p.runAhead[layer].settle();
     }
     bank.steadyFor = p.sampleCounter + (plain ? 1u : -1u);
     if (vi < voices)
@@ -1319,6 +1319,33 @@ void renderFMVoices(APlugin& p, int layer, int voices, const int* list, const in
                     bool single) {
     HighPassOctets& bank = p.hpOctets[layer];
     const bool steady = bank.steadyFor == p.sampleCounter && p.env.passLeftOut();
+    // Through more samples of the run that stand, with the pitch and operator envelopes
+    // still: the voices rendered ahead through them all (as a Wave layer's).
+    TRunAhead& ahead = p.runAhead[layer];
+    const uint32_t envelopes = 1u << ENV_PITCH[layer] | 1u << ENV_FM_1_PITCH[layer] |
+                               1u << ENV_FM_2_PITCH[layer] | 1u << ENV_FM_1_VOL[layer] |
+                               1u << ENV_FM_2_VOL[layer];
+    if (steady && single && p.layerFMChain[layer] == 0 && !p.renderPerSample && p.standLeft > 0 &&
+        p.env.stillNow(envelopes)) {
+        bool handed = ahead.holds(p.sampleCounter, voices, p.voiceListGeneration);
+        if (!handed) {
+            ahead.settle();
+            if (p.standLeft >= 2 && p.sampleCounter - ahead.noTryFrom >= ahead.noTryCount) {
+                int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
+                asm("" : "+r"(layerStart));
+                handed = fmAheadRender(p, plainFMLayer(p, layer, layerStart), layer, list, voices,
+                                       p.standLeft);
+                if (!handed) ahead.noTryFrom = p.sampleCounter, ahead.noTryCount = (uint32_t)p.standLeft;
+            }
+        }
+        if (handed) {
+            ahead.handOver();
+            bank.steadyFor = p.sampleCounter + 1u;
+            return;
+        }
+    } else {
+        ahead.settle();
+    }
     const bool plain =
         renderPlainVoices<kSourceFM, PlainFMLayer, plainFMLayer, plainFMVoices<false>,
                           plainFMVoices<true>>(p, layer, voices, list, counts, single,
@@ -1378,8 +1405,8 @@ bool APlugin::renderLayers(int knownSingle) {
 }
 
 void APlugin::settleRunAhead() {
-    for (TWaveAhead& a : waveAhead)
-        if (a.at > 0 || a.left > 0) waveAheadSettle(a);
+    for (TRunAhead& a : runAhead)
+        if (a.at > 0 || a.left > 0) a.settle();
 }
 
 float APlugin::getLayerVoiceOutput(int layer, int v) {

@@ -1097,9 +1097,9 @@ public:
     // Each Wave layer's plain voices rendered ahead over the run (see standLeft), and the
     // notes brought to where the samples handed over leave them: at the run's end and on a
     // sample that does not stand, before its voice pass.
-    TWaveAhead waveAhead[kNumLayers];
+    TRunAhead runAhead[kNumLayers];
     void settleRunAhead();
-    static_assert(TWaveAhead::kVoices == kNumVoices, "a row of entries for every voice");
+    static_assert(TRunAhead::kVoices == kNumVoices, "a row of entries for every voice");
     TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
     // === end section: voice filters =======================================================
 
