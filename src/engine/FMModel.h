@@ -238,7 +238,7 @@ __attribute__((noinline)) const int* plainFMVoices(APlugin& p, const PlainFMLaye
 // the sample before) each through the `samples` that stand from this one, the steps of
 // plainFMVoice<true> on a copy of the note's state. With the layer's pitch and operator
 // envelopes still, neither the steps nor the operators' levels move.
-inline bool fmAheadRender(APlugin& p, const PlainFMLayer& L, int layer, const int* list,
+__attribute__((noinline)) bool fmAheadRender(APlugin& p, const PlainFMLayer& L, int layer, const int* list,
                           int voices, int samples) {
     TRunAhead& a = p.runAhead[layer];
     struct Reads {

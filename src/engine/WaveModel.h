@@ -275,7 +275,7 @@ __attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWave
 // False, having changed nothing, where a voice would not take the plain loop on every one
 // of the samples (a note not started yet, or a pitch-envelope memo that misses).
 template <bool Sine>
-inline bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list, int voices,
+__attribute__((noinline)) bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list, int voices,
                             int samples) {
     TRunAhead& a = p.runAhead[L.layer];
     struct Reads {
