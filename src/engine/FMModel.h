@@ -238,8 +238,8 @@ __attribute__((noinline)) const int* plainFMVoices(APlugin& p, const PlainFMLaye
 // the sample before) each through the `samples` that stand from this one, the steps of
 // plainFMVoice<true> on a copy of the note's state. With the layer's pitch and operator
 // envelopes still, neither the steps nor the operators' levels move.
-__attribute__((noinline)) bool fmAheadRender(APlugin& p, const PlainFMLayer& L, int layer, const int* list,
-                          int voices, int samples) {
+__attribute__((noinline)) bool fmAheadRender(APlugin& p, const PlainFMLayer& L, int layer,
+                                             const int* list, int voices, int samples) {
     TRunAhead& a = p.runAhead[layer];
     struct Reads {
         const float* table;
@@ -249,23 +249,16 @@ __attribute__((noinline)) bool fmAheadRender(APlugin& p, const PlainFMLayer& L, 
     for (int vi = 0; vi < voices; ++vi) {
         const int v = list[vi];
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        const int lv = L.layerStart + v;
-        const TLayerVoice& c = p.layerVoice[0][lv];
-        TLayerNote& n = p.layerNote[0][lv][0];
-        if (p.voiceElemAge[v][0] < 0) return false;
-        const double* levels = p.env.work.run[v][0];
+        const TLayerVoice& c = p.layerVoice[0][L.layerStart + v];
         TRunAhead::Voice& s = a.voice[vi];
-        s.quarter = (int32_t)(-(uint32_t)p.voiceCounter[v] & 3u);
-        s.incQ = n.inc;
+        if (!startAheadVoice(p, s, L.layerStart, v)) return false;
+        TLayerNote& n = *s.note;
+        const double* levels = p.env.work.run[v][0];
         s.subIncQ[0] = n.opInc[0];
         s.subIncQ[1] = n.opInc[1];
         if (s.quarter < samples && !plainFMQuarter(c, n, L, levels, p.voiceElemRatio[v][0], s.incQ,
                                                    s.subIncQ[0], s.subIncQ[1]))
             return false;
-        s.note = &n;
-        s.out = &p.noteOut[0][lv][0];
-        s.phase = n.phase;
-        s.inc = n.inc;
         for (int k = 0; k < 2; ++k) {
             s.sub[k] = n.opPhase[k];
             s.subInc[k] = n.opInc[k];

@@ -52,10 +52,12 @@ struct alignas(64) TRunAhead {
 
     // Whether this sample's records wait, for the same voices.
     bool holds(uint32_t sampleCounter, int listed, uint32_t generation) const {
-        return left > 0 && nextFor == sampleCounter && voices == listed && listGeneration == generation;
+        return left > 0 && nextFor == sampleCounter && voices == listed &&
+               listGeneration == generation;
     }
     // Records of `samples` samples from this one were written, for these voices.
-    void start(SourceMode of, uint32_t sampleCounter, int listed, uint32_t generation, int samples) {
+    void start(SourceMode of, uint32_t sampleCounter, int listed, uint32_t generation,
+               int samples) {
         model = of;
         nextFor = sampleCounter;
         voices = listed;
@@ -83,8 +85,9 @@ struct alignas(64) TRunAhead {
         if (m <= 0) return;
         // (a phase's sums wrap as its masked steps do: the mask keeps the low bits)
         const auto stepped = [](uint32_t phase, uint32_t inc, uint32_t incQ, int q, int m) {
-            return m <= q ? (phase + 2u * inc * (uint32_t)m) & kPhaseMask
-                          : (phase + 2u * inc * (uint32_t)q + 2u * incQ * (uint32_t)(m - q)) & kPhaseMask;
+            const uint32_t sum = m <= q ? 2u * inc * (uint32_t)m
+                                        : 2u * inc * (uint32_t)q + 2u * incQ * (uint32_t)(m - q);
+            return (phase + sum) & kPhaseMask;
         };
         for (int vi = 0; vi < voices; ++vi) {
             const Voice& s = voice[vi];

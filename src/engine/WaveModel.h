@@ -275,8 +275,8 @@ __attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWave
 // False, having changed nothing, where a voice would not take the plain loop on every one
 // of the samples (a note not started yet, or a pitch-envelope memo that misses).
 template <bool Sine>
-__attribute__((noinline)) bool waveAheadRender(APlugin& p, const PlainWaveLayer& L, const int* list, int voices,
-                            int samples) {
+__attribute__((noinline)) bool waveAheadRender(APlugin& p, const PlainWaveLayer& L,
+                                               const int* list, int voices, int samples) {
     TRunAhead& a = p.runAhead[L.layer];
     struct Reads {
         const float* table;
@@ -288,23 +288,17 @@ __attribute__((noinline)) bool waveAheadRender(APlugin& p, const PlainWaveLayer&
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
         const int lv = L.layerStart + v;
         TLayerVoice& c = p.layerVoice[0][lv];
-        TLayerNote& n = p.layerNote[0][lv][0];
-        if (p.voiceElemAge[v][0] < 0) return false;
         TRunAhead::Voice& s = a.voice[vi];
-        s.quarter = (int32_t)(-(uint32_t)p.voiceCounter[v] & 3u);
-        s.incQ = n.inc;
+        if (!startAheadVoice(p, s, L.layerStart, v)) return false;
+        TLayerNote& n = *s.note;
         s.subIncQ[0] = n.subInc;
         if (s.quarter < samples &&
             !plainWaveQuarter<true>(c, n, p.voiceElemRatio[v][0], p.env.work.run[v][0][L.pitchEnv],
                                     s.incQ, s.subIncQ[0]))
             return false;
-        s.note = &n;
-        s.out = &p.noteOut[0][lv][0];
         s.filter = &p.voiceFilter[0][lv];
         s.filterLevel = &p.env.work.run[v][0][ENV_RUN_PLACE[ENV_FILTER[L.layer]]];
         s.filterAmount = c.filterEnvAmount;
-        s.phase = n.phase;
-        s.inc = n.inc;
         Reads& r = reads[vi];
         r.offset = fixedPhaseOffset(c, p.modDestVoice[v][hotLayerSlot(L.layer, kHotPhase)]);
         r.table = Sine ? L.base : L.base + (ptrdiff_t)n.band * APlugin::kOscWaveSize;

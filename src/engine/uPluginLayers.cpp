@@ -1079,6 +1079,22 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
     });
 }
 
+// The first steps of rendering a voice ahead (see TRunAhead): where its note has started,
+// the note's record and its state where the samples begin, the place of its first 4-sample
+// step among them and (in incQ, for the model's step to overwrite) its step as it stands.
+// False, having changed nothing, for a note not started yet.
+inline bool startAheadVoice(APlugin& p, TRunAhead::Voice& s, int layerStart, int v) {
+    if (p.voiceElemAge[v][0] < 0) return false;
+    TLayerNote& n = p.layerNote[0][layerStart + v][0];
+    s.note = &n;
+    s.out = &p.noteOut[0][layerStart + v][0];
+    s.quarter = (int32_t)(-(uint32_t)p.voiceCounter[v] & 3u);
+    s.phase = n.phase;
+    s.inc = n.inc;
+    s.incQ = n.inc;
+    return true;
+}
+
 #include "engine/FMModel.h"
 #include "engine/StringModel.h"
 #include "engine/WaveModel.h"
@@ -1335,7 +1351,8 @@ void renderFMVoices(APlugin& p, int layer, int voices, const int* list, const in
                 asm("" : "+r"(layerStart));
                 handed = fmAheadRender(p, plainFMLayer(p, layer, layerStart), layer, list, voices,
                                        p.standLeft);
-                if (!handed) ahead.noTryFrom = p.sampleCounter, ahead.noTryCount = (uint32_t)p.standLeft;
+                if (!handed)
+                    ahead.noTryFrom = p.sampleCounter, ahead.noTryCount = (uint32_t)p.standLeft;
             }
         }
         if (handed) {
