@@ -249,9 +249,9 @@ __attribute__((noinline)) bool fmAheadRender(APlugin& p, const PlainFMLayer& L, 
     for (int vi = 0; vi < voices; ++vi) {
         const int v = list[vi];
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        const TLayerVoice& c = p.layerVoice[0][L.layerStart + v];
+        const TLayerVoice& c = p.layerVoice[layer][v];
         TRunAhead::Voice& s = a.voice[vi];
-        if (!startAheadVoice(p, s, L.layerStart, v)) return false;
+        if (!startAheadVoice(p, s, layer, v)) return false;
         TLayerNote& n = *s.note;
         const double* levels = p.env.work.run[v][0];
         s.subIncQ[0] = n.opInc[0];

@@ -3,7 +3,7 @@
 // voice by voice through all the samples left, with their state in registers; each of
 // those samples then only hands the voices its records. The notes' own state is brought to
 // where the samples handed over leave it (settle) before anything else reads it: once the
-// samples stand no longer, and at the end of the run.
+// samples stand no longer, at the end of the run and before a reset.
 #pragma once
 
 #include <cstdint>

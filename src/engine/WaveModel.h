@@ -286,17 +286,16 @@ __attribute__((noinline)) bool waveAheadRender(APlugin& p, const PlainWaveLayer&
     for (int vi = 0; vi < voices; ++vi) {
         const int v = list[vi];
         if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
-        const int lv = L.layerStart + v;
-        TLayerVoice& c = p.layerVoice[0][lv];
+        TLayerVoice& c = p.layerVoice[L.layer][v];
         TRunAhead::Voice& s = a.voice[vi];
-        if (!startAheadVoice(p, s, L.layerStart, v)) return false;
+        if (!startAheadVoice(p, s, L.layer, v)) return false;
         TLayerNote& n = *s.note;
         s.subIncQ[0] = n.subInc;
         if (s.quarter < samples &&
             !plainWaveQuarter<true>(c, n, p.voiceElemRatio[v][0], p.env.work.run[v][0][L.pitchEnv],
                                     s.incQ, s.subIncQ[0]))
             return false;
-        s.filter = &p.voiceFilter[0][lv];
+        s.filter = &p.voiceFilter[L.layer][v];
         s.filterLevel = &p.env.work.run[v][0][ENV_RUN_PLACE[ENV_FILTER[L.layer]]];
         s.filterAmount = c.filterEnvAmount;
         Reads& r = reads[vi];

@@ -1083,11 +1083,11 @@ __attribute__((always_inline)) inline void renderWire(VoiceCtx& x, TBPFilter& ba
 // the note's record and its state where the samples begin, the place of its first 4-sample
 // step among them and (in incQ, for the model's step to overwrite) its step as it stands.
 // False, having changed nothing, for a note not started yet.
-inline bool startAheadVoice(APlugin& p, TRunAhead::Voice& s, int layerStart, int v) {
+inline bool startAheadVoice(APlugin& p, TRunAhead::Voice& s, int layer, int v) {
     if (p.voiceElemAge[v][0] < 0) return false;
-    TLayerNote& n = p.layerNote[0][layerStart + v][0];
+    TLayerNote& n = p.layerNote[layer][v][0];
     s.note = &n;
-    s.out = &p.noteOut[0][layerStart + v][0];
+    s.out = &p.noteOut[layer][v][0];
     s.quarter = (int32_t)(-(uint32_t)p.voiceCounter[v] & 3u);
     s.phase = n.phase;
     s.inc = n.inc;

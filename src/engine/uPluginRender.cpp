@@ -440,7 +440,8 @@ void APlugin::renderEngineVoices(int runPos) {
     if (plain && (unsigned)(runPos - (voicesStandFrom & 15)) < (unsigned)(voicesStandFrom >> 4)) {
         moving = env.movingMarked;
         knownSingle = voicesSingle - 1;
-        standLeft = std::min<int>((voicesStandFrom & 15) + (voicesStandFrom >> 4), runSamples) - runPos;
+        const int standEnd = (voicesStandFrom & 15) + (voicesStandFrom >> 4);
+        standLeft = std::min<int>(standEnd, runSamples) - runPos;
         goto voicesDone;
     }
     settleRunAhead();

@@ -179,6 +179,8 @@ void APlugin::resetEngine() {
 }
 
 void APlugin::resetEngineState() {
+    // (Notes rendered ahead first take the state the samples handed over left them in.)
+    settleRunAhead();
     if (!onAudioThread()) updateMIDIChannel(false);
     setEverythingOff(true);
     alternateCounter = 0;

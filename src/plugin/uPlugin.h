@@ -1094,9 +1094,9 @@ public:
     HighPassOctets hpOctets[kNumLayers];
     WireQuads wireQuads[kNumLayers];
     HeldMultimode mmQuads[kNumLayers];
-    // Each Wave layer's plain voices rendered ahead over the run (see standLeft), and the
-    // notes brought to where the samples handed over leave them: at the run's end and on a
-    // sample that does not stand, before its voice pass.
+    // Each layer's plain Wave or FM voices rendered ahead over the run (see standLeft), and
+    // the notes brought to where the samples handed over leave them: at the run's end, on a
+    // sample that does not stand (before its voice pass) and before a reset.
     TRunAhead runAhead[kNumLayers];
     void settleRunAhead();
     static_assert(TRunAhead::kVoices == kNumVoices, "a row of entries for every voice");
