@@ -585,7 +585,7 @@ TEST_P(SettledChords, FollowWhatMovesThemAgain) {
                        {PAN_TAGS[layer], phase == 5 ? 0.3f : 0.5f}});
             if (n % 96 == 64) e.noteOff(51);
             if (n % 96 == 72) e.noteOn(51, 70);
-            // (channel pressure, routed nowhere, inside the block: a run ends there)
+            // (channel pressure inside the block: a run ends there)
             e.send({{0xD0, (uint8_t)(n % 128)}}, 5 + n % 50);
             const std::vector<float> left = e.render(64, 64);
             out[run].insert(out[run].end(), left.begin(), left.end());

@@ -50,6 +50,15 @@ struct alignas(64) TRunAhead {
     } voice[kVoices] = {};
     alignas(64) float record[kSamples][kVoices][4] = {};
 
+    // Whether a render ahead through `samples` (two at least) may be tried on this sample,
+    // and the note that one failed: none is tried again while the run stands as it did.
+    bool mayRender(uint32_t sampleCounter, int samples) const {
+        return samples >= 2 && sampleCounter - noTryFrom >= noTryCount;
+    }
+    void refuse(uint32_t sampleCounter, int samples) {
+        noTryFrom = sampleCounter;
+        noTryCount = (uint32_t)samples;
+    }
     // Whether this sample's records wait, for the same voices.
     bool holds(uint32_t sampleCounter, int listed, uint32_t generation) const {
         return left > 0 && nextFor == sampleCounter && voices == listed &&

@@ -1238,13 +1238,12 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
                                p.env.stillNow(1u << ENV_PITCH[layer]);
         const bool filterMoves = !p.env.stillNow(1u << ENV_FILTER[layer]);
         bool handed = aheadable && waveAheadHandOver(p, layer, voices, filterMoves);
-        if (aheadable && !handed && p.standLeft >= 2 &&
-            p.sampleCounter - ahead.noTryFrom >= ahead.noTryCount) {
+        if (aheadable && !handed && ahead.mayRender(p.sampleCounter, p.standLeft)) {
             if (rows.stride == 0 ? waveAheadRender<true>(p, L, list, voices, p.standLeft)
                                  : waveAheadRender<false>(p, L, list, voices, p.standLeft))
                 handed = waveAheadHandOver(p, layer, voices, filterMoves);
             else
-                ahead.noTryFrom = p.sampleCounter, ahead.noTryCount = (uint32_t)p.standLeft;
+                ahead.refuse(p.sampleCounter, p.standLeft);
         }
         if (handed) {
             vi = voices;
@@ -1346,13 +1345,12 @@ void renderFMVoices(APlugin& p, int layer, int voices, const int* list, const in
         bool handed = ahead.holds(p.sampleCounter, voices, p.voiceListGeneration);
         if (!handed) {
             ahead.settle();
-            if (p.standLeft >= 2 && p.sampleCounter - ahead.noTryFrom >= ahead.noTryCount) {
+            if (ahead.mayRender(p.sampleCounter, p.standLeft)) {
                 int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
                 asm("" : "+r"(layerStart));
                 handed = fmAheadRender(p, plainFMLayer(p, layer, layerStart), layer, list, voices,
                                        p.standLeft);
-                if (!handed)
-                    ahead.noTryFrom = p.sampleCounter, ahead.noTryCount = (uint32_t)p.standLeft;
+                if (!handed) ahead.refuse(p.sampleCounter, p.standLeft);
             }
         }
         if (handed) {
@@ -1421,6 +1419,7 @@ bool APlugin::renderLayers(int knownSingle) {
     return single;
 }
 
+static_assert(TRunAhead::kVoices == kNumVoices, "a row of records for every voice");
 void APlugin::settleRunAhead() {
     for (TRunAhead& a : runAhead)
         if (a.at > 0 || a.left > 0) a.settle();

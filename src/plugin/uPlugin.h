@@ -964,12 +964,10 @@ public:
     uint8_t layerOutRead = 0;
     uint8_t layerOutDeferred = 0, layerOutStale = 0;
     uint8_t voicesStandFrom = 0, voicesSingle = 0;  // see renderEngineVoices
-    // On a sample whose voice pass was left out (the voices stand), how many samples from it
-    // on, itself included, stand as well as far as the run goes; 0 on any other sample. Its
-    // bound, the samples the run of the render loop may reach (runPos below it), is set
-    // where the run starts. Bumped whenever the voice list changes: voiceListGeneration.
-    int32_t standLeft = 0;
-    int32_t runSamples = 1;
+    // Samples from this one on (itself included) whose voice pass is left out, as far as the
+    // run goes (runSamples, set where it starts); 0 where the pass runs. The list's changes
+    // are counted in voiceListGeneration.
+    int32_t standLeft = 0, runSamples = 1;
     uint32_t voiceListGeneration = 0;
     uint32_t modRouteGeneration = 1;
     uint8_t voiceKeyOn[kNumVoices] = {};
@@ -1094,12 +1092,10 @@ public:
     HighPassOctets hpOctets[kNumLayers];
     WireQuads wireQuads[kNumLayers];
     HeldMultimode mmQuads[kNumLayers];
-    // Each layer's plain Wave or FM voices rendered ahead over the run (see standLeft), and
-    // the notes brought to where the samples handed over leave them: at the run's end, on a
-    // sample that does not stand (before its voice pass) and before a reset.
+    // Each layer's plain Wave or FM voices rendered ahead (see TRunAhead); settleRunAhead
+    // at the run's end, before a voice pass and before a reset.
     TRunAhead runAhead[kNumLayers];
     void settleRunAhead();
-    static_assert(TRunAhead::kVoices == kNumVoices, "a row of entries for every voice");
     TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
     // === end section: voice filters =======================================================
 
