@@ -619,12 +619,15 @@ INSTANTIATE_TEST_SUITE_P(Models, SettledChords, ::testing::Values(0, 2, 3));
 // Voices rendered ahead through the samples of a run that stand, where those samples end
 // before they are all handed over: at MIDI inside the block, at the end of a block of a
 // size out of step with the render loop's cadence, where voices end one by one (their list
-// shrinks) and where a pitch envelope moves. The same output, bit for bit, as the
+// shrinks), where a pitch envelope moves and where feedback, which reads what the last
+// sample left each note, turns on after them. The same output, bit for bit, as the
 // per-sample path, for FM and Wave, each case with notes rendered ahead and cut short.
+// (feedbackFrom: the block from which Wave's feedback is on; -1: never)
 struct AheadCase {
     int model;
     int block;
     bool pitchEnvelope;
+    int feedbackFrom = -1;
 };
 class RunAhead : public ::testing::TestWithParam<AheadCase> {};
 TEST_P(RunAhead, GivesWhatThePerSamplePathGives) {
@@ -646,6 +649,8 @@ TEST_P(RunAhead, GivesWhatThePerSamplePathGives) {
         e.p().renderPerSample = (uint8_t)run;
         for (int k = 0; k < 8; ++k) e.noteOn(50 + 2 * k, 70 + 6 * k);
         for (int n = 0; n < 80; ++n) {
+            if (n == c.feedbackFrom)
+                for (int layer = 0; layer < 3; ++layer) e.set({{WAVE_FEED_TAGS[layer], 0.5f}});
             if (n >= 40 && n % 4 == 0) e.noteOff(50 + (n - 40) / 2, 3 + n % 29);
             e.send({{0xD0, (uint8_t)(n % 128)}}, 7 + 13 * n % (c.block - 7));
             const std::vector<float> left = e.render(c.block, c.block);
@@ -666,4 +671,4 @@ TEST_P(RunAhead, GivesWhatThePerSamplePathGives) {
 INSTANTIATE_TEST_SUITE_P(Cases, RunAhead,
                          ::testing::Values(AheadCase{2, 64, false}, AheadCase{2, 100, true},
                                            AheadCase{3, 64, false}, AheadCase{3, 100, true},
-                                           AheadCase{3, 37, false}));
+                                           AheadCase{3, 37, false}, AheadCase{3, 64, false, 30}));
