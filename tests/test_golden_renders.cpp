@@ -622,7 +622,7 @@ INSTANTIATE_TEST_SUITE_P(Models, SettledChords, ::testing::Values(0, 2, 3));
 // shrinks), where a pitch envelope moves and where feedback, which reads what the last
 // sample left each note, turns on after them. The same output, bit for bit, as the
 // per-sample path, for FM and Wave, each case with notes rendered ahead and cut short.
-// (feedbackFrom: the block from which Wave's feedback is on; -1: never)
+// (feedbackFrom: the block from which the oscillators' feedback is on; -1: never)
 struct AheadCase {
     int model;
     int block;
@@ -645,12 +645,13 @@ TEST_P(RunAhead, GivesWhatThePerSamplePathGives) {
         p.push_back({ENV_TAGS[3][0], 0.15f});  // an amp release that ends within the render
         for (int layer = 0; layer < 3 && c.pitchEnvelope; ++layer)
             p.push_back({PITCH_ENV_AMT_TAGS[layer], 0.8f});
+        for (int layer = 0; layer < 3 && c.feedbackFrom >= 0; ++layer)  // by the mod wheel
+            p = with(p, modtest::slot(layer, 1, DEST_L_WAVE_FEED[layer], 0.8f));
         Engine e(p);
         e.p().renderPerSample = (uint8_t)run;
         for (int k = 0; k < 8; ++k) e.noteOn(50 + 2 * k, 70 + 6 * k);
         for (int n = 0; n < 80; ++n) {
-            if (n == c.feedbackFrom)
-                for (int layer = 0; layer < 3; ++layer) e.set({{WAVE_FEED_TAGS[layer], 0.5f}});
+            if (n == c.feedbackFrom) e.send({{0xB0, 1, 127}});
             if (n >= 40 && n % 4 == 0) e.noteOff(50 + (n - 40) / 2, 3 + n % 29);
             e.send({{0xD0, (uint8_t)(n % 128)}}, 7 + 13 * n % (c.block - 7));
             const std::vector<float> left = e.render(c.block, c.block);
@@ -671,4 +672,5 @@ TEST_P(RunAhead, GivesWhatThePerSamplePathGives) {
 INSTANTIATE_TEST_SUITE_P(Cases, RunAhead,
                          ::testing::Values(AheadCase{2, 64, false}, AheadCase{2, 100, true},
                                            AheadCase{3, 64, false}, AheadCase{3, 100, true},
-                                           AheadCase{3, 37, false}, AheadCase{3, 64, false, 30}));
+                                           AheadCase{3, 37, false}, AheadCase{2, 64, false, 30},
+                                           AheadCase{3, 64, false, 30}));
