@@ -74,6 +74,26 @@ struct alignas(64) TRunAhead {
         left = samples;
         at = 0;
     }
+    // Where this sample's records wait for these voices: before() (what the hand-over must
+    // pass on besides the records), then the hand-over. Otherwise the notes settle and, where a
+    // render ahead through `samples` may be tried, render() writes the records from this sample
+    // on (false: it wrote none, and none is tried again while the run stands), and this
+    // sample's are handed over likewise. Returns whether this sample's records were handed over.
+    template <class Render, class Before>
+    bool handOverOrRender(uint32_t sampleCounter, int listed, uint32_t generation, int samples,
+                          Render&& render, Before&& before) {
+        if (!holds(sampleCounter, listed, generation)) {
+            settle();
+            if (!mayRender(sampleCounter, samples)) return false;
+            if (!render()) {
+                refuse(sampleCounter, samples);
+                return false;
+            }
+        }
+        before();
+        handOver();
+        return true;
+    }
     // This sample's records into the voices' own.
     void handOver() {
         const float(*row)[4] = record[at];

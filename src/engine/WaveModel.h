@@ -267,7 +267,8 @@ __attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWave
 // samples of the run standing from it, a plain Wave layer's voices (all plain on the sample
 // before) each run through all of them at once, the same steps as plainWaveVoice<true, Sine>
 // would take sample by sample; each of the samples then hands over its records
-// (waveAheadHandOver), and TRunAhead::settle leaves the notes as those samples would have.
+// (TRunAhead::handOverOrRender), and TRunAhead::settle leaves the notes as those samples
+// would have.
 // While the samples stand, nothing a plain voice's checks look at moves, nor its phase
 // offset, table and warp; with the layer's pitch envelope still, neither do its 4-sample
 // steps (which its memo gives as the first step within the samples takes them). Only its
@@ -330,20 +331,12 @@ __attribute__((noinline)) bool waveAheadRender(APlugin& p, const PlainWaveLayer&
     return true;
 }
 
-// Hands the voices the records of this sample, where the layer's voices were rendered
-// ahead through it: true then; false otherwise (the notes settled, nothing held any more).
-// filterMoves: the layer's filter envelope moves on this sample, and each voice's filter
-// takes its level.
-inline bool waveAheadHandOver(APlugin& p, int layer, int voices, bool filterMoves) {
-    TRunAhead& a = p.runAhead[layer];
-    if (!a.holds(p.sampleCounter, voices, p.voiceListGeneration)) {
-        a.settle();
-        return false;
-    }
-    for (int vi = 0; filterMoves && vi < voices; ++vi) {
+// What a Wave layer's hand-over passes on besides the records (see
+// TRunAhead::handOverOrRender): where the layer's filter envelope moves on this sample, each
+// voice's filter takes its level.
+inline void waveAheadFilterLevels(TRunAhead& a) {
+    for (int vi = 0; vi < a.voices; ++vi) {
         const TRunAhead::Voice& s = a.voice[vi];
         s.filter->setEnv(0, (float)*s.filterLevel * s.filterAmount);
     }
-    a.handOver();
-    return true;
 }

@@ -1237,14 +1237,18 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         const bool aheadable = bank.steadyFor == p.sampleCounter && p.standLeft > 0 &&
                                p.env.stillNow(1u << ENV_PITCH[layer]);
         const bool filterMoves = !p.env.stillNow(1u << ENV_FILTER[layer]);
-        bool handed = aheadable && waveAheadHandOver(p, layer, voices, filterMoves);
-        if (aheadable && !handed && ahead.mayRender(p.sampleCounter, p.standLeft)) {
-            if (rows.stride == 0 ? waveAheadRender<true>(p, L, list, voices, p.standLeft)
-                                 : waveAheadRender<false>(p, L, list, voices, p.standLeft))
-                handed = waveAheadHandOver(p, layer, voices, filterMoves);
-            else
-                ahead.refuse(p.sampleCounter, p.standLeft);
-        }
+        const bool handed =
+            aheadable &&
+            ahead.handOverOrRender(
+                p.sampleCounter, voices, p.voiceListGeneration, p.standLeft,
+                [&] {
+                    const int n = p.standLeft;
+                    return rows.stride == 0 ? waveAheadRender<true>(p, L, list, voices, n)
+                                            : waveAheadRender<false>(p, L, list, voices, n);
+                },
+                [&] {
+                    if (filterMoves) waveAheadFilterLevels(ahead);
+                });
         if (handed) {
             vi = voices;
         } else {
@@ -1342,19 +1346,14 @@ void renderFMVoices(APlugin& p, int layer, int voices, const int* list, const in
                                1u << ENV_FM_2_VOL[layer];
     if (steady && single && p.layerFMChain[layer] == 0 && !p.renderPerSample && p.standLeft > 0 &&
         p.env.stillNow(envelopes)) {
-        bool handed = ahead.holds(p.sampleCounter, voices, p.voiceListGeneration);
-        if (!handed) {
-            ahead.settle();
-            if (ahead.mayRender(p.sampleCounter, p.standLeft)) {
-                int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
-                asm("" : "+r"(layerStart));
-                handed = fmAheadRender(p, plainFMLayer(p, layer, layerStart), layer, list, voices,
-                                       p.standLeft);
-                if (!handed) ahead.refuse(p.sampleCounter, p.standLeft);
-            }
-        }
-        if (handed) {
-            ahead.handOver();
+        const auto render = [&] {
+            int layerStart = layer * kNumVoices;  // (as in renderModelVoices)
+            asm("" : "+r"(layerStart));
+            return fmAheadRender(p, plainFMLayer(p, layer, layerStart), layer, list, voices,
+                                 p.standLeft);
+        };
+        if (ahead.handOverOrRender(p.sampleCounter, voices, p.voiceListGeneration, p.standLeft,
+                                   render, [] {})) {
             bank.steadyFor = p.sampleCounter + 1u;
             return;
         }

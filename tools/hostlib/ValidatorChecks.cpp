@@ -261,11 +261,11 @@ void checkRenderRate(CheckContext& ctx, double rate) {
 // its envelopes rest: in runs, a settled layer skips the looks at its controls that blocks of
 // one frame (runs of one) always take, and renders its voices ahead through the samples that
 // stand (MIDI inside a block ends a run before they are all handed over). So must long
-// echoes through the largest reverb, whose delay lengths shorten and lengthen again (the delay keeps its entries in less or more of
-// its storage as they need; the reverb's longest combs reach the ends of their lines), the
-// lengths set on frames where every block size starts a block. Each size renders through
-// its own copy of the shared object, so every render starts from the same process state
-// (the shared random sequence among it).
+// echoes through the largest reverb, whose delay lengths shorten and lengthen again (the
+// delay keeps its entries in less or more of its storage as they need; the reverb's longest
+// combs reach the ends of their lines), the lengths set on frames where every block size
+// starts a block. Each size renders through its own copy of the shared object, so every
+// render starts from the same process state (the shared random sequence among it).
 void checkRenderBlocksAgree(CheckContext& ctx) {
     const char* kName = "render-blocks-agree";
     namespace fs = std::filesystem;
