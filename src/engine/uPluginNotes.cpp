@@ -212,11 +212,18 @@ void APlugin::setNotePressed(int voice, int note, int velocity, float semitoneOf
     glideDir[voice] = glideStep[voice] > 0.0f ? 1.0f : (glideStep[voice] < 0.0f ? -1.0f : 0.0f);
     lastPitch = voicePitch[voice];
 
-    if (!retrigger) {
-        setLastVoice();
-        return;
-    }
+    if (retrigger) startVoiceNote(voice, note, velocity, arpChord, fromArp);
+    setLastVoice();
+}
 
+// What a (re)triggered note sets up beyond its pitch: modulation, velocity, the chord, the
+// layers' sound, envelopes and LFOs, and the voice's place in the active list. Kept out of
+// line: inlined into setNotePressed, this path lost its branch counts in the compiler's
+// profile and was laid out with the code that never runs, optimised for size and far from
+// the render loop.
+__attribute__((noinline)) void APlugin::startVoiceNote(int voice, int note, int velocity,
+                                                       int arpChord, bool fromArp) {
+    if (!isValidVoice(voice)) return;
     voiceCounter[voice] = 0;
     std::memcpy(modDestVoice[voice], modDestDefault, sizeof(modDestVoice[voice]));
     dropTailLevels(tailLevels, voice);
@@ -245,7 +252,6 @@ void APlugin::setNotePressed(int voice, int note, int velocity, float semitoneOf
 
     // The voice renders from this very sample, not from the next rebuild of the list.
     addActiveVoice(voice);
-    setLastVoice();
 }
 
 void APlugin::layoutChord(int voice, int arpChord, bool fromArp) {

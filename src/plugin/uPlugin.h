@@ -435,6 +435,7 @@ public:
     void prefetchElementStart(int voice);
     void setNotePressed(int voice, int note, int velocity, float semitoneOffset, int arpChord,
                         bool retrigger, bool fromArp, bool glide);
+    void startVoiceNote(int voice, int note, int velocity, int arpChord, bool fromArp);
     void layoutChord(int voice, int arpChord, bool fromArp);
     void updateChordTable();
     void setNoteSources(int voice, int note, int velocity);
