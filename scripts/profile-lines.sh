@@ -5,7 +5,8 @@
 # usage: scripts/profile-lines.sh BUILD_DIR [MODEL] [SECONDS] [EVENT] [ROWS]
 #   BUILD_DIR  a build with debug information, e.g. configured with
 #              -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-gdwarf-4 (the same code)
-#   MODEL      - for the 8-note chord (default), or Wire, String, FM, Wave for 16 x 3
+#   MODEL      - for the 8-note chord (default), or Wire, String, FM, Wave for 16 x 3, or
+#              burst: the blocks of 64 that take sixteen note-ons (figures per such block)
 #   SECONDS    rendered (default 1)
 #   EVENT      Ir (default), or a cache event: D1mr, D1mw, I1mr (runs the cache simulation),
 #              or code: how much code runs in every sample, every run of the render loop
@@ -24,12 +25,18 @@ scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 cache=()
 [ "$event" = Ir ] || [ "$event" = code ] || cache=(--cache-sim=yes)
+run=(--callgrind-child --seconds "$seconds" --model "$model" --as-ours)
+[ "$model" = burst ] && run=(--burst-child --seconds "$seconds")
 valgrind --tool=callgrind "${cache[@]}" --dump-instr=yes --collect-atstart=no -q \
     --callgrind-out-file="$scratch/profile" "$build/bin/tavrolune-bench-render" \
-    "$build/plugin/Tavrolune.so" --callgrind-child --seconds "$seconds" --model "$model" \
-    --as-ours >/dev/null
+    "$build/plugin/Tavrolune.so" "${run[@]}" >/dev/null
 # the samples the collection covers: the benchmark renders whole blocks of 512 at 48 kHz
-# until the seconds are reached
-samples=$(awk -v s="$seconds" 'BEGIN { f = int(s * 48000); print int((f + 511) / 512) * 512 }')
+# until the seconds are reached; or the burst blocks, one a second in each of three runs
+if [ "$model" = burst ]; then
+    samples=$(awk -v s="$seconds" \
+        'BEGIN { b = int(int(s * 48000) / 64); print 3 * int((b + 749) / 750) }')
+else
+    samples=$(awk -v s="$seconds" 'BEGIN { f = int(s * 48000); print int((f + 511) / 512) * 512 }')
+fi
 python3 tools/bench/callgrind_lines.py "$scratch/profile" "$build/plugin/Tavrolune.so" \
     "$samples" "$event" "$rows"

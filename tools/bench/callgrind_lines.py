@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """One event of a callgrind profile (recorded with --dump-instr=yes) per output sample, by
-function with what is inlined into it, and by source line.
+function with what is inlined into it, by source line, and in the parts the compiler laid
+out as never run (a profile that lost a path's counts shows there).
 
 callgrind itself charges inlined code to the function it was inlined into and, for a shared
 object built with link-time optimisation, often cannot name the line. This reads the cost of
@@ -15,6 +16,7 @@ usage: callgrind_lines.py PROFILE OBJECT SAMPLES [EVENT] [ROWS]
            the render loop) and 128 output samples, which the instruction cache must hold
   ROWS     rows of each table (default 60)
 """
+import bisect
 import collections
 import os
 import re
@@ -93,6 +95,20 @@ def inline_chains(object_path, addresses):
     return chains
 
 
+def cold_parts(object_path):
+    """[(first, end, name)] of the parts the compiler split off and laid out as never run
+    (the symbols named "... [clone .cold]")."""
+    out = subprocess.run(["nm", "-C", "-S", "-t", "d", object_path],
+                         capture_output=True, text=True, check=True).stdout.splitlines()
+    parts = []
+    for line in out:
+        fields = line.split(" ", 3)
+        if len(fields) == 4 and fields[2] in "tT" and fields[3].endswith("[clone .cold]"):
+            first = int(fields[0])
+            parts.append((first, first + int(fields[1]), fields[3]))
+    return parts
+
+
 def code_lines(costs, chains, samples, rows):
     """The code the instruction cache must hold: each instruction's count is how often it
     ran, so a line whose busiest instruction ran at least samples / n times is run in
@@ -147,6 +163,17 @@ def main():
     print(f"\n== by source line")
     for where, cost in by_line.most_common(rows):
         print(f"{cost / samples:9.1f}  {where}")
+    # Code that runs here but was laid out as never run (a profile that lost its counts):
+    # it is optimised for size and lies far from the render loop.
+    by_cold = collections.Counter()
+    addresses = sorted(costs)
+    for first, end, name in cold_parts(object_path):
+        inside = addresses[bisect.bisect_left(addresses, first):bisect.bisect_left(addresses, end)]
+        by_cold[name[:100]] += sum(costs[a] for a in inside)
+    print(f"\n== in parts laid out as never run: {sum(by_cold.values()) / samples:.1f}")
+    for name, cost in by_cold.most_common(rows):
+        if cost > 0:
+            print(f"{cost / samples:9.1f}  {name}")
 
 
 if __name__ == "__main__":
