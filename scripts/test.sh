@@ -24,7 +24,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_SANITIZE=ON \
 cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # CTest starts the tests it knows to be long first: given the optimised run's times, the
-# long sanitised renders start at once instead of last, and the run ends minutes sooner.
+# long sanitised renders start at once instead of last, and the run ends sooner.
 mkdir -p build-asan/Testing/Temporary
 cp build/Testing/Temporary/CTestCostData.txt build-asan/Testing/Temporary/ 2>/dev/null || true
 stress='LoadedOutputStaysWithinTheClipAndClean|TwentySecondsOfExtremeSlots|EngineStateStaysFinite|EveryModeStaysFiniteAndBoundedUnderNoise|TenSecondsOfSilenceLeaveNoSubnormalState'

@@ -103,7 +103,7 @@ def cold_parts(object_path):
     parts = []
     for line in out:
         fields = line.split(" ", 3)
-        if len(fields) == 4 and fields[2] in "tT" and fields[3].endswith("[clone .cold]"):
+        if len(fields) == 4 and fields[2] in ("t", "T") and fields[3].endswith("[clone .cold]"):
             first = int(fields[0])
             parts.append((first, first + int(fields[1]), fields[3]))
     return parts
