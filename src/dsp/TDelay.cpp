@@ -26,9 +26,9 @@ const float TDelay::DELAY_LEN_ARRAY[TDelay::kDelayLenCount] = {
 
 // --- history -------------------------------------------------------------------------
 
-// Value-initialised: every page of the history is written here, when the plug-in is made,
-// not first on the audio thread.
-TDelay::History::History() : data(new Entry[kHistoryCapacity]()) {}
+// Zeroed: every page of the history is written here, when the plug-in is made, not first
+// on the audio thread; on large pages, its 8 MB take five page faults rather than 2,049.
+TDelay::History::History() : data(largepages::makeZeroed<Entry>(kHistoryCapacity)) {}
 
 void TDelay::History::reserve(int more) {
     const int need = count + more;

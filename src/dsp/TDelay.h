@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "dsp/LargePages.h"
 #include "dsp/StereoTypes.h"
 
 class TDelay {
@@ -130,7 +131,7 @@ private:
     private:
         friend class TDelay;
         static constexpr int kFirstRing = 4096;
-        std::unique_ptr<Entry[]> data;
+        std::unique_ptr<Entry[], largepages::Release> data;
         int head = 0;
         int count = 0;
         int ring = kFirstRing;  // the entries of data in use as the ring

@@ -24,6 +24,9 @@ using namespace filtermath;
 
 const int UNI_SPLIT_NUM[kFilterMaxCopies + 1] = {1, 1, 1, 2, 2, 3, 3};
 
+// Eight filters' comb lines to a slab: three 2 MB pages exactly.
+largepages::Slabs TFilter::combSlabs{sizeof(TFilter::CombLines), kCombLinesPerSlab};
+
 namespace {
 
 

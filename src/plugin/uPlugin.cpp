@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <new>
 
-#include <sys/mman.h>
-
 #include "plugin/uPluginDemo.h"
 #include "vst/AEffEditor.h"
 #include "platform/platform.h"
@@ -60,17 +58,15 @@ AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
 // state spread over the whole object every sample, which small pages pay for in table walks.
 // Elsewhere the mark is simply refused and nothing changes.
 void* APlugin::operator new(std::size_t size) {
-    constexpr std::size_t kLargePage = std::size_t(2) << 20;
-    const std::size_t rounded = (size + kLargePage - 1) & ~(kLargePage - 1);
-    void* p = nullptr;
-    if (posix_memalign(&p, kLargePage, rounded) != 0) throw std::bad_alloc();
-    madvise(p, rounded, MADV_HUGEPAGE);
+    constexpr std::size_t kPage = largepages::kPageBytes;
+    void* p = largepages::allocate((size + kPage - 1) & ~(kPage - 1));
+    if (!p) throw std::bad_alloc();
     return p;
 }
 
-// (posix_memalign's memory goes back through free. Out of line: inlined into a new-expression
-// beside the class's operator new, the compiler takes the pair for a mismatch.)
-__attribute__((noinline)) void APlugin::operator delete(void* p) noexcept { std::free(p); }
+// (Out of line: inlined into a new-expression beside the class's operator new, the compiler
+// takes the pair for a mismatch.)
+__attribute__((noinline)) void APlugin::operator delete(void* p) noexcept { largepages::release(p); }
 
 APlugin::APlugin(audioMasterCallback audioMaster)
     : AudioEffectX(audioMaster, kNumPrograms, kNumParams) {
