@@ -35,7 +35,7 @@ stress='LoadedOutputStaysWithinTheClipAndClean|TwentySecondsOfExtremeSlots|Engin
 # fuzzers take three cores, the thread-sanitised build the rest. Their report follows it.
 scripts/fuzz.sh >"$scratch/fuzz.log" 2>&1 &
 fuzzing=$!
-trap 'kill "$fuzzing" 2>/dev/null; rm -rf "$scratch"' EXIT
+trap 'kill "$fuzzing" 2>/dev/null || true; rm -rf "$scratch"' EXIT
 
 # What the threads share, under ThreadSanitizer: the program hand-over, the editor's
 # deferred work, and the engine rendering notes on an audio thread while a second thread
