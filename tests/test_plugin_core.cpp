@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp/FilterTables.h"
 #include "dsp/LargePages.h"
 #include "editor/uEditor.h"
 #include "support/PluginHarness.h"
@@ -121,6 +122,7 @@ TEST(PluginMemory, SlabBlocksComeZeroedApartAndTheirSlabGoesWithTheLast) {
 
 // Made on large pages (where the system grants them on request), an instance takes a few
 // hundred page faults; on small pages its buffers took some 18,000, most of its start-up.
+// The process's first instance fills the filter tables too: some 3,600 more on small pages.
 TEST(PluginMemory, MakingAnInstanceTakesFewPageFaults) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     GTEST_SKIP() << "a sanitizer's shadow memory faults in on its own";
@@ -130,12 +132,16 @@ TEST(PluginMemory, MakingAnInstanceTakesFewPageFaults) {
     std::getline(mode, line);
     if (line.find("[never]") != std::string::npos || line.empty())
         GTEST_SKIP() << "no large pages on request here";
-    { PluginHarness first; }  // (the filter tables are filled once per process)
-    struct rusage before, after;
-    getrusage(RUSAGE_SELF, &before);
-    { PluginHarness h; }
-    getrusage(RUSAGE_SELF, &after);
-    EXPECT_LT(after.ru_minflt - before.ru_minflt, 2000) << "minor page faults making an instance";
+    // (the first only where no instance came before: CTest runs each test on its own)
+    const char* const instances[] = {"first", "second"};
+    for (const char* which : instances) {
+        if (which == instances[0] && filterTablesReady()) continue;
+        struct rusage before, after;
+        getrusage(RUSAGE_SELF, &before);
+        { PluginHarness h; }
+        getrusage(RUSAGE_SELF, &after);
+        EXPECT_LT(after.ru_minflt - before.ru_minflt, 2000) << "minor page faults making the " << which << " instance";
+    }
 }
 
 TEST(PluginHostDetection, FlagsFollowProductAndVendorStrings) {

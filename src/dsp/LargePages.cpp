@@ -10,10 +10,17 @@ void* allocate(std::size_t bytes) noexcept {
     void* p = nullptr;
     if (posix_memalign(&p, kPageBytes, bytes) != 0) return nullptr;
     // (Marked before anything touches it, so that the first touch of each 2 MB takes a
-    // large page; refused where there are none, which changes nothing.)
-    const std::size_t whole = bytes & ~(kPageBytes - 1);
-    if (whole > 0) madvise(p, whole, MADV_HUGEPAGE);
+    // large page.)
+    advise(p, bytes);
     return p;
+}
+
+std::size_t advise(void* begin, std::size_t bytes) noexcept {
+    const auto first = (reinterpret_cast<std::uintptr_t>(begin) + kPageBytes - 1) & ~(kPageBytes - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(begin) + bytes) & ~(kPageBytes - 1);
+    if (end <= first) return 0;
+    // (refused where there are no large pages, which changes nothing)
+    return madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE) == 0 ? end - first : 0;
 }
 
 void release(void* p) noexcept { std::free(p); }
