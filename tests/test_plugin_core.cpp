@@ -132,15 +132,16 @@ TEST(PluginMemory, MakingAnInstanceTakesFewPageFaults) {
     std::getline(mode, line);
     if (line.find("[never]") != std::string::npos || line.empty())
         GTEST_SKIP() << "no large pages on request here";
-    // (the first only where no instance came before: CTest runs each test on its own)
-    const char* const instances[] = {"first", "second"};
-    for (const char* which : instances) {
-        if (which == instances[0] && filterTablesReady()) continue;
+    // (The first is the process's first only where no instance came before it: CTest runs
+    // each test on its own. Else it is made but not measured.)
+    const bool fresh = !filterTablesReady();
+    for (const char* which : {"first", "second"}) {
         struct rusage before, after;
         getrusage(RUSAGE_SELF, &before);
         { PluginHarness h; }
         getrusage(RUSAGE_SELF, &after);
-        EXPECT_LT(after.ru_minflt - before.ru_minflt, 2000) << "minor page faults making the " << which << " instance";
+        if (fresh || which[0] == 's')
+            EXPECT_LT(after.ru_minflt - before.ru_minflt, 2000) << "page faults making the " << which << " instance";
     }
 }
 
