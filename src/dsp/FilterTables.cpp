@@ -45,8 +45,8 @@ std::atomic<bool> gFilled{false};
 // whole 2 MB pages of the span they fill are marked for large pages before the first
 // write. Filled on small pages they cost some 3,600 page faults, about 40 % of the time the
 // process's first instance took to make; and a note reads entries scattered over 14 MB,
-// which then take fewer address translations. (The tables the filters read: one that
-// nothing reads is left for the linker to drop.)
+// which then take fewer address translations. (Listed: the tables something reads. The
+// other two, never read, are left for the linker to drop.)
 void adviseLargePages() {
     const float* const tables[] = {FilterSine,  Filter2Sine, Filter2Cos,    Filter12Lo2,
                                    Filter12Hi2, FilterZTan,  FilterZQ,      FilterMFF,
@@ -57,7 +57,8 @@ void adviseLargePages() {
         lo = std::min(lo, reinterpret_cast<std::uintptr_t>(t));
         hi = std::max(hi, reinterpret_cast<std::uintptr_t>(t + kFilterTableSize));
     }
-    // (Only a span of the tables alone: laid out otherwise, nothing is marked.)
+    // (Only a span of the tables alone, with room for the other two where they are kept:
+    // laid out otherwise, nothing is marked.)
     if (hi - lo <= sizeof tables / sizeof tables[0] * sizeof FilterSine + largepages::kPageBytes)
         largepages::advise(reinterpret_cast<void*>(lo), hi - lo);
 }
