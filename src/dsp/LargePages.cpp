@@ -15,12 +15,11 @@ void* allocate(std::size_t bytes) noexcept {
     return p;
 }
 
-std::size_t advise(void* begin, std::size_t bytes) noexcept {
+void advise(void* begin, std::size_t bytes) noexcept {
     const auto first = (reinterpret_cast<std::uintptr_t>(begin) + kPageBytes - 1) & ~(kPageBytes - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(begin) + bytes) & ~(kPageBytes - 1);
-    if (end <= first) return 0;
     // (refused where there are no large pages, which changes nothing)
-    return madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE) == 0 ? end - first : 0;
+    if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 void release(void* p) noexcept { std::free(p); }

@@ -22,9 +22,8 @@ void* allocate(std::size_t bytes) noexcept;
 void release(void* p) noexcept;
 
 // Marks the whole 2 MB pages inside [begin, begin + bytes) of memory nothing has touched yet
-// (zeroed static arrays too), so that its first writes take large pages. Returns the bytes
-// marked: 0 where the span holds no whole page or the system refuses.
-std::size_t advise(void* begin, std::size_t bytes) noexcept;
+// (zeroed static arrays too), so that its first writes take large pages.
+void advise(void* begin, std::size_t bytes) noexcept;
 
 struct Release {
     void operator()(void* p) const noexcept { release(p); }
