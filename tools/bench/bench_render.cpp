@@ -11,7 +11,7 @@
 // usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
 //                               [--chord] [--idle] [--ratio] [--callgrind [--d1 KB,WAYS]]
 //                               [--pairs N] [--same-patches] [--per-second]
-//                               [--burst-child]
+//                               [--burst-child] [--first-bursts N]
 //   --model NAME  only that layer model ("Wire", "String", "FM" or "Wave")
 //   --main        only the per-model table (no full patch, modulation or peer runs)
 //   --chord       only the 8-note chord beside the peer, the burst and the idle figures
@@ -35,6 +35,9 @@
 //                 quickest of five runs for each second, the two taking turns) and its
 //                 output RMS in each: the envelopes' first seconds against the held notes
 //                 after them; with --callgrind, the counts of each second
+//   --first-bursts N  the first burst alone, over N fresh instances, ours and the peer's,
+//                 as made and with code and tables warmed by another instance (see
+//                 benchFirstBursts)
 //   --burst-child the burst figures alone; run under valgrind --tool=callgrind
 //                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 //                 (three runs: divide by three times the bursts; with --steady, the block
@@ -566,6 +569,50 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
                 name, 1e6 * quickest[0], quickest[0] / m, 1e6 * l, l / m);
 }
 
+// The first burst alone, over many fresh instances (each after its pre-roll of silence):
+// quicker and steadier than one 10 s render's block 0, for weighing a change against it.
+// Each instance is measured twice over: as made (its code, the process's tables and its own
+// state all as making it left them), and after a second instance, made after it, has just
+// taken the same burst and the first has rendered a block of silence. The second case finds
+// the code and the process's tables in the caches, and the first instance's state written at
+// a note start not; the gap is what the cold code and tables cost the first burst.
+void benchFirstBursts(const std::shared_ptr<VstModule>& module, const char* name, int instances) {
+    constexpr int block = 64;
+    std::vector<double> cold, warmed;
+    for (int k = 0; k < 2 * instances; ++k) {
+        const bool warm = k % 2 == 1;  // the two cases take turns
+        std::unique_ptr<VstPlugin> plugin = startInstance(module, Params(), block);
+        if (!plugin) return;
+        BlockBuffers io(block);
+        EventList events;  // the first burst of benchBursts
+        for (int i = 0; i < 16; ++i) events.add(0x90, 36 + 3 * i, 100);
+        std::unique_ptr<VstPlugin> other;
+        if (warm) {
+            other = startInstance(module, Params(), block);
+            if (!other) return;
+            other->dispatch(effProcessEvents, 0, 0, events.get());
+            io.render(*other);
+            io.render(*plugin);
+        }
+        const double start = threadSeconds();
+        plugin->dispatch(effProcessEvents, 0, 0, events.get());
+        io.render(*plugin);
+        (warm ? warmed : cold).push_back(threadSeconds() - start);
+    }
+    const auto quartiles = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        std::printf("median %7.1f us (quartiles %.1f, %.1f)", 1e6 * v[n / 2], 1e6 * v[n / 4],
+                    1e6 * v[(3 * n) / 4]);
+        return v[n / 2];
+    };
+    std::printf("%-5s first burst, %d instances: as made ", name, instances);
+    const double a = quartiles(cold);
+    std::printf("\n%-5s   code and tables warmed by another instance ", name);
+    const double b = quartiles(warmed);
+    std::printf("\n%-5s   cold code and tables: %.1f us\n", name, 1e6 * (a - b));
+}
+
 // --- interleaved ratios --------------------------------------------------------------------
 
 // Ours and the peer in turn, three pairs (or --pairs); the median of the pair ratios holds
@@ -777,6 +824,7 @@ int main(int argc, char** argv) {
     bool chordOnly = false;
     bool idleOnly = false;
     bool perSecond = false;
+    int firstBursts = 0;
     bool ratioOnly = false;
     bool samePatches = false;
     bool callgrind = false;
@@ -811,6 +859,8 @@ int main(int argc, char** argv) {
             d1Spec = std::to_string(kb * 1024) + "," + std::to_string(ways) + ",64";
         } else if (a == "--callgrind-child") {
             callgrindChildRun = true;
+        } else if (a == "--first-bursts" && i + 1 < argc) {
+            firstBursts = std::max(1, std::atoi(argv[++i]));
         } else if (a == "--burst-child") {
             burstCounts = true;
         } else if (a == "--steady") {
@@ -871,6 +921,14 @@ int main(int argc, char** argv) {
     }
     if (burstCounts) {
         benchBursts(ours, "ours", seconds);
+        return 0;
+    }
+    if (firstBursts > 0) {
+        benchFirstBursts(ours, "ours", firstBursts);
+        std::string ignored;
+        if (std::filesystem::exists(peerPath))
+            if (std::shared_ptr<VstModule> peer = VstModule::open(peerPath, ignored))
+                benchFirstBursts(peer, "peer", firstBursts);
         return 0;
     }
     std::printf("Render cost: %.0f s at %.0f Hz, held notes, one per voice\n", seconds, kRate);
