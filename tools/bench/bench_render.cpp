@@ -575,7 +575,9 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
 // state all as making it left them), and after a second instance, made after it, has just
 // taken the same burst and the first has rendered a block of silence. The second case finds
 // the code and the process's tables in the caches, and the first instance's state written at
-// a note start not; the gap is what the cold code and tables cost the first burst.
+// a note start not; the gap is what the cold code and tables cost the first burst. (Where
+// tavrolune-page-touch finds the first read of a large page beside mapping churn dear, most
+// of the gap is the first reads of the filter tables' pages, not of their cache lines.)
 void benchFirstBursts(const std::shared_ptr<VstModule>& module, const char* name, int instances) {
     constexpr int block = 64;
     std::vector<double> cold, warmed;
