@@ -72,8 +72,9 @@ int main(int argc, char** argv) {
             std::memset(churn, 2, kChurn);
             if (previous) munmap(previous, kChurn);
             previous = static_cast<char*>(churn);
-            // (a line each time not read before, so that both reads miss the caches alike)
-            const std::size_t at = (std::size_t)r * 4096;
+            // (a line each time not read before, so that both reads miss the caches alike;
+            // within the first 1 MB of every page, however many rounds)
+            const std::size_t at = (std::size_t)(r % 256) * 4096;
             const double t0 = threadSeconds();
             for (std::size_t i = 0; i < kBlock; i += kLarge) sink = sink + block[i + at];
             const double t1 = threadSeconds();
