@@ -61,7 +61,7 @@ TEST(FilterTables, FiniteFilledOncePerProcessAndSaturatedIndex) {
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(ready, std::vector<int>(4, 1));
     const float* tables[] = {FilterSine, Filter2Sine, Filter2Cos, Filter12Lo2, Filter12Hi2,
-                             FilterZTan, FilterZQ,    FilterMFF,  FilterMFQ,   FilterMFP,
+                             FilterZTan, FilterMFF,   FilterMFQ,  FilterMFP,
                              FilterVoxC, FilterVoxD,  FilterTmpqs, FilterInvTmpq, FilterTanBP};
     for (const float* t : tables)
         for (int i = 0; i < kFilterTableSize; ++i) ASSERT_TRUE(std::isfinite(t[i])) << i;

@@ -10,13 +10,11 @@
 #include "dsp/LargePages.h"
 
 float FilterFreqPow2[kFilterTableSize];
-float FilterSine[kFilterTableSize];
 float Filter2Sine[kFilterTableSize];
 float Filter2Cos[kFilterTableSize];
 float Filter12Lo2[kFilterTableSize];
 float Filter12Hi2[kFilterTableSize];
-float FilterZTan[kFilterTableSize];
-float FilterZQ[kFilterTableSize];
+FilterTuningTables FilterTuning;
 float FilterMFF[kFilterTableSize];
 float FilterMFQ[kFilterTableSize];
 float FilterMFP[kFilterTableSize];
@@ -41,25 +39,28 @@ constexpr float kDenormalGuard = 1e-15f;
 std::once_flag gFillOnce;
 std::atomic<bool> gFilled{false};
 
-// The tables are one translation unit's zeroed arrays, side by side in one section: the
-// whole 2 MB pages of the span they fill are marked for large pages before the first
-// write. Filled on small pages they cost some 3,600 page faults, about 40 % of the time the
-// process's first instance took to make; and a note reads entries scattered over 14 MB,
-// which then take fewer address translations. (Listed: the tables something reads. The
-// other two, never read, are left for the linker to drop.)
+// The tables are one translation unit's zeroed arrays: the whole 2 MB pages they fill are
+// marked for large pages before the first write. Filled on small pages they cost some 3,600
+// page faults, about 40 % of the time the process's first instance took to make; and a note
+// reads entries scattered over megabytes, which then take fewer address translations. The
+// tuning pair is one aligned page of its own; the others lie side by side in one section.
+// (Listed: the tables something reads. The other two, never read, are left for the linker
+// to drop.)
 void adviseLargePages() {
-    const float* const tables[] = {FilterSine,  Filter2Sine, Filter2Cos,    Filter12Lo2,
-                                   Filter12Hi2, FilterZTan,  FilterZQ,      FilterMFF,
-                                   FilterMFQ,   FilterMFP,   FilterVoxC,    FilterVoxD,
-                                   FilterTmpqs, FilterInvTmpq};
+    largepages::advise(&FilterTuning, sizeof FilterTuning);
+    const float* const tables[] = {Filter2Sine, Filter2Cos, Filter12Lo2, Filter12Hi2,
+                                   FilterMFF,   FilterMFQ,  FilterMFP,   FilterVoxC,
+                                   FilterVoxD,  FilterTmpqs, FilterInvTmpq};
     auto lo = reinterpret_cast<std::uintptr_t>(tables[0]), hi = lo;
     for (const float* t : tables) {
         lo = std::min(lo, reinterpret_cast<std::uintptr_t>(t));
         hi = std::max(hi, reinterpret_cast<std::uintptr_t>(t + kFilterTableSize));
     }
-    // (Only a span of the tables alone, with room for the other two where they are kept:
-    // laid out otherwise, nothing is marked.)
-    if (hi - lo <= sizeof tables / sizeof tables[0] * sizeof FilterSine + largepages::kPageBytes)
+    // (Only a span of the tables alone, with room for the other two and for the tuning pair
+    // with its alignment, wherever the linker puts them: laid out otherwise, nothing more is
+    // marked.)
+    constexpr std::size_t kTable = sizeof Filter2Sine;
+    if (hi - lo <= sizeof tables / sizeof tables[0] * kTable + 2 * kTable + 2 * sizeof FilterTuning)
         largepages::advise(reinterpret_cast<void*>(lo), hi - lo);
 }
 
@@ -90,7 +91,6 @@ void fillFilterTables() {
         Filter12Lo2[i] = c / (s + 0.0015f);
         Filter12Hi2[i] = s / (c + 0.0015f);
         FilterZTan[i] = tn;
-        FilterZQ[i] = 0.5f * (float)std::exp2((double)(-5.0f * f));
         FilterMFF[i] = 2.0f * p - 1.0f + kDenormalGuard;
         FilterMFQ[i] = 1.0f + 0.5f * q * (1.0f - q + 5.6f * q * q);
         FilterMFP[i] = p + kDenormalGuard;

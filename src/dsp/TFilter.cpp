@@ -188,7 +188,7 @@ void TFilter::updateShared(int pairCount) {
     if (mode >= kFilterZeroLow24 && mode <= kFilterZeroLowBandHigh24)
         sharedR = 0.5f * std::exp2(-3.0f * 0.995f * r);
     else
-        sharedR = FilterZQ[(int)(r * 0.995f * 131071.0f)];
+        sharedR = damping.at((int)(r * 0.995f * 131071.0f));
     const Taps t = zeroDelayTaps(mode, m);
     tapLow = t.low;
     tapBand = t.band;
@@ -199,9 +199,12 @@ void TFilter::updateShared(int pairCount) {
     } else if (mode == kFilterFormant2) {
         for (int k = 0; k < 4; ++k) shifts[k] = std::exp2(2.0f * m * (2.0f * (float)k / 3.0f - 1.0f));
     }
-    const int tq = (int)(r * 131071.0f);
-    formantInv = FilterInvTmpq[tq];
-    formantQs = FilterTmpqs[tq];
+    // (read by the formant modes alone; any change of mode brings a new shared update)
+    if (mode == kFilterFormant1 || mode == kFilterFormant2) {
+        const int tq = (int)(r * 131071.0f);
+        formantInv = FilterInvTmpq[tq];
+        formantQs = FilterTmpqs[tq];
+    }
     if (mode == kFilterVocal) {
         float p = m * 4.99f;
         if (p >= 4.99f) p -= 4.99f;
@@ -1071,7 +1074,7 @@ void TFilter::runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out)
     const Lanes4 d = cut[0].fTarget - cut[0].fUsed;
     if (mode != lastEffectMode || std::fabs(res - coefRes) > 1e-5f ||
         std::fabs(morph - coefMorph) > 1e-5f || anyLane(d > 1e-5f || d < -1e-5f)) {
-        const float R = FilterZQ[(int)(res * 0.995f * 131071.0f)];
+        const float R = damping.at((int)(res * 0.995f * 131071.0f));
         const Lanes4 g =
             gather(FilterZTan, tableIndexes((cut[0].fTarget + 0.001f) * halfInvRate + kGuard));
         cut[0].fUsed = cut[0].fTarget;

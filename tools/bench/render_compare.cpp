@@ -81,6 +81,16 @@ Params effectPatch() {
     return p;
 }
 
+// Wave layers through the formant and vocal modes (the resonance terms only they read) and a
+// zero-delay mode, at a resonance that moves its damping entry between notes.
+Params formantPatch() {
+    Params p = modelPatch(3);
+    const int modes[3] = {28, 29, 21};
+    const int tags[3] = {272, 304, 336};
+    for (int layer = 0; layer < 3; ++layer) p.push_back({tags[layer], stepped(modes[layer], 34.99f)});
+    return p;
+}
+
 // Slots from sources to destinations, each with its amount; the other slots stay off.
 Params withSlots(Params p, const int (*routes)[2], const float* amounts, int count) {
     for (int i = 0; i < count; ++i) {
@@ -249,6 +259,7 @@ std::vector<Case> cases() {
             {"wave", modelPatch(3), p, 512, 4.5, -1.0},
             {"modulation", modPatch(), p, 512, 4.5, -1.0},
             {"effects", effectPatch(), p, 512, 4.5, -1.0},
+            {"formants", formantPatch(), p, 64, 4.5, -1.0},
             {"startup-chord", Params(), startupChord(), 512, 3.0, -1.0},
             {"startup-block1", Params(), p, 1, 4.5, -1.0},
             {"startup-block7", Params(), p, 7, 4.5, -1.0},
