@@ -65,6 +65,9 @@ TEST(FilterTables, FiniteFilledOncePerProcessAndSaturatedIndex) {
                              FilterVoxC, FilterVoxD,  FilterTmpqs, FilterInvTmpq, FilterTanBP};
     for (const float* t : tables)
         for (int i = 0; i < kFilterTableSize; ++i) ASSERT_TRUE(std::isfinite(t[i])) << i;
+    // The two tables a note start reads share one 2 MB page.
+    const auto page = [](const float* t) { return reinterpret_cast<std::uintptr_t>(t) >> 21; };
+    EXPECT_EQ(page(FilterZTan), page(FilterSine + kFilterTableLast));
     // A later call (a second instance) does not fill again.
     const float saved = FilterMFP[12345];
     FilterMFP[12345] = -7.0f;

@@ -9,12 +9,13 @@
 
 #include "dsp/LargePages.h"
 
+#include <sys/mman.h>
+
 float FilterFreqPow2[kFilterTableSize];
 float Filter2Sine[kFilterTableSize];
 float Filter2Cos[kFilterTableSize];
 float Filter12Lo2[kFilterTableSize];
 float Filter12Hi2[kFilterTableSize];
-FilterTuningTables FilterTuning;
 float FilterMFF[kFilterTableSize];
 float FilterMFQ[kFilterTableSize];
 float FilterMFP[kFilterTableSize];
@@ -25,6 +26,44 @@ float FilterInvTmpq[kFilterTableSize];
 float FilterTanBP[kFilterTableSize];
 
 namespace {
+
+// The tuning pair before the tables are filled, and where no aligned page is to be had.
+FilterTuningTables gTuningFallback;
+
+}  // namespace
+
+// (Given their values where the tables are filled; initialised as constants, they lie apart
+// from the tables, whose large pages a write at the library's load would split.)
+float* FilterSine = gTuningFallback.sine;
+float* FilterZTan = gTuningFallback.zTan;
+
+namespace {
+
+// The tuning pair's own page: 2 MB aligned and marked for a large page, before the first
+// write. When the library is unloaded (a host that scans its plug-ins loads and unloads each)
+// its memory goes back to the system, but the mapping stays: a thread still running as the
+// process ends reads zeros there rather than fault.
+FilterTuningTables* takeTuningPage() {
+    constexpr std::size_t kPage = largepages::kPageBytes;
+    static_assert(sizeof(FilterTuningTables) == kPage, "one large page");
+    void* raw = mmap(nullptr, 2 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto at = reinterpret_cast<std::uintptr_t>(raw);
+    const auto first = (at + kPage - 1) & ~(kPage - 1);
+    if (first > at) munmap(raw, first - at);
+    if (at + 2 * kPage > first + kPage)
+        munmap(reinterpret_cast<void*>(first + kPage), at + 2 * kPage - (first + kPage));
+    largepages::advise(reinterpret_cast<void*>(first), kPage);
+    return reinterpret_cast<FilterTuningTables*>(first);
+}
+
+struct TuningPageRelease {
+    constexpr TuningPageRelease() = default;
+    ~TuningPageRelease() {
+        if (FilterZTan != gTuningFallback.zTan) madvise(FilterZTan, sizeof(FilterTuningTables), MADV_DONTNEED);
+    }
+};
+TuningPageRelease gTuningPageRelease;
 
 // The coefficients are single precision throughout, with pi rounded down to the float
 // just below it (3.14159250), so that the top of the tables keeps its small non-zero
@@ -42,12 +81,12 @@ std::atomic<bool> gFilled{false};
 // The tables are one translation unit's zeroed arrays: the whole 2 MB pages they fill are
 // marked for large pages before the first write. Filled on small pages they cost some 3,600
 // page faults, about 40 % of the time the process's first instance took to make; and a note
-// reads entries scattered over megabytes, which then take fewer address translations. The
-// tuning pair is one aligned page of its own; the others lie side by side in one section.
+// reads entries scattered over megabytes, which then take fewer address translations. (The
+// tuning pair's page is marked where it is taken; the others lie side by side in one
+// section.)
 // (Listed: the tables something reads. The other two, never read, are left for the linker
 // to drop.)
 void adviseLargePages() {
-    largepages::advise(&FilterTuning, sizeof FilterTuning);
     const float* const tables[] = {Filter2Sine, Filter2Cos, Filter12Lo2, Filter12Hi2,
                                    FilterMFF,   FilterMFQ,  FilterMFP,   FilterVoxC,
                                    FilterVoxD,  FilterTmpqs, FilterInvTmpq};
@@ -56,15 +95,18 @@ void adviseLargePages() {
         lo = std::min(lo, reinterpret_cast<std::uintptr_t>(t));
         hi = std::max(hi, reinterpret_cast<std::uintptr_t>(t + kFilterTableSize));
     }
-    // (Only a span of the tables alone, with room for the other two and for the tuning pair
-    // with its alignment, wherever the linker puts them: laid out otherwise, nothing more is
-    // marked.)
+    // (Only a span of the tables alone, with room for the other two and for the static
+    // tuning pair, wherever the linker puts them: laid out otherwise, nothing is marked.)
     constexpr std::size_t kTable = sizeof Filter2Sine;
-    if (hi - lo <= sizeof tables / sizeof tables[0] * kTable + 2 * kTable + 2 * sizeof FilterTuning)
+    if (hi - lo <= sizeof tables / sizeof tables[0] * kTable + 4 * kTable)
         largepages::advise(reinterpret_cast<void*>(lo), hi - lo);
 }
 
 void fillFilterTables() {
+    if (FilterTuningTables* page = takeTuningPage()) {
+        FilterZTan = page->zTan;
+        FilterSine = page->sine;
+    }
     adviseLargePages();
     const float step = 1.0f / (float)kFilterTableSize;  // exact: 2^-18
     for (int i = 0; i < kFilterTableSize; ++i) {

@@ -16,25 +16,25 @@
 constexpr int kFilterTableSize = 262144;
 constexpr int kFilterTableLast = kFilterTableSize - 1;
 
-// The two tables a note start reads, on one 2 MB page of their own: with the damping
-// evaluated and the formant terms read by the formant modes alone, a note then reaches its
-// coefficients through this one large page rather than three. (Where large pages are taken,
-// the first read of a page after the process has changed its address space elsewhere can
-// cost microseconds on a virtual machine, on the thread of the note.)
-struct alignas(2097152) FilterTuningTables {  // (2 MB)
+// The two tables a note start reads, side by side on one 2 MB page of their own, taken when
+// the tables are filled: with the damping evaluated and the formant terms read by the formant
+// modes alone, a note then reaches its coefficients through this one large page rather than
+// three. (Where large pages are taken, the first read of a page after the process has
+// changed its address space elsewhere can cost microseconds on a virtual machine, on the
+// thread of the note.)
+struct FilterTuningTables {
     float zTan[kFilterTableSize];
     float sine[kFilterTableSize];
 };
-extern FilterTuningTables FilterTuning;
 
 // Never written: stays all zero; nothing may depend on it.
 extern float FilterFreqPow2[kFilterTableSize];
-inline constexpr float* FilterSine = FilterTuning.sine;  // 2 sin(pi x) + 1e-15
+extern float* FilterSine;                        // 2 sin(pi x) + 1e-15
 extern float Filter2Sine[kFilterTableSize];     // sin(2 pi x)
 extern float Filter2Cos[kFilterTableSize];      // cos(2 pi x)
 extern float Filter12Lo2[kFilterTableSize];     // cos(pi x) / (sin(pi x) + 0.0015)
 extern float Filter12Hi2[kFilterTableSize];     // sin(pi x) / (cos(pi x) + 0.0015)
-inline constexpr float* FilterZTan = FilterTuning.zTan;  // tan(pi x)
+extern float* FilterZTan;                        // tan(pi x)
 extern float FilterMFF[kFilterTableSize];       // 2p - 1 + 1e-15, p = f + f (1 - f)
 extern float FilterMFQ[kFilterTableSize];       // 1 + 0.5 q (1 - q + 5.6 q^2), q = 1 - f
 extern float FilterMFP[kFilterTableSize];       // p + 1e-15
