@@ -35,9 +35,9 @@
 //                 quickest of five runs for each second, the two taking turns) and its
 //                 output RMS in each: the envelopes' first seconds against the held notes
 //                 after them; with --callgrind, the counts of each second
-//   --first-bursts N  the first burst alone, over N fresh instances, ours and the peer's,
-//                 as made and with code and tables warmed by another instance (see
-//                 benchFirstBursts)
+//   --first-bursts N  the first burst alone, over N fresh instances, ours and the peer's
+//                 taking turns, as made and with code and tables warmed by another instance
+//                 (see benchFirstBursts); with --same-patches, the ratio of two builds
 //   --burst-child the burst figures alone; run under valgrind --tool=callgrind
 //                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 //                 (three runs: divide by three times the bursts; with --steady, the block
@@ -578,28 +578,37 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
 // a note start not; the gap is what the cold code and tables cost the first burst. (Where
 // tavrolune-page-touch finds the first read of a large page beside mapping churn dear, most
 // of the gap is the first reads of the filter tables' pages, not of their cache lines.)
-void benchFirstBursts(const std::shared_ptr<VstModule>& module, const char* name, int instances) {
+// The synths (ours, then the peer or another build) take turns instance by instance, so that
+// a slow spell of a shared machine falls on all of them alike; with two builds of ours, the
+// ratio of their medians follows.
+void benchFirstBursts(const NamedSynths& synths, int instances, bool sameSynth) {
     constexpr int block = 64;
-    std::vector<double> cold, warmed;
+    struct Cases {
+        std::vector<double> cold, warmed;
+    };
+    std::vector<Cases> cases(synths.size());
     for (int k = 0; k < 2 * instances; ++k) {
         const bool warm = k % 2 == 1;  // the two cases take turns
-        std::unique_ptr<VstPlugin> plugin = startInstance(module, Params(), block);
-        if (!plugin) return;
-        BlockBuffers io(block);
-        EventList events;  // the first burst of benchBursts
-        for (int i = 0; i < 16; ++i) events.add(0x90, 36 + 3 * i, 100);
-        std::unique_ptr<VstPlugin> other;
-        if (warm) {
-            other = startInstance(module, Params(), block);
-            if (!other) return;
-            other->dispatch(effProcessEvents, 0, 0, events.get());
-            io.render(*other);
+        for (size_t s = 0; s < synths.size(); ++s) {
+            const std::shared_ptr<VstModule>& module = synths[s].second;
+            std::unique_ptr<VstPlugin> plugin = startInstance(module, Params(), block);
+            if (!plugin) return;
+            BlockBuffers io(block);
+            EventList events;  // the first burst of benchBursts
+            for (int i = 0; i < 16; ++i) events.add(0x90, 36 + 3 * i, 100);
+            std::unique_ptr<VstPlugin> other;
+            if (warm) {
+                other = startInstance(module, Params(), block);
+                if (!other) return;
+                other->dispatch(effProcessEvents, 0, 0, events.get());
+                io.render(*other);
+                io.render(*plugin);
+            }
+            const double start = threadSeconds();
+            plugin->dispatch(effProcessEvents, 0, 0, events.get());
             io.render(*plugin);
+            (warm ? cases[s].warmed : cases[s].cold).push_back(threadSeconds() - start);
         }
-        const double start = threadSeconds();
-        plugin->dispatch(effProcessEvents, 0, 0, events.get());
-        io.render(*plugin);
-        (warm ? warmed : cold).push_back(threadSeconds() - start);
     }
     const auto quartiles = [](std::vector<double>& v) {
         std::sort(v.begin(), v.end());
@@ -608,11 +617,18 @@ void benchFirstBursts(const std::shared_ptr<VstModule>& module, const char* name
                     1e6 * v[(3 * n) / 4]);
         return v[n / 2];
     };
-    std::printf("%-5s first burst, %d instances: as made ", name, instances);
-    const double a = quartiles(cold);
-    std::printf("\n%-5s   code and tables warmed by another instance ", name);
-    const double b = quartiles(warmed);
-    std::printf("\n%-5s   cold code and tables: %.1f us\n", name, 1e6 * (a - b));
+    std::vector<double> made(synths.size()), warmed(synths.size());
+    for (size_t s = 0; s < synths.size(); ++s) {
+        const char* name = synths[s].first;
+        std::printf("%-5s first burst, %d instances: as made ", name, instances);
+        made[s] = quartiles(cases[s].cold);
+        std::printf("\n%-5s   code and tables warmed by another instance ", name);
+        warmed[s] = quartiles(cases[s].warmed);
+        std::printf("\n%-5s   cold code and tables: %.1f us\n", name, 1e6 * (made[s] - warmed[s]));
+    }
+    if (sameSynth && synths.size() == 2 && made[1] > 0.0 && warmed[1] > 0.0)
+        std::printf("first / second build: as made %.3f, warmed %.3f\n", made[0] / made[1],
+                    warmed[0] / warmed[1]);
 }
 
 // --- interleaved ratios --------------------------------------------------------------------
@@ -926,11 +942,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (firstBursts > 0) {
-        benchFirstBursts(ours, "ours", firstBursts);
+        NamedSynths synths = {{"ours", ours}};
         std::string ignored;
         if (std::filesystem::exists(peerPath))
             if (std::shared_ptr<VstModule> peer = VstModule::open(peerPath, ignored))
-                benchFirstBursts(peer, "peer", firstBursts);
+                synths.push_back({"peer", peer});
+        benchFirstBursts(synths, firstBursts, samePatches);
         return 0;
     }
     std::printf("Render cost: %.0f s at %.0f Hz, held notes, one per voice\n", seconds, kRate);
