@@ -65,9 +65,10 @@ TEST(FilterTables, FiniteFilledOncePerProcessAndSaturatedIndex) {
                              FilterVoxC, FilterVoxD,  FilterTmpqs, FilterInvTmpq, FilterTanBP};
     for (const float* t : tables)
         for (int i = 0; i < kFilterTableSize; ++i) ASSERT_TRUE(std::isfinite(t[i])) << i;
-    // The two tables a note start reads share one 2 MB page.
+    for (int i = 0; i < kFilterDampingSize; ++i) ASSERT_TRUE(std::isfinite(FilterZQ[i])) << i;
+    // What a note start reads of the damping, tan and sine tables lies on one 2 MB page.
     const auto page = [](const float* t) { return reinterpret_cast<std::uintptr_t>(t) >> 21; };
-    EXPECT_EQ(page(FilterZTan), page(FilterSine + kFilterTableLast));
+    EXPECT_EQ(page(FilterZQ), page(FilterSine + kFilterTableSize / 2 - 1));
     // A later call (a second instance) does not fill again.
     const float saved = FilterMFP[12345];
     FilterMFP[12345] = -7.0f;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
@@ -27,7 +28,7 @@ float FilterTanBP[kFilterTableSize];
 
 namespace {
 
-// The tuning pair before the tables are filled, and where no aligned page is to be had.
+// The tuning tables before the tables are filled, and where no aligned page is to be had.
 FilterTuningTables gTuningFallback;
 
 }  // namespace
@@ -36,31 +37,35 @@ FilterTuningTables gTuningFallback;
 // from the tables, whose large pages a write at the library's load would split.)
 float* FilterSine = gTuningFallback.sine;
 float* FilterZTan = gTuningFallback.zTan;
+float* FilterZQ = gTuningFallback.zQ;
 
 namespace {
 
-// The tuning pair's own page: 2 MB aligned and marked for a large page, before the first
-// write. When the library is unloaded (a host that scans its plug-ins loads and unloads each)
-// its memory goes back to the system, but the mapping stays: a thread still running as the
-// process ends reads zeros there rather than fault.
+// The tuning tables' own pages: 2 MB aligned and marked for large pages before the first
+// write (the first page holds all that a note start reads). When the library is unloaded (a
+// host that scans its plug-ins loads and unloads each) their memory goes back to the system,
+// but the mapping stays: a thread still running as the process ends reads zeros there
+// rather than fault.
 FilterTuningTables* takeTuningPage() {
     constexpr std::size_t kPage = largepages::kPageBytes;
-    static_assert(sizeof(FilterTuningTables) == kPage, "one large page");
-    void* raw = mmap(nullptr, 2 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    constexpr std::size_t kBytes = (sizeof(FilterTuningTables) + kPage - 1) & ~(kPage - 1);
+    static_assert(offsetof(FilterTuningTables, sine) + sizeof(float) * kFilterTableSize / 2 <= kPage,
+                  "a note's reads on the first page");
+    void* raw = mmap(nullptr, kBytes + kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (raw == MAP_FAILED) return nullptr;
     const auto at = reinterpret_cast<std::uintptr_t>(raw);
     const auto first = (at + kPage - 1) & ~(kPage - 1);
     if (first > at) munmap(raw, first - at);
-    if (at + 2 * kPage > first + kPage)
-        munmap(reinterpret_cast<void*>(first + kPage), at + 2 * kPage - (first + kPage));
-    largepages::advise(reinterpret_cast<void*>(first), kPage);
+    if (at + kBytes + kPage > first + kBytes)
+        munmap(reinterpret_cast<void*>(first + kBytes), at + kBytes + kPage - (first + kBytes));
+    largepages::advise(reinterpret_cast<void*>(first), kBytes);
     return reinterpret_cast<FilterTuningTables*>(first);
 }
 
 struct TuningPageRelease {
     constexpr TuningPageRelease() = default;
     ~TuningPageRelease() {
-        if (FilterZTan != gTuningFallback.zTan) madvise(FilterZTan, sizeof(FilterTuningTables), MADV_DONTNEED);
+        if (FilterZQ != gTuningFallback.zQ) madvise(FilterZQ, sizeof(FilterTuningTables), MADV_DONTNEED);
     }
 };
 TuningPageRelease gTuningPageRelease;
@@ -82,10 +87,9 @@ std::atomic<bool> gFilled{false};
 // marked for large pages before the first write. Filled on small pages they cost some 3,600
 // page faults, about 40 % of the time the process's first instance took to make; and a note
 // reads entries scattered over megabytes, which then take fewer address translations. (The
-// tuning pair's page is marked where it is taken; the others lie side by side in one
-// section.)
-// (Listed: the tables something reads. The other two, never read, are left for the linker
-// to drop.)
+// tuning tables' pages are marked where they are taken; the others lie side by side in one
+// section. Listed: the tables something reads. The other two, never read, are left for the
+// linker to drop.)
 void adviseLargePages() {
     const float* const tables[] = {Filter2Sine, Filter2Cos, Filter12Lo2, Filter12Hi2,
                                    FilterMFF,   FilterMFQ,  FilterMFP,   FilterVoxC,
@@ -96,7 +100,7 @@ void adviseLargePages() {
         hi = std::max(hi, reinterpret_cast<std::uintptr_t>(t + kFilterTableSize));
     }
     // (Only a span of the tables alone, with room for the other two and for the static
-    // tuning pair, wherever the linker puts them: laid out otherwise, nothing is marked.)
+    // tuning tables, wherever the linker puts them: laid out otherwise, nothing is marked.)
     constexpr std::size_t kTable = sizeof Filter2Sine;
     if (hi - lo <= sizeof tables / sizeof tables[0] * kTable + 4 * kTable)
         largepages::advise(reinterpret_cast<void*>(lo), hi - lo);
@@ -104,6 +108,7 @@ void adviseLargePages() {
 
 void fillFilterTables() {
     if (FilterTuningTables* page = takeTuningPage()) {
+        FilterZQ = page->zQ;
         FilterZTan = page->zTan;
         FilterSine = page->sine;
     }
@@ -133,6 +138,7 @@ void fillFilterTables() {
         Filter12Lo2[i] = c / (s + 0.0015f);
         Filter12Hi2[i] = s / (c + 0.0015f);
         FilterZTan[i] = tn;
+        if (i < kFilterDampingSize) FilterZQ[i] = 0.5f * (float)std::exp2((double)(-5.0f * f));
         FilterMFF[i] = 2.0f * p - 1.0f + kDenormalGuard;
         FilterMFQ[i] = 1.0f + 0.5f * q * (1.0f - q + 5.6f * q * q);
         FilterMFP[i] = p + kDenormalGuard;

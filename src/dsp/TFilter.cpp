@@ -188,7 +188,7 @@ void TFilter::updateShared(int pairCount) {
     if (mode >= kFilterZeroLow24 && mode <= kFilterZeroLowBandHigh24)
         sharedR = 0.5f * std::exp2(-3.0f * 0.995f * r);
     else
-        sharedR = damping.at((int)(r * 0.995f * 131071.0f));
+        sharedR = FilterZQ[(int)(r * 0.995f * 131071.0f)];
     const Taps t = zeroDelayTaps(mode, m);
     tapLow = t.low;
     tapBand = t.band;
@@ -1074,7 +1074,7 @@ void TFilter::runEffectKernel(const stereoOverStruct& in, stereoOverStruct& out)
     const Lanes4 d = cut[0].fTarget - cut[0].fUsed;
     if (mode != lastEffectMode || std::fabs(res - coefRes) > 1e-5f ||
         std::fabs(morph - coefMorph) > 1e-5f || anyLane(d > 1e-5f || d < -1e-5f)) {
-        const float R = damping.at((int)(res * 0.995f * 131071.0f));
+        const float R = FilterZQ[(int)(res * 0.995f * 131071.0f)];
         const Lanes4 g =
             gather(FilterZTan, tableIndexes((cut[0].fTarget + 0.001f) * halfInvRate + kGuard));
         cut[0].fUsed = cut[0].fTarget;

@@ -19,7 +19,6 @@
 #include <cstring>
 #include <memory>
 
-#include "dsp/FilterTables.h"
 #include "dsp/LargePages.h"
 #include "dsp/StereoTypes.h"
 
@@ -935,7 +934,6 @@ private:
     float formantInv = 0.5f;
     float formantQs = 1.0f;
     float combGain = 0.0f;
-    FilterDampingMemo damping;  // of both entry points' last resonance entry
     float ceiling = 0.38f * 44100.0f;    // = rateLanes[0]
     float halfInvRate = 1.0f / 88200.0f;  // = rateLanes[2]
     // the resonance the first pair's coefficients were computed for (entryResOf)

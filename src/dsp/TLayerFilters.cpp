@@ -631,7 +631,7 @@ void TLPFilter::update(int n, int pairCount, float cutoff, float mod, float reso
     bool changed = shared;
     if (shared) {
         lastQ = q;
-        R = damping.at((int)(q * 131071.0f));
+        R = FilterZQ[(int)(q * 131071.0f)];
         lastPairs = pairCount;
     }
     const Lanes4 common = splat(velOffset + cutoff + mod);
@@ -671,7 +671,7 @@ void TLPFilter::updateNote(float cutoff, float mod, float resonance) {
     bool changed = shared;
     if (shared) {
         lastQ = q;
-        R = damping.at((int)(q * 131071.0f));
+        R = FilterZQ[(int)(q * 131071.0f)];
         lastPairs = 1;
     }
     const CutoffConstants& k = cutoffConstants();
@@ -946,7 +946,7 @@ void THPFilter::update(float freq, float mod, float resonance) {
         changed = true;
         fUsed = fTarget;
         lastQ = q;
-        const float R = damping.at((int)(q * 131071.0f));
+        const float R = FilterZQ[(int)(q * 131071.0f)];
         const float gl = FilterZTan[filterTableIndex((fUsed + 0.001f) * halfInvRate + kGuard)];
         Lanes4 a1, a2, a3;
         zeroDelayCoefficients(splat(gl), R, a1, a2, a3);

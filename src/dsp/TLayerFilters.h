@@ -472,8 +472,7 @@ private:
     alignas(64) Lanes4 scaleLanes = filtermath::splat(1.0f / 88200.0f);
     Lanes4 ceilingLanes = filtermath::splat(0.4f * 44100.0f);
     float lastKey = 1.0f;  // the key factor the pairs' cutoffs were mapped with
-    float R = 0.5f;  // filterDamping of lastQ
-    FilterDampingMemo damping;
+    float R = 0.5f;  // FilterZQ damping of lastQ
     // per pair: the FilterZTan entries of the coefficients (-1: none); with the damping R
     // they determine them
     LaneInts4 entry[kFilterMaxPairs] = {{-1, -1, -1, -1}, {-1, -1, -1, -1}, {-1, -1, -1, -1}};
@@ -600,7 +599,6 @@ private:
     float fTarget = 640.0f;
     float fUsed = 640.0f;
     float lastQ = -1.0f;
-    FilterDampingMemo damping;  // of the resonance entry of lastQ
     int pairsCleared = kFilterMaxPairs;  // see TBPFilter::pairsCleared
     struct Pair {
         Lanes4 s1 = {};
