@@ -41,14 +41,14 @@ float* FilterZQ = gTuningFallback.zQ;
 
 namespace {
 
-// The tuning tables' own pages: 2 MB aligned and marked for large pages before the first
-// write (the first page holds all that a note start reads). When the library is unloaded (a
+// The tuning tables' own memory: 2 MB aligned, its first 2 MB (all that a note start reads)
+// marked for a large page before the first write. When the library is unloaded (a
 // host that scans its plug-ins loads and unloads each) their memory goes back to the system,
 // but the mapping stays: a thread still running as the process ends reads zeros there
 // rather than fault.
 FilterTuningTables* takeTuningPage() {
     constexpr std::size_t kPage = largepages::kPageBytes;
-    constexpr std::size_t kBytes = (sizeof(FilterTuningTables) + kPage - 1) & ~(kPage - 1);
+    constexpr std::size_t kBytes = (sizeof(FilterTuningTables) + 4095) & ~std::size_t(4095);
     static_assert(offsetof(FilterTuningTables, sine) + sizeof(float) * kFilterTableSize / 2 <= kPage,
                   "a note's reads on the first page");
     void* raw = mmap(nullptr, kBytes + kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -58,7 +58,9 @@ FilterTuningTables* takeTuningPage() {
     if (first > at) munmap(raw, first - at);
     if (at + kBytes + kPage > first + kBytes)
         munmap(reinterpret_cast<void*>(first + kBytes), at + kBytes + kPage - (first + kBytes));
-    largepages::advise(reinterpret_cast<void*>(first), kBytes);
+    // (The rest, the sine table's upper half, which the bounded cutoffs leave unread, stays
+    // on small pages.)
+    largepages::advise(reinterpret_cast<void*>(first), kPage);
     return reinterpret_cast<FilterTuningTables*>(first);
 }
 

@@ -70,7 +70,7 @@ int main() {
     std::printf("sizeof(APlugin)              %10.2f MiB\n", mib(sizeof(APlugin)));
     std::printf("  engine lookup tables       %10.2f MiB\n", mib(engineTables));
     std::printf("filter tables (per process)  %10.2f MiB\n",
-                mib(16.0 * kFilterTableSize * sizeof(float)));
+                mib((15.0 * kFilterTableSize + kFilterDampingSize) * sizeof(float)));
 
     const bool filledBefore = filterTablesReady();
     const long rss0 = residentKiB();
