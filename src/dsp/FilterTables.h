@@ -16,10 +16,11 @@ constexpr int kFilterTableLast = kFilterTableSize - 1;
 // The three tables a note start reads, side by side from the start of a 2 MB page of their
 // own, taken when the tables are filled: the damping table holds only the entries a
 // resonance reaches (every reader scales a resonance of 0 to 1 to at most 131071), and the
-// cutoffs the filters are bounded to (under half the host rate) read the tan and sine tables
-// within their first halves, so a note reaches its coefficients through this one page. (Where large pages are taken,
-// the first read of a page after the process has changed its address space elsewhere can
-// cost microseconds on a virtual machine, on the thread of the note.)
+// cutoffs the filters are bounded to (under half the host rate) read the tan and sine
+// tables within their first halves, so a note reaches its coefficients through this one
+// page. (Where large pages are taken, the first read of a page after the process has
+// changed its address space elsewhere can cost microseconds on a virtual machine, on the
+// thread of the note.)
 constexpr int kFilterDampingSize = kFilterTableSize / 2;
 struct FilterTuningTables {
     float zQ[kFilterDampingSize];

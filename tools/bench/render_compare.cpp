@@ -81,8 +81,8 @@ Params effectPatch() {
     return p;
 }
 
-// Wave layers through the formant and vocal modes (the resonance terms only they read) and a
-// zero-delay mode, at a resonance that moves its damping entry between notes.
+// Wave layers through the two formant modes (with the resonance terms only they read) and a
+// zero-delay mode (with the damping table).
 Params formantPatch() {
     Params p = modelPatch(3);
     const int modes[3] = {28, 29, 21};
