@@ -10,7 +10,7 @@
 
 #include "dsp/LargePages.h"
 
-#include <sys/mman.h>
+#include <sys/mman.h>  // madvise
 
 float FilterFreqPow2[kFilterTableSize];
 float Filter2Sine[kFilterTableSize];
@@ -42,26 +42,16 @@ float* FilterZQ = gTuningFallback.zQ;
 namespace {
 
 // The tuning tables' own memory: 2 MB aligned, its first 2 MB (all that a note start reads)
-// marked for a large page before the first write. When the library is unloaded (a
-// host that scans its plug-ins loads and unloads each) their memory goes back to the system,
-// but the mapping stays: a thread still running as the process ends reads zeros there
-// rather than fault.
+// marked for a large page before the first write; the rest, the sine table's upper half,
+// which the bounded cutoffs leave unread, stays on small pages. Never freed: when the library
+// is unloaded (a host that scans its plug-ins loads and unloads each) its pages go back to
+// the system, but the memory stays, so a thread still running as the process ends reads
+// zeros there rather than fault.
 FilterTuningTables* takeTuningPage() {
-    constexpr std::size_t kPage = largepages::kPageBytes;
-    constexpr std::size_t kBytes = (sizeof(FilterTuningTables) + 4095) & ~std::size_t(4095);
-    static_assert(offsetof(FilterTuningTables, sine) + sizeof(float) * kFilterTableSize / 2 <= kPage,
+    static_assert(offsetof(FilterTuningTables, sine) + sizeof(float) * kFilterTableSize / 2 <=
+                      largepages::kPageBytes,
                   "a note's reads on the first page");
-    void* raw = mmap(nullptr, kBytes + kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    const auto at = reinterpret_cast<std::uintptr_t>(raw);
-    const auto first = (at + kPage - 1) & ~(kPage - 1);
-    if (first > at) munmap(raw, first - at);
-    if (at + kBytes + kPage > first + kBytes)
-        munmap(reinterpret_cast<void*>(first + kBytes), at + kBytes + kPage - (first + kBytes));
-    // (The rest, the sine table's upper half, which the bounded cutoffs leave unread, stays
-    // on small pages.)
-    largepages::advise(reinterpret_cast<void*>(first), kPage);
-    return reinterpret_cast<FilterTuningTables*>(first);
+    return static_cast<FilterTuningTables*>(largepages::allocate(sizeof(FilterTuningTables)));
 }
 
 struct TuningPageRelease {
@@ -104,7 +94,7 @@ void adviseLargePages() {
     // (Only a span of the tables alone, with room for the other two and for the static
     // tuning tables, wherever the linker puts them: laid out otherwise, nothing is marked.)
     constexpr std::size_t kTable = sizeof Filter2Sine;
-    if (hi - lo <= sizeof tables / sizeof tables[0] * kTable + 4 * kTable)
+    if (hi - lo <= sizeof tables / sizeof tables[0] * kTable + 2 * kTable + sizeof(FilterTuningTables))
         largepages::advise(reinterpret_cast<void*>(lo), hi - lo);
 }
 
