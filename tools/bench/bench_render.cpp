@@ -576,8 +576,8 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
 // taken the same burst and the first has rendered a block of silence. The second case finds
 // the code and the process's tables in the caches, and the first instance's state written at
 // a note start not; the gap is what the cold code and tables cost the first burst. (Where
-// tavrolune-page-touch finds the first read of a large page beside mapping churn dear, most
-// of the gap is the first reads of the filter tables' pages, not of their cache lines.)
+// tavrolune-page-touch finds the first read of a large page beside mapping churn dear, part
+// of the gap is the first read of the filter tables' page, not of its cache lines.)
 // The synths (ours, then the peer or another build) take turns instance by instance, so that
 // a slow spell of a shared machine falls on all of them alike; with two builds of ours, the
 // ratio of their medians follows.
