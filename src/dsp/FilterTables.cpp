@@ -10,7 +10,7 @@
 
 #include "dsp/LargePages.h"
 
-#include <sys/mman.h>  // madvise
+#include <sys/mman.h>
 
 float FilterFreqPow2[kFilterTableSize];
 float Filter2Sine[kFilterTableSize];
@@ -42,16 +42,27 @@ float* FilterZQ = gTuningFallback.zQ;
 namespace {
 
 // The tuning tables' own memory: 2 MB aligned, its first 2 MB (all that a note start reads)
-// marked for a large page before the first write; the rest, the sine table's upper half,
-// which the bounded cutoffs leave unread, stays on small pages. Never freed: when the library
-// is unloaded (a host that scans its plug-ins loads and unloads each) its pages go back to
-// the system, but the memory stays, so a thread still running as the process ends reads
-// zeros there rather than fault.
+// marked for a large page before the first write. Mapped rather than taken from the heap:
+// it is never freed, and a heap block left when the library is unloaded is a leak to the
+// tools that look for them. When the library is unloaded (a host that scans its plug-ins
+// loads and unloads each) its memory goes back to the system, but the mapping stays: a
+// thread still running as the process ends reads zeros there rather than fault.
 FilterTuningTables* takeTuningPage() {
-    static_assert(offsetof(FilterTuningTables, sine) + sizeof(float) * kFilterTableSize / 2 <=
-                      largepages::kPageBytes,
+    constexpr std::size_t kPage = largepages::kPageBytes;
+    constexpr std::size_t kBytes = (sizeof(FilterTuningTables) + 4095) & ~std::size_t(4095);
+    static_assert(offsetof(FilterTuningTables, sine) + sizeof(float) * kFilterTableSize / 2 <= kPage,
                   "a note's reads on the first page");
-    return static_cast<FilterTuningTables*>(largepages::allocate(sizeof(FilterTuningTables)));
+    void* raw = mmap(nullptr, kBytes + kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto at = reinterpret_cast<std::uintptr_t>(raw);
+    const auto first = (at + kPage - 1) & ~(kPage - 1);
+    if (first > at) munmap(raw, first - at);
+    if (at + kBytes + kPage > first + kBytes)
+        munmap(reinterpret_cast<void*>(first + kBytes), at + kBytes + kPage - (first + kBytes));
+    // (The rest, the sine table's upper half, which the bounded cutoffs leave unread, stays
+    // on small pages.)
+    largepages::advise(reinterpret_cast<void*>(first), kPage);
+    return reinterpret_cast<FilterTuningTables*>(first);
 }
 
 struct TuningPageRelease {
