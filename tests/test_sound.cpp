@@ -370,6 +370,27 @@ TEST_F(Layers, ModelSwitchTakesFreshControls) {
     EXPECT_GT(p().layerVoice[0][kVoice].stringInc, 0.0);
 }
 
+// A layer switched to String while its note sounds starts the note's string at rest: what an
+// earlier String note left in the voice's line does not ring in it.
+TEST_F(Layers, StringTakingOverASoundingNoteStartsAtRest) {
+    model(0, 1);
+    startNote();
+    for (int s = 0; s < 4000; ++s) step();
+    ASSERT_GT(std::fabs(p().layerNote[0][kVoice][0].loopState), 1e-4f) << "the first note rings";
+    model(0, 3);
+    p().voiceElemAge[kVoice][0] = 0;
+    p().voiceCounter[kVoice] = 0;
+    startNote();
+    for (int s = 0; s < 3000; ++s) step();  // (past the String excitation's burst)
+    model(0, 1);
+    float loudest = 0.0f;
+    for (int s = 0; s < 200; ++s) {
+        step();
+        loudest = std::max(loudest, std::fabs(p().layerNote[0][kVoice][0].loopState));
+    }
+    EXPECT_LT(loudest, 1e-9f);
+}
+
 // A Wave voice without feedback still keeps the product that feedback turned on at the next
 // sample would take: its two sub-samples' table values x 0.5.
 TEST_F(Layers, WaveWithoutFeedbackKeepsWhatFeedbackWouldTake) {

@@ -604,6 +604,21 @@ __attribute__((noinline)) void refreshLayerControls(APlugin& p, int layer, int v
     c.ctlKeyKnown = 1;
 }
 
+// The String model reads a note's line and excitation history as what the note wrote into
+// them from its start (a slot it has not reached reads as 0). A note that was already
+// sounding when its layer became String (switched from another model, or turned on) wrote
+// nothing there: the slots hold an earlier note's string, or nothing ever written, which
+// would sound in it. Its string starts at rest instead, as that of a note started on String
+// is past its excitation. (Once per voice at such a change, never in a note's steady run.)
+__attribute__((noinline, cold)) void clearSoundingStrings(APlugin& p, int layer, int v) {
+    const int notes = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
+    for (int i = 0; i < notes; ++i) {
+        if (p.voiceElemAge[v][i] <= 0) continue;  // (from age 0 on it writes before it reads)
+        std::memset(p.stringLine[layer][v][i], 0, sizeof p.stringLine[layer][v][i]);
+        std::memset(p.stringHist[layer][v][i], 0, sizeof p.stringHist[layer][v][i]);
+    }
+}
+
 // Layer L of setLayerControls: its inputs are gathered and compared with its key, and the
 // values computed anew only when one of them moved. The layer is a constant here, so each
 // parameter is read straight from its place.
@@ -623,6 +638,7 @@ __attribute__((always_inline)) inline void layerControls(APlugin& p, int v, cons
     // (The values a model keeps from its destinations are taken at a change of model;
     // after that the model takes them anew when the destinations move.)
     const bool fresh = c.model != (int32_t)source + 1;
+    if (__builtin_expect(fresh, 0) && source == kSourceString) clearSoundingStrings(p, L, v);
     c.model = (int32_t)source + 1;
     // (The filters' key tracking stands while they keep what they took.)
     const bool known = !fresh && voiceSame && c.ctlKeyKnown && c.trackKnown[0] &&
