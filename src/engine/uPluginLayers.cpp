@@ -27,18 +27,19 @@ namespace {
 
 // At note start: the voice filter takes the layer's mode (a change of mode clears it), starts
 // from silence and takes its velocity tracking.
+// (reset: false where the filter already holds what its reset leaves, see voiceFiltersClean)
 inline void voiceFilterStart(APlugin& p, int layer, int voice, int mode, float track,
-                             float velocity) {
+                             float velocity, bool reset) {
     TFilter& f = p.voiceFilter[layer][voice];
     f.setType(mode, true);
-    f.reset();
+    if (reset) f.reset();
     f.setVel(track, velocity);
 }
 inline void lowPassSetVel(APlugin& p, int layer, int v, float amount, float velocity) {
     p.voiceLPFilter[layer][v].setVel(amount, velocity);
 }
-inline void bandPassStart(APlugin& p, int layer, int v, float amount, float velocity) {
-    p.voiceBPFilter[layer][v].reset();
+inline void bandPassStart(APlugin& p, int layer, int v, float amount, float velocity, bool reset) {
+    if (reset) p.voiceBPFilter[layer][v].reset();
     p.voiceBPFilter[layer][v].setVel(amount, velocity);
 }
 inline void highPassReset(APlugin& p, int layer, int v) { p.voiceHPFilter[layer][v].reset(); }
@@ -426,6 +427,15 @@ void APlugin::updateLayerState() {
         layerWaveGroup[layer][0] = w & 3;
         layerWaveGroup[layer][1] = (w + 1) & 3;
         layerSource[layer] = (SourceMode)getSteppedValue(LAYER_SOURCE_TAGS[layer]);
+        // (finishLayer: a Wire layer runs its band-pass, low-pass and high-pass, the other
+        // models the multimode filter and the high-pass)
+        const uint8_t use = !on                            ? 0
+                            : layerSource[layer] == kSourceWire ? kUsesBandPass | kUsesLowPass | kUsesHighPass
+                                                                : kUsesMultimode | kUsesHighPass;
+        if (use != layerFilterUse[layer]) {
+            layerFilterUse[layer] = use;
+            for (uint8_t& clean : voiceFiltersClean[layer]) clean &= (uint8_t)~use;
+        }
         // (the multimode quads hold high-passes only while a Wave layer's stages run them)
         if (layerSource[layer] != kSourceWave && mmQuads[layer].highPassHeld != 0)
             mmQuads[layer].releaseHighPass(~0u);
@@ -831,12 +841,17 @@ void APlugin::startLayerSound(int v, int velocity) {
         const auto val = [&](const int32_t* tags) { return paramValue[tags[layer]]; };
         const float f = val(FILTER_VEL_TRACK_TAGS);
         const float w = val(WIRE_VEL_TRACK_TAGS);
+        // The filters the layer's model will not run and that hold what a reset leaves need
+        // none; all but the ones it runs are then such.
+        uint8_t& clean = voiceFiltersClean[layer][v];
+        const unsigned dirty = ~clean;
         voiceFilterStart(*this, layer, v, getSteppedValue(FILTER_MODE_TAGS[layer]), 2.0f * f - 1.0f,
-                         vel);
+                         vel, dirty & kUsesMultimode);
         lowPassSetVel(*this, layer, v, 2.0f * f - 1.0f, vel);
-        bandPassStart(*this, layer, v, 2.0f * w - 1.0f, vel);
-        highPassReset(*this, layer, v);
-        lowPassReset(*this, layer, v);
+        bandPassStart(*this, layer, v, 2.0f * w - 1.0f, vel, dirty & kUsesBandPass);
+        if (dirty & kUsesHighPass) highPassReset(*this, layer, v);
+        if (dirty & kUsesLowPass) lowPassReset(*this, layer, v);
+        clean = (uint8_t)(kUsesAllFilters & ~layerFilterUse[layer]);
 
         stringLenMod[layer][v] = (2.0f * val(STRING_LEN_VEL_TRACK_TAGS) - 1.0f) * vel +
                                  (2.0f * val(STRING_LEN_KEY_TRACK_TAGS) - 1.0f) * pitch;

@@ -105,15 +105,23 @@ inline void prefetchForWrite(const T& object) {
 // envelopes and modulation rows, most of which the sounding notes leave untouched, so it
 // has left the caches since the voice's last start. Written in order, every line would be
 // fetched in turn; asked for together, they arrive together.
+// (Filters that need no reset, see voiceFiltersClean, are left out: their setters write a
+// line or none.)
 void APlugin::prefetchVoiceStart(int voice) {
     prefetchForWrite(modDestVoice[voice]);
     for (int layer = 0; layer < kNumLayers; ++layer) {
-        TFilter::Bytes filter[3];
-        voiceFilter[layer][voice].startBytes(filter);
-        for (const TFilter::Bytes& b : filter) prefetchForWrite(b.from, b.size);
-        prefetchForWrite(&voiceBPFilter[layer][voice], voiceBPFilter[layer][voice].startBytes());
-        prefetchForWrite(&voiceHPFilter[layer][voice], voiceHPFilter[layer][voice].startBytes());
-        prefetchForWrite(&voiceLPFilter[layer][voice], voiceLPFilter[layer][voice].startBytes());
+        const unsigned dirty = ~voiceFiltersClean[layer][voice];
+        if (dirty & kUsesMultimode) {
+            TFilter::Bytes filter[3];
+            voiceFilter[layer][voice].startBytes(filter);
+            for (const TFilter::Bytes& b : filter) prefetchForWrite(b.from, b.size);
+        }
+        if (dirty & kUsesBandPass)
+            prefetchForWrite(&voiceBPFilter[layer][voice], voiceBPFilter[layer][voice].startBytes());
+        if (dirty & kUsesHighPass)
+            prefetchForWrite(&voiceHPFilter[layer][voice], voiceHPFilter[layer][voice].startBytes());
+        if (dirty & kUsesLowPass)
+            prefetchForWrite(&voiceLPFilter[layer][voice], voiceLPFilter[layer][voice].startBytes());
     }
 }
 

@@ -17,4 +17,8 @@ void APlugin::initFilters() {
         }
     }
     std::memset(brickState, 0, sizeof(brickState));
+    // (each init() ends in a reset: the filters the layers' models do not run are clean)
+    for (int layer = 0; layer < kNumLayers; ++layer)
+        for (uint8_t& clean : voiceFiltersClean[layer])
+            clean = (uint8_t)(kUsesAllFilters & ~layerFilterUse[layer]);
 }

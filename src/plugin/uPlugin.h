@@ -1098,6 +1098,22 @@ public:
     TRunAhead runAhead[kNumLayers];
     void settleRunAhead();
     TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
+    // The filters of a layer its model runs (kUses*, none while the layer is off), as
+    // updateLayerState last found them; and per layer and voice, those known to hold
+    // exactly what their reset leaves: the ones a note start reset or found so that the
+    // layer's model does not run. A note start resets only the others (a clean one's reset
+    // would write each of its bytes as it stands: some 5 KB of cold lines per note where
+    // two layers of three sound); a change of a layer's model or on/off state clears the
+    // marks of the filters it now runs, and initFilters marks all the others.
+    enum : uint8_t {
+        kUsesMultimode = 1,
+        kUsesBandPass = 2,
+        kUsesLowPass = 4,
+        kUsesHighPass = 8,
+        kUsesAllFilters = 15
+    };
+    uint8_t layerFilterUse[kNumLayers] = {};
+    uint8_t voiceFiltersClean[kNumLayers][kNumVoices] = {};
     // === end section: voice filters =======================================================
 
     // === section: effects (effects work) ==================================================

@@ -9,8 +9,9 @@
 //       the start-up program in blocks of 1, 7, 64 and 512, notes entering mid-block and in
 //       bursts with voice steals, strummed and stacked chords, noise waves, modulation from
 //       every kind of source to per-voice and to global destinations, routes made and
-//       bypassed while notes sound, a program change while notes sound, and a long
-//       silence that lets the instance sleep and wake
+//       bypassed while notes sound, layers switched on, off and between models while notes
+//       sound, a program change while notes sound, and a long silence that lets the
+//       instance sleep and wake
 //   tavrolune-render-compare diff DIR_A DIR_B
 //       for every WAV in DIR_A, the peak difference against the same file in DIR_B in dBFS;
 //       exit status 1 when one differs by -100 dBFS or more, or is missing or of another
@@ -241,6 +242,19 @@ std::vector<Edit> routeEdits() {
             {3.01, {{362, 1.0f}, {363, 1.0f}, {364, 1.0f}}}};
 }
 
+// Layers turned on and off and switched between models while notes sound, so that filters
+// a note start left alone (their layer off, or run by another model) start to sound mid-note
+// and later notes start over filters that sounded.
+std::vector<Edit> layerSwitches() {
+    const auto model = [](int m) { return stepped(m, 3.99f); };
+    return {{0.3, {{280, 1.0f}, {281, model(3)}}},
+            {0.9, {{249, model(2)}}},
+            {1.5, {{312, 0.0f}}},
+            {2.1, {{312, 1.0f}, {313, model(0)}, {281, model(1)}}},
+            {2.7, {{249, model(0)}, {280, 0.0f}}},
+            {3.0, {{313, model(3)}}}};
+}
+
 struct Case {
     const char* name;
     Params params;
@@ -276,7 +290,8 @@ std::vector<Case> cases() {
             {"program-change-b64", modelPatch(0), p, 64, 4.5, 0.45},
             {"sleep-wake", Params(), sleepAndWake(), 256, 21.5, -1.0},
             {"route-edits", Params(), p, 64, 4.5, -1.0, routeEdits()},
-            {"route-edits-b7", effectPatch(), p, 7, 4.5, -1.0, routeEdits()}};
+            {"route-edits-b7", effectPatch(), p, 7, 4.5, -1.0, routeEdits()},
+            {"layer-switches", Params(), p, 64, 4.5, -1.0, layerSwitches()}};
 }
 
 int renderPatches(const std::string& pluginPath, const std::string& dir) {
