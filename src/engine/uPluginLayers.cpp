@@ -408,6 +408,25 @@ inline float semiOctaves(float value) {
 
 constexpr int SRC_VEL_SPLIT[3] = {58, 76, 94};  // the inverse split follows each
 
+// The String model reads a note's line and excitation history as what the note wrote into
+// them from its start (a slot it has not reached reads as 0). A note that was already
+// sounding when its layer became String (switched from another model, or turned on) wrote
+// nothing there: the slots hold an earlier note's string, or nothing ever written, which
+// would sound in it. Its string starts at rest instead, as that of a note started on String
+// is past its excitation. (Only at such a change of the layer, for the listed voices.)
+__attribute__((noinline, cold)) void clearSoundingStrings(APlugin& p, int layer) {
+    for (int a = 0; a < p.activeVoiceCount; ++a) {
+        const int v = p.activeVoiceList[a];
+        if (!APlugin::isValidVoice(v)) continue;
+        const int notes = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
+        for (int i = 0; i < notes; ++i) {
+            if (p.voiceElemAge[v][i] <= 0) continue;  // (from age 0 on it writes before it reads)
+            std::memset(p.stringLine[layer][v][i], 0, sizeof p.stringLine[layer][v][i]);
+            std::memset(p.stringHist[layer][v][i], 0, sizeof p.stringHist[layer][v][i]);
+        }
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -418,6 +437,7 @@ constexpr int SRC_VEL_SPLIT[3] = {58, 76, 94};  // the inverse split follows eac
 void APlugin::updateLayerState() {
     activeLayerCount = 0;
     for (int layer = 0; layer < kNumLayers; ++layer) {
+        const bool stringBefore = layerOn[layer] && layerSource[layer] == kSourceString;
         const bool on = getOnOff(LAYER_ON_TAGS[layer]);
         layerOn[layer] = on ? 1 : 0;
         if (on) activeLayers[activeLayerCount++] = layer;
@@ -427,6 +447,8 @@ void APlugin::updateLayerState() {
         layerWaveGroup[layer][0] = w & 3;
         layerWaveGroup[layer][1] = (w + 1) & 3;
         layerSource[layer] = (SourceMode)getSteppedValue(LAYER_SOURCE_TAGS[layer]);
+        if (on && layerSource[layer] == kSourceString && !stringBefore)
+            clearSoundingStrings(*this, layer);
         // (finishLayer: a Wire layer runs its band-pass, low-pass and high-pass, the other
         // models the multimode filter and the high-pass)
         const uint8_t use = !on                            ? 0
@@ -614,21 +636,6 @@ __attribute__((noinline)) void refreshLayerControls(APlugin& p, int layer, int v
     c.ctlKeyKnown = 1;
 }
 
-// The String model reads a note's line and excitation history as what the note wrote into
-// them from its start (a slot it has not reached reads as 0). A note that was already
-// sounding when its layer became String (switched from another model, or turned on) wrote
-// nothing there: the slots hold an earlier note's string, or nothing ever written, which
-// would sound in it. Its string starts at rest instead, as that of a note started on String
-// is past its excitation. (Once per voice at such a change, never in a note's steady run.)
-__attribute__((noinline, cold)) void clearSoundingStrings(APlugin& p, int layer, int v) {
-    const int notes = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
-    for (int i = 0; i < notes; ++i) {
-        if (p.voiceElemAge[v][i] <= 0) continue;  // (from age 0 on it writes before it reads)
-        std::memset(p.stringLine[layer][v][i], 0, sizeof p.stringLine[layer][v][i]);
-        std::memset(p.stringHist[layer][v][i], 0, sizeof p.stringHist[layer][v][i]);
-    }
-}
-
 // Layer L of setLayerControls: its inputs are gathered and compared with its key, and the
 // values computed anew only when one of them moved. The layer is a constant here, so each
 // parameter is read straight from its place.
@@ -648,7 +655,6 @@ __attribute__((always_inline)) inline void layerControls(APlugin& p, int v, cons
     // (The values a model keeps from its destinations are taken at a change of model;
     // after that the model takes them anew when the destinations move.)
     const bool fresh = c.model != (int32_t)source + 1;
-    if (__builtin_expect(fresh, 0) && source == kSourceString) clearSoundingStrings(p, L, v);
     c.model = (int32_t)source + 1;
     // (The filters' key tracking stands while they keep what they took.)
     const bool known = !fresh && voiceSame && c.ctlKeyKnown && c.trackKnown[0] &&
