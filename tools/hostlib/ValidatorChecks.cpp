@@ -264,7 +264,9 @@ void checkRenderRate(CheckContext& ctx, double rate) {
 // echoes through the largest reverb, whose delay lengths shorten and lengthen again (the
 // delay keeps its entries in less or more of its storage as they need; the reverb's longest
 // combs reach the ends of their lines), the lengths set on frames where every block size
-// starts a block. Each size renders through its own copy of the shared object, so every
+// starts a block. So must a held chord while layers are switched on, off and between models
+// (filters a note start left alone start to sound; a layer takes sounding notes over as
+// String, whose strings then start at rest, whatever the memory held). Each size renders through its own copy of the shared object, so every
 // render starts from the same process state (the shared random sequence among it).
 void checkRenderBlocksAgree(CheckContext& ctx) {
     const char* kName = "render-blocks-agree";
@@ -295,16 +297,18 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
         e.size = 2;
         chord.push_back(e);
     }
+    enum Edits { kNoEdits, kEchoes, kLayerSwitches };
     struct Case {
         const char* name;
         std::vector<TimedMidiEvent> notes;
         double seconds;
         std::vector<int32_t> blocks;  // the first is the reference
-        bool echoes;
+        Edits edits;
     };
-    const Case cases[] = {{"notes", validationPhrase(rate, 0.8), 1.0, {512, 1, 7, 64, 4096}, false},
-                          {"held chord", chord, 12.0, {512, 1, 64}, false},
-                          {"long echoes", validationPhrase(rate, 0.8), 8.0, {512, 1, 64}, true}};
+    const Case cases[] = {{"notes", validationPhrase(rate, 0.8), 1.0, {512, 1, 7, 64, 4096}, kNoEdits},
+                          {"held chord", chord, 12.0, {512, 1, 64}, kNoEdits},
+                          {"long echoes", validationPhrase(rate, 0.8), 8.0, {512, 1, 64}, kEchoes},
+                          {"layer switches", chord, 3.5, {512, 1, 64}, kLayerSwitches}};
     // The host's transport starts with the first block at or after the pre-roll: a pre-roll
     // of whole blocks of every size starts it on the same frame.
     constexpr int64_t kPreRoll = 7 * 4096;
@@ -320,6 +324,19 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
             for (int tag : {114, 115}) p.setParameter(tag, tag == 114 ? 0.9f : 0.85f);
         if (at == (int64_t)(3.0 * rate) / 512 * 512)
             for (int tag : {114, 115}) p.setParameter(tag, 0.3f);
+    };
+    // Over the held chord, every half second: layers turned on and off and switched between
+    // models (the start-up program's layers 2 and 3 among them), a layer taking its sounding
+    // notes over as String.
+    const auto layers = [rate](VstPlugin& p, int64_t frame) {
+        const auto model = [](int m) { return ((float)m + 0.1f) / 3.99f; };
+        const std::vector<std::pair<int, float>> steps[6] = {
+            {{280, 1.0f}, {281, model(3)}}, {{249, model(2)}}, {{312, 0.0f}},
+            {{312, 1.0f}, {313, model(0)}, {281, model(1)}}, {{249, model(0)}, {280, 0.0f}},
+            {{313, model(3)}}};
+        for (int k = 0; k < 6; ++k)
+            if (frame - kPreRoll == (int64_t)(0.5 * (k + 1) * rate) / 512 * 512)
+                for (const auto& [tag, value] : steps[k]) p.setParameter(tag, value);
     };
     Problems problems;
     int copies = 0;
@@ -339,12 +356,14 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
             ro.blockSize = block;
             ro.lengthFrames = (int64_t)(c.seconds * rate);
             ro.preRollFrames = kPreRoll;
-            if (c.echoes) {
+            if (c.edits == kEchoes) {
                 ro.beforeResume = [&](VstPlugin& v, std::string&) {
                     echoes(v, -1);
                     return true;
                 };
                 ro.beforeBlock = [&](VstPlugin& v, int64_t frame, int32_t) { echoes(v, frame); };
+            } else if (c.edits == kLayerSwitches) {
+                ro.beforeBlock = [&](VstPlugin& v, int64_t frame, int32_t) { layers(v, frame); };
             }
             RenderResult rr;
             const std::string what = std::string(c.name) + ", block " + std::to_string(block) + ": ";
@@ -372,8 +391,8 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
     ctx.report(!problems.any(), kName,
                problems.any() ? problems.summary()
                               : "1 s of notes at 48 kHz in blocks of 1, 7, 64 and 4096, an 8-note chord "
-                                "held 12 s and 8 s of long echoes in blocks of 1 and 64: the same samples as "
-                                "in blocks of 512");
+                                "held 12 s, 8 s of long echoes and a chord under layer switches in blocks of "
+                                "1 and 64: the same samples as in blocks of 512");
 }
 
 void checkAutomation(CheckContext& ctx) {
@@ -940,8 +959,8 @@ const std::vector<ValidatorCheck>& validatorChecks() {
                          [rate](CheckContext& ctx) { checkRenderRate(ctx, rate); }});
         }
         t.push_back({"render-blocks-agree", "the same notes in blocks of 1, 7, 64, 512 and 4096 frames, and a chord "
-                                            "held until it rests and long echoes in blocks of 1, 64 and 512, give "
-                                            "the same samples",
+                                            "held until it rests, long echoes and a chord under layer switches in "
+                                            "blocks of 1, 64 and 512, give the same samples",
                      checkRenderBlocksAgree});
         t.push_back({"automation", "random automation of every parameter between random sub-blocks", checkAutomation});
         t.push_back({"extremes", "every parameter at the ends of its range while notes play", checkExtremes});
