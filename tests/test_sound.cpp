@@ -371,12 +371,20 @@ TEST_F(Layers, ModelSwitchTakesFreshControls) {
 }
 
 // A layer switched to String while its note sounds starts the note's string at rest: what an
-// earlier String note left in the voice's line does not ring in it.
+// earlier String note left in the voice's line does not ring in it. A String note whose layer
+// is turned off and on again rings on from its own line.
 TEST_F(Layers, StringTakingOverASoundingNoteStartsAtRest) {
     model(0, 1);
     startNote();
     for (int s = 0; s < 4000; ++s) step();
     ASSERT_GT(std::fabs(p().layerNote[0][kVoice][0].loopState), 1e-4f) << "the first note rings";
+    p().paramValue[LAYER_ON_TAGS[0]] = 0.0f;
+    model(0, 1);
+    step();
+    p().paramValue[LAYER_ON_TAGS[0]] = 1.0f;
+    model(0, 1);
+    for (int s = 0; s < 200; ++s) step();
+    EXPECT_GT(std::fabs(p().layerNote[0][kVoice][0].loopState), 1e-4f) << "back on, it rings on";
     model(0, 3);
     p().voiceElemAge[kVoice][0] = 0;
     p().voiceCounter[kVoice] = 0;

@@ -410,14 +410,16 @@ constexpr int SRC_VEL_SPLIT[3] = {58, 76, 94};  // the inverse split follows eac
 
 // The String model reads a note's line and excitation history as what the note wrote into
 // them from its start (a slot it has not reached reads as 0). A note that was already
-// sounding when its layer became String (switched from another model, or turned on) wrote
-// nothing there: the slots hold an earlier note's string, or nothing ever written, which
-// would sound in it. Its string starts at rest instead, as that of a note started on String
-// is past its excitation. (Only at such a change of the layer, for the listed voices.)
-__attribute__((noinline, cold)) void clearSoundingStrings(APlugin& p, int layer) {
+// sounding when its layer became String (switched from another model, or turned on) and
+// that never rendered through String wrote nothing there: the slots hold an earlier note's
+// string, or nothing ever written, which would sound in it. Its string starts at rest
+// instead, as that of a note started on String is past its excitation. (Only at such a
+// change of the layer, for the listed voices; see stringLinesOwn.)
+__attribute__((noinline, cold)) void clearForeignStrings(APlugin& p, int layer) {
     for (int a = 0; a < p.activeVoiceCount; ++a) {
         const int v = p.activeVoiceList[a];
-        if (!APlugin::isValidVoice(v)) continue;
+        if (!APlugin::isValidVoice(v) || p.stringLinesOwn[layer][v]) continue;
+        p.stringLinesOwn[layer][v] = 1;
         const int notes = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
         for (int i = 0; i < notes; ++i) {
             if (p.voiceElemAge[v][i] <= 0) continue;  // (from age 0 on it writes before it reads)
@@ -448,7 +450,7 @@ void APlugin::updateLayerState() {
         layerWaveGroup[layer][1] = (w + 1) & 3;
         layerSource[layer] = (SourceMode)getSteppedValue(LAYER_SOURCE_TAGS[layer]);
         if (on && layerSource[layer] == kSourceString && !stringBefore)
-            clearSoundingStrings(*this, layer);
+            clearForeignStrings(*this, layer);
         // (finishLayer: a Wire layer runs its band-pass, low-pass and high-pass, the other
         // models the multimode filter and the high-pass)
         const uint8_t use = !on                            ? 0
@@ -858,6 +860,7 @@ void APlugin::startLayerSound(int v, int velocity) {
         if (dirty & kUsesHighPass) highPassReset(*this, layer, v);
         if (dirty & kUsesLowPass) lowPassReset(*this, layer, v);
         clean = (uint8_t)(kUsesAllFilters & ~layerFilterUse[layer]);
+        stringLinesOwn[layer][v] = layerOn[layer] && layerSource[layer] == kSourceString;
 
         stringLenMod[layer][v] = (2.0f * val(STRING_LEN_VEL_TRACK_TAGS) - 1.0f) * vel +
                                  (2.0f * val(STRING_LEN_KEY_TRACK_TAGS) - 1.0f) * pitch;

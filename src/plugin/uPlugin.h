@@ -1114,6 +1114,10 @@ public:
     };
     uint8_t layerFilterUse[kNumLayers] = {};
     uint8_t voiceFiltersClean[kNumLayers][kNumVoices] = {};
+    // Per layer and voice: its notes' string lines and histories hold only what those notes
+    // wrote (String rendered them from their start, or they were cleared when the layer took
+    // them over as String); else an earlier note's, which such a takeover clears first.
+    uint8_t stringLinesOwn[kNumLayers][kNumVoices] = {};
     // === end section: voice filters =======================================================
 
     // === section: effects (effects work) ==================================================
