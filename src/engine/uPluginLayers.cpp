@@ -453,9 +453,10 @@ void APlugin::updateLayerState() {
             clearForeignStrings(*this, layer);
         // (finishLayer: a Wire layer runs its band-pass, low-pass and high-pass, the other
         // models the multimode filter and the high-pass)
-        const uint8_t use = !on                            ? 0
-                            : layerSource[layer] == kSourceWire ? kUsesBandPass | kUsesLowPass | kUsesHighPass
-                                                                : kUsesMultimode | kUsesHighPass;
+        uint8_t use = 0;
+        if (on)
+            use = layerSource[layer] == kSourceWire ? kUsesBandPass | kUsesLowPass | kUsesHighPass
+                                                    : kUsesMultimode | kUsesHighPass;
         if (use != layerFilterUse[layer]) {
             layerFilterUse[layer] = use;
             for (uint8_t& clean : voiceFiltersClean[layer]) clean &= (uint8_t)~use;

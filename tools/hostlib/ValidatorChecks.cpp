@@ -266,8 +266,9 @@ void checkRenderRate(CheckContext& ctx, double rate) {
 // combs reach the ends of their lines), the lengths set on frames where every block size
 // starts a block. So must a held chord while layers are switched on, off and between models
 // (filters a note start left alone start to sound; a layer takes sounding notes over as
-// String, whose strings then start at rest, whatever the memory held). Each size renders through its own copy of the shared object, so every
-// render starts from the same process state (the shared random sequence among it).
+// String, whose strings then start at rest, whatever the memory held). Each size renders
+// through its own copy of the shared object, so every render starts from the same process
+// state (the shared random sequence among it).
 void checkRenderBlocksAgree(CheckContext& ctx) {
     const char* kName = "render-blocks-agree";
     namespace fs = std::filesystem;
