@@ -737,6 +737,11 @@ public:
         out[2] = {combPos, (size_t)(reinterpret_cast<const char*>(&combWritten[kFilterLanes]) -
                                     reinterpret_cast<const char*>(combPos))};
     }
+    // What setType() and setVel() alone touch, for a note start that needs no reset: the
+    // scalars up to the mode.
+    size_t setterBytes() const {
+        return (size_t)(reinterpret_cast<const char*>(&mode + 1) - reinterpret_cast<const char*>(this));
+    }
     // The comb lines of one copy (feed and feedback), 2 x kCombFrames floats each.
     const float* combFeedLine(int copy) const { return &combFeed[copy][0][0]; }
     const float* combFeedbackLine(int copy) const { return &combBack[copy][0][0]; }

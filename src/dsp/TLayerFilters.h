@@ -46,6 +46,12 @@ struct NoteQuadRun {
         const Filter& f = static_cast<const Filter&>(*this);
         return (size_t)(reinterpret_cast<const char*>(&f.pr[1]) - reinterpret_cast<const char*>(&f));
     }
+    // What setVel() alone touches, for a note start that needs no reset: the velocity
+    // offset and the marks it clears.
+    size_t setterBytes() const {
+        const Filter& f = static_cast<const Filter&>(*this);
+        return (size_t)(reinterpret_cast<const char*>(&f.velOffset + 1) - reinterpret_cast<const char*>(&f));
+    }
 
 protected:
     // The pairs a call of pairCount pairs reads, cleared where a reset left them.

@@ -104,24 +104,30 @@ inline void prefetchForWrite(const T& object) {
 // A (re)triggered note writes some 13 KB of the voice's state: its filters, note records,
 // envelopes and modulation rows, most of which the sounding notes leave untouched, so it
 // has left the caches since the voice's last start. Written in order, every line would be
-// fetched in turn; asked for together, they arrive together.
-// (Filters that need no reset, see voiceFiltersClean, are left out: their setters write a
-// line or none.)
+// fetched in turn; asked for together, they arrive together. That holds for the filters
+// that need no reset (see voiceFiltersClean) as well: their setters still touch a line or
+// two, spread over as many small pages as there are filters, and a burst of note starts
+// would otherwise wait on each of them in turn.
 void APlugin::prefetchVoiceStart(int voice) {
     prefetchForWrite(modDestVoice[voice]);
     for (int layer = 0; layer < kNumLayers; ++layer) {
         const unsigned dirty = ~voiceFiltersClean[layer][voice];
+        const TFilter& multimode = voiceFilter[layer][voice];
         if (dirty & kUsesMultimode) {
             TFilter::Bytes filter[3];
-            voiceFilter[layer][voice].startBytes(filter);
+            multimode.startBytes(filter);
             for (const TFilter::Bytes& b : filter) prefetchForWrite(b.from, b.size);
+        } else {
+            prefetchForWrite(&multimode, multimode.setterBytes());
         }
-        if (dirty & kUsesBandPass)
-            prefetchForWrite(&voiceBPFilter[layer][voice], voiceBPFilter[layer][voice].startBytes());
+        const TBPFilter& bandPass = voiceBPFilter[layer][voice];
+        prefetchForWrite(&bandPass,
+                         dirty & kUsesBandPass ? bandPass.startBytes() : bandPass.setterBytes());
         if (dirty & kUsesHighPass)
             prefetchForWrite(&voiceHPFilter[layer][voice], voiceHPFilter[layer][voice].startBytes());
-        if (dirty & kUsesLowPass)
-            prefetchForWrite(&voiceLPFilter[layer][voice], voiceLPFilter[layer][voice].startBytes());
+        const TLPFilter& lowPass = voiceLPFilter[layer][voice];
+        prefetchForWrite(&lowPass,
+                         dirty & kUsesLowPass ? lowPass.startBytes() : lowPass.setterBytes());
     }
 }
 
