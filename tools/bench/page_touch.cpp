@@ -8,11 +8,20 @@
 // is made (they read the filter tables' pages), so a first-burst figure from a machine where
 // the first row reads far above the second holds it.
 //
+// Then what a read costs once the pages are mapped, when the lines read lie one to a 4 KB
+// piece of large pages, against the same number of lines side by side. Where the TLB holds
+// a large page as one entry, the two cost alike. A virtual machine whose host backs the
+// guest with small pages has the TLB hold each 4 KB piece apart: the spread reads then climb
+// with their number, as they outgrow the TLB, and every small page a burst of note starts
+// touches costs a page walk of its own.
+//
 // usage: tavrolune-page-touch [ROUNDS]   (default 15; prints medians)
 #include <sys/mman.h>
 #include <time.h>
 
 #include <algorithm>
+#include <numeric>
+#include <random>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -48,6 +57,27 @@ char* mapLarge(std::size_t bytes, bool apart) {
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
+}
+
+char* volatile chaseEnd = nullptr;  // where the last chase ended: it must run
+
+// Nanoseconds per read of a chase through `count` lines `stride` bytes apart from `base`, in
+// a shuffled order (each read waits on the one before), once they are all in the caches.
+double chaseRead(char* base, std::size_t stride, int count) {
+    std::vector<int> order((std::size_t)count);
+    std::iota(order.begin(), order.end(), 0);
+    std::shuffle(order.begin() + 1, order.end(), std::mt19937(7));
+    for (int i = 0; i < count; ++i)
+        *reinterpret_cast<char**>(base + (std::size_t)order[(std::size_t)i] * stride) =
+            base + (std::size_t)order[(std::size_t)(i + 1) % (std::size_t)count] * stride;
+    char* at = base;
+    for (int i = 0; i < 4 * count; ++i) at = *reinterpret_cast<char**>(at);
+    const int reads = std::max(400000, 20 * count);
+    const double t0 = threadSeconds();
+    for (int i = 0; i < reads; ++i) at = *reinterpret_cast<char**>(at);
+    const double t1 = threadSeconds();
+    chaseEnd = at;
+    return 1e9 * (t1 - t0) / reads;
 }
 
 }  // namespace
@@ -86,6 +116,24 @@ int main(int argc, char** argv) {
         std::printf("%-34s first read %7.0f ns per 2 MB page, a second line %5.0f ns\n",
                     apart ? "block in a 1 GB stretch of its own" : "block beside the churn",
                     1e9 * median(first), 1e9 * median(again));
+    }
+    // (a line and a small page apart, so the spread lines fall in different cache sets too)
+    constexpr std::size_t kSpread = 4096 + 64;
+    constexpr int kMostLines = 8192;
+    char* lines = mapLarge(kSpread * kMostLines + kLarge, true);
+    if (!lines) {
+        std::fprintf(stderr, "cannot map the lines\n");
+        return 1;
+    }
+    std::memset(lines, 1, kSpread * kMostLines);
+    for (const int count : {512, 2048, kMostLines}) {
+        std::vector<double> packed, spread;
+        for (int r = 0; r < std::max(3, rounds / 5); ++r) {
+            packed.push_back(chaseRead(lines, 64, count));
+            spread.push_back(chaseRead(lines, kSpread, count));
+        }
+        std::printf("%5d lines: side by side %5.1f ns per read, one per 4 KB of large pages %5.1f ns\n",
+                    count, median(packed), median(spread));
     }
     return 0;
 }
