@@ -66,6 +66,12 @@ struct TEnvState {
         double timeIn, timePow;
         double curveIn, curvePow;
     };
+    // The last power a curve of one envelope took, x^y, shared by every voice: notes struck
+    // together move through their stages in step, and all but the first find it here.
+    // (x is above 0 in every power taken: the zeros never match.)
+    struct PowMemo {
+        double x, y, value;
+    };
     // One envelope of a voice: the sustain level and curve argument a decay standing
     // still was left with (see settledOnInputs), then its sub-elements; an update of a
     // voice with one sub-element touches the slot's first cache line alone, unless it
@@ -340,4 +346,6 @@ struct TEnvState {
     double envStep(int envNum, int voice, int sub) const {
         return work.slot[voice][envNum].sub[sub].step;
     }
+
+    PowMemo shapePow[kNumEnvs] = {};
 };

@@ -111,14 +111,27 @@ inline double exp2Safe(double x) {
     return std::exp2(x);
 }
 
-// curvePow(x, exponent()) that asks for the exponent only when the result depends on it.
+inline bool sameBits(double a, double b) {
+    uint64_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    return x == y;
+}
+
+// curvePow(x, exponent()) that asks for the exponent only when the result depends on it,
+// and takes the power from the envelope's memo where another voice just took the same one
+// (the same bits in, the same bits out).
 template <typename Exponent>
-inline double curvePowLazy(double x, Exponent&& exponent) {
+inline double curvePowLazy(double x, TEnvState::PowMemo& memo, Exponent&& exponent) {
     if (!(x > 0.0)) return 0.0;
     if (x == 1.0) return x;
     const double y = exponent();
     if (y == 1.0) return x;
-    return std::pow(x, y);
+    if (sameBits(x, memo.x) && sameBits(y, memo.y)) return memo.value;
+    memo.x = x;
+    memo.y = y;
+    memo.value = std::pow(x, y);
+    return memo.value;
 }
 
 // exp2Safe(x) through a one-entry cache.
@@ -127,13 +140,6 @@ inline double exp2Cached(double x, double& in, double& out) {
     out = exp2Safe(x);
     in = x;
     return out;
-}
-
-inline bool sameBits(double a, double b) {
-    uint64_t x, y;
-    std::memcpy(&x, &a, sizeof x);
-    std::memcpy(&y, &b, sizeof y);
-    return x == y;
 }
 
 inline float destOf(const float* dest, int d) {
@@ -299,6 +305,7 @@ struct EnvTick {
     const int32_t* elemAge;     // the voice's sub-element ages (< 0: not started yet)
     double (*run)[kNumEnvs];    // the voice's running levels
     TEnvState::Slot* shared;    // voice 0's slots, holding the settings memos
+    TEnvState::PowMemo* shapePow;  // the envelopes' curve power memos
     double rate;                // the sample rate
     double globalSpeed;         // the two global speed factors
     int count;                  // sub-elements
@@ -322,20 +329,22 @@ inline double paramOf(const SharedFloat* param, int tag) {
 // shaped by the curve whose exponent `exponent` gives when it is needed.
 template <typename Exponent>
 __attribute__((always_inline)) inline double decayLevel(double phase, double sustain,
+                                                    TEnvState::PowMemo& memo,
                                                     Exponent&& exponent) {
     const double span = 1.0 - sustain;
     const double x = span != 0.0 ? (phase - sustain) / span : (phase - sustain);
-    return sustain + span * curvePowLazy(std::fabs(x), std::forward<Exponent>(exponent));
+    return sustain + span * curvePowLazy(std::fabs(x), memo, std::forward<Exponent>(exponent));
 }
 
 // A release's level at `phase`: the level the release started from, shaped likewise.
 template <typename Exponent>
 __attribute__((always_inline)) inline double releaseLevel(const TEnvState::Sub& c, double phase,
+                                                      TEnvState::PowMemo& memo,
                                                       Exponent&& exponent) {
     if (phase == 0.0) return 0.0;
     const double rp = c.releasePhase;
     const double x = rp > 0.0 ? (rp - phase) / rp : (rp - phase);
-    return c.releaseLevel * curvePowLazy(1.0 - x, std::forward<Exponent>(exponent));
+    return c.releaseLevel * curvePowLazy(1.0 - x, memo, std::forward<Exponent>(exponent));
 }
 
 // The straight paths' end for a single sub-element: its new target and step from the level
@@ -447,7 +456,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
             } else {
                 // (A curve argument of 0, the rule, gives the exponent 2^0 = 1 without a look
                 // at the memo.)
-                lev = decayLevel(phase, sustain, [&]() {
+                lev = decayLevel(phase, sustain, tick.shapePow[n], [&]() {
                     const double curve = decayCurveOf();
                     return curve == 0.0 ? 1.0
                                         : exp2Cached(4.0 * curve, memo.curveIn, memo.curvePow);
@@ -471,7 +480,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
                 stageStepCached(clamp01(paramOf(param, info.releaseTag) + dest[info.release]),
                                 speedOf, tick.rate, holdAtTop, memo.timeIn, memo.timePow);
             const double phase = clamp01(c.phase - d);
-            const double lev = releaseLevel(c, phase, [&]() {
+            const double lev = releaseLevel(c, phase, tick.shapePow[n], [&]() {
                 return exp2Cached(4.0 * (paramOf(param, info.curveTag) +
                                          destOf(dest, info.releaseCurve)),
                                   memo.curveIn, memo.curvePow);
@@ -513,7 +522,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
                         clamp01(paramOf(param, info.releaseTag) + dest[info.release]), speedOf,
                         tick.rate, holdAtTop, memo.timeIn, memo.timePow);
                 phase = clamp01(phase - dRelease);
-                lev = releaseLevel(c, phase, [&]() {
+                lev = releaseLevel(c, phase, tick.shapePow[n], [&]() {
                     if (releaseExp < 0.0)
                         releaseExp = exp2Cached(4.0 * (paramOf(param, info.curveTag) +
                                                        destOf(dest, info.releaseCurve)),
@@ -542,7 +551,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
                     } else if (!(phase > 0.0)) {
                         lev = 0.0;
                     } else {
-                        lev = curvePowLazy(phase, [&]() {
+                        lev = curvePowLazy(phase, tick.shapePow[n], [&]() {
                             if (attackExp < 0.0)
                                 attackExp = exp2Cached(-4.0 * destOf(dest, info.attackCurve),
                                                        memo.curveIn, memo.curvePow);
@@ -558,7 +567,7 @@ __attribute__((always_inline)) inline int updateEnvelopeBody(const EnvTick& tick
                         lev = sustain;
                         fixed = false;
                     } else {
-                        lev = decayLevel(phase, sustain, [&]() {
+                        lev = decayLevel(phase, sustain, tick.shapePow[n], [&]() {
                             if (decayExp < 0.0)
                                 decayExp =
                                     exp2Cached(4.0 * decayCurveOf(), memo.curveIn, memo.curvePow);
@@ -628,8 +637,8 @@ void APlugin::setEnvs(int v) {
     int updated = 0;
     bool stolen = false;
 
-    const EnvTick tick{dest, paramValue,  voiceElemAge[v], w.run[v], w.slot[0],
-                       rate, globalSpeed, count,           held};
+    const EnvTick tick{dest,         paramValue, voiceElemAge[v], w.run[v], w.slot[0],
+                       env.shapePow, rate,       globalSpeed,     count,    held};
     // The moving list and the advance entries are written as the envelopes are computed:
     // an envelope left out has a zero step everywhere.
     TEnvState::VoiceMoves& moves = env.moves[v];
