@@ -68,7 +68,8 @@ struct TEnvState {
     };
     // The last power a curve of one envelope took, x^y, shared by every voice: notes struck
     // together move through their stages in step, and all but the first find it here.
-    // (x is above 0 in every power taken: the zeros never match.)
+    // (x is above 0 in every power taken: the zeros never match.) Kept by the plug-in
+    // object (envShapePow).
     struct PowMemo {
         double x, y, value;
     };
@@ -346,6 +347,4 @@ struct TEnvState {
     double envStep(int envNum, int voice, int sub) const {
         return work.slot[voice][envNum].sub[sub].step;
     }
-
-    PowMemo shapePow[kNumEnvs] = {};
 };

@@ -637,8 +637,8 @@ void APlugin::setEnvs(int v) {
     int updated = 0;
     bool stolen = false;
 
-    const EnvTick tick{dest,         paramValue, voiceElemAge[v], w.run[v], w.slot[0],
-                       env.shapePow, rate,       globalSpeed,     count,    held};
+    const EnvTick tick{dest,        paramValue, voiceElemAge[v], w.run[v], w.slot[0],
+                       envShapePow, rate,       globalSpeed,     count,    held};
     // The moving list and the advance entries are written as the envelopes are computed:
     // an envelope left out has a zero step everywhere.
     TEnvState::VoiceMoves& moves = env.moves[v];

@@ -1514,6 +1514,7 @@ public:
     uint32_t chordTableKey[4 * kNumChords * kMaxChordNotes + 1] = {};  // the chord table's parameter bits, then 1
     float reverbExp2[3][2] = {{0.0f, 1.0f}, {0.0f, 1.0f}, {0.0f, 1.0f}};  // the reverb's last powers of 2: x, 2^x
     uint32_t modSlotKey[3 * kModSlots + 1] = {};  // the slots' source, destination, bypass bits, then 1
+    TEnvState::PowMemo envShapePow[kNumEnvs] = {};  // each envelope's last curve power
 
 private:
     void detectHost();
