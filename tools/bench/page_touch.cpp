@@ -20,12 +20,12 @@
 #include <time.h>
 
 #include <algorithm>
-#include <numeric>
-#include <random>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
+#include <random>
 #include <vector>
 
 namespace {
