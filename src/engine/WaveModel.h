@@ -271,13 +271,17 @@ __attribute__((noinline)) const int* plainWaveVoices(APlugin& p, const PlainWave
 // would have.
 // While the samples stand, nothing a plain voice's checks look at moves, nor its phase
 // offset, table and warp; with the layer's pitch envelope still, neither do its 4-sample
-// steps (which its memo gives as the first step within the samples takes them). Only its
-// filter envelope's level may move: the hand-over passes it on.
+// steps (which its memo gives as the first step within the samples takes them), and nor do
+// they where the envelope moves (pitchMoves) but the voice's pitch does not follow it
+// (an amount of 0: its step never reads the level). Only its filter envelope's level may
+// move: the hand-over passes it on.
 // False, having changed nothing, where a voice would not take the plain loop on every one
-// of the samples (a note not started yet, or a pitch-envelope memo that misses).
+// of the samples (a note not started yet, or a pitch-envelope memo that misses), or where
+// its 4-sample step among them would read a moving pitch envelope.
 template <bool Sine>
 __attribute__((noinline)) bool waveAheadRender(APlugin& p, const PlainWaveLayer& L,
-                                               const int* list, int voices, int samples) {
+                                               const int* list, int voices, int samples,
+                                               bool pitchMoves) {
     TRunAhead& a = p.runAhead[L.layer];
     struct Reads {
         const float* table;
@@ -293,8 +297,9 @@ __attribute__((noinline)) bool waveAheadRender(APlugin& p, const PlainWaveLayer&
         TLayerNote& n = *s.note;
         s.subIncQ[0] = n.subInc;
         if (s.quarter < samples &&
-            !plainWaveQuarter<true>(c, n, p.voiceElemRatio[v][0], p.env.work.run[v][0][L.pitchEnv],
-                                    s.incQ, s.subIncQ[0]))
+            ((pitchMoves && c.pitchEnvAmount != 0.0f) ||
+             !plainWaveQuarter<true>(c, n, p.voiceElemRatio[v][0],
+                                     p.env.work.run[v][0][L.pitchEnv], s.incQ, s.subIncQ[0])))
             return false;
         s.filter = &p.voiceFilter[L.layer][v];
         s.filterLevel = &p.env.work.run[v][0][ENV_RUN_PLACE[ENV_FILTER[L.layer]]];

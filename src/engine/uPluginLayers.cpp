@@ -1271,12 +1271,13 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
         asm("" : "+r"(layerStart));
         const ShapeRows rows = shapeRows(p, p.layerWaveGroup[layer][0]);
         const PlainWaveLayer L = plainWaveLayer(p, layer, layerStart, rows.base);
-        // All plain on the sample before, with the pitch envelope still, through more
-        // samples of the run that stand: the voices rendered ahead through them all (unless
-        // a voice would leave the plain loop on one of them; then not again in this run).
+        // All plain on the sample before, through more samples of the run that stand: the
+        // voices rendered ahead through them all (unless a voice would leave the plain loop
+        // on one of them, or its pitch follows a moving pitch envelope there; then not again
+        // in this run).
         TRunAhead& ahead = p.runAhead[layer];
-        const bool aheadable = bank.steadyFor == p.sampleCounter && p.standLeft > 0 &&
-                               p.env.stillNow(1u << ENV_PITCH[layer]);
+        const bool aheadable = bank.steadyFor == p.sampleCounter && p.standLeft > 0;
+        const bool pitchMoves = !p.env.stillNow(1u << ENV_PITCH[layer]);
         const bool filterMoves = !p.env.stillNow(1u << ENV_FILTER[layer]);
         const bool handed =
             aheadable &&
@@ -1284,8 +1285,9 @@ void renderWaveVoices(APlugin& p, int layer, int voices, const int* list, const 
                 p.sampleCounter, voices, p.voiceListGeneration, p.standLeft,
                 [&] {
                     const int n = p.standLeft;
-                    return rows.stride == 0 ? waveAheadRender<true>(p, L, list, voices, n)
-                                            : waveAheadRender<false>(p, L, list, voices, n);
+                    return rows.stride == 0
+                               ? waveAheadRender<true>(p, L, list, voices, n, pitchMoves)
+                               : waveAheadRender<false>(p, L, list, voices, n, pitchMoves);
                 },
                 [&] {
                     if (filterMoves) waveAheadFilterLevels(ahead);

@@ -92,6 +92,15 @@ Params formantPatch() {
     return p;
 }
 
+// Wave layers whose pitch envelope moves through the notes: one layer's pitch follows it
+// up, one's down and one's not at all.
+Params wavePitchPatch() {
+    Params p = modelPatch(3);
+    const float amounts[3] = {0.62f, 0.5f, 0.4f};
+    for (int layer = 0; layer < 3; ++layer) p.push_back({35 + 31 * layer, amounts[layer]});
+    return p;
+}
+
 // Slots from sources to destinations, each with its amount; the other slots stay off.
 Params withSlots(Params p, const int (*routes)[2], const float* amounts, int count) {
     for (int i = 0; i < count; ++i) {
@@ -274,6 +283,7 @@ std::vector<Case> cases() {
             {"modulation", modPatch(), p, 512, 4.5, -1.0},
             {"effects", effectPatch(), p, 512, 4.5, -1.0},
             {"formants", formantPatch(), p, 64, 4.5, -1.0},
+            {"wave-pitch", wavePitchPatch(), p, 64, 4.5, -1.0},
             {"startup-chord", Params(), startupChord(), 512, 3.0, -1.0},
             {"startup-block1", Params(), p, 1, 4.5, -1.0},
             {"startup-block7", Params(), p, 7, 4.5, -1.0},
