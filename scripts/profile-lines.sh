@@ -6,7 +6,8 @@
 #   BUILD_DIR  a build with debug information, e.g. configured with
 #              -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-gdwarf-4 (the same code)
 #   MODEL      - for the 8-note chord (default), or Wire, String, FM, Wave for 16 x 3, or
-#              burst: the blocks of 64 that take sixteen note-ons (figures per such block)
+#              burst: the blocks of 64 that take sixteen note-ons (figures per such block),
+#              or steady: the block before each of them (sixteen voices in their release)
 #   SECONDS    rendered (default 1)
 #   EVENT      Ir (default), or a cache event: D1mr, D1mw, I1mr (runs the cache simulation),
 #              or code: how much code runs in every sample, every run of the render loop
@@ -27,12 +28,13 @@ cache=()
 [ "$event" = Ir ] || [ "$event" = code ] || cache=(--cache-sim=yes)
 run=(--callgrind-child --seconds "$seconds" --model "$model" --as-ours)
 [ "$model" = burst ] && run=(--burst-child --seconds "$seconds")
+[ "$model" = steady ] && run=(--burst-child --steady --seconds "$seconds")
 valgrind --tool=callgrind "${cache[@]}" --dump-instr=yes --collect-atstart=no -q \
     --callgrind-out-file="$scratch/profile" "$build/bin/tavrolune-bench-render" \
     "$build/plugin/Tavrolune.so" "${run[@]}" >/dev/null
 # the samples the collection covers: the benchmark renders whole blocks of 512 at 48 kHz
 # until the seconds are reached; or the burst blocks, one a second in each of three runs
-if [ "$model" = burst ]; then
+if [ "$model" = burst ] || [ "$model" = steady ]; then
     samples=$(awk -v s="$seconds" \
         'BEGIN { b = int(int(s * 48000) / 64); print 3 * int((b + 749) / 750) }')
 else

@@ -878,17 +878,23 @@ void APlugin::startEnvs(int v, int velocity) {
     // with a new start, so the others keep whatever they held (mostly lines long gone
     // from the caches: a note start would fetch them only to write them).
     const int subs = std::clamp(voiceLevelCount[v], 0, kEnvSubs);
+    // Each envelope written once, where it starts: at full level in Decay, or from 0 in
+    // Attack (an attack that a slot modulates, or the Amp envelope's unless it is instant).
+    const bool ampInstant = paramValue[5] <= 0.0001f && !env.ampAttackModded;
     for (int n = 0; n < kNumEnvs; ++n) {
+        const bool full = n == 0 ? ampInstant : !env.attackModded[n];
+        const double level = full ? 1.0 : 0.0;
+        const int32_t stage = full ? kEnvDecay : kEnvAttack;
         TEnvState::Slot& slot = w.slot[v][n];
         for (int i = 0; i < subs; ++i) {
             TEnvState::Sub& c = slot.sub[i];
-            c.stage = kEnvAttack;
-            c.target = 0.0;
+            c.stage = stage;
+            c.target = level;
             c.step = 0.0;
-            w.run[v][i][ENV_RUN_PLACE[n]] = 0.0;
-            c.phase = 0.0;
-            c.releasePhase = 0.0;
-            c.releaseLevel = 0.0;
+            w.run[v][i][ENV_RUN_PLACE[n]] = level;
+            c.phase = level;
+            c.releasePhase = level;
+            c.releaseLevel = level;
         }
     }
     // (The time factors stay: only the layer volume envelopes' ever leave the 1 the state
@@ -900,20 +906,6 @@ void APlugin::startEnvs(int v, int velocity) {
     env.book[v].settled = 0;
     env.publishAll[v] = 1;
     if (env.globalFrom == v) env.globalFrom = -1;
-    const bool ampInstant = paramValue[5] <= 0.0001f && !env.ampAttackModded;
-    for (int n = ampInstant ? 0 : 1; n < kNumEnvs; ++n) {
-        if (n > 0 && env.attackModded[n]) continue;  // runs its attack from 0
-        TEnvState::Slot& slot = w.slot[v][n];
-        for (int i = 0; i < subs; ++i) {
-            TEnvState::Sub& c = slot.sub[i];
-            c.stage = kEnvDecay;
-            c.target = 1.0;
-            w.run[v][i][ENV_RUN_PLACE[n]] = 1.0;
-            c.phase = 1.0;
-            c.releasePhase = 1.0;
-            c.releaseLevel = 1.0;
-        }
-    }
     // The layer volume envelopes run faster for higher keys and softer notes (or the
     // reverse), by their key- and velocity-track settings.
     const double vel = std::clamp(velocity, 0, 127) / 127.0;
