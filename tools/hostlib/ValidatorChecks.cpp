@@ -298,7 +298,7 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
         e.size = 2;
         chord.push_back(e);
     }
-    enum Edits { kNoEdits, kEchoes, kLayerSwitches };
+    enum Edits { kNoEdits, kEchoes, kLayerSwitches, kWavePitch };
     struct Case {
         const char* name;
         std::vector<TimedMidiEvent> notes;
@@ -309,7 +309,8 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
     const Case cases[] = {{"notes", validationPhrase(rate, 0.8), 1.0, {512, 1, 7, 64, 4096}, kNoEdits},
                           {"held chord", chord, 12.0, {512, 1, 64}, kNoEdits},
                           {"long echoes", validationPhrase(rate, 0.8), 8.0, {512, 1, 64}, kEchoes},
-                          {"layer switches", chord, 3.5, {512, 1, 64}, kLayerSwitches}};
+                          {"layer switches", chord, 3.5, {512, 1, 64}, kLayerSwitches},
+                          {"wave pitch envelopes", chord, 3.0, {512, 1, 64}, kWavePitch}};
     // The host's transport starts with the first block at or after the pre-roll: a pre-roll
     // of whole blocks of every size starts it on the same frame.
     constexpr int64_t kPreRoll = 7 * 4096;
@@ -339,6 +340,14 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
             if (frame - kPreRoll == (int64_t)(0.5 * (k + 1) * rate) / 512 * 512)
                 for (const auto& [tag, value] : steps[k]) p.setParameter(tag, value);
     };
+    // Layer 2 on as Wave, its pitch following its pitch envelope, beside the start-up
+    // program's Wave layer 3, whose pitch does not follow its own (both envelopes move
+    // through the notes' first seconds).
+    const auto wavePitch = [](VstPlugin& p, std::string&) {
+        for (const auto& [tag, value] : {std::pair<int, float>{280, 1.0f}, {281, 3.1f / 3.99f}, {66, 0.62f}})
+            p.setParameter(tag, value);
+        return true;
+    };
     Problems problems;
     int copies = 0;
     for (const Case& c : cases) {
@@ -365,6 +374,8 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
                 ro.beforeBlock = [&](VstPlugin& v, int64_t frame, int32_t) { echoes(v, frame); };
             } else if (c.edits == kLayerSwitches) {
                 ro.beforeBlock = [&](VstPlugin& v, int64_t frame, int32_t) { layers(v, frame); };
+            } else if (c.edits == kWavePitch) {
+                ro.beforeResume = wavePitch;
             }
             RenderResult rr;
             const std::string what = std::string(c.name) + ", block " + std::to_string(block) + ": ";
@@ -392,8 +403,9 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
     ctx.report(!problems.any(), kName,
                problems.any() ? problems.summary()
                               : "1 s of notes at 48 kHz in blocks of 1, 7, 64 and 4096, an 8-note chord "
-                                "held 12 s, 8 s of long echoes and a chord under layer switches in blocks of "
-                                "1 and 64: the same samples as in blocks of 512");
+                                "held 12 s, 8 s of long echoes, a chord under layer switches and a chord on "
+                                "Wave layers whose pitch envelopes move in blocks of 1 and 64: the same "
+                                "samples as in blocks of 512");
 }
 
 void checkAutomation(CheckContext& ctx) {
@@ -960,8 +972,9 @@ const std::vector<ValidatorCheck>& validatorChecks() {
                          [rate](CheckContext& ctx) { checkRenderRate(ctx, rate); }});
         }
         t.push_back({"render-blocks-agree", "the same notes in blocks of 1, 7, 64, 512 and 4096 frames, and a chord "
-                                            "held until it rests, long echoes and a chord under layer switches in "
-                                            "blocks of 1, 64 and 512, give the same samples",
+                                            "held until it rests, long echoes, a chord under layer switches and a "
+                                            "chord on Wave layers whose pitch envelopes move in blocks of 1, 64 and "
+                                            "512, give the same samples",
                      checkRenderBlocksAgree});
         t.push_back({"automation", "random automation of every parameter between random sub-blocks", checkAutomation});
         t.push_back({"extremes", "every parameter at the ends of its range while notes play", checkExtremes});
