@@ -459,7 +459,8 @@ void APlugin::updateLayerState() {
                                                     : kUsesMultimode | kUsesHighPass;
         if (use != layerFilterUse[layer]) {
             layerFilterUse[layer] = use;
-            for (uint8_t& clean : voiceFiltersClean[layer]) clean &= (uint8_t)~use;
+            for (int a = 0; a < activeVoiceCount; ++a)
+                voiceFiltersClean[layer][activeVoiceList[a] & 15] &= (uint8_t)~use;
         }
         // (the multimode quads hold high-passes only while a Wave layer's stages run them)
         if (layerSource[layer] != kSourceWave && mmQuads[layer].highPassHeld != 0)
@@ -877,8 +878,9 @@ void APlugin::startLayerSound(int v, int velocity) {
         const bool freeRun = getOnOff(FREE_ON_TAGS[layer]);
         const bool randomPhase = freeRun && layerSource[layer] != kSourceFM;
         // Eight sub-elements draw from the shared generator, so the sequence does not
-        // depend on how many notes the layer renders.
-        for (int i = 0; i < kEnvSubs; ++i) {
+        // depend on how many notes the layer renders. (Those past the voice's notes only
+        // move the generators on: see below.)
+        for (int i = 0; i < notes; ++i) {
             int32_t start = 0;
             if (freeRun)
                 start = clampInt(((double)RandSeed.next() + 1.0) * 0.5 * 65535.0, 0, 65535);
@@ -892,7 +894,6 @@ void APlugin::startLayerSound(int v, int velocity) {
                 const uint32_t r = (soundRandState >> 16) & 0x7FFFu;
                 phase = (uint32_t)((double)r / 32767.0 * kPhaseScale);
             }
-            if (i >= notes) continue;
             TLayerNote& n = layerNote[layer][v][i];
             const int32_t band = n.band, subBand = n.subBand;
             std::memset(&n, 0, sizeof(n));
@@ -907,6 +908,11 @@ void APlugin::startLayerSound(int v, int velocity) {
             // The string line and excitation history need no clearing: the loop only reads
             // what this note has written (an unwritten slot reads as 0).
         }
+        // The sub-elements past the voice's notes draw as well, and throw their values away.
+        const int unused = kEnvSubs - notes;
+        RandSeed.skip(unused * (freeRun ? 3 : 2));
+        if (randomPhase)
+            for (int i = 0; i < unused; ++i) soundRandState = soundRandState * 1103515245u + 12345u;
     }
 }
 

@@ -654,6 +654,10 @@ void APlugin::rebuildActiveVoices() {
     for (uint32_t left = now; left != 0; left &= left - 1) activeVoiceList[n++] = __builtin_ctz(left);
     activeVoiceCount = n;
     if (now & ~was) voicesStandFrom = 0;
+    // A voice joining without a note start runs its layers' filters as they stand.
+    for (uint32_t joined = now & ~was; joined != 0; joined &= joined - 1)
+        for (int layer = 0; layer < kNumLayers; ++layer)
+            voiceFiltersClean[layer][__builtin_ctz(joined)] &= (uint8_t)~layerFilterUse[layer];
 }
 
 void APlugin::addActiveVoice(int voice) {

@@ -17,8 +17,12 @@ void APlugin::initFilters() {
         }
     }
     std::memset(brickState, 0, sizeof(brickState));
-    // (each init() ends in a reset: the filters the layers' models do not run are clean)
+    // Each init() ends in a reset, so every filter is clean but those a listed voice runs
+    // from here on (a voice releasing through an engine reset).
+    uint32_t listed = 0;
+    for (int a = 0; a < activeVoiceCount; ++a) listed |= 1u << (activeVoiceList[a] & 31);
     for (int layer = 0; layer < kNumLayers; ++layer)
-        for (uint8_t& clean : voiceFiltersClean[layer])
-            clean = (uint8_t)(kUsesAllFilters & ~layerFilterUse[layer]);
+        for (int v = 0; v < kNumVoices; ++v)
+            voiceFiltersClean[layer][v] =
+                (uint8_t)(kUsesAllFilters & ((listed >> v) & 1u ? ~layerFilterUse[layer] : ~0u));
 }

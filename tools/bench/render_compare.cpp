@@ -143,6 +143,17 @@ Params chordPatch(float strum) {
     return p;
 }
 
+// Free-running layers draw their start positions and phases from the shared generators at
+// every note start, for the notes a voice renders and for those it does not: a Wire and a
+// Wave layer with random phases, an FM layer without, and chords stacked within the voices.
+Params freeRunPatch() {
+    Params p = chordPatch(0.0f);
+    const Params free = {{249, stepped(0, 3.99f)}, {281, stepped(2, 3.99f)},
+                         {1014, 1.0f}, {1015, 1.0f}, {1016, 1.0f}};
+    p.insert(p.end(), free.begin(), free.end());
+    return p;
+}
+
 // Wave layers on white and pink noise, beside a Wire layer: every voice draws from the
 // shared generators.
 Params noisePatch() {
@@ -264,6 +275,18 @@ std::vector<Edit> layerSwitches() {
             {3.0, {{313, model(3)}}}};
 }
 
+// Sixteen notes, a change of the chord mode that resets the engine while they sound (every
+// voice releasing and still rendering), then sixteen notes over those voices.
+std::vector<TimedMidiEvent> notesOverReset() {
+    std::vector<TimedMidiEvent> ev;
+    for (int i = 0; i < 16; ++i) {
+        ev.push_back(midi((int64_t)(0.5 * kRate) + i, 0x90, 36 + 4 * i, 90));
+        ev.push_back(midi((int64_t)(1.05 * kRate) + 2 * i, 0x90, 38 + 4 * i, 100));
+        ev.push_back(midi((int64_t)(2.0 * kRate), 0x80, 38 + 4 * i, 0));
+    }
+    return sorted(ev);
+}
+
 struct Case {
     const char* name;
     Params params;
@@ -294,6 +317,7 @@ std::vector<Case> cases() {
             {"chord-strum", chordPatch(0.45f), p, 64, 4.5, -1.0},
             {"chord-stacked", chordPatch(0.0f), p, 512, 4.5, -1.0},
             {"noise", noisePatch(), p, 64, 4.5, -1.0},
+            {"free-run", freeRunPatch(), p, 64, 4.5, -1.0},
             {"sources-voice", voiceSourcesPatch(), p, 64, 4.5, -1.0},
             {"sources-global", globalSourcesPatch(), p, 64, 4.5, -1.0},
             {"program-change", Params(), p, 512, 4.5, 1.1},
@@ -301,7 +325,9 @@ std::vector<Case> cases() {
             {"sleep-wake", Params(), sleepAndWake(), 256, 21.5, -1.0},
             {"route-edits", Params(), p, 64, 4.5, -1.0, routeEdits()},
             {"route-edits-b7", effectPatch(), p, 7, 4.5, -1.0, routeEdits()},
-            {"layer-switches", Params(), p, 64, 4.5, -1.0, layerSwitches()}};
+            {"layer-switches", Params(), p, 64, 4.5, -1.0, layerSwitches()},
+            {"reset-while-sounding", Params(), notesOverReset(), 64, 3.0, -1.0,
+             {{1.0, {{555, stepped(3, 23.99f)}}}}}};
 }
 
 int renderPatches(const std::string& pluginPath, const std::string& dir) {
