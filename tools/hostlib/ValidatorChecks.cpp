@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <random>
+#include <tuple>
 
 #include "hostlib/StateFile.h"
 #include "hostlib/TextUtil.h"
@@ -298,7 +299,24 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
         e.size = 2;
         chord.push_back(e);
     }
-    enum Edits { kNoEdits, kEchoes, kLayerSwitches, kWavePitch };
+    // Sixteen notes; at 1 s a change of the chord mode resets the engine while they sound;
+    // sixteen notes from 1.05 s over those voices, still releasing.
+    std::vector<TimedMidiEvent> overReset;
+    for (int k = 0; k < 16; ++k)
+        for (const auto& [at, key, velocity] : {std::tuple<double, int, int>{0.5, 36 + 4 * k, 90},
+                                                {1.05 + 2.0 * k / rate, 38 + 4 * k, 100},
+                                                {2.0, 38 + 4 * k, 0}}) {
+            TimedMidiEvent e;
+            e.frame = (int64_t)(at * rate);
+            e.bytes[0] = 0x90;
+            e.bytes[1] = (uint8_t)key;
+            e.bytes[2] = (uint8_t)velocity;
+            e.size = 3;
+            overReset.push_back(e);
+        }
+    std::stable_sort(overReset.begin(), overReset.end(),
+                     [](const TimedMidiEvent& a, const TimedMidiEvent& b) { return a.frame < b.frame; });
+    enum Edits { kNoEdits, kEchoes, kLayerSwitches, kWavePitch, kReset };
     struct Case {
         const char* name;
         std::vector<TimedMidiEvent> notes;
@@ -310,7 +328,8 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
                           {"held chord", chord, 12.0, {512, 1, 64}, kNoEdits},
                           {"long echoes", validationPhrase(rate, 0.8), 8.0, {512, 1, 64}, kEchoes},
                           {"layer switches", chord, 3.5, {512, 1, 64}, kLayerSwitches},
-                          {"wave pitch envelopes", chord, 3.0, {512, 1, 64}, kWavePitch}};
+                          {"wave pitch envelopes", chord, 3.0, {512, 1, 64}, kWavePitch},
+                          {"notes over a reset", overReset, 2.5, {512, 1, 64}, kReset}};
     // The host's transport starts with the first block at or after the pre-roll: a pre-roll
     // of whole blocks of every size starts it on the same frame.
     constexpr int64_t kPreRoll = 7 * 4096;
@@ -376,6 +395,10 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
                 ro.beforeBlock = [&](VstPlugin& v, int64_t frame, int32_t) { layers(v, frame); };
             } else if (c.edits == kWavePitch) {
                 ro.beforeResume = wavePitch;
+            } else if (c.edits == kReset) {
+                ro.beforeBlock = [&](VstPlugin& v, int64_t frame, int32_t) {
+                    if (frame - kPreRoll == (int64_t)rate / 512 * 512) v.setParameter(555, 3.1f / 23.99f);
+                };
             }
             RenderResult rr;
             const std::string what = std::string(c.name) + ", block " + std::to_string(block) + ": ";
@@ -403,9 +426,9 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
     ctx.report(!problems.any(), kName,
                problems.any() ? problems.summary()
                               : "1 s of notes at 48 kHz in blocks of 1, 7, 64 and 4096, an 8-note chord "
-                                "held 12 s, 8 s of long echoes, a chord under layer switches and a chord on "
-                                "Wave layers whose pitch envelopes move in blocks of 1 and 64: the same "
-                                "samples as in blocks of 512");
+                                "held 12 s, 8 s of long echoes, a chord under layer switches, a chord on "
+                                "Wave layers whose pitch envelopes move and notes started over an engine "
+                                "reset in blocks of 1 and 64: the same samples as in blocks of 512");
 }
 
 void checkAutomation(CheckContext& ctx) {
@@ -972,9 +995,9 @@ const std::vector<ValidatorCheck>& validatorChecks() {
                          [rate](CheckContext& ctx) { checkRenderRate(ctx, rate); }});
         }
         t.push_back({"render-blocks-agree", "the same notes in blocks of 1, 7, 64, 512 and 4096 frames, and a chord "
-                                            "held until it rests, long echoes, a chord under layer switches and a "
-                                            "chord on Wave layers whose pitch envelopes move in blocks of 1, 64 and "
-                                            "512, give the same samples",
+                                            "held until it rests, long echoes, a chord under layer switches, a "
+                                            "chord on Wave layers whose pitch envelopes move and notes started over "
+                                            "an engine reset in blocks of 1, 64 and 512, give the same samples",
                      checkRenderBlocksAgree});
         t.push_back({"automation", "random automation of every parameter between random sub-blocks", checkAutomation});
         t.push_back({"extremes", "every parameter at the ends of its range while notes play", checkExtremes});
