@@ -1099,15 +1099,12 @@ public:
     void settleRunAhead();
     TLPFilter voiceLPFilter[kNumLayers][kNumVoices];
     // The filters of a layer its model runs (kUses*, none while the layer is off), as
-    // updateLayerState last found them; and per layer and voice, those known to hold
-    // exactly what their reset leaves: the ones a note start reset or found so that the
-    // layer's model does not run, and those no voice has run since initFilters. A note start
-    // resets only the others (a clean one's reset would write each of its bytes as it
-    // stands: some 5 KB of cold lines per note where two layers of three sound). Only a
-    // listed voice runs its filters: a change of a layer's model or on/off state clears
-    // the marks of the filters it now runs in the listed voices, a voice that joins the
-    // list without a note start loses those of the filters its layers run, and initFilters
-    // marks all but those a listed voice runs.
+    // updateLayerState last found them; and per layer and voice, those known to hold what
+    // their reset leaves, which a note start does not reset (some 5 KB of cold lines per
+    // note) and leaves marked where the model does not run them. Only a listed voice runs
+    // its filters: initFilters marks all but those, a model or on/off change of a layer
+    // unmarks the filters it now runs in the listed voices, and a voice joining the list
+    // without a note start those its layers run.
     enum : uint8_t {
         kUsesMultimode = 1,
         kUsesBandPass = 2,
