@@ -2,11 +2,13 @@
 # The cache lines the render loop touches per output sample, by member of the plug-in object,
 # and the misses of a simulated L1 data cache (default 32 KB, 8 ways).
 #
-# usage: scripts/cache-lines.sh BUILD_DIR [MODEL] [SECONDS] [SETS WAYS]
+# usage: scripts/cache-lines.sh BUILD_DIR [MODEL] [SECONDS] [SETS WAYS [MEMBER:BYTES ...]]
 #   BUILD_DIR  a build with debug information, e.g. configured with
 #              -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-gdwarf-4 (the same code)
 #   MODEL      - for the 8-note chord (default), or Wire, String, FM, Wave for 16 x 3
 #   SECONDS    rendered after the pre-roll (default 0.12); the second half is measured
+#   MEMBER:BYTES  the member's lines as if it lay BYTES further on (see tavrolune-cache-lines)
+# With CACHE_LINES_KEEP=DIR the trace and the layout stay in DIR, for more reports of them.
 # Runs under valgrind's lackey: a few minutes. Needs gdb, valgrind and python3.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,9 +17,15 @@ model="${2:--}"
 seconds="${3:-0.12}"
 sets="${4:-64}"
 ways="${5:-8}"
+shift $(( $# < 5 ? $# : 5 ))
 cmake --build "$build" -j4 --target Tavrolune tavrolune-bench-render tavrolune-cache-lines >/dev/null
-scratch="$(mktemp -d)"
-trap 'rm -rf "$scratch"' EXIT
+if [ -n "${CACHE_LINES_KEEP:-}" ]; then
+    scratch="$CACHE_LINES_KEEP"
+    mkdir -p "$scratch"
+else
+    scratch="$(mktemp -d)"
+    trap 'rm -rf "$scratch"' EXIT
+fi
 gdb -batch -ex "set max-value-size unlimited" -ex "ptype /o APlugin" \
     "$build/plugin/Tavrolune.so" | python3 tools/bench/object_layout.py > "$scratch/members"
 counter=$(awk '$3 == "sampleCounter" { print $1 }' "$scratch/members" | tail -1)
@@ -29,4 +37,5 @@ valgrind --tool=lackey --trace-mem=yes --log-fd=9 "$build/bin/tavrolune-bench-re
     "$build/plugin/Tavrolune.so" --callgrind-child --seconds "$seconds" --model "$model" \
     --as-ours 9>&1 >/dev/null 2>/dev/null |
     "$build/bin/tavrolune-cache-lines" record "$scratch/trace" "$counter" "$skip"
-"$build/bin/tavrolune-cache-lines" report "$scratch/trace" "$scratch/members" "$size" "$sets" "$ways"
+"$build/bin/tavrolune-cache-lines" report "$scratch/trace" "$scratch/members" "$size" "$sets" "$ways" \
+    "$@"

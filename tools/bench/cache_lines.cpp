@@ -1,7 +1,7 @@
 // Which cache lines the render loop touches per output sample, and which of them miss.
 //
 //   tavrolune-cache-lines record OUT.bin COUNTER_OFFSET SKIP < lackey-trace
-//   tavrolune-cache-lines report OUT.bin MEMBERS OBJECT_SIZE [SETS WAYS]
+//   tavrolune-cache-lines report OUT.bin MEMBERS OBJECT_SIZE [SETS WAYS [MEMBER:BYTES ...]]
 //
 // record reads valgrind lackey's --trace-mem output, finds the plug-in object by the stores
 // to its sample counter (at COUNTER_OFFSET in the object, which starts on a 2 MB boundary),
@@ -10,7 +10,9 @@
 // object's members) and prints, per sample and per member: the distinct lines touched and the
 // misses of a simulated LRU L1 data cache (default 64 sets x 8 ways: 32 KB). Lines outside
 // the object are grouped by 64 KB ("other@" the address / 65536): the stack, the tables of
-// the shared object.
+// the shared object. Each set that more lines share than it has ways is then listed line by
+// line (member and offset within it), and MEMBER:BYTES replays the trace as if that member
+// lay BYTES further on, alone: a lead room tried without a rebuild.
 // scripts/cache-lines.sh runs the whole chain.
 #include <algorithm>
 #include <cstdint>
@@ -71,7 +73,8 @@ struct Member {
     std::string name;
 };
 
-int report(const char* path, const char* membersPath, uint64_t objectSize, int sets, int ways) {
+int report(const char* path, const char* membersPath, uint64_t objectSize, int sets, int ways,
+           const std::map<std::string, long long>& shifts) {
     std::vector<Member> members;
     if (FILE* f = std::fopen(membersPath, "r")) {
         unsigned long long o, s;
@@ -112,6 +115,7 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
     // per set: lines touched and misses, and the lines by member (the crowded sets' culprits)
     std::vector<double> setLines((size_t)sets), setMisses((size_t)sets);
     std::vector<std::map<std::string, double>> setMembers((size_t)sets);
+    std::vector<std::map<uint64_t, double>> setEachLine((size_t)sets);
     long samples = 0;
     double missTotal = 0, lineTotal = 0;
     uint64_t e;
@@ -123,10 +127,15 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
                 lines[owner(l)] += 1;
                 setLines[si] += 1;
                 setMembers[si][owner(l)] += 1;
+                setEachLine[si][l] += 1;
             }
             lineTotal += (double)sample.size();
             sample.clear();
             continue;
+        }
+        if (!shifts.empty()) {
+            auto sh = shifts.find(owner(e));
+            if (sh != shifts.end()) e += (uint64_t)sh->second;
         }
         sample.insert(e);
         std::vector<uint64_t>& set = cache[(e >> 6) % (uint64_t)sets];
@@ -166,6 +175,27 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
             std::printf(" %s %.1f", top[i].second.c_str(), top[i].first / samples);
         std::printf("\n");
     }
+    // Each crowded set's lines, the most often touched first: the member and the line's
+    // byte offset within it (outside the object: the address).
+    for (int si = 0; si < sets; ++si) {
+        if (setLines[(size_t)si] / samples <= ways) continue;
+        std::vector<std::pair<double, uint64_t>> each;
+        for (const auto& kv : setEachLine[(size_t)si]) each.push_back({kv.second, kv.first});
+        std::sort(each.rbegin(), each.rend());
+        std::printf("\nset %d:", si);
+        for (const auto& [count, line] : each) {
+            if (count / samples < 0.1) break;
+            const std::string& name = owner(line);
+            const auto m = std::find_if(members.begin(), members.end(),
+                                        [&](const Member& mm) { return mm.name == name; });
+            if (m != members.end() && line >= base)
+                std::printf(" %s+%llu %.1f", name.c_str(),
+                            (unsigned long long)(line - base - m->off), count / samples);
+            else
+                std::printf(" %llx %.1f", (unsigned long long)line, count / samples);
+        }
+        std::printf("\n");
+    }
     return 0;
 }
 
@@ -174,11 +204,22 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "record") == 0)
         return record(argv[2], std::strtoull(argv[3], nullptr, 10), std::atol(argv[4]));
-    if ((argc == 5 || argc == 7) && std::strcmp(argv[1], "report") == 0)
+    if ((argc == 5 || argc >= 7) && std::strcmp(argv[1], "report") == 0) {
+        // MEMBER:BYTES: the member's lines as if it lay that far on (back where negative),
+        // alone: what a lead room before it would do, the members after it left where they are
+        std::map<std::string, long long> shifts;
+        for (int i = 7; i < argc; ++i) {
+            const char* colon = std::strrchr(argv[i], ':');
+            if (!colon) return 2;
+            shifts[std::string(argv[i], (size_t)(colon - argv[i]))] = std::atoll(colon + 1);
+        }
         return report(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10),
-                      argc == 7 ? std::atoi(argv[5]) : 64, argc == 7 ? std::atoi(argv[6]) : 8);
+                      argc >= 7 ? std::atoi(argv[5]) : 64, argc >= 7 ? std::atoi(argv[6]) : 8,
+                      shifts);
+    }
     std::fprintf(stderr,
                  "usage: tavrolune-cache-lines record OUT.bin COUNTER_OFFSET SKIP < lackey-trace\n"
-                 "       tavrolune-cache-lines report OUT.bin MEMBERS OBJECT_SIZE [SETS WAYS]\n");
+                 "       tavrolune-cache-lines report OUT.bin MEMBERS OBJECT_SIZE [SETS WAYS "
+                 "[MEMBER:BYTES ...]]\n");
     return 2;
 }
