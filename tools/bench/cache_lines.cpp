@@ -116,6 +116,12 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
     std::vector<double> setLines((size_t)sets), setMisses((size_t)sets);
     std::vector<std::map<std::string, double>> setMembers((size_t)sets);
     std::vector<std::map<uint64_t, double>> setEachLine((size_t)sets);
+    // the lines a shift moved, by where they were (their member and offset are those)
+    std::unordered_map<uint64_t, uint64_t> movedFrom;
+    const auto origin = [&](uint64_t l) {
+        const auto it = movedFrom.find(l);
+        return it == movedFrom.end() ? l : it->second;
+    };
     long samples = 0;
     double missTotal = 0, lineTotal = 0;
     uint64_t e;
@@ -124,9 +130,9 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
             ++samples;
             for (uint64_t l : sample) {
                 const size_t si = (size_t)((l >> 6) % (uint64_t)sets);
-                lines[owner(l)] += 1;
+                lines[owner(origin(l))] += 1;
                 setLines[si] += 1;
-                setMembers[si][owner(l)] += 1;
+                setMembers[si][owner(origin(l))] += 1;
                 setEachLine[si][l] += 1;
             }
             lineTotal += (double)sample.size();
@@ -135,7 +141,11 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
         }
         if (!shifts.empty()) {
             auto sh = shifts.find(owner(e));
-            if (sh != shifts.end()) e += (uint64_t)sh->second;
+            if (sh != shifts.end()) {
+                const uint64_t from = e;
+                e += (uint64_t)sh->second;
+                movedFrom[e] = from;
+            }
         }
         sample.insert(e);
         std::vector<uint64_t>& set = cache[(e >> 6) % (uint64_t)sets];
@@ -143,7 +153,7 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
         if (it != set.end()) {
             set.erase(it);
         } else {
-            misses[owner(e)] += 1;
+            misses[owner(origin(e))] += 1;
             setMisses[(e >> 6) % (uint64_t)sets] += 1;
             missTotal += 1;
             if ((int)set.size() >= ways) set.erase(set.begin());
@@ -183,8 +193,9 @@ int report(const char* path, const char* membersPath, uint64_t objectSize, int s
         for (const auto& kv : setEachLine[(size_t)si]) each.push_back({kv.second, kv.first});
         std::sort(each.rbegin(), each.rend());
         std::printf("\nset %d:", si);
-        for (const auto& [count, line] : each) {
+        for (const auto& [count, at] : each) {
             if (count / samples < 0.1) break;
+            const uint64_t line = origin(at);
             const std::string& name = owner(line);
             const auto m = std::find_if(members.begin(), members.end(),
                                         [&](const Member& mm) { return mm.name == name; });
@@ -210,8 +221,12 @@ int main(int argc, char** argv) {
         std::map<std::string, long long> shifts;
         for (int i = 7; i < argc; ++i) {
             const char* colon = std::strrchr(argv[i], ':');
-            if (!colon) return 2;
-            shifts[std::string(argv[i], (size_t)(colon - argv[i]))] = std::atoll(colon + 1);
+            const long long bytes = colon ? std::atoll(colon + 1) : 0;
+            if (!colon || bytes % 64 != 0) {
+                std::fprintf(stderr, "a shift is MEMBER:BYTES, BYTES a multiple of 64\n");
+                return 2;
+            }
+            shifts[std::string(argv[i], (size_t)(colon - argv[i]))] = bytes;
         }
         return report(argv[2], argv[3], std::strtoull(argv[4], nullptr, 10),
                       argc >= 7 ? std::atoi(argv[5]) : 64, argc >= 7 ? std::atoi(argv[6]) : 8,
