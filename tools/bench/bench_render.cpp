@@ -544,19 +544,24 @@ void benchBursts(const std::shared_ptr<VstModule>& module, const char* name, dou
     // A dearest block with neither a burst nor a release in it is most often time the
     // machine took from the thread (a virtual machine's stolen time counts as the thread's
     // own); the figures below, from each block's quickest run, leave such time out.
-    const int64_t after = worstAt % period;
-    std::printf("%-5s   (its block %lld: %s)\n", name, (long long)worstAt,
-                after == 0         ? "a burst"
-                : after == release ? "a release of sixteen notes"
-                                   : "no burst or release");
+    const auto whatIn = [&](int64_t b) {
+        const int64_t after = b % period;
+        return after == 0         ? "a burst"
+               : after == release ? "a release of sixteen notes"
+                                  : "no burst or release";
+    };
+    std::printf("%-5s   (its block %lld: %s)\n", name, (long long)worstAt, whatIn(worstAt));
     if (quickest.empty()) return;
     std::vector<double> sorted = quickest;
     std::nth_element(sorted.begin(), sorted.begin() + (long)(sorted.size() / 2), sorted.end());
     const double m = sorted[sorted.size() / 2];
-    const double w = *std::max_element(quickest.begin(), quickest.end());
+    const auto dearest = std::max_element(quickest.begin(), quickest.end());
+    const double w = *dearest;
+    const int64_t dearestAt = dearest - quickest.begin();
     std::printf("%-5s each block's quickest of 3: worst %7.1f us, median %7.1f us, "
-                "worst / median %.2f\n",
-                name, 1e6 * w, 1e6 * m, m > 0.0 ? w / m : 0.0);
+                "worst / median %.2f (its block %lld: %s)\n",
+                name, 1e6 * w, 1e6 * m, m > 0.0 ? w / m : 0.0, (long long)dearestAt,
+                whatIn(dearestAt));
     // The first burst meets an instance that has rendered silence alone (its code and the
     // voices' state all cold); the later ones, voices in their release.
     std::vector<double> later;
