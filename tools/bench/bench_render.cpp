@@ -16,9 +16,9 @@
 //   --main        only the per-model table (no full patch, modulation or peer runs)
 //   --chord       only the 8-note chord beside the peer, the burst and the idle figures
 //   --idle        only the idle figures
-//   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs (--pairs): the
-//                 8-note chord against the peer's, and 16 voices x 3 layers of each model
-//                 against the peer's 16-note chord
+//   --ratio       only the interleaved time ratios, ours / peer, median of 3 pairs (--pairs),
+//                 with the lowest and highest pair's: the 8-note chord against the peer's,
+//                 and 16 voices x 3 layers of each model against the peer's 16-note chord
 //   --callgrind   only instruction and cache counts per output sample of the 8-note chord
 //                 (with --model NAME: of 16 voices x 3 layers of that model, beside the
 //                 peer's 16-note chord),
@@ -639,21 +639,26 @@ void benchFirstBursts(const NamedSynths& synths, int instances, bool sameSynth) 
 // --- interleaved ratios --------------------------------------------------------------------
 
 // Ours and the peer in turn, three pairs (or --pairs); the median of the pair ratios holds
-// when the machine's speed drifts during the run.
+// when the machine's speed drifts during the run. The lowest and highest pair ratio come
+// with it: on a shared machine a pair that met load on one side only can move the ratio by
+// more than the margin a target leaves, and the spread tells how far to trust the median.
 int ratioPairs = 3;
-double interleavedRatio(const std::shared_ptr<VstModule>& ours, const Params& params,
-                        const std::vector<int>& ourKeys, const std::shared_ptr<VstModule>& peer,
-                        const std::vector<int>& peerKeys, double seconds,
-                        const Params& peerParams = Params()) {
+struct PairRatios {
+    double median = 0.0, lowest = 0.0, highest = 0.0;
+};
+PairRatios interleavedRatio(const std::shared_ptr<VstModule>& ours, const Params& params,
+                            const std::vector<int>& ourKeys, const std::shared_ptr<VstModule>& peer,
+                            const std::vector<int>& peerKeys, double seconds,
+                            const Params& peerParams = Params()) {
     std::vector<double> ratios((size_t)ratioPairs);
     for (double& r : ratios) {
         const Run a = renderHeld(ours, params, ourKeys, 512, seconds);
         const Run b = renderHeld(peer, peerParams, peerKeys, 512, seconds);
-        if (!a.ok || !b.ok || !(b.cpuSeconds > 0.0)) return 0.0;
+        if (!a.ok || !b.ok || !(b.cpuSeconds > 0.0)) return {};
         r = a.cpuSeconds / b.cpuSeconds;
     }
     std::sort(ratios.begin(), ratios.end());
-    return ratios[ratios.size() / 2];
+    return {ratios[ratios.size() / 2], ratios.front(), ratios.back()};
 }
 
 void benchRatios(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<VstModule>& peer,
@@ -663,13 +668,15 @@ void benchRatios(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<V
         return;
     }
     // With samePatches: two builds of this plug-in, each case against itself (no targets).
-    std::printf("Interleaved time ratios, %s, block 512, median of %d pairs\n",
+    std::printf("Interleaved time ratios, %s, block 512, median of %d pairs (lowest to highest pair)\n",
                 samePatches ? "first build / second" : "ours / peer", ratioPairs);
-    const auto row = [samePatches](const std::string& name, double ratio, const char* target) {
+    const auto row = [samePatches](const std::string& name, PairRatios r, const char* target) {
         if (samePatches)
-            std::printf("%-22s %8.3f\n", name.c_str(), ratio);
+            std::printf("%-22s %8.3f   (%.3f to %.3f)\n", name.c_str(), r.median, r.lowest,
+                        r.highest);
         else
-            std::printf("%-22s %8.2f   (%s)\n", name.c_str(), ratio, target);
+            std::printf("%-22s %8.2f   (%.2f to %.2f; %s)\n", name.c_str(), r.median, r.lowest,
+                        r.highest, target);
     };
     row("8-note chord", interleavedRatio(ours, Params(), kChord, peer, kChord, seconds),
         "target <= 1.0");
