@@ -145,3 +145,84 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
         }
     });
 }
+
+// A String layer's voices rendered ahead (see TRunAhead) through `samples` samples that
+// stand, each note past its excitation with its history clear and drift off: its step, and
+// with it its delay and fraction, then stand (any 4-sample step among the samples would
+// find its step as the note keeps it), and renderString's loop is the read of the line, the
+// loop filter and the write, one note at a time with its loop state in a register. The
+// slots it writes are kept first, for a settle to put back. False, with no record written,
+// where a voice is not such.
+__attribute__((noinline)) bool stringAheadRender(APlugin& p, int layer, const int* list,
+                                                 int voices, int samples) {
+    TRunAhead& a = p.runAhead[layer];
+    const int pitchPlace = ENV_RUN_PLACE[ENV_PITCH[layer]];
+    for (int vi = 0; vi < voices; ++vi) {
+        const int v = list[vi];
+        if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+        const TLayerVoice& c = p.layerVoice[layer][v];
+        TRunAhead::Voice& s = a.voice[vi];
+        if (c.model != (int32_t)kSourceString + 1 || !startAheadVoice(p, s, layer, v))
+            return false;
+        TLayerNote& n = *s.note;
+        const int32_t age = p.voiceElemAge[v][0];
+        if (n.histClear != kHistAllZero || (float)age < c.impulseLength * n.period) return false;
+        if (s.quarter < samples) {
+            // renderString's step there, as VoiceCtx::pitchEnvFactor gives it (through the
+            // note's memo, which must hold: no call here)
+            double factor = 1.0;
+            if (c.pitchEnvAmount != 0.0f) {
+                const double e =
+                    (double)(float)p.env.work.run[v][0][pitchPlace] * (double)c.pitchEnvAmount;
+                if (!noteMemoHolds(n, 0, e)) return false;
+                factor = n.expOut[0];
+            }
+            const double step = factor * (double)c.layerFineSemi * c.stringInc *
+                                (double)p.voiceElemRatio[v][0];
+            uint64_t stepBits;
+            std::memcpy(&stepBits, &step, sizeof stepBits);
+            if (!n.stepKnown || stepBits != n.stepKey) return false;
+        }
+        s.line = p.stringLine[layer][v][0];
+        s.saved = p.stringAheadSaved[layer][vi];
+        s.age = age;
+    }
+    const int dl = kLayerDestStride * layer;  // (as VoiceCtx's destinations)
+    for (int vi = 0; vi < voices; ++vi) {
+        const int v = list[vi];
+        if (!APlugin::isValidVoice(v)) __builtin_unreachable();  // the list holds voices only
+        const TLayerVoice& c = p.layerVoice[layer][v];
+        const TRunAhead::Voice& s = a.voice[vi];
+        const TLayerNote& n = *s.note;
+        const float impGain = p.impVolGain[layer] * p.modDestVoice[v][dl + 63];
+        const float fb = c.feedback;
+        const float damp = c.damping;
+        const int32_t delay = n.lineDelay;
+        const float frac = n.lineFrac;
+        float* const line = s.line;
+        float loop = n.loopState;
+        for (int j = 0; j < samples; ++j) {
+            const int32_t age = s.age + j;
+            const float e = 0.0f;  // (renderString's excitation past the burst)
+            const int32_t t = age - delay;
+            float y0 = 0.0f, y1 = 0.0f;
+            if (__builtin_expect(t > 0 && delay > 0, 1)) {
+                y0 = line[t & (kStringLineSize - 1)];
+                y1 = line[(t - 1) & (kStringLineSize - 1)];
+            } else {
+                if (t >= 0 && (t < age || age >= kStringLineSize))
+                    y0 = line[t & (kStringLineSize - 1)];
+                if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
+            }
+            const float y = y0 + (y1 - y0) * frac;
+            loop = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * loop + 1e-15f;
+            float& slot = line[age & (kStringLineSize - 1)];
+            s.saved[j] = slot;
+            slot = loop;
+            const float outv = (e * impGain + y) * 10.0f;
+            storeRecord(*reinterpret_cast<stereoOverStruct*>(a.record[j][vi]), outv, outv);
+        }
+    }
+    a.start(kSourceString, p.sampleCounter, voices, p.voiceListGeneration, samples);
+    return true;
+}

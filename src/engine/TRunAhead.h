@@ -37,15 +37,25 @@ struct alignas(64) TRunAhead {
     // Per voice: its note and record; where the samples began, the note's phases and its
     // steps before its first 4-sample step among them (which comes `quarter` samples in)
     // and from it on (Wave: the oscillator and sub-oscillator; FM: the carrier and the two
-    // operators).
+    // operators). String has no phases: its note's line and age there instead.
     struct Voice {
         TLayerNote* note;
         stereoOverStruct* out;
-        TFilter* filter;  // Wave: its filter, which takes the envelope level while that moves
-        const double* filterLevel;
+        union {
+            TFilter* filter;  // Wave: its filter, which takes the envelope level while that moves
+            float* line;      // String: the note's line, whose slot of each age holds its loop state
+        };
+        union {
+            const double* filterLevel;  // Wave
+            float* saved;  // String: what each sample's slot of its line held before it
+        };
         float filterAmount;
         int32_t quarter;
-        uint32_t phase, inc, incQ;
+        union {
+            uint32_t phase;
+            int32_t age;  // String
+        };
+        uint32_t inc, incQ;
         uint32_t sub[2], subInc[2], subIncQ[2];
     } voice[kVoices] = {};
     alignas(64) float record[kSamples][kVoices][4] = {};
@@ -105,13 +115,16 @@ struct alignas(64) TRunAhead {
         --left;
     }
     // Leaves each note as the samples handed over would have: its phases, its steps and the
-    // product of its last record's sub-samples (the feedback's memory).
+    // product of its last record's sub-samples (the feedback's memory); String's, its loop
+    // state.
     void settle() {
         const int m = at;
+        const int unused = left;
         if (left > 0) ++cutShort;
         at = 0;
         left = 0;
         if (m <= 0) return;
+        if (model == kSourceString) return settleStrings(m, unused);
         // (a phase's sums wrap as its masked steps do: the mask keeps the low bits)
         const auto stepped = [](uint32_t phase, uint32_t inc, uint32_t incQ, int q, int m) {
             const uint32_t sum = m <= q ? 2u * inc * (uint32_t)m
@@ -134,6 +147,18 @@ struct alignas(64) TRunAhead {
             }
             const float* last = record[m - 1][vi];
             n.feedPrev = last[0] * last[2] * 0.5f;
+        }
+    }
+    // String's notes after m samples handed over, of m + unused rendered: each note's loop
+    // state is what its last sample wrote into its line, and the slots of the samples not
+    // handed over hold again what they held: the line is the one the samples handed over
+    // leave, whatever reads it next.
+    void settleStrings(int m, int unused) {
+        constexpr uint32_t kMask = kStringLineSize - 1;
+        for (int vi = 0; vi < voices; ++vi) {
+            const Voice& s = voice[vi];
+            s.note->loopState = s.line[(uint32_t)(s.age + m - 1) & kMask];
+            for (int j = m; j < m + unused; ++j) s.line[(uint32_t)(s.age + j) & kMask] = s.saved[j];
         }
     }
 };

@@ -1416,6 +1416,27 @@ void renderFMVoices(APlugin& p, int layer, int voices, const int* list, const in
     bank.steadyFor = p.sampleCounter + (plain ? 1u : -1u);
 }
 
+// A String layer's voices. Through more samples of the run that stand, with the pitch
+// envelope still and drift off: the voices rendered ahead through them all (as an FM
+// layer's), unless one is not past its excitation.
+void renderStringVoices(APlugin& p, int layer, int voices, const int* list, const int* counts,
+                        bool single) {
+    TRunAhead& ahead = p.runAhead[layer];
+    if (single && !p.renderPerSample && p.standLeft > 0 &&
+        p.env.stillNow(1u << ENV_PITCH[layer]) &&
+        !APlugin::getOnOff(p.paramValue[DRIFT_ON_TAGS[layer]])) {
+        const auto render = [&] {
+            return stringAheadRender(p, layer, list, voices, p.standLeft);
+        };
+        if (ahead.handOverOrRender(p.sampleCounter, voices, p.voiceListGeneration, p.standLeft,
+                                   render, [] {}))
+            return;
+    } else {
+        ahead.settle();
+    }
+    renderModelVoices<kSourceString>(p, layer, voices, list, counts, single);
+}
+
 }  // namespace
 
 // Each layer in two passes over its voices: the sound models (in voice order, which the
@@ -1452,7 +1473,7 @@ bool APlugin::renderLayers(int knownSingle) {
                 renderWireVoices(*this, layer, voices, list, counts, single);
                 break;
             case kSourceString:
-                renderModelVoices<kSourceString>(*this, layer, voices, list, counts, single);
+                renderStringVoices(*this, layer, voices, list, counts, single);
                 break;
             case kSourceFM:
                 renderFMVoices(*this, layer, voices, list, counts, single);

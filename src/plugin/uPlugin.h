@@ -1515,6 +1515,9 @@ public:
     float reverbExp2[3][2] = {{0.0f, 1.0f}, {0.0f, 1.0f}, {0.0f, 1.0f}};  // the reverb's last powers of 2: x, 2^x
     uint32_t modSlotKey[3 * kModSlots + 1] = {};  // the slots' source, destination, bypass bits, then 1
     TEnvState::PowMemo envShapePow[kNumEnvs] = {};  // each envelope's last curve power
+    // What the slots of its line held before a String layer's voice rendered ahead wrote
+    // them, a row per voice of the list (see TRunAhead::settleStrings).
+    float stringAheadSaved[kNumLayers][TRunAhead::kVoices][TRunAhead::kSamples] = {};
 
 private:
     void detectHost();
