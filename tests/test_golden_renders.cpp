@@ -673,8 +673,8 @@ TEST_P(RunAhead, GivesWhatThePerSamplePathGives) {
         for (int layer = 0; layer < 3 && c.lowest; ++layer) p.push_back({SEMI_TAGS[layer], 0.0f});
         Engine e(p);
         e.p().renderPerSample = (uint8_t)run;
-        // (the lowest strings sound ahead only once their excitation and its history are past)
-        const int key = c.lowest ? 0 : 50, blocks = c.lowest ? 400 : 80, held = blocks - 40;
+        // (strings sound ahead only once their excitation and its history are past)
+        const int key = c.lowest ? 0 : 50, blocks = c.model == 1 ? 300 : 80, held = blocks - 40;
         for (int k = 0; k < 8; ++k) e.noteOn(key + 2 * k, 70 + 6 * k);
         for (int n = 0; n < blocks; ++n) {
             if (n == c.feedbackFrom) e.send({{0xB0, 1, 127}});

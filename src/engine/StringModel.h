@@ -187,6 +187,13 @@ __attribute__((noinline)) bool stringAheadRender(APlugin& p, int layer, const in
         s.saved = p.stringAheadSaved[layer][vi];
         s.age = age;
     }
+    // (each string's values as the loops read them)
+    struct AheadString {
+        float* line;
+        float* saved;
+        int32_t age, delay;
+        float frac, impGain, fb, damp, loop;
+    } strings[TRunAhead::kVoices];
     const int dl = kLayerDestStride * layer;  // (as VoiceCtx's destinations)
     for (int vi = 0; vi < voices; ++vi) {
         const int v = list[vi];
@@ -194,35 +201,77 @@ __attribute__((noinline)) bool stringAheadRender(APlugin& p, int layer, const in
         const TLayerVoice& c = p.layerVoice[layer][v];
         const TRunAhead::Voice& s = a.voice[vi];
         const TLayerNote& n = *s.note;
-        const float impGain = p.impVolGain[layer] * p.modDestVoice[v][dl + 63];
-        const float fb = c.feedback;
-        const float damp = c.damping;
-        const int32_t delay = n.lineDelay;
-        const float frac = n.lineFrac;
-        float* const line = s.line;
-        float loop = n.loopState;
+        strings[vi] = {s.line,       s.saved,
+                       s.age,        n.lineDelay,
+                       n.lineFrac,   p.impVolGain[layer] * p.modDestVoice[v][dl + 63],
+                       c.feedback,   c.damping,
+                       n.loopState};
+    }
+    constexpr int kMask = kStringLineSize - 1;
+    const auto record = [&a](int j, int vi) -> stereoOverStruct& {
+        return *reinterpret_cast<stereoOverStruct*>(a.record[j][vi]);
+    };
+    // One string through the samples.
+    const auto one = [&](const AheadString& g, int vi) {
+        float loop = g.loop;
         for (int j = 0; j < samples; ++j) {
-            const int32_t age = s.age + j;
+            const int32_t age = g.age + j;
             const float e = 0.0f;  // (renderString's excitation past the burst)
-            const int32_t t = age - delay;
+            const int32_t t = age - g.delay;
             float y0 = 0.0f, y1 = 0.0f;
-            if (__builtin_expect(t > 0 && delay > 0, 1)) {
-                y0 = line[t & (kStringLineSize - 1)];
-                y1 = line[(t - 1) & (kStringLineSize - 1)];
+            if (__builtin_expect(t > 0 && g.delay > 0, 1)) {
+                y0 = g.line[t & kMask];
+                y1 = g.line[(t - 1) & kMask];
             } else {
-                if (t >= 0 && (t < age || age >= kStringLineSize))
-                    y0 = line[t & (kStringLineSize - 1)];
-                if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
+                if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = g.line[t & kMask];
+                if (t > 0) y1 = g.line[(t - 1) & kMask];
             }
-            const float y = y0 + (y1 - y0) * frac;
-            loop = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * loop + 1e-15f;
-            float& slot = line[age & (kStringLineSize - 1)];
-            s.saved[j] = slot;
+            const float y = y0 + (y1 - y0) * g.frac;
+            loop = (e - g.fb * y + 1e-15f) * g.damp + (1.0f - g.damp) * loop + 1e-15f;
+            float& slot = g.line[age & kMask];
+            g.saved[j] = slot;
             slot = loop;
-            const float outv = (e * impGain + y) * 10.0f;
-            storeRecord(*reinterpret_cast<stereoOverStruct*>(a.record[j][vi]), outv, outv);
+            const float outv = (e * g.impGain + y) * 10.0f;
+            storeRecord(record(j, vi), outv, outv);
+        }
+    };
+    // Four strings at a time, one a lane, each lane the same operations as one() (the loop
+    // filters' states are four recurrences side by side), where every string reads only
+    // what it wrote from its first sample on.
+    int vi = 0;
+    for (; vi + 4 <= voices; vi += 4) {
+        const AheadString* const g = strings + vi;
+        bool written = true;
+        for (int l = 0; l < 4; ++l) written &= g[l].delay > 0 && g[l].age - g[l].delay > 0;
+        if (!written) {
+            for (int l = 0; l < 4; ++l) one(g[l], vi + l);
+            continue;
+        }
+        const Lanes4 frac = {g[0].frac, g[1].frac, g[2].frac, g[3].frac};
+        const Lanes4 impGain = {g[0].impGain, g[1].impGain, g[2].impGain, g[3].impGain};
+        const Lanes4 fb = {g[0].fb, g[1].fb, g[2].fb, g[3].fb};
+        const Lanes4 damp = {g[0].damp, g[1].damp, g[2].damp, g[3].damp};
+        Lanes4 loop = {g[0].loop, g[1].loop, g[2].loop, g[3].loop};
+        const Lanes4 e = {};  // (+0 in every lane)
+        for (int j = 0; j < samples; ++j) {
+            Lanes4 y0, y1;
+            for (int l = 0; l < 4; ++l) {
+                const int32_t t = g[l].age + j - g[l].delay;
+                y0[l] = g[l].line[t & kMask];
+                y1[l] = g[l].line[(t - 1) & kMask];
+            }
+            const Lanes4 y = y0 + (y1 - y0) * frac;
+            loop = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * loop + 1e-15f;
+            const Lanes4 outv = (e * impGain + y) * 10.0f;
+            for (int l = 0; l < 4; ++l) {
+                float& slot = g[l].line[(g[l].age + j) & kMask];
+                g[l].saved[j] = slot;
+                slot = loop[l];
+                storeRecord(record(j, vi + l), outv[l], outv[l]);
+            }
         }
     }
+    for (; vi < voices; ++vi) one(strings[vi], vi);
     a.start(kSourceString, p.sampleCounter, voices, p.voiceListGeneration, samples);
     return true;
 }
