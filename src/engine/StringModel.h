@@ -78,6 +78,32 @@ __attribute__((always_inline)) inline float stringComb(TLayerNote& n, float* his
     return e;
 }
 
+// A note's fractional read of its line at age - delay: slots it has not written yet read as
+// 0 (both are written from the note's delay on, t > 0).
+__attribute__((always_inline)) inline float stringLineRead(const float* line, int32_t age,
+                                                           int32_t delay, float frac) {
+    const int32_t t = age - delay;
+    float y0 = 0.0f, y1 = 0.0f;
+    if (__builtin_expect(t > 0 && delay > 0, 1)) {  // both written (t < age)
+        y0 = line[t & (kStringLineSize - 1)];
+        y1 = line[(t - 1) & (kStringLineSize - 1)];
+    } else {
+        if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = line[t & (kStringLineSize - 1)];
+        if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
+    }
+    return y0 + (y1 - y0) * frac;
+}
+// The loop filter's next state and the note's output from its excitation e and line read y:
+// of one note, or of four side by side (Lanes4), lane for lane the same operations.
+template <class T>
+__attribute__((always_inline)) inline T stringLoopStep(T e, T y, T fb, T damp, T loop) {
+    return (e - fb * y + 1e-15f) * damp + (1.0f - damp) * loop + 1e-15f;
+}
+template <class T>
+__attribute__((always_inline)) inline T stringOutput(T e, T y, T impGain) {
+    return (e * impGain + y) * 10.0f;
+}
+
 // drift: the layer's drift switch, the same for all its voices.
 __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift) {
     APlugin& p = x.p;
@@ -122,25 +148,10 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
                 e = stringComb(n, p.stringHist[x.layer][x.v][i], age, 0.0f, x.c.pluck, D);
             }
 
-            // Fractional delay read. Slots this note has not written yet read as 0.
-            const int32_t t = age - n.lineDelay;
-            const float frac = n.lineFrac;
-            float y0 = 0.0f, y1 = 0.0f;
-            if (__builtin_expect(t > 0 && n.lineDelay > 0, 1)) {  // both written (t < age)
-                y0 = line[t & (kStringLineSize - 1)];
-                y1 = line[(t - 1) & (kStringLineSize - 1)];
-            } else {
-                if (t >= 0 && (t < age || age >= kStringLineSize))
-                    y0 = line[t & (kStringLineSize - 1)];
-                if (t > 0) y1 = line[(t - 1) & (kStringLineSize - 1)];
-            }
-            const float y = y0 + (y1 - y0) * frac;
-
-            // Loop filter.
-            n.loopState = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * n.loopState + 1e-15f;
+            const float y = stringLineRead(line, age, n.lineDelay, n.lineFrac);
+            n.loopState = stringLoopStep(e, y, fb, damp, n.loopState);
             line[age & (kStringLineSize - 1)] = n.loopState;
-
-            const float outv = (e * impGain + y) * 10.0f;
+            const float outv = stringOutput(e, y, impGain);
             storeRecord(x.out[i], outv, outv);
         }
     });
@@ -217,21 +228,12 @@ __attribute__((noinline)) bool stringAheadRender(APlugin& p, int layer, const in
         for (int j = 0; j < samples; ++j) {
             const int32_t age = g.age + j;
             const float e = 0.0f;  // (renderString's excitation past the burst)
-            const int32_t t = age - g.delay;
-            float y0 = 0.0f, y1 = 0.0f;
-            if (__builtin_expect(t > 0 && g.delay > 0, 1)) {
-                y0 = g.line[t & kMask];
-                y1 = g.line[(t - 1) & kMask];
-            } else {
-                if (t >= 0 && (t < age || age >= kStringLineSize)) y0 = g.line[t & kMask];
-                if (t > 0) y1 = g.line[(t - 1) & kMask];
-            }
-            const float y = y0 + (y1 - y0) * g.frac;
-            loop = (e - g.fb * y + 1e-15f) * g.damp + (1.0f - g.damp) * loop + 1e-15f;
+            const float y = stringLineRead(g.line, age, g.delay, g.frac);
+            loop = stringLoopStep(e, y, g.fb, g.damp, loop);
             float& slot = g.line[age & kMask];
             g.saved[j] = slot;
             slot = loop;
-            const float outv = (e * g.impGain + y) * 10.0f;
+            const float outv = stringOutput(e, y, g.impGain);
             storeRecord(record(j, vi), outv, outv);
         }
     };
@@ -260,9 +262,9 @@ __attribute__((noinline)) bool stringAheadRender(APlugin& p, int layer, const in
                 y0[l] = g[l].line[t & kMask];
                 y1[l] = g[l].line[(t - 1) & kMask];
             }
-            const Lanes4 y = y0 + (y1 - y0) * frac;
-            loop = (e - fb * y + 1e-15f) * damp + (1.0f - damp) * loop + 1e-15f;
-            const Lanes4 outv = (e * impGain + y) * 10.0f;
+            const Lanes4 y = y0 + (y1 - y0) * frac;  // (as stringLineRead where both are written)
+            loop = stringLoopStep(e, y, fb, damp, loop);
+            const Lanes4 outv = stringOutput(e, y, impGain);
             for (int l = 0; l < 4; ++l) {
                 float& slot = g[l].line[(g[l].age + j) & kMask];
                 g[l].saved[j] = slot;
