@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 
 #include "dsp/LaneDispatch.h"
 #include "engine/RandSeed.h"
@@ -633,6 +634,10 @@ struct AheadCase {
     int feedbackFrom = -1;
     bool lowest = false;
 };
+void PrintTo(const AheadCase& c, std::ostream* os) {
+    *os << "model " << c.model << ", block " << c.block << (c.pitchEnvelope ? ", pitch envelope" : "")
+        << (c.feedbackFrom >= 0 ? ", feedback" : "") << (c.lowest ? ", lowest keys" : "");
+}
 class RunAhead : public ::testing::TestWithParam<AheadCase> {};
 // String's lines of every voice's first note, in one number (a later note reads them).
 uint64_t stringLinesHash(const APlugin& a) {
