@@ -161,9 +161,9 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
 // stand, each note past its excitation with its history clear and drift off: its step, and
 // with it its delay and fraction, then stand (any 4-sample step among the samples would
 // find its step as the note keeps it), and renderString's loop is the read of the line, the
-// loop filter and the write, one note at a time with its loop state in a register. The
-// slots it writes are kept first, for a settle to put back. False, with no record written,
-// where a voice is not such.
+// loop filter and the write, each note through all the samples with its loop state in a
+// register (four notes side by side where they can). The slots it writes are kept first, for
+// a settle to put back. False, with no record written, where a voice is not such.
 __attribute__((noinline)) bool stringAheadRender(APlugin& p, int layer, const int* list,
                                                  int voices, int samples) {
     TRunAhead& a = p.runAhead[layer];
