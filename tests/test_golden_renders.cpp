@@ -625,8 +625,8 @@ INSTANTIATE_TEST_SUITE_P(Models, SettledChords, ::testing::Values(0, 2, 3));
 // sample left each note, turns on after them. The same output, bit for bit, as the
 // per-sample path, for String, FM and Wave, each case with notes rendered ahead and cut short.
 // (feedbackFrom: the block from which the oscillators' feedback is on; -1: never. lowest:
-// the lowest keys and semitones, whose String lines are longer than the render loop's run
-// is short of the line's length: a run's read of the line may wrap onto the slots ahead.)
+// the lowest keys and semitones, whose String delays come within a run's length of the
+// line's size: a run's reads then reach slots that the same run writes later.)
 struct AheadCase {
     int model;
     int block;
