@@ -642,7 +642,7 @@ class RunAhead : public ::testing::TestWithParam<AheadCase> {};
 // String's lines of every voice's first note, in one number (a later note reads them).
 uint64_t stringLinesHash(const APlugin& a) {
     uint64_t h = 1469598103934665603u;
-    for (const auto& layer : a.stringLine)
+    for (const auto& layer : a.strings->line)
         for (const auto& voice : layer)
             for (float x : voice[0]) {
                 uint32_t bits;

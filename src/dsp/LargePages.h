@@ -78,4 +78,10 @@ std::unique_ptr<T[], Release> makeZeroed(std::size_t n) {
     return std::unique_ptr<T[], Release>(static_cast<T*>(p));
 }
 
+// One zeroed T on large pages, as makeZeroed.
+template <class T>
+std::unique_ptr<T, Release> makeZeroedOne() {
+    return std::unique_ptr<T, Release>(makeZeroed<T>(1).release());
+}
+
 }  // namespace largepages

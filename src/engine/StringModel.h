@@ -113,7 +113,7 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
     const float* A = p.pinkNoiseTable;
     const float* B = p.whiteNoiseTable;
     TLayerNote* const notesOf = x.notes;
-    float(*const lines)[kStringLineSize + kStringLinePad] = p.stringLine[x.layer][x.v];
+    float(*const lines)[kStringLineSize + kStringLinePad] = p.strings->line[x.layer][x.v];
     withNoteCount(x.count, [&](auto count) __attribute__((always_inline)) {
         for (int i = 0; i < count; ++i) {
             TLayerNote& n = notesOf[i];
@@ -141,11 +141,11 @@ __attribute__((always_inline)) inline void renderString(VoiceCtx& x, bool drift)
                 n.excitePos = (int32_t)(((uint32_t)n.excitePos + 1u + k) & 0xFFFFu);
                 const float base = impulse > 1e-5f ? 1.0f - (float)age / impulse : 1.0f;
                 const float shaped = x.c.impulseShape == 1.0f ? base : std::pow(base, x.c.impulseShape);
-                e = stringComb(n, p.stringHist[x.layer][x.v][i], age,
+                e = stringComb(n, p.strings->hist[x.layer][x.v][i], age,
                                shaped * (A[idx] * (1.0f - mix) + B[idx] * mix) * 0.1f, x.c.pluck,
                                D);
             } else if (__builtin_expect(n.histClear != kHistAllZero, 0)) {
-                e = stringComb(n, p.stringHist[x.layer][x.v][i], age, 0.0f, x.c.pluck, D);
+                e = stringComb(n, p.strings->hist[x.layer][x.v][i], age, 0.0f, x.c.pluck, D);
             }
 
             const float y = stringLineRead(line, age, n.lineDelay, n.lineFrac);
@@ -194,7 +194,7 @@ __attribute__((noinline)) bool stringAheadRender(APlugin& p, int layer, const in
             std::memcpy(&stepBits, &step, sizeof stepBits);
             if (!n.stepKnown || stepBits != n.stepKey) return false;
         }
-        s.line = p.stringLine[layer][v][0];
+        s.line = p.strings->line[layer][v][0];
         s.saved = p.stringAheadSaved[layer][vi];
         s.age = age;
     }

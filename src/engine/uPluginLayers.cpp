@@ -423,8 +423,8 @@ __attribute__((noinline, cold)) void clearForeignStrings(APlugin& p, int layer) 
         const int notes = std::clamp(p.voiceLevelCount[v], 0, kLayerNotes);
         for (int i = 0; i < notes; ++i) {
             if (p.voiceElemAge[v][i] <= 0) continue;  // (from age 0 on it writes before it reads)
-            std::memset(p.stringLine[layer][v][i], 0, sizeof p.stringLine[layer][v][i]);
-            std::memset(p.stringHist[layer][v][i], 0, sizeof p.stringHist[layer][v][i]);
+            std::memset(p.strings->line[layer][v][i], 0, sizeof p.strings->line[layer][v][i]);
+            std::memset(p.strings->hist[layer][v][i], 0, sizeof p.strings->hist[layer][v][i]);
         }
     }
 }

@@ -135,9 +135,9 @@ APlugin::APlugin(audioMasterCallback audioMaster)
     }
     setProgram(0);
 
-    // Every page of the object's fixed arrays (voices, string lines, delay and reverb
-    // lines, scopes) is written once here, so that the audio thread does not take
-    // thousands of page faults in its first seconds.
+    // Every page of the object's fixed arrays (voices, delay and reverb lines, scopes) is
+    // written once here, so that the audio thread does not take thousands of page faults in
+    // its first seconds.
     volatile unsigned char* bytes = reinterpret_cast<volatile unsigned char*>(this);
     for (std::size_t at = 0; at < sizeof(APlugin); at += 4096) bytes[at] = bytes[at];
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/ModRoute.h"
@@ -13,6 +14,7 @@
 #include "engine/TLayerState.h"
 #include "engine/TRunAhead.h"
 #include "dsp/HeldMultimode.h"
+#include "dsp/LargePages.h"
 #include "dsp/TBasicReverb.h"
 #include "dsp/TDelay.h"
 #include "dsp/TFilter.h"
@@ -28,6 +30,14 @@ constexpr int kNumPrograms = 1;
 constexpr int kNumVoices = 16;
 constexpr int kMidiQueueSize = 251;
 constexpr int kMaxArpEntries = 256;
+
+// The String model's delay lines and excitation histories of every layer, voice and stacked
+// note: 28 MB that only String notes read, one line of each at a time. Held apart from the
+// plug-in object, so that the per-voice state every sample reads lies close together.
+struct TStringLines {
+    float line[kNumLayers][kNumVoices][kLayerNotes][kStringLineSize + kStringLinePad];
+    float hist[kNumLayers][kNumVoices][kLayerNotes][kStringHistSize + kStringLinePad];
+};
 
 // Tag 1022 is the program trigger: a write to it asks the audio thread to apply the
 // program record at its next 4096-sample boundary.
@@ -672,8 +682,9 @@ public:
     TLayerVoice layerVoice[kNumLayers][kNumVoices] = {};
     TLayerNote layerNote[kNumLayers][kNumVoices][kLayerNotes] = {};
     stereoOverStruct noteOut[kNumLayers][kNumVoices][kLayerNotes] = {};
-    float stringLine[kNumLayers][kNumVoices][kLayerNotes][kStringLineSize + kStringLinePad];
-    float stringHist[kNumLayers][kNumVoices][kLayerNotes][kStringHistSize + kStringLinePad];
+    // String lines and excitation histories (see TStringLines), on pages of their own.
+    std::unique_ptr<TStringLines, largepages::Release> strings =
+        largepages::makeZeroedOne<TStringLines>();
     // The noise generator of the Wave noise shapes and the note-start phases.
     uint32_t soundRandState = 1;
     // === end section: engine sound ========================================================
