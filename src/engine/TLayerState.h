@@ -9,6 +9,7 @@
 #include "dsp/StereoTypes.h"
 
 constexpr int kNumLayers = 3;
+constexpr int kNumVoices = 16;
 
 // The sound model of a layer (parameter "Source" of the layer).
 enum SourceMode : int32_t {
@@ -36,6 +37,14 @@ constexpr int kStringHistSize = 8192;       // excitation history for the pluck 
 // write the same index) would keep evicting each other.
 constexpr int kStringLinePad = 16;
 constexpr uint32_t kPhaseMask = 0xFFFFFFu;  // oscillator phases are 24-bit
+
+// The String model's delay lines and excitation histories of every layer, voice and stacked
+// note: 28 MB that only String notes read, one line of each at a time. Held apart from the
+// plug-in object, so that the per-voice state every sample reads lies close together.
+struct TStringLines {
+    float line[kNumLayers][kNumVoices][kLayerNotes][kStringLineSize + kStringLinePad];
+    float hist[kNumLayers][kNumVoices][kLayerNotes][kStringHistSize + kStringLinePad];
+};
 
 // A note's output as one value: the mean of its two sub-samples on both sides.
 inline float noteRecordLevel(const stereoOverStruct& r) {

@@ -27,17 +27,8 @@
 
 constexpr int kNumParams = 1024;
 constexpr int kNumPrograms = 1;
-constexpr int kNumVoices = 16;
 constexpr int kMidiQueueSize = 251;
 constexpr int kMaxArpEntries = 256;
-
-// The String model's delay lines and excitation histories of every layer, voice and stacked
-// note: 28 MB that only String notes read, one line of each at a time. Held apart from the
-// plug-in object, so that the per-voice state every sample reads lies close together.
-struct TStringLines {
-    float line[kNumLayers][kNumVoices][kLayerNotes][kStringLineSize + kStringLinePad];
-    float hist[kNumLayers][kNumVoices][kLayerNotes][kStringHistSize + kStringLinePad];
-};
 
 // Tag 1022 is the program trigger: a write to it asks the audio thread to apply the
 // program record at its next 4096-sample boundary.
