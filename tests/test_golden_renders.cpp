@@ -139,6 +139,29 @@ Params fmShapesPatch() {
     return with(p, slot(2, 17, DEST_L_WAVE_MIX[2], 0.6f));
 }
 
+// Moving sources (global LFOs, the last voice's envelopes, white noise, velocity) on
+// destinations outside the effect chain: the global tuning, the voices' volume and pan, the
+// Amp envelope, a global LFO's speed and a slot's amount.
+Params globalRoutesPatch() {
+    using modtest::slot;
+    Params p = modelPatch(3);
+    const int routes[8][2] = {{98, 16}, {96, 12}, {17, 1}, {100, 366},
+                              {102, 24}, {42, 15}, {131, 390}, {99, 8}};
+    const float amounts[8] = {0.6f, 0.7f, 0.8f, 0.7f, 0.6f, 0.55f, 0.6f, 0.6f};
+    for (int i = 0; i < 8; ++i) p = with(p, slot(i, routes[i][0], routes[i][1], amounts[i]));
+    return with(p, {{102, 0.55f}, {103, 0.6f}});
+}
+
+// The same kind of sources on what the effect chain and the output stage read: the
+// delay's mix, the Mod FX speed, the reverb's size and the Mono Spread.
+Params chainRoutesPatch() {
+    using modtest::slot;
+    Params p = effectsPatch();
+    const int routes[4][2] = {{98, 319}, {100, 341}, {99, 334}, {101, 11}};
+    for (int i = 0; i < 4; ++i) p = with(p, slot(i, routes[i][0], routes[i][1], 0.8f));
+    return with(p, {{102, 0.55f}, {103, 0.6f}});
+}
+
 struct Scenario {
     const char* name;
     Params params;
@@ -157,7 +180,9 @@ std::vector<Scenario> scenarios() {
             {"PitchEnvelope", pitchEnvelopePatch(3), false, false},
             {"WirePitchEnvelope", pitchEnvelopePatch(0), false, false},
             {"FMPitchEnvelope", fmEnvelopePatch(), false, false},
-            {"FMShapes", fmShapesPatch(), false, false}};
+            {"FMShapes", fmShapesPatch(), false, false},
+            {"GlobalRoutes", globalRoutesPatch(), false, false},
+            {"ChainRoutes", chainRoutesPatch(), false, false}};
 }
 
 // Left and right of the kept frames, interleaved.
@@ -387,7 +412,7 @@ TEST_P(BlockSizes, GiveTheSameSamples) {
     EXPECT_GT(level, 1e-4) << s.name << " is silent";
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, BlockSizes, ::testing::Values(0, 2, 5, 6, 7, 8, 9),
+INSTANTIATE_TEST_SUITE_P(Scenarios, BlockSizes, ::testing::Values(0, 2, 5, 6, 7, 8, 9, 15),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(scenarios()[(size_t)info.param].name);
                          });
@@ -428,13 +453,13 @@ TEST(EnvelopeSources, RoutesMadeWhileNotesSoundReadWhatPublishingAllAlongGives) 
 
 // The render loop runs the effect chain after a run of up to 16 samples' voices when the
 // chain and the voices cannot reach each other within it, and sample by sample otherwise
-// (routes from effect outputs, routes to the main volume). The per-sample path, forced,
+// (routes from effect outputs or to the effects). The per-sample path, forced,
 // must give the same samples; whether the runs were taken is checked too.
 class SubBlocks : public GoldenRenders {};
 
 TEST_P(SubBlocks, GiveWhatThePerSamplePathGives) {
     const Scenario s = scenarios()[(size_t)GetParam()];
-    const bool runs = s.name != std::string("Matrix") && s.name != std::string("Sources");
+    const bool runs = s.name != std::string("Sources") && s.name != std::string("ChainRoutes");
     for (int block : {7, 64, 512}) {
         uint64_t used = 0, forced = 0;
         const std::vector<float> fast = renderInBlocks(s, block, false, &used);
@@ -453,7 +478,7 @@ TEST_P(SubBlocks, GiveWhatThePerSamplePathGives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, SubBlocks,
-                         ::testing::Values(0, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14),
+                         ::testing::Values(0, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return std::string(scenarios()[(size_t)info.param].name);
                          });

@@ -58,6 +58,16 @@ constexpr int hotDestSlot(int d) {
 // Layer `layer`'s copy of its hot destination k.
 constexpr int hotLayerSlot(int layer, int k) { return kHotDestBase + kHotLayerStride * layer + k; }
 
+// Whether destination d is read only by the voices and the control steps, never by the
+// effect chain or the output stage: the layers' own (37 to 312), the main ones but Mono
+// Spread (the voices' volume and pan, the Amp envelope, tuning, portamento, strums, speeds,
+// the arpeggiator), the global LFOs' settings, the slots' amounts and the ribbon (366 to
+// 400). Mono Spread (11), which the output stage reads, and the effects' (313 to 365) are
+// not.
+constexpr bool destOutsideChain(int d) {
+    return (d >= 1 && d <= 10) || (d >= 12 && d <= 312) || (d >= 366 && d < kNumModDests);
+}
+
 // An active slot with everything the per-sample passes need. The routes are grouped by
 // destination (the groups in the order their destinations first appear, each in slot
 // order): destinations do not interact, so each is reset, moved by its routes and checked

@@ -360,13 +360,16 @@ void APlugin::finishSample(VstInt32 i, float* outL, float* outR) {
 // or a retrigger (effect outputs, the output, the Gator's gates), no route moves a
 // destination the chain or the output stage reads, and the chain draws nothing from the
 // shared generator that the voices draw from too (the Mod FX LFO does so when it wraps).
+// A route to a destination outside the chain (a vibrato on the global tuning, a global
+// LFO's speed) is taken sample by sample by the control steps and the voices within the
+// run, in the order the per-sample path takes it.
 bool APlugin::effectsCanFollow() {
     if (modOutputUsed || fxOutSrcUsed[0] || fxOutSrcUsed[1] || fxOutSrcUsed[2] || fxOutSrcUsed[3])
         return false;
     auto fedByChain = [](int src) { return (src >= 108 && src <= 110) || (src >= 125 && src <= 129); };
     for (int i = 0; i < modActiveCount; ++i) {
         const ModRoute& r = modRoutes[i];
-        if (fedByChain(r.src) || r.dest < kFirstLayerDest || r.dest > kLastLayerDest) return false;
+        if (fedByChain(r.src) || !destOutsideChain(r.dest)) return false;
     }
     for (int layer = 0; layer < kEnvLayers; ++layer)
         if (fedByChain(env.retrigSource[layer])) return false;

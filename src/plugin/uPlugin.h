@@ -336,8 +336,6 @@ public:
     static constexpr int kLastCCSource = 41;
     static constexpr int kFirstEnvSource = 42;    // envelope levels (and velocity splits)
     static constexpr int kLastEnvSource = 97;
-    static constexpr int kFirstLayerDest = 37;    // the layers' own destinations
-    static constexpr int kLastLayerDest = 312;
     static constexpr int kArpHeldNotes = 32;
 
     // Start-up values of everything below; called once by initVariables.
