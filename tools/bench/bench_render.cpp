@@ -11,7 +11,7 @@
 // usage: tavrolune-bench-render [PLUGIN.so [PEER.so]] [--seconds S] [--model NAME] [--main]
 //                               [--chord] [--idle] [--ratio] [--callgrind [--d1 KB,WAYS]]
 //                               [--pairs N] [--same-patches] [--per-second]
-//                               [--burst-child] [--first-bursts N]
+//                               [--burst-child] [--first-bursts N] [--route SRC,DEST[,AMOUNT]]
 //   --model NAME  only that layer model ("Wire", "String", "FM" or "Wave")
 //   --main        only the per-model table (no full patch, modulation or peer runs)
 //   --chord       only the 8-note chord beside the peer, the burst and the idle figures
@@ -38,6 +38,10 @@
 //   --first-bursts N  the first burst alone, over N fresh instances, ours and the peer's
 //                 taking turns, as made and with code and tables warmed by another instance
 //                 (see benchFirstBursts); with --same-patches, the ratio of two builds
+//   --route SRC,DEST[,AMOUNT]  with --ratio or --callgrind, our 8-note chord plays with
+//                 modulation slot 1 routing source SRC to destination DEST (their indices
+//                 in the modulation menus; amount 0 to 1, default 0.75): what one route
+//                 costs a chord
 //   --burst-child the burst figures alone; run under valgrind --tool=callgrind
 //                 --collect-atstart=no, only the blocks with a burst of note-ons are counted
 //                 (three runs: divide by three times the bursts; with --steady, the block
@@ -319,6 +323,16 @@ void benchWave24(const std::shared_ptr<VstModule>& module, double seconds) {
     std::printf("\n");
 }
 
+// Modulation slot `slot` (0 to 7) on, from source src to destination dest (their indices in
+// the modulation menus).
+Params routeSlot(int slot, int src, int dest, float amount) {
+    const auto stepped = [](int index, float range) { return ((float)index + 0.1f) / range; };
+    return {{361 + slot, 0.0f},  // not bypassed
+            {369 + slot, stepped(src, 199.99f)},
+            {377 + slot, stepped(dest, 499.99f)},
+            {385 + slot, amount}};
+}
+
 // The modulation patch: the model patch with all eight slots active, every one on a
 // per-voice destination, both LFOs running per voice (Poly) at a free rate.
 Params modPatch(int model) {
@@ -329,10 +343,8 @@ Params modPatch(int model) {
                              {96, 142}, {102, 228}, {7, 51},   {99, 109}};
     const float amounts[8] = {0.51f, 0.7f, 0.9f, 0.8f, 0.6f, 0.3f, 0.7f, 0.6f};
     for (int i = 0; i < 8; ++i) {
-        p.push_back({361 + i, 0.0f});                          // not bypassed
-        p.push_back({369 + i, stepped(slots[i][0], 199.99f)});  // source
-        p.push_back({377 + i, stepped(slots[i][1], 499.99f)});  // destination
-        p.push_back({385 + i, amounts[i]});                    // amount
+        const Params slot = routeSlot(i, slots[i][0], slots[i][1], amounts[i]);
+        p.insert(p.end(), slot.begin(), slot.end());
     }
     p.push_back({102, 0.55f});                    // LFO 1: about 2.8 Hz, free
     p.push_back({103, 0.6f});                     // LFO 2: about 4.4 Hz, free
@@ -661,6 +673,10 @@ PairRatios interleavedRatio(const std::shared_ptr<VstModule>& ours, const Params
     return {ratios[ratios.size() / 2], ratios.front(), ratios.back()};
 }
 
+// The chord's modulation route (--route): slot 1's parameters, or none.
+Params chordRoute;
+std::string chordRouteText;  // SRC,DEST[,AMOUNT] as given
+
 void benchRatios(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<VstModule>& peer,
                  double seconds, bool samePatches) {
     if (!peer) {
@@ -678,7 +694,9 @@ void benchRatios(const std::shared_ptr<VstModule>& ours, const std::shared_ptr<V
             std::printf("%-22s %8.2f   (%.2f to %.2f; %s)\n", name.c_str(), r.median, r.lowest,
                         r.highest, target);
     };
-    row("8-note chord", interleavedRatio(ours, Params(), kChord, peer, kChord, seconds),
+    row(chordRoute.empty() ? "8-note chord" : "8-note chord, route " + chordRouteText,
+        interleavedRatio(ours, chordRoute, kChord, peer, kChord, seconds,
+                         samePatches ? chordRoute : Params()),
         "target <= 1.0");
     const char* models[4] = {"Wire", "String", "FM", "Wave"};
     for (int m = 0; m < 4; ++m) {
@@ -706,7 +724,7 @@ int modelIndex(const std::string& name) {
 int callgrindChild(const std::shared_ptr<VstModule>& module, double seconds, int model,
                    bool peer) {
     const Run run =
-        model < 0 ? renderHeld(module, Params(), kChord, 512, seconds, 0.0, true)
+        model < 0 ? renderHeld(module, peer ? Params() : chordRoute, kChord, 512, seconds, 0.0, true)
                   : renderHeld(module, peer ? Params() : modelPatch(model), spreadNotes(16), 512,
                                seconds, 0.0, true);
     return run.ok ? 0 : 1;
@@ -785,6 +803,10 @@ std::vector<Counts> callgrindCounts(const std::string& self, const std::string& 
             "--callgrind-child", "--seconds", secs.c_str(), "--model",
             model.empty() ? "-" : model.c_str(), peer ? "--as-peer" : "--as-ours"};
         if (eachSecond) args.push_back("--per-second");
+        if (!chordRouteText.empty()) {
+            args.push_back("--route");
+            args.push_back(chordRouteText.c_str());
+        }
         args.push_back(nullptr);
         execvp("valgrind", const_cast<char* const*>(args.data()));
         _exit(127);
@@ -813,8 +835,9 @@ void benchCallgrind(const std::string& self, const std::string& ours, const std:
                     double seconds, const std::string& model, const std::string& d1,
                     bool eachSecond) {
     if (model.empty())
-        std::printf("8-note chord, start-up sounds, block 512, %.2f s: callgrind counts per "
-                    "output sample (collection around the rendering only)\n", seconds);
+        std::printf("8-note chord, start-up sounds%s%s, block 512, %.2f s: callgrind counts per "
+                    "output sample (collection around the rendering only)\n",
+                    chordRoute.empty() ? "" : ", ours with route ", chordRouteText.c_str(), seconds);
     else
         std::printf("16 voices x 3 layers of %s (peer: 16 notes), block 512, %.2f s: callgrind "
                     "counts per output sample (collection around the rendering only)\n",
@@ -891,6 +914,15 @@ int main(int argc, char** argv) {
             callgrindChildRun = true;
         } else if (a == "--first-bursts" && i + 1 < argc) {
             firstBursts = std::max(1, std::atoi(argv[++i]));
+        } else if (a == "--route" && i + 1 < argc) {
+            int src = 0, dest = 0;
+            float amount = 0.75f;
+            if (std::sscanf(argv[++i], "%d,%d,%f", &src, &dest, &amount) < 2) {
+                std::fprintf(stderr, "--route takes SRC,DEST[,AMOUNT]\n");
+                return 2;
+            }
+            chordRoute = routeSlot(0, src, dest, amount);
+            chordRouteText = argv[i];
         } else if (a == "--burst-child") {
             burstCounts = true;
         } else if (a == "--steady") {
