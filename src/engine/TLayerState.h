@@ -253,10 +253,15 @@ struct alignas(64) TTailLevels {
 };
 static_assert(kTailVoices <= 16, "a bit of ctlStands for every voice");
 static_assert(sizeof(TTailLevels) == 960, "the controls' record sits in the room the alignment leaves");
+// Voice v's record of the layers' controls' inputs no longer holds its row (the row was
+// written).
+inline void dropControlsStand(TTailLevels (&layers)[kNumLayers], int v) {
+    for (TTailLevels& l : layers) l.ctlStands = (uint16_t)(l.ctlStands & ~(1u << v));
+}
 inline void dropTailLevels(TTailLevels (&layers)[kNumLayers], int v) {
     for (TTailLevels& l : layers) {
         l.voice[v].fresh = 0;
         l.dropped |= 1u << v;
-        l.ctlStands = (uint16_t)(l.ctlStands & ~(1u << v));
     }
+    dropControlsStand(layers, v);
 }

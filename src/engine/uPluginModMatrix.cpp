@@ -241,13 +241,35 @@ void APlugin::runGlobalModulation() {
 }
 
 namespace {
+// The bits of what the layers' tails keep of a voice's destination row (see TTailLevels):
+// each layer's volume and pan copies, side by side, then the voice's.
+struct TailInputs {
+    uint64_t pair[kNumLayers + 1];
+};
+static_assert(kHotPan == kHotVol + 1 && kHotVoicePan == kHotVoiceVolume + 1, "pairs side by side");
+inline TailInputs tailInputs(const float* row) {
+    TailInputs t;
+    for (int layer = 0; layer < kNumLayers; ++layer)
+        std::memcpy(&t.pair[layer], row + hotLayerSlot(layer, kHotVol), sizeof t.pair[layer]);
+    std::memcpy(&t.pair[kNumLayers], row + kHotVoiceVolume, sizeof t.pair[kNumLayers]);
+    return t;
+}
+
 // A voice's pass run anew (its memo taken with it), and the same after publishing the
 // voice's LFO sources: kept out of line, so the per-sample check that usually finds the
-// last pass standing needs no frame of its own.
+// last pass standing needs no frame of its own. The layers' controls look at the row again;
+// the tails' kept levels of the voice are dropped only where the pass moved what they read
+// (a pitch or filter route leaves them standing).
 __attribute__((noinline)) void rerunVoiceModPass(APlugin& p, int voice, bool whole) {
-    dropTailLevels(p.tailLevels, voice);
-    p.runModPassMemo(p.modPassMemo[voice], p.modDestVoice[voice], p.modSrcVoice[voice], true,
-                     whole, p.modFactorExp[voice], p.modFactorValue[voice]);
+    float* const row = p.modDestVoice[voice];
+    const TailInputs before = tailInputs(row);
+    p.runModPassMemo(p.modPassMemo[voice], row, p.modSrcVoice[voice], true, whole,
+                     p.modFactorExp[voice], p.modFactorValue[voice]);
+    const TailInputs after = tailInputs(row);
+    if (std::memcmp(&before, &after, sizeof before) != 0)
+        dropTailLevels(p.tailLevels, voice);
+    else
+        dropControlsStand(p.tailLevels, voice);
 }
 __attribute__((noinline)) void runVoiceModulationWithLFOs(APlugin& p, int voice) {
     p.publishVoiceLFOs(voice);
@@ -373,9 +395,7 @@ void APlugin::runVoiceModPass(int voice) {
     const bool whole = (voiceCounter[voice] & 0x7f) == 0;
     ModPassMemo& memo = modPassMemo[voice];
     if (!whole && modPassStands(memo)) return;
-    dropTailLevels(tailLevels, voice);
-    runModPassMemo(memo, modDestVoice[voice], modSrcVoice[voice], true, whole, modFactorExp[voice],
-                   modFactorValue[voice]);
+    rerunVoiceModPass(*this, voice, whole);
 }
 
 // Where the pass over a destination row reads (each route's amount parameter, amount
