@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <ostream>
 
 #include "dsp/LaneDispatch.h"
@@ -51,14 +52,22 @@ Params sweepPatch() {
     return p;
 }
 
+// Slot i routes the i-th route's source to its destination.
+struct Route {
+    int src, dest;
+    float amount;
+};
+Params withRoutes(Params p, std::initializer_list<Route> routes) {
+    int i = 0;
+    for (const Route& r : routes) p = with(p, modtest::slot(i++, r.src, r.dest, r.amount));
+    return p;
+}
+
 // All eight slots on per-voice destinations, both LFOs per voice.
 Params matrixPatch() {
-    using modtest::slot;
-    Params p = modelPatch(2);
-    const int routes[8][2] = {{98, 38}, {100, 44}, {17, 1}, {1, 136},
-                              {96, 142}, {102, 228}, {7, 51}, {99, 109}};
-    const float amounts[8] = {0.51f, 0.7f, 0.9f, 0.8f, 0.6f, 0.3f, 0.7f, 0.6f};
-    for (int i = 0; i < 8; ++i) p = with(p, slot(i, routes[i][0], routes[i][1], amounts[i]));
+    const Params p = withRoutes(modelPatch(2), {{98, 38, 0.51f}, {100, 44, 0.7f}, {17, 1, 0.9f},
+                                                {1, 136, 0.8f}, {96, 142, 0.6f}, {102, 228, 0.3f},
+                                                {7, 51, 0.7f}, {99, 109, 0.6f}});
     return with(p, {{102, 0.55f}, {103, 0.6f}, {357, 0.0f}, {360, 0.0f},
                     {356, stepped(0, 3.99f)}, {359, stepped(0, 3.99f)}});
 }
@@ -90,13 +99,9 @@ Params noiseStrumPatch() {
 // Envelope, layer-output, effect-output, audio and noise sources, to per-voice and global
 // destinations, through the effect chain.
 Params sourcesPatch() {
-    using modtest::slot;
-    Params p = effectsPatch();
-    const int routes[8][2] = {{42, 44}, {118, 228}, {125, 51}, {129, 50},
-                              {131, 139}, {96, 313}, {124, 341}, {128, 319}};
-    const float amounts[8] = {0.7f, 0.6f, 0.7f, 0.4f, 0.6f, 0.7f, 0.65f, 0.7f};
-    for (int i = 0; i < 8; ++i) p = with(p, slot(i, routes[i][0], routes[i][1], amounts[i]));
-    return p;
+    return withRoutes(effectsPatch(), {{42, 44, 0.7f}, {118, 228, 0.6f}, {125, 51, 0.7f},
+                                       {129, 50, 0.4f}, {131, 139, 0.6f}, {96, 313, 0.7f},
+                                       {124, 341, 0.65f}, {128, 319, 0.7f}});
 }
 
 // The Chorus with its output low-cut beside the delay and the reverb, the distortion stage
@@ -143,22 +148,17 @@ Params fmShapesPatch() {
 // destinations outside the effect chain: the global tuning, the voices' volume and pan, the
 // Amp envelope, a global LFO's speed and a slot's amount.
 Params globalRoutesPatch() {
-    using modtest::slot;
-    Params p = modelPatch(3);
-    const int routes[8][2] = {{98, 16}, {96, 12}, {17, 1}, {100, 366},
-                              {102, 24}, {42, 15}, {131, 390}, {99, 8}};
-    const float amounts[8] = {0.6f, 0.7f, 0.8f, 0.7f, 0.6f, 0.55f, 0.6f, 0.6f};
-    for (int i = 0; i < 8; ++i) p = with(p, slot(i, routes[i][0], routes[i][1], amounts[i]));
+    const Params p = withRoutes(modelPatch(3), {{98, 16, 0.6f}, {96, 12, 0.7f}, {17, 1, 0.8f},
+                                                {100, 366, 0.7f}, {102, 24, 0.6f}, {42, 15, 0.55f},
+                                                {131, 390, 0.6f}, {99, 8, 0.6f}});
     return with(p, {{102, 0.55f}, {103, 0.6f}});
 }
 
 // The same kind of sources on what the effect chain and the output stage read: the
 // delay's mix, the Mod FX speed, the reverb's size and the Mono Spread.
 Params chainRoutesPatch() {
-    using modtest::slot;
-    Params p = effectsPatch();
-    const int routes[4][2] = {{98, 319}, {100, 341}, {99, 334}, {101, 11}};
-    for (int i = 0; i < 4; ++i) p = with(p, slot(i, routes[i][0], routes[i][1], 0.8f));
+    const Params p = withRoutes(effectsPatch(), {{98, 319, 0.8f}, {100, 341, 0.8f},
+                                                 {99, 334, 0.8f}, {101, 11, 0.8f}});
     return with(p, {{102, 0.55f}, {103, 0.6f}});
 }
 
