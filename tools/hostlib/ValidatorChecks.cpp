@@ -269,7 +269,9 @@ void checkRenderRate(CheckContext& ctx, double rate) {
 // (filters a note start left alone start to sound; a layer takes sounding notes over as
 // String, whose strings then start at rest, whatever the memory held), and a chord on String
 // layers, whose held strings render ahead through the samples that stand too (each run cut
-// short puts back the slots of its lines it wrote ahead). Each size renders
+// short puts back the slots of its lines it wrote ahead), and a chord through modulation
+// routes to what the voices alone read (the tuning, the volume, the pan), which the runs
+// take sample by sample. Each size renders
 // through its own copy of the shared object, so every render starts from the same process
 // state (the shared random sequence among it).
 void checkRenderBlocksAgree(CheckContext& ctx) {
@@ -318,7 +320,7 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
         }
     std::stable_sort(overReset.begin(), overReset.end(),
                      [](const TimedMidiEvent& a, const TimedMidiEvent& b) { return a.frame < b.frame; });
-    enum Edits { kNoEdits, kEchoes, kLayerSwitches, kWavePitch, kString, kReset };
+    enum Edits { kNoEdits, kEchoes, kLayerSwitches, kWavePitch, kString, kReset, kRoutes };
     struct Case {
         const char* name;
         std::vector<TimedMidiEvent> notes;
@@ -332,7 +334,8 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
                           {"layer switches", chord, 3.5, {512, 1, 64}, kLayerSwitches},
                           {"wave pitch envelopes", chord, 3.0, {512, 1, 64}, kWavePitch},
                           {"held String chord", chord, 3.0, {512, 1, 64}, kString},
-                          {"notes over a reset", overReset, 2.5, {512, 1, 64}, kReset}};
+                          {"notes over a reset", overReset, 2.5, {512, 1, 64}, kReset},
+                          {"chord through routes", chord, 3.0, {512, 1, 64}, kRoutes}};
     // The host's transport starts with the first block at or after the pre-roll: a pre-roll
     // of whole blocks of every size starts it on the same frame.
     constexpr int64_t kPreRoll = 7 * 4096;
@@ -379,6 +382,19 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
             for (int layer = 0; layer < 3; ++layer) p.setParameter(tag + 31 * layer, value);
         return true;
     };
+    // Modulation slots on what the voices alone read, which the render loop takes inside its
+    // runs: LFO 1 on the global fine tuning (a vibrato), the Amp envelope on the pan and the
+    // velocity on the volume.
+    const auto routes = [](VstPlugin& p, std::string&) {
+        const int route[3][2] = {{98, 16}, {96, 12}, {17, 1}};
+        for (int i = 0; i < 3; ++i) {
+            p.setParameter(361 + i, 0.0f);  // not bypassed
+            p.setParameter(369 + i, ((float)route[i][0] + 0.1f) / 199.99f);
+            p.setParameter(377 + i, ((float)route[i][1] + 0.1f) / 499.99f);
+            p.setParameter(385 + i, 0.7f);
+        }
+        return true;
+    };
     Problems problems;
     int copies = 0;
     for (const Case& c : cases) {
@@ -409,6 +425,8 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
                 ro.beforeResume = wavePitch;
             } else if (c.edits == kString) {
                 ro.beforeResume = stringLayers;
+            } else if (c.edits == kRoutes) {
+                ro.beforeResume = routes;
             } else if (c.edits == kReset) {
                 ro.beforeBlock = [&](VstPlugin& v, int64_t frame, int32_t) {
                     if (frame - kPreRoll == (int64_t)rate / 512 * 512) v.setParameter(555, 3.1f / 23.99f);
@@ -441,9 +459,9 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
                problems.any() ? problems.summary()
                               : "1 s of notes at 48 kHz in blocks of 1, 7, 64 and 4096, an 8-note chord "
                                 "held 12 s, 8 s of long echoes, a chord under layer switches, a chord on "
-                                "Wave layers whose pitch envelopes move, a chord on String layers and "
-                                "notes started over an engine reset in blocks of 1 and 64: the same "
-                                "samples as in blocks of 512");
+                                "Wave layers whose pitch envelopes move, a chord on String layers, "
+                                "notes started over an engine reset and a chord through modulation "
+                                "routes in blocks of 1 and 64: the same samples as in blocks of 512");
 }
 
 void checkAutomation(CheckContext& ctx) {
@@ -1011,9 +1029,9 @@ const std::vector<ValidatorCheck>& validatorChecks() {
         }
         t.push_back({"render-blocks-agree", "the same notes in blocks of 1, 7, 64, 512 and 4096 frames, and a chord "
                                             "held until it rests, long echoes, a chord under layer switches, a "
-                                            "chord on Wave layers whose pitch envelopes move, a chord on String layers "
-                                            "and notes started over an engine reset in blocks of 1, 64 and 512, "
-                                            "give the same samples",
+                                            "chord on Wave layers whose pitch envelopes move, a chord on String layers, "
+                                            "notes started over an engine reset and a chord through modulation "
+                                            "routes in blocks of 1, 64 and 512, give the same samples",
                      checkRenderBlocksAgree});
         t.push_back({"automation", "random automation of every parameter between random sub-blocks", checkAutomation});
         t.push_back({"extremes", "every parameter at the ends of its range while notes play", checkExtremes});
