@@ -61,6 +61,7 @@
 #include <utility>
 #include <vector>
 
+#include "hostlib/ModSlotParams.h"
 #include "hostlib/VstPluginLoader.h"
 
 #if __has_include(<valgrind/callgrind.h>)
@@ -323,16 +324,6 @@ void benchWave24(const std::shared_ptr<VstModule>& module, double seconds) {
     std::printf("\n");
 }
 
-// Modulation slot `slot` (0 to 7) on, from source src to destination dest (their indices in
-// the modulation menus).
-Params routeSlot(int slot, int src, int dest, float amount) {
-    const auto stepped = [](int index, float range) { return ((float)index + 0.1f) / range; };
-    return {{361 + slot, 0.0f},  // not bypassed
-            {369 + slot, stepped(src, 199.99f)},
-            {377 + slot, stepped(dest, 499.99f)},
-            {385 + slot, amount}};
-}
-
 // The modulation patch: the model patch with all eight slots active, every one on a
 // per-voice destination, both LFOs running per voice (Poly) at a free rate.
 Params modPatch(int model) {
@@ -343,7 +334,7 @@ Params modPatch(int model) {
                              {96, 142}, {102, 228}, {7, 51},   {99, 109}};
     const float amounts[8] = {0.51f, 0.7f, 0.9f, 0.8f, 0.6f, 0.3f, 0.7f, 0.6f};
     for (int i = 0; i < 8; ++i) {
-        const Params slot = routeSlot(i, slots[i][0], slots[i][1], amounts[i]);
+        const Params slot = modSlotParams(i, slots[i][0], slots[i][1], amounts[i]);
         p.insert(p.end(), slot.begin(), slot.end());
     }
     p.push_back({102, 0.55f});                    // LFO 1: about 2.8 Hz, free
@@ -921,7 +912,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "--route takes SRC,DEST[,AMOUNT]\n");
                 return 2;
             }
-            chordRoute = routeSlot(0, src, dest, amount);
+            chordRoute = modSlotParams(0, src, dest, amount);
             chordRouteText = argv[i];
         } else if (a == "--burst-child") {
             burstCounts = true;

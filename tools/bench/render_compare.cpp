@@ -29,6 +29,7 @@
 #include <utility>
 #include <vector>
 
+#include "hostlib/ModSlotParams.h"
 #include "hostlib/Renderer.h"
 #include "hostlib/VstPluginLoader.h"
 #include "hostlib/WavFile.h"
@@ -60,10 +61,8 @@ Params modPatch() {
                              {96, 142}, {102, 228}, {7, 51}, {99, 109}};
     const float amounts[8] = {0.51f, 0.7f, 0.9f, 0.8f, 0.6f, 0.3f, 0.7f, 0.6f};
     for (int i = 0; i < 8; ++i) {
-        p.push_back({361 + i, 0.0f});
-        p.push_back({369 + i, stepped(slots[i][0], 199.99f)});
-        p.push_back({377 + i, stepped(slots[i][1], 499.99f)});
-        p.push_back({385 + i, amounts[i]});
+        const Params slot = modSlotParams(i, slots[i][0], slots[i][1], amounts[i]);
+        p.insert(p.end(), slot.begin(), slot.end());
     }
     const Params lfo = {{102, 0.55f}, {103, 0.6f}, {357, 0.0f}, {360, 0.0f},
                         {356, stepped(0, 3.99f)}, {359, stepped(0, 3.99f)}};
@@ -104,10 +103,8 @@ Params wavePitchPatch() {
 // Slots from sources to destinations, each with its amount; the other slots stay off.
 Params withSlots(Params p, const int (*routes)[2], const float* amounts, int count) {
     for (int i = 0; i < count; ++i) {
-        p.push_back({361 + i, 0.0f});
-        p.push_back({369 + i, stepped(routes[i][0], 199.99f)});
-        p.push_back({377 + i, stepped(routes[i][1], 499.99f)});
-        p.push_back({385 + i, amounts[i]});
+        const Params slot = modSlotParams(i, routes[i][0], routes[i][1], amounts[i]);
+        p.insert(p.end(), slot.begin(), slot.end());
     }
     return p;
 }
@@ -252,10 +249,7 @@ struct Edit {
 // Routes made, changed and bypassed while notes sound: envelope, layer-output and
 // effect-output sources start and stop being read, and a retrigger follows an envelope.
 std::vector<Edit> routeEdits() {
-    auto slot = [](int i, int src, int dest, float amount) {
-        return Params{{361 + i, 0.0f}, {369 + i, stepped(src, 199.99f)},
-                      {377 + i, stepped(dest, 499.99f)}, {385 + i, amount}};
-    };
+    const auto slot = modSlotParams;
     return {{0.31, slot(0, 96, 44, 0.8f)},  {0.77, slot(1, 82, 128, 0.9f)},
             {1.13, slot(2, 118, 136, 0.7f)}, {1.61, slot(3, 126, 51, 0.75f)},
             {2.05, {{361, 1.0f}}},           {2.52, slot(0, 60, 313, 0.7f)},

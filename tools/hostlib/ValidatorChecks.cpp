@@ -12,6 +12,7 @@
 #include <random>
 #include <tuple>
 
+#include "hostlib/ModSlotParams.h"
 #include "hostlib/StateFile.h"
 #include "hostlib/TextUtil.h"
 #include "hostlib/Validator.h"
@@ -387,12 +388,9 @@ void checkRenderBlocksAgree(CheckContext& ctx) {
     // velocity on the volume.
     const auto routes = [](VstPlugin& p, std::string&) {
         const int route[3][2] = {{98, 16}, {96, 12}, {17, 1}};
-        for (int i = 0; i < 3; ++i) {
-            p.setParameter(361 + i, 0.0f);  // not bypassed
-            p.setParameter(369 + i, ((float)route[i][0] + 0.1f) / 199.99f);
-            p.setParameter(377 + i, ((float)route[i][1] + 0.1f) / 499.99f);
-            p.setParameter(385 + i, 0.7f);
-        }
+        for (int i = 0; i < 3; ++i)
+            for (const auto& [tag, value] : modSlotParams(i, route[i][0], route[i][1], 0.7f))
+                p.setParameter(tag, value);
         return true;
     };
     Problems problems;

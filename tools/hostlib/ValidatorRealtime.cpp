@@ -199,43 +199,61 @@ void checkRealtimeCalls(CheckContext& ctx) {
     ctx.report(ok, name, detail);
 }
 
-// The same 16-note chord struck and released once a second at 48 kHz, block 256: the first
-// two seconds touch what playing touches, the next two are counted on this thread.
+// The page-fault checks play at 48 kHz in blocks of 256.
+constexpr int kFaultsRate = 48000;
+
+// A fresh instance at kFaultsRate, its parameters set, resumed and processing.
+std::unique_ptr<VstPlugin> faultsInstance(CheckContext& ctx, const char* name,
+                                          const std::vector<std::pair<int32_t, float>>& params) {
+    std::string error;
+    std::unique_ptr<VstPlugin> p = ctx.instance(error);
+    if (!p) {
+        ctx.fail(name, error);
+        return p;
+    }
+    p->setSampleRate((float)kFaultsRate);
+    p->setBlockSize(kBlock);
+    for (const auto& [tag, value] : params) p->setParameter(tag, value);
+    p->resume();
+    p->dispatch(effStartProcess);
+    return p;
+}
+
+// The same 16-note chord struck at the start of each second and released at its half. Its
+// buffers are made beforehand, so that a count of page faults around play() holds the
+// plug-in's alone.
+struct StruckChords {
+    std::vector<float> buffers = std::vector<float>(4 * kBlock, 0.0f);
+    NoteList list;
+    void play(VstPlugin& p, int seconds) {
+        float* inputs[2] = {&buffers[0], &buffers[kBlock]};
+        float* outputs[2] = {&buffers[2 * kBlock], &buffers[3 * kBlock]};
+        const int blocksPerSecond = kFaultsRate / kBlock;
+        for (int b = 0; b < seconds * blocksPerSecond; ++b) {
+            const int at = b % blocksPerSecond;
+            if (at == 0 || at == blocksPerSecond / 2)
+                p.dispatch(effProcessEvents, 0, 0, list.set(16, at == 0, 36, 3, 100, 0));
+            p.processReplacing(inputs, outputs, kBlock);
+        }
+    }
+};
+
+// The struck chord: the first two seconds touch what playing touches, the next two are
+// counted on this thread.
 void checkWarmFaults(CheckContext& ctx) {
     const char* name = "warm-faults";
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     ctx.skip(name, "a sanitizer's shadow memory faults in on its own");
     return;
 #endif
-    std::string error;
-    std::unique_ptr<VstPlugin> p = ctx.instance(error);
-    if (!p) {
-        ctx.fail(name, error);
-        return;
-    }
-    constexpr int kRate = 48000;
-    p->setSampleRate((float)kRate);
-    p->setBlockSize(kBlock);
-    p->resume();
-    p->dispatch(effStartProcess);
-    std::vector<float> buffers(4 * kBlock, 0.0f);
-    float* inputs[2] = {&buffers[0], &buffers[kBlock]};
-    float* outputs[2] = {&buffers[2 * kBlock], &buffers[3 * kBlock]};
-    NoteList list;
-    const int blocksPerSecond = kRate / kBlock;
-    auto play = [&](int seconds) {
-        for (int b = 0; b < seconds * blocksPerSecond; ++b) {
-            const int at = b % blocksPerSecond;
-            if (at == 0 || at == blocksPerSecond / 2)
-                p->dispatch(effProcessEvents, 0, 0, list.set(16, at == 0, 36, 3, 100, 0));
-            p->processReplacing(inputs, outputs, kBlock);
-        }
-    };
+    std::unique_ptr<VstPlugin> p = faultsInstance(ctx, name, {});
+    if (!p) return;
     ctx.step("two seconds to warm up, two counted");
-    play(2);
+    StruckChords chords;
+    chords.play(*p, 2);
     struct rusage before, after;
     getrusage(RUSAGE_THREAD, &before);
-    play(2);
+    chords.play(*p, 2);
     getrusage(RUSAGE_THREAD, &after);
     p->dispatch(effStopProcess);
     p->suspend();
@@ -246,8 +264,8 @@ void checkWarmFaults(CheckContext& ctx) {
                    " major page faults in 2 s of a warm 16-note chord");
 }
 
-// A fresh instance's first notes, sixteen on all three layers of each sound model in turn,
-// counted from its first audio call: what the notes write (voices, filters, string lines,
+// A fresh instance's first second of the struck chord, on all three layers of each sound
+// model in turn, counted from its first audio call: what the notes write (voices, filters, string lines,
 // delay and reverb lines) was written when the instance was made, so no page faults in on
 // the audio thread. An instance made before it has played the same notes, so that the
 // code's pages are in: their first run faults them in once per process, whichever
@@ -261,37 +279,22 @@ void checkFirstNotesFaults(CheckContext& ctx) {
     constexpr int32_t kLayerOn[3] = {248, 280, 312};
     constexpr int32_t kLayerSource[3] = {249, 281, 313};
     constexpr const char* kModels[4] = {"Wire", "String", "FM", "Wave"};
-    constexpr int kRate = 48000;
-    std::vector<float> buffers(4 * kBlock, 0.0f);
-    float* inputs[2] = {&buffers[0], &buffers[kBlock]};
-    float* outputs[2] = {&buffers[2 * kBlock], &buffers[3 * kBlock]};
-    NoteList list;
     bool ok = true;
     std::string detail;
     for (int model = 0; model < 4; ++model) {
+        std::vector<std::pair<int32_t, float>> layers;
+        for (int layer = 0; layer < 3; ++layer) {
+            layers.push_back({kLayerOn[layer], 1.0f});
+            layers.push_back({kLayerSource[layer], ((float)model + 0.1f) / 3.99f});
+        }
         long faults = 0;
         for (int instance = 0; instance < 2; ++instance) {  // the second is counted
-            std::string error;
-            std::unique_ptr<VstPlugin> p = ctx.instance(error);
-            if (!p) {
-                ctx.fail(name, error);
-                return;
-            }
-            p->setSampleRate((float)kRate);
-            p->setBlockSize(kBlock);
-            for (int layer = 0; layer < 3; ++layer) {
-                p->setParameter(kLayerOn[layer], 1.0f);
-                p->setParameter(kLayerSource[layer], ((float)model + 0.1f) / 3.99f);
-            }
-            p->resume();
-            p->dispatch(effStartProcess);
+            std::unique_ptr<VstPlugin> p = faultsInstance(ctx, name, layers);
+            if (!p) return;
+            StruckChords chords;
             struct rusage before, after;
             getrusage(RUSAGE_THREAD, &before);
-            for (int b = 0; b < kRate / kBlock; ++b) {  // a second: struck, released at half
-                if (b == 0 || b == kRate / kBlock / 2)
-                    p->dispatch(effProcessEvents, 0, 0, list.set(16, b == 0, 36, 3, 100, 0));
-                p->processReplacing(inputs, outputs, kBlock);
-            }
+            chords.play(*p, 1);
             getrusage(RUSAGE_THREAD, &after);
             p->dispatch(effStopProcess);
             p->suspend();
